@@ -1,0 +1,203 @@
+#pragma once
+// The state that the subsystems hand to one another: switches, run and
+// error flags, model parameters, wind analysis results, direction arrays,
+// the current site's results and the data folder. Plain structs held by
+// reference, so that every test starts from a fresh one.
+//
+// Widths follow the stored formats: Byte -> uint8_t, Integer -> int16_t,
+// Single -> float, Double -> double.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/bounded_array.h"
+
+namespace quor::platform::gis {
+class Raster;
+class Workspace;
+class FeatureClass;
+}  // namespace quor::platform::gis
+
+namespace quor::model {
+
+// Status codes written into all results of a failed site.
+namespace pt_status {
+inline constexpr double no_data = -9999;
+inline constexpr double rays_failed = -8888;
+inline constexpr double clip_failed = -7777;
+inline constexpr double fetch_failed = -6666;
+inline constexpr double fast_failed = -5555;
+inline constexpr double wave_failed = -9991;
+inline constexpr double first_stage_failed = -9992;
+inline constexpr double both_stages_failed = -9993;
+inline constexpr double no_water_direction = -999;
+}  // namespace pt_status
+
+inline constexpr uint8_t RWE_MODE = 0;
+inline constexpr uint8_t REI_MODE = 1;
+
+struct ModelState {
+    // Modes and switches
+    uint8_t model_mode = RWE_MODE;
+    uint8_t batch_mode = 0;
+    uint8_t batch_cancel = 0;
+    uint8_t orbvel_on = 0;
+    uint8_t sediment_on = 0;
+    int16_t velocity_method = 0;
+    int16_t debug_mode = 0;
+    int16_t wv_indexcheck = 0;
+    int16_t bathy_positive = 0;
+    bool welcome_done = false;
+    bool dlg_cancel = false;
+    bool wind_webflag = false;
+
+    // Run flags and error flags of the RWE model
+    bool cancel_flag = false;
+    bool stop_flag = false;
+    int16_t err_wind = 0;
+    int16_t err_clip = 0;
+    int16_t err_rays = 0;
+    int16_t err_fetch = 0;
+    int16_t err_second = 0;
+    int16_t err_ptsecond = 0;
+    int16_t err_third = 0;
+    int16_t err_ptthird = 0;
+    int16_t err_waveht = 0;
+    int16_t err_ptraster = 0;
+    int16_t err_nowater = 0;
+
+    // Model parameters
+    double Fetch_first = 0;
+    double Depth_intg_first = 0;
+    double Depth_intg_second = 0;
+    double Eps = 0;
+    double A_goda = 0;
+    double goda_slope = 0;
+    float sea_temp = 0;
+    float sea_salinity = 0;
+    float sed_density = 0;
+    float sed_diameter = 0;
+    float water_level = 0;
+    double cell_step = 0;
+    std::shared_ptr<platform::gis::Raster> bathy_raster;
+
+    // Wind analysis
+    int16_t wind_startyear = 0;
+    int16_t wind_endyear = 0;
+    double wind_reccount = 0;
+    BoundedArray<float, 60> wind_dirspeed;
+    BoundedArray<float, 60> wind_dircount;
+    double wind_start = 0;  // date-time as days, 0 = unset
+    double wind_end = 0;
+    double wind_cutspeed = 0;
+    std::string wind_source;
+    std::string batch_windname;
+    std::string wind_path;
+    std::string wind_name;
+
+    // Direction arrays of the RWE model
+    BoundedArray<double, 60> windarray;
+    BoundedArray<double, 60> durarray;
+    BoundedArray<double, 60> fetcharray;
+    BoundedArray<double, 60> deptharray;
+    BoundedArray<double, 60> wvhtarray;
+    BoundedArray<double, 60> wvpdarray;
+    BoundedArray<double, 60> energyarray;
+    BoundedArray<double, 11000> wvht_first;
+    BoundedArray<double, 50000> wvht_second;
+    BoundedArray<double, 2000> depth_second;
+
+    // Ray arrays of the REI model (index = the ray's "Dir" value)
+    BoundedArray<double, 32> ray_fetch;
+    BoundedArray<double, 32> ray_bathy;
+    BoundedArray<float, 32> ray_power;
+
+    // Results of the current site
+    double max_wvht = 0;
+    double avg_wvht = 0;
+    double avg_wvpd = 0;
+    double max_wvdir = 0;
+    double max_wvpd = 0;
+    float pt_depth = 0;
+    double esa_orbvel = 0;
+    double esa_shearvel = 0;
+    double esa_shearstress = 0;
+    double lwt_orbvel = 0;
+    double lwt_shearvel = 0;
+    double lwt_shearstress = 0;
+    double crit_shearstress = 0;
+    int16_t sed_motion = 0;
+    float sea_dens = 0;
+    float sea_visc = 0;
+
+    // The program's data folder
+    std::string app_folder;
+
+    // Clears every RWE error flag, as the run driver does at the end of a run.
+    void clearErrorFlags();
+    // Erases the per-site arrays the RWE driver empties after a run.
+    void erasePerSiteArrays();
+};
+
+// The settings holder: the values the REI settings dialog keeps for both
+// models between its showings.
+struct SettingsHolder {
+    double wind_cat1 = 0, wind_cat2 = 0, wind_cat3 = 0, wind_cat4 = 0;
+    double wind_cat5 = 0;
+    double Power1 = 0, Power2 = 0, Power3 = 0, Power4 = 0, Power5 = 0;
+    float Power6 = 0;
+    int16_t windcatno = 0;
+    int16_t indexcheck = 0;
+    int16_t refreshmap = 0;
+    bool rec_setting = false;
+    int16_t optionindex = 0;
+};
+
+// The wind summary holder (the wind-entry form's shared instance).
+struct WindSummary {
+    double windspd_ee = 0, windspd_se = 0, windspd_ss = 0, windspd_sw = 0, windspd_ww = 0, windspd_nw = 0,
+           windspd_nn = 0;
+    float windspd_ne = 0;
+    double winddur_ee = 0, winddur_se = 0, winddur_ss = 0, winddur_sw = 0, winddur_ww = 0, winddur_nw = 0,
+           winddur_nn = 0;
+    float winddur_ne = 0;
+    double windpower_ee = 0, windpower_se = 0, windpower_ss = 0, windpower_sw = 0, windpower_ww = 0,
+           windpower_nw = 0, windpower_nn = 0;
+    float windpower_ne = 0;
+    std::string wind_station, wind_startdate, wind_enddate, wind_cutoff, wind_file, windunits;
+    int16_t wind_num = 0;
+    bool memory = false;
+    // Interpolated power per REI ray direction, ordered clockwise from east.
+    std::vector<float> windpowercoll;
+};
+
+// Public members of the main window that hold the open project and the
+// values start-up fills.
+struct MainFormState {
+    int xscreen = 0;  // screen size in pixels (wider than the 16 bits the old twips needed)
+    int yscreen = 0;
+    double Fetch = 0;
+    double dist_bathy = 0;
+    std::string proj_name;
+    std::string dir_path;
+
+    std::string projfile;
+    std::string projname;
+    std::string geodatabasename;
+    std::shared_ptr<platform::gis::Workspace> ptworkspace;
+    std::shared_ptr<platform::gis::Workspace> pfeatureworkspace;
+    std::shared_ptr<platform::gis::FeatureClass> sfeatureclass1;
+    std::string pointfeatclass;
+    int16_t crt = 0;
+    std::string shorecov, shorename, shorefeature;
+    std::string bathycov, bathyname;
+    std::string windpath;
+    float unitfactor = 0;
+    int16_t depthno = 0;
+    int16_t fetchlength = 0;
+    std::vector<std::string> shpcol;
+    int16_t shpcount = 0;
+};
+
+}  // namespace quor::model

@@ -1,0 +1,33 @@
+#pragma once
+// Where the program keeps its data on this machine.
+#include <string>
+
+namespace quor::platform {
+
+// Result of asking the system for the user's documents folder, with the
+// three outcomes start-up distinguishes.
+struct DocumentsFolder {
+    enum class Status { Found, DoesNotExist, NotValid };
+    Status status = Status::NotValid;
+    std::string path;
+};
+
+// Asks the system for the documents folder. QUOR_DOCUMENTS, when set,
+// replaces the answer (tests and portable set-ups use it).
+DocumentsFolder queryDocumentsFolder();
+
+// The per-user application data folder used when there is no documents
+// folder: ".../Quor/Quor 4" under the user's data location.
+std::string fallbackDataFolder();
+
+// True when d (blanks around it ignored) names an existing directory;
+// the empty text names the root and answers True.
+bool IsDir(const std::string& d);
+
+// Creates one folder level; its parent must exist. False on failure.
+bool createFolder(const std::string& path);
+
+// Joins folder and name with "/".
+std::string joinPath(const std::string& folder, const std::string& name);
+
+}  // namespace quor::platform

@@ -1,0 +1,117 @@
+#include "platform/numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <system_error>
+
+namespace quor::platform {
+
+namespace {
+
+std::string shortestFixed(double value) {
+    char buf[400];
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    if (res.ec != std::errc()) return std::to_string(value);
+    return std::string(buf, res.ptr);
+}
+
+std::string shortestFixed(float value) {
+    char buf[400];
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    if (res.ec != std::errc()) return std::to_string(value);
+    return std::string(buf, res.ptr);
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) s.remove_suffix(1);
+    return s;
+}
+
+}  // namespace
+
+double roundHalfEven(double value, int decimals) {
+    if (!std::isfinite(value)) return value;
+    // Work on the digits of the shortest text: "d.ddd" with an optional sign.
+    std::string text = shortestFixed(std::fabs(value));
+    const bool negative = std::signbit(value) && value != 0.0;
+    auto dot = text.find('.');
+    std::string intPart = dot == std::string::npos ? text : text.substr(0, dot);
+    std::string frac = dot == std::string::npos ? std::string() : text.substr(dot + 1);
+    if (decimals < 0) decimals = 0;
+    if (static_cast<int>(frac.size()) <= decimals) return value;
+
+    std::string kept = intPart + frac.substr(0, decimals);
+    std::string rest = frac.substr(decimals);
+    bool roundUp;
+    if (rest[0] > '5') {
+        roundUp = true;
+    } else if (rest[0] < '5') {
+        roundUp = false;
+    } else {
+        bool beyond = rest.find_first_not_of('0', 1) != std::string::npos;
+        if (beyond) {
+            roundUp = true;
+        } else {
+            int last = kept.empty() ? 0 : kept.back() - '0';
+            roundUp = (last % 2) == 1;
+        }
+    }
+    if (roundUp) {
+        int i = static_cast<int>(kept.size()) - 1;
+        while (i >= 0) {
+            if (kept[i] == '9') {
+                kept[i] = '0';
+                --i;
+            } else {
+                ++kept[i];
+                break;
+            }
+        }
+        if (i < 0) kept.insert(kept.begin(), '1');
+    }
+    std::string out = kept.substr(0, kept.size() - decimals);
+    if (out.empty()) out = "0";
+    if (decimals > 0) out += "." + kept.substr(kept.size() - decimals);
+    double result = std::strtod(out.c_str(), nullptr);
+    return negative ? -result : result;
+}
+
+std::string formatNumber(double value) {
+    if (value == 0.0) return "0";
+    return shortestFixed(value);
+}
+
+std::string formatNumber(float value) {
+    if (value == 0.0f) return "0";
+    return shortestFixed(value);
+}
+
+std::optional<double> parseNumber(std::string_view text) {
+    text = trim(text);
+    if (text.empty()) return std::nullopt;
+    if (text.front() == '+') text.remove_prefix(1);
+    double value = 0.0;
+    auto res = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (res.ec != std::errc() || res.ptr != text.data() + text.size()) return std::nullopt;
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+int16_t toInt16(double value) {
+    if (!std::isfinite(value)) throw OverflowError("Overflow");
+    double r = roundHalfEven(value, 0);
+    if (r < std::numeric_limits<int16_t>::min() || r > std::numeric_limits<int16_t>::max())
+        throw OverflowError("Overflow");
+    return static_cast<int16_t>(r);
+}
+
+std::optional<int16_t> parseInt16(std::string_view text) {
+    auto v = parseNumber(text);
+    if (!v) return std::nullopt;
+    return toInt16(*v);
+}
+
+}  // namespace quor::platform

@@ -1,0 +1,42 @@
+#pragma once
+// Number conventions shared by every subsystem: values travel between the
+// settings store, text files and attribute fields as decimal text, and the
+// model rounds half to even throughout.
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace quor::platform {
+
+// Raised where a value does not fit its declared width (a 16-bit field,
+// a subscript); callers that map failures to status codes catch it.
+class OverflowError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Rounds to `decimals` places, ties to even. The tie is decided on the
+// shortest decimal text of the value, so 2.675 rounds like the written
+// number it came from (2.68), not like its binary neighbour.
+double roundHalfEven(double value, int decimals = 0);
+
+// Shortest decimal text that reads back to the same value, never in
+// exponent form: 10000 -> "10000", 0.053 -> "0.053", 1e-5 -> "0.00001".
+std::string formatNumber(double value);
+std::string formatNumber(float value);
+
+// Parses a decimal number in the C locale, blanks around it allowed.
+// Empty or non-numeric text gives nothing.
+std::optional<double> parseNumber(std::string_view text);
+
+// Text to a 16-bit integer the way the model converts: parse, round half
+// to even ("30.5" -> 30, "31.5" -> 32). Nothing for non-numbers; throws
+// OverflowError outside -32768..32767.
+std::optional<int16_t> parseInt16(std::string_view text);
+
+// Double to 16-bit integer with rounding half to even; throws OverflowError.
+int16_t toInt16(double value);
+
+}  // namespace quor::platform

@@ -1,0 +1,38 @@
+#pragma once
+// Text files as the program's users exchange them: lines end in CR LF,
+// and a file is opened, written and closed within one operation.
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace quor::platform {
+
+class FileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Writes whole lines with CR LF ends. Throws FileError when the file
+// cannot be created or written; nothing is left half-written silently.
+class TextWriter {
+public:
+    explicit TextWriter(const std::string& path, bool append = false);
+    ~TextWriter();
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+
+    void writeLine(const std::string& line);
+    void close();
+
+private:
+    std::FILE* file_ = nullptr;
+    std::string path_;
+};
+
+// Writes all lines at once (CR LF after each).
+void writeTextLines(const std::string& path, const std::vector<std::string>& lines);
+
+// Reads a text file's lines, accepting CR LF, LF or CR ends. Throws FileError.
+std::vector<std::string> readTextLines(const std::string& path);
+
+}  // namespace quor::platform

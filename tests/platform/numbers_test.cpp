@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include "platform/numbers.h"
+
+using namespace quor::platform;
+
+TEST(RoundHalfEven, TiesGoToTheEvenNeighbour) {
+    EXPECT_DOUBLE_EQ(roundHalfEven(2.125, 2), 2.12);
+    EXPECT_DOUBLE_EQ(roundHalfEven(2.375, 2), 2.38);
+    EXPECT_DOUBLE_EQ(roundHalfEven(0.5), 0);
+    EXPECT_DOUBLE_EQ(roundHalfEven(1.5), 2);
+    EXPECT_DOUBLE_EQ(roundHalfEven(912.5), 912);
+    EXPECT_DOUBLE_EQ(roundHalfEven(913.5), 914);
+    EXPECT_DOUBLE_EQ(roundHalfEven(-2.5), -2);
+    EXPECT_DOUBLE_EQ(roundHalfEven(-3.5), -4);
+}
+
+TEST(RoundHalfEven, NonTiesRoundToNearestAndCarry) {
+    EXPECT_DOUBLE_EQ(roundHalfEven(2.675, 2), 2.68);  // the written number is a tie with an odd 7
+    EXPECT_DOUBLE_EQ(roundHalfEven(2.5000001), 3);
+    EXPECT_DOUBLE_EQ(roundHalfEven(9.996, 2), 10.0);
+    EXPECT_DOUBLE_EQ(roundHalfEven(99.5), 100);
+    EXPECT_DOUBLE_EQ(roundHalfEven(0.004, 2), 0);
+    EXPECT_DOUBLE_EQ(roundHalfEven(1234.0, 2), 1234.0);
+    EXPECT_DOUBLE_EQ(roundHalfEven(-0.125, 2), -0.12);
+}
+
+TEST(FormatNumber, ShortestPlainDecimal) {
+    EXPECT_EQ(formatNumber(10000.0), "10000");
+    EXPECT_EQ(formatNumber(0.053), "0.053");
+    EXPECT_EQ(formatNumber(1e-5), "0.00001");
+    EXPECT_EQ(formatNumber(-3.25), "-3.25");
+    EXPECT_EQ(formatNumber(0.0), "0");
+    EXPECT_EQ(formatNumber(-0.0), "0");
+    EXPECT_EQ(formatNumber(-3.1f), "-3.1");
+    EXPECT_EQ(formatNumber(1.909), "1.909");
+}
+
+TEST(ParseNumber, CLocaleOnlyWholeText) {
+    EXPECT_EQ(parseNumber("0.17"), 0.17);
+    EXPECT_EQ(parseNumber("  12.5 "), 12.5);
+    EXPECT_EQ(parseNumber("+3"), 3.0);
+    EXPECT_EQ(parseNumber("-1e3"), -1000.0);
+    EXPECT_FALSE(parseNumber(""));
+    EXPECT_FALSE(parseNumber("abc"));
+    EXPECT_FALSE(parseNumber("0,17"));
+    EXPECT_FALSE(parseNumber("12abc"));
+    EXPECT_FALSE(parseNumber("nan"));
+    EXPECT_FALSE(parseNumber("inf"));
+}
+
+TEST(ParseInt16, RoundsHalfEvenAndChecksWidth) {
+    EXPECT_EQ(parseInt16("30.5"), 30);
+    EXPECT_EQ(parseInt16("31.5"), 32);
+    EXPECT_EQ(parseInt16("-2.5"), -2);
+    EXPECT_EQ(parseInt16("32767"), 32767);
+    EXPECT_FALSE(parseInt16("x"));
+    EXPECT_THROW(parseInt16("32768"), OverflowError);
+    EXPECT_THROW(toInt16(-32768.6), OverflowError);
+    EXPECT_EQ(toInt16(-32768.4), -32768);
+}

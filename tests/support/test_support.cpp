@@ -1,0 +1,62 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdlib>
+
+namespace quor::test {
+
+TempDir::TempDir() {
+    if (!dir_.isValid()) throw std::runtime_error("cannot create a temporary folder");
+    path_ = dir_.path().toStdString();
+}
+
+std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+
+void RecordingMessages::message(const std::string& text, platform::MessageIcon icon, const std::string& title) {
+    entries.push_back({text, icon, title, false});
+}
+
+bool RecordingMessages::question(const std::string& text, const std::string& title) {
+    entries.push_back({text, platform::MessageIcon::Question, title, true});
+    if (answers.empty()) return defaultAnswer;
+    bool a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+}
+
+std::vector<std::string> RecordingMessages::texts() const {
+    std::vector<std::string> out;
+    for (const auto& e : entries) out.push_back(e.text);
+    return out;
+}
+
+void RecordingProgress::setValue(int bar, int value) {
+    if (bar == 2) {
+        value2 = value;
+    } else {
+        value1 = value;
+        bar1History.push_back(value);
+    }
+}
+
+void RecordingProgress::setLabel(int label, const std::string& text) {
+    (label == 3 ? label3 : label == 2 ? label2 : label1) = text;
+}
+
+std::string RecordingProgress::label(int label) const {
+    return label == 3 ? label3 : label == 2 ? label2 : label1;
+}
+
+std::optional<std::string> portPhillipFolder() {
+    const char* base = std::getenv("QUOR_SHARED_DATA");
+    QString folder = base && *base ? QString::fromLocal8Bit(base) : QStringLiteral("../shared/data");
+    QFileInfo probe(QDir(folder).filePath("portphillip/water_portphillip.shp"));
+    if (!probe.exists()) return std::nullopt;
+    return QDir(folder).filePath("portphillip").toStdString();
+}
+
+}  // namespace quor::test

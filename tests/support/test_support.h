@@ -1,0 +1,76 @@
+#pragma once
+// Helpers every test suite shares: temporary folders, recording fakes of
+// the user-facing interfaces, and the optional real-world data set.
+#include <QTemporaryDir>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/feedback.h"
+
+namespace quor::test {
+
+// A temporary folder removed when the test ends.
+class TempDir {
+public:
+    TempDir();
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const;
+
+private:
+    QTemporaryDir dir_;
+    std::string path_;
+};
+
+// Records every message and question with its exact text; questions are
+// answered from a queue (Yes when it runs dry unless told otherwise).
+class RecordingMessages final : public platform::Messages {
+public:
+    struct Entry {
+        std::string text;
+        platform::MessageIcon icon;
+        std::string title;
+        bool isQuestion;
+    };
+    void message(const std::string& text, platform::MessageIcon icon, const std::string& title) override;
+    bool question(const std::string& text, const std::string& title) override;
+
+    std::vector<Entry> entries;
+    std::vector<bool> answers;  // consumed front to back
+    bool defaultAnswer = true;
+
+    std::vector<std::string> texts() const;
+};
+
+// Records bar values, labels and how often the event loop was given a turn.
+class RecordingProgress final : public platform::Progress {
+public:
+    void show() override { ++shown; visible = true; }
+    void hide() override { visible = false; }
+    void setMaximum(int bar, int maximum) override { (bar == 2 ? max2 : max1) = maximum; }
+    void setValue(int bar, int value) override;
+    int value(int bar) const override { return bar == 2 ? value2 : value1; }
+    void setLabel(int label, const std::string& text) override;
+    std::string label(int label) const override;
+    void yield() override { ++yields; }
+
+    int shown = 0, yields = 0;
+    bool visible = false;
+    int max1 = 0, max2 = 0, value1 = 0, value2 = 0;
+    std::string label1, label2, label3;
+    std::vector<int> bar1History;
+};
+
+// Folder of the optional Port Phillip data set, or nothing when this
+// checkout has none (tests then skip with a message).
+std::optional<std::string> portPhillipFolder();
+
+}  // namespace quor::test
+
+// Skips the current test when the real-world data set is absent.
+#define QUOR_REQUIRE_PORTPHILLIP(var)                                                   \
+    auto var##_opt = ::quor::test::portPhillipFolder();                                 \
+    if (!var##_opt) GTEST_SKIP() << "Port Phillip data set not found (../shared/data)"; \
+    const std::string var = *var##_opt
