@@ -1,0 +1,86 @@
+#pragma once
+// The model's debug output: text files of its intermediate arrays under the
+// data folder, written only in debugging mode. A debug file is a by-product:
+// failing to write one never changes a result or fails a site; the user
+// hears about it once per run.
+#include <span>
+#include <string>
+
+#include "model/bounded_array.h"
+#include "model/model_state.h"
+#include "platform/feedback.h"
+
+namespace quor::wave {
+
+// Titles of the debug file family.
+inline constexpr const char* kDepthFileTitle = "Quor Depth File";
+inline constexpr const char* kFetchFileTitle = "Quor Fetch File";
+inline constexpr const char* kWindFileTitle = "Quor Wind File";
+inline constexpr const char* kWaveHeightFileTitle = "Quor Wave Height File";
+
+// The folder the debug files go to: app_folder/Project/output_data.
+std::string debugOutputFolder(const std::string& app_folder);
+
+// True when debugging mode is on and the data folder is writable (a
+// read-only data folder silences debug output without a message).
+bool debugOutputEnabled(const model::ModelState& state);
+
+// One debug row: a blank, the index, three blanks, the value rounded half
+// to even to 2 decimals in its shortest plain form (" 7   12.25").
+std::string debugRow(int index, double value);
+
+// Creates the folders leading to `path` when missing; throws
+// platform::FileError when that fails.
+void ensureParentFolder(const std::string& path);
+
+// Writes the title line, an empty line and one row per value (index from
+// 0), CR LF after each line, overwriting the file and creating its folder.
+// Throws platform::FileError on failure.
+void writeOutputArrayFile(const std::string& path, const std::string& title, std::span<const double> values);
+
+template <class T, int Upper>
+void writeOutputArrayFile(const std::string& path, const std::string& title,
+                          const model::BoundedArray<T, Upper>& values) {
+    writeOutputArrayFile(path, title, std::span<const double>(values.begin(), values.end()));
+}
+
+// Swallows debug-write failures for one run and reports the first one.
+class DebugFileReporter {
+public:
+    explicit DebugFileReporter(platform::Messages& messages) : messages_(messages) {}
+
+    // Runs `write`; any exception it throws is reported (the first time
+    // only) and swallowed. Returns true when the write succeeded.
+    template <class Fn>
+    bool attempt(const std::string& path, Fn&& write) noexcept {
+        try {
+            write();
+            return true;
+        } catch (const std::exception& e) {
+            failed(path, e.what());
+        } catch (...) {
+            failed(path, "unknown error");
+        }
+        return false;
+    }
+
+    // writeOutputArrayFile under the reporter's protection.
+    bool writeArray(const std::string& path, const std::string& title, std::span<const double> values) noexcept;
+
+    template <class T, int Upper>
+    bool writeArray(const std::string& path, const std::string& title,
+                    const model::BoundedArray<T, Upper>& values) noexcept {
+        return writeArray(path, title, std::span<const double>(values.begin(), values.end()));
+    }
+
+    bool anyFailed() const { return failures_ > 0; }
+    int failures() const { return failures_; }
+
+private:
+    void failed(const std::string& path, const std::string& reason) noexcept;
+
+    platform::Messages& messages_;
+    int failures_ = 0;
+};
+
+}  // namespace quor::wave
