@@ -1,0 +1,34 @@
+#pragma once
+// Measuring a ray on the bathymetry grid: step outward from the site and
+// count the wet sample points until the water ends; then the text layout
+// of the per-site diagnostic arrays.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "gis/ray_geometry.h"
+#include "gis/ray_sampling.h"
+
+namespace quor::gis {
+
+// Wet test of one pixel value: positive bathymetry is water above the
+// water level, negative bathymetry below it.
+bool isWater(double value, bool bathyPositive, float tideheight);
+
+// The sampling step along rays: twice the run's cell step, at most 100.
+// Throws std::invalid_argument for a cell step of 0 or less (it would
+// never reach the end of a ray).
+double fastRayStep(double cellStep);
+
+// Wet length of one ray whose densified points are `vertices` (the site
+// first): `step` for every wet point met before the first dry or NoData
+// point; points off the raster add nothing. Nothing when the site itself
+// is dry or has no data (off the raster counts as wet).
+std::optional<double> walkRay(const std::vector<XY>& vertices, float step, const RasterSampler& sample,
+                              bool bathyPositive, float tideheight);
+
+// Lines of a diagnostic array file: the title, an empty line, then
+// " <index>   <value to 2 decimals>" for every value.
+std::vector<std::string> depthFileLines(const std::vector<double>& values);
+
+}  // namespace quor::gis
