@@ -1,0 +1,127 @@
+#pragma once
+// Feature classes of a workspace, their cursors and spatial selection.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/gis/feature.h"
+#include "platform/gis/fields.h"
+#include "platform/gis/geometry.h"
+#include "platform/gis/spatial_reference.h"
+
+class OGRLayer;
+
+namespace quor::platform::gis {
+
+class Workspace;
+class FeatureCursor;
+class InsertCursor;
+
+class FeatureClass : public std::enable_shared_from_this<FeatureClass> {
+public:
+    // Made by Workspace only.
+    FeatureClass(std::shared_ptr<Workspace> ws, std::string name);
+
+    const std::string& name() const { return name_; }
+    // The classes this layer creates carry no alias of their own: the alias is the name.
+    const std::string& aliasName() const { return name_; }
+    GeometryType geometryType() const;
+    std::shared_ptr<Workspace> workspace() const { return ws_; }
+
+    // Fields with the shape at position 0 and the object id at position 1.
+    std::shared_ptr<const Fields> fields() const;
+    int findField(std::string_view name) const { return fields()->findField(name); }
+    std::string shapeFieldName() const { return fields()->field(0).name; }
+    std::string oidFieldName() const { return fields()->field(1).name; }
+    // Adds an attribute field after the existing ones. GisError when a field
+    // of that name exists or the store refuses.
+    void addField(const FieldDef& def);
+
+    std::int64_t featureCount() const;
+    // The feature with this object id; GisError when there is none.
+    Feature feature(std::int64_t oid) const;
+    std::optional<Feature> findFeature(std::int64_t oid) const;
+    // A new, unstored feature with this class's fields (all values null).
+    Feature createFeature() const;
+    // Stores a feature: inserts it when its oid is -1 (and sets the new
+    // oid), else rewrites the row with that oid. Returns the oid.
+    std::int64_t store(Feature& f);
+    // Deletes the row with this object id (nothing when there is none).
+    void deleteFeature(std::int64_t oid);
+
+    // A cursor over every feature in object-id order. The ids are read when
+    // the cursor is made, so rows may be written while it is in use.
+    FeatureCursor search() const;
+    // A cursor over these features, in the order given; missing ids are skipped.
+    FeatureCursor search(std::vector<std::int64_t> oids) const;
+    // Object ids of the features whose shape intersects the area (touching
+    // counts), ascending.
+    std::vector<std::int64_t> selectIntersecting(const Geometry& area) const;
+    // An insert cursor; with buffering, rows reach the store at flush().
+    InsertCursor insertCursor(bool buffered = true);
+
+    SpatialReference spatialReference() const;
+    // Gives the class another spatial reference without touching its coordinates.
+    void alterSpatialReference(const SpatialReference& sr);
+    Envelope extent() const;
+
+    // The GDAL layer; valid until the class is deleted. Throws GisError
+    // when the class no longer exists.
+    OGRLayer* ogrLayer() const;
+
+private:
+    std::shared_ptr<Workspace> ws_;
+    std::string name_;
+    mutable OGRLayer* layer_ = nullptr;
+    mutable std::uint64_t generation_ = 0;
+    mutable std::shared_ptr<const Fields> fields_;
+    mutable std::uint64_t fieldsGeneration_ = 0;
+};
+
+// Reads features one by one. Each feature is read when next() asks for it.
+class FeatureCursor {
+public:
+    FeatureCursor() = default;
+    FeatureCursor(std::shared_ptr<const FeatureClass> fc, std::vector<std::int64_t> oids);
+    // The next feature, or nothing at the end (and for ever after).
+    std::optional<Feature> next();
+    // Ids still to come, including the current position.
+    std::size_t remaining() const { return oids_.size() - pos_; }
+    const std::shared_ptr<const FeatureClass>& featureClass() const { return fc_; }
+
+private:
+    std::shared_ptr<const FeatureClass> fc_;
+    std::vector<std::int64_t> oids_;
+    std::size_t pos_ = 0;
+};
+
+// Inserts features into a class. With buffering, inserted features are
+// held until flush(), which writes them in one transaction; without, each
+// insert is written at once. The destructor discards what was not flushed.
+class InsertCursor {
+public:
+    InsertCursor(std::shared_ptr<FeatureClass> fc, bool buffered);
+    InsertCursor(InsertCursor&&) noexcept = default;
+    InsertCursor& operator=(InsertCursor&&) noexcept = default;
+    ~InsertCursor() = default;
+
+    // A reusable buffer with the class's fields.
+    Feature createFeatureBuffer() const { return fc_->createFeature(); }
+    // Queues (buffered) or writes a copy of the feature. Returns the new oid
+    // when written at once, -1 when queued. GisError when the write fails.
+    std::int64_t insert(const Feature& f);
+    // Writes every queued feature. On failure nothing of this batch stays,
+    // the queue is emptied and GisError is thrown.
+    void flush();
+    std::size_t pending() const { return queue_.size(); }
+
+private:
+    std::shared_ptr<FeatureClass> fc_;
+    bool buffered_ = true;
+    std::vector<Feature> queue_;
+};
+
+}  // namespace quor::platform::gis

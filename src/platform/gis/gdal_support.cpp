@@ -1,0 +1,135 @@
+#include "platform/gis/gdal_support.h"
+
+#include <gdal.h>
+#include <ogr_geometry.h>
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+
+#include <mutex>
+
+namespace quor::platform::gis::detail {
+
+void ensureGdal() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        GDALAllRegister();
+        // GDAL's default cache is a share of the machine's memory, which on a
+        // large machine lets a long sampling run grow past a gigabyte.
+        constexpr GIntBig cap = 256LL * 1024 * 1024;
+        if (GDALGetCacheMax64() > cap) GDALSetCacheMax64(cap);
+    });
+}
+
+ErrorCapture::ErrorCapture() {
+    ensureGdal();
+    CPLPushErrorHandlerEx(
+        [](CPLErr cls, CPLErrorNum no, const char* msg) {
+            auto* self = static_cast<ErrorCapture*>(CPLGetErrorHandlerUserData());
+            if (self && cls >= CE_Failure && msg) self->last_ = msg;
+        },
+        this);
+}
+
+ErrorCapture::~ErrorCapture() { CPLPopErrorHandler(); }
+
+std::string ErrorCapture::message(const std::string& fallback) const { return last_.empty() ? fallback : last_; }
+
+namespace {
+
+Path readCurve(const OGRSimpleCurve& c) {
+    Path p;
+    p.reserve(static_cast<std::size_t>(c.getNumPoints()));
+    for (int i = 0; i < c.getNumPoints(); ++i) p.push_back({c.getX(i), c.getY(i)});
+    return p;
+}
+
+std::vector<Path> readPolygon(const OGRPolygon& poly) {
+    std::vector<Path> rings;
+    if (poly.getExteriorRing()) rings.push_back(readCurve(*poly.getExteriorRing()));
+    for (int i = 0; i < poly.getNumInteriorRings(); ++i) rings.push_back(readCurve(*poly.getInteriorRing(i)));
+    return rings;
+}
+
+}  // namespace
+
+Geometry fromOgr(const OGRGeometry* g) {
+    if (!g || g->IsEmpty()) return {};
+    switch (wkbFlatten(g->getGeometryType())) {
+        case wkbPoint: {
+            auto* p = g->toPoint();
+            return Geometry::point(p->getX(), p->getY());
+        }
+        case wkbMultiPoint: {
+            auto* mp = g->toMultiPoint();
+            const OGRPoint* p = mp->getGeometryRef(0);
+            return Geometry::point(p->getX(), p->getY());
+        }
+        case wkbLineString: return Geometry::polyline({readCurve(*g->toLineString())});
+        case wkbMultiLineString: {
+            std::vector<Path> parts;
+            for (auto* ls : *g->toMultiLineString()) parts.push_back(readCurve(*ls));
+            return Geometry::polyline(std::move(parts));
+        }
+        case wkbPolygon: return Geometry::polygons({readPolygon(*g->toPolygon())});
+        case wkbMultiPolygon: {
+            std::vector<std::vector<Path>> polys;
+            for (auto* p : *g->toMultiPolygon()) polys.push_back(readPolygon(*p));
+            return Geometry::polygons(std::move(polys));
+        }
+        default: {
+            // Curves and collections: let OGR linearise them.
+            std::unique_ptr<OGRGeometry> lin(g->getLinearGeometry());
+            if (lin && wkbFlatten(lin->getGeometryType()) != wkbFlatten(g->getGeometryType())) return fromOgr(lin.get());
+            return {};
+        }
+    }
+}
+
+namespace {
+std::unique_ptr<OGRLinearRing> ring(const Path& p) {
+    auto r = std::make_unique<OGRLinearRing>();
+    r->setNumPoints(static_cast<int>(p.size()), FALSE);
+    for (std::size_t i = 0; i < p.size(); ++i) r->setPoint(static_cast<int>(i), p[i].x, p[i].y);
+    return r;
+}
+std::unique_ptr<OGRLineString> lineString(const Path& p) {
+    auto l = std::make_unique<OGRLineString>();
+    l->setNumPoints(static_cast<int>(p.size()), FALSE);
+    for (std::size_t i = 0; i < p.size(); ++i) l->setPoint(static_cast<int>(i), p[i].x, p[i].y);
+    return l;
+}
+}  // namespace
+
+std::unique_ptr<OGRGeometry> toOgr(const Geometry& g) {
+    switch (g.type()) {
+        case GeometryType::None: return nullptr;
+        case GeometryType::Point: {
+            if (g.isEmpty()) return std::make_unique<OGRPoint>();
+            const Point p = g.asPoint();
+            return std::make_unique<OGRPoint>(p.x, p.y);
+        }
+        case GeometryType::Polyline: {
+            if (g.partCount() == 1) return lineString(g.part(0));
+            auto m = std::make_unique<OGRMultiLineString>();
+            for (const auto& p : g.parts()) m->addGeometryDirectly(lineString(p).release());
+            return m;
+        }
+        case GeometryType::Polygon: {
+            std::vector<std::unique_ptr<OGRPolygon>> polys;
+            std::size_t r = 0;
+            for (std::size_t n : g.ringsPerPolygon()) {
+                auto poly = std::make_unique<OGRPolygon>();
+                for (std::size_t k = 0; k < n; ++k) poly->addRingDirectly(ring(g.part(r++)).release());
+                polys.push_back(std::move(poly));
+            }
+            if (polys.size() == 1) return std::move(polys[0]);
+            auto m = std::make_unique<OGRMultiPolygon>();
+            for (auto& p : polys) m->addGeometryDirectly(p.release());
+            return m;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace quor::platform::gis::detail

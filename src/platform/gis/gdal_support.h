@@ -1,0 +1,33 @@
+#pragma once
+// Internal helpers of the GIS layer: GDAL start-up, error capture and
+// geometry conversion. Not for use outside src/platform/gis.
+#include <memory>
+#include <string>
+
+#include "platform/gis/geometry.h"
+
+class OGRGeometry;
+
+namespace quor::platform::gis::detail {
+
+// Registers the GDAL drivers once and bounds the block cache.
+void ensureGdal();
+
+// Collects GDAL error messages while it lives instead of printing them.
+class ErrorCapture {
+public:
+    ErrorCapture();
+    ~ErrorCapture();
+    ErrorCapture(const ErrorCapture&) = delete;
+    ErrorCapture& operator=(const ErrorCapture&) = delete;
+    // The last error message, or the fallback when GDAL said nothing.
+    std::string message(const std::string& fallback) const;
+
+private:
+    std::string last_;
+};
+
+Geometry fromOgr(const OGRGeometry* g);
+std::unique_ptr<OGRGeometry> toOgr(const Geometry& g);
+
+}  // namespace quor::platform::gis::detail

@@ -1,0 +1,95 @@
+#pragma once
+// Raster datasets through GDAL: GeoTIFF, ArcInfo binary grids (the grid
+// folder), ASCII grids and whatever else GDAL reads.
+//
+// identify() reads through GDAL's block cache one block at a time and
+// keeps the last block at hand, so stepping along a ray touches the cache
+// once per block; a whole band is never loaded.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "platform/gis/geometry.h"
+#include "platform/gis/spatial_reference.h"
+
+class GDALDataset;
+
+namespace quor::platform::gis {
+
+// The outcome of identify at a point.
+struct PixelValue {
+    enum class Kind { Outside, NoData, Value };
+    Kind kind = Kind::Outside;
+    // The pixel value. A Float32 pixel reaches here through its shortest
+    // decimal text, so -3.1f gives -3.1 (not -3.0999999...).
+    double value = 0;
+
+    bool isOutside() const { return kind == Kind::Outside; }
+    bool isNoData() const { return kind == Kind::NoData; }
+    bool hasValue() const { return kind == Kind::Value; }
+    // The value as text: "NoData" for NoData, "" outside the raster, else
+    // the shortest decimal form of the pixel in its own type.
+    std::string text() const;
+};
+
+class Raster {
+public:
+    // Opens a raster (read-only); GisError when GDAL cannot read it.
+    static std::shared_ptr<Raster> open(const std::string& path);
+    ~Raster();
+    Raster(const Raster&) = delete;
+    Raster& operator=(const Raster&) = delete;
+
+    const std::string& path() const { return path_; }  // the complete name
+    std::string name() const;                          // file or grid folder name
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int bandCount() const;
+    double cellSizeX() const;
+    double cellSizeY() const;  // positive
+    Envelope extent() const;
+    SpatialReference spatialReference() const;
+    std::optional<double> noData() const;
+    bool isFloat32() const { return float32_; }
+    // Minimum and maximum of band 1 (exact, read block by block).
+    std::pair<double, double> minMax() const;
+
+    // Identify band 1 at a map point: Outside when the point lies off the
+    // raster, NoData for the band's nodata value or NaN, else the value.
+    // A point exactly on the right or bottom edge is outside.
+    PixelValue identify(double x, double y) const;
+    PixelValue identify(const Point& p) const { return identify(p.x, p.y); }
+
+    GDALDataset* dataset() const { return ds_; }
+
+private:
+    Raster() = default;
+    void releaseBlock() const;
+
+    std::string path_;
+    GDALDataset* ds_ = nullptr;
+    int width_ = 0, height_ = 0;
+    double gt_[6] = {0, 1, 0, 0, 0, -1};
+    bool northUp_ = true;
+    bool float32_ = false;
+    bool hasNoData_ = false;
+    double noData_ = 0;
+    int blockW_ = 0, blockH_ = 0;
+    int dataType_ = 0;
+    // The block last read, locked in GDAL's cache while held.
+    mutable void* block_ = nullptr;  // GDALRasterBlock*
+    mutable const void* blockData_ = nullptr;
+    mutable int blockX_ = -1, blockY_ = -1;
+    // The last Float32 conversion (pixel bits -> decimal value).
+    mutable std::uint32_t lastBits_ = 0;
+    mutable double lastValue_ = 0;
+    mutable bool lastValid_ = false;
+};
+
+// Shortest decimal text of a float that reads back to the same float.
+std::string shortestText(float v);
+std::string shortestText(double v);
+
+}  // namespace quor::platform::gis

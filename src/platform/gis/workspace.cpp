@@ -1,0 +1,289 @@
+#include "platform/gis/workspace.h"
+
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "platform/gis/gdal_support.h"
+#include "platform/gis/gis_error.h"
+
+namespace fs = std::filesystem;
+
+namespace quor::platform::gis {
+
+namespace {
+
+std::map<std::string, std::weak_ptr<Workspace>>& registry() {
+    static std::map<std::string, std::weak_ptr<Workspace>> r;
+    return r;
+}
+
+std::string keyOf(const std::string& path) {
+    std::error_code ec;
+    auto p = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    return ec ? path : p.string();
+}
+
+bool isCoverageFolder(const fs::path& dir) {
+    std::error_code ec;
+    for (const char* f : {"arc.adf", "pal.adf", "ARC.ADF", "PAL.ADF", "arc", "pal"})
+        if (fs::is_regular_file(dir / f, ec)) return true;
+    return false;
+}
+
+OGRFieldType ogrType(FieldType t, OGRFieldSubType& sub) {
+    sub = OFSTNone;
+    switch (t) {
+        case FieldType::SmallInteger: sub = OFSTInt16; return OFTInteger;
+        case FieldType::Integer: return OFTInteger;
+        case FieldType::Single: sub = OFSTFloat32; return OFTReal;
+        case FieldType::Double: return OFTReal;
+        case FieldType::String: return OFTString;
+        case FieldType::Date: return OFTDateTime;
+        default: throw GisError("A shape or object id field cannot be added as an attribute.");
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<OGRFieldDefn> makeOgrField(const FieldDef& def) {
+    OGRFieldSubType sub;
+    const OGRFieldType t = ogrType(def.type, sub);
+    auto fd = std::make_unique<OGRFieldDefn>(def.name.c_str(), t);
+    fd->SetSubType(sub);
+    if (def.length > 0) fd->SetWidth(def.length);
+    if (!def.alias.empty() && def.alias != def.name) fd->SetAlternativeName(def.alias.c_str());
+    return fd;
+}
+
+Workspace::Workspace(std::string path, WorkspaceKind kind, GDALDataset* ds, bool readOnly)
+    : path_(std::move(path)), kind_(kind), ds_(ds), readOnly_(readOnly) {}
+
+Workspace::~Workspace() {
+    if (ds_) {
+        detail::ErrorCapture err;
+        if (transactionDepth_ > 0) ds_->RollbackTransaction();
+        GDALClose(ds_);
+    }
+}
+
+std::shared_ptr<Workspace> Workspace::shared(const std::string& key) {
+    auto& r = registry();
+    auto it = r.find(key);
+    if (it == r.end()) return nullptr;
+    auto ws = it->second.lock();
+    if (!ws) r.erase(it);
+    return ws;
+}
+
+void Workspace::remember(const std::string& key, const std::shared_ptr<Workspace>& ws) { registry()[key] = ws; }
+
+std::shared_ptr<Workspace> Workspace::openGeoPackage(const std::string& path) {
+    detail::ensureGdal();
+    const std::string key = keyOf(path);
+    if (auto ws = shared(key)) return ws;
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) throw GisError("The geodatabase " + path + " does not exist.");
+    if (::access(path.c_str(), W_OK) != 0)
+        throw GisError("The geodatabase " + path + " is read-only; it cannot be opened for writing.");
+    detail::ErrorCapture err;
+    const char* drivers[] = {"GPKG", nullptr};
+    auto* ds = static_cast<GDALDataset*>(
+        GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers, nullptr, nullptr));
+    if (!ds) throw GisError(err.message("The file " + path + " is not a valid geodatabase."));
+    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, ds, false));
+    remember(key, ws);
+    return ws;
+}
+
+std::shared_ptr<Workspace> Workspace::createGeoPackage(const std::string& path) {
+    detail::ensureGdal();
+    std::error_code ec;
+    if (fs::exists(path, ec)) throw GisError("The geodatabase " + path + " already exists.");
+    detail::ErrorCapture err;
+    auto* drv = GetGDALDriverManager()->GetDriverByName("GPKG");
+    if (!drv) throw GisError("GeoPackage support is missing from GDAL.");
+    GDALDataset* ds = drv->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+    if (!ds) throw GisError(err.message("The geodatabase " + path + " cannot be created."));
+    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, ds, false));
+    remember(keyOf(path), ws);
+    return ws;
+}
+
+std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
+    detail::ensureGdal();
+    std::error_code ec;
+    fs::path p(pathIn);
+    std::string ext = p.extension().string();
+    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (fs::is_regular_file(p, ec) && ext == ".gpkg") return openGeoPackage(pathIn);
+    if (fs::is_regular_file(p, ec) && ext == ".shp") p = p.parent_path().empty() ? fs::path(".") : p.parent_path();
+    const std::string path = p.string();
+    if (!fs::exists(p, ec)) throw GisError("The workspace " + path + " does not exist.");
+    const std::string key = keyOf(path);
+    if (auto ws = shared(key)) return ws;
+
+    detail::ErrorCapture err;
+    GDALDataset* ds = nullptr;
+    WorkspaceKind kind = WorkspaceKind::Other;
+    bool readOnly = true;
+    if (fs::is_directory(p, ec) && isCoverageFolder(p)) {
+        const char* drivers[] = {"AVCBin", nullptr};
+        ds = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, drivers, nullptr, nullptr));
+        kind = WorkspaceKind::Coverage;
+    } else if (fs::is_directory(p, ec)) {
+        const char* drivers[] = {"ESRI Shapefile", nullptr};
+        const bool writable = ::access(path.c_str(), W_OK) == 0;
+        ds = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | (writable ? GDAL_OF_UPDATE : 0),
+                                                  drivers, nullptr, nullptr));
+        kind = WorkspaceKind::ShapefileFolder;
+        readOnly = !writable;
+    } else {
+        ds = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr));
+    }
+    if (!ds) throw GisError(err.message("The workspace " + path + " cannot be opened."));
+    auto ws = std::shared_ptr<Workspace>(new Workspace(path, kind, ds, readOnly));
+    remember(key, ws);
+    return ws;
+}
+
+std::vector<std::string> Workspace::featureClassNames() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < ds_->GetLayerCount(); ++i) names.emplace_back(ds_->GetLayer(i)->GetName());
+    return names;
+}
+
+bool Workspace::hasFeatureClass(const std::string& name) const {
+    for (int i = 0; i < ds_->GetLayerCount(); ++i)
+        if (name == ds_->GetLayer(i)->GetName()) return true;
+    return false;
+}
+
+std::shared_ptr<FeatureClass> Workspace::openFeatureClass(const std::string& name) {
+    if (!hasFeatureClass(name)) throw GisError("The feature class " + name + " does not exist.");
+    return std::make_shared<FeatureClass>(shared_from_this(), name);
+}
+
+std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& name, GeometryType type,
+                                                            const std::vector<FieldDef>& attributeFields,
+                                                            const SpatialReference& sr) {
+    if (name.empty()) throw GisError("A feature class needs a name.");
+    if (readOnly_) throw GisError("The workspace " + path_ + " is read-only.");
+    // The stores compare table names without regard to case.
+    for (int i = 0; i < ds_->GetLayerCount(); ++i)
+        if (equalsIgnoreCase(name, ds_->GetLayer(i)->GetName()))
+            throw GisError("The table " + name + " already exists.");
+    {
+        std::vector<std::string> seen;
+        for (const auto& f : attributeFields) {
+            for (const auto& s : seen)
+                if (equalsIgnoreCase(s, f.name)) throw GisError("Field " + f.name + " is given twice.");
+            seen.push_back(f.name);
+        }
+    }
+    OGRwkbGeometryType gt = wkbNone;
+    switch (type) {
+        case GeometryType::Point: gt = wkbPoint; break;
+        case GeometryType::Polyline: gt = wkbLineString; break;
+        case GeometryType::Polygon: gt = wkbPolygon; break;
+        case GeometryType::None: gt = wkbUnknown; break;
+    }
+    detail::ErrorCapture err;
+    CPLStringList opts;
+    if (kind_ == WorkspaceKind::GeoPackage) {
+        opts.SetNameValue("FID", "OBJECTID");
+        opts.SetNameValue("GEOMETRY_NAME", "shape");
+        // Work classes live for one site: an index would cost more than it saves.
+        opts.SetNameValue("SPATIAL_INDEX", "NO");
+    }
+    OGRLayer* layer = ds_->CreateLayer(name.c_str(), const_cast<OGRSpatialReference*>(sr.ogr()), gt, opts.List());
+    if (!layer) throw GisError(err.message("The feature class " + name + " cannot be created."));
+    for (const auto& f : attributeFields) {
+        auto fd = makeOgrField(f);
+        if (layer->CreateField(fd.get()) != OGRERR_NONE) {
+            const std::string msg = err.message("Field " + f.name + " cannot be created.");
+            // Leave nothing half-made behind.
+            for (int i = 0; i < ds_->GetLayerCount(); ++i)
+                if (ds_->GetLayer(i) == layer) ds_->DeleteLayer(i);
+            bumpGeneration();
+            throw GisError(msg);
+        }
+    }
+    bumpGeneration();
+    return std::make_shared<FeatureClass>(shared_from_this(), name);
+}
+
+void Workspace::deleteFeatureClass(const std::string& name) {
+    if (readOnly_) throw GisError("The workspace " + path_ + " is read-only.");
+    for (int i = 0; i < ds_->GetLayerCount(); ++i) {
+        if (name == ds_->GetLayer(i)->GetName()) {
+            detail::ErrorCapture err;
+            if (ds_->DeleteLayer(i) != OGRERR_NONE)
+                throw GisError(err.message("The feature class " + name + " cannot be deleted."));
+            bumpGeneration();
+            for (auto it = altered_.begin(); it != altered_.end(); ++it)
+                if (it->first == name) {
+                    altered_.erase(it);
+                    break;
+                }
+            return;
+        }
+    }
+    throw GisError("The feature class " + name + " does not exist.");
+}
+
+std::optional<SpatialReference> Workspace::alteredSpatialReference(const std::string& name) const {
+    for (const auto& [n, sr] : altered_)
+        if (n == name) return sr;
+    return std::nullopt;
+}
+
+void Workspace::setAlteredSpatialReference(const std::string& name, const SpatialReference& sr) {
+    for (auto& [n, s] : altered_)
+        if (n == name) {
+            s = sr;
+            return;
+        }
+    altered_.emplace_back(name, sr);
+}
+
+Workspace::Transaction::Transaction(Workspace& ws) : ws_(ws) {
+    if (ws_.transactionDepth_ == 0) {
+        detail::ErrorCapture err;
+        if (ws_.ds_->StartTransaction(FALSE) == OGRERR_NONE) {
+            owner_ = true;
+        } else if (ws_.kind_ == WorkspaceKind::GeoPackage) {
+            throw GisError(err.message("The geodatabase " + ws_.path_ + " cannot start a transaction."));
+        }
+    }
+    ++ws_.transactionDepth_;
+}
+
+Workspace::Transaction::~Transaction() {
+    --ws_.transactionDepth_;
+    if (owner_ && !done_) {
+        detail::ErrorCapture err;
+        ws_.ds_->RollbackTransaction();
+        // Classes made inside the transaction are gone again.
+        ws_.bumpGeneration();
+    }
+}
+
+void Workspace::Transaction::commit() {
+    if (done_) return;
+    done_ = true;
+    if (!owner_) return;
+    detail::ErrorCapture err;
+    if (ws_.ds_->CommitTransaction() != OGRERR_NONE) {
+        ws_.ds_->RollbackTransaction();
+        ws_.bumpGeneration();
+        throw GisError(err.message("The changes cannot be saved to " + ws_.path_ + "."));
+    }
+}
+
+}  // namespace quor::platform::gis

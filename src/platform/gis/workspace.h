@@ -1,0 +1,106 @@
+#pragma once
+// Workspaces: a GeoPackage (the project geodatabase), a folder of
+// shapefiles, or a read-only coverage, all through GDAL/OGR.
+//
+// One handle per file for the whole program: opening a path that is open
+// already returns the same Workspace object, so the map, the runs and the
+// commands never hold two handles on one GeoPackage.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/gis/feature_class.h"
+#include "platform/gis/fields.h"
+#include "platform/gis/geometry.h"
+#include "platform/gis/spatial_reference.h"
+
+class GDALDataset;
+
+namespace quor::platform::gis {
+
+enum class WorkspaceKind { GeoPackage, ShapefileFolder, Coverage, Other };
+
+class Workspace : public std::enable_shared_from_this<Workspace> {
+public:
+    // Opens an existing GeoPackage for update. GisError when it is missing,
+    // not a GeoPackage, damaged, or cannot be written (read-only).
+    static std::shared_ptr<Workspace> openGeoPackage(const std::string& path);
+    // Creates a new, empty GeoPackage. GisError when the file exists or
+    // cannot be created.
+    static std::shared_ptr<Workspace> createGeoPackage(const std::string& path);
+    // Opens any vector data source: a GeoPackage, a shapefile folder, a
+    // single shapefile (its folder is the workspace) or a coverage folder.
+    // Shapefile folders open for update when possible; coverages read-only.
+    static std::shared_ptr<Workspace> open(const std::string& path);
+
+    ~Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    const std::string& path() const { return path_; }
+    WorkspaceKind kind() const { return kind_; }
+    bool readOnly() const { return readOnly_; }
+
+    // Feature class names in store order.
+    std::vector<std::string> featureClassNames() const;
+    bool hasFeatureClass(const std::string& name) const;  // exact name
+    // Opens a class by its exact name; GisError when there is none.
+    std::shared_ptr<FeatureClass> openFeatureClass(const std::string& name);
+    // Creates a class. attributeFields are the fields after the shape and
+    // the object id. GisError when a class of that name exists (the
+    // existing class stays untouched) or the store refuses. Object ids of
+    // the new class run 1, 2, 3... in insertion order.
+    std::shared_ptr<FeatureClass> createFeatureClass(const std::string& name, GeometryType type,
+                                                     const std::vector<FieldDef>& attributeFields,
+                                                     const SpatialReference& sr = {});
+    // Deletes a class by its exact name; GisError when there is none or the
+    // store refuses.
+    void deleteFeatureClass(const std::string& name);
+
+    // Groups many writes into one transaction. Nested scopes join the
+    // outermost one. A scope that ends without commit() rolls back.
+    class Transaction {
+    public:
+        explicit Transaction(Workspace& ws);
+        ~Transaction();
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+        void commit();
+
+    private:
+        Workspace& ws_;
+        bool owner_ = false;
+        bool done_ = false;
+    };
+    bool inTransaction() const { return transactionDepth_ > 0; }
+
+    // The GDAL dataset (never null while the workspace lives).
+    GDALDataset* dataset() const { return ds_; }
+    // Raised whenever a class is created or deleted or fields change, so
+    // that FeatureClass objects look their layer up again.
+    std::uint64_t generation() const { return generation_; }
+    void bumpGeneration() { ++generation_; }
+
+    // Spatial references given by alterSpatialReference in this session,
+    // by class name (GDAL does not re-read them until the file is reopened).
+    std::optional<SpatialReference> alteredSpatialReference(const std::string& name) const;
+    void setAlteredSpatialReference(const std::string& name, const SpatialReference& sr);
+
+private:
+    Workspace(std::string path, WorkspaceKind kind, GDALDataset* ds, bool readOnly);
+    static std::shared_ptr<Workspace> shared(const std::string& key);
+    static void remember(const std::string& key, const std::shared_ptr<Workspace>& ws);
+
+    std::string path_;
+    WorkspaceKind kind_;
+    GDALDataset* ds_ = nullptr;
+    bool readOnly_ = false;
+    std::uint64_t generation_ = 1;
+    int transactionDepth_ = 0;
+    std::vector<std::pair<std::string, SpatialReference>> altered_;
+    friend class Transaction;
+};
+
+}  // namespace quor::platform::gis
