@@ -1,0 +1,60 @@
+#pragma once
+// Effective fetch of one site in the clipping mode: the direct lengths of
+// the kept ray pieces, spread over a wrap-around table and weighted by the
+// shared cosine window, fill the model state's fetcharray; the results are
+// drawn as the site's set of rays for the wave stages.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "model/bounded_array.h"
+#include "model/model_state.h"
+
+namespace quor::wave {
+
+// One kept ray piece, as read in object-id order: its "Dir" and the length
+// of its shape.
+struct KeptPiece {
+    std::int64_t dir = 0;
+    double length = 0;
+};
+
+// Planar coordinates of the site and of the drawn end points.
+struct FetchPoint {
+    double x = 0;
+    double y = 0;
+};
+
+class wave_effFetch_cls {
+public:
+    // Direction d sits at index d + 7 of the direct-length table.
+    static constexpr int kOffset = 7;
+    using LengthTable = model::BoundedArray<double, 70>;
+
+    explicit wave_effFetch_cls(model::ModelState& state) : s_(state) {}
+    ~wave_effFetch_cls() { L_.erase(); }
+    wave_effFetch_cls(const wave_effFetch_cls&) = delete;
+    wave_effFetch_cls& operator=(const wave_effFetch_cls&) = delete;
+
+    // Clears the table and enters the pieces' lengths rounded half to even
+    // (a later piece of the same direction replaces an earlier one), then
+    // repeats the last and first n/8 directions around the ends. A "Dir"
+    // outside the table raises model::SubscriptError.
+    void directLengths(const std::vector<KeptPiece>& pieces, int norays);
+
+    // Weights the table into fetcharray (0..n-1; n..60 set to 0), each
+    // capped at the direction's own length.
+    void weightFetches(int norays);
+
+    const LengthTable& lengths() const { return L_; }
+
+    // End of the drawn line of direction d: bearing d * 360/n degrees from
+    // +y towards +x, with pi taken as 3.14159 for the drawing.
+    static FetchPoint endPoint(const FetchPoint& site, double fetch, int d, int norays);
+
+private:
+    model::ModelState& s_;
+    LengthTable L_;
+};
+
+}  // namespace quor::wave
