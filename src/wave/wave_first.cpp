@@ -1,0 +1,124 @@
+#include "wave/wave_first.h"
+
+#include <stdexcept>
+
+#include "platform/numbers.h"
+#include "wave/checked_math.h"
+#include "wave/hyperbolic.h"
+
+namespace quor::wave {
+
+using platform::roundHalfEven;
+using stage::kG;
+using stage::kPi;
+
+namespace {
+
+// A failure that ends the site's wave computation without an error of its own.
+struct SiteFailed {};
+
+}  // namespace
+
+double wave_first_cls::waveht(int16_t norays, const std::vector<RayItem>& rays, float tideheight) {
+    auto& st = ctx_.stage.state;
+    st.err_waveht = 0;
+    double maxH = 0, maxT = 0, sumH = 0, sumT = 0;
+    int count = 0;
+    const bool debugOn = debugOutputEnabled(st);
+    const std::string folder = debugOutputFolder(st.app_folder);
+    auto& debug = ctx_.stage.debug;
+
+    try {
+        const int total = static_cast<int>(rays.size());
+        for (int i = 1; i <= total; ++i) {
+            const RayItem& ray = rays[i - 1];
+            const int d = ray.dir;
+            const double U = st.windarray(d);
+            const double F = st.fetcharray(d);
+            if (U == 0) {
+                st.wvpdarray(d) = 0;
+                st.energyarray(d) = 0;
+            } else {
+                if (!ctx_.averageDepth) throw std::logic_error("no depth sampler");
+                ctx_.averageDepth(ray, static_cast<int16_t>(d), tideheight);
+                if (st.err_ptraster == 1) throw SiteFailed{};
+
+                const double U2 = checked(U * U);
+                const double A = 0.077 * cpow(cdiv(kG * F, U2), 0.25);
+                const double T0 = 1.2 * Tanh(A) * 2 * kPi * U / kG;
+                const double L0 = kG * T0 * T0 / (2 * kPi);
+                // Wind over a zero fetch grows no wave: the site cannot be computed.
+                if (!(L0 > 0)) throw SiteFailed{};
+
+                const double h = st.deptharray(d);
+                const double r = cdiv(h, L0);
+                if (r >= 2) {
+                    st.wvpdarray(d) = 1.2 * Tanh(A) * U * 2 * kPi / kG;
+                } else {
+                    const double B = 0.833 * cpow(cdiv(kG * h, U2), 0.375);
+                    const double tB = Tanh(B);
+                    st.wvpdarray(d) = checked(1.2 * tB * Tanh(cdiv(A, tB)) * U * 2 * kPi / kG);
+                }
+
+                if (ctx_.settings.refreshmap == 0) ctx_.progress.yield();
+
+                const double k = runShallowStages(norays, static_cast<int16_t>(d), ray, L0, tideheight);
+                if (st.err_second == 1) throw SiteFailed{};
+
+                if (debugOn) {
+                    debug.writeArray(folder + "/WvHt.txt", kDepthFileTitle, st.wvhtarray);
+                    debug.writeArray(folder + "/Wvpd.txt", kDepthFileTitle, st.wvpdarray);
+                }
+
+                const double H = st.wvhtarray(d);
+                const double T = st.wvpdarray(d);
+                st.energyarray(d) = checked(199.875 * kG * H * H * T * T * Tanh(checked(st.depth_second(0) * k)));
+
+                if (H > maxH) {
+                    maxH = H;
+                    st.max_wvdir = d;
+                }
+                if (T > maxT) {
+                    maxT = T;
+                    st.max_wvpd = T;
+                }
+                if (H > 0) {
+                    sumT += T;
+                    sumH += H;
+                    ++count;
+                }
+            }
+            const float bar = 50 + 50 * static_cast<float>(i) / static_cast<float>(total);
+            ctx_.progress.setValue(1, static_cast<int>(roundHalfEven(bar, 0)));
+        }
+
+        st.max_wvht = maxH;
+        if (count != 0) {
+            st.avg_wvht = sumH / count;
+            st.avg_wvpd = sumT / count;
+        } else {
+            st.avg_wvht = 0;
+            st.avg_wvpd = 0;
+        }
+
+        if (debugOn) {
+            debug.writeArray(folder + "/fetcharray.txt", kFetchFileTitle, st.fetcharray);
+            debug.writeArray(folder + "/windarray.txt", kWindFileTitle, st.windarray);
+        }
+        return maxH;
+    } catch (const SiteFailed&) {
+        st.err_waveht = 1;
+        return maxH;
+    } catch (const std::exception&) {
+        st.err_waveht = 1;
+        return maxH;
+    }
+}
+
+double wave_first_cls::runShallowStages(int16_t norays, int16_t dirindex, const RayItem& ray, double deep_wvlnt,
+                                        float tideheight) {
+    wave_second_cls second(ctx_.stage);
+    return second.wave_second(norays, dirindex, ray.segment, deep_wvlnt, 0, tideheight);
+}
+
+}  // namespace quor::wave

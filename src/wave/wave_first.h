@@ -1,0 +1,53 @@
+#pragma once
+// Wave growth of one site: for every ray of the site's fan a deep-water
+// wave grown from the direction's wind and effective fetch, its period,
+// the two shallow-water stages along the ray, and the direction's wave
+// energy; then the site's largest and mean heights and periods.
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "model/model_state.h"
+#include "platform/feedback.h"
+#include "wave/wave_second.h"
+
+namespace quor::wave {
+
+// One ray of the site's fan: its "Dir" value and its first segment, which
+// starts at the site and runs outwards for the direction's effective fetch.
+struct RayItem {
+    int dir = 0;
+    RaySegment segment;
+};
+
+// Leaves the mean depth along the ray in deptharray(dirindex), or raises
+// err_ptraster when the ray gives no usable depth.
+using AverageDepthFn = std::function<void(const RayItem& ray, int16_t dirindex, float tideheight)>;
+
+struct WaveSiteContext {
+    StageContext stage;
+    const model::SettingsHolder& settings;  // refreshmap: background run, no yielding
+    platform::Progress& progress;           // bar 1 runs from 50 to 100 over the directions
+    AverageDepthFn averageDepth;
+};
+
+class wave_first_cls {
+public:
+    explicit wave_first_cls(const WaveSiteContext& ctx) : ctx_(ctx) {}
+    virtual ~wave_first_cls() = default;
+
+    // Runs every ray in the order given (object-id order) and writes the
+    // per-direction periods and energies and the site's summary values.
+    // Returns the largest height. On failure raises err_waveht and returns
+    // at once; directions already done keep their values.
+    double waveht(int16_t norays, const std::vector<RayItem>& rays, float tideheight);
+
+protected:
+    // The shallow-water stages of one direction (a fresh stage object each time).
+    virtual double runShallowStages(int16_t norays, int16_t dirindex, const RayItem& ray, double deep_wvlnt,
+                                    float tideheight);
+
+    WaveSiteContext ctx_;
+};
+
+}  // namespace quor::wave

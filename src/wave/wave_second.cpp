@@ -1,0 +1,185 @@
+#include "wave/wave_second.h"
+
+#include <cmath>
+
+#include "platform/numbers.h"
+#include "wave/checked_math.h"
+#include "wave/hyperbolic.h"
+
+namespace quor::wave {
+
+using platform::roundHalfEven;
+using namespace stage;
+
+double wave_second_cls::wave_second(int16_t norays, int16_t dirindex, const RaySegment& pfeature, double deep_wvlnt,
+                                    double avg_depth, float tideheight) {
+    auto& st = ctx_.state;
+    const std::string folder = debugOutputFolder(st.app_folder);
+    const bool debugOn = debugOutputEnabled(st);
+    DebugTextFile file(ctx_.debug, folder + "/Wave_HT_first/waveHt_1km" + std::to_string(dirindex) + ".txt", debugOn);
+    file.line(kDepthFileTitle);
+    file.line("");
+    file.line(kHeightColumns);
+
+    const double step = st.cell_step < st.Depth_intg_second ? st.Depth_intg_second : std::floor(st.cell_step);
+    st.err_ptsecond = 0;
+    st.err_second = 0;
+
+    if (st.fetcharray(dirindex) > st.Fetch_first) {
+        const int N = ptraster_second(pfeature, static_cast<float>(step), dirindex, tideheight);
+        if (st.err_ptsecond == 1) {
+            st.err_second = 1;
+            return 0;
+        }
+
+        // The march starts at the water position farthest from the site.
+        int j = 0;
+        double h0 = avg_depth;
+        for (; j <= N; ++j) {
+            if (depth_first(N - j) > 0) {
+                h0 = depth_first(N - j);
+                break;
+            }
+        }
+        if (h0 < 0.0001) h0 = 0.1;
+
+        const double L0 = deep_wvlnt;
+        const double k0 = cdiv(2 * kPi, L0);
+        LocalWave w1 = localWave(h0, k0, st.Eps);
+        LocalWave w2;
+
+        const double U = st.windarray(dirindex);
+        const double oneStep = grownHeight(step, U);
+        double H = oneStep;
+        st.wvht_first(dirindex) = H;
+        int inc = 0, brk = 0;
+        double Ks = 0;
+
+        const int s_end = cint16(st.Fetch_first / step);
+        for (int s = N - j - 1; s >= s_end; --s) {
+            double h = depth_first(s);
+            if (h <= 0) {
+                // Land across the ray: the wave starts again beyond it.
+                H = oneStep;
+                depth_first(s) = 0.01;
+                h = 0.01;
+            }
+            const double Feq = equivalentFetch(H, U);
+            w2 = localWave(h, k0, st.Eps);
+            if (cdiv(h, L0) < 0.5) {
+                H = grownHeight(Feq + step * inc, U);
+                Ks = cpow(cdiv(w1.c * w1.n, w2.c * w2.n), 0.5);
+                H = checked(H * Ks);
+                const double Hb = godaBreakingHeight(h, L0, st.A_goda, st.goda_slope);
+                if (H > Hb) {
+                    H = Hb;
+                    brk = 1;
+                }
+            } else {
+                H = grownHeight(Feq + st.Depth_intg_second, U);
+                if (2 * H / L0 > 0.3) H = 0.3 * L0 / 2;
+            }
+            st.wvht_first(dirindex) = H;
+            inc = 1;
+            file.line(" " + std::to_string(s) + "  " + r2(H) + "  " + r2(h) + "  " + std::to_string(brk) + "  " +
+                      r2(Ks) + "  " + r2(w1.k) + "  " + r2(w2.k) + "  " + r2(w1.n) + "  " + r2(w2.n));
+            w1 = w2;
+            brk = 0;
+        }
+
+        if (debugOn) {
+            DebugTextFile wind(ctx_.debug, folder + "/wind.txt", true);
+            wind.line(kDepthFileTitle);
+            wind.line("");
+            for (int k = 0; k <= 60; ++k) wind.line(std::to_string(k) + "   " + platform::formatNumber(st.windarray(k)));
+        }
+    }
+    file.close();
+
+    const double k = runThirdStage(norays, dirindex, pfeature, deep_wvlnt, roundHalfEven(st.wvht_first(dirindex), 5),
+                                   tideheight);
+    if (st.err_third == 1) {
+        st.err_second = 1;
+        return 0;
+    }
+    return k;
+}
+
+double wave_second_cls::runThirdStage(int16_t norays, int16_t dirindex, const RaySegment& pfeature,
+                                      double deep_wvlnt, double waveh_1km, float tideheight) {
+    wave_third_cls third(ctx_);
+    return third.wave_third(norays, dirindex, pfeature, deep_wvlnt, waveh_1km, tideheight);
+}
+
+int16_t wave_second_cls::ptraster_second(const RaySegment& pfeature, float int_dist, int16_t dirindex,
+                                         float tideheight) {
+    auto& st = ctx_.state;
+    st.err_ptsecond = 0;
+    try {
+        const auto v = ctx_.bathy.densify(pfeature, int_dist);
+        const int cnt = cint16(static_cast<double>(v.size()));
+        const int m = static_cast<int>(std::fabs(std::floor(cdiv(-st.Depth_intg_second, st.cell_step))));
+        const int a0 = cint16(st.Fetch_first / static_cast<double>(int_dist));
+        const double th = tideheight;
+
+        // Neighbouring windows share all but one vertex: identify each vertex
+        // once and reuse the depth (or the land / no-data verdict).
+        enum class Cell : char { Unknown, Skip, Land, Water };
+        std::vector<Cell> kind(v.size(), Cell::Unknown);
+        std::vector<double> depth(v.size(), 0.0);
+        auto classify = [&](int idx) {
+            if (kind[idx] != Cell::Unknown) return;
+            const DepthSample s = ctx_.bathy.identify(v[idx]);
+            if (!s.usable()) {
+                kind[idx] = Cell::Skip;
+                return;
+            }
+            double z = pixelMetres(s.value, ctx_.unitfactor);
+            if (std::fabs(z) - th == 0) z = 0.01;
+            if ((st.bathy_positive == 0 && z + th > 0) || (st.bathy_positive == 1 && z - th < 0)) {
+                kind[idx] = Cell::Land;
+                return;
+            }
+            kind[idx] = Cell::Water;
+            depth[idx] = std::fabs(z) - th;
+        };
+
+        for (int a = a0; a <= cnt - 1; ++a) {
+            double sum = 0;
+            int n = 0;
+            for (int b = 1; b <= m; ++b) {
+                const int idx = a + b - 1;
+                if (idx >= cnt - 1) break;  // the far end itself is never sampled
+                classify(idx);
+                if (kind[idx] == Cell::Skip) continue;
+                if (kind[idx] == Cell::Land) break;
+                sum += depth[idx];
+                ++n;
+            }
+            if (n > 0) depth_first(a) = sum / n;
+        }
+
+        const bool debugOn = debugOutputEnabled(st);
+        if (debugOn) {
+            DebugTextFile file(ctx_.debug,
+                               debugOutputFolder(st.app_folder) + "/Wave_depth_first/depth_first" +
+                                   std::to_string(dirindex) + ".txt",
+                               true);
+            file.line(kDepthFileTitle);
+            file.line("");
+            for (int k = cnt - 2; k >= 0; --k) file.line(debugRow(k, depth_first(k)));
+        }
+        return cint16(cnt - 1);
+    } catch (const std::exception& e) {
+        ctx_.messages.message(e.what(), platform::MessageIcon::Critical);
+        st.err_ptsecond = 1;
+        return 0;
+    }
+}
+
+int16_t wave_second_cls::ptraster_second_test(const RaySegment&, float, int16_t) {
+    for (int k = 50; k >= 10; --k) depth_first(k) = 6 - (50 - k) / 10.0;
+    return 40;
+}
+
+}  // namespace quor::wave

@@ -1,0 +1,106 @@
+#pragma once
+// The second shallow-water stage: the last Fetch_first metres of a ray at
+// the bathymetry's own resolution, ending at the site with the direction's
+// final wave height. Also what both shallow-water stages share: their
+// context, the growth, equivalent-fetch, local-wave and breaking formulas,
+// and the buffered per-direction debug files.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/model_state.h"
+#include "platform/feedback.h"
+#include "wave/debug_files.h"
+#include "wave/depth_sampler.h"
+
+namespace quor::wave {
+
+// Everything a stage reads or writes besides its arguments.
+struct StageContext {
+    model::ModelState& state;
+    const DepthSampler& bathy;    // over the run's bathymetry raster
+    float unitfactor;             // raster units per metre (1, 100 or 3.281)
+    platform::Messages& messages;
+    DebugFileReporter& debug;     // one per run: reports the first failed debug file
+};
+
+namespace stage {
+
+inline constexpr double kG = 9.81;
+inline constexpr double kPi = 3.1416;
+
+// Height grown over `fetch` metres by wind speed U (deep-water growth law).
+double grownHeight(double fetch, double U);
+
+// Fetch that would have grown height H, with H/U^2 capped at 0.01, rounded
+// half to even to 2 decimals.
+double equivalentFetch(double H, double U);
+
+// Wave number, wavelength, phase speed and group ratio at depth h.
+struct LocalWave {
+    double k = 0, L = 0, c = 0, n = 0;
+};
+LocalWave localWave(double h, double k0, double Eps);
+
+// Goda's breaking height at depth h, never above 0.7 h.
+double godaBreakingHeight(double h, double L0, double A_goda, double goda_slope);
+
+// A pixel value in metres, checked: the raster value divided by the unit factor.
+double pixelMetres(double value, float unitfactor);
+
+// Rounded to 2 decimals, shortest form, never "-0".
+std::string r2(double v);
+
+}  // namespace stage
+
+// Lines of one per-direction debug file, kept while the stage runs and
+// written when it closes (also when the stage ends in an error), so that a
+// file that cannot be written costs nothing but the reporter's one notice.
+class DebugTextFile {
+public:
+    DebugTextFile(DebugFileReporter& reporter, std::string path, bool enabled)
+        : reporter_(reporter), path_(std::move(path)), open_(enabled) {}
+    ~DebugTextFile() { close(); }
+    DebugTextFile(const DebugTextFile&) = delete;
+    DebugTextFile& operator=(const DebugTextFile&) = delete;
+
+    bool isOpen() const { return open_; }
+    void line(std::string text) {
+        if (open_) lines_.push_back(std::move(text));
+    }
+    void close() noexcept;
+
+private:
+    DebugFileReporter& reporter_;
+    std::string path_;
+    bool open_;
+    std::vector<std::string> lines_;
+};
+
+// The column line of both height files.
+inline constexpr const char* kHeightColumns =
+    "    waveht  depth  breaking_flag  shoaling_coef    k1     k2     n1     n2";
+
+class wave_third_cls {
+public:
+    explicit wave_third_cls(const StageContext& ctx) : ctx_(ctx) {}
+    virtual ~wave_third_cls() = default;
+
+    // Finishes direction `dirindex` from Fetch_first to the site; writes
+    // wvht_second(dirindex) and wvhtarray(dirindex) and returns the mean
+    // wave number of the stretch. On failure raises err_third.
+    double wave_third(int16_t norays, int16_t dirindex, const RaySegment& pfeature, double deep_wvlnt,
+                      double waveh_1km, float tideheight);
+
+    // Fills depth_second with one sample per int_dist over the first
+    // Fetch_first metres; returns the last position index.
+    virtual int16_t ptraster_third(const RaySegment& pfeature, float int_dist, int16_t dirindex, float tideheight);
+
+    // A fixed profile for trying the march: depth_second(k) = 2 - (10 - k) * 2 / 10.
+    int16_t ptraster_third_test(const RaySegment& pfeature, float int_dist, int16_t dirindex);
+
+protected:
+    StageContext ctx_;
+};
+
+}  // namespace quor::wave
