@@ -1,0 +1,112 @@
+#include "gis/geodatabase.h"
+
+#include <filesystem>
+
+#include "platform/gis/gis_error.h"
+#include "platform/numbers.h"
+
+namespace quor::gis {
+
+std::string geodatabaseFileName(const std::string& projname) { return projname + ".gpkg"; }
+
+std::string geodatabasePath(const std::string& Location, const std::string& name) {
+    return Location + "/" + name + ".gpkg";
+}
+
+std::shared_ptr<pg::Workspace> createWorkspace(const std::string& Location, const std::string& name) {
+    const std::string path = geodatabasePath(Location, name);
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) return pg::Workspace::openGeoPackage(path);
+    return pg::Workspace::createGeoPackage(path);
+}
+
+int nextPointdataNumber(const std::vector<std::string>& classNames) {
+    int largest = 0;
+    for (const auto& n : classNames) {
+        if (n.size() <= 9) continue;  // nothing from the tenth character on
+        try {
+            const auto v = platform::parseInt16(std::string_view(n).substr(9));
+            if (v && *v >= largest) largest = *v;
+        } catch (const platform::OverflowError&) {
+            // beyond the 16-bit range: no number
+        }
+    }
+    return largest + 1;
+}
+
+std::shared_ptr<pg::FeatureClass> createAccessWorkspace(model::MainFormState& mainform, platform::Messages& messages,
+                                                        const std::string& /*Location*/, const std::string& /*name*/) {
+    std::vector<std::string> names;
+    try {
+        if (!mainform.ptworkspace) {
+            // What the platform reports for a missing object.
+            messages.message("91", platform::MessageIcon::Information, "createAccessWorkspace error");
+            return nullptr;
+        }
+        names = mainform.ptworkspace->featureClassNames();
+    } catch (const pg::GisError&) {
+        messages.message("-2147467259", platform::MessageIcon::Information, "createAccessWorkspace error");
+        return nullptr;
+    }
+    const int n = nextPointdataNumber(names);
+    mainform.pfeatureworkspace = mainform.ptworkspace;
+    int32_t geomType = geom_point;
+    return createWorkspaceFeatureClass(mainform.pfeatureworkspace, "Pointdata" + std::to_string(n), ftype_simple,
+                                       geomType, messages);
+}
+
+std::vector<pg::FieldDef> standardFields(int32_t geomType) {
+    if (geomType == geom_point)
+        return {{"X", pg::FieldType::Double, "X_coord"}, {"Y", pg::FieldType::Double, "Y_coord"}};
+    if (geomType == geom_polyline) return {{"Dir", pg::FieldType::Integer, "Direction"}};
+    return {};
+}
+
+namespace {
+pg::GeometryType geometryOf(int32_t code) {
+    switch (code) {
+        case geom_point:
+        case geom_multipoint: return pg::GeometryType::Point;
+        case geom_polyline:
+        case geom_line: return pg::GeometryType::Polyline;
+        case geom_polygon: return pg::GeometryType::Polygon;
+        default: return pg::GeometryType::None;
+    }
+}
+}  // namespace
+
+std::shared_ptr<pg::FeatureClass> createWorkspaceFeatureClass(const std::shared_ptr<pg::Workspace>& pworkspace,
+                                                              const std::string& name, int32_t featType,
+                                                              int32_t& geomType, platform::Messages& messages,
+                                                              const std::vector<pg::FieldDef>* pFields,
+                                                              const std::string& /*ConfigWord*/) {
+    if (!pworkspace || name.empty()) return nullptr;
+    switch (featType) {
+        case ftype_simple:
+            if (geomType == geom_line) geomType = geom_polyline;
+            break;
+        case ftype_simple_junction: geomType = geom_point; break;
+        case ftype_simple_edge:
+        case ftype_complex_edge: geomType = geom_polyline; break;
+        case ftype_annotation: return nullptr;
+        default: break;
+    }
+    try {
+        const std::vector<pg::FieldDef> fields = pFields ? *pFields : standardFields(geomType);
+        // No coordinate system: coordinates are stored as given. The XY
+        // domain of the old store is not enforced (a GeoPackage has none).
+        return pworkspace->createFeatureClass(name, geometryOf(geomType), fields, {});
+    } catch (const pg::GisError& e) {
+        messages.message(e.description(), platform::MessageIcon::Information, "createWorkspaceFeatureClass");
+        return nullptr;
+    }
+}
+
+std::shared_ptr<pg::FeatureClass> createWorkspaceFeatureClass(const std::shared_ptr<pg::Workspace>& pworkspace,
+                                                              const std::string& name, int32_t featType,
+                                                              const int32_t& geomTypeIn, platform::Messages& messages) {
+    int32_t g = geomTypeIn;
+    return createWorkspaceFeatureClass(pworkspace, name, featType, g, messages, nullptr, {});
+}
+
+}  // namespace quor::gis
