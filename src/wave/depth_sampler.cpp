@@ -1,31 +1,38 @@
 #include "wave/depth_sampler.h"
 
-#include <algorithm>
 #include <cmath>
-#include <stdexcept>
+
+#include "platform/gis/geometry.h"
+#include "platform/gis/raster.h"
 
 namespace quor::wave {
+
+namespace pg = platform::gis;
 
 double RaySegment::length() const { return std::hypot(to.x - from.x, to.y - from.y); }
 
 std::vector<MapPoint> densifySegment(const RaySegment& segment, double maxPiece) {
-    if (!(maxPiece > 0) || !std::isfinite(maxPiece)) throw std::invalid_argument("Invalid procedure call or argument");
-    const double L = segment.length();
-    const double pieces = std::max(1.0, std::ceil(L / maxPiece - 1e-9));
-    if (pieces > 1e7) throw std::length_error("Out of memory");
-    const int n = static_cast<int>(pieces);
-    std::vector<MapPoint> v(static_cast<size_t>(n) + 1);
-    const double dx = segment.to.x - segment.from.x, dy = segment.to.y - segment.from.y;
-    for (int k = 0; k < n; ++k) {
-        const double t = static_cast<double>(k) / n;
-        v[k] = {segment.from.x + t * dx, segment.from.y + t * dy};
-    }
-    v[n] = segment.to;  // the far end exactly, not an interpolated neighbour
+    const pg::Path path = pg::densify({{segment.from.x, segment.from.y}, {segment.to.x, segment.to.y}}, maxPiece);
+    std::vector<MapPoint> v;
+    v.reserve(path.size());
+    for (const auto& p : path) v.push_back({p.x, p.y});
     return v;
 }
 
 std::vector<MapPoint> DepthSampler::densify(const RaySegment& segment, double maxPiece) const {
     return densifySegment(segment, maxPiece);
+}
+
+RasterDepthSampler::RasterDepthSampler(std::shared_ptr<const pg::Raster> raster) : raster_(std::move(raster)) {}
+
+DepthSample RasterDepthSampler::identify(const MapPoint& p) const {
+    const pg::PixelValue v = raster_->identify(p.x, p.y);
+    switch (v.kind) {
+        case pg::PixelValue::Kind::Value: return DepthSample::of(v.value);
+        case pg::PixelValue::Kind::NoData: return DepthSample::noData();
+        case pg::PixelValue::Kind::Outside: break;
+    }
+    return DepthSample::outside();
 }
 
 }  // namespace quor::wave

@@ -46,9 +46,7 @@ public:
     virtual DepthSample identify(const MapPoint& p) const = 0;
 };
 
-// The even split of a segment into n = max(1, ceil(L / d - 1e-9)) pieces,
-// the same rule the GIS layer's densify follows (a ray measured a hair
-// longer than a whole number of pieces gets no extra piece).
+// The GIS layer's densify applied to one segment.
 std::vector<MapPoint> densifySegment(const RaySegment& segment, double maxPiece);
 
 // A depth field given as a function of the map position (tests, benchmarks).
@@ -59,6 +57,17 @@ public:
 
 private:
     std::function<DepthSample(const MapPoint&)> f_;
+};
+
+// Identify on a GIS raster (the run's bathymetry). Pixel values arrive as
+// the raster stores them; the stages apply the unit factor and the sign.
+class RasterDepthSampler final : public DepthSampler {
+public:
+    explicit RasterDepthSampler(std::shared_ptr<const platform::gis::Raster> raster);
+    DepthSample identify(const MapPoint& p) const override;
+
+private:
+    std::shared_ptr<const platform::gis::Raster> raster_;
 };
 
 }  // namespace quor::wave

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "platform/gis/feature_class.h"
+#include "platform/gis/fields.h"
 #include "platform/numbers.h"
 #include "wave/checked_math.h"
 #include "wave/hyperbolic.h"
@@ -19,19 +21,44 @@ struct SiteFailed {};
 
 }  // namespace
 
+RayItem rayOf(const platform::gis::Feature& feature) {
+    RayItem r;
+    r.dir = cint16(static_cast<double>(platform::gis::toInt(feature.value("Dir"))));
+    const platform::gis::Path seg = feature.shape().firstSegment();
+    r.segment = {{seg[0].x, seg[0].y}, {seg[1].x, seg[1].y}};
+    r.feature = std::make_shared<platform::gis::Feature>(feature);
+    return r;
+}
+
 double wave_first_cls::waveht(int16_t norays, const std::vector<RayItem>& rays, float tideheight) {
+    return wavehtCore(norays, static_cast<int>(rays.size()), [&](int i) { return rays[i - 1]; }, tideheight);
+}
+
+double wave_first_cls::waveht(int16_t norays, const platform::gis::FeatureClass& pfeatureclass, float tideheight) {
+    int count = 0;
+    try {
+        count = static_cast<int>(pfeatureclass.featureCount());
+    } catch (const std::exception&) {
+        ctx_.stage.state.err_waveht = 1;
+        return 0;
+    }
+    return wavehtCore(norays, count, [&](int i) { return rayOf(pfeatureclass.feature(i)); }, tideheight);
+}
+
+double wave_first_cls::wavehtCore(int16_t norays, int count, const std::function<RayItem(int)>& rayAt,
+                                  float tideheight) {
     auto& st = ctx_.stage.state;
     st.err_waveht = 0;
     double maxH = 0, maxT = 0, sumH = 0, sumT = 0;
-    int count = 0;
+    int withWaves = 0;
     const bool debugOn = debugOutputEnabled(st);
     const std::string folder = debugOutputFolder(st.app_folder);
     auto& debug = ctx_.stage.debug;
 
     try {
-        const int total = static_cast<int>(rays.size());
+        const int total = count;  // rays of the fan
         for (int i = 1; i <= total; ++i) {
-            const RayItem& ray = rays[i - 1];
+            const RayItem ray = rayAt(i);
             const int d = ray.dir;
             const double U = st.windarray(d);
             const double F = st.fetcharray(d);
@@ -85,7 +112,7 @@ double wave_first_cls::waveht(int16_t norays, const std::vector<RayItem>& rays, 
                 if (H > 0) {
                     sumT += T;
                     sumH += H;
-                    ++count;
+                    ++withWaves;
                 }
             }
             const float bar = 50 + 50 * static_cast<float>(i) / static_cast<float>(total);
@@ -93,9 +120,9 @@ double wave_first_cls::waveht(int16_t norays, const std::vector<RayItem>& rays, 
         }
 
         st.max_wvht = maxH;
-        if (count != 0) {
-            st.avg_wvht = sumH / count;
-            st.avg_wvpd = sumT / count;
+        if (withWaves != 0) {
+            st.avg_wvht = sumH / withWaves;
+            st.avg_wvpd = sumT / withWaves;
         } else {
             st.avg_wvht = 0;
             st.avg_wvpd = 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/model_state.h"
+#include "platform/gis/feature.h"
 #include "platform/feedback.h"
 #include "wave/wave_second.h"
 
@@ -18,7 +19,11 @@ namespace quor::wave {
 struct RayItem {
     int dir = 0;
     RaySegment segment;
+    std::shared_ptr<const platform::gis::Feature> feature;  // the stored ray, when it came from a class
 };
+
+// The ray feature as the stages see it: "Dir" and the shape's first segment.
+RayItem rayOf(const platform::gis::Feature& feature);
 
 // Leaves the mean depth along the ray in deptharray(dirindex), or raises
 // err_ptraster when the ray gives no usable depth.
@@ -41,8 +46,13 @@ public:
     // Returns the largest height. On failure raises err_waveht and returns
     // at once; directions already done keep their values.
     double waveht(int16_t norays, const std::vector<RayItem>& rays, float tideheight);
+    // The same over the site's ray class ("EffF_rays"), feature by object id 1 .. count.
+    double waveht(int16_t norays, const platform::gis::FeatureClass& pfeatureclass, float tideheight);
 
 protected:
+    // The loop itself; rayAt(i) gives ray i (1-based, object-id order).
+    double wavehtCore(int16_t norays, int count, const std::function<RayItem(int)>& rayAt, float tideheight);
+
     // The shallow-water stages of one direction (a fresh stage object each time).
     virtual double runShallowStages(int16_t norays, int16_t dirindex, const RayItem& ray, double deep_wvlnt,
                                     float tideheight);
