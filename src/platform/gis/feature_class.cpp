@@ -153,7 +153,11 @@ std::optional<Feature> FeatureClass::findFeature(std::int64_t oid) const {
     OGRLayer* l = ogrLayer();
     detail::ErrorCapture err;
     std::unique_ptr<OGRFeature> of(l->GetFeature(oid));
-    if (!of) return std::nullopt;
+    if (!of) {
+        // A damaged file reports an error; a missing id does not.
+        if (err.failed()) throw GisError(err.message("The feature cannot be read from " + name_ + "."));
+        return std::nullopt;
+    }
     return toFeature(*of, fields());
 }
 
@@ -208,6 +212,7 @@ FeatureCursor FeatureClass::search() const {
     }
     l->SetIgnoredFields(nullptr);
     l->ResetReading();
+    if (err.failed()) throw GisError(err.message("The features of " + name_ + " cannot be read."));
     std::sort(oids.begin(), oids.end());
     return FeatureCursor(shared_from_this(), std::move(oids));
 }
@@ -232,6 +237,7 @@ std::vector<std::int64_t> FeatureClass::selectIntersecting(const Geometry& area)
     }
     l->SetSpatialFilter(nullptr);
     l->ResetReading();
+    if (err.failed()) throw GisError(err.message("The features of " + name_ + " cannot be read."));
     std::sort(oids.begin(), oids.end());
     return oids;
 }

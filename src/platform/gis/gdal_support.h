@@ -22,6 +22,8 @@ public:
     ErrorCapture& operator=(const ErrorCapture&) = delete;
     // The last error message, or the fallback when GDAL said nothing.
     std::string message(const std::string& fallback) const;
+    // Whether GDAL reported a failure while this capture was active.
+    bool failed() const { return !last_.empty(); }
 
 private:
     std::string last_;

@@ -1,0 +1,137 @@
+#include "gis/shorebathy.h"
+
+#include <exception>
+#include <filesystem>
+
+#include "platform/gis/gis_error.h"
+#include "platform/gis/workspace.h"
+
+namespace fs = std::filesystem;
+
+namespace quor::gis {
+
+namespace {
+
+bool endsWithShp(const std::string& s) {
+    if (s.size() < 4) return false;
+    std::string tail = s.substr(s.size() - 4);
+    for (auto& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".shp";
+}
+
+std::string folderOf(const std::string& path) {
+    fs::path p(path);
+    std::string s = p.parent_path().string();
+    return s.empty() ? "." : s;
+}
+
+std::string lastName(const std::string& path) {
+    fs::path p(path);
+    if (!p.has_filename()) p = p.parent_path();
+    return p.filename().string();
+}
+
+// Reads every shape once so that a damaged file is refused now rather
+// than in the middle of a run.
+void readAll(const pg::FeatureClass& fc) {
+    auto cur = fc.search();
+    while (cur.next()) {
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<pg::FeatureClass> Getshoreline(model::MainFormState& mainform, int option_arccov, DatasetChooser& chooser,
+                                               platform::Messages& messages) {
+    const DatasetFilter filter = option_arccov == 2 ? DatasetFilter::FeatureClasses : DatasetFilter::Shapefiles;
+    std::optional<std::vector<DatasetItem>> chosen;
+    try {
+        chosen = chooser.choose(filter, kShorelineTitle);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    if (!chosen || chosen->empty()) return nullptr;
+    const DatasetItem item = chosen->front();
+
+    std::shared_ptr<pg::FeatureClass> fc;
+    std::string shorecov, shorename, shorefeature;
+    try {
+        if (filter == DatasetFilter::FeatureClasses) {
+            auto ws = pg::Workspace::open(item.path);
+            fc = ws->openFeatureClass(item.className);
+            shorecov = folderOf(item.path);
+            shorename = lastName(item.path);
+            shorefeature = item.className;
+        } else {
+            auto ws = pg::Workspace::open(item.path);
+            const std::string stem = fs::path(item.path).stem().string();
+            fc = ws->openFeatureClass(stem);
+            shorecov = folderOf(item.path);
+            shorename = stem + ".shp";
+        }
+        if (fc->spatialReference().isNone()) {
+            messages.message(kShorelineNoReference, platform::MessageIcon::Critical);
+            return nullptr;
+        }
+        if (fc->geometryType() != pg::GeometryType::Polygon) {
+            messages.message(kShorelineNotPolygon, platform::MessageIcon::Critical);
+            return nullptr;
+        }
+        readAll(*fc);
+    } catch (const std::exception& e) {
+        messages.message(std::string("The shoreline dataset cannot be read. ") + e.what(), platform::MessageIcon::Critical);
+        return nullptr;
+    }
+    // Only a fully checked choice replaces the project's shoreline.
+    mainform.shorecov = shorecov;
+    if (option_arccov == 1) {
+        mainform.shorename = shorename;
+    } else if (option_arccov == 2) {
+        mainform.shorename = shorename;
+        mainform.shorefeature = shorefeature;
+    }
+    return fc;
+}
+
+std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, DatasetChooser& chooser,
+                                          platform::Messages& messages) {
+    std::optional<std::vector<DatasetItem>> chosen;
+    try {
+        chosen = chooser.choose(DatasetFilter::Rasters, kBathymetryTitle);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    if (!chosen || chosen->empty()) return nullptr;
+    const DatasetItem item = chosen->front();
+    std::shared_ptr<pg::Raster> raster;
+    try {
+        raster = pg::Raster::open(item.path);
+    } catch (const std::exception& e) {
+        messages.message(std::string("The bathymetry raster cannot be read. ") + e.what(), platform::MessageIcon::Critical);
+        return nullptr;
+    }
+    if (raster->spatialReference().isNone()) {
+        messages.message(kBathymetryNoReference, platform::MessageIcon::Critical);
+        return nullptr;
+    }
+    mainform.bathyname = raster->name();
+    mainform.bathycov = raster->path();
+    return raster;
+}
+
+std::shared_ptr<pg::FeatureClass> openShoreline(const model::MainFormState& mainform) {
+    const std::string place = mainform.shorecov + "/" + mainform.shorename;
+    if (endsWithShp(mainform.shorename)) {
+        auto ws = pg::Workspace::open(place);
+        return ws->openFeatureClass(fs::path(mainform.shorename).stem().string());
+    }
+    if (mainform.shorefeature.empty()) throw pg::GisError("No shoreline class is recorded for " + place + ".");
+    auto ws = pg::Workspace::open(place);
+    return ws->openFeatureClass(mainform.shorefeature);
+}
+
+std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform) {
+    return pg::Raster::open(mainform.bathycov);
+}
+
+}  // namespace quor::gis

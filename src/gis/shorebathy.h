@@ -1,0 +1,73 @@
+#pragma once
+// Choosing the project's shoreline (a polygon shapefile or a polygon class
+// of a coverage) and bathymetry (a raster) and recording where they lie.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/model_state.h"
+#include "platform/feedback.h"
+#include "platform/gis/feature_class.h"
+#include "platform/gis/raster.h"
+
+namespace quor::gis {
+
+namespace pg = platform::gis;
+
+enum class DatasetFilter {
+    Shapefiles,       // any shapefile
+    PointShapefiles,  // point shapefiles
+    FeatureClasses,   // a feature class inside a workspace (coverage, GeoPackage, folder)
+    Rasters,          // raster files and grid folders
+};
+
+// One chosen item.
+struct DatasetItem {
+    // Shapefiles: the .shp file. FeatureClasses: the workspace (the coverage
+    // folder, the GeoPackage file). Rasters: the raster's complete name (a
+    // file, or the folder of a grid).
+    std::string path;
+    // FeatureClasses: the class inside the workspace; empty otherwise.
+    std::string className;
+};
+
+// The dataset chooser; the application shows a dialog, tests answer from a list.
+class DatasetChooser {
+public:
+    virtual ~DatasetChooser() = default;
+    // The selected items, or nothing when the user cancelled.
+    virtual std::optional<std::vector<DatasetItem>> choose(DatasetFilter filter, const std::string& title) = 0;
+};
+
+inline constexpr const char* kShorelineTitle = "Select a shoreline dataset";
+inline constexpr const char* kBathymetryTitle = "Select a Bathymetry Coverage";
+inline constexpr const char* kShorelineNoReference =
+    "No spatial reference attached with the dataset. Please attach suitable spatial reference using a GIS tool.";
+inline constexpr const char* kBathymetryNoReference =
+    "No spatial reference attached with the bathymetry. Please attach suitable spatial reference using a GIS tool.";
+inline constexpr const char* kShorelineNotPolygon =
+    "The selected shoreline dataset does not hold polygons. Please select a polygon dataset.";
+
+// Lets the user choose the shoreline; option_arccov is the shoreline kind
+// (1 shapefile, 2 coverage class). On success records shorecov, shorename
+// and (kind 2) shorefeature and returns the class. Cancelled, refused or
+// unreadable: nothing, and the project's shoreline members keep their values.
+std::shared_ptr<pg::FeatureClass> Getshoreline(model::MainFormState& mainform, int option_arccov, DatasetChooser& chooser,
+                                               platform::Messages& messages);
+
+// Lets the user choose the bathymetry raster; on success records bathyname
+// and bathycov (its complete name) and returns the raster. Otherwise
+// nothing, and the members keep their values.
+std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, DatasetChooser& chooser,
+                                          platform::Messages& messages);
+
+// Opens the project's shoreline as recorded: the shapefile shorecov/shorename
+// (a name ending in ".shp"), else the class shorefeature of the coverage
+// shorecov/shorename. GisError when it cannot be opened.
+std::shared_ptr<pg::FeatureClass> openShoreline(const model::MainFormState& mainform);
+
+// Opens the raster bathycov. GisError when it cannot be read.
+std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform);
+
+}  // namespace quor::gis

@@ -1,0 +1,145 @@
+#include "gis/ui/dataset_chooser.h"
+
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <exception>
+
+#include "platform/gis/workspace.h"
+
+namespace quor::gis::ui {
+
+namespace {
+
+QString lastFolder = QDir::homePath();
+
+bool isGridFolder(const QFileInfo& fi) {
+    return fi.isDir() && (QFileInfo::exists(fi.filePath() + "/hdr.adf") || QFileInfo::exists(fi.filePath() + "/HDR.ADF"));
+}
+
+bool isWorkspace(const QFileInfo& fi) {
+    if (fi.isFile()) return fi.suffix().compare("gpkg", Qt::CaseInsensitive) == 0;
+    return fi.isDir();
+}
+
+}  // namespace
+
+DatasetChooserDialog::DatasetChooserDialog(DatasetFilter filter, const QString& title, QWidget* parent)
+    : QDialog(parent), filter_(filter) {
+    setWindowTitle(title);
+    resize(720, 460);
+    model_ = new QFileSystemModel(this);
+    model_->setRootPath(QDir::rootPath());
+    model_->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
+    switch (filter) {
+        case DatasetFilter::Shapefiles:
+        case DatasetFilter::PointShapefiles: model_->setNameFilters({"*.shp", "*.SHP"}); break;
+        case DatasetFilter::FeatureClasses: model_->setNameFilters({"*.gpkg", "*.GPKG"}); break;
+        case DatasetFilter::Rasters:
+            model_->setNameFilters({"*.tif", "*.tiff", "*.TIF", "*.asc", "*.ASC", "*.img", "*.IMG", "*.bil", "*.flt",
+                                    "*.vrt", "*.dem", "*.nc", "*.grd", "*.bt"});
+            break;
+    }
+    model_->setNameFilterDisables(false);
+
+    tree_ = new QTreeView(this);
+    tree_->setModel(model_);
+    tree_->setSelectionMode(filter == DatasetFilter::FeatureClasses || filter == DatasetFilter::Rasters
+                                ? QAbstractItemView::SingleSelection
+                                : QAbstractItemView::ExtendedSelection);
+    for (int c = 1; c < model_->columnCount(); ++c) tree_->hideColumn(c);
+    tree_->header()->hide();
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(tree_, 2);
+    if (filter == DatasetFilter::FeatureClasses) {
+        auto* right = new QVBoxLayout;
+        right->addWidget(new QLabel(tr("Feature classes"), this));
+        classes_ = new QListWidget(this);
+        right->addWidget(classes_);
+        row->addLayout(right, 1);
+        connect(classes_, &QListWidget::currentRowChanged, this, [this] { selectionChanged(); });
+    }
+    buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addWidget(buttons_);
+    connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (classes_) fillClasses(currentPath());
+        selectionChanged();
+    });
+    setStartFolder(lastFolder);
+    selectionChanged();
+}
+
+void DatasetChooserDialog::setStartFolder(const QString& folder) {
+    const QModelIndex idx = model_->index(folder);
+    if (!idx.isValid()) return;
+    tree_->setCurrentIndex(idx);
+    tree_->scrollTo(idx);
+    tree_->expand(idx);
+}
+
+QString DatasetChooserDialog::currentPath() const {
+    const auto rows = tree_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? QString() : model_->filePath(rows.front());
+}
+
+void DatasetChooserDialog::fillClasses(const QString& workspacePath) {
+    classes_->clear();
+    if (workspacePath.isEmpty() || !isWorkspace(QFileInfo(workspacePath))) return;
+    try {
+        auto ws = platform::gis::Workspace::open(workspacePath.toStdString());
+        for (const auto& n : ws->featureClassNames()) classes_->addItem(QString::fromStdString(n));
+    } catch (const std::exception&) {
+        // Not a workspace GDAL can read: nothing to choose from.
+    }
+}
+
+void DatasetChooserDialog::selectionChanged() {
+    buttons_->button(QDialogButtonBox::Ok)->setEnabled(!selectedItems().empty());
+}
+
+std::vector<DatasetItem> DatasetChooserDialog::selectedItems() const {
+    std::vector<DatasetItem> items;
+    const auto rows = tree_->selectionModel()->selectedRows();
+    for (const auto& idx : rows) {
+        const QFileInfo fi(model_->filePath(idx));
+        switch (filter_) {
+            case DatasetFilter::Shapefiles:
+            case DatasetFilter::PointShapefiles:
+                if (fi.isFile() && fi.suffix().compare("shp", Qt::CaseInsensitive) == 0)
+                    items.push_back({fi.filePath().toStdString(), {}});
+                break;
+            case DatasetFilter::Rasters:
+                if (fi.isFile() || isGridFolder(fi)) items.push_back({fi.filePath().toStdString(), {}});
+                break;
+            case DatasetFilter::FeatureClasses:
+                if (classes_ && classes_->currentItem())
+                    items.push_back({fi.filePath().toStdString(), classes_->currentItem()->text().toStdString()});
+                break;
+        }
+    }
+    return items;
+}
+
+std::optional<std::vector<DatasetItem>> QtDatasetChooser::choose(DatasetFilter filter, const std::string& title) {
+    DatasetChooserDialog dlg(filter, QString::fromStdString(title), parent_);
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    auto items = dlg.selectedItems();
+    if (!items.empty()) lastFolder = QFileInfo(QString::fromStdString(items.front().path)).absolutePath();
+    return items;
+}
+
+}  // namespace quor::gis::ui
