@@ -1,0 +1,116 @@
+#include "gis/cliprays.h"
+
+#include "gis/ray_geometry.h"
+#include "platform/gis/gis_error.h"
+
+namespace quor::gis {
+
+namespace {
+
+const char* const kClipMessage = "Clipping error. Please check that points should lie inside the shoreline coverage extent.";
+
+std::vector<pg::FieldDef> attributeFields(const pg::FeatureClass& fc) {
+    std::vector<pg::FieldDef> out;
+    const auto fields = fc.fields();
+    for (int i = 2; i < fields->count(); ++i) out.push_back(fields->field(i));
+    return out;
+}
+
+void copyAttributes(const pg::Feature& from, pg::Feature& to, int fieldCount) {
+    for (int i = 2; i < fieldCount; ++i) to.setValue(i, from.value(i));
+}
+
+}  // namespace
+
+std::shared_ptr<pg::FeatureClass> clipRaysAtShoreline(RayContext& ctx, const std::shared_ptr<pg::FeatureClass>& rays) {
+    if (!rays) throw pg::GisError("There is no ray class to clip.");
+    const Shoreline& shore = ctx.shore();
+    auto ws = rays->workspace();
+    if (!ws) throw pg::GisError("The ray class has no workspace.");
+
+    const auto fields = attributeFields(*rays);
+    const int fieldCount = static_cast<int>(fields.size()) + 2;
+    const pg::SpatialReference sr = rays->spatialReference();
+
+    pg::Workspace::Transaction tx(*ws);
+    // The tools overwrite their outputs.
+    for (const char* name : {"Inter_ray", "Inter_rays"})
+        if (ws->hasFeatureClass(name)) ws->deleteFeatureClass(name);
+    auto interRay = ws->createFeatureClass("Inter_ray", pg::GeometryType::Polyline, fields, sr);
+    auto interRays = ws->createFeatureClass("Inter_rays", pg::GeometryType::Polyline, fields, sr);
+    auto multiCursor = interRay->insertCursor(true);
+    auto singleCursor = interRays->insertCursor(true);
+
+    pg::FeatureCursor source = rays->search();
+    while (auto ray = source.next()) {
+        const pg::Geometry& shape = ray->shape();
+        if (shape.partCount() == 0 || shape.part(0).empty()) continue;
+        // Every ray of a fan starts at its site.
+        const XY site{shape.part(0).front().x, shape.part(0).front().y};
+
+        std::vector<std::vector<XY>> parts;
+        for (const pg::Path& path : shape.parts()) {
+            for (const pg::Path& inside : shore.polygons().clip(path)) {
+                std::vector<XY> part;
+                part.reserve(inside.size());
+                for (const auto& p : inside) part.push_back({p.x, p.y});
+                parts.push_back(std::move(part));
+            }
+        }
+        const auto pieces = mergeRayParts(parts, site);
+        if (pieces.empty()) continue;
+
+        std::vector<pg::Path> paths;
+        paths.reserve(pieces.size());
+        for (const RayPiece& piece : pieces) {
+            const pg::Path two{{piece.start.x, piece.start.y}, {piece.end.x, piece.end.y}};
+            paths.push_back(two);
+            pg::Feature single = singleCursor.createFeatureBuffer();
+            single.setShape(pg::Geometry::line(two[0], two[1]));
+            copyAttributes(*ray, single, fieldCount);
+            singleCursor.insert(single);
+        }
+        pg::Feature multi = multiCursor.createFeatureBuffer();
+        multi.setShape(pg::Geometry::polyline(std::move(paths)));
+        copyAttributes(*ray, multi, fieldCount);
+        multiCursor.insert(multi);
+    }
+    multiCursor.flush();
+    singleCursor.flush();
+    tx.commit();
+
+    ctx.map.refresh();
+    return interRays;
+}
+
+std::shared_ptr<pg::FeatureClass> cliprays_cls::cliprays(const std::string&,
+                                                         const std::shared_ptr<pg::FeatureClass>& rays) {
+    try {
+        auto result = clipRaysAtShoreline(ctx_, rays);
+        ctx_.progress.setValue(1, 70);
+        return result;
+    } catch (const std::exception&) {
+        ctx_.messages.message(kClipMessage, platform::MessageIcon::Critical);
+        return nullptr;
+    }
+}
+
+std::shared_ptr<pg::FeatureClass> wave_cliprays_cls::cliprays(const std::string&,
+                                                              const std::shared_ptr<pg::FeatureClass>& rays) {
+    try {
+        auto result = clipRaysAtShoreline(ctx_, rays);
+        // For the eye: the pieces take the place of the fan.
+        if (ctx_.fm_property.refreshmap == 0) {
+            const auto fanLayers = layersShowing(ctx_, rays.get());
+            auto layer = pg::Layer::featureLayer(result, result->aliasName());
+            ctx_.showLayer(layer);
+            for (const auto& fan : fanLayers) ctx_.hideLayer(fan);
+        }
+        return result;
+    } catch (const std::exception&) {
+        ctx_.state.err_clip = 1;
+        return nullptr;
+    }
+}
+
+}  // namespace quor::gis

@@ -1,0 +1,94 @@
+#include "gis/lineprofile.h"
+
+#include "gis/ray_profile_math.h"
+#include "platform/gis/gis_error.h"
+#include "platform/numbers.h"
+
+namespace quor::gis {
+
+RasterSampler samplerOf(const pg::Raster& raster) {
+    return [&raster](double x, double y) {
+        const pg::PixelValue v = raster.identify(x, y);
+        switch (v.kind) {
+            case pg::PixelValue::Kind::Outside: return PixelSample::outside();
+            case pg::PixelValue::Kind::NoData: return PixelSample::noData();
+            case pg::PixelValue::Kind::Value: break;
+        }
+        return PixelSample::of(v.value);
+    };
+}
+
+namespace {
+
+std::vector<XY> toXY(const pg::Path& path) {
+    std::vector<XY> out;
+    out.reserve(path.size());
+    for (const auto& p : path) out.push_back({p.x, p.y});
+    return out;
+}
+
+}  // namespace
+
+void lineprofile_cls::lineprofile(const std::shared_ptr<pg::FeatureClass>& pfeatureclass, const pg::Point& spoint,
+                                  const std::shared_ptr<pg::Raster>& prasterlayer) {
+    model::ModelState& st = ctx_.state;
+    const model::MainFormState& mf = ctx_.mainform;
+    try {
+        if (!prasterlayer) throw pg::GisError("There is no bathymetry raster to profile the rays on.");
+        if (!pfeatureclass) throw pg::GisError("There is no ray class to profile.");
+        const RasterSampler sample = samplerOf(*prasterlayer);
+
+        const PixelSample atSite = sample(spoint.x, spoint.y);
+        if (atSite.kind == PixelSample::Kind::Outside)
+            throw pg::GisError("The site lies outside the bathymetry raster.");
+        if (atSite.kind == PixelSample::Kind::NoData) return;
+        if (mf.depthno == 0 && atSite.value >= 0) return;
+
+        // A zero or negative interrogation distance would never finish a ray.
+        if (!(mf.dist_bathy > 0))
+            throw pg::GisError("The bathymetry interrogation distance must be greater than 0.");
+
+        windray_powers(st, ctx_.winddata);
+
+        const XY site{spoint.x, spoint.y};
+        const auto count = pfeatureclass->featureCount();
+        const int dirField = pfeatureclass->findField("Dir");
+        if (dirField < 0) throw pg::GisError("The ray class has no field \"Dir\".");
+        for (std::int64_t i = 1; i <= count; ++i) {
+            const pg::Feature f = pfeatureclass->feature(i);
+            const auto dir64 = pg::toInt(f.value(dirField));
+            if (dir64 < model::BoundedArray<double, 32>::lower || dir64 > model::BoundedArray<double, 32>::upper)
+                throw model::SubscriptError();
+            const int dir = static_cast<int>(dir64);
+            const pg::Path segment = f.shape().firstSegment();
+            const double length = pg::pathLength(segment);
+            st.ray_fetch(dir) = length;
+            const pg::Path dense = pg::densify(segment, mf.dist_bathy);
+            // The vertex count has always been a 16-bit number.
+            if (dense.size() > 32767) throw platform::OverflowError("Overflow");
+            const auto vertices = toXY(dense);
+
+            if (ctx_.fm_property.indexcheck == 0) {
+                try {
+                    rayprofile(st, vertices, dir, site, length, sample, mf.Fetch, mf.unitfactor);
+                } catch (const std::exception& e) {
+                    ctx_.messages.message(std::string(e.what()) + "  Sub:Error in ExtractValue",
+                                          platform::MessageIcon::Critical);
+                }
+            } else if (ctx_.fm_property.indexcheck == 1) {
+                try {
+                    rayprofile2(st, vertices, dir, site, sample, mf.Fetch, mf.unitfactor);
+                } catch (const std::exception& e) {
+                    ctx_.messages.message(std::string(e.what()) + "  Sub:Error in ExtractValue",
+                                          platform::MessageIcon::Critical);
+                }
+                ctx_.progress.setValue(1, static_cast<int>(platform::roundHalfEven(5 + static_cast<double>(i) / 32 * 80)));
+            }
+        }
+        if (ctx_.fm_property.refreshmap == 0) ctx_.progress.setValue(1, 85);
+    } catch (const std::exception& e) {
+        ctx_.messages.message(std::string(e.what()) + "  ", platform::MessageIcon::Critical);
+    }
+}
+
+}  // namespace quor::gis

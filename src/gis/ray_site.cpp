@@ -1,0 +1,139 @@
+#include "gis/ray_site.h"
+
+#include <algorithm>
+
+#include "platform/gis/gis_error.h"
+
+namespace quor::gis {
+
+namespace {
+
+bool endsWithShp(const std::string& name) {
+    return name.size() > 4 && pg::equalsIgnoreCase(std::string_view(name).substr(name.size() - 4), ".shp");
+}
+
+}  // namespace
+
+std::shared_ptr<const Shoreline> Shoreline::open(const model::MainFormState& mainform) {
+    if (mainform.shorename.empty()) throw pg::GisError("The project has no shoreline.");
+    std::shared_ptr<pg::FeatureClass> fc;
+    if (endsWithShp(mainform.shorename) || mainform.shorefeature.empty()) {
+        auto ws = pg::Workspace::open(mainform.shorecov + "/" + mainform.shorename);
+        std::string name = mainform.shorename;
+        if (endsWithShp(name)) name.resize(name.size() - 4);
+        fc = ws->openFeatureClass(name);
+    } else {
+        // A coverage: the polygon class the user chose inside it.
+        auto ws = pg::Workspace::open(mainform.shorecov + "/" + mainform.shorename);
+        fc = ws->openFeatureClass(mainform.shorefeature);
+    }
+    return std::make_shared<const Shoreline>(pg::ClipPolygons::fromFeatureClass(*fc), fc->spatialReference());
+}
+
+SiteLayers::~SiteLayers() { removeAll(); }
+
+void SiteLayers::add(const std::shared_ptr<pg::Layer>& layer) {
+    map_.addLayer(layer);
+    layers_.push_back(layer);
+}
+
+void SiteLayers::adopt(const std::shared_ptr<pg::Layer>& layer) {
+    if (layer && std::find(layers_.begin(), layers_.end(), layer) == layers_.end()) layers_.push_back(layer);
+}
+
+void SiteLayers::remove(const std::shared_ptr<pg::Layer>& layer) {
+    map_.deleteLayer(layer);
+    layers_.erase(std::remove(layers_.begin(), layers_.end(), layer), layers_.end());
+}
+
+void SiteLayers::removeAll() {
+    for (auto it = layers_.rbegin(); it != layers_.rend(); ++it) map_.deleteLayer(*it);
+    layers_.clear();
+}
+
+const Shoreline& RayContext::shore() {
+    if (!shoreline) shoreline = Shoreline::open(mainform);
+    return *shoreline;
+}
+
+void RayContext::showLayer(const std::shared_ptr<pg::Layer>& layer) {
+    if (siteLayers)
+        siteLayers->add(layer);
+    else
+        map.addLayer(layer);
+}
+
+void RayContext::hideLayer(const std::shared_ptr<pg::Layer>& layer) {
+    if (!layer) return;
+    if (siteLayers)
+        siteLayers->remove(layer);
+    else
+        map.deleteLayer(layer);
+}
+
+std::shared_ptr<pg::FeatureClass> createRayWorkClass(RayContext&, pg::Workspace& ws, const std::string& name) {
+    return ws.createFeatureClass(name, pg::GeometryType::Polyline, {{"Dir", pg::FieldType::Integer, "Direction"}});
+}
+
+std::vector<std::shared_ptr<pg::Layer>> layersShowing(const RayContext& ctx, const pg::FeatureClass* fc) {
+    std::vector<std::shared_ptr<pg::Layer>> out;
+    if (!fc) return out;
+    const auto& candidates = ctx.siteLayers ? ctx.siteLayers->layers() : ctx.map.layers();
+    for (const auto& layer : candidates)
+        if (layer && layer->featureClass().get() == fc) out.push_back(layer);
+    return out;
+}
+
+void deleteWorkClass(pg::Workspace& ws, const std::string& name) {
+    try {
+        for (const std::string& existing : ws.featureClassNames()) {
+            if (pg::equalsIgnoreCase(existing, name)) {
+                ws.deleteFeatureClass(existing);
+                return;
+            }
+        }
+    } catch (const std::exception&) {
+        // A class the store refuses to delete stays; the next site's
+        // clean-up tries again.
+    }
+}
+
+void deleteWorkClasses(pg::Workspace& ws) {
+    std::vector<std::string> names;
+    try {
+        names = ws.featureClassNames();
+    } catch (const std::exception&) {
+        return;
+    }
+    for (const std::string& work : kRayWorkClasses) {
+        for (const std::string& existing : names) {
+            if (existing == work) {
+                try {
+                    ws.deleteFeatureClass(existing);
+                } catch (const std::exception&) {
+                }
+                break;
+            }
+        }
+    }
+}
+
+RaySite::RaySite(RayContext& ctx) : ctx_(ctx), layers_(ctx.map), outer_(ctx.siteLayers) {
+    if (ctx_.mainform.ptworkspace) deleteWorkClasses(*ctx_.mainform.ptworkspace);
+    ctx_.siteLayers = &layers_;
+}
+
+RaySite::~RaySite() {
+    // Layers go first, so that nothing on the map shows a deleted class.
+    try {
+        layers_.removeAll();
+    } catch (...) {
+    }
+    ctx_.siteLayers = outer_;
+    try {
+        if (ctx_.mainform.ptworkspace) deleteWorkClasses(*ctx_.mainform.ptworkspace);
+    } catch (...) {
+    }
+}
+
+}  // namespace quor::gis

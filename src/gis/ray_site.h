@@ -1,0 +1,120 @@
+#pragma once
+// What one site's ray steps share: the model state they read and fill,
+// the map they show their work on, the user-facing interfaces, the
+// shoreline opened for the run, and the bookkeeping that leaves nothing
+// of a site behind (its map layers and its work classes), however the
+// site ends.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/model_state.h"
+#include "platform/feedback.h"
+#include "platform/gis/geoprocessing.h"
+#include "platform/gis/map.h"
+#include "platform/gis/spatial_reference.h"
+#include "platform/gis/workspace.h"
+
+namespace quor::gis {
+
+namespace pg = platform::gis;
+
+// The work classes of a site, in the order the drivers delete them.
+inline const std::vector<std::string> kRayWorkClasses = {"rays", "Inter_ray", "Inter_rays", "orp_rays", "EffF_rays"};
+
+// The project's shoreline as the ray steps need it: the clip polygons,
+// prepared once for a run, and the dataset's own spatial reference.
+class Shoreline {
+public:
+    Shoreline(pg::ClipPolygons polygons, pg::SpatialReference sr)
+        : polygons_(std::move(polygons)), sr_(std::move(sr)) {}
+
+    // Opens the project's shoreline dataset: the class `shorefeature` of
+    // a coverage folder, else the shapefile `shorename` in `shorecov`.
+    // GisError when it cannot be opened or holds no polygon.
+    static std::shared_ptr<const Shoreline> open(const model::MainFormState& mainform);
+
+    const pg::ClipPolygons& polygons() const { return polygons_; }
+    const pg::SpatialReference& spatialReference() const { return sr_; }
+
+private:
+    pg::ClipPolygons polygons_;
+    pg::SpatialReference sr_;
+};
+
+// Layers a site put on the map, removed by identity when the site ends,
+// so that a layer of another site or of the project is never taken away
+// by its position.
+class SiteLayers {
+public:
+    explicit SiteLayers(pg::Map& map) : map_(map) {}
+    ~SiteLayers();
+    SiteLayers(const SiteLayers&) = delete;
+    SiteLayers& operator=(const SiteLayers&) = delete;
+
+    // Puts a layer on top of the map and remembers it.
+    void add(const std::shared_ptr<pg::Layer>& layer);
+    // Remembers a layer that another operation put on the map.
+    void adopt(const std::shared_ptr<pg::Layer>& layer);
+    // Takes one of the site's layers off the map.
+    void remove(const std::shared_ptr<pg::Layer>& layer);
+    // Takes every remembered layer off the map.
+    void removeAll();
+    const std::vector<std::shared_ptr<pg::Layer>>& layers() const { return layers_; }
+
+private:
+    pg::Map& map_;
+    std::vector<std::shared_ptr<pg::Layer>> layers_;
+};
+
+struct RayContext {
+    model::ModelState& state;
+    model::SettingsHolder& fm_property;
+    model::MainFormState& mainform;
+    model::WindSummary& winddata;
+    pg::Map& map;
+    platform::Messages& messages;
+    platform::Progress& progress;
+    // Opened on first use from the project's shoreline when empty; a run
+    // opens it once and keeps it for all its sites.
+    std::shared_ptr<const Shoreline> shoreline = {};
+    // Set while a RaySite is alive; layers are then removed when it ends.
+    SiteLayers* siteLayers = nullptr;
+
+    // The run's shoreline, opened now if needed (GisError when it cannot be).
+    const Shoreline& shore();
+    // Puts a layer on top of the map for the eye, tracked by the site.
+    void showLayer(const std::shared_ptr<pg::Layer>& layer);
+    void hideLayer(const std::shared_ptr<pg::Layer>& layer);
+};
+
+// Creates an empty polyline work class with the standard ray fields
+// ("shape", "OBJECTID", "Dir"). Throws GisError when it cannot.
+std::shared_ptr<pg::FeatureClass> createRayWorkClass(RayContext& ctx, pg::Workspace& ws, const std::string& name);
+
+// Layers of the site that show this class.
+std::vector<std::shared_ptr<pg::Layer>> layersShowing(const RayContext& ctx, const pg::FeatureClass* fc);
+
+// Deletes one work class by name, comparing without regard to case; a
+// missing class or a refusal of the store is passed over silently.
+void deleteWorkClass(pg::Workspace& ws, const std::string& name);
+// Deletes every work class of a site that exists.
+void deleteWorkClasses(pg::Workspace& ws);
+
+// The scope of one site: on entry it clears what a failed earlier site
+// left in the project geodatabase; on exit, normal or by an exception,
+// it takes the site's layers off the map and deletes its work classes.
+class RaySite {
+public:
+    explicit RaySite(RayContext& ctx);
+    ~RaySite();
+    RaySite(const RaySite&) = delete;
+    RaySite& operator=(const RaySite&) = delete;
+
+private:
+    RayContext& ctx_;
+    SiteLayers layers_;
+    SiteLayers* outer_;
+};
+
+}  // namespace quor::gis

@@ -1,0 +1,135 @@
+#include "gis/wave_raydist.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "gis/lineprofile.h"
+#include "gis/ray_geometry.h"
+#include "gis/ray_walk.h"
+#include "model/effective_fetch.h"
+#include "platform/gis/gis_error.h"
+#include "platform/numbers.h"
+#include "platform/textfile.h"
+
+namespace quor::gis {
+
+namespace {
+
+// The diagnostic files never decide a site's result: a folder is made
+// when missing, and a write that still fails is passed over.
+void writeDiagnostic(const std::string& folder, const std::string& name, const std::vector<double>& values) {
+    try {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        platform::writeTextLines(folder + "/" + name, depthFileLines(values));
+    } catch (const std::exception&) {
+    }
+}
+
+}  // namespace
+
+void wave_raydist_cls::ptraster_wave(const pg::Feature& pfeature, float int_dist, int dirindex, const pg::Point&,
+                                     float tideheight) {
+    try {
+        const pg::Path dense = pg::densify(pfeature.shape().firstSegment(), int_dist);
+        std::vector<XY> vertices;
+        vertices.reserve(dense.size());
+        for (const auto& p : dense) vertices.push_back({p.x, p.y});
+        if (!ctx_.state.bathy_raster) throw pg::GisError("There is no bathymetry raster to measure the rays on.");
+        const auto wet = walkRay(vertices, int_dist, samplerOf(*ctx_.state.bathy_raster),
+                                 ctx_.state.bathy_positive == 1, tideheight);
+        if (!wet) {
+            ctx_.state.err_nowater = 1;
+            return;
+        }
+        lengtharray_(dirindex + 7) = lengtharray_(dirindex + 7) + *wet;
+    } catch (const std::exception& e) {
+        // A failed walk is a failed measurement, not a dry site.
+        ctx_.messages.message(e.what(), platform::MessageIcon::Critical);
+        ctx_.state.err_fetch = 1;
+    }
+}
+
+std::shared_ptr<pg::FeatureClass> wave_raydist_cls::wave_raydist(int norays, const pg::Point& spoint, float tideheight,
+                                                                 const std::shared_ptr<pg::FeatureClass>& rays) {
+    model::ModelState& st = ctx_.state;
+    const model::MainFormState& mf = ctx_.mainform;
+    st.err_nowater = 0;
+    st.err_fetch = 0;
+    std::shared_ptr<pg::FeatureClass> result;
+    try {
+        if (!rays) throw pg::GisError("There is no ray fan to measure.");
+        lengtharray_.erase();
+        if (!(mf.Fetch > 0)) throw std::invalid_argument("The maximum fetch must be greater than 0.");
+        const float s = static_cast<float>(fastRayStep(st.cell_step));
+
+        const std::int64_t c = rays->featureCount();
+        const int dirField = rays->findField("Dir");
+        if (dirField < 0) throw pg::GisError("The ray class has no field \"Dir\".");
+        for (std::int64_t j = 1; j <= c; ++j) {
+            const pg::Feature f = rays->feature(j);
+            const int d = platform::toInt16(static_cast<double>(pg::toInt(f.value(dirField))));
+            ptraster_wave(f, s, d, spoint, tideheight);
+            if (st.err_nowater == 1 || st.err_fetch == 1) return nullptr;
+            ctx_.progress.setValue(
+                1, static_cast<int>(platform::roundHalfEven(static_cast<float>(5 + 40.0 * j / c))));
+        }
+
+        for (double& v : lengtharray_)
+            if (v > mf.Fetch) v = mf.Fetch;
+
+        {
+            std::vector<double> rows(61);
+            for (int i = 0; i <= 60; ++i) rows[i] = lengtharray_(i);
+            writeDiagnostic(mf.dir_path + "/output_data", "lengtharray_fast.txt", rows);
+        }
+
+        const int n = norays;
+        const int m = model::effectiveFetchHalfWidth(n);
+        for (int k = 0; k < m; ++k) {
+            lengtharray_(6 - k) = lengtharray_(n + 6 - k);
+            lengtharray_(n + 7 + k) = lengtharray_(7 + k);
+        }
+        std::vector<double> direct(n);
+        for (int d = 0; d < n; ++d) direct[d] = lengtharray_(d + 7);
+        const std::vector<double> effective = model::effectiveFetch(direct);
+        st.fetcharray.erase();
+        for (int d = 0; d < n; ++d) st.fetcharray(d) = effective[d];
+
+        auto ws = mf.ptworkspace;
+        if (!ws) throw pg::GisError("There is no project geodatabase for the effective-fetch rays.");
+        pg::Workspace::Transaction tx(*ws);
+        auto eff = createRayWorkClass(ctx_, *ws, "EffF_rays");
+        {
+            auto ins = eff->insertCursor(true);
+            const int effDir = eff->findField("Dir");
+            const XY site{spoint.x, spoint.y};
+            for (int d = 0; d < n; ++d) {
+                const XY end = rweRayEnd(site, st.fetcharray(d), d, n);
+                pg::Feature f = ins.createFeatureBuffer();
+                f.setShape(pg::Geometry::line(spoint, {end.x, end.y}));
+                f.setValue(effDir, std::int64_t{d});
+                ins.insert(f);
+            }
+            ins.flush();
+        }
+        tx.commit();
+        result = eff;
+
+        if (st.debug_mode == 1) {
+            std::vector<double> rows(n);
+            for (int d = 0; d < n; ++d) rows[d] = st.fetcharray(d);
+            writeDiagnostic(st.app_folder + "/Project/output_data", "fetcharray_fast.txt", rows);
+        }
+        return result;
+    } catch (const std::invalid_argument& e) {
+        ctx_.messages.message(e.what(), platform::MessageIcon::Critical);
+        st.err_fetch = 1;
+        return nullptr;
+    } catch (const std::exception&) {
+        st.err_fetch = 1;
+        return result;
+    }
+}
+
+}  // namespace quor::gis

@@ -1,0 +1,40 @@
+#pragma once
+// The RWE fast measurement of one site: every ray of the fan is walked
+// outward over the bathymetry until the water ends, the wet lengths are
+// capped at the maximum fetch and turned into the cosine-weighted
+// effective fetch per direction, which is drawn into "EffF_rays".
+#include <memory>
+
+#include "gis/ray_site.h"
+#include "model/bounded_array.h"
+#include "platform/gis/feature.h"
+
+namespace quor::gis {
+
+class wave_raydist_cls {
+public:
+    explicit wave_raydist_cls(RayContext& ctx) : ctx_(ctx) {}
+    ~wave_raydist_cls() { lengtharray_.erase(); }
+    wave_raydist_cls(const wave_raydist_cls&) = delete;
+    wave_raydist_cls& operator=(const wave_raydist_cls&) = delete;
+
+    // Measures the fan `rays` (cast by the RWE caster for this site) and
+    // returns the new "EffF_rays" class. Returns nothing with err_nowater = 1
+    // when the site is dry, or with err_fetch = 1 when the measurement failed.
+    std::shared_ptr<pg::FeatureClass> wave_raydist(int norays, const pg::Point& spoint, float tideheight,
+                                                   const std::shared_ptr<pg::FeatureClass>& rays);
+
+    // Walks one ray into lengtharray(dirindex + 7); raises err_nowater for a
+    // dry site and err_fetch when the walk fails.
+    void ptraster_wave(const pg::Feature& pfeature, float int_dist, int dirindex, const pg::Point& spoint,
+                       float tideheight);
+
+    // Wet lengths by direction + 7, with the wrap-around copies.
+    const model::BoundedArray<double, 2000>& lengtharray() const { return lengtharray_; }
+
+private:
+    RayContext& ctx_;
+    model::BoundedArray<double, 2000> lengtharray_;
+};
+
+}  // namespace quor::gis

@@ -1,0 +1,334 @@
+// The per-site ray pipelines of both models on real GDAL data: a lake
+// with an island that cuts the east ray, a diamond island whose corner the
+// north ray grazes, a NoData patch south of the site, land all around.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "gis/cliprays.h"
+#include "gis/createrays.h"
+#include "gis/ray_site.h"
+#include "gis/selorphans.h"
+#include "rays_test_data.h"
+#include "test_support.h"
+
+namespace quor::gis {
+namespace {
+
+using namespace testdata;
+using Proj = Project<test::RecordingMessages, test::RecordingProgress>;
+
+bool inRect(double x, double y, double x0, double y0, double x1, double y1) {
+    return x >= x0 && x <= x1 && y >= y0 && y <= y1;
+}
+bool inDiamond(double x, double y) { return std::abs(x - 9000) + std::abs(y - 13000) < 1000; }
+
+double lakeValue(double x, double y) {
+    if (!inRect(x, y, 0, 0, 20000, 20000)) return 3;  // land around
+    if (inRect(x, y, 12000, 9000, 13000, 11000) || inDiamond(x, y)) return 5;  // islands
+    if (inRect(x, y, 9800, 4000, 10200, 4500)) return std::nan("");
+    return -10;
+}
+
+struct Piece {
+    std::int64_t oid;
+    int dir;
+    pg::Path path;
+    double length() const { return pg::pathLength(path); }
+};
+
+std::vector<Piece> readPieces(const pg::FeatureClass& fc) {
+    std::vector<Piece> out;
+    auto cur = fc.search();
+    while (auto f = cur.next())
+        out.push_back({f->oid(), static_cast<int>(pg::toInt(f->value("Dir"))), f->shape().part(0)});
+    return out;
+}
+
+class Lake : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(tmp.path() + "/shore");
+        writeShoreline(tmp.path() + "/shore", "lake",
+                       {{Ring{{0, 0}, {20000, 0}, {20000, 20000}, {0, 20000}},
+                         Ring{{12000, 9000}, {13000, 9000}, {13000, 11000}, {12000, 11000}},
+                         Ring{{10000, 13000}, {9000, 12000}, {8000, 13000}, {9000, 14000}}}});
+        writeBathymetry(tmp.path() + "/bathy.tif", -1000, -1000, 100, 220, 220, lakeValue);
+        std::filesystem::create_directories(tmp.path() + "/proj");
+        p = std::make_unique<Proj>(tmp.path() + "/proj", tmp.path() + "/shore", "lake.shp");
+        raster = pg::Raster::open(tmp.path() + "/bathy.tif");
+        p->state.bathy_raster = raster;
+    }
+
+    std::vector<std::string> workClassesLeft() const {
+        std::vector<std::string> out;
+        for (const auto& n : p->mf.ptworkspace->featureClassNames())
+            for (const auto& w : kRayWorkClasses)
+                if (n == w) out.push_back(n);
+        return out;
+    }
+
+    // The RWE clipping path of one site, as the driver calls it.
+    std::shared_ptr<pg::FeatureClass> rweClipSite(const pg::Point& site, int n) {
+        auto rays = wave_createrays_cls(p->ctx).WaveCreaterays(site, p->mf.ptworkspace, "bay1", 1, n);
+        EXPECT_EQ(p->state.err_rays, 0);
+        if (!rays) return nullptr;
+        inter = wave_cliprays_cls(p->ctx).cliprays("bay1", rays);
+        EXPECT_EQ(p->state.err_clip, 0);
+        if (!inter) return nullptr;
+        auto orp = createRayWorkClass(p->ctx, *p->mf.ptworkspace, "orp_rays");
+        return wave_selorphan_cls(p->ctx).selorphans(site, inter, p->mf.ptworkspace, orp);
+    }
+
+    test::TempDir tmp;
+    std::unique_ptr<Proj> p;
+    std::shared_ptr<pg::Raster> raster;
+    std::shared_ptr<pg::FeatureClass> inter;
+};
+
+TEST_F(Lake, ReiSiteKeepsOnlyTheAttachedPieceAndProfilesIt) {
+    const pg::Point site = p->site(10000, 10000);
+    {
+        RaySite scope(p->ctx);
+        createrays_cls(p->ctx).createrays(site, p->mf.ptworkspace, "bay1", 1, raster);
+        EXPECT_TRUE(p->messages.entries.empty()) << p->messages.entries.front().text;
+
+        // The east ray crosses the island: two pieces, nearest first.
+        auto ws = p->mf.ptworkspace;
+        const auto pieces = readPieces(*ws->openFeatureClass("Inter_rays"));
+        std::vector<Piece> east;
+        for (const auto& pc : pieces)
+            if (pc.dir == 0) east.push_back(pc);
+        ASSERT_EQ(east.size(), 2u);
+        EXPECT_NEAR(east[0].length(), 2000, 1e-6);
+        EXPECT_NEAR(east[1].length(), 7000, 1e-6);
+        EXPECT_NEAR(east[1].path[0].x, kX0 + 13000, 1e-6);
+
+        const auto kept = readPieces(*ws->openFeatureClass("orp_rays"));
+        ASSERT_EQ(kept.size(), 32u);  // one attached piece per ray
+        for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(kept[i].oid, static_cast<std::int64_t>(i + 1));
+
+        EXPECT_NEAR(p->state.ray_fetch(0), 2000, 1e-6);
+        EXPECT_NEAR(p->state.ray_fetch(8), 10000, 1e-6);   // north, clear to the shore
+        EXPECT_NEAR(p->state.ray_fetch(16), 10000, 1e-6);  // west, ends on the shore
+        // North: 101 sample points of depth 10, power 0.053 on every ray.
+        double want = 0;
+        for (int k = 0; k <= 100; ++k) {
+            const double r = 100.0 * k;
+            want += (1 - r / 10000) * (10 * 10000) / std::pow(1 + r, 0.053);
+        }
+        EXPECT_NEAR(p->state.ray_bathy(8), want, 1e-6 * want);
+        EXPECT_FLOAT_EQ(p->state.ray_power(8), 0.053f);
+
+        // Only the kept pieces are on the map while the index is computed.
+        ASSERT_EQ(p->map.layerCount(), 1);
+        EXPECT_EQ(p->map.layer(0)->name(), "orp_rays");
+    }
+    const std::vector<int> wantProgress = {5, 70, 75, 80, 85};
+    EXPECT_EQ(p->progress.bar1History, wantProgress);
+    EXPECT_EQ(p->map.layerCount(), 0);
+    EXPECT_TRUE(workClassesLeft().empty());
+}
+
+TEST_F(Lake, RweClipPiecesAreMergedTwoPointOutwardAndOrdered) {
+    const pg::Point site = p->site(10000, 10000);
+    RaySite scope(p->ctx);
+    auto orp = rweClipSite(site, 16);
+    ASSERT_TRUE(orp);
+
+    const auto pieces = readPieces(*inter);
+    int lastDir = -1;
+    double lastStart = -1;
+    int north = 0;
+    for (const auto& pc : pieces) {
+        ASSERT_EQ(pc.path.size(), 2u) << "Dir " << pc.dir;
+        const double d0 = std::hypot(pc.path[0].x - site.x, pc.path[0].y - site.y);
+        const double d1 = std::hypot(pc.path[1].x - site.x, pc.path[1].y - site.y);
+        EXPECT_LT(d0, d1) << "Dir " << pc.dir << " points inward";
+        // By source ray, then by distance from the site.
+        EXPECT_TRUE(pc.dir > lastDir || (pc.dir == lastDir && d0 > lastStart)) << pc.dir;
+        lastDir = pc.dir;
+        lastStart = d0;
+        if (pc.dir == 0) ++north;
+    }
+    // The north ray grazes the diamond's corner and stays one piece.
+    EXPECT_EQ(north, 1);
+
+    std::map<int, double> kept;
+    for (const auto& pc : readPieces(*orp)) kept[pc.dir] = pc.length();
+    ASSERT_EQ(kept.size(), 16u);
+    EXPECT_NEAR(kept[0], 10000, 1e-6);
+    EXPECT_NEAR(kept[4], 2000, 1e-6);
+    EXPECT_NEAR(kept[8], 10000, 1e-6);
+    EXPECT_NEAR(kept[12], 10000, 1e-6);
+
+    // The pieces have replaced the fan on the map; the kept pieces are on top.
+    ASSERT_EQ(p->map.layerCount(), 2);
+    EXPECT_EQ(p->map.layer(0)->name(), "orp_rays");
+    EXPECT_EQ(p->map.layer(1)->name(), "Inter_rays");
+    EXPECT_EQ(p->map.layer(1)->selection().size(), 16u);
+    const std::vector<int> wantProgress = {5, 40, 42};
+    EXPECT_EQ(p->progress.bar1History, wantProgress);
+}
+
+TEST_F(Lake, BackgroundRunsNeedNoMapLayer) {
+    // With no layer for the eye the steps still find their classes.
+    p->fm.refreshmap = 1;
+    RaySite scope(p->ctx);
+    auto orp = rweClipSite(p->site(10000, 10000), 32);
+    ASSERT_TRUE(orp);
+    EXPECT_EQ(orp->featureCount(), 32);
+    EXPECT_EQ(p->state.err_clip, 0);
+    EXPECT_EQ(p->map.layerCount(), 1);  // only the copy's own layer of the kept pieces
+    EXPECT_TRUE(std::find(p->progress.bar1History.begin(), p->progress.bar1History.end(), 5) ==
+                p->progress.bar1History.end());
+
+    deleteWorkClasses(*p->mf.ptworkspace);
+    createrays_cls(p->ctx).createrays(p->site(10000, 10000), p->mf.ptworkspace, "bay1", 2, raster);
+    EXPECT_TRUE(p->messages.entries.empty());
+    EXPECT_NEAR(p->state.ray_fetch(0), 2000, 1e-6);
+}
+
+TEST_F(Lake, ShorelineReferenceComesFromTheDatasetNotTheMapOrder) {
+    // "Bathymetry on top": the raster is the layer second from the bottom's place.
+    auto shoreWs = pg::Workspace::open(tmp.path() + "/shore/lake.shp");
+    p->map.addLayer(pg::Layer::featureLayer(shoreWs->openFeatureClass("lake"), "lake"));
+    p->map.addLayer(pg::Layer::rasterLayer(raster, "bathy"));
+    p->map.moveLayer(0, 1);
+    p->map.moveLayer(1, 0);
+    RaySite scope(p->ctx);
+    auto rays = wave_createrays_cls(p->ctx).WaveCreaterays(p->site(10000, 10000), p->mf.ptworkspace, "x", 1, 16);
+    ASSERT_TRUE(rays);
+    EXPECT_EQ(p->state.err_rays, 0);
+    EXPECT_EQ(rays->spatialReference().epsgCode(), 32755);
+    ASSERT_TRUE(wave_cliprays_cls(p->ctx).cliprays("x", rays));
+    EXPECT_EQ(p->state.err_clip, 0);
+}
+
+TEST_F(Lake, LeftoversAndFailuresLeaveNothingBehind) {
+    // A failed earlier site left its classes behind.
+    for (const char* name : {"rays", "Inter_rays", "EffF_rays"})
+        createRayWorkClass(p->ctx, *p->mf.ptworkspace, name);
+    auto project = pg::Layer::rasterLayer(raster, "bathy");
+    p->map.addLayer(project);
+    try {
+        RaySite scope(p->ctx);
+        auto rays =
+            wave_createrays_cls(p->ctx).WaveCreaterays(p->site(10000, 10000), p->mf.ptworkspace, "bay1", 1, 16);
+        ASSERT_TRUE(rays);
+        EXPECT_EQ(p->state.err_rays, 0);
+        EXPECT_EQ(rays->featureCount(), 16);
+        ASSERT_TRUE(wave_cliprays_cls(p->ctx).cliprays("bay1", rays));
+        EXPECT_EQ(p->map.layerCount(), 2);
+        throw std::runtime_error("a later stage fails");
+    } catch (const std::runtime_error&) {
+    }
+    // The site's layers went by identity; the project's layer stays.
+    ASSERT_EQ(p->map.layerCount(), 1);
+    EXPECT_EQ(p->map.layer(0), project);
+    EXPECT_TRUE(workClassesLeft().empty());
+}
+
+TEST_F(Lake, SitesOnLandKeepOnlyPiecesBeginningInsideTheSquare) {
+    {
+        RaySite scope(p->ctx);
+        // 3 units west of the shore: every piece begins 3 units out.
+        auto orp = rweClipSite(p->site(-3, 10000), 16);
+        ASSERT_TRUE(orp);
+        EXPECT_GT(inter->featureCount(), 0);
+        EXPECT_EQ(orp->featureCount(), 0);
+    }
+    {
+        RaySite scope(p->ctx);
+        // 2 units out the east piece touches the square's edge, which
+        // counts; its neighbours begin inside the square, off the site.
+        auto orp = rweClipSite(p->site(-2, 10000), 16);
+        ASSERT_TRUE(orp);
+        const auto kept = readPieces(*orp);
+        std::vector<int> dirs;
+        for (const auto& k : kept) {
+            dirs.push_back(k.dir);
+            EXPECT_NEAR(k.path[0].x, kX0, 1e-6);
+        }
+        // With pi taken as 3.14159 the south-east ray meets the shore just
+        // inside the square's corner (1.99996 south), the north-east one
+        // just outside (2.000005 north).
+        EXPECT_EQ(dirs, (std::vector<int>{3, 4, 5, 6}));
+    }
+}
+
+TEST_F(Lake, ClippingFailuresAreReportedByMode) {
+    p->mf.shorename = "missing.shp";
+    {
+        RaySite scope(p->ctx);
+        createrays_cls(p->ctx).createrays(p->site(10000, 10000), p->mf.ptworkspace, "bay1", 1, raster);
+        ASSERT_EQ(p->messages.entries.size(), 1u);
+        EXPECT_EQ(p->messages.entries[0].text,
+                  "Clipping error. Please check that points should lie inside the shoreline coverage extent.");
+        EXPECT_EQ(p->messages.entries[0].icon, platform::MessageIcon::Critical);
+        EXPECT_EQ(p->state.ray_fetch(0), 0);  // no profile
+    }
+    {
+        RaySite scope(p->ctx);
+        auto rays =
+            wave_createrays_cls(p->ctx).WaveCreaterays(p->site(10000, 10000), p->mf.ptworkspace, "bay1", 1, 16);
+        ASSERT_TRUE(rays);
+        EXPECT_EQ(p->state.err_rays, 0);
+        EXPECT_FALSE(wave_cliprays_cls(p->ctx).cliprays("bay1", rays));
+        EXPECT_EQ(p->state.err_clip, 1);
+        EXPECT_EQ(p->messages.entries.size(), 1u);  // no message of its own
+    }
+    // A fan that cannot be cast.
+    p->mf.shorename = "lake.shp";
+    p->mf.Fetch = 0;
+    wave_createrays_cls(p->ctx).WaveCreaterays(p->site(10000, 10000), p->mf.ptworkspace, "bay1", 1, 16);
+    EXPECT_EQ(p->state.err_rays, 1);
+    EXPECT_EQ(p->messages.entries.back().text, "The maximum fetch must be greater than 0 to cast rays.");
+    p->mf.Fetch = 10000;
+    p->mf.ptworkspace = nullptr;
+    wave_createrays_cls(p->ctx).WaveCreaterays(p->site(10000, 10000), nullptr, "bay1", 1, 16);
+    EXPECT_EQ(p->state.err_rays, 1);
+    EXPECT_EQ(p->messages.entries.back().text, "Error in creating rays");
+}
+
+TEST_F(Lake, ReiFastPathWalksTheWholeRays) {
+    p->fm.indexcheck = 1;
+    {
+        RaySite scope(p->ctx);
+        createrays_cls(p->ctx).createrays(p->site(10000, 10000), p->mf.ptworkspace, "bay1", 1, raster);
+        EXPECT_TRUE(p->messages.entries.empty());
+        EXPECT_FALSE(p->mf.ptworkspace->hasFeatureClass("orp_rays"));
+        EXPECT_FALSE(p->mf.ptworkspace->hasFeatureClass("Inter_rays"));
+    }
+    // Island values are not 0: the east ray runs on. The south ray stops
+    // before the NoData patch at 5500 m.
+    EXPECT_NEAR(p->state.ray_fetch(0), 10000, 1e-6);
+    EXPECT_NEAR(p->state.ray_fetch(24), 5500, 1e-6);
+    ASSERT_GE(p->progress.bar1History.size(), 6u);
+    const std::vector<int> first = {5, 8, 10, 12, 15};
+    EXPECT_EQ(std::vector<int>(p->progress.bar1History.begin(), p->progress.bar1History.begin() + 5), first);
+    EXPECT_EQ(p->progress.bar1History.back(), 85);
+}
+
+TEST_F(Lake, ProfileSkipsDryOrNoDataSitesAndReportsSitesOffTheRaster) {
+    // A site on NoData, one on land (bathymetry negative in water) and one
+    // off the raster.
+    p->state.ray_power(3) = 7;
+    RaySite scope(p->ctx);
+    createrays_cls(p->ctx).createrays(p->site(10000, 4200), p->mf.ptworkspace, "bay1", 1, raster);
+    EXPECT_FLOAT_EQ(p->state.ray_power(3), 7);  // nothing written, not even the powers
+    EXPECT_TRUE(p->messages.entries.empty());
+
+    p->wind.windpowercoll.clear();  // a site that profiled would fail on the powers
+    createrays_cls(p->ctx).createrays(p->site(12500, 10000), p->mf.ptworkspace, "bay1", 2, raster);
+    EXPECT_TRUE(p->messages.entries.empty());
+
+    createrays_cls(p->ctx).createrays(p->site(30000, 10000), p->mf.ptworkspace, "bay1", 3, raster);
+    ASSERT_FALSE(p->messages.entries.empty());
+}
+
+}  // namespace
+}  // namespace quor::gis
