@@ -1,11 +1,19 @@
 #include <QApplication>
-#include <QMainWindow>
+
+#include "app/main_form.h"
+#include "model/model_state.h"
+#include "platform/settings_store.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quor"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quor"));
-    window.show();
+
+    quor::model::ModelState state;
+    quor::model::MainFormState form;
+    quor::model::SettingsHolder holder;
+    quor::platform::IniSettingsStore store;
+
+    quor::app::MainForm window(state, form, holder, store);
+    window.show();  // its load runs start-up first
     return QApplication::exec();
 }

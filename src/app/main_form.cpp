@@ -1,0 +1,497 @@
+#include "app/main_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "app/progress_form.h"
+#include "app/qt_messages.h"
+
+namespace quor::app {
+
+namespace {
+
+// Designed state of a menu item.
+enum class Design { Normal, Disabled, HiddenDisabled };
+
+struct ItemDef {
+    const char* name;
+    const char* caption;  // "-" for a separator line
+    const char* shortcut;
+    Design design = Design::Normal;
+};
+
+struct MenuDef {
+    const char* name;
+    const char* caption;
+    std::vector<ItemDef> items;
+};
+
+const std::vector<MenuDef>& menuTree() {
+    static const std::vector<MenuDef> tree = {
+        {"File",
+         "Project ",
+         {{"Newpr", "New Project...    ", "Ctrl+N"},
+          {"Openpr", "Open Project...    ", "Ctrl+O"},
+          {"blank", "-", ""},
+          {"RemPr", "Remove Project    ", "Ctrl+R"},
+          {"del", "Delete Project...   ", "Ctrl+D"},
+          {"Blank1", "-", ""},
+          {"Savepr", "Save Project    ", "Ctrl+S"},
+          {"Savepra", "Save Project As...    ", ""},
+          {"Blank2", "-", ""},
+          {"Printt", "Print...    ", "Ctrl+P"},
+          {"Printset", "Print Setup...    ", ""},
+          {"Blank3", "-", ""},
+          {"Exit", "Exit", "Ctrl+Q"}}},
+        {"data",
+         "Data ",
+         {{"Addbathy", "Change Bathymetry Coverage...", "Ctrl+B"},
+          {"Addshore", "Change Shoreline Coverage...", "Ctrl+H"},
+          {"blank10", "-", ""},
+          {"addshape", "Add Shapefile...", ""},
+          {"Blank4", "-", ""},
+          {"Addpointc", "Add Point Coverage...", "Ctrl+T"},
+          {"enterpt", "Enter Point Data...", "", Design::Disabled},
+          {"Blank5", "-", ""},
+          {"QuorMode", "Quor Mode...", "Ctrl+M"},
+          {"Chgset", "Settings...", "Ctrl+F2"},
+          {"blank11", "-", ""},
+          {"orbital", "Orbital Velocity Mode...", ""},
+          {"batch", "Batch Processing Mode...", ""},
+          {"blank14", "-", ""},
+          {"projprop", "Projection Properties...", ""},
+          {"blank12", "-", ""},
+          {"Tide", "Water Level Adjustment...", ""}}},
+        {"Wind",
+         "Wind",
+         {{"wind_pt_mnu", "Wind Parameter Display...", ""},
+          {"Addwind", "Change Wind Data...", "Ctrl+W"},
+          {"PIIndex", "Process IIndex File...", ""},
+          {"blank13", "-", ""},
+          {"Anal_wind", "Download/Create Wind Data...", "Ctrl+A"},
+          {"batchwind", "Batch Process Wind Data...", "", Design::Disabled},
+          {"kobu", "Kobu website...", ""}}},
+        {"Disp",
+         "Display  ",
+         {{"Opencov", "Open Coverage...", "", Design::Disabled},
+          {"Expcov", "Export Coverage As Image...  ", "", Design::Disabled},
+          {"Blank6", "-", ""},
+          {"Opensur", "Open Surface...", "", Design::HiddenDisabled},
+          {"Expsur", "Export Surface As Image...", "", Design::HiddenDisabled},
+          {"Blank7", "-", ""},
+          {"Zoom", "Zoom Data", ""},  // the submenu below
+          {"Blank8", "-", ""},
+          {"Refresh", "Refresh", "F4"}}},
+        {"Help",
+         "Help   ",
+         {{"Content", "Content...", "F1"},
+          {"Blank9", "-", ""},
+          {"Quordel", "About Quor...", "F12"},
+          {"Website", "Quor Website...", ""}}},
+    };
+    return tree;
+}
+
+const std::vector<ItemDef>& zoomItems() {
+    static const std::vector<ItemDef> items = {
+        {"zoomin", "  Zoom In", "Shift+F1"},
+        {"Zoomout", "  Zoom Out", "Shift+F2"},
+        {"Fullext", "  Full Extent", "Shift+F3"},
+    };
+    return items;
+}
+
+// Toolbar buttons by key with their tooltips; nullptr marks a button
+// without a key, which only separates the groups.
+struct ButtonDef {
+    const char* key;
+    const char* tooltip;
+};
+
+const std::vector<ButtonDef> kProjectButtons = {
+    {"new", "New Project"},      {"open", "Open Project"},   {"save", "Save Project"}, {nullptr, nullptr},
+    {"printt", ""},              {nullptr, nullptr},          {"delete", "Remove"},     {nullptr, nullptr},
+    {"bathy", "Change Bathymetry"}, {"shore", "Change Shoreline"}, {"wind", "Change Wind"}, {nullptr, nullptr},
+    {"addpoint", "Create Points"}, {"drawpoly", "Add Points"}, {nullptr, nullptr},      {"run", "Run"},
+    {nullptr, nullptr},          {nullptr, nullptr},          {nullptr, nullptr},
+};
+
+const std::vector<ButtonDef> kMapButtons = {
+    {"zoomin", "Zoom in"}, {"zoomout", "Zoom Out"}, {nullptr, nullptr},     {"zoomselect", "Zoom select"},
+    {"pan", "Pan"},        {nullptr, nullptr},      {"fullextent", "Full Extent"}, {nullptr, nullptr},
+    {"pointer", ""},       {nullptr, nullptr},      {"identify", "Identify"},
+};
+
+// A 16 by 16 picture with a short glyph, in the toolbar's teal.
+QIcon glyphIcon(const QString& glyph) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setPen(QColor(0, 128, 128));
+    QFont f = p.font();
+    f.setPixelSize(13);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(pm.rect(), Qt::AlignCenter, glyph);
+    return QIcon(pm);
+}
+
+}  // namespace
+
+MainForm::MainForm(model::ModelState& state, model::MainFormState& form, model::SettingsHolder& holder,
+                   platform::SettingsStore& store, platform::Messages* messages, QWidget* parent)
+    : QMainWindow(parent), state_(state), form_(form), holder_(holder), store_(store) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("  Quor"));
+    if (messages) {
+        messages_ = messages;
+    } else {
+        ownMessages_ = std::make_unique<QtMessages>(this);
+        messages_ = ownMessages_.get();
+    }
+    buildImageList();
+    buildMenus();
+    buildWindows();
+    buildToolbars();
+    applyLayout();
+    resize(px(kDesignInnerWidth), py(kDesignInnerHeight) + menuBar()->sizeHint().height());
+}
+
+MainForm::~MainForm() = default;
+
+int MainForm::px(float twips) const { return qRound(twips * logicalDpiX() / 1440.0f); }
+int MainForm::py(float twips) const { return qRound(twips * logicalDpiY() / 1440.0f); }
+float MainForm::tx(int pixels) const { return pixels * 1440.0f / logicalDpiX(); }
+float MainForm::ty(int pixels) const { return pixels * 1440.0f / logicalDpiY(); }
+
+void MainForm::buildImageList() {
+    QStyle* s = style();
+    ImageList1_ = {
+        {"print", glyphIcon(QStringLiteral("P"))},
+        {"open", s->standardIcon(QStyle::SP_DialogOpenButton)},
+        {"stop", s->standardIcon(QStyle::SP_MediaStop)},
+        {"save", s->standardIcon(QStyle::SP_DialogSaveButton)},
+        {"new", s->standardIcon(QStyle::SP_FileIcon)},
+        {"runon", s->standardIcon(QStyle::SP_MediaSeekForward)},
+        {"runoff", s->standardIcon(QStyle::SP_MediaPlay)},
+        {"copy", glyphIcon(QStringLiteral("C"))},
+        {"delete", s->standardIcon(QStyle::SP_TrashIcon)},
+        {"shore", glyphIcon(QStringLiteral("S"))},
+        {"drawpoly", glyphIcon(QStringLiteral("D"))},
+        {"bathy", glyphIcon(QStringLiteral("B"))},
+        {"addpoint", glyphIcon(QStringLiteral("A"))},
+        {"wind", glyphIcon(QStringLiteral("W"))},
+        {"zoomin", glyphIcon(QStringLiteral("+"))},
+        {"zoomout", glyphIcon(QStringLiteral("-"))},
+        {"zoomselect", glyphIcon(QStringLiteral("Z"))},
+        {"pan", glyphIcon(QStringLiteral("H"))},
+        {"fullextent", glyphIcon(QStringLiteral("F"))},
+        {"pointer", s->standardIcon(QStyle::SP_ArrowUp)},
+        {"identify", glyphIcon(QStringLiteral("i"))},
+    };
+}
+
+void MainForm::buildMenus() {
+    auto addItem = [this](QMenu* menu, const ItemDef& def) {
+        auto* action = new QAction(menu);
+        action->setObjectName(QString::fromLatin1(def.name));
+        if (std::string(def.caption) == "-") {
+            action->setSeparator(true);
+        } else {
+            action->setText(QString::fromLatin1(def.caption));
+            if (*def.shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(def.shortcut)));
+        }
+        action->setEnabled(def.design == Design::Normal);
+        action->setVisible(def.design != Design::HiddenDisabled);
+        menu->addAction(action);
+        menuItems_[def.name] = action;
+    };
+    for (const MenuDef& m : menuTree()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(m.caption));
+        menu->setObjectName(QString::fromLatin1(m.name));
+        menus_[m.name] = menu;
+        for (const ItemDef& item : m.items) {
+            if (std::string(item.name) == "Zoom") {
+                QMenu* zoom = menu->addMenu(QString::fromLatin1(item.caption));
+                zoom->setObjectName(QStringLiteral("Zoom"));
+                zoom->menuAction()->setObjectName(QStringLiteral("Zoom"));
+                menus_["Zoom"] = zoom;
+                menuItems_["Zoom"] = zoom->menuAction();
+                for (const ItemDef& z : zoomItems()) addItem(zoom, z);
+            } else {
+                addItem(menu, item);
+            }
+        }
+    }
+}
+
+void MainForm::buildToolbars() {
+    Toolbar1 = new QToolBar(central_);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setIconSize(QSize(16, 16));
+    Toolbar1->setMovable(false);
+    Toolbar1->setFloatable(false);
+    Toolbar2 = new QToolBar(Toolbar1);
+    Toolbar2->setObjectName(QStringLiteral("Toolbar2"));
+    Toolbar2->setIconSize(QSize(16, 16));
+    Toolbar2->setMovable(false);
+    Toolbar2->setFloatable(false);
+    // Inside the project toolbar it needs no frame of its own, or its
+    // pictures shrink to fit the project toolbar's height.
+    Toolbar2->setStyleSheet(QStringLiteral("QToolBar { border: 0px; padding: 0px; margin: 0px; spacing: 0px; }"));
+
+    auto fill = [](QToolBar* bar, const std::vector<ButtonDef>& defs, std::map<std::string, QAction*>& keyed) {
+        for (const ButtonDef& b : defs) {
+            if (!b.key) {
+                bar->addSeparator();
+                continue;
+            }
+            auto* action = new QAction(bar);
+            action->setObjectName(QString::fromLatin1(b.key));
+            action->setText(QString::fromLatin1(b.key));
+            action->setToolTip(QString::fromLatin1(b.tooltip));
+            bar->addAction(action);
+            keyed[b.key] = action;
+        }
+    };
+    fill(Toolbar1, kProjectButtons, toolbarButtons_[0]);
+    fill(Toolbar2, kMapButtons, toolbarButtons_[1]);
+    // The map toolbar sits inside the project toolbar, after its buttons.
+    Toolbar1->addWidget(Toolbar2);
+}
+
+void MainForm::buildWindows() {
+    central_ = new QWidget(this);
+    central_->setObjectName(QStringLiteral("MainFormClient"));
+    setCentralWidget(central_);
+
+    Frame1 = new QGroupBox(QStringLiteral("Project WIndow"), central_);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    List1 = new QListWidget(Frame1);
+    List1->setObjectName(QStringLiteral("List1"));
+    Frame3 = new QFrame(Frame1);
+    Frame3->setObjectName(QStringLiteral("Frame3"));
+    Check1 = new QCheckBox(QStringLiteral("Bathymetry on top"), Frame3);
+    Check1->setObjectName(QStringLiteral("Check1"));
+
+    // The tree lies over the project window's upper part without being
+    // part of it.
+    TreeView1 = new QTreeWidget(central_);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setHeaderHidden(true);
+
+    Frame2 = new QGroupBox(QStringLiteral("Display Window"), central_);
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    MapControl2 = new QWidget(Frame2);
+    MapControl2->setObjectName(QStringLiteral("MapControl2"));
+    MapControl2->setAutoFillBackground(true);
+    MapControl2->setPalette(QPalette(Qt::white));
+    canceladdpt = new QPushButton(QStringLiteral("Cancel"), Frame2);
+    canceladdpt->setObjectName(QStringLiteral("canceladdpt"));
+    canceladdpt->setEnabled(false);
+    canceladdpt->setVisible(false);
+    refresher = new QPushButton(QStringLiteral("Build"), Frame2);
+    refresher->setObjectName(QStringLiteral("refresher"));
+    refresher->setEnabled(false);
+    refresher->setVisible(false);
+
+    Frame4 = new QFrame(central_);
+    Frame4->setObjectName(QStringLiteral("Frame4"));
+    Label1 = new QLabel(Frame4);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    StatusBar1 = new QStatusBar(Frame4);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    for (int i = 0; i < 4; ++i) {
+        panels_[i] = new QLabel(StatusBar1);
+        panels_[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panels_[i]->setFixedWidth(px(kPanelWidths[i]));
+        StatusBar1->addWidget(panels_[i]);
+    }
+
+    Label2 = new QLabel(central_);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setAutoFillBackground(true);
+    Label2->setBackgroundRole(QPalette::Button);
+    Label2->setCursor(Qt::SizeVerCursor);
+
+    lblHorDrag = new QLabel(central_);
+    lblHorDrag->setObjectName(QStringLiteral("lblHorDrag"));
+    lblHorDrag->setCursor(Qt::SizeHorCursor);
+    lblHorDrag->installEventFilter(this);
+
+    central_->installEventFilter(this);
+}
+
+void MainForm::applyLayout() {
+    auto place = [this](QWidget* w, const TwipRect& r) {
+        if (w) w->setGeometry(px(r.Left), py(r.Top), px(r.Width), py(r.Height));
+    };
+    const MainLayout& l = layout_;
+    place(Toolbar1, l.Toolbar1);
+    place(Frame1, l.Frame1);
+    place(List1, l.List1);
+    place(Frame3, l.Frame3);
+    place(Check1, l.Check1);
+    // The caption must stay readable in fonts wider than the designed one.
+    if (Check1 && Frame3 && Check1->sizeHint().width() > Check1->width())
+        Check1->resize(std::min(Check1->sizeHint().width(), Frame3->width() - Check1->x()), Check1->height());
+    place(TreeView1, l.TreeView1);
+    place(Frame2, l.Frame2);
+    place(canceladdpt, l.canceladdpt);
+    place(refresher, l.refresher);
+    place(MapControl2, l.MapControl2);
+    place(Frame4, l.Frame4);
+    place(StatusBar1, l.StatusBar1);
+    place(Label1, l.Label1);
+    place(Label2, l.Label2);
+    place(lblHorDrag, l.lblHorDrag);
+    if (TreeView1) TreeView1->raise();
+}
+
+float MainForm::innerWidthTwips() const { return tx(central_->width()); }
+
+void MainForm::Form_Resize() {
+    if (inLayout_) return;
+    inLayout_ = true;
+    try {
+        const float outerWidth = tx(central_->width()) + kFrameExtraWidth;
+        const float outerHeight = ty(central_->height()) + kFrameExtraHeight;
+        const ResizeResult r = formResize(layout_, isMinimized(), outerWidth, outerHeight);
+        if (r.ran) {
+            applyLayout();
+            if (r.snapped)
+                resize(px(r.outerWidth - kFrameExtraWidth),
+                       py(r.outerHeight - kFrameExtraHeight) + menuBar()->height());
+        }
+    } catch (...) {
+        // A refused size ends the pass; what was placed stays placed.
+    }
+    inLayout_ = false;
+}
+
+void MainForm::lblHorDrag_MouseMove(int button, float x) {
+    if (splitterDrag(layout_, button, x, innerWidthTwips())) applyLayout();
+}
+
+bool MainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == central_ && event->type() == QEvent::Resize) {
+        Form_Resize();
+    } else if (watched == lblHorDrag && event->type() == QEvent::MouseMove) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        const int button = me->buttons() == Qt::LeftButton ? 1 : static_cast<int>(me->buttons() & 0x7);
+        lblHorDrag_MouseMove(button, tx(qRound(me->position().x())));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainForm::showEvent(QShowEvent* event) {
+    if (!loaded_) Form_Load(StartupEnvironment::fromSystem());
+    QMainWindow::showEvent(event);
+}
+
+StartupOutcome MainForm::Form_Load(const StartupEnvironment& env) {
+    loaded_ = true;
+    return runStartup({state_, form_, holder_}, store_, *messages_, *this, env);
+}
+
+void MainForm::showcoords(int32_t x, int32_t y) { messages_->message(std::to_string(x) + " " + std::to_string(y)); }
+
+Form1& MainForm::progressForm() {
+    if (!progress_) progress_ = new Form1(state_, form_, this);
+    return *progress_;
+}
+
+QMenu* MainForm::menu(const std::string& name) const {
+    auto it = menus_.find(name);
+    return it == menus_.end() ? nullptr : it->second;
+}
+
+QAction* MainForm::menuItem(const std::string& name) const {
+    auto it = menuItems_.find(name);
+    return it == menuItems_.end() ? nullptr : it->second;
+}
+
+QAction* MainForm::toolbarButton(int toolbar, const std::string& key) const {
+    if (toolbar != kProjectToolbar && toolbar != kMapToolbar) return nullptr;
+    const auto& keyed = toolbarButtons_[toolbar - 1];
+    auto it = keyed.find(key);
+    return it == keyed.end() ? nullptr : it->second;
+}
+
+QString MainForm::statusPanel(int panel) const {
+    if (panel < 1 || panel > 4) return {};
+    return panels_[panel - 1]->text();
+}
+
+PixelSize MainForm::screenSize() const {
+    const QScreen* s = screen();
+    if (!s) s = QGuiApplication::primaryScreen();
+    if (!s) return {};
+    const QRect g = s->geometry();
+    return {g.width(), g.height()};
+}
+
+PixelSize MainForm::windowSize() const {
+    const QRect g = frameGeometry();
+    return {g.width(), g.height()};
+}
+
+void MainForm::moveWindow(int left, int top) { move(left, top); }
+
+void MainForm::setStatusPanel(int panel, const std::string& text) {
+    if (panel < 1 || panel > 4) throw std::out_of_range("no such status panel");
+    panels_[panel - 1]->setText(QString::fromStdString(text));
+}
+
+void MainForm::setMenuItemEnabled(const std::string& name, bool enabled) {
+    QAction* a = menuItem(name);
+    if (!a) throw std::out_of_range("no such menu item: " + name);
+    a->setEnabled(enabled);
+}
+
+bool MainForm::hasToolbarButton(int toolbar, const std::string& key) const {
+    return toolbarButton(toolbar, key) != nullptr;
+}
+
+void MainForm::setToolbarButtonEnabled(int toolbar, const std::string& key, bool enabled) {
+    QAction* a = toolbarButton(toolbar, key);
+    if (!a) throw std::out_of_range("no such toolbar button: " + key);
+    a->setEnabled(enabled);
+}
+
+void MainForm::setToolbarButtonImage(int toolbar, const std::string& key, const std::string& image) {
+    QAction* a = toolbarButton(toolbar, key);
+    auto it = ImageList1_.find(image);
+    if (!a || it == ImageList1_.end()) throw std::out_of_range("no such toolbar picture: " + image);
+    a->setIcon(it->second);
+}
+
+void MainForm::setMapName(const std::string& name) {
+    mapName_ = name;
+    MapControl2->setProperty("mapName", QString::fromStdString(name));
+}
+
+}  // namespace quor::app

@@ -1,0 +1,56 @@
+#pragma once
+// The progress window that long operations share: two bars with their
+// captions and a Cancel button that asks a running RWE run to stop.
+#include <QDialog>
+
+#include "model/model_state.h"
+#include "platform/feedback.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace quor::app {
+
+class Form1 final : public QDialog, public platform::Progress {
+public:
+    // `mainWindow` is the window the dialog sits above.
+    Form1(model::ModelState& state, const model::MainFormState& form, QWidget* mainWindow);
+
+    // Places and sizes the window for the current batch mode, then shows it.
+    void show() override;
+    void hide() override;
+    void setMaximum(int bar, int maximum) override;
+    void setValue(int bar, int value) override;
+    int value(int bar) const override;
+    void setLabel(int label, const std::string& text) override;
+    std::string label(int label) const override;
+    void yield() override;
+
+    // What showing does before the window appears: across the screen's
+    // centre, just above the main window's bottom edge, tall enough for
+    // the second bar only in batch mode.
+    void placeWindow();
+
+    // The Cancel button's work.
+    void Command1_Click();
+
+    QProgressBar* ProgressBar1;
+    QProgressBar* ProgressBar2;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QPushButton* Command1;
+
+private:
+    int px(float twips) const;
+    int py(float twips) const;
+    QProgressBar* bar(int n) const;
+    QLabel* caption(int n) const;
+
+    model::ModelState& state_;
+    const model::MainFormState& form_;
+    QWidget* mainWindow_;
+};
+
+}  // namespace quor::app

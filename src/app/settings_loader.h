@@ -1,0 +1,40 @@
+#pragma once
+// Reads the program's stored settings into the shared state at start-up,
+// replacing missing values by their defaults and writing most defaults
+// back. Start-up calls the groups at fixed points of its sequence, since
+// some of them depend on the data folder being known and created first.
+//
+// The quirks are deliberate and relied upon by stored settings in the
+// field: "Depth_intg_first" writes back "500" while using 100, "Eps" is
+// stored as its reciprocal, a few keys get no write-back, and the REI
+// category bounds are reset in memory only.
+#include <string>
+
+#include "model/model_state.h"
+#include "platform/settings_store.h"
+
+namespace quor::app {
+
+// Application name under which every setting is kept.
+inline constexpr const char* kSettingsApp = "Quor3";
+
+// "Fetch" to "name": maximum fetch, the RWE stage parameters, the project
+// name stem.
+void loadSettingsParameters(platform::SettingsStore& store, model::ModelState& state, model::MainFormState& form);
+
+// "default": the project folder; when empty, the data folder's "Project"
+// folder, written back.
+void loadSettingsProjectFolder(platform::SettingsStore& store, const model::ModelState& state,
+                               model::MainFormState& form);
+
+// "Bathy_dist" to "wv_indexcheck": interrogation distance, the holder's
+// wind categories and powers (reset in memory when the first bound is 0),
+// category count, ray-count option, recommended-settings flag, RWE fast
+// algorithm.
+void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state, model::MainFormState& form,
+                        model::SettingsHolder& holder);
+
+// "Sea_temp" and "Sea_salinity": no write-back.
+void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state);
+
+}  // namespace quor::app

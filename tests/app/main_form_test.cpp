@@ -1,0 +1,291 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include <string>
+#include <vector>
+
+#include "app/main_form.h"
+#include "app/main_layout.h"
+#include "app/progress_form.h"
+#include "platform/settings_store.h"
+#include "test_support.h"
+
+using namespace quor;
+
+namespace {
+
+struct Window : ::testing::Test {
+    test::TempDir home;
+    platform::IniSettingsStore store{home.path() + "/config"};
+    test::RecordingMessages messages;
+    model::ModelState state;
+    model::MainFormState form;
+    model::SettingsHolder holder;
+    app::MainForm window{state, form, holder, store, &messages};
+
+    app::StartupOutcome load() {
+        app::StartupEnvironment env;
+        env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
+        env.fallbackFolder = home.path() + "/fallback";
+        return window.Form_Load(env);
+    }
+};
+
+std::vector<std::string> menuTitles(QMenuBar* bar) {
+    std::vector<std::string> out;
+    for (QAction* a : bar->actions()) out.push_back(a->menu()->title().toStdString());
+    return out;
+}
+
+}  // namespace
+
+TEST_F(Window, MenuBarCaptionsShortcutsAndDesignedStates) {
+    EXPECT_EQ(window.windowTitle(), "  Quor");
+    EXPECT_EQ(menuTitles(window.menuBar()),
+              (std::vector<std::string>{"Project ", "Data ", "Wind", "Display  ", "Help   "}));
+
+    struct Item {
+        const char* name;
+        const char* caption;
+        const char* shortcut;
+    };
+    const Item items[] = {
+        {"Newpr", "New Project...    ", "Ctrl+N"},   {"del", "Delete Project...   ", "Ctrl+D"},
+        {"Savepra", "Save Project As...    ", ""},    {"Exit", "Exit", "Ctrl+Q"},
+        {"Addshore", "Change Shoreline Coverage...", "Ctrl+H"}, {"Chgset", "Settings...", "Ctrl+F2"},
+        {"Anal_wind", "Download/Create Wind Data...", "Ctrl+A"}, {"Expcov", "Export Coverage As Image...  ", ""},
+        {"zoomin", "  Zoom In", "Shift+F1"},          {"Fullext", "  Full Extent", "Shift+F3"},
+        {"Refresh", "Refresh", "F4"},                 {"Content", "Content...", "F1"},
+        {"Quordel", "About Quor...", "F12"},
+    };
+    for (const Item& i : items) {
+        QAction* a = window.menuItem(i.name);
+        ASSERT_NE(a, nullptr) << i.name;
+        EXPECT_EQ(a->objectName().toStdString(), i.name);
+        EXPECT_EQ(a->text().toStdString(), i.caption) << i.name;
+        EXPECT_EQ(a->shortcut().toString().toStdString(), i.shortcut) << i.name;
+    }
+
+    // Order of the Project menu, separators included.
+    std::vector<std::string> fileNames;
+    for (QAction* a : window.menu("File")->actions()) fileNames.push_back(a->objectName().toStdString());
+    EXPECT_EQ(fileNames, (std::vector<std::string>{"Newpr", "Openpr", "blank", "RemPr", "del", "Blank1", "Savepr",
+                                                   "Savepra", "Blank2", "Printt", "Printset", "Blank3", "Exit"}));
+    EXPECT_TRUE(window.menuItem("Blank3")->isSeparator());
+    EXPECT_EQ(window.menu("Zoom")->title(), "Zoom Data");
+    EXPECT_EQ(window.menu("Zoom")->actions().size(), 3);
+
+    // Designed states, before start-up changes anything.
+    for (const char* name : {"enterpt", "batchwind", "Opencov", "Expcov", "Opensur", "Expsur"})
+        EXPECT_FALSE(window.menuItem(name)->isEnabled()) << name;
+    EXPECT_FALSE(window.menuItem("Opensur")->isVisible());
+    EXPECT_FALSE(window.menuItem("Expsur")->isVisible());
+    EXPECT_TRUE(window.menuItem("Opencov")->isVisible());
+    EXPECT_TRUE(window.menuItem("Addbathy")->isEnabled());
+    EXPECT_TRUE(window.menuItem("PIIndex")->isEnabled());
+}
+
+TEST_F(Window, StartUpLeavesTheNoProjectStateOnScreen) {
+    ASSERT_EQ(load(), app::StartupOutcome::Complete);
+    EXPECT_TRUE(messages.entries.empty());
+
+    EXPECT_EQ(window.statusPanel(4), "RWE Mode");
+    EXPECT_EQ(window.statusPanel(3), "");
+    EXPECT_EQ(window.mapName(), "Map");
+    EXPECT_EQ(window.MapControl2->objectName(), "MapControl2");
+
+    for (const char* name : {"Addbathy", "Addshore", "Addwind", "addshape", "Addpointc", "Tide", "enterpt",
+                             "projprop", "RemPr", "Savepr", "Savepra", "Printt", "Printset", "Zoomout", "zoomin",
+                             "Fullext", "wind_pt_mnu", "PIIndex", "batchwind", "Opencov"})
+        EXPECT_FALSE(window.menuItem(name)->isEnabled()) << name;
+    for (const char* name : {"Newpr", "Openpr", "del", "Exit", "QuorMode", "Chgset", "orbital", "batch",
+                             "Anal_wind", "kobu", "Refresh", "Content", "Quordel", "Website"})
+        EXPECT_TRUE(window.menuItem(name)->isEnabled()) << name;
+
+    // Only "new", "open", "save" and "pointer" stay clickable.
+    int enabled1 = 0, enabled2 = 0;
+    for (QAction* a : window.Toolbar1->actions())
+        if (!a->isSeparator() && !a->objectName().isEmpty() && a->isEnabled()) ++enabled1;
+    for (QAction* a : window.Toolbar2->actions())
+        if (!a->isSeparator() && a->isEnabled()) ++enabled2;
+    EXPECT_EQ(enabled1, 3);
+    EXPECT_EQ(enabled2, 1);
+    for (const char* key : {"new", "open", "save"}) EXPECT_TRUE(window.toolbarButton(1, key)->isEnabled()) << key;
+    EXPECT_TRUE(window.toolbarButton(2, "pointer")->isEnabled());
+    EXPECT_FALSE(window.toolbarButton(1, "run")->isEnabled());
+    EXPECT_FALSE(window.toolbarButton(2, "zoomin")->isEnabled());
+    EXPECT_FALSE(window.toolbarButton(1, "run")->icon().isNull());
+    EXPECT_EQ(window.toolbarButton(1, "delete")->toolTip(), "Remove");
+
+    // Point entry's buttons start hidden and disabled.
+    EXPECT_TRUE(window.canceladdpt->isHidden());
+    EXPECT_FALSE(window.refresher->isEnabled());
+
+    // Showing does not run start-up a second time.
+    messages.entries.clear();
+    window.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(messages.entries.empty());
+    EXPECT_EQ(window.statusPanel(4), "RWE Mode");
+    window.hide();
+}
+
+TEST_F(Window, CoordinateMessageShowsBothNumbersWithABlank) {
+    window.showcoords(12, -7);
+    window.showcoords(-2147483647, 300000);
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{"12 -7", "-2147483647 300000"}));
+    EXPECT_EQ(messages.entries[0].icon, platform::MessageIcon::None);
+}
+
+TEST_F(Window, ResizeKeepsTheMapAndListInTheirPlaces) {
+    load();
+    window.show();
+    window.resize(1000, 800);
+    QApplication::processEvents();
+    const app::MainLayout& l = window.layoutTwips();
+    EXPECT_FLOAT_EQ(l.MapControl2.Width, l.Frame2.Width - 240);
+    EXPECT_FLOAT_EQ(l.MapControl2.Height, l.Frame2.Height - 400);
+    EXPECT_FLOAT_EQ(l.Frame3.Top, l.List1.Top + l.List1.Height + 50);
+    // The map widget follows the layout in pixels.
+    const double perPixel = 1440.0 / window.logicalDpiX();
+    EXPECT_NEAR(window.MapControl2->width() * perPixel, l.MapControl2.Width, perPixel);
+    EXPECT_GT(window.MapControl2->width(), 500);
+    window.hide();
+}
+
+TEST(MainLayoutPass, TooSmallWindowSnapsBackAndPanesFollowTheSize) {
+    app::MainLayout l;
+    auto r = app::formResize(l, false, 7000, 9000);
+    EXPECT_TRUE(r.snapped);
+    EXPECT_EQ(r.outerWidth, 7575);
+    EXPECT_EQ(r.outerHeight, 7000);
+    EXPECT_EQ(l.Frame2.Height, 7000 - 1535);
+    EXPECT_EQ(l.Toolbar1.Width, 7575);
+
+    r = app::formResize(l, false, 12000, 9000);
+    EXPECT_FALSE(r.snapped);
+    EXPECT_EQ(l.Frame2.Width, 12000 - 120 - 2490 - 40);
+    EXPECT_EQ(l.lblHorDrag.Height, 9000 - 1535);
+    EXPECT_EQ(l.Frame4.Top, 9000 - 1230);
+    EXPECT_EQ(l.Frame4.Width, 12000 - 300);
+    EXPECT_EQ(l.Frame1.Height, l.Frame2.Height);
+    EXPECT_EQ(l.Label2.Top, l.Frame1.Top + l.Frame1.Height - 10);
+    EXPECT_EQ(l.List1.Top, 600 + 1935 - 255);
+    EXPECT_EQ(l.List1.Height, l.Frame1.Height - 2845);
+    EXPECT_EQ(l.Frame3.Top, l.List1.Top + l.List1.Height + 50);
+    EXPECT_EQ(l.MapControl2.Width, l.Frame2.Width - 240);
+    EXPECT_EQ(l.MapControl2.Height, l.Frame2.Height - 400);
+    EXPECT_EQ(l.refresher.Left, l.MapControl2.Width - 1155);
+    EXPECT_EQ(l.StatusBar1.Left, l.Frame4.Width - 7395);
+
+    // Minimized: nothing moves.
+    const app::MainLayout before = l;
+    r = app::formResize(l, true, 100, 100);
+    EXPECT_FALSE(r.ran);
+    EXPECT_EQ(l.Frame2.Width, before.Frame2.Width);
+}
+
+TEST(MainLayoutPass, SplitterMovesWithinItsBoundsAndIgnoresSmallMoves) {
+    app::MainLayout l;
+    const float inner = 10275;
+
+    // p = 2400 + x + 120; moves of at most 6 twips change nothing.
+    EXPECT_FALSE(app::splitterDrag(l, 1, -114, inner));
+    EXPECT_FALSE(app::splitterDrag(l, 1, -126, inner));
+    EXPECT_EQ(l.lblHorDrag.Left, 2400);
+    // Another button held, or none: nothing.
+    EXPECT_FALSE(app::splitterDrag(l, 2, 500, inner));
+    EXPECT_FALSE(app::splitterDrag(l, 3, 500, inner));
+
+    ASSERT_TRUE(app::splitterDrag(l, 1, 380, inner));  // p = 2900, d = 500
+    EXPECT_EQ(l.lblHorDrag.Left, 2900);
+    EXPECT_EQ(l.Frame1.Left, 120);
+    EXPECT_EQ(l.Frame1.Width, 2900 + 240);
+    EXPECT_EQ(l.TreeView1.Width, 2900);
+    EXPECT_EQ(l.List1.Width, 2900);
+    EXPECT_EQ(l.Label2.Width, 3140);
+    EXPECT_EQ(l.Frame2.Left, 2980);
+    EXPECT_EQ(l.Frame2.Width, inner - 2980 - 40);
+    EXPECT_EQ(l.MapControl2.Width, l.Frame2.Width - 240);
+    EXPECT_EQ(l.refresher.Left, 6480 - 500);
+
+    // Bounds: below 1200 or above inner width - 5800 is refused.
+    EXPECT_FALSE(app::splitterDrag(l, 1, 1200 - 2900 - 120 - 1, inner));
+    EXPECT_FALSE(app::splitterDrag(l, 1, (inner - 5800) - 2900 - 120 + 1, inner));
+    EXPECT_TRUE(app::splitterDrag(l, 1, 1200 - 2900 - 120, inner));
+    EXPECT_EQ(l.lblHorDrag.Left, 1200);
+    EXPECT_TRUE(app::splitterDrag(l, 1, (inner - 5800) - 1200 - 120, inner));
+    EXPECT_EQ(l.lblHorDrag.Left, inner - 5800);
+
+    // Half twips round to the even number.
+    app::MainLayout h;
+    ASSERT_TRUE(app::splitterDrag(h, 1, 80.5f, inner));  // 2600.5 -> 2600
+    EXPECT_EQ(h.lblHorDrag.Left, 2600);
+}
+
+TEST(ProgressForm, CancelSetsTheRequestAndTheCaption) {
+    model::ModelState state;
+    model::MainFormState form;
+    form.xscreen = 1920;
+    form.yscreen = 1080;
+    QWidget main;
+    main.setGeometry(100, 100, 800, 600);
+    app::Form1 dlg(state, form, &main);
+    EXPECT_EQ(dlg.windowTitle(), "  Processing");
+    EXPECT_EQ(dlg.Command1->text(), "Cancel");
+
+    platform::Progress& progress = dlg;
+    progress.show();
+    progress.setMaximum(1, 100);
+    progress.setValue(1, 40);
+    progress.setLabel(1, "Processing Point 2 of 5");
+    EXPECT_EQ(progress.value(1), 40);
+
+    dlg.Command1->click();
+    EXPECT_TRUE(state.cancel_flag);
+    EXPECT_EQ(progress.label(1), "Cancelling the project...");
+    // A second request changes nothing more, and the bars stay as they were.
+    dlg.Command1->click();
+    EXPECT_TRUE(state.cancel_flag);
+    EXPECT_EQ(progress.label(1), "Cancelling the project...");
+    EXPECT_EQ(progress.value(1), 40);
+    EXPECT_TRUE(dlg.isVisible());
+    progress.hide();
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+TEST(ProgressForm, HeightFollowsBatchModeAndTheTopEdgeStays) {
+    model::ModelState state;
+    model::MainFormState form;
+    form.xscreen = 1920;
+    QWidget main;
+    main.setGeometry(100, 100, 800, 600);
+    app::Form1 dlg(state, form, &main);
+    const double perTwip = dlg.logicalDpiY() / 1440.0;
+
+    dlg.placeWindow();
+    const QRect single = dlg.geometry();
+    state.batch_mode = 1;
+    dlg.placeWindow();
+    const QRect batch = dlg.geometry();
+
+    // 1500 and 3000 twips tall with the title bar.
+    EXPECT_NEAR(batch.height() - single.height(), 1500 * perTwip, 1);
+    EXPECT_EQ(single.top(), batch.top());
+    EXPECT_EQ(single.left(), 960 - single.width() / 2);
+    const QRect m = main.frameGeometry();
+    EXPECT_LT(single.bottom(), m.bottom());
+    EXPECT_GT(single.top(), m.top() + m.height() / 2);
+    // Only the batch height shows the second bar.
+    EXPECT_GT(batch.height(), dlg.ProgressBar2->geometry().bottom());
+    EXPECT_LT(single.height(), dlg.ProgressBar2->geometry().top());
+}

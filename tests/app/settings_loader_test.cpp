@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "app/settings_loader.h"
+#include "platform/settings_store.h"
+#include "platform/textfile.h"
+#include "test_support.h"
+
+using namespace quor;
+using app::kSettingsApp;
+
+namespace {
+
+// Runs every group of the loader the way start-up does, with a data
+// folder already known.
+struct Loaded {
+    model::ModelState state;
+    model::MainFormState form;
+    model::SettingsHolder holder;
+
+    void run(platform::SettingsStore& store, const std::string& dataFolder = "/data/Quor/Quor 4") {
+        state.app_folder = dataFolder;
+        app::loadSettingsParameters(store, state, form);
+        app::loadSettingsProjectFolder(store, state, form);
+        app::loadSettingsHolder(store, state, form, holder);
+        app::loadSettingsSea(store, state);
+    }
+};
+
+struct Fixture : ::testing::Test {
+    test::TempDir dir;
+    platform::IniSettingsStore store{dir.path()};
+    std::string get(const char* section, const char* key) { return store.read(kSettingsApp, section, key); }
+    void put(const char* section, const char* key, const char* value) {
+        store.write(kSettingsApp, section, key, value);
+    }
+};
+
+// A store whose every access fails: loading must still give the defaults.
+struct BrokenStore final : platform::SettingsStore {
+    std::string read(const std::string&, const std::string&, const std::string&) const override {
+        throw std::runtime_error("unreadable");
+    }
+    void write(const std::string&, const std::string&, const std::string&, const std::string&) override {
+        throw std::runtime_error("read-only");
+    }
+    bool contains(const std::string&, const std::string&, const std::string&) const override { return false; }
+};
+
+}  // namespace
+
+using SettingsLoader = Fixture;
+
+TEST_F(SettingsLoader, EmptyStoreGetsExactDefaultsWrittenBack) {
+    Loaded l;
+    l.run(store);
+
+    const std::map<std::pair<std::string, std::string>, std::string> expected = {
+        {{"Settings", "Fetch"}, "10000"},         {{"Parameter", "Fetch_first"}, "1000"},
+        {{"Parameter", "Fetch_second"}, "1000"},  {{"Parameter", "Depth_intg_first"}, "500"},
+        {{"Parameter", "Depth_intg_second"}, "100"}, {{"Parameter", "A_goda"}, "0.17"},
+        {{"Parameter", "Eps"}, "1000"},           {{"Parameter", "alpha"}, "1.909"},
+        {{"Settings", "name"}, "Quor_proj"},      {{"Settings", "default"}, "/data/Quor/Quor 4/Project"},
+        {{"Settings", "Bathy_dist"}, "100"},      {{"Wind_category", "wind_cat1"}, "30"},
+        {{"Wind_category", "wind_cat2"}, "60"},   {{"Wind_category", "wind_cat3"}, "0"},
+        {{"Wind_category", "wind_cat4"}, "0"},    {{"Power", "Power1"}, "0.053"},
+        {{"Power", "Power2"}, "0.062"},           {{"Power", "Power3"}, "0"},
+        {{"Power", "Power4"}, "0"},               {{"Power", "Power5"}, "0.082"},
+        {{"Settings", "windcatno"}, "3"},         {{"Settings", "option_index"}, "1"},
+        {{"Settings", "recommend_settings"}, "True"},
+    };
+    for (const auto& [where, text] : expected)
+        EXPECT_EQ(get(where.first.c_str(), where.second.c_str()), text) << where.first << "/" << where.second;
+
+    for (auto [section, key] : {std::pair{"Settings", "wv_indexcheck"}, {"Parameter", "Sea_temp"},
+                                {"Parameter", "Sea_salinity"}, {"Settings", "indexcheck"}})
+        EXPECT_FALSE(store.contains(kSettingsApp, section, key)) << key;
+
+    // The second interrogation distance is written under its lower-case
+    // spelling, which later readers must still find.
+    const auto lines = platform::readTextLines(store.filePath(kSettingsApp));
+    bool lowerCase = false;
+    for (const auto& line : lines) lowerCase = lowerCase || line == "depth_intg_second=100";
+    EXPECT_TRUE(lowerCase);
+
+    // In memory: 100 now although "500" was stored.
+    EXPECT_EQ(l.form.Fetch, 10000);
+    EXPECT_EQ(l.state.Fetch_first, 1000);
+    EXPECT_EQ(l.state.Depth_intg_first, 100);
+    EXPECT_EQ(l.state.Depth_intg_second, 100);
+    EXPECT_DOUBLE_EQ(l.state.Eps, 0.001);
+    EXPECT_DOUBLE_EQ(l.state.A_goda, 0.17);
+    EXPECT_DOUBLE_EQ(l.state.goda_slope, 1.909);
+    EXPECT_FLOAT_EQ(l.state.sea_temp, 20.0f);
+    EXPECT_FLOAT_EQ(l.state.sea_salinity, 34.84f);
+    EXPECT_EQ(l.state.wv_indexcheck, 0);
+    EXPECT_EQ(l.form.proj_name, "Quor_proj");
+    EXPECT_EQ(l.form.dir_path, "/data/Quor/Quor 4/Project");
+    EXPECT_EQ(l.form.dist_bathy, 100);
+    EXPECT_EQ(l.holder.optionindex, 1);
+    EXPECT_EQ(l.holder.windcatno, 3);
+    EXPECT_EQ(l.holder.indexcheck, 0);
+    EXPECT_TRUE(l.holder.rec_setting);
+    EXPECT_EQ(l.holder.wind_cat1, 30);
+    EXPECT_EQ(l.holder.wind_cat2, 60);
+    EXPECT_DOUBLE_EQ(l.holder.Power1, 0.053);
+    EXPECT_DOUBLE_EQ(l.holder.Power5, 0.082);
+
+    // The next start reads what was written: 500, and no further writes
+    // change the stored texts.
+    Loaded next;
+    next.run(store);
+    EXPECT_EQ(next.state.Depth_intg_first, 500);
+    EXPECT_FALSE(next.holder.rec_setting);
+    EXPECT_EQ(get("Parameter", "Depth_intg_first"), "500");
+}
+
+TEST_F(SettingsLoader, ZeroOrNonNumbersTakeDefaultsOnlyWhereTheRowSaysSo) {
+    put("Settings", "Fetch", "abc");
+    put("Parameter", "Fetch_first", "0");
+    put("Parameter", "Eps", "1000");
+    put("Settings", "Bathy_dist", "0");
+    put("Settings", "windcatno", "0");
+    put("Settings", "option_index", "abc");
+    put("Settings", "wv_indexcheck", "x");
+    put("Parameter", "Sea_temp", "warm");
+    put("Parameter", "Sea_salinity", "");
+    Loaded l;
+    l.run(store);
+
+    EXPECT_EQ(l.form.Fetch, 10000);
+    EXPECT_EQ(get("Settings", "Fetch"), "10000");
+    EXPECT_EQ(l.state.Fetch_first, 1000);
+    EXPECT_EQ(get("Parameter", "Fetch_first"), "1000");
+    EXPECT_DOUBLE_EQ(l.state.Eps, 0.001);
+    EXPECT_EQ(get("Parameter", "Eps"), "1000");
+    // Only an empty distance takes the default.
+    EXPECT_EQ(l.form.dist_bathy, 0);
+    EXPECT_EQ(get("Settings", "Bathy_dist"), "0");
+    EXPECT_EQ(l.holder.windcatno, 3);
+    EXPECT_EQ(get("Settings", "windcatno"), "3");
+    // A present but unreadable option is 0 (16 rays) and stays stored.
+    EXPECT_EQ(l.holder.optionindex, 0);
+    EXPECT_EQ(get("Settings", "option_index"), "abc");
+    EXPECT_EQ(l.state.wv_indexcheck, 0);
+    EXPECT_EQ(get("Settings", "wv_indexcheck"), "x");
+    EXPECT_FLOAT_EQ(l.state.sea_temp, 20.0f);
+    EXPECT_EQ(get("Parameter", "Sea_temp"), "warm");
+    EXPECT_FLOAT_EQ(l.state.sea_salinity, 34.84f);
+}
+
+TEST_F(SettingsLoader, StoredValuesAreKeptAndReadInAnyCase) {
+    put("Settings", "FETCH", "25000");
+    put("parameter", "eps", "0.001");  // a tolerance stored the other way round
+    put("Parameter", "depth_intg_FIRST", "250");
+    put("Parameter", "Depth_intg_second", "75.5");
+    put("Parameter", "sea_temp", "12.5");
+    put("Parameter", "SEA_SALINITY", "35");
+    put("Settings", "Name", "Bay survey");
+    put("Settings", "DEFAULT", "/somewhere/projects");
+    put("settings", "WV_INDEXCHECK", "1");
+    put("Settings", "Option_Index", "4");
+    put("Settings", "windcatno", "31.5");  // integers round half to even
+    put("Settings", "recommend_settings", "True");
+    put("Wind_category", "wind_cat1", "25");
+    put("Power", "power2", "0.5");
+    Loaded l;
+    l.run(store);
+
+    EXPECT_EQ(l.form.Fetch, 25000);
+    EXPECT_DOUBLE_EQ(l.state.Eps, 1000);
+    EXPECT_EQ(l.state.Depth_intg_first, 250);
+    EXPECT_EQ(l.state.Depth_intg_second, 75.5);
+    EXPECT_FLOAT_EQ(l.state.sea_temp, 12.5f);
+    EXPECT_FLOAT_EQ(l.state.sea_salinity, 35.0f);
+    EXPECT_EQ(l.form.proj_name, "Bay survey");
+    EXPECT_EQ(l.form.dir_path, "/somewhere/projects");
+    EXPECT_EQ(l.state.wv_indexcheck, 1);
+    EXPECT_EQ(l.holder.optionindex, 4);
+    EXPECT_EQ(l.holder.windcatno, 32);
+    EXPECT_FALSE(l.holder.rec_setting);  // a stored flag is not loaded here
+    EXPECT_EQ(l.holder.wind_cat1, 25);
+    EXPECT_EQ(l.holder.Power2, 0.5);
+
+    // Stored values are never overwritten, whatever their spelling.
+    EXPECT_EQ(get("Settings", "Fetch"), "25000");
+    EXPECT_EQ(get("Parameter", "Eps"), "0.001");
+    EXPECT_EQ(get("Parameter", "Depth_intg_first"), "250");
+    EXPECT_EQ(get("Parameter", "depth_intg_second"), "75.5");
+    EXPECT_EQ(get("Settings", "default"), "/somewhere/projects");
+    EXPECT_EQ(get("Settings", "windcatno"), "31.5");
+}
+
+TEST_F(SettingsLoader, ZeroFirstCategoryResetsTheHolderButNotTheStore) {
+    for (const char* first : {"0", "calm"}) {
+        put("Wind_category", "wind_cat1", first);
+        put("Wind_category", "wind_cat2", "45");
+        put("Wind_category", "wind_cat3", "70");
+        put("Wind_category", "wind_cat4", "90");
+        put("Power", "Power1", "1");
+        put("Power", "Power2", "2");
+        put("Power", "Power3", "3");
+        put("Power", "Power4", "4");
+        put("Power", "Power5", "5");
+        Loaded l;
+        l.run(store);
+        EXPECT_EQ(l.holder.wind_cat1, 30) << first;
+        EXPECT_EQ(l.holder.wind_cat2, 60);
+        EXPECT_EQ(l.holder.wind_cat3, 0);
+        EXPECT_EQ(l.holder.wind_cat4, 0);
+        EXPECT_DOUBLE_EQ(l.holder.Power1, 0.053);
+        EXPECT_DOUBLE_EQ(l.holder.Power2, 0.062);
+        EXPECT_EQ(l.holder.Power3, 0);
+        EXPECT_EQ(l.holder.Power4, 0);
+        EXPECT_DOUBLE_EQ(l.holder.Power5, 0.082);
+        EXPECT_EQ(get("Wind_category", "wind_cat1"), first);
+        EXPECT_EQ(get("Wind_category", "wind_cat2"), "45");
+        EXPECT_EQ(get("Power", "Power5"), "5");
+    }
+}
+
+TEST_F(SettingsLoader, OutOfRangeIntegersAndUnusableStoresDoNotStopLoading) {
+    put("Settings", "windcatno", "99999");
+    put("Settings", "option_index", "-40000");
+    put("Settings", "wv_indexcheck", "1e9");
+    Loaded l;
+    l.run(store);
+    EXPECT_EQ(l.holder.windcatno, 3);
+    EXPECT_EQ(get("Settings", "windcatno"), "3");
+    EXPECT_EQ(l.holder.optionindex, 0);
+    EXPECT_EQ(l.state.wv_indexcheck, 0);
+    EXPECT_FLOAT_EQ(l.state.sea_temp, 20.0f);  // loading went on to the end
+
+    BrokenStore broken;
+    Loaded b;
+    EXPECT_NO_THROW(b.run(broken));
+    EXPECT_EQ(b.form.Fetch, 10000);
+    EXPECT_DOUBLE_EQ(b.state.Eps, 0.001);
+    EXPECT_EQ(b.form.dir_path, "/data/Quor/Quor 4/Project");
+    EXPECT_EQ(b.holder.optionindex, 1);
+    EXPECT_FLOAT_EQ(b.state.sea_salinity, 34.84f);
+}
