@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "gis/raster_sampling.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/fields.h"
 #include "platform/numbers.h"
@@ -20,6 +21,19 @@ namespace {
 struct SiteFailed {};
 
 }  // namespace
+
+AverageDepthFn rasterAverageDepth(model::ModelState& state, const model::MainFormState& mainform) {
+    return [&state, &mainform](const RayItem& ray, int16_t dirindex, float tideheight) {
+        gis::wave_ptraster_cls sampler(state, mainform);
+        if (ray.feature) {
+            sampler.ptraster_avg(*ray.feature, dirindex, tideheight);
+        } else {
+            const auto& s = ray.segment;
+            sampler.ptraster_avg(platform::gis::Geometry::line({s.from.x, s.from.y}, {s.to.x, s.to.y}), dirindex,
+                                 tideheight);
+        }
+    };
+}
 
 RayItem rayOf(const platform::gis::Feature& feature) {
     RayItem r;

@@ -29,6 +29,10 @@ RayItem rayOf(const platform::gis::Feature& feature);
 // err_ptraster when the ray gives no usable depth.
 using AverageDepthFn = std::function<void(const RayItem& ray, int16_t dirindex, float tideheight)>;
 
+// ptraster_avg of the GIS layer on the run's bathymetry (bathy_raster), with
+// the project's unit factor: a fresh sampler object for every direction.
+AverageDepthFn rasterAverageDepth(model::ModelState& state, const model::MainFormState& mainform);
+
 struct WaveSiteContext {
     StageContext stage;
     const model::SettingsHolder& settings;  // refreshmap: background run, no yielding

@@ -45,7 +45,10 @@ double godaBreakingHeight(double h, double L0, double A_goda, double goda_slope)
     return Hb;
 }
 
-double pixelMetres(double value, float unitfactor) { return cdiv(value, static_cast<double>(unitfactor)); }
+double pixelMetres(double value, float unitfactor) {
+    // No unit factor set counts as metres, as in the averaged depth.
+    return unitfactor > 0 ? cdiv(value, static_cast<double>(unitfactor)) : value;
+}
 
 std::string r2(double v) {
     double r = roundHalfEven(v, 2);

@@ -45,7 +45,8 @@ LocalWave localWave(double h, double k0, double Eps);
 // Goda's breaking height at depth h, never above 0.7 h.
 double godaBreakingHeight(double h, double L0, double A_goda, double goda_slope);
 
-// A pixel value in metres, checked: the raster value divided by the unit factor.
+// A pixel value in metres: the raster value divided by the unit factor
+// (0, i.e. none set, counts as 1).
 double pixelMetres(double value, float unitfactor);
 
 // Rounded to 2 decimals, shortest form, never "-0".

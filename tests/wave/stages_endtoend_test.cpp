@@ -1,0 +1,167 @@
+// Whole directions through wave growth and both stages on GeoTIFF
+// bathymetry read by the GIS layer, checked against the growth law and
+// period formulas written out in the tests.
+#include "stages_fixture.h"
+
+#include <gdal_priv.h>
+
+#include "gis/geodatabase.h"
+#include "platform/gis/feature_class.h"
+#include "platform/gis/raster.h"
+#include "platform/gis/workspace.h"
+
+using namespace quor;
+using namespace quor::wave;
+using namespace quor::wave::testing;
+namespace pg = quor::platform::gis;
+
+namespace {
+
+// A north-up Float32 GeoTIFF of 10 m cells, 11 km by 200 m, origin 0,0 at
+// the lower left; value(column) gives each column's pixel.
+std::string writeTiff(const std::string& path, const std::function<float(int)>& value, double nodata = -9999) {
+    GDALAllRegister();
+    const int w = 1100, h = 20;
+    GDALDriver* drv = GetGDALDriverManager()->GetDriverByName("GTiff");
+    GDALDataset* ds = drv->Create(path.c_str(), w, h, 1, GDT_Float32, nullptr);
+    double gt[6] = {0, 10, 0, 200, 0, -10};
+    ds->SetGeoTransform(gt);
+    GDALRasterBand* band = ds->GetRasterBand(1);
+    band->SetNoDataValue(nodata);
+    std::vector<float> row(w);
+    for (int c = 0; c < w; ++c) row[c] = value(c);
+    for (int r = 0; r < h; ++r)
+        if (band->RasterIO(GF_Write, 0, r, w, 1, row.data(), w, 1, GDT_Float32, 0, 0) != CE_None)
+            throw std::runtime_error("cannot write test raster");
+    GDALClose(ds);
+    return path;
+}
+
+struct RasterSite {
+    model::ModelState& st;
+    model::MainFormState mf;
+    model::SettingsHolder settings;
+    test::RecordingMessages messages;
+    test::RecordingProgress progress;
+    DebugFileReporter debug{messages};
+    std::unique_ptr<RasterDepthSampler> sampler;
+
+    RasterSite(model::ModelState& state, const std::string& tiff, float unitfactor) : st(state) {
+        st.Fetch_first = 1000;
+        st.Depth_intg_first = 100;
+        st.Depth_intg_second = 100;
+        st.Eps = 0.001;
+        st.A_goda = 0.17;
+        st.goda_slope = 1.909;
+        st.bathy_positive = 0;
+        st.bathy_raster = pg::Raster::open(tiff);
+        st.cell_step = st.bathy_raster->cellSizeX() * 0.99;
+        mf.unitfactor = unitfactor;
+        sampler = std::make_unique<RasterDepthSampler>(st.bathy_raster);
+    }
+    WaveSiteContext ctx() {
+        return WaveSiteContext{StageContext{st, *sampler, mf.unitfactor, messages, debug}, settings, progress,
+                               rasterAverageDepth(st, mf)};
+    }
+};
+
+// The site sits mid-raster at its western end; ray d runs east for `length`.
+RayItem eastFrom(int dir, double length) { return {dir, {{5, 100}, {5 + length, 100}}, nullptr}; }
+
+}  // namespace
+
+TEST(StagesEndToEnd, UniformDeepWaterGivesTheOpenSeaWave) {
+    test::TempDir tmp;
+    model::ModelState st;
+    RasterSite site(st, writeTiff(tmp.file("deep.tif"), [](int) { return -200.0f; }), 1);
+    const double U = 10, F = 10000;
+    st.windarray(0) = U;
+    st.fetcharray(0) = F;
+    st.windarray(1) = 0;  // a calm direction beside it
+    wave_first_cls w(site.ctx());
+    const double maxH = w.waveht(16, std::vector<RayItem>{eastFrom(0, F), eastFrom(1, F)}, 0);
+
+    ASSERT_EQ(st.err_waveht, 0);
+    EXPECT_DOUBLE_EQ(st.deptharray(0), 200);
+    const double T0 = deepPeriod(F, U);
+    EXPECT_NEAR(st.wvpdarray(0), T0, 1e-12);  // h / L0 >= 2: the deep-water period
+    // 100 m from the coarse start, 89 coarse positions of 100 m, 100 fine of 9.9 m.
+    const double H = st.wvhtarray(0);
+    EXPECT_NEAR(H, smbHeight(100 + 89 * 100 + 100 * 9.9, U), 1e-4);
+    EXPECT_NEAR(st.energyarray(0), 199.875 * 9.81 * H * H * T0 * T0, 1e-9 * st.energyarray(0));
+    EXPECT_EQ(maxH, H);
+    EXPECT_EQ(st.max_wvht, H);
+    EXPECT_EQ(st.max_wvdir, 0);
+    EXPECT_EQ(st.avg_wvht, H);
+    EXPECT_EQ(st.energyarray(1), 0);
+}
+
+TEST(StagesEndToEnd, CentimetreRasterGivesTheSameWavesAsMetres) {
+    // A shoaling beach: 2 m at the site to 13 m 11 km out, in metres and in centimetres.
+    test::TempDir tmp;
+    const std::string m = writeTiff(tmp.file("m.tif"), [](int c) { return static_cast<float>(-(200 + c) / 100.0); });
+    const std::string cm = writeTiff(tmp.file("cm.tif"), [](int c) { return -(200.0f + c); });
+    model::ModelState a, b;
+    RasterSite sa(a, m, 1), sb(b, cm, 100);
+    for (auto* st : {&a, &b})
+        for (int d = 0; d < 4; ++d) {
+            st->windarray(d) = 8 + 4 * d;
+            st->fetcharray(d) = 2500 * (d + 1);
+        }
+    std::vector<RayItem> rays;
+    for (int d = 0; d < 4; ++d) rays.push_back(eastFrom(d, 2500 * (d + 1)));
+    wave_first_cls wa(sa.ctx()), wb(sb.ctx());
+    wa.waveht(16, rays, -0.3f);
+    wb.waveht(16, rays, -0.3f);
+    ASSERT_EQ(a.err_waveht, 0);
+    ASSERT_EQ(b.err_waveht, 0);
+    for (int d = 0; d < 4; ++d) {
+        EXPECT_EQ(a.deptharray(d), b.deptharray(d)) << d;
+        EXPECT_EQ(a.wvhtarray(d), b.wvhtarray(d)) << d;
+        EXPECT_EQ(a.wvpdarray(d), b.wvpdarray(d)) << d;
+        EXPECT_EQ(a.energyarray(d), b.energyarray(d)) << d;
+        EXPECT_GT(a.wvhtarray(d), 0) << d;
+    }
+    // Shallow water: the site depth (2 m plus 0.3 m of water level) bounds the wave.
+    EXPECT_LE(a.max_wvht, 0.7 * 2.3 + 1e-9);
+    EXPECT_NEAR(a.deptharray(0), 2.3 + 1.25, 0.01);  // mean over 0..2500 m of the ramp
+}
+
+TEST(StagesEndToEnd, RaysFromTheSiteClassInObjectIdOrder) {
+    test::TempDir tmp;
+    model::ModelState st;
+    RasterSite site(st, writeTiff(tmp.file("deep.tif"), [](int) { return -50.0f; }), 1);
+    auto ws = pg::Workspace::createGeoPackage(tmp.file("site.gpkg"));
+    auto fc = ws->createFeatureClass("EffF_rays", pg::GeometryType::Polyline, gis::standardFields(3));
+    for (int d : {2, 0, 1}) {  // object ids 1, 2, 3
+        pg::Feature f = fc->createFeature();
+        f.setShape(pg::Geometry::line({5, 100}, {5005, 100}));
+        f.setValue("Dir", std::int64_t{d});
+        fc->store(f);
+        st.windarray(d) = 12;
+        st.fetcharray(d) = 5000;
+    }
+    wave_first_cls w(site.ctx());
+    w.waveht(16, *fc, 0);
+    ASSERT_EQ(st.err_waveht, 0);
+    EXPECT_GT(st.wvhtarray(0), 0);
+    EXPECT_EQ(st.wvhtarray(0), st.wvhtarray(1));
+    EXPECT_EQ(st.wvhtarray(0), st.wvhtarray(2));
+    EXPECT_EQ(st.max_wvdir, 2);  // equal heights: the first feature wins
+    EXPECT_DOUBLE_EQ(st.deptharray(1), 50);
+}
+
+TEST(StagesEndToEnd, RayOverNoDataFailsTheSite) {
+    test::TempDir tmp;
+    model::ModelState st;
+    RasterSite site(st, writeTiff(tmp.file("nd.tif"), [](int) { return -9999.0f; }), 1);
+    st.windarray(0) = 10;
+    st.fetcharray(0) = 3000;
+    st.deptharray(0) = 17;
+    wave_first_cls w(site.ctx());
+    w.waveht(16, std::vector<RayItem>{eastFrom(0, 3000)}, 0);
+    EXPECT_EQ(st.err_ptraster, 1);
+    EXPECT_EQ(st.err_waveht, 1);
+    EXPECT_EQ(st.deptharray(0), 17);
+    EXPECT_TRUE(site.messages.entries.empty());
+}
