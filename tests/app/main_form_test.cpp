@@ -2,9 +2,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -159,6 +161,21 @@ TEST_F(Window, ResizeKeepsTheMapAndListInTheirPlaces) {
     const double perPixel = 1440.0 / window.logicalDpiX();
     EXPECT_NEAR(window.MapControl2->width() * perPixel, l.MapControl2.Width, perPixel);
     EXPECT_GT(window.MapControl2->width(), 500);
+
+    // Dragging the splitter with the left button moves the display window.
+    const int frame2Before = window.Frame2->x();
+    const QPointF at(40, 5);
+    QMouseEvent drag(QEvent::MouseMove, at, window.lblHorDrag->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(window.lblHorDrag, &drag);
+    EXPECT_NEAR(window.Frame2->x() - frame2Before, 40 + 120 / perPixel, 2);
+    EXPECT_EQ(window.Frame1->width(), window.lblHorDrag->x() + qRound(240 / perPixel));
+
+    // Too small a window snaps back to 7575 by 7000 twips.
+    window.resize(300, 200);
+    QApplication::processEvents();
+    EXPECT_NEAR(window.centralWidget()->width() * perPixel, 7575 - 120, 2 * perPixel);
+    EXPECT_NEAR(window.centralWidget()->height() * perPixel, 7000 - 645, 2 * perPixel);
     window.hide();
 }
 
