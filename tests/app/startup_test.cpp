@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <map>
@@ -248,4 +249,18 @@ TEST_F(Startup, DocumentsFolderNotValidEndsAfterItsMessage) {
     EXPECT_TRUE(window.panels.empty());
     EXPECT_TRUE(window.menuCalls.empty());
     EXPECT_EQ(window.mapName, "");
+}
+
+TEST_F(Startup, DocumentsFolderThatCannotTakeFoldersIsSkippedSilently) {
+    // A file where the documents folder should be: nothing can be made in it.
+    const std::string blocked = home.path() + "/blocked";
+    { QFile f(QString::fromStdString(blocked)); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); }
+    env.documents = {platform::DocumentsFolder::Status::Found, blocked};
+
+    EXPECT_EQ(run(), StartupOutcome::Complete);
+    EXPECT_TRUE(messages.entries.empty());
+    EXPECT_EQ(state.app_folder, blocked + "/Quor/Quor 4");
+    EXPECT_FALSE(isDir(state.app_folder));
+    EXPECT_EQ(window.panels[4], "RWE Mode");
+    EXPECT_EQ(holder.windcatno, 3);
 }
