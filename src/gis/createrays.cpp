@@ -27,11 +27,11 @@ Fan castFan(RayContext& ctx, const std::shared_ptr<pg::Workspace>& ws, const pg:
     if (!(ctx.mainform.Fetch > 0))
         throw std::invalid_argument("The maximum fetch must be greater than 0 to cast rays.");
     // What a failed earlier site left behind would block the new classes.
-    deleteWorkClasses(*ws);
+    deleteWorkClasses(ws);
 
     Fan fan;
     pg::Workspace::Transaction tx(*ws);
-    fan.rays = createRayWorkClass(ctx, *ws, "rays");
+    fan.rays = createRayWorkClass(ctx, ws, "rays");
     {
         auto ins = fan.rays->insertCursor(true);
         const int dirField = fan.rays->findField("Dir");
@@ -82,7 +82,7 @@ void createrays_cls::createrays(const pg::Point& spoint, const std::shared_ptr<p
             return;
         }
 
-        auto orpRays = createRayWorkClass(ctx_, *pworkspace, "orp_rays");
+        auto orpRays = createRayWorkClass(ctx_, pworkspace, "orp_rays");
         giveShorelineReference(ctx_, *fan.rays);
 
         auto pieces = cliprays_cls(ctx_).cliprays(projname, fan.rays);

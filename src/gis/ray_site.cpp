@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "gis/deleterays.h"
+#include "gis/geodatabase.h"
 #include "platform/gis/gis_error.h"
 
 namespace quor::gis {
@@ -71,8 +73,11 @@ void RayContext::hideLayer(const std::shared_ptr<pg::Layer>& layer) {
         map.deleteLayer(layer);
 }
 
-std::shared_ptr<pg::FeatureClass> createRayWorkClass(RayContext&, pg::Workspace& ws, const std::string& name) {
-    return ws.createFeatureClass(name, pg::GeometryType::Polyline, {{"Dir", pg::FieldType::Integer, "Direction"}});
+std::shared_ptr<pg::FeatureClass> createRayWorkClass(RayContext& ctx, const std::shared_ptr<pg::Workspace>& ws,
+                                                     const std::string& name) {
+    auto fc = createWorkspaceFeatureClass(ws, name, ftype_simple, geom_polyline, ctx.messages);
+    if (!fc) throw pg::GisError("The work class " + name + " could not be created.");
+    return fc;
 }
 
 std::vector<std::shared_ptr<pg::Layer>> layersShowing(const RayContext& ctx, const pg::FeatureClass* fc) {
@@ -84,42 +89,13 @@ std::vector<std::shared_ptr<pg::Layer>> layersShowing(const RayContext& ctx, con
     return out;
 }
 
-void deleteWorkClass(pg::Workspace& ws, const std::string& name) {
-    try {
-        for (const std::string& existing : ws.featureClassNames()) {
-            if (pg::equalsIgnoreCase(existing, name)) {
-                ws.deleteFeatureClass(existing);
-                return;
-            }
-        }
-    } catch (const std::exception&) {
-        // A class the store refuses to delete stays; the next site's
-        // clean-up tries again.
-    }
-}
-
-void deleteWorkClasses(pg::Workspace& ws) {
-    std::vector<std::string> names;
-    try {
-        names = ws.featureClassNames();
-    } catch (const std::exception&) {
-        return;
-    }
-    for (const std::string& work : kRayWorkClasses) {
-        for (const std::string& existing : names) {
-            if (existing == work) {
-                try {
-                    ws.deleteFeatureClass(existing);
-                } catch (const std::exception&) {
-                }
-                break;
-            }
-        }
-    }
+void deleteWorkClasses(const std::shared_ptr<pg::Workspace>& ws) {
+    if (!ws) return;
+    for (const std::string& name : kRayWorkClasses) deleterays(ws, name);
 }
 
 RaySite::RaySite(RayContext& ctx) : ctx_(ctx), layers_(ctx.map), outer_(ctx.siteLayers) {
-    if (ctx_.mainform.ptworkspace) deleteWorkClasses(*ctx_.mainform.ptworkspace);
+    deleteWorkClasses(ctx_.mainform.ptworkspace);
     ctx_.siteLayers = &layers_;
 }
 
@@ -131,7 +107,7 @@ RaySite::~RaySite() {
     }
     ctx_.siteLayers = outer_;
     try {
-        if (ctx_.mainform.ptworkspace) deleteWorkClasses(*ctx_.mainform.ptworkspace);
+        deleteWorkClasses(ctx_.mainform.ptworkspace);
     } catch (...) {
     }
 }

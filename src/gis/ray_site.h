@@ -89,17 +89,17 @@ struct RayContext {
 };
 
 // Creates an empty polyline work class with the standard ray fields
-// ("shape", "OBJECTID", "Dir"). Throws GisError when it cannot.
-std::shared_ptr<pg::FeatureClass> createRayWorkClass(RayContext& ctx, pg::Workspace& ws, const std::string& name);
+// ("shape", "OBJECTID", "Dir") through the project geodatabase's class
+// creation, which tells the user why it failed. Throws GisError then.
+std::shared_ptr<pg::FeatureClass> createRayWorkClass(RayContext& ctx, const std::shared_ptr<pg::Workspace>& ws,
+                                                     const std::string& name);
 
 // Layers of the site that show this class.
 std::vector<std::shared_ptr<pg::Layer>> layersShowing(const RayContext& ctx, const pg::FeatureClass* fc);
 
-// Deletes one work class by name, comparing without regard to case; a
-// missing class or a refusal of the store is passed over silently.
-void deleteWorkClass(pg::Workspace& ws, const std::string& name);
-// Deletes every work class of a site that exists.
-void deleteWorkClasses(pg::Workspace& ws);
+// Deletes every work class of a site that exists (names compared without
+// regard to case); failures are passed over.
+void deleteWorkClasses(const std::shared_ptr<pg::Workspace>& ws);
 
 // The scope of one site: on entry it clears what a failed earlier site
 // left in the project geodatabase; on exit, normal or by an exception,

@@ -1,6 +1,7 @@
 #include "gis/selorphans.h"
 
 #include "gis/lineprofile.h"
+#include "gis/load_features.h"
 #include "gis/ray_geometry.h"
 #include "platform/gis/gis_error.h"
 
@@ -8,27 +9,17 @@ namespace quor::gis {
 
 namespace {
 
-// Copies every feature of the cursor into the target, attributes by name,
-// in one transaction, and shows the target on the map.
+// The copy that fills "orp_rays"; a piece that could not be copied fails
+// the step, so that the site is not measured with a ray missing.
 std::shared_ptr<pg::FeatureClass> loadPieces(RayContext& ctx, const std::shared_ptr<pg::FeatureClass>& target,
                                              pg::FeatureCursor& cursor) {
-    auto ws = target->workspace();
-    pg::Workspace::Transaction tx(*ws);
-    auto ins = target->insertCursor(true);
-    const auto targetFields = target->fields();
-    while (auto f = cursor.next()) {
-        pg::Feature buf = ins.createFeatureBuffer();
-        buf.setShape(f->shape());
-        for (int i = 2; i < targetFields->count(); ++i) {
-            const int from = f->findField(targetFields->field(i).name);
-            if (from >= 2) buf.setValue(i, f->value(from));
-        }
-        ins.insert(buf);
-    }
-    ins.flush();
-    tx.commit();
-    ctx.showLayer(pg::Layer::featureLayer(target, target->aliasName()));
-    return target;
+    const auto result = LoadFeatures(target, cursor, &ctx.map, ctx.messages);
+    // The copy shows the class on top of the map; the site takes it back.
+    if (ctx.siteLayers && ctx.map.layerCount() > 0 && ctx.map.layer(0)->featureClass() == target)
+        ctx.siteLayers->adopt(ctx.map.layer(0));
+    if (!result.ok())
+        throw pg::GisError(result.firstError.empty() ? "The kept pieces could not be copied." : result.firstError);
+    return result.target;
 }
 
 }  // namespace

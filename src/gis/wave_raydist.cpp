@@ -99,7 +99,7 @@ std::shared_ptr<pg::FeatureClass> wave_raydist_cls::wave_raydist(int norays, con
         auto ws = mf.ptworkspace;
         if (!ws) throw pg::GisError("There is no project geodatabase for the effective-fetch rays.");
         pg::Workspace::Transaction tx(*ws);
-        auto eff = createRayWorkClass(ctx_, *ws, "EffF_rays");
+        auto eff = createRayWorkClass(ctx_, ws, "EffF_rays");
         {
             auto ins = eff->insertCursor(true);
             const int effDir = eff->findField("Dir");

@@ -79,7 +79,7 @@ protected:
         inter = wave_cliprays_cls(p->ctx).cliprays("bay1", rays);
         EXPECT_EQ(p->state.err_clip, 0);
         if (!inter) return nullptr;
-        auto orp = createRayWorkClass(p->ctx, *p->mf.ptworkspace, "orp_rays");
+        auto orp = createRayWorkClass(p->ctx, p->mf.ptworkspace, "orp_rays");
         return wave_selorphan_cls(p->ctx).selorphans(site, inter, p->mf.ptworkspace, orp);
     }
 
@@ -186,7 +186,7 @@ TEST_F(Lake, BackgroundRunsNeedNoMapLayer) {
     EXPECT_TRUE(std::find(p->progress.bar1History.begin(), p->progress.bar1History.end(), 5) ==
                 p->progress.bar1History.end());
 
-    deleteWorkClasses(*p->mf.ptworkspace);
+    deleteWorkClasses(p->mf.ptworkspace);
     createrays_cls(p->ctx).createrays(p->site(10000, 10000), p->mf.ptworkspace, "bay1", 2, raster);
     EXPECT_TRUE(p->messages.entries.empty());
     EXPECT_NEAR(p->state.ray_fetch(0), 2000, 1e-6);
@@ -211,7 +211,7 @@ TEST_F(Lake, ShorelineReferenceComesFromTheDatasetNotTheMapOrder) {
 TEST_F(Lake, LeftoversAndFailuresLeaveNothingBehind) {
     // A failed earlier site left its classes behind.
     for (const char* name : {"rays", "Inter_rays", "EffF_rays"})
-        createRayWorkClass(p->ctx, *p->mf.ptworkspace, name);
+        createRayWorkClass(p->ctx, p->mf.ptworkspace, name);
     auto project = pg::Layer::rasterLayer(raster, "bathy");
     p->map.addLayer(project);
     try {
