@@ -81,8 +81,9 @@ double wave_second_cls::wave_second(int16_t norays, int16_t dirindex, const RayS
             }
             st.wvht_first(dirindex) = H;
             inc = 1;
-            file.line(" " + std::to_string(s) + "  " + r2(H) + "  " + r2(h) + "  " + std::to_string(brk) + "  " +
-                      r2(Ks) + "  " + r2(w1.k) + "  " + r2(w2.k) + "  " + r2(w1.n) + "  " + r2(w2.n));
+            if (file.isOpen())
+                file.line(" " + std::to_string(s) + "  " + r2(H) + "  " + r2(h) + "  " + std::to_string(brk) + "  " +
+                          r2(Ks) + "  " + r2(w1.k) + "  " + r2(w2.k) + "  " + r2(w1.n) + "  " + r2(w2.n));
             w1 = w2;
             brk = 0;
         }

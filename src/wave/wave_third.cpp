@@ -13,6 +13,22 @@ using platform::roundHalfEven;
 
 namespace stage {
 
+namespace {
+// roundHalfEven(v, 2) without the text work when v is not near a tie: the
+// march rounds the equivalent fetch at every position.
+double round2(double v) {
+    const double x = std::fabs(v) * 100;
+    if (x < 1e12) {
+        const double frac = x - std::floor(x);
+        if (std::fabs(frac - 0.5) > 1e-6) {
+            const double r = std::nearbyint(x) / 100;
+            return std::signbit(v) && v != 0.0 ? -r : r;
+        }
+    }
+    return roundHalfEven(v, 2);
+}
+}  // namespace
+
 double grownHeight(double fetch, double U) {
     const double U2 = checked(U * U);
     const double x = checked(0.0125 * cpow(cdiv(kG * fetch, U2), 0.42));
@@ -24,7 +40,7 @@ double equivalentFetch(double H, double U) {
     const double r = cdiv(H, U2);
     const double a = r < 0.01 ? Atanh(kG * r / 0.283) : Atanh(kG * 0.01 / 0.283);
     const double feq = cdiv(checked(cpow(a / 0.0125, 1 / 0.42) * U2), kG);
-    return roundHalfEven(feq, 2);
+    return round2(feq);
 }
 
 LocalWave localWave(double h, double k0, double Eps) {
@@ -119,7 +135,7 @@ double wave_third_cls::wave_third(int16_t /*norays*/, int16_t dirindex, const Ra
         int brk = 0;
         for (int i = N - j - 1; i >= 0; --i) {
             const double h = st.depth_second(i);
-            if (roundHalfEven(h, 0) == 0) {
+            if (std::fabs(h) <= 0.5) {  // rounds half to even to 0
                 // Too shallow for a wave: it breaks completely here and regrows beyond.
                 H = 0;
                 st.wvht_second(dirindex) = H;
