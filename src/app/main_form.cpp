@@ -407,6 +407,13 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+void MainForm::changeEvent(QEvent* event) {
+    // Restoring from the minimized state runs a full pass even when the
+    // size has not changed.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized()) Form_Resize();
+    QMainWindow::changeEvent(event);
+}
+
 void MainForm::showEvent(QShowEvent* event) {
     if (!loaded_) Form_Load(StartupEnvironment::fromSystem());
     QMainWindow::showEvent(event);
