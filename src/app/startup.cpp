@@ -49,7 +49,7 @@ const char* const kMenuItemsOff[] = {"Addbathy", "Addshore", "Addwind", "addshap
                                      "enterpt",  "projprop", "RemPr",   "Savepr",   "Savepra",   "Printt",
                                      "Printset", "Zoomout",  "zoomin",  "Fullext",  "wind_pt_mnu"};
 
-// Finds the data folder. False when start-up must end here.
+// Finds the data folder and says how it was found.
 enum class FolderAnswer { Found, Declined, Fallback, NotValid };
 
 FolderAnswer findDataFolder(model::ModelState& state, std::string& productFolder, platform::Messages& messages,
