@@ -3,7 +3,10 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "gis/geodatabase.h"
 #include "model/effective_fetch.h"
+#include "platform/gis/gis_error.h"
+#include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "wave/checked_math.h"
 
@@ -37,6 +40,51 @@ void wave_effFetch_cls::weightFetches(int n) {
     // repeated ends do.
     const auto eff = model::effectiveFetch(direct);
     for (int d = 0; d < n; ++d) s_.fetcharray(d) = eff[static_cast<size_t>(d)];
+}
+
+std::shared_ptr<platform::gis::FeatureClass> wave_effFetch_cls::effFetch(
+    const std::shared_ptr<platform::gis::FeatureClass>& pfeatureclass, int16_t norays,
+    const platform::gis::Point& spoint) {
+    namespace pg = platform::gis;
+    if (!main_ || !map_ || !messages_) throw pg::GisError("The effective fetch has no project workspace.");
+    if (!pfeatureclass) throw pg::GisError("Object variable or With block variable not set");
+    const int n = norays;
+
+    std::vector<KeptPiece> pieces;
+    const std::int64_t count = pfeatureclass->featureCount();
+    for (std::int64_t i = 1; i <= count; ++i) {
+        const pg::Feature f = pfeatureclass->feature(i);
+        pieces.push_back({pg::toInt(f.value("Dir")), f.shape().length()});
+    }
+    directLengths(pieces, n);
+    weightFetches(n);
+
+    auto out = gis::createWorkspaceFeatureClass(main_->ptworkspace, "EffF_rays", gis::ftype_simple,
+                                                gis::geom_polyline, *messages_);
+    if (!out) throw pg::GisError("Object variable or With block variable not set");
+    {
+        pg::Workspace::Transaction tx(*out->workspace());
+        for (int d = 0; d < n; ++d) {
+            const FetchPoint end = endPoint({spoint.x, spoint.y}, s_.fetcharray(d), d, n);
+            pg::Feature f = out->createFeature();
+            f.setShape(pg::Geometry::line(spoint, {end.x, end.y}));
+            f.setValue("Dir", std::int64_t{d});
+            out->store(f);
+        }
+        tx.commit();
+    }
+
+    // The kept pieces were shown on top just before; take that layer off
+    // by identity, so that a layer added in between is never the one lost.
+    for (int i = 0; i < map_->layerCount(); ++i) {
+        const auto& fc = map_->layer(i)->featureClass();
+        if (fc == pfeatureclass ||
+            (fc && fc->name() == pfeatureclass->name() && fc->workspace() == pfeatureclass->workspace())) {
+            map_->deleteLayer(i);
+            break;
+        }
+    }
+    return out;
 }
 
 FetchPoint wave_effFetch_cls::endPoint(const FetchPoint& site, double fetch, int d, int n) {

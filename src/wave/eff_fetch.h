@@ -9,6 +9,10 @@
 
 #include "model/bounded_array.h"
 #include "model/model_state.h"
+#include "platform/feedback.h"
+#include "platform/gis/feature_class.h"
+#include "platform/gis/geometry.h"
+#include "platform/gis/map.h"
 
 namespace quor::wave {
 
@@ -31,10 +35,26 @@ public:
     static constexpr int kOffset = 7;
     using LengthTable = model::BoundedArray<double, 70>;
 
+    // The pure steps only need the model state.
     explicit wave_effFetch_cls(model::ModelState& state) : s_(state) {}
+    // The whole step: the project workspace of `mainform`, the map the kept
+    // pieces are shown on, and where class-creation failures are told.
+    wave_effFetch_cls(model::ModelState& state, model::MainFormState& mainform, platform::gis::Map& map,
+                      platform::Messages& messages)
+        : s_(state), main_(&mainform), map_(&map), messages_(&messages) {}
     ~wave_effFetch_cls() { L_.erase(); }
     wave_effFetch_cls(const wave_effFetch_cls&) = delete;
     wave_effFetch_cls& operator=(const wave_effFetch_cls&) = delete;
+
+    // Reads the kept pieces ("orp_rays") by object id 1..count, fills
+    // fetcharray, draws one line per direction into a new "EffF_rays" in
+    // the project workspace (object ids 1..n for directions 0..n-1), takes
+    // the kept pieces' layer off the map and returns the new class. Errors
+    // (a gap in the object ids, no "Dir" field, a failed creation or store)
+    // reach the caller; fetcharray then holds what was computed so far.
+    std::shared_ptr<platform::gis::FeatureClass> effFetch(
+        const std::shared_ptr<platform::gis::FeatureClass>& pfeatureclass, int16_t norays,
+        const platform::gis::Point& spoint);
 
     // Clears the table and enters the pieces' lengths rounded half to even
     // (a later piece of the same direction replaces an earlier one), then
@@ -54,6 +74,9 @@ public:
 
 private:
     model::ModelState& s_;
+    model::MainFormState* main_ = nullptr;
+    platform::gis::Map* map_ = nullptr;
+    platform::Messages* messages_ = nullptr;
     LengthTable L_;
 };
 
