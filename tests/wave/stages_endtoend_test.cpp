@@ -150,18 +150,3 @@ TEST(StagesEndToEnd, RaysFromTheSiteClassInObjectIdOrder) {
     EXPECT_EQ(st.max_wvdir, 2);  // equal heights: the first feature wins
     EXPECT_DOUBLE_EQ(st.deptharray(1), 50);
 }
-
-TEST(StagesEndToEnd, RayOverNoDataFailsTheSite) {
-    test::TempDir tmp;
-    model::ModelState st;
-    RasterSite site(st, writeTiff(tmp.file("nd.tif"), [](int) { return -9999.0f; }), 1);
-    st.windarray(0) = 10;
-    st.fetcharray(0) = 3000;
-    st.deptharray(0) = 17;
-    wave_first_cls w(site.ctx());
-    w.waveht(16, std::vector<RayItem>{eastFrom(0, 3000)}, 0);
-    EXPECT_EQ(st.err_ptraster, 1);
-    EXPECT_EQ(st.err_waveht, 1);
-    EXPECT_EQ(st.deptharray(0), 17);
-    EXPECT_TRUE(site.messages.entries.empty());
-}

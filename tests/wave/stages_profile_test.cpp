@@ -70,18 +70,6 @@ TEST(StagesCoarseProfile, MagnitudeEqualToWaterLevelCountsAsLandInNegativeBathym
     EXPECT_EQ(p.depthFirst()(40), 0);
 }
 
-TEST(StagesCoarseProfile, CentimetreRasterGivesTheMetreDepths) {
-    StageRig m, cm;
-    m.field = [](double x) { return DepthSample::of(-(5 + vertexAt(x) * 0.37)); };
-    cm.field = [](double x) { return DepthSample::of(-(500 + vertexAt(x) * 37)); };
-    cm.unitfactor = 100;
-    wave_second_cls a(m.ctx()), b(cm.ctx());
-    a.ptraster_second(eastRay(10000), 100, 0, -0.25f);
-    b.ptraster_second(eastRay(10000), 100, 0, -0.25f);
-    for (int k = 10; k < 100; ++k) EXPECT_NEAR(a.depthFirst()(k), b.depthFirst()(k), 1e-9) << k;
-    EXPECT_NEAR(b.depthFirst()(10), 5 + 15 * 0.37 + 0.25, 1e-9);
-}
-
 TEST(StagesCoarseProfile, ProfileBeyondItsBoundsFailsWithTheErrorMessage) {
     StageRig rig;
     rig.st.cell_step = 1;

@@ -114,7 +114,7 @@ TEST(StagesWaveht, MaximaAndMeans) {
     rig.st.windarray(2) = 10;
     rig.st.windarray(9) = 15;
     ScriptedWave w(rig.site());
-    w.outcomes[5] = {1.5, 5, 0.2};
+    w.outcomes[5] = {1.5, 3, 0.5};
     w.outcomes[2] = {1.5, 5, 0.2};
     w.outcomes[9] = {0, 5, 0.2};  // no wave at the site, but the longest period
     w.waveht(16, rig.fan(std::vector<int>{5, 2, 9}), 0);
@@ -125,17 +125,8 @@ TEST(StagesWaveht, MaximaAndMeans) {
     EXPECT_DOUBLE_EQ(rig.st.avg_wvht, 1.5);
     EXPECT_DOUBLE_EQ(rig.st.avg_wvpd, rig.st.wvpdarray(5));  // 9 is left out of the means
     EXPECT_EQ(rig.st.energyarray(9), 0);
-
-    WaveRig other;
-    for (int d : {2, 5}) {
-        other.st.fetcharray(d) = 5000;
-        other.st.windarray(d) = 10;
-    }
-    ScriptedWave w2(other.site());
-    w2.outcomes[5] = {1.5, 5, 0.2};
-    w2.outcomes[2] = {1.5, 5, 0.2};
-    w2.waveht(16, other.fan(std::vector<int>{2, 5}), 0);
-    EXPECT_EQ(other.st.max_wvdir, 2);
+    const double T = rig.st.wvpdarray(5);
+    EXPECT_NEAR(rig.st.energyarray(5), 199.875 * 9.81 * 1.5 * 1.5 * T * T * std::tanh(3 * 0.5), 1e-9);
 }
 
 TEST(StagesWaveht, NoWindAnywhereKeepsDirectionAndPeriodMaxima) {
@@ -152,17 +143,6 @@ TEST(StagesWaveht, NoWindAnywhereKeepsDirectionAndPeriodMaxima) {
     EXPECT_EQ(rig.st.avg_wvpd, 0);
     EXPECT_EQ(rig.st.max_wvdir, 123);
     EXPECT_EQ(rig.st.max_wvpd, 45);
-}
-
-TEST(StagesWaveht, EnergyFromHeightPeriodAndSiteDepth) {
-    WaveRig rig;
-    rig.st.windarray(4) = 10;
-    rig.st.fetcharray(4) = 5000;
-    ScriptedWave w(rig.site());
-    w.outcomes[4] = {1.2, 3, 0.5};
-    w.waveht(16, rig.fan(std::vector<int>{4}), 0);
-    const double T = rig.st.wvpdarray(4);
-    EXPECT_NEAR(rig.st.energyarray(4), 199.875 * 9.81 * 1.2 * 1.2 * T * T * std::tanh(1.5), 1e-9);
 }
 
 TEST(StagesWaveht, PeriodRuleSwitchesAtTwoDeepWavelengths) {
@@ -192,71 +172,52 @@ TEST(StagesWaveht, PeriodRuleSwitchesAtTwoDeepWavelengths) {
 }
 
 TEST(StagesWaveht, FailuresEndTheSiteAndKeepEarlierDirections) {
-    {  // wind over a zero fetch
-        WaveRig rig;
-        rig.st.windarray(0) = 10;
-        rig.st.fetcharray(0) = 5000;
-        rig.st.windarray(1) = 10;
-        rig.st.fetcharray(1) = 0;
-        rig.st.max_wvht = 42;
-        ScriptedWave w(rig.site());
-        w.outcomes[0] = {0.7, 5, 0.2};
-        w.waveht(16, rig.fan(3), 0);
-        EXPECT_EQ(rig.st.err_waveht, 1);
-        EXPECT_EQ(w.stageCalls, std::vector<int>{0});
-        EXPECT_GT(rig.st.energyarray(0), 0);
-        EXPECT_EQ(rig.st.max_wvht, 42);  // summary not computed
-    }
-    {  // no usable depth along the ray
-        WaveRig rig;
-        rig.depthFails = true;
-        rig.st.windarray(0) = 10;
-        rig.st.fetcharray(0) = 5000;
-        ScriptedWave w(rig.site());
-        w.waveht(16, rig.fan(2), 0);
-        EXPECT_EQ(rig.st.err_waveht, 1);
-        EXPECT_TRUE(w.stageCalls.empty());
-    }
-    {  // a failed stage, and an error escaping a stage
-        WaveRig rig;
-        rig.st.windarray(0) = 10;
-        rig.st.fetcharray(0) = 5000;
-        ScriptedWave w(rig.site());
-        w.outcomes[0].failStage = true;
-        w.waveht(16, rig.fan(1), 0);
-        EXPECT_EQ(rig.st.err_waveht, 1);
-        EXPECT_EQ(rig.st.err_second, 1);
+    // Direction 0 succeeds, direction 1 fails as `spoil` arranges.
+    auto run = [](const std::function<void(WaveRig&, ScriptedWave&)>& spoil) {
+        auto rig = std::make_unique<WaveRig>();
+        for (int d : {0, 1}) {
+            rig->st.windarray(d) = 10;
+            rig->st.fetcharray(d) = 5000;
+        }
+        rig->st.max_wvht = 42;
+        auto w = std::make_unique<ScriptedWave>(rig->site());
+        w->outcomes[0] = {0.7, 5, 0.2};
+        spoil(*rig, *w);
+        w->waveht(16, rig->fan(3), 0);
+        EXPECT_EQ(rig->st.err_waveht, 1);
+        EXPECT_GT(rig->st.energyarray(0), 0);  // done before the failure
+        EXPECT_EQ(rig->st.max_wvht, 42);       // summary not computed
+        return std::make_pair(std::move(rig), std::move(w));
+    };
+    // Wind over a zero fetch: L0 = 0 fails the site before any stage runs.
+    auto [r1, w1] = run([](WaveRig& r, ScriptedWave&) { r.st.fetcharray(1) = 0; });
+    EXPECT_EQ(w1->stageCalls, std::vector<int>{0});
+    // No usable depth, and a depth at the water line (no period can be formed).
+    auto [r2, w2] = run([](WaveRig& r, ScriptedWave&) { r.depthOf[1] = 0; });
+    EXPECT_EQ(w2->stageCalls, std::vector<int>{0});
+    // A failed stage keeps its flag; an error escaping a stage does not raise it.
+    auto [r3, w3] = run([](WaveRig&, ScriptedWave& w) { w.outcomes[1].failStage = true; });
+    EXPECT_EQ(r3->st.err_second, 1);
+    auto [r4, w4] = run([](WaveRig&, ScriptedWave& w) { w.outcomes[1].throwMath = true; });
+    EXPECT_EQ(r4->st.err_second, 0);
 
-        WaveRig r2;
-        r2.st.windarray(0) = 10;
-        r2.st.fetcharray(0) = 5000;
-        ScriptedWave w2(r2.site());
-        w2.outcomes[0].throwMath = true;
-        w2.waveht(16, r2.fan(1), 0);
-        EXPECT_EQ(r2.st.err_waveht, 1);
-        EXPECT_EQ(r2.st.err_second, 0);
-    }
-    {  // a "Dir" beyond the arrays, and a depth shallower than the water level
-        WaveRig rig;
-        ScriptedWave w(rig.site());
-        w.waveht(16, rig.fan(std::vector<int>{61}), 0);
-        EXPECT_EQ(rig.st.err_waveht, 1);
-
-        WaveRig dry;
-        dry.st.windarray(0) = 10;
-        dry.st.fetcharray(0) = 5000;
-        dry.depthOf[0] = 0;
-        ScriptedWave w2(dry.site());
-        w2.waveht(16, dry.fan(1), 0);
-        EXPECT_EQ(dry.st.err_waveht, 1);
-        EXPECT_TRUE(w2.stageCalls.empty());
-    }
-    // A failed site does not mark the next: the flag is cleared at the start.
     WaveRig rig;
+    rig.depthFails = true;
+    rig.st.windarray(0) = 10;
+    rig.st.fetcharray(0) = 5000;
     rig.st.err_waveht = 1;
     ScriptedWave w(rig.site());
     w.waveht(16, rig.fan(2), 0);
-    EXPECT_EQ(rig.st.err_waveht, 0);
+    EXPECT_EQ(rig.st.err_waveht, 1);
+    EXPECT_TRUE(w.stageCalls.empty());
+    // A "Dir" beyond the arrays fails; the flag of an earlier site is cleared.
+    WaveRig calm;
+    calm.st.err_waveht = 1;
+    ScriptedWave wc(calm.site());
+    wc.waveht(16, calm.fan(2), 0);
+    EXPECT_EQ(calm.st.err_waveht, 0);
+    wc.waveht(16, calm.fan(std::vector<int>{61}), 0);
+    EXPECT_EQ(calm.st.err_waveht, 1);
 }
 
 TEST(StagesWaveht, DebugFilesHoldAllSixtyOneRowsAndNeverChangeResults) {
