@@ -150,3 +150,63 @@ TEST(StagesEndToEnd, RaysFromTheSiteClassInObjectIdOrder) {
     EXPECT_EQ(st.max_wvdir, 2);  // equal heights: the first feature wins
     EXPECT_DOUBLE_EQ(st.deptharray(1), 50);
 }
+
+TEST(StagesEndToEnd, RealBayInMetresAndCentimetres) {
+    QUOR_REQUIRE_PORTPHILLIP(dir);
+    // Sites with their effective fetches of a 56-ray fan and the sample wind.
+    auto csv = [](const std::string& path) {
+        std::vector<std::vector<std::string>> rows;
+        std::istringstream in(slurp(path));
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            std::vector<std::string> cells;
+            std::istringstream ls(line);
+            for (std::string c; std::getline(ls, c, ',');) cells.push_back(c);
+            rows.push_back(cells);
+        }
+        return rows;
+    };
+    const auto sites = csv(dir + "/sites_portphillip.csv");
+    const auto fetch = csv(dir + "/fetch_portphillip_rwe56.csv");
+    const auto wind = crlfLines(slurp(dir + "/sample_56.Wind_RWE"));
+    ASSERT_GE(wind.size(), 65u);
+
+    model::ModelState a, b;
+    RasterSite sa(a, dir + "/bathy_portphillip_m.tif", 1), sb(b, dir + "/bathy_portphillip_cm.tif", 100);
+    int computed = 0;
+    for (size_t r = 1; r < fetch.size() && computed < 25; ++r) {
+        if (fetch[r][2] != "1") continue;
+        const double x = std::stod(sites[r][2]), y = std::stod(sites[r][3]);
+        if (sites[r][10] == "NODATA" || sites[r][10] == "OUTSIDE") continue;
+        const double siteDepth = std::fabs(std::stod(sites[r][10]));
+        std::vector<RayItem> rays;
+        for (int d = 0; d < 56; ++d) {
+            const double ef = std::stod(fetch[r][3 + 56 + d]);
+            const double ang = d * (360.0 / 56) * 3.14159 / 180;
+            rays.push_back({d, {{x, y}, {x + std::max(ef, 1.0) * std::sin(ang), y + std::max(ef, 1.0) * std::cos(ang)}}, nullptr});
+            for (auto* st : {&a, &b}) {
+                st->windarray(d) = std::stod(wind[9 + d]);
+                st->fetcharray(d) = ef;
+            }
+        }
+        wave_first_cls wa(sa.ctx()), wb(sb.ctx());
+        wa.waveht(56, rays, 0);
+        wb.waveht(56, rays, 0);
+        ASSERT_EQ(a.err_waveht, b.err_waveht) << "site " << fetch[r][0];
+        if (a.err_waveht != 0) continue;
+        ++computed;
+        EXPECT_EQ(a.max_wvht, b.max_wvht);
+        EXPECT_EQ(a.avg_wvpd, b.avg_wvpd);
+        for (int d = 0; d < 56; ++d) {
+            EXPECT_EQ(a.energyarray(d), b.energyarray(d)) << d;
+            const double U = a.windarray(d), ef = a.fetcharray(d);
+            if (U == 0) continue;
+            // A wave is never longer in period than the deep-water one of its
+            // fetch, and never above the depth-limited height at the site.
+            EXPECT_LE(a.wvpdarray(d), deepPeriod(ef, U) + 1e-9);
+            EXPECT_GE(a.wvhtarray(d), 0);
+            EXPECT_LE(a.wvhtarray(d), std::max(0.7 * siteDepth, smbHeight(ef, U)) + 1e-9);
+        }
+    }
+    EXPECT_GT(computed, 10);
+}
