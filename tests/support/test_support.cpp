@@ -53,7 +53,7 @@ std::string RecordingProgress::label(int label) const {
 
 std::optional<std::string> portPhillipFolder() {
     const char* base = std::getenv("QUOR_SHARED_DATA");
-    QString folder = base && *base ? QString::fromLocal8Bit(base) : QStringLiteral("../shared/data");
+    QString folder = base && *base ? QString::fromLocal8Bit(base) : QStringLiteral(QUOR_DEFAULT_SHARED_DATA);
     QFileInfo probe(QDir(folder).filePath("portphillip/water_portphillip.shp"));
     if (!probe.exists()) return std::nullopt;
     return QDir(folder).filePath("portphillip").toStdString();
