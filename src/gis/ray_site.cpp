@@ -95,6 +95,13 @@ void deleteWorkClasses(const std::shared_ptr<pg::Workspace>& ws) {
 }
 
 RaySite::RaySite(RayContext& ctx) : ctx_(ctx), layers_(ctx.map), outer_(ctx.siteLayers) {
+    if (ctx_.mainform.ptworkspace) {
+        try {
+            tx_ = std::make_unique<pg::Workspace::Transaction>(*ctx_.mainform.ptworkspace);
+        } catch (const std::exception&) {
+            // Without a transaction every step commits its own writes.
+        }
+    }
     deleteWorkClasses(ctx_.mainform.ptworkspace);
     ctx_.siteLayers = &layers_;
 }
@@ -110,6 +117,12 @@ RaySite::~RaySite() {
         deleteWorkClasses(ctx_.mainform.ptworkspace);
     } catch (...) {
     }
+    try {
+        if (tx_) tx_->commit();
+    } catch (...) {
+        // The transaction rolls back; the work classes never reached the file.
+    }
+    tx_.reset();
 }
 
 }  // namespace quor::gis

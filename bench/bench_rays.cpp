@@ -1,0 +1,145 @@
+// One site of each ray pipeline, with every work-class write, against a
+// shoreline of 100,000 vertices over about 200 x 200 km and a 10 m
+// bathymetry raster.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <filesystem>
+#include <random>
+
+#include "../tests/gis/rays_test_data.h"
+#include "gis/cliprays.h"
+#include "gis/createrays.h"
+#include "gis/ray_site.h"
+#include "gis/selorphans.h"
+#include "gis/wave_raydist.h"
+
+namespace {
+
+using namespace quor;
+using namespace quor::gis;
+using namespace quor::gis::testdata;
+
+class QuietMessages final : public platform::Messages {
+public:
+    void message(const std::string& text, platform::MessageIcon, const std::string&) override { last = text; }
+    bool question(const std::string&, const std::string&) override { return true; }
+    std::string last;
+};
+
+using Proj = Project<QuietMessages, platform::NullProgress>;
+
+// Water: a wavy coast of 60,000 vertices around a 200 km square, with
+// 2,000 wavy islands of 20 vertices scattered over the inner 160 km.
+std::vector<std::vector<Ring>> bigShoreline() {
+    std::vector<Ring> rings;
+    Ring outer;
+    const int nOuter = 60000;
+    for (int i = 0; i < nOuter; ++i) {
+        const double t = 2 * M_PI * i / nOuter;
+        const double r = 100000 + 1500 * std::sin(37 * t) + 400 * std::sin(613 * t);
+        outer.push_back({100000 + r * std::cos(t) * 0.999, 100000 + r * std::sin(t) * 0.999});
+    }
+    rings.push_back(outer);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> pos(30000, 170000), size(150, 600);
+    for (int k = 0; k < 2000; ++k) {
+        const double cx = pos(rng), cy = pos(rng), s = size(rng);
+        if (std::hypot(cx - 100000, cy - 100000) < 1500) continue;  // keep the bench sites wet
+        Ring isl;
+        for (int i = 0; i < 20; ++i) {
+            const double t = -2 * M_PI * i / 20;
+            const double r = s * (1 + 0.25 * std::sin(3 * t));
+            isl.push_back({cx + r * std::cos(t), cy + r * std::sin(t)});
+        }
+        rings.push_back(isl);
+    }
+    return {rings};
+}
+
+struct Fixture {
+    std::string root;
+    std::unique_ptr<Proj> p;
+    std::shared_ptr<platform::gis::Raster> raster;
+
+    Fixture() {
+        root = (std::filesystem::temp_directory_path() / ("quor_bench_rays_" + std::to_string(::getpid()))).string();
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root + "/shore");
+        std::filesystem::create_directories(root + "/proj");
+        writeShoreline(root + "/shore", "coast", bigShoreline());
+        // 10 m cells over 24 km around the sites; depth -8 everywhere.
+        writeBathymetry(root + "/bathy.tif", 88000, 88000, 10, 2400, 2400, [](double, double) { return -8.0; });
+        p = std::make_unique<Proj>(root + "/proj", root + "/shore", "coast.shp");
+        raster = platform::gis::Raster::open(root + "/bathy.tif");
+        p->state.bathy_raster = raster;
+        p->state.cell_step = 10 - 10 / 100.0;
+        p->ctx.shore();  // prepared once per run
+    }
+    ~Fixture() {
+        p.reset();
+        raster.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+    platform::gis::Point site(int i) const {
+        // Sites around the centre, a little apart.
+        return {kX0 + 100000 + 37.0 * (i % 20), kY0 + 100000 + 41.0 * (i % 17)};
+    }
+};
+
+Fixture& fixture() {
+    static Fixture f;
+    return f;
+}
+
+void BM_RweClipSite(benchmark::State& state) {
+    Fixture& f = fixture();
+    f.p->state.wv_indexcheck = 0;
+    int i = 0;
+    for (auto _ : state) {
+        RaySite scope(f.p->ctx);
+        const auto site = f.site(i++);
+        auto rays = wave_createrays_cls(f.p->ctx).WaveCreaterays(site, f.p->mf.ptworkspace, "bay1", i, 32);
+        auto pieces = wave_cliprays_cls(f.p->ctx).cliprays("bay1", rays);
+        auto orp = createRayWorkClass(f.p->ctx, f.p->mf.ptworkspace, "orp_rays");
+        orp = wave_selorphan_cls(f.p->ctx).selorphans(site, pieces, f.p->mf.ptworkspace, orp);
+        benchmark::DoNotOptimize(orp->featureCount());
+    }
+    if (f.p->state.err_rays || f.p->state.err_clip) state.SkipWithError("a site failed");
+}
+BENCHMARK(BM_RweClipSite)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_RweFastSite(benchmark::State& state) {
+    Fixture& f = fixture();
+    f.p->state.wv_indexcheck = 1;
+    int i = 0;
+    for (auto _ : state) {
+        RaySite scope(f.p->ctx);
+        const auto site = f.site(i++);
+        auto rays = wave_createrays_cls(f.p->ctx).WaveCreaterays(site, f.p->mf.ptworkspace, "bay1", i, 56);
+        wave_raydist_cls dist(f.p->ctx);
+        auto eff = dist.wave_raydist(56, site, 0.0f, rays);
+        if (!eff) state.SkipWithError("the measurement failed");
+        benchmark::DoNotOptimize(eff);
+    }
+    f.p->state.wv_indexcheck = 0;
+}
+BENCHMARK(BM_RweFastSite)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_ReiClipSite(benchmark::State& state) {
+    Fixture& f = fixture();
+    f.p->fm.indexcheck = 0;
+    f.p->mf.dist_bathy = 100;
+    int i = 0;
+    for (auto _ : state) {
+        RaySite scope(f.p->ctx);
+        const auto site = f.site(i++);
+        createrays_cls(f.p->ctx).createrays(site, f.p->mf.ptworkspace, "bay1", i, f.raster);
+        benchmark::DoNotOptimize(f.p->state.ray_bathy(0));
+    }
+    if (!f.p->ctx.messages.question("", "") || f.p->state.ray_fetch(0) <= 0) state.SkipWithError("no profile");
+}
+BENCHMARK(BM_ReiClipSite)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+}  // namespace
