@@ -29,6 +29,13 @@ std::string keyOf(const std::string& path) {
     return ec ? path : p.string();
 }
 
+// A GeoPackage held by another writer answers after this long at most,
+// so that the program reports the lock instead of appearing to hang.
+void limitBusyWait(GDALDataset* ds) {
+    OGRLayer* r = ds->ExecuteSQL("PRAGMA busy_timeout = 1000", nullptr, nullptr);
+    if (r) ds->ReleaseResultSet(r);
+}
+
 bool isCoverageFolder(const fs::path& dir) {
     std::error_code ec;
     for (const char* f : {"arc.adf", "pal.adf", "ARC.ADF", "PAL.ADF", "arc", "pal"})
@@ -96,6 +103,7 @@ std::shared_ptr<Workspace> Workspace::openGeoPackage(const std::string& path) {
     auto* ds = static_cast<GDALDataset*>(
         GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers, nullptr, nullptr));
     if (!ds) throw GisError(err.message("The file " + path + " is not a valid geodatabase."));
+    limitBusyWait(ds);
     auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, ds, false));
     remember(key, ws);
     return ws;
@@ -110,6 +118,7 @@ std::shared_ptr<Workspace> Workspace::createGeoPackage(const std::string& path) 
     if (!drv) throw GisError("GeoPackage support is missing from GDAL.");
     GDALDataset* ds = drv->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
     if (!ds) throw GisError(err.message("The geodatabase " + path + " cannot be created."));
+    limitBusyWait(ds);
     auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, ds, false));
     remember(keyOf(path), ws);
     return ws;
@@ -141,6 +150,18 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
         const bool writable = ::access(path.c_str(), W_OK) == 0;
         ds = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | (writable ? GDAL_OF_UPDATE : 0),
                                                   drivers, nullptr, nullptr));
+        if (!ds && writable) {
+            // A folder without shapefiles yet: GDAL opens it only as a new data source.
+            bool hasShp = false;
+            for (const auto& e : fs::directory_iterator(p, ec)) {
+                std::string x = e.path().extension().string();
+                for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                if (x == ".shp") hasShp = true;
+            }
+            if (!hasShp)
+                if (auto* drv = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile"))
+                    ds = drv->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+        }
         kind = WorkspaceKind::ShapefileFolder;
         readOnly = !writable;
     } else {
@@ -214,6 +235,10 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
             throw GisError(msg);
         }
     }
+    // Make the table now, not at the first write, so that a class made
+    // before a transaction outlives the transaction's rollback.
+    layer->SyncToDisk();
+    if (transactionDepth_ > 0) schemaChangedInTransaction_ = true;
     bumpGeneration();
     return std::make_shared<FeatureClass>(shared_from_this(), name);
 }
@@ -225,6 +250,7 @@ void Workspace::deleteFeatureClass(const std::string& name) {
             detail::ErrorCapture err;
             if (ds_->DeleteLayer(i) != OGRERR_NONE)
                 throw GisError(err.message("The feature class " + name + " cannot be deleted."));
+            if (transactionDepth_ > 0) schemaChangedInTransaction_ = true;
             bumpGeneration();
             for (auto it = altered_.begin(); it != altered_.end(); ++it)
                 if (it->first == name) {
@@ -269,9 +295,29 @@ Workspace::Transaction::~Transaction() {
     if (owner_ && !done_) {
         detail::ErrorCapture err;
         ws_.ds_->RollbackTransaction();
-        // Classes made inside the transaction are gone again.
-        ws_.bumpGeneration();
+        try {
+            ws_.afterRollback();
+        } catch (const GisError&) {
+            // Reported by the next use of the workspace.
+        }
     }
+    if (owner_) ws_.schemaChangedInTransaction_ = false;
+}
+
+void Workspace::afterRollback() {
+    if (schemaChangedInTransaction_) {
+        // GDAL keeps its layer list after a rollback; classes made or deleted
+        // inside the transaction are only right again after a reopen.
+        const bool update = !readOnly_;
+        GDALClose(ds_);
+        ds_ = static_cast<GDALDataset*>(GDALOpenEx(path_.c_str(), GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : 0),
+                                                   nullptr, nullptr, nullptr));
+        if (!ds_) throw GisError("The geodatabase " + path_ + " cannot be opened again.");
+        if (kind_ == WorkspaceKind::GeoPackage) limitBusyWait(ds_);
+        schemaChangedInTransaction_ = false;
+    }
+    altered_.clear();
+    bumpGeneration();
 }
 
 void Workspace::Transaction::commit() {
@@ -280,9 +326,10 @@ void Workspace::Transaction::commit() {
     if (!owner_) return;
     detail::ErrorCapture err;
     if (ws_.ds_->CommitTransaction() != OGRERR_NONE) {
+        const std::string msg = err.message("The changes cannot be saved to " + ws_.path_ + ".");
         ws_.ds_->RollbackTransaction();
-        ws_.bumpGeneration();
-        throw GisError(err.message("The changes cannot be saved to " + ws_.path_ + "."));
+        ws_.afterRollback();
+        throw GisError(msg);
     }
 }
 

@@ -92,6 +92,7 @@ private:
     Workspace(std::string path, WorkspaceKind kind, GDALDataset* ds, bool readOnly);
     static std::shared_ptr<Workspace> shared(const std::string& key);
     static void remember(const std::string& key, const std::shared_ptr<Workspace>& ws);
+    void afterRollback();
 
     std::string path_;
     WorkspaceKind kind_;
@@ -99,6 +100,7 @@ private:
     bool readOnly_ = false;
     std::uint64_t generation_ = 1;
     int transactionDepth_ = 0;
+    bool schemaChangedInTransaction_ = false;
     std::vector<std::pair<std::string, SpatialReference>> altered_;
     friend class Transaction;
 };

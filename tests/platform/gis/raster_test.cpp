@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <gdal_priv.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+#include "platform/gis/gis.h"
+#include "test_support.h"
+
+using namespace quor::platform::gis;
+using quor::test::TempDir;
+
+namespace {
+
+// A north-up GeoTIFF with 10 m cells whose upper-left corner is (1000, 2000).
+void writeTiff(const std::string& path, int w, int h, GDALDataType type, const std::vector<double>& values,
+               std::optional<double> nodata, bool withSrs = true, const char* const* options = nullptr) {
+    GDALAllRegister();
+    auto* drv = GetGDALDriverManager()->GetDriverByName("GTiff");
+    GDALDataset* ds = drv->Create(path.c_str(), w, h, 1, type, const_cast<char**>(options));
+    ASSERT_NE(ds, nullptr);
+    double gt[6] = {1000, 10, 0, 2000, 0, -10};
+    ds->SetGeoTransform(gt);
+    if (withSrs) {
+        OGRSpatialReference srs;
+        srs.importFromEPSG(32755);
+        ds->SetSpatialRef(&srs);
+    }
+    if (nodata) ds->GetRasterBand(1)->SetNoDataValue(*nodata);
+    std::vector<double> v = values;
+    ASSERT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, w, h, v.data(), w, h, GDT_Float64, 0, 0), CE_None);
+    GDALClose(ds);
+}
+
+}  // namespace
+
+TEST(Raster, IdentifyHasThreeOutcomes) {
+    TempDir dir;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    writeTiff(dir.file("b.tif"), 3, 2, GDT_Float32, {-3.1, 12.5, -9999, 0, nan, -0.25}, -9999);
+    auto r = Raster::open(dir.file("b.tif"));
+    EXPECT_EQ(r->width(), 3);
+    EXPECT_EQ(r->height(), 2);
+    EXPECT_DOUBLE_EQ(r->cellSizeX(), 10);
+    EXPECT_DOUBLE_EQ(r->cellSizeY(), 10);
+    EXPECT_EQ(r->extent(), (Envelope{1000, 1980, 1030, 2000}));
+    EXPECT_EQ(r->spatialReference().epsgCode(), 32755);
+    ASSERT_TRUE(r->noData().has_value());
+
+    // A Float32 pixel reaches the model as its short decimal form.
+    PixelValue v = r->identify(1005, 1995);
+    ASSERT_TRUE(v.hasValue());
+    EXPECT_EQ(v.value, -3.1);
+    EXPECT_EQ(v.text(), "-3.1");
+    EXPECT_EQ(r->identify(1015, 1995).value, 12.5);
+    EXPECT_EQ(r->identify(1025, 1995).text(), "NoData");  // the nodata value
+    EXPECT_TRUE(r->identify(1015, 1985).isNoData());      // NaN
+    EXPECT_EQ(r->identify(1005, 1985).value, 0);          // zero is a value
+    EXPECT_EQ(r->identify(1029.99, 1980.01).value, -0.25);
+    // Off the raster, including the right and bottom edges.
+    for (Point p : {Point{999.99, 1995}, Point{1030, 1995}, Point{1005, 1980}, Point{1005, 2000.01}, Point{nan, 1990}}) {
+        EXPECT_TRUE(r->identify(p).isOutside()) << p.x << " " << p.y;
+        EXPECT_EQ(r->identify(p).text(), "");
+    }
+    EXPECT_TRUE(r->identify(1000, 2000).hasValue());  // the upper-left corner belongs to the first cell
+
+    auto mm = r->minMax();
+    EXPECT_FLOAT_EQ(static_cast<float>(mm.first), -3.1f);
+    EXPECT_FLOAT_EQ(static_cast<float>(mm.second), 12.5f);
+}
+
+TEST(Raster, IntegerTiledAndAsciiGridsReadAlike) {
+    TempDir dir;
+    std::vector<double> vals(300 * 200);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x) vals[static_cast<std::size_t>(y) * 300 + x] = x - y;
+    const char* tiled[] = {"TILED=YES", "BLOCKXSIZE=64", "BLOCKYSIZE=32", "COMPRESS=DEFLATE", nullptr};
+    writeTiff(dir.file("t.tif"), 300, 200, GDT_Int16, vals, -32768, true, tiled);
+    auto r = Raster::open(dir.file("t.tif"));
+    // Walk across block boundaries in both directions and back.
+    for (int y : {0, 31, 32, 33, 199})
+        for (int x : {0, 63, 64, 65, 299, 64, 0}) {
+            const PixelValue v = r->identify(1000 + 10 * x + 5, 2000 - 10 * y - 5);
+            ASSERT_TRUE(v.hasValue());
+            EXPECT_EQ(v.value, x - y);
+        }
+
+    std::ofstream(dir.file("g.asc")) << "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 5\nNODATA_value -1\n"
+                                        "1.5 -1\n-2 4\n";
+    auto a = Raster::open(dir.file("g.asc"));
+    EXPECT_EQ(a->identify(2, 8).value, 1.5);
+    EXPECT_TRUE(a->identify(7, 8).isNoData());
+    EXPECT_EQ(a->identify(7, 2).value, 4);
+    EXPECT_TRUE(a->spatialReference().isNone());
+    EXPECT_EQ(a->name(), "g.asc");
+}
+
+TEST(Raster, UnreadableRastersAreRefused) {
+    TempDir dir;
+    EXPECT_THROW(Raster::open(dir.file("missing.tif")), GisError);
+    std::ofstream(dir.file("junk.tif")) << "not a tiff";
+    EXPECT_THROW(Raster::open(dir.file("junk.tif")), GisError);
+    // A truncated file: opening or reading its pixels fails with a GisError.
+    std::vector<double> vals(512 * 512, 1.0);
+    writeTiff(dir.file("full.tif"), 512, 512, GDT_Float32, vals, std::nullopt);
+    std::filesystem::copy_file(dir.file("full.tif"), dir.file("cut.tif"));
+    std::filesystem::resize_file(dir.file("cut.tif"), 4000);
+    try {
+        auto r = Raster::open(dir.file("cut.tif"));
+        EXPECT_THROW(
+            {
+                for (int y = 0; y < 512; y += 16) r->identify(1005, 2000 - 10 * y - 5);
+            },
+            GisError);
+    } catch (const GisError&) {
+        SUCCEED();
+    }
+}
+
+TEST(Raster, ShortestTextOfFloatsAndDoubles) {
+    EXPECT_EQ(shortestText(-3.1f), "-3.1");
+    EXPECT_EQ(shortestText(0.1f), "0.1");
+    EXPECT_EQ(shortestText(static_cast<double>(0.1f)), "0.10000000149011612");
+    EXPECT_EQ(shortestText(28.3125), "28.3125");
+}

@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/gis/gis.h"
+#include "test_support.h"
+
+using namespace quor::platform::gis;
+using quor::test::TempDir;
+
+namespace {
+
+std::vector<FieldDef> rayFields() { return {{"Dir", FieldType::Integer, "Direction"}}; }
+
+void addRay(FeatureClass& fc, double x, int dir) {
+    Feature f = fc.createFeature();
+    f.setShape(Geometry::line({0, 0}, {x, 0}));
+    f.setValue("Dir", std::int64_t{dir});
+    fc.store(f);
+}
+
+std::vector<std::int64_t> allIds(const FeatureClass& fc) {
+    std::vector<std::int64_t> ids;
+    auto c = fc.search();
+    while (auto f = c.next()) ids.push_back(f->oid());
+    return ids;
+}
+
+}  // namespace
+
+TEST(Workspace, OneSharedHandlePerFileAndCreationRules) {
+    TempDir dir;
+    const std::string path = dir.file("bay1.gpkg");
+    EXPECT_THROW(Workspace::openGeoPackage(path), GisError);  // missing
+    auto ws = Workspace::createGeoPackage(path);
+    EXPECT_EQ(ws->kind(), WorkspaceKind::GeoPackage);
+    EXPECT_EQ(Workspace::openGeoPackage(path), ws);
+    EXPECT_EQ(Workspace::open(dir.path() + "/./bay1.gpkg"), ws);
+    EXPECT_THROW(Workspace::createGeoPackage(path), GisError);  // exists
+    EXPECT_TRUE(ws->featureClassNames().empty());
+}
+
+TEST(Workspace, ClassesKeepStoreOrderAndStandardFieldPositions) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+    ws->createFeatureClass("Pointdata1", GeometryType::Point,
+                           {{"X", FieldType::Double, "X_coord"}, {"Y", FieldType::Double, "Y_coord"}});
+    auto rays = ws->createFeatureClass("rays", GeometryType::Polyline, rayFields());
+    ws->createFeatureClass("Inter_rays", GeometryType::Polyline, rayFields());
+    ws->createFeatureClass("Pointdata3", GeometryType::Point, {});
+    EXPECT_EQ(ws->featureClassNames(), (std::vector<std::string>{"Pointdata1", "rays", "Inter_rays", "Pointdata3"}));
+
+    auto pts = ws->openFeatureClass("Pointdata1");
+    auto f = pts->fields();
+    ASSERT_EQ(f->count(), 4);
+    EXPECT_EQ(f->field(0).name, "shape");
+    EXPECT_EQ(f->field(0).type, FieldType::Geometry);
+    EXPECT_EQ(f->field(1).name, "OBJECTID");
+    EXPECT_EQ(f->field(1).type, FieldType::ObjectId);
+    EXPECT_EQ(f->field(2).name, "X");
+    EXPECT_EQ(f->field(3).name, "Y");
+    EXPECT_EQ(pts->geometryType(), GeometryType::Point);
+    EXPECT_EQ(rays->findField("dir"), 2);
+    EXPECT_EQ(rays->findField("DIR"), 2);
+    EXPECT_EQ(rays->findField("Direction"), -1);
+    EXPECT_EQ(rays->fields()->field(2).type, FieldType::Integer);
+    EXPECT_EQ(rays->fields()->field(2).alias, "Direction");
+    EXPECT_THROW(ws->openFeatureClass("RAYS"), GisError);  // opening is by exact name
+}
+
+TEST(Workspace, CreatingAnExistingNameFailsAndLeavesTheClassAlone) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+    auto rays = ws->createFeatureClass("rays", GeometryType::Polyline, rayFields());
+    addRay(*rays, 10, 3);
+    EXPECT_THROW(ws->createFeatureClass("rays", GeometryType::Point, {}), GisError);
+    EXPECT_THROW(ws->createFeatureClass("RAYS", GeometryType::Point, {}), GisError);
+    EXPECT_EQ(rays->featureCount(), 1);
+    EXPECT_EQ(rays->geometryType(), GeometryType::Polyline);
+    EXPECT_EQ(toInt(rays->feature(1).value("Dir")), 3);
+}
+
+TEST(Workspace, ObjectIdsStartAtOneAgainAfterDeleteAndRecreate) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+    for (int round = 0; round < 3; ++round) {
+        auto rays = ws->createFeatureClass("rays", GeometryType::Polyline, rayFields());
+        for (int i = 0; i < 5; ++i) addRay(*rays, 10 + i, i);
+        EXPECT_EQ(allIds(*rays), (std::vector<std::int64_t>{1, 2, 3, 4, 5})) << "round " << round;
+        EXPECT_EQ(toInt(rays->feature(4).value("Dir")), 3);
+        ws->deleteFeatureClass("rays");
+        EXPECT_FALSE(ws->hasFeatureClass("rays"));
+        EXPECT_THROW(rays->featureCount(), GisError);  // the old object no longer reaches a class
+    }
+    EXPECT_THROW(ws->deleteFeatureClass("rays"), GisError);
+}
+
+TEST(Workspace, FeaturesReadBackWithShapesAndValuesAndCanBeRewrittenDuringARead) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+    auto pts = ws->createFeatureClass("pts", GeometryType::Point,
+                                      {{"X", FieldType::Double}, {"Name", FieldType::String}, {"N", FieldType::SmallInteger}});
+    for (int i = 0; i < 4; ++i) {
+        Feature f = pts->createFeature();
+        f.setShape(Geometry::point(100.5 + i, -7.25));
+        f.setValue("X", 100.5 + i);
+        f.setValue("Name", std::string("p") + std::to_string(i));
+        pts->store(f);
+        EXPECT_EQ(f.oid(), i + 1);
+    }
+    EXPECT_EQ(pts->featureCount(), 4);
+    EXPECT_FALSE(pts->findFeature(99).has_value());
+    EXPECT_THROW(pts->feature(99), GisError);
+
+    // Rewrite every row while the search is in progress.
+    auto cur = pts->search();
+    while (auto f = cur.next()) {
+        f->setValue("N", std::int64_t{static_cast<int>(f->oid()) * 10});
+        pts->store(*f);
+    }
+    Feature third = pts->feature(3);
+    EXPECT_EQ(third.shape().asPoint(), (Point{102.5, -7.25}));
+    EXPECT_DOUBLE_EQ(toDouble(third.value(2)), 102.5);
+    EXPECT_EQ(toText(third.value("name")), "p2");
+    EXPECT_EQ(toInt(third.value("N")), 30);
+    EXPECT_EQ(toInt(third.value(1)), 3);
+    EXPECT_THROW(third.setValue(1, std::int64_t{7}), GisError);  // the object id is not an attribute
+    EXPECT_THROW(third.value("Nope"), GisError);
+
+    pts->addField({"Extra", FieldType::Double});
+    EXPECT_EQ(pts->findField("extra"), 5);
+    EXPECT_TRUE(isNull(pts->feature(1).value("Extra")));
+    EXPECT_THROW(pts->addField({"EXTRA", FieldType::Double}), GisError);
+}
+
+TEST(Workspace, BufferedInsertsReachTheStoreAtFlushOnly) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+    auto rays = ws->createFeatureClass("orp_rays", GeometryType::Polyline, rayFields());
+    auto ins = rays->insertCursor(true);
+    Feature buf = ins.createFeatureBuffer();
+    for (int i = 0; i < 3; ++i) {
+        buf.setShape(Geometry::line({0, 0}, {1.0 + i, 1}));
+        buf.setValue("Dir", std::int64_t{i});
+        EXPECT_EQ(ins.insert(buf), -1);
+    }
+    EXPECT_EQ(ins.pending(), 3u);
+    EXPECT_EQ(rays->featureCount(), 0);
+    ins.flush();
+    EXPECT_EQ(rays->featureCount(), 3);
+    EXPECT_EQ(toInt(rays->feature(3).value("Dir")), 2);
+
+    auto direct = rays->insertCursor(false);
+    EXPECT_EQ(direct.insert(buf), 4);
+
+    // A flush into a class deleted meanwhile fails and empties the queue.
+    ins.insert(buf);
+    ws->deleteFeatureClass("orp_rays");
+    EXPECT_THROW(ins.flush(), GisError);
+    EXPECT_EQ(ins.pending(), 0u);
+}
+
+TEST(Workspace, TransactionsCommitOrRollBackAndNest) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+    auto rays = ws->createFeatureClass("rays", GeometryType::Polyline, rayFields());
+    {
+        Workspace::Transaction tx(*ws);
+        addRay(*rays, 1, 0);
+        {
+            Workspace::Transaction inner(*ws);  // joins the outer one
+            addRay(*rays, 2, 1);
+            inner.commit();
+        }
+        EXPECT_TRUE(ws->inTransaction());
+        // no commit: everything goes
+    }
+    EXPECT_FALSE(ws->inTransaction());
+    EXPECT_EQ(rays->featureCount(), 0);
+    {
+        Workspace::Transaction tx(*ws);
+        auto tmp = ws->createFeatureClass("Inter_ray", GeometryType::Polyline, rayFields());
+        addRay(*tmp, 5, 1);
+        addRay(*rays, 1, 0);
+        ws->deleteFeatureClass("Inter_ray");
+        tx.commit();
+    }
+    EXPECT_EQ(rays->featureCount(), 1);
+    EXPECT_FALSE(ws->hasFeatureClass("Inter_ray"));
+}
+
+TEST(Workspace, SelectionOfIntersectingFeaturesCountsTouchingAndIsInIdOrder) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+    auto fc = ws->createFeatureClass("Inter_rays", GeometryType::Polyline, rayFields());
+    auto line = [&](Point a, Point b) {
+        Feature f = fc->createFeature();
+        f.setShape(Geometry::line(a, b));
+        fc->store(f);
+    };
+    line({1000, 2000}, {1000, 3000});   // 1: starts at the site
+    line({1003, 2000}, {1500, 2000});   // 2: begins 3 units away: dropped
+    line({1002, 2002}, {1100, 2100});   // 3: touches the corner
+    line({900, 2000}, {998, 2000});     // 4: ends on the left edge
+    line({1000, 1990}, {1000, 1997.9}); // 5: stops short below
+    const Geometry square = Geometry::polygon({{1002, 2002}, {998, 2002}, {998, 1998}, {1002, 1998}, {1002, 2002}});
+    EXPECT_EQ(fc->selectIntersecting(square), (std::vector<std::int64_t>{1, 3, 4}));
+    // The class reads normally afterwards (no filter left behind).
+    EXPECT_EQ(fc->featureCount(), 5);
+    EXPECT_EQ(allIds(*fc).size(), 5u);
+}
+
+TEST(Workspace, SpatialReferencesFromEpsgAndAlteredWithoutMovingCoordinates) {
+    TempDir dir;
+    const auto utm = SpatialReference::fromEpsg(32755);
+    EXPECT_TRUE(utm.isProjected());
+    EXPECT_FALSE(utm.isGeographic());
+    EXPECT_EQ(utm.epsgCode(), 32755);
+    EXPECT_NE(utm.name().find("UTM zone 55S"), std::string::npos);
+    const auto wgs = SpatialReference::fromEpsg(4326);
+    EXPECT_TRUE(wgs.isGeographic());
+    EXPECT_FALSE(wgs.isSame(utm));
+    EXPECT_TRUE(SpatialReference().isSame(SpatialReference()));
+    EXPECT_THROW(SpatialReference::fromEpsg(999999), GisError);
+
+    {
+        auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+        auto rays = ws->createFeatureClass("rays", GeometryType::Polyline, rayFields());
+        EXPECT_TRUE(rays->spatialReference().isNone());
+        addRay(*rays, 123.25, 0);
+        rays->alterSpatialReference(utm);
+        EXPECT_TRUE(rays->spatialReference().isSame(utm));
+        EXPECT_EQ(rays->feature(1).shape().part(0)[1], (Point{123.25, 0}));
+        auto empty = ws->createFeatureClass("EffF_rays", GeometryType::Polyline, rayFields());
+        empty->alterSpatialReference(utm);  // before any feature was written
+    }
+    // Reopened from the file: the new reference stayed, the coordinates too.
+    auto ws = Workspace::openGeoPackage(dir.file("p.gpkg"));
+    auto rays = ws->openFeatureClass("rays");
+    EXPECT_TRUE(rays->spatialReference().isSame(utm));
+    EXPECT_EQ(rays->feature(1).shape().part(0)[1], (Point{123.25, 0}));
+    EXPECT_TRUE(ws->openFeatureClass("EffF_rays")->spatialReference().isSame(utm));
+}
+
+TEST(Workspace, ShapefileFoldersWithAndWithoutReference) {
+    TempDir dir;
+    const std::string folder = dir.file("shp");
+    std::filesystem::create_directories(folder);
+    {
+        auto ws = Workspace::open(folder);
+        EXPECT_EQ(ws->kind(), WorkspaceKind::ShapefileFolder);
+        auto a = ws->createFeatureClass("with_ref", GeometryType::Polygon, {{"ID", FieldType::Integer}},
+                                        SpatialReference::fromEpsg(32755));
+        Feature f = a->createFeature();
+        f.setShape(Geometry::polygon({{0, 0}, {10, 0}, {10, 10}, {0, 10}}));
+        f.setValue("ID", std::int64_t{7});
+        a->store(f);
+        auto b = ws->createFeatureClass("no_ref", GeometryType::Point, {});
+        Feature g = b->createFeature();
+        g.setShape(Geometry::point(1, 2));
+        b->store(g);
+    }
+    auto ws = Workspace::open(folder + "/with_ref.shp");  // a shapefile opens its folder
+    EXPECT_EQ(ws->path(), folder);
+    auto a = ws->openFeatureClass("with_ref");
+    EXPECT_EQ(a->geometryType(), GeometryType::Polygon);
+    EXPECT_EQ(a->spatialReference().epsgCode(), 32755);
+    EXPECT_EQ(a->fields()->field(1).name, "FID");
+    EXPECT_EQ(toInt(a->feature(0).value("ID")), 7);  // shapefile ids count from 0
+    auto b = ws->openFeatureClass("no_ref");
+    EXPECT_TRUE(b->spatialReference().isNone());
+    b->alterSpatialReference(SpatialReference::fromEpsg(4326));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/no_ref.prj"));
+}
+
+TEST(Workspace, DamagedReadOnlyAndLockedGeoPackagesGiveClearErrors) {
+    TempDir dir;
+    // Not a GeoPackage at all.
+    std::ofstream(dir.file("junk.gpkg")) << "this is not a database";
+    EXPECT_THROW(Workspace::openGeoPackage(dir.file("junk.gpkg")), GisError);
+
+    // Truncated: a real file cut short.
+    {
+        auto ws = Workspace::createGeoPackage(dir.file("full.gpkg"));
+        auto rays = ws->createFeatureClass("rays", GeometryType::Polyline, rayFields());
+        for (int i = 0; i < 200; ++i) addRay(*rays, i + 1, i);
+    }
+    std::filesystem::copy_file(dir.file("full.gpkg"), dir.file("cut.gpkg"));
+    std::filesystem::resize_file(dir.file("cut.gpkg"), 2048);
+    bool refused = false;
+    try {
+        auto ws = Workspace::openGeoPackage(dir.file("cut.gpkg"));
+        auto rays = ws->openFeatureClass("rays");
+        rays->featureCount();
+        allIds(*rays);
+    } catch (const GisError& e) {
+        refused = true;
+        EXPECT_STRNE(e.what(), "");
+    }
+    EXPECT_TRUE(refused);
+
+    // Read-only file.
+    std::filesystem::copy_file(dir.file("full.gpkg"), dir.file("ro.gpkg"));
+    ::chmod(dir.file("ro.gpkg").c_str(), 0444);
+    if (::geteuid() != 0) {
+        try {
+            Workspace::openGeoPackage(dir.file("ro.gpkg"));
+            ADD_FAILURE() << "a read-only file opened for writing";
+        } catch (const GisError& e) {
+            EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos);
+        }
+    }
+
+    // Locked by another writer: our write fails with a message, nothing is lost.
+    auto ws = Workspace::openGeoPackage(dir.file("full.gpkg"));
+    auto rays = ws->openFeatureClass("rays");
+    const char* drivers[] = {"GPKG", nullptr};
+    auto* other = static_cast<GDALDataset*>(
+        GDALOpenEx(dir.file("full.gpkg").c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers, nullptr, nullptr));
+    ASSERT_NE(other, nullptr);
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    ASSERT_EQ(other->StartTransaction(), OGRERR_NONE);
+    OGRLayer* ol = other->GetLayerByName("rays");
+    OGRFeature of(ol->GetLayerDefn());
+    ASSERT_EQ(ol->CreateFeature(&of), OGRERR_NONE);  // holds the write lock
+    CPLPopErrorHandler();
+    EXPECT_THROW(addRay(*rays, 1, 1), GisError);
+    other->RollbackTransaction();
+    GDALClose(other);
+    EXPECT_EQ(rays->featureCount(), 200);
+    addRay(*rays, 1, 1);
+    EXPECT_EQ(rays->featureCount(), 201);
+}
