@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 std::string debugOutputFolder(const std::string& app_folder) { return app_folder + "/Project/output_data"; }
 
 bool debugOutputEnabled(const model::ModelState& state) {
-    if (state.debug_mode != 1) return false;
+    if (state.debug_mode != 1 || state.app_folder.empty()) return false;
     std::error_code ec;
     const auto st = fs::status(state.app_folder, ec);
     if (ec || !fs::exists(st)) return true;  // the write itself will tell

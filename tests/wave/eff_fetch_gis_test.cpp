@@ -116,17 +116,4 @@ TEST(EffectiveFetchClasses, FailuresReachTheCaller) {
         EXPECT_EQ(s.messages.entries[0].title, "createWorkspaceFeatureClass");
         EXPECT_EQ(s.state.fetcharray(0), 500);  // computed before the failure
     }
-    {
-        // Kept pieces without a "Dir" field.
-        Site s;
-        int32_t g = gis::geom_polyline;
-        const std::vector<pg::FieldDef> none;
-        auto bare = gis::createWorkspaceFeatureClass(s.mainform.ptworkspace, "bare", gis::ftype_simple, g, s.messages,
-                                                     &none);
-        pg::Feature f = bare->createFeature();
-        f.setShape(pg::Geometry::line(s.site, {s.site.x, s.site.y + 10}));
-        bare->store(f);
-        wave_effFetch_cls ef(s.state, s.mainform, s.map, s.messages);
-        EXPECT_THROW(ef.effFetch(bare, 16, s.site), pg::GisError);
-    }
 }
