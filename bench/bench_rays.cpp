@@ -68,8 +68,10 @@ struct Fixture {
         std::filesystem::create_directories(root + "/shore");
         std::filesystem::create_directories(root + "/proj");
         writeShoreline(root + "/shore", "coast", bigShoreline());
-        // 10 m cells over 24 km around the sites; depth -8 everywhere.
-        writeBathymetry(root + "/bathy.tif", 88000, 88000, 10, 2400, 2400, [](double, double) { return -8.0; });
+        // 10 m cells over 24 km around the sites; depths between 2 and 14 m
+        // that differ from cell to cell.
+        writeBathymetry(root + "/bathy.tif", 88000, 88000, 10, 2400, 2400,
+                        [](double x, double y) { return -(8 + 6 * std::sin(x / 700) * std::cos(y / 900)); });
         p = std::make_unique<Proj>(root + "/proj", root + "/shore", "coast.shp");
         raster = platform::gis::Raster::open(root + "/bathy.tif");
         p->state.bathy_raster = raster;

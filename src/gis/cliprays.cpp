@@ -46,27 +46,20 @@ std::shared_ptr<pg::FeatureClass> clipRaysAtShoreline(RayContext& ctx, const std
         const pg::Geometry& shape = ray->shape();
         if (shape.partCount() == 0 || shape.part(0).empty()) continue;
         // Every ray of a fan starts at its site.
-        const XY site{shape.part(0).front().x, shape.part(0).front().y};
+        const XY site = shape.part(0).front();
 
-        std::vector<std::vector<XY>> parts;
-        for (const pg::Path& path : shape.parts()) {
-            for (const pg::Path& inside : shore.polygons().clip(path)) {
-                std::vector<XY> part;
-                part.reserve(inside.size());
-                for (const auto& p : inside) part.push_back({p.x, p.y});
-                parts.push_back(std::move(part));
-            }
-        }
+        std::vector<pg::Path> parts;
+        for (const pg::Path& path : shape.parts())
+            for (pg::Path& inside : shore.polygons().clip(path)) parts.push_back(std::move(inside));
         const auto pieces = mergeRayParts(parts, site);
         if (pieces.empty()) continue;
 
         std::vector<pg::Path> paths;
         paths.reserve(pieces.size());
         for (const RayPiece& piece : pieces) {
-            const pg::Path two{{piece.start.x, piece.start.y}, {piece.end.x, piece.end.y}};
-            paths.push_back(two);
+            paths.push_back({piece.start, piece.end});
             pg::Feature single = singleCursor.createFeatureBuffer();
-            single.setShape(pg::Geometry::line(two[0], two[1]));
+            single.setShape(pg::Geometry::line(piece.start, piece.end));
             copyAttributes(*ray, single, fieldCount);
             singleCursor.insert(single);
         }

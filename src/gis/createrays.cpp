@@ -35,11 +35,9 @@ Fan castFan(RayContext& ctx, const std::shared_ptr<pg::Workspace>& ws, const pg:
     {
         auto ins = fan.rays->insertCursor(true);
         const int dirField = fan.rays->findField("Dir");
-        const XY site{spoint.x, spoint.y};
         for (int i = 0; i < n; ++i) {
-            const XY end = endOf(site, ctx.mainform.Fetch, i);
             pg::Feature f = ins.createFeatureBuffer();
-            f.setShape(pg::Geometry::line(spoint, {end.x, end.y}));
+            f.setShape(pg::Geometry::line(spoint, endOf(spoint, ctx.mainform.Fetch, i)));
             f.setValue(dirField, std::int64_t{i});
             ins.insert(f);
         }

@@ -18,17 +18,6 @@ RasterSampler samplerOf(const pg::Raster& raster) {
     };
 }
 
-namespace {
-
-std::vector<XY> toXY(const pg::Path& path) {
-    std::vector<XY> out;
-    out.reserve(path.size());
-    for (const auto& p : path) out.push_back({p.x, p.y});
-    return out;
-}
-
-}  // namespace
-
 void lineprofile_cls::lineprofile(const std::shared_ptr<pg::FeatureClass>& pfeatureclass, const pg::Point& spoint,
                                   const std::shared_ptr<pg::Raster>& prasterlayer) {
     model::ModelState& st = ctx_.state;
@@ -50,7 +39,7 @@ void lineprofile_cls::lineprofile(const std::shared_ptr<pg::FeatureClass>& pfeat
 
         windray_powers(st, ctx_.winddata);
 
-        const XY site{spoint.x, spoint.y};
+        const XY site = spoint;
         const auto count = pfeatureclass->featureCount();
         const int dirField = pfeatureclass->findField("Dir");
         if (dirField < 0) throw pg::GisError("The ray class has no field \"Dir\".");
@@ -66,7 +55,7 @@ void lineprofile_cls::lineprofile(const std::shared_ptr<pg::FeatureClass>& pfeat
             const pg::Path dense = pg::densify(segment, mf.dist_bathy);
             // The vertex count has always been a 16-bit number.
             if (dense.size() > 32767) throw platform::OverflowError("Overflow");
-            const auto vertices = toXY(dense);
+            const auto& vertices = dense;
 
             if (ctx_.fm_property.indexcheck == 0) {
                 try {

@@ -7,16 +7,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/gis/geometry.h"
+
 namespace quor::gis {
 
 // Angles of the fan have always been turned into radians with this value;
 // the end points of earlier results depend on it.
 inline constexpr double kRayPi = 3.14159;
 
-struct XY {
-    double x = 0;
-    double y = 0;
-};
+using XY = platform::gis::Point;
 
 // Number of rays of the REI fan; ray i points i * 11.25 degrees
 // anticlockwise from east.

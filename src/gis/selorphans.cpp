@@ -30,10 +30,8 @@ std::shared_ptr<pg::FeatureClass> keepAttachedPieces(RayContext& ctx, const pg::
                                                      int progressAfter) {
     if (!pieces) throw pg::GisError("There are no ray pieces to choose from.");
     if (!target) throw pg::GisError("Object variable not set: there is no class for the kept pieces.");
-    const auto sq = siteSquare({spoint.x, spoint.y});
-    pg::Path ring;
-    for (const XY& p : sq) ring.push_back({p.x, p.y});
-    const pg::Geometry square = pg::Geometry::polygon(ring);
+    const auto sq = siteSquare(spoint);
+    const pg::Geometry square = pg::Geometry::polygon(pg::Path(sq.begin(), sq.end()));
 
     ctx.progress.setValue(1, progressBefore);
     ctx.progress.setValue(1, progressAfter);

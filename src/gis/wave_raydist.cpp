@@ -31,10 +31,7 @@ void writeDiagnostic(const std::string& folder, const std::string& name, const s
 void wave_raydist_cls::ptraster_wave(const pg::Feature& pfeature, float int_dist, int dirindex, const pg::Point&,
                                      float tideheight) {
     try {
-        const pg::Path dense = pg::densify(pfeature.shape().firstSegment(), int_dist);
-        std::vector<XY> vertices;
-        vertices.reserve(dense.size());
-        for (const auto& p : dense) vertices.push_back({p.x, p.y});
+        const pg::Path vertices = pg::densify(pfeature.shape().firstSegment(), int_dist);
         if (!ctx_.state.bathy_raster) throw pg::GisError("There is no bathymetry raster to measure the rays on.");
         const auto wet = walkRay(vertices, int_dist, samplerOf(*ctx_.state.bathy_raster),
                                  ctx_.state.bathy_positive == 1, tideheight);
@@ -103,11 +100,9 @@ std::shared_ptr<pg::FeatureClass> wave_raydist_cls::wave_raydist(int norays, con
         {
             auto ins = eff->insertCursor(true);
             const int effDir = eff->findField("Dir");
-            const XY site{spoint.x, spoint.y};
             for (int d = 0; d < n; ++d) {
-                const XY end = rweRayEnd(site, st.fetcharray(d), d, n);
                 pg::Feature f = ins.createFeatureBuffer();
-                f.setShape(pg::Geometry::line(spoint, {end.x, end.y}));
+                f.setShape(pg::Geometry::line(spoint, rweRayEnd(spoint, st.fetcharray(d), d, n)));
                 f.setValue(effDir, std::int64_t{d});
                 ins.insert(f);
             }
