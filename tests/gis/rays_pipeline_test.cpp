@@ -10,6 +10,7 @@
 
 #include "gis/cliprays.h"
 #include "gis/createrays.h"
+#include "gis/lineprofile.h"
 #include "gis/ray_site.h"
 #include "gis/selorphans.h"
 #include "rays_test_data.h"
@@ -328,6 +329,46 @@ TEST_F(Lake, ProfileSkipsDryOrNoDataSitesAndReportsSitesOffTheRaster) {
 
     createrays_cls(p->ctx).createrays(p->site(30000, 10000), p->mf.ptworkspace, "bay1", 3, raster);
     ASSERT_FALSE(p->messages.entries.empty());
+}
+
+TEST_F(Lake, ProfileRefusesBadSettingsAndStopsAtABadDirection) {
+    const pg::Point site = p->site(10000, 10000);
+    {
+        RaySite scope(p->ctx);
+        p->mf.dist_bathy = 0;  // would never finish a ray
+        createrays_cls(p->ctx).createrays(site, p->mf.ptworkspace, "bay1", 1, raster);
+        ASSERT_EQ(p->messages.entries.size(), 1u);
+        EXPECT_EQ(p->messages.entries[0].text, "The bathymetry interrogation distance must be greater than 0.  ");
+        EXPECT_EQ(p->state.ray_fetch(8), 0);
+        p->mf.dist_bathy = 100;
+    }
+    // A "Dir" beyond the ray arrays ends the whole profile: the later
+    // features are not profiled and the final progress value is not set.
+    RaySite scope(p->ctx);
+    auto cls = createRayWorkClass(p->ctx, p->mf.ptworkspace, "orp_rays");
+    for (int dir : {0, 40, 1}) {
+        pg::Feature f = cls->createFeature();
+        f.setShape(pg::Geometry::line(site, {site.x + 500, site.y}));
+        f.setValue("Dir", std::int64_t{dir});
+        cls->store(f);
+    }
+    p->messages.entries.clear();
+    p->progress.bar1History.clear();
+    lineprofile_cls(p->ctx).lineprofile(cls, site, raster);
+    ASSERT_EQ(p->messages.entries.size(), 1u);
+    EXPECT_EQ(p->messages.entries[0].text, "Subscript out of range  ");
+    EXPECT_EQ(p->messages.entries[0].icon, platform::MessageIcon::Critical);
+    EXPECT_NEAR(p->state.ray_fetch(0), 500, 1e-9);
+    EXPECT_GT(p->state.ray_bathy(0), 0);
+    EXPECT_EQ(p->state.ray_fetch(1), 0);
+    EXPECT_TRUE(p->progress.bar1History.empty());
+
+    // No wind climate: the powers cannot be copied, nothing is profiled.
+    p->wind.windpowercoll.clear();
+    p->state.ray_fetch(0) = 0;
+    lineprofile_cls(p->ctx).lineprofile(cls, site, raster);
+    ASSERT_EQ(p->messages.entries.size(), 2u);
+    EXPECT_EQ(p->state.ray_fetch(0), 0);
 }
 
 }  // namespace
