@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <gdal_priv.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "gis/shorebathy.h"
+#include "platform/gis/gis.h"
+#include "test_support.h"
+
+using namespace quor;
+using namespace quor::gis;
+namespace pg = quor::platform::gis;
+using quor::test::RecordingMessages;
+using quor::test::TempDir;
+
+namespace {
+
+class ScriptedChooser final : public DatasetChooser {
+public:
+    std::optional<std::vector<DatasetItem>> answer;
+    std::vector<std::pair<DatasetFilter, std::string>> asked;
+    std::optional<std::vector<DatasetItem>> choose(DatasetFilter filter, const std::string& title) override {
+        asked.emplace_back(filter, title);
+        return answer;
+    }
+};
+
+// Shapefiles in folder/: "lake" (polygons, UTM), "noref" (polygons, no
+// reference), "pts" (points, UTM).
+void makeShapefiles(const std::string& folder) {
+    std::filesystem::create_directories(folder);
+    auto ws = pg::Workspace::open(folder);
+    const auto utm = pg::SpatialReference::fromEpsg(32755);
+    auto lake = ws->createFeatureClass("lake", pg::GeometryType::Polygon, {}, utm);
+    pg::Feature f = lake->createFeature();
+    f.setShape(pg::Geometry::polygons({{{{0, 0}, {1000, 0}, {1000, 1000}, {0, 1000}, {0, 0}},
+                                         {{400, 400}, {400, 600}, {600, 600}, {600, 400}, {400, 400}}}}));
+    lake->store(f);
+    auto noref = ws->createFeatureClass("noref", pg::GeometryType::Polygon, {});
+    pg::Feature g = noref->createFeature();
+    g.setShape(pg::Geometry::polygon({{0, 0}, {1, 0}, {1, 1}}));
+    noref->store(g);
+    auto pts = ws->createFeatureClass("pts", pg::GeometryType::Point, {}, utm);
+    pg::Feature p = pts->createFeature();
+    p.setShape(pg::Geometry::point(1, 1));
+    pts->store(p);
+}
+
+void makeRaster(const std::string& path, bool withSrs) {
+    GDALAllRegister();
+    GDALDataset* ds = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), 2, 2, 1, GDT_Float32, nullptr);
+    double gt[6] = {0, 10, 0, 20, 0, -10};
+    ds->SetGeoTransform(gt);
+    if (withSrs) {
+        OGRSpatialReference srs;
+        srs.importFromEPSG(32755);
+        ds->SetSpatialRef(&srs);
+    }
+    GDALClose(ds);
+}
+
+model::MainFormState previousProject() {
+    model::MainFormState mf;
+    mf.shorecov = "/old";
+    mf.shorename = "coast.shp";
+    mf.shorefeature = "keep";
+    mf.bathycov = "/old/bathy.tif";
+    mf.bathyname = "bathy.tif";
+    return mf;
+}
+
+}  // namespace
+
+TEST(Shoreline, ShapefileChoiceRecordsFolderAndName) {
+    TempDir dir;
+    makeShapefiles(dir.file("d"));
+    auto mf = previousProject();
+    ScriptedChooser chooser;
+    chooser.answer = std::vector<DatasetItem>{{dir.file("d/lake.shp"), {}}, {dir.file("d/pts.shp"), {}}};
+    RecordingMessages msgs;
+    auto fc = Getshoreline(mf, 1, chooser, msgs);
+    ASSERT_NE(fc, nullptr);
+    EXPECT_EQ(fc->name(), "lake");  // only the first item counts
+    ASSERT_EQ(chooser.asked.size(), 1u);
+    EXPECT_EQ(chooser.asked[0].first, DatasetFilter::Shapefiles);
+    EXPECT_EQ(chooser.asked[0].second, "Select a shoreline dataset");
+    EXPECT_EQ(mf.shorecov, dir.file("d"));
+    EXPECT_EQ(mf.shorename, "lake.shp");
+    EXPECT_EQ(mf.shorefeature, "keep");
+    EXPECT_TRUE(msgs.entries.empty());
+    // The recorded place opens the same class again, ready for clipping.
+    auto again = openShoreline(mf);
+    EXPECT_EQ(again->featureCount(), 1);
+    EXPECT_FALSE(pg::ClipPolygons::fromFeatureClass(*again).covers({500, 500}));
+
+    // A kind the dialog never set: the shapefile filter, only the folder is recorded.
+    auto mf2 = previousProject();
+    EXPECT_NE(Getshoreline(mf2, 0, chooser, msgs), nullptr);
+    EXPECT_EQ(mf2.shorecov, dir.file("d"));
+    EXPECT_EQ(mf2.shorename, "coast.shp");
+}
+
+TEST(Shoreline, RefusedChoicesLeaveTheProjectAlone) {
+    TempDir dir;
+    makeShapefiles(dir.file("d"));
+    std::ofstream(dir.file("d/bad.shp")) << "garbage that is not a shapefile";
+    std::ofstream(dir.file("d/bad.shx")) << "garbage";
+    std::ofstream(dir.file("d/bad.dbf")) << "garbage";
+    const auto before = previousProject();
+    struct Case {
+        std::string path;
+        std::string message;
+    };
+    const Case cases[] = {
+        {dir.file("d/noref.shp"),
+         "No spatial reference attached with the dataset. Please attach suitable spatial reference using a GIS tool."},
+        {dir.file("d/pts.shp"), kShorelineNotPolygon},
+        {dir.file("d/bad.shp"), ""},
+        {dir.file("d/missing.shp"), ""},
+    };
+    for (const auto& c : cases) {
+        auto mf = previousProject();
+        ScriptedChooser chooser;
+        chooser.answer = std::vector<DatasetItem>{{c.path, {}}};
+        RecordingMessages msgs;
+        EXPECT_EQ(Getshoreline(mf, 1, chooser, msgs), nullptr) << c.path;
+        ASSERT_EQ(msgs.entries.size(), 1u) << c.path;
+        EXPECT_EQ(msgs.entries[0].icon, platform::MessageIcon::Critical);
+        if (!c.message.empty()) EXPECT_EQ(msgs.entries[0].text, c.message);
+        EXPECT_EQ(mf.shorecov, before.shorecov) << c.path;
+        EXPECT_EQ(mf.shorename, before.shorename);
+        EXPECT_EQ(mf.shorefeature, before.shorefeature);
+    }
+    // Cancelled: nothing, silently.
+    auto mf = previousProject();
+    ScriptedChooser cancel;
+    RecordingMessages msgs;
+    EXPECT_EQ(Getshoreline(mf, 1, cancel, msgs), nullptr);
+    EXPECT_TRUE(msgs.entries.empty());
+    EXPECT_EQ(mf.shorecov, "/old");
+}
+
+TEST(Shoreline, ClassInsideAWorkspaceRecordsTheContainerAndTheClass) {
+    TempDir dir;
+    {
+        auto ws = pg::Workspace::createGeoPackage(dir.file("coast.gpkg"));
+        auto c = ws->createFeatureClass("polygon", pg::GeometryType::Polygon, {}, pg::SpatialReference::fromEpsg(32755));
+        pg::Feature f = c->createFeature();
+        f.setShape(pg::Geometry::polygon({{0, 0}, {100, 0}, {100, 100}, {0, 100}}));
+        c->store(f);
+        ws->createFeatureClass("arc", pg::GeometryType::Polyline, {}, pg::SpatialReference::fromEpsg(32755));
+    }
+    auto mf = previousProject();
+    ScriptedChooser chooser;
+    chooser.answer = std::vector<DatasetItem>{{dir.file("coast.gpkg"), "polygon"}};
+    RecordingMessages msgs;
+    ASSERT_NE(Getshoreline(mf, 2, chooser, msgs), nullptr);
+    EXPECT_EQ(chooser.asked[0].first, DatasetFilter::FeatureClasses);
+    EXPECT_EQ(mf.shorecov, dir.path());
+    EXPECT_EQ(mf.shorename, "coast.gpkg");
+    EXPECT_EQ(mf.shorefeature, "polygon");
+    // The clip later opens the chosen polygon class, not just the container.
+    EXPECT_EQ(openShoreline(mf)->name(), "polygon");
+    EXPECT_EQ(openShoreline(mf)->geometryType(), pg::GeometryType::Polygon);
+
+    chooser.answer = std::vector<DatasetItem>{{dir.file("coast.gpkg"), "arc"}};
+    auto mf2 = previousProject();
+    EXPECT_EQ(Getshoreline(mf2, 2, chooser, msgs), nullptr);
+    EXPECT_EQ(mf2.shorefeature, "keep");
+}
+
+TEST(Bathymetry, RasterChoiceRecordsNameAndCompleteName) {
+    TempDir dir;
+    makeRaster(dir.file("depth.tif"), true);
+    makeRaster(dir.file("noref.tif"), false);
+    std::ofstream(dir.file("junk.tif")) << "junk";
+
+    auto mf = previousProject();
+    ScriptedChooser chooser;
+    chooser.answer = std::vector<DatasetItem>{{dir.file("depth.tif"), {}}};
+    RecordingMessages msgs;
+    auto r = Getbathymetry(mf, chooser, msgs);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(chooser.asked[0].first, DatasetFilter::Rasters);
+    EXPECT_EQ(chooser.asked[0].second, "Select a Bathymetry Coverage");
+    EXPECT_EQ(mf.bathyname, "depth.tif");
+    EXPECT_EQ(mf.bathycov, dir.file("depth.tif"));
+    EXPECT_EQ(openBathymetry(mf)->width(), 2);
+    EXPECT_TRUE(msgs.entries.empty());
+
+    for (const char* bad : {"noref.tif", "junk.tif"}) {
+        auto m = previousProject();
+        chooser.answer = std::vector<DatasetItem>{{dir.file(bad), {}}};
+        RecordingMessages ms;
+        EXPECT_EQ(Getbathymetry(m, chooser, ms), nullptr);
+        ASSERT_EQ(ms.entries.size(), 1u);
+        EXPECT_EQ(ms.entries[0].icon, platform::MessageIcon::Critical);
+        EXPECT_EQ(m.bathycov, "/old/bathy.tif");
+        EXPECT_EQ(m.bathyname, "bathy.tif");
+    }
+    RecordingMessages ms;
+    auto m = previousProject();
+    chooser.answer = std::vector<DatasetItem>{{dir.file("noref.tif"), {}}};
+    Getbathymetry(m, chooser, ms);
+    EXPECT_EQ(ms.entries.at(0).text,
+              "No spatial reference attached with the bathymetry. Please attach suitable spatial reference using a GIS tool.");
+}
