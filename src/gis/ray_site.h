@@ -107,6 +107,8 @@ void deleteWorkClasses(const std::shared_ptr<pg::Workspace>& ws);
 // The site's writes to the project geodatabase form one transaction,
 // committed when the site ends: the work classes come and go without
 // ever reaching the file, which keeps a site to a few milliseconds.
+// Run drivers open one around each site and leave the map's layers and
+// the work classes to it rather than removing layers by position.
 class RaySite {
 public:
     explicit RaySite(RayContext& ctx);
