@@ -87,7 +87,7 @@ double wave_first_cls::wavehtCore(int16_t norays, int count, const std::function
                 const double U2 = checked(U * U);
                 const double A = 0.077 * cpow(cdiv(kG * F, U2), 0.25);
                 const double T0 = 1.2 * Tanh(A) * 2 * kPi * U / kG;
-                const double L0 = kG * T0 * T0 / (2 * kPi);
+                const double L0 = kG * (T0 * T0) / (2 * kPi);
                 // Wind over a zero fetch grows no wave: the site cannot be computed.
                 if (!(L0 > 0)) throw SiteFailed{};
 
@@ -113,7 +113,7 @@ double wave_first_cls::wavehtCore(int16_t norays, int count, const std::function
 
                 const double H = st.wvhtarray(d);
                 const double T = st.wvpdarray(d);
-                st.energyarray(d) = checked(199.875 * kG * H * H * T * T * Tanh(checked(st.depth_second(0) * k)));
+                st.energyarray(d) = checked(199.875 * kG * (H * H) * (T * T) * Tanh(checked(st.depth_second(0) * k)));
 
                 if (H > maxH) {
                     maxH = H;
