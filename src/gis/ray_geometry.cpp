@@ -9,9 +9,6 @@ namespace {
 
 double distance(XY a, XY b) { return std::hypot(a.x - b.x, a.y - b.y); }
 
-// Parts produced by one clip share their split points exactly; the
-// tolerance only absorbs the last bits of recomputed intersections.
-double touchTolerance(XY site) { return 1e-9 * std::max({1.0, std::fabs(site.x), std::fabs(site.y)}); }
 
 }  // namespace
 
@@ -55,7 +52,13 @@ std::vector<RayPiece> mergeRayParts(const std::vector<std::vector<XY>>& parts, X
         return a.t0 < b.t0 || (a.t0 == b.t0 && a.t1 < b.t1);
     });
 
-    const double tol = touchTolerance(site);
+    // Parts produced by one clip share their split points exactly; the
+    // tolerance (0.01 mm on a 10 km ray) only absorbs the last bits of
+    // recomputed intersections.
+    const double reach = spans.empty() ? 0.0 : std::max_element(spans.begin(), spans.end(), [](const Span& a, const Span& b) {
+                                                   return a.t1 < b.t1;
+                                               })->t1;
+    const double tol = 1e-9 * std::max(1.0, reach);
     std::vector<RayPiece> out;
     for (const Span& s : spans) {
         if (!out.empty()) {

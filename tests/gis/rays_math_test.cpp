@@ -101,6 +101,10 @@ TEST(RayPieces, MergesTouchingPartsOutwardAndKeepsGapsApart) {
     ASSERT_EQ(one.size(), 1u);
     EXPECT_DOUBLE_EQ(one[0].end.x, 12);
 
+    // A land strip of a millimetre still parts the ray, also at large coordinates.
+    parts = {{{500000, 5800000}, {500000, 5804000}}, {{500000, 5804000.001}, {500000, 5810000}}};
+    EXPECT_EQ(mergeRayParts(parts, site).size(), 2u);
+
     EXPECT_TRUE(mergeRayParts({}, site).empty());
 }
 
