@@ -170,6 +170,14 @@ TEST(StagesMarch, DeepWaterSteepnessCapAndOneStepFineStart) {
     t2.wave_third(16, 0, eastRay(500), deepLength(deepPeriod(500, U)), 0.5, 0);
     // one march position (deep): the start plus one cell step
     EXPECT_NEAR(r2.st.wvhtarray(0), smbHeight(2 * 9.9, U), 1e-5);
+
+    // The same single position in shallow water adds no fetch (inc = 0 there).
+    StageRig r3;
+    r3.st.windarray(0) = 10;
+    r3.st.fetcharray(0) = 500;
+    FixedThird t3(r3.ctx(), {3, 3});
+    t3.wave_third(16, 0, eastRay(500), deepLength(deepPeriod(10000, 10)), 0, 0);
+    EXPECT_NEAR(r3.st.wvhtarray(0), smbHeight(9.9, 10), 1e-4);
 }
 
 TEST(StagesMarch, SkippedFirstPositionCarriesZeroWaveValues) {
