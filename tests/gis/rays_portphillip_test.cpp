@@ -3,6 +3,7 @@
 // reference lengths computed independently for the Port Phillip sites.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include "gis/createrays.h"
 #include "gis/ray_site.h"
 #include "gis/selorphans.h"
+#include "gis/wave_raydist.h"
 #include "model/effective_fetch.h"
 #include "platform/numbers.h"
 #include "rays_test_data.h"
@@ -152,6 +154,41 @@ TEST_F(PortPhillip, ReiRayFetchesMatchTheReference) {
     }
     EXPECT_GT(compared, 15);
     EXPECT_TRUE(p->messages.entries.empty());
+}
+
+TEST_F(PortPhillip, FastMeasurementFollowsTheCoastOnTheRaster) {
+    QUOR_REQUIRE_PORTPHILLIP(dir);
+    open(dir);
+    p->state.wv_indexcheck = 1;
+    p->state.bathy_positive = 0;
+    p->state.cell_step = raster->cellSizeX() - raster->cellSizeX() / 100;
+    const int n = 56;
+    const auto ref = references(dir + "/fetch_portphillip_rwe56.csv", n);
+    std::vector<double> diffs;
+    for (const Site& s : sites(dir, 41)) {
+        RaySite scope(p->ctx);
+        auto rays = wave_createrays_cls(p->ctx).WaveCreaterays(s.at, p->mf.ptworkspace, "bay1", s.id, n);
+        ASSERT_TRUE(rays);
+        wave_raydist_cls dist(p->ctx);
+        auto eff = dist.wave_raydist(n, s.at, 0.0f, rays);
+        EXPECT_EQ(p->state.err_fetch, 0) << s.id;
+        const auto pixel = raster->identify(s.at);
+        if (pixel.isNoData()) {
+            // Land, and the two water sites on NoData pixels: no water.
+            EXPECT_FALSE(eff) << s.id;
+            EXPECT_EQ(p->state.err_nowater, 1) << s.id;
+            continue;
+        }
+        ASSERT_TRUE(eff) << s.id;
+        if (s.category != "water") continue;
+        // The raster's coast is the polygon's to within its 20 m cells.
+        for (int d = 0; d < n; ++d) diffs.push_back(std::abs(dist.lengtharray()(d + 7) - ref.at(s.id).L[d]));
+    }
+    ASSERT_GT(diffs.size(), 500u);
+    std::sort(diffs.begin(), diffs.end());
+    const double median = diffs[diffs.size() / 2], p90 = diffs[diffs.size() * 9 / 10];
+    EXPECT_LT(median, 20) << "p90 " << p90;
+    EXPECT_LT(p90, 60) << "median " << median;
 }
 
 }  // namespace
