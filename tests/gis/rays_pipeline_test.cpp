@@ -331,6 +331,30 @@ TEST_F(Lake, ProfileSkipsDryOrNoDataSitesAndReportsSitesOffTheRaster) {
     ASSERT_FALSE(p->messages.entries.empty());
 }
 
+TEST_F(Lake, PiecesTouchingTheSquareAreKeptThoseBeyondItDropped) {
+    RaySite scope(p->ctx);
+    const pg::Point site = p->site(1000, 2000);
+    auto pieces = createRayWorkClass(p->ctx, p->mf.ptworkspace, "Inter_rays");
+    const std::vector<std::pair<pg::Point, int>> starts = {
+        {{site.x + 2, site.y + 2}, 0},  // the corner
+        {{site.x + 3, site.y}, 1},      // 3 units out
+        {{site.x, site.y - 2}, 2},      // on the edge
+        {{site.x, site.y}, 3},          // at the site
+    };
+    for (const auto& [start, dir] : starts) {
+        pg::Feature f = pieces->createFeature();
+        f.setShape(pg::Geometry::line(start, {start.x + 1000 * (dir == 2 ? 0 : 1), start.y - 1000 * (dir == 2)}));
+        f.setValue("Dir", std::int64_t{dir});
+        pieces->store(f);
+    }
+    auto orp = createRayWorkClass(p->ctx, p->mf.ptworkspace, "orp_rays");
+    orp = wave_selorphan_cls(p->ctx).selorphans(site, pieces, p->mf.ptworkspace, orp);
+    std::vector<int> dirs;
+    for (const auto& k : readPieces(*orp)) dirs.push_back(k.dir);
+    EXPECT_EQ(dirs, (std::vector<int>{0, 2, 3}));
+    EXPECT_EQ(orp->feature(3).oid(), 3);  // object ids from 1 without gaps
+}
+
 TEST_F(Lake, ProfileRefusesBadSettingsAndStopsAtABadDirection) {
     const pg::Point site = p->site(10000, 10000);
     {
