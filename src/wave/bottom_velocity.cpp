@@ -140,13 +140,8 @@ void bottom_velocity_cls::bottom_velocity(double wvht, float wvpr, float depth) 
 
 void bottom_velocity_cls::bottom_velocity_spectra(double wvht, float wvpr, float depth) {
     const double H = wvht, T = wvpr, h = depth;
-    if (h == 0) {
-        // A dry site: no spectrum and no sediment verdict.
-        s_.esa_shearstress = 0;
-        s_.esa_shearvel = 0;
-        s_.esa_orbvel = 0;
-        return;
-    }
+    // A dry site, or one without waves: nothing reaches the bed. The verdict
+    // is "no motion" rather than whatever the previous site left behind.
     if (!(T > 0) || !(H > 0) || !(h > 0)) {
         noWaves(s_.esa_orbvel, s_.esa_shearvel, s_.esa_shearstress);
         return;
