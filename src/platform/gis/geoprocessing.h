@@ -17,6 +17,7 @@ namespace quor::platform::gis {
 
 class Workspace;
 
+// Not for use from two threads at once (queries share scratch marks).
 class ClipPolygons {
 public:
     // From every polygon feature of a class; GisError when the class is

@@ -4,7 +4,8 @@
 //
 // identify() reads through GDAL's block cache one block at a time and
 // keeps the last block at hand, so stepping along a ray touches the cache
-// once per block; a whole band is never loaded.
+// once per block; a whole band is never loaded. One Raster object serves
+// one thread.
 #include <cstdint>
 #include <memory>
 #include <optional>

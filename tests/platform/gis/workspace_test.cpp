@@ -228,6 +228,14 @@ TEST(Workspace, SpatialReferencesFromEpsgAndAlteredWithoutMovingCoordinates) {
     EXPECT_FALSE(wgs.isSame(utm));
     EXPECT_TRUE(SpatialReference().isSame(SpatialReference()));
     EXPECT_THROW(SpatialReference::fromEpsg(999999), GisError);
+    // Traditional GIS axis order: x is the longitude even where EPSG says latitude first.
+    OGRSpatialReference lonlat;
+    lonlat.importFromEPSG(4326);
+    lonlat.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    EXPECT_EQ(wgs.ogr()->GetDataAxisToSRSAxisMapping(), lonlat.GetDataAxisToSRSAxisMapping());
+    EXPECT_EQ(SpatialReference::fromWkt(wgs.wkt()).ogr()->GetDataAxisToSRSAxisMapping(),
+              lonlat.GetDataAxisToSRSAxisMapping());
+    EXPECT_NE(utm.proj4().find("+zone=55"), std::string::npos);
 
     {
         auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
