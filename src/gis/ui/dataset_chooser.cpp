@@ -91,6 +91,31 @@ void DatasetChooserDialog::setStartFolder(const QString& folder) {
     tree_->expand(idx);
 }
 
+bool DatasetChooserDialog::selectPath(const QString& path) {
+    const QModelIndex idx = model_->index(path);
+    if (!idx.isValid()) return false;
+    tree_->selectionModel()->select(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    tree_->setCurrentIndex(idx);
+    return true;
+}
+
+bool DatasetChooserDialog::selectClass(const QString& name) {
+    if (!classes_) return false;
+    const auto found = classes_->findItems(name, Qt::MatchExactly);
+    if (found.isEmpty()) return false;
+    classes_->setCurrentItem(found.front());
+    return true;
+}
+
+QStringList DatasetChooserDialog::classNames() const {
+    QStringList out;
+    if (classes_)
+        for (int i = 0; i < classes_->count(); ++i) out << classes_->item(i)->text();
+    return out;
+}
+
+bool DatasetChooserDialog::canAccept() const { return buttons_->button(QDialogButtonBox::Ok)->isEnabled(); }
+
 QString DatasetChooserDialog::currentPath() const {
     const auto rows = tree_->selectionModel()->selectedRows();
     return rows.isEmpty() ? QString() : model_->filePath(rows.front());

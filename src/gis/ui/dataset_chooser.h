@@ -19,6 +19,12 @@ public:
     DatasetChooserDialog(DatasetFilter filter, const QString& title, QWidget* parent = nullptr);
     std::vector<DatasetItem> selectedItems() const;
     void setStartFolder(const QString& folder);
+    // Selects a file or folder as the user would; false when it is not shown.
+    bool selectPath(const QString& path);
+    // Selects a class in the class list (feature-class filter); false when absent.
+    bool selectClass(const QString& name);
+    QStringList classNames() const;
+    bool canAccept() const;
 
 private:
     void selectionChanged();
