@@ -193,6 +193,18 @@ TEST(Workspace, TransactionsCommitOrRollBackAndNest) {
     }
     EXPECT_EQ(rays->featureCount(), 1);
     EXPECT_FALSE(ws->hasFeatureClass("Inter_ray"));
+    {
+        // Classes made or deleted in a transaction that rolls back: the
+        // workspace shows the file as it is again.
+        Workspace::Transaction tx(*ws);
+        ws->createFeatureClass("orp_rays", GeometryType::Polyline, rayFields());
+        ws->deleteFeatureClass("rays");
+    }
+    EXPECT_EQ(ws->featureClassNames(), (std::vector<std::string>{"rays"}));
+    EXPECT_EQ(rays->featureCount(), 1);  // the old object reaches the class again
+    auto orp = ws->createFeatureClass("orp_rays", GeometryType::Polyline, rayFields());
+    addRay(*orp, 3, 2);
+    EXPECT_EQ(orp->feature(1).oid(), 1);
 }
 
 TEST(Workspace, SelectionOfIntersectingFeaturesCountsTouchingAndIsInIdOrder) {
