@@ -64,21 +64,8 @@ double wave_second_cls::wave_second(int16_t norays, int16_t dirindex, const RayS
                 depth_first(s) = 0.01;
                 h = 0.01;
             }
-            const double Feq = equivalentFetch(H, U);
-            w2 = localWave(h, k0, st.Eps);
-            if (cdiv(h, L0) < 0.5) {
-                H = grownHeight(Feq + step * inc, U);
-                Ks = cpow(cdiv(w1.c * w1.n, w2.c * w2.n), 0.5);
-                H = checked(H * Ks);
-                const double Hb = godaBreakingHeight(h, L0, st.A_goda, st.goda_slope);
-                if (H > Hb) {
-                    H = Hb;
-                    brk = 1;
-                }
-            } else {
-                H = grownHeight(Feq + st.Depth_intg_second, U);
-                if (2 * H / L0 > 0.3) H = 0.3 * L0 / 2;
-            }
+            // The deep-water increment is always the second interrogation distance.
+            H = marchHeight(H, U, h, k0, L0, step * inc, st.Depth_intg_second, st, w1, w2, Ks, brk);
             st.wvht_first(dirindex) = H;
             inc = 1;
             if (file.isOpen())

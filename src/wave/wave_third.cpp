@@ -61,6 +61,27 @@ double godaBreakingHeight(double h, double L0, double A_goda, double goda_slope)
     return Hb;
 }
 
+double marchHeight(double H, double U, double h, double k0, double L0, double shallowIncrement,
+                   double deepIncrement, const model::ModelState& st, const LocalWave& w1, LocalWave& w2,
+                   double& Ks, int& broke) {
+    const double Feq = equivalentFetch(H, U);
+    w2 = localWave(h, k0, st.Eps);
+    if (cdiv(h, L0) < 0.5) {
+        H = grownHeight(Feq + shallowIncrement, U);
+        Ks = cpow(cdiv(w1.c * w1.n, w2.c * w2.n), 0.5);
+        H = checked(H * Ks);
+        const double Hb = godaBreakingHeight(h, L0, st.A_goda, st.goda_slope);
+        if (H > Hb) {
+            H = Hb;
+            broke = 1;
+        }
+    } else {
+        H = grownHeight(Feq + deepIncrement, U);
+        if (2 * H / L0 > 0.3) H = 0.3 * L0 / 2;
+    }
+    return H;
+}
+
 double pixelMetres(double value, float unitfactor) {
     // No unit factor set counts as metres, as in the averaged depth.
     return unitfactor > 0 ? cdiv(value, static_cast<double>(unitfactor)) : value;
@@ -140,21 +161,7 @@ double wave_third_cls::wave_third(int16_t /*norays*/, int16_t dirindex, const Ra
                 H = 0;
                 st.wvht_second(dirindex) = H;
             } else {
-                const double Feq = equivalentFetch(H, U);
-                w2 = localWave(h, k0, st.Eps);
-                if (cdiv(h, L0) < 0.5) {
-                    H = grownHeight(Feq + step * inc, U);
-                    Ks = cpow(cdiv(w1.c * w1.n, w2.c * w2.n), 0.5);
-                    H = checked(H * Ks);
-                    const double Hb = godaBreakingHeight(h, L0, st.A_goda, st.goda_slope);
-                    if (H > Hb) {
-                        H = Hb;
-                        brk = 1;
-                    }
-                } else {
-                    H = grownHeight(Feq + step, U);
-                    if (2 * H / L0 > 0.3) H = 0.3 * L0 / 2;
-                }
+                H = marchHeight(H, U, h, k0, L0, step * inc, step, st, w1, w2, Ks, brk);
                 st.wvht_second(dirindex) = H;
                 inc = 1;
             }

@@ -45,6 +45,16 @@ LocalWave localWave(double h, double k0, double Eps);
 // Goda's breaking height at depth h, never above 0.7 h.
 double godaBreakingHeight(double h, double L0, double A_goda, double goda_slope);
 
+// One position of the march toward the site, shared by both shallow-water
+// stages: the wave regrows from its equivalent fetch; in shallow water
+// (h/L0 < 0.5) over `shallowIncrement`, then shoals from w1 to w2 and breaks
+// at Goda's height (setting `broke`); in deep water over `deepIncrement`
+// with the steepness capped. w2 receives the local wave at h; Ks the
+// shoaling coefficient (left as it was in deep water).
+double marchHeight(double H, double U, double h, double k0, double L0, double shallowIncrement,
+                   double deepIncrement, const model::ModelState& st, const LocalWave& w1, LocalWave& w2,
+                   double& Ks, int& broke);
+
 // A pixel value in metres: the raster value divided by the unit factor
 // (0, i.e. none set, counts as 1).
 double pixelMetres(double value, float unitfactor);

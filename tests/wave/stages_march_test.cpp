@@ -143,7 +143,9 @@ TEST(StagesMarch, BreakingCapsAtGodaAndAtSeventyPercentOfTheDepth) {
         double H, h;
         in >> pos >> H >> h >> flag;
         EXPECT_EQ(pos, 101 - static_cast<int>(r));
-        if (flag == 1) EXPECT_NEAR(H, platform::roundHalfEven(goda, 2), 1e-9);
+        if (flag == 1) {
+            EXPECT_NEAR(H, platform::roundHalfEven(goda, 2), 1e-9);
+        }
         broken += flag;
     }
     EXPECT_GT(broken, 0);
