@@ -117,7 +117,7 @@ TEST(Shoreline, RefusedChoicesLeaveTheProjectAlone) {
         {dir.file("d/noref.shp"),
          "No spatial reference attached with the dataset. Please attach suitable spatial reference using a GIS tool."},
         {dir.file("d/pts.shp"), kShorelineNotPolygon},
-        {dir.file("d/bad.shp"), ""},
+        {dir.file("d/bad.shp"), "*"},
         {dir.file("d/missing.shp"), ""},
     };
     for (const auto& c : cases) {
@@ -128,7 +128,11 @@ TEST(Shoreline, RefusedChoicesLeaveTheProjectAlone) {
         EXPECT_EQ(Getshoreline(mf, 1, chooser, msgs), nullptr) << c.path;
         ASSERT_EQ(msgs.entries.size(), 1u) << c.path;
         EXPECT_EQ(msgs.entries[0].icon, platform::MessageIcon::Critical);
-        if (!c.message.empty()) EXPECT_EQ(msgs.entries[0].text, c.message);
+        if (c.message == "*") {  // names the damaged file, whatever GDAL's words
+            EXPECT_NE(msgs.entries[0].text.find("bad.shp"), std::string::npos) << msgs.entries[0].text;
+        } else if (!c.message.empty()) {
+            EXPECT_EQ(msgs.entries[0].text, c.message);
+        }
         EXPECT_EQ(mf.shorecov, before.shorecov) << c.path;
         EXPECT_EQ(mf.shorename, before.shorename);
         EXPECT_EQ(mf.shorefeature, before.shorefeature);

@@ -99,6 +99,7 @@ FeatureClass::FeatureClass(std::shared_ptr<Workspace> ws, std::string name) : ws
 OGRLayer* FeatureClass::ogrLayer() const {
     if (layer_ && generation_ == ws_->generation()) return layer_;
     layer_ = nullptr;
+    detail::ErrorCapture err;
     GDALDataset* ds = ws_->dataset();
     for (int i = 0; i < ds->GetLayerCount(); ++i) {
         OGRLayer* l = ds->GetLayer(i);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -26,6 +27,10 @@ enum class FieldType {
 };
 
 struct FieldDef {
+    FieldDef() = default;
+    FieldDef(std::string name_, FieldType type_, std::string alias_ = {}, int length_ = 0)
+        : name(std::move(name_)), type(type_), alias(std::move(alias_)), length(length_) {}
+
     std::string name;
     FieldType type = FieldType::Double;
     std::string alias;  // empty: same as name

@@ -174,19 +174,31 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
 }
 
 std::vector<std::string> Workspace::featureClassNames() const {
+    detail::ErrorCapture err;  // shapefiles are opened lazily; a damaged one is left out
     std::vector<std::string> names;
     for (int i = 0; i < ds_->GetLayerCount(); ++i) names.emplace_back(ds_->GetLayer(i)->GetName());
     return names;
 }
 
 bool Workspace::hasFeatureClass(const std::string& name) const {
+    detail::ErrorCapture err;
     for (int i = 0; i < ds_->GetLayerCount(); ++i)
         if (name == ds_->GetLayer(i)->GetName()) return true;
     return false;
 }
 
 std::shared_ptr<FeatureClass> Workspace::openFeatureClass(const std::string& name) {
-    if (!hasFeatureClass(name)) throw GisError("The feature class " + name + " does not exist.");
+    if (!hasFeatureClass(name)) {
+        // A damaged shapefile is left out of its folder's list: say why.
+        std::error_code ec;
+        const std::string shp = path_ + "/" + name + ".shp";
+        if (kind_ == WorkspaceKind::ShapefileFolder && fs::exists(shp, ec)) {
+            detail::ErrorCapture err;
+            GDALDatasetUniquePtr probe(GDALDataset::Open(shp.c_str(), GDAL_OF_VECTOR));
+            throw GisError(err.message("The shapefile " + shp + " is damaged or incomplete."));
+        }
+        throw GisError("The feature class " + name + " does not exist.");
+    }
     return std::make_shared<FeatureClass>(shared_from_this(), name);
 }
 
@@ -195,6 +207,7 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
                                                             const SpatialReference& sr) {
     if (name.empty()) throw GisError("A feature class needs a name.");
     if (readOnly_) throw GisError("The workspace " + path_ + " is read-only.");
+    detail::ErrorCapture err;
     // The stores compare table names without regard to case.
     for (int i = 0; i < ds_->GetLayerCount(); ++i)
         if (equalsIgnoreCase(name, ds_->GetLayer(i)->GetName()))
@@ -214,7 +227,6 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
         case GeometryType::Polygon: gt = wkbPolygon; break;
         case GeometryType::None: gt = wkbUnknown; break;
     }
-    detail::ErrorCapture err;
     CPLStringList opts;
     if (kind_ == WorkspaceKind::GeoPackage) {
         opts.SetNameValue("FID", "OBJECTID");
