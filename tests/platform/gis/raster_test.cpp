@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
+#include <sstream>
 
 #include "platform/gis/gis.h"
 #include "test_support.h"
@@ -125,4 +127,45 @@ TEST(Raster, ShortestTextOfFloatsAndDoubles) {
     EXPECT_EQ(shortestText(0.1f), "0.1");
     EXPECT_EQ(shortestText(static_cast<double>(0.1f)), "0.10000000149011612");
     EXPECT_EQ(shortestText(28.3125), "28.3125");
+}
+
+TEST(Raster, RealBayPixelsUnderEverySite) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    auto metres = Raster::open(data + "/bathy_portphillip_m.tif");
+    auto centimetres = Raster::open(data + "/bathy_portphillip_cm.tif");
+    EXPECT_DOUBLE_EQ(metres->cellSizeX(), 20);
+    EXPECT_EQ(metres->spatialReference().epsgCode(), 32755);
+    auto ws = Workspace::open(data + "/sites_portphillip.shp");
+    auto sites = ws->openFeatureClass("sites_portphillip");
+    std::map<std::int64_t, Point> where;
+    auto cur = sites->search();
+    while (auto f = cur.next()) where[toInt(f->value("SITE_ID"))] = f->shape().asPoint();
+
+    std::ifstream in(data + "/sites_portphillip.csv");
+    std::string line;
+    std::getline(in, line);
+    int n = 0, nodata = 0, outside = 0;
+    while (std::getline(in, line)) {
+        std::vector<std::string> c;
+        std::stringstream ss(line);
+        for (std::string s; std::getline(ss, s, ',');) c.push_back(s);
+        const Point p = where.at(std::stoll(c[0]));
+        const PixelValue m = metres->identify(p), cm = centimetres->identify(p);
+        if (c[10] == "OUTSIDE") {
+            EXPECT_TRUE(m.isOutside()) << c[0];
+            ++outside;
+        } else if (c[10] == "NODATA") {
+            EXPECT_TRUE(m.isNoData()) << c[0];
+            EXPECT_TRUE(cm.isNoData()) << c[0];
+            ++nodata;
+        } else {
+            ASSERT_TRUE(m.hasValue()) << c[0];
+            EXPECT_EQ(m.value, std::stod(c[10])) << c[0];
+            EXPECT_EQ(cm.value, std::stod(c[11])) << c[0];
+        }
+        ++n;
+    }
+    EXPECT_EQ(n, 1015);
+    EXPECT_EQ(outside, 5);
+    EXPECT_GE(nodata, 7);
 }
