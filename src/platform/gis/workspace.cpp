@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -63,7 +64,12 @@ std::unique_ptr<OGRFieldDefn> makeOgrField(const FieldDef& def) {
     const OGRFieldType t = ogrType(def.type, sub);
     auto fd = std::make_unique<OGRFieldDefn>(def.name.c_str(), t);
     fd->SetSubType(sub);
-    if (def.length > 0) fd->SetWidth(def.length);
+    if (def.length > 0) {
+        fd->SetWidth(def.length);
+        // A width alone would make a shapefile store real numbers without
+        // decimals; keep as many as a double carries.
+        if (t == OFTReal) fd->SetPrecision(std::max(0, std::min(15, def.length - 3)));
+    }
     if (!def.alias.empty() && def.alias != def.name) fd->SetAlternativeName(def.alias.c_str());
     return fd;
 }

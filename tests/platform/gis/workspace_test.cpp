@@ -297,6 +297,21 @@ TEST(Workspace, ShapefileFoldersWithAndWithoutReference) {
     EXPECT_TRUE(b->spatialReference().isNone());
     b->alterSpatialReference(SpatialReference::fromEpsg(4326));
     EXPECT_TRUE(std::filesystem::exists(folder + "/no_ref.prj"));
+
+    // Result fields added to a point shapefile and written row by row stay.
+    b->addField({"Index", FieldType::Double, {}, 30});
+    auto cur = b->search();
+    while (auto f = cur.next()) {
+        f->setValue("Index", 12.75);
+        b->store(*f);
+    }
+    a.reset();
+    b.reset();
+    ws.reset();
+    auto again = Workspace::open(folder)->openFeatureClass("no_ref");
+    EXPECT_EQ(again->featureCount(), 1);
+    EXPECT_DOUBLE_EQ(toDouble(again->feature(0).value("index")), 12.75);
+    EXPECT_EQ(again->spatialReference().epsgCode(), 4326);
 }
 
 TEST(Workspace, DamagedReadOnlyAndLockedGeoPackagesGiveClearErrors) {
