@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <stdexcept>
 #include <vector>
 
 #include "model/model_state.h"
@@ -52,7 +53,8 @@ std::string makeBathymetry(const std::filesystem::path& dir) {
             const double depth = 3 + 37 * std::sin(std::min(dist, 10000.0) / 10000 * 3.1416 * 0.8);
             row[c] = static_cast<float>(std::round(-depth * 100) / 100);
         }
-        (void)band->RasterIO(GF_Write, 0, r, n, 1, row.data(), n, 1, GDT_Float32, 0, 0);
+        if (band->RasterIO(GF_Write, 0, r, n, 1, row.data(), n, 1, GDT_Float32, 0, 0) != CE_None)
+            throw std::runtime_error("cannot write the benchmark raster");
     }
     GDALClose(ds);
     return path;
