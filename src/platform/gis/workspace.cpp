@@ -137,7 +137,10 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
     std::string ext = p.extension().string();
     for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (fs::is_regular_file(p, ec) && ext == ".gpkg") return openGeoPackage(pathIn);
-    if (fs::is_regular_file(p, ec) && ext == ".shp") p = p.parent_path().empty() ? fs::path(".") : p.parent_path();
+    // A shapefile opens its folder. Projects record the name with ".shp",
+    // which on a case-sensitive disk need not be how the file is spelt
+    // ("Coast.SHP"): the folder finds the class either way.
+    if (ext == ".shp" && !fs::is_directory(p, ec)) p = p.parent_path().empty() ? fs::path(".") : p.parent_path();
     const std::string path = p.string();
     if (!fs::exists(p, ec)) throw GisError("The workspace " + path + " does not exist.");
     const std::string key = keyOf(path);

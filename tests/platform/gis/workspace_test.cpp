@@ -314,6 +314,28 @@ TEST(Workspace, ShapefileFoldersWithAndWithoutReference) {
     EXPECT_EQ(again->spatialReference().epsgCode(), 4326);
 }
 
+TEST(Workspace, ShapefileNamedWithLowerCaseExtensionOpensWhateverTheFileSpelling) {
+    TempDir dir;
+    const std::string folder = dir.file("upper");
+    std::filesystem::create_directories(folder);
+    {
+        auto ws = Workspace::open(folder);
+        auto fc = ws->createFeatureClass("Coast", GeometryType::Polygon, {}, SpatialReference::fromEpsg(32755));
+        Feature f = fc->createFeature();
+        f.setShape(Geometry::polygon({{0, 0}, {10, 0}, {10, 10}, {0, 10}}));
+        fc->store(f);
+    }
+    for (const char* ext : {"shp", "shx", "dbf", "prj"}) {
+        std::string up = ext;
+        for (auto& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::filesystem::rename(folder + "/Coast." + ext, folder + "/Coast." + up);
+    }
+    // Projects record the shoreline as "Coast.shp".
+    auto fc = Workspace::open(folder + "/Coast.shp")->openFeatureClass("Coast");
+    EXPECT_EQ(fc->featureCount(), 1);
+    EXPECT_EQ(fc->spatialReference().epsgCode(), 32755);
+}
+
 TEST(Workspace, DamagedReadOnlyAndLockedGeoPackagesGiveClearErrors) {
     TempDir dir;
     // Not a GeoPackage at all.
