@@ -329,13 +329,20 @@ void Workspace::afterRollback() {
     if (schemaChangedInTransaction_) {
         // GDAL keeps its layer list after a rollback; classes made or deleted
         // inside the transaction are only right again after a reopen.
+        // The new handle is opened before the old one is let go, so that a
+        // file that cannot be opened again leaves a handle that still answers.
         const bool update = !readOnly_;
-        GDALClose(ds_);
-        ds_ = static_cast<GDALDataset*>(GDALOpenEx(path_.c_str(), GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : 0),
-                                                   nullptr, nullptr, nullptr));
-        if (!ds_) throw GisError("The geodatabase " + path_ + " cannot be opened again.");
-        if (kind_ == WorkspaceKind::GeoPackage) limitBusyWait(ds_);
+        detail::ErrorCapture err;
+        auto* fresh = static_cast<GDALDataset*>(GDALOpenEx(
+            path_.c_str(), GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : 0), nullptr, nullptr, nullptr));
         schemaChangedInTransaction_ = false;
+        if (!fresh) {
+            bumpGeneration();
+            throw GisError("The geodatabase " + path_ + " cannot be opened again.");
+        }
+        GDALClose(ds_);
+        ds_ = fresh;
+        if (kind_ == WorkspaceKind::GeoPackage) limitBusyWait(ds_);
     }
     altered_.clear();
     bumpGeneration();

@@ -207,6 +207,19 @@ TEST(Workspace, TransactionsCommitOrRollBackAndNest) {
     EXPECT_EQ(orp->feature(1).oid(), 1);
 }
 
+TEST(Workspace, RollbackThatCannotReopenTheFileKeepsAUsableHandle) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+    ws->createFeatureClass("rays", GeometryType::Polyline, rayFields());
+    {
+        Workspace::Transaction tx(*ws);
+        ws->createFeatureClass("orp_rays", GeometryType::Polyline, rayFields());
+        std::filesystem::rename(dir.file("p.gpkg"), dir.file("moved.gpkg"));
+    }
+    ASSERT_NE(ws->dataset(), nullptr);
+    EXPECT_NO_THROW(ws->featureClassNames());
+}
+
 TEST(Workspace, SelectionOfIntersectingFeaturesCountsTouchingAndIsInIdOrder) {
     TempDir dir;
     auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
