@@ -24,11 +24,11 @@ float coshRatio(double a, double b) {
     return csingle(r);
 }
 
-// 1 / cosh(b): the depth factor of the bed velocity, 0 where cosh(b) is
-// beyond a double.
-double inverseCosh(double b) {
-    if (std::fabs(b) < 700) return cdiv(1, bottom_velocity_cls::COSH1(b));
-    return 2 * std::exp(-std::fabs(b));
+// a / cosh(b): the velocity amplitude brought down to the bed, practically
+// 0 where cosh(b) is beyond a double.
+double overCosh(double a, double b) {
+    if (std::fabs(b) < 700) return cdiv(a, bottom_velocity_cls::COSH1(b));
+    return a * 2 * std::exp(-std::fabs(b));
 }
 }  // namespace
 
@@ -78,7 +78,7 @@ void bottom_velocity_cls::taucrit(double bedShearStress) {
         return;
     }
     const double t = s_.sea_temp;
-    const double nu = (1.14 - 0.031 * (t - 15) + 0.00068 * (t - 15) * (t - 15)) * 1e-6;
+    const double nu = (1.14 - 0.031 * (t - 15) + 0.00068 * ((t - 15) * (t - 15))) * 1e-6;
     const double sub = csqrt(checked((static_cast<double>(rel) - 1) * g * d));
     const double sstar = checked(cdiv(d, 4 * nu) * sub);
     double theta;
@@ -87,7 +87,7 @@ void bottom_velocity_cls::taucrit(double bedShearStress) {
     else
         theta = 0.1 * cpow(sstar, -2.0 / 7.0);
     const double ucr = checked(csqrt(theta) * sub);
-    s_.crit_shearstress = checked(static_cast<double>(s_.sea_dens) * ucr * ucr);
+    s_.crit_shearstress = checked(static_cast<double>(s_.sea_dens) * (ucr * ucr));
     s_.sed_motion = s_.crit_shearstress <= bedShearStress ? 1 : 0;
 }
 
@@ -109,7 +109,7 @@ void bottom_velocity_cls::bottom_velocity(double wvht, float wvpr, float depth) 
         noWaves(s_.lwt_orbvel, s_.lwt_shearvel, s_.lwt_shearstress);
         return;
     }
-    const float L0 = csingle(cdiv(g * T * T, 2 * pi));
+    const float L0 = csingle(cdiv(g * (T * T), 2 * pi));
     const float k0 = csingle(cdiv(2 * pi, L0));
     const float k = csingle(newton_k(h, k0, s_.Eps));
     const double L = cdiv(2 * pi, k);
@@ -128,12 +128,12 @@ void bottom_velocity_cls::bottom_velocity(double wvht, float wvpr, float depth) 
         const double um = A * coshRatio(cdiv(2 * pi * half, L), bottomArg);
         u1 = us + cdiv(us - um, static_cast<double>(hh - half)) * static_cast<double>(1 - hh);
     }
-    s_.lwt_orbvel = checked(A * COSH1(0) * inverseCosh(bottomArg));
+    s_.lwt_orbvel = checked(overCosh(A * COSH1(0), bottomArg));
 
     sea_density();
     sea_viscosity();
     const float factor = csingle(3.0 / 1000) * s_.sea_dens;
-    s_.lwt_shearstress = checked(static_cast<double>(factor) * u1 * u1);
+    s_.lwt_shearstress = checked(static_cast<double>(factor) * (u1 * u1));
     s_.lwt_shearvel = csqrt(std::fabs(cdiv(s_.lwt_shearstress, s_.sea_dens)));
     taucrit(s_.lwt_shearstress);
 }
@@ -187,7 +187,7 @@ void bottom_velocity_cls::bottom_velocity_spectra(double wvht, float wvpr, float
     sea_density();
     sea_viscosity();
     const double fw = 0.05;
-    s_.esa_shearstress = checked((fw / 2) * s_.sea_dens * s_.esa_orbvel * s_.esa_orbvel);
+    s_.esa_shearstress = checked((fw / 2) * s_.sea_dens * (s_.esa_orbvel * s_.esa_orbvel));
     s_.esa_shearvel = csqrt(std::fabs(cdiv(s_.esa_shearstress, s_.sea_dens)));
     taucrit(s_.esa_shearstress);
 }
