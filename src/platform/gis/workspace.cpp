@@ -291,6 +291,8 @@ std::optional<SpatialReference> Workspace::alteredSpatialReference(const std::st
 }
 
 void Workspace::setAlteredSpatialReference(const std::string& name, const SpatialReference& sr) {
+    // A rollback undoes the change in the file; reopening then shows the old reference.
+    if (transactionDepth_ > 0) schemaChangedInTransaction_ = true;
     for (auto& [n, s] : altered_)
         if (n == name) {
             s = sr;
@@ -343,8 +345,10 @@ void Workspace::afterRollback() {
         GDALClose(ds_);
         ds_ = fresh;
         if (kind_ == WorkspaceKind::GeoPackage) limitBusyWait(ds_);
+        // The reopened file now tells the references itself; changes made
+        // before the transaction stay known when nothing was reopened.
+        altered_.clear();
     }
-    altered_.clear();
     bumpGeneration();
 }
 

@@ -281,6 +281,25 @@ TEST(Workspace, SpatialReferencesFromEpsgAndAlteredWithoutMovingCoordinates) {
     EXPECT_TRUE(ws->openFeatureClass("EffF_rays")->spatialReference().isSame(utm));
 }
 
+TEST(Workspace, RolledBackTransactionKeepsEarlierSpatialReferenceChanges) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+    auto rays = ws->createFeatureClass("rays", GeometryType::Polyline, rayFields());
+    const auto utm = SpatialReference::fromEpsg(32755);
+    rays->alterSpatialReference(utm);
+    {
+        Workspace::Transaction tx(*ws);
+        addRay(*rays, 5, 1);
+    }
+    EXPECT_TRUE(rays->spatialReference().isSame(utm));
+    {
+        Workspace::Transaction tx(*ws);
+        rays->alterSpatialReference(SpatialReference::fromEpsg(4326));
+        EXPECT_TRUE(rays->spatialReference().isGeographic());
+    }
+    EXPECT_TRUE(rays->spatialReference().isSame(utm));
+}
+
 TEST(Workspace, ShapefileFoldersWithAndWithoutReference) {
     TempDir dir;
     const std::string folder = dir.file("shp");
