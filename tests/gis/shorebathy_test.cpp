@@ -108,6 +108,10 @@ TEST(Shoreline, RefusedChoicesLeaveTheProjectAlone) {
     std::ofstream(dir.file("d/bad.shp")) << "garbage that is not a shapefile";
     std::ofstream(dir.file("d/bad.shx")) << "garbage";
     std::ofstream(dir.file("d/bad.dbf")) << "garbage";
+    // A shapefile cut short inside its polygon: the row is there, its shape is not.
+    for (const char* ext : {".shp", ".shx", ".dbf", ".prj"})
+        std::filesystem::copy_file(dir.file(std::string("d/lake") + ext), dir.file(std::string("d/cut") + ext));
+    std::filesystem::resize_file(dir.file("d/cut.shp"), 150);
     const auto before = previousProject();
     struct Case {
         std::string path;
@@ -118,6 +122,7 @@ TEST(Shoreline, RefusedChoicesLeaveTheProjectAlone) {
          "No spatial reference attached with the dataset. Please attach suitable spatial reference using a GIS tool."},
         {dir.file("d/pts.shp"), kShorelineNotPolygon},
         {dir.file("d/bad.shp"), "*"},
+        {dir.file("d/cut.shp"), ""},
         {dir.file("d/missing.shp"), ""},
     };
     for (const auto& c : cases) {

@@ -154,11 +154,10 @@ std::optional<Feature> FeatureClass::findFeature(std::int64_t oid) const {
     OGRLayer* l = ogrLayer();
     detail::ErrorCapture err;
     std::unique_ptr<OGRFeature> of(l->GetFeature(oid));
-    if (!of) {
-        // A damaged file reports an error; a missing id does not.
-        if (err.failed()) throw GisError(err.message("The feature cannot be read from " + name_ + "."));
-        return std::nullopt;
-    }
+    // A damaged file reports an error, and a truncated shapefile still hands
+    // out the row with its shape missing; a missing id reports nothing.
+    if (err.failed()) throw GisError(err.message("The feature cannot be read from " + name_ + "."));
+    if (!of) return std::nullopt;
     return toFeature(*of, fields());
 }
 
