@@ -75,7 +75,10 @@ double roundHalfEven(double value, int decimals) {
     std::string out = kept.substr(0, kept.size() - decimals);
     if (out.empty()) out = "0";
     if (decimals > 0) out += "." + kept.substr(kept.size() - decimals);
-    double result = std::strtod(out.c_str(), nullptr);
+    // from_chars, not strtod: the application runs in the user's locale,
+    // where strtod may stop at the "." of "2.12".
+    double result = 0.0;
+    std::from_chars(out.data(), out.data() + out.size(), result);
     return negative ? -result : result;
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 #include "platform/numbers.h"
 
 using namespace quor::platform;
@@ -58,4 +61,25 @@ TEST(ParseInt16, RoundsHalfEvenAndChecksWidth) {
     EXPECT_THROW(parseInt16("32768"), OverflowError);
     EXPECT_THROW(toInt16(-32768.6), OverflowError);
     EXPECT_EQ(toInt16(-32768.4), -32768);
+}
+
+TEST(RoundHalfEven, SameUnderADecimalCommaLocale) {
+    // The application runs in the user's locale; a German or French one
+    // writes 2,12, and C-library parsing then stops at the point.
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    const char* comma = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8", "de_DE"})
+        if (std::setlocale(LC_NUMERIC, name)) {
+            comma = name;
+            break;
+        }
+    if (!comma) GTEST_SKIP() << "no decimal-comma locale installed";
+    const double r1 = roundHalfEven(2.125, 2), r2 = roundHalfEven(0.3751, 3);
+    const std::string text = formatNumber(0.053);
+    const auto parsed = parseNumber("0.17");
+    std::setlocale(LC_NUMERIC, before.c_str());
+    EXPECT_DOUBLE_EQ(r1, 2.12) << comma;
+    EXPECT_DOUBLE_EQ(r2, 0.375);
+    EXPECT_EQ(text, "0.053");
+    EXPECT_EQ(parsed, 0.17);
 }
