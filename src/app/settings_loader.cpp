@@ -99,7 +99,9 @@ void loadSettingsParameters(platform::SettingsStore& store, model::ModelState& s
     if (eps == 0.0) {
         state.Eps = 1.0 / 1000.0;
         writeNumber(store, kParameter, "Eps", 1000);
-    } else {
+    } else if (std::isfinite(1.0 / eps)) {
+        // A reciprocal too large for a Double fails like a conversion:
+        // Eps then stays as it was instead of becoming infinite.
         state.Eps = 1.0 / eps;
     }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <string>
 
@@ -225,8 +226,11 @@ TEST_F(SettingsLoader, OutOfRangeIntegersAndUnusableStoresDoNotStopLoading) {
     put("Settings", "windcatno", "99999");
     put("Settings", "option_index", "-40000");
     put("Settings", "wv_indexcheck", "1e9");
+    put("Parameter", "Eps", "1e-310");  // its reciprocal overflows a Double
     Loaded l;
     l.run(store);
+    EXPECT_TRUE(std::isfinite(l.state.Eps));
+    EXPECT_EQ(get("Parameter", "Eps"), "1e-310");
     EXPECT_EQ(l.holder.windcatno, 3);
     EXPECT_EQ(get("Settings", "windcatno"), "3");
     EXPECT_EQ(l.holder.optionindex, 0);
