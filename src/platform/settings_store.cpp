@@ -60,7 +60,11 @@ std::string IniSettingsStore::read(const std::string& app, const std::string& se
     const QString sec = storedSection(s, section);
     const QString k = storedKey(s, sec.toStdString(), key);
     if (k.isEmpty()) return {};
-    return s.value(sec + "/" + k).toString().toStdString();
+    const QVariant value = s.value(sec + "/" + k);
+    // A value typed into the file with a comma and without quotes reads
+    // back as a list, whose plain text would be empty.
+    if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(", ").toStdString();
+    return value.toString().toStdString();
 }
 
 bool IniSettingsStore::contains(const std::string& app, const std::string& section, const std::string& key) const {

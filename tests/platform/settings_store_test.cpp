@@ -41,3 +41,13 @@ TEST(SettingsStore, ValuesKeepTheirTextAndSectionsStayApart) {
     EXPECT_EQ(store.read("Quor3", "Power", "name"), "other");
     EXPECT_EQ(store.read("Other", "Power", "name"), "");
 }
+
+TEST(SettingsStore, HandWrittenValuesWithCommasReadBackWhole) {
+    quor::test::TempDir dir;
+    IniSettingsStore probe(dir.path());
+    quor::platform::writeTextLines(probe.filePath("Quor3"),
+                                   {"[Settings]", "name=Bay, survey", "default=/home/u/Data, 2020/Project"});
+    IniSettingsStore store(dir.path());
+    EXPECT_EQ(store.read("Quor3", "Settings", "name"), "Bay, survey");
+    EXPECT_EQ(store.read("Quor3", "Settings", "default"), "/home/u/Data, 2020/Project");
+}
