@@ -38,6 +38,8 @@ bool IsDir(const std::string& d) {
 
 bool createFolder(const std::string& path) {
     QString p = QString::fromStdString(path).trimmed();
+    // "/a/b/" names the folder b, as a stored project folder may be written.
+    while (p.size() > 1 && p.endsWith('/')) p.chop(1);
     if (p.isEmpty()) return false;
     QFileInfo info(p);
     if (info.isDir()) return true;

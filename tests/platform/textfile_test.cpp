@@ -42,6 +42,8 @@ TEST(Folders, CreateFolderMakesOneLevelOnly) {
     quor::test::TempDir dir;
     EXPECT_TRUE(createFolder(dir.file("a")));
     EXPECT_TRUE(IsDir(dir.file("a")));
+    EXPECT_TRUE(createFolder(dir.file("b") + "/"));
+    EXPECT_TRUE(IsDir(dir.file("b")));
     EXPECT_FALSE(createFolder(dir.file("x/y")));
     EXPECT_FALSE(IsDir(dir.file("x")));
 }
