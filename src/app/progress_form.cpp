@@ -82,7 +82,16 @@ void Form1::show() {
     QDialog::show();
 }
 
-void Form1::hide() { QDialog::hide(); }
+void Form1::hide() {
+    // Hiding ends the run's use of the window: the next run finds it as
+    // freshly loaded, not with the last run's bars or "Cancelling..." caption.
+    QDialog::hide();
+    for (QProgressBar* b : {ProgressBar1, ProgressBar2}) {
+        b->setRange(0, 100);
+        b->setValue(0);
+    }
+    for (QLabel* l : {Label1, Label2, Label3}) l->clear();
+}
 
 QProgressBar* Form1::bar(int n) const {
     if (n == 1) return ProgressBar1;

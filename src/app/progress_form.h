@@ -19,6 +19,7 @@ public:
 
     // Places and sizes the window for the current batch mode, then shows it.
     void show() override;
+    // Hides it with empty bars and captions, as unloading leaves it.
     void hide() override;
     void setMaximum(int bar, int maximum) override;
     void setValue(int bar, int value) override;

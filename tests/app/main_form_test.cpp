@@ -278,6 +278,12 @@ TEST(ProgressForm, CancelSetsTheRequestAndTheCaption) {
     EXPECT_TRUE(dlg.isVisible());
     progress.hide();
     EXPECT_FALSE(dlg.isVisible());
+
+    // The next run finds the window as if newly loaded.
+    progress.show();
+    EXPECT_EQ(progress.label(1), "");
+    EXPECT_EQ(progress.value(1), 0);
+    progress.hide();
 }
 
 TEST(ProgressForm, HeightFollowsBatchModeAndTheTopEdgeStays) {
