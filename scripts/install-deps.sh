@@ -29,4 +29,4 @@ fi
 
 echo "Installing: ${missing[*]}"
 "${SUDO[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
