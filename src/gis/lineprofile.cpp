@@ -36,6 +36,9 @@ void lineprofile_cls::lineprofile(const std::shared_ptr<pg::FeatureClass>& pfeat
         // A zero or negative interrogation distance would never finish a ray.
         if (!(mf.dist_bathy > 0))
             throw pg::GisError("The bathymetry interrogation distance must be greater than 0.");
+        // The sums divide by both; infinities would reach the index unnoticed.
+        if (!(mf.Fetch > 0)) throw pg::GisError("The maximum fetch must be greater than 0.");
+        if (mf.unitfactor == 0) throw pg::GisError("The bathymetry unit factor must not be 0.");
 
         windray_powers(st, ctx_.winddata);
 

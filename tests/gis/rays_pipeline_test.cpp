@@ -387,6 +387,20 @@ TEST_F(Lake, ProfileRefusesBadSettingsAndStopsAtABadDirection) {
     EXPECT_EQ(p->state.ray_fetch(1), 0);
     EXPECT_TRUE(p->progress.bar1History.empty());
 
+    // A maximum fetch or a unit factor of 0 would divide by zero in the sums.
+    for (auto [fetch, unit] : {std::pair{0.0, 1.0f}, std::pair{10000.0, 0.0f}}) {
+        p->mf.Fetch = fetch;
+        p->mf.unitfactor = unit;
+        p->state.ray_bathy(0) = 0;
+        lineprofile_cls(p->ctx).lineprofile(cls, site, raster);
+        EXPECT_EQ(p->state.ray_bathy(0), 0) << fetch << " " << unit;
+    }
+    ASSERT_EQ(p->messages.entries.size(), 3u);
+    EXPECT_EQ(p->messages.entries[1].text, "The maximum fetch must be greater than 0.  ");
+    p->messages.entries.resize(1);
+    p->mf.Fetch = 10000;
+    p->mf.unitfactor = 1;
+
     // No wind climate: the powers cannot be copied, nothing is profiled.
     p->wind.windpowercoll.clear();
     p->state.ray_fetch(0) = 0;
