@@ -16,8 +16,12 @@ namespace quor::gis {
 namespace {
 
 // The diagnostic files never decide a site's result: a folder is made
-// when missing, and a write that still fails is passed over.
-void writeDiagnostic(const std::string& folder, const std::string& name, const std::vector<double>& values) {
+// when missing, and a write that still fails is passed over. Without a
+// base folder there is nowhere to put them (never the file system's root).
+void writeDiagnostic(const std::string& base, const std::string& sub, const std::string& name,
+                     const std::vector<double>& values) {
+    if (base.empty()) return;
+    const std::string folder = base + sub;
     try {
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
@@ -78,7 +82,7 @@ std::shared_ptr<pg::FeatureClass> wave_raydist_cls::wave_raydist(int norays, con
         {
             std::vector<double> rows(61);
             for (int i = 0; i <= 60; ++i) rows[i] = lengtharray_(i);
-            writeDiagnostic(mf.dir_path + "/output_data", "lengtharray_fast.txt", rows);
+            writeDiagnostic(mf.dir_path, "/output_data", "lengtharray_fast.txt", rows);
         }
 
         const int n = norays;
@@ -114,7 +118,7 @@ std::shared_ptr<pg::FeatureClass> wave_raydist_cls::wave_raydist(int norays, con
         if (st.debug_mode == 1) {
             std::vector<double> rows(n);
             for (int d = 0; d < n; ++d) rows[d] = st.fetcharray(d);
-            writeDiagnostic(st.app_folder + "/Project/output_data", "fetcharray_fast.txt", rows);
+            writeDiagnostic(st.app_folder, "/Project/output_data", "fetcharray_fast.txt", rows);
         }
         return result;
     } catch (const std::invalid_argument& e) {

@@ -183,6 +183,22 @@ TEST_F(FastFan, DrySitesFailuresAndDiagnosticsAreToldApart) {
         EXPECT_EQ(eff->featureCount(), 16);
         EXPECT_EQ(p->state.fetcharray(8), 8834);
     }
+    // Without project or data folder the diagnostics are skipped, never
+    // written under the file system's root.
+    {
+        RaySite scope(p->ctx);
+        const bool hadRootFolders =
+            std::filesystem::exists("/output_data") || std::filesystem::exists("/Project/output_data");
+        p->mf.dir_path.clear();
+        p->state.app_folder.clear();
+        wave_raydist_cls dist(p->ctx);
+        ASSERT_TRUE(measure(dist, wet));
+        EXPECT_EQ(p->state.err_fetch, 0);
+        if (!hadRootFolders) {
+            EXPECT_FALSE(std::filesystem::exists("/output_data"));
+            EXPECT_FALSE(std::filesystem::exists("/Project/output_data"));
+        }
+    }
 }
 
 TEST_F(FastFan, WaterLevelAndDepthSignDecideTheShore) {
