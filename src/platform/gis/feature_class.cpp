@@ -108,6 +108,7 @@ OGRLayer* FeatureClass::ogrLayer() const {
             break;
         }
     }
+    if (!layer_) layer_ = ws_->readOnlyLayer(name_);
     if (!layer_) throw GisError("The feature class " + name_ + " does not exist.");
     generation_ = ws_->generation();
     return layer_;

@@ -78,6 +78,7 @@ Workspace::Workspace(std::string path, WorkspaceKind kind, GDALDataset* ds, bool
     : path_(std::move(path)), kind_(kind), ds_(ds), readOnly_(readOnly) {}
 
 Workspace::~Workspace() {
+    for (auto& [n, ds] : readOnlyClasses_) GDALClose(ds);
     if (ds_) {
         detail::ErrorCapture err;
         if (transactionDepth_ > 0) ds_->RollbackTransaction();
@@ -197,18 +198,38 @@ bool Workspace::hasFeatureClass(const std::string& name) const {
 }
 
 std::shared_ptr<FeatureClass> Workspace::openFeatureClass(const std::string& name) {
-    if (!hasFeatureClass(name)) {
-        // A damaged shapefile is left out of its folder's list: say why.
+    if (!hasFeatureClass(name) && !readOnlyLayer(name)) {
+        // A folder opened for writing leaves out a shapefile that is damaged,
+        // and also one whose files may only be read: open that one on its own.
         std::error_code ec;
-        const std::string shp = path_ + "/" + name + ".shp";
+        std::string shp = path_ + "/" + name + ".shp";
+        if (kind_ == WorkspaceKind::ShapefileFolder) {
+            for (const auto& e : fs::directory_iterator(path_, ec)) {
+                std::string x = e.path().extension().string();
+                for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                if (x == ".shp" && e.path().stem().string() == name) shp = e.path().string();
+            }
+        }
         if (kind_ == WorkspaceKind::ShapefileFolder && fs::exists(shp, ec)) {
             detail::ErrorCapture err;
-            GDALDatasetUniquePtr probe(GDALDataset::Open(shp.c_str(), GDAL_OF_VECTOR));
+            auto* alone = static_cast<GDALDataset*>(GDALOpenEx(shp.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr));
+            OGRLayer* layer = alone && alone->GetLayerCount() == 1 ? alone->GetLayer(0) : nullptr;
+            if (layer && name == layer->GetName()) {
+                readOnlyClasses_.emplace_back(name, alone);
+                return std::make_shared<FeatureClass>(shared_from_this(), name);
+            }
+            if (alone) GDALClose(alone);
             throw GisError(err.message("The shapefile " + shp + " is damaged or incomplete."));
         }
         throw GisError("The feature class " + name + " does not exist.");
     }
     return std::make_shared<FeatureClass>(shared_from_this(), name);
+}
+
+OGRLayer* Workspace::readOnlyLayer(const std::string& name) const {
+    for (const auto& [n, ds] : readOnlyClasses_)
+        if (n == name) return ds->GetLayer(0);
+    return nullptr;
 }
 
 std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& name, GeometryType type,

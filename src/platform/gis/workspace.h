@@ -17,6 +17,7 @@
 #include "platform/gis/spatial_reference.h"
 
 class GDALDataset;
+class OGRLayer;
 
 namespace quor::platform::gis {
 
@@ -78,6 +79,9 @@ public:
 
     // The GDAL dataset (never null while the workspace lives).
     GDALDataset* dataset() const { return ds_; }
+    // The layer of a shapefile of this folder that could only be opened for
+    // reading (its files are read-only), or null.
+    OGRLayer* readOnlyLayer(const std::string& name) const;
     // Raised whenever a class is created or deleted or fields change, so
     // that FeatureClass objects look their layer up again.
     std::uint64_t generation() const { return generation_; }
@@ -102,6 +106,7 @@ private:
     int transactionDepth_ = 0;
     bool schemaChangedInTransaction_ = false;
     std::vector<std::pair<std::string, SpatialReference>> altered_;
+    std::vector<std::pair<std::string, GDALDataset*>> readOnlyClasses_;
     friend class Transaction;
 };
 

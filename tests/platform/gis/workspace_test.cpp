@@ -368,6 +368,41 @@ TEST(Workspace, ShapefileNamedWithLowerCaseExtensionOpensWhateverTheFileSpelling
     EXPECT_EQ(fc->spatialReference().epsgCode(), 32755);
 }
 
+TEST(Workspace, ReadOnlyShapefileInAWritableFolderIsReadNotCalledDamaged) {
+    TempDir dir;
+    const std::string folder = dir.file("ro");
+    std::filesystem::create_directories(folder);
+    {
+        auto ws = Workspace::open(folder);
+        auto fc = ws->createFeatureClass("lake", GeometryType::Polygon, {}, SpatialReference::fromEpsg(32755));
+        Feature f = fc->createFeature();
+        f.setShape(Geometry::polygon({{0, 0}, {10, 0}, {10, 10}, {0, 10}}));
+        fc->store(f);
+        auto pts = ws->createFeatureClass("pts", GeometryType::Point, {{"Index", FieldType::Double}});
+        Feature p = pts->createFeature();
+        p.setShape(Geometry::point(1, 1));
+        pts->store(p);
+    }
+    for (const char* ext : {".shp", ".shx", ".dbf", ".prj"}) ::chmod((folder + "/lake" + ext).c_str(), 0444);
+    if (::geteuid() == 0) GTEST_SKIP() << "file modes do not bind the superuser";
+    auto ws = Workspace::open(folder + "/lake.shp");
+    EXPECT_FALSE(ws->readOnly());
+    auto lake = ws->openFeatureClass("lake");
+    EXPECT_EQ(lake->featureCount(), 1);
+    EXPECT_EQ(lake->geometryType(), GeometryType::Polygon);
+    EXPECT_EQ(lake->spatialReference().epsgCode(), 32755);
+    Feature g = lake->createFeature();
+    g.setShape(Geometry::polygon({{0, 0}, {1, 0}, {1, 1}}));
+    EXPECT_THROW(lake->store(g), GisError);
+    EXPECT_EQ(lake->featureCount(), 1);
+    // The writable shapefile beside it is still written.
+    auto pts = ws->openFeatureClass("pts");
+    auto row = pts->feature(0);
+    row.setValue("Index", 2.5);
+    pts->store(row);
+    EXPECT_DOUBLE_EQ(toDouble(pts->feature(0).value("Index")), 2.5);
+}
+
 TEST(Workspace, DamagedReadOnlyAndLockedGeoPackagesGiveClearErrors) {
     TempDir dir;
     // Not a GeoPackage at all.
