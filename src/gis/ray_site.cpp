@@ -1,6 +1,7 @@
 #include "gis/ray_site.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "gis/deleterays.h"
 #include "gis/geodatabase.h"
@@ -32,11 +33,19 @@ std::shared_ptr<const Shoreline> Shoreline::open(const model::MainFormState& mai
     return std::make_shared<const Shoreline>(pg::ClipPolygons::fromFeatureClass(*fc), fc->spatialReference());
 }
 
-SiteLayers::~SiteLayers() { removeAll(); }
+SiteLayers::~SiteLayers() {
+    try {
+        removeAll();
+    } catch (...) {
+        // A destructor must not throw; the layers are off the map already.
+    }
+}
 
 void SiteLayers::add(const std::shared_ptr<pg::Layer>& layer) {
-    map_.addLayer(layer);
+    // Remembered first: a listener that fails after the layer went on the
+    // map must not leave it there untracked.
     layers_.push_back(layer);
+    map_.addLayer(layer);
 }
 
 void SiteLayers::adopt(const std::shared_ptr<pg::Layer>& layer) {
@@ -49,8 +58,17 @@ void SiteLayers::remove(const std::shared_ptr<pg::Layer>& layer) {
 }
 
 void SiteLayers::removeAll() {
-    for (auto it = layers_.rbegin(); it != layers_.rend(); ++it) map_.deleteLayer(*it);
+    // A map listener that fails must not leave the remaining layers behind.
+    std::exception_ptr failure;
+    for (auto it = layers_.rbegin(); it != layers_.rend(); ++it) {
+        try {
+            map_.deleteLayer(*it);
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
+    }
     layers_.clear();
+    if (failure) std::rethrow_exception(failure);
 }
 
 const Shoreline& RayContext::shore() {

@@ -231,6 +231,23 @@ TEST_F(Lake, LeftoversAndFailuresLeaveNothingBehind) {
     ASSERT_EQ(p->map.layerCount(), 1);
     EXPECT_EQ(p->map.layer(0), project);
     EXPECT_TRUE(workClassesLeft().empty());
+
+    // A map view that fails to redraw while the site's layers come off
+    // neither ends the program nor leaves layers behind.
+    bool failDrawing = false;
+    const int listener = p->map.addListener([&failDrawing] {
+        if (failDrawing) throw std::runtime_error("cannot draw");
+    });
+    {
+        RaySite scope(p->ctx);
+        ASSERT_TRUE(rweClipSite(p->site(10000, 10000), 16));
+        EXPECT_EQ(p->map.layerCount(), 3);
+        failDrawing = true;
+    }
+    p->map.removeListener(listener);
+    ASSERT_EQ(p->map.layerCount(), 1);
+    EXPECT_EQ(p->map.layer(0), project);
+    EXPECT_TRUE(workClassesLeft().empty());
 }
 
 TEST_F(Lake, SitesOnLandKeepOnlyPiecesBeginningInsideTheSquare) {
