@@ -108,7 +108,10 @@ void deleteWorkClasses(const std::shared_ptr<pg::Workspace>& ws);
 // committed when the site ends: the work classes come and go without
 // ever reaching the file, which keeps a site to a few milliseconds.
 // Run drivers open one around each site and leave the map's layers and
-// the work classes to it rather than removing layers by position.
+// the work classes to it rather than removing layers by position. A
+// failed commit at the end is passed over, since only work classes that
+// are deleted anyway ride on it: the site's results must therefore be
+// written after the scope has closed, never inside it.
 class RaySite {
 public:
     explicit RaySite(RayContext& ctx);
