@@ -100,7 +100,7 @@ void Workspace::remember(const std::string& key, const std::shared_ptr<Workspace
 std::shared_ptr<Workspace> Workspace::openGeoPackage(const std::string& path) {
     detail::ensureGdal();
     const std::string key = keyOf(path);
-    if (auto ws = shared(key)) return ws;
+    if (auto ws = shared(key); ws && !ws->readOnly()) return ws;
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) throw GisError("The geodatabase " + path + " does not exist.");
     if (::access(path.c_str(), W_OK) != 0)
@@ -137,7 +137,11 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
     fs::path p(pathIn);
     std::string ext = p.extension().string();
     for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (fs::is_regular_file(p, ec) && ext == ".gpkg") return openGeoPackage(pathIn);
+    // A GeoPackage that may only be read (a shoreline on read-only media)
+    // still serves as input; the project geodatabase goes through
+    // openGeoPackage, which insists on writing.
+    const bool readOnlyGpkg = fs::is_regular_file(p, ec) && ext == ".gpkg" && ::access(pathIn.c_str(), W_OK) != 0;
+    if (fs::is_regular_file(p, ec) && ext == ".gpkg" && !readOnlyGpkg) return openGeoPackage(pathIn);
     // A shapefile opens its folder. Projects record the name with ".shp",
     // which on a case-sensitive disk need not be how the file is spelt
     // ("Coast.SHP"): the folder finds the class either way.
@@ -176,6 +180,7 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
         readOnly = !writable;
     } else {
         ds = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr));
+        if (readOnlyGpkg) kind = WorkspaceKind::GeoPackage;
     }
     if (!ds) throw GisError(err.message("The workspace " + path + " cannot be opened."));
     auto ws = std::shared_ptr<Workspace>(new Workspace(path, kind, ds, readOnly));

@@ -433,6 +433,11 @@ TEST(Workspace, DamagedReadOnlyAndLockedGeoPackagesGiveClearErrors) {
     std::filesystem::copy_file(dir.file("full.gpkg"), dir.file("ro.gpkg"));
     ::chmod(dir.file("ro.gpkg").c_str(), 0444);
     if (::geteuid() != 0) {
+        // As input it is read; as the project geodatabase it is refused.
+        auto input = Workspace::open(dir.file("ro.gpkg"));
+        EXPECT_TRUE(input->readOnly());
+        EXPECT_EQ(input->openFeatureClass("rays")->featureCount(), 200);
+        EXPECT_THROW(input->createFeatureClass("x", GeometryType::Point, {}), GisError);
         try {
             Workspace::openGeoPackage(dir.file("ro.gpkg"));
             ADD_FAILURE() << "a read-only file opened for writing";
