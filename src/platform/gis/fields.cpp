@@ -7,6 +7,7 @@
 #include "platform/gis/feature.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
+#include "platform/numbers.h"
 
 namespace quor::platform::gis {
 
@@ -33,11 +34,10 @@ double toDouble(const FieldValue& v) {
     if (std::holds_alternative<std::monostate>(v)) return 0;
     if (auto* i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
     if (auto* d = std::get_if<double>(&v)) return *d;
-    const auto& s = std::get<std::string>(v);
-    char* end = nullptr;
-    const double d = std::strtod(s.c_str(), &end);
-    if (s.empty() || end == s.c_str() || *end != '\0') throw GisError("Type mismatch");
-    return d;
+    // Text fields hold numbers with a point whatever the user's locale.
+    const auto d = parseNumber(std::get<std::string>(v));
+    if (!d) throw GisError("Type mismatch");
+    return *d;
 }
 
 std::int64_t toInt(const FieldValue& v) {

@@ -144,7 +144,8 @@ PixelValue Raster::identify(double x, double y) const {
                             static_cast<std::size_t>(col - bx * blockW_);
     if (float32_) {
         const float f = static_cast<const float*>(blockData_)[off];
-        if (std::isnan(f) || (hasNoData_ && f == static_cast<float>(noData_))) {
+        // An infinity is no depth either: it counts as NoData.
+        if (!std::isfinite(f) || (hasNoData_ && f == static_cast<float>(noData_))) {
             out.kind = PixelValue::Kind::NoData;
             return out;
         }
@@ -180,7 +181,7 @@ PixelValue Raster::identify(double x, double y) const {
             v = d;
         }
     }
-    if (std::isnan(v) || (hasNoData_ && v == noData_)) {
+    if (!std::isfinite(v) || (hasNoData_ && v == noData_)) {
         out.kind = PixelValue::Kind::NoData;
         return out;
     }

@@ -74,6 +74,21 @@ TEST(Raster, IdentifyHasThreeOutcomes) {
     EXPECT_FLOAT_EQ(static_cast<float>(mm.second), 12.5f);
 }
 
+TEST(Raster, InfinitePixelsCarryNoDepth) {
+    // A damaged or badly converted grid can hold infinities; they must not
+    // become an infinite depth downstream.
+    TempDir dir;
+    const double inf = std::numeric_limits<double>::infinity();
+    for (GDALDataType type : {GDT_Float32, GDT_Float64}) {
+        const std::string path = dir.file(type == GDT_Float32 ? "f32.tif" : "f64.tif");
+        writeTiff(path, 3, 2, type, {inf, -inf, 2.5, 0, 0, 0}, -9999);
+        auto r = Raster::open(path);
+        EXPECT_TRUE(r->identify(1005, 1995).isNoData());
+        EXPECT_TRUE(r->identify(1015, 1995).isNoData());
+        EXPECT_EQ(r->identify(1025, 1995).value, 2.5);
+    }
+}
+
 TEST(Raster, IntegerTiledAndAsciiGridsReadAlike) {
     TempDir dir;
     std::vector<double> vals(300 * 200);
