@@ -5,7 +5,8 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
+  qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libgl-dev
+  libqgis-dev qgis-providers
   libgdal-dev gdal-bin libgeos-dev libproj-dev
   libcurl4-openssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev

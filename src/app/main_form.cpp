@@ -402,7 +402,7 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     } else if (watched == lblHorDrag && event->type() == QEvent::MouseMove) {
         auto* me = static_cast<QMouseEvent*>(event);
         const int button = me->buttons() == Qt::LeftButton ? 1 : static_cast<int>(me->buttons() & 0x7);
-        lblHorDrag_MouseMove(button, tx(qRound(me->position().x())));
+        lblHorDrag_MouseMove(button, tx(me->pos().x()));
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -63,7 +63,7 @@ std::string IniSettingsStore::read(const std::string& app, const std::string& se
     const QVariant value = s.value(sec + "/" + k);
     // A value typed into the file with a comma and without quotes reads
     // back as a list, whose plain text would be empty.
-    if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(", ").toStdString();
+    if (value.userType() == QMetaType::QStringList) return value.toStringList().join(", ").toStdString();
     return value.toString().toStdString();
 }
 

@@ -164,7 +164,7 @@ TEST_F(Window, ResizeKeepsTheMapAndListInTheirPlaces) {
 
     // Dragging the splitter with the left button moves the display window.
     const int frame2Before = window.Frame2->x();
-    const QPointF at(40, 5);
+    const QPoint at(40, 5);
     QMouseEvent drag(QEvent::MouseMove, at, window.lblHorDrag->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
                      Qt::NoModifier);
     QApplication::sendEvent(window.lblHorDrag, &drag);
