@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/bounded_array.h"
+#include "model/run_lock.h"
 
 namespace quor::platform::gis {
 class Raster;
@@ -133,6 +134,9 @@ struct ModelState {
 
     // The program's data folder
     std::string app_folder;
+
+    // Held by the run drivers; the shell blocks its commands while it is taken.
+    RunLock run_lock;
 
     // Clears every RWE error flag, as the run driver does at the end of a run.
     void clearErrorFlags();
