@@ -38,7 +38,7 @@ void wave_raydist_cls::ptraster_wave(const pg::Feature& pfeature, float int_dist
         const pg::Path vertices = pg::densify(pfeature.shape().firstSegment(), int_dist);
         if (!ctx_.state.bathy_raster) throw pg::GisError("There is no bathymetry raster to measure the rays on.");
         const auto wet = walkRay(vertices, int_dist, samplerOf(*ctx_.state.bathy_raster),
-                                 ctx_.state.bathy_positive == 1, tideheight);
+                                 ctx_.state.bathy_positive == 1, tideheight, ctx_.mainform.unitfactor);
         if (!wet) {
             ctx_.state.err_nowater = 1;
             return;
@@ -97,7 +97,8 @@ std::shared_ptr<pg::FeatureClass> wave_raydist_cls::wave_raydist(int norays, con
         st.fetcharray.erase();
         for (int d = 0; d < n; ++d) st.fetcharray(d) = effective[d];
 
-        auto ws = mf.ptworkspace;
+        // Beside the fan, wherever the run keeps its work classes.
+        auto ws = rays->workspace() ? rays->workspace() : mf.ptworkspace;
         if (!ws) throw pg::GisError("There is no project geodatabase for the effective-fetch rays.");
         pg::Workspace::Transaction tx(*ws);
         auto eff = createRayWorkClass(ctx_, ws, "EffF_rays");

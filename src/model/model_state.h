@@ -156,6 +156,8 @@ struct SettingsHolder {
     int16_t refreshmap = 0;
     bool rec_setting = false;
     int16_t optionindex = 0;
+    // The RWE settings' background run: no progress window, main window minimised.
+    int16_t refreshmap1 = 0;
 };
 
 // The wind summary holder (the wind-entry form's shared instance).
@@ -202,6 +204,8 @@ struct MainFormState {
     int16_t fetchlength = 0;
     std::vector<std::string> shpcol;
     int16_t shpcount = 0;
+    // The bathymetry's unit as the project records it: "Meter", "Centimeter" or "Feet".
+    std::string bathyunits;
 };
 
 }  // namespace quor::model

@@ -59,7 +59,10 @@ std::shared_ptr<platform::gis::FeatureClass> wave_effFetch_cls::effFetch(
     directLengths(pieces, n);
     weightFetches(n);
 
-    auto out = gis::createWorkspaceFeatureClass(main_->ptworkspace, "EffF_rays", gis::ftype_simple,
+    // Beside the kept pieces: a run that keeps its work classes in memory
+    // keeps this one there too.
+    auto ws = pfeatureclass->workspace() ? pfeatureclass->workspace() : main_->ptworkspace;
+    auto out = gis::createWorkspaceFeatureClass(ws, "EffF_rays", gis::ftype_simple,
                                                 gis::geom_polyline, *messages_);
     if (!out) throw pg::GisError("Object variable or With block variable not set");
     {

@@ -188,6 +188,17 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
     return ws;
 }
 
+std::shared_ptr<Workspace> Workspace::createMemory(const std::string& name) {
+    detail::ensureGdal();
+    detail::ErrorCapture err;
+    auto* drv = GetGDALDriverManager()->GetDriverByName("Memory");
+    if (!drv) throw GisError("In-memory feature classes are missing from GDAL.");
+    GDALDataset* ds = drv->Create(name.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+    if (!ds) throw GisError(err.message("The in-memory workspace " + name + " cannot be created."));
+    // Not shared through the registry: every caller gets a workspace of its own.
+    return std::shared_ptr<Workspace>(new Workspace("memory:" + name, WorkspaceKind::Memory, ds, false));
+}
+
 std::vector<std::string> Workspace::featureClassNames() const {
     detail::ErrorCapture err;  // shapefiles are opened lazily; a damaged one is left out
     std::vector<std::string> names;

@@ -21,7 +21,7 @@ class OGRLayer;
 
 namespace quor::platform::gis {
 
-enum class WorkspaceKind { GeoPackage, ShapefileFolder, Coverage, Other };
+enum class WorkspaceKind { GeoPackage, ShapefileFolder, Coverage, Memory, Other };
 
 class Workspace : public std::enable_shared_from_this<Workspace> {
 public:
@@ -35,6 +35,10 @@ public:
     // single shapefile (its folder is the workspace) or a coverage folder.
     // Shapefile folders open for update when possible; coverages read-only.
     static std::shared_ptr<Workspace> open(const std::string& path);
+    // A new, empty workspace held in memory only, for classes that live a
+    // moment (a site's work classes): nothing of it ever reaches a file.
+    // Its classes carry the field names of the project geodatabase's.
+    static std::shared_ptr<Workspace> createMemory(const std::string& name);
 
     ~Workspace();
     Workspace(const Workspace&) = delete;
