@@ -2,7 +2,7 @@
 
 #include <ogr_spatialref.h>
 
-#include <chrono>
+#include <time.h>
 #include <cmath>
 #include <exception>
 
@@ -28,9 +28,17 @@ namespace quor::wave {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// Processor time of this thread: what a phase costs, whatever else the machine runs.
+struct Clock {
+    using time_point = double;
+    static double now() {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+    }
+};
 
-double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double seconds(Clock::time_point since) { return Clock::now() - since; }
 
 std::string upper(std::string s) {
     for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -272,6 +280,8 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
     meta.windPath = mf.windpath;
     meta.rays = n;
 
+    // One small transaction per site: synced at checkpoints, not at every commit.
+    pg::Workspace::QuickCommits quick(*pFeatClass->workspace());
     s.avg_wvht = 0;
     s.avg_wvpd = 0;
     int i = 1;

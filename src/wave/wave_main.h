@@ -63,7 +63,8 @@ struct RunOutcome {
     int sitesDone = 0;
     int writeErrors = 0;       // sites whose results could not be stored
     bool metadataFailed = false;
-    // Time spent, in seconds: ray steps (cast, clip, fetch), waves, output.
+    // Processor time spent, in seconds: ray steps (cast, clip, fetch),
+    // waves, output.
     double raySeconds = 0, waveSeconds = 0, writeSeconds = 0;
 };
 

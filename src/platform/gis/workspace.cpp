@@ -402,4 +402,36 @@ void Workspace::Transaction::commit() {
     }
 }
 
+namespace {
+
+std::string pragmaText(GDALDataset* ds, const char* sql) {
+    detail::ErrorCapture err;
+    std::string out;
+    if (OGRLayer* r = ds->ExecuteSQL(sql, nullptr, nullptr)) {
+        if (OGRFeature* f = r->GetNextFeature()) {
+            out = f->GetFieldAsString(0);
+            OGRFeature::DestroyFeature(f);
+        }
+        ds->ReleaseResultSet(r);
+    }
+    for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+}  // namespace
+
+Workspace::QuickCommits::QuickCommits(Workspace& ws) : ws_(ws) {
+    if (ws_.kind_ != WorkspaceKind::GeoPackage || ws_.readOnly_ || ws_.transactionDepth_ > 0) return;
+    if (pragmaText(ws_.ds_, "PRAGMA journal_mode = WAL") != "wal") return;
+    pragmaText(ws_.ds_, "PRAGMA synchronous = NORMAL");
+    on_ = true;
+}
+
+Workspace::QuickCommits::~QuickCommits() {
+    if (!on_ || ws_.transactionDepth_ > 0) return;
+    // Back to a single file: the log is checkpointed into it and removed.
+    pragmaText(ws_.ds_, "PRAGMA synchronous = FULL");
+    pragmaText(ws_.ds_, "PRAGMA journal_mode = DELETE");
+}
+
 }  // namespace quor::platform::gis

@@ -81,6 +81,23 @@ public:
     };
     bool inTransaction() const { return transactionDepth_ > 0; }
 
+    // For many small transactions in a row (a run storing each site's
+    // results on its own): while the scope lives a geodatabase logs its
+    // commits ahead and syncs them to disk at checkpoints rather than at
+    // every commit. A crash may then lose the last few commits, never
+    // damage the file. Other workspaces are left as they are.
+    class QuickCommits {
+    public:
+        explicit QuickCommits(Workspace& ws);
+        ~QuickCommits();
+        QuickCommits(const QuickCommits&) = delete;
+        QuickCommits& operator=(const QuickCommits&) = delete;
+
+    private:
+        Workspace& ws_;
+        bool on_ = false;
+    };
+
     // The GDAL dataset (never null while the workspace lives).
     GDALDataset* dataset() const { return ds_; }
     // The layer of a shapefile of this folder that could only be opened for
