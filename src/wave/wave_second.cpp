@@ -44,7 +44,7 @@ double wave_second_cls::wave_second(int16_t norays, int16_t dirindex, const RayS
         if (h0 < 0.0001) h0 = 0.1;
 
         const double L0 = deep_wvlnt;
-        const double k0 = cdiv(2 * kPi, L0);
+        const double k0 = cdiv(2 * kFormulaPi, L0);
         LocalWave w1 = localWave(h0, k0, st.Eps);
         LocalWave w2;
 
@@ -155,7 +155,7 @@ int16_t wave_second_cls::ptraster_second(const RaySegment& pfeature, float int_d
                                true);
             file.line(kDepthFileTitle);
             file.line("");
-            for (int k = cnt - 2; k >= 0; --k) file.line(debugRow(k, depth_first(k)));
+            for (int k = cnt - 2; k >= 0; --k) file.line(platform::outputArrayRow(k, depth_first(k)));
         }
         return cint16(cnt - 1);
     } catch (const std::exception& e) {

@@ -31,31 +31,31 @@ double round2(double v) {
 
 double grownHeight(double fetch, double U) {
     const double U2 = checked(U * U);
-    const double x = checked(0.0125 * cpow(cdiv(kG * fetch, U2), 0.42));
-    return cdiv(checked(0.283 * Tanh(x) * U2), kG);
+    const double x = checked(0.0125 * cpow(cdiv(kGravity * fetch, U2), 0.42));
+    return cdiv(checked(0.283 * Tanh(x) * U2), kGravity);
 }
 
 double equivalentFetch(double H, double U) {
     const double U2 = checked(U * U);
     const double r = cdiv(H, U2);
-    const double a = r < 0.01 ? Atanh(kG * r / 0.283) : Atanh(kG * 0.01 / 0.283);
-    const double feq = cdiv(checked(cpow(a / 0.0125, 1 / 0.42) * U2), kG);
+    const double a = r < 0.01 ? Atanh(kGravity * r / 0.283) : Atanh(kGravity * 0.01 / 0.283);
+    const double feq = cdiv(checked(cpow(a / 0.0125, 1 / 0.42) * U2), kGravity);
     return round2(feq);
 }
 
 LocalWave localWave(double h, double k0, double Eps) {
     LocalWave w;
     w.k = newton_k(h, k0, Eps);
-    w.L = cdiv(2 * kPi, w.k);
-    w.c = cdiv(h, w.L) < 0.05 ? csqrt(kG * h) : csqrt(cdiv(kG, w.k) * Tanh(checked(w.k * h)));
+    w.L = cdiv(2 * kFormulaPi, w.k);
+    w.c = cdiv(h, w.L) < 0.05 ? csqrt(kGravity * h) : csqrt(cdiv(kGravity, w.k) * Tanh(checked(w.k * h)));
     const double kh2 = checked(2 * w.k * h);
     w.n = 0.5 * (1 + cdiv(kh2, Sinh(kh2)));
     return w;
 }
 
 double godaBreakingHeight(double h, double L0, double A_goda, double goda_slope) {
-    const double slope = std::tan(goda_slope * kPi / 180);
-    const double x = checked(cdiv(-1.5 * kPi * h, L0) * (15 * cpow(slope, 1.333) + 1));
+    const double slope = std::tan(goda_slope * kFormulaPi / 180);
+    const double x = checked(cdiv(-1.5 * kFormulaPi * h, L0) * (15 * cpow(slope, 1.333) + 1));
     double Hb = checked(L0 * A_goda * (1 - cexp(x)));
     if (Hb > 0.7 * h) Hb = 0.7 * h;
     return Hb;
@@ -144,7 +144,7 @@ double wave_third_cls::wave_third(int16_t /*norays*/, int16_t dirindex, const Ra
         }
 
         const double L0 = deep_wvlnt;
-        const double k0 = cdiv(2 * kPi, L0);
+        const double k0 = cdiv(2 * kFormulaPi, L0);
         LocalWave w1 = localWave(h0, k0, st.Eps);
         LocalWave w2;  // values of the last computed position; zero until one is computed
 
@@ -216,7 +216,7 @@ int16_t wave_third_cls::ptraster_third(const RaySegment& pfeature, float int_dis
         if (file.isOpen()) {
             file.line(kDepthFileTitle);
             file.line("");
-            for (int k = cnt - 1; k >= 0; --k) file.line(debugRow(k, st.depth_second(k)));
+            for (int k = cnt - 1; k >= 0; --k) file.line(platform::outputArrayRow(k, st.depth_second(k)));
         }
         return cint16(cnt - 1);
     } catch (const std::exception& e) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/constants.h"
 #include "model/model_state.h"
 #include "platform/feedback.h"
 #include "wave/debug_files.h"
@@ -26,8 +27,8 @@ struct StageContext {
 
 namespace stage {
 
-inline constexpr double kG = 9.81;
-inline constexpr double kPi = 3.1416;
+using model::kFormulaPi;
+using model::kGravity;
 
 // Height grown over `fetch` metres by wind speed U (deep-water growth law).
 double grownHeight(double fetch, double U);
