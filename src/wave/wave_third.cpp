@@ -87,6 +87,18 @@ double pixelMetres(double value, float unitfactor) {
     return unitfactor > 0 ? cdiv(value, static_cast<double>(unitfactor)) : value;
 }
 
+ProfileDepth profileDepth(const DepthSample& sample, float unitfactor, double th, int16_t bathyPositive,
+                          bool levelIsLand) {
+    if (!sample.usable()) return {};
+    double z = pixelMetres(sample.value, unitfactor);
+    if (std::fabs(z) - th == 0) z = 0.01;
+    bool land = false;
+    if (bathyPositive == 0) land = levelIsLand ? z + th >= 0 : z + th > 0;
+    if (bathyPositive == 1) land = levelIsLand ? z - th <= 0 : z - th < 0;
+    if (land) return {ProfileDepth::Kind::Land, 0};
+    return {ProfileDepth::Kind::Water, std::fabs(z) - th};
+}
+
 std::string r2(double v) {
     double r = roundHalfEven(v, 2);
     if (r == 0) r = 0;
@@ -198,15 +210,10 @@ int16_t wave_third_cls::ptraster_third(const RaySegment& pfeature, float int_dis
         if (static_cast<float>(st.Fetch_first) < static_cast<float>(cnt) * int_dist)
             cnt = cint16(st.Fetch_first / static_cast<double>(int_dist));
 
-        const double th = tideheight;
         for (int a = 0; a < cnt; ++a) {
-            double& slot = st.depth_second(a);
-            const DepthSample s = ctx_.bathy.identify(v[a]);
-            if (!s.usable()) continue;
-            double z = pixelMetres(s.value, ctx_.unitfactor);
-            if (std::fabs(z) - th == 0) z = 0.01;
-            const bool land = (st.bathy_positive == 0 && z + th >= 0) || (st.bathy_positive == 1 && z - th <= 0);
-            slot = land ? 0.0 : std::fabs(z) - th;
+            const ProfileDepth p =
+                profileDepth(ctx_.bathy.identify(v[a]), ctx_.unitfactor, tideheight, st.bathy_positive, true);
+            if (p.kind != ProfileDepth::Kind::NoSample) st.depth_second(a) = p.depth;
         }
 
         DebugTextFile file(ctx_.debug,
