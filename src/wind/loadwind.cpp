@@ -30,4 +30,13 @@ bool loadwind(const std::string& windpath, model::ModelState& state, model::Wind
     return true;
 }
 
+bool reloadProjectWind(model::ModelState& state, model::WindSummary& winddata,
+                       const model::SettingsHolder& fm_property, platform::Messages& messages) {
+    if (state.wind_path.empty()) {
+        messages.message(kNoProjectWind, platform::MessageIcon::Exclamation);
+        return false;
+    }
+    return loadwind(state.wind_path, state, winddata, fm_property, messages);
+}
+
 }  // namespace quor::wind

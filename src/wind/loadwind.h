@@ -17,4 +17,10 @@ inline constexpr const char* kWindFileNotAvailable = " Wind data file is not ava
 bool loadwind(const std::string& windpath, model::ModelState& state, model::WindSummary& winddata,
               const model::SettingsHolder& fm_property, platform::Messages& messages);
 
+inline constexpr const char* kNoProjectWind = "The project has no wind data file. Please add wind data first.";
+
+// The REI run's start: the project's wind file (`wind_path`) read again.
+bool reloadProjectWind(model::ModelState& state, model::WindSummary& winddata,
+                       const model::SettingsHolder& fm_property, platform::Messages& messages);
+
 }  // namespace quor::wind
