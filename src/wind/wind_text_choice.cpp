@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 
 #include "platform/numbers.h"
 
@@ -26,16 +27,26 @@ WindColumns columnsOf(const WindTextChoice& c) {
 std::optional<std::vector<std::string>> readHeaderNames(const std::string& path, int row,
                                                         const std::string& delimiter) {
     if (row < 1 || path.empty()) return std::nullopt;
+    // Only the start of the file is read: the chooser asks again on every
+    // change of the row, and wind records run to many megabytes.
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
     std::string text;
-    try {
-        text = readWholeFile(path);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-    LineCursor cursor(text);
+    std::vector<char> buf(1 << 16);
     std::string_view line;
-    for (int i = 1; i <= row; ++i)
-        if (!cursor.next(line)) return std::nullopt;
+    while (true) {
+        in.read(buf.data(), static_cast<std::streamsize>(buf.size()));
+        const auto got = in.gcount();
+        text.append(buf.data(), static_cast<size_t>(got));
+        const bool atEnd = got == 0 || !in;
+        // The row is complete once a line end follows it (or the file ends).
+        LineCursor cursor(text);
+        int seen = 0;
+        while (seen < row && cursor.next(line)) ++seen;
+        std::string_view rest;
+        if (seen == row && (atEnd || cursor.next(rest))) break;
+        if (atEnd) return std::nullopt;
+    }
     return headerNames(line, delimiter);
 }
 

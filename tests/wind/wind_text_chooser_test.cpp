@@ -26,6 +26,11 @@ TEST(WindTextChooser, HeaderNamesForEachDelimiter) {
     EXPECT_EQ(headerNames("  \tYY\tMM\t\tSPD", "\t"),
               (std::vector<std::string>{"Column 1", "YY", "MM", "Column 4", "SPD"}));
     EXPECT_EQ(headerNames("YY, MM,DD,", ","), (std::vector<std::string>{"YY", "MM", "DD", "Column 4"}));
+    test::TempDir dir;
+    writeBytes(dir.file("h.txt"), "title\rYY MM  DD");  // a lone CR ends a line; the last has no end
+    EXPECT_EQ(readHeaderNames(dir.file("h.txt"), 2, " "), (std::vector<std::string>{"YY", "MM", "DD"}));
+    EXPECT_EQ(readHeaderNames(dir.file("h.txt"), 3, " "), std::nullopt);
+    EXPECT_EQ(readHeaderNames(dir.file("none.txt"), 1, " "), std::nullopt);
     // Record fields follow the same positions.
     std::vector<std::string_view> f;
     splitFields("2010,,15", ",", f);
