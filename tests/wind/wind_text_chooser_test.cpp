@@ -105,3 +105,22 @@ TEST(WindTextChooser, DialogRereadsTheHeaderAndStoresTheChoice) {
     EXPECT_TRUE(state.wind_webflag);
     EXPECT_EQ(choice.winddir1, 6);
 }
+
+TEST(WindTextChooser, ChosenColumnsDriveTheAnalysis) {
+    test::TempDir dir;
+    // Direction before speed, an extra column first, names on row 2.
+    writeBytes(dir.file("s.txt"), "Station 7\r\nID,Year,Mon,Day,Hr,Dir,Spd\r\n-,yr,mo,dy,hr,deg,m/s\r\n"
+                                  "A,2011,3,1,10,45,4\r\nA,2011,3,1,11,45,6\r\nA,2011,3,1,12,225,8\r\n");
+    const auto header = readHeaderNames(dir.file("s.txt"), 2, ",");
+    ASSERT_TRUE(header);
+    const WindTextChoice choice =
+        makeWindTextChoice(dir.file("s.txt"), 2, ",", {"Year", "Mon", "Day", "Hr", "", "Spd", "Dir"}, *header);
+    WindTextQuery q = localFileQuery(choice);
+    q.start = {2011, 3, 1, 10};
+    q.end = {2011, 3, 1, 12};
+    const WindTextResult r = analyseWindText(q, {});
+    ASSERT_EQ(r.outcome, WindTextOutcome::Done) << r.error;
+    EXPECT_EQ(r.sectors.count[7], 2);   // 45 degrees
+    EXPECT_FLOAT_EQ(r.sectors.speed[7], 5.0f);
+    EXPECT_EQ(r.sectors.count[35], 1);  // 225 degrees
+}
