@@ -10,20 +10,9 @@
 
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/numbers.h"
 
 namespace quor::platform::gis {
-
-std::string shortestText(float v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
-std::string shortestText(double v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
 
 std::string PixelValue::text() const {
     switch (kind) {
@@ -157,13 +146,7 @@ PixelValue Raster::identify(double x, double y) const {
             // recent conversions, keyed by the pixel's bits.
             if (conversions_.empty()) conversions_.assign(kConversionSlots, {0u, std::nan("")});
             auto& slot = conversions_[(bits * 2654435761u) >> (32 - kConversionBits)];
-            if (slot.first != bits || std::isnan(slot.second)) {
-                char buf[32];
-                auto r = std::to_chars(buf, buf + sizeof buf, f);
-                double d = 0;
-                std::from_chars(buf, r.ptr, d);
-                slot = {bits, d};
-            }
+            if (slot.first != bits || std::isnan(slot.second)) slot = {bits, asWritten(f)};
             lastBits_ = bits;
             lastValue_ = slot.second;
             lastValid_ = true;
