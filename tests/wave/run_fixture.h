@@ -49,9 +49,28 @@ inline double lakeDepth(double x, double y) {
     return -10;
 }
 
+// Records like RecordingProgress and runs a hook at every yield (where a
+// user's Cancel click would arrive).
+class HookProgress final : public platform::Progress {
+public:
+    void show() override { rec.show(); }
+    void hide() override { rec.hide(); }
+    void setMaximum(int bar, int maximum) override { rec.setMaximum(bar, maximum); }
+    void setValue(int bar, int value) override { rec.setValue(bar, value); }
+    int value(int bar) const override { return rec.value(bar); }
+    void setLabel(int label, const std::string& text) override { rec.setLabel(label, text); }
+    std::string label(int label) const override { return rec.label(label); }
+    void yield() override {
+        rec.yield();
+        if (onYield) onYield(rec.yields);
+    }
+    test::RecordingProgress rec;
+    std::function<void(int yields)> onYield;
+};
+
 class RunProject {
 public:
-    using Proj = gis::testdata::Project<test::RecordingMessages, test::RecordingProgress>;
+    using Proj = gis::testdata::Project<test::RecordingMessages, HookProgress>;
 
     explicit RunProject(const std::function<double(double, double)>& depth = lakeDepth, double unit = 1,
                         const std::string& units = "Meter") {
