@@ -23,8 +23,10 @@ void copyGeoPackage(pg::Workspace& source, const std::string& target) {
         if (c == '\'') quoted += '\'';
     }
     CPLErrorReset();
+    CPLPushErrorHandler(CPLQuietErrorHandler);
     OGRLayer* res = ds->ExecuteSQL(("VACUUM INTO '" + quoted + "'").c_str(), nullptr, nullptr);
     if (res) ds->ReleaseResultSet(res);
+    CPLPopErrorHandler();
     std::error_code ec;
     if (CPLGetLastErrorType() >= CE_Failure || !std::filesystem::exists(target, ec)) {
         const std::string why = CPLGetLastErrorMsg();
