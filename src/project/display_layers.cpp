@@ -1,46 +1,18 @@
-#include <filesystem>
-
-#include "gis/shorebathy.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "project/interrogation_distance.h"
 #include "project/project_commands.h"
+#include "project/project_inputs.h"
 
 namespace quor::project {
 
 namespace pg = platform::gis;
 using platform::MessageIcon;
 
-namespace {
-
-// The raster of bathycov's folder (the text before its last separator)
-// and bathyname. GisError when it cannot be located or opened.
-std::shared_ptr<pg::Raster> locateRaster(const model::MainFormState& f) {
-    const auto sep = f.bathycov.find_last_of("/\\");
-    if (sep == std::string::npos)
-        throw pg::GisError("The bathymetry path \"" + f.bathycov + "\" names no folder.");
-    return pg::Raster::open(f.bathycov.substr(0, sep) + "/" + f.bathyname);
-}
-
-// The shoreline as the shoreline kind says: a coverage's class (a class
-// recorded as "polygon" is the coverage's polygon class) or a shapefile.
-std::shared_ptr<pg::FeatureClass> openProjectShoreline(const model::MainFormState& f) {
-    if (f.option_arccov == 2) {
-        auto ws = pg::Workspace::open(f.shorecov + "/" + f.shorename);
-        if (f.shorefeature == "polygon" && !ws->hasFeatureClass("polygon") && ws->hasFeatureClass("PAL"))
-            return ws->openFeatureClass("PAL");
-        return ws->openFeatureClass(f.shorefeature);
-    }
-    auto ws = pg::Workspace::open(f.shorecov + "/" + f.shorename);
-    return ws->openFeatureClass(std::filesystem::path(f.shorename).stem().string());
-}
-
-}  // namespace
-
 std::shared_ptr<pg::Raster> ProjectCommands::rasterdata() {
     try {
-        return locateRaster(ctx_.form);
+        return openProjectBathymetry(ctx_.form);
     } catch (const std::exception& e) {
         ctx_.messages.message(e.what());
         return nullptr;
@@ -73,7 +45,7 @@ void ProjectCommands::bathydist() {
     auto& f = ctx_.form;
     std::optional<int16_t> recommendation;
     try {
-        auto raster = locateRaster(f);
+        auto raster = openProjectBathymetry(f);
         const auto [minimum, maximum] = raster->minMax();
         if (const auto flag = depthSignFlag(minimum, maximum)) f.depthno = *flag;
         recommendation = recommendedInterrogationDistance(raster->cellSizeX(), raster->cellSizeY());
