@@ -3,6 +3,7 @@
 #include "platform/numbers.h"
 #include "project/interrogation_distance.h"
 #include "project/project_commands.h"
+#include "gis/shorebathy.h"
 #include "project/project_inputs.h"
 
 namespace quor::project {
@@ -29,7 +30,7 @@ void ProjectCommands::displaylayers() {
             if (window_.treeNodeCount() >= 3) window_.setTreeNode(3, "", window_.treeNodeImage(3));
             ctx_.messages.message(kFastAlgorithmNoShoreline, MessageIcon::Information);
         } else {
-            ctx_.map.addLayer(pg::Layer::featureLayer(openProjectShoreline(f), f.shorename));
+            ctx_.map.addLayer(pg::Layer::featureLayer(gis::openShoreline(f), f.shorename));
         }
         ctx_.map.setExtent(ctx_.map.fullExtent());
         if (!f.geodatabasename.empty() && ctx_.hooks.displaypointdata) ctx_.hooks.displaypointdata();

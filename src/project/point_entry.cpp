@@ -10,6 +10,7 @@
 #include "platform/gis/projection.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
+#include "gis/shorebathy.h"
 #include "project/project_inputs.h"
 
 namespace quor::project {
@@ -62,7 +63,7 @@ int nextPointdataExtNumber(const std::vector<std::string>& classNames) {
 
 pg::SpatialReference enteredPointsTarget(const model::MainFormState& form) {
     if (!form.shorecov.empty()) {
-        const auto sr = openProjectShoreline(form)->spatialReference();
+        const auto sr = gis::openShoreline(form)->spatialReference();
         if (sr.isNone()) throw pg::GisError(kShorelineNoReference);
         return sr;
     }
@@ -101,7 +102,7 @@ std::shared_ptr<pg::FeatureClass> createEnteredPoints(ProjectContext& ctx, int e
         std::shared_ptr<pg::FeatureClass> fc;
         {
             pg::Workspace::Transaction tx(*ws);
-            fc = ws->createFeatureClass(name, pg::GeometryType::Point, gis::standardFields(gis::geom_point), target);
+            fc = ws->createFeatureClass(name, pg::GeometryType::Point, gis::standardFields(pg::GeometryType::Point), target);
             for (size_t i = 0; i < typed.size(); ++i) {
                 pg::Feature f = fc->createFeature();
                 f.setValue(2, typed[i].x);

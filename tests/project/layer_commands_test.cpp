@@ -252,3 +252,28 @@ TEST(PointClasses, CountRemoveAndTheAddPointsClass) {
     wb.commands->deletefeatureclass();
     EXPECT_FALSE(wb.form.ptworkspace->hasFeatureClass("Pointdata2"));
 }
+
+TEST(ChosenPaths, ALineBreakIsRefusedWhenChosen) {
+    Workbench wb;
+    wb.newProject();
+    const auto before = wb.state.wind_path;
+    const std::string odd = wb.data + "/two\nlines.Wind_RWE";
+    wb.window.files = {odd};
+    EXPECT_EQ(selwindfile(wb.state, wb.messages, wb.window), std::nullopt);
+    EXPECT_EQ(wb.messageTexts().back(), kLineBreakInPath);
+    EXPECT_EQ(wb.state.wind_path, before);
+
+    // A bathymetry in a folder whose name holds a line break is not taken.
+    fs::create_directories(wb.data + "/bad\rname");
+    fs::copy_file(wb.data + "/rect.tif", wb.data + "/bad\rname/rect.tif");
+    wb.window.datasets.pick(wb.data + "/bad\rname/rect.tif");
+    wb.commands->Addbathy_Click();
+    EXPECT_EQ(wb.messageTexts().back(), kLineBreakInPath);
+    EXPECT_EQ(wb.form.bathycov, wb.data + "/bathy.tif");
+    EXPECT_EQ(wb.layerNames(), "coast.shp,bathy.tif");
+
+    // Opening a project file whose name holds one.
+    wb.window.files = {wb.projects + "/a\nb.tesk_RWE"};
+    wb.commands->OpenPr_Click();
+    EXPECT_EQ(wb.messageTexts().back(), kLineBreakInPath);
+}
