@@ -105,6 +105,9 @@ public:
     void presszoomselect();
     void resetmaptools();
     void Check1_Click();
+    // Projection Properties of the map's spatial reference, and the About box.
+    void showprojection();
+    void showAbout();
 
 protected:
     void showEvent(QShowEvent* event) override;

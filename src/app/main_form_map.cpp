@@ -13,6 +13,7 @@
 #include "app/map_tools.h"
 #include "app/map_view.h"
 #include "app/point_entry.h"
+#include "app/small_dialogs.h"
 
 namespace quor::app {
 
@@ -103,6 +104,7 @@ struct MainForm::MapSupport final : ToolButtons, PointEntryHost {
     PointEntry entry;
     // Save Project, as the project commands provide it.
     std::function<void()> saveProject;
+    proj_prop* projection = nullptr;
 };
 
 void MainForm::MapSupportDeleter::operator()(MapSupport* p) const { delete p; }
@@ -131,6 +133,8 @@ void MainForm::connectMapView() {
     connect(canceladdpt, &QPushButton::clicked, this, [this] { mapSupport_->entry.canceladdpt_Click(); });
     connect(refresher, &QPushButton::clicked, this, [this] { mapSupport_->entry.refresher_Click(); });
     connect(Check1, &QCheckBox::clicked, this, [this] { Check1_Click(); });
+    if (QAction* a = menuItem("projprop")) connect(a, &QAction::triggered, this, [this] { showprojection(); });
+    if (QAction* a = menuItem("Quordel")) connect(a, &QAction::triggered, this, [this] { showAbout(); });
 }
 
 ToolButtons& MainForm::toolButtons() { return *mapSupport_; }
@@ -163,6 +167,12 @@ void MainForm::Toolbar2_ButtonClick(const std::string& key) {
                                                         : kPointerIdentify);
     }
 }
+
+void MainForm::showprojection() {
+    app::showprojection(MapControl2->map().spatialReference(), *messages_, form_, this, mapSupport_->projection);
+}
+
+void MainForm::showAbout() { (new About(form_, this))->show(); }
 
 void MainForm::Check1_Click() {
     try {
