@@ -104,7 +104,7 @@ struct MainForm::MapSupport final : ToolButtons, PointEntryHost {
     PointEntry entry;
     // Save Project, as the project commands provide it.
     std::function<void()> saveProject;
-    proj_prop* projection = nullptr;
+    QPointer<proj_prop> projection;
 };
 
 void MainForm::MapSupportDeleter::operator()(MapSupport* p) const { delete p; }

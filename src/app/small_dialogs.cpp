@@ -109,15 +109,12 @@ void proj_prop::Form_Load() { centreOnReference(*this, form_); }
 void proj_prop::Command1_Click() { close(); }
 
 void showprojection(const platform::gis::SpatialReference& sr, platform::Messages& messages,
-                    const model::MainFormState& form, QWidget* parent, proj_prop*& dialog) {
+                    const model::MainFormState& form, QWidget* parent, QPointer<proj_prop>& dialog) {
     if (sr.isNone()) {
         messages.message("Shapefile doesn't have spatial reference", platform::MessageIcon::Critical);
         return;
     }
-    if (!dialog) {
-        dialog = new proj_prop(form, parent);
-        QObject::connect(dialog, &QObject::destroyed, [&dialog] { dialog = nullptr; });
-    }
+    if (!dialog) dialog = new proj_prop(form, parent);
     for (const std::string& line : projectionLines(sr)) dialog->List1->addItem(QString::fromStdString(line));
     dialog->show();
 }

@@ -5,6 +5,7 @@
 // the disclaimer); they are kept as finished windows.
 #include <QDialog>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <string>
@@ -45,11 +46,11 @@ private:
     const model::MainFormState& form_;
 };
 
-// Fills `dialog` (created when null) from the map's spatial reference and
+// Fills `dialog` (created when null; it clears itself when the dialog is unloaded) from the map's spatial reference and
 // shows it without making it modal; lines are added to what it holds.
 // Without a spatial reference: the message and nothing else.
 void showprojection(const platform::gis::SpatialReference& sr, platform::Messages& messages,
-                    const model::MainFormState& form, QWidget* parent, proj_prop*& dialog);
+                    const model::MainFormState& form, QWidget* parent, QPointer<proj_prop>& dialog);
 
 class About final : public QDialog {
 public:

@@ -37,16 +37,16 @@ TEST(ProjectionProperties, NoReferenceGivesTheMessageAndASecondCallListsTwice) {
     model::MainFormState form;
     form.xscreen = 1000;
     form.yscreen = 800;
-    app::proj_prop* dialog = nullptr;
+    QPointer<app::proj_prop> dialog;
     app::showprojection({}, messages, form, nullptr, dialog);
-    EXPECT_EQ(dialog, nullptr);
+    EXPECT_TRUE(dialog.isNull());
     ASSERT_EQ(messages.entries.size(), 1u);
     EXPECT_EQ(messages.entries[0].text, "Shapefile doesn't have spatial reference");
     EXPECT_EQ(messages.entries[0].icon, platform::MessageIcon::Critical);
 
     const auto sr = pg::SpatialReference::fromEpsg(32755);
     app::showprojection(sr, messages, form, nullptr, dialog);
-    ASSERT_NE(dialog, nullptr);
+    ASSERT_FALSE(dialog.isNull());
     EXPECT_EQ(dialog->windowTitle(), "  Projection Properties");
     EXPECT_EQ(dialog->x(), 500 - dialog->width() / 2);
     app::showprojection(sr, messages, form, nullptr, dialog);
@@ -55,9 +55,9 @@ TEST(ProjectionProperties, NoReferenceGivesTheMessageAndASecondCallListsTwice) {
     // OK unloads it; the next call starts an empty list.
     dialog->Command1->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(dialog, nullptr);
+    EXPECT_TRUE(dialog.isNull());
     app::showprojection(sr, messages, form, nullptr, dialog);
-    ASSERT_NE(dialog, nullptr);
+    ASSERT_FALSE(dialog.isNull());
     EXPECT_EQ(dialog->List1->count(), 5);
     dialog->close();
 }
