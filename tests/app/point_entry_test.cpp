@@ -175,3 +175,18 @@ TEST_F(PointEntryTest, NoAndAFailedStartLeaveTheWindowUsable) {
     click(1, 1, 1);
     EXPECT_EQ(form.crt, 0);
 }
+
+TEST_F(PointEntryTest, PastFiveHundredPointsAClickIsStoredAndMarkedButNotKeptForRedraws) {
+    entry.start();
+    form.crt = 499;
+    click(1, 10, 10);  // the 500th: kept
+    click(1, 20, 20);  // the 501st: stored and marked once
+    EXPECT_EQ(form.crt, 501);
+    EXPECT_EQ(form.sfeatureclass1->featureCount(), 2);
+    EXPECT_EQ(entry.keptPoint(500), (pg::Point{10, 10}));
+    EXPECT_EQ(view.screenMarkers().size(), 2u);
+    entry.redrawPoints();
+    const auto markers = view.screenMarkers();
+    EXPECT_EQ(std::count(markers.begin(), markers.end(), pg::Point{20, 20}), 1) << "only the first marking";
+    EXPECT_EQ(markers.size(), 2u + 500u);
+}
