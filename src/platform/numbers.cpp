@@ -10,19 +10,19 @@ namespace quor::platform {
 
 namespace {
 
-std::string shortestFixed(double value) {
+// The one conversion behind every shortest text: `format` empty gives the
+// shortest of plain and exponent form.
+template <class T>
+std::string shortest(T value, std::optional<std::chars_format> format) {
     char buf[400];
-    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    auto res = format ? std::to_chars(buf, buf + sizeof buf, value, *format)
+                      : std::to_chars(buf, buf + sizeof buf, value);
     if (res.ec != std::errc()) return std::to_string(value);
     return std::string(buf, res.ptr);
 }
 
-std::string shortestFixed(float value) {
-    char buf[400];
-    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-    if (res.ec != std::errc()) return std::to_string(value);
-    return std::string(buf, res.ptr);
-}
+std::string shortestFixed(double value) { return shortest(value, std::chars_format::fixed); }
+std::string shortestFixed(float value) { return shortest(value, std::chars_format::fixed); }
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
@@ -92,6 +92,16 @@ std::string formatNumber(float value) {
     return shortestFixed(value);
 }
 
+std::string shortestText(float value) { return shortest(value, std::nullopt); }
+std::string shortestText(double value) { return shortest(value, std::nullopt); }
+
+double asWritten(float value) {
+    const std::string text = shortestText(value);
+    double d = value;
+    std::from_chars(text.data(), text.data() + text.size(), d);
+    return d;
+}
+
 std::optional<double> parseNumber(std::string_view text) {
     text = trim(text);
     if (text.empty()) return std::nullopt;
@@ -115,6 +125,51 @@ std::optional<int16_t> parseInt16(std::string_view text) {
     auto v = parseNumber(text);
     if (!v) return std::nullopt;
     return toInt16(*v);
+}
+
+}  // namespace quor::platform
+
+namespace quor::platform {
+
+std::string formatSignificant(double value, int digits) {
+    if (!std::isfinite(value)) return std::to_string(value);
+    if (value == 0.0) return "0";
+    if (digits < 1) digits = 1;
+    if (digits > 17) digits = 17;
+    // d.ddddde±x with the wanted count of digits, rounded once by to_chars.
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, digits - 1);
+    if (res.ec != std::errc()) return formatNumber(value);
+    std::string sci(buf, res.ptr);
+    const bool negative = sci.front() == '-';
+    if (negative) sci.erase(0, 1);
+    const auto e = sci.find('e');
+    int exponent = std::atoi(sci.c_str() + e + 1);
+    std::string mantissa;
+    for (size_t i = 0; i < e; ++i)
+        if (sci[i] != '.') mantissa += sci[i];
+    while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
+
+    std::string out;
+    if (exponent < 0) {
+        out = "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + mantissa;
+    } else if (static_cast<int>(mantissa.size()) <= exponent + 1) {
+        out = mantissa + std::string(static_cast<size_t>(exponent + 1) - mantissa.size(), '0');
+    } else {
+        out = mantissa.substr(0, static_cast<size_t>(exponent) + 1) + "." +
+              mantissa.substr(static_cast<size_t>(exponent) + 1);
+    }
+    return negative ? "-" + out : out;
+}
+
+std::optional<double> parseDecimal(std::string_view text) {
+    if (text.find('.') != std::string_view::npos || text.find(',') == std::string_view::npos)
+        return parseNumber(text);
+    std::string copy(text);
+    const auto comma = copy.find(',');
+    if (copy.find(',', comma + 1) != std::string::npos) return std::nullopt;
+    copy[comma] = '.';
+    return parseNumber(copy);
 }
 
 }  // namespace quor::platform

@@ -27,6 +27,17 @@ double roundHalfEven(double value, int decimals = 0);
 std::string formatNumber(double value);
 std::string formatNumber(float value);
 
+// Shortest decimal text that reads back to the same value, in whatever
+// form is shortest (exponent form allowed): -3.1f -> "-3.1".
+std::string shortestText(float value);
+std::string shortestText(double value);
+
+// A single-precision value as the decimal number it was written as: the
+// double nearest its shortest text, so 0.053f gives 0.053, not its binary
+// neighbour 0.0529999993... Values typed as text and stored in single
+// precision (ray powers, Float32 pixels) enter the sums this way.
+double asWritten(float value);
+
 // Parses a decimal number in the C locale, blanks around it allowed.
 // Empty or non-numeric text gives nothing.
 std::optional<double> parseNumber(std::string_view text);
@@ -38,5 +49,21 @@ std::optional<int16_t> parseInt16(std::string_view text);
 
 // Double to 16-bit integer with rounding half to even; throws OverflowError.
 int16_t toInt16(double value);
+
+}  // namespace quor::platform
+
+namespace quor::platform {
+
+// Decimal text as users' wind and data files carry it: at most `digits`
+// significant digits, "." as the separator whatever the locale, no
+// exponent, trailing zeros dropped (4.47, 6.705, 12, 0). Ten times 0.447
+// gives "4.47", not the binary neighbour's "4.470000000000001".
+std::string formatSignificant(double value, int digits = 15);
+
+// Reads a decimal number typed or stored by a user: "." is the separator;
+// a "," is taken as the separator only when the text holds no ".", so a
+// file written under a decimal-comma locale still reads. Blanks around it
+// are allowed; anything else gives nothing.
+std::optional<double> parseDecimal(std::string_view text);
 
 }  // namespace quor::platform
