@@ -4,6 +4,7 @@
 
 #include "app/main_form.h"
 #include "app/qgis_runtime.h"
+#include "app/run_command.h"
 #include "model/model_state.h"
 #include "platform/settings_store.h"
 
@@ -22,7 +23,10 @@ int main(int argc, char** argv) {
         quor::model::SettingsHolder holder;
         quor::platform::IniSettingsStore store;
 
+        quor::model::WindSummary winddata;
+
         quor::app::MainForm window(state, form, holder, store);
+        quor::app::RunCommand run(window, winddata);
         window.show();  // its load runs start-up first
         rc = QgsApplication::exec();
     }
