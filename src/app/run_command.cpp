@@ -12,6 +12,7 @@
 #include "gis/ray_site.h"
 #include "project/ui/ptdatasel_dialog.h"
 #include "wave/rwe_run_start.h"
+#include "wave/ui/tide_dialog.h"
 
 namespace quor::app {
 
@@ -21,6 +22,12 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
     wave::installWaveMain(drivers, *rays_, this);
     if (QAction* run = w_.toolbarButton(kProjectToolbar, "run"))
         QObject::connect(run, &QAction::triggered, &w_, [this] { Run_Click(); });
+    // Data > Water Level Adjustment: the level of single runs.
+    if (QAction* tide = w_.menuItem("Tide"))
+        QObject::connect(tide, &QAction::triggered, &w_, [this] {
+            wave::ui::TideDialog dialog(w_.state(), w_.messages(), &w_);
+            dialog.exec();
+        });
 }
 
 RunCommand::~RunCommand() = default;

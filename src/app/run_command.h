@@ -2,7 +2,8 @@
 // The main window's Run command: the run-start dialog over the map's
 // layers, with the RWE driver in its slot; the REI and batch drivers are
 // put into `drivers` by their subsystems. While a run goes on the window
-// shows it busy and the run restores it at its end.
+// shows it busy and the run restores it at its end. Also the water-level
+// window of single runs (Data > Water Level Adjustment).
 #include <memory>
 
 #include "model/model_state.h"
