@@ -12,6 +12,7 @@
 #include "gis/ray_site.h"
 #include "project/ui/ptdatasel_dialog.h"
 #include "wave/rwe_run_start.h"
+#include "wave/ui/bottom_velocity_dialog.h"
 #include "wave/ui/tide_dialog.h"
 
 namespace quor::app {
@@ -26,6 +27,13 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
     if (QAction* tide = w_.menuItem("Tide"))
         QObject::connect(tide, &QAction::triggered, &w_, [this] {
             wave::ui::TideDialog dialog(w_.state(), w_.messages(), &w_);
+            dialog.exec();
+        });
+    // Data > Orbital Velocity Mode: bottom velocity and sediment motion.
+    if (QAction* orbital = w_.menuItem("orbital"))
+        QObject::connect(orbital, &QAction::triggered, &w_, [this] {
+            wave::ui::BottomVelocityDialog dialog(
+                w_.state(), w_.messages(), [this](const std::string& t) { w_.setStatusPanel(2, t); }, &w_);
             dialog.exec();
         });
 }

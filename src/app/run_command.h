@@ -3,7 +3,8 @@
 // layers, with the RWE driver in its slot; the REI and batch drivers are
 // put into `drivers` by their subsystems. While a run goes on the window
 // shows it busy and the run restores it at its end. Also the water-level
-// window of single runs (Data > Water Level Adjustment).
+// window of single runs (Data > Water Level Adjustment) and the bottom-
+// velocity window (Data > Orbital Velocity Mode).
 #include <memory>
 
 #include "model/model_state.h"
