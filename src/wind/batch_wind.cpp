@@ -190,6 +190,10 @@ BatchWindSummary batch_wind_process(WindFileContext& ctx, const BatchWindRequest
     return summary;
 }
 
+BatchWindSummary batch_wind_process(WindFileContext& ctx) {
+    return batch_wind_process(ctx, fixedBatchRequest(ctx.state.app_folder));
+}
+
 std::string batchSummaryMessage(const BatchWindSummary& summary, const std::string& folder) {
     if (!summary.error.empty())
         return std::string(wind_text::kProcessingError) + "\n" + summary.error;

@@ -40,9 +40,8 @@ TEST(BatchWind, FixedRunWritesNinetyFiveNamedWindowsAndOneSummary) {
     writeBytes(dir.file("wind_cstgd201.txt"), batchRecord(6 * 1440));
     WindWorld w;
     w.state.app_folder = dir.path();
-    const BatchWindRequest req = fixedBatchRequest(dir.path());
-    EXPECT_EQ(req.input, dir.file("wind_cstgd201.txt"));
-    const BatchWindSummary summary = batch_wind_process(w.ctx, req);
+    EXPECT_EQ(fixedBatchRequest(dir.path()).input, dir.file("wind_cstgd201.txt"));
+    const BatchWindSummary summary = batch_wind_process(w.ctx);
 
     ASSERT_EQ(summary.error, "");
     ASSERT_EQ(summary.steps.size(), 95u);

@@ -52,4 +52,7 @@ private:
     std::vector<std::string> names_;
 };
 
+// The chooser under the name the wind analysis dialog knows it by.
+using wind_text = WindTextDialog;
+
 }  // namespace quor::wind::ui
