@@ -36,6 +36,8 @@ public:
     QStringList fieldItems(int field) const;
     bool ok();  // "OK": false when a check refused the entries
     void cancel();
+    // Closing the window counts as "Cancel".
+    void reject() override;
 
 private:
     void browse();
