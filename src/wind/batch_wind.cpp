@@ -77,10 +77,8 @@ namespace {
 BatchWindSummary cutWindows(WindFileContext& ctx, const BatchWindRequest& req) {
     BatchWindSummary summary;
     model::ModelState& s = ctx.state;
-    const auto first = windMinutes(req.firstStart.year, req.firstStart.month, req.firstStart.day,
-                                                 req.firstStart.hour);
-    const auto runEnd =
-        windMinutes(req.runEnd.year, req.runEnd.month, req.runEnd.day, req.runEnd.hour);
+    const auto first = windMinutes(req.firstStart.year, req.firstStart.month, req.firstStart.day, req.firstStart.hour);
+    const auto runEnd = windMinutes(req.runEnd.year, req.runEnd.month, req.runEnd.day, req.runEnd.hour);
     if (!first || !runEnd || req.windowHours <= 0 || req.stepHours <= 0 || req.percent_wind < 0 ||
         req.percent_wind > 100 || req.lineno < 1) {
         summary.error = "the batch window settings are not valid";

@@ -1,7 +1,6 @@
 #include "wind/rwe_wind_file.h"
 
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 
 #include "platform/folders.h"

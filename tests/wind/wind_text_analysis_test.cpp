@@ -167,6 +167,18 @@ TEST(WindTextAnalysis, CommaFieldsArePositionalAndBadValuesOnlyDropTheirRecord) 
               "Wind Analysis Done\n\nSkipped: 0 short line(s), 0 line(s) with an unreadable date or time, 3 "
               "record(s) in the window with a missing or invalid speed or direction.");
     EXPECT_EQ(closingMessage(WindTextCounts{}), "Wind Analysis Done");
+
+    // Tab columns are positional too: an empty first column keeps its place.
+    writeBytes(dir.file("t.txt"), "ID\tYY\tMM\tDD\thh\tmm\tWSPD\tWDIR\r\n\t\t\t\t\t\tm/s\tdeg\r\n"
+                                  "\t2010\t01\t15\t17\t00\t5\t90\r\n"
+                                  "A\t2010\t01\t15\t17\t10\t7\t180\r\n");
+    q = query(dir.file("t.txt"), {2010, 1, 15, 17}, {2010, 1, 15, 17});
+    q.delimiter = "\t";
+    q.columns = {1, 2, 3, 4, 5, 6, 7};
+    const WindTextResult tabs = analyse(q);
+    ASSERT_EQ(tabs.outcome, WindTextOutcome::Done) << tabs.error;
+    EXPECT_EQ(tabs.sectors.count[14], 1);
+    EXPECT_EQ(tabs.sectors.count[28], 1);
 }
 
 TEST(WindTextAnalysis, DateChecksUseTheFirstRecordAndEndTheAnalysisWithTheirMessages) {
