@@ -288,11 +288,13 @@ void windanly::Command1_Click() {
         env_.messages.message("No wind data will be selected, please choose percentage higher than 0.");
         return finish();
     }
-    s.wind_source = station.substr(0, 5);
+    // Five characters, not five bytes: a hand-typed name may hold any letter.
+    const std::string stationId = Combo1->currentText().left(5).toStdString();
+    s.wind_source = stationId;
 
     BuoyWindRequest rq;
     rq.stationEntry = station;
-    rq.stationId = station.substr(0, 5);
+    rq.stationId = stationId;
     std::optional<int16_t> parts[8];
     try {
         parts[0] = listNumber(Combo2[0]);
