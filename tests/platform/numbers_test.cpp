@@ -106,3 +106,10 @@ TEST(ParseDecimal, PointAlwaysCommaOnlyWithoutAPoint) {
     EXPECT_FALSE(parseDecimal("12 m/s"));
     EXPECT_EQ(parseDecimal("-3"), -3);
 }
+
+TEST(Raster, ShortestTextOfFloatsAndDoubles) {
+    EXPECT_EQ(shortestText(-3.1f), "-3.1");
+    EXPECT_EQ(shortestText(0.1f), "0.1");
+    EXPECT_EQ(shortestText(static_cast<double>(0.1f)), "0.10000000149011612");
+    EXPECT_EQ(shortestText(28.3125), "28.3125");
+}
