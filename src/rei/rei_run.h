@@ -33,6 +33,8 @@ public:
     // Busy pointers, "Running model" in the status label, "Bathymetry on top" unticked.
     virtual void runStarted() {}
     virtual void setTitle(const std::string&) {}
+    // The main window's status label.
+    virtual void setStatus(const std::string&) {}
     // Background runs minimise the main window for their length.
     virtual void setMinimised(bool) {}
     // Pointers back, status label cleared, toolbar buttons unpressed, the run button idle.

@@ -12,6 +12,7 @@
 #include "rei/rei_fields.h"
 #include "rei/rei_run.h"
 #include "test_support.h"
+#include "wind/iindex_tool.h"
 #include "wind/loadwind.h"
 #include "wind/rei_wind_file.h"
 
@@ -237,6 +238,96 @@ TEST(ReiFields, OnlyMissingFieldsAreAddedInOrder) {
     EXPECT_EQ(reiUnitFactor("Feet"), 3.281f);
     EXPECT_EQ(reiUnitFactor("CENTIMETER"), 100.0f);
     EXPECT_EQ(reiUnitFactor("Meters"), 1.0f);
+}
+
+}  // namespace
+}  // namespace quor::rei
+
+namespace quor::rei {
+namespace {
+
+TEST_F(ReiRunTest, ProcessShapefileReweightsAFastRunWithItsOwnWind) {
+    auto fc = points({p->site(10000, 10000), p->site(14200, 14200), p->site(6000, 8000), p->site(3000, 15000)});
+    p->fm.indexcheck = 1;
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);
+    const model::WindSummary holderBefore = p->wind;
+    const std::string windBefore = p->state.wind_path;
+
+    // The run's own wind file, fetch and distance give the run's Index exactly.
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    wind::IIndexInput in{fc, p->state.wind_path, "5000", "100"};
+    auto out = wind::processIIndex(in, msgs, progress);
+    ASSERT_EQ(out.end, wind::IIndexEnd::Written);
+    EXPECT_EQ(out.written, 3);
+    EXPECT_EQ(out.missing, 1);  // the NoData site has no directional values
+    EXPECT_EQ(msgs.texts(), std::vector<std::string>{
+                                "1 of 4 features have no directional index values; their IIndex was left empty."});
+    EXPECT_EQ(progress.bar1History, (std::vector<int>{25, 50, 75, 100}));
+    EXPECT_FALSE(progress.visible);
+    for (std::int64_t oid : {1, 3, 4})
+        EXPECT_EQ(pg::toDouble(fc->feature(oid).value("IIndex")), pg::toDouble(fc->feature(oid).value("Index")));
+    EXPECT_TRUE(pg::isNull(fc->feature(2).value("IIndex")));
+
+    // Another climate: a file written by the analysis (25 lines) is taken
+    // without complaint; doubling every speed doubles IIndex.
+    wind::ReiWindClimate c;
+    for (int k = 0; k < 8; ++k) {
+        c.speed[k] = 2 * (4 + k);
+        c.percent[k] = 12.5;
+    }
+    wind::writeReiWindAnalysis(tmp.file("other.Wind_REI"), c, "x", {2010, 1, 1}, {2010, 2, 1}, 7);
+    msgs.entries.clear();
+    msgs.answers = {true};
+    in.windFile = tmp.file("other.Wind_REI");
+    ASSERT_EQ(wind::processIIndex(in, msgs, progress).end, wind::IIndexEnd::Written);
+    EXPECT_EQ(msgs.texts().front(), wind::kReplaceIIndex);
+    EXPECT_NEAR(pg::toDouble(fc->feature(1).value("IIndex")), 2 * pg::toDouble(fc->feature(1).value("Index")),
+                1e-9 * pg::toDouble(fc->feature(1).value("Index")));
+    const double reweighted = pg::toDouble(fc->feature(1).value("IIndex"));
+
+    // The project's wind stays as it was.
+    EXPECT_EQ(p->state.wind_path, windBefore);
+    EXPECT_EQ(p->wind.windspd_ee, holderBefore.windspd_ee);
+
+    // No to replacing keeps the values.
+    msgs.answers = {false};
+    in.windFile = p->state.wind_path;
+    EXPECT_EQ(wind::processIIndex(in, msgs, progress).end, wind::IIndexEnd::Declined);
+    EXPECT_EQ(pg::toDouble(fc->feature(1).value("IIndex")), reweighted);
+}
+
+TEST_F(ReiRunTest, ProcessShapefileRefusesWhatItCannotWeigh) {
+    auto fc = points({p->site(10000, 10000)});
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);  // clip mode: "Index" only
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    auto refused = [&](wind::IIndexInput in, const std::string& text) {
+        SCOPED_TRACE(text);
+        msgs.entries.clear();
+        msgs.answers = {true};
+        EXPECT_EQ(wind::processIIndex(in, msgs, progress).end, wind::IIndexEnd::Refused);
+        ASSERT_FALSE(msgs.entries.empty());
+        EXPECT_NE(msgs.entries.back().text.find(text), std::string::npos) << msgs.entries.back().text;
+        EXPECT_FALSE(progress.visible);
+    };
+    refused({nullptr, p->state.wind_path, "5000", "100"}, wind::kChooseDataset);
+    refused({fc, p->state.wind_path, "5000", "100"}, wind::kNoIndividualIndex);
+    EXPECT_LT(fc->findField("IIndex"), 0);
+
+    for (const char* f : {"Indexne", "Indexnn", "Indexnw", "Indexww", "Indexsw", "Indexss", "Indexse"})
+        fc->addField(pg::FieldDef(f, pg::FieldType::Double));
+    refused({fc, p->state.wind_path, "5000", "100"}, "Indexee");
+    fc->addField(pg::FieldDef("Indexee", pg::FieldType::Double));
+    refused({fc, p->state.wind_path, "0", "100"}, wind::kBadFetchOrDistance);
+    refused({fc, p->state.wind_path, "5000", "abc"}, wind::kBadFetchOrDistance);
+    std::vector<std::string> lines(30, "1");
+    platform::writeTextLines(tmp.file("long.txt"), lines);
+    refused({fc, tmp.file("long.txt"), "5000", "100"}, "The wind file cannot be used");
+    refused({fc, tmp.file("none.txt"), "5000", "100"}, "The wind file cannot be used");
+    EXPECT_LT(fc->findField("IIndex"), 0);
 }
 
 }  // namespace
