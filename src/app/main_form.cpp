@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/map_view.h"
 #include "app/progress_form.h"
 #include "app/qt_messages.h"
 
@@ -175,6 +176,7 @@ MainForm::MainForm(model::ModelState& state, model::MainFormState& form, model::
     buildWindows();
     buildToolbars();
     applyLayout();
+    connectMapView();
     resize(px(kDesignInnerWidth), py(kDesignInnerHeight) + menuBar()->sizeHint().height());
 }
 
@@ -303,10 +305,7 @@ void MainForm::buildWindows() {
 
     Frame2 = new QGroupBox(QStringLiteral("Display Window"), central_);
     Frame2->setObjectName(QStringLiteral("Frame2"));
-    MapControl2 = new QWidget(Frame2);
-    MapControl2->setObjectName(QStringLiteral("MapControl2"));
-    MapControl2->setAutoFillBackground(true);
-    MapControl2->setPalette(QPalette(Qt::white));
+    MapControl2 = new MapView(Frame2);
     canceladdpt = new QPushButton(QStringLiteral("Cancel"), Frame2);
     canceladdpt->setObjectName(QStringLiteral("canceladdpt"));
     canceladdpt->setEnabled(false);

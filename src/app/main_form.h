@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/main_layout.h"
+#include "app/map_view.h"
 #include "app/startup.h"
 #include "model/model_state.h"
 #include "platform/feedback.h"
@@ -32,6 +33,9 @@ namespace quor::app {
 
 class Form1;
 class QtMessages;
+class ToolButtons;
+class MapMouseHandler;
+class PointEntry;
 
 class MainForm final : public QMainWindow, public StartupWindow {
 public:
@@ -85,12 +89,25 @@ public:
     QGroupBox* Frame2 = nullptr;
     QPushButton* canceladdpt = nullptr;
     QPushButton* refresher = nullptr;
-    QWidget* MapControl2 = nullptr;
+    MapView* MapControl2 = nullptr;
     QFrame* Frame4 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* lblHorDrag = nullptr;
+
+    // The map view's side of the window (main_form_map.cpp): the tool
+    // buttons' values, the map's event handlers and point entry.
+    ToolButtons& toolButtons();
+    MapMouseHandler& mapHandler();
+    PointEntry& pointEntry();
+    void Toolbar2_ButtonClick(const std::string& key);
+    void presszoomselect();
+    void resetmaptools();
+    void Check1_Click();
+    // Projection Properties of the map's spatial reference, and the About box.
+    void showprojection();
+    void showAbout();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -129,6 +146,13 @@ private:
     std::string mapName_;
     bool loaded_ = false;
     bool inLayout_ = false;
+    // The map view's side of the window.
+    struct MapSupport;
+    struct MapSupportDeleter {
+        void operator()(MapSupport* p) const;
+    };
+    void connectMapView();
+    std::unique_ptr<MapSupport, MapSupportDeleter> mapSupport_;
 };
 
 }  // namespace quor::app

@@ -84,6 +84,13 @@ TEST(RoundHalfEven, SameUnderADecimalCommaLocale) {
     EXPECT_EQ(parsed, 0.17);
 }
 
+TEST(Raster, ShortestTextOfFloatsAndDoubles) {
+    EXPECT_EQ(shortestText(-3.1f), "-3.1");
+    EXPECT_EQ(shortestText(0.1f), "0.1");
+    EXPECT_EQ(shortestText(static_cast<double>(0.1f)), "0.10000000149011612");
+    EXPECT_EQ(shortestText(28.3125), "28.3125");
+}
+
 TEST(FormatSignificant, FifteenDigitsWithoutExponentOrTrailingZeros) {
     EXPECT_EQ(formatSignificant(10 * 0.447), "4.47");
     EXPECT_EQ(formatSignificant(15 * 0.447), "6.705");
@@ -105,11 +112,4 @@ TEST(ParseDecimal, PointAlwaysCommaOnlyWithoutAPoint) {
     EXPECT_FALSE(parseDecimal(""));
     EXPECT_FALSE(parseDecimal("12 m/s"));
     EXPECT_EQ(parseDecimal("-3"), -3);
-}
-
-TEST(Raster, ShortestTextOfFloatsAndDoubles) {
-    EXPECT_EQ(shortestText(-3.1f), "-3.1");
-    EXPECT_EQ(shortestText(0.1f), "0.1");
-    EXPECT_EQ(shortestText(static_cast<double>(0.1f)), "0.10000000149011612");
-    EXPECT_EQ(shortestText(28.3125), "28.3125");
 }
