@@ -70,7 +70,11 @@ private:
     model::RunLock::Scope lock_;
 };
 
-std::string num(double v) { return platform::formatSignificant(v); }
+bool reachesWater(const model::ModelState& st) {
+    for (int k = 0; k < 32; ++k)
+        if (st.ray_fetch(k) > 0) return true;
+    return false;
+}
 
 // The run's bathymetry, refused when it cannot be read or has no valid cell.
 std::shared_ptr<pg::Raster> openRunRaster(const model::MainFormState& mf) {
@@ -181,8 +185,10 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                 gis::createrays_cls(rays).createrays(spoint, ctx.mainform.ptworkspace, ctx.mainform.projname,
                                                      static_cast<int>(std::min<std::int64_t>(i, INT32_MAX)), raster);
             }
-            if (messages.count() != reported) {
-                // The ray steps told the user why; the site keeps empty fields.
+            // The ray steps told the user why they failed; a site none of
+            // whose rays reaches water is not in the water. Either way its
+            // fields stay empty rather than read as fully sheltered.
+            if (messages.count() != reported || !reachesWater(ctx.state)) {
                 resetRayArrays(ctx.state);
                 ++out.failed;
                 continue;

@@ -3,6 +3,7 @@
 // cannot be computed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -11,6 +12,7 @@
 #include "rays_test_data.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_run.h"
+#include "rei/run_messages.h"
 #include "test_support.h"
 #include "wind/iindex_tool.h"
 #include "wind/loadwind.h"
@@ -328,6 +330,77 @@ TEST_F(ReiRunTest, ProcessShapefileRefusesWhatItCannotWeigh) {
     refused({fc, tmp.file("long.txt"), "5000", "100"}, "The wind file cannot be used");
     refused({fc, tmp.file("none.txt"), "5000", "100"}, "The wind file cannot be used");
     EXPECT_LT(fc->findField("IIndex"), 0);
+}
+
+}  // namespace
+}  // namespace quor::rei
+
+namespace quor::rei {
+namespace {
+
+// Records what the run asks of the main window.
+struct RecordingShell final : ReiRunShell {
+    void runStarted() override { events.push_back("started"); }
+    void setTitle(const std::string& t) override {
+        title = t;
+        if (t == failOnTitle) throw std::runtime_error("the window went away");
+    }
+    std::string failOnTitle;
+    void setMinimised(bool m) override { minimised = m; }
+    void runEnded() override { events.push_back("ended"); }
+    std::vector<std::string> events;
+    std::string title;
+    bool minimised = false;
+};
+
+TEST(RunMessages, EachTextOnceAndEveryOneCounted) {
+    test::RecordingMessages user;
+    RunMessages run(user);
+    for (int site = 0; site < 3; ++site) {
+        run.message("Error in creating rays", platform::MessageIcon::Critical);
+        run.message("Clipping error", platform::MessageIcon::Critical);
+    }
+    EXPECT_EQ(user.texts(), (std::vector<std::string>{"Error in creating rays", "Clipping error"}));
+    EXPECT_EQ(run.count(), 6u);
+    user.answers = {false};
+    EXPECT_FALSE(run.question("Replace?"));
+}
+
+TEST_F(ReiRunTest, SitesOnLandStayEmptyAndTheWindowIsRestoredOnEveryExit) {
+    // Land with valid values far around the lake: rays of a site 15 km out
+    // never reach the water, so clipping gives nothing.
+    writeBathymetry(tmp.path() + "/wide.tif", -22000, -22000, 200, 220, 220,
+                    [](double x, double y) { return lakeDepth(x, y) == lakeDepth(x, y) ? -10 : 3; });
+    p->mf.bathycov = tmp.path() + "/wide.tif";
+    p->fm.refreshmap = 0;
+    auto fc = points({p->site(-15000, -15000), p->site(10000, 10000), p->site(-15000, 35000), p->site(-16000, -15000)});
+    RecordingShell shell;
+    auto ctx = context();
+    ctx.shell = &shell;
+    const auto out = runmodel(ctx, fc, 1);
+    ASSERT_EQ(out.end, ReiRunEnd::Completed);
+    EXPECT_EQ(out.failed, 3);  // two sites on land that no ray leaves, one off the raster
+    EXPECT_EQ(out.written, 1);
+    EXPECT_TRUE(pg::isNull(fc->feature(1).value("Index")));
+    EXPECT_EQ(p->messages.texts(), std::vector<std::string>{"3 of 4 sites could not be processed"});
+    EXPECT_EQ(shell.events, (std::vector<std::string>{"started", "ended"}));
+    EXPECT_EQ(shell.title, "Quor");
+    EXPECT_EQ(p->map.layerCount(), 0);  // every site's layers came off by identity
+    EXPECT_FALSE(p->progress.visible);
+    EXPECT_EQ(p->progress.label1, "Processing Point 4 of 4");
+
+    // A background run that breaks off in the middle still restores the window.
+    p->fm.indexcheck = 1;
+    p->fm.refreshmap = 1;
+    p->messages.entries.clear();
+    shell.events.clear();
+    shell.failOnTitle = "Quor running..2 of 4";
+    const auto failed = runmodel(ctx, fc, 1);
+    EXPECT_EQ(failed.end, ReiRunEnd::Failed);
+    EXPECT_EQ(p->messages.texts().back(), std::string(kCouldNotRun) + "\nthe window went away");
+    EXPECT_FALSE(shell.minimised);
+    EXPECT_EQ(shell.events, (std::vector<std::string>{"started", "ended"}));
+    EXPECT_FALSE(p->state.run_lock.active());
 }
 
 }  // namespace
