@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include <filesystem>
 #include <map>
 
 #include "rei/ui/fm_property.h"
@@ -98,16 +99,26 @@ TEST(FmPropertyDialog, DefaultsFillAndLockTheGeneralTabAndCancelKeepsTheStore) {
     model::SettingsHolder holder;
     model::MainFormState mainform;
     test::RecordingMessages messages;
-    rei::ui::FmProperty dlg({store, holder, mainform, messages, "/app"});
+    test::TempDir app;
+    rei::ui::FmProperty dlg({store, holder, mainform, messages, app.path()});
     dlg.Text4->setText("99");
     dlg.Command1_Click();
     EXPECT_EQ(messages.texts(), std::vector<std::string>{"Please select fetch between range of 100 mts and 100000 mts"});
     EXPECT_NE(dlg.result(), QDialog::Accepted);
 
+    // Defaults need the data folder's "Project" folder.
+    messages.entries.clear();
+    dlg.Check1->setChecked(true);
+    dlg.Check1_Click();
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"Path not found"});
+    EXPECT_FALSE(dlg.Check1->isChecked());
+    EXPECT_EQ(dlg.Text4->text(), "99");
+
+    std::filesystem::create_directories(app.file("Project"));
     dlg.Check1->setChecked(true);
     dlg.Check1_Click();
     EXPECT_EQ(dlg.Text4->text(), "10000");
-    EXPECT_EQ(dlg.Dir1->text(), "/app/Project");
+    EXPECT_EQ(dlg.Dir1->text(), QString::fromStdString(app.file("Project")));
     EXPECT_FALSE(dlg.Text4->isEnabled());
     EXPECT_FALSE(dlg.Check2->isChecked());
 

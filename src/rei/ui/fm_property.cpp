@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -200,6 +201,11 @@ void FmProperty::done(int r) {
 void FmProperty::Check1_Click() {
     auto f = read();
     if (Check1->isChecked()) {
+        if (!QFileInfo(q(ctx_.app_folder + "/Project")).isDir()) {
+            ctx_.messages.message("Path not found", platform::MessageIcon::Critical);
+            Check1->setChecked(false);
+            return;
+        }
         applyDefaults(f, ctx_.holder, ctx_.app_folder);
         fill(f);
         Frame3->setVisible(false);
