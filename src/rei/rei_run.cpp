@@ -157,6 +157,8 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         }
         ctx.state.bathy_raster = raster;
         out.sites = fc->featureCount();
+        // Nothing of a run that broke off may reach the first site.
+        resetRayArrays(ctx.state);
 
         auto cursor = fc->search();
         std::int64_t i = 1;

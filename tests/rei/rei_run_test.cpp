@@ -170,6 +170,11 @@ TEST_F(ReiRunTest, RefusesBeforeTouchingTheDataset) {
     // The wind file is read at every start: a broken one refuses the run.
     platform::writeTextLines(p->state.wind_path, {"not a wind file"});
     refused(wind::kWindFileNotAvailable);
+    EXPECT_FALSE(p->state.dlg_cancel);  // a New Project later is not cancelled by it
+    const std::string windFile = p->state.wind_path;
+    p->state.wind_path.clear();
+    refused(wind::kNoProjectWind);
+    p->state.wind_path = windFile;
 
     // An existing index field that is not a real number.
     fc->addField(pg::FieldDef("Index", pg::FieldType::String, {}, 10));
