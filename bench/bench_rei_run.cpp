@@ -112,8 +112,7 @@ void runOnce(benchmark::State& st, int fast) {
     for (auto _ : st) {
         st.PauseTiming();
         auto fc = f.sites("Pointdata" + std::to_string(fast) + "_" + std::to_string(n++));
-        rei::ReiRunContext ctx{f.p->state, f.p->fm, f.p->mf, f.p->wind, f.p->map, f.p->messages, f.p->progress,
-                               "Meter"};
+        rei::ReiRunContext ctx{f.p->state, f.p->fm, f.p->mf, f.p->wind, f.p->map, f.p->messages, f.p->progress};
         ctx.reloadWind = [&](platform::Messages& m) {
             return wind::reloadProjectWind(f.p->state, f.p->wind, f.p->fm, m);
         };

@@ -49,8 +49,6 @@ struct ReiRunContext {
     pg::Map& map;
     platform::Messages& messages;
     platform::Progress& progress;
-    // The project's bathymetry units: "Meter", "Centimeter" or "Feet".
-    std::string bathyunits;
     // Reads the project's wind file into the holder again, with its powers
     // from the current categories (the wind subsystem's loader); false,
     // the user told, when it cannot. A run without it is refused.

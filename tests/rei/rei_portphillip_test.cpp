@@ -80,7 +80,7 @@ TEST(ReiPortPhillip, RunWithTheSampleWindFile) {
         SCOPED_TRACE(fast);
         p.fm.indexcheck = static_cast<std::int16_t>(fast);
         p.messages.entries.clear();
-        ReiRunContext ctx{p.state, p.fm, p.mf, p.wind, p.map, p.messages, p.progress, "Meter"};
+        ReiRunContext ctx{p.state, p.fm, p.mf, p.wind, p.map, p.messages, p.progress};
         ctx.reloadWind = [&](platform::Messages& m) { return wind::reloadProjectWind(p.state, p.wind, p.fm, m); };
         const auto out = runmodel(ctx, fc, 1);
         ASSERT_EQ(out.end, ReiRunEnd::Completed) << ::testing::PrintToString(p.messages.texts());

@@ -85,7 +85,7 @@ protected:
     }
 
     ReiRunContext context() {
-        ReiRunContext ctx{p->state, p->fm, p->mf, p->wind, p->map, p->messages, p->progress, "Meter"};
+        ReiRunContext ctx{p->state, p->fm, p->mf, p->wind, p->map, p->messages, p->progress};
         ctx.reloadWind = [this](platform::Messages& m) {
             return wind::reloadProjectWind(p->state, p->wind, p->fm, m);
         };
@@ -133,6 +133,15 @@ TEST_F(ReiRunTest, ClipAndFastRunsWriteTheFormulaAndLeaveFailedSitesEmpty) {
             for (const auto& w : gis::kRayWorkClasses) EXPECT_NE(n, w);
         EXPECT_EQ(p->map.layerCount(), 0);
     }
+}
+
+TEST_F(ReiRunTest, TheProjectsDepthUnitsScaleTheDepths) {
+    auto fc = points({p->site(10000, 10000)});
+    p->mf.bathyunits = "Centimeter";  // the raster's -10 then means 10 cm
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);
+    EXPECT_EQ(p->mf.unitfactor, 100.0f);
+    EXPECT_NEAR(pg::toDouble(fc->feature(1).value("Index")), expectedIndex() / 100, expectedIndex() * 1e-10);
 }
 
 TEST_F(ReiRunTest, RefusesBeforeTouchingTheDataset) {
