@@ -3,6 +3,9 @@
 // cannot be computed.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QLineEdit>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -17,6 +20,7 @@
 #include "wind/iindex_tool.h"
 #include "wind/loadwind.h"
 #include "wind/rei_wind_file.h"
+#include "wind/ui/windprocess_form.h"
 
 namespace quor::rei {
 namespace {
@@ -415,6 +419,55 @@ TEST_F(ReiRunTest, SitesOnLandStayEmptyAndTheWindowIsRestoredOnEveryExit) {
     EXPECT_FALSE(shell.minimised);
     EXPECT_EQ(shell.events, (std::vector<std::string>{"started", "ended"}));
     EXPECT_FALSE(p->state.run_lock.active());
+}
+
+}  // namespace
+}  // namespace quor::rei
+
+namespace quor::rei {
+namespace {
+
+class OneChoice final : public gis::DatasetChooser {
+public:
+    explicit OneChoice(std::vector<gis::DatasetItem> items) : items_(std::move(items)) {}
+    std::optional<std::vector<gis::DatasetItem>> choose(gis::DatasetFilter, const std::string& t) override {
+        title = t;
+        return items_;
+    }
+    std::string title;
+
+private:
+    std::vector<gis::DatasetItem> items_;
+};
+
+TEST_F(ReiRunTest, ProcessShapefileWindowWeighsTheChosenDataset) {
+    auto fc = points({p->site(10000, 10000)});
+    p->fm.indexcheck = 1;
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);
+
+    OneChoice chooser({{p->mf.ptworkspace->path(), "Pointdata1"}});
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    wind::ui::WindprocessContext wctx{p->mf, p->fm, p->state.app_folder, msgs, progress, chooser};
+    wctx.chooseWindFile = [&] { return std::optional<std::string>(p->state.wind_path); };
+    wind::ui::WindprocessForm form(wctx);
+    EXPECT_EQ(form.windowTitle(), "Process Shapefile");
+    EXPECT_EQ(form.Text4->text(), "10000");
+    form.Command1_Click();
+    EXPECT_EQ(chooser.title, "Select a shapefile to process");
+    EXPECT_EQ(form.Text1->text(), "Pointdata1");
+    form.Command3_Click();
+    EXPECT_EQ(form.Text3->text().toStdString(), p->state.wind_path);
+    form.Text4->setText("5000");
+    form.Combo2->setCurrentText("100");
+    form.newpro_ok_Click();
+    EXPECT_TRUE(msgs.entries.empty()) << msgs.texts().front();
+    auto weighted = p->mf.ptworkspace->openFeatureClass("Pointdata1");
+    EXPECT_EQ(pg::toDouble(weighted->feature(1).value("IIndex")), pg::toDouble(weighted->feature(1).value("Index")));
+
+    form.Option_text_Click();
+    EXPECT_TRUE(form.Text3->isEnabled());
 }
 
 }  // namespace
