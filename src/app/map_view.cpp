@@ -179,8 +179,10 @@ void MapView::sync() {
     shown_ = layers;
     shownVisible_ = visible;
 
-    if (!mapSettings().destinationCrs().isValid() && !map_.spatialReference().isNone()) {
-        const auto& sr = map_.spatialReference();
+    // The view draws in the map's spatial reference, also when a project in
+    // another one replaces the first.
+    if (const auto& sr = map_.spatialReference(); !sr.isNone() && (shownSr_.isNone() || !sr.isSame(shownSr_))) {
+        shownSr_ = sr;
         setDestinationCrs(sr.epsgCode() > 0 ? QgsCoordinateReferenceSystem::fromEpsgId(sr.epsgCode())
                                             : QgsCoordinateReferenceSystem::fromWkt(QString::fromStdString(sr.wkt())));
     }
