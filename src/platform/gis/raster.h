@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/gis/gdal_handle.h"
 #include "platform/gis/geometry.h"
 #include "platform/gis/spatial_reference.h"
 
@@ -48,6 +49,8 @@ struct PixelValue {
 class Raster {
 public:
     // Opens a raster (read-only); GisError when GDAL cannot read it.
+    // Nothing is ever written beside it: no statistics or other auxiliary
+    // file, so shared and read-only data stay as they are.
     static std::shared_ptr<Raster> open(const std::string& path);
     ~Raster();
     Raster(const Raster&) = delete;
@@ -73,14 +76,14 @@ public:
     PixelValue identify(double x, double y) const;
     PixelValue identify(const Point& p) const { return identify(p.x, p.y); }
 
-    GDALDataset* dataset() const { return ds_; }
+    GDALDataset* dataset() const { return ds_.get(); }
 
 private:
     Raster() = default;
     void releaseBlock() const;
 
     std::string path_;
-    GDALDataset* ds_ = nullptr;
+    DatasetHandle ds_;
     int width_ = 0, height_ = 0;
     double gt_[6] = {0, 1, 0, 0, 0, -1};
     bool northUp_ = true;

@@ -5,6 +5,10 @@
 // One handle per file for the whole program: opening a path that is open
 // already returns the same Workspace object, so the map, the runs and the
 // commands never hold two handles on one GeoPackage.
+//
+// Workspaces belong to the program's main thread: the registry of open
+// workspaces is guarded, but one Workspace and its classes serve one
+// thread at a time (GDAL datasets are not shareable between threads).
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -13,6 +17,7 @@
 
 #include "platform/gis/feature_class.h"
 #include "platform/gis/fields.h"
+#include "platform/gis/gdal_handle.h"
 #include "platform/gis/geometry.h"
 #include "platform/gis/spatial_reference.h"
 
@@ -99,7 +104,7 @@ public:
     };
 
     // The GDAL dataset (never null while the workspace lives).
-    GDALDataset* dataset() const { return ds_; }
+    GDALDataset* dataset() const { return ds_.get(); }
     // The layer of a shapefile of this folder that could only be opened for
     // reading (its files are read-only), or null.
     OGRLayer* readOnlyLayer(const std::string& name) const;
@@ -114,20 +119,20 @@ public:
     void setAlteredSpatialReference(const std::string& name, const SpatialReference& sr);
 
 private:
-    Workspace(std::string path, WorkspaceKind kind, GDALDataset* ds, bool readOnly);
+    Workspace(std::string path, WorkspaceKind kind, DatasetHandle ds, bool readOnly);
     static std::shared_ptr<Workspace> shared(const std::string& key);
     static void remember(const std::string& key, const std::shared_ptr<Workspace>& ws);
     void afterRollback();
 
     std::string path_;
     WorkspaceKind kind_;
-    GDALDataset* ds_ = nullptr;
+    DatasetHandle ds_;
     bool readOnly_ = false;
     std::uint64_t generation_ = 1;
     int transactionDepth_ = 0;
     bool schemaChangedInTransaction_ = false;
     std::vector<std::pair<std::string, SpatialReference>> altered_;
-    std::vector<std::pair<std::string, GDALDataset*>> readOnlyClasses_;
+    std::vector<std::pair<std::string, DatasetHandle>> readOnlyClasses_;
     friend class Transaction;
 };
 
