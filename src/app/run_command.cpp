@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCursor>
+#include <QEvent>
+#include <QMenuBar>
+#include <QToolBar>
 #include <QLabel>
 
 #include "app/main_form.h"
@@ -12,6 +15,7 @@
 #include "gis/ray_site.h"
 #include "project/ui/ptdatasel_dialog.h"
 #include "wave/rwe_run_start.h"
+#include "wind/loadwind.h"
 #include "wave/ui/bottom_velocity_dialog.h"
 #include "wave/ui/tide_dialog.h"
 
@@ -21,8 +25,19 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
     rays_ = std::make_unique<gis::RayContext>(gis::RayContext{w_.state(), w_.holder(), w_.project(), winddata,
                                                               w_.MapControl2->map(), w_.messages(), w_.progressForm()});
     wave::installWaveMain(drivers, *rays_, this);
+    rei_ = std::make_unique<rei::ReiRunContext>(rei::ReiRunContext{w_.state(), w_.holder(), w_.project(), winddata,
+                                                                   w_.MapControl2->map(), w_.messages(),
+                                                                   w_.progressForm(), {}, this});
+    rei_->reloadWind = [this, &winddata](platform::Messages& m) {
+        return wind::reloadProjectWind(w_.state(), winddata, w_.holder(), m);
+    };
+    drivers.runmodel = [this](const std::shared_ptr<platform::gis::FeatureClass>& fc, int16_t counterstart,
+                              const project::PointDatasetChoice&) { rei::runmodel(*rei_, fc, counterstart); };
     if (QAction* run = w_.toolbarButton(kProjectToolbar, "run"))
         QObject::connect(run, &QAction::triggered, &w_, [this] { Run_Click(); });
+    w_.state().run_lock.setListener([this](bool active) { lockCommands(active); });
+    w_.installEventFilter(this);
+    w_.progressForm().installEventFilter(this);
     // Data > Water Level Adjustment: the level of single runs.
     if (QAction* tide = w_.menuItem("Tide"))
         QObject::connect(tide, &QAction::triggered, &w_, [this] {
@@ -38,7 +53,36 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
         });
 }
 
-RunCommand::~RunCommand() = default;
+RunCommand::~RunCommand() { w_.state().run_lock.setListener(nullptr); }
+
+void RunCommand::lockCommands(bool locked) {
+    std::vector<QAction*> actions;
+    for (QAction* a : w_.menuBar()->actions()) actions.push_back(a);
+    for (QToolBar* bar : {w_.Toolbar1, w_.Toolbar2})
+        if (bar)
+            for (QAction* a : bar->actions()) actions.push_back(a);
+    if (locked) {
+        enabledBefore_.clear();
+        for (QAction* a : actions) {
+            enabledBefore_[a] = a->isEnabled();
+            a->setEnabled(false);
+        }
+    } else {
+        for (QAction* a : actions)
+            if (auto it = enabledBefore_.find(a); it != enabledBefore_.end()) a->setEnabled(it->second);
+        enabledBefore_.clear();
+    }
+}
+
+bool RunCommand::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && w_.state().run_lock.active()) {
+        // Closing acts as the progress window's Cancel: the run asks and stops.
+        w_.state().cancel_flag = true;
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 void RunCommand::Run_Click() {
     if (w_.state().run_lock.active()) return;
@@ -68,6 +112,10 @@ void RunCommand::setMinimised(bool minimised) {
 void RunCommand::redraw() {
     w_.MapControl2->map().refresh();
     w_.update();
+}
+
+void RunCommand::setStatus(const std::string& text) {
+    if (w_.Label1) w_.Label1->setText(QString::fromStdString(text));
 }
 
 void RunCommand::runEnded() {

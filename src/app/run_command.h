@@ -5,10 +5,14 @@
 // shows it busy and the run restores it at its end. Also the water-level
 // window of single runs (Data > Water Level Adjustment) and the bottom-
 // velocity window (Data > Orbital Velocity Mode).
+#include <QObject>
+
+#include <map>
 #include <memory>
 
 #include "model/model_state.h"
 #include "project/ptdatasel.h"
+#include "rei/rei_run.h"
 #include "wave/wave_main.h"
 
 namespace quor::gis {
@@ -19,7 +23,7 @@ namespace quor::app {
 
 class MainForm;
 
-class RunCommand final : public wave::RunShell {
+class RunCommand final : public QObject, public wave::RunShell, public rei::ReiRunShell {
 public:
     RunCommand(MainForm& window, model::WindSummary& winddata);
     ~RunCommand() override;
@@ -35,10 +39,18 @@ public:
     void setMinimised(bool minimised) override;
     void redraw() override;
     void runEnded() override;
+    void setStatus(const std::string& text) override;
+
+    // While a run holds the lock: every command is greyed, and closing the
+    // main window or the progress window asks the run to stop instead.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     MainForm& w_;
     std::unique_ptr<gis::RayContext> rays_;
+    std::unique_ptr<rei::ReiRunContext> rei_;
+    void lockCommands(bool locked);
+    std::map<QObject*, bool> enabledBefore_;
 };
 
 }  // namespace quor::app

@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QTimer>
 #include <QWidget>
 
 #include "app/main_form.h"
+#include "app/progress_form.h"
 #include "app/run_command.h"
 #include "platform/settings_store.h"
 #include "test_support.h"
@@ -69,6 +71,26 @@ TEST_F(RunWindow, RunButtonOpensTheChooserAndARunRestoresTheWindow) {
     run.Run_Click();
     QApplication::processEvents();
     EXPECT_FALSE(shown);
+}
+
+TEST_F(RunWindow, WhileARunHoldsTheLockCommandsAreGreyAndClosingCancels) {
+    QAction* open = window.menuItem("Openpr");
+    ASSERT_TRUE(open);
+    QAction* runButton = window.toolbarButton(app::kProjectToolbar, "run");
+    const bool openBefore = open->isEnabled();
+    {
+        model::RunLock::Scope busy(state.run_lock);
+        for (QAction* a : window.menuBar()->actions()) EXPECT_FALSE(a->isEnabled());
+        EXPECT_FALSE(runButton->isEnabled());
+        EXPECT_FALSE(window.close());  // closing asks the run to stop instead
+        EXPECT_TRUE(state.cancel_flag);
+        state.cancel_flag = false;
+        window.progressForm().show();
+        window.progressForm().close();
+        EXPECT_TRUE(state.cancel_flag);
+    }
+    EXPECT_EQ(open->isEnabled(), openBefore);
+    for (QAction* a : window.menuBar()->actions()) EXPECT_TRUE(a->isEnabled());
 }
 
 }  // namespace
