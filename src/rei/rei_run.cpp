@@ -9,6 +9,7 @@
 #include "gis/shorebathy.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
+#include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_index.h"
@@ -68,6 +69,37 @@ public:
 private:
     ReiRunContext& ctx_;
     model::RunLock::Scope lock_;
+};
+
+class ResultBatches {
+public:
+    explicit ResultBatches(std::shared_ptr<pg::Workspace> ws)
+        : ws_(ws && ws->kind() == pg::WorkspaceKind::GeoPackage ? std::move(ws) : nullptr) {}
+    // A run that breaks off keeps the results it has written.
+    ~ResultBatches() {
+        try {
+            commit();
+        } catch (...) {
+        }
+    }
+    ResultBatches(const ResultBatches&) = delete;
+    ResultBatches& operator=(const ResultBatches&) = delete;
+    void open() {
+        if (ws_ && !tx_) tx_ = std::make_unique<pg::Workspace::Transaction>(*ws_);
+    }
+    void written() {
+        if (tx_ && ++count_ % kSitesPerBatch == 0) commit();
+    }
+    void commit() {
+        if (tx_) tx_->commit();
+        tx_.reset();
+    }
+
+private:
+    static constexpr int kSitesPerBatch = 50;
+    std::shared_ptr<pg::Workspace> ws_;
+    std::unique_ptr<pg::Workspace::Transaction> tx_;
+    int count_ = 0;
 };
 
 bool reachesWater(const model::ModelState& st) {
@@ -160,9 +192,14 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         // Nothing of a run that broke off may reach the first site.
         resetRayArrays(ctx.state);
 
+        // Results of a project class are committed a few dozen sites at a
+        // time rather than one file sync per site; a run that breaks off
+        // keeps every batch committed before.
+        ResultBatches batches(fc->workspace());
         auto cursor = fc->search();
         std::int64_t i = 1;
         for (auto f = cursor.next(); f; f = cursor.next(), ++i) {
+            batches.open();
             const std::string of = std::to_string(i) + " of " + std::to_string(out.sites);
             if (ctx.shell) {
                 ctx.shell->setTitle("Quor running.." + of);
@@ -202,7 +239,9 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             else
                 REIindex(site, ictx);
             ++out.written;
+            batches.written();
         }
+        batches.commit();
 
         if (ctx.shell) {
             ctx.shell->setTitle("Quor");
