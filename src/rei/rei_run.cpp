@@ -159,7 +159,8 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     RunScope scope(ctx);
     try {
         if (!fc) throw Refusal{"No point dataset was given to run the model on."};
-        ctx.mainform.unitfactor = reiUnitFactor(ctx.mainform.bathyunits);
+        ctx.mainform.unitfactor =
+            reiUnitFactor(ctx.bathyunits.empty() ? ctx.mainform.bathyunits : ctx.bathyunits);
         ctx.mainform.pointfeatclass = fc->name();
         const bool fast = ctx.fm_property.indexcheck == 1;
         checkInputs(ctx, rays, *fc, fast);
