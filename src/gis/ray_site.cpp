@@ -93,16 +93,21 @@ void deleteWorkClasses(const std::shared_ptr<pg::Workspace>& ws) {
     for (const std::string& name : kRayWorkClasses) deleterays(ws, name);
 }
 
+std::shared_ptr<pg::Workspace> RayContext::workClasses() const {
+    return workspace ? workspace : mainform.ptworkspace;
+}
+
 RaySite::RaySite(RayContext& ctx) : ctx_(ctx), layers_(ctx.map), outer_(ctx.siteLayers) {
-    if (ctx_.mainform.ptworkspace) {
+    const auto ws = ctx_.workClasses();
+    if (ws && ws->kind() == pg::WorkspaceKind::GeoPackage) {
         try {
-            tx_ = std::make_unique<pg::Workspace::Transaction>(*ctx_.mainform.ptworkspace);
+            tx_ = std::make_unique<pg::Workspace::Transaction>(*ws);
         } catch (const std::exception& e) {
             // Without a transaction every step commits its own writes.
             platform::logCause("Starting the site's transaction", e.what());
         }
     }
-    deleteWorkClasses(ctx_.mainform.ptworkspace);
+    deleteWorkClasses(ws);
     ctx_.siteLayers = &layers_;
 }
 
@@ -115,7 +120,7 @@ RaySite::~RaySite() {
     }
     ctx_.siteLayers = outer_;
     try {
-        deleteWorkClasses(ctx_.mainform.ptworkspace);
+        deleteWorkClasses(ctx_.workClasses());
     } catch (...) {
         platform::logCause("Deleting the site's work classes", platform::currentCause());
     }

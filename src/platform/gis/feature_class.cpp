@@ -120,7 +120,11 @@ std::shared_ptr<const Fields> FeatureClass::fields() const {
     std::vector<FieldDef> defs;
     std::string shape = l->GetGeometryColumn();
     std::string fid = l->GetFIDColumn();
-    const bool shp = ws_->kind() != WorkspaceKind::GeoPackage;
+    // In-memory classes stand in for geodatabase classes and look like them.
+    const bool memory = ws_->kind() == WorkspaceKind::Memory;
+    const bool shp = ws_->kind() != WorkspaceKind::GeoPackage && !memory;
+    if (memory && shape.empty()) shape = "shape";
+    if (memory && fid.empty()) fid = "OBJECTID";
     defs.push_back({shape.empty() ? "Shape" : shape, FieldType::Geometry, shp ? "Shape" : "geometry"});
     defs.push_back({fid.empty() ? "FID" : fid, FieldType::ObjectId, shp ? "FID" : "object identifier"});
     OGRFeatureDefn* defn = l->GetLayerDefn();
@@ -180,6 +184,12 @@ std::int64_t FeatureClass::store(Feature& f) {
     OGRFeature of(l->GetLayerDefn());
     fillOgr(of, f, *fl, f.fieldsPtr() == fl);
     if (f.oid() < 0) {
+        if (ws_->kind() == WorkspaceKind::Memory) {
+            // GDAL counts in-memory rows from 0; object ids run from 1.
+            GIntBig next = l->GetFeatureCount(FALSE) + 1;
+            while (std::unique_ptr<OGRFeature>(l->GetFeature(next))) ++next;
+            of.SetFID(next);
+        }
         if (l->CreateFeature(&of) != OGRERR_NONE)
             throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
         f.setOid(of.GetFID());
@@ -316,6 +326,8 @@ void FeatureClass::alterSpatialReference(const SpatialReference& sr) {
         } else {
             std::remove(prj.c_str());
         }
+    } else if (ws_->kind() == WorkspaceKind::Memory) {
+        // No file to change: the reference given is the class's from now on.
     } else {
         throw GisError("The spatial reference of " + name_ + " cannot be changed.");
     }

@@ -139,8 +139,14 @@ PixelValue Raster::identify(double x, double y) const {
         std::uint32_t bits;
         std::memcpy(&bits, &f, sizeof bits);
         if (!lastValid_ || bits != lastBits_) {
+            // Rays cross the same pixels again and again (the fast walk, the
+            // depth averaging and both shallow-water stages): remember the
+            // recent conversions, keyed by the pixel's bits.
+            if (conversions_.empty()) conversions_.assign(kConversionSlots, {0u, std::nan("")});
+            auto& slot = conversions_[(bits * 2654435761u) >> (32 - kConversionBits)];
+            if (slot.first != bits || std::isnan(slot.second)) slot = {bits, asWritten(f)};
             lastBits_ = bits;
-            lastValue_ = asWritten(f);
+            lastValue_ = slot.second;
             lastValid_ = true;
         }
         out.kind = PixelValue::Kind::Value;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/geometry.h"
@@ -99,6 +100,10 @@ private:
     mutable std::uint32_t lastBits_ = 0;
     mutable double lastValue_ = 0;
     mutable bool lastValid_ = false;
+    // Recent Float32 conversions, direct-mapped by the pixel's bits.
+    static constexpr int kConversionBits = 14;
+    static constexpr std::size_t kConversionSlots = std::size_t{1} << kConversionBits;
+    mutable std::vector<std::pair<std::uint32_t, double>> conversions_;
 };
 
 }  // namespace quor::platform::gis

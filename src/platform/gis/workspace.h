@@ -26,7 +26,7 @@ class OGRLayer;
 
 namespace quor::platform::gis {
 
-enum class WorkspaceKind { GeoPackage, ShapefileFolder, Coverage, Other };
+enum class WorkspaceKind { GeoPackage, ShapefileFolder, Coverage, Memory, Other };
 
 class Workspace : public std::enable_shared_from_this<Workspace> {
 public:
@@ -40,6 +40,10 @@ public:
     // single shapefile (its folder is the workspace) or a coverage folder.
     // Shapefile folders open for update when possible; coverages read-only.
     static std::shared_ptr<Workspace> open(const std::string& path);
+    // A new, empty workspace held in memory only, for classes that live a
+    // moment (a site's work classes): nothing of it ever reaches a file.
+    // Its classes carry the field names of the project geodatabase's.
+    static std::shared_ptr<Workspace> createMemory(const std::string& name);
 
     ~Workspace();
     Workspace(const Workspace&) = delete;
@@ -81,6 +85,23 @@ public:
         bool done_ = false;
     };
     bool inTransaction() const { return transactionDepth_ > 0; }
+
+    // For many small transactions in a row (a run storing each site's
+    // results on its own): while the scope lives a geodatabase logs its
+    // commits ahead and syncs them to disk at checkpoints rather than at
+    // every commit. A crash may then lose the last few commits, never
+    // damage the file. Other workspaces are left as they are.
+    class QuickCommits {
+    public:
+        explicit QuickCommits(Workspace& ws);
+        ~QuickCommits();
+        QuickCommits(const QuickCommits&) = delete;
+        QuickCommits& operator=(const QuickCommits&) = delete;
+
+    private:
+        Workspace& ws_;
+        bool on_ = false;
+    };
 
     // The GDAL dataset (never null while the workspace lives).
     GDALDataset* dataset() const { return ds_.get(); }
