@@ -182,7 +182,7 @@ std::shared_ptr<Workspace> Workspace::createMemory(const std::string& name) {
     GDALDataset* ds = drv->Create(name.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
     if (!ds) throw GisError(err.message("The in-memory workspace " + name + " cannot be created."));
     // Not shared through the registry: every caller gets a workspace of its own.
-    return std::shared_ptr<Workspace>(new Workspace("memory:" + name, WorkspaceKind::Memory, ds, false));
+    return std::shared_ptr<Workspace>(new Workspace("memory:" + name, WorkspaceKind::Memory, DatasetHandle(ds), false));
 }
 
 std::vector<std::string> Workspace::featureClassNames() const {
@@ -405,16 +405,16 @@ std::string pragmaText(GDALDataset* ds, const char* sql) {
 
 Workspace::QuickCommits::QuickCommits(Workspace& ws) : ws_(ws) {
     if (ws_.kind_ != WorkspaceKind::GeoPackage || ws_.readOnly_ || ws_.transactionDepth_ > 0) return;
-    if (pragmaText(ws_.ds_, "PRAGMA journal_mode = WAL") != "wal") return;
-    pragmaText(ws_.ds_, "PRAGMA synchronous = NORMAL");
+    if (pragmaText(ws_.ds_.get(), "PRAGMA journal_mode = WAL") != "wal") return;
+    pragmaText(ws_.ds_.get(), "PRAGMA synchronous = NORMAL");
     on_ = true;
 }
 
 Workspace::QuickCommits::~QuickCommits() {
     if (!on_ || ws_.transactionDepth_ > 0) return;
     // Back to a single file: the log is checkpointed into it and removed.
-    pragmaText(ws_.ds_, "PRAGMA synchronous = FULL");
-    pragmaText(ws_.ds_, "PRAGMA journal_mode = DELETE");
+    pragmaText(ws_.ds_.get(), "PRAGMA synchronous = FULL");
+    pragmaText(ws_.ds_.get(), "PRAGMA journal_mode = DELETE");
 }
 
 }  // namespace quor::platform::gis
