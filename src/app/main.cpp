@@ -5,6 +5,7 @@
 
 #include "app/main_form.h"
 #include "app/qgis_runtime.h"
+#include "app/run_command.h"
 #include "model/model_state.h"
 #include "platform/settings_store.h"
 
@@ -21,7 +22,10 @@ int main(int argc, char** argv) {
         const auto shared = std::make_unique<quor::model::ApplicationState>();
         quor::platform::IniSettingsStore store;
 
+        quor::model::WindSummary winddata;
+
         quor::app::MainForm window(shared->state, shared->form, shared->holder, store);
+        quor::app::RunCommand run(window, winddata);
         window.show();  // its load runs start-up first
         rc = QgsApplication::exec();
     }
