@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QMainWindow>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -108,6 +109,8 @@ public:
     // Projection Properties of the map's spatial reference, and the About box.
     void showprojection();
     void showAbout();
+    // Save Project as the project commands do it; point entry's Build calls it.
+    void setSaveProject(std::function<void()> save);
 
 protected:
     void showEvent(QShowEvent* event) override;

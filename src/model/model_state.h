@@ -159,6 +159,8 @@ struct SettingsHolder {
     int16_t refreshmap = 0;
     bool rec_setting = false;
     int16_t optionindex = 0;
+    // The RWE settings' background run: no progress window, main window minimised.
+    int16_t refreshmap1 = 0;
 };
 
 // The wind summary holder (the wind-entry form's shared instance).
