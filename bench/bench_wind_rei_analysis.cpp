@@ -52,10 +52,10 @@ public:
     bool question(const std::string&, const std::string&) override { return true; }
 };
 
-class FixedChooser final : public quor::wind::WindSaveDialog {
+class FixedChooser final : public quor::wind::SavePathChooser {
 public:
     std::string path;
-    std::optional<std::string> chooseSaveFile(const std::string&, const std::string&, const std::string&) override {
+    std::optional<std::string> chooseSavePath(const std::string&, const std::string&, const std::string&) override {
         return path;
     }
 };

@@ -32,18 +32,29 @@ std::string appendBuoyYearLines(std::string merged, const std::string& laterCopy
     return merged;
 }
 
-WindTextQuery buoyTextQuery(const std::string& mergedPath, const BuoyWindRequest& rq) {
-    WindTextQuery q;
-    q.path = mergedPath;
-    q.station = rq.stationEntry;
-    q.start = {rq.startYear, rq.startMonth, rq.startDay, rq.startHour};
-    q.end = {rq.endYear, rq.endMonth, rq.endDay, rq.endHour};
-    q.percent_wind = rq.topPercent;
-    q.delimiter.assign(1, ' ');
-    q.columns = WindColumns{0, 1, 2, 3, -1, 5, 4};
-    q.lineno = 1;
-    q.buoyLayout = true;
-    return q;
+WindTextCall buoyTextCall(const std::string& mergedPath, const BuoyWindRequest& rq) {
+    WindTextCall c;
+    c.wind_textfile = mergedPath;
+    c.station_nam = rq.stationEntry;
+    c.startyr = rq.startYear;
+    c.endyr = rq.endYear;
+    c.startm = rq.startMonth;
+    c.endm = rq.endMonth;
+    c.startd = rq.startDay;
+    c.endd = rq.endDay;
+    c.starth = rq.startHour;
+    c.endh = rq.endHour;
+    c.percent_wind = rq.topPercent;
+    c.delimiter.assign(1, ' ');
+    c.yearno = 0;
+    c.monthno = 1;
+    c.dayno = 2;
+    c.hourno = 3;
+    c.minuteno = -1;
+    c.windspdno = 5;
+    c.winddirno = 4;
+    c.lineno = 1;
+    return c;
 }
 
 WindRunOutcome download_buoywind(BuoyDownloadContext& ctx, const BuoyWindRequest& rq) {
@@ -81,7 +92,7 @@ WindRunOutcome download_buoywind(BuoyDownloadContext& ctx, const BuoyWindRequest
     } catch (const std::exception&) {
         return fail();
     }
-    ctx.analyse(buoyTextQuery(firstPath, rq));
+    ctx.analyse(buoyTextCall(firstPath, rq));
     return WindRunOutcome::Done;
 }
 

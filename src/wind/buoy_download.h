@@ -10,12 +10,22 @@
 #include "platform/feedback.h"
 #include "wind/buoy_request.h"
 #include "wind/buoy_year.h"
-#include "wind/wind_text_analysis.h"
 
 namespace quor::wind {
 
+// The arguments of the RWE wind text analysis, in its own order.
+struct WindTextCall {
+    std::string wind_textfile;
+    std::string station_nam;
+    int16_t startyr = 0, endyr = 0, startm = 0, endm = 0, startd = 0, endd = 0, starth = 0, endh = 0;
+    int16_t percent_wind = 0;
+    std::string delimiter;
+    int16_t yearno = 0, monthno = 0, dayno = 0, hourno = 0, minuteno = -1, windspdno = 0, winddirno = 0;
+    int16_t lineno = 1;
+};
+
 // Runs the RWE wind text analysis; it reports to the user itself.
-using RweTextAnalysis = std::function<void(const WindTextQuery&)>;
+using RweTextAnalysis = std::function<void(const WindTextCall&)>;
 
 struct BuoyDownloadContext {
     model::ModelState& state;
@@ -31,10 +41,8 @@ struct BuoyDownloadContext {
 // followed by CR LF.
 std::string appendBuoyYearLines(std::string merged, const std::string& laterCopy);
 
-// The analysis of the merged file: blank-separated buoy columns (year,
-// month, day, hour, direction, speed; the minute column from 2005 on),
-// column names in line 1, records from line 3.
-WindTextQuery buoyTextQuery(const std::string& mergedPath, const BuoyWindRequest& request);
+// The call the merged file is analysed with.
+WindTextCall buoyTextCall(const std::string& mergedPath, const BuoyWindRequest& request);
 
 // "Analyze Wind Data" in RWE mode with the web download.
 WindRunOutcome download_buoywind(BuoyDownloadContext& ctx, const BuoyWindRequest& request);

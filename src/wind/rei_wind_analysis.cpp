@@ -155,7 +155,7 @@ void save_windrei(ReiAnalysisContext& ctx, int32_t total) {
     ctx.messages.message("Please save wind data in text file", platform::MessageIcon::Information);
     std::string failure;
     for (;;) {
-        auto chosen = ctx.chooser.chooseSaveFile("Wind data(*.Wind_REI)|*.Wind_REI", "Save wind data in text file",
+        auto chosen = ctx.chooser.chooseSavePath("Save wind data in text file", "Wind data(*.Wind_REI)|*.Wind_REI",
                                                  s.app_folder + "/Project");
         if (!chosen || chosen->empty()) break;
         const std::string path = withReiExtension(*chosen);

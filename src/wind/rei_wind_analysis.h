@@ -15,7 +15,6 @@
 #include "platform/feedback.h"
 #include "wind/buoy_request.h"
 #include "wind/buoy_year.h"
-#include "wind/rwe_wind_file.h"
 
 namespace quor::wind {
 
@@ -60,13 +59,21 @@ ReiClassValues roundReiClasses(const std::array<float, 8>& meanSpeed, const std:
 std::optional<ReiWindStats> analyseReiRecords(const std::vector<BuoyRecord>& records, double start, double end,
                                               int topPercent);
 
+// Asks for the file to save; nothing when the user cancels.
+class SavePathChooser {
+public:
+    virtual ~SavePathChooser() = default;
+    virtual std::optional<std::string> chooseSavePath(const std::string& title, const std::string& filter,
+                                                      const std::string& startFolder) = 0;
+};
+
 struct ReiAnalysisContext {
     model::ModelState& state;
     model::WindSummary& holder;
     const model::MainFormState& form;
     platform::Messages& messages;
     YearFetcher& fetcher;
-    WindSaveDialog& chooser;
+    SavePathChooser& chooser;
     std::string serverAddress;
     WindDialogHooks hooks;
     std::function<void()> showSummary;  // opens the wind summary display

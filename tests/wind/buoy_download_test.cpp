@@ -25,7 +25,7 @@ struct RweRun {
     quor::test::RecordingMessages messages;
     HttpYearFetcher fetcher;
     quor::test::TempDir dir;
-    std::vector<WindTextQuery> calls;
+    std::vector<WindTextCall> calls;
     int busyOff = 0;
 
     BuoyDownloadContext context(const std::string& server) {
@@ -33,7 +33,7 @@ struct RweRun {
         WindDialogHooks hooks;
         hooks.stopBusy = [this] { ++busyOff; };
         return BuoyDownloadContext{state, messages, fetcher, server, hooks,
-                                   [this](const WindTextQuery& q) { calls.push_back(q); }};
+                                   [this](const WindTextCall& c) { calls.push_back(c); }};
     }
     static BuoyWindRequest request(int y0, int y1) {
         BuoyWindRequest rq{"tplm2, Thomas Point MD", "tplm2"};
@@ -68,16 +68,13 @@ TEST(RweBuoyDownload, MergesThreeYearsIntoTheFirstAndCallsTheTextAnalysis) {
                                                            buoyYearPath("tplm2", 2005)}));
 
     ASSERT_EQ(run.calls.size(), 1u);
-    const WindTextQuery& q = run.calls[0];
-    EXPECT_EQ(q.path, run.dir.file("2003.txt"));
-    EXPECT_EQ(q.station, "tplm2, Thomas Point MD");
-    EXPECT_EQ(q.delimiter, " ");
-    EXPECT_TRUE(q.buoyLayout);
-    const WindColumns& c = q.columns;
-    EXPECT_EQ(std::vector<int>({c.year, c.month, c.day, c.hour, c.minute, c.speed, c.direction, q.lineno}),
+    const WindTextCall& c = run.calls[0];
+    EXPECT_EQ(c.wind_textfile, run.dir.file("2003.txt"));
+    EXPECT_EQ(c.station_nam, "tplm2, Thomas Point MD");
+    EXPECT_EQ(c.delimiter, " ");
+    EXPECT_EQ(std::vector<int>({c.yearno, c.monthno, c.dayno, c.hourno, c.minuteno, c.windspdno, c.winddirno, c.lineno}),
               std::vector<int>({0, 1, 2, 3, -1, 5, 4, 1}));
-    EXPECT_EQ(std::vector<int>({q.start.year, q.end.year, q.start.month, q.end.month, q.start.day, q.end.day,
-                                q.start.hour, q.end.hour, q.percent_wind}),
+    EXPECT_EQ(std::vector<int>({c.startyr, c.endyr, c.startm, c.endm, c.startd, c.endd, c.starth, c.endh, c.percent_wind}),
               std::vector<int>({2003, 2005, 3, 12, 1, 31, 6, 23, 10}));
     EXPECT_EQ(run.state.wind_source, "tplm2, Thomas Point MD");
     EXPECT_EQ(run.state.wind_startyear, 2003);
@@ -109,46 +106,4 @@ TEST(RweBuoyDownload, AFailedYearLeavesCompleteFilesAndNoAnalysis) {
             EXPECT_EQ(readAll(run.dir.file("2001.txt")), "\"" + y2001 + "\"\r\n") << label;
         }
     }
-}
-
-TEST(RweBuoyDownload, DownloadedYearsOfBothLayoutsBecomeAnRweWindFile) {
-    // 2004 blows from the east, 2005 (minute column) from the west, stronger.
-    std::vector<quor::test::Obs> east, west;
-    for (int h = 0; h < 24; ++h) east.push_back({12, 31, h, "90", "4.0"});
-    for (int h = 0; h < 24; ++h) west.push_back({1, 1, h, "270", "8.0"});
-    LocalHttpServer server;
-    server.serve(buoyYearPath("tplm2", 2004),
-                 {200, quor::test::buoyYearText(2004, east), "text/plain", LocalHttpServer::Reply::Mode::Normal});
-    server.serve(buoyYearPath("tplm2", 2005),
-                 {200, quor::test::buoyYearText(2005, west), "text/plain", LocalHttpServer::Reply::Mode::Normal});
-
-    class FixedSave final : public WindSaveDialog {
-    public:
-        std::string path;
-        std::optional<std::string> chooseSaveFile(const std::string&, const std::string&, const std::string&) override {
-            return path;
-        }
-    } save;
-    RweRun run;
-    quor::model::WindSummary holder;
-    quor::model::MainFormState form;
-    save.path = run.dir.file("buoy.Wind_RWE");
-    auto ctx = run.context(server.address());
-    ctx.analyse = [&](const WindTextQuery& q) {
-        WindAnalysisContext actx{{run.state, holder, form, run.messages, &save}};
-        wind_wv(actx, q);
-    };
-    auto rq = RweRun::request(2004, 2005);
-    rq.startMonth = 12; rq.startDay = 31; rq.startHour = 0;
-    rq.endMonth = 1; rq.endDay = 1; rq.endHour = 23;
-    rq.topPercent = 100;
-    ASSERT_EQ(download_buoywind(ctx, rq), WindRunOutcome::Done);
-    ASSERT_FALSE(run.messages.entries.empty());
-    EXPECT_EQ(run.messages.entries.back().text.rfind("Wind Analysis Done", 0), 0u) << run.messages.entries.back().text;
-    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(save.path)));
-    // 90 degrees is sector 14 of 56, 270 degrees sector 42: 24 records each.
-    EXPECT_EQ(run.state.wind_dircount(14), 24.0f);
-    EXPECT_EQ(run.state.wind_dircount(42), 24.0f);
-    EXPECT_FLOAT_EQ(run.state.wind_dirspeed(14), 4.0f);
-    EXPECT_FLOAT_EQ(run.state.wind_dirspeed(42), 8.0f);
 }

@@ -30,11 +30,11 @@ BuoyRecord rec(int hour, double dir, double speed, bool speedOk = true) {
     return r;
 }
 
-class QueueChooser final : public WindSaveDialog {
+class QueueChooser final : public SavePathChooser {
 public:
     std::deque<std::optional<std::string>> answers;
     int asked = 0;
-    std::optional<std::string> chooseSaveFile(const std::string& filter, const std::string& title,
+    std::optional<std::string> chooseSavePath(const std::string& title, const std::string& filter,
                                               const std::string& folder) override {
         ++asked;
         lastTitle = title;

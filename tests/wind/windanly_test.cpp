@@ -51,9 +51,9 @@ public:
     }
 };
 
-class NoChooser final : public WindSaveDialog {
+class NoChooser final : public SavePathChooser {
 public:
-    std::optional<std::string> chooseSaveFile(const std::string&, const std::string&, const std::string&) override {
+    std::optional<std::string> chooseSavePath(const std::string&, const std::string&, const std::string&) override {
         return std::nullopt;
     }
 };
@@ -73,7 +73,7 @@ struct DialogRig {
         state.app_folder = dir.path();
         form.projfile = dir.path();
         store.values["Settings/buoy_server"] = "http://127.0.0.1:9";
-        WindanlyEnv env{state, holder, form, store, messages, fetcher, std::make_shared<NoChooser>()};
+        WindanlyEnv env{state, holder, form, store, messages, fetcher, std::make_shared<NoChooser>(), {}, {}, {}, {}, {}};
         return std::make_unique<windanly>(std::move(env));
     }
 };
@@ -146,16 +146,17 @@ TEST(WindanlyDialog, MissingServerSettingIsNamedAndCompletedReiAnalysisClosesAft
 
 TEST(WindanlyDialog, RweModeRunsTheTextAnalysisOnDownloadedOrLocalRecords) {
     DialogRig rig;
-    std::vector<WindTextQuery> calls;
+    std::vector<WindTextCall> calls;
     rig.state.model_mode = quor::model::RWE_MODE;
     rig.state.app_folder = rig.dir.path();
     rig.store.values["Settings/buoy_server"] = "http://127.0.0.1:9";
-    WindTextChoice local;
+    WindTextCall local;
     local.wind_textfile = "/data/station.txt";
     local.delimiter = ",";
-    local.windspd1 = 7;
+    local.windspdno = 7;
     WindanlyEnv env{rig.state, rig.holder, rig.form, rig.store, rig.messages, rig.fetcher,
-                    std::make_shared<NoChooser>(), [&](const WindTextQuery& q) { calls.push_back(q); }, &local};
+                    std::make_shared<NoChooser>(), [&](const WindTextCall& c) { calls.push_back(c); },
+                    [&] { return std::optional<WindTextCall>(local); }, {}, {}, {}};
     windanly dlg(std::move(env));
     EXPECT_FALSE(dlg.Command3->isHidden());
     EXPECT_TRUE(dlg.Command3->isEnabled());
@@ -164,10 +165,9 @@ TEST(WindanlyDialog, RweModeRunsTheTextAnalysisOnDownloadedOrLocalRecords) {
     dlg.Command1_Click();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(rig.fetcher->requests, 12);
-    EXPECT_EQ(calls[0].path, rig.dir.path() + "/1995.txt");
-    EXPECT_EQ(calls[0].station, "clkn7, Cape Lookout NC");
-    EXPECT_EQ(calls[0].end.year, 2006);
-    EXPECT_TRUE(calls[0].buoyLayout);
+    EXPECT_EQ(calls[0].wind_textfile, rig.dir.path() + "/1995.txt");
+    EXPECT_EQ(calls[0].station_nam, "clkn7, Cape Lookout NC");
+    EXPECT_EQ(calls[0].endyr, 2006);
 
     // Local file: the chooser's columns, the typed station name, the dialog's window.
     rig.state.wind_webflag = false;
@@ -176,11 +176,10 @@ TEST(WindanlyDialog, RweModeRunsTheTextAnalysisOnDownloadedOrLocalRecords) {
     dlg.Command1_Click();
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(rig.fetcher->requests, 12);
-    EXPECT_EQ(calls[1].path, "/data/station.txt");
+    EXPECT_EQ(calls[1].wind_textfile, "/data/station.txt");
     EXPECT_EQ(calls[1].delimiter, ",");
-    EXPECT_EQ(calls[1].columns.speed, 7);
-    EXPECT_FALSE(calls[1].buoyLayout);
-    EXPECT_EQ(calls[1].station, "My station");
+    EXPECT_EQ(calls[1].windspdno, 7);
+    EXPECT_EQ(calls[1].station_nam, "My station");
     EXPECT_EQ(calls[1].percent_wind, 5);
     EXPECT_TRUE(rig.messages.entries.empty());
 }

@@ -15,9 +15,7 @@
 #include <QVBoxLayout>
 
 #include "platform/numbers.h"
-#include "wind/ui/qt_wind_save_dialog.h"
 #include "wind/ui/threaded_fetcher.h"
-#include "wind/ui/wind_text_dialog.h"
 #include "wind/ui/wind_pt.h"
 #include "wind/wind_datetime.h"
 
@@ -33,6 +31,26 @@ const char* const kStations[] = {
     "lonf1, Long Key, FL",     "smkf1, Sombrero Key, FL",  "sanf1, Sand Key, FL",        "dryf1, Dry Tortugas, FL",
     "egkf1, Egmont Key, FL",   "ttiw1, Tatoosh Island WA", "sisw1, Smith Island WA",     "blia2, Bligh Reef Light AK"};
 
+// The save dialog, with the "Name(*.ext)|*.ext" filter turned into Qt's form.
+class DialogSavePathChooser final : public SavePathChooser {
+public:
+    explicit DialogSavePathChooser(QWidget* parent) : parent_(parent) {}
+    std::optional<std::string> chooseSavePath(const std::string& title, const std::string& filter,
+                                              const std::string& startFolder) override {
+        QString f = QString::fromStdString(filter);
+        const int bar = f.indexOf('|');
+        if (bar >= 0) f = f.left(bar);
+        const QString path = QFileDialog::getSaveFileName(parent_, QString::fromStdString(title),
+                                                          QString::fromStdString(startFolder), f, nullptr,
+                                                          QFileDialog::DontConfirmOverwrite);
+        if (path.isEmpty()) return std::nullopt;
+        return path.toStdString();
+    }
+
+private:
+    QWidget* parent_;
+};
+
 std::optional<int16_t> listNumber(const QComboBox* box) {
     return platform::parseInt16(box->currentText().toStdString());
 }
@@ -41,25 +59,7 @@ std::optional<int16_t> listNumber(const QComboBox* box) {
 
 windanly::windanly(WindanlyEnv env, QWidget* parent) : QDialog(parent), env_(std::move(env)) {
     if (!env_.fetcher) env_.fetcher = std::make_shared<ThreadedYearFetcher>(std::make_shared<HttpYearFetcher>());
-    if (!env_.chooser) env_.chooser = std::make_shared<ui::QtWindSaveDialog>(this);
-    if (!env_.textChoice) env_.textChoice = &ownChoice_;
-    if (!env_.rweAnalysis) {
-        env_.rweAnalysis = [this](const WindTextQuery& query) {
-            WindAnalysisContext ctx{{env_.state, env_.holder, env_.form, env_.messages, env_.chooser.get()}};
-            ctx.status = [this](const std::string& text) {
-                Label4->setText(QString::fromStdString(text));
-                Label4->repaint();
-            };
-            wind_wv(ctx, query);
-        };
-    }
-    if (!env_.showColumnChooser) {
-        env_.showColumnChooser = [this] {
-            ui::WindTextDialog chooser(env_.state, *env_.textChoice, env_.messages, this);
-            chooser.exec();
-            setLocalFileLayout(!env_.state.wind_webflag);
-        };
-    }
+    if (!env_.chooser) env_.chooser = std::make_shared<DialogSavePathChooser>(this);
     if (!env_.showSummary) {
         // The display outlives this dialog, which closes once the analysis ends.
         env_.showSummary = [this] {
@@ -242,12 +242,20 @@ WindRunOutcome windanly::dispatch(const BuoyWindRequest& rq) {
         return windanalysis_rei(ctx, rq);
     }
     if (!s.wind_webflag) {
-        WindTextQuery query = localFileQuery(*env_.textChoice);
-        query.station = Text1->text().toStdString();
-        query.start = {rq.startYear, rq.startMonth, rq.startDay, rq.startHour};
-        query.end = {rq.endYear, rq.endMonth, rq.endDay, rq.endHour};
-        query.percent_wind = rq.topPercent;
-        env_.rweAnalysis(query);
+        if (!env_.localFileCall || !env_.rweAnalysis) return WindRunOutcome::Failed;
+        auto call = env_.localFileCall();
+        if (!call) return WindRunOutcome::Failed;
+        call->station_nam = Text1->text().toStdString();
+        call->startyr = rq.startYear;
+        call->endyr = rq.endYear;
+        call->startm = rq.startMonth;
+        call->endm = rq.endMonth;
+        call->startd = rq.startDay;
+        call->endd = rq.endDay;
+        call->starth = rq.startHour;
+        call->endh = rq.endHour;
+        call->percent_wind = rq.topPercent;
+        env_.rweAnalysis(*call);
         return WindRunOutcome::Done;
     }
     BuoyDownloadContext ctx{s, env_.messages, *env_.fetcher, server, hooks(), env_.rweAnalysis};

@@ -16,7 +16,6 @@
 #include "platform/settings_store.h"
 #include "wind/buoy_download.h"
 #include "wind/rei_wind_analysis.h"
-#include "wind/wind_text_choice.h"
 
 class QComboBox;
 class QFrame;
@@ -40,13 +39,12 @@ struct WindanlyEnv {
     platform::SettingsStore& store;
     platform::Messages& messages;
     std::shared_ptr<YearFetcher> fetcher;        // default: HTTP on a worker thread
-    std::shared_ptr<WindSaveDialog> chooser;     // default: a save-file dialog
-    RweTextAnalysis rweAnalysis;                 // default: the RWE wind text analysis
-    // The local file and its columns as the column chooser left them; the
-    // dialog keeps its own when none is given.
-    WindTextChoice* textChoice = nullptr;
-    std::function<void()> showColumnChooser;     // default: the column chooser, modal
-    std::function<void()> showSummary;           // default: the wind summary display
+    std::shared_ptr<SavePathChooser> chooser;    // default: a save-file dialog
+    RweTextAnalysis rweAnalysis;                 // the RWE wind text analysis
+    // The local file and its columns, as chosen in the column chooser.
+    std::function<std::optional<WindTextCall>()> localFileCall;
+    std::function<void()> showColumnChooser;     // "For analyzing wind data text file ..."
+    std::function<void()> showSummary;           // the wind summary display
     std::function<void(bool busy)> mainWindowBusy;  // hourglass on the main window
 };
 
@@ -85,7 +83,6 @@ private:
     WindDialogHooks hooks();
 
     WindanlyEnv env_;
-    WindTextChoice ownChoice_;
     bool closeRequested_ = false;
 };
 
