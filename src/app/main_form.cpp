@@ -584,6 +584,7 @@ void MainForm::setToolbarButtonImage(int toolbar, const std::string& key, const 
     auto it = ImageList1_.find(image);
     if (!a || it == ImageList1_.end()) throw std::out_of_range("no such toolbar picture: " + image);
     a->setIcon(it->second);
+    toolbarImages_[toolbar - 1][key] = image;
 }
 
 void MainForm::setMapName(const std::string& name) {

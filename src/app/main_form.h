@@ -80,6 +80,8 @@ public:
 
     // Toolbar buttons' values: 1 shown down, 0 up.
     int toolbarValue(int toolbar, const std::string& key) const;
+    // The key of the picture a toolbar button shows ("runon", "runoff" ...).
+    std::string toolbarButtonImage(int toolbar, const std::string& key) const;
     void setToolbarValue(int toolbar, const std::string& key, int value);
     // The map's pointer by the platform's numbers: 1 arrow, 2 crosshair,
     // 50 zoom, 51 zoom in, 52 zoom out, 53 pan, 55 identify.
@@ -209,6 +211,7 @@ private:
     std::map<std::string, QMenu*> treeMenus_;
     std::string lastPopup_;
     std::map<std::string, int> toolbarValues_[2];
+    std::map<std::string, std::string> toolbarImages_[2];
     std::map<QAction*, bool> wanted_;  // enabled state the program asked for
     std::map<QAction*, std::string> actionCommand_;
     bool runLocked_ = false;

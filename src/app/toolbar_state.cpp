@@ -43,6 +43,13 @@ int MainForm::toolbarValue(int toolbar, const std::string& key) const {
     return it == values.end() ? 0 : it->second;
 }
 
+std::string MainForm::toolbarButtonImage(int toolbar, const std::string& key) const {
+    if (toolbar != kProjectToolbar && toolbar != kMapToolbar) return {};
+    const auto& images = toolbarImages_[toolbar - 1];
+    auto it = images.find(key);
+    return it == images.end() ? std::string() : it->second;
+}
+
 void MainForm::setToolbarValue(int toolbar, const std::string& key, int value) {
     QAction* a = toolbarButton(toolbar, key);
     if (!a) throw std::out_of_range("no such toolbar button: " + key);
