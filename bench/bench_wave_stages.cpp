@@ -12,12 +12,14 @@
 #include <stdexcept>
 #include <vector>
 
+#include "gis/ray_geometry.h"
 #include "model/model_state.h"
 #include "platform/feedback.h"
 #include "platform/gis/raster.h"
 #include "wave/debug_files.h"
 #include "wave/depth_sampler.h"
 #include "wave/wave_first.h"
+#include "stage_parameters.h"
 
 namespace {
 
@@ -72,13 +74,7 @@ void BM_WaveStagesOneSite(benchmark::State& state) {
     SilentMessages messages;
     platform::NullProgress progress;
     wave::DebugFileReporter debug(messages);
-    st.Fetch_first = 1000;
-    st.Depth_intg_first = 100;
-    st.Depth_intg_second = 100;
-    st.Eps = 0.001;
-    st.A_goda = 0.17;
-    st.goda_slope = 1.909;
-    st.bathy_positive = 0;
+    test::setStartupStageParameters(st);
     st.bathy_raster = pg::Raster::open(tiff);
     st.cell_step = st.bathy_raster->cellSizeX() * 0.99;
     mf.unitfactor = 1;
@@ -87,8 +83,8 @@ void BM_WaveStagesOneSite(benchmark::State& state) {
     const int n = 56;
     std::vector<wave::RayItem> rays;
     for (int d = 0; d < n; ++d) {
-        const double a = d * 360.0 / n * 3.14159 / 180;
-        rays.push_back({d, {{10100, 10100}, {10100 + 10000 * std::sin(a), 10100 + 10000 * std::cos(a)}}, nullptr});
+        const pg::Point site{10100, 10100};
+        rays.push_back({d, {site, gis::rweRayEnd(site, 10000, d, n)}, nullptr});
         st.windarray(d) = 6 + (d % 7);
         st.fetcharray(d) = 10000;
     }

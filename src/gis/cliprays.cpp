@@ -9,13 +9,6 @@ namespace {
 
 const char* const kClipMessage = "Clipping error. Please check that points should lie inside the shoreline coverage extent.";
 
-std::vector<pg::FieldDef> attributeFields(const pg::FeatureClass& fc) {
-    std::vector<pg::FieldDef> out;
-    const auto fields = fc.fields();
-    for (int i = 2; i < fields->count(); ++i) out.push_back(fields->field(i));
-    return out;
-}
-
 void copyAttributes(const pg::Feature& from, pg::Feature& to, int fieldCount) {
     for (int i = 2; i < fieldCount; ++i) to.setValue(i, from.value(i));
 }
@@ -28,7 +21,7 @@ std::shared_ptr<pg::FeatureClass> clipRaysAtShoreline(RayContext& ctx, const std
     auto ws = rays->workspace();
     if (!ws) throw pg::GisError("The ray class has no workspace.");
 
-    const auto fields = attributeFields(*rays);
+    const auto fields = rays->attributeFields();
     const int fieldCount = static_cast<int>(fields.size()) + 2;
     const pg::SpatialReference sr = rays->spatialReference();
 

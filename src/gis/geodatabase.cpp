@@ -34,12 +34,10 @@ int nextPointdataNumber(const std::vector<std::string>& classNames) {
     return largest + 1;
 }
 
-std::shared_ptr<pg::FeatureClass> createAccessWorkspace(model::MainFormState& mainform, platform::Messages& messages,
-                                                        const std::string& /*Location*/, const std::string& /*name*/) {
+std::shared_ptr<pg::FeatureClass> createNextPointClass(model::MainFormState& mainform, platform::Messages& messages) {
     std::vector<std::string> names;
     try {
         if (!mainform.ptworkspace) {
-            // What the platform reports for a missing object.
             messages.message("91", platform::MessageIcon::Information, "createAccessWorkspace error");
             return nullptr;
         }
@@ -50,17 +48,41 @@ std::shared_ptr<pg::FeatureClass> createAccessWorkspace(model::MainFormState& ma
     }
     const int n = nextPointdataNumber(names);
     mainform.pfeatureworkspace = mainform.ptworkspace;
-    int32_t geomType = geom_point;
-    return createWorkspaceFeatureClass(mainform.pfeatureworkspace, "Pointdata" + std::to_string(n), ftype_simple,
-                                       geomType, messages);
+    return createStandardClass(mainform.pfeatureworkspace, "Pointdata" + std::to_string(n), pg::GeometryType::Point,
+                               messages);
 }
 
-std::vector<pg::FieldDef> standardFields(int32_t geomType) {
-    if (geomType == geom_point)
-        return {{"X", pg::FieldType::Double, "X_coord"}, {"Y", pg::FieldType::Double, "Y_coord"}};
-    if (geomType == geom_polyline) return {{"Dir", pg::FieldType::Integer, "Direction"}};
-    return {};
+std::vector<pg::FieldDef> standardFields(pg::GeometryType type) {
+    switch (type) {
+        case pg::GeometryType::Point:
+            return {{"X", pg::FieldType::Double, "X_coord"}, {"Y", pg::FieldType::Double, "Y_coord"}};
+        case pg::GeometryType::Polyline: return {{"Dir", pg::FieldType::Integer, "Direction"}};
+        default: return {};
+    }
 }
+
+std::shared_ptr<pg::FeatureClass> createStandardClass(const std::shared_ptr<pg::Workspace>& ws, const std::string& name,
+                                                      pg::GeometryType type, platform::Messages& messages,
+                                                      const std::vector<pg::FieldDef>* fields) {
+    if (!ws || name.empty()) return nullptr;
+    try {
+        // No coordinate system: coordinates are stored as given. The XY
+        // domain of the old store is not enforced (a GeoPackage has none).
+        return ws->createFeatureClass(name, type, fields ? *fields : standardFields(type), {});
+    } catch (const pg::GisError& e) {
+        messages.message(e.description(), platform::MessageIcon::Information, "createWorkspaceFeatureClass");
+        return nullptr;
+    }
+}
+
+std::shared_ptr<pg::FeatureClass> createRayClass(const std::shared_ptr<pg::Workspace>& ws, const std::string& name,
+                                                 platform::Messages& messages) {
+    auto fc = createStandardClass(ws, name, pg::GeometryType::Polyline, messages);
+    if (!fc) throw pg::GisError("The work class " + name + " could not be created.");
+    return fc;
+}
+
+// ---- entry points with type codes ----
 
 namespace {
 pg::GeometryType geometryOf(int32_t code) {
@@ -75,11 +97,24 @@ pg::GeometryType geometryOf(int32_t code) {
 }
 }  // namespace
 
+std::shared_ptr<pg::FeatureClass> createAccessWorkspace(model::MainFormState& mainform, platform::Messages& messages,
+                                                        const std::string&, const std::string&) {
+    return createNextPointClass(mainform, messages);
+}
+
+std::vector<pg::FieldDef> standardFields(int32_t geomType) {
+    // Only the two codes that have fields of their own: a multipoint or
+    // line code never had the point or ray fields.
+    if (geomType == geom_point) return standardFields(pg::GeometryType::Point);
+    if (geomType == geom_polyline) return standardFields(pg::GeometryType::Polyline);
+    return {};
+}
+
 std::shared_ptr<pg::FeatureClass> createWorkspaceFeatureClass(const std::shared_ptr<pg::Workspace>& pworkspace,
                                                               const std::string& name, int32_t featType,
                                                               int32_t& geomType, platform::Messages& messages,
                                                               const std::vector<pg::FieldDef>* pFields,
-                                                              const std::string& /*ConfigWord*/) {
+                                                              const std::string&) {
     if (!pworkspace || name.empty()) return nullptr;
     switch (featType) {
         case ftype_simple:
@@ -91,15 +126,8 @@ std::shared_ptr<pg::FeatureClass> createWorkspaceFeatureClass(const std::shared_
         case ftype_annotation: return nullptr;
         default: break;
     }
-    try {
-        const std::vector<pg::FieldDef> fields = pFields ? *pFields : standardFields(geomType);
-        // No coordinate system: coordinates are stored as given. The XY
-        // domain of the old store is not enforced (a GeoPackage has none).
-        return pworkspace->createFeatureClass(name, geometryOf(geomType), fields, {});
-    } catch (const pg::GisError& e) {
-        messages.message(e.description(), platform::MessageIcon::Information, "createWorkspaceFeatureClass");
-        return nullptr;
-    }
+    const std::vector<pg::FieldDef> fields = pFields ? *pFields : standardFields(geomType);
+    return createStandardClass(pworkspace, name, geometryOf(geomType), messages, &fields);
 }
 
 std::shared_ptr<pg::FeatureClass> createWorkspaceFeatureClass(const std::shared_ptr<pg::Workspace>& pworkspace,

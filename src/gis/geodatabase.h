@@ -17,7 +17,8 @@ namespace quor::gis {
 
 namespace pg = platform::gis;
 
-// Geometry type codes the callers pass.
+// Geometry type codes of the entry points below (inside the program the
+// GeometryType enum is used).
 inline constexpr int32_t geom_point = 1;
 inline constexpr int32_t geom_multipoint = 2;
 inline constexpr int32_t geom_polyline = 3;
@@ -46,24 +47,47 @@ std::shared_ptr<pg::Workspace> createWorkspace(const std::string& Location, cons
 int nextPointdataNumber(const std::vector<std::string>& classNames);
 
 // Creates the next free point class "Pointdata"N in mainform.ptworkspace and
-// sets mainform.pfeatureworkspace to that workspace. Location and name are
-// accepted and not used. Without a project workspace: the message "91"
-// under "createAccessWorkspace error" and no class.
-std::shared_ptr<pg::FeatureClass> createAccessWorkspace(model::MainFormState& mainform, platform::Messages& messages,
-                                                        const std::string& Location, const std::string& name);
+// sets mainform.pfeatureworkspace to that workspace. Without a project
+// workspace: the message "91" (the number of the missing-object error)
+// under "createAccessWorkspace error" and no class; a workspace whose
+// class names cannot be read: "-2147467259" under the same title.
+std::shared_ptr<pg::FeatureClass> createNextPointClass(model::MainFormState& mainform, platform::Messages& messages);
 
 // The attribute fields of the standard field set after "shape" and
 // "OBJECTID": "X" and "Y" (doubles) for points, "Dir" (long) for polylines,
 // none for any other geometry type.
+std::vector<pg::FieldDef> standardFields(pg::GeometryType type);
+
+// Creates a feature class with the standard field set of its type (or
+// `fields`, given as the attribute fields after shape and object id). No
+// workspace or an empty name: no class and no message. Any other failure
+// (for example a class of that name exists): the failure's description
+// under the title "createWorkspaceFeatureClass", the information icon, and
+// no class; the existing class is untouched. The class has no coordinate
+// system.
+std::shared_ptr<pg::FeatureClass> createStandardClass(const std::shared_ptr<pg::Workspace>& ws, const std::string& name,
+                                                      pg::GeometryType type, platform::Messages& messages,
+                                                      const std::vector<pg::FieldDef>* fields = nullptr);
+
+// A polyline class with the ray fields ("shape", "OBJECTID", "Dir"),
+// created as createStandardClass does, which tells the user why it failed;
+// the failure then reaches the caller as GisError.
+std::shared_ptr<pg::FeatureClass> createRayClass(const std::shared_ptr<pg::Workspace>& ws, const std::string& name,
+                                                 platform::Messages& messages);
+
+// ---- Entry points under their established names, with the old integer
+// geometry and feature type codes; new code calls the functions above.
+
+// createNextPointClass; Location and name are not used.
+std::shared_ptr<pg::FeatureClass> createAccessWorkspace(model::MainFormState& mainform, platform::Messages& messages,
+                                                        const std::string& Location, const std::string& name);
+
+// standardFields of a geometry type code.
 std::vector<pg::FieldDef> standardFields(int32_t geomType);
 
-// Creates a feature class with the standard field set (or pFields, given
-// as the attribute fields after shape and object id). featType may change
-// geomType, which is written back. No workspace or an empty name: no class
-// and no message. Any other failure (for example a class of that name
-// exists): the failure's description under the title
-// "createWorkspaceFeatureClass", the information icon, and no class; the
-// existing class is untouched. The class has no coordinate system.
+// createStandardClass with type codes. featType may change geomType, which
+// is written back; an annotation class is never created. ConfigWord is not
+// used.
 std::shared_ptr<pg::FeatureClass> createWorkspaceFeatureClass(const std::shared_ptr<pg::Workspace>& pworkspace,
                                                               const std::string& name, int32_t featType,
                                                               int32_t& geomType, platform::Messages& messages,

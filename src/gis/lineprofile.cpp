@@ -7,15 +7,7 @@
 namespace quor::gis {
 
 RasterSampler samplerOf(const pg::Raster& raster) {
-    return [&raster](double x, double y) {
-        const pg::PixelValue v = raster.identify(x, y);
-        switch (v.kind) {
-            case pg::PixelValue::Kind::Outside: return PixelSample::outside();
-            case pg::PixelValue::Kind::NoData: return PixelSample::noData();
-            case pg::PixelValue::Kind::Value: break;
-        }
-        return PixelSample::of(v.value);
-    };
+    return [&raster](double x, double y) { return raster.identify(x, y); };
 }
 
 void lineprofile_cls::lineprofile(const std::shared_ptr<pg::FeatureClass>& pfeatureclass, const pg::Point& spoint,

@@ -13,12 +13,12 @@ double distance(XY a, XY b) { return std::hypot(a.x - b.x, a.y - b.y); }
 }  // namespace
 
 XY reiRayEnd(XY site, double fetch, int i) {
-    const double a = i * 11.25 * kRayPi / 180.0;
+    const double a = i * 11.25 * model::kDrawingPi / 180.0;
     return {site.x + fetch * std::cos(a), site.y + fetch * std::sin(a)};
 }
 
 XY rweRayEnd(XY site, double fetch, int d, int n) {
-    const double a = d * (360.0 / n) * kRayPi / 180.0;
+    const double a = d * (360.0 / n) * model::kDrawingPi / 180.0;
     return {site.x + fetch * std::sin(a), site.y + fetch * std::cos(a)};
 }
 

@@ -7,13 +7,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/constants.h"
 #include "platform/gis/geometry.h"
 
 namespace quor::gis {
-
-// Angles of the fan have always been turned into radians with this value;
-// the end points of earlier results depend on it.
-inline constexpr double kRayPi = 3.14159;
 
 using XY = platform::gis::Point;
 

@@ -1,6 +1,7 @@
 #include "gis/ray_profile_math.h"
 
-#include <charconv>
+#include "platform/numbers.h"
+
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -18,15 +19,8 @@ double depthTerm(double z, float unitfactor, double length, double r, double p, 
 }
 
 // A ray's power is kept in single precision but was entered as decimal
-// text (0.053); the sums use the number as written, not its binary
-// neighbour 0.0529999993...
-double powerAsWritten(float p) {
-    char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, p);
-    double d = p;
-    if (res.ec == std::errc()) std::from_chars(buf, res.ptr, d);
-    return d;
-}
+// text (0.053); the sums use the number as written.
+double powerAsWritten(float p) { return platform::asWritten(p); }
 
 }  // namespace
 

@@ -5,31 +5,13 @@
 
 #include "gis/deleterays.h"
 #include "gis/geodatabase.h"
+#include "gis/shorebathy.h"
 #include "platform/gis/gis_error.h"
 
 namespace quor::gis {
 
-namespace {
-
-bool endsWithShp(const std::string& name) {
-    return name.size() > 4 && pg::equalsIgnoreCase(std::string_view(name).substr(name.size() - 4), ".shp");
-}
-
-}  // namespace
-
 std::shared_ptr<const Shoreline> Shoreline::open(const model::MainFormState& mainform) {
-    if (mainform.shorename.empty()) throw pg::GisError("The project has no shoreline.");
-    std::shared_ptr<pg::FeatureClass> fc;
-    if (endsWithShp(mainform.shorename) || mainform.shorefeature.empty()) {
-        auto ws = pg::Workspace::open(mainform.shorecov + "/" + mainform.shorename);
-        std::string name = mainform.shorename;
-        if (endsWithShp(name)) name.resize(name.size() - 4);
-        fc = ws->openFeatureClass(name);
-    } else {
-        // A coverage: the polygon class the user chose inside it.
-        auto ws = pg::Workspace::open(mainform.shorecov + "/" + mainform.shorename);
-        fc = ws->openFeatureClass(mainform.shorefeature);
-    }
+    const auto fc = openShoreline(mainform);
     return std::make_shared<const Shoreline>(pg::ClipPolygons::fromFeatureClass(*fc), fc->spatialReference());
 }
 
@@ -93,9 +75,7 @@ void RayContext::hideLayer(const std::shared_ptr<pg::Layer>& layer) {
 
 std::shared_ptr<pg::FeatureClass> createRayWorkClass(RayContext& ctx, const std::shared_ptr<pg::Workspace>& ws,
                                                      const std::string& name) {
-    auto fc = createWorkspaceFeatureClass(ws, name, ftype_simple, geom_polyline, ctx.messages);
-    if (!fc) throw pg::GisError("The work class " + name + " could not be created.");
-    return fc;
+    return createRayClass(ws, name, ctx.messages);
 }
 
 std::vector<std::shared_ptr<pg::Layer>> layersShowing(const RayContext& ctx, const pg::FeatureClass* fc) {

@@ -38,14 +38,4 @@ std::optional<double> walkRay(const std::vector<XY>& vertices, float step, const
     return wet;
 }
 
-std::vector<std::string> depthFileLines(const std::vector<double>& values) {
-    std::vector<std::string> lines;
-    lines.reserve(values.size() + 2);
-    lines.emplace_back("Quor Depth File");
-    lines.emplace_back();
-    for (size_t i = 0; i < values.size(); ++i)
-        lines.push_back(" " + std::to_string(i) + "   " + platform::formatNumber(platform::roundHalfEven(values[i], 2)));
-    return lines;
-}
-
 }  // namespace quor::gis

@@ -1,7 +1,6 @@
 #pragma once
 // Measuring a ray on the bathymetry grid: step outward from the site and
-// count the wet sample points until the water ends; then the text layout
-// of the per-site diagnostic arrays.
+// count the wet sample points until the water ends.
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,9 +25,5 @@ double fastRayStep(double cellStep);
 // is dry or has no data (off the raster counts as wet).
 std::optional<double> walkRay(const std::vector<XY>& vertices, float step, const RasterSampler& sample,
                               bool bathyPositive, float tideheight);
-
-// Lines of a diagnostic array file: the title, an empty line, then
-// " <index>   <value to 2 decimals>" for every value.
-std::vector<std::string> depthFileLines(const std::vector<double>& values);
 
 }  // namespace quor::gis

@@ -120,14 +120,13 @@ std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, Datase
 }
 
 std::shared_ptr<pg::FeatureClass> openShoreline(const model::MainFormState& mainform) {
+    if (mainform.shorename.empty()) throw pg::GisError("The project has no shoreline.");
     const std::string place = mainform.shorecov + "/" + mainform.shorename;
-    if (endsWithShp(mainform.shorename)) {
-        auto ws = pg::Workspace::open(place);
-        return ws->openFeatureClass(fs::path(mainform.shorename).stem().string());
-    }
-    if (mainform.shorefeature.empty()) throw pg::GisError("No shoreline class is recorded for " + place + ".");
     auto ws = pg::Workspace::open(place);
-    return ws->openFeatureClass(mainform.shorefeature);
+    if (endsWithShp(mainform.shorename)) return ws->openFeatureClass(fs::path(mainform.shorename).stem().string());
+    // A coverage: the polygon class the user chose inside it. Without one,
+    // the name is taken as the shapefile's own.
+    return ws->openFeatureClass(mainform.shorefeature.empty() ? mainform.shorename : mainform.shorefeature);
 }
 
 std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform) {

@@ -64,7 +64,8 @@ std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, Datase
 
 // Opens the project's shoreline as recorded: the shapefile shorecov/shorename
 // (a name ending in ".shp"), else the class shorefeature of the coverage
-// shorecov/shorename. GisError when it cannot be opened.
+// shorecov/shorename. GisError when the project has no shoreline or it
+// cannot be opened.
 std::shared_ptr<pg::FeatureClass> openShoreline(const model::MainFormState& mainform);
 
 // Opens the raster bathycov. GisError when it cannot be read.

@@ -1,31 +1,29 @@
 #include "gis/wave_raydist.h"
 
-#include <filesystem>
+#include <span>
 #include <stdexcept>
 
+#include "gis/effective_fetch_rays.h"
 #include "gis/lineprofile.h"
 #include "gis/ray_geometry.h"
 #include "gis/ray_walk.h"
 #include "model/effective_fetch.h"
 #include "platform/gis/gis_error.h"
 #include "platform/numbers.h"
-#include "platform/textfile.h"
+#include "platform/array_file.h"
 
 namespace quor::gis {
 
 namespace {
 
-// The diagnostic files never decide a site's result: a folder is made
-// when missing, and a write that still fails is passed over. Without a
-// base folder there is nowhere to put them (never the file system's root).
+// The diagnostic files never decide a site's result: a write that fails
+// is passed over. Without a base folder there is nowhere to put them
+// (never the file system's root).
 void writeDiagnostic(const std::string& base, const std::string& sub, const std::string& name,
-                     const std::vector<double>& values) {
+                     std::span<const double> values) {
     if (base.empty()) return;
-    const std::string folder = base + sub;
     try {
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        platform::writeTextLines(folder + "/" + name, depthFileLines(values));
+        platform::writeOutputArrayFile(base + sub + "/" + name, platform::kDepthFileTitle, values);
     } catch (const std::exception&) {
     }
 }
@@ -79,47 +77,18 @@ std::shared_ptr<pg::FeatureClass> wave_raydist_cls::wave_raydist(int norays, con
         for (double& v : lengtharray_)
             if (v > mf.Fetch) v = mf.Fetch;
 
-        {
-            std::vector<double> rows(61);
-            for (int i = 0; i <= 60; ++i) rows[i] = lengtharray_(i);
-            writeDiagnostic(mf.dir_path, "/output_data", "lengtharray_fast.txt", rows);
-        }
+        writeDiagnostic(mf.dir_path, "/output_data", "lengtharray_fast.txt",
+                        std::span<const double>(lengtharray_.begin(), 61));
 
         const int n = norays;
-        const int m = model::effectiveFetchHalfWidth(n);
-        for (int k = 0; k < m; ++k) {
-            lengtharray_(6 - k) = lengtharray_(n + 6 - k);
-            lengtharray_(n + 7 + k) = lengtharray_(7 + k);
-        }
-        std::vector<double> direct(n);
-        for (int d = 0; d < n; ++d) direct[d] = lengtharray_(d + 7);
-        const std::vector<double> effective = model::effectiveFetch(direct);
-        st.fetcharray.erase();
-        for (int d = 0; d < n; ++d) st.fetcharray(d) = effective[d];
+        model::wrapDirectionTable(lengtharray_, n);
+        model::fillEffectiveFetch(st.fetcharray, lengtharray_, n);
 
-        auto ws = mf.ptworkspace;
-        if (!ws) throw pg::GisError("There is no project geodatabase for the effective-fetch rays.");
-        pg::Workspace::Transaction tx(*ws);
-        auto eff = createRayWorkClass(ctx_, ws, "EffF_rays");
-        {
-            auto ins = eff->insertCursor(true);
-            const int effDir = eff->findField("Dir");
-            for (int d = 0; d < n; ++d) {
-                pg::Feature f = ins.createFeatureBuffer();
-                f.setShape(pg::Geometry::line(spoint, rweRayEnd(spoint, st.fetcharray(d), d, n)));
-                f.setValue(effDir, std::int64_t{d});
-                ins.insert(f);
-            }
-            ins.flush();
-        }
-        tx.commit();
-        result = eff;
+        result = drawEffectiveFetchRays(mf.ptworkspace, spoint, st.fetcharray, n, ctx_.messages);
 
-        if (st.debug_mode == 1) {
-            std::vector<double> rows(n);
-            for (int d = 0; d < n; ++d) rows[d] = st.fetcharray(d);
-            writeDiagnostic(st.app_folder, "/Project/output_data", "fetcharray_fast.txt", rows);
-        }
+        if (st.debug_mode == 1)
+            writeDiagnostic(st.app_folder, "/Project/output_data", "fetcharray_fast.txt",
+                            std::span<const double>(st.fetcharray.begin(), static_cast<std::size_t>(n)));
         return result;
     } catch (const std::invalid_argument& e) {
         ctx_.messages.message(e.what(), platform::MessageIcon::Critical);

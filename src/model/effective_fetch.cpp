@@ -3,22 +3,17 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "model/constants.h"
 #include "platform/numbers.h"
 
 namespace quor::model {
-
-namespace {
-// The weights have always been computed with this value of pi; keeping it
-// keeps the effective fetches identical to earlier results.
-constexpr double kWindowPi = 3.1416;
-}  // namespace
 
 int effectiveFetchHalfWidth(int n) { return n / 8; }
 
 std::vector<double> effectiveFetchWeights(int n) {
     const int m = effectiveFetchHalfWidth(n);
     std::vector<double> w(m + 1);
-    for (int k = 0; k <= m; ++k) w[k] = std::cos(k * (360.0 / n) * kWindowPi / 180.0);
+    for (int k = 0; k <= m; ++k) w[k] = std::cos(k * (360.0 / n) * kFormulaPi / 180.0);
     return w;
 }
 

@@ -10,19 +10,19 @@ namespace quor::platform {
 
 namespace {
 
-std::string shortestFixed(double value) {
+// The one conversion behind every shortest text: `format` empty gives the
+// shortest of plain and exponent form.
+template <class T>
+std::string shortest(T value, std::optional<std::chars_format> format) {
     char buf[400];
-    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    auto res = format ? std::to_chars(buf, buf + sizeof buf, value, *format)
+                      : std::to_chars(buf, buf + sizeof buf, value);
     if (res.ec != std::errc()) return std::to_string(value);
     return std::string(buf, res.ptr);
 }
 
-std::string shortestFixed(float value) {
-    char buf[400];
-    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-    if (res.ec != std::errc()) return std::to_string(value);
-    return std::string(buf, res.ptr);
-}
+std::string shortestFixed(double value) { return shortest(value, std::chars_format::fixed); }
+std::string shortestFixed(float value) { return shortest(value, std::chars_format::fixed); }
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n')) s.remove_prefix(1);
@@ -90,6 +90,16 @@ std::string formatNumber(double value) {
 std::string formatNumber(float value) {
     if (value == 0.0f) return "0";
     return shortestFixed(value);
+}
+
+std::string shortestText(float value) { return shortest(value, std::nullopt); }
+std::string shortestText(double value) { return shortest(value, std::nullopt); }
+
+double asWritten(float value) {
+    const std::string text = shortestText(value);
+    double d = value;
+    std::from_chars(text.data(), text.data() + text.size(), d);
+    return d;
 }
 
 std::optional<double> parseNumber(std::string_view text) {

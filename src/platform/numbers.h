@@ -27,6 +27,17 @@ double roundHalfEven(double value, int decimals = 0);
 std::string formatNumber(double value);
 std::string formatNumber(float value);
 
+// Shortest decimal text that reads back to the same value, in whatever
+// form is shortest (exponent form allowed): -3.1f -> "-3.1".
+std::string shortestText(float value);
+std::string shortestText(double value);
+
+// A single-precision value as the decimal number it was written as: the
+// double nearest its shortest text, so 0.053f gives 0.053, not its binary
+// neighbour 0.0529999993... Values typed as text and stored in single
+// precision (ray powers, Float32 pixels) enter the sums this way.
+double asWritten(float value);
+
 // Parses a decimal number in the C locale, blanks around it allowed.
 // Empty or non-numeric text gives nothing.
 std::optional<double> parseNumber(std::string_view text);

@@ -2,14 +2,15 @@
 
 #include <cmath>
 
+#include "model/constants.h"
 #include "wave/checked_math.h"
 #include "wave/hyperbolic.h"
 
 namespace quor::wave {
 
 namespace {
-constexpr double pi = 3.1416;
-constexpr double g = 9.81;
+using model::kFormulaPi;
+using model::kGravity;
 
 // cosh(a) / cosh(b) for a, b >= 0 held as a single. Where cosh(b) is
 // beyond a double (very deep water for a short wave) the ratio is taken
@@ -79,7 +80,7 @@ void bottom_velocity_cls::taucrit(double bedShearStress) {
     }
     const double t = s_.sea_temp;
     const double nu = (1.14 - 0.031 * (t - 15) + 0.00068 * ((t - 15) * (t - 15))) * 1e-6;
-    const double sub = csqrt(checked((static_cast<double>(rel) - 1) * g * d));
+    const double sub = csqrt(checked((static_cast<double>(rel) - 1) * kGravity * d));
     const double sstar = checked(cdiv(d, 4 * nu) * sub);
     double theta;
     if (sstar >= 0.8)
@@ -109,23 +110,23 @@ void bottom_velocity_cls::bottom_velocity(double wvht, float wvpr, float depth) 
         noWaves(s_.lwt_orbvel, s_.lwt_shearvel, s_.lwt_shearstress);
         return;
     }
-    const float L0 = csingle(cdiv(g * (T * T), 2 * pi));
-    const float k0 = csingle(cdiv(2 * pi, L0));
+    const float L0 = csingle(cdiv(kGravity * (T * T), 2 * kFormulaPi));
+    const float k0 = csingle(cdiv(2 * kFormulaPi, L0));
     const float k = csingle(newton_k(h, k0, s_.Eps));
-    const double L = cdiv(2 * pi, k);
-    const double A = cdiv(H * g * T, 2 * L);
+    const double L = cdiv(2 * kFormulaPi, k);
+    const double A = cdiv(H * kGravity * T, 2 * L);
 
-    const double bottomArg = cdiv(2 * pi * h, L);
+    const double bottomArg = cdiv(2 * kFormulaPi * h, L);
     double u1;
     if (h >= 1) {
-        u1 = A * coshRatio(cdiv(2 * pi * 1, L), bottomArg);
+        u1 = A * coshRatio(cdiv(2 * kFormulaPi * 1, L), bottomArg);
     } else {
         // 1 m above the bed is above the water: extrapolate linearly from the
         // surface and mid-depth velocities.
         const float hh = static_cast<float>(h);
         const float half = hh / 2;
         const double us = A * coshRatio(bottomArg, bottomArg);
-        const double um = A * coshRatio(cdiv(2 * pi * half, L), bottomArg);
+        const double um = A * coshRatio(cdiv(2 * kFormulaPi * half, L), bottomArg);
         u1 = us + cdiv(us - um, static_cast<double>(hh - half)) * static_cast<double>(1 - hh);
     }
     s_.lwt_orbvel = checked(overCosh(A * COSH1(0), bottomArg));
@@ -157,8 +158,8 @@ void bottom_velocity_cls::bottom_velocity_spectra(double wvht, float wvpr, float
         r[j] = csingle(0.2 + kFrequencyStep * i);
         f[j] = csingle(static_cast<double>(r[j]) * fp);
 
-        const double w = 2 * pi * f[j];
-        const double x = checked(w * w * h / 9.81);
+        const double w = 2 * kFormulaPi * f[j];
+        const double x = checked(w * w * h / kGravity);
         double y = x < 1 ? csqrt(x) : x;
         for (int step = 0; step < 3; ++step) {
             const double t = Tanh(y);
@@ -178,7 +179,7 @@ void bottom_velocity_cls::bottom_velocity_spectra(double wvht, float wvpr, float
     for (int j = 0; j < kFrequencies; ++j) {
         const double ri = r[j];
         const float S = csingle(scale * cpow(f[j], -5) * cexp(-1.25 * cpow(ri, -4)) * G[j]);
-        const double transfer = cdiv(2 * pi * f[j], Sinh(kh[j]));
+        const double transfer = cdiv(2 * kFormulaPi * f[j], Sinh(kh[j]));
         const float Su = csingle(transfer * transfer * S);
         m0u += static_cast<double>(Su) * df;
     }

@@ -3,8 +3,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/numbers.h"
-#include "platform/textfile.h"
 
 namespace quor::wave {
 
@@ -19,30 +17,6 @@ bool debugOutputEnabled(const model::ModelState& state) {
     if (ec || !fs::exists(st)) return true;  // the write itself will tell
     const auto p = st.permissions();
     return (p & fs::perms::owner_write) != fs::perms::none;
-}
-
-std::string debugRow(int index, double value) {
-    double r = platform::roundHalfEven(value, 2);
-    if (r == 0) r = 0;  // no "-0" rows
-    return " " + std::to_string(index) + "   " + platform::formatNumber(r);
-}
-
-void ensureParentFolder(const std::string& path) {
-    const fs::path parent = fs::path(path).parent_path();
-    if (parent.empty()) return;
-    std::error_code ec;
-    if (fs::is_directory(parent, ec)) return;
-    fs::create_directories(parent, ec);
-    if (ec || !fs::is_directory(parent)) throw platform::FileError("Cannot create folder " + parent.string());
-}
-
-void writeOutputArrayFile(const std::string& path, const std::string& title, std::span<const double> values) {
-    ensureParentFolder(path);
-    platform::TextWriter w(path);
-    w.writeLine(title);
-    w.writeLine("");
-    for (size_t k = 0; k < values.size(); ++k) w.writeLine(debugRow(static_cast<int>(k), values[k]));
-    w.close();
 }
 
 bool DebugFileReporter::writeArray(const std::string& path, const std::string& title,

@@ -8,15 +8,19 @@
 
 #include "model/bounded_array.h"
 #include "model/model_state.h"
+#include "platform/array_file.h"
 #include "platform/feedback.h"
 
 namespace quor::wave {
 
-// Titles of the debug file family.
-inline constexpr const char* kDepthFileTitle = "Quor Depth File";
-inline constexpr const char* kFetchFileTitle = "Quor Fetch File";
-inline constexpr const char* kWindFileTitle = "Quor Wind File";
-inline constexpr const char* kWaveHeightFileTitle = "Quor Wave Height File";
+// The array files and their titles are the platform's; the debug output
+// writes them under the data folder.
+using platform::ensureParentFolder;
+using platform::kDepthFileTitle;
+using platform::kFetchFileTitle;
+using platform::kWaveHeightFileTitle;
+using platform::kWindFileTitle;
+using platform::writeOutputArrayFile;
 
 // The folder the debug files go to: app_folder/Project/output_data.
 std::string debugOutputFolder(const std::string& app_folder);
@@ -24,19 +28,6 @@ std::string debugOutputFolder(const std::string& app_folder);
 // True when debugging mode is on and the data folder is writable (a
 // read-only data folder silences debug output without a message).
 bool debugOutputEnabled(const model::ModelState& state);
-
-// One debug row: a blank, the index, three blanks, the value rounded half
-// to even to 2 decimals in its shortest plain form (" 7   12.25").
-std::string debugRow(int index, double value);
-
-// Creates the folders leading to `path` when missing; throws
-// platform::FileError when that fails.
-void ensureParentFolder(const std::string& path);
-
-// Writes the title line, an empty line and one row per value (index from
-// 0), CR LF after each line, overwriting the file and creating its folder.
-// Throws platform::FileError on failure.
-void writeOutputArrayFile(const std::string& path, const std::string& title, std::span<const double> values);
 
 template <class T, int Upper>
 void writeOutputArrayFile(const std::string& path, const std::string& title,

@@ -8,33 +8,21 @@
 #include <memory>
 #include <vector>
 
-namespace quor::platform::gis {
-class Raster;
-}
+#include "platform/gis/geometry.h"
+#include "platform/gis/raster.h"
 
 namespace quor::wave {
 
-struct MapPoint {
-    double x = 0;
-    double y = 0;
-};
+// The GIS layer's point and identify result, under the names the stages
+// read them by.
+using MapPoint = platform::gis::Point;
+using DepthSample = platform::gis::PixelValue;
 
 // A ray's first segment, from the site outwards.
 struct RaySegment {
     MapPoint from;
     MapPoint to;
     double length() const;
-};
-
-struct DepthSample {
-    enum class Kind { Outside, NoData, Value };
-    Kind kind = Kind::Outside;
-    double value = 0;  // the pixel value as stored (raster units, raster sign)
-
-    static DepthSample outside() { return {}; }
-    static DepthSample noData() { return {Kind::NoData, 0}; }
-    static DepthSample of(double v) { return {Kind::Value, v}; }
-    bool usable() const { return kind == Kind::Value; }
 };
 
 class DepthSampler {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/bounded_array.h"
+#include "model/effective_fetch.h"
 #include "model/model_state.h"
 #include "platform/feedback.h"
 #include "platform/gis/feature_class.h"
@@ -23,16 +24,14 @@ struct KeptPiece {
     double length = 0;
 };
 
-// Planar coordinates of the site and of the drawn end points.
-struct FetchPoint {
-    double x = 0;
-    double y = 0;
-};
+// Planar coordinates of the site and of the drawn end points: the GIS
+// layer's point.
+using FetchPoint = platform::gis::Point;
 
 class wave_effFetch_cls {
 public:
     // Direction d sits at index d + 7 of the direct-length table.
-    static constexpr int kOffset = 7;
+    static constexpr int kOffset = model::kDirectionOffset;
     using LengthTable = model::BoundedArray<double, 70>;
 
     // The pure steps only need the model state.
@@ -68,8 +67,8 @@ public:
 
     const LengthTable& lengths() const { return L_; }
 
-    // End of the drawn line of direction d: bearing d * 360/n degrees from
-    // +y towards +x, with pi taken as 3.14159 for the drawing.
+    // End of the drawn line of direction d: the RWE fan's ray end (bearing
+    // d * 360/n degrees from +y towards +x, drawn with model::kDrawingPi).
     static FetchPoint endPoint(const FetchPoint& site, double fetch, int d, int norays);
 
 private:

@@ -12,8 +12,8 @@
 namespace quor::wave {
 
 using platform::roundHalfEven;
-using stage::kG;
-using stage::kPi;
+using stage::kGravity;
+using stage::kFormulaPi;
 
 namespace {
 
@@ -29,7 +29,7 @@ AverageDepthFn rasterAverageDepth(model::ModelState& state, const model::MainFor
             sampler.ptraster_avg(*ray.feature, dirindex, tideheight);
         } else {
             const auto& s = ray.segment;
-            sampler.ptraster_avg(platform::gis::Geometry::line({s.from.x, s.from.y}, {s.to.x, s.to.y}), dirindex,
+            sampler.ptraster_avg(platform::gis::Geometry::line(s.from, s.to), dirindex,
                                  tideheight);
         }
     };
@@ -39,7 +39,7 @@ RayItem rayOf(const platform::gis::Feature& feature) {
     RayItem r;
     r.dir = cint16(static_cast<double>(platform::gis::toInt(feature.value("Dir"))));
     const platform::gis::Path seg = feature.shape().firstSegment();
-    r.segment = {{seg[0].x, seg[0].y}, {seg[1].x, seg[1].y}};
+    r.segment = {seg[0], seg[1]};
     r.feature = std::make_shared<platform::gis::Feature>(feature);
     return r;
 }
@@ -85,20 +85,20 @@ double wave_first_cls::wavehtCore(int16_t norays, int count, const std::function
                 if (st.err_ptraster == 1) throw SiteFailed{};
 
                 const double U2 = checked(U * U);
-                const double A = 0.077 * cpow(cdiv(kG * F, U2), 0.25);
-                const double T0 = 1.2 * Tanh(A) * 2 * kPi * U / kG;
-                const double L0 = kG * (T0 * T0) / (2 * kPi);
+                const double A = 0.077 * cpow(cdiv(kGravity * F, U2), 0.25);
+                const double T0 = 1.2 * Tanh(A) * 2 * kFormulaPi * U / kGravity;
+                const double L0 = kGravity * (T0 * T0) / (2 * kFormulaPi);
                 // Wind over a zero fetch grows no wave: the site cannot be computed.
                 if (!(L0 > 0)) throw SiteFailed{};
 
                 const double h = st.deptharray(d);
                 const double r = cdiv(h, L0);
                 if (r >= 2) {
-                    st.wvpdarray(d) = 1.2 * Tanh(A) * U * 2 * kPi / kG;
+                    st.wvpdarray(d) = 1.2 * Tanh(A) * U * 2 * kFormulaPi / kGravity;
                 } else {
-                    const double B = 0.833 * cpow(cdiv(kG * h, U2), 0.375);
+                    const double B = 0.833 * cpow(cdiv(kGravity * h, U2), 0.375);
                     const double tB = Tanh(B);
-                    st.wvpdarray(d) = checked(1.2 * tB * Tanh(cdiv(A, tB)) * U * 2 * kPi / kG);
+                    st.wvpdarray(d) = checked(1.2 * tB * Tanh(cdiv(A, tB)) * U * 2 * kFormulaPi / kGravity);
                 }
 
                 if (ctx_.settings.refreshmap == 0) ctx_.progress.yield();
@@ -113,7 +113,7 @@ double wave_first_cls::wavehtCore(int16_t norays, int count, const std::function
 
                 const double H = st.wvhtarray(d);
                 const double T = st.wvpdarray(d);
-                st.energyarray(d) = checked(199.875 * kG * (H * H) * (T * T) * Tanh(checked(st.depth_second(0) * k)));
+                st.energyarray(d) = checked(199.875 * kGravity * (H * H) * (T * T) * Tanh(checked(st.depth_second(0) * k)));
 
                 if (H > maxH) {
                     maxH = H;

@@ -1,6 +1,8 @@
 #include "wave/wave_second.h"
 
 #include <cmath>
+#include <optional>
+#include <vector>
 
 #include "platform/numbers.h"
 #include "wave/checked_math.h"
@@ -44,7 +46,7 @@ double wave_second_cls::wave_second(int16_t norays, int16_t dirindex, const RayS
         if (h0 < 0.0001) h0 = 0.1;
 
         const double L0 = deep_wvlnt;
-        const double k0 = cdiv(2 * kPi, L0);
+        const double k0 = cdiv(2 * kFormulaPi, L0);
         LocalWave w1 = localWave(h0, k0, st.Eps);
         LocalWave w2;
 
@@ -108,28 +110,15 @@ int16_t wave_second_cls::ptraster_second(const RaySegment& pfeature, float int_d
         const int cnt = cint16(static_cast<double>(v.size()));
         const int m = static_cast<int>(std::fabs(std::floor(cdiv(-st.Depth_intg_second, st.cell_step))));
         const int a0 = cint16(st.Fetch_first / static_cast<double>(int_dist));
-        const double th = tideheight;
 
-        // Neighbouring windows share all but one vertex: identify each vertex
-        // once and reuse the depth (or the land / no-data verdict).
-        enum class Cell : char { Unknown, Skip, Land, Water };
-        std::vector<Cell> kind(v.size(), Cell::Unknown);
-        std::vector<double> depth(v.size(), 0.0);
-        auto classify = [&](int idx) {
-            if (kind[idx] != Cell::Unknown) return;
-            const DepthSample s = ctx_.bathy.identify(v[idx]);
-            if (!s.usable()) {
-                kind[idx] = Cell::Skip;
-                return;
-            }
-            double z = pixelMetres(s.value, ctx_.unitfactor);
-            if (std::fabs(z) - th == 0) z = 0.01;
-            if ((st.bathy_positive == 0 && z + th > 0) || (st.bathy_positive == 1 && z - th < 0)) {
-                kind[idx] = Cell::Land;
-                return;
-            }
-            kind[idx] = Cell::Water;
-            depth[idx] = std::fabs(z) - th;
+        // Neighbouring windows share all but one vertex: classify each
+        // vertex once and reuse the verdict.
+        std::vector<std::optional<ProfileDepth>> seen(v.size());
+        auto classify = [&](int idx) -> const ProfileDepth& {
+            auto& slot = seen[static_cast<std::size_t>(idx)];
+            if (!slot)
+                slot = profileDepth(ctx_.bathy.identify(v[idx]), ctx_.unitfactor, tideheight, st.bathy_positive, false);
+            return *slot;
         };
 
         for (int a = a0; a <= cnt - 1; ++a) {
@@ -138,10 +127,10 @@ int16_t wave_second_cls::ptraster_second(const RaySegment& pfeature, float int_d
             for (int b = 1; b <= m; ++b) {
                 const int idx = a + b - 1;
                 if (idx >= cnt - 1) break;  // the far end itself is never sampled
-                classify(idx);
-                if (kind[idx] == Cell::Skip) continue;
-                if (kind[idx] == Cell::Land) break;
-                sum += depth[idx];
+                const ProfileDepth& p = classify(idx);
+                if (p.kind == ProfileDepth::Kind::NoSample) continue;
+                if (p.kind == ProfileDepth::Kind::Land) break;
+                sum += p.depth;
                 ++n;
             }
             if (n > 0) depth_first(a) = sum / n;
@@ -155,7 +144,7 @@ int16_t wave_second_cls::ptraster_second(const RaySegment& pfeature, float int_d
                                true);
             file.line(kDepthFileTitle);
             file.line("");
-            for (int k = cnt - 2; k >= 0; --k) file.line(debugRow(k, depth_first(k)));
+            for (int k = cnt - 2; k >= 0; --k) file.line(platform::outputArrayRow(k, depth_first(k)));
         }
         return cint16(cnt - 1);
     } catch (const std::exception& e) {

@@ -31,31 +31,31 @@ double round2(double v) {
 
 double grownHeight(double fetch, double U) {
     const double U2 = checked(U * U);
-    const double x = checked(0.0125 * cpow(cdiv(kG * fetch, U2), 0.42));
-    return cdiv(checked(0.283 * Tanh(x) * U2), kG);
+    const double x = checked(0.0125 * cpow(cdiv(kGravity * fetch, U2), 0.42));
+    return cdiv(checked(0.283 * Tanh(x) * U2), kGravity);
 }
 
 double equivalentFetch(double H, double U) {
     const double U2 = checked(U * U);
     const double r = cdiv(H, U2);
-    const double a = r < 0.01 ? Atanh(kG * r / 0.283) : Atanh(kG * 0.01 / 0.283);
-    const double feq = cdiv(checked(cpow(a / 0.0125, 1 / 0.42) * U2), kG);
+    const double a = r < 0.01 ? Atanh(kGravity * r / 0.283) : Atanh(kGravity * 0.01 / 0.283);
+    const double feq = cdiv(checked(cpow(a / 0.0125, 1 / 0.42) * U2), kGravity);
     return round2(feq);
 }
 
 LocalWave localWave(double h, double k0, double Eps) {
     LocalWave w;
     w.k = newton_k(h, k0, Eps);
-    w.L = cdiv(2 * kPi, w.k);
-    w.c = cdiv(h, w.L) < 0.05 ? csqrt(kG * h) : csqrt(cdiv(kG, w.k) * Tanh(checked(w.k * h)));
+    w.L = cdiv(2 * kFormulaPi, w.k);
+    w.c = cdiv(h, w.L) < 0.05 ? csqrt(kGravity * h) : csqrt(cdiv(kGravity, w.k) * Tanh(checked(w.k * h)));
     const double kh2 = checked(2 * w.k * h);
     w.n = 0.5 * (1 + cdiv(kh2, Sinh(kh2)));
     return w;
 }
 
 double godaBreakingHeight(double h, double L0, double A_goda, double goda_slope) {
-    const double slope = std::tan(goda_slope * kPi / 180);
-    const double x = checked(cdiv(-1.5 * kPi * h, L0) * (15 * cpow(slope, 1.333) + 1));
+    const double slope = std::tan(goda_slope * kFormulaPi / 180);
+    const double x = checked(cdiv(-1.5 * kFormulaPi * h, L0) * (15 * cpow(slope, 1.333) + 1));
     double Hb = checked(L0 * A_goda * (1 - cexp(x)));
     if (Hb > 0.7 * h) Hb = 0.7 * h;
     return Hb;
@@ -85,6 +85,18 @@ double marchHeight(double H, double U, double h, double k0, double L0, double sh
 double pixelMetres(double value, float unitfactor) {
     // No unit factor set counts as metres, as in the averaged depth.
     return unitfactor > 0 ? cdiv(value, static_cast<double>(unitfactor)) : value;
+}
+
+ProfileDepth profileDepth(const DepthSample& sample, float unitfactor, double th, int16_t bathyPositive,
+                          bool levelIsLand) {
+    if (!sample.usable()) return {};
+    double z = pixelMetres(sample.value, unitfactor);
+    if (std::fabs(z) - th == 0) z = 0.01;
+    bool land = false;
+    if (bathyPositive == 0) land = levelIsLand ? z + th >= 0 : z + th > 0;
+    if (bathyPositive == 1) land = levelIsLand ? z - th <= 0 : z - th < 0;
+    if (land) return {ProfileDepth::Kind::Land, 0};
+    return {ProfileDepth::Kind::Water, std::fabs(z) - th};
 }
 
 std::string r2(double v) {
@@ -144,7 +156,7 @@ double wave_third_cls::wave_third(int16_t /*norays*/, int16_t dirindex, const Ra
         }
 
         const double L0 = deep_wvlnt;
-        const double k0 = cdiv(2 * kPi, L0);
+        const double k0 = cdiv(2 * kFormulaPi, L0);
         LocalWave w1 = localWave(h0, k0, st.Eps);
         LocalWave w2;  // values of the last computed position; zero until one is computed
 
@@ -198,15 +210,10 @@ int16_t wave_third_cls::ptraster_third(const RaySegment& pfeature, float int_dis
         if (static_cast<float>(st.Fetch_first) < static_cast<float>(cnt) * int_dist)
             cnt = cint16(st.Fetch_first / static_cast<double>(int_dist));
 
-        const double th = tideheight;
         for (int a = 0; a < cnt; ++a) {
-            double& slot = st.depth_second(a);
-            const DepthSample s = ctx_.bathy.identify(v[a]);
-            if (!s.usable()) continue;
-            double z = pixelMetres(s.value, ctx_.unitfactor);
-            if (std::fabs(z) - th == 0) z = 0.01;
-            const bool land = (st.bathy_positive == 0 && z + th >= 0) || (st.bathy_positive == 1 && z - th <= 0);
-            slot = land ? 0.0 : std::fabs(z) - th;
+            const ProfileDepth p =
+                profileDepth(ctx_.bathy.identify(v[a]), ctx_.unitfactor, tideheight, st.bathy_positive, true);
+            if (p.kind != ProfileDepth::Kind::NoSample) st.depth_second(a) = p.depth;
         }
 
         DebugTextFile file(ctx_.debug,
@@ -216,7 +223,7 @@ int16_t wave_third_cls::ptraster_third(const RaySegment& pfeature, float int_dis
         if (file.isOpen()) {
             file.line(kDepthFileTitle);
             file.line("");
-            for (int k = cnt - 1; k >= 0; --k) file.line(debugRow(k, st.depth_second(k)));
+            for (int k = cnt - 1; k >= 0; --k) file.line(platform::outputArrayRow(k, st.depth_second(k)));
         }
         return cint16(cnt - 1);
     } catch (const std::exception& e) {

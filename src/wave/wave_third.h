@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/constants.h"
 #include "model/model_state.h"
 #include "platform/feedback.h"
 #include "wave/debug_files.h"
@@ -26,8 +27,8 @@ struct StageContext {
 
 namespace stage {
 
-inline constexpr double kG = 9.81;
-inline constexpr double kPi = 3.1416;
+using model::kFormulaPi;
+using model::kGravity;
 
 // Height grown over `fetch` metres by wind speed U (deep-water growth law).
 double grownHeight(double fetch, double U);
@@ -58,6 +59,20 @@ double marchHeight(double H, double U, double h, double k0, double L0, double sh
 // A pixel value in metres: the raster value divided by the unit factor
 // (0, i.e. none set, counts as 1).
 double pixelMetres(double value, float unitfactor);
+
+// One vertex of a depth profile as both shallow-water stages classify it:
+// no sample (off the raster, "NoData"), land, or water of a depth in metres.
+struct ProfileDepth {
+    enum class Kind { NoSample, Land, Water };
+    Kind kind = Kind::NoSample;
+    double depth = 0;  // water depth below the tide level, when kind is Water
+};
+
+// Classifies one sample. A pixel exactly at the tide level is lifted to
+// 0.01; `levelIsLand` says whether a pixel that still lies at the level
+// counts as land (the fine stage) or as water (the coarse stage).
+ProfileDepth profileDepth(const DepthSample& sample, float unitfactor, double tideheight, int16_t bathyPositive,
+                          bool levelIsLand);
 
 // Rounded to 2 decimals, shortest form, never "-0".
 std::string r2(double v);

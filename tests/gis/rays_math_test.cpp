@@ -224,18 +224,5 @@ TEST(FastWalk, StopRulesAndStep) {
     EXPECT_THROW(fastRayStep(std::nan("")), std::invalid_argument);
 }
 
-TEST(FastWalk, DiagnosticFileLayout) {
-    const auto lines = depthFileLines({0, 150, 12.5, 0.25, 8834.126, 2.675});
-    ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[0], "Quor Depth File");
-    EXPECT_EQ(lines[1], "");
-    EXPECT_EQ(lines[2], " 0   0");
-    EXPECT_EQ(lines[3], " 1   150");
-    EXPECT_EQ(lines[4], " 2   12.5");
-    EXPECT_EQ(lines[5], " 3   0.25");
-    EXPECT_EQ(lines[6], " 4   8834.13");
-    EXPECT_EQ(lines[7], " 5   2.68");
-}
-
 }  // namespace
 }  // namespace quor::gis

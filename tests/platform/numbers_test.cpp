@@ -83,3 +83,10 @@ TEST(RoundHalfEven, SameUnderADecimalCommaLocale) {
     EXPECT_EQ(text, "0.053");
     EXPECT_EQ(parsed, 0.17);
 }
+
+TEST(Raster, ShortestTextOfFloatsAndDoubles) {
+    EXPECT_EQ(shortestText(-3.1f), "-3.1");
+    EXPECT_EQ(shortestText(0.1f), "0.1");
+    EXPECT_EQ(shortestText(static_cast<double>(0.1f)), "0.10000000149011612");
+    EXPECT_EQ(shortestText(28.3125), "28.3125");
+}

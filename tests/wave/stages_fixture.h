@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/model_state.h"
+#include "stage_parameters.h"
 #include "test_support.h"
 #include "wave/debug_files.h"
 #include "wave/depth_sampler.h"
@@ -37,14 +38,8 @@ struct StageRig {
     float unitfactor = 1;
 
     StageRig() {
-        st.Fetch_first = 1000;
-        st.Depth_intg_first = 100;
-        st.Depth_intg_second = 100;
-        st.Eps = 0.001;
-        st.A_goda = 0.17;
-        st.goda_slope = 1.909;
+        test::setStartupStageParameters(st);
         st.cell_step = 9.9;
-        st.bathy_positive = 0;
     }
     StageContext ctx() { return StageContext{st, sampler, unitfactor, messages, debug}; }
 };

@@ -13,8 +13,6 @@
 
 namespace quor::platform::gis {
 
-std::unique_ptr<OGRFieldDefn> makeOgrField(const FieldDef& def);  // workspace.cpp
-
 namespace {
 
 FieldType fieldTypeOf(const OGRFieldDefn& fd) {
@@ -136,11 +134,16 @@ std::shared_ptr<const Fields> FeatureClass::fields() const {
     return fields_;
 }
 
+std::vector<FieldDef> FeatureClass::attributeFields() const {
+    const auto f = fields();
+    return {f->all().begin() + 2, f->all().end()};
+}
+
 void FeatureClass::addField(const FieldDef& def) {
     if (findField(def.name) >= 0) throw GisError("Field " + def.name + " already exists.");
     if (ws_->readOnly()) throw GisError("The workspace " + ws_->path() + " is read-only.");
     detail::ErrorCapture err;
-    auto fd = makeOgrField(def);
+    auto fd = detail::makeOgrField(def);
     if (ogrLayer()->CreateField(fd.get()) != OGRERR_NONE)
         throw GisError(err.message("Field " + def.name + " cannot be added."));
     ws_->bumpGeneration();

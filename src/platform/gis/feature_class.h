@@ -34,6 +34,9 @@ public:
     // Fields with the shape at position 0 and the object id at position 1.
     std::shared_ptr<const Fields> fields() const;
     int findField(std::string_view name) const { return fields()->findField(name); }
+    // The attribute fields (after the shape and the object id), as a new
+    // class with the same attributes is created with them.
+    std::vector<FieldDef> attributeFields() const;
     std::string shapeFieldName() const { return fields()->field(0).name; }
     std::string oidFieldName() const { return fields()->field(1).name; }
     // Adds an attribute field after the existing ones. GisError when a field

@@ -4,9 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/gis/feature.h"
 #include "platform/gis/gis_error.h"
-#include "platform/gis/raster.h"
 #include "platform/numbers.h"
 
 namespace quor::platform::gis {
@@ -53,41 +51,6 @@ std::string toText(const FieldValue& v) {
     if (auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
     if (auto* d = std::get_if<double>(&v)) return shortestText(*d);
     return std::get<std::string>(v);
-}
-
-// ---- Feature ----
-
-Feature::Feature(std::shared_ptr<const Fields> fields) : fields_(std::move(fields)) {
-    values_.resize(fields_ ? static_cast<std::size_t>(fields_->count()) : 0);
-}
-
-const Fields& Feature::fields() const {
-    static const Fields empty;
-    return fields_ ? *fields_ : empty;
-}
-
-FieldValue Feature::value(int index) const {
-    if (index < 0 || index >= fieldCount()) throw GisError("The field index is out of range.");
-    if (index == 1) return oid_;
-    return values_[static_cast<std::size_t>(index)];
-}
-
-FieldValue Feature::value(std::string_view name) const {
-    const int i = findField(name);
-    if (i < 0) throw GisError("Field not found: " + std::string(name));
-    return value(i);
-}
-
-void Feature::setValue(int index, FieldValue v) {
-    if (index < 0 || index >= fieldCount()) throw GisError("The field index is out of range.");
-    if (index < 2) throw GisError("The field is not editable.");
-    values_[static_cast<std::size_t>(index)] = std::move(v);
-}
-
-void Feature::setValue(std::string_view name, FieldValue v) {
-    const int i = findField(name);
-    if (i < 0) throw GisError("Field not found: " + std::string(name));
-    setValue(i, std::move(v));
 }
 
 }  // namespace quor::platform::gis

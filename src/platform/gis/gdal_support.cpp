@@ -1,12 +1,16 @@
 #include "platform/gis/gdal_support.h"
 
 #include <gdal.h>
+#include <ogr_feature.h>
 #include <ogr_geometry.h>
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
 
+#include <algorithm>
 #include <mutex>
+
+#include "platform/gis/gis_error.h"
 
 namespace quor::platform::gis::detail {
 
@@ -34,6 +38,38 @@ ErrorCapture::ErrorCapture() {
 ErrorCapture::~ErrorCapture() { CPLPopErrorHandler(); }
 
 std::string ErrorCapture::message(const std::string& fallback) const { return last_.empty() ? fallback : last_; }
+
+namespace {
+
+OGRFieldType ogrType(FieldType t, OGRFieldSubType& sub) {
+    sub = OFSTNone;
+    switch (t) {
+        case FieldType::SmallInteger: sub = OFSTInt16; return OFTInteger;
+        case FieldType::Integer: return OFTInteger;
+        case FieldType::Single: sub = OFSTFloat32; return OFTReal;
+        case FieldType::Double: return OFTReal;
+        case FieldType::String: return OFTString;
+        case FieldType::Date: return OFTDateTime;
+        default: throw GisError("A shape or object id field cannot be added as an attribute.");
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<OGRFieldDefn> makeOgrField(const FieldDef& def) {
+    OGRFieldSubType sub;
+    const OGRFieldType t = ogrType(def.type, sub);
+    auto fd = std::make_unique<OGRFieldDefn>(def.name.c_str(), t);
+    fd->SetSubType(sub);
+    if (def.length > 0) {
+        fd->SetWidth(def.length);
+        // A width alone would make a shapefile store real numbers without
+        // decimals; keep as many as a double carries.
+        if (t == OFTReal) fd->SetPrecision(std::max(0, std::min(15, def.length - 3)));
+    }
+    if (!def.alias.empty() && def.alias != def.name) fd->SetAlternativeName(def.alias.c_str());
+    return fd;
+}
 
 namespace {
 

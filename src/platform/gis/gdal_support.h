@@ -4,8 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "platform/gis/fields.h"
 #include "platform/gis/geometry.h"
 
+class OGRFieldDefn;
 class OGRGeometry;
 
 namespace quor::platform::gis::detail {
@@ -28,6 +30,10 @@ public:
 private:
     std::string last_;
 };
+
+// An OGR field definition for one of our attribute fields; GisError for
+// the shape and object-id types, which are not attributes.
+std::unique_ptr<OGRFieldDefn> makeOgrField(const FieldDef& def);
 
 Geometry fromOgr(const OGRGeometry* g);
 std::unique_ptr<OGRGeometry> toOgr(const Geometry& g);

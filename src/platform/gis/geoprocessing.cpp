@@ -254,14 +254,9 @@ Geometry ClipPolygons::clip(const Geometry& g) const {
 
 namespace {
 
-std::vector<FieldDef> attributeFields(const FeatureClass& fc) {
-    auto f = fc.fields();
-    return {f->all().begin() + 2, f->all().end()};
-}
-
 std::shared_ptr<FeatureClass> replaceClass(Workspace& ws, const std::string& name, const FeatureClass& like) {
     if (ws.hasFeatureClass(name)) ws.deleteFeatureClass(name);
-    return ws.createFeatureClass(name, like.geometryType(), attributeFields(like), like.spatialReference());
+    return ws.createFeatureClass(name, like.geometryType(), like.attributeFields(), like.spatialReference());
 }
 
 }  // namespace

@@ -10,20 +10,9 @@
 
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/numbers.h"
 
 namespace quor::platform::gis {
-
-std::string shortestText(float v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
-std::string shortestText(double v) {
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
 
 std::string PixelValue::text() const {
     switch (kind) {
@@ -152,12 +141,8 @@ PixelValue Raster::identify(double x, double y) const {
         std::uint32_t bits;
         std::memcpy(&bits, &f, sizeof bits);
         if (!lastValid_ || bits != lastBits_) {
-            char buf[32];
-            auto r = std::to_chars(buf, buf + sizeof buf, f);
-            double d = 0;
-            std::from_chars(buf, r.ptr, d);
             lastBits_ = bits;
-            lastValue_ = d;
+            lastValue_ = asWritten(f);
             lastValid_ = true;
         }
         out.kind = PixelValue::Kind::Value;

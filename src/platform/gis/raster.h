@@ -19,17 +19,26 @@ class GDALDataset;
 
 namespace quor::platform::gis {
 
-// The outcome of identify at a point.
+// The outcome of identify at a point: off the raster, "NoData", or a
+// value. The one sample type of the program: the ray measurements and the
+// wave stages read their depths as this too, from rasters or from
+// synthetic depth fields.
 struct PixelValue {
     enum class Kind { Outside, NoData, Value };
     Kind kind = Kind::Outside;
-    // The pixel value. A Float32 pixel reaches here through its shortest
-    // decimal text, so -3.1f gives -3.1 (not -3.0999999...).
+    // The pixel value as stored (raster units, raster sign). A Float32
+    // pixel reaches here through its shortest decimal text, so -3.1f gives
+    // -3.1 (not -3.0999999...).
     double value = 0;
+
+    static PixelValue outside() { return {}; }
+    static PixelValue noData() { return {Kind::NoData, 0}; }
+    static PixelValue of(double v) { return {Kind::Value, v}; }
 
     bool isOutside() const { return kind == Kind::Outside; }
     bool isNoData() const { return kind == Kind::NoData; }
     bool hasValue() const { return kind == Kind::Value; }
+    bool usable() const { return hasValue(); }
     // The value as text: "NoData" for NoData, "" outside the raster, else
     // the shortest decimal form of the pixel in its own type.
     std::string text() const;
@@ -88,9 +97,5 @@ private:
     mutable double lastValue_ = 0;
     mutable bool lastValid_ = false;
 };
-
-// Shortest decimal text of a float that reads back to the same float.
-std::string shortestText(float v);
-std::string shortestText(double v);
 
 }  // namespace quor::platform::gis

@@ -44,35 +44,7 @@ bool isCoverageFolder(const fs::path& dir) {
     return false;
 }
 
-OGRFieldType ogrType(FieldType t, OGRFieldSubType& sub) {
-    sub = OFSTNone;
-    switch (t) {
-        case FieldType::SmallInteger: sub = OFSTInt16; return OFTInteger;
-        case FieldType::Integer: return OFTInteger;
-        case FieldType::Single: sub = OFSTFloat32; return OFTReal;
-        case FieldType::Double: return OFTReal;
-        case FieldType::String: return OFTString;
-        case FieldType::Date: return OFTDateTime;
-        default: throw GisError("A shape or object id field cannot be added as an attribute.");
-    }
-}
-
 }  // namespace
-
-std::unique_ptr<OGRFieldDefn> makeOgrField(const FieldDef& def) {
-    OGRFieldSubType sub;
-    const OGRFieldType t = ogrType(def.type, sub);
-    auto fd = std::make_unique<OGRFieldDefn>(def.name.c_str(), t);
-    fd->SetSubType(sub);
-    if (def.length > 0) {
-        fd->SetWidth(def.length);
-        // A width alone would make a shapefile store real numbers without
-        // decimals; keep as many as a double carries.
-        if (t == OFTReal) fd->SetPrecision(std::max(0, std::min(15, def.length - 3)));
-    }
-    if (!def.alias.empty() && def.alias != def.name) fd->SetAlternativeName(def.alias.c_str());
-    return fd;
-}
 
 Workspace::Workspace(std::string path, WorkspaceKind kind, GDALDataset* ds, bool readOnly)
     : path_(std::move(path)), kind_(kind), ds_(ds), readOnly_(readOnly) {}
@@ -272,7 +244,7 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
     OGRLayer* layer = ds_->CreateLayer(name.c_str(), const_cast<OGRSpatialReference*>(sr.ogr()), gt, opts.List());
     if (!layer) throw GisError(err.message("The feature class " + name + " cannot be created."));
     for (const auto& f : attributeFields) {
-        auto fd = makeOgrField(f);
+        auto fd = detail::makeOgrField(f);
         if (layer->CreateField(fd.get()) != OGRERR_NONE) {
             const std::string msg = err.message("Field " + f.name + " cannot be created.");
             // Leave nothing half-made behind.

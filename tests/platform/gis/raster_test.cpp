@@ -137,13 +137,6 @@ TEST(Raster, UnreadableRastersAreRefused) {
     }
 }
 
-TEST(Raster, ShortestTextOfFloatsAndDoubles) {
-    EXPECT_EQ(shortestText(-3.1f), "-3.1");
-    EXPECT_EQ(shortestText(0.1f), "0.1");
-    EXPECT_EQ(shortestText(static_cast<double>(0.1f)), "0.10000000149011612");
-    EXPECT_EQ(shortestText(28.3125), "28.3125");
-}
-
 TEST(Raster, RealBayPixelsUnderEverySite) {
     QUOR_REQUIRE_PORTPHILLIP(data);
     auto metres = Raster::open(data + "/bathy_portphillip_m.tif");
