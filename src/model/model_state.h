@@ -174,6 +174,11 @@ struct WindSummary {
     bool memory = false;
     // Interpolated power per REI ray direction, ordered clockwise from east.
     std::vector<float> windpowercoll;
+
+    // The entry form's class tables (E, SE, S, SW, W, NW, N, NE; element 8
+    // unused), kept with the holder: speeds in m/s and percentages of time.
+    BoundedArray<double, 8> class_speed;
+    BoundedArray<double, 8> class_percent;
 };
 
 // Public members of the main window that hold the open project and the

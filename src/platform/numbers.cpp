@@ -128,3 +128,48 @@ std::optional<int16_t> parseInt16(std::string_view text) {
 }
 
 }  // namespace quor::platform
+
+namespace quor::platform {
+
+std::string formatSignificant(double value, int digits) {
+    if (!std::isfinite(value)) return std::to_string(value);
+    if (value == 0.0) return "0";
+    if (digits < 1) digits = 1;
+    if (digits > 17) digits = 17;
+    // d.ddddde±x with the wanted count of digits, rounded once by to_chars.
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, digits - 1);
+    if (res.ec != std::errc()) return formatNumber(value);
+    std::string sci(buf, res.ptr);
+    const bool negative = sci.front() == '-';
+    if (negative) sci.erase(0, 1);
+    const auto e = sci.find('e');
+    int exponent = std::atoi(sci.c_str() + e + 1);
+    std::string mantissa;
+    for (size_t i = 0; i < e; ++i)
+        if (sci[i] != '.') mantissa += sci[i];
+    while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
+
+    std::string out;
+    if (exponent < 0) {
+        out = "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + mantissa;
+    } else if (static_cast<int>(mantissa.size()) <= exponent + 1) {
+        out = mantissa + std::string(static_cast<size_t>(exponent + 1) - mantissa.size(), '0');
+    } else {
+        out = mantissa.substr(0, static_cast<size_t>(exponent) + 1) + "." +
+              mantissa.substr(static_cast<size_t>(exponent) + 1);
+    }
+    return negative ? "-" + out : out;
+}
+
+std::optional<double> parseDecimal(std::string_view text) {
+    if (text.find('.') != std::string_view::npos || text.find(',') == std::string_view::npos)
+        return parseNumber(text);
+    std::string copy(text);
+    const auto comma = copy.find(',');
+    if (copy.find(',', comma + 1) != std::string::npos) return std::nullopt;
+    copy[comma] = '.';
+    return parseNumber(copy);
+}
+
+}  // namespace quor::platform

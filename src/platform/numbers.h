@@ -51,3 +51,19 @@ std::optional<int16_t> parseInt16(std::string_view text);
 int16_t toInt16(double value);
 
 }  // namespace quor::platform
+
+namespace quor::platform {
+
+// Decimal text as users' wind and data files carry it: at most `digits`
+// significant digits, "." as the separator whatever the locale, no
+// exponent, trailing zeros dropped (4.47, 6.705, 12, 0). Ten times 0.447
+// gives "4.47", not the binary neighbour's "4.470000000000001".
+std::string formatSignificant(double value, int digits = 15);
+
+// Reads a decimal number typed or stored by a user: "." is the separator;
+// a "," is taken as the separator only when the text holds no ".", so a
+// file written under a decimal-comma locale still reads. Blanks around it
+// are allowed; anything else gives nothing.
+std::optional<double> parseDecimal(std::string_view text);
+
+}  // namespace quor::platform

@@ -90,3 +90,26 @@ TEST(Raster, ShortestTextOfFloatsAndDoubles) {
     EXPECT_EQ(shortestText(static_cast<double>(0.1f)), "0.10000000149011612");
     EXPECT_EQ(shortestText(28.3125), "28.3125");
 }
+
+TEST(FormatSignificant, FifteenDigitsWithoutExponentOrTrailingZeros) {
+    EXPECT_EQ(formatSignificant(10 * 0.447), "4.47");
+    EXPECT_EQ(formatSignificant(15 * 0.447), "6.705");
+    EXPECT_EQ(formatSignificant(12.0), "12");
+    EXPECT_EQ(formatSignificant(0.0), "0");
+    EXPECT_EQ(formatSignificant(-0.5), "-0.5");
+    EXPECT_EQ(formatSignificant(1e-5), "0.00001");
+    EXPECT_EQ(formatSignificant(123456789012345678.0), "123456789012346000");
+    EXPECT_EQ(formatSignificant(0.1 + 0.2), "0.3");
+    EXPECT_EQ(formatSignificant(static_cast<double>(7.97f), 7), "7.97");
+    EXPECT_EQ(formatSignificant(99.99999999999999), "100");
+}
+
+TEST(ParseDecimal, PointAlwaysCommaOnlyWithoutAPoint) {
+    EXPECT_EQ(parseDecimal("12.5"), 12.5);
+    EXPECT_EQ(parseDecimal(" 12,5 "), 12.5);
+    EXPECT_FALSE(parseDecimal("1,012.5"));
+    EXPECT_FALSE(parseDecimal("1,0,1"));
+    EXPECT_FALSE(parseDecimal(""));
+    EXPECT_FALSE(parseDecimal("12 m/s"));
+    EXPECT_EQ(parseDecimal("-3"), -3);
+}

@@ -1,0 +1,72 @@
+#include "rei/rei_fields.h"
+
+#include "platform/gis/gis_error.h"
+#include "rei/rei_index.h"
+
+namespace quor::rei {
+
+namespace {
+
+constexpr int kReiFieldLength = 30;
+
+std::vector<std::string> rayFieldNames() {
+    std::vector<std::string> names;
+    for (int i = 1; i <= 32; ++i) names.push_back("Ray" + std::to_string(i));
+    return names;
+}
+
+void addMissing(pg::FeatureClass& fc, const std::vector<std::string>& names) {
+    for (const auto& name : names)
+        if (fc.findField(name) < 0) fc.addField(pg::FieldDef(name, pg::FieldType::Double, {}, kReiFieldLength));
+}
+
+bool anyExists(const pg::FeatureClass& fc, const std::vector<std::string>& names) {
+    for (const auto& name : names)
+        if (fc.findField(name) >= 0) return true;
+    return false;
+}
+
+}  // namespace
+
+std::vector<std::string> reiFieldNames(bool fastMode, bool rayLengths) {
+    std::vector<std::string> names;
+    if (fastMode) names.assign(kDirectionalFields.begin(), kDirectionalFields.end());
+    names.push_back("Index");
+    if (rayLengths)
+        for (auto& n : rayFieldNames()) names.push_back(n);
+    return names;
+}
+
+std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fastMode, bool rayLengths) {
+    const auto fields = fc.fields();
+    for (const auto& name : reiFieldNames(fastMode, rayLengths)) {
+        const int pos = fields->findField(name);
+        if (pos < 0) continue;
+        const auto type = fields->field(pos).type;
+        if (type != pg::FieldType::Double && type != pg::FieldType::Single)
+            return "The field \"" + fields->field(pos).name + "\" of " + fc.name() +
+                   " is not a real-number field, so REI values cannot be written into it. Please remove or rename "
+                   "it, or run the model on another point dataset.";
+    }
+    return std::nullopt;
+}
+
+FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages) {
+    const std::vector<std::string> directional(kDirectionalFields.begin(), kDirectionalFields.end());
+    if (anyExists(fc, directional) && !messages.question(kReplaceReiQuestion)) return FieldsResult::Declined;
+    try {
+        addMissing(fc, reiFieldNames(true, rayLengths));
+    } catch (const pg::GisError&) {
+        messages.message(kShapefileInUse, platform::MessageIcon::Critical);
+        throw;
+    }
+    return FieldsResult::Ready;
+}
+
+FieldsResult addREIfields(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages) {
+    if (fc.findField("Index") >= 0 && !messages.question(kReplaceReiQuestion)) return FieldsResult::Declined;
+    addMissing(fc, reiFieldNames(false, rayLengths));
+    return FieldsResult::Ready;
+}
+
+}  // namespace quor::rei

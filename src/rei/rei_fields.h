@@ -1,0 +1,41 @@
+#pragma once
+// The result fields of a REI point dataset: for the fast mode the eight
+// directional class values "Indexne" ... "Indexee" and "Index", for the
+// clip mode "Index" alone, and on request the ray lengths "Ray1" to
+// "Ray32". Every field is a double of length 30, appended after the
+// dataset's own fields; only the missing ones are added.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/feedback.h"
+#include "platform/gis/feature_class.h"
+
+namespace quor::rei {
+
+namespace pg = platform::gis;
+
+inline constexpr const char* kReplaceReiQuestion = "Point coverage already has REI values, do you want to replace them?";
+inline constexpr const char* kShapefileInUse = "Shapefile is in use by other application";
+
+enum class FieldsResult {
+    Ready,     // every field the run writes is in place
+    Declined,  // the user kept the existing values; nothing was added
+};
+
+// Names of the fields a run writes, in the order they are created.
+std::vector<std::string> reiFieldNames(bool fastMode, bool rayLengths);
+
+// Why the dataset cannot take the run's values (an existing result field
+// that is not a real-number field), or nothing when it can.
+std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fastMode, bool rayLengths);
+
+// Fast mode. Asks before reusing existing directional values. A dataset
+// that refuses a field throws pg::GisError after telling the user it is
+// in use; fields added before stay.
+FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages);
+// Clip mode. Asks before reusing an existing "Index"; pg::GisError when
+// a field cannot be added.
+FieldsResult addREIfields(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages);
+
+}  // namespace quor::rei

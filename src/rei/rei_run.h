@@ -1,0 +1,84 @@
+#pragma once
+// The REI run over every site of a point dataset: per site the fan of 32
+// rays is cast, clipped (or, in the fast mode, measured over the grid)
+// and profiled, and the site's index is written into its result fields.
+// Everything that would make the results wrong is checked before the
+// dataset is touched; a site that cannot be computed keeps empty fields
+// and is counted, never written as 0.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "model/model_state.h"
+#include "platform/feedback.h"
+#include "platform/gis/feature_class.h"
+#include "platform/gis/map.h"
+
+namespace quor::rei {
+
+namespace pg = platform::gis;
+
+inline constexpr const char* kNoShoreline = "Cannot run in original mode without shoreline file.";
+inline constexpr const char* kCouldNotRun = " Could not run the model";
+inline constexpr const char* kProcessingDone = "Processing Done";
+inline constexpr const char* kFetchRange = "Please select fetch between range of 100 mts and 100000 mts";
+inline constexpr const char* kDistanceRange =
+    "Please select Distance for bathmetry interrogation between range of 10 mts and 200 mts";
+
+// What a run asks of the main window; the default does nothing (headless).
+class ReiRunShell {
+public:
+    virtual ~ReiRunShell() = default;
+    // Busy pointers, "Running model" in the status label, "Bathymetry on top" unticked.
+    virtual void runStarted() {}
+    virtual void setTitle(const std::string&) {}
+    // Background runs minimise the main window for their length.
+    virtual void setMinimised(bool) {}
+    // Pointers back, status label cleared, toolbar buttons unpressed, the run button idle.
+    virtual void runEnded() {}
+};
+
+struct ReiRunContext {
+    model::ModelState& state;
+    model::SettingsHolder& fm_property;
+    model::MainFormState& mainform;
+    model::WindSummary& winddata;
+    pg::Map& map;
+    platform::Messages& messages;
+    platform::Progress& progress;
+    // The project's bathymetry units: "Meter", "Centimeter" or "Feet".
+    std::string bathyunits;
+    // Reads the project's wind file into the holder again, with its powers
+    // from the current categories (the wind subsystem's loader); false,
+    // the user told, when it cannot. A run without it is refused.
+    std::function<bool(platform::Messages&)> reloadWind;
+    ReiRunShell* shell = nullptr;
+};
+
+enum class ReiRunEnd {
+    Completed,  // every site visited
+    Declined,   // the user kept the existing REI values
+    Refused,    // an input cannot give correct results; the dataset is untouched
+    Failed,     // the run broke off; sites before keep their values
+};
+
+struct ReiRunOutcome {
+    ReiRunEnd end = ReiRunEnd::Failed;
+    std::int64_t sites = 0;    // features of the dataset
+    std::int64_t written = 0;  // sites whose results were written
+    std::int64_t failed = 0;   // sites that could not be computed (NoData, failed rays)
+    std::int64_t skipped = 0;  // features without a point shape
+};
+
+// The bathymetry unit factor: "METER" 1, "CENTIMETER" 100, "FEET" 3.281
+// in any case; 1 for any other text.
+float reiUnitFactor(const std::string& bathyunits);
+
+// Runs the model; counterstart is accepted for the callers' sake and has
+// no effect (sites are numbered from 1). The project's wind file is read
+// again first, so that changed categories or powers reach this run.
+ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClass>& pFeatClass,
+                       std::int16_t counterstart);
+
+}  // namespace quor::rei

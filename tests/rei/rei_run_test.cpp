@@ -1,0 +1,243 @@
+// The REI run end to end on a synthetic lake: a square of water 10 m deep
+// inside land that has no data, a NoData hole in the water, and sites that
+// cannot be computed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "platform/gis/gis.h"
+#include "platform/textfile.h"
+#include "rays_test_data.h"
+#include "rei/rei_fields.h"
+#include "rei/rei_run.h"
+#include "test_support.h"
+#include "wind/loadwind.h"
+#include "wind/rei_wind_file.h"
+
+namespace quor::rei {
+namespace {
+
+using namespace gis::testdata;
+using Proj = Project<test::RecordingMessages, test::RecordingProgress>;
+
+double lakeDepth(double x, double y) {
+    const bool water = x >= 0 && x <= 20000 && y >= 0 && y <= 20000;
+    if (!water) return std::nan("");
+    if (x >= 14000 && x <= 14400 && y >= 14000 && y <= 14400) return std::nan("");  // hole
+    return -10;
+}
+
+// The depth term of one fully wet ray of length L with uniform depth z,
+// sampled every D metres from the site, added as the model adds it.
+double uniformRayTerm(double L, double D, double F, double z, double p) {
+    double sum = 0;
+    const int n = static_cast<int>(std::lround(L / D));
+    for (int j = 0; j <= n; ++j) {
+        const double r = j * D;
+        sum = sum + (1 - r / F) * ((std::abs(z) * L) / std::pow(1 + r, p));
+    }
+    return sum;
+}
+
+class ReiRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(tmp.path() + "/shore");
+        writeShoreline(tmp.path() + "/shore", "lake", {{Ring{{0, 0}, {20000, 0}, {20000, 20000}, {0, 20000}}}});
+        writeBathymetry(tmp.path() + "/bathy.tif", -2000, -2000, 100, 240, 240, lakeDepth);
+        std::filesystem::create_directories(tmp.path() + "/proj");
+        p = std::make_unique<Proj>(tmp.path() + "/proj", tmp.path() + "/shore", "lake.shp");
+        p->mf.bathycov = tmp.path() + "/bathy.tif";
+        p->mf.Fetch = 5000;
+        p->fm.windcatno = 3;
+        p->fm.wind_cat1 = 30;
+        p->fm.wind_cat2 = 60;
+        p->fm.Power1 = 0.053;
+        p->fm.Power2 = 0.062;
+        p->fm.Power5 = 0.082;
+        p->fm.refreshmap = 1;  // no layers for the eye: faster
+
+        wind::ReiWindClimate c;
+        for (int k = 0; k < 8; ++k) {
+            c.speed[k] = 4 + k;  // all under 30 mph: power 0.053
+            c.percent[k] = 12.5;
+        }
+        p->state.wind_path = tmp.file("proj/wind.txt");
+        wind::writeReiWindHandEntry(p->state.wind_path, c);
+    }
+
+    std::shared_ptr<pg::FeatureClass> points(const std::vector<std::optional<pg::Point>>& sites) {
+        auto fc = p->mf.ptworkspace->createFeatureClass(
+            "Pointdata1", pg::GeometryType::Point, {{"SITE", pg::FieldType::Integer}}, pg::SpatialReference::fromEpsg(32755));
+        auto ins = fc->insertCursor(true);
+        for (size_t i = 0; i < sites.size(); ++i) {
+            pg::Feature f = ins.createFeatureBuffer();
+            if (sites[i]) f.setShape(pg::Geometry::point(*sites[i]));
+            f.setValue("SITE", static_cast<std::int64_t>(i + 1));
+            ins.insert(f);
+        }
+        ins.flush();
+        return fc;
+    }
+
+    ReiRunContext context() {
+        ReiRunContext ctx{p->state, p->fm, p->mf, p->wind, p->map, p->messages, p->progress, "Meter"};
+        ctx.reloadWind = [this](platform::Messages& m) {
+            return wind::reloadProjectWind(p->state, p->wind, p->fm, m);
+        };
+        return ctx;
+    }
+
+    double expectedIndex() const {
+        const double B = uniformRayTerm(5000, 100, 5000, -10, static_cast<float>(0.053));
+        double sum = 0;
+        for (int k = 0; k < 8; ++k) sum += (B * (4 + k)) * 12.5;
+        return sum * 100 / (8 * 5000.0 * 100);
+    }
+
+    test::TempDir tmp;
+    std::unique_ptr<Proj> p;
+};
+
+TEST_F(ReiRunTest, ClipAndFastRunsWriteTheFormulaAndLeaveFailedSitesEmpty) {
+    auto fc = points({p->site(10000, 10000), p->site(14200, 14200), p->site(-1000, -1000), std::nullopt,
+                      p->site(6000, 8000)});
+    const double expected = expectedIndex();
+    for (int fast : {0, 1}) {
+        SCOPED_TRACE(fast);
+        p->fm.indexcheck = static_cast<int16_t>(fast);
+        p->messages.entries.clear();
+        auto ctx = context();
+        const auto out = runmodel(ctx, fc, 1);
+        ASSERT_EQ(out.end, ReiRunEnd::Completed) << ::testing::PrintToString(p->messages.texts());
+        EXPECT_EQ(out.sites, 5);
+        EXPECT_EQ(out.written, 2);
+        EXPECT_EQ(out.failed, 2);  // the NoData hole and the site on land
+        EXPECT_EQ(out.skipped, 1);
+        EXPECT_EQ(p->messages.texts().back(), "3 of 5 sites could not be processed");
+        EXPECT_FALSE(p->state.run_lock.active());
+
+        for (std::int64_t oid : {1, 5}) {
+            const auto f = fc->feature(oid);
+            // Vertex distances carry the rounding of real-size coordinates.
+            EXPECT_NEAR(pg::toDouble(f.value("Index")), expected, expected * 1e-8) << oid;
+            if (fast) EXPECT_NEAR(pg::toDouble(f.value("Indexnn")), uniformRayTerm(5000, 100, 5000, -10, 0.053f),
+                                  1e-2);
+        }
+        for (std::int64_t oid : {2, 3, 4}) EXPECT_TRUE(pg::isNull(fc->feature(oid).value("Index"))) << oid;
+        for (const auto& n : p->mf.ptworkspace->featureClassNames())
+            for (const auto& w : gis::kRayWorkClasses) EXPECT_NE(n, w);
+        EXPECT_EQ(p->map.layerCount(), 0);
+    }
+}
+
+TEST_F(ReiRunTest, RefusesBeforeTouchingTheDataset) {
+    auto fc = points({p->site(10000, 10000)});
+    auto refused = [&](const std::string& text) {
+        SCOPED_TRACE(text);
+        const int fieldsBefore = fc->fields()->count();
+        p->messages.entries.clear();
+        auto ctx = context();
+        const auto out = runmodel(ctx, fc, 1);
+        EXPECT_EQ(out.end, ReiRunEnd::Refused);
+        EXPECT_EQ(fc->fields()->count(), fieldsBefore);
+        ASSERT_FALSE(p->messages.entries.empty());
+        EXPECT_NE(p->messages.entries.back().text.find(text), std::string::npos) << p->messages.entries.back().text;
+    };
+    p->mf.Fetch = 99;
+    refused(kFetchRange);
+    p->mf.Fetch = 5000;
+    p->mf.dist_bathy = 201;
+    refused(kDistanceRange);
+    p->mf.dist_bathy = 100;
+
+    const std::string shore = p->mf.shorename;
+    p->mf.shorename.clear();
+    refused(kNoShoreline);
+    p->mf.shorename = "missing.shp";
+    refused("The shoreline missing.shp cannot be used");
+    p->mf.shorename = shore;
+
+    writeBathymetry(tmp.path() + "/empty.tif", 0, 0, 100, 10, 10, [](double, double) { return std::nan(""); });
+    p->mf.bathycov = tmp.path() + "/empty.tif";
+    refused("holds no valid depth");
+    p->mf.bathycov = tmp.path() + "/bathy.tif";
+
+    // The wind file is read at every start: a broken one refuses the run.
+    platform::writeTextLines(p->state.wind_path, {"not a wind file"});
+    refused(wind::kWindFileNotAvailable);
+
+    // An existing index field that is not a real number.
+    fc->addField(pg::FieldDef("Index", pg::FieldType::String, {}, 10));
+    refused("\"Index\"");
+}
+
+TEST_F(ReiRunTest, ChangedPowersReachTheNextRunAndNoKeepsTheDataset) {
+    auto fc = points({p->site(10000, 10000)});
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);
+    const double first = pg::toDouble(fc->feature(1).value("Index"));
+
+    // A power changed in the settings is used without reopening the project.
+    p->fm.Power1 = 0.2;
+    p->messages.answers = {true};
+    ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);
+    EXPECT_EQ(p->messages.texts().at(1), kReplaceReiQuestion);  // after the first run's "Processing Done"
+    EXPECT_LT(pg::toDouble(fc->feature(1).value("Index")), first);
+    EXPECT_EQ(p->wind.windpower_ee, 0.2f);
+
+    // "No" adds nothing and writes nothing (ray fields were asked for).
+    p->mf.fetchlength = 1;
+    p->messages.entries.clear();
+    p->messages.answers = {false};
+    const int fields = fc->fields()->count();
+    const double before = pg::toDouble(fc->feature(1).value("Index"));
+    EXPECT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Declined);
+    EXPECT_EQ(fc->fields()->count(), fields);
+    EXPECT_EQ(pg::toDouble(fc->feature(1).value("Index")), before);
+}
+
+TEST(ReiFields, OnlyMissingFieldsAreAddedInOrder) {
+    test::TempDir dir;
+    auto ws = pg::Workspace::createGeoPackage(dir.file("f.gpkg"));
+    auto fc = ws->createFeatureClass("pts", pg::GeometryType::Point, {{"Indexnn", pg::FieldType::Double}});
+    test::RecordingMessages msgs;
+    msgs.answers = {true};
+    ASSERT_EQ(addREIfields_dir(*fc, true, msgs), FieldsResult::Ready);
+    EXPECT_EQ(msgs.texts(), std::vector<std::string>{kReplaceReiQuestion});
+    const auto& f = *fc->fields();
+    ASSERT_EQ(f.count(), 2 + 9 + 32);
+    EXPECT_EQ(f.field(2).name, "Indexnn");
+    EXPECT_EQ(f.field(3).name, "Indexne");
+    EXPECT_EQ(f.field(10).name, "Index");
+    EXPECT_EQ(f.field(11).name, "Ray1");
+    EXPECT_EQ(f.field(42).name, "Ray32");
+    EXPECT_EQ(f.field(10).type, pg::FieldType::Double);
+
+    // Clip mode on a fast-mode dataset asks, and adds nothing more.
+    msgs.entries.clear();
+    msgs.answers = {true};
+    EXPECT_EQ(addREIfields(*fc, true, msgs), FieldsResult::Ready);
+    EXPECT_EQ(fc->fields()->count(), 43);
+    msgs.answers = {false};
+    EXPECT_EQ(addREIfields(*fc, true, msgs), FieldsResult::Declined);
+
+    // A clip-mode dataset prepared for the fast mode: no question.
+    auto clip = ws->createFeatureClass("clip", pg::GeometryType::Point, {{"Index", pg::FieldType::Double}});
+    msgs.entries.clear();
+    EXPECT_EQ(addREIfields_dir(*clip, false, msgs), FieldsResult::Ready);
+    EXPECT_TRUE(msgs.entries.empty());
+    EXPECT_EQ(clip->fields()->count(), 2 + 9);
+    EXPECT_FALSE(reiFieldProblem(*clip, true, true));
+    auto text = ws->createFeatureClass("text", pg::GeometryType::Point, {{"Ray7", pg::FieldType::Integer}});
+    EXPECT_FALSE(reiFieldProblem(*text, true, false));
+    EXPECT_TRUE(reiFieldProblem(*text, true, true));
+
+    EXPECT_EQ(reiUnitFactor("Feet"), 3.281f);
+    EXPECT_EQ(reiUnitFactor("CENTIMETER"), 100.0f);
+    EXPECT_EQ(reiUnitFactor("Meters"), 1.0f);
+}
+
+}  // namespace
+}  // namespace quor::rei
