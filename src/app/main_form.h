@@ -68,6 +68,8 @@ public:
     model::ModelState& state() { return state_; }
     model::MainFormState& project() { return form_; }
     model::SettingsHolder& holder() { return holder_; }
+    // The wind summary holder that the wind commands fill and show.
+    model::WindSummary& winddata() { return winddata_; }
     platform::Messages& messages() { return *messages_; }
 
     // The map the map view draws and the project commands fill.
@@ -206,6 +208,7 @@ private:
     Form1* progress_ = nullptr;
     MainLayout layout_;
     platform::gis::Map map_;
+    model::WindSummary winddata_;
     CommandTable commands_;
     std::unique_ptr<ProjectTree> tree_;
     std::map<std::string, QMenu*> treeMenus_;
