@@ -95,6 +95,9 @@ public:
     void Toolbar2_ButtonClick(const std::string& key);
     void presszoomselect();
     void resetmaptools();
+    // What the run drivers do to the toolbars when a run ends: every
+    // project and map tool up, the run button idle.
+    void runEnded();
     void disablecontrols();
     void setcontrols(bool enabled);
 

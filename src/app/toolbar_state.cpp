@@ -74,6 +74,13 @@ void MainForm::resetmaptools() {
     for (const char* key : kMapTools) setToolbarValue(kMapToolbar, key, 0);
 }
 
+void MainForm::runEnded() {
+    for (const char* key : {"bathy", "shore", "wind", "addpoint", "drawpoly", "run", "printt", "delete"})
+        attemptQuietly([&] { setToolbarValue(kProjectToolbar, key, 0); });
+    for (const char* key : kMapTools) attemptQuietly([&] { setToolbarValue(kMapToolbar, key, 0); });
+    attemptQuietly([&] { setToolbarButtonImage(kProjectToolbar, "run", "runoff"); });
+}
+
 void MainForm::disablecontrols() { app::disablecontrols(*this); }
 
 void MainForm::setcontrols(bool enabled) { app::setcontrols(*this, enabled); }

@@ -50,6 +50,17 @@ TEST_F(Toolbars, RunReleasesTheMapToolsAndShowsRunonUntilTheChooserCancels) {
         EXPECT_EQ(window.toolbarValue(2, tool), 0) << tool;
     EXPECT_FALSE(window.toolbarButton(2, "pan")->isChecked());
     EXPECT_EQ(window.toolbarButtonImage(1, "run"), "runoff");
+
+    // A run's end puts every tool up and the run button back to idle,
+    // without touching what is enabled.
+    window.commands().connect("ptdatasel", [] {});
+    window.toolbarButton(2, "identify")->trigger();
+    window.toolbarButton(1, "run")->trigger();
+    const auto before = enabledTable();
+    window.runEnded();
+    EXPECT_EQ(window.toolbarValue(2, "identify"), 0);
+    EXPECT_EQ(window.toolbarButtonImage(1, "run"), "runoff");
+    EXPECT_EQ(enabledTable(), before);
 }
 
 TEST_F(Toolbars, MapToolsPressOnlyTheirOwnButtonAndSetThePointer) {
