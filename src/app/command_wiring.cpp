@@ -24,6 +24,8 @@ void connectCommands(MainForm& window) {
     MainForm* w = &window;
     const std::vector<std::pair<const char*, CommandTable::Handler>> table = {
         {"Wind_pt", [w] { showModeless(new wind::ui::WindPtForm(w->winddata(), w)); }},
+        {"showprojection", [w] { w->showprojection(); }},
+        {"About", [w] { w->showAbout(); }},
     };
     for (const auto& [name, handler] : table) window.commands().connect(name, handler);
 }

@@ -1,24 +1,31 @@
-#include <QApplication>
+#include <qgsapplication.h>
 
 #include <clocale>
 
 #include "app/main_form.h"
+#include "app/qgis_runtime.h"
 #include "model/model_state.h"
 #include "platform/settings_store.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QgsApplication app(argc, argv, true);
     // QApplication takes the user's locale for the C library too; numbers
     // in files, fields and settings are always written with a point.
     std::setlocale(LC_NUMERIC, "C");
-    QApplication::setApplicationName(QStringLiteral("Quor"));
+    QgsApplication::setApplicationName(QStringLiteral("Quor"));
+    quor::app::startQgis();
 
-    quor::model::ModelState state;
-    quor::model::MainFormState form;
-    quor::model::SettingsHolder holder;
-    quor::platform::IniSettingsStore store;
+    int rc = 0;
+    {
+        quor::model::ModelState state;
+        quor::model::MainFormState form;
+        quor::model::SettingsHolder holder;
+        quor::platform::IniSettingsStore store;
 
-    quor::app::MainForm window(state, form, holder, store);
-    window.show();  // its load runs start-up first
-    return QApplication::exec();
+        quor::app::MainForm window(state, form, holder, store);
+        window.show();  // its load runs start-up first
+        rc = QgsApplication::exec();
+    }
+    QgsApplication::exitQgis();
+    return rc;
 }

@@ -26,6 +26,7 @@
 
 #include "app/command_enabling.h"
 #include "app/command_wiring.h"
+#include "app/map_view.h"
 #include "app/progress_form.h"
 #include "app/project_tree.h"
 #include "app/qt_messages.h"
@@ -178,6 +179,7 @@ MainForm::MainForm(model::ModelState& state, model::MainFormState& form, model::
     buildWindows();
     buildToolbars();
     applyLayout();
+    connectMapView();
     resize(px(kDesignInnerWidth), py(kDesignInnerHeight) + menuBar()->sizeHint().height());
     connectShell();
     connectCommands(*this);
@@ -190,7 +192,7 @@ MainForm::~MainForm() {
 }
 
 void MainForm::connectShell() {
-    tree_ = std::make_unique<ProjectTree>(TreeView1, map_, *messages_);
+    tree_ = std::make_unique<ProjectTree>(TreeView1, MapControl2->map(), *messages_);
     buildTreeMenus();
     for (auto& [name, action] : menuItems_) {
         wanted_[action] = action->isEnabled();
@@ -199,18 +201,15 @@ void MainForm::connectShell() {
         actionCommand_[action] = CommandTable::forMenuItem(item);
         QObject::connect(action, &QAction::triggered, this, [this, item] { menuItem_Click(item); });
     }
+    // The map toolbar's clicks are connected with the map view.
     for (int t = 0; t < 2; ++t) {
         for (auto& [key, action] : toolbarButtons_[t]) {
             wanted_[action] = action->isEnabled();
             action->setCheckable(true);
-            toolbarValues_[t][key] = 0;
+            if (t == 1) continue;
             const std::string k = key;
-            if (t == 0) {
-                actionCommand_[action] = CommandTable::forProjectButton(k);
-                QObject::connect(action, &QAction::triggered, this, [this, k] { Toolbar1_ButtonClick(k); });
-            } else {
-                QObject::connect(action, &QAction::triggered, this, [this, k] { Toolbar2_ButtonClick(k); });
-            }
+            actionCommand_[action] = CommandTable::forProjectButton(k);
+            QObject::connect(action, &QAction::triggered, this, [this, k] { Toolbar1_ButtonClick(k); });
         }
     }
     // The settings item serves whichever model is active.
@@ -254,6 +253,8 @@ void MainForm::onRunLock(bool active) {
 int MainForm::showModal(QDialog& dialog) { return modalRunner_ ? modalRunner_(dialog) : dialog.exec(); }
 
 bool MainForm::projectOpen() const { return tree_ && tree_->nodeCount() > 0; }
+
+platform::gis::Map& MainForm::map() { return MapControl2->map(); }
 
 int MainForm::px(float twips) const { return qRound(twips * logicalDpiX() / 1440.0f); }
 int MainForm::py(float twips) const { return qRound(twips * logicalDpiY() / 1440.0f); }
@@ -378,10 +379,7 @@ void MainForm::buildWindows() {
 
     Frame2 = new QGroupBox(QStringLiteral("Display Window"), central_);
     Frame2->setObjectName(QStringLiteral("Frame2"));
-    MapControl2 = new QWidget(Frame2);
-    MapControl2->setObjectName(QStringLiteral("MapControl2"));
-    MapControl2->setAutoFillBackground(true);
-    MapControl2->setPalette(QPalette(Qt::white));
+    MapControl2 = new MapView(Frame2);
     canceladdpt = new QPushButton(QStringLiteral("Cancel"), Frame2);
     canceladdpt->setObjectName(QStringLiteral("canceladdpt"));
     canceladdpt->setEnabled(false);

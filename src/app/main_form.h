@@ -13,6 +13,7 @@
 
 #include "app/command_table.h"
 #include "app/main_layout.h"
+#include "app/map_view.h"
 #include "app/startup.h"
 #include "model/model_state.h"
 #include "platform/feedback.h"
@@ -38,6 +39,9 @@ namespace quor::app {
 class Form1;
 class ProjectTree;
 class QtMessages;
+class ToolButtons;
+class MapMouseHandler;
+class PointEntry;
 
 class MainForm final : public QMainWindow, public StartupWindow {
 public:
@@ -73,7 +77,7 @@ public:
     platform::Messages& messages() { return *messages_; }
 
     // The map the map view draws and the project commands fill.
-    platform::gis::Map& map() { return map_; }
+    platform::gis::Map& map();
     // Handlers of the other subsystems' commands; see connectCommands.
     CommandTable& commands() { return commands_; }
     ProjectTree& projectTree() { return *tree_; }
@@ -87,14 +91,11 @@ public:
     void setToolbarValue(int toolbar, const std::string& key, int value);
     // The map's pointer by the platform's numbers: 1 arrow, 2 crosshair,
     // 50 zoom, 51 zoom in, 52 zoom out, 53 pan, 55 identify.
-    int mapPointer() const { return mapPointer_; }
+    int mapPointer() const;
     void setMapPointer(int pointer);
 
     // Toolbars and command enabling.
     void Toolbar1_ButtonClick(const std::string& key);
-    void Toolbar2_ButtonClick(const std::string& key);
-    void presszoomselect();
-    void resetmaptools();
     // What the run drivers do to the toolbars when a run ends: every
     // project and map tool up, the run button idle.
     void runEnded();
@@ -159,12 +160,25 @@ public:
     QGroupBox* Frame2 = nullptr;
     QPushButton* canceladdpt = nullptr;
     QPushButton* refresher = nullptr;
-    QWidget* MapControl2 = nullptr;
+    MapView* MapControl2 = nullptr;
     QFrame* Frame4 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* lblHorDrag = nullptr;
+
+    // The map view's side of the window (main_form_map.cpp): the tool
+    // buttons' values, the map's event handlers and point entry.
+    ToolButtons& toolButtons();
+    MapMouseHandler& mapHandler();
+    PointEntry& pointEntry();
+    void Toolbar2_ButtonClick(const std::string& key);
+    void presszoomselect();
+    void resetmaptools();
+    void Check1_Click();
+    // Projection Properties of the map's spatial reference, and the About box.
+    void showprojection();
+    void showAbout();
 
 protected:
     bool event(QEvent* event) override;
@@ -186,10 +200,8 @@ private:
     void onRunLock(bool active);
     void updateAction(QAction* action);
     bool actionAvailable(QAction* action) const;
-    void syncToolbarChecks(int toolbar);
     void buildTreeMenus();
     void popup(const std::string& menu);
-    void startPointEntry();
     int px(float twips) const;
     int py(float twips) const;
     float tx(int pixels) const;
@@ -210,18 +222,15 @@ private:
     QLabel* panels_[4] = {};
     Form1* progress_ = nullptr;
     MainLayout layout_;
-    platform::gis::Map map_;
     model::WindSummary winddata_;
     CommandTable commands_;
     std::unique_ptr<ProjectTree> tree_;
     std::map<std::string, QMenu*> treeMenus_;
     std::string lastPopup_;
-    std::map<std::string, int> toolbarValues_[2];
     std::map<std::string, std::string> toolbarImages_[2];
     std::map<QAction*, bool> wanted_;  // enabled state the program asked for
     std::map<QAction*, std::string> actionCommand_;
     bool runLocked_ = false;
-    int mapPointer_ = 1;
     ModalRunner modalRunner_;
     UrlOpener urlOpener_;
     std::string helpFolder_;
@@ -229,6 +238,13 @@ private:
     std::string mapName_;
     bool loaded_ = false;
     bool inLayout_ = false;
+    // The map view's side of the window.
+    struct MapSupport;
+    struct MapSupportDeleter {
+        void operator()(MapSupport* p) const;
+    };
+    void connectMapView();
+    std::unique_ptr<MapSupport, MapSupportDeleter> mapSupport_;
 };
 
 }  // namespace quor::app

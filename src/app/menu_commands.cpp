@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "app/main_form.h"
+#include "app/map_view.h"
 #include "app/mode_dialog.h"
 #include "app/settings_loader.h"
 #include "app/shell_settings.h"
@@ -40,9 +41,10 @@ void MainForm::menuItem_Click(const std::string& name) {
             setToolbarValue(kMapToolbar, "zoomout", 1);
             setMapPointer(52);
         } else if (name == "Fullext") {
-            map_.setExtent(map_.fullExtent());
+            MapControl2->setVisibleBounds(MapControl2->fullMapExtent());
+            MapControl2->refreshView();
         } else if (name == "Refresh") {
-            map_.refresh();
+            MapControl2->refreshView();
             TreeView1->viewport()->update();
         } else if (name == "Content") {
             Content_Click();

@@ -138,6 +138,9 @@ struct ModelState {
     // Held by the run drivers; the shell blocks its commands while it is taken.
     RunLock run_lock;
 
+    // Copy of wind_path taken whenever a project is created or loaded.
+    std::string wind_pathcopy;
+
     // Clears every RWE error flag, as the run driver does at the end of a run.
     void clearErrorFlags();
     // Erases the per-site arrays the RWE driver empties after a run.
@@ -207,6 +210,12 @@ struct MainFormState {
     int16_t fetchlength = 0;
     std::vector<std::string> shpcol;
     int16_t shpcount = 0;
+
+    // Kept by the New Project dialog between its showings: the depth units
+    // ("Meter", "Feet", "Centimeter") and the shoreline kind (1 shapefile,
+    // 2 coverage class).
+    std::string bathyunits;
+    int16_t option_arccov = 0;
 };
 
 }  // namespace quor::model

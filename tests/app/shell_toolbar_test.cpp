@@ -3,10 +3,12 @@
 
 #include <QPushButton>
 
+#include "app/map_view.h"
 #include "gis/geodatabase.h"
 #include "shell_fixture.h"
 
 using namespace quor;
+namespace pg = platform::gis;
 
 namespace {
 
@@ -93,15 +95,31 @@ TEST_F(Toolbars, MapToolsPressOnlyTheirOwnButtonAndSetThePointer) {
 }
 
 TEST_F(Toolbars, FullExtentFromTheToolbarOrTheMenu) {
-    platform::gis::Map& map = window.map();
-    map.setExtent({0, 0, 1, 1});
-    window.toolbarButton(2, "fullextent")->trigger();
-    EXPECT_EQ(window.toolbarValue(2, "fullextent"), 0);
-    EXPECT_EQ(window.mapPointer(), 1);
-    EXPECT_NE(map.extent().maxX, 1);  // back to the layers' (empty) full extent
-    map.setExtent({0, 0, 1, 1});
-    window.menuItem("Fullext")->trigger();
-    EXPECT_NE(map.extent().maxX, 1);
+    auto ws = gis::createWorkspace(home.path(), "inputs");
+    int32_t geom = gis::geom_point;
+    auto fc = gis::createWorkspaceFeatureClass(ws, "sites", gis::ftype_simple, geom, messages);
+    for (double x : {0.0, 1000.0}) {
+        pg::Feature f = fc->createFeature();
+        f.setShape(pg::Geometry::point(x, x));
+        fc->store(f);
+    }
+    window.map().addLayer(pg::Layer::featureLayer(fc));
+    window.resize(900, 700);
+    window.show();
+    auto covers = [this] {
+        const pg::Envelope v = window.MapControl2->visibleBounds();
+        return v.minX <= 0 && v.minY <= 0 && v.maxX >= 1000 && v.maxY >= 1000;
+    };
+    for (const char* how : {"toolbar", "menu"}) {
+        window.MapControl2->setVisibleBounds({400, 400, 410, 410});
+        ASSERT_FALSE(covers());
+        if (std::string(how) == "toolbar")
+            window.toolbarButton(2, "fullextent")->trigger();
+        else
+            window.menuItem("Fullext")->trigger();
+        EXPECT_TRUE(covers()) << how;
+        EXPECT_EQ(window.toolbarValue(2, "fullextent"), 0);
+    }
 }
 
 TEST_F(Toolbars, PointEntryAnsweredNoChangesNothing) {

@@ -1,0 +1,28 @@
+#pragma once
+// Draws the top layer of the map in 15 graded colours by its field
+// "Index" (the REI result): natural breaks, a pale-to-dark red ramp,
+// circles of size 4, legend heading "REI".
+#include <vector>
+
+#include <QColor>
+
+namespace quor::app {
+
+class MapView;
+
+class renderer_cls {
+public:
+    static constexpr int kClasses = 15;
+
+    // Renders the view's top layer. Throws (nothing is trapped) when the
+    // top layer is not a feature layer or has no field "Index".
+    void CB(MapView& view);
+
+    // The 15 colours, from red 255, green 225, blue 225 to 140, 0, 0.
+    static std::vector<QColor> rampColours();
+    // Natural breaks of the values into at most 15 classes: the bounds
+    // b0 < b1 < ... (one more than the classes).
+    static std::vector<double> classBreaks(const std::vector<double>& values);
+};
+
+}  // namespace quor::app

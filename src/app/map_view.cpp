@@ -1,0 +1,308 @@
+#include "app/map_view.h"
+
+#include <qgsmapmouseevent.h>
+#include <qgsmaptool.h>
+#include <qgsrubberband.h>
+#include <qgsvectorlayer.h>
+#include <qgsvertexmarker.h>
+
+#include <QTimer>
+#include <QWheelEvent>
+
+#include "app/map_layers.h"
+#include "app/map_style.h"
+#include "platform/gis/workspace.h"
+
+namespace quor::app {
+
+namespace {
+
+int buttonCode(Qt::MouseButton b) {
+    switch (b) {
+        case Qt::LeftButton: return 1;
+        case Qt::RightButton: return 2;
+        case Qt::MiddleButton: return 4;
+        default: return 0;
+    }
+}
+
+int shiftCode(Qt::KeyboardModifiers m) {
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
+}
+
+QCursor cursorFor(int pointer) {
+    switch (pointer) {
+        case kPointerCross: return Qt::CrossCursor;
+        case kPointerZoom:
+        case kPointerZoomIn:
+        case kPointerZoomOut: return Qt::CrossCursor;
+        case kPointerPan: return Qt::OpenHandCursor;
+        case kPointerIdentify: return Qt::WhatsThisCursor;
+        default: return Qt::ArrowCursor;
+    }
+}
+
+QgsRectangle qrect(const pg::Envelope& e) { return QgsRectangle(e.minX, e.minY, e.maxX, e.maxY); }
+
+bool inTransaction(const pg::Layer& l) {
+    const auto& fc = l.featureClass();
+    if (!fc) return false;
+    auto ws = fc->workspace();
+    return ws && ws->inTransaction();
+}
+
+}  // namespace
+
+// Hands every mouse event of the canvas to the view; it stays the canvas's
+// tool for the view's whole life.
+class MapView::EventTool final : public QgsMapTool {
+public:
+    explicit EventTool(MapView* view) : QgsMapTool(view), view_(view) {}
+    void canvasPressEvent(QgsMapMouseEvent* e) override { view_->pressed(convert(e, e->button())); }
+    void canvasMoveEvent(QgsMapMouseEvent* e) override {
+        // A move reports the buttons held, the leftmost first.
+        Qt::MouseButton b = e->buttons() & Qt::LeftButton    ? Qt::LeftButton
+                            : e->buttons() & Qt::RightButton ? Qt::RightButton
+                            : e->buttons() & Qt::MiddleButton ? Qt::MiddleButton
+                                                             : Qt::NoButton;
+        view_->moved(convert(e, b), e);
+    }
+    void canvasReleaseEvent(QgsMapMouseEvent* e) override { view_->released(convert(e, e->button()), e); }
+
+private:
+    static MapMouse convert(QgsMapMouseEvent* e, Qt::MouseButton b) {
+        const QgsPointXY p = e->originalMapPoint();
+        return {buttonCode(b), shiftCode(e->modifiers()), e->pos().x(), e->pos().y(), p.x(), p.y()};
+    }
+    MapView* view_;
+};
+
+MapView::MapView(QWidget* parent) : QgsMapCanvas(parent) {
+    setObjectName(QStringLiteral("MapControl2"));
+    setCanvasColor(kCanvasColour);
+    setParallelRenderingEnabled(true);
+    setCachingEnabled(true);
+    setPreviewJobsEnabled(false);
+    tool_ = new EventTool(this);
+    setMapTool(tool_);
+    setMousePointer(kPointerArrow);
+    listener_ = map_.addListener([this] { onModelChanged(); });
+    connect(this, &QgsMapCanvas::mapCanvasRefreshed, this, &MapView::onDrawn);
+}
+
+MapView::~MapView() {
+    map_.removeListener(listener_);
+    stopRendering();
+    unsetMapTool(tool_);
+    delete tool_;
+    setLayers({});
+    for (auto& [key, m] : mirrored_) delete m.layer;
+}
+
+void MapView::onModelChanged() {
+    if (writingExtent_) return;
+    if (syncPending_) return;
+    syncPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (syncPending_) sync();
+    });
+}
+
+void MapView::syncNow() {
+    if (syncPending_) sync();
+}
+
+MapView::Mirrored& MapView::mirror(const std::shared_ptr<pg::Layer>& layer) {
+    auto it = mirrored_.find(layer.get());
+    // The same address may come back for a new layer after the old one died.
+    if (it != mirrored_.end() && it->second.source.lock() != layer) {
+        dropLayer(it->second.layer);
+        mirrored_.erase(it);
+        it = mirrored_.end();
+    }
+    if (it == mirrored_.end()) {
+        Mirrored m;
+        m.source = layer;
+        m.fromTransaction = inTransaction(*layer);
+        m.layer = makeQgisLayer(*layer);
+        it = mirrored_.emplace(layer.get(), m).first;
+    }
+    return it->second;
+}
+
+void MapView::dropLayer(QgsMapLayer* layer) {
+    // A draw in progress works on its own copies of the layer's data; the
+    // layer object itself goes once control is back in the event loop.
+    if (layer) layer->deleteLater();
+}
+
+void MapView::rebuildTransactionCopies() {
+    for (auto& [key, m] : mirrored_) {
+        auto source = m.source.lock();
+        if (!source || !m.fromTransaction) continue;
+        QgsMapLayer* fresh = makeQgisLayer(*source);
+        dropLayer(m.layer);
+        m.layer = fresh;
+        m.fromTransaction = inTransaction(*source);
+    }
+}
+
+void MapView::sync() {
+    syncPending_ = false;
+    ++syncs_;
+    const auto& layers = map_.layers();
+    std::vector<bool> visible;
+    visible.reserve(layers.size());
+    for (const auto& l : layers) visible.push_back(l->visible());
+    const bool layersChanged = layers != shown_ || visible != shownVisible_;
+
+    if (!layersChanged) {
+        // Only a request to draw again: copies of classes still inside a
+        // transaction may have gained rows since they were made.
+        rebuildTransactionCopies();
+    }
+    QList<QgsMapLayer*> drawn;
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        Mirrored& m = mirror(layers[i]);
+        if (visible[i]) drawn.append(m.layer);
+    }
+    for (auto it = mirrored_.begin(); it != mirrored_.end();) {
+        auto source = it->second.source.lock();
+        if (!source || std::find(layers.begin(), layers.end(), source) == layers.end()) {
+            dropLayer(it->second.layer);
+            it = mirrored_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    shown_ = layers;
+    shownVisible_ = visible;
+
+    if (!mapSettings().destinationCrs().isValid() && !map_.spatialReference().isNone()) {
+        const auto& sr = map_.spatialReference();
+        setDestinationCrs(sr.epsgCode() > 0 ? QgsCoordinateReferenceSystem::fromEpsgId(sr.epsgCode())
+                                            : QgsCoordinateReferenceSystem::fromWkt(QString::fromStdString(sr.wkt())));
+    }
+    setLayers(drawn);
+    const pg::Envelope e = map_.extent();
+    if (!(e == lastModelExtent_)) applyModelExtent(e);
+    refresh();
+}
+
+void MapView::applyModelExtent(const pg::Envelope& e) {
+    lastModelExtent_ = e;
+    if (!e.isEmpty()) setExtent(qrect(e));
+}
+
+pg::Envelope MapView::visibleBounds() const {
+    const QgsRectangle r = extent();
+    return {r.xMinimum(), r.yMinimum(), r.xMaximum(), r.yMaximum()};
+}
+
+void MapView::setVisibleBounds(const pg::Envelope& e) {
+    if (e.isEmpty()) return;
+    syncNow();
+    setExtent(qrect(e));
+    // The model keeps the asked-for area, so that a view of another size
+    // shows the same place.
+    writingExtent_ = true;
+    map_.setExtent(e);
+    writingExtent_ = false;
+    lastModelExtent_ = e;
+}
+
+void MapView::refreshView() {
+    syncNow();
+    refresh();
+}
+
+void MapView::setMousePointer(int pointer) {
+    pointer_ = pointer;
+    const QCursor c = cursorFor(pointer);
+    tool_->setCursor(c);
+    viewport()->setCursor(c);
+}
+
+void MapView::trackRectangle(const MapMouse& press) {
+    tracking_ = Tracking::Rectangle;
+    trackStart_ = QgsPointXY(press.mapX, press.mapY);
+    if (!rubber_) {
+        rubber_ = new QgsRubberBand(this, QgsWkbTypes::PolygonGeometry);
+        rubber_->setStrokeColor(Qt::black);
+        rubber_->setFillColor(QColor(0, 0, 0, 30));
+        rubber_->setWidth(1);
+    }
+    rubber_->reset(QgsWkbTypes::PolygonGeometry);
+}
+
+void MapView::startPan(const MapMouse& press) { tracking_ = Tracking::Pan; }
+
+void MapView::pressed(const MapMouse& m) {
+    if (mouseDown) mouseDown(m);
+}
+
+void MapView::moved(const MapMouse& m, QMouseEvent* raw) {
+    if (tracking_ == Tracking::Rectangle && rubber_) {
+        rubber_->setToGeometry(QgsGeometry::fromRect(QgsRectangle(trackStart_, QgsPointXY(m.mapX, m.mapY))), nullptr);
+    } else if (tracking_ == Tracking::Pan) {
+        panAction(raw);
+    }
+    if (mouseMove) mouseMove(m);
+}
+
+void MapView::released(const MapMouse& m, QMouseEvent* raw) {
+    const Tracking t = tracking_;
+    tracking_ = Tracking::None;
+    if (t == Tracking::Rectangle) {
+        if (rubber_) rubber_->reset(QgsWkbTypes::PolygonGeometry);
+        QgsRectangle r(trackStart_, QgsPointXY(m.mapX, m.mapY));
+        r.normalize();
+        // A click without a drag gives no rectangle and leaves the view.
+        if (r.width() > 0 && r.height() > 0) {
+            setVisibleBounds({r.xMinimum(), r.yMinimum(), r.xMaximum(), r.yMaximum()});
+            refresh();
+        }
+    } else if (t == Tracking::Pan) {
+        panActionEnd(raw->pos());
+        writingExtent_ = true;
+        map_.setExtent(visibleBounds());
+        writingExtent_ = false;
+        lastModelExtent_ = visibleBounds();
+    }
+    if (mouseUp) mouseUp(m);
+}
+
+void MapView::wheelEvent(QWheelEvent* event) {
+    // The map zooms only through its tools.
+    event->accept();
+}
+
+void MapView::drawMarker(double x, double y) {
+    auto* marker = new QgsVertexMarker(this);
+    marker->setIconType(QgsVertexMarker::ICON_CROSS);
+    marker->setIconSize(qRound(6.0 * logicalDpiX() / 72.0));
+    marker->setColor(kMarkerColour);
+    marker->setPenWidth(1);
+    marker->setCenter(QgsPointXY(x, y));
+    markers_.push_back(marker);
+}
+
+std::vector<pg::Point> MapView::screenMarkers() const {
+    std::vector<pg::Point> out;
+    for (const QgsVertexMarker* m : markers_) out.push_back({m->center().x(), m->center().y()});
+    return out;
+}
+
+void MapView::onDrawn() {
+    for (QgsVertexMarker* m : markers_) delete m;
+    markers_.clear();
+    if (afterDraw) afterDraw();
+}
+
+QgsMapLayer* MapView::qgisLayer(const pg::Layer& layer) const {
+    auto it = mirrored_.find(&layer);
+    if (it == mirrored_.end() || it->second.source.lock().get() != &layer) return nullptr;
+    return it->second.layer;
+}
+
+}  // namespace quor::app

@@ -1,0 +1,30 @@
+#include "app/qgis_runtime.h"
+
+#include <gdal.h>
+#include <geos_c.h>
+#include <proj.h>
+#include <qgis.h>
+#include <qgsapplication.h>
+
+#include <clocale>
+
+namespace quor::app {
+
+void startQgis() {
+    static bool started = false;
+    if (started) return;
+    started = true;
+    QgsApplication::setPrefixPath(QStringLiteral(QUOR_QGIS_PREFIX), true);
+    QgsApplication::initQgis();
+    // QGIS may take the user's locale for the C library; numbers in files,
+    // fields and settings are always written with a point.
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+std::string gisLibraryVersions() {
+    const PJ_INFO proj = proj_info();
+    return "QGIS " + Qgis::version().toStdString() + ", GDAL " + GDALVersionInfo("RELEASE_NAME") + ", GEOS " +
+           GEOSversion() + ", PROJ " + proj.version;
+}
+
+}  // namespace quor::app

@@ -1,0 +1,16 @@
+#pragma once
+// QGIS's libraries: started once per process, before the first map view.
+#include <string>
+
+namespace quor::app {
+
+// Points QGIS at the installation it was built against and loads its
+// providers. Later calls do nothing. Works with a plain QApplication (the
+// tests) as well as with QgsApplication (the program).
+void startQgis();
+
+// The GIS libraries actually linked, with their versions, e.g.
+// "QGIS 3.22.16, GDAL 3.6.2, GEOS 3.11.1, PROJ 9.1.1".
+std::string gisLibraryVersions();
+
+}  // namespace quor::app

@@ -1,0 +1,67 @@
+#include "platform/gis/gis_error.h"
+#include "platform/gis/workspace.h"
+#include "platform/numbers.h"
+#include "project/interrogation_distance.h"
+#include "project/project_commands.h"
+#include "gis/shorebathy.h"
+#include "project/project_inputs.h"
+
+namespace quor::project {
+
+namespace pg = platform::gis;
+using platform::MessageIcon;
+
+std::shared_ptr<pg::Raster> ProjectCommands::rasterdata() {
+    try {
+        return openProjectBathymetry(ctx_.form);
+    } catch (const std::exception& e) {
+        ctx_.messages.message(e.what());
+        return nullptr;
+    }
+}
+
+void ProjectCommands::displaylayers() {
+    auto& f = ctx_.form;
+    try {
+        auto raster = rasterdata();
+        if (!raster) throw pg::GisError("no bathymetry");
+        ctx_.map.addLayer(pg::Layer::rasterLayer(raster, f.bathyname));
+        if (ctx_.holder.indexcheck != 0) {
+            if (window_.treeNodeCount() >= 3) window_.setTreeNode(3, "", window_.treeNodeImage(3));
+            ctx_.messages.message(kFastAlgorithmNoShoreline, MessageIcon::Information);
+        } else {
+            ctx_.map.addLayer(pg::Layer::featureLayer(gis::openShoreline(f), f.shorename));
+        }
+        ctx_.map.setExtent(ctx_.map.fullExtent());
+        if (!f.geodatabasename.empty() && ctx_.hooks.displaypointdata) ctx_.hooks.displaypointdata();
+    } catch (const std::exception&) {
+        window_.clearTree();
+        ctx_.map.clearLayers();
+        window_.disablecontrols();
+        ctx_.messages.message(kDisplayCorrupted, MessageIcon::Critical);
+    }
+}
+
+void ProjectCommands::bathydist() {
+    auto& f = ctx_.form;
+    std::optional<int16_t> recommendation;
+    try {
+        auto raster = openProjectBathymetry(f);
+        const auto [minimum, maximum] = raster->minMax();
+        if (const auto flag = depthSignFlag(minimum, maximum)) f.depthno = *flag;
+        recommendation = recommendedInterrogationDistance(raster->cellSizeX(), raster->cellSizeY());
+    } catch (const std::exception& e) {
+        ctx_.messages.message(e.what(), MessageIcon::Critical);
+        return;
+    }
+    if (!recommendation || f.dist_bathy == *recommendation) return;
+    const std::string text = std::to_string(*recommendation);
+    if (!ctx_.messages.question("Recomended bathymetry interrogation distance based on bathymetry grid is " + text +
+                                " mts. Do you want to use it?"))
+        return;
+    f.dist_bathy = *recommendation;
+    ctx_.settings.write("Quor3", "Settings", "Bathy_dist", text);
+    window_.setStatusPanel(2, "F= " + platform::formatNumber(f.Fetch) + " B I= " + platform::formatNumber(f.dist_bathy));
+}
+
+}  // namespace quor::project

@@ -1,0 +1,232 @@
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+#include "gis/shorebathy.h"
+#include "platform/gis/gis_error.h"
+#include "platform/gis/workspace.h"
+#include "project/project_commands.h"
+#include "project/project_file.h"
+
+namespace fs = std::filesystem;
+
+namespace quor::project {
+
+namespace pg = platform::gis;
+using platform::MessageIcon;
+
+namespace {
+
+std::string upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+}
+
+// The point or display shapefile the user picked, opened.
+struct ChosenShapefile {
+    std::string path;  // the .shp file
+    std::string name;  // the dataset name, without folder or extension
+    std::shared_ptr<pg::FeatureClass> featureClass;
+};
+
+std::optional<ChosenShapefile> chooseShapefile(ProjectWindow& window, gis::DatasetFilter filter,
+                                               const std::string& title) {
+    const auto chosen = window.datasetChooser().choose(filter, title);
+    if (!chosen || chosen->empty()) return std::nullopt;
+    ChosenShapefile s;
+    s.path = chosen->front().path;
+    s.name = fs::path(s.path).stem().string();
+    s.featureClass = pg::Workspace::open(s.path)->openFeatureClass(s.name);
+    return s;
+}
+
+}  // namespace
+
+std::string shapefileLayerName(const std::string& datasetName) {
+    return upper(datasetName.substr(0, 9)) == "POINTDATA" ? "shp" + datasetName : datasetName;
+}
+
+void ProjectCommands::buildprojtree() {
+    window_.buildprojtree();
+    displaylayers();
+}
+
+void ProjectCommands::Addbathy_Click() {
+    auto& f = ctx_.form;
+    try {
+        if (window_.treeNodeCount() >= 2 && window_.treeNodeImage(2) == kImageBathymetry) {
+            if (!ctx_.messages.question("Project already has a bathymetry, do you want to replace it?")) return;
+            if (window_.bathymetryOnTop()) window_.setBathymetryOnTop(false);
+        }
+        const std::string oldCov = f.bathycov, oldName = f.bathyname;
+        auto raster = gis::Getbathymetry(f, window_.datasetChooser(), ctx_.messages);
+        if (!raster) return;
+        if (holdsLineBreak(f.bathycov) || holdsLineBreak(f.bathyname)) {
+            f.bathycov = oldCov;
+            f.bathyname = oldName;
+            ctx_.messages.message(kLineBreakInPath, MessageIcon::Exclamation);
+            return;
+        }
+        window_.clearTree();
+        ctx_.map.clearLayers();
+        buildprojtree();
+        if (ctx_.state.model_mode == model::REI_MODE) bathydist();
+    } catch (const std::exception&) {
+        ctx_.messages.message("Error adding bathymetry", MessageIcon::Critical);
+    }
+}
+
+void ProjectCommands::Addshore_Click() {
+    auto& f = ctx_.form;
+    try {
+        if (window_.treeNodeCount() >= 3 && window_.treeNodeImage(3) == kImageShoreline) {
+            if (!ctx_.messages.question("Project already has a shoreline, do you want to replace it?")) return;
+            if (window_.bathymetryOnTop()) window_.setBathymetryOnTop(false);
+        }
+        const std::string oldCov = f.shorecov, oldName = f.shorename, oldFeature = f.shorefeature;
+        const int kind = f.option_arccov == 2 ? 2 : 1;
+        auto fc = gis::Getshoreline(f, kind, window_.datasetChooser(), ctx_.messages);
+        if (!fc) return;
+        if (holdsLineBreak(f.shorecov) || holdsLineBreak(f.shorename) || holdsLineBreak(f.shorefeature)) {
+            f.shorecov = oldCov;
+            f.shorename = oldName;
+            f.shorefeature = oldFeature;
+            ctx_.messages.message(kLineBreakInPath, MessageIcon::Exclamation);
+            return;
+        }
+        f.option_arccov = static_cast<int16_t>(kind);
+        if (kind == 1) f.shorefeature.clear();
+        window_.clearTree();
+        ctx_.map.clearLayers();
+        buildprojtree();
+    } catch (const std::exception&) {
+        ctx_.messages.message("Error adding shoreline dataset", MessageIcon::Critical);
+    }
+}
+
+void ProjectCommands::Addwind_Click() {
+    auto& st = ctx_.state;
+    auto& f = ctx_.form;
+    try {
+        if (window_.treeNodeCount() >= 4 && window_.treeNodeImage(4) == kImageWind &&
+            upper(st.wind_name) != "TEMPORARY_WIND") {
+            if (!ctx_.messages.question("Project already has a wind data, do you want to replace it?")) return;
+        }
+        // What a failed load must give back, so that a later save still
+        // names a wind file that opens.
+        const std::string oldPath = st.wind_path, oldName = st.wind_name, oldWindpath = f.windpath,
+                          oldCopy = st.wind_pathcopy;
+        const model::WindSummary oldSummary = ctx_.wind;
+        if (!selwindfile(st, ctx_.messages, window_)) return;
+        f.windpath = st.wind_path;
+        st.wind_pathcopy = st.wind_path;
+        if (st.model_mode == model::REI_MODE) {
+            const bool ok = loadReiWind(ctx_, st.wind_path);
+            if (!ok || st.dlg_cancel) {
+                st.dlg_cancel = false;
+                st.wind_path = oldPath;
+                st.wind_name = oldName;
+                f.windpath = oldWindpath;
+                st.wind_pathcopy = oldCopy;
+                ctx_.wind = oldSummary;
+                return;
+            }
+        }
+        window_.setTreeNode(4, st.wind_name, kImageWind);
+    } catch (const std::exception&) {
+        ctx_.messages.message("Error adding wind data", MessageIcon::Critical);
+    }
+}
+
+void ProjectCommands::Addpointc_Click() {
+    auto& f = ctx_.form;
+    if (window_.treeNodeCount() == 0) return;
+    try {
+        auto chosen = chooseShapefile(window_, gis::DatasetFilter::PointShapefiles, "Select a point shapefile");
+        if (!chosen) return;
+        if (std::find(f.shpcol.begin(), f.shpcol.end(), chosen->path) != f.shpcol.end()) {
+            ctx_.messages.message("Selected shapefile already in the current project");
+            return;
+        }
+        f.shpcol.push_back(chosen->path);
+        f.shpcount = static_cast<int16_t>(f.shpcol.size());
+        window_.addPointListEntry(chosen->name);
+        ctx_.map.addLayer(pg::Layer::featureLayer(chosen->featureClass, shapefileLayerName(chosen->name)));
+        window_.enableMapTools();
+    } catch (const std::exception&) {
+        ctx_.messages.message("Error adding point dataset", MessageIcon::Critical);
+    }
+}
+
+void ProjectCommands::addshape_Click() {
+    try {
+        auto chosen = chooseShapefile(window_, gis::DatasetFilter::Shapefiles, "Select a shapefile");
+        if (!chosen) return;
+        if (chosen->featureClass->spatialReference().isNone())
+            ctx_.messages.message("Shapefile doesn't have spatial reference", MessageIcon::Critical);
+        ctx_.map.addLayer(pg::Layer::featureLayer(chosen->featureClass, shapefileLayerName(chosen->name)));
+        window_.enableMapTools();
+    } catch (const std::exception&) {
+        ctx_.messages.message("Error in loading selected shapefile.", MessageIcon::Exclamation);
+    }
+}
+
+void ProjectCommands::rem_ptdata(const std::string& nodeText) {
+    if (!ctx_.messages.question("Sure you want to remove " + nodeText + " ?")) return;
+    try {
+        auto ws = ctx_.form.ptworkspace;
+        if (!ws) throw pg::GisError("No project geodatabase is open.");
+        const auto names = ws->featureClassNames();
+        if (std::find(names.begin(), names.end(), nodeText) == names.end()) return;
+        ws->deleteFeatureClass(nodeText);
+        for (int node = 1; node <= window_.treeNodeCount(); ++node) {
+            if (window_.treeNodeText(node) == nodeText) {
+                window_.removeTreeNode(node);
+                break;
+            }
+        }
+        const int layer = ctx_.map.findLayer(nodeText);
+        if (layer >= 0) ctx_.map.deleteLayer(layer);
+    } catch (const std::exception&) {
+        ctx_.messages.message("Error in deleting point file.");
+    }
+}
+
+void ProjectCommands::feat_no(const std::string& nodeText) {
+    try {
+        auto ws = ctx_.form.ptworkspace;
+        if (!ws) throw pg::GisError("No project geodatabase is open.");
+        const auto names = ws->featureClassNames();
+        if (std::find(names.begin(), names.end(), nodeText) == names.end()) return;
+        const auto count = ws->openFeatureClass(nodeText)->featureCount();
+        ctx_.messages.message(nodeText + " has " + std::to_string(count) + " features.", MessageIcon::Information);
+    } catch (const std::exception&) {
+        ctx_.messages.message("Error in feat_no module", MessageIcon::Critical);
+    }
+}
+
+void ProjectCommands::rem_shpdata() {
+    auto& f = ctx_.form;
+    try {
+        const int i = window_.firstSelectedPointListEntry();
+        if (i < 0 || i >= static_cast<int>(f.shpcol.size()) || i >= window_.pointListCount())
+            throw std::out_of_range("no point list entry selected");
+        const std::string entry = window_.pointListEntry(i);
+        f.shpcol.erase(f.shpcol.begin() + i);
+        f.shpcount = static_cast<int16_t>(f.shpcol.size());
+        // The layer carries the name the naming rule gave it when it was added.
+        const int layer = ctx_.map.findLayer(shapefileLayerName(entry));
+        if (layer >= 0) ctx_.map.deleteLayer(layer);
+        window_.removePointListEntry(i);
+    } catch (const std::exception&) {
+        ctx_.messages.message("Error encountered while deleting the point file.");
+    }
+}
+
+void ProjectCommands::deletefeatureclass() {
+    auto fc = ctx_.form.sfeatureclass1;
+    if (!fc) return;
+    fc->workspace()->deleteFeatureClass(fc->name());
+}
+
+}  // namespace quor::project

@@ -1,0 +1,133 @@
+#include "project/new_project_form.h"
+
+#include "gis/shorebathy.h"
+#include "project/project_commands.h"
+#include "project/project_file.h"
+
+namespace quor::project {
+
+using platform::MessageIcon;
+
+NewProjectForm::NewProjectForm(ProjectContext& context, ProjectWindow& window) : ctx_(context), window_(window) {}
+
+void NewProjectForm::Form_Load() {
+    auto& f = ctx_.form;
+    f.bathyunits.clear();
+    shorelineEnabled = true;
+    Option1 = true;
+    Option2 = false;
+    shoreKindEnabled = true;
+    if (ctx_.holder.indexcheck == 1) {
+        shorelineEnabled = false;
+        shoreKindEnabled = false;
+    }
+    Option_manualVisible = ctx_.state.model_mode == model::REI_MODE;
+    // The checks of OK read the project's members, which outlive the last
+    // project: show them, so that what the boxes say is what OK uses.
+    Text1 = f.bathyname;
+    if (!f.shorecov.empty()) Text2 = f.shorecov + "/" + f.shorename;
+    Text3 = ctx_.state.wind_path;
+}
+
+void NewProjectForm::Command1_Click() {
+    auto& f = ctx_.form;
+    const std::string oldCov = f.bathycov, oldName = f.bathyname;
+    auto raster = gis::Getbathymetry(f, window_.datasetChooser(), ctx_.messages);
+    if (!raster) {
+        ctx_.messages.message(kErrorSelectingBathymetry);
+        return;
+    }
+    if (holdsLineBreak(f.bathycov) || holdsLineBreak(f.bathyname)) {
+        f.bathycov = oldCov;
+        f.bathyname = oldName;
+        ctx_.messages.message(kLineBreakInPath, MessageIcon::Exclamation);
+        return;
+    }
+    Text1 = raster->name();
+}
+
+void NewProjectForm::Command2_Click() {
+    auto& f = ctx_.form;
+    if (Option1)
+        f.option_arccov = 1;
+    else if (Option2)
+        f.option_arccov = 2;
+    const std::string oldCov = f.shorecov, oldName = f.shorename, oldFeature = f.shorefeature;
+    auto fc = gis::Getshoreline(f, f.option_arccov, window_.datasetChooser(), ctx_.messages);
+    if (!fc) {
+        ctx_.messages.message(kErrorSelectingShoreline);
+        return;
+    }
+    if (holdsLineBreak(f.shorecov) || holdsLineBreak(f.shorename) || holdsLineBreak(f.shorefeature)) {
+        f.shorecov = oldCov;
+        f.shorename = oldName;
+        f.shorefeature = oldFeature;
+        ctx_.messages.message(kLineBreakInPath, MessageIcon::Exclamation);
+        return;
+    }
+    // A shapefile has no class kind; a kind left from a coverage would make
+    // the project read back as a coverage.
+    if (f.option_arccov == 1) f.shorefeature.clear();
+    Text2 = f.shorecov + "/" + f.shorename;
+    shoreKindEnabled = false;
+}
+
+void NewProjectForm::Command3_Click() {
+    if (auto path = selwindfile(ctx_.state, ctx_.messages, window_)) Text3 = *path;
+}
+
+void NewProjectForm::Option_manual_Click() {
+    Option_manual = true;
+    Option_text = false;
+    windFileVisible = false;
+    if (ctx_.hooks.showWindEntryForm) ctx_.hooks.showWindEntryForm();
+    Text3 = ctx_.state.wind_path;
+}
+
+void NewProjectForm::Option_text_Click() {
+    Option_text = true;
+    Option_manual = false;
+    windFileVisible = true;
+}
+
+void NewProjectForm::Check2_Click() { windEnabled = !Check2; }
+
+void NewProjectForm::newpro_ok_Click() {
+    auto& f = ctx_.form;
+    auto& st = ctx_.state;
+    if (f.bathycov.empty()) {
+        ctx_.messages.message(kNoBathymetrySelected);
+        return;
+    }
+    if (ctx_.holder.indexcheck == 0 && f.shorecov.empty()) {
+        ctx_.messages.message(kNoShorelineSelected);
+        return;
+    }
+    if (!Check2) {
+        if (st.wind_path.empty()) {
+            ctx_.messages.message(kNoWindSelected);
+            return;
+        }
+        st.batch_mode = 0;
+    } else {
+        st.batch_mode = 1;
+    }
+    f.bathyunits = Combo1;
+    if (f.bathyunits.empty()) {
+        ctx_.messages.message(kNoUnitsSelected);
+        return;
+    }
+    st.bathy_positive = Check1 ? 1 : 0;
+    if (st.model_mode == model::REI_MODE) {
+        if (!loadReiWind(ctx_, st.wind_path)) st.dlg_cancel = true;
+    }
+    closed = true;
+}
+
+void NewProjectForm::newpro_cancel_Click() {
+    ctx_.state.wind_path.clear();
+    ctx_.state.dlg_cancel = true;
+    closed = true;
+}
+
+}  // namespace quor::project

@@ -1,0 +1,462 @@
+#include "project/project_commands.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "gis/geodatabase.h"
+#include "platform/gis/gis_error.h"
+#include "platform/gis/workspace.h"
+#include "platform/numbers.h"
+#include "platform/textfile.h"
+#include "project/geodatabase_copy.h"
+#include "project/new_project_form.h"
+#include "project/project_file.h"
+
+namespace fs = std::filesystem;
+
+namespace quor::project {
+
+namespace pg = platform::gis;
+using platform::MessageIcon;
+
+namespace {
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The extension's length with its dot: ".tesk_RWE" and ".tesk_REI" are both 9.
+constexpr size_t kExtensionLength = 9;
+
+std::string folderOf(const std::string& path) {
+    std::string s = fs::path(path).parent_path().string();
+    return s.empty() ? "." : s;
+}
+
+std::string fileTitle(const std::string& path) { return fs::path(path).filename().string(); }
+
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+    return fs::weakly_canonical(fs::absolute(a, ec), ec) == fs::weakly_canonical(fs::absolute(b, ec), ec);
+}
+
+void removeQuietly(const std::string& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+}
+
+}  // namespace
+
+std::string openProjectFilter(uint8_t mode) {
+    return mode == model::REI_MODE ? "Quor Project(*.tesk_REI)|*.tesk_REI" : "Quor Project(*.tesk_RWE)|*.tesk_RWE";
+}
+
+std::string saveProjectFilter(uint8_t mode) {
+    return mode == model::REI_MODE ? "Quor REI Project(*.tesk_REI)|*.tesk_REI"
+                                   : "Quor RWE Project(*.tesk_RWE)|*.tesk_RWE";
+}
+
+std::string nextProjectName(const std::string& dir_path, const std::string& proj_name, uint8_t mode) {
+    const std::string base = proj_name + (mode == model::REI_MODE ? "_REI" : "_RWE");
+    for (long n = 1;; ++n) {
+        const std::string name = base + std::to_string(n);
+        std::error_code ec;
+        if (!fs::exists(projectFilePath(dir_path, name, mode), ec)) return name;
+    }
+}
+
+bool folderIsReadOnly(const std::string& folder) {
+    std::error_code ec;
+    const auto st = fs::status(folder, ec);
+    if (ec || !fs::is_directory(st)) return false;
+    const auto writeBits = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    return (st.permissions() & writeBits) == fs::perms::none;
+}
+
+bool loadReiWind(ProjectContext& ctx, const std::string& windpath) {
+    if (!ctx.hooks.loadwind) {
+        ctx.messages.message(kWindReaderMissing, MessageIcon::Exclamation);
+        ctx.state.dlg_cancel = true;
+        return false;
+    }
+    return ctx.hooks.loadwind(windpath);
+}
+
+ProjectCommands::ProjectCommands(ProjectContext context, ProjectWindow& window)
+    : ctx_(std::move(context)), window_(window) {}
+
+void ProjectCommands::clearWindow() {
+    ctx_.form.shpcol.clear();
+    ctx_.form.shpcount = 0;
+    window_.clearPointList();
+    window_.clearTree();
+    ctx_.map.clearLayers();
+    ctx_.map.refresh();
+    window_.disablecontrols();
+}
+
+void ProjectCommands::writeProjectFile(const std::string& title, bool withGeodatabaseLine) {
+    const auto& f = ctx_.form;
+    const auto& st = ctx_.state;
+    ProjectFileContent c;
+    c.bathycov = f.bathycov;
+    c.bathyname = f.bathyname;
+    c.bathy_positive = st.bathy_positive;
+    c.shorecov = f.shorecov;
+    c.shorename = f.shorename;
+    c.shorefeature = f.shorefeature;
+    c.wind_path = st.wind_path;
+    c.wind_name = st.wind_name;
+    c.bathyunits = f.bathyunits;
+    c.windunits = ctx_.wind.windunits;
+    if (withGeodatabaseLine) c.geodatabase = gis::geodatabaseFileName(f.projname);
+    project::writeProjectFile(projectFilePath(f.projfile, f.projname, st.model_mode),
+                              projectFileLines(title, currentDateTimeText(), c));
+}
+
+// ---------------------------------------------------------------- New
+
+void ProjectCommands::NewPr_Click() {
+    if (window_.treeNodeCount() > 0 && ctx_.messages.question(kAskSaveCurrent)) Savepr_Click();
+    clearWindow();
+    ctx_.form.projfile = ctx_.form.dir_path;
+
+    NewProjectForm dialog(ctx_, window_);
+    dialog.Form_Load();
+    window_.showNewProjectDialog(dialog);
+    if (!dialog.closed) dialog.newpro_cancel_Click();  // closed by its close box
+    if (ctx_.state.dlg_cancel) {
+        ctx_.state.dlg_cancel = false;
+        return;
+    }
+    if (!createNewProject()) return;
+    buildprojtree();
+    if (ctx_.state.model_mode == model::REI_MODE) bathydist();
+}
+
+// Names the project, then creates its geodatabase and its file so that a
+// failure leaves neither behind (an existing geodatabase is reused, never
+// removed).
+bool ProjectCommands::createNewProject() {
+    auto& f = ctx_.form;
+    auto& st = ctx_.state;
+    const std::string name = nextProjectName(f.dir_path, f.proj_name, st.model_mode);
+    const std::string gdbPath = gis::geodatabasePath(f.dir_path, name);
+    std::error_code ec;
+    const bool gdbExisted = fs::exists(gdbPath, ec);
+    std::shared_ptr<pg::Workspace> ws;
+    try {
+        if (holdsLineBreak(f.dir_path) || holdsLineBreak(name)) throw ProjectFileError(kLineBreakInPath);
+        ws = gis::createWorkspace(f.dir_path, name);
+        const std::string oldName = f.projname;
+        f.projname = name;
+        f.projfile = f.dir_path;
+        try {
+            writeProjectFile(projectTitle(st.model_mode), true);
+        } catch (...) {
+            f.projname = oldName;
+            throw;
+        }
+    } catch (const std::exception& e) {
+        if (ws && !gdbExisted) {
+            ws.reset();
+            removeQuietly(gdbPath);
+        }
+        ctx_.messages.message(std::string("Error creating the project file: ") + e.what(), MessageIcon::Critical);
+        return false;
+    }
+    st.wind_pathcopy = st.wind_path;
+    f.windpath = st.wind_path;
+    f.ptworkspace = ws;
+    f.geodatabasename = gis::geodatabaseFileName(name);
+    return true;
+}
+
+// ---------------------------------------------------------------- Open
+
+void ProjectCommands::OpenPr_Click() {
+    if (window_.treeNodeCount() > 0 && ctx_.messages.question(kAskSaveCurrent)) Savepr_Click();
+    clearWindow();
+    auto& f = ctx_.form;
+    auto& st = ctx_.state;
+    const auto chosen = window_.chooseFile({FileDialogRequest::Kind::Open, openProjectFilter(st.model_mode),
+                                            "Select a Quor project file to open", f.dir_path});
+    if (!chosen || chosen->empty()) return;
+    // The whole extension must match: a name merely ending in the mode's
+    // three letters is not a project file of this mode.
+    if (!endsWith(*chosen, projectExtension(st.model_mode))) {
+        ctx_.messages.message(st.model_mode == model::REI_MODE ? kNotReiProject : kNotRweProject,
+                              MessageIcon::Critical);
+        window_.setBusy(false, "");
+        return;
+    }
+    if (holdsLineBreak(*chosen)) {
+        ctx_.messages.message(kLineBreakInPath, MessageIcon::Exclamation);
+        return;
+    }
+    const std::string title = fileTitle(*chosen);
+    f.projname = title.substr(0, title.size() - kExtensionLength);
+    f.projfile = folderOf(*chosen);
+    try {
+        if (loadproject()) {
+            window_.setBusy(true, "Wait.. opening Project");
+            buildprojtree();
+            if (st.model_mode == model::REI_MODE) bathydist();
+            window_.setBusy(false, "");
+            return;
+        }
+    } catch (const std::exception& e) {
+        window_.setBusy(false, "");
+        ctx_.messages.message(e.what(), MessageIcon::Critical);
+        return;
+    }
+    ctx_.messages.message(kCorruptedProject, MessageIcon::Critical);
+    st.wind_name.clear();
+    f.bathycov.clear();
+    f.bathyname.clear();
+    f.shorecov.clear();
+    f.shorename.clear();
+    st.wind_path.clear();
+}
+
+bool ProjectCommands::loadproject() {
+    auto& f = ctx_.form;
+    auto& st = ctx_.state;
+    std::vector<std::string> lines;
+    try {
+        lines = readProjectFileLines(projectFilePath(f.projfile, f.projname, st.model_mode));
+    } catch (const std::exception&) {
+        return false;
+    }
+    auto line = [&](size_t i) { return i < lines.size() ? lines[i] : std::string(); };
+    f.bathycov = storedPathToNative(line(4));
+    f.bathyname = line(5);
+    std::optional<int16_t> positive;
+    try {
+        positive = platform::parseInt16(line(6));
+    } catch (const platform::OverflowError&) {
+    }
+    if (!positive) return false;
+    st.bathy_positive = *positive;
+    f.shorecov = storedPathToNative(line(7));
+    f.shorename = line(8);
+    f.shorefeature = line(9);
+    st.wind_path = storedPathToNative(line(10));
+    st.wind_name = line(11);
+    f.bathyunits = line(12);
+    ctx_.wind.windunits = line(13);
+    // A batch project may have been created without wind data: its empty
+    // wind line is accepted, and a single run then fails in the wind reader.
+    if (st.model_mode == model::RWE_MODE && !st.wind_path.empty() && !endsWith(st.wind_path, ".Wind_RWE"))
+        return false;
+    st.wind_pathcopy = st.wind_path;
+    f.windpath = st.wind_path;
+    // "polygon" marks a coverage; so does a shoreline that is not a
+    // shapefile (a coverage's class may carry another kind name).
+    std::string lowerName = f.shorename;
+    std::transform(lowerName.begin(), lowerName.end(), lowerName.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const bool shapefile = endsWith(lowerName, ".shp");
+    f.option_arccov = (f.shorefeature == "polygon" || (!shapefile && !f.shorename.empty())) ? 2 : 1;
+    if (ctx_.holder.indexcheck == 0 && f.shorecov.empty()) {
+        ctx_.messages.message(kNoShorelineProject, MessageIcon::Exclamation);
+        return false;
+    }
+    if (st.wind_name == "Temporary_wind") ctx_.messages.message(kTemporaryWindWarning, MessageIcon::Exclamation);
+    if (static_cast<int>(lines.size()) > kLinesWithoutGeodatabase) {
+        f.geodatabasename = gis::geodatabaseFileName(f.projname);
+        try {
+            f.ptworkspace = pg::Workspace::openGeoPackage(gis::geodatabasePath(f.projfile, f.projname));
+        } catch (const pg::GisError&) {
+            return false;
+        }
+    }
+    if (st.model_mode == model::REI_MODE) {
+        const bool ok = loadReiWind(ctx_, st.wind_path);
+        // The flag tells New Project that its dialog was cancelled; a failed
+        // load while opening must not cancel the next New Project.
+        st.dlg_cancel = false;
+        return ok;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- Save
+
+void ProjectCommands::Savepr_Click() {
+    auto& f = ctx_.form;
+    if (f.projfile.empty()) return;
+    if (folderIsReadOnly(f.projfile)) {
+        ctx_.messages.message(kReadOnlyFolder);
+        return;
+    }
+    if (window_.treeNodeCount() == 0) return;
+    try {
+        writeProjectFile(projectTitle(ctx_.state.model_mode), true);
+    } catch (const std::exception&) {
+        ctx_.messages.message(kErrorSaving, MessageIcon::Critical);
+    }
+}
+
+void ProjectCommands::Savepra_Click() {
+    auto& f = ctx_.form;
+    const uint8_t mode = ctx_.state.model_mode;
+    if (window_.treeNodeCount() == 0) {
+        ctx_.messages.message(kNoProjectToSave);
+        return;
+    }
+    const auto chosen = window_.chooseFile(
+        {FileDialogRequest::Kind::Save, saveProjectFilter(mode), "Save the current project As", f.projfile});
+    if (!chosen || chosen->empty()) return;
+    std::string path = *chosen;
+    if (!endsWith(path, projectExtension(mode))) path += projectExtension(mode);
+    if (holdsLineBreak(path)) {
+        ctx_.messages.message(kLineBreakInPath, MessageIcon::Exclamation);
+        return;
+    }
+    const std::string folder = folderOf(path);
+    const std::string title = fileTitle(path);
+    const std::string name = title.substr(0, title.size() - kExtensionLength);
+    if (folderIsReadOnly(folder)) {
+        ctx_.messages.message(kReadOnlyFolder);
+        return;
+    }
+    try {
+        saveProjectAs(folder, name);
+    } catch (const std::exception& e) {
+        ctx_.messages.message(std::string(kErrorSaving) + ": " + e.what(), MessageIcon::Critical);
+    }
+}
+
+// Writes the project under a new name with a copy of its geodatabase, then
+// makes the copy the open project. Until both files are in place the open
+// project stays as it was.
+void ProjectCommands::saveProjectAs(const std::string& folder, const std::string& name) {
+    auto& f = ctx_.form;
+    const uint8_t mode = ctx_.state.model_mode;
+    const std::string oldFile = projectFilePath(f.projfile, f.projname, mode);
+    const std::string newFile = projectFilePath(folder, name, mode);
+    const std::string oldGdb = gis::geodatabasePath(f.projfile, f.projname);
+    const std::string newGdb = gis::geodatabasePath(folder, name);
+
+    const std::string oldFolder = f.projfile, oldName = f.projname;
+    auto writeUnder = [&](const std::string& inFolder, const std::string& asName) {
+        f.projfile = inFolder;
+        f.projname = asName;
+        try {
+            writeProjectFile(kSaveAsTitle, true);
+        } catch (...) {
+            f.projfile = oldFolder;
+            f.projname = oldName;
+            throw;
+        }
+    };
+
+    if (sameFile(oldFile, newFile)) {
+        writeUnder(folder, name);
+        return;
+    }
+    std::error_code ec;
+    const std::string tempGdb = newGdb + ".copying";
+    removeQuietly(tempGdb);
+    if (fs::exists(oldGdb, ec)) {
+        std::shared_ptr<pg::Workspace> source = f.ptworkspace;
+        if (!source || !sameFile(source->path(), oldGdb)) source = pg::Workspace::openGeoPackage(oldGdb);
+        copyGeoPackage(*source, tempGdb);
+    } else {
+        // A project file is never written without its geodatabase.
+        pg::Workspace::createGeoPackage(tempGdb);
+    }
+    try {
+        writeUnder(folder, name);
+    } catch (...) {
+        removeQuietly(tempGdb);
+        throw;
+    }
+    fs::rename(tempGdb, newGdb, ec);
+    if (ec) {
+        removeQuietly(tempGdb);
+        removeQuietly(newFile);
+        f.projfile = oldFolder;
+        f.projname = oldName;
+        throw pg::GisError("The geodatabase could not be written to " + newGdb + ": " + ec.message());
+    }
+    f.geodatabasename = gis::geodatabaseFileName(name);
+    f.ptworkspace = pg::Workspace::openGeoPackage(newGdb);
+    if (window_.treeNodeCount() > 0) window_.setTreeNode(1, f.projname, window_.treeNodeImage(1));
+}
+
+// ---------------------------------------------------------------- Remove, Delete
+
+void ProjectCommands::RemPr_Click() {
+    if (!ctx_.messages.question(kAskRemove)) return;
+    try {
+        auto& f = ctx_.form;
+        auto& st = ctx_.state;
+        window_.clearTree();
+        f.bathyname.clear();
+        f.shorename.clear();
+        st.wind_name.clear();
+        f.shorecov.clear();
+        f.shorefeature.clear();
+        st.wind_path.clear();
+        f.geodatabasename.clear();
+        ctx_.wind.windunits.clear();
+        f.bathyunits.clear();
+        window_.disablecontrols();
+        ctx_.map.clearLayers();
+        window_.setBathymetryOnTop(false);
+        window_.clearPointList();
+        f.shpcol.clear();
+        f.shpcount = 0;
+    } catch (const std::exception&) {
+        ctx_.messages.message(kErrorRemoving, MessageIcon::Critical);
+    }
+}
+
+void ProjectCommands::del_Click() {
+    auto& f = ctx_.form;
+    const uint8_t mode = ctx_.state.model_mode;
+    const auto chosen = window_.chooseFile(
+        {FileDialogRequest::Kind::Open, openProjectFilter(mode), "Select a Quor project file to delete", f.dir_path});
+    if (!chosen || chosen->empty()) return;
+    if (!endsWith(*chosen, projectExtension(mode))) {
+        ctx_.messages.message(mode == model::REI_MODE ? kNotReiProject : kNotRweProject, MessageIcon::Critical);
+        return;
+    }
+    const std::string title = fileTitle(*chosen);
+    const std::string name = title.substr(0, title.size() - kExtensionLength);
+    if (window_.treeNodeCount() > 0 && !f.projfile.empty() &&
+        sameFile(*chosen, projectFilePath(f.projfile, f.projname, mode))) {
+        ctx_.messages.message("The project " + name + " is open and cannot be deleted. Please remove it first.",
+                              MessageIcon::Exclamation);
+        return;
+    }
+    if (!ctx_.messages.question("Are you sure you want to delete " + name + " project file")) return;
+    const std::string gdb = chosen->substr(0, chosen->size() - kExtensionLength) + ".gpkg";
+    const std::string parked = *chosen + ".deleting";
+    std::error_code ec;
+    // The project file is set aside first so that it can come back when the
+    // geodatabase refuses to go.
+    fs::rename(*chosen, parked, ec);
+    if (ec) {
+        ctx_.messages.message("Error deleting project file: " + ec.message(), MessageIcon::Critical);
+        return;
+    }
+    if (fs::exists(gdb, ec)) {
+        fs::remove(gdb, ec);
+        if (ec) {
+            std::error_code back;
+            fs::rename(parked, *chosen, back);
+            ctx_.messages.message("Error deleting project file: " + gdb + ": " + ec.message(), MessageIcon::Critical);
+            return;
+        }
+    }
+    removeQuietly(parked);
+    ctx_.messages.message(name + " project file is deleted successfully");
+}
+
+}  // namespace quor::project

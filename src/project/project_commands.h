@@ -1,0 +1,122 @@
+#pragma once
+// The project commands of the main window: new, open, save, save as,
+// remove and delete a project; replace its bathymetry, shoreline and wind
+// data; add and remove point datasets; show the project's layers.
+//
+// Every handler reports its own failures through Messages and returns.
+// The window wires its menus, toolbar buttons and pop-ups to these.
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/gis/raster.h"
+#include "project/project_context.h"
+#include "project/project_window.h"
+
+namespace quor::project {
+
+// Texts the commands show.
+inline constexpr const char* kAskSaveCurrent = "Do you want to save the current project";
+inline constexpr const char* kCorruptedProject = "Project file is corrupted or not in right format.";
+inline constexpr const char* kNotRweProject =
+    "Project file is not in RWE mode, please select the project file with RWE extension";
+inline constexpr const char* kNotReiProject =
+    "Project file is not in REI mode, please select the project file with REI extension";
+inline constexpr const char* kReadOnlyFolder = "Selected directory is read only, can't save the prject";
+inline constexpr const char* kErrorSaving = "Error saving project file";
+inline constexpr const char* kNoProjectToSave = "No current project to save";
+inline constexpr const char* kAskRemove = "Are you sure you want to remove current project?";
+inline constexpr const char* kErrorRemoving = "Error removing project file";
+inline constexpr const char* kNoShorelineProject =
+    "Selected project file does not have shoreline and is for Fast Algorithm mode. Please change the mode to Fast "
+    "Algorithm or use appropriate project file.";
+inline constexpr const char* kTemporaryWindWarning =
+    "Warning: Wind data of current project is from temporary file, please check and change appropriately";
+inline constexpr const char* kDisplayCorrupted = "Data or Project file corrupted";
+inline constexpr const char* kFastAlgorithmNoShoreline = "Fast Algorithm mode is on, hence no shoreline coverage required";
+inline constexpr const char* kLineBreakInPath =
+    "The chosen name holds a line break, which a project file cannot store. Please rename it and choose again.";
+
+// The open and save filters and the project file dialogs' titles.
+std::string openProjectFilter(uint8_t model_mode);
+std::string saveProjectFilter(uint8_t model_mode);
+
+// The name New Project gives: proj_name, "_RWE" or "_REI", and the smallest
+// n from 1 for which no project file of the current mode exists in dir_path.
+std::string nextProjectName(const std::string& dir_path, const std::string& proj_name, uint8_t model_mode);
+
+// "shp" and the name when the name starts with "Pointdata" in any letter
+// case (such layers are told apart from the project's own point classes).
+std::string shapefileLayerName(const std::string& datasetName);
+
+// True when the folder exists and nobody may write into it.
+bool folderIsReadOnly(const std::string& folder);
+
+// The wind file chooser: the mode's wind files, starting in the data
+// folder's "Sample Data". On a choice sets wind_path and wind_name and
+// returns the path; on cancel (or a refused choice, with its message)
+// returns nothing and changes nothing.
+std::optional<std::string> selwindfile(model::ModelState& state, platform::Messages& messages, FileChooser& chooser);
+// The wind dialog's filter of the mode.
+std::string windFileFilter(uint8_t model_mode);
+
+// Runs the REI wind reader of the hooks; false (with a message when the
+// reader is missing) when the file was not loaded.
+bool loadReiWind(ProjectContext& context, const std::string& windpath);
+inline constexpr const char* kWindReaderMissing = "Reading REI wind files is not available in this build.";
+
+class ProjectCommands {
+public:
+    ProjectCommands(ProjectContext context, ProjectWindow& window);
+
+    ProjectContext& context() { return ctx_; }
+
+    // File menu.
+    void NewPr_Click();
+    void OpenPr_Click();
+    void Savepr_Click();
+    void Savepra_Click();
+    void RemPr_Click();
+    void del_Click();
+
+    // Reads projfile/projname in the current mode into the state; false
+    // when the file cannot be used (the caller reports it).
+    bool loadproject();
+    // Writes the open project's file (mode title, geodatabase line).
+    // Throws on failure.
+    void writeProjectFile(const std::string& title, bool withGeodatabaseLine);
+
+    // Input layers.
+    void Addbathy_Click();
+    void Addshore_Click();
+    void Addwind_Click();
+    void Addpointc_Click();
+    void addshape_Click();
+    // The point dataset named by the project-tree node the user right-clicked.
+    void rem_ptdata(const std::string& nodeText);
+    void feat_no(const std::string& nodeText);
+    void rem_shpdata();
+    void Shp_proper() {}
+    void deletefeatureclass();
+
+    // The tree and the layers of the open project: the window's four nodes,
+    // then displaylayers().
+    void buildprojtree();
+    // Bathymetry at the bottom, the shoreline above it (not with the fast
+    // algorithm), the full extent, then the point classes on top.
+    void displaylayers();
+    // The bathymetry raster of bathycov/bathyname, or null after showing why.
+    std::shared_ptr<platform::gis::Raster> rasterdata();
+    // Proposes an interrogation distance from the raster's cell size.
+    void bathydist();
+
+private:
+    void clearWindow();
+    void saveProjectAs(const std::string& folder, const std::string& name);
+    bool createNewProject();
+
+    ProjectContext ctx_;
+    ProjectWindow& window_;
+};
+
+}  // namespace quor::project

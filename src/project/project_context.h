@@ -1,0 +1,39 @@
+#pragma once
+// Everything the project commands work on: the shared state, the settings
+// store, the map model, the user-facing interfaces, and the operations of
+// subsystems that are built after this one (handed in as functions).
+#include <functional>
+#include <string>
+
+#include "model/model_state.h"
+#include "platform/feedback.h"
+#include "platform/gis/map.h"
+#include "platform/settings_store.h"
+
+namespace quor::project {
+
+struct ProjectHooks {
+    // Reads an REI wind file into the wind summary holder; on failure it
+    // reports the failure itself, sets dlg_cancel and returns false. While
+    // unset, REI wind files cannot be loaded and every load fails.
+    std::function<bool(const std::string& windpath)> loadwind;
+    // Shows the project geodatabase's point classes: deletes left-over work
+    // classes, then adds a map layer (on top) and a tree node per class.
+    std::function<void()> displaypointdata;
+    // The wind entry form, shown modally; its OK saves a wind file and sets
+    // wind_path and wind_name.
+    std::function<void()> showWindEntryForm;
+};
+
+struct ProjectContext {
+    model::ModelState& state;
+    model::MainFormState& form;
+    model::SettingsHolder& holder;
+    model::WindSummary& wind;
+    platform::SettingsStore& settings;
+    platform::Messages& messages;
+    platform::gis::Map& map;
+    ProjectHooks hooks;
+};
+
+}  // namespace quor::project

@@ -1,0 +1,268 @@
+#include "wind/rei_wind_analysis.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "platform/folders.h"
+#include "platform/textfile.h"
+#include "wind/rei_wind_output.h"
+#include "wind/wind_datetime.h"
+
+namespace quor::wind {
+
+namespace {
+
+const char* kNoWebsite = "No website found with the specified parameters";
+const char* kNoData = " Wind data is not available between the specified dates";
+// Speeds above this are the records' marks for missing or invalid readings.
+constexpr double kMaxSpeed = 49.0;
+
+}  // namespace
+
+std::optional<int> compassClass(double d) {
+    if (!(d >= 0.0) || d >= 360.0) return std::nullopt;
+    if (d > 336.0 || d <= 21.0) return 6;  // N
+    if (d > 291.0) return 5;               // NW
+    if (d > 246.0) return 4;               // W
+    if (d > 201.0) return 3;               // SW
+    if (d > 156.0) return 2;               // S
+    if (d > 111.0) return 1;               // SE
+    if (d > 66.0) return 0;                // E
+    return 7;                              // NE
+}
+
+double percentileInclusive(std::vector<double>& values, double p) {
+    std::sort(values.begin(), values.end());
+    const double h = p * static_cast<double>(values.size() - 1);
+    const size_t lo = static_cast<size_t>(std::floor(h));
+    if (lo + 1 >= values.size()) return values.back();
+    return values[lo] + (h - static_cast<double>(lo)) * (values[lo + 1] - values[lo]);
+}
+
+RecordSpan windowSpan(const std::vector<BuoyRecord>& records, double start, double end) {
+    const size_t n = records.size();
+    size_t i0 = 0;
+    while (i0 < n && records[i0].time < start) ++i0;
+    if (i0 == n || records[i0].time >= end) return {i0, i0};
+    size_t i1 = i0;
+    while (i1 < n && records[i1].time < end) ++i1;
+    return {i0, i1 < n ? i1 + 1 : n};
+}
+
+std::optional<ReiWindStats> analyseReiRecords(const std::vector<BuoyRecord>& records, double start, double end,
+                                              int topPercent) {
+    const RecordSpan span = windowSpan(records, start, end);
+    ReiWindStats st;
+    st.windowRecords = static_cast<int32_t>(span.size());
+
+    struct Usable {
+        double speed;
+        int cls;
+    };
+    std::vector<Usable> usable;
+    usable.reserve(span.size());
+    for (size_t i = span.begin; i < span.end; ++i) {
+        const BuoyRecord& r = records[i];
+        if (!r.hasSpeed || !r.hasDirection || r.speed > kMaxSpeed || r.speed < 0.0) continue;
+        auto cls = compassClass(r.direction);
+        if (!cls) continue;
+        usable.push_back({r.speed, *cls});
+    }
+    if (usable.empty()) return std::nullopt;
+    st.usableRecords = static_cast<int32_t>(usable.size());
+
+    std::vector<double> speeds;
+    speeds.reserve(usable.size());
+    for (const auto& u : usable) speeds.push_back(u.speed);
+    st.cutSpeed = percentileInclusive(speeds, 1.0 - topPercent / 100.0);
+
+    std::array<double, 8> sum{};
+    std::array<int32_t, 8> count{};
+    for (const auto& u : usable) {
+        if (u.speed < st.cutSpeed) continue;
+        sum[u.cls] += u.speed;
+        ++count[u.cls];
+    }
+    for (size_t k = 0; k < 8; ++k) {
+        st.count[k] = static_cast<float>(count[k]);
+        st.meanSpeed[k] = count[k] > 0 ? static_cast<float>(sum[k] / count[k]) : 0.0f;
+        st.total += count[k];
+    }
+    return st;
+}
+
+namespace {
+
+void setHolderClass(model::WindSummary& h, size_t k, double speed, double percent) {
+    switch (k) {
+        case 0: h.windspd_ee = speed; h.winddur_ee = percent; break;
+        case 1: h.windspd_se = speed; h.winddur_se = percent; break;
+        case 2: h.windspd_ss = speed; h.winddur_ss = percent; break;
+        case 3: h.windspd_sw = speed; h.winddur_sw = percent; break;
+        case 4: h.windspd_ww = speed; h.winddur_ww = percent; break;
+        case 5: h.windspd_nw = speed; h.winddur_nw = percent; break;
+        case 6: h.windspd_nn = speed; h.winddur_nn = percent; break;
+        default: h.windspd_ne = static_cast<float>(speed); h.winddur_ne = static_cast<float>(percent); break;
+    }
+}
+
+ReiClassValues classValuesFromState(const model::ModelState& s, int32_t total) {
+    std::array<float, 8> mean{}, count{};
+    for (int k = 0; k < 8; ++k) {
+        mean[k] = s.wind_dirspeed(k);
+        count[k] = s.wind_dircount(k);
+    }
+    return roundReiClasses(mean, count, total);
+}
+
+std::string withReiExtension(const std::string& path) {
+    QFileInfo info(QString::fromStdString(path));
+    if (info.suffix().compare(QStringLiteral("Wind_REI"), Qt::CaseInsensitive) == 0) return path;
+    return path + ".Wind_REI";
+}
+
+std::string temporaryWindPath(const ReiAnalysisContext& ctx) {
+    // Without an open project the file goes to the data folder's projects,
+    // never to the file system's root.
+    const std::string folder =
+        ctx.form.projfile.empty() ? platform::joinPath(ctx.state.app_folder, "Project") : ctx.form.projfile;
+    return platform::joinPath(folder, "temporary_wind.txt");
+}
+
+void writeLines(const std::string& path, const std::vector<std::string>& lines) {
+    std::string bytes;
+    for (const auto& l : lines) bytes += l + "\r\n";
+    writeFileReplacing(path, bytes);
+}
+
+}  // namespace
+
+void save_windrei(ReiAnalysisContext& ctx, int32_t total) {
+    model::ModelState& s = ctx.state;
+    const ReiClassValues values = classValuesFromState(s, total);
+    for (size_t k = 0; k < 8; ++k) setHolderClass(ctx.holder, k, values.speed[k], values.percent[k]);
+
+    ReiAnalysisHeader header;
+    header.createdOn =
+        QDateTime::currentDateTime().toString(QStringLiteral("M/d/yyyy H:mm:ss")).toStdString();
+    header.source = s.wind_source;
+    header.startText = windDateText(s.wind_start);
+    header.endText = windDateText(s.wind_end);
+    header.cutSpeed = s.wind_cutspeed;
+
+    auto finishHolder = [&](const std::string& file) {
+        ctx.holder.wind_station = s.wind_source;
+        ctx.holder.wind_startdate = header.startText;
+        ctx.holder.wind_enddate = header.endText;
+        ctx.holder.wind_cutoff = runtimeNumberText(s.wind_cutspeed);
+        ctx.holder.wind_file = file;
+        if (ctx.showSummary) ctx.showSummary();
+    };
+
+    ctx.messages.message("Please save wind data in text file", platform::MessageIcon::Information);
+    std::string failure;
+    for (;;) {
+        auto chosen = ctx.chooser.chooseSavePath("Save wind data in text file", "Wind data(*.Wind_REI)|*.Wind_REI",
+                                                 s.app_folder + "/Project");
+        if (!chosen || chosen->empty()) break;
+        const std::string path = withReiExtension(*chosen);
+        if (QFileInfo::exists(QString::fromStdString(path)) &&
+            !ctx.messages.question("File already exist, do you want to replace it?"))
+            continue;
+        try {
+            writeLines(path, reiAnalysisFileLines(values, header));
+            finishHolder(path);
+            return;
+        } catch (const std::exception& e) {
+            failure = e.what();
+            break;
+        }
+    }
+
+    // Cancelled or failed: keep the results in the temporary file.
+    const std::string tempPath = temporaryWindPath(ctx);
+    writeLines(tempPath, reiAnalysisTemporaryLines(values, header));  // a failure here goes to the caller
+    if (!failure.empty())
+        ctx.messages.message(failure + "\nThe wind data were saved in " + tempPath,
+                             platform::MessageIcon::Exclamation);
+    finishHolder("temporary");
+}
+
+WindRunOutcome windanalysis_rei(ReiAnalysisContext& ctx, const BuoyWindRequest& rq) {
+    model::ModelState& s = ctx.state;
+    ctx.hooks.setStatus("Downloading Wind Data.....");
+    s.wind_source = rq.stationEntry;
+    s.wind_startyear = rq.startYear;
+    s.wind_endyear = rq.endYear;
+    s.wind_reccount = 0;
+    auto start = windDateTime(rq.startYear, rq.startMonth, rq.startDay, rq.startHour);
+    auto end = windDateTime(rq.endYear, rq.endMonth, rq.endDay, rq.endHour);
+    if (!start || !end || !validStationId(rq.stationId)) return WindRunOutcome::Failed;
+    s.wind_start = *start;
+    s.wind_end = *end;
+
+    // The years live in a private folder that goes away however the analysis ends.
+    std::unique_ptr<QTemporaryDir> tempDir;
+    std::string folder = ctx.workFolder;
+    if (folder.empty()) {
+        tempDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quor-buoy-XXXXXX"));
+        if (!tempDir->isValid()) return WindRunOutcome::Failed;
+        folder = tempDir->path().toStdString();
+    }
+
+    auto stop = [&](const char* text, platform::MessageIcon icon) {
+        ctx.hooks.busyOff();
+        ctx.messages.message(text, icon);
+        return WindRunOutcome::Reported;
+    };
+
+    std::vector<BuoyRecord> merged;
+    double rows = 0;
+    for (int year = rq.startYear; year <= rq.endYear; ++year) {
+        YearDownload dl = downloadBuoyYear(ctx.fetcher, ctx.serverAddress, rq.stationId, year);
+        if (!dl.ok) return stop(kNoWebsite, platform::MessageIcon::Critical);
+        const std::string copy = platform::joinPath(folder, std::to_string(year) + ".txt");
+        try {
+            saveBuoyYearCopy(copy, dl.text);
+        } catch (const std::exception&) {
+            return WindRunOutcome::Failed;
+        }
+        BuoyYear parsed = parseBuoyYear(dl.text, year);
+        QFile::remove(QString::fromStdString(copy));
+        rows += parsed.dataRows;
+        s.wind_reccount = rows;
+        if (parsed.dataRows < 3) return stop(kNoWebsite, platform::MessageIcon::Critical);
+        for (const auto& r : parsed.records)
+            if (r.hasTime) merged.push_back(r);
+    }
+    ctx.hooks.setStatus("Organizing Wind Data.....");
+
+    ctx.hooks.setStatus("Cleansing Wind Data.....");
+    auto stats = analyseReiRecords(merged, s.wind_start, s.wind_end, rq.topPercent);
+    s.wind_reccount = stats ? stats->windowRecords : 0;
+    if (!stats) return stop(kNoData, platform::MessageIcon::Information);
+    s.wind_cutspeed = stats->cutSpeed;
+
+    ctx.hooks.setStatus("Analyzing Wind Data.....");
+    for (int k = 0; k < 8; ++k) {
+        s.wind_dirspeed(k) = stats->meanSpeed[k];
+        s.wind_dircount(k) = stats->count[k];
+    }
+    ctx.hooks.busyOff();
+    ctx.hooks.setStatus("");
+    if (ctx.hooks.closeDialog) ctx.hooks.closeDialog();
+    save_windrei(ctx, stats->total);
+
+    ctx.messages.message("Cut off wind speed is " + runtimeNumberText(s.wind_cutspeed) + "m/s",
+                         platform::MessageIcon::Information);
+    ctx.messages.message("Wind Analysis Done");
+    return WindRunOutcome::Done;
+}
+
+}  // namespace quor::wind

@@ -1,0 +1,186 @@
+#include "wind/rwe_wind_file.h"
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/folders.h"
+#include "platform/numbers.h"
+#include "platform/textfile.h"
+
+namespace quor::wind {
+
+namespace {
+
+constexpr const char* kTitle = "Winddata File Quor Project";
+
+std::string createdText(const platform::DateParts& p) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "Created on: %04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
+                  p.minute, p.second);
+    return buf;
+}
+
+bool endsWithNoCase(const std::string& s, const std::string& suffix) {
+    if (s.size() < suffix.size()) return false;
+    for (size_t i = 0; i < suffix.size(); ++i) {
+        const unsigned char a = static_cast<unsigned char>(s[s.size() - suffix.size() + i]);
+        const unsigned char b = static_cast<unsigned char>(suffix[i]);
+        if (std::tolower(a) != std::tolower(b)) return false;
+    }
+    return true;
+}
+
+std::string stemOf(const std::string& chosen) {
+    const std::string ext = kRweExtension;
+    return endsWithNoCase(chosen, ext) ? chosen.substr(0, chosen.size() - ext.size()) : chosen;
+}
+
+RweWindText resultsText(WindFileContext& ctx, int sectors, int64_t endMinutes,
+                        const std::function<std::string(int)>& percentage) {
+    const model::ModelState& s = ctx.state;
+    RweWindText t;
+    t.created = createdText(ctx.now ? ctx.now() : platform::localNow());
+    t.source = oneLine(s.wind_source);
+    t.start = platform::formatDateTime(platform::minutesFromDays(s.wind_start));
+    t.end = platform::formatDateTime(endMinutes);
+    t.cutoff = platform::formatNumber(s.wind_cutspeed);
+    for (int i = 0; i < sectors; ++i) {
+        t.speeds.push_back(twoDecimals(s.wind_dirspeed(i)));
+        t.percentages.push_back(percentage(i));
+    }
+    return t;
+}
+
+void fillHolder(WindFileContext& ctx) {
+    const model::ModelState& s = ctx.state;
+    ctx.holder.wind_station = s.wind_source;
+    ctx.holder.wind_startdate = platform::formatDateTime(platform::minutesFromDays(s.wind_start));
+    ctx.holder.wind_enddate = platform::formatDateTime(platform::minutesFromDays(s.wind_end));
+    ctx.holder.wind_cutoff = platform::formatNumber(s.wind_cutspeed);
+}
+
+}  // namespace
+
+std::vector<std::string> rweWindFileLines(const RweWindText& t) {
+    std::vector<std::string> lines = {kTitle, "", t.created, t.source, t.start, t.end, t.cutoff + "m/s",
+                                      std::to_string(t.speeds.size()), ""};
+    lines.insert(lines.end(), t.speeds.begin(), t.speeds.end());
+    lines.insert(lines.end(), t.percentages.begin(), t.percentages.end());
+    return lines;
+}
+
+std::vector<std::string> rweTemporaryLines(const RweWindText& t) {
+    std::vector<std::string> lines = {kTitle, "", t.created, ""};
+    lines.insert(lines.end(), t.speeds.begin(), t.speeds.end());
+    lines.insert(lines.end(), t.percentages.begin(), t.percentages.end());
+    lines.push_back("Station ID" + t.source);
+    lines.push_back("Start Date:" + t.start);
+    lines.push_back("End Date:" + t.end);
+    lines.push_back("Cutoff Speed: " + t.cutoff + " m/s");
+    return lines;
+}
+
+std::string twoDecimals(double value) { return platform::formatNumber(platform::roundHalfEven(value, 2)); }
+
+std::string twoDecimals(float value) {
+    // Read the single back from its own shortest text, so that a tie is
+    // decided on the digits the value shows (12.345f rounds to 12.34).
+    const double shown = platform::parseNumber(platform::formatNumber(value)).value_or(0.0);
+    return twoDecimals(shown);
+}
+
+std::string oneLine(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) out += c;
+    return out;
+}
+
+void writeLinesReplacing(const std::string& path, const std::vector<std::string>& lines) {
+    const std::string part = path + ".part";
+    try {
+        platform::writeTextLines(part, lines);
+    } catch (...) {
+        std::remove(part.c_str());
+        throw;
+    }
+    std::error_code ec;
+    std::filesystem::rename(part, path, ec);
+    if (ec) {
+        std::remove(part.c_str());
+        throw platform::FileError("Cannot write file " + path + ": " + ec.message());
+    }
+}
+
+WindFileWritten save_windfile(WindFileContext& ctx, double total, int sectors) {
+    model::ModelState& s = ctx.state;
+    auto percentage = [&](int i) { return twoDecimals(static_cast<double>(s.wind_dircount(i)) / total * 100.0); };
+    const int64_t end = platform::minutesFromDays(s.wind_end);
+
+    ctx.messages.message("Please save wind data in a text file", platform::MessageIcon::Information);
+    std::string failure, path;
+    if (ctx.dialog) {
+        while (true) {
+            auto chosen = ctx.dialog->chooseSaveFile("Wind data(*.Wind_RWE)|*.Wind_RWE", "Save wind data in text file",
+                                                     platform::joinPath(s.app_folder, "Project"));
+            if (!chosen || chosen->empty()) break;
+            const std::string candidate = stemOf(*chosen) + kRweExtension;
+            std::error_code ec;
+            if (std::filesystem::exists(candidate, ec) &&
+                !ctx.messages.question("File already exist, do you want to replace it?"))
+                continue;
+            path = candidate;
+            break;
+        }
+    }
+    if (!path.empty()) {
+        try {
+            writeLinesReplacing(path, rweWindFileLines(resultsText(ctx, sectors, end, percentage)));
+            s.wind_name = stemOf(path);
+            fillHolder(ctx);
+            ctx.holder.wind_file = path;
+            return {path, false};
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+    }
+
+    const std::string folder = !ctx.main.projfile.empty() ? ctx.main.projfile : platform::joinPath(s.app_folder, "Project");
+    const std::string temporary = platform::joinPath(folder, "temporary_wind.txt");
+    try {
+        writeLinesReplacing(temporary, rweTemporaryLines(resultsText(ctx, sectors, end, percentage)));
+    } catch (const std::exception& e) {
+        ctx.messages.message("The wind data could not be saved: " + std::string(e.what()),
+                             platform::MessageIcon::Critical);
+        return {};
+    }
+    fillHolder(ctx);
+    ctx.holder.wind_file = "temporary";
+    if (!failure.empty())
+        ctx.messages.message("The wind file could not be written (" + failure + "). The wind data were saved in " +
+                                 temporary + " instead.",
+                             platform::MessageIcon::Exclamation);
+    return {temporary, true};
+}
+
+std::string windbatch_ok_wv(WindFileContext& ctx, int32_t tot, int norays, const std::string& windname) {
+    const model::ModelState& s = ctx.state;
+    const std::string path = windname + kRweExtension;
+    auto percentage = [&](int i) {
+        float share = s.wind_dircount(i) / static_cast<float>(tot);
+        share = share * 100.0f;
+        return twoDecimals(share);
+    };
+    try {
+        const int64_t shownEnd = platform::minutesFromDays(s.wind_end) - 60;
+        writeLinesReplacing(path, rweWindFileLines(resultsText(ctx, norays, shownEnd, percentage)));
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    fillHolder(ctx);
+    ctx.holder.wind_file = path;
+    return {};
+}
+
+}  // namespace quor::wind

@@ -1,0 +1,197 @@
+#include "wind/wind_text_analysis.h"
+
+#include <cmath>
+#include <exception>
+#include <vector>
+
+#include "platform/datetime.h"
+
+namespace quor::wind {
+
+namespace {
+
+bool columnOk(int c) { return c >= 0 && c <= kMaxColumn; }
+
+std::string checkQuery(const WindTextQuery& q) {
+    const WindColumns& c = q.columns;
+    if (!columnOk(c.year) || !columnOk(c.month) || !columnOk(c.day) || !columnOk(c.hour) || !columnOk(c.speed) ||
+        !columnOk(c.direction) || !(c.minute == -1 || columnOk(c.minute)))
+        return "a column position is missing or beyond " + std::to_string(kMaxColumn);
+    if (q.percent_wind < 0 || q.percent_wind > 100) return "the top percentage is not between 0 and 100";
+    if (q.lineno < 1) return "the row of the column names is below 1";
+    return {};
+}
+
+int64_t midnightOf(int64_t minutes) { return minutes - ((minutes % 1440) + 1440) % 1440; }
+
+}  // namespace
+
+WindTextResult analyseWindText(const WindTextQuery& q, const WindConfirm& confirm, const WindStatus& status) {
+    WindTextResult r;
+    auto fail = [&](std::string why) {
+        r.outcome = WindTextOutcome::Error;
+        r.error = std::move(why);
+        return r;
+    };
+    auto stage = [&](const char* text) {
+        if (status) status(text);
+    };
+    auto ask = [&](const char* text) { return !confirm || confirm(text); };
+
+    const auto start = platform::dateTimeMinutes(q.start.year, q.start.month, q.start.day, q.start.hour);
+    const auto end = platform::dateTimeMinutes(q.end.year, q.end.month, q.end.day, q.end.hour);
+    if (!start || !end) return fail("the start or end of the window is not a date and hour of the calendar");
+    r.startMinutes = *start;
+    r.endMinutes = *end;
+    if (auto bad = checkQuery(q); !bad.empty()) return fail(bad);
+
+    std::string text;
+    try {
+        text = readWholeFile(q.path);
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+
+    // The data block: from two rows below the column names (the row between
+    // holds the units) up to the first empty line or the end of the file.
+    std::vector<WindRecord> records;
+    records.reserve(text.size() / 40 + 16);
+    WindRecordParser parser(q.delimiter, q.columns, q.buoyLayout);
+    LineCursor cursor(text);
+    std::string_view line;
+    for (int skipped = 0; skipped <= q.lineno && cursor.next(line); ++skipped) {
+    }
+    WindRecord rec;
+    while (cursor.next(line) && !line.empty()) {
+        ++r.counts.lines;
+        switch (parser.parse(line, rec)) {
+            case LineVerdict::Record: records.push_back(rec); break;
+            case LineVerdict::Short: ++r.counts.shortLines; break;
+            case LineVerdict::BadDate: ++r.counts.badDates; break;
+        }
+    }
+    r.counts.records = static_cast<int32_t>(records.size());
+    if (records.empty()) return fail("no line of the file holds a wind record with the chosen columns");
+
+    const int64_t fileStart = midnightOf(records.front().minutes);
+    if (fileStart > *start && fileStart < *end) {
+        if (!ask(wind_text::kStartQuestion)) {
+            r.outcome = WindTextOutcome::Cancelled;
+            return r;
+        }
+    } else if (fileStart > *end) {
+        r.outcome = WindTextOutcome::NoDataForDates;
+        return r;
+    }
+    const int64_t last = records.back().minutes;
+    if (last < *start) {
+        r.outcome = WindTextOutcome::NoDataForDates;
+        return r;
+    }
+    if (last < *end - 1440 && last > *start && !ask(wind_text::kEndQuestion)) {
+        r.outcome = WindTextOutcome::Cancelled;
+        return r;
+    }
+
+    // The window: the hour that starts at the end is included.
+    stage(wind_text::kCleansing);
+    const size_t n = records.size();
+    size_t i0 = 0;
+    while (i0 < n && records[i0].minutes < *start) ++i0;
+    size_t i1 = i0;
+    while (i1 < n && records[i1].minutes < *end + 60) ++i1;
+    const long windowLength = static_cast<long>(i1 - i0);
+    r.counts.windowRecords = static_cast<int32_t>(windowLength);
+    if (windowLength <= 0) {
+        r.outcome = WindTextOutcome::NotAvailable;
+        return r;
+    }
+
+    // Rejected records stay in the lists as zeros, and so does one entry
+    // past the window: the sort runs over all of them, which fixes the
+    // order of equal speeds.
+    std::vector<double> speed(static_cast<size_t>(windowLength) + 1, 0.0);
+    std::vector<double> direction(static_cast<size_t>(windowLength) + 1, 0.0);
+    for (size_t i = i0; i < i1; ++i) {
+        const WindRecord& w = records[i];
+        const bool valid = !std::isnan(w.speed) && w.speed < 99 && !std::isnan(w.direction) && w.direction < 999 &&
+                           w.direction >= 0;
+        if (!valid) {
+            ++r.counts.invalidRecords;
+            continue;
+        }
+        speed[i - i0] = w.speed;
+        direction[i - i0] = w.direction;
+    }
+    std::vector<WindRecord>().swap(records);
+    std::string().swap(text);
+
+    TopSelection top = selectTop(speed, direction, windowLength, q.percent_wind);
+    stage(wind_text::kAnalyzing);
+    r.counts.validSpeeds = top.validCount;
+    r.cutspeed = top.cutspeed;
+    if (!top.enough) {
+        r.outcome = WindTextOutcome::TooFewTopRecords;
+        return r;
+    }
+    r.counts.topRecords = static_cast<int32_t>(top.speed.size());
+    r.sectors = sectorSummary(std::move(top.direction), std::move(top.speed));
+    r.outcome = WindTextOutcome::Done;
+    return r;
+}
+
+std::string closingMessage(const WindTextCounts& c) {
+    std::string text = wind_text::kDone;
+    if (c.shortLines == 0 && c.badDates == 0 && c.invalidRecords == 0) return text;
+    text += "\n\nSkipped: " + std::to_string(c.shortLines) + " short line(s), " + std::to_string(c.badDates) +
+            " line(s) with an unreadable date or time, " + std::to_string(c.invalidRecords) +
+            " record(s) in the window with a missing or invalid speed or direction.";
+    return text;
+}
+
+WindTextResult wind_wv(WindAnalysisContext& ctx, const WindTextQuery& q) {
+    model::ModelState& s = ctx.state;
+    if (ctx.status) ctx.status(wind_text::kOrganizing);
+    s.wind_source = q.station;
+    s.wind_startyear = static_cast<int16_t>(q.start.year);
+    s.wind_endyear = static_cast<int16_t>(q.end.year);
+    s.wind_reccount = 0;
+    if (auto t = platform::dateTimeMinutes(q.start.year, q.start.month, q.start.day, q.start.hour))
+        s.wind_start = platform::toDays(*t);
+    if (auto t = platform::dateTimeMinutes(q.end.year, q.end.month, q.end.day, q.end.hour))
+        s.wind_end = platform::toDays(*t);
+
+    WindConfirm confirm = [&](const std::string& question) { return ctx.messages.question(question); };
+    WindTextResult r = analyseWindText(q, confirm, ctx.status);
+    using platform::MessageIcon;
+    switch (r.outcome) {
+        case WindTextOutcome::Error:
+            ctx.messages.message(std::string(wind_text::kProcessingError) + "\n" + r.error, MessageIcon::Critical);
+            return r;
+        case WindTextOutcome::Cancelled: break;
+        case WindTextOutcome::NoDataForDates:
+            ctx.messages.message(wind_text::kNoDataForDates, MessageIcon::Critical);
+            break;
+        case WindTextOutcome::NotAvailable:
+            ctx.messages.message(wind_text::kNotAvailable, MessageIcon::Information);
+            break;
+        case WindTextOutcome::TooFewTopRecords:
+            s.wind_cutspeed = r.cutspeed;
+            ctx.messages.message(wind_text::kTooFewTop, MessageIcon::Information);
+            break;
+        case WindTextOutcome::Done:
+            s.wind_cutspeed = r.cutspeed;
+            s.wind_dirspeed.erase();
+            s.wind_dircount.erase();
+            for (int i = 0; i < kRweSectors; ++i) {
+                s.wind_dirspeed(i) = r.sectors.speed[static_cast<size_t>(i)];
+                s.wind_dircount(i) = r.sectors.count[static_cast<size_t>(i)];
+            }
+            save_windfile(ctx, r.counts.topRecords, kRweSectors);
+            break;
+    }
+    ctx.messages.message(closingMessage(r.counts));
+    return r;
+}
+
+}  // namespace quor::wind

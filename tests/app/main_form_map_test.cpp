@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "app/main_form.h"
+#include "app/map_tools.h"
+#include "app/map_view.h"
+#include "app/point_entry.h"
+#include "gis/geodatabase.h"
+#include "platform/gis/feature_class.h"
+#include "platform/gis/workspace.h"
+#include "platform/settings_store.h"
+#include "qgis_support.h"
+#include "test_support.h"
+
+using namespace quor;
+namespace pg = quor::platform::gis;
+
+namespace {
+
+struct MainFormMap : test::QgisTest {
+    test::TempDir home;
+    platform::IniSettingsStore store{home.path() + "/config"};
+    test::RecordingMessages messages;
+    model::ModelState state;
+    model::MainFormState form;
+    model::SettingsHolder holder;
+    app::MainForm window{state, form, holder, store, &messages};
+
+    void SetUp() override {
+        state.welcome_done = true;  // these tests are about the map
+        app::StartupEnvironment env;
+        env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
+        env.fallbackFolder = home.path() + "/fallback";
+        window.Form_Load(env);
+        form.projfile = home.path();
+        form.projname = "bay";
+        form.ptworkspace = gis::createWorkspace(form.projfile, form.projname);
+        // The background layers live outside the project geodatabase.
+        auto other = gis::createWorkspace(home.path(), "inputs");
+        int32_t geom = gis::geom_point;
+        for (const char* name : {"bathy", "shore"}) {
+            auto fc = gis::createWorkspaceFeatureClass(other, name, gis::ftype_simple, geom, messages);
+            pg::Feature f = fc->createFeature();
+            f.setShape(pg::Geometry::point(name[0] == 'b' ? 0 : 1000, name[0] == 'b' ? 0 : 800));
+            fc->store(f);
+            window.MapControl2->map().addLayer(pg::Layer::featureLayer(fc));
+        }
+        window.resize(900, 700);
+        window.show();
+    }
+    std::vector<std::string> layerNames() {
+        std::vector<std::string> n;
+        for (const auto& l : window.MapControl2->map().layers()) n.push_back(l->name());
+        return n;
+    }
+    void addTreeNodes(int n) {
+        auto* root = new QTreeWidgetItem(window.TreeView1, {"project"});
+        root->setData(0, Qt::UserRole, "Node1");
+        for (int i = 1; i < n; ++i) new QTreeWidgetItem(root, {QString::number(i)});
+    }
+};
+
+}  // namespace
+
+TEST_F(MainFormMap, MapToolbarPressesTheClickedToolAndFullExtentShowsEverything) {
+    window.toolbarButton(2, "zoomin")->trigger();
+    EXPECT_TRUE(window.toolButtons().pressed(2, "zoomin"));
+    EXPECT_TRUE(window.toolbarButton(2, "zoomin")->isChecked());
+    EXPECT_EQ(window.MapControl2->mousePointer(), app::kPointerZoomIn);
+    // A second click does not release it; other tools stay down too.
+    window.toolbarButton(2, "zoomin")->trigger();
+    window.toolbarButton(2, "identify")->trigger();
+    EXPECT_TRUE(window.toolButtons().pressed(2, "zoomin"));
+    EXPECT_TRUE(window.toolButtons().pressed(2, "identify"));
+    EXPECT_EQ(window.MapControl2->mousePointer(), app::kPointerIdentify);
+
+    window.MapControl2->setVisibleBounds({100, 100, 200, 200});
+    window.toolbarButton(2, "fullextent")->trigger();
+    const pg::Envelope v = window.MapControl2->visibleBounds();
+    EXPECT_LE(v.minX, 0);
+    EXPECT_GE(v.maxX, 1000);
+    EXPECT_LE(v.minY, 0);
+    EXPECT_GE(v.maxY, 800);
+    EXPECT_FALSE(window.toolButtons().pressed(2, "fullextent"));
+
+    window.resetmaptools();
+    EXPECT_FALSE(window.toolButtons().pressed(2, "zoomin"));
+    EXPECT_FALSE(window.toolbarButton(2, "identify")->isChecked());
+}
+
+TEST_F(MainFormMap, MouseMoveOverTheMapWritesTheCoordinatesIntoPanelOne) {
+    app::MapView& view = *window.MapControl2;
+    view.setVisibleBounds({0, 0, 1000, 800});
+    view.syncNow();
+    QMouseEvent move(QEvent::MouseMove, QPointF(10, 10), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view.viewport(), &move);
+    const QString text = window.statusPanel(1);
+    const QStringList parts = text.split("  ");
+    ASSERT_EQ(parts.size(), 2) << text.toStdString();
+    EXPECT_GE(parts[0].toDouble(), -200);
+    EXPECT_LE(parts[0].toDouble(), 200);
+    EXPECT_GE(parts[1].toDouble(), 600);
+}
+
+TEST_F(MainFormMap, BathymetryOnTopNeedsAProjectAndSwapsTheLowestTwo) {
+    window.Check1->click();
+    EXPECT_FALSE(window.Check1->isChecked()) << "no project: the box is cleared again";
+    EXPECT_EQ(layerNames(), (std::vector<std::string>{"shore", "bathy"}));
+
+    addTreeNodes(4);
+    window.Check1->click();
+    EXPECT_TRUE(window.Check1->isChecked());
+    EXPECT_EQ(layerNames(), (std::vector<std::string>{"bathy", "shore"}));
+    window.Check1->click();
+    EXPECT_EQ(layerNames(), (std::vector<std::string>{"shore", "bathy"}));
+}
+
+TEST_F(MainFormMap, PointEntryFromTheToolbarToBuildAddsANodeAndALayer) {
+    addTreeNodes(4);
+    form.geodatabasename = "bay.gpkg";
+    window.toolbarButton(2, "zoomin")->setEnabled(true);
+    window.toolbarButton(2, "identify")->setEnabled(true);
+    window.toolbarButton(1, "addpoint")->setEnabled(true);
+    window.toolbarButton(1, "addpoint")->trigger();
+    EXPECT_TRUE(window.toolButtons().pressed(1, "addpoint"));
+    EXPECT_FALSE(window.toolbarButton(1, "addpoint")->isEnabled());
+    EXPECT_FALSE(window.toolbarButton(1, "run")->isEnabled());
+    EXPECT_FALSE(window.toolbarButton(2, "identify")->isEnabled());
+    EXPECT_TRUE(window.toolbarButton(2, "zoomin")->isEnabled()) << "the zoom tools stay usable";
+    EXPECT_FALSE(window.canceladdpt->isHidden());
+    EXPECT_TRUE(window.refresher->isHidden());
+
+    window.mapHandler().mousedown({1, 0, 5, 5, 500, 400});
+    EXPECT_FALSE(window.refresher->isHidden());
+    EXPECT_TRUE(window.refresher->isEnabled());
+    window.refresher->click();
+
+    EXPECT_FALSE(window.toolButtons().pressed(1, "addpoint"));
+    EXPECT_TRUE(window.toolbarButton(1, "addpoint")->isEnabled());
+    EXPECT_TRUE(window.canceladdpt->isHidden());
+    EXPECT_TRUE(window.refresher->isHidden());
+    ASSERT_EQ(window.TreeView1->topLevelItem(0)->childCount(), 4);
+    QTreeWidgetItem* node = window.TreeView1->topLevelItem(0)->child(3);
+    EXPECT_EQ(node->text(0), "Pointdata1");
+    EXPECT_EQ(node->data(0, Qt::UserRole).toString(), "node55");
+    EXPECT_EQ(layerNames(), (std::vector<std::string>{"Pointdata1", "shore", "bathy"}));
+}

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <qgsmaplayer.h>
+#include <qgsmaptopixel.h>
+#include <qgsvectorlayer.h>
+
+#include <QImage>
+
+#include <cmath>
+
+#include "app/map_style.h"
+#include "app/map_tools.h"
+#include "app/map_view.h"
+#include "gis/geodatabase.h"
+#include "platform/gis/feature_class.h"
+#include "platform/gis/raster.h"
+#include "platform/gis/workspace.h"
+#include "qgis_support.h"
+#include "test_support.h"
+
+using namespace quor;
+namespace pg = quor::platform::gis;
+
+namespace {
+
+int colourDistance(QColor a, QColor b) {
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+}
+
+// True when a pixel within `radius` of (px, py) is within `tol` of the colour.
+bool colourNear(const QImage& img, QPointF p, QColor c, int radius = 3, int tol = 40) {
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx) {
+            const int x = qRound(p.x()) + dx, y = qRound(p.y()) + dy;
+            if (x < 0 || y < 0 || x >= img.width() || y >= img.height()) continue;
+            if (colourDistance(img.pixelColor(x, y), c) <= tol) return true;
+        }
+    return false;
+}
+
+struct MapViewTest : test::QgisTest {
+    test::TempDir dir;
+    model::MainFormState form;
+    test::RecordingMessages messages;
+    app::MapView view;
+
+    void SetUp() override {
+        view.resize(500, 400);
+        view.show();
+    }
+
+    // A project geodatabase with a point class of n points along a diagonal.
+    std::shared_ptr<pg::FeatureClass> pointClass(const std::string& name, int n, double step) {
+        if (!form.ptworkspace) form.ptworkspace = gis::createWorkspace(dir.path(), "proj");
+        auto fc = gis::createWorkspaceFeatureClass(form.ptworkspace, name, gis::ftype_simple, gis::geom_point, messages);
+        for (int i = 0; i < n; ++i) {
+            pg::Feature f = fc->createFeature();
+            f.setShape(pg::Geometry::point(i * step, i * step));
+            f.setValue(2, i * step);
+            f.setValue(3, i * step);
+            fc->store(f);
+        }
+        return fc;
+    }
+};
+
+}  // namespace
+
+TEST_F(MapViewTest, MirrorsTheModelOnceAfterManyChangesAndKeepsItsOrder) {
+    auto a = pointClass("Pointdata1", 3, 100);
+    auto b = pointClass("Pointdata2", 3, 50);
+    pg::Map& map = view.map();
+    const int syncs = view.syncCount();
+    auto la = pg::Layer::featureLayer(a), lb = pg::Layer::featureLayer(b);
+    map.addLayer(la);
+    map.addLayer(lb);
+    for (int i = 0; i < 50; ++i) {
+        auto tmp = pg::Layer::featureLayer(a, "rays");
+        map.addLayer(tmp);
+        map.deleteLayer(tmp);
+    }
+    EXPECT_EQ(view.syncCount(), syncs) << "model changes must not draw at once";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.syncCount(), syncs + 1) << "one mirror pass for the whole burst";
+    ASSERT_EQ(view.layers().size(), 2);
+    EXPECT_EQ(view.layers()[0], view.qgisLayer(*lb));  // position 0 on top
+    EXPECT_EQ(view.layers()[1], view.qgisLayer(*la));
+    EXPECT_EQ(view.layers()[0]->providerType(), "ogr");
+
+    // Moving and hiding follow the model.
+    map.moveLayer(0, 1);
+    la->setVisible(false);
+    map.refresh();
+    view.syncNow();
+    ASSERT_EQ(view.layers().size(), 1);
+    EXPECT_EQ(view.layers()[0], view.qgisLayer(*lb));
+}
+
+TEST_F(MapViewTest, ClassesInsideATransactionAndDeletedClassesDrawWithoutFailing) {
+    auto a = pointClass("Pointdata1", 2, 100);
+    pg::Map& map = view.map();
+    {
+        pg::Workspace::Transaction t(*form.ptworkspace);
+        auto rays = pointClass("rays", 4, 10);
+        auto lr = pg::Layer::featureLayer(rays);
+        map.addLayer(lr);
+        view.syncNow();
+        QgsMapLayer* ql = view.qgisLayer(*lr);
+        ASSERT_NE(ql, nullptr);
+        EXPECT_EQ(ql->providerType(), "memory");
+        EXPECT_EQ(static_cast<QgsVectorLayer*>(ql)->featureCount(), 4);
+        map.deleteLayer(lr);
+        t.commit();
+    }
+    // A layer whose class is deleted (before or after it was mirrored) draws nothing.
+    auto la = pg::Layer::featureLayer(a);
+    map.addLayer(la);
+    view.syncNow();
+    auto gone = pg::Layer::featureLayer(a, "gone");
+    map.addLayer(gone);
+    form.ptworkspace->deleteFeatureClass("Pointdata1");
+    EXPECT_TRUE(test::drawAndWait(view));
+    ASSERT_NE(view.qgisLayer(*gone), nullptr);
+    EXPECT_EQ(view.qgisLayer(*gone)->providerType(), "memory");
+    EXPECT_TRUE(map.fullExtent().isEmpty());
+}
+
+TEST_F(MapViewTest, MarkersAreWipedByTheNextDrawAndTheAfterDrawRunsEachTime) {
+    pointClass("Pointdata1", 3, 100);
+    view.map().addLayer(pg::Layer::featureLayer(form.ptworkspace->openFeatureClass("Pointdata1")));
+    int afterDraws = 0;
+    view.afterDraw = [&] { ++afterDraws; };
+    ASSERT_TRUE(test::drawAndWait(view));
+    view.drawMarker(100, 100);
+    view.drawMarker(200, 200);
+    EXPECT_EQ(view.screenMarkers().size(), 2u);
+    const int before = afterDraws;
+    ASSERT_TRUE(test::drawAndWait(view));
+    EXPECT_TRUE(view.screenMarkers().empty());
+    EXPECT_EQ(afterDraws, before + 1);
+}
+
+TEST_F(MapViewTest, ZoomOutAtFullExtentLeavesTheViewAndDoesNotRedraw) {
+    pointClass("Pointdata1", 11, 100);  // full extent 0..1000 both ways
+    view.map().addLayer(pg::Layer::featureLayer(form.ptworkspace->openFeatureClass("Pointdata1")));
+    view.setVisibleBounds({0, 0, 1000, 1000});
+    ASSERT_TRUE(test::drawAndWait(view));
+    struct Buttons final : app::ToolButtons {
+        bool pressed(int t, const std::string& k) const override { return t == 2 && k == "zoomout"; }
+        void setPressed(int, const std::string&, bool) override {}
+    } buttons;
+    app::MapMouseHandler handler(view, buttons, nullptr);
+    const pg::Envelope before = view.visibleBounds();
+    int drawn = 0;
+    QObject::connect(&view, &QgsMapCanvas::renderStarting, [&] { ++drawn; });
+    handler.mousedown({1, 0, 5, 5, 300.2, 700.7});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.visibleBounds(), before);
+    EXPECT_EQ(drawn, 0);
+
+    // Zoomed in, zoom out doubles about the rounded point.
+    view.setVisibleBounds({400, 400, 600, 600});
+    const pg::Envelope small = view.visibleBounds();
+    handler.mousedown({1, 0, 5, 5, 300.5, 700.5});
+    const pg::Envelope out = view.visibleBounds();
+    EXPECT_NEAR(out.width(), 2 * small.width(), 1e-6);
+    EXPECT_NEAR((out.minX + out.maxX) / 2, 300, 1e-6);
+    EXPECT_NEAR((out.minY + out.maxY) / 2, 700, 1e-6);
+}
+
+TEST_F(MapViewTest, BathymetryOnTopSwapsTheTwoLowestLayersOnlyWithAProject) {
+    auto a = pointClass("A", 1, 1), b = pointClass("B", 1, 1), c = pointClass("C", 1, 1);
+    pg::Map& map = view.map();
+    map.addLayer(pg::Layer::featureLayer(a, "bathy"));
+    map.addLayer(pg::Layer::featureLayer(b, "shore"));
+    map.addLayer(pg::Layer::featureLayer(c, "points"));
+    auto names = [&] {
+        std::vector<std::string> n;
+        for (const auto& l : map.layers()) n.push_back(l->name());
+        return n;
+    };
+    EXPECT_FALSE(app::bathymetryOnTop(map, 3, true)) << "no project: the box is cleared";
+    EXPECT_EQ(names(), (std::vector<std::string>{"points", "shore", "bathy"}));
+    EXPECT_TRUE(app::bathymetryOnTop(map, 4, true));
+    EXPECT_EQ(names(), (std::vector<std::string>{"points", "bathy", "shore"}));
+    EXPECT_TRUE(app::bathymetryOnTop(map, 5, false));
+    EXPECT_EQ(names(), (std::vector<std::string>{"points", "shore", "bathy"}));
+}
+
+TEST_F(MapViewTest, DrawsThePortPhillipBathymetryShorelineAndSites) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    auto raster = pg::Raster::open(data + "/bathy_portphillip_m.tif");
+    auto shoreWs = pg::Workspace::open(data + "/water_portphillip.shp");
+    auto sitesWs = pg::Workspace::open(data + "/sites_portphillip.shp");
+    pg::Map& map = view.map();
+    map.addLayer(pg::Layer::rasterLayer(raster, "bathy"));
+    map.addLayer(pg::Layer::featureLayer(shoreWs->openFeatureClass("water_portphillip")));
+    auto sites = sitesWs->openFeatureClass("sites_portphillip");
+    map.addLayer(pg::Layer::featureLayer(sites));
+    map.setExtent(map.fullExtent());
+    ASSERT_TRUE(test::drawAndWait(view));
+    const QImage img = view.grab().toImage();
+    const QgsMapToPixel* m2p = view.getCoordinateTransform();
+    auto px = [&](double x, double y) { return m2p->transform(x, y).toQPointF(); };
+
+    // Deep water in the middle of the bay: a dark blue of the depth ramp.
+    const QColor deep = img.pixelColor(px(303000, 5780000).toPoint());
+    EXPECT_GT(deep.blue(), deep.red() + 40) << deep.name().toStdString();
+    // Sites: their orange near every one of a few water sites.
+    int found = 0, tried = 0;
+    auto cursor = sites->search();
+    while (auto f = cursor.next()) {
+        if (++tried > 40) break;
+        const pg::Point p = f->shape().asPoint();
+        if (colourNear(img, px(p.x, p.y), app::kPointColour, 2, 60)) ++found;
+    }
+    EXPECT_GE(found, 30);
+    // The shoreline's outline runs along the rectangle's edge.
+    EXPECT_TRUE(colourNear(img, px(300000, 5742000), app::kShoreColour, 3, 80));
+}

@@ -1,0 +1,281 @@
+// New, Open, Save, Save As, Remove and Delete, through the commands' own
+// functions with a fake window.
+#include "project_fixture.h"
+
+using namespace quor;
+using namespace quor::project;
+using namespace quor::project::testing;
+
+TEST(NewProject, TakesTheSmallestFreeNumberOfItsMode) {
+    Workbench wb;
+    for (const char* n : {"Quor_proj_RWE1.tesk_RWE", "Quor_proj_RWE3.tesk_RWE", "Quor_proj_REI2.tesk_REI"})
+        platform::writeTextLines(wb.projects + "/" + n, {"x"});
+    EXPECT_EQ(nextProjectName(wb.projects, "Quor_proj", model::RWE_MODE), "Quor_proj_RWE2");
+    EXPECT_EQ(nextProjectName(wb.projects, "Quor_proj", model::REI_MODE), "Quor_proj_REI1");
+    // A geodatabase alone does not take the number.
+    pg::Workspace::createGeoPackage(wb.projects + "/Quor_proj_RWE2.gpkg");
+    EXPECT_EQ(nextProjectName(wb.projects, "Quor_proj", model::RWE_MODE), "Quor_proj_RWE2");
+}
+
+TEST(NewProject, CreatesFileGeodatabaseTreeAndLayers) {
+    Workbench wb;
+    const auto file = wb.newProject();
+    EXPECT_EQ(wb.form.projname, "Quor_proj_RWE1");
+    EXPECT_EQ(wb.form.projfile, wb.projects);
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_TRUE(fs::exists(wb.projects + "/Quor_proj_RWE1.gpkg"));
+    ASSERT_TRUE(wb.form.ptworkspace);
+    EXPECT_EQ(wb.form.geodatabasename, "Quor_proj_RWE1.gpkg");
+    EXPECT_EQ(wb.form.windpath, wb.data + "/north.Wind_RWE");
+    EXPECT_EQ(wb.state.wind_pathcopy, wb.form.windpath);
+    EXPECT_EQ(wb.state.batch_mode, 0);
+    EXPECT_EQ(wb.form.bathyunits, "Meter");
+    EXPECT_EQ(wb.form.option_arccov, 1);
+    const auto lines = platform::readTextLines(file);
+    ASSERT_EQ(lines.size(), 15u);
+    EXPECT_EQ(lines[0], "Quor RWE Project File");
+    EXPECT_EQ(lines[4], wb.data + "/bathy.tif");
+    EXPECT_EQ(lines[7], wb.data + "/shore");
+    EXPECT_EQ(lines[8], "coast.shp");
+    EXPECT_EQ(lines[14], "Quor_proj_RWE1.gpkg");
+    // Bathymetry lowest, shoreline above it.
+    EXPECT_EQ(wb.layerNames(), "coast.shp,bathy.tif");
+    EXPECT_TRUE(wb.window.controlsEnabled);
+    EXPECT_EQ(wb.window.tree.size(), 4u);
+    EXPECT_TRUE(wb.messages.entries.empty()) << wb.messageTexts().front();
+
+    // A second New Project asks to save the first, then takes number 2.
+    wb.messages.answers = {false};
+    wb.newProject();
+    EXPECT_EQ(wb.messageTexts().front(), kAskSaveCurrent);
+    EXPECT_EQ(wb.form.projname, "Quor_proj_RWE2");
+}
+
+TEST(NewProject, RefusalsCancelAndBatchWithoutWind) {
+    Workbench wb;
+    // OK without a wind file keeps the dialog open with its message; Cancel then creates nothing.
+    wb.window.datasets.pick(wb.data + "/bathy.tif");
+    wb.window.datasets.pick(wb.data + "/shore/coast.shp");
+    wb.window.newProjectUser = [](NewProjectForm& f) {
+        f.newpro_ok_Click();
+        EXPECT_FALSE(f.closed);
+        f.Command1_Click();
+        f.newpro_ok_Click();
+        EXPECT_FALSE(f.closed);
+        f.Command2_Click();
+        f.newpro_ok_Click();
+        EXPECT_FALSE(f.closed);
+        f.Combo1 = "";
+        f.Check2 = true;
+        f.newpro_ok_Click();
+        EXPECT_FALSE(f.closed);
+        f.newpro_cancel_Click();
+    };
+    wb.commands->NewPr_Click();
+    EXPECT_EQ(wb.messageTexts(), (std::vector<std::string>{kNoBathymetrySelected, kNoShorelineSelected,
+                                                           kNoWindSelected, kNoUnitsSelected}));
+    EXPECT_TRUE(fs::is_empty(wb.projects));
+    EXPECT_FALSE(wb.state.dlg_cancel);
+    EXPECT_TRUE(wb.window.tree.empty());
+    // The choices made before Cancel stay.
+    EXPECT_EQ(wb.form.bathyname, "bathy.tif");
+
+    // RWE batch project without wind: empty wind lines, and it opens again.
+    wb.messages.entries.clear();
+    const auto file = wb.newProject(true, false);
+    EXPECT_EQ(wb.state.batch_mode, 1);
+    auto lines = platform::readTextLines(file);
+    EXPECT_EQ(lines[10], "");
+    EXPECT_EQ(lines[11], "");
+    EXPECT_TRUE(wb.commands->loadproject());
+}
+
+TEST(NewProject, ReiRunsTheWindReaderAndAFailedReadCreatesNothing) {
+    Workbench wb;
+    wb.state.model_mode = model::REI_MODE;
+    wb.windLoadSucceeds = false;
+    wb.newProject();
+    EXPECT_EQ(wb.windLoads, std::vector<std::string>{wb.data + "/north.Wind_REI"});
+    EXPECT_TRUE(fs::is_empty(wb.projects));
+    EXPECT_FALSE(wb.state.dlg_cancel);
+
+    // With a readable file the project is made and the interrogation distance proposed (30 m cells -> 29).
+    wb.windLoadSucceeds = true;
+    wb.messages.answers = {true};
+    wb.newProject();
+    EXPECT_EQ(wb.form.projname, "Quor_proj_REI1");
+    EXPECT_EQ(wb.window.fileRequests.back().filter, "REI Wind files (*.Wind_REI;*.txt)|*.Wind_REI;*.txt");
+    EXPECT_EQ(wb.window.fileRequests.back().startFolder, wb.state.app_folder + "/Sample Data");
+    EXPECT_EQ(wb.form.dist_bathy, 29);
+    EXPECT_EQ(wb.form.depthno, 1);
+    EXPECT_EQ(wb.settings.read("Quor3", "Settings", "Bathy_dist"), "29");
+    EXPECT_EQ(wb.window.panels[2], "F= 10000 B I= 29");
+}
+
+TEST(NewProject, AFolderThatCannotTakeTheFileIsReportedAndLeavesNothing) {
+    Workbench wb;
+    wb.form.dir_path = wb.projects + "/missing";
+    wb.newProject();
+    ASSERT_EQ(wb.messages.entries.size(), 1u);
+    EXPECT_EQ(wb.messages.entries[0].text.rfind("Error creating the project file: ", 0), 0u);
+    EXPECT_FALSE(fs::exists(wb.projects + "/missing"));
+    EXPECT_TRUE(wb.window.tree.empty());
+
+    // A geodatabase that existed before is reused, and kept when the file cannot be written.
+    wb.form.dir_path = wb.projects;
+    auto old = pg::Workspace::createGeoPackage(wb.projects + "/Quor_proj_RWE1.gpkg");
+    old->createFeatureClass("Pointdata1", pg::GeometryType::Point, {});
+    old.reset();
+    wb.form.proj_name = "Quor_proj";
+    wb.newProject();
+    EXPECT_EQ(wb.layerNames(), "Pointdata1,coast.shp,bathy.tif");
+}
+
+TEST(OpenProject, ExactExtensionCancelAndCorruptedFile) {
+    Workbench wb;
+    const auto file = wb.newProject();
+    const auto name = wb.form.projname;
+
+    // Cancel: the window is cleared, the members stay.
+    wb.messages.answers = {false};
+    wb.commands->OpenPr_Click();
+    EXPECT_TRUE(wb.window.tree.empty());
+    EXPECT_EQ(wb.map.layerCount(), 0);
+    EXPECT_EQ(wb.form.projname, name);
+
+    // Only the mode's whole extension is accepted.
+    platform::writeTextLines(wb.projects + "/oddRWE", {"x"});
+    wb.window.files = {wb.projects + "/oddRWE"};
+    wb.commands->OpenPr_Click();
+    EXPECT_EQ(wb.messageTexts().back(), kNotRweProject);
+    EXPECT_EQ(wb.messages.entries.back().icon, platform::MessageIcon::Critical);
+
+    // A corrupted file: its message, and the layer members emptied.
+    platform::writeTextLines(wb.projects + "/bad.tesk_RWE", {"Quor RWE Project File"});
+    wb.window.files = {wb.projects + "/bad.tesk_RWE"};
+    wb.commands->OpenPr_Click();
+    EXPECT_EQ(wb.messageTexts().back(), kCorruptedProject);
+    EXPECT_EQ(wb.form.bathycov, "");
+    EXPECT_EQ(wb.state.wind_path, "");
+    EXPECT_TRUE(wb.window.tree.empty());
+
+    wb.window.files = {file};
+    wb.commands->OpenPr_Click();
+    EXPECT_EQ(wb.form.projname, name);
+    EXPECT_EQ(wb.form.bathyname, "bathy.tif");
+    EXPECT_EQ(wb.layerNames(), "coast.shp,bathy.tif");
+    EXPECT_EQ(wb.window.tree.size(), 4u);
+}
+
+TEST(SaveProject, RewritesTheFileOnlyWithATreeAndAWritableFolder) {
+    Workbench wb;
+    const auto file = wb.newProject();
+    wb.form.bathyunits = "Feet";
+    wb.commands->Savepr_Click();
+    EXPECT_EQ(platform::readTextLines(file)[12], "Feet");
+
+    wb.form.bathyunits = "Centimeter";
+    fs::permissions(wb.projects, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    wb.commands->Savepr_Click();
+    fs::permissions(wb.projects, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(wb.messageTexts().back(), kReadOnlyFolder);
+    EXPECT_EQ(platform::readTextLines(file)[12], "Feet");
+
+    wb.window.tree.clear();
+    wb.commands->Savepr_Click();
+    EXPECT_EQ(platform::readTextLines(file)[12], "Feet");
+}
+
+TEST(SaveProjectAs, CopiesTheGeodatabaseAndSwitchesToTheCopy) {
+    Workbench wb;
+    const auto oldFile = wb.newProject();
+    {
+        auto pts = wb.form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point,
+                                                           {{"X", pg::FieldType::Double, "X"}});
+        pg::Feature f = pts->createFeature();
+        f.setShape(pg::Geometry::point({1, 2}));
+        pts->store(f);
+    }
+    fs::create_directories(wb.tmp.file("copies"));
+    wb.window.files = {wb.tmp.file("copies/bay")};  // the extension is added
+    wb.commands->Savepra_Click();
+    EXPECT_TRUE(wb.messages.entries.empty()) << wb.messageTexts().front();
+    EXPECT_EQ(wb.form.projfile, wb.tmp.file("copies"));
+    EXPECT_EQ(wb.form.projname, "bay");
+    EXPECT_EQ(wb.form.geodatabasename, "bay.gpkg");
+    EXPECT_EQ(wb.window.tree[0].text, "bay");
+    const auto lines = platform::readTextLines(wb.tmp.file("copies/bay.tesk_RWE"));
+    ASSERT_EQ(lines.size(), 15u);
+    EXPECT_EQ(lines[0], "Quor Project File");
+    EXPECT_EQ(lines[14], "bay.gpkg");
+    ASSERT_TRUE(wb.form.ptworkspace);
+    EXPECT_TRUE(fs::equivalent(wb.form.ptworkspace->path(), wb.tmp.file("copies/bay.gpkg")));
+    EXPECT_EQ(wb.form.ptworkspace->openFeatureClass("Pointdata1")->featureCount(), 1);
+    EXPECT_TRUE(fs::exists(oldFile));
+
+    // Saving as the same file rewrites it without copying onto itself.
+    wb.window.files = {wb.tmp.file("copies/bay.tesk_RWE")};
+    wb.commands->Savepra_Click();
+    EXPECT_TRUE(wb.messages.entries.empty()) << wb.messageTexts().front();
+    EXPECT_EQ(wb.form.ptworkspace->openFeatureClass("Pointdata1")->featureCount(), 1);
+
+    // Into a folder that cannot be written: the message, and the open project stays.
+    wb.window.files = {wb.tmp.file("nowhere/x.tesk_RWE")};
+    wb.commands->Savepra_Click();
+    EXPECT_EQ(wb.messageTexts().back().rfind(kErrorSaving, 0), 0u);
+    EXPECT_EQ(wb.form.projname, "bay");
+    EXPECT_FALSE(fs::exists(wb.tmp.file("nowhere")));
+}
+
+TEST(RemoveProject, ClearsTheProjectAndNothingOnDisk) {
+    Workbench wb;
+    const auto file = wb.newProject();
+    wb.window.onTop = true;
+    wb.form.shpcol = {"a.shp"};
+    wb.messages.answers = {false};
+    wb.commands->RemPr_Click();
+    EXPECT_EQ(wb.window.tree.size(), 4u);
+
+    wb.commands->RemPr_Click();
+    EXPECT_TRUE(wb.window.tree.empty());
+    EXPECT_EQ(wb.map.layerCount(), 0);
+    EXPECT_FALSE(wb.window.onTop);
+    EXPECT_TRUE(wb.form.shpcol.empty());
+    EXPECT_EQ(wb.form.bathyname, "");
+    EXPECT_EQ(wb.state.wind_path, "");
+    EXPECT_EQ(wb.form.geodatabasename, "");
+    EXPECT_EQ(wb.form.bathyunits, "");
+    EXPECT_NE(wb.form.bathycov, "");  // kept, as are the folder and name
+    EXPECT_TRUE(fs::exists(file));
+}
+
+TEST(DeleteProject, ExactExtensionNeverTheOpenProjectAndBothFiles) {
+    Workbench wb;
+    const auto first = wb.newProject();
+    wb.messages.answers = {false};
+    const auto second = wb.newProject();
+    wb.messages.entries.clear();
+
+    wb.window.files = {second};
+    wb.commands->del_Click();
+    EXPECT_TRUE(fs::exists(second));
+    EXPECT_EQ(wb.messages.entries.size(), 1u);
+
+    platform::writeTextLines(wb.projects + "/x.tesk_RWEx", {"x"});
+    wb.window.files = {wb.projects + "/x.tesk_RWEx"};
+    wb.commands->del_Click();
+    EXPECT_EQ(wb.messageTexts().back(), kNotRweProject);
+    EXPECT_TRUE(fs::exists(wb.projects + "/x.tesk_RWEx"));
+
+    wb.window.files = {first};
+    wb.messages.answers = {false};
+    wb.commands->del_Click();
+    EXPECT_TRUE(fs::exists(first));
+    wb.window.files = {first};
+    wb.commands->del_Click();
+    EXPECT_EQ(wb.messageTexts().back(), "Quor_proj_RWE1 project file is deleted successfully");
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_FALSE(fs::exists(wb.projects + "/Quor_proj_RWE1.gpkg"));
+    EXPECT_TRUE(fs::exists(wb.projects + "/Quor_proj_RWE2.gpkg"));
+}
