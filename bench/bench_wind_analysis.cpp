@@ -9,7 +9,6 @@
 
 #include <unistd.h>
 
-#include "platform/datetime.h"
 #include "wind/batch_wind.h"
 #include "wind/wind_text_analysis.h"
 
@@ -24,10 +23,10 @@ public:
     bool question(const std::string&, const std::string&) override { return true; }
 };
 
-class FixedSaveDialog final : public WindSaveDialog {
+class FixedSaveDialog final : public SavePathChooser {
 public:
     explicit FixedSaveDialog(std::string path) : path_(std::move(path)) {}
-    std::optional<std::string> chooseSaveFile(const std::string&, const std::string&, const std::string&) override {
+    std::optional<std::string> chooseSavePath(const std::string&, const std::string&, const std::string&) override {
         return path_;
     }
 
@@ -61,12 +60,12 @@ const std::string& tenYearRecord() {
         const std::string p = folder() + "/wind_cstgd201.txt";
         std::ofstream out(p, std::ios::binary);
         out << "YY,MM,DD,hh,mm,WDIR,WSPD\r\n";
-        const int64_t origin = *platform::dateTimeMinutes(2010, 1, 1);
+        const int64_t origin = *windMinutes(2010, 1, 1);
         uint32_t seed = 12345;
         char line[80];
         for (int64_t i = 0; i < 525600; ++i) {
             seed = seed * 1664525u + 1013904223u;
-            const auto d = platform::dateParts(origin + i * 10);
+            const auto d = minutesToDateTime(origin + i * 10);
             const double speed = (seed >> 8) % 250 / 10.0;
             const int dir = static_cast<int>((seed >> 4) % 360);
             const int n = std::snprintf(line, sizeof line, "%d,%d,%d,%d,%d,%d,%.1f\r\n", d.year, d.month, d.day,

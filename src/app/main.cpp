@@ -8,7 +8,7 @@
 #include "platform/settings_store.h"
 
 int main(int argc, char** argv) {
-    QgsApplication app(argc, argv, true);
+    QgsApplication app(argc, argv, true, quor::app::qgisProfileFolder(), QStringLiteral("desktop"));
     // QApplication takes the user's locale for the C library too; numbers
     // in files, fields and settings are always written with a point.
     std::setlocale(LC_NUMERIC, "C");

@@ -179,6 +179,8 @@ public:
     // Projection Properties of the map's spatial reference, and the About box.
     void showprojection();
     void showAbout();
+    // Save Project as the project commands do it; point entry's Build calls it.
+    void setSaveProject(std::function<void()> save);
 
 protected:
     bool event(QEvent* event) override;

@@ -160,6 +160,8 @@ void MainForm::showprojection() {
     app::showprojection(MapControl2->map().spatialReference(), *messages_, form_, this, mapSupport_->projection);
 }
 
+void MainForm::setSaveProject(std::function<void()> save) { mapSupport_->saveProject = std::move(save); }
+
 void MainForm::showAbout() { (new About(form_, this))->show(); }
 
 void MainForm::Check1_Click() {

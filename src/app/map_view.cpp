@@ -1,5 +1,6 @@
 #include "app/map_view.h"
 
+#include <qgsapplication.h>
 #include <qgsmapmouseevent.h>
 #include <qgsmaptool.h>
 #include <qgsrubberband.h>
@@ -32,12 +33,12 @@ int shiftCode(Qt::KeyboardModifiers m) {
 
 QCursor cursorFor(int pointer) {
     switch (pointer) {
-        case kPointerCross: return Qt::CrossCursor;
-        case kPointerZoom:
-        case kPointerZoomIn:
-        case kPointerZoomOut: return Qt::CrossCursor;
+        case kPointerCross: return QgsApplication::getThemeCursor(QgsApplication::Cursor::CrossHair);
+        case kPointerZoom: return QgsApplication::getThemeCursor(QgsApplication::Cursor::Select);
+        case kPointerZoomIn: return QgsApplication::getThemeCursor(QgsApplication::Cursor::ZoomIn);
+        case kPointerZoomOut: return QgsApplication::getThemeCursor(QgsApplication::Cursor::ZoomOut);
         case kPointerPan: return Qt::OpenHandCursor;
-        case kPointerIdentify: return Qt::WhatsThisCursor;
+        case kPointerIdentify: return QgsApplication::getThemeCursor(QgsApplication::Cursor::Identify);
         default: return Qt::ArrowCursor;
     }
 }
@@ -178,8 +179,10 @@ void MapView::sync() {
     shown_ = layers;
     shownVisible_ = visible;
 
-    if (!mapSettings().destinationCrs().isValid() && !map_.spatialReference().isNone()) {
-        const auto& sr = map_.spatialReference();
+    // The view draws in the map's spatial reference, also when a project in
+    // another one replaces the first.
+    if (const auto& sr = map_.spatialReference(); !sr.isNone() && (shownSr_.isNone() || !sr.isSame(shownSr_))) {
+        shownSr_ = sr;
         setDestinationCrs(sr.epsgCode() > 0 ? QgsCoordinateReferenceSystem::fromEpsgId(sr.epsgCode())
                                             : QgsCoordinateReferenceSystem::fromWkt(QString::fromStdString(sr.wkt())));
     }

@@ -123,6 +123,7 @@ private:
     std::vector<std::shared_ptr<pg::Layer>> shown_;
     std::vector<bool> shownVisible_;
     pg::Envelope lastModelExtent_;
+    pg::SpatialReference shownSr_;
     EventTool* tool_ = nullptr;
     int pointer_ = kPointerArrow;
     Tracking tracking_ = Tracking::None;

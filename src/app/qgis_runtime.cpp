@@ -6,6 +6,8 @@
 #include <qgis.h>
 #include <qgsapplication.h>
 
+#include <QStandardPaths>
+
 #include <clocale>
 
 namespace quor::app {
@@ -15,10 +17,16 @@ void startQgis() {
     if (started) return;
     started = true;
     QgsApplication::setPrefixPath(QStringLiteral(QUOR_QGIS_PREFIX), true);
+    // Without a QgsApplication (the tests) its paths are set up here.
+    if (!QgsApplication::instance()) QgsApplication::init(qgisProfileFolder());
     QgsApplication::initQgis();
     // QGIS may take the user's locale for the C library; numbers in files,
     // fields and settings are always written with a point.
     std::setlocale(LC_NUMERIC, "C");
+}
+
+QString qgisProfileFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Quor/qgis");
 }
 
 std::string gisLibraryVersions() {

@@ -1,5 +1,7 @@
 #pragma once
 // QGIS's libraries: started once per process, before the first map view.
+#include <QString>
+
 #include <string>
 
 namespace quor::app {
@@ -8,6 +10,10 @@ namespace quor::app {
 // providers. Later calls do nothing. Works with a plain QApplication (the
 // tests) as well as with QgsApplication (the program).
 void startQgis();
+
+// QGIS's own settings and databases for this program, apart from any
+// QGIS installation's profile: "<user data>/Quor/qgis".
+QString qgisProfileFolder();
 
 // The GIS libraries actually linked, with their versions, e.g.
 // "QGIS 3.22.16, GDAL 3.6.2, GEOS 3.11.1, PROJ 9.1.1".

@@ -11,7 +11,7 @@ wave_ptraster_cls::wave_ptraster_cls(model::ModelState& state, const model::Main
     : st_(state), mf_(mainform) {}
 
 std::optional<double> wave_ptraster_cls::sampleDepth(const pg::Point& p, float tideheight) const {
-    if (!st_.bathy_raster) throw pg::GisError("Object variable or With block variable not set");
+    if (!st_.bathy_raster) throw pg::GisError("There is no bathymetry raster to read the depths from.");
     const pg::PixelValue v = st_.bathy_raster->identify(p);
     if (!v.hasValue()) return std::nullopt;
     const double u = mf_.unitfactor > 0 ? static_cast<double>(mf_.unitfactor) : 1.0;
@@ -49,7 +49,7 @@ std::optional<std::array<double, 5>> wave_ptraster_cls::ptraster(const pg::Featu
                                                                  float tideheight, platform::Messages& messages) {
     try {
         const double step = st_.Depth_intg_first;
-        if (!(step > 0)) throw pg::GisError("Division by zero");
+        if (!(step > 0)) throw pg::GisError("The depth interrogation distance must be greater than 0.");
         const double K = st_.Fetch_first / step;
         const pg::Path vertices = pg::densify(pfeature.shape().firstSegment(), step);
         const auto N = static_cast<long>(vertices.size());
@@ -68,7 +68,7 @@ std::optional<std::array<double, 5>> wave_ptraster_cls::ptraster(const pg::Featu
         double all = 0, n = 0;
         for (const auto& v : vertices)
             if (auto h = sampleDepth(v, tideheight)) all += *h, n += 1;
-        if (n == 0) throw pg::GisError("Division by zero");
+        if (n == 0) throw pg::GisError("No point of the ray has a depth on the bathymetry.");
         st_.deptharray(dirindex) = all / n;
         return std::array<double, 5>{mean, mn, mx, dmin, dmax};
     } catch (const std::exception& e) {

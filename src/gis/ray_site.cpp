@@ -92,15 +92,20 @@ void deleteWorkClasses(const std::shared_ptr<pg::Workspace>& ws) {
     for (const std::string& name : kRayWorkClasses) deleterays(ws, name);
 }
 
+std::shared_ptr<pg::Workspace> RayContext::workClasses() const {
+    return workspace ? workspace : mainform.ptworkspace;
+}
+
 RaySite::RaySite(RayContext& ctx) : ctx_(ctx), layers_(ctx.map), outer_(ctx.siteLayers) {
-    if (ctx_.mainform.ptworkspace) {
+    const auto ws = ctx_.workClasses();
+    if (ws && ws->kind() == pg::WorkspaceKind::GeoPackage) {
         try {
-            tx_ = std::make_unique<pg::Workspace::Transaction>(*ctx_.mainform.ptworkspace);
+            tx_ = std::make_unique<pg::Workspace::Transaction>(*ws);
         } catch (const std::exception&) {
             // Without a transaction every step commits its own writes.
         }
     }
-    deleteWorkClasses(ctx_.mainform.ptworkspace);
+    deleteWorkClasses(ws);
     ctx_.siteLayers = &layers_;
 }
 
@@ -112,7 +117,7 @@ RaySite::~RaySite() {
     }
     ctx_.siteLayers = outer_;
     try {
-        deleteWorkClasses(ctx_.mainform.ptworkspace);
+        deleteWorkClasses(ctx_.workClasses());
     } catch (...) {
     }
     try {

@@ -80,6 +80,12 @@ struct RayContext {
     std::shared_ptr<const Shoreline> shoreline = {};
     // Set while a RaySite is alive; layers are then removed when it ends.
     SiteLayers* siteLayers = nullptr;
+    // Where a run keeps its sites' work classes (an in-memory workspace);
+    // the project geodatabase when empty.
+    std::shared_ptr<pg::Workspace> workspace = {};
+
+    // The workspace of the work classes.
+    std::shared_ptr<pg::Workspace> workClasses() const;
 
     // The run's shoreline, opened now if needed (GisError when it cannot be).
     const Shoreline& shore();

@@ -6,9 +6,10 @@
 
 namespace quor::gis {
 
-bool isWater(double value, bool bathyPositive, float tideheight) {
+bool isWater(double value, bool bathyPositive, float tideheight, float unitfactor) {
     const double tide = tideheight;
-    return bathyPositive ? value - tide > 0 : value + tide < 0;
+    const double metres = unitfactor != 0 ? value / unitfactor : value;
+    return bathyPositive ? metres - tide > 0 : metres + tide < 0;
 }
 
 double fastRayStep(double cellStep) {
@@ -20,11 +21,11 @@ double fastRayStep(double cellStep) {
 }
 
 std::optional<double> walkRay(const std::vector<XY>& vertices, float step, const RasterSampler& sample,
-                              bool bathyPositive, float tideheight) {
+                              bool bathyPositive, float tideheight, float unitfactor) {
     if (vertices.empty()) return 0.0;
     const PixelSample site = sample(vertices.front().x, vertices.front().y);
     if (site.kind == PixelSample::Kind::NoData) return std::nullopt;
-    if (site.kind == PixelSample::Kind::Value && !isWater(site.value, bathyPositive, tideheight)) return std::nullopt;
+    if (site.kind == PixelSample::Kind::Value && !isWater(site.value, bathyPositive, tideheight, unitfactor)) return std::nullopt;
 
     double wet = 0;
     for (size_t i = 0; i < vertices.size(); ++i) {
@@ -32,7 +33,7 @@ std::optional<double> walkRay(const std::vector<XY>& vertices, float step, const
         const PixelSample s = i == 0 ? site : sample(vertices[i].x, vertices[i].y);
         if (s.kind == PixelSample::Kind::Outside) continue;
         if (s.kind == PixelSample::Kind::NoData) break;
-        if (!isWater(s.value, bathyPositive, tideheight)) break;
+        if (!isWater(s.value, bathyPositive, tideheight, unitfactor)) break;
         wet += step;
     }
     return wet;

@@ -11,8 +11,10 @@
 namespace quor::gis {
 
 // Wet test of one pixel value: positive bathymetry is water above the
-// water level, negative bathymetry below it.
-bool isWater(double value, bool bathyPositive, float tideheight);
+// water level, negative bathymetry below it. The pixel is turned into
+// metres first (unit factor 1, 100 or 3.281; 0, i.e. none set, counts as
+// 1), since the water level is in metres.
+bool isWater(double value, bool bathyPositive, float tideheight, float unitfactor = 1);
 
 // The sampling step along rays: twice the run's cell step, at most 100.
 // Throws std::invalid_argument for a cell step of 0 or less (it would
@@ -24,6 +26,6 @@ double fastRayStep(double cellStep);
 // point; points off the raster add nothing. Nothing when the site itself
 // is dry or has no data (off the raster counts as wet).
 std::optional<double> walkRay(const std::vector<XY>& vertices, float step, const RasterSampler& sample,
-                              bool bathyPositive, float tideheight);
+                              bool bathyPositive, float tideheight, float unitfactor = 1);
 
 }  // namespace quor::gis

@@ -29,7 +29,7 @@ std::shared_ptr<pg::FeatureClass> keepAttachedPieces(RayContext& ctx, const pg::
                                                      const std::shared_ptr<pg::FeatureClass>& target, int progressBefore,
                                                      int progressAfter) {
     if (!pieces) throw pg::GisError("There are no ray pieces to choose from.");
-    if (!target) throw pg::GisError("Object variable not set: there is no class for the kept pieces.");
+    if (!target) throw pg::GisError("There is no class for the kept pieces.");
     const auto sq = siteSquare(spoint);
     const pg::Geometry square = pg::Geometry::polygon(pg::Path(sq.begin(), sq.end()));
 

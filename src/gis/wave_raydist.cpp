@@ -36,7 +36,7 @@ void wave_raydist_cls::ptraster_wave(const pg::Feature& pfeature, float int_dist
         const pg::Path vertices = pg::densify(pfeature.shape().firstSegment(), int_dist);
         if (!ctx_.state.bathy_raster) throw pg::GisError("There is no bathymetry raster to measure the rays on.");
         const auto wet = walkRay(vertices, int_dist, samplerOf(*ctx_.state.bathy_raster),
-                                 ctx_.state.bathy_positive == 1, tideheight);
+                                 ctx_.state.bathy_positive == 1, tideheight, ctx_.mainform.unitfactor);
         if (!wet) {
             ctx_.state.err_nowater = 1;
             return;
@@ -84,7 +84,9 @@ std::shared_ptr<pg::FeatureClass> wave_raydist_cls::wave_raydist(int norays, con
         model::wrapDirectionTable(lengtharray_, n);
         model::fillEffectiveFetch(st.fetcharray, lengtharray_, n);
 
-        result = drawEffectiveFetchRays(mf.ptworkspace, spoint, st.fetcharray, n, ctx_.messages);
+        // Beside the fan, wherever the run keeps its work classes.
+        auto ws = rays->workspace() ? rays->workspace() : mf.ptworkspace;
+        result = drawEffectiveFetchRays(ws, spoint, st.fetcharray, n, ctx_.messages);
 
         if (st.debug_mode == 1)
             writeDiagnostic(st.app_folder, "/Project/output_data", "fetcharray_fast.txt",

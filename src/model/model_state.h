@@ -92,7 +92,7 @@ struct ModelState {
     double wind_start = 0;  // date-time as days, 0 = unset
     double wind_end = 0;
     double wind_cutspeed = 0;
-    std::string wind_source;
+    std::string wind_source = "clkn7, Cape Lookout NC";  // the station list's first entry until an analysis runs
     std::string batch_windname;
     std::string wind_path;
     std::string wind_name;
@@ -159,6 +159,8 @@ struct SettingsHolder {
     int16_t refreshmap = 0;
     bool rec_setting = false;
     int16_t optionindex = 0;
+    // The RWE settings' background run: no progress window, main window minimised.
+    int16_t refreshmap1 = 0;
 };
 
 // The wind summary holder (the wind-entry form's shared instance).

@@ -3,6 +3,7 @@
 #include "platform/numbers.h"
 #include "project/interrogation_distance.h"
 #include "project/project_commands.h"
+#include "gis/point_display.h"
 #include "gis/shorebathy.h"
 #include "project/project_inputs.h"
 
@@ -33,7 +34,7 @@ void ProjectCommands::displaylayers() {
             ctx_.map.addLayer(pg::Layer::featureLayer(gis::openShoreline(f), f.shorename));
         }
         ctx_.map.setExtent(ctx_.map.fullExtent());
-        if (!f.geodatabasename.empty() && ctx_.hooks.displaypointdata) ctx_.hooks.displaypointdata();
+        if (!f.geodatabasename.empty()) gis::displaypointdata(f, ctx_.map, window_);
     } catch (const std::exception&) {
         window_.clearTree();
         ctx_.map.clearLayers();

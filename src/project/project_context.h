@@ -17,9 +17,6 @@ struct ProjectHooks {
     // reports the failure itself, sets dlg_cancel and returns false. While
     // unset, REI wind files cannot be loaded and every load fails.
     std::function<bool(const std::string& windpath)> loadwind;
-    // Shows the project geodatabase's point classes: deletes left-over work
-    // classes, then adds a map layer (on top) and a tree node per class.
-    std::function<void()> displaypointdata;
     // The wind entry form, shown modally; its OK saves a wind file and sets
     // wind_path and wind_name.
     std::function<void()> showWindEntryForm;

@@ -7,9 +7,12 @@
 // fixed nodes (1 project, 2 bathymetry, 3 shoreline, 4 wind; images
 // kImageProject, kImageBathymetry, kImageShoreline, kImageWind) and enables
 // the project commands. It must NOT put layers on the map: the commands
-// call ProjectCommands::displaylayers() right after it.
+// call ProjectCommands::displaylayers() right after it, which also adds a
+// node per point dataset through addPointDatasetNode (gis::PointDatasetTree).
 #include <optional>
 #include <string>
+
+#include "gis/point_display.h"
 
 namespace quor::gis {
 class DatasetChooser;
@@ -44,7 +47,7 @@ public:
     virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
 };
 
-class ProjectWindow : public FileChooser {
+class ProjectWindow : public FileChooser, public gis::PointDatasetTree {
 public:
     // Project tree.
     virtual int treeNodeCount() const = 0;

@@ -70,7 +70,11 @@ private:
     model::RunLock::Scope lock_;
 };
 
-std::string num(double v) { return platform::formatSignificant(v); }
+bool reachesWater(const model::ModelState& st) {
+    for (int k = 0; k < 32; ++k)
+        if (st.ray_fetch(k) > 0) return true;
+    return false;
+}
 
 // The run's bathymetry, refused when it cannot be read or has no valid cell.
 std::shared_ptr<pg::Raster> openRunRaster(const model::MainFormState& mf) {
@@ -123,7 +127,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     RunScope scope(ctx);
     try {
         if (!fc) throw Refusal{"No point dataset was given to run the model on."};
-        ctx.mainform.unitfactor = reiUnitFactor(ctx.bathyunits);
+        ctx.mainform.unitfactor = reiUnitFactor(ctx.mainform.bathyunits);
         ctx.mainform.pointfeatclass = fc->name();
         const bool fast = ctx.fm_property.indexcheck == 1;
         checkInputs(ctx, rays, *fc, fast);
@@ -153,6 +157,8 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         }
         ctx.state.bathy_raster = raster;
         out.sites = fc->featureCount();
+        // Nothing of a run that broke off may reach the first site.
+        resetRayArrays(ctx.state);
 
         auto cursor = fc->search();
         std::int64_t i = 1;
@@ -181,8 +187,10 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                 gis::createrays_cls(rays).createrays(spoint, ctx.mainform.ptworkspace, ctx.mainform.projname,
                                                      static_cast<int>(std::min<std::int64_t>(i, INT32_MAX)), raster);
             }
-            if (messages.count() != reported) {
-                // The ray steps told the user why; the site keeps empty fields.
+            // The ray steps told the user why they failed; a site none of
+            // whose rays reaches water is not in the water. Either way its
+            // fields stay empty rather than read as fully sheltered.
+            if (messages.count() != reported || !reachesWater(ctx.state)) {
                 resetRayArrays(ctx.state);
                 ++out.failed;
                 continue;

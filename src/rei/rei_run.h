@@ -33,6 +33,8 @@ public:
     // Busy pointers, "Running model" in the status label, "Bathymetry on top" unticked.
     virtual void runStarted() {}
     virtual void setTitle(const std::string&) {}
+    // The main window's status label.
+    virtual void setStatus(const std::string&) {}
     // Background runs minimise the main window for their length.
     virtual void setMinimised(bool) {}
     // Pointers back, status label cleared, toolbar buttons unpressed, the run button idle.
@@ -47,8 +49,6 @@ struct ReiRunContext {
     pg::Map& map;
     platform::Messages& messages;
     platform::Progress& progress;
-    // The project's bathymetry units: "Meter", "Centimeter" or "Feet".
-    std::string bathyunits;
     // Reads the project's wind file into the holder again, with its powers
     // from the current categories (the wind subsystem's loader); false,
     // the user told, when it cannot. A run without it is refused.

@@ -7,18 +7,7 @@
 
 namespace quor::wave {
 
-double checked(double x) {
-    if (std::isnan(x)) throw MathError(kInvalidCall);
-    if (std::isinf(x)) throw MathError(kOverflow);
-    return x;
-}
-
-double cdiv(double a, double b) {
-    checked(a);
-    checked(b);
-    if (b == 0) throw MathError(a == 0 ? kOverflow : kDivisionByZero);
-    return checked(a / b);
-}
+void throwMathError(const char* description) { throw MathError(description); }
 
 double cpow(double base, double exponent) {
     checked(base);

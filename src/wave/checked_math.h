@@ -5,6 +5,7 @@
 // and write them into result fields. Every formula of the wave model goes
 // through these helpers, and callers that map failures to status codes
 // catch MathError.
+#include <cmath>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -21,9 +22,27 @@ inline constexpr const char* kDivisionByZero = "Division by zero";
 inline constexpr const char* kOverflow = "Overflow";
 inline constexpr const char* kInvalidCall = "Invalid procedure call or argument";
 
+// Raises MathError with this description (kept out of line, so that the
+// checks below cost a comparison in the wave loops).
+[[noreturn]] void throwMathError(const char* description);
+
+// Passes a finite value through; NaN is an invalid argument, an infinity
+// an overflow.
+inline double checked(double x) {
+    if (!std::isfinite(x)) [[unlikely]]
+        throwMathError(std::isnan(x) ? kInvalidCall : kOverflow);
+    return x;
+}
+
 // a / b. x / 0 raises "Division by zero", 0 / 0 raises "Overflow" (the
 // indeterminate case), a finite quotient too large for a double "Overflow".
-double cdiv(double a, double b);
+inline double cdiv(double a, double b) {
+    checked(a);
+    checked(b);
+    if (b == 0) [[unlikely]]
+        throwMathError(a == 0 ? kOverflow : kDivisionByZero);
+    return checked(a / b);
+}
 
 // base ^ exponent. A negative base with a fractional exponent is an
 // invalid argument; 0 to a negative power divides by zero.
@@ -46,8 +65,5 @@ int16_t cint16(double x);
 // lies beyond the float range.
 float csingle(double x);
 
-// Passes a finite value through; NaN is an invalid argument, an infinity
-// an overflow.
-double checked(double x);
 
 }  // namespace quor::wave

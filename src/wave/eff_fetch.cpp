@@ -46,7 +46,10 @@ std::shared_ptr<platform::gis::FeatureClass> wave_effFetch_cls::effFetch(
     directLengths(pieces, n);
     weightFetches(n);
 
-    auto out = gis::drawEffectiveFetchRays(main_->ptworkspace, spoint, s_.fetcharray, n, *messages_);
+    // Beside the kept pieces: a run that keeps its work classes in memory
+    // keeps this one there too.
+    auto ws = pfeatureclass->workspace() ? pfeatureclass->workspace() : main_->ptworkspace;
+    auto out = gis::drawEffectiveFetchRays(ws, spoint, s_.fetcharray, n, *messages_);
 
     // The kept pieces were shown on top just before; take that layer off
     // by identity, so that a layer added in between is never the one lost.

@@ -158,8 +158,10 @@ double wave_first_cls::wavehtCore(int16_t norays, int count, const std::function
 
 double wave_first_cls::runShallowStages(int16_t norays, int16_t dirindex, const RayItem& ray, double deep_wvlnt,
                                         float tideheight) {
-    wave_second_cls second(ctx_.stage);
-    return second.wave_second(norays, dirindex, ray.segment, deep_wvlnt, 0, tideheight);
+    // One stage object serves every direction: its depth profile (88 kB) is
+    // cleared at the start of each direction rather than rebuilt.
+    if (!firstStage_) firstStage_ = std::make_unique<FirstShallowStage>(ctx_.stage);
+    return firstStage_->wave_second(norays, dirindex, ray.segment, deep_wvlnt, 0, tideheight);
 }
 
 }  // namespace quor::wave

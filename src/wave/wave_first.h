@@ -5,12 +5,13 @@
 // energy; then the site's largest and mean heights and periods.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "model/model_state.h"
 #include "platform/gis/feature.h"
 #include "platform/feedback.h"
-#include "wave/wave_second.h"
+#include "wave/first_shallow_stage.h"
 
 namespace quor::wave {
 
@@ -57,11 +58,14 @@ protected:
     // The loop itself; rayAt(i) gives ray i (1-based, object-id order).
     double wavehtCore(int16_t norays, int count, const std::function<RayItem(int)>& rayAt, float tideheight);
 
-    // The shallow-water stages of one direction (a fresh stage object each time).
+    // The shallow-water stages of one direction.
     virtual double runShallowStages(int16_t norays, int16_t dirindex, const RayItem& ray, double deep_wvlnt,
                                     float tideheight);
 
     WaveSiteContext ctx_;
+
+private:
+    std::unique_ptr<FirstShallowStage> firstStage_;  // made on first use, reused by every direction
 };
 
 }  // namespace quor::wave

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/datetime.h"
 #include "platform/folders.h"
 
 namespace quor::wind {
@@ -12,7 +11,7 @@ namespace quor::wind {
 namespace {
 
 WindHour hourOf(int64_t minutes) {
-    const platform::DateParts p = platform::dateParts(minutes);
+    const platform::DateTime p = minutesToDateTime(minutes);
     return {p.year, p.month, p.day, p.hour};
 }
 
@@ -78,10 +77,8 @@ namespace {
 BatchWindSummary cutWindows(WindFileContext& ctx, const BatchWindRequest& req) {
     BatchWindSummary summary;
     model::ModelState& s = ctx.state;
-    const auto first = platform::dateTimeMinutes(req.firstStart.year, req.firstStart.month, req.firstStart.day,
-                                                 req.firstStart.hour);
-    const auto runEnd =
-        platform::dateTimeMinutes(req.runEnd.year, req.runEnd.month, req.runEnd.day, req.runEnd.hour);
+    const auto first = windMinutes(req.firstStart.year, req.firstStart.month, req.firstStart.day, req.firstStart.hour);
+    const auto runEnd = windMinutes(req.runEnd.year, req.runEnd.month, req.runEnd.day, req.runEnd.hour);
     if (!first || !runEnd || req.windowHours <= 0 || req.stepHours <= 0 || req.percent_wind < 0 ||
         req.percent_wind > 100 || req.lineno < 1) {
         summary.error = "the batch window settings are not valid";
@@ -116,9 +113,9 @@ BatchWindSummary cutWindows(WindFileContext& ctx, const BatchWindRequest& req) {
         BatchWindStep st;
         st.start = hourOf(start);
         st.end = hourOf(end);
-        s.wind_start = platform::toDays(start);
+        s.wind_start = minutesToDays(start);
         // The cut holds the end one hour on: the requested end hour is included.
-        s.wind_end = platform::toDays(end + 60);
+        s.wind_end = minutesToDays(end + 60);
         s.batch_windname = batchWindName(req.outputFolder, req.station, st.start, st.end);
 
         // The record's edges: a record wholly after the window or wholly
@@ -176,7 +173,7 @@ BatchWindSummary cutWindows(WindFileContext& ctx, const BatchWindRequest& req) {
         }
         summary.steps.push_back(st);
     }
-    s.wind_start = platform::toDays(start);
+    s.wind_start = minutesToDays(start);
     return summary;
 }
 
@@ -188,6 +185,10 @@ BatchWindSummary batch_wind_process(WindFileContext& ctx, const BatchWindRequest
                          summary.error.empty() ? platform::MessageIcon::Information
                                                : platform::MessageIcon::Critical);
     return summary;
+}
+
+BatchWindSummary batch_wind_process(WindFileContext& ctx) {
+    return batch_wind_process(ctx, fixedBatchRequest(ctx.state.app_folder));
 }
 
 std::string batchSummaryMessage(const BatchWindSummary& summary, const std::string& folder) {

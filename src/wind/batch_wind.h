@@ -53,6 +53,8 @@ struct BatchWindSummary {
 // file is written through a temporary file and renamed; nothing is asked
 // during the loop, and one summary message closes the run.
 BatchWindSummary batch_wind_process(WindFileContext& ctx, const BatchWindRequest& request);
+// The wind menu's fixed run over the data folder (fixedBatchRequest).
+BatchWindSummary batch_wind_process(WindFileContext& ctx);
 
 // The closing summary shown to the user.
 std::string batchSummaryMessage(const BatchWindSummary& summary, const std::string& folder);

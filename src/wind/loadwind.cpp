@@ -36,7 +36,11 @@ bool reloadProjectWind(model::ModelState& state, model::WindSummary& winddata,
         messages.message(kNoProjectWind, platform::MessageIcon::Exclamation);
         return false;
     }
-    return loadwind(state.wind_path, state, winddata, fm_property, messages);
+    // A failure here belongs to the run, not to a New Project in progress.
+    const bool dlgCancel = state.dlg_cancel;
+    const bool ok = loadwind(state.wind_path, state, winddata, fm_property, messages);
+    state.dlg_cancel = dlgCancel;
+    return ok;
 }
 
 }  // namespace quor::wind

@@ -9,9 +9,12 @@
 #include <cmath>
 #include <memory>
 
+#include "model/wind_classes.h"
+#include "platform/date_text.h"
 #include "platform/folders.h"
+#include "platform/numbers.h"
 #include "platform/textfile.h"
-#include "wind/rei_wind_output.h"
+#include "wind/rei_wind_file.h"
 #include "wind/wind_datetime.h"
 
 namespace quor::wind {
@@ -99,19 +102,6 @@ std::optional<ReiWindStats> analyseReiRecords(const std::vector<BuoyRecord>& rec
 
 namespace {
 
-void setHolderClass(model::WindSummary& h, size_t k, double speed, double percent) {
-    switch (k) {
-        case 0: h.windspd_ee = speed; h.winddur_ee = percent; break;
-        case 1: h.windspd_se = speed; h.winddur_se = percent; break;
-        case 2: h.windspd_ss = speed; h.winddur_ss = percent; break;
-        case 3: h.windspd_sw = speed; h.winddur_sw = percent; break;
-        case 4: h.windspd_ww = speed; h.winddur_ww = percent; break;
-        case 5: h.windspd_nw = speed; h.winddur_nw = percent; break;
-        case 6: h.windspd_nn = speed; h.winddur_nn = percent; break;
-        default: h.windspd_ne = static_cast<float>(speed); h.winddur_ne = static_cast<float>(percent); break;
-    }
-}
-
 ReiClassValues classValuesFromState(const model::ModelState& s, int32_t total) {
     std::array<float, 8> mean{}, count{};
     for (int k = 0; k < 8; ++k) {
@@ -127,40 +117,37 @@ std::string withReiExtension(const std::string& path) {
     return path + ".Wind_REI";
 }
 
-std::string temporaryWindPath(const ReiAnalysisContext& ctx) {
-    // Without an open project the file goes to the data folder's projects,
-    // never to the file system's root.
-    const std::string folder =
-        ctx.form.projfile.empty() ? platform::joinPath(ctx.state.app_folder, "Project") : ctx.form.projfile;
-    return platform::joinPath(folder, "temporary_wind.txt");
-}
-
-void writeLines(const std::string& path, const std::vector<std::string>& lines) {
-    std::string bytes;
-    for (const auto& l : lines) bytes += l + "\r\n";
-    writeFileReplacing(path, bytes);
-}
-
 }  // namespace
+
+ReiClassValues roundReiClasses(const std::array<float, 8>& meanSpeed, const std::array<float, 8>& count,
+                               int32_t total) {
+    ReiClassValues v;
+    for (size_t k = 0; k < 8; ++k) {
+        const float pct = total > 0 ? count[k] / static_cast<float>(total) * 100.0f : 0.0f;
+        v.percent[k] = platform::roundHalfEven(static_cast<double>(pct), 2);
+        v.speed[k] = platform::roundHalfEven(static_cast<double>(meanSpeed[k]), 2);
+    }
+    return v;
+}
 
 void save_windrei(ReiAnalysisContext& ctx, int32_t total) {
     model::ModelState& s = ctx.state;
     const ReiClassValues values = classValuesFromState(s, total);
-    for (size_t k = 0; k < 8; ++k) setHolderClass(ctx.holder, k, values.speed[k], values.percent[k]);
-
-    ReiAnalysisHeader header;
-    header.createdOn =
-        QDateTime::currentDateTime().toString(QStringLiteral("M/d/yyyy H:mm:ss")).toStdString();
-    header.source = s.wind_source;
-    header.startText = windDateText(s.wind_start);
-    header.endText = windDateText(s.wind_end);
-    header.cutSpeed = s.wind_cutspeed;
+    ReiWindClimate climate;
+    for (int k = 0; k < 8; ++k) {
+        model::setWindSpeed(ctx.holder, k, values.speed[k]);
+        model::setWindPercent(ctx.holder, k, values.percent[k]);
+        climate.speed[k] = values.speed[k];
+        climate.percent[k] = values.percent[k];
+    }
+    const auto start = platform::DateTime::fromSerialDays(s.wind_start);
+    const auto end = platform::DateTime::fromSerialDays(s.wind_end);
 
     auto finishHolder = [&](const std::string& file) {
         ctx.holder.wind_station = s.wind_source;
-        ctx.holder.wind_startdate = header.startText;
-        ctx.holder.wind_enddate = header.endText;
-        ctx.holder.wind_cutoff = runtimeNumberText(s.wind_cutspeed);
+        ctx.holder.wind_startdate = platform::formatDateTime(start);
+        ctx.holder.wind_enddate = platform::formatDateTime(end);
+        ctx.holder.wind_cutoff = platform::formatSignificant(s.wind_cutspeed);
         ctx.holder.wind_file = file;
         if (ctx.showSummary) ctx.showSummary();
     };
@@ -176,7 +163,7 @@ void save_windrei(ReiAnalysisContext& ctx, int32_t total) {
             !ctx.messages.question("File already exist, do you want to replace it?"))
             continue;
         try {
-            writeLines(path, reiAnalysisFileLines(values, header));
+            writeReiWindAnalysis(path, climate, s.wind_source, start, end, s.wind_cutspeed);
             finishHolder(path);
             return;
         } catch (const std::exception& e) {
@@ -185,9 +172,12 @@ void save_windrei(ReiAnalysisContext& ctx, int32_t total) {
         }
     }
 
-    // Cancelled or failed: keep the results in the temporary file.
-    const std::string tempPath = temporaryWindPath(ctx);
-    writeLines(tempPath, reiAnalysisTemporaryLines(values, header));  // a failure here goes to the caller
+    // Cancelled or failed: keep the results in the temporary file. A
+    // failure here goes back to the caller.
+    const std::string folder = temporaryWindFolder(ctx.form, s);
+    if (folder.empty()) throw platform::FileError("No folder for " + std::string(kTemporaryWindFile));
+    const std::string tempPath = platform::joinPath(folder, kTemporaryWindFile);
+    writeReiWindAnalysisTemporary(tempPath, climate, s.wind_source, start, end, s.wind_cutspeed);
     if (!failure.empty())
         ctx.messages.message(failure + "\nThe wind data were saved in " + tempPath,
                              platform::MessageIcon::Exclamation);
@@ -259,7 +249,7 @@ WindRunOutcome windanalysis_rei(ReiAnalysisContext& ctx, const BuoyWindRequest& 
     if (ctx.hooks.closeDialog) ctx.hooks.closeDialog();
     save_windrei(ctx, stats->total);
 
-    ctx.messages.message("Cut off wind speed is " + runtimeNumberText(s.wind_cutspeed) + "m/s",
+    ctx.messages.message("Cut off wind speed is " + platform::formatSignificant(s.wind_cutspeed) + "m/s",
                          platform::MessageIcon::Information);
     ctx.messages.message("Wind Analysis Done");
     return WindRunOutcome::Done;

@@ -45,6 +45,15 @@ struct ReiWindStats {
     double cutSpeed = 0;
 };
 
+// Class means and shares of time rounded to 2 decimals, half to even; the
+// share is count / total * 100 in single precision, 0 when total is 0.
+struct ReiClassValues {
+    std::array<double, 8> speed{};
+    std::array<double, 8> percent{};
+};
+ReiClassValues roundReiClasses(const std::array<float, 8>& meanSpeed, const std::array<float, 8>& count,
+                               int32_t total);
+
 // The statistics of the window. Nothing when no record of the window has a
 // usable speed and direction.
 std::optional<ReiWindStats> analyseReiRecords(const std::vector<BuoyRecord>& records, double start, double end,

@@ -1,12 +1,13 @@
 #include "wind/rwe_wind_file.h"
 
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 
 #include "platform/folders.h"
 #include "platform/numbers.h"
 #include "platform/textfile.h"
+#include "wind/rei_wind_file.h"
+#include "wind/wind_record.h"
 
 namespace quor::wind {
 
@@ -14,12 +15,11 @@ namespace {
 
 constexpr const char* kTitle = "Winddata File Quor Project";
 
-std::string createdText(const platform::DateParts& p) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "Created on: %04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour,
-                  p.minute, p.second);
-    return buf;
+std::string createdText(const platform::DateTime& t) {
+    return "Created on: " + platform::formatShortDate(t) + " " + platform::formatLongTime(t);
 }
+
+std::string dateText(int64_t minutes) { return platform::formatDateTime(minutesToDateTime(minutes)); }
 
 bool endsWithNoCase(const std::string& s, const std::string& suffix) {
     if (s.size() < suffix.size()) return false;
@@ -40,11 +40,11 @@ RweWindText resultsText(WindFileContext& ctx, int sectors, int64_t endMinutes,
                         const std::function<std::string(int)>& percentage) {
     const model::ModelState& s = ctx.state;
     RweWindText t;
-    t.created = createdText(ctx.now ? ctx.now() : platform::localNow());
-    t.source = oneLine(s.wind_source);
-    t.start = platform::formatDateTime(platform::minutesFromDays(s.wind_start));
-    t.end = platform::formatDateTime(endMinutes);
-    t.cutoff = platform::formatNumber(s.wind_cutspeed);
+    t.created = createdText(ctx.now ? ctx.now() : platform::DateTime::now());
+    t.source = lineText(s.wind_source);
+    t.start = dateText(daysToMinutes(s.wind_start));
+    t.end = dateText(endMinutes);
+    t.cutoff = platform::formatSignificant(s.wind_cutspeed);
     for (int i = 0; i < sectors; ++i) {
         t.speeds.push_back(twoDecimals(s.wind_dirspeed(i)));
         t.percentages.push_back(percentage(i));
@@ -55,9 +55,9 @@ RweWindText resultsText(WindFileContext& ctx, int sectors, int64_t endMinutes,
 void fillHolder(WindFileContext& ctx) {
     const model::ModelState& s = ctx.state;
     ctx.holder.wind_station = s.wind_source;
-    ctx.holder.wind_startdate = platform::formatDateTime(platform::minutesFromDays(s.wind_start));
-    ctx.holder.wind_enddate = platform::formatDateTime(platform::minutesFromDays(s.wind_end));
-    ctx.holder.wind_cutoff = platform::formatNumber(s.wind_cutspeed);
+    ctx.holder.wind_startdate = dateText(daysToMinutes(s.wind_start));
+    ctx.holder.wind_enddate = dateText(daysToMinutes(s.wind_end));
+    ctx.holder.wind_cutoff = platform::formatSignificant(s.wind_cutspeed);
 }
 
 }  // namespace
@@ -81,21 +81,10 @@ std::vector<std::string> rweTemporaryLines(const RweWindText& t) {
     return lines;
 }
 
-std::string twoDecimals(double value) { return platform::formatNumber(platform::roundHalfEven(value, 2)); }
+std::string twoDecimals(double value) { return platform::formatSignificant(platform::roundHalfEven(value, 2)); }
 
-std::string twoDecimals(float value) {
-    // Read the single back from its own shortest text, so that a tie is
-    // decided on the digits the value shows (12.345f rounds to 12.34).
-    const double shown = platform::parseNumber(platform::formatNumber(value)).value_or(0.0);
-    return twoDecimals(shown);
-}
-
-std::string oneLine(const std::string& text) {
-    std::string out;
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) out += c;
-    return out;
-}
+// A tie is decided on the digits the single shows (12.345f rounds to 12.34).
+std::string twoDecimals(float value) { return twoDecimals(platform::asWritten(value)); }
 
 void writeLinesReplacing(const std::string& path, const std::vector<std::string>& lines) {
     const std::string part = path + ".part";
@@ -116,13 +105,13 @@ void writeLinesReplacing(const std::string& path, const std::vector<std::string>
 WindFileWritten save_windfile(WindFileContext& ctx, double total, int sectors) {
     model::ModelState& s = ctx.state;
     auto percentage = [&](int i) { return twoDecimals(static_cast<double>(s.wind_dircount(i)) / total * 100.0); };
-    const int64_t end = platform::minutesFromDays(s.wind_end);
+    const int64_t end = daysToMinutes(s.wind_end);
 
     ctx.messages.message("Please save wind data in a text file", platform::MessageIcon::Information);
     std::string failure, path;
     if (ctx.dialog) {
         while (true) {
-            auto chosen = ctx.dialog->chooseSaveFile("Wind data(*.Wind_RWE)|*.Wind_RWE", "Save wind data in text file",
+            auto chosen = ctx.dialog->chooseSavePath("Save wind data in text file", "Wind data(*.Wind_RWE)|*.Wind_RWE",
                                                      platform::joinPath(s.app_folder, "Project"));
             if (!chosen || chosen->empty()) break;
             const std::string candidate = stemOf(*chosen) + kRweExtension;
@@ -173,7 +162,7 @@ std::string windbatch_ok_wv(WindFileContext& ctx, int32_t tot, int norays, const
         return twoDecimals(share);
     };
     try {
-        const int64_t shownEnd = platform::minutesFromDays(s.wind_end) - 60;
+        const int64_t shownEnd = daysToMinutes(s.wind_end) - 60;
         writeLinesReplacing(path, rweWindFileLines(resultsText(ctx, norays, shownEnd, percentage)));
     } catch (const std::exception& e) {
         return e.what();

@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "model/model_state.h"
-#include "platform/datetime.h"
+#include "platform/date_text.h"
 #include "platform/feedback.h"
+#include "wind/rei_wind_analysis.h"
 
 namespace quor::wind {
 
@@ -40,26 +41,14 @@ std::vector<std::string> rweTemporaryLines(const RweWindText& text);
 std::string twoDecimals(double value);
 std::string twoDecimals(float value);
 
-// Line breaks and other control characters removed, so that a typed label
-// can never shift the lines a reader counts.
-std::string oneLine(const std::string& text);
-
-// The user's choice of a file to save; nothing when cancelled.
-class WindSaveDialog {
-public:
-    virtual ~WindSaveDialog() = default;
-    virtual std::optional<std::string> chooseSaveFile(const std::string& filter, const std::string& title,
-                                                      const std::string& startFolder) = 0;
-};
-
 // What the wind file writers and the analyses work on.
 struct WindFileContext {
     model::ModelState& state;
     model::WindSummary& holder;
     const model::MainFormState& main;
     platform::Messages& messages;
-    WindSaveDialog* dialog = nullptr;                // needed by save_windfile only
-    std::function<platform::DateParts()> now = {};  // the clock; the machine's when empty
+    SavePathChooser* dialog = nullptr;              // the save dialog; needed by save_windfile only
+    std::function<platform::DateTime()> now = {};  // the clock; the machine's when empty
 };
 
 struct WindFileWritten {

@@ -1,9 +1,8 @@
 #pragma once
-// Date-times of wind records and analysis windows, held as days since
-// 30 Dec 1899 (the program's stored date form). Built from integers only:
-// the user's locale never decides what a record's date means.
+// Date-times of buoy records and analysis windows, built from whole
+// numbers as days since 30 Dec 1899: the user's locale never decides what
+// a record's date means.
 #include <optional>
-#include <string>
 
 namespace quor::wind {
 
@@ -11,8 +10,5 @@ namespace quor::wind {
 // 2000..2029, 30..99 are 1930..1999. Nothing when the date does not exist
 // (such as 2/31) or the hour or minute is out of range.
 std::optional<double> windDateTime(int year, int month, int day, int hour, int minute = 0);
-
-// "m/d/yyyy", followed by " h:mm:ss" when the time of day is not midnight.
-std::string windDateText(double dateTime);
 
 }  // namespace quor::wind

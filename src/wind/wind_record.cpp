@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/datetime.h"
+#include "wind/wind_datetime.h"
 #include "platform/numbers.h"
 #include "platform/textfile.h"
 
@@ -59,6 +59,20 @@ std::string_view trimBlanks(std::string_view s) {
 }
 
 }  // namespace
+
+std::optional<int64_t> windMinutes(int year, int month, int day, int hour, int minute) {
+    const auto days = windDateTime(year, month, day, hour, minute);
+    if (!days) return std::nullopt;
+    return daysToMinutes(*days);
+}
+
+double minutesToDays(int64_t minutes) { return static_cast<double>(minutes) / 1440.0; }
+
+int64_t daysToMinutes(double days) { return std::llround(days * 1440.0); }
+
+platform::DateTime minutesToDateTime(int64_t minutes) {
+    return platform::DateTime::fromSerialDays(minutesToDays(minutes));
+}
 
 std::string readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -146,7 +160,7 @@ LineVerdict WindRecordParser::parse(std::string_view line, WindRecord& out) {
     std::optional<int> minute = 0;
     if (columns_.minute >= 0) minute = parseClockPart(field(columns_.minute));
     if (!hour || !minute) return LineVerdict::BadDate;
-    const auto when = platform::dateTimeMinutes(*year, *month, *day, *hour, *minute);
+    const auto when = windMinutes(*year, *month, *day, *hour, *minute);
     if (!when) return LineVerdict::BadDate;
     out.minutes = *when;
     out.speed = parseValue(field(columns_.speed));

@@ -5,11 +5,22 @@
 // three number the columns the same way.
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/date_text.h"
+
 namespace quor::wind {
+
+// Record times are whole minutes since 30 December 1899, so that window
+// edges compare exactly; the calendar rules (two-digit years, dates that
+// do not exist) are windDateTime's.
+std::optional<int64_t> windMinutes(int year, int month, int day, int hour = 0, int minute = 0);
+double minutesToDays(int64_t minutes);
+int64_t daysToMinutes(double days);
+platform::DateTime minutesToDateTime(int64_t minutes);
 
 // Column positions counted from 0; -1 = no such column (only the minute
 // may be missing).
@@ -20,8 +31,7 @@ struct WindColumns {
 // The highest column position a record may address.
 inline constexpr int kMaxColumn = 100;
 
-// One record: its time in minutes since the date origin (platform/datetime.h)
-// and its speed and direction, NaN where the field is empty or not a number.
+// One record: its time (windMinutes) and its speed and direction, NaN where the field is empty or not a number.
 struct WindRecord {
     int64_t minutes = 0;
     double speed = std::numeric_limits<double>::quiet_NaN();

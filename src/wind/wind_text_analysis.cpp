@@ -4,7 +4,6 @@
 #include <exception>
 #include <vector>
 
-#include "platform/datetime.h"
 
 namespace quor::wind {
 
@@ -38,8 +37,8 @@ WindTextResult analyseWindText(const WindTextQuery& q, const WindConfirm& confir
     };
     auto ask = [&](const char* text) { return !confirm || confirm(text); };
 
-    const auto start = platform::dateTimeMinutes(q.start.year, q.start.month, q.start.day, q.start.hour);
-    const auto end = platform::dateTimeMinutes(q.end.year, q.end.month, q.end.day, q.end.hour);
+    const auto start = windMinutes(q.start.year, q.start.month, q.start.day, q.start.hour);
+    const auto end = windMinutes(q.end.year, q.end.month, q.end.day, q.end.hour);
     if (!start || !end) return fail("the start or end of the window is not a date and hour of the calendar");
     r.startMinutes = *start;
     r.endMinutes = *end;
@@ -156,10 +155,10 @@ WindTextResult wind_wv(WindAnalysisContext& ctx, const WindTextQuery& q) {
     s.wind_startyear = static_cast<int16_t>(q.start.year);
     s.wind_endyear = static_cast<int16_t>(q.end.year);
     s.wind_reccount = 0;
-    if (auto t = platform::dateTimeMinutes(q.start.year, q.start.month, q.start.day, q.start.hour))
-        s.wind_start = platform::toDays(*t);
-    if (auto t = platform::dateTimeMinutes(q.end.year, q.end.month, q.end.day, q.end.hour))
-        s.wind_end = platform::toDays(*t);
+    if (auto t = windMinutes(q.start.year, q.start.month, q.start.day, q.start.hour))
+        s.wind_start = minutesToDays(*t);
+    if (auto t = windMinutes(q.end.year, q.end.month, q.end.day, q.end.hour))
+        s.wind_end = minutesToDays(*t);
 
     WindConfirm confirm = [&](const std::string& question) { return ctx.messages.question(question); };
     WindTextResult r = analyseWindText(q, confirm, ctx.status);

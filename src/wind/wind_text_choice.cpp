@@ -24,16 +24,6 @@ WindColumns columnsOf(const WindTextChoice& c) {
     return {c.year1, c.month1, c.day1, c.hour1, c.minute1, c.windspd1, c.winddir1};
 }
 
-WindTextQuery localFileQuery(const WindTextChoice& c) {
-    WindTextQuery q;
-    q.path = c.wind_textfile;
-    q.delimiter = c.delimiter;
-    q.columns = columnsOf(c);
-    q.lineno = c.linenumber;
-    q.buoyLayout = false;
-    return q;
-}
-
 std::optional<std::vector<std::string>> readHeaderNames(const std::string& path, int row,
                                                         const std::string& delimiter) {
     if (row < 1 || path.empty()) return std::nullopt;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "wind/wind_record.h"
-#include "wind/wind_text_analysis.h"
 
 namespace quor::wind {
 
@@ -22,10 +21,6 @@ struct WindTextChoice {
 };
 
 WindColumns columnsOf(const WindTextChoice& choice);
-
-// The analysis request for the chosen file: path, delimiter, header row and
-// columns; the caller adds the station, the window and the top percentage.
-WindTextQuery localFileQuery(const WindTextChoice& choice);
 
 // The column names of row `row` (from 1) of the file, cut as headerNames
 // does; nothing when the file cannot be read or has fewer rows.

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <qgsmaptopixel.h>
+
 #include "app/main_form.h"
 #include "app/map_tools.h"
 #include "app/map_view.h"
@@ -149,4 +151,48 @@ TEST_F(MainFormMap, PointEntryFromTheToolbarToBuildAddsANodeAndALayer) {
     EXPECT_EQ(node->text(0), "Pointdata1");
     EXPECT_EQ(node->data(0, Qt::UserRole).toString(), "node55");
     EXPECT_EQ(layerNames(), (std::vector<std::string>{"Pointdata1", "shore", "bathy"}));
+}
+
+TEST_F(MainFormMap, RubberBandAndPanFollowTheMouseUntilRelease) {
+    app::MapView& view = *window.MapControl2;
+    view.setVisibleBounds({0, 0, 1000, 800});
+    view.syncNow();
+    QWidget* vp = view.viewport();
+    auto send = [&](QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, p, vp->mapToGlobal(p), button, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(vp, &e);
+    };
+    auto mapAt = [&](QPoint p) { return view.getCoordinateTransform()->toMapCoordinates(p.x(), p.y()); };
+
+    window.toolbarButton(2, "zoomselect")->trigger();
+    EXPECT_EQ(view.mousePointer(), app::kPointerZoom);
+    const QPoint a(40, 30), b(140, 110);
+    const QgsPointXY ma = mapAt(a), mb = mapAt(b);
+    send(QEvent::MouseButtonPress, a, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, QPoint(90, 70), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseMove, b, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, b, Qt::LeftButton, Qt::NoButton);
+    pg::Envelope v = view.visibleBounds();
+    // The dragged rectangle is shown whole (the view keeps its own aspect).
+    EXPECT_LE(v.minX, std::min(ma.x(), mb.x()) + 1e-6);
+    EXPECT_GE(v.maxX, std::max(ma.x(), mb.x()) - 1e-6);
+    EXPECT_NEAR((v.minX + v.maxX) / 2, (ma.x() + mb.x()) / 2, 1e-6);
+    EXPECT_NEAR((v.minY + v.maxY) / 2, (ma.y() + mb.y()) / 2, 1e-6);
+    EXPECT_LT(v.width(), 1000);
+
+    // Pan: the map point under the press ends under the release.
+    window.resetmaptools();
+    window.toolbarButton(2, "pan")->trigger();
+    const QPoint from(100, 100), to(160, 130);
+    const QgsPointXY grabbed = mapAt(from);
+    const double width = view.visibleBounds().width();
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, QPoint(130, 115), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    const QgsPointXY under = mapAt(to);
+    EXPECT_NEAR(under.x(), grabbed.x(), width / 500);
+    EXPECT_NEAR(under.y(), grabbed.y(), width / 500);
+    EXPECT_NEAR(view.visibleBounds().width(), width, 1e-6);
+    EXPECT_FALSE(view.isTracking());
 }

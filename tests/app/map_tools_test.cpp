@@ -13,15 +13,6 @@ namespace pg = quor::platform::gis;
 
 namespace {
 
-struct FakeButtons final : app::ToolButtons {
-    std::map<std::pair<int, std::string>, bool> down;
-    bool pressed(int toolbar, const std::string& key) const override {
-        auto it = down.find({toolbar, key});
-        return it != down.end() && it->second;
-    }
-    void setPressed(int toolbar, const std::string& key, bool d) override { down[{toolbar, key}] = d; }
-};
-
 struct FakeEntry final : app::MapPointEntry {
     std::vector<std::string> calls;
     void enterPoint(double x, double y) override { calls.push_back("enter " + std::to_string(x)); }
@@ -86,7 +77,7 @@ TEST(MapReadout, FiveDecimalsHalfToEvenShortestFormTwoBlanks) {
 
 struct MapDispatch : test::QgisTest {
     app::MapView view;
-    FakeButtons buttons;
+    test::FakeButtons buttons;
     FakeEntry entry;
     std::vector<std::string> panel;
     std::vector<std::pair<int, int>> identified;
@@ -151,7 +142,7 @@ TEST_F(MapDispatch, RightPressDoesNothingWithoutPointEntryAndPointerOrNoToolChan
     EXPECT_EQ(entry.calls, (std::vector<std::string>{"coords"}));
 
     // Only "pointer" or "fullextent" down: nothing.
-    FakeButtons none;
+    test::FakeButtons none;
     none.setPressed(2, "pointer", true);
     none.setPressed(2, "fullextent", true);
     app::MapMouseHandler h2{view, none, nullptr};

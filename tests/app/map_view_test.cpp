@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <gdal_priv.h>
 #include <qgsmaplayer.h>
 #include <qgsmaptopixel.h>
 #include <qgsvectorlayer.h>
@@ -217,4 +218,31 @@ TEST_F(MapViewTest, DrawsThePortPhillipBathymetryShorelineAndSites) {
     EXPECT_GE(found, 30);
     // The shoreline's outline runs along the rectangle's edge.
     EXPECT_TRUE(colourNear(img, px(300000, 5742000), app::kShoreColour, 3, 80));
+}
+
+TEST_F(MapViewTest, TheDepthRampIsDarkWhereTheWaterIsDeepWhicheverSignDepthsHave) {
+    for (const double sign : {1.0, -1.0}) {
+        // 100 x 10 cells, depth growing from 1 to 100 along x.
+        const std::string path = dir.file(sign > 0 ? "pos.tif" : "neg.tif");
+        GDALAllRegister();
+        GDALDataset* ds =
+            GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), 100, 10, 1, GDT_Float32, nullptr);
+        double gt[6] = {0, 10, 0, 100, 0, -10};
+        ds->SetGeoTransform(gt);
+        std::vector<float> v(1000);
+        for (int i = 0; i < 1000; ++i) v[i] = static_cast<float>(sign * (1 + i % 100));
+        ASSERT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 100, 10, v.data(), 100, 10, GDT_Float32, 0, 0), CE_None);
+        GDALClose(ds);
+
+        view.map().clearLayers();
+        view.map().addLayer(pg::Layer::rasterLayer(pg::Raster::open(path), "bathy"));
+        view.setVisibleBounds({0, 0, 1000, 100});
+        ASSERT_TRUE(test::drawAndWait(view));
+        const QImage img = view.grab().toImage();
+        const QgsMapToPixel* m2p = view.getCoordinateTransform();
+        const QColor shallow = img.pixelColor(m2p->transform(15, 50).toQPointF().toPoint());
+        const QColor deep = img.pixelColor(m2p->transform(985, 50).toQPointF().toPoint());
+        EXPECT_LT(deep.lightness(), shallow.lightness() - 100) << "sign " << sign;
+        EXPECT_LT(colourDistance(deep, app::depthRampColours()[0]), 30) << deep.name().toStdString();
+    }
 }

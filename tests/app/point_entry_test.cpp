@@ -18,15 +18,6 @@ namespace pg = quor::platform::gis;
 
 namespace {
 
-struct FakeButtons final : app::ToolButtons {
-    std::map<std::pair<int, std::string>, bool> down;
-    bool pressed(int toolbar, const std::string& key) const override {
-        auto it = down.find({toolbar, key});
-        return it != down.end() && it->second;
-    }
-    void setPressed(int toolbar, const std::string& key, bool d) override { down[{toolbar, key}] = d; }
-};
-
 struct FakeHost final : app::PointEntryHost {
     std::vector<bool> controls;
     bool addPointEnabled = true, cancel = false, build = false;
@@ -50,7 +41,7 @@ struct PointEntryTest : test::QgisTest {
     model::MainFormState form;
     model::SettingsHolder holder;
     app::MapView view;
-    FakeButtons buttons;
+    test::FakeButtons buttons;
     FakeHost host;
     app::PointEntry entry{form, holder, messages, view, buttons, host};
     app::MapMouseHandler handler{view, buttons, nullptr};

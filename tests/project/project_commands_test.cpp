@@ -226,6 +226,17 @@ TEST(SaveProjectAs, CopiesTheGeodatabaseAndSwitchesToTheCopy) {
     EXPECT_EQ(wb.messageTexts().back().rfind(kErrorSaving, 0), 0u);
     EXPECT_EQ(wb.form.projname, "bay");
     EXPECT_FALSE(fs::exists(wb.tmp.file("nowhere")));
+
+    // The geodatabase copies, then the project file cannot be put in place:
+    // no geodatabase is left without its file, and the open project stays.
+    fs::create_directories(wb.tmp.file("copies/blocked.tesk_RWE/inside"));
+    wb.window.files = {wb.tmp.file("copies/blocked.tesk_RWE")};
+    wb.commands->Savepra_Click();
+    EXPECT_EQ(wb.messageTexts().back().rfind(kErrorSaving, 0), 0u);
+    EXPECT_FALSE(fs::exists(wb.tmp.file("copies/blocked.gpkg")));
+    EXPECT_FALSE(fs::exists(wb.tmp.file("copies/blocked.gpkg.copying")));
+    EXPECT_EQ(wb.form.projname, "bay");
+    EXPECT_EQ(wb.form.projfile, wb.tmp.file("copies"));
 }
 
 TEST(RemoveProject, ClearsTheProjectAndNothingOnDisk) {
@@ -272,6 +283,15 @@ TEST(DeleteProject, ExactExtensionNeverTheOpenProjectAndBothFiles) {
     wb.messages.answers = {false};
     wb.commands->del_Click();
     EXPECT_TRUE(fs::exists(first));
+
+    // A geodatabase that will not go: the project file comes back.
+    platform::writeTextLines(wb.projects + "/stuck.tesk_RWE", {"x"});
+    fs::create_directories(wb.projects + "/stuck.gpkg/busy");
+    wb.window.files = {wb.projects + "/stuck.tesk_RWE"};
+    wb.commands->del_Click();
+    EXPECT_EQ(wb.messageTexts().back().rfind("Error deleting project file", 0), 0u);
+    EXPECT_TRUE(fs::exists(wb.projects + "/stuck.tesk_RWE"));
+
     wb.window.files = {first};
     wb.commands->del_Click();
     EXPECT_EQ(wb.messageTexts().back(), "Quor_proj_RWE1 project file is deleted successfully");

@@ -68,6 +68,10 @@ public:
     void setTreeNode(int n, const std::string& t, int image) override { tree.at(n - 1) = {t, image}; }
     void removeTreeNode(int n) override { tree.erase(tree.begin() + (n - 1)); }
     void clearTree() override { tree.clear(); }
+    void addPointDatasetNode(int position, const std::string&, const std::string& text, int image) override {
+        EXPECT_EQ(position, treeNodeCount() + 1);
+        tree.push_back({text, image});
+    }
     void buildprojtree() override {
         tree = {{form->projname, kImageProject},
                 {form->bathyname, kImageBathymetry},
@@ -164,12 +168,6 @@ struct Workbench {
             }
             wind.wind_file = p;
             return true;
-        };
-        hooks.displaypointdata = [this] {
-            for (const auto& n : form.ptworkspace->featureClassNames()) {
-                map.addLayer(pg::Layer::featureLayer(form.ptworkspace->openFeatureClass(n), n));
-                window.tree.push_back({n, 5});
-            }
         };
         commands = std::make_unique<ProjectCommands>(
             ProjectContext{state, form, holder, wind, settings, messages, map, hooks}, window);

@@ -3,6 +3,10 @@
 // cannot be computed.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QLineEdit>
+
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -11,9 +15,12 @@
 #include "rays_test_data.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_run.h"
+#include "rei/run_messages.h"
 #include "test_support.h"
+#include "wind/iindex_tool.h"
 #include "wind/loadwind.h"
 #include "wind/rei_wind_file.h"
+#include "wind/ui/windprocess_form.h"
 
 namespace quor::rei {
 namespace {
@@ -82,7 +89,7 @@ protected:
     }
 
     ReiRunContext context() {
-        ReiRunContext ctx{p->state, p->fm, p->mf, p->wind, p->map, p->messages, p->progress, "Meter"};
+        ReiRunContext ctx{p->state, p->fm, p->mf, p->wind, p->map, p->messages, p->progress};
         ctx.reloadWind = [this](platform::Messages& m) {
             return wind::reloadProjectWind(p->state, p->wind, p->fm, m);
         };
@@ -132,6 +139,15 @@ TEST_F(ReiRunTest, ClipAndFastRunsWriteTheFormulaAndLeaveFailedSitesEmpty) {
     }
 }
 
+TEST_F(ReiRunTest, TheProjectsDepthUnitsScaleTheDepths) {
+    auto fc = points({p->site(10000, 10000)});
+    p->mf.bathyunits = "Centimeter";  // the raster's -10 then means 10 cm
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);
+    EXPECT_EQ(p->mf.unitfactor, 100.0f);
+    EXPECT_NEAR(pg::toDouble(fc->feature(1).value("Index")), expectedIndex() / 100, expectedIndex() * 1e-10);
+}
+
 TEST_F(ReiRunTest, RefusesBeforeTouchingTheDataset) {
     auto fc = points({p->site(10000, 10000)});
     auto refused = [&](const std::string& text) {
@@ -167,6 +183,11 @@ TEST_F(ReiRunTest, RefusesBeforeTouchingTheDataset) {
     // The wind file is read at every start: a broken one refuses the run.
     platform::writeTextLines(p->state.wind_path, {"not a wind file"});
     refused(wind::kWindFileNotAvailable);
+    EXPECT_FALSE(p->state.dlg_cancel);  // a New Project later is not cancelled by it
+    const std::string windFile = p->state.wind_path;
+    p->state.wind_path.clear();
+    refused(wind::kNoProjectWind);
+    p->state.wind_path = windFile;
 
     // An existing index field that is not a real number.
     fc->addField(pg::FieldDef("Index", pg::FieldType::String, {}, 10));
@@ -237,6 +258,216 @@ TEST(ReiFields, OnlyMissingFieldsAreAddedInOrder) {
     EXPECT_EQ(reiUnitFactor("Feet"), 3.281f);
     EXPECT_EQ(reiUnitFactor("CENTIMETER"), 100.0f);
     EXPECT_EQ(reiUnitFactor("Meters"), 1.0f);
+}
+
+}  // namespace
+}  // namespace quor::rei
+
+namespace quor::rei {
+namespace {
+
+TEST_F(ReiRunTest, ProcessShapefileReweightsAFastRunWithItsOwnWind) {
+    auto fc = points({p->site(10000, 10000), p->site(14200, 14200), p->site(6000, 8000), p->site(3000, 15000)});
+    p->fm.indexcheck = 1;
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);
+    const model::WindSummary holderBefore = p->wind;
+    const std::string windBefore = p->state.wind_path;
+
+    // The run's own wind file, fetch and distance give the run's Index exactly.
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    wind::IIndexInput in{fc, p->state.wind_path, "5000", "100"};
+    auto out = wind::processIIndex(in, msgs, progress);
+    ASSERT_EQ(out.end, wind::IIndexEnd::Written);
+    EXPECT_EQ(out.written, 3);
+    EXPECT_EQ(out.missing, 1);  // the NoData site has no directional values
+    EXPECT_EQ(msgs.texts(), std::vector<std::string>{
+                                "1 of 4 features have no directional index values; their IIndex was left empty."});
+    EXPECT_EQ(progress.bar1History, (std::vector<int>{25, 50, 75, 100}));
+    EXPECT_FALSE(progress.visible);
+    for (std::int64_t oid : {1, 3, 4})
+        EXPECT_EQ(pg::toDouble(fc->feature(oid).value("IIndex")), pg::toDouble(fc->feature(oid).value("Index")));
+    EXPECT_TRUE(pg::isNull(fc->feature(2).value("IIndex")));
+
+    // Another climate: a file written by the analysis (25 lines) is taken
+    // without complaint; doubling every speed doubles IIndex.
+    wind::ReiWindClimate c;
+    for (int k = 0; k < 8; ++k) {
+        c.speed[k] = 2 * (4 + k);
+        c.percent[k] = 12.5;
+    }
+    wind::writeReiWindAnalysis(tmp.file("other.Wind_REI"), c, "x", {2010, 1, 1}, {2010, 2, 1}, 7);
+    msgs.entries.clear();
+    msgs.answers = {true};
+    in.windFile = tmp.file("other.Wind_REI");
+    ASSERT_EQ(wind::processIIndex(in, msgs, progress).end, wind::IIndexEnd::Written);
+    EXPECT_EQ(msgs.texts().front(), wind::kReplaceIIndex);
+    EXPECT_NEAR(pg::toDouble(fc->feature(1).value("IIndex")), 2 * pg::toDouble(fc->feature(1).value("Index")),
+                1e-9 * pg::toDouble(fc->feature(1).value("Index")));
+    const double reweighted = pg::toDouble(fc->feature(1).value("IIndex"));
+
+    // The project's wind stays as it was.
+    EXPECT_EQ(p->state.wind_path, windBefore);
+    EXPECT_EQ(p->wind.windspd_ee, holderBefore.windspd_ee);
+
+    // No to replacing keeps the values.
+    msgs.answers = {false};
+    in.windFile = p->state.wind_path;
+    EXPECT_EQ(wind::processIIndex(in, msgs, progress).end, wind::IIndexEnd::Declined);
+    EXPECT_EQ(pg::toDouble(fc->feature(1).value("IIndex")), reweighted);
+}
+
+TEST_F(ReiRunTest, ProcessShapefileRefusesWhatItCannotWeigh) {
+    auto fc = points({p->site(10000, 10000)});
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);  // clip mode: "Index" only
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    auto refused = [&](wind::IIndexInput in, const std::string& text) {
+        SCOPED_TRACE(text);
+        msgs.entries.clear();
+        msgs.answers = {true};
+        EXPECT_EQ(wind::processIIndex(in, msgs, progress).end, wind::IIndexEnd::Refused);
+        ASSERT_FALSE(msgs.entries.empty());
+        EXPECT_NE(msgs.entries.back().text.find(text), std::string::npos) << msgs.entries.back().text;
+        EXPECT_FALSE(progress.visible);
+    };
+    refused({nullptr, p->state.wind_path, "5000", "100"}, wind::kChooseDataset);
+    refused({fc, p->state.wind_path, "5000", "100"}, wind::kNoIndividualIndex);
+    EXPECT_LT(fc->findField("IIndex"), 0);
+
+    for (const char* f : {"Indexne", "Indexnn", "Indexnw", "Indexww", "Indexsw", "Indexss", "Indexse"})
+        fc->addField(pg::FieldDef(f, pg::FieldType::Double));
+    refused({fc, p->state.wind_path, "5000", "100"}, "Indexee");
+    fc->addField(pg::FieldDef("Indexee", pg::FieldType::Double));
+    refused({fc, p->state.wind_path, "0", "100"}, wind::kBadFetchOrDistance);
+    refused({fc, p->state.wind_path, "5000", "abc"}, wind::kBadFetchOrDistance);
+    std::vector<std::string> lines(30, "1");
+    platform::writeTextLines(tmp.file("long.txt"), lines);
+    refused({fc, tmp.file("long.txt"), "5000", "100"}, "The wind file cannot be used");
+    refused({fc, tmp.file("none.txt"), "5000", "100"}, "The wind file cannot be used");
+    EXPECT_LT(fc->findField("IIndex"), 0);
+}
+
+}  // namespace
+}  // namespace quor::rei
+
+namespace quor::rei {
+namespace {
+
+// Records what the run asks of the main window.
+struct RecordingShell final : ReiRunShell {
+    void runStarted() override { events.push_back("started"); }
+    void setTitle(const std::string& t) override {
+        title = t;
+        if (t == failOnTitle) throw std::runtime_error("the window went away");
+    }
+    std::string failOnTitle;
+    void setMinimised(bool m) override { minimised = m; }
+    void runEnded() override { events.push_back("ended"); }
+    std::vector<std::string> events;
+    std::string title;
+    bool minimised = false;
+};
+
+TEST(RunMessages, EachTextOnceAndEveryOneCounted) {
+    test::RecordingMessages user;
+    RunMessages run(user);
+    for (int site = 0; site < 3; ++site) {
+        run.message("Error in creating rays", platform::MessageIcon::Critical);
+        run.message("Clipping error", platform::MessageIcon::Critical);
+    }
+    EXPECT_EQ(user.texts(), (std::vector<std::string>{"Error in creating rays", "Clipping error"}));
+    EXPECT_EQ(run.count(), 6u);
+    user.answers = {false};
+    EXPECT_FALSE(run.question("Replace?"));
+}
+
+TEST_F(ReiRunTest, SitesOnLandStayEmptyAndTheWindowIsRestoredOnEveryExit) {
+    // Land with valid values far around the lake: rays of a site 15 km out
+    // never reach the water, so clipping gives nothing.
+    writeBathymetry(tmp.path() + "/wide.tif", -22000, -22000, 200, 220, 220,
+                    [](double x, double y) { return lakeDepth(x, y) == lakeDepth(x, y) ? -10 : 3; });
+    p->mf.bathycov = tmp.path() + "/wide.tif";
+    p->fm.refreshmap = 0;
+    auto fc = points({p->site(-15000, -15000), p->site(10000, 10000), p->site(-15000, 35000), p->site(-16000, -15000)});
+    RecordingShell shell;
+    auto ctx = context();
+    ctx.shell = &shell;
+    const auto out = runmodel(ctx, fc, 1);
+    ASSERT_EQ(out.end, ReiRunEnd::Completed);
+    EXPECT_EQ(out.failed, 3);  // two sites on land that no ray leaves, one off the raster
+    EXPECT_EQ(out.written, 1);
+    EXPECT_TRUE(pg::isNull(fc->feature(1).value("Index")));
+    EXPECT_EQ(p->messages.texts(), std::vector<std::string>{"3 of 4 sites could not be processed"});
+    EXPECT_EQ(shell.events, (std::vector<std::string>{"started", "ended"}));
+    EXPECT_EQ(shell.title, "Quor");
+    EXPECT_EQ(p->map.layerCount(), 0);  // every site's layers came off by identity
+    EXPECT_FALSE(p->progress.visible);
+    EXPECT_EQ(p->progress.label1, "Processing Point 4 of 4");
+
+    // A background run that breaks off in the middle still restores the window.
+    p->fm.indexcheck = 1;
+    p->fm.refreshmap = 1;
+    p->messages.entries.clear();
+    shell.events.clear();
+    shell.failOnTitle = "Quor running..2 of 4";
+    const auto failed = runmodel(ctx, fc, 1);
+    EXPECT_EQ(failed.end, ReiRunEnd::Failed);
+    EXPECT_EQ(p->messages.texts().back(), std::string(kCouldNotRun) + "\nthe window went away");
+    EXPECT_FALSE(shell.minimised);
+    EXPECT_EQ(shell.events, (std::vector<std::string>{"started", "ended"}));
+    EXPECT_FALSE(p->state.run_lock.active());
+}
+
+}  // namespace
+}  // namespace quor::rei
+
+namespace quor::rei {
+namespace {
+
+class OneChoice final : public gis::DatasetChooser {
+public:
+    explicit OneChoice(std::vector<gis::DatasetItem> items) : items_(std::move(items)) {}
+    std::optional<std::vector<gis::DatasetItem>> choose(gis::DatasetFilter, const std::string& t) override {
+        title = t;
+        return items_;
+    }
+    std::string title;
+
+private:
+    std::vector<gis::DatasetItem> items_;
+};
+
+TEST_F(ReiRunTest, ProcessShapefileWindowWeighsTheChosenDataset) {
+    auto fc = points({p->site(10000, 10000)});
+    p->fm.indexcheck = 1;
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);
+
+    OneChoice chooser({{p->mf.ptworkspace->path(), "Pointdata1"}});
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    wind::ui::WindprocessContext wctx{p->mf, p->fm, p->state.app_folder, msgs, progress, chooser};
+    wctx.chooseWindFile = [&] { return std::optional<std::string>(p->state.wind_path); };
+    wind::ui::WindprocessForm form(wctx);
+    EXPECT_EQ(form.windowTitle(), "Process Shapefile");
+    EXPECT_EQ(form.Text4->text(), "10000");
+    form.Command1_Click();
+    EXPECT_EQ(chooser.title, "Select a shapefile to process");
+    EXPECT_EQ(form.Text1->text(), "Pointdata1");
+    form.Command3_Click();
+    EXPECT_EQ(form.Text3->text().toStdString(), p->state.wind_path);
+    form.Text4->setText("5000");
+    form.Combo2->setCurrentText("100");
+    form.newpro_ok_Click();
+    EXPECT_TRUE(msgs.entries.empty()) << msgs.texts().front();
+    auto weighted = p->mf.ptworkspace->openFeatureClass("Pointdata1");
+    EXPECT_EQ(pg::toDouble(weighted->feature(1).value("IIndex")), pg::toDouble(weighted->feature(1).value("Index")));
+
+    form.Option_text_Click();
+    EXPECT_TRUE(form.Text3->isEnabled());
 }
 
 }  // namespace

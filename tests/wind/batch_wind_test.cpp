@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "platform/datetime.h"
 #include "wind/batch_wind.h"
 #include "wind_fixture.h"
 
@@ -19,9 +18,9 @@ namespace {
 // direction in the first batch window.
 std::string batchRecord(int untilMinute) {
     std::string t = "YY,MM,DD,hh,mm,WDIR,WSPD\r\n";
-    const int64_t origin = *platform::dateTimeMinutes(2010, 1, 15);
+    const int64_t origin = *windMinutes(2010, 1, 15);
     for (int m = 0; m < untilMinute; m += 10) {
-        const auto p = platform::dateParts(origin + m);
+        const auto p = minutesToDateTime(origin + m);
         std::string dir = "90", speed = std::to_string(5 + (m / 10) % 7);
         if (p.day == 15 && p.hour == 18 && p.minute == 0) speed = "99";
         if (p.day == 15 && p.hour == 19 && p.minute == 0) dir = "999";
@@ -40,9 +39,8 @@ TEST(BatchWind, FixedRunWritesNinetyFiveNamedWindowsAndOneSummary) {
     writeBytes(dir.file("wind_cstgd201.txt"), batchRecord(6 * 1440));
     WindWorld w;
     w.state.app_folder = dir.path();
-    const BatchWindRequest req = fixedBatchRequest(dir.path());
-    EXPECT_EQ(req.input, dir.file("wind_cstgd201.txt"));
-    const BatchWindSummary summary = batch_wind_process(w.ctx, req);
+    EXPECT_EQ(fixedBatchRequest(dir.path()).input, dir.file("wind_cstgd201.txt"));
+    const BatchWindSummary summary = batch_wind_process(w.ctx);
 
     ASSERT_EQ(summary.error, "");
     ASSERT_EQ(summary.steps.size(), 95u);
@@ -58,8 +56,8 @@ TEST(BatchWind, FixedRunWritesNinetyFiveNamedWindowsAndOneSummary) {
     const auto first = splitCrLf(readBytes(folder + "/CSTGD_10_10_01_01_15_15_17_22.Wind_RWE"));
     ASSERT_EQ(first.size(), 121u);
     EXPECT_EQ(first[3], "CSTGD");
-    EXPECT_EQ(first[4], "2010-01-15 17:00:00");
-    EXPECT_EQ(first[5], "2010-01-15 22:00:00");
+    EXPECT_EQ(first[4], "1/15/2010 5:00:00 PM");
+    EXPECT_EQ(first[5], "1/15/2010 10:00:00 PM");
     EXPECT_EQ(first[6], "0m/s");
     // 36 records from 17:00 to 22:50; the speed of 99 falls out, the
     // direction of 999 wraps into sector 0.
@@ -72,8 +70,8 @@ TEST(BatchWind, FixedRunWritesNinetyFiveNamedWindowsAndOneSummary) {
     ASSERT_EQ(w.messages.entries.size(), 1u);
     EXPECT_EQ(w.messages.entries[0].text, "Batch wind processing done: 95 of 95 wind files written to " + folder + ".");
     EXPECT_EQ(w.holder.wind_file, folder + "/CSTGD_10_10_01_01_19_19_15_20.Wind_RWE");
-    EXPECT_EQ(platform::formatDateTime(platform::minutesFromDays(w.state.wind_start)), "2010-01-19 16:00:00");
-    EXPECT_EQ(platform::formatDateTime(platform::minutesFromDays(w.state.wind_end)), "2010-01-19 21:00:00");
+    EXPECT_EQ(platform::formatDateTime(minutesToDateTime(daysToMinutes(w.state.wind_start))), "1/19/2010 4:00:00 PM");
+    EXPECT_EQ(platform::formatDateTime(minutesToDateTime(daysToMinutes(w.state.wind_end))), "1/19/2010 9:00:00 PM");
 }
 
 TEST(BatchWind, WindowsBeyondTheRecordAreSkippedAndCounted) {

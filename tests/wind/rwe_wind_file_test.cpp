@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "platform/datetime.h"
+#include "wind/wind_record.h"
 #include "wind_fixture.h"
 
 using namespace quor;
@@ -16,8 +16,8 @@ namespace {
 void fillResults(model::ModelState& s, const std::string& app) {
     s.app_folder = app;
     s.wind_source = "CSTGD";
-    s.wind_start = platform::toDays(*platform::dateTimeMinutes(2010, 1, 15, 17));
-    s.wind_end = platform::toDays(*platform::dateTimeMinutes(2010, 1, 16, 0));
+    s.wind_start = minutesToDays(*windMinutes(2010, 1, 15, 17));
+    s.wind_end = minutesToDays(*windMinutes(2010, 1, 16, 0));
     s.wind_cutspeed = 12.5;
     s.wind_dirspeed(0) = 5.375f;
     s.wind_dircount(0) = 3;
@@ -26,8 +26,8 @@ void fillResults(model::ModelState& s, const std::string& app) {
 }
 
 std::string expectedFile(const std::string& endLine) {
-    std::string t = "Winddata File Quor Project\r\n\r\nCreated on: 2026-12-07 09:05:03\r\nCSTGD\r\n"
-                    "2010-01-15 17:00:00\r\n" +
+    std::string t = "Winddata File Quor Project\r\n\r\nCreated on: 12/7/2026 9:05:03 AM\r\nCSTGD\r\n"
+                    "1/15/2010 5:00:00 PM\r\n" +
                     endLine + "\r\n12.5m/s\r\n56\r\n\r\n";
     for (int i = 0; i < 56; ++i) t += i == 0 ? "5.38\r\n" : i == 2 ? "7.12\r\n" : "0\r\n";
     for (int i = 0; i < 56; ++i) t += i == 0 ? "75\r\n" : i == 2 ? "25\r\n" : "0\r\n";
@@ -46,7 +46,7 @@ TEST(RweWindFile, SavedFileIsByteExactAndFillsTheHolder) {
     EXPECT_EQ(written.path, dir.file("out.Wind_RWE"));
     EXPECT_FALSE(written.temporary);
     const std::string bytes = readBytes(dir.file("out.Wind_RWE"));
-    EXPECT_EQ(bytes, expectedFile("2010-01-16"));
+    EXPECT_EQ(bytes, expectedFile("1/16/2010"));
     EXPECT_EQ(splitCrLf(bytes).size(), 121u);
     ASSERT_EQ(w.dialog.calls.size(), 1u);
     EXPECT_EQ(w.dialog.calls[0].filter, "Wind data(*.Wind_RWE)|*.Wind_RWE");
@@ -55,8 +55,8 @@ TEST(RweWindFile, SavedFileIsByteExactAndFillsTheHolder) {
     EXPECT_EQ(w.messages.texts(), std::vector<std::string>{"Please save wind data in a text file"});
     EXPECT_EQ(w.state.wind_name, dir.file("out"));
     EXPECT_EQ(w.holder.wind_station, "CSTGD");
-    EXPECT_EQ(w.holder.wind_startdate, "2010-01-15 17:00:00");
-    EXPECT_EQ(w.holder.wind_enddate, "2010-01-16");
+    EXPECT_EQ(w.holder.wind_startdate, "1/15/2010 5:00:00 PM");
+    EXPECT_EQ(w.holder.wind_enddate, "1/16/2010");
     EXPECT_EQ(w.holder.wind_cutoff, "12.5");
     EXPECT_EQ(w.holder.wind_file, dir.file("out.Wind_RWE"));
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.Wind_RWE.part")));
@@ -102,13 +102,13 @@ TEST(RweWindFile, CancelWritesTheTemporaryLayoutAndFailureSaysWhereTheDataWent) 
     const auto lines = splitCrLf(readBytes(written.path));
     ASSERT_EQ(lines.size(), 8u + 112u);
     EXPECT_EQ(lines[0], "Winddata File Quor Project");
-    EXPECT_EQ(lines[2], "Created on: 2026-12-07 09:05:03");
+    EXPECT_EQ(lines[2], "Created on: 12/7/2026 9:05:03 AM");
     EXPECT_EQ(lines[3], "");
     EXPECT_EQ(lines[4], "5.38");
     EXPECT_EQ(lines[4 + 56], "75");
     EXPECT_EQ(lines[116], "Station IDBaystation");
-    EXPECT_EQ(lines[117], "Start Date:2010-01-15 17:00:00");
-    EXPECT_EQ(lines[118], "End Date:2010-01-16");
+    EXPECT_EQ(lines[117], "Start Date:1/15/2010 5:00:00 PM");
+    EXPECT_EQ(lines[118], "End Date:1/16/2010");
     EXPECT_EQ(lines[119], "Cutoff Speed: 12.5 m/s");
     EXPECT_EQ(w.state.wind_name, "earlier");
     EXPECT_EQ(w.holder.wind_file, "temporary");
@@ -130,18 +130,18 @@ TEST(RweWindFile, BatchFileShowsTheRequestedEndAndSinglePrecisionPercentages) {
     test::TempDir dir;
     WindWorld w;
     fillResults(w.state, dir.path());
-    w.state.wind_end = platform::toDays(*platform::dateTimeMinutes(2010, 1, 15, 23));  // held one hour on
+    w.state.wind_end = minutesToDays(*windMinutes(2010, 1, 15, 23));  // held one hour on
     w.state.wind_cutspeed = 0;
     w.state.wind_dircount(0) = 1;
     w.state.wind_dircount(2) = 2;
     EXPECT_EQ(windbatch_ok_wv(w.ctx, 3, 56, dir.file("CSTGD_10_10_01_01_15_15_17_22")), "");
     const auto lines = splitCrLf(readBytes(dir.file("CSTGD_10_10_01_01_15_15_17_22.Wind_RWE")));
     ASSERT_EQ(lines.size(), 121u);
-    EXPECT_EQ(lines[5], "2010-01-15 22:00:00");
+    EXPECT_EQ(lines[5], "1/15/2010 10:00:00 PM");
     EXPECT_EQ(lines[6], "0m/s");
     EXPECT_EQ(lines[65], "33.33");
     EXPECT_EQ(lines[67], "66.67");
-    EXPECT_EQ(w.holder.wind_enddate, "2010-01-15 23:00:00");
+    EXPECT_EQ(w.holder.wind_enddate, "1/15/2010 11:00:00 PM");
     EXPECT_EQ(w.holder.wind_file, dir.file("CSTGD_10_10_01_01_15_15_17_22.Wind_RWE"));
     EXPECT_TRUE(w.messages.entries.empty());
     EXPECT_NE(windbatch_ok_wv(w.ctx, 3, 56, dir.file("missing/x")), "");

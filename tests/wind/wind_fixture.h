@@ -15,9 +15,9 @@
 
 namespace quor::wind::testing {
 
-class ScriptedSaveDialog final : public WindSaveDialog {
+class ScriptedSaveDialog final : public SavePathChooser {
 public:
-    std::optional<std::string> chooseSaveFile(const std::string& filter, const std::string& title,
+    std::optional<std::string> chooseSavePath(const std::string& title, const std::string& filter,
                                               const std::string& startFolder) override {
         calls.push_back({filter, title, startFolder});
         if (answers.empty()) return std::nullopt;
@@ -39,7 +39,7 @@ struct WindWorld {
     test::RecordingMessages messages;
     ScriptedSaveDialog dialog;
     WindAnalysisContext ctx{{state, holder, main, messages, &dialog, [] {
-                                 return platform::DateParts{2026, 12, 7, 9, 5, 3};
+                                 return platform::DateTime{2026, 12, 7, 9, 5, 3};
                              }}};
 };
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "wind/buoy_download.h"
 #include "wind/wind_sectors.h"
+#include "wind/wind_text_call.h"
 #include "wind_fixture.h"
 
 using namespace quor;
@@ -58,8 +60,8 @@ TEST(WindTextAnalysis, WindowEdgesValidityAndSectorsEndInTheSavedFile) {
     const auto lines = splitCrLf(readBytes(dir.file("out.Wind_RWE")));
     ASSERT_EQ(lines.size(), 121u);
     EXPECT_EQ(lines[3], "TEST1");
-    EXPECT_EQ(lines[4], "2010-01-15 17:00:00");
-    EXPECT_EQ(lines[5], "2010-01-15 20:00:00");
+    EXPECT_EQ(lines[4], "1/15/2010 5:00:00 PM");
+    EXPECT_EQ(lines[5], "1/15/2010 8:00:00 PM");
     EXPECT_EQ(lines[6], "0m/s");
     EXPECT_EQ(lines[9], "13.33");
     EXPECT_EQ(lines[9 + 56], "50");
@@ -165,6 +167,18 @@ TEST(WindTextAnalysis, CommaFieldsArePositionalAndBadValuesOnlyDropTheirRecord) 
               "Wind Analysis Done\n\nSkipped: 0 short line(s), 0 line(s) with an unreadable date or time, 3 "
               "record(s) in the window with a missing or invalid speed or direction.");
     EXPECT_EQ(closingMessage(WindTextCounts{}), "Wind Analysis Done");
+
+    // Tab columns are positional too: an empty first column keeps its place.
+    writeBytes(dir.file("t.txt"), "ID\tYY\tMM\tDD\thh\tmm\tWSPD\tWDIR\r\n\t\t\t\t\t\tm/s\tdeg\r\n"
+                                  "\t2010\t01\t15\t17\t00\t5\t90\r\n"
+                                  "A\t2010\t01\t15\t17\t10\t7\t180\r\n");
+    q = query(dir.file("t.txt"), {2010, 1, 15, 17}, {2010, 1, 15, 17});
+    q.delimiter = "\t";
+    q.columns = {1, 2, 3, 4, 5, 6, 7};
+    const WindTextResult tabs = analyse(q);
+    ASSERT_EQ(tabs.outcome, WindTextOutcome::Done) << tabs.error;
+    EXPECT_EQ(tabs.sectors.count[14], 1);
+    EXPECT_EQ(tabs.sectors.count[28], 1);
 }
 
 TEST(WindTextAnalysis, DateChecksUseTheFirstRecordAndEndTheAnalysisWithTheirMessages) {
@@ -230,6 +244,26 @@ TEST(WindTextAnalysis, BuoyRecordsSwitchColumnsFrom2005) {
     EXPECT_EQ(r.sectors.count[14], 2);
     EXPECT_EQ(r.sectors.count[28], 2);
     EXPECT_FLOAT_EQ(r.sectors.speed[28], 8.0f);
+
+    // The buoy download's own call reaches the same result while the web flag is set.
+    BuoyWindRequest rq;
+    rq.stationEntry = "clkn7, Cape Lookout NC";
+    rq.startYear = 2004;
+    rq.endYear = 2005;
+    rq.startMonth = 12;
+    rq.endMonth = 1;
+    rq.startDay = 31;
+    rq.endDay = 1;
+    rq.startHour = 22;
+    rq.endHour = 0;
+    rq.topPercent = 100;
+    WindWorld w;
+    w.state.wind_webflag = true;
+    w.dialog.answers = {dir.file("b.Wind_RWE")};
+    const WindTextResult viaCall = wind_wv(w.ctx, buoyTextCall(dir.file("b.txt"), rq));
+    ASSERT_EQ(viaCall.outcome, WindTextOutcome::Done) << viaCall.error;
+    EXPECT_EQ(viaCall.sectors.count, r.sectors.count);
+    EXPECT_EQ(w.state.wind_source, "clkn7, Cape Lookout NC");
 }
 
 TEST(WindTextAnalysis, GeneratedRecordGivesPercentagesKnownByConstruction) {
@@ -241,7 +275,7 @@ TEST(WindTextAnalysis, GeneratedRecordGivesPercentagesKnownByConstruction) {
     for (int round = 0; round < 30; ++round)
         for (int s = 0; s < 56; ++s)
             for (int k = 0; k <= s; ++k, minute += 10) {
-                const auto p = platform::dateParts(*platform::dateTimeMinutes(2010, 1, 1) + minute);
+                const auto p = minutesToDateTime(*windMinutes(2010, 1, 1) + minute);
                 char line[96];
                 std::snprintf(line, sizeof line, "%04d %02d %02d %02d %02d %.1f %.4f\r\n", p.year, p.month, p.day,
                               p.hour, p.minute, 1 + s / 10.0, s * 360.0 / 56);

@@ -2,6 +2,7 @@
 
 #include "wind/ui/wind_text_dialog.h"
 #include "wind/wind_record.h"
+#include "wind/wind_text_call.h"
 #include "wind/wind_text_choice.h"
 #include "wind_fixture.h"
 
@@ -115,9 +116,14 @@ TEST(WindTextChooser, ChosenColumnsDriveTheAnalysis) {
     ASSERT_TRUE(header);
     const WindTextChoice choice =
         makeWindTextChoice(dir.file("s.txt"), 2, ",", {"Year", "Mon", "Day", "Hr", "", "Spd", "Dir"}, *header);
-    WindTextQuery q = localFileQuery(choice);
-    q.start = {2011, 3, 1, 10};
-    q.end = {2011, 3, 1, 12};
+    WindTextCall call = windTextCall(choice);
+    call.startyr = call.endyr = 2011;
+    call.startm = call.endm = 3;
+    call.startd = call.endd = 1;
+    call.starth = 10;
+    call.endh = 12;
+    call.percent_wind = 100;
+    const WindTextQuery q = windTextQuery(call, false);
     const WindTextResult r = analyseWindText(q, {});
     ASSERT_EQ(r.outcome, WindTextOutcome::Done) << r.error;
     EXPECT_EQ(r.sectors.count[7], 2);   // 45 degrees

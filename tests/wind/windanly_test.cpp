@@ -3,11 +3,16 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 
+#include <QTimer>
+
 #include "buoy_fixtures.h"
+#include "local_http_server.h"
+#include "wind/ui/threaded_fetcher.h"
 #include "platform/settings_store.h"
 #include "test_support.h"
 #include "wind/ui/windanly.h"
@@ -137,4 +142,60 @@ TEST(WindanlyDialog, MissingServerSettingIsNamedAndCompletedReiAnalysisClosesAft
     EXPECT_EQ(dlg->result(), 0);
     QApplication::processEvents();
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
+}
+
+TEST(WindanlyDialog, RweModeRunsTheTextAnalysisOnDownloadedOrLocalRecords) {
+    DialogRig rig;
+    std::vector<WindTextCall> calls;
+    rig.state.model_mode = quor::model::RWE_MODE;
+    rig.state.app_folder = rig.dir.path();
+    rig.store.values["Settings/buoy_server"] = "http://127.0.0.1:9";
+    WindTextCall local;
+    local.wind_textfile = "/data/station.txt";
+    local.delimiter = ",";
+    local.windspdno = 7;
+    WindanlyEnv env{rig.state, rig.holder, rig.form, rig.store, rig.messages, rig.fetcher,
+                    std::make_shared<NoChooser>(), [&](const WindTextCall& c) { calls.push_back(c); },
+                    [&] { return std::optional<WindTextCall>(local); }, {}, {}, {}};
+    windanly dlg(std::move(env));
+    EXPECT_FALSE(dlg.Command3->isHidden());
+    EXPECT_TRUE(dlg.Command3->isEnabled());
+
+    dlg.Combo3[0]->setCurrentText("2006");  // any span in RWE mode
+    dlg.Command1_Click();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(rig.fetcher->requests, 12);
+    EXPECT_EQ(calls[0].wind_textfile, rig.dir.path() + "/1995.txt");
+    EXPECT_EQ(calls[0].station_nam, "clkn7, Cape Lookout NC");
+    EXPECT_EQ(calls[0].endyr, 2006);
+
+    // Local file: the chooser's columns, the typed station name, the dialog's window.
+    rig.state.wind_webflag = false;
+    dlg.setLocalFileLayout(true);
+    dlg.Text1->setText("My station");
+    dlg.Command1_Click();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(rig.fetcher->requests, 12);
+    EXPECT_EQ(calls[1].wind_textfile, "/data/station.txt");
+    EXPECT_EQ(calls[1].delimiter, ",");
+    EXPECT_EQ(calls[1].windspdno, 7);
+    EXPECT_EQ(calls[1].station_nam, "My station");
+    EXPECT_EQ(calls[1].percent_wind, 5);
+    EXPECT_TRUE(rig.messages.entries.empty());
+}
+
+TEST(WindanlyDialog, TransfersRunBesideAnEventLoopThatKeepsTurning) {
+    quor::test::LocalHttpServer server;
+    server.serve("/slow", {200, "x", "text/plain", quor::test::LocalHttpServer::Reply::Mode::Stall});
+    quor::platform::HttpOptions quick;
+    quick.totalTimeoutMs = 500;
+    quick.stallTimeoutMs = 0;
+    ThreadedYearFetcher fetcher(std::make_shared<HttpYearFetcher>(quick));
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(20);
+    auto result = fetcher.fetch(server.address() + "/slow");
+    EXPECT_EQ(result.status, quor::platform::HttpResult::Status::Timeout);
+    EXPECT_GE(ticks, 5);  // the window kept repainting while the server stalled
 }

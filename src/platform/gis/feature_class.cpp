@@ -120,7 +120,11 @@ std::shared_ptr<const Fields> FeatureClass::fields() const {
     std::vector<FieldDef> defs;
     std::string shape = l->GetGeometryColumn();
     std::string fid = l->GetFIDColumn();
-    const bool shp = ws_->kind() != WorkspaceKind::GeoPackage;
+    // In-memory classes stand in for geodatabase classes and look like them.
+    const bool memory = ws_->kind() == WorkspaceKind::Memory;
+    const bool shp = ws_->kind() != WorkspaceKind::GeoPackage && !memory;
+    if (memory && shape.empty()) shape = "shape";
+    if (memory && fid.empty()) fid = "OBJECTID";
     defs.push_back({shape.empty() ? "Shape" : shape, FieldType::Geometry, shp ? "Shape" : "geometry"});
     defs.push_back({fid.empty() ? "FID" : fid, FieldType::ObjectId, shp ? "FID" : "object identifier"});
     OGRFeatureDefn* defn = l->GetLayerDefn();
@@ -157,7 +161,7 @@ std::int64_t FeatureClass::featureCount() const {
 std::optional<Feature> FeatureClass::findFeature(std::int64_t oid) const {
     OGRLayer* l = ogrLayer();
     detail::ErrorCapture err;
-    std::unique_ptr<OGRFeature> of(l->GetFeature(oid));
+    OGRFeatureUniquePtr of(l->GetFeature(oid));
     // A damaged file reports an error, and a truncated shapefile still hands
     // out the row with its shape missing; a missing id reports nothing.
     if (err.failed()) throw GisError(err.message("The feature cannot be read from " + name_ + "."));
@@ -180,6 +184,12 @@ std::int64_t FeatureClass::store(Feature& f) {
     OGRFeature of(l->GetLayerDefn());
     fillOgr(of, f, *fl, f.fieldsPtr() == fl);
     if (f.oid() < 0) {
+        if (ws_->kind() == WorkspaceKind::Memory) {
+            // GDAL counts in-memory rows from 0; object ids run from 1.
+            GIntBig next = l->GetFeatureCount(FALSE) + 1;
+            while (std::unique_ptr<OGRFeature>(l->GetFeature(next))) ++next;
+            of.SetFID(next);
+        }
         if (l->CreateFeature(&of) != OGRERR_NONE)
             throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
         f.setOid(of.GetFID());
@@ -210,10 +220,7 @@ FeatureCursor FeatureClass::search() const {
     for (int i = 0; i < defn->GetFieldCount(); ++i) ignored.AddString(defn->GetFieldDefn(i)->GetNameRef());
     l->SetIgnoredFields(const_cast<const char**>(ignored.List()));
     l->ResetReading();
-    while (OGRFeature* of = l->GetNextFeature()) {
-        oids.push_back(of->GetFID());
-        OGRFeature::DestroyFeature(of);
-    }
+    while (OGRFeatureUniquePtr of{l->GetNextFeature()}) oids.push_back(of->GetFID());
     l->SetIgnoredFields(nullptr);
     l->ResetReading();
     if (err.failed()) throw GisError(err.message("The features of " + name_ + " cannot be read."));
@@ -234,10 +241,9 @@ std::vector<std::int64_t> FeatureClass::selectIntersecting(const Geometry& area)
     detail::ErrorCapture err;
     l->SetSpatialFilterRect(e.minX, e.minY, e.maxX, e.maxY);
     l->ResetReading();
-    while (OGRFeature* of = l->GetNextFeature()) {
+    while (OGRFeatureUniquePtr of{l->GetNextFeature()}) {
         const OGRGeometry* g = of->GetGeometryRef();
         if (g && filter->Intersects(g)) oids.push_back(of->GetFID());
-        OGRFeature::DestroyFeature(of);
     }
     l->SetSpatialFilter(nullptr);
     l->ResetReading();
@@ -254,74 +260,58 @@ SpatialReference FeatureClass::spatialReference() const {
 }
 
 namespace {
-std::string sqlQuote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'') out += '\'';
-        out += c;
+
+// A text as an SQL literal that needs no quoting at all: its bytes in hex,
+// read back as text, so that no name can change the statement.
+std::string sqlTextLiteral(const std::string& text) {
+    static const char* const digits = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char c : text) {
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
     }
-    return out + "'";
+    return "CAST(X'" + hex + "' AS TEXT)";
 }
 
-void execSql(GDALDataset* ds, const std::string& sql) {
+void pointAtUndefinedCartesian(GDALDataset& ds, const std::string& table) {
     detail::ErrorCapture err;
     CPLErrorReset();
-    OGRLayer* res = ds->ExecuteSQL(sql.c_str(), nullptr, nullptr);
-    if (res) ds->ReleaseResultSet(res);
-    if (CPLGetLastErrorType() >= CE_Failure) throw GisError(err.message("The spatial reference cannot be changed."));
+    for (const char* registry : {"gpkg_geometry_columns", "gpkg_contents"}) {
+        const std::string sql = std::string("UPDATE ") + registry +
+                                " SET srs_id=-1 WHERE lower(table_name)=lower(" + sqlTextLiteral(table) + ")";
+        detail::SqlResult result(ds, sql);
+        if (CPLGetLastErrorType() >= CE_Failure) throw GisError(err.message("The spatial reference cannot be changed."));
+    }
 }
 
-long long queryInt(GDALDataset* ds, const std::string& sql, long long fallback) {
-    detail::ErrorCapture err;
-    OGRLayer* res = ds->ExecuteSQL(sql.c_str(), nullptr, nullptr);
-    long long v = fallback;
-    if (res) {
-        if (OGRFeature* f = res->GetNextFeature()) {
-            if (f->IsFieldSetAndNotNull(0)) v = f->GetFieldAsInteger64(0);
-            OGRFeature::DestroyFeature(f);
-        }
-        ds->ReleaseResultSet(res);
-    }
-    return v;
-}
 }  // namespace
 
 void FeatureClass::alterSpatialReference(const SpatialReference& sr) {
     OGRLayer* l = ogrLayer();
     if (ws_->readOnly()) throw GisError("The workspace " + ws_->path() + " is read-only.");
-    GDALDataset* ds = ws_->dataset();
     if (ws_->kind() == WorkspaceKind::GeoPackage) {
         // The class's table must exist before its registration can change.
         l->SyncToDisk();
-        long long srsId = -1;
-        if (sr) {
-            const int epsg = sr.epsgCode();
-            if (epsg > 0) {
-                srsId = queryInt(ds,
-                                 "SELECT srs_id FROM gpkg_spatial_ref_sys WHERE upper(organization)='EPSG' AND "
-                                 "organization_coordsys_id=" + std::to_string(epsg),
-                                 -2);
-                if (srsId == -2) {
-                    const long long taken =
-                        queryInt(ds, "SELECT COUNT(*) FROM gpkg_spatial_ref_sys WHERE srs_id=" + std::to_string(epsg), 0);
-                    srsId = taken ? queryInt(ds, "SELECT MAX(srs_id)+1 FROM gpkg_spatial_ref_sys", 100000) : epsg;
-                    execSql(ds, "INSERT INTO gpkg_spatial_ref_sys (srs_name, srs_id, organization, "
-                                "organization_coordsys_id, definition) VALUES (" +
-                                    sqlQuote(sr.name()) + "," + std::to_string(srsId) + ",'EPSG'," +
-                                    std::to_string(epsg) + "," + sqlQuote(sr.wkt()) + ")");
-                }
-            } else {
-                srsId = std::max(100000LL, queryInt(ds, "SELECT MAX(srs_id)+1 FROM gpkg_spatial_ref_sys", 100000));
-                execSql(ds, "INSERT INTO gpkg_spatial_ref_sys (srs_name, srs_id, organization, "
-                            "organization_coordsys_id, definition) VALUES (" +
-                                sqlQuote(sr.name()) + "," + std::to_string(srsId) + ",'NONE'," +
-                                std::to_string(srsId) + "," + sqlQuote(sr.wkt()) + ")");
-            }
+        detail::ErrorCapture err;
+        if (l->GetLayerDefn()->GetGeomFieldCount() < 1)
+            throw GisError("The spatial reference of " + name_ + " cannot be changed: the class has no shape.");
+        if (!sr) {
+            // OGR would register "no reference" as the undefined geographic
+            // one, which reads back as a reference; the class is meant to be
+            // the undefined Cartesian one (-1), as a new class is.
+            pointAtUndefinedCartesian(*ws_->dataset(), name_);
+            ws_->setAlteredSpatialReference(name_, sr);
+            return;
         }
-        const std::string id = std::to_string(srsId);
-        execSql(ds, "UPDATE gpkg_geometry_columns SET srs_id=" + id + " WHERE lower(table_name)=lower(" +
-                        sqlQuote(name_) + ")");
-        execSql(ds, "UPDATE gpkg_contents SET srs_id=" + id + " WHERE lower(table_name)=lower(" + sqlQuote(name_) + ")");
+        // OGR registers the reference in the GeoPackage (or finds it there)
+        // and points the class at it; the coordinates stay as they are.
+        OGRGeomFieldDefn changed(l->GetLayerDefn()->GetGeomFieldDefn(0));
+        // The definition keeps a reference of its own to the copy.
+        OGRSpatialReference* copy = sr.ogr() ? sr.ogr()->Clone() : nullptr;
+        changed.SetSpatialRef(copy);
+        if (copy) copy->Release();
+        if (l->AlterGeomFieldDefn(0, &changed, ALTER_GEOM_FIELD_DEFN_SRS_FLAG) != OGRERR_NONE)
+            throw GisError(err.message("The spatial reference cannot be changed."));
     } else if (ws_->kind() == WorkspaceKind::ShapefileFolder) {
         const std::string prj = ws_->path() + "/" + name_ + ".prj";
         if (sr) {
@@ -336,6 +326,8 @@ void FeatureClass::alterSpatialReference(const SpatialReference& sr) {
         } else {
             std::remove(prj.c_str());
         }
+    } else if (ws_->kind() == WorkspaceKind::Memory) {
+        // No file to change: the reference given is the class's from now on.
     } else {
         throw GisError("The spatial reference of " + name_ + " cannot be changed.");
     }

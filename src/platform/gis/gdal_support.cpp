@@ -1,6 +1,7 @@
 #include "platform/gis/gdal_support.h"
 
 #include <gdal.h>
+#include <gdal_priv.h>
 #include <ogr_feature.h>
 #include <ogr_geometry.h>
 
@@ -10,7 +11,20 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/gis/gdal_handle.h"
 #include "platform/gis/gis_error.h"
+
+namespace quor::platform::gis::detail {
+
+}  // namespace quor::platform::gis::detail
+
+namespace quor::platform::gis {
+
+void DatasetCloser::operator()(GDALDataset* ds) const noexcept {
+    if (ds) GDALClose(ds);
+}
+
+}  // namespace quor::platform::gis
 
 namespace quor::platform::gis::detail {
 
@@ -38,6 +52,13 @@ ErrorCapture::ErrorCapture() {
 ErrorCapture::~ErrorCapture() { CPLPopErrorHandler(); }
 
 std::string ErrorCapture::message(const std::string& fallback) const { return last_.empty() ? fallback : last_; }
+
+SqlResult::SqlResult(GDALDataset& ds, const std::string& sql)
+    : ds_(ds), layer_(ds.ExecuteSQL(sql.c_str(), nullptr, nullptr)) {}
+
+SqlResult::~SqlResult() {
+    if (layer_) ds_.ReleaseResultSet(layer_);
+}
 
 namespace {
 

@@ -7,8 +7,11 @@
 #include "platform/gis/fields.h"
 #include "platform/gis/geometry.h"
 
+class GDALDataset;
+class OGRFeature;
 class OGRFieldDefn;
 class OGRGeometry;
+class OGRLayer;
 
 namespace quor::platform::gis::detail {
 
@@ -29,6 +32,20 @@ public:
 
 private:
     std::string last_;
+};
+
+// The result set of one SQL statement on a dataset, released when it goes.
+class SqlResult {
+public:
+    SqlResult(GDALDataset& ds, const std::string& sql);
+    ~SqlResult();
+    SqlResult(const SqlResult&) = delete;
+    SqlResult& operator=(const SqlResult&) = delete;
+    OGRLayer* layer() const { return layer_; }
+
+private:
+    GDALDataset& ds_;
+    OGRLayer* layer_ = nullptr;
 };
 
 // An OGR field definition for one of our attribute fields; GisError for

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
@@ -17,6 +18,12 @@ namespace {
 
 struct Edge {
     Point a, b;
+};
+
+// Destroys a GEOS geometry of one context.
+struct GeometryDestroyer {
+    GEOSContextHandle_t ctx;
+    void operator()(GEOSGeometry* g) const { GEOSGeom_destroy_r(ctx, g); }
 };
 
 double cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
@@ -33,6 +40,7 @@ struct ClipPolygons::Impl {
         Envelope env;
     };
     std::vector<Part> parts;
+    std::string lastGeosError;  // what GEOS last reported on this context
     std::vector<Edge> edges;
     Envelope env;
     int nx = 1, ny = 1;
@@ -53,13 +61,15 @@ struct ClipPolygons::Impl {
     void addPolygon(const Geometry& g) {
         auto ogr = detail::toOgr(g);
         if (!ogr) return;
+        lastGeosError.clear();
         GEOSGeometry* geom = ogr->exportToGEOS(ctx);
-        if (!geom) throw GisError("A clip polygon cannot be prepared.");
+        if (!geom) throw GisError(failure("A clip polygon cannot be prepared."));
         Part p;
         p.geom = geom;
-        p.prep = GEOSPrepare_r(ctx, geom);
         p.env = g.envelope();
-        parts.push_back(p);
+        parts.push_back(p);  // owned from here on, whatever follows
+        parts.back().prep = GEOSPrepare_r(ctx, geom);
+        if (!parts.back().prep) throw GisError(failure("A clip polygon cannot be prepared for clipping."));
         env.expand(p.env);
         for (const auto& ring : g.parts())
             for (std::size_t i = 1; i < ring.size(); ++i)
@@ -93,12 +103,19 @@ struct ClipPolygons::Impl {
         stamp.assign(edges.size(), 0);
     }
 
+    // The description of a GEOS failure: what GEOS said, else the fallback.
+    std::string failure(const std::string& fallback) const {
+        return lastGeosError.empty() ? fallback : fallback + " " + lastGeosError;
+    }
+
     bool covers(const Point& p) const {
         for (const auto& part : parts) {
             if (!part.env.contains(p)) continue;
-            GEOSGeometry* pt = GEOSGeom_createPointFromXY_r(ctx, p.x, p.y);
-            const char r = GEOSPreparedIntersects_r(ctx, part.prep, pt);
-            GEOSGeom_destroy_r(ctx, pt);
+            const std::unique_ptr<GEOSGeometry, GeometryDestroyer> pt(GEOSGeom_createPointFromXY_r(ctx, p.x, p.y),
+                                                                     GeometryDestroyer{ctx});
+            if (!pt) throw GisError(failure("A point cannot be tested against the clip polygons."));
+            const char r = GEOSPreparedIntersects_r(ctx, part.prep, pt.get());
+            if (r == 2) throw GisError(failure("A point cannot be tested against the clip polygons."));
             if (r == 1) return true;
         }
         return false;
@@ -168,7 +185,18 @@ struct ClipPolygons::Impl {
     }
 };
 
-ClipPolygons::ClipPolygons() : impl_(std::make_unique<Impl>()) { impl_->ctx = GEOS_init_r(); }
+ClipPolygons::ClipPolygons() : impl_(std::make_unique<Impl>()) {
+    impl_->ctx = GEOS_init_r();
+    if (!impl_->ctx) throw GisError("The geometry engine cannot be started.");
+    // GEOS reports through this handler instead of the console; the text
+    // becomes part of the failure's description.
+    GEOSContext_setErrorMessageHandler_r(
+        impl_->ctx,
+        [](const char* message, void* userdata) {
+            if (message) static_cast<Impl*>(userdata)->lastGeosError = message;
+        },
+        impl_.get());
+}
 ClipPolygons::ClipPolygons(ClipPolygons&&) noexcept = default;
 ClipPolygons& ClipPolygons::operator=(ClipPolygons&&) noexcept = default;
 ClipPolygons::~ClipPolygons() = default;

@@ -1,5 +1,6 @@
 #include "platform/gis/raster.h"
 
+#include <gdal_pam.h>
 #include <gdal_priv.h>
 
 #include <charconv>
@@ -27,15 +28,15 @@ std::shared_ptr<Raster> Raster::open(const std::string& path) {
     detail::ErrorCapture err;
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) throw GisError("The raster " + path + " does not exist.");
-    auto* ds = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    DatasetHandle ds(
+        static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
     if (!ds) throw GisError(err.message("The raster " + path + " cannot be read."));
-    if (ds->GetRasterCount() < 1) {
-        GDALClose(ds);
-        throw GisError("The raster " + path + " has no band.");
-    }
+    // Auxiliary files beside the raster are still read (a reference or a
+    // NoData value may live there), but never written.
+    if (auto* pam = dynamic_cast<GDALPamDataset*>(ds.get())) pam->SetPamFlags(pam->GetPamFlags() | GPF_NOSAVE);
+    if (ds->GetRasterCount() < 1) throw GisError("The raster " + path + " has no band.");
     std::shared_ptr<Raster> r(new Raster());
     r->path_ = path;
-    r->ds_ = ds;
     r->width_ = ds->GetRasterXSize();
     r->height_ = ds->GetRasterYSize();
     if (ds->GetGeoTransform(r->gt_) != CE_None) {
@@ -50,17 +51,14 @@ std::shared_ptr<Raster> Raster::open(const std::string& path) {
     r->hasNoData_ = has != 0;
     r->noData_ = nd;
     band->GetBlockSize(&r->blockW_, &r->blockH_);
-    if (r->blockW_ <= 0 || r->blockH_ <= 0) {
-        GDALClose(ds);
-        r->ds_ = nullptr;
-        throw GisError("The raster " + path + " cannot be read.");
-    }
+    if (r->blockW_ <= 0 || r->blockH_ <= 0) throw GisError("The raster " + path + " cannot be read.");
+    r->ds_ = std::move(ds);
     return r;
 }
 
 Raster::~Raster() {
+    // The locked block belongs to the dataset's cache: let it go first.
     releaseBlock();
-    if (ds_) GDALClose(ds_);
 }
 
 void Raster::releaseBlock() const {
@@ -141,8 +139,14 @@ PixelValue Raster::identify(double x, double y) const {
         std::uint32_t bits;
         std::memcpy(&bits, &f, sizeof bits);
         if (!lastValid_ || bits != lastBits_) {
+            // Rays cross the same pixels again and again (the fast walk, the
+            // depth averaging and both shallow-water stages): remember the
+            // recent conversions, keyed by the pixel's bits.
+            if (conversions_.empty()) conversions_.assign(kConversionSlots, {0u, std::nan("")});
+            auto& slot = conversions_[(bits * 2654435761u) >> (32 - kConversionBits)];
+            if (slot.first != bits || std::isnan(slot.second)) slot = {bits, asWritten(f)};
             lastBits_ = bits;
-            lastValue_ = asWritten(f);
+            lastValue_ = slot.second;
             lastValid_ = true;
         }
         out.kind = PixelValue::Kind::Value;

@@ -11,7 +11,9 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "platform/gis/gdal_handle.h"
 #include "platform/gis/geometry.h"
 #include "platform/gis/spatial_reference.h"
 
@@ -47,6 +49,8 @@ struct PixelValue {
 class Raster {
 public:
     // Opens a raster (read-only); GisError when GDAL cannot read it.
+    // Nothing is ever written beside it: no statistics or other auxiliary
+    // file, so shared and read-only data stay as they are.
     static std::shared_ptr<Raster> open(const std::string& path);
     ~Raster();
     Raster(const Raster&) = delete;
@@ -72,14 +76,14 @@ public:
     PixelValue identify(double x, double y) const;
     PixelValue identify(const Point& p) const { return identify(p.x, p.y); }
 
-    GDALDataset* dataset() const { return ds_; }
+    GDALDataset* dataset() const { return ds_.get(); }
 
 private:
     Raster() = default;
     void releaseBlock() const;
 
     std::string path_;
-    GDALDataset* ds_ = nullptr;
+    DatasetHandle ds_;
     int width_ = 0, height_ = 0;
     double gt_[6] = {0, 1, 0, 0, 0, -1};
     bool northUp_ = true;
@@ -96,6 +100,10 @@ private:
     mutable std::uint32_t lastBits_ = 0;
     mutable double lastValue_ = 0;
     mutable bool lastValid_ = false;
+    // Recent Float32 conversions, direct-mapped by the pixel's bits.
+    static constexpr int kConversionBits = 14;
+    static constexpr std::size_t kConversionSlots = std::size_t{1} << kConversionBits;
+    mutable std::vector<std::pair<std::uint32_t, double>> conversions_;
 };
 
 }  // namespace quor::platform::gis

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <mutex>
 
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
@@ -19,9 +20,24 @@ namespace quor::platform::gis {
 
 namespace {
 
+// Every open workspace by its canonical path. Guarded, so that opening
+// from a worker thread cannot corrupt it.
 std::map<std::string, std::weak_ptr<Workspace>>& registry() {
     static std::map<std::string, std::weak_ptr<Workspace>> r;
     return r;
+}
+std::mutex& registryMutex() {
+    static std::mutex m;
+    return m;
+}
+
+DatasetHandle openDataset(const std::string& path, unsigned flags, const char* const* drivers = nullptr) {
+    return DatasetHandle(
+        static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), flags, drivers, nullptr, nullptr)));
+}
+
+DatasetHandle createDataset(GDALDriver& driver, const std::string& path) {
+    return DatasetHandle(driver.Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
 }
 
 std::string keyOf(const std::string& path) {
@@ -32,10 +48,7 @@ std::string keyOf(const std::string& path) {
 
 // A GeoPackage held by another writer answers after this long at most,
 // so that the program reports the lock instead of appearing to hang.
-void limitBusyWait(GDALDataset* ds) {
-    OGRLayer* r = ds->ExecuteSQL("PRAGMA busy_timeout = 1000", nullptr, nullptr);
-    if (r) ds->ReleaseResultSet(r);
-}
+void limitBusyWait(GDALDataset& ds) { detail::SqlResult pragma(ds, "PRAGMA busy_timeout = 1000"); }
 
 bool isCoverageFolder(const fs::path& dir) {
     std::error_code ec;
@@ -46,19 +59,19 @@ bool isCoverageFolder(const fs::path& dir) {
 
 }  // namespace
 
-Workspace::Workspace(std::string path, WorkspaceKind kind, GDALDataset* ds, bool readOnly)
-    : path_(std::move(path)), kind_(kind), ds_(ds), readOnly_(readOnly) {}
+Workspace::Workspace(std::string path, WorkspaceKind kind, DatasetHandle ds, bool readOnly)
+    : path_(std::move(path)), kind_(kind), ds_(std::move(ds)), readOnly_(readOnly) {}
 
 Workspace::~Workspace() {
-    for (auto& [n, ds] : readOnlyClasses_) GDALClose(ds);
-    if (ds_) {
-        detail::ErrorCapture err;
-        if (transactionDepth_ > 0) ds_->RollbackTransaction();
-        GDALClose(ds_);
-    }
+    // Closing may report; the capture keeps that off the console.
+    detail::ErrorCapture err;
+    if (ds_ && transactionDepth_ > 0) ds_->RollbackTransaction();
+    readOnlyClasses_.clear();
+    ds_.reset();
 }
 
 std::shared_ptr<Workspace> Workspace::shared(const std::string& key) {
+    std::lock_guard lock(registryMutex());
     auto& r = registry();
     auto it = r.find(key);
     if (it == r.end()) return nullptr;
@@ -67,7 +80,10 @@ std::shared_ptr<Workspace> Workspace::shared(const std::string& key) {
     return ws;
 }
 
-void Workspace::remember(const std::string& key, const std::shared_ptr<Workspace>& ws) { registry()[key] = ws; }
+void Workspace::remember(const std::string& key, const std::shared_ptr<Workspace>& ws) {
+    std::lock_guard lock(registryMutex());
+    registry()[key] = ws;
+}
 
 std::shared_ptr<Workspace> Workspace::openGeoPackage(const std::string& path) {
     detail::ensureGdal();
@@ -79,11 +95,10 @@ std::shared_ptr<Workspace> Workspace::openGeoPackage(const std::string& path) {
         throw GisError("The geodatabase " + path + " is read-only; it cannot be opened for writing.");
     detail::ErrorCapture err;
     const char* drivers[] = {"GPKG", nullptr};
-    auto* ds = static_cast<GDALDataset*>(
-        GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers, nullptr, nullptr));
+    DatasetHandle ds = openDataset(path, GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers);
     if (!ds) throw GisError(err.message("The file " + path + " is not a valid geodatabase."));
-    limitBusyWait(ds);
-    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, ds, false));
+    limitBusyWait(*ds);
+    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false));
     remember(key, ws);
     return ws;
 }
@@ -95,10 +110,10 @@ std::shared_ptr<Workspace> Workspace::createGeoPackage(const std::string& path) 
     detail::ErrorCapture err;
     auto* drv = GetGDALDriverManager()->GetDriverByName("GPKG");
     if (!drv) throw GisError("GeoPackage support is missing from GDAL.");
-    GDALDataset* ds = drv->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+    DatasetHandle ds = createDataset(*drv, path);
     if (!ds) throw GisError(err.message("The geodatabase " + path + " cannot be created."));
-    limitBusyWait(ds);
-    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, ds, false));
+    limitBusyWait(*ds);
+    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false));
     remember(keyOf(path), ws);
     return ws;
 }
@@ -124,18 +139,17 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
     if (auto ws = shared(key)) return ws;
 
     detail::ErrorCapture err;
-    GDALDataset* ds = nullptr;
+    DatasetHandle ds;
     WorkspaceKind kind = WorkspaceKind::Other;
     bool readOnly = true;
     if (fs::is_directory(p, ec) && isCoverageFolder(p)) {
         const char* drivers[] = {"AVCBin", nullptr};
-        ds = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, drivers, nullptr, nullptr));
+        ds = openDataset(path, GDAL_OF_VECTOR, drivers);
         kind = WorkspaceKind::Coverage;
     } else if (fs::is_directory(p, ec)) {
         const char* drivers[] = {"ESRI Shapefile", nullptr};
         const bool writable = ::access(path.c_str(), W_OK) == 0;
-        ds = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR | (writable ? GDAL_OF_UPDATE : 0),
-                                                  drivers, nullptr, nullptr));
+        ds = openDataset(path, GDAL_OF_VECTOR | (writable ? GDAL_OF_UPDATE : 0), drivers);
         if (!ds && writable) {
             // A folder without shapefiles yet: GDAL opens it only as a new data source.
             bool hasShp = false;
@@ -146,18 +160,30 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
             }
             if (!hasShp)
                 if (auto* drv = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile"))
-                    ds = drv->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+                    ds = createDataset(*drv, path);
         }
         kind = WorkspaceKind::ShapefileFolder;
         readOnly = !writable;
     } else {
-        ds = static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr));
+        ds = openDataset(path, GDAL_OF_VECTOR);
         if (readOnlyGpkg) kind = WorkspaceKind::GeoPackage;
     }
     if (!ds) throw GisError(err.message("The workspace " + path + " cannot be opened."));
-    auto ws = std::shared_ptr<Workspace>(new Workspace(path, kind, ds, readOnly));
+    auto ws = std::shared_ptr<Workspace>(new Workspace(path, kind, std::move(ds), readOnly));
     remember(key, ws);
     return ws;
+}
+
+std::shared_ptr<Workspace> Workspace::createMemory(const std::string& name) {
+    detail::ensureGdal();
+    detail::ErrorCapture err;
+    auto* drv = GetGDALDriverManager()->GetDriverByName("Memory");
+    if (!drv) throw GisError("In-memory feature classes are missing from GDAL.");
+    DatasetHandle ds(drv->Create(name.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    if (!ds) throw GisError(err.message("The in-memory workspace " + name + " cannot be created."));
+    // Not shared through the registry: every caller gets a workspace of its own.
+    return std::shared_ptr<Workspace>(
+        new Workspace("memory:" + name, WorkspaceKind::Memory, std::move(ds), false));
 }
 
 std::vector<std::string> Workspace::featureClassNames() const {
@@ -189,13 +215,12 @@ std::shared_ptr<FeatureClass> Workspace::openFeatureClass(const std::string& nam
         }
         if (kind_ == WorkspaceKind::ShapefileFolder && fs::exists(shp, ec)) {
             detail::ErrorCapture err;
-            auto* alone = static_cast<GDALDataset*>(GDALOpenEx(shp.c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr));
+            DatasetHandle alone = openDataset(shp, GDAL_OF_VECTOR);
             OGRLayer* layer = alone && alone->GetLayerCount() == 1 ? alone->GetLayer(0) : nullptr;
             if (layer && name == layer->GetName()) {
-                readOnlyClasses_.emplace_back(name, alone);
+                readOnlyClasses_.emplace_back(name, std::move(alone));
                 return std::make_shared<FeatureClass>(shared_from_this(), name);
             }
-            if (alone) GDALClose(alone);
             throw GisError(err.message("The shapefile " + shp + " is damaged or incomplete."));
         }
         throw GisError("The feature class " + name + " does not exist.");
@@ -333,16 +358,14 @@ void Workspace::afterRollback() {
         // file that cannot be opened again leaves a handle that still answers.
         const bool update = !readOnly_;
         detail::ErrorCapture err;
-        auto* fresh = static_cast<GDALDataset*>(GDALOpenEx(
-            path_.c_str(), GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : 0), nullptr, nullptr, nullptr));
+        DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : 0));
         schemaChangedInTransaction_ = false;
         if (!fresh) {
             bumpGeneration();
             throw GisError("The geodatabase " + path_ + " cannot be opened again.");
         }
-        GDALClose(ds_);
-        ds_ = fresh;
-        if (kind_ == WorkspaceKind::GeoPackage) limitBusyWait(ds_);
+        ds_ = std::move(fresh);
+        if (kind_ == WorkspaceKind::GeoPackage) limitBusyWait(*ds_);
         // The reopened file now tells the references itself; changes made
         // before the transaction stay known when nothing was reopened.
         altered_.clear();
@@ -361,6 +384,35 @@ void Workspace::Transaction::commit() {
         ws_.afterRollback();
         throw GisError(msg);
     }
+}
+
+namespace {
+
+std::string pragmaText(GDALDataset* ds, const char* sql) {
+    detail::ErrorCapture err;
+    std::string out;
+    if (OGRLayer* r = ds->ExecuteSQL(sql, nullptr, nullptr)) {
+        if (OGRFeatureUniquePtr f{r->GetNextFeature()}) out = f->GetFieldAsString(0);
+        ds->ReleaseResultSet(r);
+    }
+    for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+}  // namespace
+
+Workspace::QuickCommits::QuickCommits(Workspace& ws) : ws_(ws) {
+    if (ws_.kind_ != WorkspaceKind::GeoPackage || ws_.readOnly_ || ws_.transactionDepth_ > 0) return;
+    if (pragmaText(ws_.ds_.get(), "PRAGMA journal_mode = WAL") != "wal") return;
+    pragmaText(ws_.ds_.get(), "PRAGMA synchronous = NORMAL");
+    on_ = true;
+}
+
+Workspace::QuickCommits::~QuickCommits() {
+    if (!on_ || ws_.transactionDepth_ > 0) return;
+    // Back to a single file: the log is checkpointed into it and removed.
+    pragmaText(ws_.ds_.get(), "PRAGMA synchronous = FULL");
+    pragmaText(ws_.ds_.get(), "PRAGMA journal_mode = DELETE");
 }
 
 }  // namespace quor::platform::gis

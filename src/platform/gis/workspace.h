@@ -5,6 +5,10 @@
 // One handle per file for the whole program: opening a path that is open
 // already returns the same Workspace object, so the map, the runs and the
 // commands never hold two handles on one GeoPackage.
+//
+// Workspaces belong to the program's main thread: the registry of open
+// workspaces is guarded, but one Workspace and its classes serve one
+// thread at a time (GDAL datasets are not shareable between threads).
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -13,6 +17,7 @@
 
 #include "platform/gis/feature_class.h"
 #include "platform/gis/fields.h"
+#include "platform/gis/gdal_handle.h"
 #include "platform/gis/geometry.h"
 #include "platform/gis/spatial_reference.h"
 
@@ -21,7 +26,7 @@ class OGRLayer;
 
 namespace quor::platform::gis {
 
-enum class WorkspaceKind { GeoPackage, ShapefileFolder, Coverage, Other };
+enum class WorkspaceKind { GeoPackage, ShapefileFolder, Coverage, Memory, Other };
 
 class Workspace : public std::enable_shared_from_this<Workspace> {
 public:
@@ -35,6 +40,10 @@ public:
     // single shapefile (its folder is the workspace) or a coverage folder.
     // Shapefile folders open for update when possible; coverages read-only.
     static std::shared_ptr<Workspace> open(const std::string& path);
+    // A new, empty workspace held in memory only, for classes that live a
+    // moment (a site's work classes): nothing of it ever reaches a file.
+    // Its classes carry the field names of the project geodatabase's.
+    static std::shared_ptr<Workspace> createMemory(const std::string& name);
 
     ~Workspace();
     Workspace(const Workspace&) = delete;
@@ -77,8 +86,25 @@ public:
     };
     bool inTransaction() const { return transactionDepth_ > 0; }
 
+    // For many small transactions in a row (a run storing each site's
+    // results on its own): while the scope lives a geodatabase logs its
+    // commits ahead and syncs them to disk at checkpoints rather than at
+    // every commit. A crash may then lose the last few commits, never
+    // damage the file. Other workspaces are left as they are.
+    class QuickCommits {
+    public:
+        explicit QuickCommits(Workspace& ws);
+        ~QuickCommits();
+        QuickCommits(const QuickCommits&) = delete;
+        QuickCommits& operator=(const QuickCommits&) = delete;
+
+    private:
+        Workspace& ws_;
+        bool on_ = false;
+    };
+
     // The GDAL dataset (never null while the workspace lives).
-    GDALDataset* dataset() const { return ds_; }
+    GDALDataset* dataset() const { return ds_.get(); }
     // The layer of a shapefile of this folder that could only be opened for
     // reading (its files are read-only), or null.
     OGRLayer* readOnlyLayer(const std::string& name) const;
@@ -93,20 +119,20 @@ public:
     void setAlteredSpatialReference(const std::string& name, const SpatialReference& sr);
 
 private:
-    Workspace(std::string path, WorkspaceKind kind, GDALDataset* ds, bool readOnly);
+    Workspace(std::string path, WorkspaceKind kind, DatasetHandle ds, bool readOnly);
     static std::shared_ptr<Workspace> shared(const std::string& key);
     static void remember(const std::string& key, const std::shared_ptr<Workspace>& ws);
     void afterRollback();
 
     std::string path_;
     WorkspaceKind kind_;
-    GDALDataset* ds_ = nullptr;
+    DatasetHandle ds_;
     bool readOnly_ = false;
     std::uint64_t generation_ = 1;
     int transactionDepth_ = 0;
     bool schemaChangedInTransaction_ = false;
     std::vector<std::pair<std::string, SpatialReference>> altered_;
-    std::vector<std::pair<std::string, GDALDataset*>> readOnlyClasses_;
+    std::vector<std::pair<std::string, DatasetHandle>> readOnlyClasses_;
     friend class Transaction;
 };
 

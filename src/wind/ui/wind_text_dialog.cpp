@@ -163,9 +163,11 @@ bool WindTextDialog::ok() {
     return true;
 }
 
-void WindTextDialog::cancel() {
+void WindTextDialog::cancel() { reject(); }
+
+void WindTextDialog::reject() {
     state_.wind_webflag = true;
-    reject();
+    QDialog::reject();
 }
 
 }  // namespace quor::wind::ui

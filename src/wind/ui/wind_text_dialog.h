@@ -36,6 +36,8 @@ public:
     QStringList fieldItems(int field) const;
     bool ok();  // "OK": false when a check refused the entries
     void cancel();
+    // Closing the window counts as "Cancel".
+    void reject() override;
 
 private:
     void browse();
@@ -51,5 +53,8 @@ private:
     std::array<QComboBox*, kChoiceFields> fields_{};
     std::vector<std::string> names_;
 };
+
+// The chooser under the name the wind analysis dialog knows it by.
+using wind_text = WindTextDialog;
 
 }  // namespace quor::wind::ui

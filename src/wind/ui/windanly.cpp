@@ -16,6 +16,7 @@
 
 #include "platform/numbers.h"
 #include "wind/ui/threaded_fetcher.h"
+#include "wind/ui/wind_pt.h"
 #include "wind/wind_datetime.h"
 
 namespace quor::wind {
@@ -59,6 +60,14 @@ std::optional<int16_t> listNumber(const QComboBox* box) {
 windanly::windanly(WindanlyEnv env, QWidget* parent) : QDialog(parent), env_(std::move(env)) {
     if (!env_.fetcher) env_.fetcher = std::make_shared<ThreadedYearFetcher>(std::make_shared<HttpYearFetcher>());
     if (!env_.chooser) env_.chooser = std::make_shared<DialogSavePathChooser>(this);
+    if (!env_.showSummary) {
+        // The display outlives this dialog, which closes once the analysis ends.
+        env_.showSummary = [this] {
+            auto* display = new ui::WindPtForm(env_.holder, parentWidget());
+            display->setAttribute(Qt::WA_DeleteOnClose);
+            display->show();
+        };
+    }
     setWindowTitle(QStringLiteral("  Wind Analysis"));
 
     auto* top = new QVBoxLayout(this);
@@ -279,11 +288,13 @@ void windanly::Command1_Click() {
         env_.messages.message("No wind data will be selected, please choose percentage higher than 0.");
         return finish();
     }
-    s.wind_source = station.substr(0, 5);
+    // Five characters, not five bytes: a hand-typed name may hold any letter.
+    const std::string stationId = Combo1->currentText().left(5).toStdString();
+    s.wind_source = stationId;
 
     BuoyWindRequest rq;
     rq.stationEntry = station;
-    rq.stationId = station.substr(0, 5);
+    rq.stationId = stationId;
     std::optional<int16_t> parts[8];
     try {
         parts[0] = listNumber(Combo2[0]);

@@ -177,3 +177,25 @@ TEST(Raster, RealBayPixelsUnderEverySite) {
     EXPECT_EQ(outside, 5);
     EXPECT_GE(nodata, 7);
 }
+
+TEST(Raster, NothingIsWrittenBesideAnOpenedRaster) {
+    TempDir dir;
+    writeTiff(dir.file("s.tif"), 2, 2, GDT_Float32, {1, 2, 3, 4}, std::nullopt);
+    {
+        auto r = Raster::open(dir.file("s.tif"));
+        EXPECT_EQ(r->minMax(), std::make_pair(1.0, 4.0));
+        // Statistics GDAL would otherwise keep in an .aux.xml file on close.
+        double mn, mx, mean, sd;
+        ASSERT_EQ(r->dataset()->GetRasterBand(1)->ComputeStatistics(FALSE, &mn, &mx, &mean, &sd, nullptr, nullptr),
+                  CE_None);
+        EXPECT_DOUBLE_EQ(mean, 2.5);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("s.tif.aux.xml")));
+    // An auxiliary file that is there is still read: its NoData value counts.
+    {
+        std::ofstream aux(dir.file("s.tif.aux.xml"));
+        aux << "<PAMDataset><PAMRasterBand band=\"1\"><NoDataValue>2</NoDataValue></PAMRasterBand></PAMDataset>";
+    }
+    auto r = Raster::open(dir.file("s.tif"));
+    EXPECT_TRUE(r->identify(1015, 1995).isNoData());
+}

@@ -466,3 +466,29 @@ TEST(Workspace, DamagedReadOnlyAndLockedGeoPackagesGiveClearErrors) {
     addRay(*rays, 1, 1);
     EXPECT_EQ(rays->featureCount(), 201);
 }
+
+TEST(Workspace, GeoPackageReferencesWithoutCodeOrNoneAreAlteredAndKept) {
+    TempDir dir;
+    const auto custom = SpatialReference::fromWkt(
+        "LOCAL_CS[\"Bay grid\",LOCAL_DATUM[\"Bay\",0],UNIT[\"metre\",1],AXIS[\"X\",EAST],AXIS[\"Y\",NORTH]]");
+    const auto utm = SpatialReference::fromEpsg(32755);
+    {
+        auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+        auto a = ws->createFeatureClass("a's rays", GeometryType::Polyline, rayFields(), utm);
+        auto b = ws->createFeatureClass("b", GeometryType::Polyline, rayFields());
+        a->alterSpatialReference(SpatialReference());
+        b->alterSpatialReference(custom);
+        EXPECT_TRUE(a->spatialReference().isNone());
+        EXPECT_TRUE(b->spatialReference().isSame(custom));
+        addRay(*b, 10, 1);
+    }
+    auto ws = Workspace::openGeoPackage(dir.file("p.gpkg"));
+    // Taken off again, the class is the undefined Cartesian one: no code,
+    // never read as degrees.
+    const auto none = ws->openFeatureClass("a's rays")->spatialReference();
+    EXPECT_FALSE(none.isGeographic());
+    EXPECT_LE(none.epsgCode(), 0);
+    auto b = ws->openFeatureClass("b");
+    EXPECT_FALSE(b->spatialReference().isNone());
+    EXPECT_EQ(b->feature(1).shape().part(0)[1], (Point{10, 0}));
+}

@@ -1,4 +1,4 @@
-#include "wave/wave_second.h"
+#include "wave/first_shallow_stage.h"
 
 #include <cmath>
 #include <optional>
@@ -13,8 +13,8 @@ namespace quor::wave {
 using platform::roundHalfEven;
 using namespace stage;
 
-double wave_second_cls::wave_second(int16_t norays, int16_t dirindex, const RaySegment& pfeature, double deep_wvlnt,
-                                    double avg_depth, float tideheight) {
+double FirstShallowStage::run(int16_t dirindex, const RaySegment& ray, double deep_wvlnt, double avg_depth,
+                              float tideheight) {
     auto& st = ctx_.state;
     const std::string folder = debugOutputFolder(st.app_folder);
     const bool debugOn = debugOutputEnabled(st);
@@ -23,12 +23,16 @@ double wave_second_cls::wave_second(int16_t norays, int16_t dirindex, const RayS
     file.line("");
     file.line(kHeightColumns);
 
+    // A stage object serves direction after direction: each starts from an
+    // empty profile.
+    depth_first.erase();
+
     const double step = st.cell_step < st.Depth_intg_second ? st.Depth_intg_second : std::floor(st.cell_step);
     st.err_ptsecond = 0;
     st.err_second = 0;
 
     if (st.fetcharray(dirindex) > st.Fetch_first) {
-        const int N = ptraster_second(pfeature, static_cast<float>(step), dirindex, tideheight);
+        const int N = ptraster_second(ray, static_cast<float>(step), dirindex, tideheight);
         if (st.err_ptsecond == 1) {
             st.err_second = 1;
             return 0;
@@ -86,7 +90,7 @@ double wave_second_cls::wave_second(int16_t norays, int16_t dirindex, const RayS
     }
     file.close();
 
-    const double k = runThirdStage(norays, dirindex, pfeature, deep_wvlnt, roundHalfEven(st.wvht_first(dirindex), 5),
+    const double k = runThirdStage(0, dirindex, ray, deep_wvlnt, roundHalfEven(st.wvht_first(dirindex), 5),
                                    tideheight);
     if (st.err_third == 1) {
         st.err_second = 1;
@@ -95,18 +99,17 @@ double wave_second_cls::wave_second(int16_t norays, int16_t dirindex, const RayS
     return k;
 }
 
-double wave_second_cls::runThirdStage(int16_t norays, int16_t dirindex, const RaySegment& pfeature,
+double FirstShallowStage::runThirdStage(int16_t, int16_t dirindex, const RaySegment& ray,
                                       double deep_wvlnt, double waveh_1km, float tideheight) {
-    wave_third_cls third(ctx_);
-    return third.wave_third(norays, dirindex, pfeature, deep_wvlnt, waveh_1km, tideheight);
+    return second_.run(dirindex, ray, deep_wvlnt, waveh_1km, tideheight);
 }
 
-int16_t wave_second_cls::ptraster_second(const RaySegment& pfeature, float int_dist, int16_t dirindex,
+int16_t FirstShallowStage::ptraster_second(const RaySegment& ray, float int_dist, int16_t dirindex,
                                          float tideheight) {
     auto& st = ctx_.state;
     st.err_ptsecond = 0;
     try {
-        const auto v = ctx_.bathy.densify(pfeature, int_dist);
+        const auto v = ctx_.bathy.densify(ray, int_dist);
         const int cnt = cint16(static_cast<double>(v.size()));
         const int m = static_cast<int>(std::fabs(std::floor(cdiv(-st.Depth_intg_second, st.cell_step))));
         const int a0 = cint16(st.Fetch_first / static_cast<double>(int_dist));
@@ -154,7 +157,7 @@ int16_t wave_second_cls::ptraster_second(const RaySegment& pfeature, float int_d
     }
 }
 
-int16_t wave_second_cls::ptraster_second_test(const RaySegment&, float, int16_t) {
+int16_t FirstShallowStage::ptraster_second_test(const RaySegment&, float, int16_t) {
     for (int k = 50; k >= 10; --k) depth_first(k) = 6 - (50 - k) / 10.0;
     return 40;
 }

@@ -1,0 +1,118 @@
+#include "project/ptdatasel.h"
+
+#include <exception>
+
+#include "platform/gis/gis_error.h"
+#include "platform/gis/workspace.h"
+
+namespace quor::project {
+
+namespace {
+
+bool beginsWithPointdata(const std::string& name) {
+    if (name.size() < 9) return false;
+    std::string head = name.substr(0, 9);
+    for (auto& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return head == "POINTDATA";
+}
+
+}  // namespace
+
+std::vector<std::string> pointDatasetCandidates(const pg::Map& map, const model::SettingsHolder& holder,
+                                                const model::MainFormState& mainform) {
+    std::vector<std::string> out;
+    const int k = holder.indexcheck == 1 ? 2 : 3;
+    for (int i = 0; i <= map.layerCount() - k; ++i) {
+        const std::string& name = map.layer(i)->name();
+        if (beginsWithPointdata(name)) out.push_back(name);
+    }
+    for (const auto& path : mainform.shpcol) out.push_back(path);
+    return out;
+}
+
+std::pair<std::string, std::string> splitAtLastSeparator(const std::string& path) {
+    const auto pos = path.find_last_of("/\\");
+    if (pos == std::string::npos) return {std::string(), path};
+    return {path.substr(0, pos), path.substr(pos + 1)};
+}
+
+void ptdatasel::Form_Load() {
+    const bool batch = s_.batch_mode == 1;
+    checkVisible_ = !batch;
+    title_ = batch ? kPtdataselBatchTitle : kPtdataselTitle;
+    items_ = pointDatasetCandidates(map_, holder_, mf_);
+    mf_.fetchlength = 0;
+}
+
+bool ptdatasel::Command1_Click(const std::string& text, bool checked, const std::function<void()>& unload) {
+    if (text.empty()) {
+        messages_.message(kSelectValidPoint, platform::MessageIcon::Critical);
+        return false;
+    }
+    PointDatasetChoice choice;
+    choice.pointsel = text;
+    std::shared_ptr<pg::FeatureClass> fc;
+    int16_t counterstart = 0;
+    try {
+        if (beginsWithPointdata(text)) {
+            if (!mf_.ptworkspace) throw pg::GisError("There is no open project geodatabase.");
+            fc = mf_.ptworkspace->openFeatureClass(text);
+            counterstart = 1;
+            choice.shpdir = splitAtLastSeparator(mf_.ptworkspace->path()).first;
+            choice.shpname1 = text;
+        } else {
+            auto [dir, name] = splitAtLastSeparator(text);
+            if (dir.empty() && text.find_first_of("/\\") == std::string::npos)
+                throw pg::GisError("\"" + text + "\" is neither a point dataset of the project nor a shapefile path.");
+            choice.shpdir = dir;
+            choice.shpname1 = name;
+            auto ws = pg::Workspace::open(dir);
+            std::string cls = name;
+            if (cls.size() > 4) {
+                std::string ext = cls.substr(cls.size() - 4);
+                for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                if (ext == ".shp") cls.resize(cls.size() - 4);
+            }
+            fc = ws->openFeatureClass(cls);
+            counterstart = 0;
+        }
+        if (fc->geometryType() != pg::GeometryType::Point)
+            throw pg::GisError("\"" + text + "\" is not a point dataset.");
+    } catch (const std::exception& e) {
+        messages_.message(e.what(), platform::MessageIcon::Critical);
+        return false;
+    }
+    result = choice;
+    mf_.fetchlength = checked && checkVisible_ ? 1 : 0;
+    if (unload) unload();
+
+    const RunDrivers::Driver* driver = nullptr;
+    std::string missing;
+    if (s_.model_mode == model::REI_MODE) {
+        driver = &drivers_.runmodel;
+        missing = "The REI model run is not available in this build.";
+    } else if (s_.batch_mode == 1) {
+        driver = &drivers_.batch_processing;
+        missing = "The RWE batch run is not available in this build.";
+    } else {
+        driver = &drivers_.WaveMain;
+        missing = "The RWE model run is not available in this build.";
+    }
+    try {
+        if (!*driver) {
+            messages_.message(missing, platform::MessageIcon::Exclamation);
+            if (runIdle) runIdle();
+        } else {
+            (*driver)(fc, counterstart, result);
+        }
+    } catch (const std::exception& e) {
+        messages_.message(e.what(), platform::MessageIcon::None);
+    }
+    return true;
+}
+
+void ptdatasel::Command2_Click() {
+    if (runIdle) runIdle();
+}
+
+}  // namespace quor::project

@@ -1,0 +1,186 @@
+#include "wave/rwe_results.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+#include <cmath>
+#include <cstdio>
+
+#include "platform/gis/gis_error.h"
+#include "platform/gis/workspace.h"
+#include "platform/numbers.h"
+#include "platform/textfile.h"
+
+namespace quor::wave {
+
+namespace {
+
+constexpr double kSwitchedOff = -999;
+
+pg::FieldDef doubleField(const std::string& name) { return pg::FieldDef(name, pg::FieldType::Double, {}, 30); }
+
+double r(double v, int decimals) {
+    const double out = platform::roundHalfEven(v, decimals);
+    return out == 0 ? 0.0 : out;  // never "-0" in a field
+}
+
+}  // namespace
+
+std::vector<pg::FieldDef> rweResultFieldDefs() {
+    std::vector<pg::FieldDef> defs;
+    for (std::size_t i = 0; i + 1 < kRweResultFields.size(); ++i) defs.push_back(doubleField(kRweResultFields[i]));
+    defs.emplace_back("Sed_Motion", pg::FieldType::String, std::string(), 5);
+    return defs;
+}
+
+std::vector<pg::FieldDef> rayFieldDefs() {
+    std::vector<pg::FieldDef> defs;
+    for (int i = 1; i <= kRayFieldCount; ++i) defs.push_back(doubleField("Ray" + std::to_string(i)));
+    return defs;
+}
+
+bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& mainform, pg::FeatureClass& points,
+                    platform::Messages& messages) {
+    if (state.batch_mode != 0) return false;
+    const auto defs = rweResultFieldDefs();
+    std::vector<int> found;
+    for (const auto& d : defs) found.push_back(points.findField(d.name));
+    if (found[0] != -1) {
+        if (!messages.question(kReplaceRweQuestion)) return true;
+    }
+    for (std::size_t i = 0; i < defs.size(); ++i)
+        if (found[i] == -1) points.addField(defs[i]);
+    if (mainform.fetchlength == 1) {
+        // Each ray field on its own: a dataset holding some of them gets the rest.
+        for (const auto& d : rayFieldDefs())
+            if (points.findField(d.name) == -1) points.addField(d);
+    }
+    return false;
+}
+
+std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const RweSiteResult& site) {
+    std::vector<pg::FieldValue> v;
+    v.emplace_back(r(site.rwe, 2));
+    v.emplace_back(r(site.max_wvht, 2));
+    v.emplace_back(r(site.avg_wvht, 2));
+    v.emplace_back(r(site.max_wvdir, 2));
+    v.emplace_back(r(site.avg_wvpd, 2));
+    v.emplace_back(r(site.max_wvpd, 2));
+    v.emplace_back(static_cast<double>(static_cast<float>(r(s.pt_depth, 2))));
+    if (s.orbvel_on != 1) {
+        for (int i = 0; i < 4; ++i) v.emplace_back(kSwitchedOff);
+        v.emplace_back(std::string());
+        return v;
+    }
+    const bool spectral = s.velocity_method == 1;
+    v.emplace_back(r(spectral ? s.esa_orbvel : s.lwt_orbvel, 3));
+    v.emplace_back(r(spectral ? s.esa_shearvel : s.lwt_shearvel, 3));
+    v.emplace_back(r(spectral ? s.esa_shearstress : s.lwt_shearstress, 3));
+    if (s.sediment_on != 1) {
+        v.emplace_back(kSwitchedOff);
+        v.emplace_back(std::string());
+    } else if (site.failed) {
+        // A failed site says so in every value; whether its sediment moves is unknown.
+        v.emplace_back(r(site.rwe, 3));
+        v.emplace_back(std::string());
+    } else {
+        v.emplace_back(r(s.crit_shearstress, 3));
+        v.emplace_back(std::string(s.sed_motion == 1 ? "Yes" : "No"));
+    }
+    return v;
+}
+
+void write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const model::ModelState& state,
+                       const RweSiteResult& site) {
+    const auto values = rweFieldValues(state, site);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const int idx = feature.findField(kRweResultFields[i]);
+        if (idx >= 2) feature.setValue(idx, values[i]);
+    }
+    pg::Workspace::Transaction tx(*points.workspace());
+    points.store(feature);
+    tx.commit();
+}
+
+std::string rweMetadataPath(const std::string& shpdir, const std::string& shpname1) {
+    return shpdir + "/" + shpname1 + ".Metadata_RWE";
+}
+
+std::string generalNumber(double value, int digits) {
+    if (!std::isfinite(value)) return platform::formatNumber(value);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*g", digits, value);
+    std::string s(buf);
+    if (s.find_first_of("eE") != std::string::npos) {
+        // Shortest plain form of the value cut to its significant digits.
+        std::snprintf(buf, sizeof buf, "%.*e", digits - 1, value);
+        return platform::formatNumber(std::strtod(buf, nullptr));
+    }
+    return s == "-0" ? "0" : s;
+}
+
+std::vector<std::string> rweMetadataLines(const model::ModelState& s, const model::MainFormState& mf,
+                                          const RweMetadataInputs& in) {
+    auto single = [](float v) { return generalNumber(v, 7); };
+    auto dbl = [](double v) { return generalNumber(v, 15); };
+    std::vector<std::string> l = {"Quor RWE Metadata File",
+                                  "",
+                                  "Created on: " + in.createdOn,
+                                  "",
+                                  "Input data",
+                                  "",
+                                  "Bathymetry:    " + mf.bathycov,
+                                  "Bathymetry unit:    " + in.bathyunits,
+                                  std::string("Bathymetry Sign:   ") + (s.bathy_positive != 0 ? "Positive" : "Negative"),
+                                  "Shoreline data:    " + mf.shorecov,
+                                  mf.shorename,
+                                  "Wind data:    " + in.windPath,
+                                  ""};
+    if (s.orbvel_on != 1) {
+        l.emplace_back("Bottom velocity mode: Off");
+    } else {
+        l.emplace_back("Bottom velocity mode: On");
+        l.push_back("Sea Temperature (Degree C):  " + single(s.sea_temp));
+        l.push_back("Sea Salinity (g/Kg):  " + single(s.sea_salinity));
+        l.push_back("Sea Dynamic Viscosity (Pascal second Pa.s):  " + single(s.sea_visc));
+        l.push_back("Sea Density (kg/m3):  " + single(s.sea_dens));
+        if (s.sediment_on != 1) {
+            l.emplace_back("Sediment motion mode: Off");
+        } else {
+            l.emplace_back(s.velocity_method == 1
+                               ? "Method used to calculate orbital velocity: Estimated Spectral Analysis"
+                               : "Method used to calculate orbital velocity: Linear Wave Theory");
+            l.emplace_back("Sediment motion mode: On");
+            l.push_back("Sediment diameter (m):  " + single(s.sed_diameter));
+            l.push_back("Sediment density (Kg/m3):  " + single(s.sed_density));
+        }
+    }
+    l.emplace_back("");
+    l.emplace_back("Quor parameters");
+    l.emplace_back("");
+    l.emplace_back("Quor Mode used:    RWE");
+    l.push_back("Number of rays used:    " + std::to_string(in.rays));
+    l.push_back("Fetch (meter):    " + dbl(mf.Fetch));
+    l.push_back("Fetch segment length (meter):      " + dbl(s.Fetch_first));
+    l.push_back("Fetch segment interrogation distance (meter):      " + dbl(s.Depth_intg_first));
+    l.emplace_back("");
+    l.emplace_back("Wave breaking parameters");
+    l.emplace_back("");
+    l.push_back("Alpha (Goda's Formula):    " + dbl(s.A_goda));
+    l.push_back("Beach slope (Goda's formula):    " + dbl(s.goda_slope));
+    l.push_back("Sensitivity eps:    " + dbl(s.Eps));
+    return l;
+}
+
+void writeRweMetadata(const std::string& path, const std::vector<std::string>& lines) {
+    platform::writeTextLines(path, lines);
+}
+
+std::string currentDateTimeText() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale loc = QLocale::system();
+    return loc.toString(now.date(), QLocale::ShortFormat).toStdString() + " " +
+           loc.toString(now.time(), QLocale::ShortFormat).toStdString();
+}
+
+}  // namespace quor::wave

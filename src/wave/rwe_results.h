@@ -1,0 +1,93 @@
+#pragma once
+// The RWE results of a run in the point dataset: the twelve result fields
+// (and the 32 ray fields when asked), each site's values written into its
+// feature, and the run's metadata file beside the dataset.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/model_state.h"
+#include "platform/feedback.h"
+#include "platform/gis/feature.h"
+#include "platform/gis/feature_class.h"
+#include "platform/gis/fields.h"
+
+namespace quor::wave {
+
+namespace pg = platform::gis;
+
+// The result fields in the order they are created and written.
+inline const std::vector<std::string> kRweResultFields = {"RWE",     "MaxWvH",   "AvgWvH",    "MaxWvDr",
+                                                          "AvgWvPr", "MaxWvPr",  "Depth",     "HorVel",
+                                                          "ShearVel", "ShearStrs", "CShearStrs", "Sed_Motion"};
+inline constexpr int kRayFieldCount = 32;
+inline constexpr const char* kReplaceRweQuestion = "Point coverage already has RWE values, do you want to replace them?";
+
+// The definitions of the twelve result fields (eleven doubles of length
+// 30, then "Sed_Motion", text of length 5).
+std::vector<pg::FieldDef> rweResultFieldDefs();
+// "Ray1" .. "Ray32", doubles of length 30.
+std::vector<pg::FieldDef> rayFieldDefs();
+
+// Makes the result fields ready on the run's point class. Batch runs: the
+// class is left alone. When "RWE" exists the user is asked whether to
+// replace the values; true means No (the run ends without touching
+// anything). Otherwise every missing result field is added, and with
+// `fetchlength` 1 every missing ray field, each on its own. Existing
+// fields are left as they are. A refused field reaches the caller as
+// GisError with the fields added so far in place.
+bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& mainform, pg::FeatureClass& points,
+                    platform::Messages& messages);
+
+// One site's values as the driver hands them over.
+struct RweSiteResult {
+    double rwe = 0;
+    double max_wvht = 0;
+    double avg_wvht = 0;
+    double max_wvdir = 0;
+    double avg_wvpd = 0;
+    double max_wvpd = 0;
+    // True when rwe is a status code: every bottom value then holds the
+    // code too and "Sed_Motion" stays empty.
+    bool failed = false;
+};
+
+// The twelve values in field order, rounded as stored: the wave values to
+// 2 decimals, the depth to 2 decimals in single precision, the bottom
+// values to 3 decimals, -999 and an empty text for parts switched off.
+std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& state, const RweSiteResult& site);
+
+// Writes the site's values into its feature and stores it once, in one
+// transaction of the dataset. GisError when the store fails; nothing of
+// the site is then saved.
+void write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const model::ModelState& state,
+                       const RweSiteResult& site);
+
+// Where the run's metadata file goes: the dataset's folder and name with
+// ".Metadata_RWE" (a shapefile keeps its ".shp": sites.shp.Metadata_RWE).
+std::string rweMetadataPath(const std::string& shpdir, const std::string& shpname1);
+
+// What the metadata file records besides the model state.
+struct RweMetadataInputs {
+    std::string createdOn;   // date and time, in the system's short formats
+    std::string bathyunits;  // "Meter", "Feet" or "Centimeter"
+    std::string windPath;    // the wind file the run read
+    int rays = 0;
+};
+
+// The lines of the metadata file.
+std::vector<std::string> rweMetadataLines(const model::ModelState& state, const model::MainFormState& mainform,
+                                          const RweMetadataInputs& inputs);
+
+// Writes the metadata file (CR LF lines), replacing an earlier one.
+// platform::FileError when it cannot be written.
+void writeRweMetadata(const std::string& path, const std::vector<std::string>& lines);
+
+// Now, in the system's short date and time formats.
+std::string currentDateTimeText();
+
+// A number in general form with at most `digits` significant digits, no
+// exponent, no thousands separator: 34.84, 10000, 0.001.
+std::string generalNumber(double value, int digits);
+
+}  // namespace quor::wave

@@ -1,0 +1,109 @@
+#pragma once
+// The RWE run driver: one run of the wave model over every site of a
+// point dataset. Per site it samples the depth, casts the fan, measures
+// the effective fetch (clipping at the shoreline or stepping over the
+// bathymetry), grows the waves, sums the exposure and writes the site's
+// results; a site whose step fails gets its status code and the run goes
+// on. Whatever ends the run, its clean-up runs.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "gis/ray_site.h"
+#include "platform/gis/feature_class.h"
+
+namespace quor::wave {
+
+namespace pg = platform::gis;
+
+inline constexpr const char* kCancelQuestion = "Are you sure to cancel the process?";
+inline constexpr const char* kCouldNotRun = " Could not run the model";
+inline constexpr const char* kProcessingDone = "Processing Done";
+
+// What a run asks of the main window; the default does nothing (headless).
+class RunShell {
+public:
+    virtual ~RunShell() = default;
+    // Busy pointers, "Running model" in the status label, "Bathymetry on
+    // top" unticked.
+    virtual void runStarted() {}
+    virtual void setTitle(const std::string&) {}
+    // Background runs minimise the main window and restore it at the end.
+    virtual void setMinimised(bool) {}
+    virtual void redraw() {}
+    // Pointers back, status label cleared, toolbar buttons unpressed, the
+    // run button idle again.
+    virtual void runEnded() {}
+};
+
+struct WaveRunContext {
+    gis::RayContext& rays;
+    RunShell* shell = nullptr;
+    // Folder and name of the run's point dataset, for the metadata file.
+    std::string shpdir;
+    std::string shpname1;
+    // The date and time written into the metadata file.
+    std::function<std::string()> clock = {};
+    // Batch runs hand their per-site log lines here.
+    std::function<void(const std::string& line)> batchLog = {};
+};
+
+enum class RunEnd {
+    Completed,  // every site processed
+    Declined,   // the user kept the existing RWE values
+    Cancelled,  // the user confirmed Cancel
+    Refused,    // an input cannot give correct results; nothing was touched
+    Failed,     // the wind file was unusable, or the run broke off
+};
+
+struct RunOutcome {
+    RunEnd end = RunEnd::Failed;
+    int sitesDone = 0;
+    int writeErrors = 0;       // sites whose results could not be stored
+    bool metadataFailed = false;
+    // Processor time spent, in seconds: ray steps (cast, clip, fetch),
+    // waves, output.
+    double raySeconds = 0, waveSeconds = 0, writeSeconds = 0;
+};
+
+// 0 -> 16, 1 -> 32, 2 -> 40, 3 -> 48, 4 -> 56 rays; anything else 32.
+int16_t rayCountOf(int16_t nrays);
+
+// The unit factor of a bathymetry unit text ("METER" 1, "CENTIMETER" 100,
+// "FEET" 3.281, any case), or nothing for another text.
+std::optional<float> unitFactorOf(const std::string& bathyunits);
+
+// The site depth the model uses from a pixel value, water level applied,
+// rounded to 2 decimals; raster units are turned into metres.
+double siteDepth(double pixel, int16_t bathy_positive, float tidedepth, float unitfactor);
+
+// The RWE energy sum of a site: energy times percent duration over the
+// n directions.
+double rweSum(const model::ModelState& state, int n);
+
+// One batch-log line of the current site.
+std::string batchLogLine(const model::ModelState& state, int16_t counter, double rwe, double depth);
+
+class wave_main_cls {
+public:
+    explicit wave_main_cls(WaveRunContext& ctx) : ctx_(ctx) {}
+
+    // Runs the model over every feature of pFeatClass. nrays is the
+    // ray-count option; tidedepth the water-level term of a batch run (a
+    // single run takes the negated water_level); batch_fieldcounter the
+    // batch step written into the log lines. Reports through the run's
+    // Messages and Progress and returns how the run ended.
+    RunOutcome WaveMain(const std::shared_ptr<pg::FeatureClass>& pFeatClass, int16_t counterstart, int16_t nrays,
+                        float tidedepth = 0, int16_t batch_fieldcounter = 0);
+
+    // Why the project's inputs cannot give correct results, or nothing.
+    // Also sets unitfactor from bathyunits, depthno and cell_step.
+    std::optional<std::string> startProblem(const pg::FeatureClass& points);
+
+private:
+    WaveRunContext& ctx_;
+};
+
+}  // namespace quor::wave
