@@ -27,7 +27,8 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
     wave::installWaveMain(drivers, *rays_, this);
     rei_ = std::make_unique<rei::ReiRunContext>(rei::ReiRunContext{w_.state(), w_.holder(), w_.project(), winddata,
                                                                    w_.MapControl2->map(), w_.messages(),
-                                                                   w_.progressForm(), {}, this});
+                                                                   w_.progressForm()});
+    rei_->shell = this;
     rei_->reloadWind = [this, &winddata](platform::Messages& m) {
         return wind::reloadProjectWind(w_.state(), winddata, w_.holder(), m);
     };
