@@ -34,20 +34,18 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
     };
     drivers.runmodel = [this](const std::shared_ptr<platform::gis::FeatureClass>& fc, int16_t counterstart,
                               const project::PointDatasetChoice&) { rei::runmodel(*rei_, fc, counterstart); };
-    if (QAction* run = w_.toolbarButton(kProjectToolbar, "run"))
-        QObject::connect(run, &QAction::triggered, &w_, [this] { Run_Click(); });
+    // The shell hands its Run button and menu item to this command.
+    w_.commands().connect("ptdatasel", [this] { Run_Click(); });
     w_.state().run_lock.setListener([this](bool active) { lockCommands(active); });
     w_.installEventFilter(this);
     w_.progressForm().installEventFilter(this);
     // Data > Water Level Adjustment: the level of single runs.
-    if (QAction* tide = w_.menuItem("Tide"))
-        QObject::connect(tide, &QAction::triggered, &w_, [this] {
+    w_.commands().connect("Tide_frm", [this] {
             wave::ui::TideDialog dialog(w_.state(), w_.messages(), &w_);
             dialog.exec();
         });
     // Data > Orbital Velocity Mode: bottom velocity and sediment motion.
-    if (QAction* orbital = w_.menuItem("orbital"))
-        QObject::connect(orbital, &QAction::triggered, &w_, [this] {
+    w_.commands().connect("Orbital_velocity_frm", [this] {
             wave::ui::BottomVelocityDialog dialog(
                 w_.state(), w_.messages(), [this](const std::string& t) { w_.setStatusPanel(2, t); }, &w_);
             dialog.exec();

@@ -44,7 +44,7 @@ TEST_F(RunWindow, RunButtonOpensTheChooserAndARunRestoresTheWindow) {
     });
     window.toolbarButton(app::kProjectToolbar, "run")->trigger();
     EXPECT_TRUE(shown);
-    EXPECT_TRUE(messages.entries.empty());
+    EXPECT_TRUE(messages.entries.empty()) << messages.entries.front().text;
 
     // A run shows the window busy and gives it back as it was.
     window.Check1->setChecked(true);
