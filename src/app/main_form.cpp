@@ -24,8 +24,11 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/command_enabling.h"
+#include "app/command_wiring.h"
 #include "app/map_view.h"
 #include "app/progress_form.h"
+#include "app/project_tree.h"
 #include "app/qt_messages.h"
 
 namespace quor::app {
@@ -178,9 +181,80 @@ MainForm::MainForm(model::ModelState& state, model::MainFormState& form, model::
     applyLayout();
     connectMapView();
     resize(px(kDesignInnerWidth), py(kDesignInnerHeight) + menuBar()->sizeHint().height());
+    connectShell();
+    connectCommands(*this);
+    refreshCommandStates();
 }
 
-MainForm::~MainForm() = default;
+MainForm::~MainForm() {
+    // The model state outlives the window.
+    state_.run_lock.setListener(nullptr);
+}
+
+void MainForm::connectShell() {
+    tree_ = std::make_unique<ProjectTree>(TreeView1, MapControl2->map(), *messages_);
+    buildTreeMenus();
+    for (auto& [name, action] : menuItems_) {
+        wanted_[action] = action->isEnabled();
+        if (action->menu()) continue;
+        const std::string item = name;
+        actionCommand_[action] = CommandTable::forMenuItem(item);
+        QObject::connect(action, &QAction::triggered, this, [this, item] { menuItem_Click(item); });
+    }
+    // The map toolbar's clicks are connected with the map view.
+    for (int t = 0; t < 2; ++t) {
+        for (auto& [key, action] : toolbarButtons_[t]) {
+            wanted_[action] = action->isEnabled();
+            action->setCheckable(true);
+            if (t == 1) continue;
+            const std::string k = key;
+            actionCommand_[action] = CommandTable::forProjectButton(k);
+            QObject::connect(action, &QAction::triggered, this, [this, k] { Toolbar1_ButtonClick(k); });
+        }
+    }
+    // The settings item serves whichever model is active.
+    if (QAction* a = menuItem("Chgset")) actionCommand_[a] = "wv_property|fm_property";
+    TreeView1->viewport()->installEventFilter(this);
+    List1->viewport()->installEventFilter(this);
+    List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    state_.run_lock.setListener([this](bool active) { onRunLock(active); });
+}
+
+bool MainForm::actionAvailable(QAction* action) const {
+    auto it = actionCommand_.find(action);
+    if (it == actionCommand_.end() || it->second.empty()) return true;
+    const std::string& names = it->second;
+    for (size_t start = 0; start <= names.size();) {
+        const size_t bar = std::min(names.find('|', start), names.size());
+        if (commands_.available(names.substr(start, bar - start))) return true;
+        start = bar + 1;
+    }
+    return false;
+}
+
+void MainForm::updateAction(QAction* action) {
+    auto it = wanted_.find(action);
+    const bool wanted = it == wanted_.end() ? action->isEnabled() : it->second;
+    action->setEnabled(wanted && !runLocked_ && actionAvailable(action));
+}
+
+void MainForm::refreshCommandStates() {
+    for (auto& [action, wanted] : wanted_) updateAction(action);
+}
+
+void MainForm::onRunLock(bool active) {
+    // Only the progress window's Cancel stays usable while a run goes on.
+    runLocked_ = active;
+    refreshCommandStates();
+    TreeView1->setEnabled(!active);
+    List1->setEnabled(!active);
+}
+
+int MainForm::showModal(QDialog& dialog) { return modalRunner_ ? modalRunner_(dialog) : dialog.exec(); }
+
+bool MainForm::projectOpen() const { return tree_ && tree_->nodeCount() > 0; }
+
+platform::gis::Map& MainForm::map() { return MapControl2->map(); }
 
 int MainForm::px(float twips) const { return qRound(twips * logicalDpiX() / 1440.0f); }
 int MainForm::py(float twips) const { return qRound(twips * logicalDpiY() / 1440.0f); }
@@ -396,6 +470,19 @@ void MainForm::lblHorDrag_MouseMove(int button, float x) {
 }
 
 bool MainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress &&
+        (watched == TreeView1->viewport() || watched == List1->viewport())) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        const int button = me->button() == Qt::LeftButton ? 1 : me->button() == Qt::RightButton ? 2 : 0;
+        if (watched == TreeView1->viewport()) {
+            TreeView1_MouseDown(button, me->pos());
+            // A right press selects without starting an edit or a drag.
+            if (button == 2) return true;
+        } else {
+            List1_MouseDown(button);
+            if (button == 2) return true;
+        }
+    }
     if (watched == central_ && event->type() == QEvent::Resize) {
         Form_Resize();
     } else if (watched == lblHorDrag && event->type() == QEvent::MouseMove) {
@@ -475,7 +562,8 @@ void MainForm::setStatusPanel(int panel, const std::string& text) {
 void MainForm::setMenuItemEnabled(const std::string& name, bool enabled) {
     QAction* a = menuItem(name);
     if (!a) throw std::out_of_range("no such menu item: " + name);
-    a->setEnabled(enabled);
+    wanted_[a] = enabled;
+    updateAction(a);
 }
 
 bool MainForm::hasToolbarButton(int toolbar, const std::string& key) const {
@@ -485,7 +573,8 @@ bool MainForm::hasToolbarButton(int toolbar, const std::string& key) const {
 void MainForm::setToolbarButtonEnabled(int toolbar, const std::string& key, bool enabled) {
     QAction* a = toolbarButton(toolbar, key);
     if (!a) throw std::out_of_range("no such toolbar button: " + key);
-    a->setEnabled(enabled);
+    wanted_[a] = enabled;
+    updateAction(a);
 }
 
 void MainForm::setToolbarButtonImage(int toolbar, const std::string& key, const std::string& image) {
@@ -493,6 +582,7 @@ void MainForm::setToolbarButtonImage(int toolbar, const std::string& key, const 
     auto it = ImageList1_.find(image);
     if (!a || it == ImageList1_.end()) throw std::out_of_range("no such toolbar picture: " + image);
     a->setIcon(it->second);
+    toolbarImages_[toolbar - 1][key] = image;
 }
 
 void MainForm::setMapName(const std::string& name) {

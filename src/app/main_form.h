@@ -11,15 +11,19 @@
 #include <memory>
 #include <string>
 
+#include "app/command_table.h"
 #include "app/main_layout.h"
 #include "app/map_view.h"
 #include "app/startup.h"
 #include "model/model_state.h"
 #include "platform/feedback.h"
+#include "platform/gis/map.h"
 #include "platform/settings_store.h"
 
 class QAction;
 class QCheckBox;
+class QDialog;
+class QUrl;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -33,6 +37,7 @@ class QTreeWidget;
 namespace quor::app {
 
 class Form1;
+class ProjectTree;
 class QtMessages;
 class ToolButtons;
 class MapMouseHandler;
@@ -67,7 +72,72 @@ public:
     model::ModelState& state() { return state_; }
     model::MainFormState& project() { return form_; }
     model::SettingsHolder& holder() { return holder_; }
+    // The wind summary holder that the wind commands fill and show.
+    model::WindSummary& winddata() { return winddata_; }
     platform::Messages& messages() { return *messages_; }
+
+    // The map the map view draws and the project commands fill.
+    platform::gis::Map& map();
+    // Handlers of the other subsystems' commands; see connectCommands.
+    CommandTable& commands() { return commands_; }
+    ProjectTree& projectTree() { return *tree_; }
+    // A project is open exactly while the project tree has a node.
+    bool projectOpen() const;
+
+    // Toolbar buttons' values: 1 shown down, 0 up.
+    int toolbarValue(int toolbar, const std::string& key) const;
+    // The key of the picture a toolbar button shows ("runon", "runoff" ...).
+    std::string toolbarButtonImage(int toolbar, const std::string& key) const;
+    void setToolbarValue(int toolbar, const std::string& key, int value);
+    // The map's pointer by the platform's numbers: 1 arrow, 2 crosshair,
+    // 50 zoom, 51 zoom in, 52 zoom out, 53 pan, 55 identify.
+    int mapPointer() const;
+    void setMapPointer(int pointer);
+
+    // Toolbars and command enabling.
+    void Toolbar1_ButtonClick(const std::string& key);
+    // What the run drivers do to the toolbars when a run ends: every
+    // project and map tool up, the run button idle.
+    void runEnded();
+    void disablecontrols();
+    void setcontrols(bool enabled);
+
+    // Project tree and point list.
+    void buildprojtree();
+    void TreeView1_MouseDown(int button, const QPoint& pos);
+    void List1_MouseDown(int button);
+    // The pop-up menus of the tree and the list, by their names
+    // ("mnutreeview", "rootmnu", "covbathy", "covshore", "ptdata", "listv").
+    QMenu* treemnu(const std::string& name) const;
+    // The menu the last press on the tree or the list popped up.
+    const std::string& lastPopup() const { return lastPopup_; }
+
+    // Menu commands: the click of the named menu item.
+    void menuItem_Click(const std::string& name);
+    void QuorMode_Click();
+    void Content_Click();
+    void openWebPage(const std::string& settingKey);
+
+    // Welcome and shut-down.
+    void Form_Activate();
+    void Exit_Click();
+    void Form_Unload();
+    void UnloadAllForms(const std::string& FormToIgnore);
+
+    // How modal dialogs are run and pages opened; tests answer in place of a user.
+    using ModalRunner = std::function<int(QDialog&)>;
+    void setModalRunner(ModalRunner runner) { modalRunner_ = std::move(runner); }
+    int showModal(QDialog& dialog);
+    using UrlOpener = std::function<bool(const QUrl&)>;
+    void setUrlOpener(UrlOpener opener) { urlOpener_ = std::move(opener); }
+    // Where Help > Content looks for the manual; the program's "Help" folder
+    // unless set.
+    void setHelpFolder(const std::string& folder) { helpFolder_ = folder; }
+    std::string helpFolder() const;
+
+    // Enables the commands whose handlers are connected (after connecting
+    // more of them) and keeps the rest greyed.
+    void refreshCommandStates();
 
     // StartupWindow
     PixelSize screenSize() const override;
@@ -113,6 +183,8 @@ public:
     void setSaveProject(std::function<void()> save);
 
 protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -126,6 +198,12 @@ private:
     void applyLayout();
     void lblHorDrag_MouseMove(int button, float x);
     float innerWidthTwips() const;
+    void connectShell();
+    void onRunLock(bool active);
+    void updateAction(QAction* action);
+    bool actionAvailable(QAction* action) const;
+    void buildTreeMenus();
+    void popup(const std::string& menu);
     int px(float twips) const;
     int py(float twips) const;
     float tx(int pixels) const;
@@ -146,6 +224,19 @@ private:
     QLabel* panels_[4] = {};
     Form1* progress_ = nullptr;
     MainLayout layout_;
+    model::WindSummary winddata_;
+    CommandTable commands_;
+    std::unique_ptr<ProjectTree> tree_;
+    std::map<std::string, QMenu*> treeMenus_;
+    std::string lastPopup_;
+    std::map<std::string, std::string> toolbarImages_[2];
+    std::map<QAction*, bool> wanted_;  // enabled state the program asked for
+    std::map<QAction*, std::string> actionCommand_;
+    bool runLocked_ = false;
+    ModalRunner modalRunner_;
+    UrlOpener urlOpener_;
+    std::string helpFolder_;
+    bool welcomeShowing_ = false;
     std::string mapName_;
     bool loaded_ = false;
     bool inLayout_ = false;

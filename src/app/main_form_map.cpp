@@ -58,17 +58,12 @@ struct MainForm::MapSupport final : ToolButtons, PointEntryHost {
     }
 
     // PointEntryHost
-    void setcontrols(bool on) override {
-        for (const char* key : {"bathy", "shore", "wind", "drawpoly", "run", "delete", "new", "open", "save", "addpoint"})
-            if (QAction* a = window.toolbarButton(kProjectToolbarId, key)) a->setEnabled(on);
-        if (QAction* a = window.toolbarButton(kMapToolbarId, "identify")) a->setEnabled(on);
-        for (const char* name : {"Addbathy", "Addshore", "Addwind", "addshape", "Addpointc", "projprop", "Zoomout",
-                                 "zoomin", "Fullext", "RemPr", "Savepr", "Savepra", "Openpr", "Newpr", "del", "Chgset",
-                                 "Tide"})
-            if (QAction* a = window.menuItem(name)) a->setEnabled(on);
-    }
+    void setcontrols(bool on) override { window.setcontrols(on); }
     void setAddPointEnabled(bool on) override {
-        if (QAction* a = window.toolbarButton(kProjectToolbarId, "addpoint")) a->setEnabled(on);
+        try {
+            window.setToolbarButtonEnabled(kProjectToolbarId, "addpoint", on);
+        } catch (const std::exception&) {
+        }
     }
     void showCancel(bool on) override {
         window.canceladdpt->setVisible(on);
@@ -123,18 +118,10 @@ void MainForm::connectMapView() {
             Toolbar2_ButtonClick(k);
         });
     }
-    if (QAction* add = toolbarButton(kProjectToolbarId, "addpoint")) {
-        add->setCheckable(true);
-        connect(add, &QAction::triggered, this, [this] {
-            mapSupport_->showValue(kProjectToolbarId, "addpoint");
-            mapSupport_->entry.start();
-        });
-    }
+    if (QAction* add = toolbarButton(kProjectToolbarId, "addpoint")) add->setCheckable(true);
     connect(canceladdpt, &QPushButton::clicked, this, [this] { mapSupport_->entry.canceladdpt_Click(); });
     connect(refresher, &QPushButton::clicked, this, [this] { mapSupport_->entry.refresher_Click(); });
     connect(Check1, &QCheckBox::clicked, this, [this] { Check1_Click(); });
-    if (QAction* a = menuItem("projprop")) connect(a, &QAction::triggered, this, [this] { showprojection(); });
-    if (QAction* a = menuItem("Quordel")) connect(a, &QAction::triggered, this, [this] { showAbout(); });
 }
 
 ToolButtons& MainForm::toolButtons() { return *mapSupport_; }
@@ -149,6 +136,7 @@ void MainForm::resetmaptools() {
 }
 
 void MainForm::Toolbar2_ButtonClick(const std::string& key) {
+    if (state_.run_lock.active()) return;
     Toolbar2->repaint();
     MapControl2->setMousePointer(kPointerArrow);
     // Only the clicked button goes down; the view applies the first tool

@@ -1,5 +1,6 @@
 #include "app/progress_form.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -117,6 +118,27 @@ void Form1::Command1_Click() {
     // Only a request: the run sees it at its next turn of the event loop.
     state_.cancel_flag = true;
     Label1->setText(QStringLiteral("Cancelling the project..."));
+}
+
+}  // namespace quor::app
+
+namespace quor::app {
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (state_.run_lock.active()) {
+        Command1_Click();
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void Form1::reject() {
+    if (state_.run_lock.active()) {
+        Command1_Click();
+        return;
+    }
+    QDialog::reject();
 }
 
 }  // namespace quor::app

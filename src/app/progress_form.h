@@ -43,6 +43,11 @@ public:
     QLabel* Label3;
     QPushButton* Command1;
 
+protected:
+    // During a run its close box and Escape act as Cancel.
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
 private:
     int px(float twips) const;
     int py(float twips) const;

@@ -34,6 +34,7 @@ struct MainFormMap : test::QgisTest {
     app::MainForm window{state, form, holder, store, &messages};
 
     void SetUp() override {
+        state.welcome_done = true;  // these tests are about the map
         app::StartupEnvironment env;
         env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
         env.fallbackFolder = home.path() + "/fallback";

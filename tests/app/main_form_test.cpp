@@ -34,6 +34,14 @@ struct Window : ::testing::Test {
     model::SettingsHolder holder;
     app::MainForm window{state, form, holder, store, &messages};
 
+    // These tests are about the layout: no welcome dialog on activation.
+    // Every command counts as connected, so that the designed states show.
+    Window() {
+        state.welcome_done = true;
+        for (const auto& e : app::CommandTable::entries()) window.commands().connect(e.name, [] {});
+        window.refreshCommandStates();
+    }
+
     app::StartupOutcome load() {
         app::StartupEnvironment env;
         env.documents = {platform::DocumentsFolder::Status::Found, home.path()};

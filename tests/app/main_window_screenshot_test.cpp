@@ -54,6 +54,7 @@ TEST_F(MainWindowScreenshot, ShowsThePortPhillipProjectOnTheMap) {
     platform::IniSettingsStore store{home.path() + "/config"};
     test::RecordingMessages messages;
     model::ModelState state;
+    state.welcome_done = true;  // the picture is of the project, not the welcome
     model::MainFormState form;
     model::SettingsHolder holder;
     app::MainForm window{state, form, holder, store, &messages};

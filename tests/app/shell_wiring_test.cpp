@@ -1,0 +1,42 @@
+// The commands the main window connects to the subsystems that exist.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+
+#include "app/main_form.h"
+#include "platform/settings_store.h"
+#include "test_support.h"
+#include "wind/ui/wind_pt.h"
+
+using namespace quor;
+
+namespace {
+
+TEST(Wiring, WindParameterDisplayShowsTheHoldersWindInReiModeOnly) {
+    test::TempDir home;
+    platform::IniSettingsStore store{home.path() + "/config"};
+    test::RecordingMessages messages;
+    model::ModelState state;
+    state.welcome_done = true;
+    model::MainFormState form;
+    model::SettingsHolder holder;
+    app::MainForm window(state, form, holder, store, &messages);
+    ASSERT_TRUE(window.commands().available("Wind_pt"));
+
+    window.menuItem("wind_pt_mnu")->setEnabled(true);
+    window.menuItem("wind_pt_mnu")->trigger();
+    EXPECT_EQ(window.findChild<wind::ui::WindPtForm*>(), nullptr);
+
+    state.model_mode = model::REI_MODE;
+    window.winddata().wind_station = "Station 7";
+    window.menuItem("wind_pt_mnu")->trigger();
+    auto* shown = window.findChild<wind::ui::WindPtForm*>();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    EXPECT_FALSE(shown->isModal());
+    EXPECT_TRUE(messages.entries.empty());
+    shown->close();
+}
+
+}  // namespace
