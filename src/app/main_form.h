@@ -74,6 +74,7 @@ public:
     model::SettingsHolder& holder() { return holder_; }
     // The wind summary holder that the wind commands fill and show.
     model::WindSummary& winddata() { return winddata_; }
+    platform::SettingsStore& settingsStore() { return store_; }
     platform::Messages& messages() { return *messages_; }
 
     // The map the map view draws and the project commands fill.

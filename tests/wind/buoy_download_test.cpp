@@ -8,6 +8,7 @@
 #include "platform/textfile.h"
 #include "test_support.h"
 #include "wind/buoy_download.h"
+#include "wind/wind_text_call.h"
 
 using namespace quor::wind;
 using quor::test::LocalHttpServer;
@@ -106,4 +107,47 @@ TEST(RweBuoyDownload, AFailedYearLeavesCompleteFilesAndNoAnalysis) {
             EXPECT_EQ(readAll(run.dir.file("2001.txt")), "\"" + y2001 + "\"\r\n") << label;
         }
     }
+}
+
+TEST(RweBuoyDownload, DownloadedYearsOfBothLayoutsBecomeAnRweWindFile) {
+    // 2004 blows from the east, 2005 (minute column) from the west, stronger.
+    std::vector<quor::test::Obs> east, west;
+    for (int h = 0; h < 24; ++h) east.push_back({12, 31, h, "90", "4.0"});
+    for (int h = 0; h < 24; ++h) west.push_back({1, 1, h, "270", "8.0"});
+    LocalHttpServer server;
+    server.serve(buoyYearPath("tplm2", 2004),
+                 {200, quor::test::buoyYearText(2004, east), "text/plain", LocalHttpServer::Reply::Mode::Normal});
+    server.serve(buoyYearPath("tplm2", 2005),
+                 {200, quor::test::buoyYearText(2005, west), "text/plain", LocalHttpServer::Reply::Mode::Normal});
+
+    class FixedSave final : public SavePathChooser {
+    public:
+        std::string path;
+        std::optional<std::string> chooseSavePath(const std::string&, const std::string&, const std::string&) override {
+            return path;
+        }
+    } save;
+    RweRun run;
+    quor::model::WindSummary holder;
+    quor::model::MainFormState form;
+    save.path = run.dir.file("buoy.Wind_RWE");
+    run.state.wind_webflag = true;  // as the wind analysis dialog leaves it for a download
+    auto ctx = run.context(server.address());
+    ctx.analyse = [&](const WindTextCall& call) {
+        WindAnalysisContext actx{{run.state, holder, form, run.messages, &save}};
+        wind_wv(actx, call);
+    };
+    auto rq = RweRun::request(2004, 2005);
+    rq.startMonth = 12; rq.startDay = 31; rq.startHour = 0;
+    rq.endMonth = 1; rq.endDay = 1; rq.endHour = 23;
+    rq.topPercent = 100;
+    ASSERT_EQ(download_buoywind(ctx, rq), WindRunOutcome::Done);
+    ASSERT_FALSE(run.messages.entries.empty());
+    EXPECT_EQ(run.messages.entries.back().text.rfind("Wind Analysis Done", 0), 0u) << run.messages.entries.back().text;
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(save.path)));
+    // 90 degrees is sector 14 of 56, 270 degrees sector 42: 24 records each.
+    EXPECT_EQ(run.state.wind_dircount(14), 24.0f);
+    EXPECT_EQ(run.state.wind_dircount(42), 24.0f);
+    EXPECT_FLOAT_EQ(run.state.wind_dirspeed(14), 4.0f);
+    EXPECT_FLOAT_EQ(run.state.wind_dirspeed(42), 8.0f);
 }

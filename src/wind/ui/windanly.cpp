@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "platform/numbers.h"
+#include "wind/ui/rwe_text_hooks.h"
 #include "wind/ui/threaded_fetcher.h"
 #include "wind/ui/wind_pt.h"
 #include "wind/wind_datetime.h"
@@ -31,26 +31,6 @@ const char* const kStations[] = {
     "lonf1, Long Key, FL",     "smkf1, Sombrero Key, FL",  "sanf1, Sand Key, FL",        "dryf1, Dry Tortugas, FL",
     "egkf1, Egmont Key, FL",   "ttiw1, Tatoosh Island WA", "sisw1, Smith Island WA",     "blia2, Bligh Reef Light AK"};
 
-// The save dialog, with the "Name(*.ext)|*.ext" filter turned into Qt's form.
-class DialogSavePathChooser final : public SavePathChooser {
-public:
-    explicit DialogSavePathChooser(QWidget* parent) : parent_(parent) {}
-    std::optional<std::string> chooseSavePath(const std::string& title, const std::string& filter,
-                                              const std::string& startFolder) override {
-        QString f = QString::fromStdString(filter);
-        const int bar = f.indexOf('|');
-        if (bar >= 0) f = f.left(bar);
-        const QString path = QFileDialog::getSaveFileName(parent_, QString::fromStdString(title),
-                                                          QString::fromStdString(startFolder), f, nullptr,
-                                                          QFileDialog::DontConfirmOverwrite);
-        if (path.isEmpty()) return std::nullopt;
-        return path.toStdString();
-    }
-
-private:
-    QWidget* parent_;
-};
-
 std::optional<int16_t> listNumber(const QComboBox* box) {
     return platform::parseInt16(box->currentText().toStdString());
 }
@@ -59,7 +39,9 @@ std::optional<int16_t> listNumber(const QComboBox* box) {
 
 windanly::windanly(WindanlyEnv env, QWidget* parent) : QDialog(parent), env_(std::move(env)) {
     if (!env_.fetcher) env_.fetcher = std::make_shared<ThreadedYearFetcher>(std::make_shared<HttpYearFetcher>());
-    if (!env_.chooser) env_.chooser = std::make_shared<DialogSavePathChooser>(this);
+    if (!env_.chooser) env_.chooser = std::make_shared<ui::QtSavePathChooser>(this);
+    if (!env_.rweAnalysis && !env_.localFileCall && !env_.showColumnChooser)
+        ui::connectRweTextHooks(env_, std::make_shared<WindTextChoice>(), [this] { return this; });
     if (!env_.showSummary) {
         // The display outlives this dialog, which closes once the analysis ends.
         env_.showSummary = [this] {
