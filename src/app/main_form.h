@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/command_table.h"
 #include "app/main_layout.h"
@@ -75,6 +76,7 @@ public:
     // The wind summary holder that the wind commands fill and show.
     model::WindSummary& winddata() { return winddata_; }
     platform::Messages& messages() { return *messages_; }
+    platform::SettingsStore& settingsStore() { return store_; }
 
     // The map the map view draws and the project commands fill.
     platform::gis::Map& map();
@@ -134,6 +136,9 @@ public:
     // unless set.
     void setHelpFolder(const std::string& folder) { helpFolder_ = folder; }
     std::string helpFolder() const;
+
+    // Keeps what the connected commands work through alive with the window.
+    void keepWithWindow(std::shared_ptr<void> part) { kept_.push_back(std::move(part)); }
 
     // Enables the commands whose handlers are connected (after connecting
     // more of them) and keeps the rest greyed.
@@ -237,6 +242,7 @@ private:
     UrlOpener urlOpener_;
     std::string helpFolder_;
     bool welcomeShowing_ = false;
+    std::vector<std::shared_ptr<void>> kept_;
     std::string mapName_;
     bool loaded_ = false;
     bool inLayout_ = false;
