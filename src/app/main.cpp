@@ -1,9 +1,11 @@
 #include <qgsapplication.h>
 
 #include <clocale>
+#include <memory>
 
 #include "app/main_form.h"
 #include "app/qgis_runtime.h"
+#include "app/run_command.h"
 #include "model/model_state.h"
 #include "platform/settings_store.h"
 
@@ -17,12 +19,13 @@ int main(int argc, char** argv) {
 
     int rc = 0;
     {
-        quor::model::ModelState state;
-        quor::model::MainFormState form;
-        quor::model::SettingsHolder holder;
+        const auto shared = std::make_unique<quor::model::ApplicationState>();
         quor::platform::IniSettingsStore store;
 
-        quor::app::MainForm window(state, form, holder, store);
+        quor::model::WindSummary winddata;
+
+        quor::app::MainForm window(shared->state, shared->form, shared->holder, store);
+        quor::app::RunCommand run(window, winddata);
         window.show();  // its load runs start-up first
         rc = QgsApplication::exec();
     }

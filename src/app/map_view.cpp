@@ -102,6 +102,12 @@ MapView::~MapView() {
 
 void MapView::onModelChanged() {
     if (writingExtent_) return;
+    // A notice that leaves the layers as they were asks for a new draw (or
+    // moved the extent); layers added and taken off again before the view
+    // looks need none, so a run's sites do not restart the drawing.
+    const auto& layers = map_.layers();
+    if (layers == notifiedLayers_) redrawAsked_ = true;
+    notifiedLayers_ = layers;
     if (syncPending_) return;
     syncPending_ = true;
     QTimer::singleShot(0, this, [this] {
@@ -157,9 +163,9 @@ void MapView::sync() {
     for (const auto& l : layers) visible.push_back(l->visible());
     const bool layersChanged = layers != shown_ || visible != shownVisible_;
 
-    if (!layersChanged) {
-        // Only a request to draw again: copies of classes still inside a
-        // transaction may have gained rows since they were made.
+    if (!layersChanged && redrawAsked_) {
+        // Copies of classes still inside a transaction may have gained rows
+        // since they were made.
         rebuildTransactionCopies();
     }
     QList<QgsMapLayer*> drawn;
@@ -186,10 +192,12 @@ void MapView::sync() {
         setDestinationCrs(sr.epsgCode() > 0 ? QgsCoordinateReferenceSystem::fromEpsgId(sr.epsgCode())
                                             : QgsCoordinateReferenceSystem::fromWkt(QString::fromStdString(sr.wkt())));
     }
-    setLayers(drawn);
+    if (layersChanged || redrawAsked_) setLayers(drawn);
     const pg::Envelope e = map_.extent();
-    if (!(e == lastModelExtent_)) applyModelExtent(e);
-    refresh();
+    const bool extentChanged = !(e == lastModelExtent_);
+    if (extentChanged) applyModelExtent(e);
+    if (layersChanged || extentChanged || redrawAsked_) refresh();
+    redrawAsked_ = false;
 }
 
 void MapView::applyModelExtent(const pg::Envelope& e) {

@@ -122,6 +122,8 @@ private:
     std::map<const pg::Layer*, Mirrored> mirrored_;
     std::vector<std::shared_ptr<pg::Layer>> shown_;
     std::vector<bool> shownVisible_;
+    std::vector<std::shared_ptr<pg::Layer>> notifiedLayers_;
+    bool redrawAsked_ = false;
     pg::Envelope lastModelExtent_;
     pg::SpatialReference shownSr_;
     EventTool* tool_ = nullptr;

@@ -179,6 +179,8 @@ void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state
     }
 
     state.wv_indexcheck = toInteger(readText(store, kSettings, "wv_indexcheck")).value_or(0);
+    // The REI fast algorithm chosen in an earlier session.
+    holder.indexcheck = toInteger(readText(store, kSettings, "indexcheck")).value_or(0);
 }
 
 void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state) {

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/settings_loader.h"
+#include "platform/log.h"
 
 #include <cstdlib>
 
@@ -19,6 +20,7 @@ void attempt(F&& step) {
     try {
         step();
     } catch (...) {
+        platform::logCause("A start-up step was skipped", platform::currentCause());
     }
 }
 
@@ -129,6 +131,7 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
         const PixelSize size = window.windowSize();
         window.moveWindow(t.form.xscreen / 2 - size.width / 2, t.form.yscreen / 2 - size.height / 2);
     } catch (...) {
+        platform::logCause("Error opening Quor", platform::currentCause());
         messages.message("Error opening Quor", platform::MessageIcon::Critical);
         return StartupOutcome::WindowFailed;
     }
@@ -140,6 +143,7 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
     try {
         answer = findDataFolder(t.state, productFolder, messages, env);
     } catch (...) {
+        platform::logCause("Finding the data folder", platform::currentCause());
     }
     if (answer == FolderAnswer::NotValid) return StartupOutcome::FolderNotValid;
 

@@ -2,6 +2,7 @@
 
 #include "gis/ray_geometry.h"
 #include "platform/gis/gis_error.h"
+#include "platform/log.h"
 
 namespace quor::gis {
 
@@ -75,7 +76,8 @@ std::shared_ptr<pg::FeatureClass> cliprays_cls::cliprays(const std::string&,
         auto result = clipRaysAtShoreline(ctx_, rays);
         ctx_.progress.setValue(1, 70);
         return result;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        platform::logCause("Clipping the rays", e.what());
         ctx_.messages.message(kClipMessage, platform::MessageIcon::Critical);
         return nullptr;
     }
@@ -93,7 +95,9 @@ std::shared_ptr<pg::FeatureClass> wave_cliprays_cls::cliprays(const std::string&
             for (const auto& fan : fanLayers) ctx_.hideLayer(fan);
         }
         return result;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        // The run driver reports the site's status; the cause goes to the log.
+        platform::logCause("Clipping the rays", e.what());
         ctx_.state.err_clip = 1;
         return nullptr;
     }

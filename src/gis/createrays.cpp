@@ -7,6 +7,7 @@
 #include "gis/ray_geometry.h"
 #include "gis/selorphans.h"
 #include "platform/gis/gis_error.h"
+#include "platform/log.h"
 
 namespace quor::gis {
 
@@ -60,7 +61,8 @@ void giveShorelineReference(RayContext& ctx, pg::FeatureClass& rays) {
     const Shoreline* shore = nullptr;
     try {
         shore = &ctx.shore();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        platform::logCause("Rays keep no shoreline reference", e.what());
         return;
     }
     rays.alterSpatialReference(shore->spatialReference());
@@ -97,7 +99,9 @@ void createrays_cls::createrays(const pg::Point& spoint, const std::shared_ptr<p
         ctx_.hideLayer(piecesLayer);
     } catch (const std::invalid_argument& e) {
         ctx_.messages.message(e.what(), platform::MessageIcon::Critical);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        // The user sees the step's message; the cause goes to the log.
+        platform::logCause(kRaysMessage, e.what());
         ctx_.messages.message(kRaysMessage, platform::MessageIcon::Critical);
     }
 }
@@ -117,8 +121,9 @@ std::shared_ptr<pg::FeatureClass> wave_createrays_cls::WaveCreaterays(const pg::
         ctx_.state.err_rays = 1;
         ctx_.messages.message(e.what(), platform::MessageIcon::Critical);
         return nullptr;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         ctx_.state.err_rays = 1;
+        platform::logCause(kRaysMessage, e.what());
         ctx_.messages.message(kRaysMessage, platform::MessageIcon::Critical);
         return nullptr;
     }

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "platform/gis/fields.h"
+#include "platform/log.h"
 
 namespace quor::gis {
 
@@ -15,8 +16,9 @@ void deleterays(const std::shared_ptr<platform::gis::Workspace>& workspace, cons
                 return;
             }
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // A locked class stays; the caller goes on with the next name.
+        platform::logCause("Deleting the work class " + featurename, e.what());
     }
 }
 

@@ -49,7 +49,9 @@ void lineprofile_cls::lineprofile(const std::shared_ptr<pg::FeatureClass>& pfeat
             st.ray_fetch(dir) = length;
             const pg::Path dense = pg::densify(segment, mf.dist_bathy);
             // The vertex count has always been a 16-bit number.
-            if (dense.size() > 32767) throw platform::OverflowError("Overflow");
+            if (dense.size() > 32767)
+                throw platform::OverflowError("The ray has more than 32767 sample points; choose a longer "
+                                              "bathymetry interrogation distance.");
             const auto& vertices = dense;
 
             if (ctx_.fm_property.indexcheck == 0) {

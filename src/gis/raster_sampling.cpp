@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "platform/gis/gis_error.h"
+#include "platform/log.h"
 
 namespace quor::gis {
 
@@ -40,7 +41,8 @@ void wave_ptraster_cls::ptraster_avg(const pg::Geometry& shape, int16_t dirindex
             return;
         }
         st_.deptharray(dirindex) = sum / static_cast<double>(count);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        platform::logCause("Averaging the depth along a ray", e.what());
         st_.err_ptraster = 1;
     }
 }

@@ -7,6 +7,7 @@
 #include "gis/geodatabase.h"
 #include "gis/shorebathy.h"
 #include "platform/gis/gis_error.h"
+#include "platform/log.h"
 
 namespace quor::gis {
 
@@ -101,8 +102,9 @@ RaySite::RaySite(RayContext& ctx) : ctx_(ctx), layers_(ctx.map), outer_(ctx.site
     if (ws && ws->kind() == pg::WorkspaceKind::GeoPackage) {
         try {
             tx_ = std::make_unique<pg::Workspace::Transaction>(*ws);
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
             // Without a transaction every step commits its own writes.
+            platform::logCause("Starting the site's transaction", e.what());
         }
     }
     deleteWorkClasses(ws);
@@ -114,16 +116,19 @@ RaySite::~RaySite() {
     try {
         layers_.removeAll();
     } catch (...) {
+        platform::logCause("Taking the site's layers off the map", platform::currentCause());
     }
     ctx_.siteLayers = outer_;
     try {
         deleteWorkClasses(ctx_.workClasses());
     } catch (...) {
+        platform::logCause("Deleting the site's work classes", platform::currentCause());
     }
     try {
         if (tx_) tx_->commit();
     } catch (...) {
         // The transaction rolls back; the work classes never reached the file.
+        platform::logCause("Committing the site's work classes", platform::currentCause());
     }
     tx_.reset();
 }

@@ -11,6 +11,7 @@
 #include "platform/gis/gis_error.h"
 #include "platform/numbers.h"
 #include "platform/array_file.h"
+#include "platform/log.h"
 
 namespace quor::gis {
 
@@ -24,7 +25,8 @@ void writeDiagnostic(const std::string& base, const std::string& sub, const std:
     if (base.empty()) return;
     try {
         platform::writeOutputArrayFile(base + sub + "/" + name, platform::kDepthFileTitle, values);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        platform::logCause("Writing the diagnostic file " + name, e.what());
     }
 }
 
@@ -96,7 +98,8 @@ std::shared_ptr<pg::FeatureClass> wave_raydist_cls::wave_raydist(int norays, con
         ctx_.messages.message(e.what(), platform::MessageIcon::Critical);
         st.err_fetch = 1;
         return nullptr;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        platform::logCause("Measuring the effective fetch", e.what());
         st.err_fetch = 1;
         return result;
     }

@@ -220,4 +220,13 @@ struct MainFormState {
     int16_t option_arccov = 0;
 };
 
+// Everything the subsystems share, owned once by the application on the
+// heap: the direction arrays alone are about half a megabyte, too much for
+// a stack frame. Tests keep making the structs one by one.
+struct ApplicationState {
+    ModelState state;
+    MainFormState form;
+    SettingsHolder holder;
+};
+
 }  // namespace quor::model

@@ -114,10 +114,10 @@ std::optional<double> parseNumber(std::string_view text) {
 }
 
 int16_t toInt16(double value) {
-    if (!std::isfinite(value)) throw OverflowError("Overflow");
+    if (!std::isfinite(value)) throw OverflowError("The value is not a finite number.");
     double r = roundHalfEven(value, 0);
     if (r < std::numeric_limits<int16_t>::min() || r > std::numeric_limits<int16_t>::max())
-        throw OverflowError("Overflow");
+        throw OverflowError("The value " + formatNumber(value) + " does not fit a 16-bit integer.");
     return static_cast<int16_t>(r);
 }
 

@@ -9,6 +9,7 @@
 #include "gis/shorebathy.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
+#include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_index.h"
@@ -70,6 +71,37 @@ private:
     model::RunLock::Scope lock_;
 };
 
+class ResultBatches {
+public:
+    explicit ResultBatches(std::shared_ptr<pg::Workspace> ws)
+        : ws_(ws && ws->kind() == pg::WorkspaceKind::GeoPackage ? std::move(ws) : nullptr) {}
+    // A run that breaks off keeps the results it has written.
+    ~ResultBatches() {
+        try {
+            commit();
+        } catch (...) {
+        }
+    }
+    ResultBatches(const ResultBatches&) = delete;
+    ResultBatches& operator=(const ResultBatches&) = delete;
+    void open() {
+        if (ws_ && !tx_) tx_ = std::make_unique<pg::Workspace::Transaction>(*ws_);
+    }
+    void written() {
+        if (tx_ && ++count_ % kSitesPerBatch == 0) commit();
+    }
+    void commit() {
+        if (tx_) tx_->commit();
+        tx_.reset();
+    }
+
+private:
+    static constexpr int kSitesPerBatch = 50;
+    std::shared_ptr<pg::Workspace> ws_;
+    std::unique_ptr<pg::Workspace::Transaction> tx_;
+    int count_ = 0;
+};
+
 bool reachesWater(const model::ModelState& st) {
     for (int k = 0; k < 32; ++k)
         if (st.ray_fetch(k) > 0) return true;
@@ -127,7 +159,8 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     RunScope scope(ctx);
     try {
         if (!fc) throw Refusal{"No point dataset was given to run the model on."};
-        ctx.mainform.unitfactor = reiUnitFactor(ctx.mainform.bathyunits);
+        ctx.mainform.unitfactor =
+            reiUnitFactor(ctx.bathyunits.empty() ? ctx.mainform.bathyunits : ctx.bathyunits);
         ctx.mainform.pointfeatclass = fc->name();
         const bool fast = ctx.fm_property.indexcheck == 1;
         checkInputs(ctx, rays, *fc, fast);
@@ -160,9 +193,14 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         // Nothing of a run that broke off may reach the first site.
         resetRayArrays(ctx.state);
 
+        // Results of a project class are committed a few dozen sites at a
+        // time rather than one file sync per site; a run that breaks off
+        // keeps every batch committed before.
+        ResultBatches batches(fc->workspace());
         auto cursor = fc->search();
         std::int64_t i = 1;
         for (auto f = cursor.next(); f; f = cursor.next(), ++i) {
+            batches.open();
             const std::string of = std::to_string(i) + " of " + std::to_string(out.sites);
             if (ctx.shell) {
                 ctx.shell->setTitle("Quor running.." + of);
@@ -202,7 +240,9 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             else
                 REIindex(site, ictx);
             ++out.written;
+            batches.written();
         }
+        batches.commit();
 
         if (ctx.shell) {
             ctx.shell->setTitle("Quor");

@@ -49,6 +49,9 @@ struct ReiRunContext {
     pg::Map& map;
     platform::Messages& messages;
     platform::Progress& progress;
+    // The project's bathymetry units ("Meter", "Centimeter", "Feet"); when
+    // left empty the main window's own `bathyunits` are used.
+    std::string bathyunits = {};
     // Reads the project's wind file into the holder again, with its powers
     // from the current categories (the wind subsystem's loader); false,
     // the user told, when it cannot. A run without it is refused.

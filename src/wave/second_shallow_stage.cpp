@@ -5,6 +5,7 @@
 #include "platform/array_file.h"
 #include "platform/numbers.h"
 #include "wave/checked_math.h"
+#include "platform/log.h"
 
 namespace quor::wave {
 
@@ -83,7 +84,8 @@ double SecondShallowStage::run(int16_t dirindex, const RaySegment& ray, double d
         const int positions = N - j;
         file.close();
         return positions > 0 ? ksum / positions : 0.0;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        platform::logCause("The second shallow-water stage of direction " + std::to_string(dirindex), e.what());
         st.err_third = 1;
         return 0;
     }

@@ -8,6 +8,7 @@
 #include "platform/numbers.h"
 #include "wave/checked_math.h"
 #include "wave/hyperbolic.h"
+#include "platform/log.h"
 
 namespace quor::wave {
 
@@ -23,8 +24,9 @@ struct SiteFailed {};
 }  // namespace
 
 AverageDepthFn rasterAverageDepth(model::ModelState& state, const model::MainFormState& mainform) {
-    return [&state, &mainform](const RayItem& ray, int16_t dirindex, float tideheight) {
-        gis::wave_ptraster_cls sampler(state, mainform);
+    // One sampler serves every direction; it keeps nothing between them.
+    return [sampler = gis::wave_ptraster_cls(state, mainform)](const RayItem& ray, int16_t dirindex,
+                                                               float tideheight) mutable {
         if (ray.feature) {
             sampler.ptraster_avg(*ray.feature, dirindex, tideheight);
         } else {
@@ -52,7 +54,8 @@ double wave_first_cls::waveht(int16_t norays, const platform::gis::FeatureClass&
     int count = 0;
     try {
         count = static_cast<int>(pfeatureclass.featureCount());
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        platform::logCause("Counting the site's rays", e.what());
         ctx_.stage.state.err_waveht = 1;
         return 0;
     }
@@ -150,7 +153,8 @@ double wave_first_cls::wavehtCore(int16_t norays, int count, const std::function
     } catch (const SiteFailed&) {
         st.err_waveht = 1;
         return maxH;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        platform::logCause("Growing the site's waves", e.what());
         st.err_waveht = 1;
         return maxH;
     }

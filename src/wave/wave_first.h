@@ -31,7 +31,7 @@ RayItem rayOf(const platform::gis::Feature& feature);
 using AverageDepthFn = std::function<void(const RayItem& ray, int16_t dirindex, float tideheight)>;
 
 // ptraster_avg of the GIS layer on the run's bathymetry (bathy_raster), with
-// the project's unit factor: a fresh sampler object for every direction.
+// the project's unit factor.
 AverageDepthFn rasterAverageDepth(model::ModelState& state, const model::MainFormState& mainform);
 
 struct WaveSiteContext {

@@ -214,7 +214,8 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
             st.err_nowater = nowater;
             st.erasePerSiteArrays();
             try {
-                rc.progress.hide();
+                // A batch keeps the window for its next wind file.
+                if (st.batch_mode != 1) rc.progress.hide();
             } catch (...) {
             }
             rc.workspace.reset();

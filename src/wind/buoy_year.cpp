@@ -1,5 +1,6 @@
 #include "wind/buoy_year.h"
 
+#include <QFile>
 #include <QSaveFile>
 #include <QString>
 
@@ -158,13 +159,17 @@ void writeFileReplacing(const std::string& path, std::string_view bytes) {
     if (!file.commit()) throw platform::FileError("Cannot write " + path + ": " + file.errorString().toStdString());
 }
 
-void saveBuoyYearCopy(const std::string& path, std::string_view text) {
+void saveBuoyYearCopy(const std::string& path, std::string_view text, bool scratch) {
     std::string quoted;
     quoted.reserve(text.size() + 4);
     quoted += '"';
     quoted += text;
     quoted += "\"\r\n";
-    writeFileReplacing(path, quoted);
+    if (!scratch) return writeFileReplacing(path, quoted);
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(quoted.data(), static_cast<qint64>(quoted.size())) != static_cast<qint64>(quoted.size()))
+        throw platform::FileError("Cannot write " + path);
 }
 
 YearDownload downloadBuoyYear(YearFetcher& fetcher, std::string_view serverAddress, std::string_view stationId,

@@ -53,8 +53,10 @@ BuoyYear parseBuoyYear(std::string_view text, int year);
 
 // The saved copy: the answer as one quoted item followed by CR LF,
 // written to a temporary file and renamed, so a failure never leaves an
-// empty or partial file. Throws platform::FileError.
-void saveBuoyYearCopy(const std::string& path, std::string_view text);
+// empty or partial file. A scratch copy in a private folder that goes away
+// with the analysis skips that care (and the disk flush it costs).
+// Throws platform::FileError.
+void saveBuoyYearCopy(const std::string& path, std::string_view text, bool scratch = false);
 
 // Writes bytes through a temporary file and a rename. Throws platform::FileError.
 void writeFileReplacing(const std::string& path, std::string_view bytes);

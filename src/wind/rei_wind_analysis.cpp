@@ -219,7 +219,7 @@ WindRunOutcome windanalysis_rei(ReiAnalysisContext& ctx, const BuoyWindRequest& 
         if (!dl.ok) return stop(kNoWebsite, platform::MessageIcon::Critical);
         const std::string copy = platform::joinPath(folder, std::to_string(year) + ".txt");
         try {
-            saveBuoyYearCopy(copy, dl.text);
+            saveBuoyYearCopy(copy, dl.text, /*scratch=*/true);
         } catch (const std::exception&) {
             return WindRunOutcome::Failed;
         }

@@ -72,7 +72,7 @@ struct WindTextCounts {
 struct WindTextResult {
     WindTextOutcome outcome = WindTextOutcome::Error;
     std::string error;            // what went wrong, for Error
-    int64_t startMinutes = 0;     // the window (platform/datetime.h minutes)
+    int64_t startMinutes = 0;     // the window, in windMinutes (wind_record.h)
     int64_t endMinutes = 0;       // the end hour's start
     double cutspeed = 0;          // m/s; 0 for 100 %
     SectorSummary sectors;        // filled when Done

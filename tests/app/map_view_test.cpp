@@ -6,6 +6,7 @@
 #include <qgsvectorlayer.h>
 
 #include <QImage>
+#include <QTest>
 
 #include <cmath>
 
@@ -245,4 +246,23 @@ TEST_F(MapViewTest, TheDepthRampIsDarkWhereTheWaterIsDeepWhicheverSignDepthsHave
         EXPECT_LT(deep.lightness(), shallow.lightness() - 100) << "sign " << sign;
         EXPECT_LT(colourDistance(deep, app::depthRampColours()[0]), 30) << deep.name().toStdString();
     }
+}
+
+TEST_F(MapViewTest, LayersAddedAndRemovedBetweenTwoLooksDoNotRestartTheDrawingButARefreshDoes) {
+    auto a = pointClass("Pointdata1", 3, 100);
+    pg::Map& map = view.map();
+    map.addLayer(pg::Layer::featureLayer(a));
+    ASSERT_TRUE(test::drawAndWait(view));
+    int started = 0;
+    QObject::connect(&view, &QgsMapCanvas::renderStarting, [&] { ++started; });
+    for (int site = 0; site < 20; ++site) {
+        auto rays = pg::Layer::featureLayer(a, "rays");
+        map.addLayer(rays);
+        map.deleteLayer(rays);
+        QCoreApplication::processEvents();
+    }
+    QTest::qWait(50);
+    EXPECT_EQ(started, 0);
+    map.refresh();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return started > 0; }, 5000));
 }

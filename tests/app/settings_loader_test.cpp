@@ -162,6 +162,7 @@ TEST_F(SettingsLoader, StoredValuesAreKeptAndReadInAnyCase) {
     put("Settings", "Name", "Bay survey");
     put("Settings", "DEFAULT", "/somewhere/projects");
     put("settings", "WV_INDEXCHECK", "1");
+    put("Settings", "IndexCheck", "1");
     put("Settings", "Option_Index", "4");
     put("Settings", "windcatno", "31.5");  // integers round half to even
     put("Settings", "recommend_settings", "True");
@@ -179,6 +180,7 @@ TEST_F(SettingsLoader, StoredValuesAreKeptAndReadInAnyCase) {
     EXPECT_EQ(l.form.proj_name, "Bay survey");
     EXPECT_EQ(l.form.dir_path, "/somewhere/projects");
     EXPECT_EQ(l.state.wv_indexcheck, 1);
+    EXPECT_EQ(l.holder.indexcheck, 1);  // the REI fast algorithm of the last session
     EXPECT_EQ(l.holder.optionindex, 4);
     EXPECT_EQ(l.holder.windcatno, 32);
     EXPECT_FALSE(l.holder.rec_setting);  // a stored flag is not loaded here

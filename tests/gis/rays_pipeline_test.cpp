@@ -14,6 +14,7 @@
 #include "gis/ray_site.h"
 #include "gis/selorphans.h"
 #include "rays_test_data.h"
+#include "platform/log.h"
 #include "test_support.h"
 
 namespace quor::gis {
@@ -295,9 +296,15 @@ TEST_F(Lake, ClippingFailuresAreReportedByMode) {
             wave_createrays_cls(p->ctx).WaveCreaterays(p->site(10000, 10000), p->mf.ptworkspace, "bay1", 1, 16);
         ASSERT_TRUE(rays);
         EXPECT_EQ(p->state.err_rays, 0);
+        std::vector<std::string> log;
+        const auto previous = platform::setLogSink([&](const std::string& l) { log.push_back(l); });
         EXPECT_FALSE(wave_cliprays_cls(p->ctx).cliprays("bay1", rays));
+        platform::setLogSink(previous);
         EXPECT_EQ(p->state.err_clip, 1);
         EXPECT_EQ(p->messages.entries.size(), 1u);  // no message of its own
+        // The cause is kept for the developer: the missing shoreline.
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_NE(log[0].find("missing"), std::string::npos) << log[0];
     }
     // A fan that cannot be cast.
     p->mf.shorename = "lake.shp";

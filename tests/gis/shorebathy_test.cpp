@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "gis/ray_site.h"
 #include "gis/shorebathy.h"
 #include "platform/gis/gis.h"
 #include "test_support.h"
@@ -215,4 +216,20 @@ TEST(Bathymetry, RasterChoiceRecordsNameAndCompleteName) {
     Getbathymetry(m, chooser, ms);
     EXPECT_EQ(ms.entries.at(0).text,
               "No spatial reference attached with the bathymetry. Please attach suitable spatial reference using a GIS tool.");
+}
+
+TEST(Shoreline, RunsOpenTheShorelineThroughTheSameOpener) {
+    TempDir dir;
+    makeShapefiles(dir.file("d"));
+    model::MainFormState mf;
+    EXPECT_THROW(openShoreline(mf), pg::GisError);  // no shoreline chosen yet
+    EXPECT_THROW(Shoreline::open(mf), pg::GisError);
+    mf.shorecov = dir.file("d");
+    mf.shorename = "lake.shp";
+    mf.shorefeature = "ignored for a shapefile";
+    const auto shore = Shoreline::open(mf);
+    EXPECT_EQ(shore->spatialReference().epsgCode(), openShoreline(mf)->spatialReference().epsgCode());
+    EXPECT_FALSE(shore->polygons().covers({500, 500}));
+    mf.shorename = "nothere.shp";
+    EXPECT_THROW(Shoreline::open(mf), pg::GisError);
 }

@@ -49,3 +49,27 @@ TEST(EffectiveFetch, WindowWrapsAndCapsAtOwnLength) {
     for (double v : effectiveFetch(zero)) EXPECT_EQ(v, 0);
     EXPECT_THROW(effectiveFetch(std::vector<double>(12, 1)), std::invalid_argument);
 }
+
+TEST(EffectiveFetch, DirectionTableWrapsBothEndsAndFillsOnlyTheFan) {
+    BoundedArray<double, 70> table;
+    for (int d = 0; d < 16; ++d) table(d + kDirectionOffset) = 100 * (d + 1);
+    wrapDirectionTable(table, 16);
+    // Two directions (16 / 8) repeated on either side, nothing further.
+    EXPECT_EQ(table(6), 1600);
+    EXPECT_EQ(table(5), 1500);
+    EXPECT_EQ(table(4), 0);
+    EXPECT_EQ(table(23), 100);
+    EXPECT_EQ(table(24), 200);
+    EXPECT_EQ(table(25), 0);
+
+    BoundedArray<double, 60> fetcharray;
+    fetcharray(40) = 99;  // a stale value of an earlier, larger fan
+    fillEffectiveFetch(fetcharray, table, 16);
+    std::vector<double> direct;
+    for (int d = 0; d < 16; ++d) direct.push_back(table(d + kDirectionOffset));
+    const auto want = effectiveFetch(direct);
+    for (int d = 0; d < 16; ++d) EXPECT_EQ(fetcharray(d), want[d]) << d;
+    EXPECT_EQ(fetcharray(16), 0);
+    EXPECT_EQ(fetcharray(40), 0);
+    EXPECT_THROW(fillEffectiveFetch(fetcharray, table, 12), std::invalid_argument);
+}

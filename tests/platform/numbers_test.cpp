@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <optional>
 #include <string>
 
 #include "platform/numbers.h"
@@ -112,4 +113,26 @@ TEST(ParseDecimal, PointAlwaysCommaOnlyWithoutAPoint) {
     EXPECT_FALSE(parseDecimal(""));
     EXPECT_FALSE(parseDecimal("12 m/s"));
     EXPECT_EQ(parseDecimal("-3"), -3);
+}
+
+TEST(ShortestText, SinglePrecisionValuesEnterAsWritten) {
+    EXPECT_EQ(asWritten(0.053f), 0.053);
+    EXPECT_NE(static_cast<double>(0.053f), 0.053);
+    EXPECT_EQ(asWritten(-3.1f), -3.1);
+    EXPECT_EQ(asWritten(1e-5f), 1e-5);
+    EXPECT_EQ(asWritten(16777216.0f), 16777216.0);
+    // The shortest form may use an exponent; formatNumber never does.
+    EXPECT_EQ(shortestText(1e21), "1e+21");
+    EXPECT_EQ(formatNumber(1e21), "1000000000000000000000");
+}
+
+TEST(ToInt16, OverflowSaysWhichValueDidNotFit) {
+    try {
+        toInt16(40000.5);
+        FAIL() << "no overflow";
+    } catch (const OverflowError& e) {
+        EXPECT_EQ(std::string(e.what()), "The value 40000.5 does not fit a 16-bit integer.");
+    }
+    EXPECT_THROW(parseInt16("-32769"), OverflowError);
+    EXPECT_EQ(parseInt16("-32768"), std::optional<int16_t>(-32768));
 }

@@ -132,3 +132,53 @@ TEST(StagesFineProfile, LandAndNoDataGiveZeroAndSamplingGoesOn) {
     s2.ptraster_second(eastRay(100), 10, 0, -0.5f);
     EXPECT_DOUBLE_EQ(s2.depthFirst()(6), 1);  // water, 0.5 + 0.5 deep
 }
+
+TEST(StagesProfileDepth, BothStagesReadOneVertexAlikeExceptExactlyAtTheLevel) {
+    using stage::ProfileDepth;
+    using stage::profileDepth;
+    using K = ProfileDepth::Kind;
+    // Negative bathymetry (depths below 0), tide 0.5 m, centimetres.
+    const auto water = profileDepth(DepthSample::of(-350), 100, 0.5, 0, true);
+    EXPECT_EQ(water.kind, K::Water);
+    EXPECT_DOUBLE_EQ(water.depth, 3.0);
+    EXPECT_EQ(profileDepth(DepthSample::of(100), 100, 0.5, 0, false).kind, K::Land);
+    EXPECT_EQ(profileDepth(DepthSample::noData(), 100, 0.5, 0, false).kind, K::NoSample);
+    EXPECT_EQ(profileDepth(DepthSample::outside(), 100, 0.5, 0, true).kind, K::NoSample);
+    // Positive bathymetry: depth above 0 is water.
+    EXPECT_EQ(profileDepth(DepthSample::of(4), 0, 0.5, 1, true).kind, K::Water);
+    EXPECT_EQ(profileDepth(DepthSample::of(-4), 0, 0.5, 1, false).kind, K::Land);
+    // A pixel at the tide's magnitude is lifted to 0.01 m: land either way.
+    EXPECT_EQ(profileDepth(DepthSample::of(-0.5), 1, 0.5, 0, false).kind, K::Land);
+    // With a falling tide a pixel can still sit exactly at the level: the
+    // fine stage calls it land, the coarse stage water.
+    EXPECT_EQ(profileDepth(DepthSample::of(0.5), 1, -0.5, 0, true).kind, K::Land);
+    const auto coarse = profileDepth(DepthSample::of(0.5), 1, -0.5, 0, false);
+    EXPECT_EQ(coarse.kind, K::Water);
+    EXPECT_DOUBLE_EQ(coarse.depth, 1.0);
+}
+
+TEST(StagesReuse, OneFirstStageServesDirectionAfterDirectionLikeFreshOnes) {
+    // A coast 6 km out on direction 0 only: the reused stage must not carry
+    // its profile into direction 1.
+    StageRig rig;
+    rig.field = [](double x) { return x > 6000 && x < 6500 ? DepthSample::of(5) : DepthSample::of(-10); };
+    for (int d = 0; d < 2; ++d) {
+        rig.st.windarray(d) = 12;
+        rig.st.fetcharray(d) = 10000;
+    }
+    FirstShallowStage reused(rig.ctx());
+    reused.run(0, eastRay(10000), 60, 0, 0);
+    const double coastal = rig.st.wvhtarray(0);
+    StageRig clear;
+    clear.field = [](double) { return DepthSample::of(-10); };
+    clear.st.windarray(1) = 12;
+    clear.st.fetcharray(1) = 10000;
+    FirstShallowStage fresh(clear.ctx());
+    fresh.run(1, eastRay(10000), 60, 0, 0);
+
+    rig.field = [](double) { return DepthSample::of(-10); };
+    reused.run(1, eastRay(10000), 60, 0, 0);
+    EXPECT_EQ(rig.st.err_second, 0);
+    EXPECT_EQ(rig.st.wvhtarray(1), clear.st.wvhtarray(1));
+    EXPECT_NE(rig.st.wvhtarray(1), coastal);
+}

@@ -34,7 +34,7 @@ double toDouble(const FieldValue& v) {
     if (auto* d = std::get_if<double>(&v)) return *d;
     // Text fields hold numbers with a point whatever the user's locale.
     const auto d = parseNumber(std::get<std::string>(v));
-    if (!d) throw GisError("Type mismatch");
+    if (!d) throw GisError("The text \"" + std::get<std::string>(v) + "\" is not a number.");
     return *d;
 }
 
@@ -42,7 +42,8 @@ std::int64_t toInt(const FieldValue& v) {
     if (std::holds_alternative<std::monostate>(v)) return 0;
     if (auto* i = std::get_if<std::int64_t>(&v)) return *i;
     const double d = toDouble(v);
-    if (!std::isfinite(d) || d > 9.2e18 || d < -9.2e18) throw GisError("Overflow");
+    if (!std::isfinite(d) || d > 9.2e18 || d < -9.2e18)
+        throw GisError("The value " + formatNumber(d) + " is too large for a whole number.");
     return static_cast<std::int64_t>(std::nearbyint(d));  // half to even, as the runtime converts
 }
 

@@ -179,11 +179,10 @@ std::shared_ptr<Workspace> Workspace::createMemory(const std::string& name) {
     detail::ErrorCapture err;
     auto* drv = GetGDALDriverManager()->GetDriverByName("Memory");
     if (!drv) throw GisError("In-memory feature classes are missing from GDAL.");
-    DatasetHandle ds(drv->Create(name.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    DatasetHandle ds = createDataset(*drv, name);
     if (!ds) throw GisError(err.message("The in-memory workspace " + name + " cannot be created."));
     // Not shared through the registry: every caller gets a workspace of its own.
-    return std::shared_ptr<Workspace>(
-        new Workspace("memory:" + name, WorkspaceKind::Memory, std::move(ds), false));
+    return std::shared_ptr<Workspace>(new Workspace("memory:" + name, WorkspaceKind::Memory, std::move(ds), false));
 }
 
 std::vector<std::string> Workspace::featureClassNames() const {
@@ -388,13 +387,12 @@ void Workspace::Transaction::commit() {
 
 namespace {
 
-std::string pragmaText(GDALDataset* ds, const char* sql) {
+std::string pragmaText(GDALDataset& ds, const char* sql) {
     detail::ErrorCapture err;
     std::string out;
-    if (OGRLayer* r = ds->ExecuteSQL(sql, nullptr, nullptr)) {
+    const detail::SqlResult result(ds, sql);
+    if (OGRLayer* r = result.layer())
         if (OGRFeatureUniquePtr f{r->GetNextFeature()}) out = f->GetFieldAsString(0);
-        ds->ReleaseResultSet(r);
-    }
     for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
@@ -403,16 +401,16 @@ std::string pragmaText(GDALDataset* ds, const char* sql) {
 
 Workspace::QuickCommits::QuickCommits(Workspace& ws) : ws_(ws) {
     if (ws_.kind_ != WorkspaceKind::GeoPackage || ws_.readOnly_ || ws_.transactionDepth_ > 0) return;
-    if (pragmaText(ws_.ds_.get(), "PRAGMA journal_mode = WAL") != "wal") return;
-    pragmaText(ws_.ds_.get(), "PRAGMA synchronous = NORMAL");
+    if (pragmaText(*ws_.ds_, "PRAGMA journal_mode = WAL") != "wal") return;
+    pragmaText(*ws_.ds_, "PRAGMA synchronous = NORMAL");
     on_ = true;
 }
 
 Workspace::QuickCommits::~QuickCommits() {
     if (!on_ || ws_.transactionDepth_ > 0) return;
     // Back to a single file: the log is checkpointed into it and removed.
-    pragmaText(ws_.ds_.get(), "PRAGMA synchronous = FULL");
-    pragmaText(ws_.ds_.get(), "PRAGMA journal_mode = DELETE");
+    pragmaText(*ws_.ds_, "PRAGMA synchronous = FULL");
+    pragmaText(*ws_.ds_, "PRAGMA journal_mode = DELETE");
 }
 
 }  // namespace quor::platform::gis

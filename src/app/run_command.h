@@ -1,0 +1,44 @@
+#pragma once
+// The main window's Run command: the run-start dialog over the map's
+// layers, with the RWE driver in its slot; the REI and batch drivers are
+// put into `drivers` by their subsystems. While a run goes on the window
+// shows it busy and the run restores it at its end. Also the water-level
+// window of single runs (Data > Water Level Adjustment) and the bottom-
+// velocity window (Data > Orbital Velocity Mode).
+#include <memory>
+
+#include "model/model_state.h"
+#include "project/ptdatasel.h"
+#include "wave/wave_main.h"
+
+namespace quor::gis {
+struct RayContext;
+}
+
+namespace quor::app {
+
+class MainForm;
+
+class RunCommand final : public wave::RunShell {
+public:
+    RunCommand(MainForm& window, model::WindSummary& winddata);
+    ~RunCommand() override;
+
+    // The Run button: "runon", the dialog, and the run it starts.
+    void Run_Click();
+
+    project::RunDrivers drivers;
+
+    // RunShell
+    void runStarted() override;
+    void setTitle(const std::string& title) override;
+    void setMinimised(bool minimised) override;
+    void redraw() override;
+    void runEnded() override;
+
+private:
+    MainForm& w_;
+    std::unique_ptr<gis::RayContext> rays_;
+};
+
+}  // namespace quor::app

@@ -1,0 +1,127 @@
+#include "wave/batch_run.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/numbers.h"
+#include "platform/textfile.h"
+#include "wave/debug_files.h"
+#include "wave/rwe_results.h"
+
+namespace quor::wave {
+
+namespace fs = std::filesystem;
+
+std::string batchLogPath(const std::string& app_folder) { return debugOutputFolder(app_folder) + "/batch.txt"; }
+
+std::optional<float> waterLevelTerm(const std::string& line) {
+    if (line.find_first_not_of(" \t") == std::string::npos) return 1e-07f;
+    const auto v = platform::parseNumber(line);
+    if (!v) return std::nullopt;
+    return *v == 0 ? 1e-07f : static_cast<float>(*v);
+}
+
+BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::FeatureClass>& pFeatClass,
+                                                    int16_t /*counterstart*/, const BatchSetup& setup) {
+    auto& rc = ctx_.rays;
+    auto& s = rc.state;
+    auto& mf = rc.mainform;
+    auto& progress = rc.progress;
+    model::RunLock::Scope lock(s.run_lock);
+    BatchOutcome out;
+
+    // The project's wind file is the single runs' again whatever happens.
+    struct RestoreWind {
+        model::MainFormState& mf;
+        std::string windpath;
+        ~RestoreWind() { mf.windpath = windpath; }
+    } restore{mf, mf.windpath};
+
+    const std::string logPath = batchLogPath(s.app_folder);
+    const std::string tmpPath = logPath + ".tmp";
+    std::unique_ptr<platform::TextWriter> log;
+    auto finishLog = [&](const std::string& lastLine) {
+        if (!log) return;
+        if (!lastLine.empty()) log->writeLine(lastLine);
+        log->close();
+        log.reset();
+        std::error_code ec;
+        if (fs::exists(logPath, ec)) fs::rename(logPath, logPath + ".bak", ec);
+        fs::rename(tmpPath, logPath, ec);
+        if (ec) throw platform::FileError("The batch log " + logPath + " cannot be written.");
+    };
+
+    progress.show();
+    progress.setMaximum(2, 100);
+    progress.setValue(2, 5);
+    std::string reason;
+    try {
+        ensureParentFolder(logPath);
+        log = std::make_unique<platform::TextWriter>(tmpPath);
+        log->writeLine(kBatchLogTitle + (ctx_.clock ? ctx_.clock() : currentDateTimeText()));
+        log->writeLine("");
+        log->writeLine(kBatchLogColumns);
+
+        std::vector<std::string> tide;
+        std::size_t nextTide = 1;  // the first line is a title
+        if (!setup.tide_file.empty()) tide = platform::readTextLines(setup.tide_file);
+
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(setup.folder))
+            if (e.is_regular_file()) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        const int count = static_cast<int>(names.size());
+
+        WaveRunContext run = ctx_;
+        run.batchLog = [&](const std::string& line) { log->writeLine(line); };
+        for (int i = 0; i < count; ++i) {
+            progress.yield();
+            if (s.stop_flag) {
+                s.stop_flag = false;
+                out.stoppedBecause = "Batch stopped by the user after " + std::to_string(out.runs) + " wind files.";
+                break;
+            }
+            const std::string& name = names[static_cast<std::size_t>(i)];
+            if (name.size() < 8 || name.compare(name.size() - 8, 8, "Wind_RWE") != 0) continue;
+            mf.windpath = (fs::path(setup.folder) / name).string();
+            progress.setValue(2, static_cast<int>(platform::roundHalfEven(100.0 * i / count)));
+            progress.setLabel(2, "Processing wind data " + std::to_string(i + 1) + " of " + std::to_string(count));
+            progress.setLabel(3, "Processing wind data file:   " + name);
+            s.batch_windname = name;
+            float term = 0;
+            if (!setup.tide_file.empty()) {
+                if (nextTide >= tide.size())
+                    throw platform::FileError("The water-level file has no line for " + name + ".");
+                const auto t = waterLevelTerm(tide[nextTide++]);
+                if (!t) throw platform::FileError("A line of the water-level file is not a number.");
+                term = *t;
+            }
+            const RunOutcome r = wave_main_cls(run).WaveMain(pFeatClass, 0, rc.fm_property.optionindex, term,
+                                                             static_cast<int16_t>(i));
+            ++out.runs;
+            if (r.end == RunEnd::Failed || r.end == RunEnd::Refused)
+                throw platform::FileError("The run with " + name + " could not be completed.");
+            if (r.end == RunEnd::Cancelled) {
+                s.stop_flag = false;
+                out.stoppedBecause = "Batch stopped by the user during " + name + ".";
+                break;
+            }
+        }
+        out.completed = out.stoppedBecause.empty();
+        finishLog(out.stoppedBecause);
+    } catch (const std::exception& e) {
+        reason = e.what();
+        try {
+            finishLog("Batch stopped by an error: " + reason);
+        } catch (...) {
+        }
+        rc.messages.message(kBatchError, platform::MessageIcon::Critical);
+    }
+    progress.setValue(2, 100);
+    progress.hide();
+    if (!reason.empty()) out.stoppedBecause = "Batch stopped by an error: " + reason;
+    return out;
+}
+
+}  // namespace quor::wave

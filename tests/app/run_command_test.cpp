@@ -1,0 +1,74 @@
+// The Run button of the main window: the run-start dialog, and the window
+// shown busy for a run and restored after it.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+
+#include "app/main_form.h"
+#include "app/run_command.h"
+#include "platform/settings_store.h"
+#include "test_support.h"
+
+using namespace quor;
+
+namespace {
+
+struct RunWindow : ::testing::Test {
+    test::TempDir home;
+    platform::IniSettingsStore store{home.path() + "/config"};
+    test::RecordingMessages messages;
+    model::ModelState state;
+    model::MainFormState form;
+    model::SettingsHolder holder;
+    model::WindSummary wind;
+    app::MainForm window{state, form, holder, store, &messages};
+    app::RunCommand run{window, wind};
+};
+
+TEST_F(RunWindow, RunButtonOpensTheChooserAndARunRestoresTheWindow) {
+    // The button shows the chooser; Cancel closes it without a run.
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->windowTitle() == "Select Point Dataset") {
+                shown = true;
+                w->close();
+            }
+    });
+    window.toolbarButton(app::kProjectToolbar, "run")->trigger();
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(messages.entries.empty());
+
+    // A run shows the window busy and gives it back as it was.
+    window.Check1->setChecked(true);
+    run.runStarted();
+    EXPECT_EQ(window.Label1->text().toStdString(), "Running model");
+    EXPECT_FALSE(window.Check1->isChecked());
+    EXPECT_TRUE(QApplication::overrideCursor() != nullptr);
+    run.setTitle("Quor running..1 of 2");
+    EXPECT_EQ(window.windowTitle().toStdString(), "Quor running..1 of 2");
+    run.runEnded();
+    EXPECT_TRUE(window.Label1->text().isEmpty());
+    EXPECT_TRUE(QApplication::overrideCursor() == nullptr);
+
+    // While a run holds the lock the button does nothing.
+    model::RunLock::Scope busy(state.run_lock);
+    shown = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->windowTitle() == "Select Point Dataset") {
+                shown = true;
+                w->close();
+            }
+    });
+    run.Run_Click();
+    QApplication::processEvents();
+    EXPECT_FALSE(shown);
+}
+
+}  // namespace

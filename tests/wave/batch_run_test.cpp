@@ -1,0 +1,104 @@
+// Batch runs over a folder of wind files with a water-level file: the log
+// byte for byte, the water-level terms, the counter, the restored wind,
+// and a cancelled batch.
+#include "run_fixture.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "wave/batch_run.h"
+
+namespace quor::wave::testing {
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+struct Batch : ::testing::Test {
+    RunProject rp;
+    BatchSetup setup;
+    void SetUp() override {
+        rp.sites({{10000, 10000}, {3000, 16000}});
+        rp.p->state.batch_mode = 1;
+        setup.folder = rp.tmp.path() + "/winds";
+        std::filesystem::create_directories(setup.folder);
+        for (const char* n : {"a.Wind_RWE", "b.txt", "c.Wind_RWE", "d.Wind_RWE", "e.wind_rwe"})
+            platform::writeTextLines(setup.folder + "/" + n,
+                                     windFileLines(std::vector<double>(16, 10), std::vector<double>(16, 6.25)));
+        setup.tide_file = rp.tmp.file("levels.txt");
+        platform::writeTextLines(setup.tide_file, {"water levels", "0.5", "", "0"});
+        rp.p->state.app_folder = rp.tmp.path() + "/app";
+    }
+    std::string log() const { return slurp(batchLogPath(rp.p->state.app_folder)); }
+};
+
+TEST_F(Batch, LogHoldsEverySiteOfEveryWindFileAndTheProjectWindComesBack) {
+    const std::string projectWind = rp.p->mf.windpath;
+    // An earlier log is kept.
+    std::filesystem::create_directories(rp.tmp.path() + "/app/Project/output_data");
+    platform::writeTextLines(batchLogPath(rp.p->state.app_folder), {"old log"});
+    const BatchOutcome out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
+    ASSERT_TRUE(out.completed) << out.stoppedBecause;
+    EXPECT_EQ(out.runs, 3);
+    EXPECT_EQ(rp.p->mf.windpath, projectWind);
+    EXPECT_EQ(slurp(batchLogPath(rp.p->state.app_folder) + ".bak"), "old log\r\n");
+
+    const auto lines = platform::readTextLines(batchLogPath(rp.p->state.app_folder));
+    ASSERT_EQ(lines.size(), 3u + 3 * 2);
+    EXPECT_EQ(log().substr(0, 200).find("Quor RWE Batch Mode Log File    12/7/2026 10:00 AM\r\n\r\nCounter RWE "), 0u);
+    EXPECT_EQ(lines[2], kBatchLogColumns);
+    // Counters 0, 2, 3: "b.txt" counts as a file but runs nothing.
+    for (int k = 0; k < 2; ++k) EXPECT_EQ(lines[3 + k].substr(0, 2), "0 ");
+    for (int k = 0; k < 2; ++k) EXPECT_EQ(lines[5 + k].substr(0, 2), "2 ");
+    for (int k = 0; k < 2; ++k) EXPECT_EQ(lines[7 + k].substr(0, 2), "3 ");
+    // One line in full: the site depth carries the file's term (0.5 shallower), the bottom columns the shared values.
+    std::istringstream first(lines[3]);
+    std::vector<std::string> cols;
+    for (std::string c; first >> c;) cols.push_back(c);
+    ASSERT_EQ(cols.size(), 14u);
+    EXPECT_EQ(cols[7], "9.5");
+    EXPECT_EQ(cols[8], "a.Wind_RWE");
+    EXPECT_EQ(cols[13], "0");
+    // 1E-07 for the empty and the 0 line: 10 m of water less almost nothing.
+    EXPECT_NE(lines[5].find(" 10 c.Wind_RWE "), std::string::npos) << lines[5];
+    EXPECT_EQ(waterLevelTerm(""), 1e-07f);
+    EXPECT_EQ(waterLevelTerm("0"), 1e-07f);
+    EXPECT_FALSE(waterLevelTerm("high"));
+    // The dataset's fields are not touched by a batch.
+    EXPECT_EQ(rp.points->findField("RWE"), -1);
+    EXPECT_FALSE(rp.p->state.run_lock.active());
+}
+
+TEST_F(Batch, CancelAndErrorsLeaveALogOfTheFinishedFilesSayingWhy) {
+    rp.p->fm.refreshmap = 0;
+    rp.p->messages.answers = {true};
+    rp.p->progress.onYield = [&](int) {
+        if (rp.p->state.batch_windname == "c.Wind_RWE") rp.p->state.cancel_flag = true;
+    };
+    const std::string projectWind = rp.p->mf.windpath;
+    BatchOutcome out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
+    EXPECT_FALSE(out.completed);
+    EXPECT_FALSE(rp.p->state.stop_flag);
+    auto lines = platform::readTextLines(batchLogPath(rp.p->state.app_folder));
+    EXPECT_EQ(lines.back(), "Batch stopped by the user during c.Wind_RWE.");
+    EXPECT_EQ(rp.p->mf.windpath, projectWind);
+
+    // A water-level file one line short: the error message and a log saying so.
+    rp.p->progress.onYield = nullptr;
+    rp.p->messages.entries.clear();
+    platform::writeTextLines(setup.tide_file, {"water levels", "0.5"});
+    out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
+    EXPECT_FALSE(out.completed);
+    EXPECT_EQ(rp.p->messages.texts(), std::vector<std::string>{kBatchError});
+    lines = platform::readTextLines(batchLogPath(rp.p->state.app_folder));
+    EXPECT_EQ(lines.size(), 3u + 2 + 1);
+    EXPECT_NE(lines.back().find("no line for c.Wind_RWE"), std::string::npos) << lines.back();
+    EXPECT_EQ(rp.p->mf.windpath, projectWind);
+}
+
+}  // namespace
+}  // namespace quor::wave::testing
