@@ -16,6 +16,8 @@
 #include "project/ptdatasel.h"
 #include "project/ui/ptdatasel_dialog.h"
 #include "rei/rei_run.h"
+#include "wave/ui/bottom_velocity_dialog.h"
+#include "wave/ui/tide_dialog.h"
 #include "wave/wave_main.h"
 #include "wind/loadwind.h"
 #include "wind/ui/wind_pt.h"
@@ -77,7 +79,7 @@ struct Wiring {
                                   const project::PointDatasetChoice&) {
             MainForm& w = window;
             rei::ReiRunContext ctx{w.state(), w.holder(), w.project(), w.winddata(), w.map(), w.messages(),
-                                   w.progressForm(),
+                                   w.progressForm(), w.project().bathyunits,
                                    [&w](platform::Messages& m) {
                                        return wind::reloadProjectWind(w.state(), w.winddata(), w.holder(), m);
                                    },
@@ -144,9 +146,15 @@ void connectCommands(MainForm& window) {
         {"rem_ptdata", [p, nodeText] { p->rem_ptdata(nodeText()); }},
         {"feat_no", [p, nodeText] { p->feat_no(nodeText()); }},
         {"rem_shpdata", [p] { p->rem_shpdata(); }},
-        {"ptdatasel", [c] { c->runChooser(); }},
         {"Wind_pt", [w] { showModeless(new wind::ui::WindPtForm(w->winddata(), w)); }},
         {"Windprocess", [c] { c->showWindprocess(); }},
+        {"Orbital_velocity_frm",
+         [w] {
+             wave::ui::BottomVelocityDialog dialog(
+                 w->state(), w->messages(), [w](const std::string& text) { w->setStatusPanel(2, text); }, w);
+             w->showModal(dialog);
+         }},
+        {"Tide_frm", [w] { showModeless(new wave::ui::TideDialog(w->state(), w->messages(), w)); }},
         {"showprojection", [w] { w->showprojection(); }},
         {"About", [w] { w->showAbout(); }},
     };
