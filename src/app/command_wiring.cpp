@@ -16,6 +16,7 @@
 #include "project/ptdatasel.h"
 #include "project/ui/ptdatasel_dialog.h"
 #include "rei/rei_run.h"
+#include "rei/ui/fm_property.h"
 #include "wave/ui/bottom_velocity_dialog.h"
 #include "wave/ui/tide_dialog.h"
 #include "wave/wave_main.h"
@@ -168,6 +169,15 @@ void connectCommands(MainForm& window) {
         {"rem_shpdata", [p] { p->rem_shpdata(); }},
         {"Wind_pt", [w] { showModeless(new wind::ui::WindPtForm(w->winddata(), w)); }},
         {"Windprocess", [c] { c->showWindprocess(); }},
+        {"fm_property",
+         [w] {
+             rei::ui::FmProperty dialog(
+                 rei::ui::FmPropertyContext{w->settingsStore(), w->holder(), w->project(), w->messages(),
+                                            w->state().app_folder,
+                                            [w](int panel, const std::string& text) { w->setStatusPanel(panel, text); }},
+                 w);
+             w->showModal(dialog);
+         }},
         {"Orbital_velocity_frm",
          [w] {
              wave::ui::BottomVelocityDialog dialog(
