@@ -11,15 +11,11 @@
 #include "app/progress_form.h"
 #include "app/project_tree.h"
 #include "app/project_window_adapter.h"
-#include "gis/ray_site.h"
 #include "project/project_commands.h"
-#include "project/ptdatasel.h"
-#include "project/ui/ptdatasel_dialog.h"
 #include "rei/rei_run.h"
 #include "rei/ui/fm_property.h"
 #include "wave/ui/bottom_velocity_dialog.h"
 #include "wave/ui/tide_dialog.h"
-#include "wave/wave_main.h"
 #include "wind/loadwind.h"
 #include "wind/ui/rwe_text_hooks.h"
 #include "wind/ui/wind_pt.h"
@@ -55,8 +51,8 @@ void showWindAnalysis(MainForm* w) {
 }
 
 
-// What a run shows on the main window while it goes on.
-class WindowRunShell final : public wave::RunShell, public rei::ReiRunShell {
+// What the index-file tool shows on the main window while it works.
+class WindowRunShell final : public rei::ReiRunShell {
 public:
     explicit WindowRunShell(MainForm& w) : w_(w) {}
     void runStarted() override { w_.Label1->setText(QStringLiteral("Running model")); }
@@ -85,29 +81,7 @@ struct Wiring {
           shell(w),
           projects(project::ProjectContext{w.state(), w.project(), w.holder(), w.winddata(), w.settingsStore(),
                                            w.messages(), w.map(), hooks(w)},
-                   adapter),
-          chooser(w.state(), w.project(), w.holder(), w.map(), w.messages(), drivers) {
-        chooser.runIdle = [&w] { w.setToolbarButtonImage(kProjectToolbar, "run", "runoff"); };
-        drivers.WaveMain = [this](const std::shared_ptr<platform::gis::FeatureClass>& fc, int16_t counterstart,
-                                  const project::PointDatasetChoice& choice) {
-            MainForm& w = window;
-            gis::RayContext rays{w.state(), w.holder(), w.project(), w.winddata(), w.map(), w.messages(),
-                                 w.progressForm()};
-            wave::WaveRunContext ctx{rays, &shell, choice.shpdir, choice.shpname1};
-            wave::wave_main_cls(ctx).WaveMain(fc, counterstart, w.holder().optionindex);
-        };
-        drivers.runmodel = [this](const std::shared_ptr<platform::gis::FeatureClass>& fc, int16_t counterstart,
-                                  const project::PointDatasetChoice&) {
-            MainForm& w = window;
-            rei::ReiRunContext ctx{w.state(), w.holder(), w.project(), w.winddata(), w.map(), w.messages(),
-                                   w.progressForm(), w.project().bathyunits,
-                                   [&w](platform::Messages& m) {
-                                       return wind::reloadProjectWind(w.state(), w.winddata(), w.holder(), m);
-                                   },
-                                   &shell};
-            rei::runmodel(ctx, fc, counterstart);
-        };
-    }
+                   adapter) {}
 
     static project::ProjectHooks hooks(MainForm& w) {
         project::ProjectHooks h;
@@ -123,11 +97,6 @@ struct Wiring {
         return h;
     }
 
-    void runChooser() {
-        project::ui::PtdataselDialog dialog(chooser, &window);
-        dialog.showModal();
-    }
-
     void showWindprocess() {
         wind::ui::WindprocessContext ctx{window.project(), window.holder(), window.state().app_folder,
                                          window.messages(), window.progressForm(), adapter.datasetChooser(),
@@ -139,8 +108,6 @@ struct Wiring {
     ProjectWindowAdapter adapter;
     WindowRunShell shell;
     project::ProjectCommands projects;
-    project::RunDrivers drivers;
-    project::ptdatasel chooser;
 };
 
 }  // namespace
