@@ -1,11 +1,11 @@
 #include "project/geodatabase_copy.h"
 
-#include <cpl_error.h>
 #include <gdal_priv.h>
 
 #include <filesystem>
 #include <system_error>
 
+#include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 
@@ -17,20 +17,18 @@ void copyGeoPackage(pg::Workspace& source, const std::string& target) {
     if (source.inTransaction()) throw pg::GisError("The geodatabase is in the middle of a change and cannot be copied.");
     GDALDataset* ds = source.dataset();
     ds->FlushCache();
+    // SQLite takes the target of VACUUM INTO only as a literal, so the
+    // path is quoted as SQL quotes text: every quote doubled.
     std::string quoted;
     for (char c : target) {
         quoted += c;
         if (c == '\'') quoted += '\'';
     }
-    CPLErrorReset();
-    CPLPushErrorHandler(CPLQuietErrorHandler);
-    OGRLayer* res = ds->ExecuteSQL(("VACUUM INTO '" + quoted + "'").c_str(), nullptr, nullptr);
-    if (res) ds->ReleaseResultSet(res);
-    CPLPopErrorHandler();
+    pg::detail::ErrorCapture err;
+    { pg::detail::SqlResult vacuum(*ds, "VACUUM INTO '" + quoted + "'"); }
     std::error_code ec;
-    if (CPLGetLastErrorType() >= CE_Failure || !std::filesystem::exists(target, ec)) {
-        const std::string why = CPLGetLastErrorMsg();
-        CPLErrorReset();
+    if (err.failed() || !std::filesystem::exists(target, ec)) {
+        const std::string why = err.message("");
         std::filesystem::remove(target, ec);
         throw pg::GisError("The geodatabase " + source.path() + " could not be copied to " + target +
                            (why.empty() ? "." : ": " + why));
