@@ -89,7 +89,7 @@ std::string CommandTable::forProjectButton(const std::string& key) {
     static const std::map<std::string, std::string> byKey = {
         {"new", "NewPr_Click"},       {"open", "OpenPr_Click"},      {"save", "Savepr_Click"},
         {"delete", "RemPr_Click"},    {"bathy", "Addbathy_Click"},   {"shore", "Addshore_Click"},
-        {"wind", "Addwind_Click"},    {"drawpoly", "Addpointc_Click"}, {"run", "ptdatasel"},
+        {"wind", "Addwind_Click"},    {"drawpoly", "Addpointc_Click"},
     };
     auto it = byKey.find(key);
     return it == byKey.end() ? std::string() : it->second;

@@ -1,14 +1,27 @@
 #include "app/command_wiring.h"
 
 #include <QDialog>
+#include <QFileDialog>
+#include <QLabel>
 
 #include <utility>
 #include <vector>
 
 #include "app/main_form.h"
+#include "app/progress_form.h"
+#include "app/project_tree.h"
+#include "app/project_window_adapter.h"
+#include "project/project_commands.h"
+#include "rei/rei_run.h"
+#include "rei/ui/fm_property.h"
+#include "wave/ui/bottom_velocity_dialog.h"
+#include "wave/ui/tide_dialog.h"
+#include "wind/loadwind.h"
 #include "wind/ui/rwe_text_hooks.h"
 #include "wind/ui/wind_pt.h"
 #include "wind/ui/windanly.h"
+#include "wind/ui/winddata_form.h"
+#include "wind/ui/windprocess_form.h"
 
 namespace quor::app {
 
@@ -37,12 +50,108 @@ void showWindAnalysis(MainForm* w) {
     dialog.exec();
 }
 
+
+// What the index-file tool shows on the main window while it works.
+class WindowRunShell final : public rei::ReiRunShell {
+public:
+    explicit WindowRunShell(MainForm& w) : w_(w) {}
+    void runStarted() override { w_.Label1->setText(QStringLiteral("Running model")); }
+    void setTitle(const std::string& title) override { w_.setWindowTitle(QString::fromStdString(title)); }
+    void setMinimised(bool on) override { on ? w_.showMinimized() : w_.showNormal(); }
+    void runEnded() override {
+        w_.Label1->clear();
+        w_.runEnded();
+    }
+
+private:
+    MainForm& w_;
+};
+
+std::optional<std::string> chooseSavePath(MainForm& w, const std::string& startFolder) {
+    const QString path = QFileDialog::getSaveFileName(&w, QString(), QString::fromStdString(startFolder));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+// Everything the connected commands work through, alive as long as the window.
+struct Wiring {
+    explicit Wiring(MainForm& w)
+        : window(w),
+          adapter(w),
+          shell(w),
+          projects(project::ProjectContext{w.state(), w.project(), w.holder(), w.winddata(), w.settingsStore(),
+                                           w.messages(), w.map(), hooks(w)},
+                   adapter) {}
+
+    static project::ProjectHooks hooks(MainForm& w) {
+        project::ProjectHooks h;
+        h.loadwind = [&w](const std::string& path) {
+            return wind::loadwind(path, w.state(), w.winddata(), w.holder(), w.messages());
+        };
+        h.showWindEntryForm = [&w] {
+            wind::WindEntryContext ctx{w.state(), w.project(), w.winddata(), w.holder(), w.messages(),
+                                       [&w](const std::string& start) { return chooseSavePath(w, start); }};
+            wind::ui::WindDataForm form(ctx, {}, &w);
+            w.showModal(form);
+        };
+        return h;
+    }
+
+    void showWindprocess() {
+        wind::ui::WindprocessContext ctx{window.project(), window.holder(), window.state().app_folder,
+                                         window.messages(), window.progressForm(), adapter.datasetChooser(),
+                                         &shell};
+        showModeless(new wind::ui::WindprocessForm(ctx, &window));
+    }
+
+    MainForm& window;
+    ProjectWindowAdapter adapter;
+    WindowRunShell shell;
+    project::ProjectCommands projects;
+};
+
 }  // namespace
 
 void connectCommands(MainForm& window) {
+    auto wiring = std::make_shared<Wiring>(window);
+    window.keepWithWindow(wiring);
     MainForm* w = &window;
+    Wiring* c = wiring.get();
+    project::ProjectCommands* p = &wiring->projects;
+    auto nodeText = [w] { return w->projectTree().clicknodeText().toStdString(); };
     const std::vector<std::pair<const char*, CommandTable::Handler>> table = {
+        {"NewPr_Click", [p] { p->NewPr_Click(); }},
+        {"OpenPr_Click", [p] { p->OpenPr_Click(); }},
+        {"RemPr_Click", [p] { p->RemPr_Click(); }},
+        {"del_Click", [p] { p->del_Click(); }},
+        {"Savepr_Click", [p] { p->Savepr_Click(); }},
+        {"Savepra_Click", [p] { p->Savepra_Click(); }},
+        {"Addbathy_Click", [p] { p->Addbathy_Click(); }},
+        {"Addshore_Click", [p] { p->Addshore_Click(); }},
+        {"addshape_Click", [p] { p->addshape_Click(); }},
+        {"Addpointc_Click", [p] { p->Addpointc_Click(); }},
+        {"Addwind_Click", [p] { p->Addwind_Click(); }},
+        {"rem_ptdata", [p, nodeText] { p->rem_ptdata(nodeText()); }},
+        {"feat_no", [p, nodeText] { p->feat_no(nodeText()); }},
+        {"rem_shpdata", [p] { p->rem_shpdata(); }},
         {"Wind_pt", [w] { showModeless(new wind::ui::WindPtForm(w->winddata(), w)); }},
+        {"Windprocess", [c] { c->showWindprocess(); }},
+        {"fm_property",
+         [w] {
+             rei::ui::FmProperty dialog(
+                 rei::ui::FmPropertyContext{w->settingsStore(), w->holder(), w->project(), w->messages(),
+                                            w->state().app_folder,
+                                            [w](int panel, const std::string& text) { w->setStatusPanel(panel, text); }},
+                 w);
+             w->showModal(dialog);
+         }},
+        {"Orbital_velocity_frm",
+         [w] {
+             wave::ui::BottomVelocityDialog dialog(
+                 w->state(), w->messages(), [w](const std::string& text) { w->setStatusPanel(2, text); }, w);
+             w->showModal(dialog);
+         }},
+        {"Tide_frm", [w] { showModeless(new wave::ui::TideDialog(w->state(), w->messages(), w)); }},
         {"showprojection", [w] { w->showprojection(); }},
         {"About", [w] { w->showAbout(); }},
         {"windanly", [w] { showWindAnalysis(w); }},

@@ -22,10 +22,9 @@ int main(int argc, char** argv) {
         const auto shared = std::make_unique<quor::model::ApplicationState>();
         quor::platform::IniSettingsStore store;
 
-        quor::model::WindSummary winddata;
-
         quor::app::MainForm window(shared->state, shared->form, shared->holder, store);
-        quor::app::RunCommand run(window, winddata);
+        // The runs read the same wind summary that the wind commands fill.
+        quor::app::RunCommand run(window, window.winddata());
         window.show();  // its load runs start-up first
         rc = QgsApplication::exec();
     }

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/command_table.h"
 #include "app/main_layout.h"
@@ -136,6 +137,9 @@ public:
     void setHelpFolder(const std::string& folder) { helpFolder_ = folder; }
     std::string helpFolder() const;
 
+    // Keeps what the connected commands work through alive with the window.
+    void keepWithWindow(std::shared_ptr<void> part) { kept_.push_back(std::move(part)); }
+
     // Enables the commands whose handlers are connected (after connecting
     // more of them) and keeps the rest greyed.
     void refreshCommandStates();
@@ -238,6 +242,7 @@ private:
     UrlOpener urlOpener_;
     std::string helpFolder_;
     bool welcomeShowing_ = false;
+    std::vector<std::shared_ptr<void>> kept_;
     std::string mapName_;
     bool loaded_ = false;
     bool inLayout_ = false;

@@ -75,7 +75,10 @@ struct MainForm::MapSupport final : ToolButtons, PointEntryHost {
     }
     void showcoords(int32_t x, int32_t y) override { window.showcoords(x, y); }
     void Savepr_Click() override {
-        if (saveProject) saveProject();
+        if (saveProject)
+            saveProject();
+        else if (window.commands().available("Savepr_Click"))
+            window.commands().run("Savepr_Click", *window.messages_);
     }
     void removePointDatasetNodes() override {
         auto nodes = treeNodes(window.TreeView1);

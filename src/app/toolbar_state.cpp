@@ -67,10 +67,9 @@ void MainForm::Toolbar1_ButtonClick(const std::string& key) {
         setToolbarButtonImage(kProjectToolbar, "run", "runon");
         resetmaptools();
         setMapPointer(1);
-        commands_.run("ptdatasel", *messages_);
-        // The chooser's Cancel puts "runoff" back itself; without a chooser
-        // no run can start, so nothing would.
-        if (!commands_.available("ptdatasel")) setToolbarButtonImage(kProjectToolbar, "run", "runoff");
+        // The run command of the run subsystem shows the chooser when it is
+        // connected here; otherwise it listens to the button itself.
+        if (commands_.available("ptdatasel")) commands_.run("ptdatasel", *messages_);
     } else if (key == "addpoint") {
         pointEntry().start();
     } else {

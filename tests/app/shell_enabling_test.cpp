@@ -78,6 +78,8 @@ TEST_F(Enabling, CommandsWithoutAHandlerStayGreyAndSaySoWhenReached) {
     model::MainFormState f;
     model::SettingsHolder h;
     app::MainForm w(s, f, h, store, &bare);
+    for (const auto& e : app::CommandTable::entries()) w.commands().connect(e.name, nullptr);
+    w.refreshCommandStates();
     EXPECT_FALSE(w.menuItem("Newpr")->isEnabled());
     EXPECT_FALSE(w.toolbarButton(1, "new")->isEnabled());
     EXPECT_FALSE(w.menuItem("Chgset")->isEnabled());

@@ -7,6 +7,7 @@
 #include "app/main_form.h"
 #include "platform/settings_store.h"
 #include "test_support.h"
+#include "rei/ui/fm_property.h"
 #include "wind/ui/wind_pt.h"
 
 using namespace quor;
@@ -37,6 +38,34 @@ TEST(Wiring, WindParameterDisplayShowsTheHoldersWindInReiModeOnly) {
     EXPECT_FALSE(shown->isModal());
     EXPECT_TRUE(messages.entries.empty());
     shown->close();
+}
+
+TEST(Wiring, SettingsOpensTheReiSettingsInReiModeAndCancelKeepsTheHolder) {
+    test::TempDir home;
+    platform::IniSettingsStore store{home.path() + "/config"};
+    test::RecordingMessages messages;
+    model::ModelState state;
+    state.welcome_done = true;
+    state.model_mode = model::REI_MODE;
+    model::MainFormState form;
+    model::SettingsHolder holder;
+    holder.indexcheck = 1;
+    holder.Power1 = 0.053;
+    app::MainForm window(state, form, holder, store, &messages);
+    ASSERT_TRUE(window.commands().available("fm_property"));
+
+    std::string shownTitle;
+    bool wasReiSettings = false;
+    window.setModalRunner([&](QDialog& dialog) {
+        wasReiSettings = dynamic_cast<rei::ui::FmProperty*>(&dialog) != nullptr;
+        shownTitle = dialog.windowTitle().toStdString();
+        return static_cast<int>(QDialog::Rejected);
+    });
+    window.menuItem("Chgset")->setEnabled(true);
+    window.menuItem("Chgset")->trigger();
+    EXPECT_TRUE(wasReiSettings) << shownTitle;
+    EXPECT_EQ(holder.indexcheck, 1);
+    EXPECT_EQ(holder.Power1, 0.053);
 }
 
 }  // namespace
