@@ -9,6 +9,8 @@
 #include <QToolBar>
 #include <QLabel>
 
+#include <filesystem>
+
 #include "app/main_form.h"
 #include "app/progress_form.h"
 #include "app/startup.h"
@@ -17,6 +19,9 @@
 #include "wave/rwe_run_start.h"
 #include "wind/loadwind.h"
 #include "wave/ui/bottom_velocity_dialog.h"
+#include "wave/batch_run.h"
+#include "wave/ui/batch_dialogs.h"
+#include "wave/ui/rwe_settings_dialog.h"
 #include "wave/ui/tide_dialog.h"
 
 namespace quor::app {
@@ -44,6 +49,27 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
             wave::ui::TideDialog dialog(w_.state(), w_.messages(), &w_);
             dialog.exec();
         });
+    // Data > Settings in RWE mode: the RWE model's settings.
+    w_.commands().connect("wv_property", [this] {
+            wave::ui::RweSettingsDialog dialog(
+                w_.state(), w_.project(), w_.holder(), w_.settingsStore(), w_.messages(),
+                [this](int panel, const std::string& t) { w_.setStatusPanel(panel, t); }, &w_);
+            dialog.exec();
+        });
+    // Data > Batch Processing Mode: the switch the next Run reads.
+    w_.commands().connect("Batch_Processing_mode", [this] {
+            wave::ui::BatchModeDialog dialog(w_.state(), &w_);
+            dialog.exec();
+        });
+    // A batch run asks for its wind folder and water-level file first.
+    drivers.batch_processing = [this](const std::shared_ptr<platform::gis::FeatureClass>& fc, int16_t counterstart,
+                                      const project::PointDatasetChoice& choice) {
+        std::filesystem::path projectFolder = std::filesystem::path(w_.project().projfile).parent_path();
+        wave::ui::BatchProcessDialog setup(w_.state(), w_.messages(), projectFolder.string(), &w_);
+        if (setup.exec() != QDialog::Accepted) return;
+        wave::WaveRunContext run{*rays_, this, choice.shpdir, choice.shpname1};
+        wave::batch_processing_cls(run).batch_processing(fc, counterstart, setup.core().setup());
+    };
     // Data > Orbital Velocity Mode: bottom velocity and sediment motion.
     w_.commands().connect("Orbital_velocity_frm", [this] {
             wave::ui::BottomVelocityDialog dialog(
