@@ -92,6 +92,11 @@ void loadSettingsParameters(platform::SettingsStore& store, model::ModelState& s
     state.Depth_intg_first = doubleOrDefault(store, kParameter, "Depth_intg_first", 100, 500);
     state.Depth_intg_second =
         doubleOrDefault(store, kParameter, "Depth_intg_second", 100, 100, "depth_intg_second");
+    // A step of 0 or less would never move the second stage along its ray.
+    if (state.Depth_intg_second < 0) {
+        writeNumber(store, kParameter, "depth_intg_second", 100);
+        state.Depth_intg_second = 100;
+    }
     state.A_goda = doubleOrDefault(store, kParameter, "A_goda", 0.17, 0.17);
 
     // Stored as N for a tolerance of one in N.

@@ -128,10 +128,14 @@ TEST_F(SettingsLoader, ZeroOrNonNumbersTakeDefaultsOnlyWhereTheRowSaysSo) {
     put("Settings", "wv_indexcheck", "x");
     put("Parameter", "Sea_temp", "warm");
     put("Parameter", "Sea_salinity", "");
+    put("Parameter", "Depth_intg_second", "-20");
     Loaded l;
     l.run(store);
 
     EXPECT_EQ(l.form.Fetch, 10000);
+    // A negative second-stage step is as unreadable as none.
+    EXPECT_EQ(l.state.Depth_intg_second, 100);
+    EXPECT_EQ(get("Parameter", "Depth_intg_second"), "100");
     EXPECT_EQ(get("Settings", "Fetch"), "10000");
     EXPECT_EQ(l.state.Fetch_first, 1000);
     EXPECT_EQ(get("Parameter", "Fetch_first"), "1000");
