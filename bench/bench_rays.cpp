@@ -8,6 +8,7 @@
 #include <random>
 
 #include "../tests/gis/rays_test_data.h"
+#include "bench_shoreline.h"
 #include "gis/cliprays.h"
 #include "gis/createrays.h"
 #include "gis/ray_site.h"
@@ -20,42 +21,10 @@ using namespace quor;
 using namespace quor::gis;
 using namespace quor::gis::testdata;
 
-class QuietMessages final : public platform::Messages {
-public:
-    void message(const std::string& text, platform::MessageIcon, const std::string&) override { last = text; }
-    bool question(const std::string&, const std::string&) override { return true; }
-    std::string last;
-};
+using bench::QuietMessages;
 
 using Proj = Project<QuietMessages, platform::NullProgress>;
 
-// Water: a wavy coast of 60,000 vertices around a 200 km square, with
-// 2,000 wavy islands of 20 vertices scattered over the inner 160 km.
-std::vector<std::vector<Ring>> bigShoreline() {
-    std::vector<Ring> rings;
-    Ring outer;
-    const int nOuter = 60000;
-    for (int i = 0; i < nOuter; ++i) {
-        const double t = 2 * M_PI * i / nOuter;
-        const double r = 100000 + 1500 * std::sin(37 * t) + 400 * std::sin(613 * t);
-        outer.push_back({100000 + r * std::cos(t) * 0.999, 100000 + r * std::sin(t) * 0.999});
-    }
-    rings.push_back(outer);
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<double> pos(30000, 170000), size(150, 600);
-    for (int k = 0; k < 2000; ++k) {
-        const double cx = pos(rng), cy = pos(rng), s = size(rng);
-        if (std::hypot(cx - 100000, cy - 100000) < 1500) continue;  // keep the bench sites wet
-        Ring isl;
-        for (int i = 0; i < 20; ++i) {
-            const double t = -2 * M_PI * i / 20;
-            const double r = s * (1 + 0.25 * std::sin(3 * t));
-            isl.push_back({cx + r * std::cos(t), cy + r * std::sin(t)});
-        }
-        rings.push_back(isl);
-    }
-    return {rings};
-}
 
 struct Fixture {
     std::string root;
@@ -67,7 +36,7 @@ struct Fixture {
         std::filesystem::remove_all(root);
         std::filesystem::create_directories(root + "/shore");
         std::filesystem::create_directories(root + "/proj");
-        writeShoreline(root + "/shore", "coast", bigShoreline());
+        writeShoreline(root + "/shore", "coast", bench::bigShoreline(7, 1500));
         // 10 m cells over 24 km around the sites; depths between 2 and 14 m
         // that differ from cell to cell.
         writeBathymetry(root + "/bathy.tif", 88000, 88000, 10, 2400, 2400,

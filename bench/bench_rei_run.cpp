@@ -8,6 +8,7 @@
 #include <random>
 
 #include "../tests/gis/rays_test_data.h"
+#include "bench_shoreline.h"
 #include "rei/rei_run.h"
 #include "wind/loadwind.h"
 #include "wind/rei_wind_file.h"
@@ -17,41 +18,10 @@ namespace {
 using namespace quor;
 using namespace quor::gis::testdata;
 
-class QuietMessages final : public platform::Messages {
-public:
-    void message(const std::string& text, platform::MessageIcon, const std::string&) override { last = text; }
-    bool question(const std::string&, const std::string&) override { return true; }
-    std::string last;
-};
+using bench::QuietMessages;
 
 using Proj = Project<QuietMessages, platform::NullProgress>;
 
-// A wavy coast of 60,000 vertices around a 200 km square and 2,000 wavy
-// islands of 20 vertices: 100,000 vertices in all.
-std::vector<std::vector<Ring>> bigShoreline() {
-    std::vector<Ring> rings;
-    Ring outer;
-    const int nOuter = 60000;
-    for (int i = 0; i < nOuter; ++i) {
-        const double t = 2 * M_PI * i / nOuter;
-        const double r = 100000 + 1500 * std::sin(37 * t) + 400 * std::sin(613 * t);
-        outer.push_back({100000 + r * std::cos(t) * 0.999, 100000 + r * std::sin(t) * 0.999});
-    }
-    rings.push_back(outer);
-    std::mt19937 rng(11);
-    std::uniform_real_distribution<double> pos(30000, 170000), size(150, 600);
-    for (int k = 0; k < 2000; ++k) {
-        const double cx = pos(rng), cy = pos(rng), s = size(rng);
-        Ring isl;
-        for (int i = 0; i < 20; ++i) {
-            const double t = -2 * M_PI * i / 20;
-            const double r = s * (1 + 0.25 * std::sin(3 * t));
-            isl.push_back({cx + r * std::cos(t), cy + r * std::sin(t)});
-        }
-        rings.push_back(isl);
-    }
-    return {rings};
-}
 
 struct RunFixture {
     std::string root;
@@ -62,7 +32,7 @@ struct RunFixture {
         std::filesystem::remove_all(root);
         std::filesystem::create_directories(root + "/shore");
         std::filesystem::create_directories(root + "/proj");
-        writeShoreline(root + "/shore", "coast", bigShoreline());
+        writeShoreline(root + "/shore", "coast", bench::bigShoreline(11));
         writeBathymetry(root + "/bathy.tif", 86000, 86000, 10, 2800, 2800,
                         [](double x, double y) { return -(8 + 6 * std::sin(x / 700) * std::cos(y / 900)); });
         p = std::make_unique<Proj>(root + "/proj", root + "/shore", "coast.shp");
