@@ -52,7 +52,7 @@ void showWindAnalysis(MainForm* w) {
 
 
 // What the index-file tool shows on the main window while it works.
-class WindowRunShell final : public rei::ReiRunShell {
+class WindowRunShell final : public model::RunShell {
 public:
     explicit WindowRunShell(MainForm& w) : w_(w) {}
     void runStarted() override { w_.Label1->setText(QStringLiteral("Running model")); }

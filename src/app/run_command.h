@@ -23,7 +23,7 @@ namespace quor::app {
 
 class MainForm;
 
-class RunCommand final : public QObject, public wave::RunShell, public rei::ReiRunShell {
+class RunCommand final : public QObject, public model::RunShell {
 public:
     RunCommand(MainForm& window, model::WindSummary& winddata);
     ~RunCommand() override;

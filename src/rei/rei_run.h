@@ -11,6 +11,7 @@
 #include <string>
 
 #include "model/model_state.h"
+#include "model/run_shell.h"
 #include "platform/feedback.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/map.h"
@@ -26,20 +27,6 @@ inline constexpr const char* kFetchRange = "Please select fetch between range of
 inline constexpr const char* kDistanceRange =
     "Please select Distance for bathmetry interrogation between range of 10 mts and 200 mts";
 
-// What a run asks of the main window; the default does nothing (headless).
-class ReiRunShell {
-public:
-    virtual ~ReiRunShell() = default;
-    // Busy pointers, "Running model" in the status label, "Bathymetry on top" unticked.
-    virtual void runStarted() {}
-    virtual void setTitle(const std::string&) {}
-    // The main window's status label.
-    virtual void setStatus(const std::string&) {}
-    // Background runs minimise the main window for their length.
-    virtual void setMinimised(bool) {}
-    // Pointers back, status label cleared, toolbar buttons unpressed, the run button idle.
-    virtual void runEnded() {}
-};
 
 struct ReiRunContext {
     model::ModelState& state;
@@ -56,7 +43,7 @@ struct ReiRunContext {
     // from the current categories (the wind subsystem's loader); false,
     // the user told, when it cannot. A run without it is refused.
     std::function<bool(platform::Messages&)> reloadWind;
-    ReiRunShell* shell = nullptr;
+    model::RunShell* shell = nullptr;
 };
 
 enum class ReiRunEnd {

@@ -2,7 +2,7 @@
 
 namespace quor::wave {
 
-void installWaveMain(project::RunDrivers& drivers, gis::RayContext& ctx, RunShell* shell) {
+void installWaveMain(project::RunDrivers& drivers, gis::RayContext& ctx, model::RunShell* shell) {
     drivers.WaveMain = [&ctx, shell](const std::shared_ptr<pg::FeatureClass>& fc, int16_t counterstart,
                                      const project::PointDatasetChoice& choice) {
         WaveRunContext run{ctx, shell, choice.shpdir, choice.shpname1};

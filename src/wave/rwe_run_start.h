@@ -8,6 +8,6 @@
 namespace quor::wave {
 
 // Fills the RWE slot of `drivers`. `ctx` and `shell` must outlive it.
-void installWaveMain(project::RunDrivers& drivers, gis::RayContext& ctx, RunShell* shell = nullptr);
+void installWaveMain(project::RunDrivers& drivers, gis::RayContext& ctx, model::RunShell* shell = nullptr);
 
 }  // namespace quor::wave

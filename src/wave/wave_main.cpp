@@ -193,8 +193,8 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
     auto& mf = rc.mainform;
     auto& msgs = rc.messages;
     auto& progress = rc.progress;
-    RunShell noShell;
-    RunShell& shell = ctx_.shell ? *ctx_.shell : noShell;
+    model::RunShell noShell;
+    model::RunShell& shell = ctx_.shell ? *ctx_.shell : noShell;
     const bool background = rc.fm_property.refreshmap1 == 1;
     const bool batch = s.batch_mode == 1;
 
@@ -205,7 +205,7 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
     struct CleanUp {
         wave_main_cls* self;
         gis::RayContext& rc;
-        RunShell& shell;
+        model::RunShell& shell;
         bool background;
         ~CleanUp() {
             auto& st = rc.state;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "gis/ray_site.h"
+#include "model/run_shell.h"
 #include "platform/gis/feature_class.h"
 
 namespace quor::wave {
@@ -22,25 +23,10 @@ inline constexpr const char* kCancelQuestion = "Are you sure to cancel the proce
 inline constexpr const char* kCouldNotRun = " Could not run the model";
 inline constexpr const char* kProcessingDone = "Processing Done";
 
-// What a run asks of the main window; the default does nothing (headless).
-class RunShell {
-public:
-    virtual ~RunShell() = default;
-    // Busy pointers, "Running model" in the status label, "Bathymetry on
-    // top" unticked.
-    virtual void runStarted() {}
-    virtual void setTitle(const std::string&) {}
-    // Background runs minimise the main window and restore it at the end.
-    virtual void setMinimised(bool) {}
-    virtual void redraw() {}
-    // Pointers back, status label cleared, toolbar buttons unpressed, the
-    // run button idle again.
-    virtual void runEnded() {}
-};
 
 struct WaveRunContext {
     gis::RayContext& rays;
-    RunShell* shell = nullptr;
+    model::RunShell* shell = nullptr;
     // Folder and name of the run's point dataset, for the metadata file.
     std::string shpdir;
     std::string shpname1;

@@ -21,7 +21,7 @@ struct Refusal {
 // The busy state of the tool, undone however it ends.
 class BusyScope {
 public:
-    BusyScope(platform::Progress& progress, rei::ReiRunShell* shell) : progress_(progress), shell_(shell) {
+    BusyScope(platform::Progress& progress, model::RunShell* shell) : progress_(progress), shell_(shell) {
         progress_.show();
         progress_.setMaximum(1, 100);
         if (shell_) {
@@ -41,7 +41,7 @@ public:
 
 private:
     platform::Progress& progress_;
-    rei::ReiRunShell* shell_;
+    model::RunShell* shell_;
 };
 
 // The climate as the run holds it, NE in single precision, so that the
@@ -71,7 +71,7 @@ double positive(const std::string& text) {
 }  // namespace
 
 IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages, platform::Progress& progress,
-                            rei::ReiRunShell* shell) {
+                            model::RunShell* shell) {
     IIndexOutcome out;
     try {
         if (!in.dataset) throw Refusal{kChooseDataset, platform::MessageIcon::Exclamation};

@@ -40,6 +40,6 @@ struct IIndexOutcome {
 // The "Process Shapefile" tool's OK. The busy state (pointers, status
 // caption, progress window) is undone on every exit.
 IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages, platform::Progress& progress,
-                            rei::ReiRunShell* shell = nullptr);
+                            model::RunShell* shell = nullptr);
 
 }  // namespace quor::wind

@@ -357,7 +357,7 @@ namespace quor::rei {
 namespace {
 
 // Records what the run asks of the main window.
-struct RecordingShell final : ReiRunShell {
+struct RecordingShell final : model::RunShell {
     void runStarted() override { events.push_back("started"); }
     void setTitle(const std::string& t) override {
         title = t;

@@ -30,7 +30,7 @@ struct WindprocessContext {
     platform::Messages& messages;
     platform::Progress& progress;
     gis::DatasetChooser& datasets;
-    rei::ReiRunShell* shell = nullptr;
+    model::RunShell* shell = nullptr;
     // The wind file chooser; empty: a file dialog.
     std::function<std::optional<std::string>()> chooseWindFile = {};
     // The wind entry form's save dialog; empty: a file dialog.

@@ -1,0 +1,24 @@
+#pragma once
+// What a run asks of the main window while it goes on; the default does
+// nothing, so that a run works headless. Both models' drivers and the
+// index-file tool talk to the window through it.
+#include <string>
+
+namespace quor::model {
+
+class RunShell {
+public:
+    virtual ~RunShell() = default;
+    // Busy pointers, "Running model" in the status label, "Bathymetry on top" unticked.
+    virtual void runStarted() {}
+    virtual void setTitle(const std::string&) {}
+    // The main window's status label.
+    virtual void setStatus(const std::string&) {}
+    // Background runs minimise the main window for their length.
+    virtual void setMinimised(bool) {}
+    virtual void redraw() {}
+    // Pointers back, status label cleared, toolbar buttons unpressed, the run button idle.
+    virtual void runEnded() {}
+};
+
+}  // namespace quor::model
