@@ -59,11 +59,7 @@ WindTextCall buoyTextCall(const std::string& mergedPath, const BuoyWindRequest& 
 
 WindRunOutcome download_buoywind(BuoyDownloadContext& ctx, const BuoyWindRequest& rq) {
     model::ModelState& s = ctx.state;
-    ctx.hooks.setStatus("Downloading Wind Data.....");
-    s.wind_source = rq.stationEntry;
-    s.wind_startyear = rq.startYear;
-    s.wind_endyear = rq.endYear;
-    s.wind_reccount = 0;
+    startBuoyAnalysis(s, ctx.hooks, rq);
     auto fail = [&] {
         ctx.hooks.busyOff();
         ctx.messages.message(kProcessingError, platform::MessageIcon::Critical);

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "model/model_state.h"
+
 namespace quor::wind {
 
 struct BuoyWindRequest {
@@ -36,5 +38,15 @@ struct WindDialogHooks {
         if (stopBusy) stopBusy();
     }
 };
+
+// Both buoy analyses start by recording the station and years they were
+// asked for and forgetting the last analysis's record count.
+inline void startBuoyAnalysis(model::ModelState& s, const WindDialogHooks& hooks, const BuoyWindRequest& rq) {
+    hooks.setStatus("Downloading Wind Data.....");
+    s.wind_source = rq.stationEntry;
+    s.wind_startyear = rq.startYear;
+    s.wind_endyear = rq.endYear;
+    s.wind_reccount = 0;
+}
 
 }  // namespace quor::wind

@@ -186,11 +186,7 @@ void save_windrei(ReiAnalysisContext& ctx, int32_t total) {
 
 WindRunOutcome windanalysis_rei(ReiAnalysisContext& ctx, const BuoyWindRequest& rq) {
     model::ModelState& s = ctx.state;
-    ctx.hooks.setStatus("Downloading Wind Data.....");
-    s.wind_source = rq.stationEntry;
-    s.wind_startyear = rq.startYear;
-    s.wind_endyear = rq.endYear;
-    s.wind_reccount = 0;
+    startBuoyAnalysis(s, ctx.hooks, rq);
     auto start = windDateTime(rq.startYear, rq.startMonth, rq.startDay, rq.startHour);
     auto end = windDateTime(rq.endYear, rq.endMonth, rq.endDay, rq.endHour);
     if (!start || !end || !validStationId(rq.stationId)) return WindRunOutcome::Failed;
