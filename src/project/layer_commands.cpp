@@ -5,6 +5,7 @@
 #include "gis/shorebathy.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
+#include "project/chosen_paths.h"
 #include "project/project_commands.h"
 #include "project/project_file.h"
 
@@ -58,15 +59,9 @@ void ProjectCommands::Addbathy_Click() {
             if (!ctx_.messages.question("Project already has a bathymetry, do you want to replace it?")) return;
             if (window_.bathymetryOnTop()) window_.setBathymetryOnTop(false);
         }
-        const std::string oldCov = f.bathycov, oldName = f.bathyname;
+        ChosenPaths paths{&f.bathycov, &f.bathyname};
         auto raster = gis::Getbathymetry(f, window_.datasetChooser(), ctx_.messages);
-        if (!raster) return;
-        if (holdsLineBreak(f.bathycov) || holdsLineBreak(f.bathyname)) {
-            f.bathycov = oldCov;
-            f.bathyname = oldName;
-            ctx_.messages.message(kLineBreakInPath, MessageIcon::Exclamation);
-            return;
-        }
+        if (!raster || paths.refused(ctx_.messages)) return;
         window_.clearTree();
         ctx_.map.clearLayers();
         buildprojtree();
@@ -83,17 +78,10 @@ void ProjectCommands::Addshore_Click() {
             if (!ctx_.messages.question("Project already has a shoreline, do you want to replace it?")) return;
             if (window_.bathymetryOnTop()) window_.setBathymetryOnTop(false);
         }
-        const std::string oldCov = f.shorecov, oldName = f.shorename, oldFeature = f.shorefeature;
+        ChosenPaths paths{&f.shorecov, &f.shorename, &f.shorefeature};
         const int kind = f.option_arccov == 2 ? 2 : 1;
         auto fc = gis::Getshoreline(f, kind, window_.datasetChooser(), ctx_.messages);
-        if (!fc) return;
-        if (holdsLineBreak(f.shorecov) || holdsLineBreak(f.shorename) || holdsLineBreak(f.shorefeature)) {
-            f.shorecov = oldCov;
-            f.shorename = oldName;
-            f.shorefeature = oldFeature;
-            ctx_.messages.message(kLineBreakInPath, MessageIcon::Exclamation);
-            return;
-        }
+        if (!fc || paths.refused(ctx_.messages)) return;
         f.option_arccov = static_cast<int16_t>(kind);
         if (kind == 1) f.shorefeature.clear();
         window_.clearTree();

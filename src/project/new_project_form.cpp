@@ -1,6 +1,7 @@
 #include "project/new_project_form.h"
 
 #include "gis/shorebathy.h"
+#include "project/chosen_paths.h"
 #include "project/project_commands.h"
 #include "project/project_file.h"
 
@@ -31,18 +32,13 @@ void NewProjectForm::Form_Load() {
 
 void NewProjectForm::Command1_Click() {
     auto& f = ctx_.form;
-    const std::string oldCov = f.bathycov, oldName = f.bathyname;
+    ChosenPaths paths{&f.bathycov, &f.bathyname};
     auto raster = gis::Getbathymetry(f, window_.datasetChooser(), ctx_.messages);
     if (!raster) {
         ctx_.messages.message(kErrorSelectingBathymetry);
         return;
     }
-    if (holdsLineBreak(f.bathycov) || holdsLineBreak(f.bathyname)) {
-        f.bathycov = oldCov;
-        f.bathyname = oldName;
-        ctx_.messages.message(kLineBreakInPath, MessageIcon::Exclamation);
-        return;
-    }
+    if (paths.refused(ctx_.messages)) return;
     Text1 = raster->name();
 }
 
@@ -52,19 +48,13 @@ void NewProjectForm::Command2_Click() {
         f.option_arccov = 1;
     else if (Option2)
         f.option_arccov = 2;
-    const std::string oldCov = f.shorecov, oldName = f.shorename, oldFeature = f.shorefeature;
+    ChosenPaths paths{&f.shorecov, &f.shorename, &f.shorefeature};
     auto fc = gis::Getshoreline(f, f.option_arccov, window_.datasetChooser(), ctx_.messages);
     if (!fc) {
         ctx_.messages.message(kErrorSelectingShoreline);
         return;
     }
-    if (holdsLineBreak(f.shorecov) || holdsLineBreak(f.shorename) || holdsLineBreak(f.shorefeature)) {
-        f.shorecov = oldCov;
-        f.shorename = oldName;
-        f.shorefeature = oldFeature;
-        ctx_.messages.message(kLineBreakInPath, MessageIcon::Exclamation);
-        return;
-    }
+    if (paths.refused(ctx_.messages)) return;
     // A shapefile has no class kind; a kind left from a coverage would make
     // the project read back as a coverage.
     if (f.option_arccov == 1) f.shorefeature.clear();

@@ -11,6 +11,7 @@
 
 #include "platform/gis/raster.h"
 #include "project/project_context.h"
+#include "project/project_file.h"
 #include "project/project_window.h"
 
 namespace quor::project {
@@ -34,8 +35,6 @@ inline constexpr const char* kTemporaryWindWarning =
     "Warning: Wind data of current project is from temporary file, please check and change appropriately";
 inline constexpr const char* kDisplayCorrupted = "Data or Project file corrupted";
 inline constexpr const char* kFastAlgorithmNoShoreline = "Fast Algorithm mode is on, hence no shoreline coverage required";
-inline constexpr const char* kLineBreakInPath =
-    "The chosen name holds a line break, which a project file cannot store. Please rename it and choose again.";
 
 // The open and save filters and the project file dialogs' titles.
 std::string openProjectFilter(uint8_t model_mode);

@@ -47,6 +47,8 @@ public:
 // True when the text holds a carriage return or a line feed, which would
 // shift every later line of a project file.
 bool holdsLineBreak(const std::string& text);
+inline constexpr const char* kLineBreakInPath =
+    "The chosen name holds a line break, which a project file cannot store. Please rename it and choose again.";
 
 // The lines of a project file: 15, or 14 when content.geodatabase is empty.
 // `createdOn` is the date and time text of line 2.
