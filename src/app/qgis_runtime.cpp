@@ -8,6 +8,8 @@
 
 #include <QStandardPaths>
 
+#include "platform/gis/raster.h"
+
 #include <clocale>
 
 namespace quor::app {
@@ -16,6 +18,8 @@ void startQgis() {
     static bool started = false;
     if (started) return;
     started = true;
+    // Before QGIS's own GDAL provider can open anything.
+    quor::platform::gis::startGdal();
     QgsApplication::setPrefixPath(QStringLiteral(QUOR_QGIS_PREFIX), true);
     // Without a QgsApplication (the tests) its paths are set up here.
     if (!QgsApplication::instance()) QgsApplication::init(qgisProfileFolder());

@@ -13,6 +13,7 @@
 
 #include "app/main_form.h"
 #include "app/progress_form.h"
+#include "app/project_tree.h"
 #include "app/startup.h"
 #include "gis/ray_site.h"
 #include "project/ui/ptdatasel_dialog.h"
@@ -132,6 +133,11 @@ void RunCommand::setMinimised(bool minimised) {
         w_.showMinimized();
     else
         w_.showNormal();
+}
+
+void RunCommand::showWindName(const std::string& name) {
+    ProjectTree& tree = w_.projectTree();
+    if (tree.nodeCount() >= 4) tree.setNode(4, QString::fromStdString(name), tree.picture(4));
 }
 
 void RunCommand::redraw() {

@@ -38,6 +38,7 @@ public:
     void setTitle(const std::string& title) override;
     void setMinimised(bool minimised) override;
     void redraw() override;
+    void showWindName(const std::string& name) override;
     void runEnded() override;
     void setStatus(const std::string& text) override;
 

@@ -17,6 +17,8 @@ public:
     // Background runs minimise the main window for their length.
     virtual void setMinimised(bool) {}
     virtual void redraw() {}
+    // The wind node of the project tree: a batch names the wind file it runs.
+    virtual void showWindName(const std::string&) {}
     // Pointers back, status label cleared, toolbar buttons unpressed, the run button idle.
     virtual void runEnded() {}
 };

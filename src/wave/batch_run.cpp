@@ -31,12 +31,23 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
     model::RunLock::Scope lock(s.run_lock);
     BatchOutcome out;
 
-    // The project's wind file is the single runs' again whatever happens.
+    model::RunShell noShell;
+    model::RunShell& shell = ctx_.shell ? *ctx_.shell : noShell;
+    // The project's wind file is the single runs' again whatever happens,
+    // and the tree names it again.
     struct RestoreWind {
         model::MainFormState& mf;
         std::string windpath;
-        ~RestoreWind() { mf.windpath = windpath; }
-    } restore{mf, mf.windpath};
+        model::RunShell& shell;
+        const std::string& wind_name;
+        ~RestoreWind() {
+            mf.windpath = windpath;
+            try {
+                shell.showWindName(wind_name);
+            } catch (...) {
+            }
+        }
+    } restore{mf, mf.windpath, shell, s.wind_name};
 
     const std::string logPath = batchLogPath(s.app_folder);
     const std::string tmpPath = logPath + ".tmp";
@@ -85,6 +96,7 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
             const std::string& name = names[static_cast<std::size_t>(i)];
             if (name.size() < 8 || name.compare(name.size() - 8, 8, "Wind_RWE") != 0) continue;
             mf.windpath = (fs::path(setup.folder) / name).string();
+            shell.showWindName(name);
             progress.setValue(2, static_cast<int>(platform::roundHalfEven(100.0 * i / count)));
             progress.setLabel(2, "Processing wind data " + std::to_string(i + 1) + " of " + std::to_string(count));
             progress.setLabel(3, "Processing wind data file:   " + name);
@@ -100,6 +112,12 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
             const RunOutcome r = wave_main_cls(run).WaveMain(pFeatClass, 0, rc.fm_property.optionindex, term,
                                                              static_cast<int16_t>(i));
             ++out.runs;
+            // An unreadable wind file ends its own run only; the log says it was left out.
+            if (r.windUnusable) {
+                out.skipped.push_back(name);
+                log->writeLine("Wind file " + name + " skipped: its wind data cannot be used.");
+                continue;
+            }
             if (r.end == RunEnd::Failed || r.end == RunEnd::Refused)
                 throw platform::FileError("The run with " + name + " could not be completed.");
             if (r.end == RunEnd::Cancelled) {

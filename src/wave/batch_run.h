@@ -3,11 +3,13 @@
 // file of a folder, each with its water-level term, every site of every
 // run one line of the batch log. The log is written beside the old one
 // and replaces it at the end (the old one kept as ".bak"); a batch that
-// stops early says why on its last line. The project's wind file is the
-// run's again afterwards.
+// stops early says why on its last line. A wind file the reader refuses
+// ends only its own run: the log names it and the batch goes on. The
+// project's wind file is the run's again afterwards.
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "wave/wave_main.h"
 
@@ -29,6 +31,7 @@ struct BatchSetup {
 
 struct BatchOutcome {
     int runs = 0;
+    std::vector<std::string> skipped;  // wind files whose run the wind reader refused
     bool completed = false;
     std::string stoppedBecause;  // empty when every file was run
 };

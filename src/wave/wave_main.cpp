@@ -267,6 +267,7 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
     wave_wind_cls(s, mf, rc.winddata, msgs, debug).wavewind(static_cast<int16_t>(n));
     if (s.err_wind == 1) {
         msgs.message(kCouldNotRun, platform::MessageIcon::Critical);
+        out.windUnusable = true;
         return out;
     }
 

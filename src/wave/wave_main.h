@@ -49,6 +49,7 @@ struct RunOutcome {
     int sitesDone = 0;
     int writeErrors = 0;       // sites whose results could not be stored
     bool metadataFailed = false;
+    bool windUnusable = false;  // the wind file was refused: only this run failed
     // Processor time spent, in seconds: ray steps (cast, clip, fetch),
     // waves, output.
     double raySeconds = 0, waveSeconds = 0, writeSeconds = 0;

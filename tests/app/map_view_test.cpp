@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <filesystem>
 
 #include "app/map_style.h"
 #include "app/map_tools.h"
@@ -245,6 +246,12 @@ TEST_F(MapViewTest, TheDepthRampIsDarkWhereTheWaterIsDeepWhicheverSignDepthsHave
         const QColor deep = img.pixelColor(m2p->transform(985, 50).toQPointF().toPoint());
         EXPECT_LT(deep.lightness(), shallow.lightness() - 100) << "sign " << sign;
         EXPECT_LT(colourDistance(deep, app::depthRampColours()[0]), 30) << deep.name().toStdString();
+        // The statistics the map view needed stay out of the user's folder,
+        // also once QGIS has closed the raster.
+        view.map().clearLayers();
+        ASSERT_TRUE(test::drawAndWait(view));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(std::filesystem::exists(path + ".aux.xml"));
     }
 }
 

@@ -100,5 +100,28 @@ TEST_F(Batch, CancelAndErrorsLeaveALogOfTheFinishedFilesSayingWhy) {
     EXPECT_EQ(rp.p->mf.windpath, projectWind);
 }
 
+TEST_F(Batch, AnUnreadableWindFileEndsOnlyItsOwnRunAndTheTreeNamesEachFile) {
+    struct WindNames : model::RunShell {
+        std::vector<std::string> shown;
+        void showWindName(const std::string& name) override { shown.push_back(name); }
+    } shell;
+    rp.ctx->shell = &shell;
+    rp.p->state.wind_name = "project.Wind_RWE";
+    platform::writeTextLines(setup.folder + "/c.Wind_RWE", {"this is no wind file"});
+    const BatchOutcome out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
+    EXPECT_TRUE(out.completed) << out.stoppedBecause;
+    EXPECT_EQ(out.skipped, std::vector<std::string>{"c.Wind_RWE"});
+    // The reader's own refusal, then the run's; no batch error.
+    const auto texts = rp.p->messages.texts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[1], kCouldNotRun);
+    const auto lines = platform::readTextLines(batchLogPath(rp.p->state.app_folder));
+    ASSERT_EQ(lines.size(), 3u + 2 + 1 + 2);
+    EXPECT_EQ(lines[5], "Wind file c.Wind_RWE skipped: its wind data cannot be used.");
+    EXPECT_EQ(lines[6].substr(0, 2), "3 ");
+    EXPECT_EQ(shell.shown,
+              (std::vector<std::string>{"a.Wind_RWE", "c.Wind_RWE", "d.Wind_RWE", "project.Wind_RWE"}));
+}
+
 }  // namespace
 }  // namespace quor::wave::testing

@@ -20,6 +20,8 @@ namespace quor::platform::gis::detail {
 
 namespace quor::platform::gis {
 
+void startGdal() { detail::ensureGdal(); }
+
 void DatasetCloser::operator()(GDALDataset* ds) const noexcept {
     if (ds) GDALClose(ds);
 }
@@ -36,7 +38,23 @@ void ensureGdal() {
         // large machine lets a long sampling run grow past a gigabyte.
         constexpr GIntBig cap = 256LL * 1024 * 1024;
         if (GDALGetCacheMax64() > cap) GDALSetCacheMax64(cap);
+        // Nothing may be written beside the user's data, and the map view's
+        // statistics would otherwise land in "<raster>.aux.xml". Only our own
+        // opens read those files again (see AuxiliaryFilesReadable).
+        CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
     });
+}
+
+AuxiliaryFilesReadable::AuxiliaryFilesReadable() {
+    ensureGdal();
+    const char* before = CPLGetThreadLocalConfigOption("GDAL_PAM_ENABLED", nullptr);
+    if (before) before_ = before;
+    hadBefore_ = before != nullptr;
+    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", "YES");
+}
+
+AuxiliaryFilesReadable::~AuxiliaryFilesReadable() {
+    CPLSetThreadLocalConfigOption("GDAL_PAM_ENABLED", hadBefore_ ? before_.c_str() : nullptr);
 }
 
 ErrorCapture::ErrorCapture() {

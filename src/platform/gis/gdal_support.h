@@ -15,8 +15,23 @@ class OGRLayer;
 
 namespace quor::platform::gis::detail {
 
-// Registers the GDAL drivers once and bounds the block cache.
+// Registers the GDAL drivers once, bounds the block cache and turns GDAL's
+// auxiliary files off for the whole program.
 void ensureGdal();
+
+// While it lives, datasets opened on this thread read their auxiliary files
+// (a reference or a NoData value may live there); saving them stays off.
+class AuxiliaryFilesReadable {
+public:
+    AuxiliaryFilesReadable();
+    ~AuxiliaryFilesReadable();
+    AuxiliaryFilesReadable(const AuxiliaryFilesReadable&) = delete;
+    AuxiliaryFilesReadable& operator=(const AuxiliaryFilesReadable&) = delete;
+
+private:
+    std::string before_;
+    bool hadBefore_ = false;
+};
 
 // Collects GDAL error messages while it lives instead of printing them.
 class ErrorCapture {

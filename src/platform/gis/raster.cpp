@@ -26,13 +26,13 @@ std::string PixelValue::text() const {
 
 std::shared_ptr<Raster> Raster::open(const std::string& path) {
     detail::ErrorCapture err;
+    detail::AuxiliaryFilesReadable readAux;
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) throw GisError("The raster " + path + " does not exist.");
     DatasetHandle ds(
         static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
     if (!ds) throw GisError(err.message("The raster " + path + " cannot be read."));
-    // Auxiliary files beside the raster are still read (a reference or a
-    // NoData value may live there), but never written.
+    // Saving stays off even while this open reads the auxiliary files.
     if (auto* pam = dynamic_cast<GDALPamDataset*>(ds.get())) pam->SetPamFlags(pam->GetPamFlags() | GPF_NOSAVE);
     if (ds->GetRasterCount() < 1) throw GisError("The raster " + path + " has no band.");
     std::shared_ptr<Raster> r(new Raster());

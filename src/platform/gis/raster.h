@@ -46,6 +46,11 @@ struct PixelValue {
     std::string text() const;
 };
 
+// Starts GDAL the program's way: its drivers, a bounded block cache, and no
+// auxiliary file written beside any raster, whoever opens it (the map view
+// included). Call it before anything else opens a raster.
+void startGdal();
+
 class Raster {
 public:
     // Opens a raster (read-only); GisError when GDAL cannot read it.
