@@ -192,6 +192,9 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         out.sites = fc->featureCount();
         // Nothing of a run that broke off may reach the first site.
         resetRayArrays(ctx.state);
+        // The sites' work classes live in memory: the project file only
+        // ever sees the results.
+        rays.workspace = pg::Workspace::createMemory("rei-work");
 
         // Results of a project class are committed a few dozen sites at a
         // time rather than one file sync per site; a run that breaks off
@@ -222,7 +225,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             const std::size_t reported = messages.count();
             {
                 gis::RaySite site(rays);
-                gis::createrays_cls(rays).createrays(spoint, ctx.mainform.ptworkspace, ctx.mainform.projname,
+                gis::createrays_cls(rays).createrays(spoint, rays.workspace, ctx.mainform.projname,
                                                      static_cast<int>(std::min<std::int64_t>(i, INT32_MAX)), raster);
             }
             // The ray steps told the user why they failed; a site none of

@@ -3,6 +3,9 @@
 // cannot be computed.
 #include <gtest/gtest.h>
 
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -469,6 +472,43 @@ TEST_F(ReiRunTest, ProcessShapefileWindowWeighsTheChosenDataset) {
 
     form.Option_text_Click();
     EXPECT_TRUE(form.Text3->isEnabled());
+}
+
+}  // namespace
+}  // namespace quor::rei
+
+
+namespace quor::rei {
+namespace {
+
+// Rows this process's connection has inserted, changed or deleted in the
+// project geodatabase since it was opened.
+std::int64_t projectRowChanges(pg::Workspace& ws) {
+    OGRLayer* rows = ws.dataset()->ExecuteSQL("SELECT total_changes()", nullptr, nullptr);
+    if (!rows) return -1;
+    std::int64_t n = -1;
+    if (OGRFeature* f = rows->GetNextFeature()) {
+        n = f->GetFieldAsInteger64(0);
+        OGRFeature::DestroyFeature(f);
+    }
+    ws.dataset()->ReleaseResultSet(rows);
+    return n;
+}
+
+TEST_F(ReiRunTest, TheProjectGeodatabaseReceivesOnlyTheResults) {
+    auto fc = points({p->site(10000, 10000), p->site(6000, 8000), p->site(3000, 15000), p->site(12000, 4000)});
+    for (int fast : {0, 1}) {
+        SCOPED_TRACE(fast);
+        p->fm.indexcheck = static_cast<int16_t>(fast);
+        p->messages.answers = {true};
+        auto ctx = context();
+        const std::int64_t before = projectRowChanges(*p->mf.ptworkspace);
+        ASSERT_GE(before, 0);
+        ASSERT_EQ(runmodel(ctx, fc, 1).written, 4);
+        // A site's rays and pieces would be dozens of rows; its results are
+        // one row and its spatial index entry.
+        EXPECT_LE(projectRowChanges(*p->mf.ptworkspace) - before, 4 * 4);
+    }
 }
 
 }  // namespace
