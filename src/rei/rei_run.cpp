@@ -66,6 +66,8 @@ public:
             gis::deleteWorkClasses(ctx_.mainform.ptworkspace);
         } catch (...) {
         }
+        // The run cannot be cancelled: a request made while it went on is void.
+        ctx_.state.cancel_flag = false;
         if (ctx_.shell) ctx_.shell->runEnded();
     }
     RunScope(const RunScope&) = delete;
@@ -102,6 +104,12 @@ void castSiteRays(gis::RayContext& rays, const pg::Point& spoint, std::int64_t i
     gis::RaySite site(rays);
     gis::createrays_cls(rays).createrays(spoint, rays.workspace, rays.mainform.projname,
                                          static_cast<int>(std::min<std::int64_t>(i, INT32_MAX)), raster);
+}
+
+// The run never hands control back, so the window is repainted for it at
+// the start and the end of every site.
+void showProgress(ReiRunContext& ctx) {
+    if (ctx.shell) ctx.shell->repaintWithoutInput();
 }
 
 bool reachesWater(const model::ModelState& st) {
@@ -158,6 +166,8 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     ReiRunOutcome out;
     RunMessages messages(ctx.messages);
     gis::RayContext rays{ctx.state, ctx.fm_property, ctx.mainform, ctx.winddata, ctx.map, messages, ctx.progress};
+    // The dialog that started the run and every other window close first.
+    if (ctx.shell) ctx.shell->unloadAllForms();
     RunScope scope(ctx);
     try {
         if (!fc) throw Refusal{"No point dataset was given to run the model on."};
@@ -215,6 +225,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                     ctx.progress.setValue(1, 0);
                     ctx.progress.setLabel(1, "Processing Point " + of);
                 }
+                showProgress(ctx);
                 if (f->shape().type() != pg::GeometryType::Point || f->shape().isEmpty()) {
                     ++out.skipped;
                     clearSiteResults(*fc, *f, resultFields);
@@ -245,6 +256,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                     ++out.notFinite;
                     clearSiteResults(*fc, *f, resultFields);
                 }
+                showProgress(ctx);
             }
         }
         quick.reset();

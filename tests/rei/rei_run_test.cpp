@@ -625,3 +625,38 @@ TEST_F(ReiRunTest, ARerunLeavesNoValueOfTheEarlierRun) {
 
 }  // namespace
 }  // namespace quor::rei
+
+namespace quor::rei {
+namespace {
+
+// What the window was asked to show, in order, with the progress at each repaint.
+struct PaintingShell final : model::RunShell {
+    test::RecordingProgress* progress = nullptr;
+    model::ModelState* state = nullptr;
+    std::vector<std::string> events;
+    void unloadAllForms() override { events.push_back("unload"); }
+    void runStarted() override { events.push_back("started"); }
+    void repaintWithoutInput() override {
+        events.push_back(progress->label1 + " " + std::to_string(progress->value1));
+        state->cancel_flag = true;  // the progress window's close box, seen while painting
+    }
+    void runEnded() override { events.push_back("ended"); }
+};
+
+TEST_F(ReiRunTest, OtherWindowsCloseFirstAndTheProgressIsPaintedAtEverySite) {
+    auto fc = points({p->site(10000, 10000), p->site(6000, 8000)});
+    p->fm.refreshmap = 0;
+    PaintingShell shell;
+    shell.progress = &p->progress;
+    shell.state = &p->state;
+    auto ctx = context();
+    ctx.shell = &shell;
+    EXPECT_EQ(runmodel(ctx, fc, 1).written, 2);  // not cancelled
+    EXPECT_EQ(shell.events, (std::vector<std::string>{"unload", "started", "Processing Point 1 of 2 0",
+                                                      "Processing Point 1 of 2 100", "Processing Point 2 of 2 0",
+                                                      "Processing Point 2 of 2 100", "ended"}));
+    EXPECT_FALSE(p->state.cancel_flag);  // a later RWE run does not start cancelled
+}
+
+}  // namespace
+}  // namespace quor::rei
