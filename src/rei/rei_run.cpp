@@ -118,6 +118,51 @@ bool reachesWater(const model::ModelState& st) {
     return false;
 }
 
+enum class SiteEnd { Written, Skipped, Failed, NotFinite };
+
+void count(ReiRunOutcome& out, SiteEnd end) {
+    switch (end) {
+        case SiteEnd::Written: ++out.written; break;
+        case SiteEnd::Skipped: ++out.skipped; break;
+        case SiteEnd::Failed: ++out.failed; break;
+        case SiteEnd::NotFinite: ++out.notFinite; break;
+    }
+}
+
+// The site's number in the caption and, unless in the background, in the progress window.
+void showSite(ReiRunContext& ctx, RunScope& scope, std::int64_t i, std::int64_t total, bool background) {
+    const std::string of = std::to_string(i) + " of " + std::to_string(total);
+    if (ctx.shell) {
+        ctx.shell->setTitle("Quor running.." + of);
+        scope.titled = true;
+    }
+    if (!background) {
+        ctx.progress.setValue(1, 0);
+        ctx.progress.setLabel(1, "Processing Point " + of);
+    }
+    showProgress(ctx);
+}
+
+// One site: its rays, then its index written into its fields.
+SiteEnd computeSite(ReiRunContext& ctx, gis::RayContext& rays, const RunMessages& messages, pg::FeatureClass& fc,
+                    pg::Feature& f, std::int64_t i, const std::shared_ptr<pg::Raster>& raster, bool fast) {
+    if (f.shape().type() != pg::GeometryType::Point || f.shape().isEmpty()) return SiteEnd::Skipped;
+    const pg::Point spoint = f.shape().asPoint();
+    if (raster->identify(spoint).kind != pg::PixelValue::Kind::Value) return SiteEnd::Failed;
+    const std::size_t reported = messages.count();
+    castSiteRays(rays, spoint, i, raster);
+    // The ray steps told the user why they failed; a site none of whose
+    // rays reaches water is not in the water. Either way its fields stay
+    // empty rather than read as fully sheltered.
+    if (messages.count() != reported || !reachesWater(ctx.state)) {
+        resetRayArrays(ctx.state);
+        return SiteEnd::Failed;
+    }
+    FeatureFields site(fc, f);
+    ReiIndexContext ictx{ctx.state, ctx.mainform, ctx.winddata, ctx.progress};
+    return (fast ? REIindex_dir(site, ictx) : REIindex(site, ictx)) ? SiteEnd::Written : SiteEnd::NotFinite;
+}
+
 // The run's bathymetry, refused when it cannot be read or has no valid cell.
 std::shared_ptr<pg::Raster> openRunRaster(const model::MainFormState& mf) {
     std::shared_ptr<pg::Raster> raster;
@@ -216,46 +261,10 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             auto cursor = fc->search();
             std::int64_t i = 1;
             for (auto f = cursor.next(); f; f = cursor.next(), ++i) {
-                const std::string of = std::to_string(i) + " of " + std::to_string(out.sites);
-                if (ctx.shell) {
-                    ctx.shell->setTitle("Quor running.." + of);
-                    scope.titled = true;
-                }
-                if (!background) {
-                    ctx.progress.setValue(1, 0);
-                    ctx.progress.setLabel(1, "Processing Point " + of);
-                }
-                showProgress(ctx);
-                if (f->shape().type() != pg::GeometryType::Point || f->shape().isEmpty()) {
-                    ++out.skipped;
-                    clearSiteResults(*fc, *f, resultFields);
-                    continue;
-                }
-                const pg::Point spoint = f->shape().asPoint();
-                if (raster->identify(spoint).kind != pg::PixelValue::Kind::Value) {
-                    ++out.failed;
-                    clearSiteResults(*fc, *f, resultFields);
-                    continue;
-                }
-                const std::size_t reported = messages.count();
-                castSiteRays(rays, spoint, i, raster);
-                // The ray steps told the user why they failed; a site none of
-                // whose rays reaches water is not in the water. Either way its
-                // fields stay empty rather than read as fully sheltered.
-                if (messages.count() != reported || !reachesWater(ctx.state)) {
-                    resetRayArrays(ctx.state);
-                    ++out.failed;
-                    clearSiteResults(*fc, *f, resultFields);
-                    continue;
-                }
-                FeatureFields site(*fc, *f);
-                ReiIndexContext ictx{ctx.state, ctx.mainform, ctx.winddata, ctx.progress};
-                if (fast ? REIindex_dir(site, ictx) : REIindex(site, ictx)) {
-                    ++out.written;
-                } else {
-                    ++out.notFinite;
-                    clearSiteResults(*fc, *f, resultFields);
-                }
+                showSite(ctx, scope, i, out.sites, background);
+                const SiteEnd end = computeSite(ctx, rays, messages, *fc, *f, i, raster, fast);
+                count(out, end);
+                if (end != SiteEnd::Written) clearSiteResults(*fc, *f, resultFields);
                 showProgress(ctx);
             }
         }

@@ -3,8 +3,10 @@
 // rays is cast, clipped (or, in the fast mode, measured over the grid)
 // and profiled, and the site's index is written into its result fields.
 // Everything that would make the results wrong is checked before the
-// dataset is touched; a site that cannot be computed keeps empty fields
-// and is counted, never written as 0.
+// dataset is touched; a site that cannot be computed, or whose values are
+// not finite numbers, gets empty fields (a re-run keeps nothing of the
+// earlier run's there) and is counted, never written as 0. Each site's
+// results are committed on their own.
 #include <cstdint>
 #include <functional>
 #include <memory>
