@@ -26,6 +26,7 @@ using Proj = Project<QuietMessages, platform::NullProgress>;
 struct RunFixture {
     std::string root;
     std::unique_ptr<Proj> p;
+    int runs = 0;
 
     RunFixture() {
         root = (std::filesystem::temp_directory_path() / ("quor_bench_rei_" + std::to_string(::getpid()))).string();
@@ -78,10 +79,12 @@ void runOnce(benchmark::State& st, int fast) {
     auto& f = fixture();
     f.p->fm.indexcheck = static_cast<std::int16_t>(fast);
     f.p->fm.refreshmap = 0;
-    int n = 0;
     for (auto _ : st) {
         st.PauseTiming();
-        auto fc = f.sites("Pointdata" + std::to_string(fast) + "_" + std::to_string(n++));
+        // Each run gets a dataset of its own, dropped afterwards, so that
+        // repetitions in one process start alike.
+        const std::string name = "Pointdata" + std::to_string(fast) + "_" + std::to_string(f.runs++);
+        auto fc = f.sites(name);
         rei::ReiRunContext ctx{f.p->state, f.p->fm, f.p->mf, f.p->wind, f.p->map, f.p->messages, f.p->progress};
         ctx.reloadWind = [&](platform::Messages& m) {
             return wind::reloadProjectWind(f.p->state, f.p->wind, f.p->fm, m);
@@ -91,6 +94,10 @@ void runOnce(benchmark::State& st, int fast) {
         if (out.end != rei::ReiRunEnd::Completed) st.SkipWithError(("run did not complete: " + f.p->messages.last).c_str());
         st.counters["written"] = static_cast<double>(out.written);
         st.counters["failed"] = static_cast<double>(out.failed);
+        st.PauseTiming();
+        fc.reset();
+        f.p->mf.ptworkspace->deleteFeatureClass(name);
+        st.ResumeTiming();
     }
 }
 

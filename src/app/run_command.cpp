@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QCursor>
 #include <QEvent>
 #include <QMenuBar>
@@ -117,6 +119,16 @@ void RunCommand::Run_Click() {
     core.runIdle = [this] { w_.setToolbarButtonImage(kProjectToolbar, "run", "runoff"); };
     project::ui::PtdataselDialog dialog(core, &w_);
     dialog.showModal();
+}
+
+void RunCommand::unloadAllForms() { w_.UnloadAllForms({}); }
+
+void RunCommand::repaintWithoutInput() {
+    // A few times a second is enough for the eye; a site takes milliseconds.
+    constexpr qint64 kRepaintEveryMs = 40;
+    if (repainted_.isValid() && repainted_.elapsed() < kRepaintEveryMs) return;
+    repainted_.start();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void RunCommand::runStarted() {

@@ -5,6 +5,7 @@
 // shows it busy and the run restores it at its end. Also the water-level
 // window of single runs (Data > Water Level Adjustment) and the bottom-
 // velocity window (Data > Orbital Velocity Mode).
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <map>
@@ -34,6 +35,8 @@ public:
     project::RunDrivers drivers;
 
     // RunShell
+    void unloadAllForms() override;
+    void repaintWithoutInput() override;
     void runStarted() override;
     void setTitle(const std::string& title) override;
     void setMinimised(bool minimised) override;
@@ -52,6 +55,7 @@ private:
     std::unique_ptr<rei::ReiRunContext> rei_;
     void lockCommands(bool locked);
     std::map<QObject*, bool> enabledBefore_;
+    QElapsedTimer repainted_;
 };
 
 }  // namespace quor::app

@@ -9,6 +9,8 @@ namespace quor::model {
 class RunShell {
 public:
     virtual ~RunShell() = default;
+    // Every window but the main window closed, before a run takes the project.
+    virtual void unloadAllForms() {}
     // Busy pointers, "Running model" in the status label, "Bathymetry on top" unticked.
     virtual void runStarted() {}
     virtual void setTitle(const std::string&) {}
@@ -19,6 +21,10 @@ public:
     virtual void redraw() {}
     // The wind node of the project tree: a batch names the wind file it runs.
     virtual void showWindName(const std::string&) {}
+    // For a run that never hands control back: the windows paint what
+    // changed (progress, caption) while every user input waits, so that
+    // nothing the run relies on can change under it.
+    virtual void repaintWithoutInput() {}
     // Pointers back, status label cleared, toolbar buttons unpressed, the run button idle.
     virtual void runEnded() {}
 };

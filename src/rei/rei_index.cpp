@@ -1,5 +1,9 @@
 #include "rei/rei_index.h"
 
+#include <cmath>
+#include <utility>
+#include <vector>
+
 #include "model/wind_classes.h"
 
 namespace quor::rei {
@@ -31,9 +35,23 @@ int requireField(const SiteFields& f, const std::string& name) {
     return pos;
 }
 
-void putRayLengths(SiteFields& f, const ReiIndexContext& ctx) {
+// A site's values by field position, put and stored together, and only
+// when every one is a finite number: the dataset never holds an infinite
+// or undefined index.
+using SiteValues = std::vector<std::pair<int, double>>;
+
+void addRayLengths(SiteValues& values, const SiteFields& f, const ReiIndexContext& ctx) {
     if (ctx.mainform.fetchlength != 1) return;
-    for (int i = 1; i <= kRays; ++i) f.putValue(requireField(f, "Ray" + std::to_string(i)), ctx.state.ray_fetch(i - 1));
+    for (int i = 1; i <= kRays; ++i)
+        values.emplace_back(requireField(f, "Ray" + std::to_string(i)), ctx.state.ray_fetch(i - 1));
+}
+
+bool storeWhenFinite(SiteFields& f, const SiteValues& values) {
+    for (const auto& [pos, value] : values)
+        if (!std::isfinite(value)) return false;
+    for (const auto& [pos, value] : values) f.putValue(pos, value);
+    f.store();
+    return true;
 }
 
 }  // namespace
@@ -62,26 +80,29 @@ void resetRayArrays(model::ModelState& state) {
     }
 }
 
-void REIindex_dir(SiteFields& f, ReiIndexContext& ctx) {
+bool REIindex_dir(SiteFields& f, ReiIndexContext& ctx) {
     RayReset reset{ctx.state};
     const auto B = classValues(ctx.state);
-    for (int i = 0; i < 8; ++i) f.putValue(requireField(f, kDirectionalFields[i]), B[kDirectionalFieldClass[i]]);
+    SiteValues values;
+    for (int i = 0; i < 8; ++i) values.emplace_back(requireField(f, kDirectionalFields[i]), B[kDirectionalFieldClass[i]]);
     const double index = reiIndexValue(B, ctx.winddata, ctx.mainform.dist_bathy, ctx.mainform.Fetch);
     const int indexPos = f.findField("Index");
-    if (indexPos >= 0) f.putValue(indexPos, index);
-    putRayLengths(f, ctx);
-    f.store();
+    if (indexPos >= 0) values.emplace_back(indexPos, index);
+    addRayLengths(values, f, ctx);
+    const bool stored = storeWhenFinite(f, values);
     ctx.progress.setValue(1, 100);
+    return stored;
 }
 
-void REIindex(SiteFields& f, ReiIndexContext& ctx) {
+bool REIindex(SiteFields& f, ReiIndexContext& ctx) {
     RayReset reset{ctx.state};
     const auto B = classValues(ctx.state);
     const double index = reiIndexValue(B, ctx.winddata, ctx.mainform.dist_bathy, ctx.mainform.Fetch);
-    f.putValue(requireField(f, "Index"), index);
-    putRayLengths(f, ctx);
-    f.store();
+    SiteValues values{{requireField(f, "Index"), index}};
+    addRayLengths(values, f, ctx);
+    const bool stored = storeWhenFinite(f, values);
     ctx.progress.setValue(1, 100);
+    return stored;
 }
 
 }  // namespace quor::rei

@@ -55,10 +55,11 @@ struct ReiIndexContext {
 // Fast mode: the eight directional values, "Index" when the dataset has it,
 // the ray lengths when asked for; then the ray arrays are cleared.
 // ReiIndexError when a field the run needs is missing; the feature is then
-// not stored, and the ray arrays are cleared all the same.
-void REIindex_dir(SiteFields& feature, ReiIndexContext& ctx);
+// not stored, and the ray arrays are cleared all the same. False, nothing
+// put and nothing stored, when a value is not a finite number.
+bool REIindex_dir(SiteFields& feature, ReiIndexContext& ctx);
 // Clip mode: "Index" and the ray lengths when asked for.
-void REIindex(SiteFields& feature, ReiIndexContext& ctx);
+bool REIindex(SiteFields& feature, ReiIndexContext& ctx);
 
 // The ray arrays cleared for the next site.
 void resetRayArrays(model::ModelState& state);

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <optional>
+#include <variant>
+#include <vector>
 
 #include "gis/createrays.h"
 #include "gis/ray_site.h"
@@ -35,7 +38,12 @@ public:
     FeatureFields(pg::FeatureClass& fc, pg::Feature& f) : fc_(fc), f_(f) {}
     int findField(const std::string& name) const override { return f_.findField(name); }
     void putValue(int position, double value) override { f_.setValue(position, value); }
-    void store() override { fc_.store(f_); }
+    // Each site is committed on its own: a crash loses at most the site in progress.
+    void store() override {
+        pg::Workspace::Transaction tx(*fc_.workspace());
+        fc_.store(f_);
+        tx.commit();
+    }
 
 private:
     pg::FeatureClass& fc_;
@@ -58,6 +66,8 @@ public:
             gis::deleteWorkClasses(ctx_.mainform.ptworkspace);
         } catch (...) {
         }
+        // The run cannot be cancelled: a request made while it went on is void.
+        ctx_.state.cancel_flag = false;
         if (ctx_.shell) ctx_.shell->runEnded();
     }
     RunScope(const RunScope&) = delete;
@@ -71,41 +81,86 @@ private:
     model::RunLock::Scope lock_;
 };
 
-class ResultBatches {
-public:
-    explicit ResultBatches(std::shared_ptr<pg::Workspace> ws)
-        : ws_(ws && ws->kind() == pg::WorkspaceKind::GeoPackage ? std::move(ws) : nullptr) {}
-    // A run that breaks off keeps the results it has written.
-    ~ResultBatches() {
-        try {
-            commit();
-        } catch (...) {
-        }
+// A site that cannot be computed, or whose values are not finite, holds
+// no values: on a re-run its fields must not keep the earlier run's.
+void clearSiteResults(pg::FeatureClass& fc, pg::Feature& f, const std::vector<std::string>& names) {
+    bool held = false;
+    for (const auto& name : names) {
+        const int pos = f.findField(name);
+        if (pos < 2 || pg::isNull(f.value(pos))) continue;
+        f.setValue(pos, std::monostate{});
+        held = true;
     }
-    ResultBatches(const ResultBatches&) = delete;
-    ResultBatches& operator=(const ResultBatches&) = delete;
-    void open() {
-        if (ws_ && !tx_) tx_ = std::make_unique<pg::Workspace::Transaction>(*ws_);
-    }
-    void written() {
-        if (tx_ && ++count_ % kSitesPerBatch == 0) commit();
-    }
-    void commit() {
-        if (tx_) tx_->commit();
-        tx_.reset();
-    }
+    if (!held) return;
+    pg::Workspace::Transaction tx(*fc.workspace());
+    fc.store(f);
+    tx.commit();
+}
 
-private:
-    static constexpr int kSitesPerBatch = 50;
-    std::shared_ptr<pg::Workspace> ws_;
-    std::unique_ptr<pg::Workspace::Transaction> tx_;
-    int count_ = 0;
-};
+// The site's rays cast, clipped or walked, and profiled into the ray
+// arrays; the steps report their own failures.
+void castSiteRays(gis::RayContext& rays, const pg::Point& spoint, std::int64_t i,
+                  const std::shared_ptr<pg::Raster>& raster) {
+    gis::RaySite site(rays);
+    gis::createrays_cls(rays).createrays(spoint, rays.workspace, rays.mainform.projname,
+                                         static_cast<int>(std::min<std::int64_t>(i, INT32_MAX)), raster);
+}
+
+// The run never hands control back, so the window is repainted for it at
+// the start and the end of every site.
+void showProgress(ReiRunContext& ctx) {
+    if (ctx.shell) ctx.shell->repaintWithoutInput();
+}
 
 bool reachesWater(const model::ModelState& st) {
     for (int k = 0; k < 32; ++k)
         if (st.ray_fetch(k) > 0) return true;
     return false;
+}
+
+enum class SiteEnd { Written, Skipped, Failed, NotFinite };
+
+void count(ReiRunOutcome& out, SiteEnd end) {
+    switch (end) {
+        case SiteEnd::Written: ++out.written; break;
+        case SiteEnd::Skipped: ++out.skipped; break;
+        case SiteEnd::Failed: ++out.failed; break;
+        case SiteEnd::NotFinite: ++out.notFinite; break;
+    }
+}
+
+// The site's number in the caption and, unless in the background, in the progress window.
+void showSite(ReiRunContext& ctx, RunScope& scope, std::int64_t i, std::int64_t total, bool background) {
+    const std::string of = std::to_string(i) + " of " + std::to_string(total);
+    if (ctx.shell) {
+        ctx.shell->setTitle("Quor running.." + of);
+        scope.titled = true;
+    }
+    if (!background) {
+        ctx.progress.setValue(1, 0);
+        ctx.progress.setLabel(1, "Processing Point " + of);
+    }
+    showProgress(ctx);
+}
+
+// One site: its rays, then its index written into its fields.
+SiteEnd computeSite(ReiRunContext& ctx, gis::RayContext& rays, const RunMessages& messages, pg::FeatureClass& fc,
+                    pg::Feature& f, std::int64_t i, const std::shared_ptr<pg::Raster>& raster, bool fast) {
+    if (f.shape().type() != pg::GeometryType::Point || f.shape().isEmpty()) return SiteEnd::Skipped;
+    const pg::Point spoint = f.shape().asPoint();
+    if (raster->identify(spoint).kind != pg::PixelValue::Kind::Value) return SiteEnd::Failed;
+    const std::size_t reported = messages.count();
+    castSiteRays(rays, spoint, i, raster);
+    // The ray steps told the user why they failed; a site none of whose
+    // rays reaches water is not in the water. Either way its fields stay
+    // empty rather than read as fully sheltered.
+    if (messages.count() != reported || !reachesWater(ctx.state)) {
+        resetRayArrays(ctx.state);
+        return SiteEnd::Failed;
+    }
+    FeatureFields site(fc, f);
+    ReiIndexContext ictx{ctx.state, ctx.mainform, ctx.winddata, ctx.progress};
+    return (fast ? REIindex_dir(site, ictx) : REIindex(site, ictx)) ? SiteEnd::Written : SiteEnd::NotFinite;
 }
 
 // The run's bathymetry, refused when it cannot be read or has no valid cell.
@@ -156,6 +211,8 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     ReiRunOutcome out;
     RunMessages messages(ctx.messages);
     gis::RayContext rays{ctx.state, ctx.fm_property, ctx.mainform, ctx.winddata, ctx.map, messages, ctx.progress};
+    // The dialog that started the run and every other window close first.
+    if (ctx.shell) ctx.shell->unloadAllForms();
     RunScope scope(ctx);
     try {
         if (!fc) throw Refusal{"No point dataset was given to run the model on."};
@@ -192,57 +249,26 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         out.sites = fc->featureCount();
         // Nothing of a run that broke off may reach the first site.
         resetRayArrays(ctx.state);
+        // The sites' work classes live in memory: the project file only
+        // ever sees the results.
+        rays.workspace = pg::Workspace::createMemory("rei-work");
 
-        // Results of a project class are committed a few dozen sites at a
-        // time rather than one file sync per site; a run that breaks off
-        // keeps every batch committed before.
-        ResultBatches batches(fc->workspace());
-        auto cursor = fc->search();
-        std::int64_t i = 1;
-        for (auto f = cursor.next(); f; f = cursor.next(), ++i) {
-            batches.open();
-            const std::string of = std::to_string(i) + " of " + std::to_string(out.sites);
-            if (ctx.shell) {
-                ctx.shell->setTitle("Quor running.." + of);
-                scope.titled = true;
+        // Every site is its own small transaction, synced at checkpoints.
+        std::optional<pg::Workspace::QuickCommits> quick;
+        if (fc->workspace()) quick.emplace(*fc->workspace());
+        const std::vector<std::string> resultFields = reiFieldNames(fast, rayLengths);
+        {
+            auto cursor = fc->search();
+            std::int64_t i = 1;
+            for (auto f = cursor.next(); f; f = cursor.next(), ++i) {
+                showSite(ctx, scope, i, out.sites, background);
+                const SiteEnd end = computeSite(ctx, rays, messages, *fc, *f, i, raster, fast);
+                count(out, end);
+                if (end != SiteEnd::Written) clearSiteResults(*fc, *f, resultFields);
+                showProgress(ctx);
             }
-            if (!background) {
-                ctx.progress.setValue(1, 0);
-                ctx.progress.setLabel(1, "Processing Point " + of);
-            }
-            if (f->shape().type() != pg::GeometryType::Point || f->shape().isEmpty()) {
-                ++out.skipped;
-                continue;
-            }
-            const pg::Point spoint = f->shape().asPoint();
-            if (raster->identify(spoint).kind != pg::PixelValue::Kind::Value) {
-                ++out.failed;
-                continue;
-            }
-            const std::size_t reported = messages.count();
-            {
-                gis::RaySite site(rays);
-                gis::createrays_cls(rays).createrays(spoint, ctx.mainform.ptworkspace, ctx.mainform.projname,
-                                                     static_cast<int>(std::min<std::int64_t>(i, INT32_MAX)), raster);
-            }
-            // The ray steps told the user why they failed; a site none of
-            // whose rays reaches water is not in the water. Either way its
-            // fields stay empty rather than read as fully sheltered.
-            if (messages.count() != reported || !reachesWater(ctx.state)) {
-                resetRayArrays(ctx.state);
-                ++out.failed;
-                continue;
-            }
-            FeatureFields site(*fc, *f);
-            ReiIndexContext ictx{ctx.state, ctx.mainform, ctx.winddata, ctx.progress};
-            if (fast)
-                REIindex_dir(site, ictx);
-            else
-                REIindex(site, ictx);
-            ++out.written;
-            batches.written();
         }
-        batches.commit();
+        quick.reset();
 
         if (ctx.shell) {
             ctx.shell->setTitle("Quor");
@@ -257,6 +283,11 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         if (missed > 0)
             ctx.messages.message(std::to_string(missed) + " of " + std::to_string(out.sites) +
                                      " sites could not be processed",
+                                 platform::MessageIcon::Exclamation);
+        if (out.notFinite > 0)
+            ctx.messages.message(std::to_string(out.notFinite) + " of " + std::to_string(out.sites) +
+                                     " sites gave a value that is not a finite number; their REI fields were left "
+                                     "empty.",
                                  platform::MessageIcon::Exclamation);
         out.end = ReiRunEnd::Completed;
     } catch (const Refusal& r) {

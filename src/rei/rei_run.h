@@ -3,8 +3,10 @@
 // rays is cast, clipped (or, in the fast mode, measured over the grid)
 // and profiled, and the site's index is written into its result fields.
 // Everything that would make the results wrong is checked before the
-// dataset is touched; a site that cannot be computed keeps empty fields
-// and is counted, never written as 0.
+// dataset is touched; a site that cannot be computed, or whose values are
+// not finite numbers, gets empty fields (a re-run keeps nothing of the
+// earlier run's there) and is counted, never written as 0. Each site's
+// results are committed on their own.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -59,6 +61,7 @@ struct ReiRunOutcome {
     std::int64_t written = 0;  // sites whose results were written
     std::int64_t failed = 0;   // sites that could not be computed (NoData, failed rays)
     std::int64_t skipped = 0;  // features without a point shape
+    std::int64_t notFinite = 0;  // sites whose values were not finite numbers; left empty
 };
 
 // The bathymetry unit factor: "METER" 1, "CENTIMETER" 100, "FEET" 3.281

@@ -1,5 +1,7 @@
 #include "wind/iindex_tool.h"
 
+#include <variant>
+
 #include "model/wind_classes.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
@@ -114,6 +116,7 @@ IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages,
         auto ws = fc.workspace();
         pg::Workspace::Transaction tx(*ws);
         auto cursor = fc.search();
+        const int indexField = fc.findField("IIndex");
         std::int64_t k = 0;
         for (auto f = cursor.next(); f; f = cursor.next()) {
             ++k;
@@ -125,11 +128,16 @@ IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages,
                 else B[c] = pg::toDouble(v);
             }
             if (complete) {
-                f->setValue("IIndex", rei::reiIndexValue(B, wind, D, F));
+                f->setValue(indexField, rei::reiIndexValue(B, wind, D, F));
                 fc.store(*f);
                 ++out.written;
             } else {
+                // Emptied, so that a value weighed from earlier directional values never stays.
                 ++out.missing;
+                if (!pg::isNull(f->value(indexField))) {
+                    f->setValue(indexField, std::monostate{});
+                    fc.store(*f);
+                }
             }
             progress.setValue(1, static_cast<int>(static_cast<float>(k) / static_cast<float>(out.features) * 100));
         }

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QTimer>
@@ -91,6 +92,28 @@ TEST_F(RunWindow, WhileARunHoldsTheLockCommandsAreGreyAndClosingCancels) {
     }
     EXPECT_EQ(open->isEnabled(), openBefore);
     for (QAction* a : window.menuBar()->actions()) EXPECT_TRUE(a->isEnabled());
+}
+
+// Counts the paints it receives.
+struct PaintCounter final : QWidget {
+    int paints = 0;
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+TEST_F(RunWindow, ARunThatNeverYieldsClosesTheOtherWindowsAndGetsItsRepaints) {
+    QDialog other(&window);
+    other.setModal(false);
+    other.show();
+    run.unloadAllForms();
+    EXPECT_FALSE(other.isVisible());
+
+    PaintCounter progress;
+    progress.show();
+    QApplication::processEvents();
+    const int before = progress.paints;
+    progress.update();  // what a changed progress bar asks for
+    run.repaintWithoutInput();
+    EXPECT_GT(progress.paints, before);
 }
 
 }  // namespace

@@ -3,12 +3,20 @@
 // cannot be computed.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
 #include <QComboBox>
 #include <QLineEdit>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 
 #include "platform/gis/gis.h"
 #include "platform/textfile.h"
@@ -469,6 +477,185 @@ TEST_F(ReiRunTest, ProcessShapefileWindowWeighsTheChosenDataset) {
 
     form.Option_text_Click();
     EXPECT_TRUE(form.Text3->isEnabled());
+}
+
+}  // namespace
+}  // namespace quor::rei
+
+
+namespace quor::rei {
+namespace {
+
+// Rows this process's connection has inserted, changed or deleted in the
+// project geodatabase since it was opened.
+std::int64_t projectRowChanges(pg::Workspace& ws) {
+    OGRLayer* rows = ws.dataset()->ExecuteSQL("SELECT total_changes()", nullptr, nullptr);
+    if (!rows) return -1;
+    std::int64_t n = -1;
+    if (OGRFeature* f = rows->GetNextFeature()) {
+        n = f->GetFieldAsInteger64(0);
+        OGRFeature::DestroyFeature(f);
+    }
+    ws.dataset()->ReleaseResultSet(rows);
+    return n;
+}
+
+TEST_F(ReiRunTest, TheProjectGeodatabaseReceivesOnlyTheResults) {
+    auto fc = points({p->site(10000, 10000), p->site(6000, 8000), p->site(3000, 15000), p->site(12000, 4000)});
+    for (int fast : {0, 1}) {
+        SCOPED_TRACE(fast);
+        p->fm.indexcheck = static_cast<int16_t>(fast);
+        p->messages.answers = {true};
+        auto ctx = context();
+        const std::int64_t before = projectRowChanges(*p->mf.ptworkspace);
+        ASSERT_GE(before, 0);
+        ASSERT_EQ(runmodel(ctx, fc, 1).written, 4);
+        // A site's rays and pieces would be dozens of rows; its results are
+        // one row and its spatial index entry.
+        EXPECT_LE(projectRowChanges(*p->mf.ptworkspace) - before, 4 * 4);
+    }
+}
+
+}  // namespace
+}  // namespace quor::rei
+
+namespace quor::rei {
+namespace {
+
+// Kills this process when the run reaches the given site's title.
+struct KillingShell final : model::RunShell {
+    std::string killAt;
+    void setTitle(const std::string& t) override {
+        if (t == killAt) ::raise(SIGKILL);
+    }
+};
+
+std::int64_t countWithIndex(const std::string& geodatabase, const std::string& cls) {
+    GDALDataset* ds = static_cast<GDALDataset*>(GDALOpenEx(geodatabase.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, nullptr, nullptr, nullptr));
+    if (!ds) return -1;
+    std::int64_t n = -1;
+    const std::string sql = "SELECT COUNT(*) FROM \"" + cls + "\" WHERE \"Index\" IS NOT NULL";
+    if (OGRLayer* rows = ds->ExecuteSQL(sql.c_str(), nullptr, nullptr)) {
+        if (OGRFeature* f = rows->GetNextFeature()) {
+            n = f->GetFieldAsInteger64(0);
+            OGRFeature::DestroyFeature(f);
+        }
+        ds->ReleaseResultSet(rows);
+    }
+    GDALClose(ds);
+    return n;
+}
+
+TEST_F(ReiRunTest, AKilledRunLosesAtMostTheSiteInProgress) {
+    std::vector<std::optional<pg::Point>> sites;
+    for (int k = 0; k < 8; ++k) sites.push_back(p->site(3000 + 1500 * k, 9000));
+    auto fc = points(sites);
+    p->fm.indexcheck = 1;
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        KillingShell shell;
+        shell.killAt = "Quor running..6 of 8";
+        auto ctx = context();
+        ctx.shell = &shell;
+        runmodel(ctx, fc, 1);
+        ::_exit(3);  // not killed: the run never reached site 6
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    // Sites 1 to 5 were done when the run was killed at the start of site 6.
+    EXPECT_EQ(countWithIndex(p->mf.ptworkspace->path(), "Pointdata1"), 5);
+}
+
+TEST_F(ReiRunTest, ARerunLeavesNoValueOfTheEarlierRun) {
+    auto fc = points({p->site(10000, 10000), p->site(6000, 8000), p->site(3000, 15000)});
+    p->fm.indexcheck = 1;
+    p->mf.fetchlength = 1;
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).written, 3);
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    const wind::IIndexInput in{fc, p->state.wind_path, "5000", "100"};
+    ASSERT_EQ(wind::processIIndex(in, msgs, progress).written, 3);
+
+    // Site 2 now lies on NoData; the user answers Yes to replacing.
+    writeBathymetry(tmp.path() + "/holed.tif", -2000, -2000, 100, 240, 240, [](double x, double y) {
+        return std::hypot(x - 6000, y - 8000) < 300 ? std::nan("") : lakeDepth(x, y);
+    });
+    p->mf.bathycov = tmp.path() + "/holed.tif";
+    p->messages.answers = {true};
+    auto out = runmodel(ctx, fc, 1);
+    EXPECT_EQ(out.written, 2);
+    EXPECT_EQ(out.failed, 1);
+    auto rei = [&](std::int64_t oid) {
+        std::vector<pg::FieldValue> v;
+        const auto f = fc->feature(oid);
+        for (const auto& name : reiFieldNames(true, true)) v.push_back(f.value(name));
+        return v;
+    };
+    for (const auto& v : rei(2)) EXPECT_TRUE(pg::isNull(v));
+    for (const auto& v : rei(3)) EXPECT_FALSE(pg::isNull(v));
+
+    // The weighting tool leaves IIndex empty where a directional value is.
+    msgs.answers = {true};
+    EXPECT_EQ(wind::processIIndex(in, msgs, progress).missing, 1);
+    EXPECT_TRUE(pg::isNull(fc->feature(2).value("IIndex")));
+    EXPECT_FALSE(pg::isNull(fc->feature(3).value("IIndex")));
+
+    // A wind climate that makes the index infinite: nothing of it is
+    // stored, the sites are emptied and counted, and told once.
+    ctx.reloadWind = [this](platform::Messages& m) {
+        const bool ok = wind::reloadProjectWind(p->state, p->wind, p->fm, m);
+        p->wind.windspd_ss = std::numeric_limits<double>::infinity();
+        return ok;
+    };
+    p->messages.entries.clear();
+    p->messages.answers = {true};
+    out = runmodel(ctx, fc, 1);
+    EXPECT_EQ(out.end, ReiRunEnd::Completed);
+    EXPECT_EQ(out.notFinite, 2);
+    EXPECT_EQ(out.written, 0);
+    for (std::int64_t oid : {1, 2, 3})
+        for (const auto& v : rei(oid)) EXPECT_TRUE(pg::isNull(v)) << oid;
+    EXPECT_EQ(p->messages.texts().back(),
+              "2 of 3 sites gave a value that is not a finite number; their REI fields were left empty.");
+}
+
+}  // namespace
+}  // namespace quor::rei
+
+namespace quor::rei {
+namespace {
+
+// What the window was asked to show, in order, with the progress at each repaint.
+struct PaintingShell final : model::RunShell {
+    test::RecordingProgress* progress = nullptr;
+    model::ModelState* state = nullptr;
+    std::vector<std::string> events;
+    void unloadAllForms() override { events.push_back("unload"); }
+    void runStarted() override { events.push_back("started"); }
+    void repaintWithoutInput() override {
+        events.push_back(progress->label1 + " " + std::to_string(progress->value1));
+        state->cancel_flag = true;  // the progress window's close box, seen while painting
+    }
+    void runEnded() override { events.push_back("ended"); }
+};
+
+TEST_F(ReiRunTest, OtherWindowsCloseFirstAndTheProgressIsPaintedAtEverySite) {
+    auto fc = points({p->site(10000, 10000), p->site(6000, 8000)});
+    p->fm.refreshmap = 0;
+    PaintingShell shell;
+    shell.progress = &p->progress;
+    shell.state = &p->state;
+    auto ctx = context();
+    ctx.shell = &shell;
+    EXPECT_EQ(runmodel(ctx, fc, 1).written, 2);  // not cancelled
+    EXPECT_EQ(shell.events, (std::vector<std::string>{"unload", "started", "Processing Point 1 of 2 0",
+                                                      "Processing Point 1 of 2 100", "Processing Point 2 of 2 0",
+                                                      "Processing Point 2 of 2 100", "ended"}));
+    EXPECT_FALSE(p->state.cancel_flag);  // a later RWE run does not start cancelled
 }
 
 }  // namespace
