@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "model/wind_classes.h"
+#include "model/wind_values.h"
 #include "platform/date_text.h"
 #include "platform/folders.h"
 #include "platform/numbers.h"
@@ -28,8 +29,10 @@ constexpr double kMaxSpeed = 49.0;
 
 }  // namespace
 
-std::optional<int> compassClass(double d) {
-    if (!(d >= 0.0) || d >= 360.0) return std::nullopt;
+std::optional<int> compassClass(double direction) {
+    const auto code = model::windDirection(direction);
+    if (!code) return std::nullopt;
+    const double d = *code;
     if (d > 336.0 || d <= 21.0) return 6;  // N
     if (d > 291.0) return 5;               // NW
     if (d > 246.0) return 4;               // W

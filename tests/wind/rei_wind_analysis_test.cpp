@@ -55,9 +55,9 @@ std::string readAll(const std::string& path) {
 }
 
 // The worked sample: E 10, 10, 7; N 49; NE 3; and five records that must
-// not count (missing direction, direction 360, speeds 49.1, 99 and "MM").
+// not count (missing direction, direction 361, speeds 49.1, 99 and "MM").
 std::vector<BuoyRecord> workedSample() {
-    return {rec(0, 90, 10),  rec(1, 999, 20), rec(2, 100, 10), rec(3, 360, 20), rec(4, 200, 49.1),
+    return {rec(0, 90, 10),  rec(1, 999, 20), rec(2, 100, 10), rec(3, 361, 20), rec(4, 200, 49.1),
             rec(5, 111, 7),  rec(6, 200, 99), rec(7, 200, 0, false), rec(8, 21, 49), rec(9, 22, 3)};
 }
 
@@ -65,9 +65,10 @@ std::vector<BuoyRecord> workedSample() {
 
 TEST(ReiWindPipeline, CompassClassesAndTheirBoundaries) {
     const std::pair<double, int> cases[] = {{336, 5}, {291, 4}, {246, 3}, {201, 2}, {156, 1}, {111, 0}, {66, 7},
-                                            {21, 6},  {336.1, 6}, {0, 6}, {359.9, 6}, {21.01, 7}, {90, 0}};
+                                            {21, 6},  {336.1, 6}, {0, 6}, {359.9, 6}, {21.01, 7}, {90, 0},
+                                            {360, 6}};  // 360 is north, as 0 is
     for (auto [d, k] : cases) EXPECT_EQ(compassClass(d), std::optional<int>(k)) << d;
-    for (double d : {999.0, 360.0, 400.0, -1.0}) EXPECT_FALSE(compassClass(d)) << d;
+    for (double d : {999.0, 360.01, 400.0, -1.0}) EXPECT_FALSE(compassClass(d)) << d;
 }
 
 TEST(ReiWindPipeline, InclusivePercentileInterpolates) {
@@ -101,7 +102,7 @@ TEST(ReiWindPipeline, WorkedNumbersDropInvalidRecordsOneByOne) {
     auto all = analyseReiRecords(workedSample(), start, end, 100);
     ASSERT_TRUE(all);
     EXPECT_EQ(all->windowRecords, 10);
-    EXPECT_EQ(all->usableRecords, 5);  // 999, 360, 49.1, 99 and "MM" are dropped, the rest still counts
+    EXPECT_EQ(all->usableRecords, 5);  // 999, 361, 49.1, 99 and "MM" are dropped, the rest still counts
     EXPECT_DOUBLE_EQ(all->cutSpeed, 3.0);
     EXPECT_EQ(all->total, 5);
     EXPECT_FLOAT_EQ(all->meanSpeed[0], 9.0f);  // E: 10, 10, 7
