@@ -79,7 +79,10 @@ struct Wiring {
     static project::ProjectHooks hooks(MainForm& w) {
         project::ProjectHooks h;
         h.loadwind = [&w](const std::string& path) {
-            return wind::loadwind(path, w.state(), w.winddata(), w.holder(), w.messages());
+            const bool ok = wind::loadwind(path, w.state(), w.winddata(), w.holder(), w.messages());
+            // No wind to display after a failed load.
+            if (!ok) w.setMenuItemEnabled("wind_pt_mnu", false);
+            return ok;
         };
         h.showWindEntryForm = [&w] {
             // The form asks for the file itself, with the wind files' filter.

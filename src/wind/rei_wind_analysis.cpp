@@ -215,6 +215,9 @@ WindRunOutcome windanalysis_rei(ReiAnalysisContext& ctx, const BuoyWindRequest& 
     double rows = 0;
     for (int year = rq.startYear; year <= rq.endYear; ++year) {
         YearDownload dl = downloadBuoyYear(ctx.fetcher, ctx.serverAddress, rq.stationId, year);
+        // A broken transfer is the dialog's failure; an answer without
+        // records means the station or year is not on the server.
+        if (!dl.ok && dl.transferFailed) return WindRunOutcome::Failed;
         if (!dl.ok) return stop(kNoWebsite, platform::MessageIcon::Critical);
         const std::string copy = platform::joinPath(folder, std::to_string(year) + ".txt");
         try {

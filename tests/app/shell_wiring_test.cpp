@@ -3,6 +3,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
 
 #include "app/main_form.h"
 #include "platform/settings_store.h"
@@ -38,6 +44,41 @@ TEST(Wiring, WindParameterDisplayShowsTheHoldersWindInReiModeOnly) {
     EXPECT_FALSE(shown->isModal());
     EXPECT_TRUE(messages.entries.empty());
     shown->close();
+}
+
+TEST(Wiring, AFailedWindLoadDisablesTheWindParameterDisplay) {
+    test::TempDir home;
+    platform::IniSettingsStore store{home.path() + "/config"};
+    test::RecordingMessages messages;
+    model::ModelState state;
+    state.welcome_done = true;
+    state.model_mode = model::REI_MODE;
+    model::MainFormState form;
+    model::SettingsHolder holder;
+    app::MainForm window(state, form, holder, store, &messages);
+    state.app_folder = home.path();
+    std::filesystem::create_directories(home.file("Sample Data"));
+    std::ofstream(home.file("Sample Data/broken.txt")) << "not a wind file\n";
+
+    // Change Wind Data picks the broken file in the open dialog.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            // Typed into the name box, as a user would: the dialog's own
+            // selection waits for its folder listing.
+            const QString path = QString::fromStdString(home.file("Sample Data/broken.txt"));
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(path);
+            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+        }
+    });
+    poll.start(20);
+    window.menuItem("wind_pt_mnu")->setEnabled(true);
+    window.menuItem("Addwind")->setEnabled(true);
+    window.menuItem("Addwind")->trigger();
+    poll.stop();
+    ASSERT_EQ(messages.entries.size(), 1u);
+    EXPECT_EQ(messages.entries[0].text, " Wind data file is not available or not in the right format.");
+    EXPECT_FALSE(window.menuItem("wind_pt_mnu")->isEnabled());
 }
 
 TEST(Wiring, SettingsOpensTheReiSettingsInReiModeAndCancelKeepsTheHolder) {
