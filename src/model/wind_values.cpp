@@ -1,6 +1,7 @@
 #include "model/wind_values.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/numbers.h"
 
@@ -24,6 +25,16 @@ std::optional<std::string> windPercentTotalProblem(double total) {
         return "the percentages of time add up to " + platform::formatNumber(platform::roundHalfEven(total, 2)) +
                ", more than 100";
     return std::nullopt;
+}
+
+std::optional<double> nonFiniteNumber(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return std::nullopt;
+    const std::string number = text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+    char* end = nullptr;
+    const double v = std::strtod(number.c_str(), &end);
+    if (end != number.c_str() + number.size() || std::isfinite(v)) return std::nullopt;
+    return v;
 }
 
 std::string windLineRefusal(int lineNumber, const std::string& text, const std::string& why) {

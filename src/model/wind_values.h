@@ -25,6 +25,11 @@ std::optional<std::string> windPercentProblem(double percent);
 // Why percentages that add up to `total` cannot be one climate, or nothing.
 std::optional<std::string> windPercentTotalProblem(double total);
 
+// The value of a text written as a number that is no finite one ("inf",
+// "nan", "1e400"), so that such a line is refused for what it holds rather
+// than as text; nothing for any other text.
+std::optional<double> nonFiniteNumber(const std::string& text);
+
 // The refusal of one file line: its number (from 1), its text and why.
 std::string windLineRefusal(int lineNumber, const std::string& text, const std::string& why);
 

@@ -18,8 +18,9 @@ double numberAt(const std::vector<std::string>& lines, int index, Check check) {
         throw WindFormatError("The wind file ends before line " + std::to_string(index + 1) + ".");
     const std::string& text = lines[static_cast<std::size_t>(index)];
     const auto v = platform::parseNumber(text);
-    if (!v) throw WindFormatError("Line " + std::to_string(index + 1) + " of the wind file is not a number.");
-    if (auto problem = check(*v)) throw WindValueError(model::windLineRefusal(index + 1, text, *problem));
+    const auto value = v ? v : model::nonFiniteNumber(text);
+    if (!value) throw WindFormatError("Line " + std::to_string(index + 1) + " of the wind file is not a number.");
+    if (auto problem = check(*value)) throw WindValueError(model::windLineRefusal(index + 1, text, *problem));
     return *v;
 }
 

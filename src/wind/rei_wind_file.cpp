@@ -106,7 +106,8 @@ ReiWindFileContents readReiWindFile(const std::string& path) {
     for (int k = 0; k < 8; ++k) {
         for (int part = 0; part < 2; ++part) {
             const int line = 4 + 2 * k + part;
-            const auto v = platform::parseDecimal(lines[line]);
+            auto v = platform::parseDecimal(lines[line]);
+            if (!v) v = model::nonFiniteNumber(lines[line]);
             if (!v)
                 throw ReiWindFileError("Line " + std::to_string(line + 1) + " of the wind file holds no number: \"" +
                                        lines[line] + "\"");

@@ -153,7 +153,7 @@ TEST_F(WindFile, ImpossibleNumbersAreRefusedNamingTheirLine) {
     };
     // Line 10 is sector 0's speed, line 66 its percentage, line 8 the count.
     for (auto [line, text] :
-         {std::pair{10, "1e308"}, {10, "-500"}, {66, "150"}, {66, "-1"}, {8, "99999"}, {8, "1e308"}}) {
+         {std::pair{10, "1e308"}, {10, "-500"}, {10, "inf"}, {66, "150"}, {66, "nan"}, {8, "99999"}, {8, "1e308"}}) {
         const std::string named = "Line " + std::to_string(line) + " of the wind file, \"" + text + "\"";
         EXPECT_EQ(refusal(line, text).rfind(named, 0), 0u) << refusal(line, text);
     }

@@ -218,6 +218,7 @@ TEST(ReiWindFile, ImpossibleNumbersAreRefusedNamingTheirLine) {
     EXPECT_EQ(refusal(5, "1e308"),
               "Line 5 of the wind file, \"1e308\": a mean wind speed above 100 m/s is not possible.");
     EXPECT_EQ(refusal(5, "-500"), "Line 5 of the wind file, \"-500\": a wind speed cannot be negative.");
+    EXPECT_EQ(refusal(5, "1e400"), "Line 5 of the wind file, \"1e400\": a wind speed must be a finite number.");
     EXPECT_EQ(refusal(6, "100.5"),
               "Line 6 of the wind file, \"100.5\": a percentage of time must lie between 0 and 100.");
     EXPECT_EQ(refusal(6, "60"),
