@@ -1,13 +1,15 @@
 #pragma once
 // Reads the program's stored settings into the shared state at start-up,
 // replacing missing values by their defaults and writing most defaults
-// back. Start-up calls the groups at fixed points of its sequence, since
+// back. A stored value that a settings dialog would refuse is checked with
+// the dialog's own check (model/setting_checks.h) and replaced by its
+// default as well. Start-up calls the groups at fixed points of its sequence, since
 // some of them depend on the data folder being known and created first.
 //
 // The quirks are deliberate and relied upon by stored settings in the
 // field: "Depth_intg_first" writes back "500" while using 100, "Eps" is
-// stored as its reciprocal, a few keys get no write-back, and the REI
-// category bounds are reset in memory only.
+// stored as its reciprocal, a few keys get no write-back, and a single
+// REI category with a first bound of 0 is reset in memory only.
 #include <string>
 #include <vector>
 

@@ -73,6 +73,7 @@ bool readBoxes(const WindEntryInput& in, bool mph, WindEntryContext& ctx) {
     double total = 0;
     for (int k = 0; k < 8; ++k) total += values[2 * k + 1];
     if (auto problem = model::windPercentTotalProblem(total)) {
+        problem->front() = static_cast<char>(std::toupper(static_cast<unsigned char>(problem->front())));
         ctx.messages.message(" Error in Data Entry. " + *problem + ".", platform::MessageIcon::Critical);
         return false;
     }

@@ -141,7 +141,7 @@ TEST(WindEntry, ImpossibleValuesAreRefusedAsTheReadersWouldRefuseThem) {
     f.messages.entries.clear();
     EXPECT_EQ(winddata_ok(in, ctx), WindEntryResult::StayOpen);
     EXPECT_EQ(f.messages.texts(), std::vector<std::string>{
-                                      " Error in Data Entry. the percentages of time add up to 127.5, more than 100."});
+                                      " Error in Data Entry. The percentages of time add up to 127.5, more than 100."});
     EXPECT_EQ(f.winddata.class_speed(0), 0);  // the holder keeps what it had
     EXPECT_TRUE(f.startFolders.empty());
 
