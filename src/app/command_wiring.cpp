@@ -1,7 +1,6 @@
 #include "app/command_wiring.h"
 
 #include <QDialog>
-#include <QFileDialog>
 #include <QLabel>
 
 #include <utility>
@@ -67,12 +66,6 @@ private:
     MainForm& w_;
 };
 
-std::optional<std::string> chooseSavePath(MainForm& w, const std::string& startFolder) {
-    const QString path = QFileDialog::getSaveFileName(&w, QString(), QString::fromStdString(startFolder));
-    if (path.isEmpty()) return std::nullopt;
-    return path.toStdString();
-}
-
 // Everything the connected commands work through, alive as long as the window.
 struct Wiring {
     explicit Wiring(MainForm& w)
@@ -86,11 +79,14 @@ struct Wiring {
     static project::ProjectHooks hooks(MainForm& w) {
         project::ProjectHooks h;
         h.loadwind = [&w](const std::string& path) {
-            return wind::loadwind(path, w.state(), w.winddata(), w.holder(), w.messages());
+            const bool ok = wind::loadwind(path, w.state(), w.winddata(), w.holder(), w.messages());
+            // No wind to display after a failed load.
+            if (!ok) w.setMenuItemEnabled("wind_pt_mnu", false);
+            return ok;
         };
         h.showWindEntryForm = [&w] {
-            wind::WindEntryContext ctx{w.state(), w.project(), w.winddata(), w.holder(), w.messages(),
-                                       [&w](const std::string& start) { return chooseSavePath(w, start); }};
+            // The form asks for the file itself, with the wind files' filter.
+            wind::WindEntryContext ctx{w.state(), w.project(), w.winddata(), w.holder(), w.messages(), {}};
             wind::ui::WindDataForm form(ctx, {}, &w);
             w.showModal(form);
         };

@@ -1,9 +1,13 @@
 #include "app/settings_loader.h"
 
+#include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
+#include <functional>
 #include <optional>
 
+#include "model/setting_checks.h"
 #include "platform/numbers.h"
 
 namespace quor::app {
@@ -14,6 +18,17 @@ constexpr const char* kSettings = "Settings";
 constexpr const char* kParameter = "Parameter";
 constexpr const char* kWindCategory = "Wind_category";
 constexpr const char* kPower = "Power";
+
+struct RecommendedValue {
+    const char* section;
+    const char* key;
+    double value;
+};
+// The recommended wind-speed categories, bounds then powers.
+constexpr RecommendedValue kRecommendedCategories[] = {
+    {kWindCategory, "wind_cat1", 30}, {kWindCategory, "wind_cat2", 60}, {kWindCategory, "wind_cat3", 0},
+    {kWindCategory, "wind_cat4", 0},  {kPower, "Power1", 0.053},       {kPower, "Power2", 0.062},
+    {kPower, "Power3", 0},            {kPower, "Power4", 0},           {kPower, "Power5", 0.082}};
 
 // A store that cannot be read answers like a missing key, and a write
 // that fails is dropped: start-up must go on with the next value.
@@ -58,59 +73,83 @@ double readDouble(const platform::SettingsStore& store, const char* section, con
     return toDouble(readText(store, section, key)).value_or(0.0);
 }
 
-// A Double setting whose default applies when it reads as 0 (missing,
-// "0" or not a number); the default is written back as `stored`.
-double doubleOrDefault(platform::SettingsStore& store, const char* section, const char* key, double fallback,
-                       double stored, const char* writeKey = nullptr) {
-    const double v = readDouble(store, section, key);
-    if (v != 0.0) return v;
-    writeNumber(store, section, writeKey ? writeKey : key, stored);
+// A stored value the settings dialog would refuse: the default takes its
+// place, in memory and in the store, and the replacement is listed for
+// the one report at the end of start-up.
+void replaced(platform::SettingsStore& store, ReplacedSettings* report, const char* section, const char* key,
+              const std::string& was, const std::string& now, const std::string& why) {
+    writeText(store, section, key, now);
+    if (report) report->push_back({section, key, was, now, why});
+}
+
+using Check = std::function<model::SettingProblem(double)>;
+
+// A Double setting whose default applies when nothing is stored or what
+// is stored reads as 0 (written back as `stored`, without a word), or when
+// the dialog's check refuses what is stored (written back and reported).
+double checkedDouble(platform::SettingsStore& store, ReplacedSettings* report, const char* section,
+                     const char* key, double fallback, double stored, const Check& check,
+                     const char* writeKey = nullptr) {
+    const std::string text = readText(store, section, key);
+    const char* target = writeKey ? writeKey : key;
+    const auto v = toDouble(text);
+    const model::SettingProblem problem =
+        text.empty() ? std::nullopt : !v ? model::SettingProblem("not a number") : check(*v);
+    if (problem) {
+        replaced(store, report, section, target, text, platform::formatNumber(stored), *problem);
+        return fallback;
+    }
+    if (v && *v != 0.0) return *v;
+    writeNumber(store, section, target, stored);
     return fallback;
 }
 
 // A holder value whose default applies only when nothing is stored; a
-// stored text that is not a number reads as 0.
+// stored text that is not a number reads as NaN here, for the check.
 double holderNumber(platform::SettingsStore& store, const char* section, const char* key, double fallback) {
     const std::string text = readText(store, section, key);
     if (text.empty()) {
         writeNumber(store, section, key, fallback);
         return fallback;
     }
-    return toDouble(text).value_or(0.0);
+    return toDouble(text).value_or(std::nan(""));
 }
 
 }  // namespace
 
-void loadSettingsParameters(platform::SettingsStore& store, model::ModelState& state, model::MainFormState& form) {
-    form.Fetch = doubleOrDefault(store, kSettings, "Fetch", 10000, 10000);
-    state.Fetch_first = doubleOrDefault(store, kParameter, "Fetch_first", 1000, 1000);
+void loadSettingsParameters(platform::SettingsStore& store, model::ModelState& state, model::MainFormState& form,
+                            ReplacedSettings* report) {
+    form.Fetch = checkedDouble(store, report, kSettings, "Fetch", 10000, 10000, model::fetchProblem);
+    state.Fetch_first = checkedDouble(store, report, kParameter, "Fetch_first", 1000, 1000,
+                                      [&](double v) { return model::segmentLengthProblem(v, form.Fetch); });
+    // The default segment never reaches beyond a shorter fetch, or the next
+    // start would refuse it in its turn.
+    if (model::segmentLengthProblem(state.Fetch_first, form.Fetch)) {
+        state.Fetch_first = form.Fetch;
+        writeNumber(store, kParameter, "Fetch_first", form.Fetch);
+    }
 
     // Only tested, so that the key exists for the settings dialog.
     if (readDouble(store, kParameter, "Fetch_second") == 0.0) writeNumber(store, kParameter, "Fetch_second", 1000);
 
     // 100 is used now, but 500 is what the next start will read.
-    state.Depth_intg_first = doubleOrDefault(store, kParameter, "Depth_intg_first", 100, 500);
+    state.Depth_intg_first =
+        checkedDouble(store, report, kParameter, "Depth_intg_first", 100, 500, model::segmentDistanceProblem);
     state.Depth_intg_second =
-        doubleOrDefault(store, kParameter, "Depth_intg_second", 100, 100, "depth_intg_second");
+        checkedDouble(store, nullptr, kParameter, "Depth_intg_second", 100, 100,
+                      [](double) { return model::SettingProblem(); }, "depth_intg_second");
     // A step of 0 or less would never move the second stage along its ray.
     if (state.Depth_intg_second < 0) {
         writeNumber(store, kParameter, "depth_intg_second", 100);
         state.Depth_intg_second = 100;
     }
-    state.A_goda = doubleOrDefault(store, kParameter, "A_goda", 0.17, 0.17);
+    state.A_goda = checkedDouble(store, report, kParameter, "A_goda", 0.17, 0.17, model::godaProblem);
 
     // Stored as N for a tolerance of one in N.
-    const double eps = readDouble(store, kParameter, "Eps");
-    if (eps == 0.0) {
-        state.Eps = 1.0 / 1000.0;
-        writeNumber(store, kParameter, "Eps", 1000);
-    } else if (std::isfinite(1.0 / eps)) {
-        // A reciprocal too large for a Double fails like a conversion:
-        // Eps then stays as it was instead of becoming infinite.
-        state.Eps = 1.0 / eps;
-    }
+    const double n = checkedDouble(store, report, kParameter, "Eps", 1000, 1000, model::epsProblem);
+    state.Eps = 1.0 / n;
 
-    state.goda_slope = doubleOrDefault(store, kParameter, "alpha", 1.909, 1.909);
+    state.goda_slope = checkedDouble(store, report, kParameter, "alpha", 1.909, 1.909, model::slopeProblem);
 
     form.proj_name = readText(store, kSettings, "name");
     if (form.proj_name.empty()) {
@@ -129,15 +168,10 @@ void loadSettingsProjectFolder(platform::SettingsStore& store, const model::Mode
 }
 
 void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state, model::MainFormState& form,
-                        model::SettingsHolder& holder) {
-    // Only an empty text takes the default: a stored 0 is a valid distance.
-    const std::string bathyDist = readText(store, kSettings, "Bathy_dist");
-    if (bathyDist.empty()) {
-        form.dist_bathy = 100;
-        writeNumber(store, kSettings, "Bathy_dist", 100);
-    } else {
-        form.dist_bathy = toDouble(bathyDist).value_or(0.0);
-    }
+                        model::SettingsHolder& holder, ReplacedSettings* report) {
+    // Only an empty text takes the default silently; anything else the
+    // REI settings would refuse (a stored 0 among them) is replaced.
+    form.dist_bathy = checkedDouble(store, report, kSettings, "Bathy_dist", 100, 100, model::bathyDistanceProblem);
 
     holder.wind_cat1 = holderNumber(store, kWindCategory, "wind_cat1", 30);
     holder.wind_cat2 = holderNumber(store, kWindCategory, "wind_cat2", 60);
@@ -149,8 +183,9 @@ void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state
     holder.Power4 = holderNumber(store, kPower, "Power4", 0);
     holder.Power5 = holderNumber(store, kPower, "Power5", 0.082);
 
-    holder.windcatno = toInteger(readText(store, kSettings, "windcatno")).value_or(0);
-    if (holder.windcatno == 0) {
+    const std::string count = readText(store, kSettings, "windcatno");
+    holder.windcatno = toInteger(count).value_or(0);
+    if (count.empty()) {
         holder.windcatno = 3;
         writeNumber(store, kSettings, "windcatno", 3);
     }
@@ -169,9 +204,35 @@ void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state
         writeText(store, kSettings, "recommend_settings", "True");
     }
 
-    // Without a usable first bound the categories make no sense: fall back
-    // to the recommended set, in memory only, so the stored values survive.
-    if (holder.wind_cat1 == 0.0 || std::isnan(holder.wind_cat1)) {
+    // Categories the REI settings would refuse give way, as a whole, to the
+    // recommended set, in memory and in the store.
+    const std::array<double, 4> bounds{holder.wind_cat1, holder.wind_cat2, holder.wind_cat3, holder.wind_cat4};
+    const std::array<double, 5> powers{holder.Power1, holder.Power2, holder.Power3, holder.Power4, holder.Power5};
+    const double countValue = count.empty() ? 3.0 : toDouble(count).value_or(std::nan(""));
+    const bool boundsAreNumbers = std::none_of(bounds.begin(), bounds.end(), [](double b) { return std::isnan(b); });
+    const model::SettingProblem categories = boundsAreNumbers
+                                                 ? model::windCategoryProblem(countValue, bounds, powers)
+                                                 : model::SettingProblem("a category bound is not a number");
+    if (categories) {
+        std::string was = "windcatno=" + count;
+        holder.windcatno = 3;
+        writeNumber(store, kSettings, "windcatno", 3);
+        double* targets[] = {&holder.wind_cat1, &holder.wind_cat2, &holder.wind_cat3, &holder.wind_cat4,
+                             &holder.Power1,    &holder.Power2,    &holder.Power3,    &holder.Power4, &holder.Power5};
+        for (int i = 0; i < 9; ++i) {
+            const RecommendedValue& r = kRecommendedCategories[i];
+            was += std::string(" ") + r.key + "=" + readText(store, r.section, r.key);
+            *targets[i] = r.value;
+            writeNumber(store, r.section, r.key, r.value);
+        }
+        if (report)
+            report->push_back({"Wind_category", "and Power", was, "the recommended 3 categories", *categories});
+    }
+
+    // Without a first bound the categories make no sense: fall back to the
+    // recommended set, in memory only, so the stored values survive. (One
+    // category needs no bound, so the REI settings let a 0 stand there.)
+    if (holder.wind_cat1 == 0.0) {
         holder.wind_cat1 = 30;
         holder.wind_cat2 = 60;
         holder.wind_cat3 = 0;
@@ -182,15 +243,33 @@ void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state
         holder.Power4 = 0;
         holder.Power5 = 0.082;
     }
-
     state.wv_indexcheck = toInteger(readText(store, kSettings, "wv_indexcheck")).value_or(0);
     // The REI fast algorithm chosen in an earlier session.
     holder.indexcheck = toInteger(readText(store, kSettings, "indexcheck")).value_or(0);
 }
 
-void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state) {
-    state.sea_temp = toSingle(readText(store, kParameter, "Sea_temp")).value_or(20.0f);
-    state.sea_salinity = toSingle(readText(store, kParameter, "Sea_salinity")).value_or(34.84f);
+void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state, ReplacedSettings* report) {
+    // A missing or unreadable value takes its default in memory only; one
+    // the RWE settings would refuse is also replaced in the store.
+    auto sea = [&](const char* key, float fallback, const Check& check) {
+        const std::string text = readText(store, kParameter, key);
+        const auto v = toSingle(text);
+        if (!v) return fallback;
+        if (auto problem = check(*v)) {
+            replaced(store, report, kParameter, key, text, platform::formatNumber(fallback), *problem);
+            return fallback;
+        }
+        return *v;
+    };
+    state.sea_temp = sea("Sea_temp", 20.0f, model::seaTemperatureProblem);
+    state.sea_salinity = sea("Sea_salinity", 34.84f, model::seaSalinityProblem);
+}
+
+std::string replacedSettingsMessage(const ReplacedSettings& replaced) {
+    std::string text = "Stored settings that the settings dialogs would refuse were replaced by their defaults:";
+    for (const auto& r : replaced)
+        text += "\n" + r.section + " " + r.key + " = \"" + r.was + "\" is now " + r.now + ": " + r.why;
+    return text;
 }
 
 }  // namespace quor::app

@@ -1,14 +1,17 @@
 #pragma once
 // Reads the program's stored settings into the shared state at start-up,
 // replacing missing values by their defaults and writing most defaults
-// back. Start-up calls the groups at fixed points of its sequence, since
+// back. A stored value that a settings dialog would refuse is checked with
+// the dialog's own check (model/setting_checks.h) and replaced by its
+// default as well. Start-up calls the groups at fixed points of its sequence, since
 // some of them depend on the data folder being known and created first.
 //
 // The quirks are deliberate and relied upon by stored settings in the
 // field: "Depth_intg_first" writes back "500" while using 100, "Eps" is
-// stored as its reciprocal, a few keys get no write-back, and the REI
-// category bounds are reset in memory only.
+// stored as its reciprocal, a few keys get no write-back, and a single
+// REI category with a first bound of 0 is reset in memory only.
 #include <string>
+#include <vector>
 
 #include "model/model_state.h"
 #include "platform/settings_store.h"
@@ -18,9 +21,25 @@ namespace quor::app {
 // Application name under which every setting is kept.
 inline constexpr const char* kSettingsApp = "Quor3";
 
+// A stored value that the settings dialogs would refuse, replaced by its
+// default in memory and in the store; start-up reports them all at once.
+struct ReplacedSetting {
+    std::string section, key;
+    std::string was;  // the stored text
+    std::string now;  // what took its place
+    std::string why;  // the dialog's reason
+};
+using ReplacedSettings = std::vector<ReplacedSetting>;
+
+// The one report of start-up's replacements.
+std::string replacedSettingsMessage(const ReplacedSettings& replaced);
+
+// Each group adds what it replaces to `report` when one is given.
+
 // "Fetch" to "name": maximum fetch, the RWE stage parameters, the project
 // name stem.
-void loadSettingsParameters(platform::SettingsStore& store, model::ModelState& state, model::MainFormState& form);
+void loadSettingsParameters(platform::SettingsStore& store, model::ModelState& state, model::MainFormState& form,
+                            ReplacedSettings* report = nullptr);
 
 // "default": the project folder; when empty, the data folder's "Project"
 // folder, written back.
@@ -32,9 +51,9 @@ void loadSettingsProjectFolder(platform::SettingsStore& store, const model::Mode
 // category count, ray-count option, recommended-settings flag, RWE fast
 // algorithm.
 void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state, model::MainFormState& form,
-                        model::SettingsHolder& holder);
+                        model::SettingsHolder& holder, ReplacedSettings* report = nullptr);
 
 // "Sea_temp" and "Sea_salinity": no write-back.
-void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state);
+void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state, ReplacedSettings* report = nullptr);
 
 }  // namespace quor::app

@@ -136,7 +136,10 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
         return StartupOutcome::WindowFailed;
     }
 
-    attempt([&] { loadSettingsParameters(store, t.state, t.form); });
+    // Stored values the settings dialogs would refuse are replaced as they
+    // are read, and reported together once start-up is through.
+    ReplacedSettings replaced;
+    attempt([&] { loadSettingsParameters(store, t.state, t.form, &replaced); });
 
     std::string productFolder;
     FolderAnswer answer = FolderAnswer::Found;
@@ -166,7 +169,7 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
         attempt([&] { createOutputFolders(t.form.dir_path); });
     }
 
-    attempt([&] { loadSettingsHolder(store, t.state, t.form, t.holder); });
+    attempt([&] { loadSettingsHolder(store, t.state, t.form, t.holder, &replaced); });
 
     // Every start is in RWE mode.
     attempt([&] { window.setMenuItemEnabled("PIIndex", false); });
@@ -175,7 +178,7 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
 
     t.state.orbvel_on = 0;
     t.state.sediment_on = 0;
-    attempt([&] { loadSettingsSea(store, t.state); });
+    attempt([&] { loadSettingsSea(store, t.state, &replaced); });
     t.state.velocity_method = 1;
     t.state.debug_mode = 0;
 
@@ -193,6 +196,7 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
     for (const char* name : kMenuItemsOff) attempt([&] { window.setMenuItemEnabled(name, false); });
 
     attempt([&] { window.setMapName("Map"); });
+    if (!replaced.empty()) messages.message(replacedSettingsMessage(replaced), platform::MessageIcon::Exclamation);
     return StartupOutcome::Complete;
 }
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "model/setting_checks.h"
 #include "platform/numbers.h"
-#include "rei/rei_run.h"
 
 namespace quor::rei {
 
@@ -130,18 +130,15 @@ std::optional<std::string> checkReiSettings(const ReiSettingsForm& form) {
     const auto fetch = platform::parseDecimal(form.fetch);
     const auto distance = platform::parseDecimal(form.distance);
     if (!n || !fetch || !distance) return std::string(kFillInData);
-    if (*n != std::floor(*n) || *n < 1 || *n > 5) return std::string(kCategoryCount);
-    for (const auto& p : form.powers) {
-        const auto v = platform::parseDecimal(p);
-        if (!v || *v < 0) return std::string(kPowersAsNumbers);
-    }
-    const int used = static_cast<int>(*n) - 1;  // bounds in use
-    for (int i = 0; i < used; ++i)
-        if (bounds[i] <= (i == 0 ? 0 : bounds[i - 1])) return std::string(kBoundsIncrease);
+    // A power that is no number is checked like a negative one.
+    std::array<double, 5> powers{};
+    for (int i = 0; i < 5; ++i) powers[i] = platform::parseDecimal(form.powers[i]).value_or(-1);
+    const std::array<double, 4> used{static_cast<double>(bounds[0]), static_cast<double>(bounds[1]),
+                                     static_cast<double>(bounds[2]), static_cast<double>(bounds[3])};
+    if (auto problem = model::windCategoryProblem(*n, used, powers)) return problem;
     if (form.name.empty()) return std::string(kNameProject);
-    if (!(*fetch >= 100 && *fetch <= 100000)) return std::string(kFetchRange);
-    if (!(*distance >= 10 && *distance <= 200)) return std::string(kDistanceRange);
-    return std::nullopt;
+    if (auto problem = model::fetchProblem(*fetch)) return problem;
+    return model::bathyDistanceProblem(*distance);
 }
 
 bool Command1_Click(const ReiSettingsForm& form, platform::SettingsStore& store, model::SettingsHolder& holder,

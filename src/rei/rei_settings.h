@@ -10,6 +10,7 @@
 #include <string>
 
 #include "model/model_state.h"
+#include "model/setting_checks.h"
 #include "platform/feedback.h"
 #include "platform/settings_store.h"
 
@@ -18,11 +19,9 @@ namespace quor::rei {
 inline constexpr const char* kSettingsApp = "Quor3";
 inline constexpr const char* kFillInData = " Please choose and fill in the appropriate data";
 inline constexpr const char* kNameProject = "Please select a name for new project file";
-inline constexpr const char* kCategoryCount = "Please choose between 1 and 5 wind speed categories.";
-inline constexpr const char* kPowersAsNumbers = "Please type every power as a number of 0 or more.";
-inline constexpr const char* kBoundsIncrease =
-    "The upper bounds of the wind speed categories in use must be above 0 and increase from one category to the "
-    "next.";
+inline constexpr const char* kCategoryCount = model::kMsgCategoryCount;
+inline constexpr const char* kPowersAsNumbers = model::kMsgPowersAsNumbers;
+inline constexpr const char* kBoundsIncrease = model::kMsgBoundsIncrease;
 
 // The recommended categories: 3, bounds 30 and 60 mph, powers 0.053, 0.062 and 0.082.
 inline const std::array<std::string, 4> kRecommendedBounds = {"30", "60", "0", "0"};

@@ -1,11 +1,19 @@
 #pragma once
 // Connects the run start to the RWE run driver: a run of every site of the
 // chosen dataset with the ray count of the settings.
+#include <optional>
+#include <string>
+
 #include "gis/ray_site.h"
 #include "project/ptdatasel.h"
 #include "wave/wave_main.h"
 
 namespace quor::wave {
+
+// The settings' ranges, checked again at the start of a run: the maximum
+// fetch and the fetch segment interrogation distance, with the range in
+// the message, or nothing when both are acceptable.
+std::optional<std::string> rweRunRangeProblem(const model::MainFormState& mainform, const model::ModelState& state);
 
 // Fills the RWE slot of `drivers`. `ctx` and `shell` must outlive it.
 void installWaveMain(project::RunDrivers& drivers, gis::RayContext& ctx, model::RunShell* shell = nullptr);

@@ -116,27 +116,14 @@ bool wv_property::Command1_Click() {
         messages_.message(kMsgFillIn);
         return false;
     }
-    if (*fetch < 100 || *fetch > 100000) {
-        messages_.message(kMsgFetchRange, platform::MessageIcon::Exclamation);
-        return false;
-    }
-    // A segment of 0 m or less makes every wave energy 0.
-    if (*fetchFirst > *fetch || *fetchFirst <= 0) {
-        messages_.message(kMsgSegments, platform::MessageIcon::Exclamation);
-        return false;
-    }
-    if (*aGoda <= 0) {
-        messages_.message(kMsgGoda, platform::MessageIcon::Exclamation);
-        return false;
-    }
-    if (*eps <= 0) {
-        messages_.message(kMsgEps, platform::MessageIcon::Exclamation);
-        return false;
-    }
-    // A slope of 90 degrees makes every site fail in the breaking stage.
-    if (*slope <= 0 || *slope >= 90) {
-        messages_.message(kMsgSlope, platform::MessageIcon::Exclamation);
-        return false;
+    for (const auto& problem :
+         {model::fetchProblem(*fetch), model::segmentLengthProblem(*fetchFirst, *fetch),
+          model::segmentDistanceProblem(*depthFirst), model::godaProblem(*aGoda), model::epsProblem(*eps),
+          model::slopeProblem(*slope), model::seaTemperatureProblem(*temp), model::seaSalinityProblem(*salinity)}) {
+        if (problem) {
+            messages_.message(*problem, platform::MessageIcon::Exclamation);
+            return false;
+        }
     }
 
     holder_.refreshmap1 = form.background ? 1 : 0;

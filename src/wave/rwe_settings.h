@@ -7,6 +7,7 @@
 #include <string>
 
 #include "model/model_state.h"
+#include "model/setting_checks.h"
 #include "platform/feedback.h"
 #include "platform/settings_store.h"
 
@@ -15,12 +16,16 @@ namespace quor::wave {
 inline constexpr const char* kRweSettingsApp = "Quor3";
 inline constexpr const char* kRweSettingsTitle = "Settings";
 inline constexpr const char* kMsgNoName = "Please select a name for new project file";
-inline constexpr const char* kMsgFetchRange = "Please select fetch between range of 100 mts and 100000 mts";
-inline constexpr const char* kMsgSegments = "Please select appropriate fetch segments";
 inline constexpr const char* kMsgFillIn = " Please choose and fill in the appropriate data";
-inline constexpr const char* kMsgGoda = "Alpha Goda's Formula must be greater than 0.";
-inline constexpr const char* kMsgEps = "Sensitivity eps must be greater than 0 (1 in N, N > 0).";
-inline constexpr const char* kMsgSlope = "Beach slope must lie between 0 and 90 degrees (both excluded).";
+// The ranges' messages, shared with start-up's check of the stored values.
+inline constexpr const char* kMsgFetchRange = model::kMsgFetchRange;
+inline constexpr const char* kMsgSegments = model::kMsgSegments;
+inline constexpr const char* kMsgSegmentDistance = model::kMsgSegmentDistanceRange;
+inline constexpr const char* kMsgGoda = model::kMsgGoda;
+inline constexpr const char* kMsgEps = model::kMsgEps;
+inline constexpr const char* kMsgSlope = model::kMsgSlope;
+inline constexpr const char* kMsgSeaTemperature = model::kMsgSeaTemperature;
+inline constexpr const char* kMsgSeaSalinity = model::kMsgSeaSalinity;
 inline constexpr int kRayCounts[5] = {16, 32, 40, 48, 56};
 
 // What the dialog's controls show, as text and ticks.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "model/wind_values.h"
 #include "platform/numbers.h"
 #include "platform/textfile.h"
 
@@ -10,12 +11,30 @@ namespace quor::wave {
 
 namespace {
 
-double numberAt(const std::vector<std::string>& lines, int index) {
+using Check = std::optional<std::string> (*)(double);
+
+double numberAt(const std::vector<std::string>& lines, int index, Check check) {
     if (index < 0 || index >= static_cast<int>(lines.size()))
         throw WindFormatError("The wind file ends before line " + std::to_string(index + 1) + ".");
-    const auto v = platform::parseNumber(lines[static_cast<std::size_t>(index)]);
-    if (!v) throw WindFormatError("Line " + std::to_string(index + 1) + " of the wind file is not a number.");
+    const std::string& text = lines[static_cast<std::size_t>(index)];
+    const auto v = platform::parseNumber(text);
+    const auto value = v ? v : model::nonFiniteNumber(text);
+    if (!value) throw WindFormatError("Line " + std::to_string(index + 1) + " of the wind file is not a number.");
+    if (auto problem = check(*value)) throw WindValueError(model::windLineRefusal(index + 1, text, *problem));
     return *v;
+}
+
+int16_t sectorCount(const std::vector<std::string>& lines) {
+    if (lines.size() < 8) throw WindFormatError("The wind file has no sector count.");
+    std::optional<int16_t> m;
+    try {
+        m = platform::parseInt16(lines[7]);
+    } catch (const platform::OverflowError&) {
+        throw WindValueError(model::windLineRefusal(8, lines[7], "the sector count is far too large"));
+    }
+    if (!m) throw WindFormatError("The sector count of the wind file is not a number.");
+    if (*m < 1) throw WindFormatError("The wind file has no sectors.");
+    return *m;
 }
 
 std::string textAt(const std::vector<std::string>& lines, int index) {
@@ -32,13 +51,16 @@ RweWindFile parseRweWindFile(const std::vector<std::string>& lines) {
     f.startdate = textAt(lines, 4);
     f.enddate = textAt(lines, 5);
     f.cutoff = textAt(lines, 6);
-    if (lines.size() < 8) throw WindFormatError("The wind file has no sector count.");
-    const auto m = platform::parseInt16(lines[7]);
-    if (!m) throw WindFormatError("The sector count of the wind file is not a number.");
-    if (*m < 1) throw WindFormatError("The wind file has no sectors.");
-    f.sectors = *m;
-    for (int i = 0; i < *m; ++i) f.speeds.push_back(numberAt(lines, 9 + i));
-    for (int i = 0; i < *m; ++i) f.percents.push_back(numberAt(lines, 9 + *m + i));
+    const int m = f.sectors = sectorCount(lines);
+    for (int i = 0; i < m; ++i) f.speeds.push_back(numberAt(lines, 9 + i, model::windSpeedProblem));
+    double total = 0;
+    for (int i = 0; i < m; ++i) {
+        f.percents.push_back(numberAt(lines, 9 + m + i, model::windPercentProblem));
+        total += f.percents.back();
+    }
+    if (auto problem = model::windPercentTotalProblem(total))
+        throw WindValueError("Lines " + std::to_string(10 + m) + " to " + std::to_string(9 + 2 * m) +
+                             " of the wind file: " + *problem + ".");
     return f;
 }
 
@@ -126,6 +148,10 @@ void wave_wind_cls::wavewind(int16_t norays) {
             const std::string path = debugOutputFolder(s_.app_folder) + "/wind-dur.txt";
             debug_.writeArray(path, kWaveHeightFileTitle, s_.durarray);
         }
+    } catch (const WindValueError& e) {
+        // An impossible value is named, so the user can mend that line.
+        s_.err_wind = 1;
+        messages_.message(std::string(kWindFormatMessage) + "\n" + e.what(), platform::MessageIcon::Exclamation);
     } catch (const std::exception&) {
         s_.err_wind = 1;
         messages_.message(kWindFormatMessage, platform::MessageIcon::Exclamation);

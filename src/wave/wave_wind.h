@@ -27,6 +27,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file that reads, but holds a speed or percentage no wind climate can
+// have; the text names the line and what it holds.
+class WindValueError : public WindFormatError {
+public:
+    using WindFormatError::WindFormatError;
+};
+
 // A wind file as read: header texts and the per-sector values.
 struct RweWindFile {
     std::string station, startdate, enddate, cutoff;
@@ -36,8 +43,10 @@ struct RweWindFile {
 };
 
 // Parses the lines of a wind file. WindFormatError for more than 161
-// lines, a sector count below 1, or a count, speed or percentage that is
-// missing or not a number.
+// lines, a sector count below 1 or too large for the count's field, or a
+// count, speed or percentage that is missing or not a number;
+// WindValueError for an impossible speed or percentage, or percentages
+// that add up to clearly more than 100.
 RweWindFile parseRweWindFile(const std::vector<std::string>& lines);
 
 // Speeds of the n ray directions (ray d at d * 360 / n degrees) from the

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "model/wind_values.h"
 #include "platform/folders.h"
 
 namespace quor::wind {
@@ -139,9 +140,10 @@ BatchWindSummary cutWindows(WindFileContext& ctx, const BatchWindRequest& req) {
         }
         std::vector<double> speed(static_cast<size_t>(last) + 1, 0.0), direction(static_cast<size_t>(last) + 1, 0.0);
         for (size_t i = i0; i < i1; ++i) {
-            // Missing-value codes fall out through the speed range; only a
-            // speed or direction that is no number at all is dropped here.
-            if (std::isnan(recs[i].speed) || std::isnan(recs[i].direction)) {
+            // A missing speed code falls out through the speed range; a
+            // missing or impossible direction is dropped here, as in the
+            // other analyses, never counted as a north wind.
+            if (std::isnan(recs[i].speed) || !model::windDirection(recs[i].direction)) {
                 ++summary.invalidRecords;
                 continue;
             }
@@ -212,7 +214,8 @@ std::string batchSummaryMessage(const BatchWindSummary& summary, const std::stri
     if (summary.shortLines || summary.badDates || summary.invalidRecords)
         text += "\nSkipped: " + std::to_string(summary.shortLines) + " short line(s), " +
                 std::to_string(summary.badDates) + " line(s) with an unreadable date or time, " +
-                std::to_string(summary.invalidRecords) + " record(s) with a speed or direction that is no number.";
+                std::to_string(summary.invalidRecords) +
+                " record(s) with a speed that is no number or a missing or impossible direction.";
     return text;
 }
 

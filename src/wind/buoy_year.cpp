@@ -182,6 +182,7 @@ YearDownload downloadBuoyYear(YearFetcher& fetcher, std::string_view serverAddre
     auto answer = fetcher.fetch(buoyYearUrl(serverAddress, stationId, year));
     if (!answer.ok()) {
         out.error = answer.error;
+        out.transferFailed = answer.status != platform::HttpResult::Status::HttpError;
         return out;
     }
     if (!looksLikeBuoyYear(answer.body, year)) {

@@ -80,6 +80,9 @@ private:
 // Fetches one year and checks its layout. On success `text` holds the answer.
 struct YearDownload {
     bool ok = false;
+    // The transfer itself broke off (no connection, timeout, cut short),
+    // as opposed to an answer that holds no yearly record.
+    bool transferFailed = false;
     std::string text;
     std::string error;
 };

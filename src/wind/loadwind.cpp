@@ -11,9 +11,12 @@ bool loadwind(const std::string& windpath, model::ModelState& state, model::Wind
     ReiWindFileContents file;
     try {
         file = readReiWindFile(windpath);
-    } catch (const ReiWindFileError&) {
+    } catch (const ReiWindFileError& e) {
         state.dlg_cancel = true;
-        messages.message(kWindFileNotAvailable, platform::MessageIcon::Exclamation);
+        // An impossible value is named, so the user can mend that line.
+        const bool named = dynamic_cast<const ReiWindValueError*>(&e) != nullptr;
+        messages.message(named ? std::string(kWindFileNotAvailable) + "\n" + e.what() : kWindFileNotAvailable,
+                         platform::MessageIcon::Exclamation);
         return false;
     }
     for (int k = 0; k < model::kWindClassCount; ++k) {

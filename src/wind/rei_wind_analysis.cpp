@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "model/wind_classes.h"
+#include "model/wind_values.h"
 #include "platform/date_text.h"
 #include "platform/folders.h"
 #include "platform/numbers.h"
@@ -28,8 +29,10 @@ constexpr double kMaxSpeed = 49.0;
 
 }  // namespace
 
-std::optional<int> compassClass(double d) {
-    if (!(d >= 0.0) || d >= 360.0) return std::nullopt;
+std::optional<int> compassClass(double direction) {
+    const auto code = model::windDirection(direction);
+    if (!code) return std::nullopt;
+    const double d = *code;
     if (d > 336.0 || d <= 21.0) return 6;  // N
     if (d > 291.0) return 5;               // NW
     if (d > 246.0) return 4;               // W
@@ -212,6 +215,9 @@ WindRunOutcome windanalysis_rei(ReiAnalysisContext& ctx, const BuoyWindRequest& 
     double rows = 0;
     for (int year = rq.startYear; year <= rq.endYear; ++year) {
         YearDownload dl = downloadBuoyYear(ctx.fetcher, ctx.serverAddress, rq.stationId, year);
+        // A broken transfer is the dialog's failure; an answer without
+        // records means the station or year is not on the server.
+        if (!dl.ok && dl.transferFailed) return WindRunOutcome::Failed;
         if (!dl.ok) return stop(kNoWebsite, platform::MessageIcon::Critical);
         const std::string copy = platform::joinPath(folder, std::to_string(year) + ".txt");
         try {

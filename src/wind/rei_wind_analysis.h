@@ -20,7 +20,8 @@ namespace quor::wind {
 
 // Class index of a direction in degrees (0 E, 1 SE, 2 S, 3 SW, 4 W, 5 NW,
 // 6 N, 7 NE); boundaries belong to the anticlockwise side (21 is N, 66 NE,
-// 336 NW). Nothing for a missing (999) or impossible direction (< 0, >= 360).
+// 336 NW); 360 is north. Nothing for a missing (999) or impossible
+// direction, by the one rule of model::windDirection.
 std::optional<int> compassClass(double direction);
 
 // The inclusive percentile of a sample (position 1 + p(n - 1) of the sorted

@@ -1,5 +1,6 @@
 #include "wind/rei_wind_file.h"
 
+#include "model/wind_values.h"
 #include "platform/folders.h"
 #include "platform/numbers.h"
 #include "platform/textfile.h"
@@ -105,13 +106,20 @@ ReiWindFileContents readReiWindFile(const std::string& path) {
     for (int k = 0; k < 8; ++k) {
         for (int part = 0; part < 2; ++part) {
             const int line = 4 + 2 * k + part;
-            const auto v = platform::parseDecimal(lines[line]);
+            auto v = platform::parseDecimal(lines[line]);
+            if (!v) v = model::nonFiniteNumber(lines[line]);
             if (!v)
                 throw ReiWindFileError("Line " + std::to_string(line + 1) + " of the wind file holds no number: \"" +
                                        lines[line] + "\"");
+            const auto problem = part == 0 ? model::windSpeedProblem(*v) : model::windPercentProblem(*v);
+            if (problem) throw ReiWindValueError(model::windLineRefusal(line + 1, lines[line], *problem));
             (part == 0 ? out.climate.speed : out.climate.percent)[k] = *v;
         }
     }
+    double total = 0;
+    for (double p : out.climate.percent) total += p;
+    if (auto problem = model::windPercentTotalProblem(total))
+        throw ReiWindValueError("Lines 6 to 20 of the wind file: " + *problem + ".");
     out.station = lines[21];
     out.startdate = lines[22];
     out.enddate = lines[23];

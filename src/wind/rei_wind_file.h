@@ -37,6 +37,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file that reads, but holds a speed or percentage no wind climate can
+// have; the text names the line and what it holds.
+class ReiWindValueError : public ReiWindFileError {
+public:
+    using ReiWindFileError::ReiWindFileError;
+};
+
 // Text made fit for one file line: control characters (a line break in a
 // station name, a tab) are removed, so a value can never shift the lines.
 std::string lineText(std::string_view text);
@@ -79,7 +86,9 @@ struct ReiWindFileContents {
 };
 
 // Reads a REI wind file of at most 29 lines. ReiWindFileError when it
-// cannot be read, has more lines, or a line 4 to 19 holds no number.
+// cannot be read, has more lines, or a line 4 to 19 holds no number;
+// ReiWindValueError when a speed or percentage is impossible (negative,
+// too large) or the percentages add up to clearly more than 100.
 ReiWindFileContents readReiWindFile(const std::string& path);
 
 // The folder of "temporary_wind.txt": the open project's folder, or the

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "model/wind_classes.h"
+#include "model/wind_values.h"
 #include "platform/folders.h"
 #include "platform/numbers.h"
 #include "wind/rei_wind_file.h"
@@ -41,9 +42,10 @@ ReiWindClimate climateOf(const model::WindSummary& w) {
     return c;
 }
 
-// Reads the boxes into the class tables; false (the user told) on the
-// first box that holds no number.
+// Reads the boxes into the class tables; false (the user told, the tables
+// untouched) on the first box that holds no number or an impossible value.
 bool readBoxes(const WindEntryInput& in, bool mph, WindEntryContext& ctx) {
+    std::array<double, 16> values{};
     for (int k = 0; k < 8; ++k) {
         for (int part = 0; part < 2; ++part) {
             const int box = 2 * k + part;
@@ -57,9 +59,27 @@ bool readBoxes(const WindEntryInput& in, bool mph, WindEntryContext& ctx) {
                                      platform::MessageIcon::Critical);
                 return false;
             }
-            if (part == 0) ctx.winddata.class_speed(k) = mph ? *v * kMphToMs : *v;
-            else ctx.winddata.class_percent(k) = *v;
+            const double value = part == 0 && mph ? *v * kMphToMs : *v;
+            // The readers refuse what no wind climate can hold; so does the form.
+            if (auto problem = part == 0 ? model::windSpeedProblem(value) : model::windPercentProblem(value)) {
+                ctx.messages.message(" Error in Data Entry. \"" + in.boxes[box] + "\" in \"" +
+                                         kWindEntryCaptions[box] + "\": " + *problem + ".",
+                                     platform::MessageIcon::Critical);
+                return false;
+            }
+            values[box] = value;
         }
+    }
+    double total = 0;
+    for (int k = 0; k < 8; ++k) total += values[2 * k + 1];
+    if (auto problem = model::windPercentTotalProblem(total)) {
+        problem->front() = static_cast<char>(std::toupper(static_cast<unsigned char>(problem->front())));
+        ctx.messages.message(" Error in Data Entry. " + *problem + ".", platform::MessageIcon::Critical);
+        return false;
+    }
+    for (int k = 0; k < 8; ++k) {
+        ctx.winddata.class_speed(k) = values[2 * k];
+        ctx.winddata.class_percent(k) = values[2 * k + 1];
     }
     return true;
 }
@@ -94,6 +114,11 @@ WindEntryResult saveTemporary(const WindEntryInput& in, WindEntryContext& ctx, c
 
 }  // namespace
 
+std::string withWindEntryExtension(const std::string& path) {
+    if (!QFileInfo(QString::fromStdString(path)).suffix().isEmpty()) return path;
+    return path + kWindEntryExtension;
+}
+
 std::string windNameFromPath(const std::string& path) {
     std::string name = QFileInfo(QString::fromStdString(path)).fileName().toStdString();
     if (name.size() > 4 && upper(name.substr(name.size() - 4)) == ".TXT") name.resize(name.size() - 4);
@@ -115,6 +140,7 @@ WindEntryResult winddata_ok(const WindEntryInput& in, WindEntryContext& ctx) {
     for (;;) {
         path = ctx.chooseSavePath ? ctx.chooseSavePath(ctx.mainform.projfile) : std::nullopt;
         if (!path || path->empty()) return saveTemporary(in, ctx, {});
+        *path = withWindEntryExtension(*path);
         if (!std::filesystem::exists(*path) ||
             ctx.messages.question("File already exist, do you want to replace it?"))
             break;

@@ -46,6 +46,12 @@ extern const std::array<std::string, 16> kWindEntryCaptions;
 
 WindEntryResult winddata_ok(const WindEntryInput& input, WindEntryContext& ctx);
 
+// The save dialog's filter and the extension a name without one is given,
+// so that the wind file choosers list the file.
+inline constexpr const char* kWindEntryFilter = "Wind data(*.txt)";
+inline constexpr const char* kWindEntryExtension = ".txt";
+std::string withWindEntryExtension(const std::string& path);
+
 // The wind data's name: the file name without a ".txt" ending (any other
 // ending stays, so "bay.Wind_REI" stays whole).
 std::string windNameFromPath(const std::string& path);

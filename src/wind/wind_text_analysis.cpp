@@ -4,6 +4,7 @@
 #include <exception>
 #include <vector>
 
+#include "model/wind_values.h"
 
 namespace quor::wind {
 
@@ -113,8 +114,7 @@ WindTextResult analyseWindText(const WindTextQuery& q, const WindConfirm& confir
     std::vector<double> direction(static_cast<size_t>(windowLength) + 1, 0.0);
     for (size_t i = i0; i < i1; ++i) {
         const WindRecord& w = records[i];
-        const bool valid = !std::isnan(w.speed) && w.speed < 99 && !std::isnan(w.direction) && w.direction < 999 &&
-                           w.direction >= 0;
+        const bool valid = !std::isnan(w.speed) && w.speed < 99 && model::windDirection(w.direction).has_value();
         if (!valid) {
             ++r.counts.invalidRecords;
             continue;

@@ -141,9 +141,9 @@ TEST_F(SettingsLoader, ZeroOrNonNumbersTakeDefaultsOnlyWhereTheRowSaysSo) {
     EXPECT_EQ(get("Parameter", "Fetch_first"), "1000");
     EXPECT_DOUBLE_EQ(l.state.Eps, 0.001);
     EXPECT_EQ(get("Parameter", "Eps"), "1000");
-    // Only an empty distance takes the default.
-    EXPECT_EQ(l.form.dist_bathy, 0);
-    EXPECT_EQ(get("Settings", "Bathy_dist"), "0");
+    // A distance of 0 is one the REI settings refuse.
+    EXPECT_EQ(l.form.dist_bathy, 100);
+    EXPECT_EQ(get("Settings", "Bathy_dist"), "100");
     EXPECT_EQ(l.holder.windcatno, 3);
     EXPECT_EQ(get("Settings", "windcatno"), "3");
     // A present but unreadable option is 0 (16 rays) and stays stored.
@@ -168,7 +168,7 @@ TEST_F(SettingsLoader, StoredValuesAreKeptAndReadInAnyCase) {
     put("settings", "WV_INDEXCHECK", "1");
     put("Settings", "IndexCheck", "1");
     put("Settings", "Option_Index", "4");
-    put("Settings", "windcatno", "31.5");  // integers round half to even
+    put("Settings", "windcatno", "2");
     put("Settings", "recommend_settings", "True");
     put("Wind_category", "wind_cat1", "25");
     put("Power", "power2", "0.5");
@@ -186,7 +186,7 @@ TEST_F(SettingsLoader, StoredValuesAreKeptAndReadInAnyCase) {
     EXPECT_EQ(l.state.wv_indexcheck, 1);
     EXPECT_EQ(l.holder.indexcheck, 1);  // the REI fast algorithm of the last session
     EXPECT_EQ(l.holder.optionindex, 4);
-    EXPECT_EQ(l.holder.windcatno, 32);
+    EXPECT_EQ(l.holder.windcatno, 2);
     EXPECT_FALSE(l.holder.rec_setting);  // a stored flag is not loaded here
     EXPECT_EQ(l.holder.wind_cat1, 25);
     EXPECT_EQ(l.holder.Power2, 0.5);
@@ -197,11 +197,13 @@ TEST_F(SettingsLoader, StoredValuesAreKeptAndReadInAnyCase) {
     EXPECT_EQ(get("Parameter", "Depth_intg_first"), "250");
     EXPECT_EQ(get("Parameter", "depth_intg_second"), "75.5");
     EXPECT_EQ(get("Settings", "default"), "/somewhere/projects");
-    EXPECT_EQ(get("Settings", "windcatno"), "31.5");
+    EXPECT_EQ(get("Settings", "windcatno"), "2");
 }
 
 TEST_F(SettingsLoader, ZeroFirstCategoryResetsTheHolderButNotTheStore) {
-    for (const char* first : {"0", "calm"}) {
+    // One category uses no bound, so the REI settings accept this store.
+    for (const char* first : {"0"}) {
+        put("Settings", "windcatno", "1");
         put("Wind_category", "wind_cat1", first);
         put("Wind_category", "wind_cat2", "45");
         put("Wind_category", "wind_cat3", "70");
@@ -235,8 +237,8 @@ TEST_F(SettingsLoader, OutOfRangeIntegersAndUnusableStoresDoNotStopLoading) {
     put("Parameter", "Eps", "1e-310");  // its reciprocal overflows a Double
     Loaded l;
     l.run(store);
-    EXPECT_TRUE(std::isfinite(l.state.Eps));
-    EXPECT_EQ(get("Parameter", "Eps"), "1e-310");
+    EXPECT_DOUBLE_EQ(l.state.Eps, 0.001);
+    EXPECT_EQ(get("Parameter", "Eps"), "1000");
     EXPECT_EQ(l.holder.windcatno, 3);
     EXPECT_EQ(get("Settings", "windcatno"), "3");
     EXPECT_EQ(l.holder.optionindex, 0);
@@ -251,4 +253,72 @@ TEST_F(SettingsLoader, OutOfRangeIntegersAndUnusableStoresDoNotStopLoading) {
     EXPECT_EQ(b.form.dir_path, "/data/Quor/Quor 4/Project");
     EXPECT_EQ(b.holder.optionindex, 1);
     EXPECT_FLOAT_EQ(b.state.sea_salinity, 34.84f);
+}
+
+TEST_F(SettingsLoader, ValuesTheDialogsWouldRefuseAreReplacedStoredAndReportedOnce) {
+    const std::pair<const char*, const char*> refused[] = {
+        {"Settings/Fetch", "1e308"},          {"Parameter/Fetch_first", "-5"},  {"Parameter/Depth_intg_first", "0.001"},
+        {"Parameter/A_goda", "-1"},           {"Parameter/Eps", "-3"},          {"Parameter/alpha", "95"},
+        {"Settings/Bathy_dist", "500"},       {"Parameter/Sea_temp", "80"},     {"Parameter/Sea_salinity", "-1"},
+        {"Power/Power2", "-0.5"}};
+    for (auto [where, text] : refused) {
+        const std::string w = where;
+        const auto slash = w.find('/');
+        put(w.substr(0, slash).c_str(), w.substr(slash + 1).c_str(), text);
+    }
+    Loaded l;
+    app::ReplacedSettings report;
+    l.state.app_folder = "/data";
+    app::loadSettingsParameters(store, l.state, l.form, &report);
+    app::loadSettingsHolder(store, l.state, l.form, l.holder, &report);
+    app::loadSettingsSea(store, l.state, &report);
+
+    EXPECT_EQ(l.form.Fetch, 10000);
+    EXPECT_EQ(l.state.Fetch_first, 1000);
+    EXPECT_EQ(l.state.Depth_intg_first, 100);
+    EXPECT_DOUBLE_EQ(l.state.A_goda, 0.17);
+    EXPECT_DOUBLE_EQ(l.state.Eps, 0.001);
+    EXPECT_DOUBLE_EQ(l.state.goda_slope, 1.909);
+    EXPECT_EQ(l.form.dist_bathy, 100);
+    EXPECT_FLOAT_EQ(l.state.sea_temp, 20.0f);
+    EXPECT_FLOAT_EQ(l.state.sea_salinity, 34.84f);
+    EXPECT_DOUBLE_EQ(l.holder.Power2, 0.062);
+    EXPECT_EQ(get("Settings", "Fetch"), "10000");
+    EXPECT_EQ(get("Parameter", "Depth_intg_first"), "500");
+    EXPECT_EQ(get("Parameter", "Sea_salinity"), "34.84");
+    EXPECT_EQ(get("Power", "Power2"), "0.062");
+
+    ASSERT_EQ(report.size(), std::size(refused));
+    EXPECT_EQ(report[0].key, "Fetch");
+    EXPECT_EQ(report[0].was, "1e308");
+    EXPECT_EQ(report[0].why, "Please select fetch between range of 100 mts and 100000 mts");
+    const std::string message = app::replacedSettingsMessage(report);
+    for (auto [where, text] : refused) EXPECT_NE(message.find(text), std::string::npos) << where;
+
+    // Mended in the store: the next start has nothing to report.
+    Loaded next;
+    app::ReplacedSettings none;
+    app::loadSettingsParameters(store, next.state, next.form, &none);
+    app::loadSettingsHolder(store, next.state, next.form, next.holder, &none);
+    app::loadSettingsSea(store, next.state, &none);
+    EXPECT_TRUE(none.empty()) << app::replacedSettingsMessage(none);
+
+    // A fetch shorter than the default segment keeps the segment within it.
+    put("Settings", "Fetch", "500");
+    put("Parameter", "Fetch_first", "900");
+    Loaded shorter;
+    app::loadSettingsParameters(store, shorter.state, shorter.form, &none);
+    EXPECT_EQ(shorter.state.Fetch_first, 500);
+    EXPECT_EQ(get("Parameter", "Fetch_first"), "500");
+    // Categories the REI settings refuse give way to the recommended set.
+    put("Settings", "windcatno", "3");
+    put("Wind_category", "wind_cat2", "10");  // below the first bound, 30
+    none.clear();
+    Loaded categories;
+    app::loadSettingsHolder(store, categories.state, categories.form, categories.holder, &none);
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_EQ(none[0].why, "The upper bounds of the wind speed categories in use must be above 0 and increase from one "
+                           "category to the next.");
+    EXPECT_EQ(categories.holder.wind_cat2, 60);
+    EXPECT_EQ(get("Wind_category", "wind_cat2"), "60");
 }

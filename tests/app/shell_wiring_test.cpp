@@ -3,11 +3,21 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
 
 #include "app/main_form.h"
 #include "platform/settings_store.h"
 #include "test_support.h"
+#include "project/ui/new_project_dialog.h"
 #include "rei/ui/fm_property.h"
+#include "wind/ui/winddata_form.h"
 #include "wind/ui/wind_pt.h"
 
 using namespace quor;
@@ -38,6 +48,80 @@ TEST(Wiring, WindParameterDisplayShowsTheHoldersWindInReiModeOnly) {
     EXPECT_FALSE(shown->isModal());
     EXPECT_TRUE(messages.entries.empty());
     shown->close();
+}
+
+TEST(Wiring, AFailedWindLoadDisablesTheWindParameterDisplay) {
+    test::TempDir home;
+    platform::IniSettingsStore store{home.path() + "/config"};
+    test::RecordingMessages messages;
+    model::ModelState state;
+    state.welcome_done = true;
+    state.model_mode = model::REI_MODE;
+    model::MainFormState form;
+    model::SettingsHolder holder;
+    app::MainForm window(state, form, holder, store, &messages);
+    state.app_folder = home.path();
+    std::filesystem::create_directories(home.file("Sample Data"));
+    std::ofstream(home.file("Sample Data/broken.txt")) << "not a wind file\n";
+
+    // Change Wind Data picks the broken file in the open dialog.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            // Typed into the name box, as a user would: the dialog's own
+            // selection waits for its folder listing.
+            const QString path = QString::fromStdString(home.file("Sample Data/broken.txt"));
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(path);
+            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+        }
+    });
+    poll.start(20);
+    window.menuItem("wind_pt_mnu")->setEnabled(true);
+    window.menuItem("Addwind")->setEnabled(true);
+    window.menuItem("Addwind")->trigger();
+    poll.stop();
+    ASSERT_EQ(messages.entries.size(), 1u);
+    EXPECT_EQ(messages.entries[0].text, " Wind data file is not available or not in the right format.");
+    EXPECT_FALSE(window.menuItem("wind_pt_mnu")->isEnabled());
+}
+
+TEST(Wiring, HandEnteredWindIsSavedAsAWindTextFile) {
+    test::TempDir home;
+    platform::IniSettingsStore store{home.path() + "/config"};
+    test::RecordingMessages messages;
+    model::ModelState state;
+    state.welcome_done = true;
+    state.model_mode = model::REI_MODE;
+    model::MainFormState form;
+    form.dir_path = home.path();
+    model::SettingsHolder holder;
+    app::MainForm window(state, form, holder, store, &messages);
+    state.app_folder = home.path();
+
+    // New Project > Manual: the wind entry form, typed in and saved as "bay".
+    QStringList filters;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            filters = d->nameFilters();
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(home.file("bay")));
+            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+        }
+    });
+    poll.start(20);
+    window.setModalRunner([&](QDialog& dialog) {
+        if (auto* project = dynamic_cast<project::ui::NewProjectDialog*>(&dialog)) project->Option_manual->click();
+        if (auto* entry = dynamic_cast<wind::ui::WindDataForm*>(&dialog)) {
+            for (int i = 0; i < 16; ++i) entry->Text1[static_cast<size_t>(i)]->setText(i % 2 ? "10" : "5");
+            entry->winddata_ok->click();
+        }
+        return static_cast<int>(QDialog::Rejected);
+    });
+    window.menuItem("Newpr")->setEnabled(true);
+    window.menuItem("Newpr")->trigger();
+    poll.stop();
+    EXPECT_EQ(filters, QStringList{"Wind data(*.txt)"});
+    EXPECT_TRUE(std::filesystem::exists(home.file("bay.txt")));
 }
 
 TEST(Wiring, SettingsOpensTheReiSettingsInReiModeAndCancelKeepsTheHolder) {

@@ -264,3 +264,17 @@ TEST_F(Startup, DocumentsFolderThatCannotTakeFoldersIsSkippedSilently) {
     EXPECT_EQ(window.panels[4], "RWE Mode");
     EXPECT_EQ(holder.windcatno, 3);
 }
+
+TEST_F(Startup, StoredValuesTheDialogsWouldRefuseAreReportedOnceAtTheEnd) {
+    store.write("Quor3", "Settings", "Fetch", "1e308");
+    store.write("Quor3", "Parameter", "alpha", "-2");
+    EXPECT_EQ(run(), StartupOutcome::Complete);
+    EXPECT_EQ(form.Fetch, 10000);
+    ASSERT_EQ(messages.entries.size(), 1u);
+    EXPECT_NE(messages.entries[0].text.find("Fetch = \"1e308\" is now 10000"), std::string::npos);
+    EXPECT_NE(messages.entries[0].text.find("alpha = \"-2\" is now 1.909"), std::string::npos);
+    EXPECT_EQ(messages.entries[0].icon, platform::MessageIcon::Exclamation);
+    messages.entries.clear();
+    EXPECT_EQ(run(), StartupOutcome::Complete);
+    EXPECT_TRUE(messages.entries.empty());
+}

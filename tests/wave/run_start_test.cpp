@@ -121,6 +121,31 @@ TEST(RunStart, OkOpensTheDatasetAndCallsTheDriverOfTheMode) {
     EXPECT_FALSE(dlg.Command1_Click(rp.tmp.path() + "/shore/lake.shp", false, unload));
 }
 
+TEST(RunStart, AFetchOrInterrogationDistanceOutsideTheSettingsRangeIsRefused) {
+    RunProject rp;
+    rp.sites({{10000, 10000}});
+    RunDrivers drivers;
+    struct Shell : model::RunShell {
+        int ended = 0;
+        void runEnded() override { ++ended; }
+    } shell;
+    installWaveMain(drivers, rp.p->ctx, &shell);
+    ptdatasel dlg(rp.p->state, rp.p->mf, rp.p->fm, rp.p->map, rp.p->messages, drivers);
+    dlg.Form_Load();
+    auto refused = [&](const std::string& message) {
+        rp.p->messages.entries.clear();
+        ASSERT_TRUE(dlg.Command1_Click("Pointdata1", false, {}));
+        // Only the refusal: no run began, nothing was written.
+        ASSERT_EQ(rp.p->messages.texts(), std::vector<std::string>{message});
+    };
+    rp.p->mf.Fetch = 1e308;
+    refused("Please select fetch between range of 100 mts and 100000 mts");
+    EXPECT_EQ(shell.ended, 1);  // the run button is idle again
+    rp.p->mf.Fetch = 10000;
+    rp.p->state.Depth_intg_first = 0.001;
+    refused("Please select fetch segment interrogation distance between range of 1 mts and 100000 mts");
+}
+
 TEST(RunStartDialog, OffscreenListCheckBoxAndCancel) {
     RunProject rp;
     rp.sites({{10000, 10000}});

@@ -96,7 +96,7 @@ TEST_F(RweSettingsFixture, RefusedOkChangesNothingAndKeepsTheDialogOpen) {
     m.entries.clear();
 
     struct Case {
-        int box;  // Text4 index, or -1 for the name box, -2 for temperature
+        int box;  // Text4 index, or -1 for the name box, -2 for temperature, -3 for salinity
         const char* text;
         std::string message;
     };
@@ -114,13 +114,21 @@ TEST_F(RweSettingsFixture, RefusedOkChangesNothingAndKeepsTheDialogOpen) {
         {8, "0", kMsgSlope},
         {4, "abc", kMsgFillIn},
         {-2, "warm", kMsgFillIn},
+        {4, "0.5", kMsgSegmentDistance},
+        {-2, "-10", kMsgSeaTemperature},
+        {-2, "60", kMsgSeaTemperature},
+        {-3, "-1", kMsgSeaSalinity},
+        {-3, "1e30", kMsgSeaSalinity},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         auto d = open();
         d->Text4[1]->setText("2000");  // would be applied by a partial OK
         d->Text4[6]->setText("0.2");
-        QLineEdit* box = c.box == -1 ? d->Text3 : c.box == -2 ? d->Text1[0] : d->Text4[c.box];
+        QLineEdit* box = c.box == -1   ? d->Text3
+                         : c.box == -2 ? d->Text1[0]
+                         : c.box == -3 ? d->Text1[1]
+                                       : d->Text4[c.box];
         box->setText(c.text);
         d->Check4->setChecked(true);
         d->Command1_Click();

@@ -137,6 +137,44 @@ TEST_F(WindFile, EqualCountsAreCopiedAndTheHeaderKept) {
     EXPECT_EQ(lines[62], " 60   0");
 }
 
+TEST_F(WindFile, ImpossibleNumbersAreRefusedNamingTheirLine) {
+    const auto good = windFileLines(iota(56, 2, 0.1), std::vector<double>(56, 1));
+    auto refusal = [&](int line, const std::string& text) {
+        auto lines = good;
+        lines[static_cast<std::size_t>(line - 1)] = text;
+        try {
+            parseRweWindFile(lines);
+        } catch (const WindValueError& e) {
+            return std::string(e.what());
+        } catch (const std::exception& e) {
+            return "the wrong error: " + std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    // Line 10 is sector 0's speed, line 66 its percentage, line 8 the count.
+    for (auto [line, text] :
+         {std::pair{10, "1e308"}, {10, "-500"}, {10, "inf"}, {66, "150"}, {66, "nan"}, {8, "99999"}, {8, "1e308"}}) {
+        const std::string named = "Line " + std::to_string(line) + " of the wind file, \"" + text + "\"";
+        EXPECT_EQ(refusal(line, text).rfind(named, 0), 0u) << refusal(line, text);
+    }
+    auto tooMuch = good;
+    tooMuch[9 + 56] = "50";  // 50 + 55 sectors of 1
+    EXPECT_THROW(parseRweWindFile(tooMuch), WindValueError);
+    auto rounded = good;
+    rounded[9 + 56] = "45.28";  // rounding may pass 100 a little
+    EXPECT_NO_THROW(parseRweWindFile(rounded));
+
+    // The run is told which line to mend.
+    auto bad = good;
+    bad[9] = "-500";
+    write(bad);
+    read(32);
+    EXPECT_EQ(state.err_wind, 1);
+    ASSERT_EQ(messages.entries.size(), 1u);
+    EXPECT_EQ(messages.entries[0].text, std::string(kWindFormatMessage) +
+                                            "\nLine 10 of the wind file, \"-500\": a wind speed cannot be negative.");
+}
+
 TEST_F(WindFile, UnusableFilesRaiseTheFlagWithTheMessage) {
     auto expectRefused = [&](const std::vector<std::string>& lines, const char* why) {
         messages.entries.clear();

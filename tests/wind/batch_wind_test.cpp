@@ -59,16 +59,20 @@ TEST(BatchWind, FixedRunWritesNinetyFiveNamedWindowsAndOneSummary) {
     EXPECT_EQ(first[4], "1/15/2010 5:00:00 PM");
     EXPECT_EQ(first[5], "1/15/2010 10:00:00 PM");
     EXPECT_EQ(first[6], "0m/s");
-    // 36 records from 17:00 to 22:50; the speed of 99 falls out, the
-    // direction of 999 wraps into sector 0.
-    EXPECT_EQ(first[9 + 56 + 14], "97.14");
-    EXPECT_EQ(first[9 + 56], "2.86");
+    // 36 records from 17:00 to 22:50; the speed of 99 falls out, and so
+    // does the missing direction 999: no north wind is made of it.
+    EXPECT_EQ(first[9 + 56 + 14], "100");
+    EXPECT_EQ(first[9 + 56], "0");
     EXPECT_TRUE(std::filesystem::exists(folder + "/CSTGD_10_10_01_01_19_19_15_20.Wind_RWE"));
     EXPECT_EQ(summary.steps.back().file, folder + "/CSTGD_10_10_01_01_19_19_15_20.Wind_RWE");
 
     // One closing message, no questions inside the loop; the holder keeps the last file.
     ASSERT_EQ(w.messages.entries.size(), 1u);
-    EXPECT_EQ(w.messages.entries[0].text, "Batch wind processing done: 95 of 95 wind files written to " + folder + ".");
+    // The 999 is counted in each of the three windows around it.
+    EXPECT_EQ(w.messages.entries[0].text,
+              "Batch wind processing done: 95 of 95 wind files written to " + folder +
+                  ".\nSkipped: 0 short line(s), 0 line(s) with an unreadable date or time, 3 record(s) with a speed "
+                  "that is no number or a missing or impossible direction.");
     EXPECT_EQ(w.holder.wind_file, folder + "/CSTGD_10_10_01_01_19_19_15_20.Wind_RWE");
     EXPECT_EQ(platform::formatDateTime(minutesToDateTime(daysToMinutes(w.state.wind_start))), "1/19/2010 4:00:00 PM");
     EXPECT_EQ(platform::formatDateTime(minutesToDateTime(daysToMinutes(w.state.wind_end))), "1/19/2010 9:00:00 PM");

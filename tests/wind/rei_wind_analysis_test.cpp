@@ -55,9 +55,9 @@ std::string readAll(const std::string& path) {
 }
 
 // The worked sample: E 10, 10, 7; N 49; NE 3; and five records that must
-// not count (missing direction, direction 360, speeds 49.1, 99 and "MM").
+// not count (missing direction, direction 361, speeds 49.1, 99 and "MM").
 std::vector<BuoyRecord> workedSample() {
-    return {rec(0, 90, 10),  rec(1, 999, 20), rec(2, 100, 10), rec(3, 360, 20), rec(4, 200, 49.1),
+    return {rec(0, 90, 10),  rec(1, 999, 20), rec(2, 100, 10), rec(3, 361, 20), rec(4, 200, 49.1),
             rec(5, 111, 7),  rec(6, 200, 99), rec(7, 200, 0, false), rec(8, 21, 49), rec(9, 22, 3)};
 }
 
@@ -65,9 +65,10 @@ std::vector<BuoyRecord> workedSample() {
 
 TEST(ReiWindPipeline, CompassClassesAndTheirBoundaries) {
     const std::pair<double, int> cases[] = {{336, 5}, {291, 4}, {246, 3}, {201, 2}, {156, 1}, {111, 0}, {66, 7},
-                                            {21, 6},  {336.1, 6}, {0, 6}, {359.9, 6}, {21.01, 7}, {90, 0}};
+                                            {21, 6},  {336.1, 6}, {0, 6}, {359.9, 6}, {21.01, 7}, {90, 0},
+                                            {360, 6}};  // 360 is north, as 0 is
     for (auto [d, k] : cases) EXPECT_EQ(compassClass(d), std::optional<int>(k)) << d;
-    for (double d : {999.0, 360.0, 400.0, -1.0}) EXPECT_FALSE(compassClass(d)) << d;
+    for (double d : {999.0, 360.01, 400.0, -1.0}) EXPECT_FALSE(compassClass(d)) << d;
 }
 
 TEST(ReiWindPipeline, InclusivePercentileInterpolates) {
@@ -101,7 +102,7 @@ TEST(ReiWindPipeline, WorkedNumbersDropInvalidRecordsOneByOne) {
     auto all = analyseReiRecords(workedSample(), start, end, 100);
     ASSERT_TRUE(all);
     EXPECT_EQ(all->windowRecords, 10);
-    EXPECT_EQ(all->usableRecords, 5);  // 999, 360, 49.1, 99 and "MM" are dropped, the rest still counts
+    EXPECT_EQ(all->usableRecords, 5);  // 999, 361, 49.1, 99 and "MM" are dropped, the rest still counts
     EXPECT_DOUBLE_EQ(all->cutSpeed, 3.0);
     EXPECT_EQ(all->total, 5);
     EXPECT_FLOAT_EQ(all->meanSpeed[0], 9.0f);  // E: 10, 10, 7
@@ -232,7 +233,7 @@ TEST(ReiWindAnalysis, FailedYearsStopWithTheMessageAndLeaveNoFiles) {
                  {200, quor::test::buoyYearText(2003, {{1, 1, 0, "90", "5"}, {1, 1, 1, "90", "5"}}), "text/plain",
                   LocalHttpServer::Reply::Mode::Normal});
     server.serve(buoyYearPath("clkn7", 2004), {200, good, "text/plain", LocalHttpServer::Reply::Mode::Truncate});
-    const std::vector<std::pair<int, int>> ranges{{2001, 2002}, {2003, 2003}, {2004, 2004}, {2000, 2001}};
+    const std::vector<std::pair<int, int>> ranges{{2001, 2002}, {2003, 2003}, {2000, 2001}};
     for (auto [y0, y1] : ranges) {
         ReiRun run;
         auto ctx = run.context(server.address());
@@ -243,6 +244,15 @@ TEST(ReiWindAnalysis, FailedYearsStopWithTheMessageAndLeaveNoFiles) {
         EXPECT_EQ(run.busyOff, 1);
         EXPECT_EQ(run.chooser.asked, 0);
         EXPECT_TRUE(run.workFolderEmpty()) << y0;
+    }
+    // A transfer that breaks off, or a server that cannot be reached, is the
+    // dialog's failure, not a missing website.
+    for (const std::string& address : {server.address(), std::string("http://127.0.0.1:9")}) {
+        ReiRun run;
+        auto ctx = run.context(address);
+        EXPECT_EQ(windanalysis_rei(ctx, run.request(2004, 2004)), WindRunOutcome::Failed) << address;
+        EXPECT_TRUE(run.messages.entries.empty()) << address;
+        EXPECT_TRUE(run.workFolderEmpty());
     }
     // A bad station identifier is never sent.
     ReiRun run;

@@ -201,6 +201,31 @@ TEST(ReiWindFile, ReaderRefusesLongFilesAndLinesWithoutNumbers) {
     EXPECT_THROW(readReiWindFile(dir.file("thousands.txt")), ReiWindFileError);
 }
 
+TEST(ReiWindFile, ImpossibleNumbersAreRefusedNamingTheirLine) {
+    quor::test::TempDir dir;
+    auto refusal = [&](int line, const std::string& text) {
+        std::vector<std::string> lines(kHandLines, kHandLines + 20);
+        lines[static_cast<std::size_t>(line - 1)] = text;
+        quor::platform::writeTextLines(dir.file("w.txt"), lines);
+        try {
+            readReiWindFile(dir.file("w.txt"));
+        } catch (const ReiWindValueError& e) {
+            return std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    // Line 5 is the east speed, line 6 its percentage.
+    EXPECT_EQ(refusal(5, "1e308"),
+              "Line 5 of the wind file, \"1e308\": a mean wind speed above 100 m/s is not possible.");
+    EXPECT_EQ(refusal(5, "-500"), "Line 5 of the wind file, \"-500\": a wind speed cannot be negative.");
+    EXPECT_EQ(refusal(5, "1e400"), "Line 5 of the wind file, \"1e400\": a wind speed must be a finite number.");
+    EXPECT_EQ(refusal(6, "100.5"),
+              "Line 6 of the wind file, \"100.5\": a percentage of time must lie between 0 and 100.");
+    EXPECT_EQ(refusal(6, "60"),
+              "Lines 6 to 20 of the wind file: the percentages of time add up to 153.5, more than 100.");
+    EXPECT_EQ(refusal(6, "7.4"), "accepted");  // 100.9: within the rounding of the other writers
+}
+
 TEST(ReiWindFile, SampleFilesReadAndAreReproducedByTheWriters) {
     QUOR_REQUIRE_PORTPHILLIP(data);
     const auto analysis = readReiWindFile(data + "/sample.Wind_REI");

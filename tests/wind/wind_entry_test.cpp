@@ -128,6 +128,48 @@ TEST(WindEntry, BadInputIsRefusedOnceAndTheFormStaysOpen) {
     EXPECT_EQ(f.winddata.winddur_ss, 12.5);
 }
 
+TEST(WindEntry, ImpossibleValuesAreRefusedAsTheReadersWouldRefuseThem) {
+    EntryFixture f;
+    auto ctx = f.context();
+    auto in = EntryFixture::input();
+    in.boxes[0] = "-5";
+    EXPECT_EQ(winddata_ok(in, ctx), WindEntryResult::StayOpen);
+    EXPECT_EQ(f.messages.texts(), std::vector<std::string>{" Error in Data Entry. \"-5\" in \"Mean Easterly Wind "
+                                                           "Speed\": a wind speed cannot be negative."});
+    in = EntryFixture::input();
+    in.boxes[1] = "40";  // 40 + 7 x 12.5
+    f.messages.entries.clear();
+    EXPECT_EQ(winddata_ok(in, ctx), WindEntryResult::StayOpen);
+    EXPECT_EQ(f.messages.texts(), std::vector<std::string>{
+                                      " Error in Data Entry. The percentages of time add up to 127.5, more than 100."});
+    EXPECT_EQ(f.winddata.class_speed(0), 0);  // the holder keeps what it had
+    EXPECT_TRUE(f.startFolders.empty());
+
+    // A file holding such a value is named, line and text, when loaded.
+    std::vector<std::string> lines = {"Winddata File Quor Project", "", "Created on: 1/1/2020", ""};
+    for (int k = 0; k < 8; ++k) lines.insert(lines.end(), {k == 2 ? "1e308" : "5", "10"});
+    platform::writeTextLines(f.dir.file("w.txt"), lines);
+    f.messages.entries.clear();
+    EXPECT_FALSE(loadwind(f.dir.file("w.txt"), f.state, f.winddata, f.fm, f.messages));
+    EXPECT_EQ(f.messages.texts(), std::vector<std::string>{std::string(kWindFileNotAvailable) +
+                                                           "\nLine 9 of the wind file, \"1e308\": a mean wind speed "
+                                                           "above 100 m/s is not possible."});
+}
+
+TEST(WindEntry, ANameWithoutExtensionIsSavedAsTxt) {
+    EntryFixture f;
+    f.savePaths = {f.dir.file("proj/bay"), f.dir.file("proj/bay.2010")};
+    auto ctx = f.context();
+    ASSERT_EQ(winddata_ok(EntryFixture::input(), ctx), WindEntryResult::Saved);
+    EXPECT_EQ(f.state.wind_path, f.dir.file("proj/bay.txt"));
+    EXPECT_TRUE(std::filesystem::exists(f.dir.file("proj/bay.txt")));
+    EXPECT_FALSE(std::filesystem::exists(f.dir.file("proj/bay")));
+    EXPECT_EQ(f.state.wind_name, "bay");
+    // Another extension stays as the user typed it.
+    ASSERT_EQ(winddata_ok(EntryFixture::input(), ctx), WindEntryResult::Saved);
+    EXPECT_EQ(f.state.wind_path, f.dir.file("proj/bay.2010"));
+}
+
 TEST(WindEntry, CancelledSaveWritesTheTemporaryFile) {
     EntryFixture f;
     auto ctx = f.context();

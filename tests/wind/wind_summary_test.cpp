@@ -27,7 +27,7 @@ std::vector<std::string> fileLines(int count) {
     std::vector<std::string> lines = {"Winddata File Quor Project", "", "Created on: 1/1/2020 1:00:00 AM", ""};
     for (int k = 0; k < 8; ++k) {
         lines.push_back(std::to_string(k + 1) + ".5");   // speed
-        lines.push_back(std::to_string(10 + k) + ".25");  // percent
+        lines.push_back(std::to_string(5 + k) + ".25");  // percent, 70 in all
     }
     const char* tail[] = {"", "Station 7", "1/1/2010", "12/31/2010 11:00:00 PM", "7.2m/s", "a", "b", "c", "d", "e"};
     for (int i = 20; i < count; ++i) lines.push_back(tail[i - 20]);
@@ -140,10 +140,10 @@ TEST(LoadWind, FilesOf20To29LinesLoadWithTheirPowers) {
         EXPECT_TRUE(msgs.entries.empty());
         EXPECT_FALSE(st.dlg_cancel);
         EXPECT_EQ(w.windspd_ee, 1.5);
-        EXPECT_EQ(w.winddur_ee, 10.25);
+        EXPECT_EQ(w.winddur_ee, 5.25);
         EXPECT_EQ(w.windspd_nn, 7.5);
         EXPECT_EQ(w.windspd_ne, 8.5f);
-        EXPECT_EQ(w.winddur_ne, 17.25f);
+        EXPECT_EQ(w.winddur_ne, 12.25f);
         EXPECT_EQ(w.class_speed(3), 4.5);
         EXPECT_EQ(w.windpower_ww, static_cast<float>(0.053));
         EXPECT_EQ(w.windpowercoll.size(), 32u);

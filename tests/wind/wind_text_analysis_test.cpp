@@ -34,7 +34,8 @@ TEST(WindTextAnalysis, WindowEdgesValidityAndSectorsEndInTheSavedFile) {
                          at(30, "10", "3.3"),                                            // sector 1
                          at(40, "0", "90"), at(50, "70", "90"), at(60, "75", "90"),      // outside 0 < speed < 70
                          at(70, "99", "90"), at(80, "20", "999"), at(90, "20", "-1"),    // invalid
-                         at(100, "20", "500"),                                           // valid, wraps into 0
+                         at(100, "20", "500"),                                           // impossible
+                         at(110, "20", "360"),                                           // north, sector 0
                          at(239, "10", "180"),                                           // end + 59 min: inside
                          at(240, "40", "270"), at(250, "40", "270")}));                  // end + 1 h: outside
     WindWorld w;
@@ -45,11 +46,11 @@ TEST(WindTextAnalysis, WindowEdgesValidityAndSectorsEndInTheSavedFile) {
     const WindTextResult r = wind_wv(w.ctx, query(dir.file("w.txt"), {2010, 1, 15, 17}, {2010, 1, 15, 20}));
 
     ASSERT_EQ(r.outcome, WindTextOutcome::Done) << r.error;
-    EXPECT_EQ(r.counts.windowRecords, 12);
-    EXPECT_EQ(r.counts.invalidRecords, 3);
+    EXPECT_EQ(r.counts.windowRecords, 13);
+    EXPECT_EQ(r.counts.invalidRecords, 4);
     EXPECT_EQ(r.counts.validSpeeds, 6);
     EXPECT_EQ(r.counts.topRecords, 6);
-    EXPECT_EQ(r.sectors.count[0], 3);  // 0, 356.8 and 500 degrees
+    EXPECT_EQ(r.sectors.count[0], 3);  // 0, 356.8 and 360 degrees
     EXPECT_FLOAT_EQ(r.sectors.speed[0], 40.0f / 3);
     EXPECT_EQ(r.sectors.count[1], 1);
     EXPECT_EQ(r.sectors.count[28], 1);
@@ -73,7 +74,7 @@ TEST(WindTextAnalysis, WindowEdgesValidityAndSectorsEndInTheSavedFile) {
     ASSERT_FALSE(w.messages.entries.empty());
     const std::string closing = w.messages.entries.back().text;
     EXPECT_EQ(closing.rfind("Wind Analysis Done", 0), 0u);
-    EXPECT_NE(closing.find("3 record(s) in the window"), std::string::npos);
+    EXPECT_NE(closing.find("4 record(s) in the window"), std::string::npos);
 }
 
 TEST(WindTextAnalysis, CutIndexRoundsHalfToEven) {

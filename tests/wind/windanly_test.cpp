@@ -40,9 +40,11 @@ public:
 class CannedFetcher final : public YearFetcher {
 public:
     int requests = 0;
+    bool networkDown = false;
     quor::platform::HttpResult fetch(const std::string& url) override {
         ++requests;
         quor::platform::HttpResult r;
+        if (networkDown) return r;  // a network error
         r.status = quor::platform::HttpResult::Status::Ok;
         r.httpCode = 200;
         const int year = std::stoi(url.substr(url.find(".txt.gz") - 4, 4));
@@ -115,6 +117,16 @@ TEST(WindanlyDialog, ChecksInputsInOrderAndStaysUsable) {
     EXPECT_TRUE(dlg->Combo1->isEnabled());
     EXPECT_TRUE(dlg->Command1->isEnabled());
     EXPECT_EQ(dlg->windowTitle(), "Wind Analysis");
+}
+
+TEST(WindanlyDialog, ANetworkFailureInTheReiDownloadShowsTheDialogsFailureMessage) {
+    DialogRig rig;
+    auto dlg = rig.open(quor::model::REI_MODE);
+    rig.fetcher->networkDown = true;
+    dlg->Command1_Click();
+    EXPECT_EQ(rig.fetcher->requests, 1);
+    EXPECT_EQ(rig.messages.texts(), std::vector<std::string>{"Please use valid station name and valid year"});
+    EXPECT_TRUE(dlg->Command1->isEnabled());
 }
 
 TEST(WindanlyDialog, MissingServerSettingIsNamedAndCompletedReiAnalysisClosesAfterTheHandler) {

@@ -20,7 +20,7 @@ WindDataForm::WindDataForm(WindEntryContext ctx, std::function<void()> onCancel,
     if (!ctx_.chooseSavePath) {
         ctx_.chooseSavePath = [this](const std::string& startFolder) -> std::optional<std::string> {
             QFileDialog dlg(this, "Save wind data in text file", QString::fromStdString(startFolder),
-                            "Wind data(*.txt)");
+                            kWindEntryFilter);
             dlg.setAcceptMode(QFileDialog::AcceptSave);
             dlg.setDefaultSuffix("txt");
             // The form asks about replacing a file itself, in its own words.

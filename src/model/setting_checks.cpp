@@ -1,0 +1,66 @@
+#include "model/setting_checks.h"
+
+#include <cmath>
+
+namespace quor::model {
+
+namespace {
+
+// Written so that a value that is no number falls outside every range.
+bool within(double v, double lo, double hi) { return v >= lo && v <= hi; }
+
+SettingProblem refuse(const char* message) { return std::string(message); }
+
+}  // namespace
+
+SettingProblem fetchProblem(double fetch) {
+    return within(fetch, kMinFetch, kMaxFetch) ? std::nullopt : refuse(kMsgFetchRange);
+}
+
+SettingProblem bathyDistanceProblem(double distance) {
+    return within(distance, kMinBathyDistance, kMaxBathyDistance) ? std::nullopt : refuse(kMsgBathyDistanceRange);
+}
+
+SettingProblem segmentLengthProblem(double segment, double fetch) {
+    // A segment of 0 m or less makes every wave energy 0.
+    return segment > 0 && segment <= fetch ? std::nullopt : refuse(kMsgSegments);
+}
+
+SettingProblem segmentDistanceProblem(double distance) {
+    // Below a metre the depth walk repeats the same cells at great cost.
+    return within(distance, kMinSegmentDistance, kMaxFetch) ? std::nullopt : refuse(kMsgSegmentDistanceRange);
+}
+
+SettingProblem godaProblem(double aGoda) {
+    return aGoda > 0 && std::isfinite(aGoda) ? std::nullopt : refuse(kMsgGoda);
+}
+
+SettingProblem epsProblem(double n) {
+    return n > 0 && std::isfinite(n) && std::isfinite(1 / n) ? std::nullopt : refuse(kMsgEps);
+}
+
+SettingProblem slopeProblem(double degrees) {
+    // A slope of 90 degrees makes every site fail in the breaking stage.
+    return degrees > 0 && degrees < 90 ? std::nullopt : refuse(kMsgSlope);
+}
+
+SettingProblem seaTemperatureProblem(double celsius) {
+    return within(celsius, kMinSeaTemperature, kMaxSeaTemperature) ? std::nullopt : refuse(kMsgSeaTemperature);
+}
+
+SettingProblem seaSalinityProblem(double salinity) {
+    return within(salinity, 0, kMaxSeaSalinity) ? std::nullopt : refuse(kMsgSeaSalinity);
+}
+
+SettingProblem windCategoryProblem(double count, const std::array<double, 4>& bounds,
+                                   const std::array<double, 5>& powers) {
+    if (!(count == std::floor(count) && within(count, 1, 5))) return refuse(kMsgCategoryCount);
+    for (double p : powers)
+        if (!(p >= 0 && std::isfinite(p))) return refuse(kMsgPowersAsNumbers);
+    const int used = static_cast<int>(count) - 1;
+    for (int i = 0; i < used; ++i)
+        if (!(bounds[i] > (i == 0 ? 0 : bounds[i - 1]))) return refuse(kMsgBoundsIncrease);
+    return std::nullopt;
+}
+
+}  // namespace quor::model
