@@ -10,6 +10,7 @@
 #include "gis/createrays.h"
 #include "gis/ray_site.h"
 #include "gis/shorebathy.h"
+#include "model/setting_checks.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
 #include "platform/gis/workspace.h"
@@ -183,8 +184,8 @@ std::shared_ptr<pg::Raster> openRunRaster(const model::MainFormState& mf) {
 
 void checkInputs(ReiRunContext& ctx, gis::RayContext& rays, const pg::FeatureClass& fc, bool fast) {
     const auto& mf = ctx.mainform;
-    if (!(mf.Fetch >= 100 && mf.Fetch <= 100000)) throw Refusal{kFetchRange};
-    if (!(mf.dist_bathy >= 10 && mf.dist_bathy <= 200)) throw Refusal{kDistanceRange};
+    if (auto problem = model::fetchProblem(mf.Fetch)) throw Refusal{*problem};
+    if (auto problem = model::bathyDistanceProblem(mf.dist_bathy)) throw Refusal{*problem};
     if (!mf.ptworkspace) throw Refusal{"No project geodatabase is open to cast the rays in."};
     if (!fast) {
         if (mf.shorename.empty()) throw Refusal{kNoShoreline};

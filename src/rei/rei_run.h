@@ -13,6 +13,7 @@
 #include <string>
 
 #include "model/model_state.h"
+#include "model/setting_checks.h"
 #include "model/run_shell.h"
 #include "platform/feedback.h"
 #include "platform/gis/feature_class.h"
@@ -25,9 +26,8 @@ namespace pg = platform::gis;
 inline constexpr const char* kNoShoreline = "Cannot run in original mode without shoreline file.";
 inline constexpr const char* kCouldNotRun = " Could not run the model";
 inline constexpr const char* kProcessingDone = "Processing Done";
-inline constexpr const char* kFetchRange = "Please select fetch between range of 100 mts and 100000 mts";
-inline constexpr const char* kDistanceRange =
-    "Please select Distance for bathmetry interrogation between range of 10 mts and 200 mts";
+inline constexpr const char* kFetchRange = model::kMsgFetchRange;
+inline constexpr const char* kDistanceRange = model::kMsgBathyDistanceRange;
 
 
 struct ReiRunContext {
