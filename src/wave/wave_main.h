@@ -89,6 +89,11 @@ public:
     std::optional<std::string> startProblem(const pg::FeatureClass& points);
 
 private:
+    // Gives the event loop its turn between sites (unless the run is in
+    // the background) and asks about a Cancel clicked meanwhile; true when
+    // the user confirmed it.
+    bool confirmedCancel();
+
     WaveRunContext& ctx_;
 };
 
