@@ -181,7 +181,7 @@ void runOnce(benchmark::State& st, int16_t fast) {
 
 void BM_RweRunClip(benchmark::State& st) { runOnce(st, 0); }
 void BM_RweRunFast(benchmark::State& st) { runOnce(st, 1); }
-BENCHMARK(BM_RweRunClip)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(2);
-BENCHMARK(BM_RweRunFast)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(2);
+BENCHMARK(BM_RweRunClip)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_RweRunFast)->Unit(benchmark::kSecond)->Iterations(1)->Repetitions(5);
 
 }  // namespace

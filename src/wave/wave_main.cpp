@@ -21,6 +21,7 @@
 #include "wave/debug_files.h"
 #include "wave/eff_fetch.h"
 #include "wave/rwe_results.h"
+#include "wave/rwe_run_start.h"
 #include "wave/wave_first.h"
 #include "wave/wave_wind.h"
 
@@ -140,7 +141,7 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
 
     std::shared_ptr<pg::Raster> raster;
     try {
-        raster = gis::openBathymetry(mf);
+        raster = runBathymetry(s, mf);
     } catch (const std::exception& e) {
         return std::string("The bathymetry raster cannot be opened: ") + e.what();
     }
