@@ -66,7 +66,9 @@ std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const Rwe
     v.emplace_back(r(site.max_wvdir, 2));
     v.emplace_back(r(site.avg_wvpd, 2));
     v.emplace_back(r(site.max_wvpd, 2));
-    v.emplace_back(static_cast<double>(static_cast<float>(r(s.pt_depth, 2))));
+    // The depth is held in single precision; it is stored as the decimal it
+    // reads as (-31.84, not -31.840000152587891).
+    v.emplace_back(platform::asWritten(static_cast<float>(r(s.pt_depth, 2))));
     if (s.orbvel_on != 1) {
         for (int i = 0; i < 4; ++i) v.emplace_back(kSwitchedOff);
         v.emplace_back(std::string());
