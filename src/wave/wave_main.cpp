@@ -440,19 +440,31 @@ private:
     void fields(pg::Feature& feature, const Site& site) {
         RweSiteResult r{site.rwe, s_.max_wvht, s_.avg_wvht, s_.max_wvdir, s_.avg_wvpd, s_.max_wvpd, site.failed};
         try {
-            write_rwe_results(points_, feature, s_, r);
-        } catch (const std::exception&) {
-            ++out_.writeErrors;
+            if (write_rwe_results(points_, feature, s_, r))
+                ++out_.storedSites;
+            else
+                ++out_.notFinite;
+        } catch (const std::exception& e) {
+            if (out_.writeErrors++ == 0) out_.writeError = e.what();
         }
-        if (!out_.metadataFailed) {
-            meta_.createdOn = ctx_.clock ? ctx_.clock() : currentDateTimeText();
-            try {
-                writeRweMetadata(metadataPath_, rweMetadataLines(s_, ctx_.rays.mainform, meta_));
-            } catch (const std::exception&) {
-                out_.metadataFailed = true;
-            }
-        }
+        metadata();
         ctx_.rays.progress.setValue(1, 100);
+    }
+
+    // The file is rewritten only when its text changes (its time is kept to
+    // the minute), so a run does not pay a file write for every site while
+    // the file always holds what the last site's write would give.
+    void metadata() {
+        if (out_.metadataFailed) return;
+        meta_.createdOn = ctx_.clock ? ctx_.clock() : currentDateTimeText();
+        auto lines = rweMetadataLines(s_, ctx_.rays.mainform, meta_);
+        if (written_ && lines == *written_) return;
+        try {
+            writeRweMetadata(metadataPath_, lines);
+            written_ = std::move(lines);
+        } catch (const std::exception&) {
+            out_.metadataFailed = true;
+        }
     }
 
     WaveRunContext& ctx_;
@@ -463,6 +475,7 @@ private:
     const std::string debugFolder_;
     const std::string metadataPath_;
     RweMetadataInputs meta_;
+    std::optional<std::vector<std::string>> written_;
 };
 
 // Whatever ends the run, this runs last.
@@ -520,6 +533,18 @@ bool wave_main_cls::confirmedCancel() {
     return false;
 }
 
+bool wave_main_cls::clearEarlierResults(pg::FeatureClass& points) {
+    try {
+        clearRweResults(points);
+        return true;
+    } catch (const std::exception& e) {
+        ctx_.rays.messages.message("The earlier RWE values of " + points.name() + " cannot be emptied (" + e.what() +
+                                       "). Nothing was changed and the run did not start.",
+                                   platform::MessageIcon::Critical);
+        return false;
+    }
+}
+
 RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFeatClass, int16_t /*counterstart*/,
                                    int16_t nrays, float tidedepth, int16_t batch_fieldcounter) {
     auto& rc = ctx_.rays;
@@ -549,6 +574,7 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
         out.end = RunEnd::Refused;
         return out;
     }
+    const bool replacing = !batch && pFeatClass->findField("RWE") != -1;
     if (add_rwe_fields(s, rc.mainform, *pFeatClass, msgs)) {
         out.end = RunEnd::Declined;
         return out;
@@ -570,6 +596,7 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
         msgs.message(kCouldNotRun, platform::MessageIcon::Critical);
         return out;
     }
+    if (replacing && !clearEarlierResults(*pFeatClass)) return out;
     SiteOutput output(ctx_, *pFeatClass, out, n, batch_fieldcounter, steps.debugFolder());
 
     // One small transaction per site: synced at checkpoints, not at every commit.
@@ -577,37 +604,65 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
     s.avg_wvht = 0;
     s.avg_wvpd = 0;
     out.end = RunEnd::Completed;
+    out.sites = static_cast<int>(count);
     Site site;
-    while (auto feature = cursor.next()) {
-        if (confirmedCancel()) {
-            out.end = RunEnd::Cancelled;
-            break;
+    try {
+        while (auto feature = cursor.next()) {
+            if (confirmedCancel()) {
+                out.end = RunEnd::Cancelled;
+                break;
+            }
+            ++site.number;
+            const std::string of = std::to_string(site.number) + " of " + std::to_string(count);
+            shell.setTitle("Quor running.." + of);
+            if (!background) {
+                progress.setValue(1, 0);
+                progress.setLabel(1, "Processing Point " + of);
+            }
+            steps.compute(*feature, site);
+            output.results(*feature, site);
+            ++out.sitesDone;
+            s.erasePerSiteArrays();
         }
-        ++site.number;
-        const std::string of = std::to_string(site.number) + " of " + std::to_string(count);
-        shell.setTitle("Quor running.." + of);
-        if (!background) {
-            progress.setValue(1, 0);
-            progress.setLabel(1, "Processing Point " + of);
-        }
-        steps.compute(*feature, site);
-        output.results(*feature, site);
-        ++out.sitesDone;
-        s.erasePerSiteArrays();
+    } catch (const std::exception& e) {
+        // A batch tells the failure in its own log and message.
+        if (batch) throw;
+        out.end = RunEnd::Failed;
+        msgs.message(std::string(e.what()) + "\nThe run stopped at site " + std::to_string(site.number) + " of " +
+                         std::to_string(count) + ". " + std::to_string(out.storedSites) +
+                         " sites have results; the result fields of the other sites are empty.",
+                     platform::MessageIcon::Critical);
+        return out;
     }
 
-    if (out.writeErrors > 0)
-        msgs.message("The results of " + std::to_string(out.writeErrors) + " of " + std::to_string(out.sitesDone) +
-                         " sites could not be written to " + pFeatClass->name() +
-                         ". Those sites keep their former values.",
-                     platform::MessageIcon::Critical);
+    if (!batch)
+        for (const auto& text : runEndReport(out, pFeatClass->name()))
+            msgs.message(text, platform::MessageIcon::Critical);
     if (out.metadataFailed)
         msgs.message("The metadata file " + output.metadataPath() +
                          " could not be written. The results are not affected.",
                      platform::MessageIcon::Exclamation);
-    if (!batch && background && out.writeErrors == 0)
+    if (!batch && background && out.writeErrors == 0 && out.notFinite == 0)
         msgs.message(kProcessingDone, platform::MessageIcon::Information);
     return out;
+}
+
+std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& pointsName) {
+    std::vector<std::string> report;
+    const std::string others = "; the result fields of the other sites are empty.";
+    const std::string have = std::to_string(out.storedSites) + " of " + std::to_string(out.sites) + " sites";
+    if (out.notFinite > 0)
+        report.push_back("The results of " + std::to_string(out.notFinite) +
+                         (out.notFinite == 1 ? " site were" : " sites were") +
+                         " not finite numbers and were not stored; those sites' result fields are empty. "
+                         "Please check the wind file and the model settings.");
+    if (out.writeErrors > 0)
+        report.push_back("The results of " + std::to_string(out.writeErrors) +
+                         (out.writeErrors == 1 ? " site" : " sites") + " could not be written to " + pointsName +
+                         " (" + out.writeError + "). " + have + " have stored results" + others);
+    else if (out.end == RunEnd::Cancelled)
+        report.push_back("The run was cancelled. " + have + " have results" + others);
+    return report;
 }
 
 }  // namespace quor::wave
