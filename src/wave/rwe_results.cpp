@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <variant>
 
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
@@ -22,6 +23,12 @@ pg::FieldDef doubleField(const std::string& name) { return pg::FieldDef(name, pg
 double r(double v, int decimals) {
     const double out = platform::roundHalfEven(v, decimals);
     return out == 0 ? 0.0 : out;  // never "-0" in a field
+}
+
+bool allFinite(const std::vector<pg::FieldValue>& values) {
+    for (const auto& v : values)
+        if (const double* d = std::get_if<double>(&v); d && !std::isfinite(*d)) return false;
+    return true;
 }
 
 }  // namespace
@@ -45,9 +52,7 @@ bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& 
     const auto defs = rweResultFieldDefs();
     std::vector<int> found;
     for (const auto& d : defs) found.push_back(points.findField(d.name));
-    if (found[0] != -1) {
-        if (!messages.question(kReplaceRweQuestion)) return true;
-    }
+    if (found[0] != -1 && !messages.question(kReplaceRweQuestion)) return true;
     for (std::size_t i = 0; i < defs.size(); ++i)
         if (found[i] == -1) points.addField(defs[i]);
     if (mainform.fetchlength == 1) {
@@ -58,6 +63,19 @@ bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& 
     return false;
 }
 
+void clearRweResults(pg::FeatureClass& points) {
+    std::vector<int> positions;
+    for (const auto& name : kRweResultFields)
+        if (const int idx = points.findField(name); idx >= 2) positions.push_back(idx);
+    pg::Workspace::Transaction tx(*points.workspace());
+    auto cursor = points.search();
+    while (auto f = cursor.next()) {
+        for (const int idx : positions) f->setValue(idx, pg::FieldValue{});
+        points.store(*f);
+    }
+    tx.commit();
+}
+
 std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const RweSiteResult& site) {
     std::vector<pg::FieldValue> v;
     v.emplace_back(r(site.rwe, 2));
@@ -66,7 +84,9 @@ std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const Rwe
     v.emplace_back(r(site.max_wvdir, 2));
     v.emplace_back(r(site.avg_wvpd, 2));
     v.emplace_back(r(site.max_wvpd, 2));
-    v.emplace_back(static_cast<double>(static_cast<float>(r(s.pt_depth, 2))));
+    // The depth is held in single precision; it is stored as the decimal it
+    // reads as (-31.84, not -31.840000152587891).
+    v.emplace_back(platform::asWritten(static_cast<float>(r(s.pt_depth, 2))));
     if (s.orbvel_on != 1) {
         for (int i = 0; i < 4; ++i) v.emplace_back(kSwitchedOff);
         v.emplace_back(std::string());
@@ -90,9 +110,12 @@ std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const Rwe
     return v;
 }
 
-void write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const model::ModelState& state,
+bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const model::ModelState& state,
                        const RweSiteResult& site) {
-    const auto values = rweFieldValues(state, site);
+    auto values = rweFieldValues(state, site);
+    const bool finite = allFinite(values);
+    // No half a site: a value that is no number empties all of them.
+    if (!finite) values.assign(values.size(), pg::FieldValue{});
     for (std::size_t i = 0; i < values.size(); ++i) {
         const int idx = feature.findField(kRweResultFields[i]);
         if (idx >= 2) feature.setValue(idx, values[i]);
@@ -100,6 +123,7 @@ void write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const mod
     pg::Workspace::Transaction tx(*points.workspace());
     points.store(feature);
     tx.commit();
+    return finite;
 }
 
 std::string rweMetadataPath(const std::string& shpdir, const std::string& shpname1) {

@@ -53,14 +53,22 @@ struct RweSiteResult {
 };
 
 // The twelve values in field order, rounded as stored: the wave values to
-// 2 decimals, the depth to 2 decimals in single precision, the bottom
+// 2 decimals, the depth to 2 decimals (as the decimal its single
+// precision value reads as), the bottom
 // values to 3 decimals, -999 and an empty text for parts switched off.
 std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& state, const RweSiteResult& site);
 
+// Empties the twelve result fields of every site, in one transaction: a
+// run that replaces earlier values does this before its first site, so
+// that however it ends no site keeps a value of the earlier run. GisError
+// when that fails; nothing is then changed.
+void clearRweResults(pg::FeatureClass& points);
+
 // Writes the site's values into its feature and stores it once, in one
-// transaction of the dataset. GisError when the store fails; nothing of
-// the site is then saved.
-void write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const model::ModelState& state,
+// transaction of the dataset. A value that is not finite is never stored:
+// the site's result fields are then stored empty and the answer is false.
+// GisError when the store fails; nothing of the site is then saved.
+bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const model::ModelState& state,
                        const RweSiteResult& site);
 
 // Where the run's metadata file goes: the dataset's folder and name with

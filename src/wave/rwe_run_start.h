@@ -1,10 +1,13 @@
 #pragma once
 // Connects the run start to the RWE run driver: a run of every site of the
-// chosen dataset with the ray count of the settings.
+// chosen dataset with the ray count of the settings, on the project's
+// bathymetry raster.
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "gis/ray_site.h"
+#include "platform/gis/raster.h"
 #include "project/ptdatasel.h"
 #include "wave/wave_main.h"
 
@@ -17,5 +20,12 @@ std::optional<std::string> rweRunRangeProblem(const model::MainFormState& mainfo
 
 // Fills the RWE slot of `drivers`. `ctx` and `shell` must outlive it.
 void installWaveMain(project::RunDrivers& drivers, gis::RayContext& ctx, model::RunShell* shell = nullptr);
+
+// The bathymetry raster of a run (`bathycov`). The previous run's raster
+// (`bathy_raster`) serves again while it reads the same, unchanged file,
+// so its minimum and maximum are read once; otherwise it is let go before
+// the file is opened, so repeated runs never hold two rasters. GisError
+// when the file cannot be opened.
+std::shared_ptr<pg::Raster> runBathymetry(model::ModelState& state, const model::MainFormState& mainform);
 
 }  // namespace quor::wave

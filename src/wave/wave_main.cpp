@@ -21,6 +21,7 @@
 #include "wave/debug_files.h"
 #include "wave/eff_fetch.h"
 #include "wave/rwe_results.h"
+#include "wave/rwe_run_start.h"
 #include "wave/wave_first.h"
 #include "wave/wave_wind.h"
 
@@ -140,7 +141,7 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
 
     std::shared_ptr<pg::Raster> raster;
     try {
-        raster = gis::openBathymetry(mf);
+        raster = runBathymetry(s, mf);
     } catch (const std::exception& e) {
         return std::string("The bathymetry raster cannot be opened: ") + e.what();
     }
@@ -186,11 +187,368 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
     return std::nullopt;
 }
 
+namespace {
+
+// What the steps of one site hand on to each other.
+struct Site {
+    int number = 0;  // counted from 1
+    pg::Point point{};
+    double depth = 0;  // the depth the model uses, water level applied; 0 off the raster
+    double rwe = 0;
+    bool failed = false;  // rwe and the wave results hold a status code
+};
+
+// One run's sites, step by step: site depth, rays, fetch, waves, results.
+// A step that fails puts the site's status code into its results and the
+// site goes straight on to the results step.
+class SiteSteps {
+public:
+    SiteSteps(WaveRunContext& ctx, model::RunShell& shell, RunOutcome& out, int n, float tidedepth)
+        : rc_(ctx.rays), s_(rc_.state), mf_(rc_.mainform), shell_(shell), out_(out), n_(n),
+          tidedepth_(tidedepth), debug_(rc_.messages), sampler_(s_.bathy_raster),
+          debugFolder_(debugOutputFolder(s_.app_folder)) {}
+
+    DebugFileReporter& debug() { return debug_; }
+    const std::string& debugFolder() const { return debugFolder_; }
+
+    // Everything up to the results: the site's work classes and layers are
+    // gone when this returns.
+    void compute(const pg::Feature& feature, Site& site) {
+        resetSite(site);
+        const auto t0 = Clock::now();
+        gis::RaySite scope(rc_);
+        std::shared_ptr<pg::FeatureClass> eff;
+        if (locate(feature, site) && siteDepth(site))
+            if (const auto rays = castRays(site)) eff = fetch(site, rays);
+        out_.raySeconds += seconds(t0);
+        if (eff) {
+            const auto t1 = Clock::now();
+            waves(site, *eff);
+            out_.waveSeconds += seconds(t1);
+        }
+    }
+
+private:
+    void fail(Site& site, double code) {
+        statusInto(s_, code, site.rwe);
+        site.failed = true;
+    }
+
+    void resetSite(Site& site) {
+        // A flag a stage left for an earlier site never marks this one.
+        clearStageFlags(s_);
+        s_.max_wvht = s_.avg_wvht = s_.max_wvdir = s_.max_wvpd = s_.avg_wvpd = 0;
+        s_.pt_depth = static_cast<float>(model::pt_status::no_data);
+        site.depth = 0;
+        site.rwe = 0;
+        site.failed = false;
+    }
+
+    bool locate(const pg::Feature& feature, Site& site) {
+        try {
+            site.point = feature.shape().asPoint();
+            return true;
+        } catch (const std::exception&) {
+            // No point to cast a fan from (a site without a shape).
+            fail(site, model::pt_status::rays_failed);
+            return false;
+        }
+    }
+
+    // The raster value at the site; off the raster the site goes on at depth 0.
+    bool siteDepth(Site& site) {
+        try {
+            const pg::PixelValue v = s_.bathy_raster->identify(site.point);
+            if (v.hasValue() && (s_.bathy_positive == 0 || s_.bathy_positive == 1)) {
+                site.depth = wave::siteDepth(v.value, s_.bathy_positive, tidedepth_, mf_.unitfactor);
+                s_.pt_depth = static_cast<float>(platform::roundHalfEven(v.value, 2));
+            } else if (!v.isOutside()) {
+                fail(site, model::pt_status::no_data);
+            }
+        } catch (const std::exception&) {
+            fail(site, model::pt_status::no_data);
+        }
+        return !site.failed;
+    }
+
+    std::shared_ptr<pg::FeatureClass> castRays(Site& site) {
+        s_.err_rays = 0;
+        std::shared_ptr<pg::FeatureClass> rays;
+        try {
+            rays = gis::wave_createrays_cls(rc_).WaveCreaterays(site.point, rc_.workspace, mf_.projname,
+                                                                 site.number, n_);
+        } catch (const std::exception&) {
+            s_.err_rays = 1;
+        }
+        if (s_.err_rays == 1 || !rays) {
+            fail(site, model::pt_status::rays_failed);
+            return nullptr;
+        }
+        return rays;
+    }
+
+    // The effective-fetch class of the site, or nothing when the site ends here.
+    std::shared_ptr<pg::FeatureClass> fetch(Site& site, const std::shared_ptr<pg::FeatureClass>& rays) {
+        return s_.wv_indexcheck != 0 ? fastFetch(site, rays) : clipFetch(site, rays);
+    }
+
+    // Rays measured by stepping over the bathymetry.
+    std::shared_ptr<pg::FeatureClass> fastFetch(Site& site, const std::shared_ptr<pg::FeatureClass>& rays) {
+        std::shared_ptr<pg::FeatureClass> eff;
+        try {
+            eff = gis::wave_raydist_cls(rc_).wave_raydist(n_, site.point, tidedepth_, rays);
+        } catch (const std::exception&) {
+            s_.err_fetch = 1;
+        }
+        if (s_.err_nowater == 1) {
+            // A dry site: no waves, and a direction that says why.
+            s_.err_nowater = 0;
+            site.rwe = 0;
+            s_.max_wvht = s_.avg_wvht = s_.max_wvpd = s_.avg_wvpd = 0;
+            s_.esa_orbvel = s_.esa_shearvel = s_.esa_shearstress = 0;
+            s_.max_wvdir = model::pt_status::no_water_direction;
+            return nullptr;
+        }
+        if (s_.err_fetch == 1 || !eff) {
+            fail(site, model::pt_status::fast_failed);
+            return nullptr;
+        }
+        return eff;
+    }
+
+    // Rays clipped at the shoreline, the pieces attached to the site kept.
+    std::shared_ptr<pg::FeatureClass> clipFetch(Site& site, const std::shared_ptr<pg::FeatureClass>& rays) {
+        std::shared_ptr<pg::FeatureClass> pieces;
+        try {
+            pieces = gis::wave_cliprays_cls(rc_).cliprays(mf_.projname, rays);
+        } catch (const std::exception&) {
+            s_.err_clip = 1;
+        }
+        std::shared_ptr<pg::FeatureClass> kept;
+        if (s_.err_clip != 1 && pieces) {
+            try {
+                auto orp = gis::createRayWorkClass(rc_, rc_.workspace, "orp_rays");
+                kept = gis::wave_selorphan_cls(rc_).selorphans(site.point, pieces, rc_.workspace, orp);
+            } catch (const std::exception&) {
+                kept.reset();
+            }
+        }
+        // No piece attached to the site: the shoreline puts it on land.
+        if (!kept || kept->featureCount() == 0) {
+            fail(site, model::pt_status::clip_failed);
+            return nullptr;
+        }
+        std::shared_ptr<pg::FeatureClass> eff;
+        try {
+            eff = wave_effFetch_cls(s_, mf_, rc_.map, rc_.messages).effFetch(kept, static_cast<int16_t>(n_), site.point);
+        } catch (const std::exception&) {
+            s_.err_fetch = 1;
+        }
+        if (s_.err_fetch == 1 || !eff) {
+            fail(site, model::pt_status::fetch_failed);
+            return nullptr;
+        }
+        return eff;
+    }
+
+    // Wave growth along the rays, the RWE sum, the direction and period of
+    // the largest wave, and the bottom velocity when it is switched on.
+    void waves(Site& site, const pg::FeatureClass& eff) {
+        WaveSiteContext wctx{StageContext{s_, sampler_, mf_.unitfactor, rc_.messages, debug_}, rc_.fm_property,
+                             rc_.progress, rasterAverageDepth(s_, mf_)};
+        wave_first_cls(wctx).waveht(static_cast<int16_t>(n_), eff, tidedepth_);
+        if (s_.err_waveht == 1) {
+            fail(site, s_.err_second != 1  ? model::pt_status::wave_failed
+                       : s_.err_third == 1 ? model::pt_status::both_stages_failed
+                                           : model::pt_status::first_stage_failed);
+            return;
+        }
+        site.rwe = rweSum(s_, n_);
+        if (debugOutputEnabled(s_))
+            debug_.writeArray(debugFolder_ + "/RWE.txt", kWindFileTitle,
+                              std::span<const double>(s_.energyarray.begin(), s_.energyarray.begin() + n_));
+        if (s_.max_wvht == 0) {
+            s_.max_wvdir = model::pt_status::no_data;
+            s_.max_wvpd = 0;
+            s_.avg_wvpd = 0;
+        } else {
+            s_.max_wvdir = s_.max_wvdir * 360 / n_;
+        }
+        if (rc_.fm_property.refreshmap != 1) shell_.redraw();
+        if (s_.orbvel_on == 1) {
+            bottom_velocity_cls bv(s_);
+            const auto period = static_cast<float>(s_.avg_wvpd), depth = static_cast<float>(site.depth);
+            if (s_.velocity_method == 0)
+                bv.bottom_velocity(s_.avg_wvht, period, depth);
+            else
+                bv.bottom_velocity_spectra(s_.avg_wvht, period, depth);
+        }
+    }
+
+    gis::RayContext& rc_;
+    model::ModelState& s_;
+    model::MainFormState& mf_;
+    model::RunShell& shell_;
+    RunOutcome& out_;
+    const int n_;
+    const float tidedepth_;
+    DebugFileReporter debug_;
+    RasterDepthSampler sampler_;
+    const std::string debugFolder_;
+};
+
+// Where the sites' results go: one batch-log line per site, or the
+// site's fields and the run's metadata file.
+class SiteOutput {
+public:
+    SiteOutput(WaveRunContext& ctx, pg::FeatureClass& points, RunOutcome& out, int n, int16_t batchCounter,
+               std::string debugFolder)
+        : ctx_(ctx), s_(ctx.rays.state), points_(points), out_(out), batchCounter_(batchCounter),
+          debugFolder_(std::move(debugFolder)), metadataPath_(rweMetadataPath(ctx.shpdir, ctx.shpname1)) {
+        meta_.bathyunits = ctx.rays.mainform.bathyunits;
+        meta_.windPath = ctx.rays.mainform.windpath;
+        meta_.rays = n;
+    }
+
+    const std::string& metadataPath() const { return metadataPath_; }
+
+    void results(pg::Feature& feature, const Site& site) {
+        const auto t = Clock::now();
+        if (s_.batch_mode == 1)
+            batchLine(site);
+        else
+            fields(feature, site);
+        out_.writeSeconds += seconds(t);
+    }
+
+private:
+    void batchLine(const Site& site) {
+        const std::string line = batchLogLine(s_, batchCounter_, site.rwe, site.depth);
+        if (ctx_.batchLog) {
+            ctx_.batchLog(line);
+            return;
+        }
+        try {
+            platform::TextWriter w(debugFolder_ + "/batch.txt", true);
+            w.writeLine(line);
+            w.close();
+        } catch (const std::exception&) {
+            ++out_.writeErrors;
+        }
+    }
+
+    void fields(pg::Feature& feature, const Site& site) {
+        RweSiteResult r{site.rwe, s_.max_wvht, s_.avg_wvht, s_.max_wvdir, s_.avg_wvpd, s_.max_wvpd, site.failed};
+        try {
+            if (write_rwe_results(points_, feature, s_, r))
+                ++out_.storedSites;
+            else
+                ++out_.notFinite;
+        } catch (const std::exception& e) {
+            if (out_.writeErrors++ == 0) out_.writeError = e.what();
+        }
+        metadata();
+        ctx_.rays.progress.setValue(1, 100);
+    }
+
+    // The file is rewritten only when its text changes (its time is kept to
+    // the minute), so a run does not pay a file write for every site while
+    // the file always holds what the last site's write would give.
+    void metadata() {
+        if (out_.metadataFailed) return;
+        meta_.createdOn = ctx_.clock ? ctx_.clock() : currentDateTimeText();
+        auto lines = rweMetadataLines(s_, ctx_.rays.mainform, meta_);
+        if (written_ && lines == *written_) return;
+        try {
+            writeRweMetadata(metadataPath_, lines);
+            written_ = std::move(lines);
+        } catch (const std::exception&) {
+            out_.metadataFailed = true;
+        }
+    }
+
+    WaveRunContext& ctx_;
+    model::ModelState& s_;
+    pg::FeatureClass& points_;
+    RunOutcome& out_;
+    const int16_t batchCounter_;
+    const std::string debugFolder_;
+    const std::string metadataPath_;
+    RweMetadataInputs meta_;
+    std::optional<std::vector<std::string>> written_;
+};
+
+// Whatever ends the run, this runs last.
+class RunCleanUp {
+public:
+    RunCleanUp(gis::RayContext& rc, model::RunShell& shell, bool background)
+        : rc_(rc), shell_(shell), background_(background) {}
+    RunCleanUp(const RunCleanUp&) = delete;
+    RunCleanUp& operator=(const RunCleanUp&) = delete;
+    ~RunCleanUp() {
+        auto& st = rc_.state;
+        const bool nowater = st.err_nowater;
+        st.clearErrorFlags();
+        st.err_nowater = nowater;
+        st.erasePerSiteArrays();
+        try {
+            // A batch keeps the window for its next wind file.
+            if (st.batch_mode != 1) rc_.progress.hide();
+        } catch (...) {
+        }
+        rc_.workspace.reset();
+        try {
+            gis::deleteWorkClasses(rc_.mainform.ptworkspace);
+        } catch (...) {
+        }
+        try {
+            if (background_) shell_.setMinimised(false);
+            shell_.setTitle("Quor");
+            shell_.runEnded();
+            shell_.redraw();
+        } catch (...) {
+        }
+    }
+
+private:
+    gis::RayContext& rc_;
+    model::RunShell& shell_;
+    bool background_;
+};
+
+}  // namespace
+
+bool wave_main_cls::confirmedCancel() {
+    auto& s = ctx_.rays.state;
+    if (ctx_.rays.fm_property.refreshmap == 1) return false;
+    ctx_.rays.progress.yield();
+    if (!s.cancel_flag) return false;
+    if (ctx_.rays.messages.question(kCancelQuestion)) {
+        s.cancel_flag = false;
+        s.stop_flag = true;
+        return true;
+    }
+    s.cancel_flag = false;
+    s.stop_flag = false;
+    return false;
+}
+
+bool wave_main_cls::clearEarlierResults(pg::FeatureClass& points) {
+    try {
+        clearRweResults(points);
+        return true;
+    } catch (const std::exception& e) {
+        ctx_.rays.messages.message("The earlier RWE values of " + points.name() + " cannot be emptied (" + e.what() +
+                                       "). Nothing was changed and the run did not start.",
+                                   platform::MessageIcon::Critical);
+        return false;
+    }
+}
+
 RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFeatClass, int16_t /*counterstart*/,
                                    int16_t nrays, float tidedepth, int16_t batch_fieldcounter) {
     auto& rc = ctx_.rays;
     auto& s = rc.state;
-    auto& mf = rc.mainform;
     auto& msgs = rc.messages;
     auto& progress = rc.progress;
     model::RunShell noShell;
@@ -200,39 +558,9 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
 
     RunOutcome out;
     model::RunLock::Scope lock(s.run_lock);
+    RunCleanUp cleanUp(rc, shell, background);
 
-    // Whatever ends the run, this runs last.
-    struct CleanUp {
-        wave_main_cls* self;
-        gis::RayContext& rc;
-        model::RunShell& shell;
-        bool background;
-        ~CleanUp() {
-            auto& st = rc.state;
-            const bool nowater = st.err_nowater;
-            st.clearErrorFlags();
-            st.err_nowater = nowater;
-            st.erasePerSiteArrays();
-            try {
-                // A batch keeps the window for its next wind file.
-                if (st.batch_mode != 1) rc.progress.hide();
-            } catch (...) {
-            }
-            rc.workspace.reset();
-            try {
-                gis::deleteWorkClasses(rc.mainform.ptworkspace);
-            } catch (...) {
-            }
-            try {
-                if (background) shell.setMinimised(false);
-                shell.setTitle("Quor");
-                shell.runEnded();
-                shell.redraw();
-            } catch (...) {
-            }
-        }
-    } cleanUp{this, rc, shell, background};
-
+    // Start of the run.
     if (s.Eps > 1) s.Eps = 1 / s.Eps;
     if (!batch) tidedepth = -s.water_level;
     shell.runStarted();
@@ -240,19 +568,17 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
         msgs.message(kCouldNotRun, platform::MessageIcon::Critical);
         return out;
     }
-    mf.pointfeatclass = pFeatClass->name();
-
+    rc.mainform.pointfeatclass = pFeatClass->name();
     if (auto problem = startProblem(*pFeatClass)) {
         msgs.message(*problem, platform::MessageIcon::Critical);
         out.end = RunEnd::Refused;
         return out;
     }
-
-    if (add_rwe_fields(s, mf, *pFeatClass, msgs)) {
+    const bool replacing = !batch && pFeatClass->findField("RWE") != -1;
+    if (add_rwe_fields(s, rc.mainform, *pFeatClass, msgs)) {
         out.end = RunEnd::Declined;
         return out;
     }
-
     auto cursor = pFeatClass->search();
     const std::int64_t count = static_cast<std::int64_t>(cursor.remaining());
     if (background) {
@@ -262,236 +588,82 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
         progress.setMaximum(1, 100);
     }
     const int n = rayCountOf(nrays);
-
-    DebugFileReporter debug(msgs);
-    wave_wind_cls(s, mf, rc.winddata, msgs, debug).wavewind(static_cast<int16_t>(n));
+    // The sites' work classes live in memory: they never reach the project file.
+    rc.workspace = pg::Workspace::createMemory("rwe-work");
+    SiteSteps steps(ctx_, shell, out, n, tidedepth);
+    wave_wind_cls(s, rc.mainform, rc.winddata, msgs, steps.debug()).wavewind(static_cast<int16_t>(n));
     if (s.err_wind == 1) {
         msgs.message(kCouldNotRun, platform::MessageIcon::Critical);
         out.windUnusable = true;
         return out;
     }
-
-    // The sites' work classes live in memory: they never reach the project file.
-    rc.workspace = pg::Workspace::createMemory("rwe-work");
-    const auto work = rc.workspace;
-    RasterDepthSampler sampler(s.bathy_raster);
-    const std::string debugFolder = debugOutputFolder(s.app_folder);
-    const std::string metadataPath = rweMetadataPath(ctx_.shpdir, ctx_.shpname1);
-    RweMetadataInputs meta;
-    meta.bathyunits = mf.bathyunits;
-    meta.windPath = mf.windpath;
-    meta.rays = n;
+    if (replacing && !clearEarlierResults(*pFeatClass)) return out;
+    SiteOutput output(ctx_, *pFeatClass, out, n, batch_fieldcounter, steps.debugFolder());
 
     // One small transaction per site: synced at checkpoints, not at every commit.
     pg::Workspace::QuickCommits quick(*pFeatClass->workspace());
     s.avg_wvht = 0;
     s.avg_wvpd = 0;
-    int i = 1;
     out.end = RunEnd::Completed;
-    while (auto feature = cursor.next()) {
-        if (rc.fm_property.refreshmap != 1) {
-            progress.yield();
-            if (s.cancel_flag) {
-                if (msgs.question(kCancelQuestion)) {
-                    s.cancel_flag = false;
-                    s.stop_flag = true;
-                    out.end = RunEnd::Cancelled;
-                    break;
-                }
-                s.cancel_flag = false;
-                s.stop_flag = false;
+    out.sites = static_cast<int>(count);
+    Site site;
+    try {
+        while (auto feature = cursor.next()) {
+            if (confirmedCancel()) {
+                out.end = RunEnd::Cancelled;
+                break;
             }
+            ++site.number;
+            const std::string of = std::to_string(site.number) + " of " + std::to_string(count);
+            shell.setTitle("Quor running.." + of);
+            if (!background) {
+                progress.setValue(1, 0);
+                progress.setLabel(1, "Processing Point " + of);
+            }
+            steps.compute(*feature, site);
+            output.results(*feature, site);
+            ++out.sitesDone;
+            s.erasePerSiteArrays();
         }
-        const std::string of = std::to_string(i) + " of " + std::to_string(count);
-        shell.setTitle("Quor running.." + of);
-        if (!background) {
-            progress.setValue(1, 0);
-            progress.setLabel(1, "Processing Point " + of);
-        }
-
-        // A flag a stage left for an earlier site never marks this one.
-        clearStageFlags(s);
-        s.max_wvht = s.avg_wvht = s.max_wvdir = s.max_wvpd = s.avg_wvpd = 0;
-        s.pt_depth = static_cast<float>(model::pt_status::no_data);
-        double depth = 0;
-        double rwe = 0;
-        bool failed = false;
-        auto fail = [&](double code) {
-            statusInto(s, code, rwe);
-            failed = true;
-        };
-
-        auto t0 = Clock::now();
-        {
-            gis::RaySite site(rc);
-            pg::Point point{};
-            bool located = false;
-            try {
-                point = feature->shape().asPoint();
-                located = true;
-            } catch (const std::exception&) {
-                // No point to cast a fan from (a site without a shape).
-                fail(model::pt_status::rays_failed);
-            }
-            if (located) {
-                try {
-                    const pg::PixelValue v = s.bathy_raster->identify(point);
-                    if (v.hasValue() && (s.bathy_positive == 0 || s.bathy_positive == 1)) {
-                        depth = siteDepth(v.value, s.bathy_positive, tidedepth, mf.unitfactor);
-                        s.pt_depth = static_cast<float>(platform::roundHalfEven(v.value, 2));
-                    } else if (!v.isOutside()) {
-                        fail(model::pt_status::no_data);
-                    }
-                } catch (const std::exception&) {
-                    fail(model::pt_status::no_data);
-                }
-            }
-
-            std::shared_ptr<pg::FeatureClass> eff;
-            if (!failed) {
-                s.err_rays = 0;
-                std::shared_ptr<pg::FeatureClass> rays;
-                try {
-                    rays = gis::wave_createrays_cls(rc).WaveCreaterays(point, work, mf.projname, i, n);
-                } catch (const std::exception&) {
-                    s.err_rays = 1;
-                }
-                if (s.err_rays == 1 || !rays) {
-                    fail(model::pt_status::rays_failed);
-                } else if (s.wv_indexcheck != 0) {
-                    try {
-                        eff = gis::wave_raydist_cls(rc).wave_raydist(n, point, tidedepth, rays);
-                    } catch (const std::exception&) {
-                        s.err_fetch = 1;
-                    }
-                    if (s.err_nowater == 1) {
-                        s.err_nowater = 0;
-                        rwe = 0;
-                        s.max_wvht = s.avg_wvht = s.max_wvpd = s.avg_wvpd = 0;
-                        s.esa_orbvel = s.esa_shearvel = s.esa_shearstress = 0;
-                        s.max_wvdir = model::pt_status::no_water_direction;
-                        eff.reset();
-                    } else if (s.err_fetch == 1 || !eff) {
-                        fail(model::pt_status::fast_failed);
-                        eff.reset();
-                    }
-                } else {
-                    std::shared_ptr<pg::FeatureClass> pieces;
-                    try {
-                        pieces = gis::wave_cliprays_cls(rc).cliprays(mf.projname, rays);
-                    } catch (const std::exception&) {
-                        s.err_clip = 1;
-                    }
-                    std::shared_ptr<pg::FeatureClass> kept;
-                    if (s.err_clip != 1 && pieces) {
-                        try {
-                            auto orp = gis::createRayWorkClass(rc, work, "orp_rays");
-                            kept = gis::wave_selorphan_cls(rc).selorphans(point, pieces, work, orp);
-                        } catch (const std::exception&) {
-                            kept.reset();
-                        }
-                    }
-                    // No piece attached to the site: the shoreline puts it on land.
-                    if (!kept || kept->featureCount() == 0) {
-                        fail(model::pt_status::clip_failed);
-                    } else {
-                        try {
-                            eff = wave_effFetch_cls(s, mf, rc.map, msgs).effFetch(kept, static_cast<int16_t>(n), point);
-                        } catch (const std::exception&) {
-                            s.err_fetch = 1;
-                        }
-                        if (s.err_fetch == 1 || !eff) {
-                            fail(model::pt_status::fetch_failed);
-                            eff.reset();
-                        }
-                    }
-                }
-            }
-            out.raySeconds += seconds(t0);
-
-            if (eff) {
-                auto t1 = Clock::now();
-                WaveSiteContext wctx{StageContext{s, sampler, mf.unitfactor, msgs, debug}, rc.fm_property, progress,
-                                     rasterAverageDepth(s, mf)};
-                wave_first_cls(wctx).waveht(static_cast<int16_t>(n), *eff, tidedepth);
-                if (s.err_waveht == 1) {
-                    fail(s.err_second != 1   ? model::pt_status::wave_failed
-                         : s.err_third == 1 ? model::pt_status::both_stages_failed
-                                            : model::pt_status::first_stage_failed);
-                } else {
-                    rwe = rweSum(s, n);
-                    if (debugOutputEnabled(s))
-                        debug.writeArray(debugFolder + "/RWE.txt", kWindFileTitle,
-                                         std::span<const double>(s.energyarray.begin(), s.energyarray.begin() + n));
-                    if (s.max_wvht == 0) {
-                        s.max_wvdir = model::pt_status::no_data;
-                        s.max_wvpd = 0;
-                        s.avg_wvpd = 0;
-                    } else {
-                        s.max_wvdir = s.max_wvdir * 360 / n;
-                    }
-                    if (rc.fm_property.refreshmap != 1) shell.redraw();
-                    if (s.orbvel_on == 1) {
-                        bottom_velocity_cls bv(s);
-                        if (s.velocity_method == 0)
-                            bv.bottom_velocity(s.avg_wvht, static_cast<float>(s.avg_wvpd), static_cast<float>(depth));
-                        else
-                            bv.bottom_velocity_spectra(s.avg_wvht, static_cast<float>(s.avg_wvpd),
-                                                       static_cast<float>(depth));
-                    }
-                }
-                out.waveSeconds += seconds(t1);
-            }
-        }  // the site's layers and work classes are gone
-
-        auto t2 = Clock::now();
-        if (batch) {
-            const std::string line = batchLogLine(s, batch_fieldcounter, rwe, depth);
-            if (ctx_.batchLog) {
-                ctx_.batchLog(line);
-            } else {
-                try {
-                    platform::TextWriter w(debugFolder + "/batch.txt", true);
-                    w.writeLine(line);
-                    w.close();
-                } catch (const std::exception&) {
-                    ++out.writeErrors;
-                }
-            }
-        } else {
-            RweSiteResult r{rwe, s.max_wvht, s.avg_wvht, s.max_wvdir, s.avg_wvpd, s.max_wvpd, failed};
-            try {
-                write_rwe_results(*pFeatClass, *feature, s, r);
-            } catch (const std::exception&) {
-                ++out.writeErrors;
-            }
-            if (!out.metadataFailed) {
-                meta.createdOn = ctx_.clock ? ctx_.clock() : currentDateTimeText();
-                try {
-                    writeRweMetadata(metadataPath, rweMetadataLines(s, mf, meta));
-                } catch (const std::exception&) {
-                    out.metadataFailed = true;
-                }
-            }
-            progress.setValue(1, 100);
-        }
-        out.writeSeconds += seconds(t2);
-        ++out.sitesDone;
-        ++i;
-        s.erasePerSiteArrays();
+    } catch (const std::exception& e) {
+        // A batch tells the failure in its own log and message.
+        if (batch) throw;
+        out.end = RunEnd::Failed;
+        msgs.message(std::string(e.what()) + "\nThe run stopped at site " + std::to_string(site.number) + " of " +
+                         std::to_string(count) + ". " + std::to_string(out.storedSites) +
+                         " sites have results; the result fields of the other sites are empty.",
+                     platform::MessageIcon::Critical);
+        return out;
     }
 
-    if (out.writeErrors > 0)
-        msgs.message("The results of " + std::to_string(out.writeErrors) + " of " + std::to_string(out.sitesDone) +
-                         " sites could not be written to " + pFeatClass->name() +
-                         ". Those sites keep their former values.",
-                     platform::MessageIcon::Critical);
+    if (!batch)
+        for (const auto& text : runEndReport(out, pFeatClass->name()))
+            msgs.message(text, platform::MessageIcon::Critical);
     if (out.metadataFailed)
-        msgs.message("The metadata file " + metadataPath + " could not be written. The results are not affected.",
+        msgs.message("The metadata file " + output.metadataPath() +
+                         " could not be written. The results are not affected.",
                      platform::MessageIcon::Exclamation);
-    if (!batch && background && out.writeErrors == 0)
+    if (!batch && background && out.writeErrors == 0 && out.notFinite == 0)
         msgs.message(kProcessingDone, platform::MessageIcon::Information);
     return out;
+}
+
+std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& pointsName) {
+    std::vector<std::string> report;
+    const std::string others = "; the result fields of the other sites are empty.";
+    const std::string have = std::to_string(out.storedSites) + " of " + std::to_string(out.sites) + " sites";
+    if (out.notFinite > 0)
+        report.push_back("The results of " + std::to_string(out.notFinite) +
+                         (out.notFinite == 1 ? " site were" : " sites were") +
+                         " not finite numbers and were not stored; those sites' result fields are empty. "
+                         "Please check the wind file and the model settings.");
+    if (out.writeErrors > 0)
+        report.push_back("The results of " + std::to_string(out.writeErrors) +
+                         (out.writeErrors == 1 ? " site" : " sites") + " could not be written to " + pointsName +
+                         " (" + out.writeError + "). " + have + " have stored results" + others);
+    else if (out.end == RunEnd::Cancelled)
+        report.push_back("The run was cancelled. " + have + " have results" + others);
+    return report;
 }
 
 }  // namespace quor::wave

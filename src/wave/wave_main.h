@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gis/ray_site.h"
 #include "model/run_shell.h"
@@ -46,8 +47,12 @@ enum class RunEnd {
 
 struct RunOutcome {
     RunEnd end = RunEnd::Failed;
+    int sites = 0;             // sites of the point dataset
     int sitesDone = 0;
+    int storedSites = 0;       // sites whose results are in the dataset
     int writeErrors = 0;       // sites whose results could not be stored
+    int notFinite = 0;         // sites with a result that is no finite number (stored empty)
+    std::string writeError;    // why the first store failed
     bool metadataFailed = false;
     bool windUnusable = false;  // the wind file was refused: only this run failed
     // Processor time spent, in seconds: ray steps (cast, clip, fetch),
@@ -70,6 +75,12 @@ double siteDepth(double pixel, int16_t bathy_positive, float tidedepth, float un
 // n directions.
 double rweSum(const model::ModelState& state, int n);
 
+// What the end of a single run tells the user beyond "Processing Done":
+// results that could not be stored or were no numbers, and, when the run
+// stopped early or lost sites, how many sites have results. Empty when
+// there is nothing to tell.
+std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& pointsName);
+
 // One batch-log line of the current site.
 std::string batchLogLine(const model::ModelState& state, int16_t counter, double rwe, double depth);
 
@@ -90,6 +101,15 @@ public:
     std::optional<std::string> startProblem(const pg::FeatureClass& points);
 
 private:
+    // Gives the event loop its turn between sites (unless the run is in
+    // the background) and asks about a Cancel clicked meanwhile; true when
+    // the user confirmed it.
+    bool confirmedCancel();
+    // Empties the earlier run's results before the first site, so that
+    // however this run ends no site keeps one of them. False (and told)
+    // when that fails: nothing was changed.
+    bool clearEarlierResults(pg::FeatureClass& points);
+
     WaveRunContext& ctx_;
 };
 

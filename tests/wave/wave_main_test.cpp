@@ -278,7 +278,10 @@ TEST(RweFieldValues, RoundingAndSwitchedOffParts) {
     auto v = rweFieldValues(s, site);
     EXPECT_EQ(pg::toDouble(v[0]), 0.12);
     EXPECT_EQ(pg::toDouble(v[1]), 0.38);
-    EXPECT_EQ(pg::toDouble(v[6]), static_cast<double>(3.45f));
+    // A single-precision depth is stored as the decimal it reads as.
+    EXPECT_EQ(pg::toDouble(v[6]), 3.45);
+    s.pt_depth = -31.84f;
+    EXPECT_EQ(pg::toDouble(rweFieldValues(s, site)[6]), -31.84);
     for (int k = 7; k < 11; ++k) EXPECT_EQ(pg::toDouble(v[k]), -999);
     EXPECT_EQ(pg::toText(v[11]), "");
     s.orbvel_on = 1;

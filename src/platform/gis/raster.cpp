@@ -94,12 +94,15 @@ std::optional<double> Raster::noData() const {
 }
 
 std::pair<double, double> Raster::minMax() const {
+    // A large raster takes seconds to read whole: once is enough.
+    if (minMax_) return *minMax_;
     detail::ErrorCapture err;
     double mm[2] = {0, 0};
     GDALRasterBand* band = ds_->GetRasterBand(1);
     if (band->ComputeRasterMinMax(FALSE, mm) != CE_None)
         throw GisError(err.message("The statistics of " + path_ + " cannot be computed."));
-    return {mm[0], mm[1]};
+    minMax_.emplace(mm[0], mm[1]);
+    return *minMax_;
 }
 
 PixelValue Raster::identify(double x, double y) const {

@@ -72,7 +72,8 @@ public:
     SpatialReference spatialReference() const;
     std::optional<double> noData() const;
     bool isFloat32() const { return float32_; }
-    // Minimum and maximum of band 1 (exact, read block by block).
+    // Minimum and maximum of band 1 (exact, read block by block the first
+    // time, then kept with the raster).
     std::pair<double, double> minMax() const;
 
     // Identify band 1 at a map point: Outside when the point lies off the
@@ -109,6 +110,7 @@ private:
     static constexpr int kConversionBits = 14;
     static constexpr std::size_t kConversionSlots = std::size_t{1} << kConversionBits;
     mutable std::vector<std::pair<std::uint32_t, double>> conversions_;
+    mutable std::optional<std::pair<double, double>> minMax_;
 };
 
 }  // namespace quor::platform::gis

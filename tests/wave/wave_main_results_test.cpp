@@ -1,0 +1,204 @@
+// What an RWE run leaves in the point dataset when it does not simply run
+// through: a re-run that is cancelled, sites that now fail, commits that
+// fail on a full disk, values that are no numbers; and what it writes
+// and reads only once (the metadata file, the raster's statistics).
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "model/model_state.h"
+#include "run_fixture.h"
+#include "wave/rwe_results.h"
+
+namespace quor::wave::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kStatusFields = {"RWE",     "MaxWvH",   "AvgWvH",    "MaxWvDr",   "AvgWvPr",
+                                                "MaxWvPr", "HorVel",   "ShearVel",  "ShearStrs", "CShearStrs"};
+
+std::vector<std::string> texts(const RunProject& rp) { return rp.p->messages.texts(); }
+
+bool anyContains(const std::vector<std::string>& texts, const std::string& part) {
+    for (const auto& t : texts)
+        if (t.find(part) != std::string::npos) return true;
+    return false;
+}
+
+int sitesWithRwe(const RunProject& rp) {
+    int n = 0;
+    auto cur = rp.points->search();
+    while (auto f = cur.next()) n += pg::isNull(f->value("RWE")) ? 0 : 1;
+    return n;
+}
+
+TEST(WaveMainResults, ReRunThatStopsEarlyLeavesNoValueOfTheEarlierRun) {
+    RunProject rp;
+    auto& s = rp.p->state;
+    s.orbvel_on = 1;
+    s.sediment_on = 1;
+    s.sed_density = 2650;
+    s.sed_diameter = 0.0002f;
+    rp.sites({{10000, 10000}, {3000, 16000}, {15000, 5000}, {6000, 6000}});
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed);
+    for (std::int64_t oid = 1; oid <= 4; ++oid) ASSERT_GT(rp.value(oid, "RWE"), 0) << oid;
+
+    // A wind file that cannot be read: the user's Yes must not cost the
+    // earlier values when no site can be computed.
+    const std::string wind = rp.p->mf.windpath;
+    rp.p->mf.windpath = rp.tmp.path() + "/missing.Wind_RWE";
+    rp.p->messages.answers = {true};
+    EXPECT_EQ(rp.run(0).end, RunEnd::Failed);
+    EXPECT_GT(rp.value(4, "RWE"), 0);
+    rp.p->mf.windpath = wind;
+
+    // Now site 2 lies on NoData and site 3 on a new island; the user
+    // replaces the values and cancels before the fourth site.
+    rp.p->mf.bathycov = rp.tmp.path() + "/bathy2.tif";
+    gis::testdata::writeBathymetry(rp.p->mf.bathycov, -1000, -1000, 100, 220, 220, [](double x, double y) {
+        return std::abs(x - 3000) < 300 && std::abs(y - 16000) < 300 ? std::nan("") : lakeDepth(x, y);
+    });
+    gis::testdata::writeShoreline(rp.tmp.path() + "/shore", "lake2",
+                                  {{Ring{{0, 0}, {20000, 0}, {20000, 20000}, {0, 20000}},
+                                    Ring{{12000, 9000}, {13000, 9000}, {13000, 11000}, {12000, 11000}},
+                                    Ring{{10000, 13000}, {9000, 12000}, {8000, 13000}, {9000, 14000}},
+                                    Ring{{14500, 4500}, {15500, 4500}, {15500, 5500}, {14500, 5500}}}});
+    rp.p->mf.shorename = "lake2.shp";
+    rp.p->fm.refreshmap = 0;
+    rp.p->progress.onYield = [&](int) {
+        if (rp.p->progress.rec.label1 == "Processing Point 3 of 4") s.cancel_flag = true;
+    };
+    rp.p->messages.entries.clear();
+    rp.p->messages.answers = {true, true};
+    const RunOutcome out = rp.run(0);
+    EXPECT_EQ(out.end, RunEnd::Cancelled);
+    EXPECT_EQ(out.storedSites, 3);
+
+    EXPECT_GT(rp.value(1, "RWE"), 0);
+    for (const auto& f : kStatusFields) {
+        EXPECT_EQ(rp.value(2, f), -9999) << f;
+        EXPECT_EQ(rp.value(3, f), -7777) << f;
+    }
+    EXPECT_EQ(rp.value(2, "Depth"), -9999);
+    EXPECT_EQ(rp.value(3, "Depth"), -10);  // its own depth, read before the clip failed
+    EXPECT_EQ(rp.text(2, "Sed_Motion"), "");
+    EXPECT_EQ(rp.text(3, "Sed_Motion"), "");
+    for (const auto& f : kRweResultFields) EXPECT_TRUE(pg::isNull(rp.points->feature(4).value(f))) << f;
+    EXPECT_EQ(texts(rp).back(),
+              "The run was cancelled. 3 of 4 sites have results; the result fields of the other sites are empty.");
+}
+
+// A full disk from the third site on: the stores fail, the run goes on,
+// and its end tells how many sites the dataset really holds.
+TEST(WaveMainResults, FailedCommitsGiveTheExactCountOfStoredSites) {
+    RunProject rp;
+    rp.p->fm.refreshmap = 0;
+    rp.sites({{10000, 10000}, {3000, 16000}, {15000, 5000}, {6000, 6000}, {16000, 16000}});
+    const std::string gpkg = rp.p->mf.ptworkspace->path();
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+    bool full = false;
+    // The stages yield too: the disk fills up while the third site is computed.
+    rp.p->progress.onYield = [&](int) {
+        if (full || rp.p->progress.rec.label1 != "Processing Point 3 of 5") return;
+        full = true;
+        // The log the commits go to cannot grow any more.
+        const std::string log = fs::exists(gpkg + "-wal") ? gpkg + "-wal" : gpkg;
+        rlimit limit = saved;
+        limit.rlim_cur = static_cast<rlim_t>(fs::file_size(log));
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    const RunOutcome out = rp.run(0);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldSignal);
+
+    EXPECT_EQ(out.end, RunEnd::Completed);
+    EXPECT_EQ(out.writeErrors, 3);
+    EXPECT_EQ(out.storedSites, 2);
+    EXPECT_EQ(sitesWithRwe(rp), 2);
+    ASSERT_TRUE(anyContains(texts(rp), "2 of 5 sites have stored results")) << ::testing::PrintToString(texts(rp));
+    EXPECT_TRUE(anyContains(texts(rp), "The results of 3 sites could not be written to Pointdata1"));
+}
+
+TEST(WaveMainResults, ResultThatIsNotFiniteIsNeverStored) {
+    RunProject rp;
+    rp.sites({{10000, 10000}});
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed);
+    pg::Feature f = rp.points->feature(1);
+    model::ModelState s;
+    s.orbvel_on = 1;
+    s.velocity_method = 1;
+    EXPECT_TRUE(write_rwe_results(*rp.points, f, s, RweSiteResult{12.5, 1, 1, 90, 2, 3, false}));
+    EXPECT_EQ(rp.value(1, "RWE"), 12.5);
+
+    for (double bad : {INFINITY, -INFINITY, NAN}) {
+        EXPECT_FALSE(write_rwe_results(*rp.points, f, s, RweSiteResult{bad, 1, 1, 90, 2, 3, false})) << bad;
+        for (const auto& name : kRweResultFields)
+            EXPECT_TRUE(pg::isNull(rp.points->feature(1).value(name))) << bad << " " << name;
+    }
+    s.esa_orbvel = NAN;  // a bottom value alone
+    EXPECT_FALSE(write_rwe_results(*rp.points, f, s, RweSiteResult{12.5, 1, 1, 90, 2, 3, false}));
+    EXPECT_TRUE(pg::isNull(rp.points->feature(1).value("RWE")));
+
+    // The end tells it once, with the sites counted.
+    RunOutcome out;
+    out.end = RunEnd::Completed;
+    out.sites = 10;
+    out.storedSites = 8;
+    out.notFinite = 2;
+    const auto report = runEndReport(out, "Pointdata1");
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_EQ(report[0],
+              "The results of 2 sites were not finite numbers and were not stored; those sites' result fields are "
+              "empty. Please check the wind file and the model settings.");
+}
+
+TEST(WaveMainResults, MetadataFileIsRewrittenOnlyWhenItsTextChanges) {
+    RunProject rp;
+    rp.p->fm.refreshmap = 0;
+    rp.sites({{10000, 10000}, {3000, 16000}, {15000, 5000}});
+    const std::string meta = rp.tmp.path() + "/proj/Pointdata1.Metadata_RWE";
+    int calls = 0;
+    rp.ctx->clock = [&] { return std::string(++calls < 3 ? "12/7/2026 10:00 AM" : "12/7/2026 10:01 AM"); };
+    bool rewrittenUnchanged = false;
+    rp.p->progress.onYield = [&](int) {
+        const std::string& at = rp.p->progress.rec.label1;
+        if (at == "Processing Point 1 of 3") fs::remove(meta);
+        if (at == "Processing Point 2 of 3") rewrittenUnchanged = fs::exists(meta);
+    };
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed);
+    EXPECT_FALSE(rewrittenUnchanged);
+    std::ifstream in(meta, std::ios::binary);
+    std::stringstream got;
+    got << in.rdbuf();
+    EXPECT_NE(got.str().find("Created on: 12/7/2026 10:01 AM\r\n"), std::string::npos) << got.str();
+}
+
+TEST(WaveMainResults, RepeatedRunsReadTheRasterOnceUntilItsFileChanges) {
+    RunProject rp;
+    rp.sites({{10000, 10000}});
+    auto& s = rp.p->state;
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed);
+    const std::weak_ptr<pg::Raster> first = s.bathy_raster;
+    EXPECT_EQ(rp.p->mf.depthno, 0);  // land and water
+    rp.p->messages.answers = {true};
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed);
+    EXPECT_EQ(s.bathy_raster, first.lock());
+
+    // The file replaced by a survey of water only: a fresh raster, its own
+    // statistics, and the old one let go.
+    gis::testdata::writeBathymetry(rp.p->mf.bathycov, -1000, -1000, 100, 220, 220,
+                                   [](double, double) { return -10.0; });
+    rp.p->messages.answers = {true};
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed);
+    EXPECT_TRUE(first.expired());
+    EXPECT_EQ(rp.p->mf.depthno, 1);
+}
+
+}  // namespace
+}  // namespace quor::wave::testing
