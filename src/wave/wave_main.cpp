@@ -90,12 +90,16 @@ int16_t rayCountOf(int16_t nrays) {
     }
 }
 
-std::optional<float> unitFactorOf(const std::string& bathyunits) {
+float unitFactorOf(const std::string& bathyunits) {
     const std::string u = upper(bathyunits);
-    if (u == "METER") return 1.0f;
     if (u == "CENTIMETER") return 100.0f;
     if (u == "FEET") return 3.281f;
-    return std::nullopt;
+    return 1.0f;
+}
+
+std::string unitNameOf(const std::string& bathyunits) {
+    const float f = unitFactorOf(bathyunits);
+    return f == 100.0f ? "Centimeter" : f == 3.281f ? "Feet" : "Meter";
 }
 
 double siteDepth(double pixel, int16_t bathy_positive, float tidedepth, float unitfactor) {
@@ -129,14 +133,7 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
         return "The maximum fetch must be greater than 0 (it is " + num(mf.Fetch) + "). Please correct it in the settings.";
     if (!(mf.dist_bathy > 0))
         return "The bathymetry interrogation distance must be greater than 0 (it is " + num(mf.dist_bathy) + ").";
-    if (!mf.bathyunits.empty()) {
-        const auto f = unitFactorOf(mf.bathyunits);
-        if (!f) return "The bathymetry unit \"" + mf.bathyunits + "\" is not one of Meter, Centimeter or Feet.";
-        mf.unitfactor = *f;
-    }
-    if (mf.unitfactor != 1.0f && mf.unitfactor != 100.0f && mf.unitfactor != 3.281f)
-        return "The bathymetry unit factor must be 1 (metres), 100 (centimetres) or 3.281 (feet); it is " +
-               num(mf.unitfactor) + ".";
+    mf.unitfactor = unitFactorOf(mf.bathyunits);
 
     std::shared_ptr<pg::Raster> raster;
     try {
@@ -277,7 +274,7 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
     const std::string debugFolder = debugOutputFolder(s.app_folder);
     const std::string metadataPath = rweMetadataPath(ctx_.shpdir, ctx_.shpname1);
     RweMetadataInputs meta;
-    meta.bathyunits = mf.bathyunits;
+    meta.bathyunits = unitNameOf(mf.bathyunits);
     meta.windPath = mf.windpath;
     meta.rays = n;
 

@@ -91,12 +91,21 @@ std::shared_ptr<Workspace> Workspace::openGeoPackage(const std::string& path) {
     if (auto ws = shared(key); ws && !ws->readOnly()) return ws;
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) throw GisError("The geodatabase " + path + " does not exist.");
-    if (::access(path.c_str(), W_OK) != 0)
+    // Whether the file and its folder (where SQLite keeps its journal) can
+    // be written, as the system answers: a read-only disk says no even to
+    // an administrator, whom permission bits never stop.
+    const std::string folder = fs::path(path).parent_path().empty() ? "." : fs::path(path).parent_path().string();
+    if (::access(path.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0)
         throw GisError("The geodatabase " + path + " is read-only; it cannot be opened for writing.");
     detail::ErrorCapture err;
     const char* drivers[] = {"GPKG", nullptr};
     DatasetHandle ds = openDataset(path, GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers);
-    if (!ds) throw GisError(err.message("The file " + path + " is not a valid geodatabase."));
+    if (!ds) {
+        const std::string why = err.message("");
+        if (why.find("locked") != std::string::npos || why.find("busy") != std::string::npos)
+            throw GisError("The geodatabase " + path + " is locked by another program: " + why);
+        throw GisError(why.empty() ? "The file " + path + " is not a valid geodatabase." : why);
+    }
     limitBusyWait(*ds);
     auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false));
     remember(key, ws);
