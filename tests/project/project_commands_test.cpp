@@ -374,8 +374,8 @@ void writeBytes(const std::string& path, const std::string& bytes) {
 
 std::vector<std::string> logsBeside(const std::string& gdb) {
     std::vector<std::string> out;
-    for (const auto& log : gis::geodatabaseLogFiles(gdb))
-        if (fs::exists(log)) out.push_back(log);
+    for (const char* suffix : {"-wal", "-shm", "-journal"})
+        if (fs::exists(gdb + suffix)) out.push_back(gdb + suffix);
     return out;
 }
 
