@@ -387,9 +387,8 @@ void ProjectCommands::saveProjectAs(const std::string& folder, const std::string
     std::error_code ec;
     const std::string tempGdb = newGdb + ".copying";
     removeQuietly(tempGdb);
-    // A log left beside either name would be replayed into the copy.
+    // A log left beside the copy's name would be replayed into it.
     gis::removeGeodatabaseLogs(tempGdb);
-    gis::removeGeodatabaseLogs(newGdb);
     if (fs::exists(oldGdb, ec)) {
         std::shared_ptr<pg::Workspace> source = f.ptworkspace;
         if (!source || !sameFile(source->path(), oldGdb)) source = pg::Workspace::openGeoPackage(oldGdb);
@@ -404,12 +403,23 @@ void ProjectCommands::saveProjectAs(const std::string& folder, const std::string
         removeQuietly(tempGdb);
         throw;
     }
-    fs::rename(tempGdb, newGdb, ec);
-    if (ec) {
+    auto undoWrite = [&] {
         removeQuietly(tempGdb);
         removeQuietly(newFile);
         f.projfile = oldFolder;
         f.projname = oldName;
+    };
+    // So would one beside the name it takes (a file it replaces keeps its
+    // log until this point).
+    try {
+        gis::removeGeodatabaseLogs(newGdb);
+    } catch (...) {
+        undoWrite();
+        throw;
+    }
+    fs::rename(tempGdb, newGdb, ec);
+    if (ec) {
+        undoWrite();
         throw pg::GisError("The geodatabase could not be written to " + newGdb + ": " + ec.message());
     }
     f.geodatabasename = gis::geodatabaseFileName(name);
