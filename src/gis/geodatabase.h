@@ -62,10 +62,10 @@ int nextPointdataNumber(const std::vector<std::string>& classNames);
 // Creates the next free point class "Pointdata"N in mainform.ptworkspace, in
 // the spatial reference of the project's map data (mapDataSpatialReference;
 // none when it cannot be read), and sets mainform.pfeatureworkspace to that
-// workspace. Without a project
-// workspace: the message "91" (the number of the missing-object error)
-// under "createAccessWorkspace error" and no class; a workspace whose
-// class names cannot be read: "-2147467259" under the same title.
+// workspace. Without a project workspace: the message "91" (the number of
+// the missing-object error) under "createAccessWorkspace error" and no
+// class; a workspace whose class names cannot be read: "-2147467259" under
+// the same title.
 std::shared_ptr<pg::FeatureClass> createNextPointClass(model::MainFormState& mainform, platform::Messages& messages);
 
 // The attribute fields of the standard field set after "shape" and
