@@ -1,5 +1,7 @@
 #include "project/project_commands.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -74,7 +76,9 @@ bool folderIsReadOnly(const std::string& folder) {
     const auto st = fs::status(folder, ec);
     if (ec || !fs::is_directory(st)) return false;
     const auto writeBits = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    return (st.permissions() & writeBits) == fs::perms::none;
+    if ((st.permissions() & writeBits) == fs::perms::none) return true;
+    // A read-only disk keeps its permission bits.
+    return ::access(folder.c_str(), W_OK) != 0;
 }
 
 bool loadReiWind(ProjectContext& ctx, const std::string& windpath) {

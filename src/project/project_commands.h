@@ -53,7 +53,8 @@ std::string nextProjectName(const std::string& dir_path, const std::string& proj
 // case (such layers are told apart from the project's own point classes).
 std::string shapefileLayerName(const std::string& datasetName);
 
-// True when the folder exists and nobody may write into it.
+// True when the folder exists and nobody may write into it: no write
+// permission bit, or a folder the system refuses to write (a read-only disk).
 bool folderIsReadOnly(const std::string& folder);
 
 // The wind file chooser: the mode's wind files, starting in the data

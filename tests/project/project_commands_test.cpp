@@ -481,6 +481,8 @@ TEST(OpenProject, AGeodatabaseOnAReadOnlyDiskIsReportedAsSuch) {
     EXPECT_NE(said.find("read-only"), std::string::npos) << said;
     EXPECT_NE(said, kCorruptedProject);
     EXPECT_TRUE(wb.window.tree.empty());
+    EXPECT_TRUE(folderIsReadOnly(ro)) << "so Save says the folder is read only";
+    EXPECT_FALSE(folderIsReadOnly(wb.projects));
     (void)file;
 }
 
