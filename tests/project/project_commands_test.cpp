@@ -460,7 +460,7 @@ TEST(OpenProject, AGeodatabaseMissingOrLockedIsReportedAsSuch) {
 
 TEST(OpenProject, AGeodatabaseOnAReadOnlyDiskIsReportedAsSuch) {
     Workbench wb;
-    const auto file = wb.newProject();
+    wb.newProject();
     const std::string name = wb.form.projname;
     wb.commands->RemPr_Click();
     // The project folder seen through a read-only mount: writing fails
@@ -483,7 +483,6 @@ TEST(OpenProject, AGeodatabaseOnAReadOnlyDiskIsReportedAsSuch) {
     EXPECT_TRUE(wb.window.tree.empty());
     EXPECT_TRUE(folderIsReadOnly(ro)) << "so Save says the folder is read only";
     EXPECT_FALSE(folderIsReadOnly(wb.projects));
-    (void)file;
 }
 
 TEST(OpenProject, AnReiProjectWhoseWindFileIsMissingOpensWithoutWind) {
