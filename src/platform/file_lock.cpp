@@ -12,6 +12,8 @@ namespace quor::platform {
 ExclusiveFileLock::ExclusiveFileLock(const std::string& path) : path_(path) {
     // Close-on-exec: a program started from here must not keep the lock.
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // Another user's lock file still locks: flock needs no write access.
+    if (fd_ < 0 && errno == EACCES) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
         error_ = std::strerror(errno);
         return;
