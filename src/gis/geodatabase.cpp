@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "gis/shorebathy.h"
 #include "platform/gis/gis_error.h"
 #include "platform/numbers.h"
 
@@ -13,10 +14,32 @@ std::string geodatabasePath(const std::string& Location, const std::string& name
     return Location + "/" + name + ".gpkg";
 }
 
+std::vector<std::string> geodatabaseLogFiles(const std::string& gdbPath) {
+    return {gdbPath + "-wal", gdbPath + "-shm", gdbPath + "-journal"};
+}
+
+namespace {
+void removeFile(const std::string& path, const std::string& what) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    if (ec) throw pg::GisError("The " + what + " " + path + " cannot be removed: " + ec.message());
+}
+}  // namespace
+
+void removeGeodatabaseLogs(const std::string& gdbPath) {
+    for (const auto& log : geodatabaseLogFiles(gdbPath)) removeFile(log, "geodatabase log");
+}
+
+void removeGeodatabase(const std::string& gdbPath) {
+    removeFile(gdbPath, "geodatabase");
+    removeGeodatabaseLogs(gdbPath);
+}
+
 std::shared_ptr<pg::Workspace> createWorkspace(const std::string& Location, const std::string& name) {
     const std::string path = geodatabasePath(Location, name);
     std::error_code ec;
     if (std::filesystem::exists(path, ec)) return pg::Workspace::openGeoPackage(path);
+    removeGeodatabaseLogs(path);
     return pg::Workspace::createGeoPackage(path);
 }
 
@@ -48,8 +71,15 @@ std::shared_ptr<pg::FeatureClass> createNextPointClass(model::MainFormState& mai
     }
     const int n = nextPointdataNumber(names);
     mainform.pfeatureworkspace = mainform.ptworkspace;
+    // Clicked points are map coordinates: the class takes the reference of
+    // the map's data, so that a run accepts it like any other dataset.
+    pg::SpatialReference sr;
+    try {
+        sr = mapDataSpatialReference(mainform);
+    } catch (const pg::GisError&) {
+    }
     return createStandardClass(mainform.pfeatureworkspace, "Pointdata" + std::to_string(n), pg::GeometryType::Point,
-                               messages);
+                               messages, nullptr, sr);
 }
 
 std::vector<pg::FieldDef> standardFields(pg::GeometryType type) {
@@ -63,12 +93,13 @@ std::vector<pg::FieldDef> standardFields(pg::GeometryType type) {
 
 std::shared_ptr<pg::FeatureClass> createStandardClass(const std::shared_ptr<pg::Workspace>& ws, const std::string& name,
                                                       pg::GeometryType type, platform::Messages& messages,
-                                                      const std::vector<pg::FieldDef>* fields) {
+                                                      const std::vector<pg::FieldDef>* fields,
+                                                      const pg::SpatialReference& sr) {
     if (!ws || name.empty()) return nullptr;
     try {
-        // No coordinate system: coordinates are stored as given. The XY
-        // domain of the old store is not enforced (a GeoPackage has none).
-        return ws->createFeatureClass(name, type, fields ? *fields : standardFields(type), {});
+        // Coordinates are stored as given. The XY domain of the old store
+        // is not enforced (a GeoPackage has none).
+        return ws->createFeatureClass(name, type, fields ? *fields : standardFields(type), sr);
     } catch (const pg::GisError& e) {
         messages.message(e.description(), platform::MessageIcon::Information, "createWorkspaceFeatureClass");
         return nullptr;

@@ -37,20 +37,35 @@ std::string geodatabaseFileName(const std::string& projname);
 // Location, "/", name and ".gpkg".
 std::string geodatabasePath(const std::string& Location, const std::string& name);
 
+// The files SQLite keeps beside a geodatabase while it is written: the
+// write-ahead log, its shared-memory index and the rollback journal.
+std::vector<std::string> geodatabaseLogFiles(const std::string& gdbPath);
+// Removes the logs beside gdbPath. A log outlives its file when a run is
+// killed and the file is then deleted or replaced; SQLite would replay it
+// into whatever file is next put at that path. GisError naming the log
+// that would not go.
+void removeGeodatabaseLogs(const std::string& gdbPath);
+// Removes a geodatabase with its logs (the file first, so that a file
+// that will not go keeps its log). GisError naming what would not go.
+void removeGeodatabase(const std::string& gdbPath);
+
 // Opens the project's geodatabase, creating it first when the file does
-// not exist. Failures (a damaged or read-only file, a folder that cannot
-// be written) reach the caller as GisError.
+// not exist (after removing any stale log of that name). Failures (a
+// damaged or read-only file, a folder that cannot be written, a stale log
+// that cannot be removed) reach the caller as GisError.
 std::shared_ptr<pg::Workspace> createWorkspace(const std::string& Location, const std::string& name);
 
 // The number of the next "Pointdata" class: one more than the largest
 // 16-bit integer found in the class names from their tenth character on.
 int nextPointdataNumber(const std::vector<std::string>& classNames);
 
-// Creates the next free point class "Pointdata"N in mainform.ptworkspace and
-// sets mainform.pfeatureworkspace to that workspace. Without a project
-// workspace: the message "91" (the number of the missing-object error)
-// under "createAccessWorkspace error" and no class; a workspace whose
-// class names cannot be read: "-2147467259" under the same title.
+// Creates the next free point class "Pointdata"N in mainform.ptworkspace, in
+// the spatial reference of the project's map data (mapDataSpatialReference;
+// none when it cannot be read), and sets mainform.pfeatureworkspace to that
+// workspace. Without a project workspace: the message "91" (the number of
+// the missing-object error) under "createAccessWorkspace error" and no
+// class; a workspace whose class names cannot be read: "-2147467259" under
+// the same title.
 std::shared_ptr<pg::FeatureClass> createNextPointClass(model::MainFormState& mainform, platform::Messages& messages);
 
 // The attribute fields of the standard field set after "shape" and
@@ -63,11 +78,12 @@ std::vector<pg::FieldDef> standardFields(pg::GeometryType type);
 // workspace or an empty name: no class and no message. Any other failure
 // (for example a class of that name exists): the failure's description
 // under the title "createWorkspaceFeatureClass", the information icon, and
-// no class; the existing class is untouched. The class has no coordinate
-// system.
+// no class; the existing class is untouched. The class has the coordinate
+// system sr (none unless given).
 std::shared_ptr<pg::FeatureClass> createStandardClass(const std::shared_ptr<pg::Workspace>& ws, const std::string& name,
                                                       pg::GeometryType type, platform::Messages& messages,
-                                                      const std::vector<pg::FieldDef>* fields = nullptr);
+                                                      const std::vector<pg::FieldDef>* fields = nullptr,
+                                                      const pg::SpatialReference& sr = {});
 
 // A polyline class with the ray fields ("shape", "OBJECTID", "Dir"),
 // created as createStandardClass does, which tells the user why it failed;

@@ -1,8 +1,12 @@
 #include "gis/shorebathy.h"
 
+#include <gdal_priv.h>
+
 #include <exception>
 #include <filesystem>
+#include <vector>
 
+#include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 
@@ -23,6 +27,24 @@ std::string folderOf(const std::string& path) {
     fs::path p(path);
     std::string s = p.parent_path().string();
     return s.empty() ? "." : s;
+}
+
+// Opens a raster and reads every block of its first band once, so that a
+// truncated or damaged file is refused with GDAL's own words at the start
+// rather than passing for cells without data in the middle of a run.
+std::shared_ptr<pg::Raster> openReadableRaster(const std::string& path) {
+    auto raster = pg::Raster::open(path);
+    pg::detail::ErrorCapture err;
+    GDALRasterBand* band = raster->dataset()->GetRasterBand(1);
+    int bw = 0, bh = 0;
+    band->GetBlockSize(&bw, &bh);
+    const int nx = (band->GetXSize() + bw - 1) / bw, ny = (band->GetYSize() + bh - 1) / bh;
+    std::vector<unsigned char> block(static_cast<size_t>(bw) * bh * GDALGetDataTypeSizeBytes(band->GetRasterDataType()));
+    for (int by = 0; by < ny; ++by)
+        for (int bx = 0; bx < nx; ++bx)
+            if (band->ReadBlock(bx, by, block.data()) != CE_None)
+                throw pg::GisError("The raster " + path + " is damaged: " + err.message("a block cannot be read."));
+    return raster;
 }
 
 std::string lastName(const std::string& path) {
@@ -105,7 +127,7 @@ std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, Datase
     const DatasetItem item = chosen->front();
     std::shared_ptr<pg::Raster> raster;
     try {
-        raster = pg::Raster::open(item.path);
+        raster = openReadableRaster(item.path);
     } catch (const std::exception& e) {
         messages.message(std::string("The bathymetry raster cannot be read. ") + e.what(), platform::MessageIcon::Critical);
         return nullptr;
@@ -129,8 +151,23 @@ std::shared_ptr<pg::FeatureClass> openShoreline(const model::MainFormState& main
     return ws->openFeatureClass(mainform.shorefeature.empty() ? mainform.shorename : mainform.shorefeature);
 }
 
+std::shared_ptr<pg::Raster> openBathymetryInFolder(const model::MainFormState& f) {
+    const auto sep = f.bathycov.find_last_of("/\\");
+    if (sep == std::string::npos) throw pg::GisError("The bathymetry path \"" + f.bathycov + "\" names no folder.");
+    return pg::Raster::open(f.bathycov.substr(0, sep) + "/" + f.bathyname);
+}
+
+pg::SpatialReference mapDataSpatialReference(const model::MainFormState& mainform) {
+    if (!mainform.shorecov.empty()) return openShoreline(mainform)->spatialReference();
+    try {
+        return openBathymetryInFolder(mainform)->spatialReference();
+    } catch (const pg::GisError&) {
+        return {};
+    }
+}
+
 std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform) {
-    return pg::Raster::open(mainform.bathycov);
+    return openReadableRaster(mainform.bathycov);
 }
 
 }  // namespace quor::gis

@@ -58,7 +58,8 @@ std::shared_ptr<pg::FeatureClass> Getshoreline(model::MainFormState& mainform, i
 
 // Lets the user choose the bathymetry raster; on success records bathyname
 // and bathycov (its complete name) and returns the raster. Otherwise
-// nothing, and the members keep their values.
+// nothing, and the members keep their values; a raster that cannot be
+// read, a damaged one included, is refused with GDAL's reason.
 std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, DatasetChooser& chooser,
                                           platform::Messages& messages);
 
@@ -68,7 +69,18 @@ std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, Datase
 // cannot be opened.
 std::shared_ptr<pg::FeatureClass> openShoreline(const model::MainFormState& mainform);
 
-// Opens the raster bathycov. GisError when it cannot be read.
+// The raster bathyname in bathycov's folder (the text before its last "/"
+// or "\"). GisError when it cannot be located or opened.
+std::shared_ptr<pg::Raster> openBathymetryInFolder(const model::MainFormState& mainform);
+
+// The spatial reference of the project's map data, which points entered
+// by hand or on the map take: the shoreline's when the project has one
+// (GisError when it cannot be opened), else the bathymetry's (none when
+// it has none or cannot be opened).
+pg::SpatialReference mapDataSpatialReference(const model::MainFormState& mainform);
+
+// Opens the raster bathycov. GisError when it cannot be read, a damaged
+// file (one whose blocks do not all read) included, with GDAL's reason.
 std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform);
 
 }  // namespace quor::gis

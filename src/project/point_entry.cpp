@@ -11,7 +11,6 @@
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "gis/shorebathy.h"
-#include "project/project_inputs.h"
 
 namespace quor::project {
 
@@ -62,17 +61,8 @@ int nextPointdataExtNumber(const std::vector<std::string>& classNames) {
 }
 
 pg::SpatialReference enteredPointsTarget(const model::MainFormState& form) {
-    if (!form.shorecov.empty()) {
-        const auto sr = gis::openShoreline(form)->spatialReference();
-        if (sr.isNone()) throw pg::GisError(kShorelineNoReference);
-        return sr;
-    }
-    pg::SpatialReference sr;
-    try {
-        sr = openProjectBathymetry(form)->spatialReference();
-    } catch (const pg::GisError&) {
-    }
-    if (sr.isNone()) throw pg::GisError(kNoReferenceForPoints);
+    const pg::SpatialReference sr = gis::mapDataSpatialReference(form);
+    if (sr.isNone()) throw pg::GisError(form.shorecov.empty() ? kNoReferenceForPoints : kShorelineNoReference);
     return sr;
 }
 

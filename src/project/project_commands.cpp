@@ -1,11 +1,14 @@
 #include "project/project_commands.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
 
 #include "gis/geodatabase.h"
+#include "platform/file_lock.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
@@ -73,7 +76,9 @@ bool folderIsReadOnly(const std::string& folder) {
     const auto st = fs::status(folder, ec);
     if (ec || !fs::is_directory(st)) return false;
     const auto writeBits = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    return (st.permissions() & writeBits) == fs::perms::none;
+    if ((st.permissions() & writeBits) == fs::perms::none) return true;
+    // A read-only disk keeps its permission bits.
+    return ::access(folder.c_str(), W_OK) != 0;
 }
 
 bool loadReiWind(ProjectContext& ctx, const std::string& windpath) {
@@ -163,7 +168,10 @@ bool ProjectCommands::createNewProject() {
     } catch (const std::exception& e) {
         if (ws && !gdbExisted) {
             ws.reset();
-            removeQuietly(gdbPath);
+            try {
+                gis::removeGeodatabase(gdbPath);
+            } catch (const pg::GisError&) {
+            }
         }
         ctx_.messages.message(std::string("Error creating the project file: ") + e.what(), MessageIcon::Critical);
         return false;
@@ -200,26 +208,32 @@ void ProjectCommands::OpenPr_Click() {
     const std::string title = fileTitle(*chosen);
     f.projname = title.substr(0, title.size() - kExtensionLength);
     f.projfile = folderOf(*chosen);
+    bool loaded = false;
     try {
-        if (loadproject()) {
-            window_.setBusy(true, "Wait.. opening Project");
-            buildprojtree();
-            if (st.model_mode == model::REI_MODE) bathydist();
-            window_.setBusy(false, "");
-            return;
-        }
+        loaded = loadproject();
+        if (!loaded) ctx_.messages.message(kCorruptedProject, MessageIcon::Critical);
+    } catch (const std::exception& e) {
+        // A refusal that knows its cause says it.
+        ctx_.messages.message(e.what(), MessageIcon::Critical);
+    }
+    if (!loaded) {
+        st.wind_name.clear();
+        f.bathycov.clear();
+        f.bathyname.clear();
+        f.shorecov.clear();
+        f.shorename.clear();
+        st.wind_path.clear();
+        return;
+    }
+    try {
+        window_.setBusy(true, "Wait.. opening Project");
+        buildprojtree();
+        if (st.model_mode == model::REI_MODE) bathydist();
+        window_.setBusy(false, "");
     } catch (const std::exception& e) {
         window_.setBusy(false, "");
         ctx_.messages.message(e.what(), MessageIcon::Critical);
-        return;
     }
-    ctx_.messages.message(kCorruptedProject, MessageIcon::Critical);
-    st.wind_name.clear();
-    f.bathycov.clear();
-    f.bathyname.clear();
-    f.shorecov.clear();
-    f.shorename.clear();
-    st.wind_path.clear();
 }
 
 bool ProjectCommands::loadproject() {
@@ -270,11 +284,22 @@ bool ProjectCommands::loadproject() {
         f.geodatabasename = gis::geodatabaseFileName(f.projname);
         try {
             f.ptworkspace = pg::Workspace::openGeoPackage(gis::geodatabasePath(f.projfile, f.projname));
-        } catch (const pg::GisError&) {
-            return false;
+        } catch (const pg::GisError& e) {
+            // Missing, read-only or locked: the reason, not a damaged file.
+            throw ProjectFileError(std::string("The project cannot be opened. ") + e.what());
         }
     }
     if (st.model_mode == model::REI_MODE) {
+        std::error_code ec;
+        if (!st.wind_path.empty() && !fs::exists(st.wind_path, ec)) {
+            // The project is still usable: the user picks other wind data.
+            ctx_.messages.message(kMissingWindFile1 + st.wind_path + kMissingWindFile2, MessageIcon::Exclamation);
+            st.wind_path.clear();
+            st.wind_name.clear();
+            st.wind_pathcopy.clear();
+            f.windpath.clear();
+            return true;
+        }
         const bool ok = loadReiWind(ctx_, st.wind_path);
         // The flag tells New Project that its dialog was cancelled; a failed
         // load while opening must not cancel the next New Project.
@@ -320,6 +345,10 @@ void ProjectCommands::Savepra_Click() {
     const std::string folder = folderOf(path);
     const std::string title = fileTitle(path);
     const std::string name = title.substr(0, title.size() - kExtensionLength);
+    if (name.find_first_not_of(" \t") == std::string::npos) {
+        ctx_.messages.message(kEmptyProjectName, MessageIcon::Exclamation);
+        return;
+    }
     if (folderIsReadOnly(folder)) {
         ctx_.messages.message(kReadOnlyFolder);
         return;
@@ -362,6 +391,8 @@ void ProjectCommands::saveProjectAs(const std::string& folder, const std::string
     std::error_code ec;
     const std::string tempGdb = newGdb + ".copying";
     removeQuietly(tempGdb);
+    // A log left beside the copy's name would be replayed into it.
+    gis::removeGeodatabaseLogs(tempGdb);
     if (fs::exists(oldGdb, ec)) {
         std::shared_ptr<pg::Workspace> source = f.ptworkspace;
         if (!source || !sameFile(source->path(), oldGdb)) source = pg::Workspace::openGeoPackage(oldGdb);
@@ -376,12 +407,23 @@ void ProjectCommands::saveProjectAs(const std::string& folder, const std::string
         removeQuietly(tempGdb);
         throw;
     }
-    fs::rename(tempGdb, newGdb, ec);
-    if (ec) {
+    auto undoWrite = [&] {
         removeQuietly(tempGdb);
         removeQuietly(newFile);
         f.projfile = oldFolder;
         f.projname = oldName;
+    };
+    // So would one beside the name it takes (a file it replaces keeps its
+    // log until this point).
+    try {
+        gis::removeGeodatabaseLogs(newGdb);
+    } catch (...) {
+        undoWrite();
+        throw;
+    }
+    fs::rename(tempGdb, newGdb, ec);
+    if (ec) {
+        undoWrite();
         throw pg::GisError("The geodatabase could not be written to " + newGdb + ": " + ec.message());
     }
     f.geodatabasename = gis::geodatabaseFileName(name);
@@ -412,6 +454,12 @@ void ProjectCommands::RemPr_Click() {
         window_.clearPointList();
         f.shpcol.clear();
         f.shpcount = 0;
+        // The project's files are let go, so that they can be deleted,
+        // copied or opened by another program once it is removed.
+        f.sfeatureclass1.reset();
+        f.pfeatureworkspace.reset();
+        f.ptworkspace.reset();
+        st.bathy_raster.reset();
     } catch (const std::exception&) {
         ctx_.messages.message(kErrorRemoving, MessageIcon::Critical);
     }
@@ -435,10 +483,19 @@ void ProjectCommands::del_Click() {
                               MessageIcon::Exclamation);
         return;
     }
+    // A project that another program is running is left alone (without
+    // its lock file no run can be holding it).
+    const std::string lockPath = projectLockPath(folderOf(*chosen), name);
+    std::error_code ec;
+    std::optional<platform::ExclusiveFileLock> runLock;
+    if (fs::exists(lockPath, ec)) runLock.emplace(lockPath);
+    if (runLock && runLock->state() == platform::ExclusiveFileLock::State::HeldElsewhere) {
+        ctx_.messages.message(kProjectRunElsewhere, MessageIcon::Exclamation);
+        return;
+    }
     if (!ctx_.messages.question("Are you sure you want to delete " + name + " project file")) return;
     const std::string gdb = chosen->substr(0, chosen->size() - kExtensionLength) + ".gpkg";
     const std::string parked = *chosen + ".deleting";
-    std::error_code ec;
     // The project file is set aside first so that it can come back when the
     // geodatabase refuses to go.
     fs::rename(*chosen, parked, ec);
@@ -446,16 +503,20 @@ void ProjectCommands::del_Click() {
         ctx_.messages.message("Error deleting project file: " + ec.message(), MessageIcon::Critical);
         return;
     }
-    if (fs::exists(gdb, ec)) {
-        fs::remove(gdb, ec);
-        if (ec) {
+    try {
+        gis::removeGeodatabase(gdb);
+    } catch (const pg::GisError& e) {
+        if (fs::exists(gdb, ec)) {
             std::error_code back;
             fs::rename(parked, *chosen, back);
-            ctx_.messages.message("Error deleting project file: " + gdb + ": " + ec.message(), MessageIcon::Critical);
-            return;
+        } else {
+            removeQuietly(parked);
         }
+        ctx_.messages.message(std::string("Error deleting project file: ") + e.what(), MessageIcon::Critical);
+        return;
     }
     removeQuietly(parked);
+    if (runLock) removeQuietly(lockPath);
     ctx_.messages.message(name + " project file is deleted successfully");
 }
 

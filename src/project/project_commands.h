@@ -26,6 +26,7 @@ inline constexpr const char* kNotReiProject =
 inline constexpr const char* kReadOnlyFolder = "Selected directory is read only, can't save the prject";
 inline constexpr const char* kErrorSaving = "Error saving project file";
 inline constexpr const char* kNoProjectToSave = "No current project to save";
+inline constexpr const char* kEmptyProjectName = "Please enter a name for the project.";
 inline constexpr const char* kAskRemove = "Are you sure you want to remove current project?";
 inline constexpr const char* kErrorRemoving = "Error removing project file";
 inline constexpr const char* kNoShorelineProject =
@@ -33,6 +34,10 @@ inline constexpr const char* kNoShorelineProject =
     "Algorithm or use appropriate project file.";
 inline constexpr const char* kTemporaryWindWarning =
     "Warning: Wind data of current project is from temporary file, please check and change appropriately";
+inline constexpr const char* kMissingWindFile1 = "The wind data file ";
+inline constexpr const char* kMissingWindFile2 =
+    " of this project is missing. The project opens without wind data; please choose a wind data file with Change "
+    "Wind Data.";
 inline constexpr const char* kDisplayCorrupted = "Data or Project file corrupted";
 inline constexpr const char* kFastAlgorithmNoShoreline = "Fast Algorithm mode is on, hence no shoreline coverage required";
 
@@ -48,7 +53,8 @@ std::string nextProjectName(const std::string& dir_path, const std::string& proj
 // case (such layers are told apart from the project's own point classes).
 std::string shapefileLayerName(const std::string& datasetName);
 
-// True when the folder exists and nobody may write into it.
+// True when the folder exists and nobody may write into it: no write
+// permission bit, or a folder the system refuses to write (a read-only disk).
 bool folderIsReadOnly(const std::string& folder);
 
 // The wind file chooser: the mode's wind files, starting in the data
@@ -79,7 +85,10 @@ public:
     void del_Click();
 
     // Reads projfile/projname in the current mode into the state; false
-    // when the file cannot be used (the caller reports it).
+    // when the file cannot be used (the caller reports it). A geodatabase
+    // that is missing, read-only or locked throws ProjectFileError with
+    // that reason. An REI project whose wind file is missing loads without
+    // wind and says which file is missing.
     bool loadproject();
     // Writes the open project's file (mode title, geodatabase line).
     // Throws on failure.

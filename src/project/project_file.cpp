@@ -26,6 +26,8 @@ std::string projectFilePath(const std::string& folder, const std::string& name, 
     return folder + "/" + name + projectExtension(model_mode);
 }
 
+std::string projectLockPath(const std::string& folder, const std::string& name) { return folder + "/" + name + ".lock"; }
+
 bool holdsLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
 
 std::vector<std::string> projectFileLines(const std::string& title, const std::string& createdOn,

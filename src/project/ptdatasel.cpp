@@ -1,9 +1,12 @@
 #include "project/ptdatasel.h"
 
 #include <exception>
+#include <optional>
 
+#include "platform/file_lock.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
+#include "project/project_file.h"
 
 namespace quor::project {
 
@@ -81,6 +84,19 @@ bool ptdatasel::Command1_Click(const std::string& text, bool checked, const std:
     } catch (const std::exception& e) {
         messages_.message(e.what(), platform::MessageIcon::Critical);
         return false;
+    }
+    // One run per project across programs: the lock lives as long as the
+    // run, and the system lets it go if this program dies. A folder where
+    // no lock file can be made runs unguarded, as it always did.
+    std::optional<platform::ExclusiveFileLock> projectLock;
+    if (!mf_.projfile.empty() && !mf_.projname.empty()) {
+        projectLock.emplace(projectLockPath(mf_.projfile, mf_.projname));
+        if (projectLock->state() == platform::ExclusiveFileLock::State::HeldElsewhere) {
+            messages_.message(kProjectRunElsewhere, platform::MessageIcon::Exclamation);
+            if (unload) unload();
+            if (runIdle) runIdle();
+            return true;
+        }
     }
     result = choice;
     mf_.fetchlength = checked && checkVisible_ ? 1 : 0;

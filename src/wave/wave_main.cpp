@@ -91,12 +91,16 @@ int16_t rayCountOf(int16_t nrays) {
     }
 }
 
-std::optional<float> unitFactorOf(const std::string& bathyunits) {
+float unitFactorOf(const std::string& bathyunits) {
     const std::string u = upper(bathyunits);
-    if (u == "METER") return 1.0f;
     if (u == "CENTIMETER") return 100.0f;
     if (u == "FEET") return 3.281f;
-    return std::nullopt;
+    return 1.0f;
+}
+
+std::string unitNameOf(const std::string& bathyunits) {
+    const float f = unitFactorOf(bathyunits);
+    return f == 100.0f ? "Centimeter" : f == 3.281f ? "Feet" : "Meter";
 }
 
 double siteDepth(double pixel, int16_t bathy_positive, float tidedepth, float unitfactor) {
@@ -130,14 +134,7 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
         return "The maximum fetch must be greater than 0 (it is " + num(mf.Fetch) + "). Please correct it in the settings.";
     if (!(mf.dist_bathy > 0))
         return "The bathymetry interrogation distance must be greater than 0 (it is " + num(mf.dist_bathy) + ").";
-    if (!mf.bathyunits.empty()) {
-        const auto f = unitFactorOf(mf.bathyunits);
-        if (!f) return "The bathymetry unit \"" + mf.bathyunits + "\" is not one of Meter, Centimeter or Feet.";
-        mf.unitfactor = *f;
-    }
-    if (mf.unitfactor != 1.0f && mf.unitfactor != 100.0f && mf.unitfactor != 3.281f)
-        return "The bathymetry unit factor must be 1 (metres), 100 (centimetres) or 3.281 (feet); it is " +
-               num(mf.unitfactor) + ".";
+    mf.unitfactor = unitFactorOf(mf.bathyunits);
 
     std::shared_ptr<pg::Raster> raster;
     try {
@@ -405,7 +402,7 @@ public:
                std::string debugFolder)
         : ctx_(ctx), s_(ctx.rays.state), points_(points), out_(out), batchCounter_(batchCounter),
           debugFolder_(std::move(debugFolder)), metadataPath_(rweMetadataPath(ctx.shpdir, ctx.shpname1)) {
-        meta_.bathyunits = ctx.rays.mainform.bathyunits;
+        meta_.bathyunits = unitNameOf(ctx.rays.mainform.bathyunits);
         meta_.windPath = ctx.rays.mainform.windpath;
         meta_.rays = n;
     }

@@ -4,12 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "../wave/run_fixture.h"
 #include "app/map_tools.h"
 #include "app/map_view.h"
 #include "app/point_entry.h"
 #include "gis/geodatabase.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/workspace.h"
+#include "rei/rei_run.h"
+#include "wind/loadwind.h"
+#include "wind/rei_wind_file.h"
 #include "qgis_support.h"
 #include "test_support.h"
 
@@ -180,4 +184,64 @@ TEST_F(PointEntryTest, PastFiveHundredPointsAClickIsStoredAndMarkedButNotKeptFor
     const auto markers = view.screenMarkers();
     EXPECT_EQ(std::count(markers.begin(), markers.end(), pg::Point{20, 20}), 1) << "only the first marking";
     EXPECT_EQ(markers.size(), 2u + 500u);
+}
+
+namespace {
+
+// A lake project (shoreline, bathymetry, wind) with point entry on its map.
+struct ClickedPointsRun : test::QgisTest {
+    wave::testing::RunProject rp;
+    app::MapView view;
+    test::FakeButtons buttons;
+    FakeHost host;
+    app::PointEntry entry{rp.p->mf, rp.p->fm, rp.p->messages, view, buttons, host};
+    app::MapMouseHandler handler{view, buttons, nullptr};
+
+    void SetUp() override {
+        handler.setPointEntry(&entry);
+        view.resize(300, 300);
+    }
+    void click(double x, double y) { handler.mousedown({1, 0, 1, 1, wave::testing::kX0 + x, wave::testing::kY0 + y}); }
+};
+
+}  // namespace
+
+TEST_F(ClickedPointsRun, BothModelsRunThePointsClickedOnTheMap) {
+    entry.start();
+    click(10000, 10000);
+    click(5000, 15000);
+    entry.refresher_Click();
+    const auto points = rp.p->mf.sfeatureclass1;
+    ASSERT_TRUE(points);
+    ASSERT_EQ(points->featureCount(), 2);
+    EXPECT_TRUE(points->spatialReference().isSame(pg::SpatialReference::fromEpsg(32755)));
+
+    rp.points = points;
+    rp.ctx->shpname1 = points->name();
+    rp.p->messages.entries.clear();
+    ASSERT_EQ(rp.run(0).end, wave::RunEnd::Completed)
+        << (rp.p->messages.entries.empty() ? "" : rp.p->messages.entries[0].text);
+    EXPECT_GT(rp.value(1, "RWE"), 0);
+    EXPECT_GT(rp.value(2, "RWE"), 0);
+
+    auto& p = *rp.p;
+    p.fm.windcatno = 3;
+    p.fm.wind_cat1 = 30;
+    p.fm.wind_cat2 = 60;
+    p.fm.Power1 = 0.053;
+    p.fm.Power2 = 0.062;
+    p.fm.Power5 = 0.082;
+    wind::ReiWindClimate climate;
+    for (int k = 0; k < 8; ++k) {
+        climate.speed[k] = 4 + k;
+        climate.percent[k] = 12.5;
+    }
+    p.state.wind_path = rp.tmp.file("wind.txt");
+    wind::writeReiWindHandEntry(p.state.wind_path, climate);
+    rei::ReiRunContext rei{p.state, p.fm, p.mf, p.wind, p.map, p.messages, p.progress};
+    rei.reloadWind = [&p](platform::Messages& m) { return wind::reloadProjectWind(p.state, p.wind, p.fm, m); };
+    const auto out = rei::runmodel(rei, points, 1);
+    ASSERT_EQ(out.end, rei::ReiRunEnd::Completed) << (p.messages.entries.empty() ? "" : p.messages.entries.back().text);
+    EXPECT_EQ(out.written, 2);
+    EXPECT_GT(pg::toDouble(points->feature(1).value("Index")), 0);
 }

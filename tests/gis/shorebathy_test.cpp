@@ -233,3 +233,44 @@ TEST(Shoreline, RunsOpenTheShorelineThroughTheSameOpener) {
     mf.shorename = "nothere.shp";
     EXPECT_THROW(Shoreline::open(mf), pg::GisError);
 }
+
+TEST(Bathymetry, ADamagedRasterIsRefusedWithGdalsOwnReason) {
+    TempDir dir;
+    const std::string path = dir.file("cut.tif");
+    {
+        GDALAllRegister();
+        GDALDataset* ds =
+            GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), 300, 300, 1, GDT_Float32, nullptr);
+        double gt[6] = {0, 10, 0, 3000, 0, -10};
+        ds->SetGeoTransform(gt);
+        OGRSpatialReference srs;
+        srs.importFromEPSG(32755);
+        ds->SetSpatialRef(&srs);
+        std::vector<float> depths(300 * 300, -5.0f);
+        EXPECT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 300, 300, depths.data(), 300, 300, GDT_Float32, 0, 0),
+                  CE_None);
+        GDALClose(ds);
+    }
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+    ASSERT_NO_THROW(pg::Raster::open(path)) << "the header still reads: only the cells are lost";
+
+    auto mf = previousProject();
+    ScriptedChooser chooser;
+    chooser.answer = std::vector<DatasetItem>{{path, {}}};
+    RecordingMessages msgs;
+    EXPECT_EQ(Getbathymetry(mf, chooser, msgs), nullptr);
+    ASSERT_EQ(msgs.entries.size(), 1u);
+    EXPECT_NE(msgs.entries[0].text.find("is damaged"), std::string::npos) << msgs.entries[0].text;
+    EXPECT_EQ(msgs.entries[0].text.find("NoData"), std::string::npos) << msgs.entries[0].text;
+    EXPECT_EQ(msgs.entries[0].text.find("a block cannot be read"), std::string::npos) << "GDAL's words, not ours";
+    EXPECT_EQ(mf.bathycov, "/old/bathy.tif");
+
+    // A run opening it is refused with the same reason.
+    mf.bathycov = path;
+    try {
+        openBathymetry(mf);
+        ADD_FAILURE() << "a damaged raster was opened";
+    } catch (const pg::GisError& e) {
+        EXPECT_EQ(std::string(e.what()), msgs.entries[0].text.substr(msgs.entries[0].text.find("The raster")));
+    }
+}

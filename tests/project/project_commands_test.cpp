@@ -1,10 +1,33 @@
 // New, Open, Save, Save As, Remove and Delete, through the commands' own
 // functions with a fake window.
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "gis/geodatabase.h"
 #include "project_fixture.h"
 
 using namespace quor;
 using namespace quor::project;
 using namespace quor::project::testing;
+
+namespace {
+
+// How many of this process's descriptors are open on path or on a file
+// whose name begins with it (a geodatabase's logs).
+int openDescriptorsOn(const std::string& path) {
+    const std::string target = fs::weakly_canonical(path).string();
+    int n = 0;
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const std::string link = fs::read_symlink(e.path(), ec).string();
+        if (!ec && link.rfind(target, 0) == 0) ++n;
+    }
+    return n;
+}
+
+}  // namespace
 
 TEST(NewProject, TakesTheSmallestFreeNumberOfItsMode) {
     Workbench wb;
@@ -214,6 +237,17 @@ TEST(SaveProjectAs, CopiesTheGeodatabaseAndSwitchesToTheCopy) {
     EXPECT_EQ(wb.form.ptworkspace->openFeatureClass("Pointdata1")->featureCount(), 1);
     EXPECT_TRUE(fs::exists(oldFile));
 
+    // A name left empty is refused; nothing is written.
+    for (const std::string empty : {"copies/.tesk_RWE", "copies/", "copies/  .tesk_RWE"}) {
+        wb.window.files = {wb.tmp.file(empty)};
+        wb.commands->Savepra_Click();
+        EXPECT_EQ(wb.messageTexts().back(), kEmptyProjectName) << empty;
+        wb.messages.entries.clear();
+    }
+    EXPECT_FALSE(fs::exists(wb.tmp.file("copies/.tesk_RWE")));
+    EXPECT_FALSE(fs::exists(wb.tmp.file("copies/.gpkg")));
+    EXPECT_EQ(wb.form.projname, "bay");
+
     // Saving as the same file rewrites it without copying onto itself.
     wb.window.files = {wb.tmp.file("copies/bay.tesk_RWE")};
     wb.commands->Savepra_Click();
@@ -261,6 +295,22 @@ TEST(RemoveProject, ClearsTheProjectAndNothingOnDisk) {
     EXPECT_TRUE(fs::exists(file));
 }
 
+TEST(RemoveProject, LetsGoOfTheGeodatabaseAndTheRunsRaster) {
+    Workbench wb;
+    wb.newProject();
+    const std::string gdb = wb.projects + "/" + wb.form.geodatabasename;
+    wb.form.sfeatureclass1 = gis::createAccessWorkspace(wb.form, wb.messages, wb.form.projfile, wb.form.projname);
+    ASSERT_TRUE(wb.form.sfeatureclass1);
+    wb.state.bathy_raster = pg::Raster::open(wb.data + "/bathy.tif");
+    ASSERT_GT(openDescriptorsOn(gdb), 0);
+    ASSERT_GT(openDescriptorsOn(wb.data + "/bathy.tif"), 0);
+    wb.commands->RemPr_Click();
+    EXPECT_EQ(openDescriptorsOn(gdb), 0);
+    EXPECT_EQ(openDescriptorsOn(wb.data + "/bathy.tif"), 0);
+    EXPECT_FALSE(wb.form.ptworkspace);
+    EXPECT_FALSE(wb.form.sfeatureclass1);
+}
+
 TEST(DeleteProject, ExactExtensionNeverTheOpenProjectAndBothFiles) {
     Workbench wb;
     const auto first = wb.newProject();
@@ -298,4 +348,168 @@ TEST(DeleteProject, ExactExtensionNeverTheOpenProjectAndBothFiles) {
     EXPECT_FALSE(fs::exists(first));
     EXPECT_FALSE(fs::exists(wb.projects + "/Quor_proj_RWE1.gpkg"));
     EXPECT_TRUE(fs::exists(wb.projects + "/Quor_proj_RWE2.gpkg"));
+}
+
+namespace {
+
+// The write-ahead log a run killed in the middle leaves beside gdb: written
+// while the log is on and taken before the file closes.
+std::string writeAheadLogOf(const std::string& gdb, const std::string& className) {
+    auto ws = pg::Workspace::openGeoPackage(gdb);
+    pg::Workspace::QuickCommits quick(*ws);
+    auto fc = ws->createFeatureClass(className, pg::GeometryType::Point, {{"X", pg::FieldType::Double, "X"}});
+    for (int i = 0; i < 20; ++i) {
+        pg::Feature f = fc->createFeature();
+        f.setShape(pg::Geometry::point({double(i), double(i)}));
+        fc->store(f);
+    }
+    const std::string log = readBytes(gdb + "-wal");
+    EXPECT_FALSE(log.empty());
+    return log;
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> logsBeside(const std::string& gdb) {
+    std::vector<std::string> out;
+    for (const char* suffix : {"-wal", "-shm", "-journal"})
+        if (fs::exists(gdb + suffix)) out.push_back(gdb + suffix);
+    return out;
+}
+
+}  // namespace
+
+TEST(StaleGeodatabaseLog, NeverReachesAFileLaterPutAtItsPath) {
+    Workbench wb;
+    const auto first = wb.newProject();
+    wb.messages.answers = {false};
+    wb.newProject();
+    const std::string gdb = wb.projects + "/Quor_proj_RWE1.gpkg";
+    const std::string log = writeAheadLogOf(gdb, "Ghost");
+    writeBytes(gdb + "-wal", log);  // as the killed run left it
+    writeBytes(gdb + "-journal", "");
+
+    // Delete takes the logs with the geodatabase.
+    wb.window.files = {first};
+    wb.commands->del_Click();
+    EXPECT_EQ(wb.messageTexts().back(), "Quor_proj_RWE1 project file is deleted successfully");
+    EXPECT_FALSE(fs::exists(gdb));
+    EXPECT_EQ(logsBeside(gdb), std::vector<std::string>{});
+    // A backup copied to that path later opens as it was.
+    {
+        auto backup = pg::Workspace::createGeoPackage(wb.tmp.file("backup.gpkg"));
+        backup->createFeatureClass("Backup", pg::GeometryType::Point, {});
+    }
+    fs::copy_file(wb.tmp.file("backup.gpkg"), gdb);
+    EXPECT_EQ(pg::Workspace::openGeoPackage(gdb)->featureClassNames(), std::vector<std::string>{"Backup"});
+
+    // Save As and New Project onto a name whose log was left behind: the
+    // new geodatabase holds only its own classes.
+    fs::create_directories(wb.tmp.file("copies"));
+    writeBytes(wb.tmp.file("copies/bay.gpkg-wal"), log);
+    wb.window.files = {wb.tmp.file("copies/bay")};
+    wb.commands->Savepra_Click();
+    ASSERT_EQ(wb.form.projname, "bay") << wb.messageTexts().back();
+    EXPECT_EQ(wb.form.ptworkspace->featureClassNames(), std::vector<std::string>{});
+
+    fs::remove(gdb);  // the name is free again
+    writeBytes(gdb + "-wal", log);
+    writeBytes(gdb + "-journal", "");
+    wb.messages.answers = {false};
+    wb.newProject();
+    ASSERT_EQ(wb.form.projname, "Quor_proj_RWE1");
+    EXPECT_EQ(wb.form.ptworkspace->featureClassNames(), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(gdb + "-journal"));
+}
+
+TEST(OpenProject, AGeodatabaseMissingOrLockedIsReportedAsSuch) {
+    Workbench wb;
+    const auto file = wb.newProject();
+    const std::string gdb = wb.projects + "/" + wb.form.geodatabasename;
+    wb.commands->RemPr_Click();
+    auto open = [&] {
+        wb.messages.entries.clear();
+        wb.window.files = {file};
+        wb.commands->OpenPr_Click();
+        return wb.messages.entries.empty() ? std::string() : wb.messageTexts().back();
+    };
+
+    // Another program holds the geodatabase locked.
+    {
+        GDALDatasetUniquePtr other(GDALDataset::Open(gdb.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        ASSERT_TRUE(other);
+        other->ExecuteSQL("PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr);
+        other->ExecuteSQL("CREATE TABLE held (x)", nullptr, nullptr);
+        const std::string said = open();
+        EXPECT_NE(said.find("locked"), std::string::npos) << said;
+        EXPECT_TRUE(wb.window.tree.empty());
+        other->ExecuteSQL("DROP TABLE held", nullptr, nullptr);
+    }
+    EXPECT_EQ(open(), "");
+    EXPECT_EQ(wb.window.tree.size(), 4u);
+
+    wb.commands->RemPr_Click();
+    fs::remove(gdb);
+    const std::string said = open();
+    EXPECT_NE(said.find(gdb + " does not exist"), std::string::npos) << said;
+    EXPECT_EQ(wb.form.bathycov, "");
+    EXPECT_TRUE(wb.window.tree.empty());
+}
+
+TEST(OpenProject, AGeodatabaseOnAReadOnlyDiskIsReportedAsSuch) {
+    Workbench wb;
+    wb.newProject();
+    const std::string name = wb.form.projname;
+    wb.commands->RemPr_Click();
+    // The project folder seen through a read-only mount: writing fails
+    // there for every user, an administrator included.
+    const std::string ro = wb.tmp.file("readonly");
+    fs::create_directories(ro);
+    if (::mount(wb.projects.c_str(), ro.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "a read-only mount needs the right to mount: " << std::strerror(errno);
+    struct Unmount {
+        std::string at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{ro};
+    ASSERT_EQ(::mount(nullptr, ro.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0) << std::strerror(errno);
+
+    wb.window.files = {ro + "/" + name + ".tesk_RWE"};
+    wb.commands->OpenPr_Click();
+    const std::string said = wb.messageTexts().back();
+    EXPECT_NE(said.find("read-only"), std::string::npos) << said;
+    EXPECT_NE(said, kCorruptedProject);
+    EXPECT_TRUE(wb.window.tree.empty());
+    EXPECT_TRUE(folderIsReadOnly(ro)) << "so Save says the folder is read only";
+    EXPECT_FALSE(folderIsReadOnly(wb.projects));
+}
+
+TEST(OpenProject, AnReiProjectWhoseWindFileIsMissingOpensWithoutWind) {
+    Workbench wb;
+    wb.state.model_mode = model::REI_MODE;
+    wb.messages.defaultAnswer = false;  // keep the interrogation distance
+    const auto file = wb.newProject();
+    const std::string wind = wb.data + "/north.Wind_REI";
+    wb.messages.answers = {true};
+    wb.commands->RemPr_Click();
+    fs::rename(wind, wb.data + "/elsewhere.Wind_REI");
+    wb.windLoads.clear();
+
+    wb.messages.entries.clear();
+    wb.window.files = {file};
+    wb.commands->OpenPr_Click();
+    ASSERT_FALSE(wb.messages.entries.empty());
+    EXPECT_EQ(wb.messageTexts().front(), kMissingWindFile1 + wind + kMissingWindFile2);
+    EXPECT_EQ(wb.window.tree.size(), 4u);
+    EXPECT_EQ(wb.state.wind_path, "");
+    EXPECT_TRUE(wb.windLoads.empty());
+
+    // Change Wind Data then gives the project its wind.
+    wb.messages.answers = {true};
+    wb.window.files = {wb.data + "/elsewhere.Wind_REI"};
+    wb.commands->Addwind_Click();
+    EXPECT_EQ(wb.state.wind_path, wb.data + "/elsewhere.Wind_REI");
+    EXPECT_EQ(wb.windLoads, std::vector<std::string>{wb.data + "/elsewhere.Wind_REI"});
+    EXPECT_EQ(wb.window.tree[3].text, "elsewhere.Wind_REI");
 }

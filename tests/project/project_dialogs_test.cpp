@@ -1,5 +1,6 @@
 // The New Project dialog and the file dialog's filters, offscreen.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,6 +30,14 @@ TEST(NewProjectDialog, ShowsTheFormAndForwardsItsButtons) {
     EXPECT_EQ(dialog.windowTitle().toStdString(), " New Project");
     EXPECT_FALSE(dialog.Option_manual->isVisibleTo(&dialog));  // RWE: wind from a file only
     EXPECT_TRUE(dialog.Option1->isChecked());
+    // The units are a fixed choice of three, never typed.
+    EXPECT_FALSE(dialog.Combo1->isEditable());
+    ASSERT_EQ(dialog.Combo1->count(), 3);
+    EXPECT_EQ(dialog.Combo1->itemText(0).toStdString() + dialog.Combo1->itemText(1).toStdString() +
+                  dialog.Combo1->itemText(2).toStdString(),
+              "MeterFeetCentimeter");
+    dialog.Combo1->setCurrentIndex(2);
+    EXPECT_EQ(form.Combo1, "Centimeter");
 
     // Browse fills the box and fixes the shoreline kind.
     wb.window.datasets.pick(wb.data + "/bathy.tif");

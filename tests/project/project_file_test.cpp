@@ -111,11 +111,11 @@ TEST(LoadProject, LineCountRulesAndTheGeodatabase) {
     EXPECT_EQ(wb.form.bathyunits, "");
 
     // 14 lines (Save As without the geodatabase line) open the geodatabase;
-    // a missing one is a failure.
+    // a missing one is a failure that says so.
     lines = validLines(wb);
     ASSERT_EQ(lines.size(), 14u);
     writeRaw(wb, "p14", lines);
-    EXPECT_FALSE(wb.commands->loadproject());
+    EXPECT_THROW(wb.commands->loadproject(), ProjectFileError);
     pg::Workspace::createGeoPackage(wb.projects + "/p14.gpkg");
     EXPECT_TRUE(wb.commands->loadproject());
     EXPECT_EQ(wb.form.geodatabasename, "p14.gpkg");

@@ -159,12 +159,6 @@ TEST(WaveMainRun, InputsThatCannotGiveCorrectResultsAreRefusedWithTheReason) {
         rp.p->mf.dist_bathy = -5;
         refused(rp, "interrogation distance");
         rp.p->mf.dist_bathy = 100;
-        rp.p->mf.bathyunits = "Fathom";
-        refused(rp, "Fathom");
-        rp.p->mf.bathyunits = "";
-        rp.p->mf.unitfactor = 10;
-        refused(rp, "unit factor");
-        rp.p->mf.unitfactor = 1;
         // A point class in geographic coordinates.
         rp.p->mf.ptworkspace->deleteFeatureClass("Pointdata1");
         rp.points = rp.p->mf.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point, {},
@@ -222,6 +216,24 @@ TEST(WaveMainRun, FastPathDrySitesAndUnreadableBathymetry) {
         EXPECT_EQ(rp.value(1, "RWE"), -5555);
     else
         EXPECT_EQ(out.end, RunEnd::Refused);
+}
+
+TEST(WaveMainRun, AProjectWithoutAKnownUnitRunsInMetresAndSaysSo) {
+    RunProject metres;
+    metres.sites({{10000, 10000}});
+    ASSERT_EQ(metres.run(0).end, RunEnd::Completed) << firstMessage(metres);
+    // No units line (a 12- or 13-line project file), or a unit of none of the three.
+    for (const char* units : {"", "Fathom"}) {
+        RunProject rp(lakeDepth, 1, units);
+        rp.sites({{10000, 10000}});
+        ASSERT_EQ(rp.run(0).end, RunEnd::Completed) << units << ": " << firstMessage(rp);
+        EXPECT_EQ(rp.p->mf.unitfactor, 1.0f);
+        EXPECT_EQ(rp.value(1, "RWE"), metres.value(1, "RWE")) << units;
+        std::ifstream in(rp.tmp.path() + "/proj/Pointdata1.Metadata_RWE", std::ios::binary);
+        std::stringstream got;
+        got << in.rdbuf();
+        EXPECT_NE(got.str().find("Bathymetry unit:    Meter\r\n"), std::string::npos) << units;
+    }
 }
 
 TEST(WaveMainRun, MetadataFileByteForByteForOneSite) {

@@ -50,6 +50,15 @@ std::string keyOf(const std::string& path) {
 // so that the program reports the lock instead of appearing to hang.
 void limitBusyWait(GDALDataset& ds) { detail::SqlResult pragma(ds, "PRAGMA busy_timeout = 1000"); }
 
+// Whether a GeoPackage and its folder (where SQLite keeps its journal) can
+// be written, as the system answers: a read-only disk says no even to an
+// administrator, whom permission bits never stop.
+bool geoPackageWritable(const std::string& path) {
+    const fs::path folder = fs::path(path).parent_path();
+    const std::string dir = folder.empty() ? "." : folder.string();
+    return ::access(path.c_str(), W_OK) == 0 && ::access(dir.c_str(), W_OK) == 0;
+}
+
 bool isCoverageFolder(const fs::path& dir) {
     std::error_code ec;
     for (const char* f : {"arc.adf", "pal.adf", "ARC.ADF", "PAL.ADF", "arc", "pal"})
@@ -91,12 +100,17 @@ std::shared_ptr<Workspace> Workspace::openGeoPackage(const std::string& path) {
     if (auto ws = shared(key); ws && !ws->readOnly()) return ws;
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) throw GisError("The geodatabase " + path + " does not exist.");
-    if (::access(path.c_str(), W_OK) != 0)
+    if (!geoPackageWritable(path))
         throw GisError("The geodatabase " + path + " is read-only; it cannot be opened for writing.");
     detail::ErrorCapture err;
     const char* drivers[] = {"GPKG", nullptr};
     DatasetHandle ds = openDataset(path, GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers);
-    if (!ds) throw GisError(err.message("The file " + path + " is not a valid geodatabase."));
+    if (!ds) {
+        const std::string why = err.message("");
+        if (why.find("locked") != std::string::npos || why.find("busy") != std::string::npos)
+            throw GisError("The geodatabase " + path + " is locked by another program: " + why);
+        throw GisError(why.empty() ? "The file " + path + " is not a valid geodatabase." : why);
+    }
     limitBusyWait(*ds);
     auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false));
     remember(key, ws);
@@ -127,7 +141,7 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
     // A GeoPackage that may only be read (a shoreline on read-only media)
     // still serves as input; the project geodatabase goes through
     // openGeoPackage, which insists on writing.
-    const bool readOnlyGpkg = fs::is_regular_file(p, ec) && ext == ".gpkg" && ::access(pathIn.c_str(), W_OK) != 0;
+    const bool readOnlyGpkg = fs::is_regular_file(p, ec) && ext == ".gpkg" && !geoPackageWritable(pathIn);
     if (fs::is_regular_file(p, ec) && ext == ".gpkg" && !readOnlyGpkg) return openGeoPackage(pathIn);
     // A shapefile opens its folder. Projects record the name with ".shp",
     // which on a case-sensitive disk need not be how the file is spelt

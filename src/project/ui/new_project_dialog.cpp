@@ -29,7 +29,8 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     Check1 = new QCheckBox("Bathymetry Positive", Frame3);
     Label4 = new QLabel("Bathymetry Units", Frame3);
     Combo1 = new QComboBox(Frame3);
-    Combo1->setEditable(true);
+    // A fixed choice: a unit typed by hand would be read as metres.
+    Combo1->setEditable(false);
     Combo1->addItems({"Meter", "Feet", "Centimeter"});
     bathy->addWidget(Text1, 0, 0, 1, 2);
     bathy->addWidget(Command1, 0, 2);
