@@ -512,6 +512,20 @@ StartupOutcome MainForm::Form_Load(const StartupEnvironment& env) {
 
 void MainForm::showcoords(int32_t x, int32_t y) { messages_->message(std::to_string(x) + " " + std::to_string(y)); }
 
+void MainForm::minimiseForRun(bool minimise) {
+    if (minimise) {
+        if (!minimisedForRun_) stateBeforeRun_ = windowState() & ~(Qt::WindowMinimized | Qt::WindowActive);
+        minimisedForRun_ = true;
+        showMinimized();
+    } else if (minimisedForRun_ || isMinimized()) {
+        minimisedForRun_ = false;
+        setWindowState(stateBeforeRun_);
+        show();
+        raise();
+        activateWindow();
+    }
+}
+
 Form1& MainForm::progressForm() {
     if (!progress_) progress_ = new Form1(state_, form_, this);
     return *progress_;

@@ -59,6 +59,10 @@ public:
     // The coordinate message of point entry: "x y".
     void showcoords(int32_t x, int32_t y);
 
+    // Background runs minimise the window for their length and give it back
+    // in the state it had (maximised stays maximised).
+    void minimiseForRun(bool minimise);
+
     // The shared progress window, created on first use.
     Form1& progressForm();
 
@@ -246,6 +250,8 @@ private:
     std::string mapName_;
     bool loaded_ = false;
     bool inLayout_ = false;
+    bool minimisedForRun_ = false;
+    Qt::WindowStates stateBeforeRun_ = Qt::WindowNoState;
     // The map view's side of the window.
     struct MapSupport;
     struct MapSupportDeleter {

@@ -127,12 +127,7 @@ void RunCommand::runStarted() {
 
 void RunCommand::setTitle(const std::string& title) { w_.setWindowTitle(QString::fromStdString(title)); }
 
-void RunCommand::setMinimised(bool minimised) {
-    if (minimised)
-        w_.showMinimized();
-    else
-        w_.showNormal();
-}
+void RunCommand::setMinimised(bool minimised) { w_.minimiseForRun(minimised); }
 
 void RunCommand::redraw() {
     w_.MapControl2->map().refresh();
