@@ -30,6 +30,7 @@
 #include "app/progress_form.h"
 #include "app/project_tree.h"
 #include "app/qt_messages.h"
+#include "app/status_panel.h"
 
 namespace quor::app {
 
@@ -397,10 +398,8 @@ void MainForm::buildWindows() {
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     for (int i = 0; i < 4; ++i) {
-        panels_[i] = new QLabel(StatusBar1);
+        panels_[i] = new StatusPanel(px(kPanelWidths[i]), StatusBar1);
         panels_[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panels_[i]->setFixedWidth(px(kPanelWidths[i]));
         StatusBar1->addWidget(panels_[i]);
     }
 
@@ -439,9 +438,26 @@ void MainForm::applyLayout() {
     place(Frame4, l.Frame4);
     place(StatusBar1, l.StatusBar1);
     place(Label1, l.Label1);
+    fitStatusBar();
     place(Label2, l.Label2);
     place(lblHorDrag, l.lblHorDrag);
     if (TreeView1) TreeView1->raise();
+}
+
+void MainForm::fitStatusBar() {
+    if (!StatusBar1 || !Frame4) return;
+    // The bar keeps its right edge and grows to the left, as far as the
+    // status label, until every panel shows its whole text.
+    const TwipRect& r = layout_.StatusBar1;
+    const int right = px(r.Left + r.Width);
+    const int designLeft = px(r.Left);
+    const int labelRight = px(layout_.Label1.Left + layout_.Label1.Width);
+    // The bar's own hint lags behind its panels' new texts: add them up,
+    // with room for the bar's margins and the gaps between panels.
+    int wanted = 2 * 4 + 3 * 8;
+    for (StatusPanel* p : panels_) wanted += p->sizeHint().width();
+    const int left = std::min(designLeft, std::max(std::min(labelRight, designLeft), right - wanted));
+    StatusBar1->setGeometry(left, py(r.Top), right - left, py(r.Height));
 }
 
 float MainForm::innerWidthTwips() const { return tx(central_->width()); }
@@ -550,7 +566,7 @@ QAction* MainForm::toolbarButton(int toolbar, const std::string& key) const {
 
 QString MainForm::statusPanel(int panel) const {
     if (panel < 1 || panel > 4) return {};
-    return panels_[panel - 1]->text();
+    return panels_[panel - 1]->fullText();
 }
 
 PixelSize MainForm::screenSize() const {
@@ -570,7 +586,8 @@ void MainForm::moveWindow(int left, int top) { move(left, top); }
 
 void MainForm::setStatusPanel(int panel, const std::string& text) {
     if (panel < 1 || panel > 4) throw std::out_of_range("no such status panel");
-    panels_[panel - 1]->setText(QString::fromStdString(text));
+    panels_[panel - 1]->setFullText(QString::fromStdString(text));
+    fitStatusBar();
 }
 
 void MainForm::setMenuItemEnabled(const std::string& name, bool enabled) {

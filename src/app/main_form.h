@@ -43,6 +43,7 @@ class QtMessages;
 class ToolButtons;
 class MapMouseHandler;
 class PointEntry;
+class StatusPanel;
 
 class MainForm final : public QMainWindow, public StartupWindow {
 public:
@@ -205,6 +206,7 @@ private:
     void buildWindows();
     void Form_Resize();
     void applyLayout();
+    void fitStatusBar();
     void lblHorDrag_MouseMove(int button, float x);
     float innerWidthTwips() const;
     void connectShell();
@@ -230,7 +232,7 @@ private:
     std::map<std::string, QAction*> menuItems_;
     std::map<std::string, QAction*> toolbarButtons_[2];
     std::map<std::string, QIcon> ImageList1_;
-    QLabel* panels_[4] = {};
+    StatusPanel* panels_[4] = {};
     Form1* progress_ = nullptr;
     MainLayout layout_;
     model::WindSummary winddata_;

@@ -187,6 +187,40 @@ TEST_F(Window, ResizeKeepsTheMapAndListInTheirPlaces) {
     window.hide();
 }
 
+TEST_F(Window, StatusPanelsShowWholeTextsEachInItsOwnPanel) {
+    load();
+    window.show();
+    const std::vector<std::string> texts = {"321456.12345  -5812345.12345", "F= 10000 B I= 100", "Fast Algorithm",
+                                            "REI Mode"};
+    for (int i = 0; i < 4; ++i) window.setStatusPanel(i + 1, texts[i]);
+    auto panel = [this](int i) { return window.StatusBar1->findChild<QLabel*>(QStringLiteral("Panel%1").arg(i)); };
+    auto check = [&](bool wholeExpected) {
+        QApplication::processEvents();
+        for (int i = 1; i <= 4; ++i) {
+            QLabel* p = panel(i);
+            ASSERT_TRUE(p);
+            const QString full = QString::fromStdString(texts[i - 1]);
+            EXPECT_EQ(window.statusPanel(i), full);
+            if (p->text() == full)
+                EXPECT_LE(p->fontMetrics().horizontalAdvance(full), p->contentsRect().width()) << i;
+            else
+                EXPECT_TRUE(p->text().endsWith(QChar(0x2026)) && p->toolTip() == full) << i;
+            if (wholeExpected) EXPECT_EQ(p->text(), full) << i;
+            // Inside the bar, and clear of the next panel.
+            EXPECT_GE(p->x(), 0) << i;
+            EXPECT_LE(p->geometry().right(), window.StatusBar1->width()) << i;
+            if (i < 4) EXPECT_LT(p->geometry().right(), panel(i + 1)->x()) << i;
+        }
+    };
+    // A wide window gives every panel the room for its whole text.
+    window.resize(1400, 900);
+    check(true);
+    // A narrow window cuts the texts visibly instead of hiding their ends.
+    window.resize(300, 200);
+    check(false);
+    window.hide();
+}
+
 TEST(MainLayoutPass, TooSmallWindowSnapsBackAndPanesFollowTheSize) {
     app::MainLayout l;
     auto r = app::formResize(l, false, 7000, 9000);
