@@ -21,6 +21,8 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include <qgsapplication.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -263,30 +265,43 @@ float MainForm::tx(int pixels) const { return pixels * 1440.0f / logicalDpiX(); 
 float MainForm::ty(int pixels) const { return pixels * 1440.0f / logicalDpiY(); }
 
 void MainForm::buildImageList() {
-    QStyle* s = style();
-    ImageList1_ = {
-        {"print", glyphIcon(QStringLiteral("P"))},
-        {"open", s->standardIcon(QStyle::SP_DialogOpenButton)},
-        {"stop", s->standardIcon(QStyle::SP_MediaStop)},
-        {"save", s->standardIcon(QStyle::SP_DialogSaveButton)},
-        {"new", s->standardIcon(QStyle::SP_FileIcon)},
-        {"runon", s->standardIcon(QStyle::SP_MediaSeekForward)},
-        {"runoff", s->standardIcon(QStyle::SP_MediaPlay)},
-        {"copy", glyphIcon(QStringLiteral("C"))},
-        {"delete", s->standardIcon(QStyle::SP_TrashIcon)},
-        {"shore", glyphIcon(QStringLiteral("S"))},
-        {"drawpoly", glyphIcon(QStringLiteral("D"))},
-        {"bathy", glyphIcon(QStringLiteral("B"))},
-        {"addpoint", glyphIcon(QStringLiteral("A"))},
-        {"wind", glyphIcon(QStringLiteral("W"))},
-        {"zoomin", glyphIcon(QStringLiteral("+"))},
-        {"zoomout", glyphIcon(QStringLiteral("-"))},
-        {"zoomselect", glyphIcon(QStringLiteral("Z"))},
-        {"pan", glyphIcon(QStringLiteral("H"))},
-        {"fullextent", glyphIcon(QStringLiteral("F"))},
-        {"pointer", s->standardIcon(QStyle::SP_ArrowUp)},
-        {"identify", glyphIcon(QStringLiteral("i"))},
+    // QGIS's own pictures, so that the tools look as in any GIS; a picture
+    // the library lacks falls back to the style's or to a letter.
+    struct Picture {
+        const char* key;
+        const char* theme;
+        QStyle::StandardPixmap fallback;
     };
+    static const Picture pictures[] = {
+        {"print", "mActionFilePrint.svg", QStyle::SP_CustomBase},
+        {"open", "mActionFileOpen.svg", QStyle::SP_DialogOpenButton},
+        {"stop", "mActionStop.svg", QStyle::SP_MediaStop},
+        {"save", "mActionFileSave.svg", QStyle::SP_DialogSaveButton},
+        {"new", "mActionFileNew.svg", QStyle::SP_FileIcon},
+        {"runon", "mTaskRunning.svg", QStyle::SP_MediaSeekForward},
+        {"runoff", "mActionStart.svg", QStyle::SP_MediaPlay},
+        {"copy", "mActionEditCopy.svg", QStyle::SP_CustomBase},
+        {"delete", "mActionRemove.svg", QStyle::SP_TrashIcon},
+        {"shore", "mIconPolygonLayer.svg", QStyle::SP_CustomBase},
+        {"drawpoly", "mIconPointLayer.svg", QStyle::SP_CustomBase},
+        {"bathy", "mIconRasterLayer.svg", QStyle::SP_CustomBase},
+        {"addpoint", "mActionCapturePoint.svg", QStyle::SP_CustomBase},
+        {"wind", "north_arrow.svg", QStyle::SP_CustomBase},
+        {"zoomin", "mActionZoomIn.svg", QStyle::SP_CustomBase},
+        {"zoomout", "mActionZoomOut.svg", QStyle::SP_CustomBase},
+        {"zoomselect", "mActionZoomToArea.svg", QStyle::SP_CustomBase},
+        {"pan", "mActionPan.svg", QStyle::SP_CustomBase},
+        {"fullextent", "mActionZoomFullExtent.svg", QStyle::SP_CustomBase},
+        {"pointer", "mActionSelect.svg", QStyle::SP_ArrowUp},
+        {"identify", "mActionIdentify.svg", QStyle::SP_MessageBoxInformation},
+    };
+    for (const Picture& pic : pictures) {
+        QIcon icon = QgsApplication::getThemeIcon(QStringLiteral("/") + QLatin1String(pic.theme));
+        if (icon.isNull() || icon.pixmap(16, 16).isNull())
+            icon = pic.fallback != QStyle::SP_CustomBase ? style()->standardIcon(pic.fallback)
+                                                         : glyphIcon(QString(QLatin1Char(pic.key[0])).toUpper());
+        ImageList1_[pic.key] = icon;
+    }
 }
 
 void MainForm::buildMenus() {
