@@ -392,6 +392,9 @@ void MainForm::buildWindows() {
     TreeView1 = new QTreeWidget(central_);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
+    // Long dataset names scroll sideways instead of being cut.
+    TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    TreeView1->header()->setStretchLastSection(false);
 
     Frame2 = new QGroupBox(QStringLiteral("Display Window"), central_);
     Frame2->setObjectName(QStringLiteral("Frame2"));
@@ -436,6 +439,15 @@ void MainForm::applyLayout() {
     auto place = [this](QWidget* w, const TwipRect& r) {
         if (w) w->setGeometry(px(r.Left), py(r.Top), px(r.Width), py(r.Height));
     };
+    // The project window is never narrower than the "Bathymetry on top"
+    // caption: the splitter stands where that caption shows whole.
+    if (Check1) {
+        const float needed = layout_.Frame3.Left + layout_.Check1.Left + tx(Check1->sizeHint().width()) + 120;
+        if (layout_.lblHorDrag.Left < needed || layout_.Frame3.Width < needed - layout_.Frame3.Left) {
+            layout_.lblHorDrag.Left = std::max(layout_.lblHorDrag.Left, needed);
+            resizepanes(layout_, std::max(innerWidthTwips(), kDesignInnerWidth));
+        }
+    }
     const MainLayout& l = layout_;
     place(Toolbar1, l.Toolbar1);
     place(Frame1, l.Frame1);
@@ -445,6 +457,10 @@ void MainForm::applyLayout() {
     // The caption must stay readable in fonts wider than the designed one.
     if (Check1 && Frame3 && Check1->sizeHint().width() > Check1->width())
         Check1->resize(std::min(Check1->sizeHint().width(), Frame3->width() - Check1->x()), Check1->height());
+    if (Check1 && Frame3 && Check1->sizeHint().height() > Check1->height()) {
+        const int h = std::min(Check1->sizeHint().height(), Frame3->height());
+        Check1->setGeometry(Check1->x(), std::min(Check1->y(), Frame3->height() - h), Check1->width(), h);
+    }
     place(TreeView1, l.TreeView1);
     place(Frame2, l.Frame2);
     place(canceladdpt, l.canceladdpt);

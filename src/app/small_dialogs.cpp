@@ -1,4 +1,5 @@
 #include "app/small_dialogs.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <ogr_spatialref.h>
 #include <proj.h>
@@ -101,6 +102,7 @@ proj_prop::proj_prop(const model::MainFormState& form, QWidget* parent) : QDialo
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     place(Command1, 2040, 3000, 1215, 375);
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     Form_Load();
 }
@@ -148,6 +150,7 @@ About::About(const model::MainFormState& form, QWidget* parent) : QDialog(parent
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     place(Command1, 1800, 6840, 1215, 375);
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     Form_Load();
 }
@@ -213,6 +216,7 @@ Form2::Form2(std::function<void()> showMain, QWidget* parent) : QDialog(parent),
     Line2 = new QFrame(this);
     Line2->setFrameShape(QFrame::HLine);
     place(Line2, 240, 5280, 4300, 15);
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     Form_Load();
 }
