@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -40,6 +41,9 @@ QPixmap picture(int w, int h, const QString& text) {
     QFont f = p.font();
     f.setPixelSize(std::max(10, h / 4));
     f.setBold(true);
+    // The text shrinks until it fits the banner's width with a margin.
+    while (f.pixelSize() > 6 && QFontMetrics(f).horizontalAdvance(text) > w - w / 10)
+        f.setPixelSize(f.pixelSize() - 1);
     p.setFont(f);
     p.drawText(pm.rect(), Qt::AlignCenter, text);
     return pm;

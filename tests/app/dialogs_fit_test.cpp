@@ -209,12 +209,22 @@ TEST_F(Windows, MainWindowFitsAndShowsItsCaptionsWhole) {
     app::About about(form, &window);
     about.show();
     QApplication::processEvents();
-    for (QLabel* l : about.findChildren<QLabel*>())
-        if (!l->pixmap(Qt::ReturnByValue).isNull()) {
-            EXPECT_LE(l->pixmap(Qt::ReturnByValue).width(), l->width());
-            EXPECT_LE(l->pixmap(Qt::ReturnByValue).height(), l->height());
-            EXPECT_TRUE(about.rect().contains(l->geometry()));
+    int banners = 0;
+    for (QLabel* l : about.findChildren<QLabel*>()) {
+        const QImage banner = l->pixmap(Qt::ReturnByValue).toImage();
+        if (banner.isNull()) continue;
+        ++banners;
+        EXPECT_LE(banner.width(), l->width());
+        EXPECT_LE(banner.height(), l->height());
+        EXPECT_TRUE(about.rect().contains(l->geometry()));
+        // Its lettering stays clear of the left and right edges.
+        const QRgb ground = banner.pixel(0, 0);
+        for (int y = 0; y < banner.height(); ++y) {
+            ASSERT_EQ(banner.pixel(2, y), ground) << l->objectName().toStdString() << " cut at the left, row " << y;
+            ASSERT_EQ(banner.pixel(banner.width() - 3, y), ground) << l->objectName().toStdString() << " row " << y;
         }
+    }
+    EXPECT_EQ(banners, 2);
 }
 
 }  // namespace
