@@ -24,6 +24,7 @@
 #include <qgsapplication.h>
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "app/command_enabling.h"
@@ -37,6 +38,9 @@
 namespace quor::app {
 
 namespace {
+
+// The status label's text while a run goes on.
+const QString kRunningModel = QStringLiteral("Running model");
 
 // Designed state of a menu item.
 enum class Design { Normal, Disabled, HiddenDisabled };
@@ -442,11 +446,8 @@ void MainForm::applyLayout() {
     // The project window is never narrower than the "Bathymetry on top"
     // caption: the splitter stands where that caption shows whole.
     if (Check1) {
-        const float needed = layout_.Frame3.Left + layout_.Check1.Left + tx(Check1->sizeHint().width()) + 120;
-        if (layout_.lblHorDrag.Left < needed || layout_.Frame3.Width < needed - layout_.Frame3.Left) {
-            layout_.lblHorDrag.Left = std::max(layout_.lblHorDrag.Left, needed);
-            resizepanes(layout_, std::max(innerWidthTwips(), kDesignInnerWidth));
-        }
+        const float needed = layout_.Check1.Left + tx(Check1->sizeHint().width()) + 60;
+        if (layout_.Frame3.Width < needed) widenProjectPane(layout_, std::ceil(needed - layout_.Frame3.Width));
     }
     const MainLayout& l = layout_;
     place(Toolbar1, l.Toolbar1);
@@ -476,18 +477,19 @@ void MainForm::applyLayout() {
 }
 
 void MainForm::fitStatusBar() {
-    if (!StatusBar1 || !Frame4) return;
-    // The bar keeps its right edge and grows to the left, as far as the
-    // status label, until every panel shows its whole text.
+    if (!StatusBar1 || !Frame4 || !Label1) return;
+    // The bar keeps its right edge and grows to the left, up to the status
+    // label's text, until every panel shows its whole text.
     const TwipRect& r = layout_.StatusBar1;
     const int right = px(r.Left + r.Width);
     const int designLeft = px(r.Left);
-    const int labelRight = px(layout_.Label1.Left + layout_.Label1.Width);
+    // The status label keeps room for the longest text it shows.
+    const int labelRight = px(layout_.Label1.Left) + Label1->fontMetrics().horizontalAdvance(kRunningModel) + 12;
     // The bar's own hint lags behind its panels' new texts: add them up,
     // with room for the bar's margins and the gaps between panels.
     int wanted = 2 * 4 + 3 * 8;
     for (StatusPanel* p : panels_) wanted += p->sizeHint().width();
-    const int left = std::min(designLeft, std::max(std::min(labelRight, designLeft), right - wanted));
+    const int left = std::min(designLeft, std::max(labelRight, right - wanted));
     StatusBar1->setGeometry(left, py(r.Top), right - left, py(r.Height));
 }
 
