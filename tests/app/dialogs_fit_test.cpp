@@ -15,7 +15,6 @@
 #include <QTreeWidget>
 
 #include <map>
-#include <iostream>
 #include <set>
 
 #include "app/main_form.h"
@@ -163,6 +162,11 @@ TEST_F(Windows, EveryDialogFitsTheSmallScreenAndEnterPressesOk) {
         check(d);
     }
     {
+        app::Form2 d([] {}, &window);
+        d.show();
+        check(d);
+    }
+    {
         wave::ui::BatchProcessDialog d(state, messages, home.path(), &window);
         d.show();
         check(d);
@@ -186,7 +190,7 @@ TEST_F(Windows, EveryDialogFitsTheSmallScreenAndEnterPressesOk) {
         d.show();
         check(d);
     }
-    EXPECT_GE(seen.size(), 18u);
+    EXPECT_GE(seen.size(), 19u);
 }
 
 TEST_F(Windows, MainWindowFitsAndShowsItsCaptionsWhole) {
