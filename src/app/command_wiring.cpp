@@ -56,7 +56,7 @@ public:
     explicit WindowRunShell(MainForm& w) : w_(w) {}
     void runStarted() override { w_.Label1->setText(QStringLiteral("Running model")); }
     void setTitle(const std::string& title) override { w_.setWindowTitle(QString::fromStdString(title)); }
-    void setMinimised(bool on) override { on ? w_.showMinimized() : w_.showNormal(); }
+    void setMinimised(bool on) override { w_.minimiseForRun(on); }
     void runEnded() override {
         w_.Label1->clear();
         w_.runEnded();

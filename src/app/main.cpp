@@ -10,11 +10,11 @@
 #include "platform/settings_store.h"
 
 int main(int argc, char** argv) {
+    quor::app::keepToolkitSettingsInDataFolder();
     QgsApplication app(argc, argv, true, quor::app::qgisProfileFolder(), QStringLiteral("desktop"));
     // QApplication takes the user's locale for the C library too; numbers
     // in files, fields and settings are always written with a point.
     std::setlocale(LC_NUMERIC, "C");
-    QgsApplication::setApplicationName(QStringLiteral("Quor"));
     quor::app::startQgis();
 
     int rc = 0;

@@ -21,7 +21,10 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include <qgsapplication.h>
+
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "app/command_enabling.h"
@@ -30,10 +33,14 @@
 #include "app/progress_form.h"
 #include "app/project_tree.h"
 #include "app/qt_messages.h"
+#include "app/status_panel.h"
 
 namespace quor::app {
 
 namespace {
+
+// The status label's text while a run goes on.
+const QString kRunningModel = QStringLiteral("Running model");
 
 // Designed state of a menu item.
 enum class Design { Normal, Disabled, HiddenDisabled };
@@ -262,30 +269,43 @@ float MainForm::tx(int pixels) const { return pixels * 1440.0f / logicalDpiX(); 
 float MainForm::ty(int pixels) const { return pixels * 1440.0f / logicalDpiY(); }
 
 void MainForm::buildImageList() {
-    QStyle* s = style();
-    ImageList1_ = {
-        {"print", glyphIcon(QStringLiteral("P"))},
-        {"open", s->standardIcon(QStyle::SP_DialogOpenButton)},
-        {"stop", s->standardIcon(QStyle::SP_MediaStop)},
-        {"save", s->standardIcon(QStyle::SP_DialogSaveButton)},
-        {"new", s->standardIcon(QStyle::SP_FileIcon)},
-        {"runon", s->standardIcon(QStyle::SP_MediaSeekForward)},
-        {"runoff", s->standardIcon(QStyle::SP_MediaPlay)},
-        {"copy", glyphIcon(QStringLiteral("C"))},
-        {"delete", s->standardIcon(QStyle::SP_TrashIcon)},
-        {"shore", glyphIcon(QStringLiteral("S"))},
-        {"drawpoly", glyphIcon(QStringLiteral("D"))},
-        {"bathy", glyphIcon(QStringLiteral("B"))},
-        {"addpoint", glyphIcon(QStringLiteral("A"))},
-        {"wind", glyphIcon(QStringLiteral("W"))},
-        {"zoomin", glyphIcon(QStringLiteral("+"))},
-        {"zoomout", glyphIcon(QStringLiteral("-"))},
-        {"zoomselect", glyphIcon(QStringLiteral("Z"))},
-        {"pan", glyphIcon(QStringLiteral("H"))},
-        {"fullextent", glyphIcon(QStringLiteral("F"))},
-        {"pointer", s->standardIcon(QStyle::SP_ArrowUp)},
-        {"identify", glyphIcon(QStringLiteral("i"))},
+    // QGIS's own pictures, so that the tools look as in any GIS; a picture
+    // the library lacks falls back to the style's or to a letter.
+    struct Picture {
+        const char* key;
+        const char* theme;
+        QStyle::StandardPixmap fallback;
     };
+    static const Picture pictures[] = {
+        {"print", "mActionFilePrint.svg", QStyle::SP_CustomBase},
+        {"open", "mActionFileOpen.svg", QStyle::SP_DialogOpenButton},
+        {"stop", "mActionStop.svg", QStyle::SP_MediaStop},
+        {"save", "mActionFileSave.svg", QStyle::SP_DialogSaveButton},
+        {"new", "mActionFileNew.svg", QStyle::SP_FileIcon},
+        {"runon", "mTaskRunning.svg", QStyle::SP_MediaSeekForward},
+        {"runoff", "mActionStart.svg", QStyle::SP_MediaPlay},
+        {"copy", "mActionEditCopy.svg", QStyle::SP_CustomBase},
+        {"delete", "mActionRemove.svg", QStyle::SP_TrashIcon},
+        {"shore", "mIconPolygonLayer.svg", QStyle::SP_CustomBase},
+        {"drawpoly", "mIconPointLayer.svg", QStyle::SP_CustomBase},
+        {"bathy", "mIconRasterLayer.svg", QStyle::SP_CustomBase},
+        {"addpoint", "mActionCapturePoint.svg", QStyle::SP_CustomBase},
+        {"wind", "north_arrow.svg", QStyle::SP_CustomBase},
+        {"zoomin", "mActionZoomIn.svg", QStyle::SP_CustomBase},
+        {"zoomout", "mActionZoomOut.svg", QStyle::SP_CustomBase},
+        {"zoomselect", "mActionZoomToArea.svg", QStyle::SP_CustomBase},
+        {"pan", "mActionPan.svg", QStyle::SP_CustomBase},
+        {"fullextent", "mActionZoomFullExtent.svg", QStyle::SP_CustomBase},
+        {"pointer", "mActionSelect.svg", QStyle::SP_ArrowUp},
+        {"identify", "mActionIdentify.svg", QStyle::SP_MessageBoxInformation},
+    };
+    for (const Picture& pic : pictures) {
+        QIcon icon = QgsApplication::getThemeIcon(QStringLiteral("/") + QLatin1String(pic.theme));
+        if (icon.isNull() || icon.pixmap(16, 16).isNull())
+            icon = pic.fallback != QStyle::SP_CustomBase ? style()->standardIcon(pic.fallback)
+                                                         : glyphIcon(QString(QLatin1Char(pic.key[0])).toUpper());
+        ImageList1_[pic.key] = icon;
+    }
 }
 
 void MainForm::buildMenus() {
@@ -376,6 +396,9 @@ void MainForm::buildWindows() {
     TreeView1 = new QTreeWidget(central_);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
+    // Long dataset names scroll sideways instead of being cut.
+    TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    TreeView1->header()->setStretchLastSection(false);
 
     Frame2 = new QGroupBox(QStringLiteral("Display Window"), central_);
     Frame2->setObjectName(QStringLiteral("Frame2"));
@@ -397,10 +420,8 @@ void MainForm::buildWindows() {
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     for (int i = 0; i < 4; ++i) {
-        panels_[i] = new QLabel(StatusBar1);
+        panels_[i] = new StatusPanel(px(kPanelWidths[i]), StatusBar1);
         panels_[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
-        panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panels_[i]->setFixedWidth(px(kPanelWidths[i]));
         StatusBar1->addWidget(panels_[i]);
     }
 
@@ -422,6 +443,12 @@ void MainForm::applyLayout() {
     auto place = [this](QWidget* w, const TwipRect& r) {
         if (w) w->setGeometry(px(r.Left), py(r.Top), px(r.Width), py(r.Height));
     };
+    // The project window is never narrower than the "Bathymetry on top"
+    // caption: the splitter stands where that caption shows whole.
+    if (Check1) {
+        const float needed = layout_.Check1.Left + tx(Check1->sizeHint().width()) + 60;
+        if (layout_.Frame3.Width < needed) widenProjectPane(layout_, std::ceil(needed - layout_.Frame3.Width));
+    }
     const MainLayout& l = layout_;
     place(Toolbar1, l.Toolbar1);
     place(Frame1, l.Frame1);
@@ -431,6 +458,10 @@ void MainForm::applyLayout() {
     // The caption must stay readable in fonts wider than the designed one.
     if (Check1 && Frame3 && Check1->sizeHint().width() > Check1->width())
         Check1->resize(std::min(Check1->sizeHint().width(), Frame3->width() - Check1->x()), Check1->height());
+    if (Check1 && Frame3 && Check1->sizeHint().height() > Check1->height()) {
+        const int h = std::min(Check1->sizeHint().height(), Frame3->height());
+        Check1->setGeometry(Check1->x(), std::min(Check1->y(), Frame3->height() - h), Check1->width(), h);
+    }
     place(TreeView1, l.TreeView1);
     place(Frame2, l.Frame2);
     place(canceladdpt, l.canceladdpt);
@@ -439,9 +470,27 @@ void MainForm::applyLayout() {
     place(Frame4, l.Frame4);
     place(StatusBar1, l.StatusBar1);
     place(Label1, l.Label1);
+    fitStatusBar();
     place(Label2, l.Label2);
     place(lblHorDrag, l.lblHorDrag);
     if (TreeView1) TreeView1->raise();
+}
+
+void MainForm::fitStatusBar() {
+    if (!StatusBar1 || !Frame4 || !Label1) return;
+    // The bar keeps its right edge and grows to the left, up to the status
+    // label's text, until every panel shows its whole text.
+    const TwipRect& r = layout_.StatusBar1;
+    const int right = px(r.Left + r.Width);
+    const int designLeft = px(r.Left);
+    // The status label keeps room for the longest text it shows.
+    const int labelRight = px(layout_.Label1.Left) + Label1->fontMetrics().horizontalAdvance(kRunningModel) + 12;
+    // The bar's own hint lags behind its panels' new texts: add them up,
+    // with room for the bar's margins and the gaps between panels.
+    int wanted = 2 * 4 + 3 * 8;
+    for (StatusPanel* p : panels_) wanted += p->sizeHint().width();
+    const int left = std::min(designLeft, std::max(labelRight, right - wanted));
+    StatusBar1->setGeometry(left, py(r.Top), right - left, py(r.Height));
 }
 
 float MainForm::innerWidthTwips() const { return tx(central_->width()); }
@@ -512,6 +561,20 @@ StartupOutcome MainForm::Form_Load(const StartupEnvironment& env) {
 
 void MainForm::showcoords(int32_t x, int32_t y) { messages_->message(std::to_string(x) + " " + std::to_string(y)); }
 
+void MainForm::minimiseForRun(bool minimise) {
+    if (minimise) {
+        if (!minimisedForRun_) stateBeforeRun_ = windowState() & ~(Qt::WindowMinimized | Qt::WindowActive);
+        minimisedForRun_ = true;
+        showMinimized();
+    } else if (minimisedForRun_ || isMinimized()) {
+        minimisedForRun_ = false;
+        setWindowState(stateBeforeRun_);
+        show();
+        raise();
+        activateWindow();
+    }
+}
+
 Form1& MainForm::progressForm() {
     if (!progress_) progress_ = new Form1(state_, form_, this);
     return *progress_;
@@ -536,7 +599,7 @@ QAction* MainForm::toolbarButton(int toolbar, const std::string& key) const {
 
 QString MainForm::statusPanel(int panel) const {
     if (panel < 1 || panel > 4) return {};
-    return panels_[panel - 1]->text();
+    return panels_[panel - 1]->fullText();
 }
 
 PixelSize MainForm::screenSize() const {
@@ -556,7 +619,8 @@ void MainForm::moveWindow(int left, int top) { move(left, top); }
 
 void MainForm::setStatusPanel(int panel, const std::string& text) {
     if (panel < 1 || panel > 4) throw std::out_of_range("no such status panel");
-    panels_[panel - 1]->setText(QString::fromStdString(text));
+    panels_[panel - 1]->setFullText(QString::fromStdString(text));
+    fitStatusBar();
 }
 
 void MainForm::setMenuItemEnabled(const std::string& name, bool enabled) {

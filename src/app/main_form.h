@@ -43,6 +43,7 @@ class QtMessages;
 class ToolButtons;
 class MapMouseHandler;
 class PointEntry;
+class StatusPanel;
 
 class MainForm final : public QMainWindow, public StartupWindow {
 public:
@@ -58,6 +59,10 @@ public:
 
     // The coordinate message of point entry: "x y".
     void showcoords(int32_t x, int32_t y);
+
+    // Background runs minimise the window for their length and give it back
+    // in the state it had (maximised stays maximised).
+    void minimiseForRun(bool minimise);
 
     // The shared progress window, created on first use.
     Form1& progressForm();
@@ -201,6 +206,7 @@ private:
     void buildWindows();
     void Form_Resize();
     void applyLayout();
+    void fitStatusBar();
     void lblHorDrag_MouseMove(int button, float x);
     float innerWidthTwips() const;
     void connectShell();
@@ -226,7 +232,7 @@ private:
     std::map<std::string, QAction*> menuItems_;
     std::map<std::string, QAction*> toolbarButtons_[2];
     std::map<std::string, QIcon> ImageList1_;
-    QLabel* panels_[4] = {};
+    StatusPanel* panels_[4] = {};
     Form1* progress_ = nullptr;
     MainLayout layout_;
     model::WindSummary winddata_;
@@ -246,6 +252,8 @@ private:
     std::string mapName_;
     bool loaded_ = false;
     bool inLayout_ = false;
+    bool minimisedForRun_ = false;
+    Qt::WindowStates stateBeforeRun_ = Qt::WindowNoState;
     // The map view's side of the window.
     struct MapSupport;
     struct MapSupportDeleter {

@@ -1,6 +1,7 @@
 // The main window's map side: tool button values, the map toolbar's
 // clicks, the map's events, "Bathymetry on top" and point entry.
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QToolBar>
@@ -18,6 +19,15 @@
 namespace quor::app {
 
 namespace {
+
+// The map toolbar's buttons that stay down as the tool a press on the map applies.
+const char* const kExclusiveMapTools[] = {"zoomin", "zoomout", "zoomselect", "pan", "identify"};
+
+bool isMapTool(const std::string& key) {
+    for (const char* t : kExclusiveMapTools)
+        if (key == t) return true;
+    return false;
+}
 
 void preOrder(QTreeWidgetItem* item, std::vector<QTreeWidgetItem*>& out) {
     out.push_back(item);
@@ -47,6 +57,13 @@ struct MainForm::MapSupport final : ToolButtons, PointEntryHost {
         return it != values[toolbar == kProjectToolbarId ? 0 : 1].end() && it->second;
     }
     void setPressed(int toolbar, const std::string& key, bool down) override {
+        // The map tools exclude one another: pressing one releases the rest.
+        if (down && toolbar == kMapToolbarId && isMapTool(key))
+            for (const char* other : kExclusiveMapTools)
+                if (key != other && pressed(toolbar, other)) {
+                    values[1][other] = false;
+                    showValue(toolbar, other);
+                }
         values[toolbar == kProjectToolbarId ? 0 : 1][key] = down;
         showValue(toolbar, key);
     }
@@ -114,6 +131,14 @@ void MainForm::connectMapView() {
     MapControl2->mouseMove = [&s](const MapMouse& m) { s.handler.mousemove(m); };
     MapControl2->afterDraw = [&s] { s.handler.afterdraw(); };
 
+    // Shows the tools as one choice; the values above decide which is down.
+    auto* tools = new QActionGroup(Toolbar2);
+    tools->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (const char* key : kExclusiveMapTools)
+        if (QAction* a = toolbarButton(kMapToolbarId, key)) {
+            a->setCheckable(true);
+            tools->addAction(a);
+        }
     for (const auto& [key, action] : toolbarButtons_[1]) {
         const std::string k = key;
         connect(action, &QAction::triggered, this, [this, k] {
@@ -142,9 +167,11 @@ void MainForm::Toolbar2_ButtonClick(const std::string& key) {
     if (state_.run_lock.active()) return;
     Toolbar2->repaint();
     MapControl2->setMousePointer(kPointerArrow);
-    // Only the clicked button goes down; the view applies the first tool
-    // that is down in its own order.
-    if (key == "zoomselect") {
+    // The clicked tool goes down and releases the others (see setPressed);
+    // the arrow releases every tool.
+    if (key == "pointer") {
+        resetmaptools();
+    } else if (key == "zoomselect") {
         presszoomselect();
         MapControl2->setMousePointer(kPointerZoom);
     } else if (key == "fullextent") {

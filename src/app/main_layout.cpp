@@ -1,6 +1,7 @@
 #include "app/main_layout.h"
 
 #include <cmath>
+#include <initializer_list>
 
 namespace quor::app {
 
@@ -57,6 +58,15 @@ void resizepanes(MainLayout& l, float innerWidth) {
     if (w2 < 600) w2 = 600;
     l.Frame2.Width = w2;
     l.MapControl2.Width = w2 - 240;
+}
+
+void widenProjectPane(MainLayout& l, float d) {
+    for (TwipRect* r : {&l.Frame1, &l.TreeView1, &l.List1, &l.Frame3, &l.Label2}) r->Width += d;
+    l.lblHorDrag.Left += d;
+    l.Frame2.Left += d;
+    l.Frame2.Width -= d;
+    l.MapControl2.Width -= d;
+    l.refresher.Left -= d;
 }
 
 bool splitterDrag(MainLayout& l, int button, float x, float innerWidth) {

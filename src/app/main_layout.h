@@ -54,6 +54,10 @@ struct ResizeResult {
 // frame's width, also after a snap.
 ResizeResult formResize(MainLayout& l, bool minimized, float outerWidth, float outerHeight);
 
+// Moves the splitter d twips to the right without the drag's arithmetic:
+// the project window and everything in it widen by d, the display window
+// narrows by d, and both keep their designed margins.
+void widenProjectPane(MainLayout& l, float d);
 // Places both panes after the splitter has moved.
 void resizepanes(MainLayout& l, float innerWidth);
 

@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -16,6 +18,19 @@
 #include "app/shell_settings.h"
 
 namespace quor::app {
+
+std::optional<bool> pdfViewerInstalled() {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (tool.isEmpty()) return std::nullopt;
+    QProcess query;
+    query.start(tool, {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("application/pdf")});
+    if (!query.waitForFinished(5000) || query.exitStatus() != QProcess::NormalExit) {
+        query.kill();
+        query.waitForFinished(1000);
+        return std::nullopt;
+    }
+    return !query.readAllStandardOutput().trimmed().isEmpty();
+}
 
 void MainForm::menuItem_Click(const std::string& name) {
     if (state_.run_lock.active()) return;
@@ -72,13 +87,19 @@ std::string MainForm::helpFolder() const {
 }
 
 void MainForm::Content_Click() {
-    // A missing manual or viewer gives no message: the desktop decides.
     const QString file = QDir(QString::fromStdString(helpFolder())).filePath(QStringLiteral("Quor_V4.pdf"));
     const QUrl url = QUrl::fromLocalFile(file);
+    bool opened = false;
     if (urlOpener_)
-        urlOpener_(url);
+        opened = urlOpener_(url);
     else
-        QDesktopServices::openUrl(url);
+        // The desktop's opener reports success before any viewer is found,
+        // so a desktop that names no PDF viewer is not asked.
+        opened = pdfViewerInstalled() != std::optional<bool>(false) && QDesktopServices::openUrl(url);
+    if (!opened)
+        messages_->message("No PDF viewer is installed to show the manual. Install one, or open " +
+                               file.toStdString() + " with a program of your choice.",
+                           platform::MessageIcon::Information);
 }
 
 void MainForm::openWebPage(const std::string& settingKey) {
@@ -86,6 +107,14 @@ void MainForm::openWebPage(const std::string& settingKey) {
     bool opened = false;
     try {
         const std::string address = store_.read(kSettingsApp, "Settings", settingKey);
+        if (address.empty()) {
+            const auto* ini = dynamic_cast<const platform::IniSettingsStore*>(&store_);
+            const std::string file = ini ? ini->filePath(kSettingsApp) : std::string(kSettingsApp) + ".ini";
+            messages_->message("No address is set for this page. Fill the setting " + settingKey +
+                                   " under [Settings] in " + file + ".",
+                               platform::MessageIcon::Information);
+            return;
+        }
         const QUrl url(QString::fromStdString(address), QUrl::StrictMode);
         if (!address.empty() && url.isValid() && !url.scheme().isEmpty())
             opened = urlOpener_ ? urlOpener_(url) : QDesktopServices::openUrl(url);

@@ -1,4 +1,5 @@
 #include "app/mode_dialog.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -36,6 +37,7 @@ QuorMode_fr::QuorMode_fr(MainForm& main) : QDialog(&main), main_(main) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Frame1);
     layout->addWidget(Command1, 0, Qt::AlignRight);
+    platform::ui::setOkButton(*this, Command1);
     QObject::connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     Form_Load();
 }

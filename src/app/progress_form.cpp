@@ -1,4 +1,5 @@
 #include "app/progress_form.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -57,6 +58,7 @@ Form1::Form1(model::ModelState& state, const model::MainFormState& form, QWidget
         b->setTextVisible(false);
     }
     resize(px(kDesignWidth), py(kDesignHeight));
+    platform::ui::setOkButton(*this, nullptr);
     QObject::connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 }
 

@@ -6,6 +6,8 @@
 #include <qgis.h>
 #include <qgsapplication.h>
 
+#include <QCoreApplication>
+#include <QSettings>
 #include <QStandardPaths>
 
 #include "platform/gis/raster.h"
@@ -27,6 +29,14 @@ void startQgis() {
     // QGIS may take the user's locale for the C library; numbers in files,
     // fields and settings are always written with a point.
     std::setlocale(LC_NUMERIC, "C");
+}
+
+void keepToolkitSettingsInDataFolder() {
+    QCoreApplication::setOrganizationName(QStringLiteral("Quor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Quor"));
+    for (QSettings::Format f : {QSettings::NativeFormat, QSettings::IniFormat})
+        for (QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(f, scope, qgisProfileFolder());
 }
 
 QString qgisProfileFolder() {

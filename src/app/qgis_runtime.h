@@ -11,6 +11,12 @@ namespace quor::app {
 // tests) as well as with QgsApplication (the program).
 void startQgis();
 
+// Names the program to Qt and sends the settings that Qt and QGIS keep for
+// themselves (file dialogs, QGIS options) into the QGIS folder below, so
+// that the only file the program writes among the user's configuration is
+// its own settings store. Call before the application object is made.
+void keepToolkitSettingsInDataFolder();
+
 // QGIS's own settings and databases for this program, apart from any
 // QGIS installation's profile: "<user data>/Quor/qgis".
 QString qgisProfileFolder();

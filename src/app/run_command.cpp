@@ -140,12 +140,7 @@ void RunCommand::runStarted() {
 
 void RunCommand::setTitle(const std::string& title) { w_.setWindowTitle(QString::fromStdString(title)); }
 
-void RunCommand::setMinimised(bool minimised) {
-    if (minimised)
-        w_.showMinimized();
-    else
-        w_.showNormal();
-}
+void RunCommand::setMinimised(bool minimised) { w_.minimiseForRun(minimised); }
 
 void RunCommand::showWindName(const std::string& name) {
     ProjectTree& tree = w_.projectTree();

@@ -1,4 +1,5 @@
 #include "app/small_dialogs.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <ogr_spatialref.h>
 #include <proj.h>
@@ -11,6 +12,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -39,6 +41,9 @@ QPixmap picture(int w, int h, const QString& text) {
     QFont f = p.font();
     f.setPixelSize(std::max(10, h / 4));
     f.setBold(true);
+    // The text shrinks until it fits the banner's width with a margin.
+    while (f.pixelSize() > 6 && QFontMetrics(f).horizontalAdvance(text) > w - w / 10)
+        f.setPixelSize(f.pixelSize() - 1);
     p.setFont(f);
     p.drawText(pm.rect(), Qt::AlignCenter, text);
     return pm;
@@ -101,6 +106,7 @@ proj_prop::proj_prop(const model::MainFormState& form, QWidget* parent) : QDialo
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     place(Command1, 2040, 3000, 1215, 375);
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     Form_Load();
 }
@@ -148,6 +154,7 @@ About::About(const model::MainFormState& form, QWidget* parent) : QDialog(parent
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     place(Command1, 1800, 6840, 1215, 375);
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     Form_Load();
 }
@@ -213,6 +220,7 @@ Form2::Form2(std::function<void()> showMain, QWidget* parent) : QDialog(parent),
     Line2 = new QFrame(this);
     Line2->setFrameShape(QFrame::HLine);
     place(Line2, 240, 5280, 4300, 15);
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     Form_Load();
 }

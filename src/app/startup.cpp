@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/settings_loader.h"
+#include "app/shell_settings.h"
 #include "platform/log.h"
 
 #include <cstdlib>
@@ -196,6 +197,12 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
     for (const char* name : kMenuItemsOff) attempt([&] { window.setMenuItemEnabled(name, false); });
 
     attempt([&] { window.setMapName("Map"); });
+    // The web pages have no built-in address: the keys are written empty
+    // so that a user finds where to put them.
+    for (const char* key : {kKobuWebsiteKey, kQuorWebsiteKey})
+        attempt([&] {
+            if (!store.contains(kSettingsApp, "Settings", key)) store.write(kSettingsApp, "Settings", key, "");
+        });
     if (!replaced.empty()) messages.message(replacedSettingsMessage(replaced), platform::MessageIcon::Exclamation);
     return StartupOutcome::Complete;
 }

@@ -1,4 +1,5 @@
 #include "app/welcome_dialog.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -69,6 +70,7 @@ mainDialog::mainDialog(model::ModelState& state, const model::SettingsHolder& ho
     layout->addWidget(Frame2);
     layout->addLayout(buttons);
 
+    platform::ui::setOkButton(*this, OKButton);
     QObject::connect(OKButton, &QPushButton::clicked, this, [this] { OKButton_Click(); });
     QObject::connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButton_Click(); });
 

@@ -74,10 +74,11 @@ TEST_F(MainFormMap, MapToolbarPressesTheClickedToolAndFullExtentShowsEverything)
     EXPECT_TRUE(window.toolButtons().pressed(2, "zoomin"));
     EXPECT_TRUE(window.toolbarButton(2, "zoomin")->isChecked());
     EXPECT_EQ(window.MapControl2->mousePointer(), app::kPointerZoomIn);
-    // A second click does not release it; other tools stay down too.
+    // A second click does not release it; another tool does.
     window.toolbarButton(2, "zoomin")->trigger();
-    window.toolbarButton(2, "identify")->trigger();
     EXPECT_TRUE(window.toolButtons().pressed(2, "zoomin"));
+    window.toolbarButton(2, "identify")->trigger();
+    EXPECT_FALSE(window.toolButtons().pressed(2, "zoomin"));
     EXPECT_TRUE(window.toolButtons().pressed(2, "identify"));
     EXPECT_EQ(window.MapControl2->mousePointer(), app::kPointerIdentify);
 

@@ -12,6 +12,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <qgsapplication.h>
+
 #include <string>
 #include <vector>
 
@@ -184,6 +186,81 @@ TEST_F(Window, ResizeKeepsTheMapAndListInTheirPlaces) {
     QApplication::processEvents();
     EXPECT_NEAR(window.centralWidget()->width() * perPixel, 7575 - 120, 2 * perPixel);
     EXPECT_NEAR(window.centralWidget()->height() * perPixel, 7000 - 645, 2 * perPixel);
+    window.hide();
+}
+
+TEST_F(Window, ToolbarButtonsShowQgisPicturesWithTheirCaptionsAsTooltips) {
+    load();
+    struct Expected {
+        int toolbar;
+        const char* key;
+        const char* picture;
+        const char* tooltip;
+    };
+    const Expected buttons[] = {
+        {1, "new", "mActionFileNew.svg", "New Project"},
+        {1, "open", "mActionFileOpen.svg", "Open Project"},
+        {1, "save", "mActionFileSave.svg", "Save Project"},
+        {1, "delete", "mActionRemove.svg", "Remove"},
+        {1, "bathy", "mIconRasterLayer.svg", "Change Bathymetry"},
+        {1, "shore", "mIconPolygonLayer.svg", "Change Shoreline"},
+        {1, "wind", "north_arrow.svg", "Change Wind"},
+        {1, "addpoint", "mActionCapturePoint.svg", "Create Points"},
+        {1, "drawpoly", "mIconPointLayer.svg", "Add Points"},
+        {1, "run", "mActionStart.svg", "Run"},
+        {2, "zoomin", "mActionZoomIn.svg", "Zoom in"},
+        {2, "zoomout", "mActionZoomOut.svg", "Zoom Out"},
+        {2, "zoomselect", "mActionZoomToArea.svg", "Zoom select"},
+        {2, "pan", "mActionPan.svg", "Pan"},
+        {2, "fullextent", "mActionZoomFullExtent.svg", "Full Extent"},
+        {2, "identify", "mActionIdentify.svg", "Identify"},
+    };
+    for (const Expected& b : buttons) {
+        QAction* a = window.toolbarButton(b.toolbar, b.key);
+        ASSERT_TRUE(a) << b.key;
+        const QImage wanted = QgsApplication::getThemeIcon(QString("/") + b.picture).pixmap(16, 16).toImage();
+        ASSERT_FALSE(wanted.isNull()) << b.picture;
+        EXPECT_EQ(a->icon().pixmap(16, 16).toImage(), wanted) << b.key;
+        EXPECT_EQ(a->toolTip().toStdString(), b.tooltip) << b.key;
+    }
+}
+
+TEST_F(Window, StatusPanelsShowWholeTextsEachInItsOwnPanel) {
+    load();
+    window.show();
+    const std::vector<std::string> texts = {"321456.12345  -5812345.12345", "F= 10000 B I= 100", "Fast Algorithm",
+                                            "REI Mode"};
+    for (int i = 0; i < 4; ++i) window.setStatusPanel(i + 1, texts[i]);
+    auto panel = [this](int i) { return window.StatusBar1->findChild<QLabel*>(QStringLiteral("Panel%1").arg(i)); };
+    auto check = [&](bool wholeExpected) {
+        QApplication::processEvents();
+        for (int i = 1; i <= 4; ++i) {
+            QLabel* p = panel(i);
+            ASSERT_TRUE(p);
+            const QString full = QString::fromStdString(texts[i - 1]);
+            EXPECT_EQ(window.statusPanel(i), full);
+            if (p->text() == full) {
+                EXPECT_LE(p->fontMetrics().horizontalAdvance(full), p->contentsRect().width()) << i;
+            } else {
+                EXPECT_TRUE(p->text().endsWith(QChar(0x2026)) && p->toolTip() == full) << i;
+            }
+            if (wholeExpected) {
+                EXPECT_EQ(p->text(), full) << i;
+            }
+            // Inside the bar, and clear of the next panel.
+            EXPECT_GE(p->x(), 0) << i;
+            EXPECT_LE(p->geometry().right(), window.StatusBar1->width()) << i;
+            if (i < 4) {
+                EXPECT_LT(p->geometry().right(), panel(i + 1)->x()) << i;
+            }
+        }
+    };
+    // A wide window gives every panel the room for its whole text.
+    window.resize(1400, 900);
+    check(true);
+    // A narrow window cuts the texts visibly instead of hiding their ends.
+    window.resize(300, 200);
+    check(false);
     window.hide();
 }
 

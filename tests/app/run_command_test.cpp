@@ -8,11 +8,13 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 
 #include "app/main_form.h"
 #include "app/progress_form.h"
+#include "app/qt_messages.h"
 #include "app/run_command.h"
 #include "platform/settings_store.h"
 #include "test_support.h"
@@ -114,6 +116,39 @@ TEST_F(RunWindow, ARunThatNeverYieldsClosesTheOtherWindowsAndGetsItsRepaints) {
     progress.update();  // what a changed progress bar asks for
     run.repaintWithoutInput();
     EXPECT_GT(progress.paints, before);
+}
+
+TEST_F(RunWindow, BackgroundRunGivesTheWindowBackMaximisedBeforeProcessingDone) {
+    state.welcome_done = true;
+    app::StartupEnvironment env;
+    env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
+    window.Form_Load(env);
+    window.showMaximized();
+    QApplication::processEvents();
+    ASSERT_TRUE(window.isMaximized());
+
+    run.setMinimised(true);
+    QApplication::processEvents();
+    EXPECT_TRUE(window.isMinimized());
+    // The driver's closing notice, through the window's own message boxes.
+    bool boxSeen = false, minimisedUnderBox = true, maximisedUnderBox = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxSeen = box->text() == "Processing Done";
+            minimisedUnderBox = window.isMinimized();
+            maximisedUnderBox = window.isMaximized();
+            box->accept();
+        }
+    });
+    app::QtMessages(&window).message("Processing Done", platform::MessageIcon::Information);
+    EXPECT_TRUE(boxSeen);
+    EXPECT_FALSE(minimisedUnderBox);
+    EXPECT_TRUE(maximisedUnderBox);
+
+    run.setMinimised(false);
+    QApplication::processEvents();
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(window.isMaximized());
 }
 
 }  // namespace

@@ -215,15 +215,24 @@ TEST_F(Dialogs, UnloadAllFormsKeepsOnlyTheMainWindow) {
     EXPECT_FALSE(about.isVisible());
 }
 
-TEST_F(Dialogs, WebPagesOpenTheirStoredAddressOrSayNotFound) {
+TEST_F(Dialogs, WebPagesOpenTheirStoredAddressOrSayWhatIsMissing) {
     std::vector<QUrl> opened;
     bool browserWorks = true;
     window.setUrlOpener([&](const QUrl& u) {
         opened.push_back(u);
         return browserWorks;
     });
+    // Start-up wrote both keys, empty: the message names the key and the file.
+    ASSERT_TRUE(store.contains(app::kSettingsApp, "Settings", app::kKobuWebsiteKey));
+    ASSERT_TRUE(store.contains(app::kSettingsApp, "Settings", app::kQuorWebsiteKey));
     window.menuItem("kobu")->trigger();
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{"Website not found"});
+    window.menuItem("Website")->trigger();
+    const std::string file = store.filePath(app::kSettingsApp);
+    EXPECT_EQ(messages.texts(),
+              (std::vector<std::string>{
+                  "No address is set for this page. Fill the setting kobu_website under [Settings] in " + file + ".",
+                  "No address is set for this page. Fill the setting quor_website under [Settings] in " + file +
+                      "."}));
     EXPECT_EQ(messages.entries[0].icon, platform::MessageIcon::Information);
     EXPECT_TRUE(opened.empty());
 
@@ -242,16 +251,17 @@ TEST_F(Dialogs, WebPagesOpenTheirStoredAddressOrSayNotFound) {
     EXPECT_EQ(messages.texts(), (std::vector<std::string>{"Website not found", "Website not found"}));
 }
 
-TEST_F(Dialogs, ContentOpensTheManualThatTheBuildRendered) {
+TEST_F(Dialogs, ContentOpensTheRenderedManualOrSaysNoViewerIsInstalled) {
     std::vector<QUrl> opened;
+    bool viewer = true;
     window.setUrlOpener([&](const QUrl& u) {
         opened.push_back(u);
-        return false;
+        return viewer;
     });
     window.setHelpFolder(QUOR_HELP_FOLDER);
     window.menuItem("Content")->trigger();
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_TRUE(messages.entries.empty());  // the desktop answers, not the program
+    EXPECT_TRUE(messages.entries.empty());
     const QString path = opened[0].toLocalFile();
     EXPECT_TRUE(path.endsWith("/Help/Quor_V4.pdf")) << path.toStdString();
     QFile pdf(path);
@@ -260,6 +270,31 @@ TEST_F(Dialogs, ContentOpensTheManualThatTheBuildRendered) {
     EXPECT_TRUE(bytes.startsWith("%PDF-"));
     // Several pages: the whole guide, not an empty document.
     EXPECT_GE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page "), 4);
+
+    viewer = false;
+    window.menuItem("Content")->trigger();
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"No PDF viewer is installed to show the manual. Install "
+                                                         "one, or open " +
+                                                         path.toStdString() + " with a program of your choice."});
+
+    // What the desktop names for PDF files decides whether a viewer is there.
+    test::TempDir bin;
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(bin.path()));
+    EXPECT_EQ(app::pdfViewerInstalled(), std::nullopt);
+    auto fakeXdgMime = [&](const std::string& answer) {
+        const std::string script = bin.path() + "/xdg-mime";
+        QFile f(QString::fromStdString(script));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray::fromStdString("#!/bin/sh\necho '" + answer + "'\n"));
+        f.close();
+        QFile::setPermissions(QString::fromStdString(script), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    fakeXdgMime("");
+    EXPECT_EQ(app::pdfViewerInstalled(), std::optional<bool>(false));
+    fakeXdgMime("org.gnome.Evince.desktop");
+    EXPECT_EQ(app::pdfViewerInstalled(), std::optional<bool>(true));
+    qputenv("PATH", oldPath);
 }
 
 }  // namespace

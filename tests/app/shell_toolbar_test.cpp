@@ -65,32 +65,38 @@ TEST_F(Toolbars, RunReleasesTheMapToolsAndShowsRunonUntilTheChooserCancels) {
     EXPECT_EQ(enabledTable(), before);
 }
 
-TEST_F(Toolbars, MapToolsPressOnlyTheirOwnButtonAndSetThePointer) {
+TEST_F(Toolbars, ChoosingAMapToolReleasesEveryOtherTool) {
     const std::vector<std::tuple<std::string, int>> tools = {
         {"zoomin", 51}, {"zoomout", 52}, {"zoomselect", 50}, {"pan", 53}, {"identify", 55}};
-    for (const auto& [key, pointer] : tools) {
-        window.toolbarButton(2, key)->trigger();
-        EXPECT_EQ(window.toolbarValue(2, key), 1) << key;
-        EXPECT_EQ(window.mapPointer(), pointer) << key;
-    }
-    // No button releases another; a second click keeps a button down.
-    window.toolbarButton(2, "pan")->trigger();
-    EXPECT_EQ(window.toolbarValue(2, "pan"), 1);
-    EXPECT_TRUE(window.toolbarButton(2, "pan")->isChecked());
-    EXPECT_EQ(window.toolbarValue(2, "zoomin"), 1);
+    auto onlyDown = [this, &tools](const std::string& key) {
+        for (const auto& [other, pointer] : tools) {
+            const bool want = other == key;
+            if (window.toolbarValue(2, other) != (want ? 1 : 0) ||
+                window.toolbarButton(2, other)->isChecked() != want)
+                return ::testing::AssertionFailure() << other << " is " << (want ? "up" : "down");
+        }
+        return ::testing::AssertionSuccess();
+    };
+    for (const auto& [first, p1] : tools)
+        for (const auto& [second, pointer] : tools) {
+            window.toolbarButton(2, first)->trigger();
+            window.toolbarButton(2, second)->trigger();
+            EXPECT_TRUE(onlyDown(second)) << first << " then " << second;
+            EXPECT_EQ(window.mapPointer(), pointer) << first << " then " << second;
+        }
+    // The arrow releases every tool.
     window.toolbarButton(2, "pointer")->trigger();
+    EXPECT_TRUE(onlyDown(""));
     EXPECT_EQ(window.mapPointer(), 1);
-    EXPECT_EQ(window.toolbarValue(2, "pointer"), 0);
 
-    // The zoom items of the menu release only the other zoom button.
+    // The menu's zoom items choose a tool in the same way.
+    window.toolbarButton(2, "pan")->trigger();
     window.menuItem("Zoomout")->trigger();
-    EXPECT_EQ(window.toolbarValue(2, "zoomin"), 0);
-    EXPECT_EQ(window.toolbarValue(2, "zoomout"), 1);
-    EXPECT_EQ(window.toolbarValue(2, "pan"), 1);
+    EXPECT_TRUE(onlyDown("zoomout"));
     EXPECT_EQ(window.mapPointer(), 52);
+    window.toolbarButton(2, "identify")->trigger();
     window.menuItem("zoomin")->trigger();
-    EXPECT_EQ(window.toolbarValue(2, "zoomin"), 1);
-    EXPECT_EQ(window.toolbarValue(2, "zoomout"), 0);
+    EXPECT_TRUE(onlyDown("zoomin"));
     EXPECT_EQ(window.mapPointer(), 51);
 }
 

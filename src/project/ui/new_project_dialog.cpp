@@ -1,4 +1,5 @@
 #include "project/ui/new_project_dialog.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -98,6 +99,7 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     connect(Combo1, &QComboBox::currentTextChanged, this, [this](const QString& t) {
         if (!refreshing_) form_.Combo1 = t.toStdString();
     });
+    platform::ui::setOkButton(*this, newpro_ok);
     connect(newpro_ok, &QPushButton::clicked, this, [this] { form_.newpro_ok_Click(); after(); });
     connect(newpro_cancel, &QPushButton::clicked, this, [this] { form_.newpro_cancel_Click(); after(); });
     refresh();

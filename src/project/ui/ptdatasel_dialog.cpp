@@ -1,4 +1,5 @@
 #include "project/ui/ptdatasel_dialog.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,6 +33,7 @@ PtdataselDialog::PtdataselDialog(ptdatasel& core, QWidget* parent) : QDialog(par
     outer->addWidget(Label1);
     outer->addWidget(Frame1);
     outer->addLayout(buttons);
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 }

@@ -1,4 +1,5 @@
 #include "rei/ui/fm_property.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,8 +64,17 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
     g->addWidget(new QLabel("Select directory for project", general), 4, 0);
     g->addWidget(Dir1, 4, 1);
     g->addWidget(browseFolder, 4, 2);
-    Check2 = new QCheckBox(kFastCaption, general);
-    g->addWidget(Check2, 5, 0, 1, 3);
+    // The caption is a long note: it wraps in a label beside the box, so
+    // that the dialog keeps a width that fits the screen.
+    Check2 = new QCheckBox(general);
+    Check2->setAccessibleName(kFastCaption);
+    auto* fastNote = new QLabel(kFastCaption, general);
+    fastNote->setWordWrap(true);
+    fastNote->setBuddy(Check2);
+    auto* fastRow = new QHBoxLayout;
+    fastRow->addWidget(Check2, 0, Qt::AlignTop);
+    fastRow->addWidget(fastNote, 1);
+    g->addLayout(fastRow, 5, 0, 1, 3);
     Check3 = new QCheckBox("Remove refresh capability and run Quor in background.", general);
     g->addWidget(Check3, 6, 0, 1, 3);
     tabs->addTab(general, "General");
@@ -120,6 +130,7 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
     top->addWidget(tabs);
     top->addLayout(bottom);
 
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
     connect(Check1, &QCheckBox::clicked, this, [this] { Check1_Click(); });

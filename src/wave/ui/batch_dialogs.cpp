@@ -1,4 +1,5 @@
 #include "wave/ui/batch_dialogs.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -28,6 +29,7 @@ BatchModeDialog::BatchModeDialog(model::ModelState& state, QWidget* parent) : QD
     b->addWidget(Command1);
     b->addWidget(Command2);
     l->addLayout(b);
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] {
         batchModeOk(s_, Check1->isChecked());
         accept();
@@ -90,6 +92,7 @@ BatchProcessDialog::BatchProcessDialog(model::ModelState& state, platform::Messa
                                                        "ASCII file (*.txt)");
         if (!f.isEmpty()) setTideFile(f.toStdString());
     });
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     // Cancel and the close box alike give the batch up and switch batch mode off.
     connect(Command2, &QPushButton::clicked, this, &QDialog::reject);

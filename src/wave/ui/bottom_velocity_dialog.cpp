@@ -1,4 +1,5 @@
 #include "wave/ui/bottom_velocity_dialog.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -58,6 +59,7 @@ BottomVelocityDialog::BottomVelocityDialog(model::ModelState& state, platform::M
     // The method boxes are a pair of which exactly one is ticked.
     connect(Check3, &QCheckBox::clicked, this, [this] { Check4->setChecked(!Check3->isChecked()); });
     connect(Check4, &QCheckBox::clicked, this, [this] { Check3->setChecked(!Check4->isChecked()); });
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -1,4 +1,5 @@
 #include "wave/ui/rwe_settings_dialog.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -127,6 +128,7 @@ RweSettingsDialog::RweSettingsDialog(model::ModelState& state, model::MainFormSt
         }
         show(core_.form);
     });
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -1,4 +1,5 @@
 #include "wave/ui/tide_dialog.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -25,6 +26,7 @@ TideDialog::TideDialog(model::ModelState& state, platform::Messages& messages, Q
     g->addWidget(LabelSign, 2, 0, 1, 3);
     g->addWidget(Command1, 3, 1);
     g->addWidget(Command2, 3, 2);
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
 }

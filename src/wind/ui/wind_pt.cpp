@@ -1,4 +1,5 @@
 #include "wind/ui/wind_pt.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -67,6 +68,7 @@ WindPtForm::WindPtForm(const model::WindSummary& winddata, QWidget* parent) : QD
 
     Label5 = new QLabel(QString::fromStdString(text.file), this);
     Command1 = new QPushButton("OK", this);
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* top = new QVBoxLayout(this);

@@ -1,4 +1,5 @@
 #include "wind/ui/wind_text_dialog.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -81,6 +82,7 @@ WindTextDialog::WindTextDialog(model::ModelState& state, WindTextChoice& choice,
     connect(file_, &QLineEdit::editingFinished, this, &WindTextDialog::reloadHeader);
     connect(row_, &QComboBox::currentTextChanged, this, [this] { reloadHeader(); });
     connect(group, &QButtonGroup::idClicked, this, [this] { reloadHeader(); });
+    platform::ui::setOkButton(*this, okButton);
     connect(okButton, &QPushButton::clicked, this, [this] { ok(); });
     connect(cancelButton, &QPushButton::clicked, this, &WindTextDialog::cancel);
     reloadHeader();

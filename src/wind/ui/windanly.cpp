@@ -1,4 +1,5 @@
 #include "wind/ui/windanly.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -111,6 +112,7 @@ windanly::windanly(WindanlyEnv env, QWidget* parent) : QDialog(parent), env_(std
     buttons->addWidget(Command1);
     buttons->addWidget(Command2);
     top->addLayout(buttons);
+    platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });

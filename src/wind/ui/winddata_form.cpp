@@ -1,4 +1,5 @@
 #include "wind/ui/winddata_form.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -68,6 +69,7 @@ WindDataForm::WindDataForm(WindEntryContext ctx, std::function<void()> onCancel,
     winddata_ok = new QPushButton("OK", this);
     windata_cancel = new QPushButton("Cancel", this);
     winddata_ok->setDefault(true);
+    platform::ui::setOkButton(*this, winddata_ok);
     connect(winddata_ok, &QPushButton::clicked, this, [this] { winddata_ok_Click(); });
     connect(windata_cancel, &QPushButton::clicked, this, [this] { windata_cancel_Click(); });
     auto* buttons = new QHBoxLayout;

@@ -1,4 +1,5 @@
 #include "wind/ui/windprocess_form.h"
+#include "platform/ui/dialog_buttons.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -78,6 +79,7 @@ WindprocessForm::WindprocessForm(WindprocessContext ctx, QWidget* parent) : QDia
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
     connect(Option_manual, &QRadioButton::clicked, this, [this] { Option_manual_Click(); });
     connect(Option_text, &QRadioButton::clicked, this, [this] { Option_text_Click(); });
+    platform::ui::setOkButton(*this, newpro_ok);
     connect(newpro_ok, &QPushButton::clicked, this, [this] { newpro_ok_Click(); });
     connect(newpro_cancel, &QPushButton::clicked, this, &QDialog::reject);
 }

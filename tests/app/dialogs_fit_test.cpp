@@ -1,0 +1,234 @@
+// Every dialog and window of the program, opened as the program opens it:
+// it fits a 1024 x 768 screen, its buttons lie inside it, and Enter presses
+// its OK button and no other.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <map>
+#include <set>
+
+#include "app/main_form.h"
+#include "app/progress_form.h"
+#include "app/run_command.h"
+#include "app/small_dialogs.h"
+#include "gis/ui/dataset_chooser.h"
+#include "platform/settings_store.h"
+#include "test_support.h"
+#include "wave/ui/batch_dialogs.h"
+#include "wind/ui/wind_text_dialog.h"
+#include "wind/wind_text_choice.h"
+#include "wind/ui/winddata_form.h"
+
+using namespace quor;
+
+namespace {
+
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 768;
+// Room a window manager takes for the title bar and the borders.
+constexpr int kFrameWidth = 10;
+constexpr int kFrameHeight = 40;
+
+// What Enter presses in a dialog: its visible default button.
+QPushButton* enterButton(QDialog& d) {
+    for (QPushButton* b : d.findChildren<QPushButton*>())
+        if (b->isDefault() && b->isVisible()) return b;
+    return nullptr;
+}
+
+QString plain(QString text) { return text.remove('&').trimmed(); }
+
+struct Windows : ::testing::Test {
+    test::TempDir home;
+    platform::IniSettingsStore store{home.path() + "/config"};
+    test::RecordingMessages messages;
+    model::ModelState state;
+    model::MainFormState form;
+    model::SettingsHolder holder;
+    model::WindSummary wind;
+    app::MainForm window{state, form, holder, store, &messages};
+    app::RunCommand run{window, wind};
+    std::set<QString> seen;  // window titles or object names of the dialogs checked
+
+    Windows() {
+        app::StartupEnvironment env;
+        env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
+        window.Form_Load(env);
+        // Modal dialogs are checked and closed as soon as they show.
+        window.setModalRunner([this](QDialog& d) {
+            d.show();
+            QApplication::processEvents();
+            check(d);
+            return int(QDialog::Rejected);
+        });
+    }
+
+    QString nameOf(QWidget& d) const { return d.windowTitle().trimmed().isEmpty() ? d.objectName() : d.windowTitle(); }
+
+    void check(QDialog& d) {
+        const QString name = nameOf(d);
+        seen.insert(name);
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_LE(d.width(), kScreenWidth - kFrameWidth);
+        EXPECT_LE(d.height(), kScreenHeight - kFrameHeight);
+        EXPECT_LE(d.minimumSizeHint().width(), kScreenWidth - kFrameWidth);
+        EXPECT_LE(d.minimumSizeHint().height(), kScreenHeight - kFrameHeight);
+        // Every button lies inside the dialog and inside whatever holds it.
+        for (QAbstractButton* b : d.findChildren<QAbstractButton*>()) {
+            if (!b->isVisibleTo(&d)) continue;
+            for (QWidget* w = b; w != &d; w = w->parentWidget()) {
+                const QRect inParent(w->mapTo(w->parentWidget(), QPoint(0, 0)), w->size());
+                EXPECT_TRUE(w->parentWidget()->rect().contains(inParent))
+                    << plain(b->text()).toStdString() << " cut off by " << w->parentWidget()->objectName().toStdString();
+            }
+        }
+        // Enter in the first text box presses OK; a dialog without OK has no
+        // button that Enter presses but its own accepting one.
+        if (QLineEdit* box = d.findChild<QLineEdit*>()) box->setFocus();
+        QApplication::processEvents();
+        QPushButton* ok = nullptr;
+        for (QPushButton* b : d.findChildren<QPushButton*>())
+            if (b->isVisible() && plain(b->text()) == "OK") ok = b;
+        QPushButton* enter = enterButton(d);
+        if (ok) {
+            EXPECT_EQ(enter, ok) << "Enter presses " << (enter ? plain(enter->text()).toStdString() : "nothing");
+        } else if (enter) {
+            const QString t = plain(enter->text()).toLower();
+            EXPECT_FALSE(t.startsWith("cancel") || t.startsWith("browse") || t.startsWith("for analyzing"))
+                << "Enter presses " << t.toStdString();
+        }
+    }
+
+    // Runs a command and checks every dialog it leaves open beside the window.
+    void runAndCheckModeless(const std::string& command) {
+        window.commands().run(command, messages);
+        QApplication::processEvents();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) {
+                check(*d);
+                d->close();
+            }
+    }
+
+    // Checks the dialog an `exec()` shows, then closes it.
+    void closeNextModal() {
+        QTimer::singleShot(0, [this] {
+            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                check(*d);
+                d->reject();
+            }
+        });
+    }
+};
+
+TEST_F(Windows, EveryDialogFitsTheSmallScreenAndEnterPressesOk) {
+    window.show();
+    // The welcome dialog of the first activation.
+    window.Form_Activate();
+    for (const std::string command :
+         {"NewPr_Click", "wv_property", "Orbital_velocity_frm", "Batch_Processing_mode", "Tide_frm"}) {
+        closeNextModal();
+        window.commands().run(command, messages);
+    }
+    closeNextModal();
+    run.Run_Click();
+    closeNextModal();
+    window.commands().run("windanly", messages);
+    runAndCheckModeless("About");
+    window.QuorMode_Click();
+    runAndCheckModeless("none");
+    window.progressForm().show();
+    check(window.progressForm());
+    window.progressForm().hide();
+
+    state.model_mode = model::REI_MODE;
+    window.commands().run("fm_property", messages);
+    for (const std::string command : {"Windprocess", "Wind_pt"}) runAndCheckModeless(command);
+
+    // Windows that other windows open.
+    {
+        app::proj_prop d(form, &window);
+        d.show();
+        check(d);
+    }
+    {
+        app::Form2 d([] {}, &window);
+        d.show();
+        check(d);
+    }
+    {
+        wave::ui::BatchProcessDialog d(state, messages, home.path(), &window);
+        d.show();
+        check(d);
+    }
+    {
+        wind::WindTextChoice choice;
+        wind::ui::WindTextDialog d(state, choice, messages, &window);
+        d.show();
+        check(d);
+    }
+    {
+        wind::WindEntryContext ctx{state, form, wind, holder, messages, [](const std::string&) {
+                                       return std::optional<std::string>();
+                                   }};
+        wind::ui::WindDataForm d(ctx, {}, &window);
+        d.show();
+        check(d);
+    }
+    for (auto filter : {gis::DatasetFilter::Shapefiles, gis::DatasetFilter::Rasters}) {
+        gis::ui::DatasetChooserDialog d(filter, "Choose", &window);
+        d.show();
+        check(d);
+    }
+    EXPECT_GE(seen.size(), 19u);
+}
+
+TEST_F(Windows, MainWindowFitsAndShowsItsCaptionsWhole) {
+    window.show();
+    QApplication::processEvents();
+    EXPECT_LE(window.frameGeometry().width(), kScreenWidth);
+    EXPECT_LE(window.frameGeometry().height(), kScreenHeight);
+    QCheckBox* box = window.Check1;
+    EXPECT_LE(box->sizeHint().width(), box->width());
+    EXPECT_TRUE(box->parentWidget()->rect().contains(box->geometry()))
+        << box->x() << "," << box->y() << " " << box->width() << "x" << box->height() << " in " << box->parentWidget()->width() << "x" << box->parentWidget()->height();
+
+    // A long node name can be read whole: the tree scrolls sideways.
+    auto* node = new QTreeWidgetItem(window.TreeView1, QStringList("A point dataset with a rather long name 2026"));
+    QApplication::processEvents();
+    const int textWidth = window.TreeView1->fontMetrics().horizontalAdvance(node->text(0));
+    EXPECT_GE(window.TreeView1->columnWidth(0), textWidth);
+
+    // The About box's banner shows whole.
+    app::About about(form, &window);
+    about.show();
+    QApplication::processEvents();
+    int banners = 0;
+    for (QLabel* l : about.findChildren<QLabel*>()) {
+        const QImage banner = l->pixmap(Qt::ReturnByValue).toImage();
+        if (banner.isNull()) continue;
+        ++banners;
+        EXPECT_LE(banner.width(), l->width());
+        EXPECT_LE(banner.height(), l->height());
+        EXPECT_TRUE(about.rect().contains(l->geometry()));
+        // Its lettering stays clear of the left and right edges.
+        const QRgb ground = banner.pixel(0, 0);
+        for (int y = 0; y < banner.height(); ++y) {
+            ASSERT_EQ(banner.pixel(2, y), ground) << l->objectName().toStdString() << " cut at the left, row " << y;
+            ASSERT_EQ(banner.pixel(banner.width() - 3, y), ground) << l->objectName().toStdString() << " row " << y;
+        }
+    }
+    EXPECT_EQ(banners, 2);
+}
+
+}  // namespace
