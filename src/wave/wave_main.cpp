@@ -633,6 +633,9 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
         return out;
     }
 
+    // The run's last words come over the whole window under its own title.
+    if (background) shell.setMinimised(false);
+    shell.setTitle("Quor");
     if (!batch)
         for (const auto& text : runEndReport(out, pFeatClass->name()))
             msgs.message(text, platform::MessageIcon::Critical);

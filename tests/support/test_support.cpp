@@ -18,6 +18,7 @@ std::string TempDir::file(const std::string& name) const { return path_ + "/" + 
 
 void RecordingMessages::message(const std::string& text, platform::MessageIcon icon, const std::string& title) {
     entries.push_back({text, icon, title, false});
+    if (onMessage) onMessage(text);
 }
 
 bool RecordingMessages::question(const std::string& text, const std::string& title) {

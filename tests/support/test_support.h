@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 
 #include <optional>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,6 +41,8 @@ public:
     std::vector<Entry> entries;
     std::vector<bool> answers;  // consumed front to back
     bool defaultAnswer = true;
+    // Called with each message's text as it is shown.
+    std::function<void(const std::string&)> onMessage;
 
     std::vector<std::string> texts() const;
 };

@@ -218,6 +218,31 @@ TEST(WaveMainRun, FastPathDrySitesAndUnreadableBathymetry) {
         EXPECT_EQ(out.end, RunEnd::Refused);
 }
 
+TEST(WaveMainRun, ABackgroundRunRestoresTheWindowAndItsTitleBeforeProcessingDone) {
+    RunProject rp;
+    rp.sites({{10000, 10000}});
+    rp.p->fm.refreshmap1 = 1;
+    // What the window shows each time the run speaks to the user.
+    struct Window : model::RunShell {
+        std::string title;
+        bool minimised = false;
+        void setTitle(const std::string& t) override { title = t; }
+        void setMinimised(bool m) override { minimised = m; }
+    } window;
+    rp.ctx->shell = &window;
+    struct Seen {
+        std::string title;
+        bool minimised;
+    };
+    std::vector<Seen> seen;
+    rp.p->messages.onMessage = [&](const std::string&) { seen.push_back({window.title, window.minimised}); };
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed) << firstMessage(rp);
+    ASSERT_EQ(rp.p->messages.texts(), std::vector<std::string>{kProcessingDone});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].title, "Quor");
+    EXPECT_FALSE(seen[0].minimised);
+}
+
 TEST(WaveMainRun, AProjectWithoutAKnownUnitRunsInMetresAndSaysSo) {
     RunProject metres;
     metres.sites({{10000, 10000}});
