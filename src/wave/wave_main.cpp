@@ -302,7 +302,9 @@ private:
             s_.err_nowater = 0;
             site.rwe = 0;
             s_.max_wvht = s_.avg_wvht = s_.max_wvpd = s_.avg_wvpd = 0;
+            // Both methods' bottom values: either may be the one written.
             s_.esa_orbvel = s_.esa_shearvel = s_.esa_shearstress = 0;
+            s_.lwt_orbvel = s_.lwt_shearvel = s_.lwt_shearstress = 0;
             s_.max_wvdir = model::pt_status::no_water_direction;
             return nullptr;
         }

@@ -199,6 +199,13 @@ TEST(WaveMainRun, FastPathDrySitesAndUnreadableBathymetry) {
     EXPECT_EQ(rp.value(1, "MaxWvDr"), -999);
     EXPECT_GT(rp.value(2, "RWE"), 0);
     EXPECT_EQ(rp.p->state.err_nowater, 0);
+    // With linear wave theory too, a dry site after a wet one keeps none of its bottom values.
+    rp.p->state.orbvel_on = 1;
+    rp.p->state.velocity_method = 0;
+    rp.sites({{10000, 10000}, {12500, 10000}});
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed) << firstMessage(rp);
+    EXPECT_GT(rp.value(1, "HorVel"), 0);
+    for (const char* f : {"HorVel", "ShearVel", "ShearStrs"}) EXPECT_EQ(rp.value(2, f), 0) << f;
 
     // A raster whose southern tiles are cut off: the site's own tile reads,
     // the rays running south cannot be measured.
