@@ -1,0 +1,125 @@
+// The user manual against the program: the menu items, buttons, fields,
+// status codes, ranges and texts it names are the ones the program has.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QToolBar>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/main_form.h"
+#include "model/model_state.h"
+#include "model/setting_checks.h"
+#include "platform/numbers.h"
+#include "platform/settings_store.h"
+#include "project/project_file.h"
+#include "rei/rei_index.h"
+#include "wave/rwe_results.h"
+#include "wave/wave_main.h"
+#include "test_support.h"
+
+using namespace quor;
+
+namespace {
+
+QString manualText() {
+    QFile f(QStringLiteral(QUOR_MANUAL_SOURCE));
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+    return QString::fromUtf8(f.readAll());
+}
+
+// Every "Menu > Item" path of the menu bar, captions trimmed as the user reads them.
+std::set<QString> menuPaths(QMenuBar* bar) {
+    std::set<QString> out;
+    for (QAction* top : bar->actions()) {
+        if (!top->menu()) continue;
+        const QString title = top->menu()->title().trimmed();
+        for (QAction* item : top->menu()->actions())
+            if (!item->isSeparator()) out.insert(title + " > " + item->text().trimmed());
+    }
+    return out;
+}
+
+std::set<QString> toolbarCaptions(const app::MainForm& window) {
+    std::set<QString> out;
+    for (QToolBar* bar : {window.Toolbar1, window.Toolbar2})
+        for (QAction* a : bar->actions())
+            if (!a->toolTip().isEmpty()) out.insert(a->toolTip());
+    return out;
+}
+
+struct Manual : ::testing::Test {
+    test::TempDir home;
+    platform::IniSettingsStore store{home.path() + "/config"};
+    test::RecordingMessages messages;
+    model::ModelState state;
+    model::MainFormState form;
+    model::SettingsHolder holder;
+    app::MainForm window{state, form, holder, store, &messages};
+    QString text = manualText();
+
+    void SetUp() override { ASSERT_FALSE(text.isEmpty()) << "cannot read " << QUOR_MANUAL_SOURCE; }
+
+    // Line breaks of the source read as spaces.
+    bool names(const std::string& s) const { return text.simplified().contains(QString::fromStdString(s)); }
+};
+
+TEST_F(Manual, MenuPathsAndButtonsAreTheWindowsOwn) {
+    const auto paths = menuPaths(window.menuBar());
+    const QRegularExpression bold(QStringLiteral(R"(\*\*([^*]+ > [^*]+)\*\*)"));
+    int checked = 0;
+    for (auto it = bold.globalMatch(text); it.hasNext(); ++checked) {
+        const QString path = it.next().captured(1).simplified();
+        EXPECT_TRUE(paths.count(path)) << "the manual names a menu item the window lacks: " << path.toStdString();
+    }
+    EXPECT_GE(checked, 10);
+
+    const auto captions = toolbarCaptions(window);
+    const QRegularExpression button(QStringLiteral(R"(\*([^*]+)\* button)"));
+    checked = 0;
+    for (auto it = button.globalMatch(text); it.hasNext(); ++checked) {
+        const QString caption = it.next().captured(1);
+        EXPECT_TRUE(captions.count(caption)) << "the manual names a button the toolbars lack: " << caption.toStdString();
+    }
+    EXPECT_GE(checked, 3);
+}
+
+TEST_F(Manual, NamesEveryResultFieldStatusCodeAndQuotedTextAsTheRunsHaveThem) {
+    std::vector<std::string> fields(wave::kRweResultFields.begin(), wave::kRweResultFields.end());
+    fields.insert(fields.end(), rei::kDirectionalFields.begin(), rei::kDirectionalFields.end());
+    for (const char* f : {"Index", "IIndex", "Ray1", "Ray32"}) fields.emplace_back(f);
+    for (const auto& f : fields) EXPECT_TRUE(names("`" + f + "`")) << f;
+
+    for (const double code : {model::pt_status::no_data, model::pt_status::rays_failed, model::pt_status::clip_failed,
+                              model::pt_status::fetch_failed, model::pt_status::fast_failed,
+                              model::pt_status::wave_failed, model::pt_status::first_stage_failed,
+                              model::pt_status::both_stages_failed})
+        EXPECT_TRUE(names("| " + platform::formatNumber(code) + " |")) << "status code " << code;
+
+    for (const char* quoted :
+         {project::kProjectRunElsewhere, wave::kCancelQuestion, wave::kReplaceRweQuestion, wave::kProcessingDone})
+        EXPECT_TRUE(names("\"" + std::string(quoted) + "\"")) << quoted;
+
+    // A user's copy has only what the user brings: no folder of the source tree.
+    EXPECT_FALSE(names("../shared")) << "the manual sends the user to a folder of the source tree";
+}
+
+TEST_F(Manual, SettingRangesAreTheOnesTheDialogsCheck) {
+    auto range = [](double lo, double hi, const std::string& unit) {
+        return platform::formatNumber(lo) + " to " + platform::formatNumber(hi) + " " + unit;
+    };
+    for (const std::string& r : {range(model::kMinFetch, model::kMaxFetch, "m"),
+                                 range(model::kMinBathyDistance, model::kMaxBathyDistance, "m"),
+                                 range(model::kMinSegmentDistance, model::kMaxFetch, "m"),
+                                 range(model::kMinSeaTemperature, model::kMaxSeaTemperature, "°C"),
+                                 range(0, model::kMaxSeaSalinity, "g/kg")})
+        EXPECT_TRUE(names(r)) << "the manual does not give the range " << r;
+}
+
+}  // namespace
