@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "model/model_state.h"
 #include "platform/feedback.h"
@@ -49,6 +50,11 @@ public:
     std::optional<double> sampleDepth(const pg::Point& p, float tideheight) const;
 
 private:
+    // The depth of one pixel value, and the values under a ray's vertices
+    // read in one pass.
+    std::optional<double> depthOf(const pg::PixelValue& v, float tideheight) const;
+    std::vector<pg::PixelValue> samplesOf(const pg::Path& vertices) const;
+
     model::ModelState& st_;
     const model::MainFormState& mf_;
 };

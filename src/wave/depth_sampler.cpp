@@ -21,6 +21,14 @@ std::vector<MapPoint> DepthSampler::densify(const RaySegment& segment, double ma
 
 RasterDepthSampler::RasterDepthSampler(std::shared_ptr<const pg::Raster> raster) : raster_(std::move(raster)) {}
 
+void DepthSampler::identifyMany(const MapPoint* points, std::size_t count, DepthSample* out) const {
+    for (std::size_t i = 0; i < count; ++i) out[i] = identify(points[i]);
+}
+
 DepthSample RasterDepthSampler::identify(const MapPoint& p) const { return raster_->identify(p); }
+
+void RasterDepthSampler::identifyMany(const MapPoint* points, std::size_t count, DepthSample* out) const {
+    raster_->identifyMany(points, count, out);
+}
 
 }  // namespace quor::wave

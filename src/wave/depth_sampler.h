@@ -4,6 +4,7 @@
 // with the three outcomes identify has (outside the raster, "NoData", a
 // value). The stages talk to this small interface only, so they run on the
 // GIS layer's rasters and on synthetic depth fields alike.
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -32,6 +33,8 @@ public:
     // spaced, no piece longer than maxPiece; both ends always kept.
     virtual std::vector<MapPoint> densify(const RaySegment& segment, double maxPiece) const;
     virtual DepthSample identify(const MapPoint& p) const = 0;
+    // out[i] = identify(points[i]); a raster reads them in one pass.
+    virtual void identifyMany(const MapPoint* points, std::size_t count, DepthSample* out) const;
 };
 
 // The GIS layer's densify applied to one segment.
@@ -53,6 +56,7 @@ class RasterDepthSampler final : public DepthSampler {
 public:
     explicit RasterDepthSampler(std::shared_ptr<const platform::gis::Raster> raster);
     DepthSample identify(const MapPoint& p) const override;
+    void identifyMany(const MapPoint* points, std::size_t count, DepthSample* out) const override;
 
 private:
     std::shared_ptr<const platform::gis::Raster> raster_;
