@@ -25,7 +25,10 @@ std::optional<double> wave_ptraster_cls::depthOf(const pg::PixelValue& v, float 
 std::vector<pg::PixelValue> wave_ptraster_cls::samplesOf(const pg::Path& vertices) const {
     if (vertices.empty()) return {};
     if (!st_.bathy_raster) throw pg::GisError("There is no bathymetry raster to read the depths from.");
-    return st_.bathy_raster->identifyMany(vertices);
+    if (!reader_) return st_.bathy_raster->identifyMany(vertices);
+    std::vector<pg::PixelValue> out(vertices.size());
+    reader_(vertices.data(), vertices.size(), out.data());
+    return out;
 }
 
 void wave_ptraster_cls::ptraster_avg(const pg::Feature& pfeature, int16_t dirindex, float tideheight) {

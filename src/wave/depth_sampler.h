@@ -52,6 +52,11 @@ private:
 
 // Identify on a GIS raster (the run's bathymetry). Pixel values arrive as
 // the raster stores them; the stages apply the unit factor and the sign.
+//
+// The last bulk read is kept: the depth averaging and the first stage cut a
+// direction's ray at the same spacing when the stage's step is 100, and
+// then the stage's vertices are a stretch of the averaging's, read again
+// for nothing. Only points equal bit for bit are taken from it.
 class RasterDepthSampler final : public DepthSampler {
 public:
     explicit RasterDepthSampler(std::shared_ptr<const platform::gis::Raster> raster);
@@ -59,7 +64,11 @@ public:
     void identifyMany(const MapPoint* points, std::size_t count, DepthSample* out) const override;
 
 private:
+    bool fromLastRead(const MapPoint* points, std::size_t count, DepthSample* out) const;
+
     std::shared_ptr<const platform::gis::Raster> raster_;
+    mutable std::vector<MapPoint> lastPoints_;
+    mutable std::vector<DepthSample> lastSamples_;
 };
 
 }  // namespace quor::wave

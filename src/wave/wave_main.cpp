@@ -411,7 +411,7 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
             if (eff) {
                 auto t1 = Clock::now();
                 WaveSiteContext wctx{StageContext{s, sampler, mf.unitfactor, msgs, debug}, rc.fm_property, progress,
-                                     rasterAverageDepth(s, mf)};
+                                     rasterAverageDepth(s, mf, &sampler)};
                 wave_first_cls(wctx).waveht(static_cast<int16_t>(n), *eff, tidedepth);
                 if (s.err_waveht == 1) {
                     fail(s.err_second != 1   ? model::pt_status::wave_failed

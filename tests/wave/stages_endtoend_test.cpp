@@ -62,7 +62,7 @@ struct RasterSite {
     }
     WaveSiteContext ctx() {
         return WaveSiteContext{StageContext{st, *sampler, mf.unitfactor, messages, debug}, settings, progress,
-                               rasterAverageDepth(st, mf)};
+                               rasterAverageDepth(st, mf, sampler.get())};
     }
 };
 

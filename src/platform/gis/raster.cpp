@@ -55,11 +55,11 @@ std::shared_ptr<Raster> Raster::open(const std::string& path) {
     if (r->blockW_ <= 0 || r->blockH_ <= 0) throw GisError("The raster " + path + " cannot be read.");
     r->blocksPerRow_ = (r->width_ + r->blockW_ - 1) / r->blockW_;
     r->pixelBytes_ = std::max(1, GDALGetDataTypeSizeBytes(static_cast<GDALDataType>(r->dataType_)));
-    // Hold about 8 MB of blocks: a few hundred rows of a striped file, a few
+    // Hold about 16 MB of blocks: hundreds of rows of a striped file, a few
     // dozen tiles of a tiled one; never fewer than 4.
     const double blockBytes = static_cast<double>(r->blockW_) * r->blockH_ * r->pixelBytes_;
     std::size_t slots = 4;
-    while (slots < 1024 && static_cast<double>(slots * 2) * blockBytes <= 8.0 * 1024 * 1024) slots *= 2;
+    while (slots < 2048 && static_cast<double>(slots * 2) * blockBytes <= 16.0 * 1024 * 1024) slots *= 2;
     r->held_.resize(slots);
     r->heldMask_ = slots - 1;
     r->ds_ = std::move(ds);
@@ -218,6 +218,17 @@ void Raster::nextPass() const {
 }
 
 void Raster::convertPending(std::size_t from, std::size_t to, PixelValue* out) const {
+    if (float32_) {
+        // The pixels have arrived by now; ask for their conversions' places
+        // before taking any, as for the pixels themselves.
+        if (conversions_.empty()) conversions_.assign(kConversionSlots, {0u, std::nan("")});
+        for (std::size_t i = from; i < to; ++i) {
+            if (!pending_[i].first) continue;
+            std::uint32_t bits;
+            std::memcpy(&bits, static_cast<const float*>(pending_[i].first) + pending_[i].second, sizeof bits);
+            __builtin_prefetch(&conversions_[conversionSlot(bits)]);
+        }
+    }
     for (std::size_t i = from; i < to; ++i)
         out[i] = pending_[i].first ? pixelAt(pending_[i].first, pending_[i].second) : PixelValue::outside();
 }
@@ -238,7 +249,7 @@ PixelValue Raster::pixelAt(const void* data, std::size_t off) const {
             // depth averaging and both shallow-water stages): remember the
             // recent conversions, keyed by the pixel's bits.
             if (conversions_.empty()) conversions_.assign(kConversionSlots, {0u, std::nan("")});
-            auto& slot = conversions_[(bits * 2654435761u) >> (32 - kConversionBits)];
+            auto& slot = conversions_[conversionSlot(bits)];
             if (slot.first != bits || std::isnan(slot.second)) slot = {bits, asWritten(f)};
             lastBits_ = bits;
             lastValue_ = slot.second;

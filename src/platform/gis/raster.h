@@ -3,7 +3,7 @@
 // folder), ASCII grids and whatever else GDAL reads.
 //
 // identify() reads through GDAL's block cache and keeps a few recent
-// blocks at hand (a few megabytes' worth), so the rays of a site, which
+// blocks at hand (up to 16 MB), so the rays of a site, which
 // cross the same blocks again and again, touch GDAL's cache about once per
 // block; a whole band is never loaded. Striped files (one-row blocks, the
 // GeoTIFF default) keep enough rows for that too. One Raster object serves
@@ -133,6 +133,7 @@ private:
     static constexpr int kConversionBits = 14;
     static constexpr std::size_t kConversionSlots = std::size_t{1} << kConversionBits;
     mutable std::vector<std::pair<std::uint32_t, double>> conversions_;
+    static std::size_t conversionSlot(std::uint32_t bits) { return (bits * 2654435761u) >> (32 - kConversionBits); }
 };
 
 }  // namespace quor::platform::gis
