@@ -78,14 +78,18 @@ void Raster::releaseBlock() const {
     }
 }
 
-const void* Raster::blockData(int bx, int by, unsigned keep, bool* evicted) const {
+inline const void* Raster::blockData(int bx, int by, unsigned keep, bool* evicted) const {
     const std::size_t key = static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksPerRow_) +
                             static_cast<std::size_t>(bx);
     HeldBlock& h = held_[key & heldMask_];
-    if (h.bx == bx && h.by == by) {
+    if (h.bx == bx && h.by == by) [[likely]] {
         h.pass = keep;
         return h.data;
     }
+    return replaceBlock(h, bx, by, keep, evicted);
+}
+
+const void* Raster::replaceBlock(HeldBlock& h, int bx, int by, unsigned keep, bool* evicted) const {
     if (h.block && keep != 0 && h.pass == keep) {
         // A point of this bulk read still points into that block.
         *evicted = true;
@@ -104,7 +108,7 @@ const void* Raster::blockData(int bx, int by, unsigned keep, bool* evicted) cons
     return h.data;
 }
 
-bool Raster::locate(double x, double y, int& bx, int& by, std::size_t& offset) const {
+inline bool Raster::locate(double x, double y, int& bx, int& by, std::size_t& offset) const {
     double fc, fr;
     if (northUp_) {
         fc = (x - gt_[0]) / gt_[1];

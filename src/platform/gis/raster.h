@@ -93,6 +93,8 @@ private:
     // another block. `keep` is the bulk read's pass: a block it still needs
     // is never let go; then *evicted says the caller must convert first.
     const void* blockData(int bx, int by, unsigned keep = 0, bool* evicted = nullptr) const;
+    struct HeldBlock;
+    const void* replaceBlock(HeldBlock& h, int bx, int by, unsigned keep, bool* evicted) const;
     // Where a point falls: false off the raster, else the block and the
     // pixel's offset in it.
     bool locate(double x, double y, int& bx, int& by, std::size_t& offset) const;
