@@ -2,12 +2,11 @@
 // Raster datasets through GDAL: GeoTIFF, ArcInfo binary grids (the grid
 // folder), ASCII grids and whatever else GDAL reads.
 //
-// identify() reads through GDAL's block cache and keeps a few recent
-// blocks at hand (up to 16 MB), so the rays of a site, which
-// cross the same blocks again and again, touch GDAL's cache about once per
-// block; a whole band is never loaded. Striped files (one-row blocks, the
-// GeoTIFF default) keep enough rows for that too. One Raster object serves
-// one thread.
+// identify() reads through GDAL's block cache and keeps recent blocks at
+// hand (up to 16 MB), so the rays of a site, which cross the same blocks
+// again and again, touch GDAL's cache about once per block; a whole band
+// is never loaded. Striped files (one-row blocks, the GeoTIFF default) keep
+// hundreds of rows. One Raster object serves one thread.
 #include <cstdint>
 #include <memory>
 #include <optional>
