@@ -89,7 +89,7 @@ void BM_WaveStagesOneSite(benchmark::State& state) {
         st.fetcharray(d) = 10000;
     }
     const wave::WaveSiteContext ctx{wave::StageContext{st, sampler, mf.unitfactor, messages, debug}, settings,
-                                    progress, wave::rasterAverageDepth(st, mf)};
+                                    progress, wave::rasterAverageDepth(st, mf, &sampler)};
     for (auto _ : state) {
         wave::wave_first_cls w(ctx);
         benchmark::DoNotOptimize(w.waveht(n, rays, 0));

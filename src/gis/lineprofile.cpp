@@ -6,9 +6,7 @@
 
 namespace quor::gis {
 
-RasterSampler samplerOf(const pg::Raster& raster) {
-    return [&raster](double x, double y) { return raster.identify(x, y); };
-}
+RasterSampler samplerOf(const pg::Raster& raster) { return RasterSampler(raster); }
 
 void lineprofile_cls::lineprofile(const std::shared_ptr<pg::FeatureClass>& pfeatureclass, const pg::Point& spoint,
                                   const std::shared_ptr<pg::Raster>& prasterlayer) {

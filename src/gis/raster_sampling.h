@@ -7,8 +7,11 @@
 // factor of 0, i.e. none set, counts as 1). Vertices outside the raster and
 // "NoData" vertices give no sample.
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include "model/model_state.h"
 #include "platform/feedback.h"
@@ -48,9 +51,21 @@ public:
     // One sample: its depth, or nothing (outside the raster, "NoData").
     std::optional<double> sampleDepth(const pg::Point& p, float tideheight) const;
 
+    // Where the averaging reads its vertices in bulk, when not straight from
+    // bathy_raster: a reader that gives identify's values (the wave stages'
+    // sampler, which keeps its last read).
+    using BulkReader = std::function<void(const pg::Point* points, std::size_t count, pg::PixelValue* out)>;
+    void readThrough(BulkReader reader) { reader_ = std::move(reader); }
+
 private:
+    // The depth of one pixel value, and the values under a ray's vertices
+    // read in one pass.
+    std::optional<double> depthOf(const pg::PixelValue& v, float tideheight) const;
+    std::vector<pg::PixelValue> samplesOf(const pg::Path& vertices) const;
+
     model::ModelState& st_;
     const model::MainFormState& mf_;
+    BulkReader reader_;
 };
 
 }  // namespace quor::gis

@@ -28,8 +28,11 @@ void rayprofile(model::ModelState& state, const std::vector<XY>& vertices, int d
                 const RasterSampler& sample, double maxFetch, float unitfactor) {
     state.ray_bathy(dir) = 0;
     const double p = powerAsWritten(state.ray_power(dir));
-    for (const XY& v : vertices) {
-        const PixelSample s = sample(v.x, v.y);
+    std::vector<PixelSample> samples(vertices.size());
+    sample(vertices.data(), vertices.size(), samples.data());
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        const XY& v = vertices[i];
+        const PixelSample& s = samples[i];
         if (s.kind != PixelSample::Kind::Value) continue;
         const double r = std::pow(std::pow(v.x - site.x, 2) + std::pow(v.y - site.y, 2), 0.5);
         state.ray_bathy(dir) = state.ray_bathy(dir) + depthTerm(s.value, unitfactor, pieceLength, r, p, maxFetch);
@@ -48,15 +51,16 @@ void rayprofile2(model::ModelState& state, const std::vector<XY>& vertices, int 
     z.reserve(vertices.size());
     r.reserve(vertices.size());
     double reach = 0;
-    for (const XY& v : vertices) {
-        const PixelSample s = sample(v.x, v.y);
-        if (s.kind != PixelSample::Kind::Value) break;
+    forEachSample(sample, vertices.data(), vertices.size(), [&](std::size_t i, const PixelSample& s) {
+        if (s.kind != PixelSample::Kind::Value) return false;
+        const XY& v = vertices[i];
         const double rj = std::pow(std::pow(v.x - site.x, 2) + std::pow(v.y - site.y, 2), 0.5);
         reach = rj;
-        if (s.value == 0) break;
+        if (s.value == 0) return false;
         z.push_back(s.value);
         r.push_back(rj);
-    }
+        return true;
+    });
 
     // Second pass: the depth term up to (not including) the stopping vertex.
     for (size_t k = 0; k < z.size(); ++k)

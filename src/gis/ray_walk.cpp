@@ -28,14 +28,17 @@ std::optional<double> walkRay(const std::vector<XY>& vertices, float step, const
     if (site.kind == PixelSample::Kind::Value && !isWater(site.value, bathyPositive, tideheight, unitfactor)) return std::nullopt;
 
     double wet = 0;
-    for (size_t i = 0; i < vertices.size(); ++i) {
-        // The site was read above; reading it again would give the same answer.
-        const PixelSample s = i == 0 ? site : sample(vertices[i].x, vertices[i].y);
-        if (s.kind == PixelSample::Kind::Outside) continue;
-        if (s.kind == PixelSample::Kind::NoData) break;
-        if (!isWater(s.value, bathyPositive, tideheight, unitfactor)) break;
+    // The site was read above; reading it again would give the same answer.
+    auto visit = [&](const PixelSample& s) {
+        if (s.kind == PixelSample::Kind::Outside) return true;
+        if (s.kind == PixelSample::Kind::NoData) return false;
+        if (!isWater(s.value, bathyPositive, tideheight, unitfactor)) return false;
         wet += step;
-    }
+        return true;
+    };
+    if (visit(site))
+        forEachSample(sample, vertices.data() + 1, vertices.size() - 1,
+                      [&](std::size_t, const PixelSample& s) { return visit(s); });
     return wet;
 }
 

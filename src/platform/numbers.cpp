@@ -95,11 +95,67 @@ std::string formatNumber(float value) {
 std::string shortestText(float value) { return shortest(value, std::nullopt); }
 std::string shortestText(double value) { return shortest(value, std::nullopt); }
 
-double asWritten(float value) {
-    const std::string text = shortestText(value);
-    double d = value;
-    std::from_chars(text.data(), text.data() + text.size(), d);
+namespace {
+
+// The double nearest a decimal text, read from_chars' way (the general path).
+double readText(const char* first, const char* last, double fallback) {
+    double d = fallback;
+    std::from_chars(first, last, d);
     return d;
+}
+
+// Exact powers of ten in double precision: 10^22 is the largest.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+}  // namespace
+
+double asWritten(float value) {
+    // Bathymetry pixels come through here by the million: the shortest
+    // digits of a float are at most 9, so digits * 10^e or digits / 10^-e
+    // with both operands exact is one correctly rounded operation, the same
+    // double reading the text would give, without reading text.
+    //
+    // From 2^24 up every float is a whole number, and the shortest text may
+    // be its exact value in plain digits rather than its shortest digits
+    // (33554448, not 3.355445e+07): those few take the text path.
+    if (!(std::fabs(value) < 16777216.0f)) return asWrittenViaText(value);
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    const char* p = buf;
+    const char* const end = res.ptr;
+    if (res.ec != std::errc()) return readText(buf, end, value);
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    std::uint64_t digits = 0;
+    int count = 0;
+    for (; p != end && *p != 'e'; ++p) {
+        if (*p == '.') continue;
+        digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+        ++count;
+    }
+    if (p == end || count > 9) return readText(buf, end, value);
+    ++p;  // 'e'
+    const bool negExp = *p == '-';
+    ++p;  // the exponent's sign is always written
+    int exponent = 0;
+    for (; p != end; ++p) exponent = exponent * 10 + (*p - '0');
+    if (negExp) exponent = -exponent;
+    exponent -= count - 1;
+    double d;
+    if (exponent >= 0 && exponent <= 22) {
+        d = static_cast<double>(digits) * kExactPowersOfTen[exponent];
+    } else if (exponent < 0 && exponent >= -22) {
+        d = static_cast<double>(digits) / kExactPowersOfTen[-exponent];
+    } else {
+        return readText(buf, end, value);
+    }
+    return negative ? -d : d;
+}
+
+double asWrittenViaText(float value) {
+    const std::string text = shortestText(value);
+    return readText(text.data(), text.data() + text.size(), value);
 }
 
 std::optional<double> parseNumber(std::string_view text) {

@@ -37,6 +37,9 @@ std::string shortestText(double value);
 // neighbour 0.0529999993... Values typed as text and stored in single
 // precision (ray powers, Float32 pixels) enter the sums this way.
 double asWritten(float value);
+// The same reading taken through the shortest text itself: the reference
+// asWritten is checked against.
+double asWrittenViaText(float value);
 
 // Parses a decimal number in the C locale, blanks around it allowed.
 // Empty or non-numeric text gives nothing.

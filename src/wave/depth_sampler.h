@@ -4,6 +4,7 @@
 // with the three outcomes identify has (outside the raster, "NoData", a
 // value). The stages talk to this small interface only, so they run on the
 // GIS layer's rasters and on synthetic depth fields alike.
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -32,6 +33,8 @@ public:
     // spaced, no piece longer than maxPiece; both ends always kept.
     virtual std::vector<MapPoint> densify(const RaySegment& segment, double maxPiece) const;
     virtual DepthSample identify(const MapPoint& p) const = 0;
+    // out[i] = identify(points[i]); a raster reads them in one pass.
+    virtual void identifyMany(const MapPoint* points, std::size_t count, DepthSample* out) const;
 };
 
 // The GIS layer's densify applied to one segment.
@@ -49,13 +52,23 @@ private:
 
 // Identify on a GIS raster (the run's bathymetry). Pixel values arrive as
 // the raster stores them; the stages apply the unit factor and the sign.
+//
+// The last bulk read is kept: the depth averaging and the first stage cut a
+// direction's ray at the same spacing when the stage's step is 100, and
+// then the stage's vertices are a stretch of the averaging's, read again
+// for nothing. Only points equal bit for bit are taken from it.
 class RasterDepthSampler final : public DepthSampler {
 public:
     explicit RasterDepthSampler(std::shared_ptr<const platform::gis::Raster> raster);
     DepthSample identify(const MapPoint& p) const override;
+    void identifyMany(const MapPoint* points, std::size_t count, DepthSample* out) const override;
 
 private:
+    bool fromLastRead(const MapPoint* points, std::size_t count, DepthSample* out) const;
+
     std::shared_ptr<const platform::gis::Raster> raster_;
+    mutable std::vector<MapPoint> lastPoints_;
+    mutable std::vector<DepthSample> lastSamples_;
 };
 
 }  // namespace quor::wave

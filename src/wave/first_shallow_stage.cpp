@@ -1,5 +1,6 @@
 #include "wave/first_shallow_stage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -24,8 +25,9 @@ double FirstShallowStage::run(int16_t dirindex, const RaySegment& ray, double de
     file.line(kHeightColumns);
 
     // A stage object serves direction after direction: each starts from an
-    // empty profile.
-    depth_first.erase();
+    // empty profile. Only the part the last direction wrote is cleared (a
+    // short ray writes a few dozen of the 11,001 places).
+    clearDepthFirst();
 
     const double step = st.cell_step < st.Depth_intg_second ? st.Depth_intg_second : std::floor(st.cell_step);
     st.err_ptsecond = 0;
@@ -33,6 +35,7 @@ double FirstShallowStage::run(int16_t dirindex, const RaySegment& ray, double de
 
     if (st.fetcharray(dirindex) > st.Fetch_first) {
         const int N = ptraster_second(ray, static_cast<float>(step), dirindex, tideheight);
+        noteWritten(N);  // the march's restarted positions lie below N
         if (st.err_ptsecond == 1) {
             st.err_second = 1;
             return 0;
@@ -113,14 +116,25 @@ int16_t FirstShallowStage::ptraster_second(const RaySegment& ray, float int_dist
         const int cnt = cint16(static_cast<double>(v.size()));
         const int m = static_cast<int>(std::fabs(std::floor(cdiv(-st.Depth_intg_second, st.cell_step))));
         const int a0 = cint16(st.Fetch_first / static_cast<double>(int_dist));
+        noteWritten(cnt - 1);
 
         // Neighbouring windows share all but one vertex: classify each
-        // vertex once and reuse the verdict.
+        // vertex once and reuse the verdict. The windows read every vertex
+        // from a0 to the one before the far end: those are read in one pass.
         std::vector<std::optional<ProfileDepth>> seen(v.size());
+        const int first = std::max(a0, 0), last = cnt - 1;  // [first, last)
+        std::vector<DepthSample> samples;
+        if (m > 0 && first < last) {
+            samples.resize(static_cast<std::size_t>(last - first));
+            ctx_.bathy.identifyMany(v.data() + first, samples.size(), samples.data());
+        }
         auto classify = [&](int idx) -> const ProfileDepth& {
             auto& slot = seen[static_cast<std::size_t>(idx)];
-            if (!slot)
-                slot = profileDepth(ctx_.bathy.identify(v[idx]), ctx_.unitfactor, tideheight, st.bathy_positive, false);
+            if (!slot) {
+                const bool read = idx >= first && idx - first < static_cast<int>(samples.size());
+                slot = profileDepth(read ? samples[static_cast<std::size_t>(idx - first)] : ctx_.bathy.identify(v[idx]),
+                                    ctx_.unitfactor, tideheight, st.bathy_positive, false);
+            }
             return *slot;
         };
 
@@ -157,7 +171,17 @@ int16_t FirstShallowStage::ptraster_second(const RaySegment& ray, float int_dist
     }
 }
 
+void FirstShallowStage::noteWritten(int last) {
+    if (last > written_) written_ = std::min(last, model::BoundedArray<double, 11000>::upper);
+}
+
+void FirstShallowStage::clearDepthFirst() {
+    std::fill(depth_first.begin(), depth_first.begin() + (written_ + 1), 0.0);
+    written_ = -1;
+}
+
 int16_t FirstShallowStage::ptraster_second_test(const RaySegment&, float, int16_t) {
+    noteWritten(50);
     for (int k = 50; k >= 10; --k) depth_first(k) = 6 - (50 - k) / 10.0;
     return 40;
 }

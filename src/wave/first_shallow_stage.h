@@ -45,10 +45,17 @@ protected:
     virtual double runThirdStage(int16_t norays, int16_t dirindex, const RaySegment& ray, double deep_wvlnt,
                                  double waveh_1km, float tideheight);
 
+    // A profile reader records how far it writes into depth_first (the
+    // march itself stays below the last index the reader returns).
+    void noteWritten(int last);
+
     StageContext ctx_;
     model::BoundedArray<double, 11000> depth_first;
 
 private:
+    void clearDepthFirst();
+
+    int written_ = -1;           // highest index of depth_first written since the last clear
     SecondShallowStage second_;  // the hand-over's stage, reused by every direction
 };
 

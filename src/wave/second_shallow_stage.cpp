@@ -1,6 +1,8 @@
 #include "wave/second_shallow_stage.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "platform/array_file.h"
 #include "platform/numbers.h"
@@ -102,9 +104,12 @@ int16_t SecondShallowStage::ptraster_third(const RaySegment& ray, float int_dist
         if (static_cast<float>(st.Fetch_first) < static_cast<float>(cnt) * int_dist)
             cnt = cint16(st.Fetch_first / static_cast<double>(int_dist));
 
+        std::vector<DepthSample> samples(static_cast<std::size_t>(std::clamp(cnt, 0, static_cast<int>(v.size()))));
+        ctx_.bathy.identifyMany(v.data(), samples.size(), samples.data());
         for (int a = 0; a < cnt; ++a) {
-            const ProfileDepth p =
-                profileDepth(ctx_.bathy.identify(v[a]), ctx_.unitfactor, tideheight, st.bathy_positive, true);
+            const bool read = a < static_cast<int>(samples.size());
+            const ProfileDepth p = profileDepth(read ? samples[static_cast<std::size_t>(a)] : ctx_.bathy.identify(v[a]),
+                                                ctx_.unitfactor, tideheight, st.bathy_positive, true);
             if (p.kind != ProfileDepth::Kind::NoSample) st.depth_second(a) = p.depth;
         }
 

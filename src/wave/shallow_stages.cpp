@@ -1,6 +1,8 @@
 #include "wave/shallow_stages.h"
 
 #include <cmath>
+#include <cstring>
+#include <exception>
 
 #include "platform/numbers.h"
 #include "platform/textfile.h"
@@ -53,9 +55,39 @@ LocalWave localWave(double h, double k0, double Eps) {
     return w;
 }
 
+namespace {
+
+// 15 tan(slope)^1.333 + 1: the same at every position of every ray of a
+// run, so it is worked out once per slope. A slope the formula cannot take
+// fails where the factor is used, as it always did.
+double breakingSlopeFactor(double goda_slope) {
+    struct Memo {
+        bool valid = false;
+        double slope = 0;
+        double factor = 0;
+        std::exception_ptr failure;
+    };
+    thread_local Memo memo;
+    // Compared by bits: a NaN slope is recomputed, never matched.
+    if (!memo.valid || std::memcmp(&memo.slope, &goda_slope, sizeof goda_slope) != 0) {
+        memo.valid = true;
+        memo.slope = goda_slope;
+        memo.failure = nullptr;
+        try {
+            const double slope = std::tan(goda_slope * kFormulaPi / 180);
+            memo.factor = 15 * cpow(slope, 1.333) + 1;
+        } catch (...) {
+            memo.failure = std::current_exception();
+        }
+    }
+    if (memo.failure) std::rethrow_exception(memo.failure);
+    return memo.factor;
+}
+
+}  // namespace
+
 double godaBreakingHeight(double h, double L0, double A_goda, double goda_slope) {
-    const double slope = std::tan(goda_slope * kFormulaPi / 180);
-    const double x = checked(cdiv(-1.5 * kFormulaPi * h, L0) * (15 * cpow(slope, 1.333) + 1));
+    const double x = checked(cdiv(-1.5 * kFormulaPi * h, L0) * breakingSlopeFactor(goda_slope));
     double Hb = checked(L0 * A_goda * (1 - cexp(x)));
     if (Hb > 0.7 * h) Hb = 0.7 * h;
     return Hb;

@@ -23,10 +23,16 @@ struct SiteFailed {};
 
 }  // namespace
 
-AverageDepthFn rasterAverageDepth(model::ModelState& state, const model::MainFormState& mainform) {
+AverageDepthFn rasterAverageDepth(model::ModelState& state, const model::MainFormState& mainform,
+                                  const DepthSampler* stagesSampler) {
     // One sampler serves every direction; it keeps nothing between them.
-    return [sampler = gis::wave_ptraster_cls(state, mainform)](const RayItem& ray, int16_t dirindex,
-                                                               float tideheight) mutable {
+    gis::wave_ptraster_cls averaging(state, mainform);
+    if (stagesSampler)
+        averaging.readThrough([stagesSampler](const platform::gis::Point* points, std::size_t count,
+                                              platform::gis::PixelValue* out) {
+            stagesSampler->identifyMany(points, count, out);
+        });
+    return [sampler = std::move(averaging)](const RayItem& ray, int16_t dirindex, float tideheight) mutable {
         if (ray.feature) {
             sampler.ptraster_avg(*ray.feature, dirindex, tideheight);
         } else {

@@ -31,8 +31,11 @@ RayItem rayOf(const platform::gis::Feature& feature);
 using AverageDepthFn = std::function<void(const RayItem& ray, int16_t dirindex, float tideheight)>;
 
 // ptraster_avg of the GIS layer on the run's bathymetry (bathy_raster), with
-// the project's unit factor.
-AverageDepthFn rasterAverageDepth(model::ModelState& state, const model::MainFormState& mainform);
+// the project's unit factor. Given the stages' sampler, the averaging reads
+// through it, so that the first stage finds the vertices it shares with the
+// averaging already read.
+AverageDepthFn rasterAverageDepth(model::ModelState& state, const model::MainFormState& mainform,
+                                  const DepthSampler* stagesSampler = nullptr);
 
 struct WaveSiteContext {
     StageContext stage;

@@ -354,7 +354,7 @@ private:
     // the largest wave, and the bottom velocity when it is switched on.
     void waves(Site& site, const pg::FeatureClass& eff) {
         WaveSiteContext wctx{StageContext{s_, sampler_, mf_.unitfactor, rc_.messages, debug_}, rc_.fm_property,
-                             rc_.progress, rasterAverageDepth(s_, mf_)};
+                             rc_.progress, rasterAverageDepth(s_, mf_, &sampler_)};
         wave_first_cls(wctx).waveht(static_cast<int16_t>(n_), eff, tidedepth_);
         if (s_.err_waveht == 1) {
             fail(site, s_.err_second != 1  ? model::pt_status::wave_failed

@@ -186,6 +186,29 @@ TEST(ReiProfile, WindPowersTurnClockwiseItemsOntoAnticlockwiseRays) {
     EXPECT_FLOAT_EQ(st.ray_power(28), 0.05f);
 }
 
+// Long rays are read in runs of growing length: wherever the water ends,
+// before, on or after a run's edge, the walk and the REI reach stop there.
+TEST(FastWalk, LongRaysStopAtTheShoreWhereverTheReadRunsEnd) {
+    const auto ray = alongX(0, 99900, 100);  // 1,000 vertices
+    for (int shore : {1, 15, 16, 17, 47, 48, 49, 112, 240, 241, 496, 751, 752, 999}) {
+        const double x = 100.0 * shore;
+        int reads = 0;
+        RasterSampler sample = [&reads, x](double px, double) {
+            ++reads;
+            return px < x - 1e-9 ? PixelSample::of(-4) : PixelSample::of(0);
+        };
+        const auto wet = walkRay(ray, 100, sample, false, 0);
+        ASSERT_TRUE(wet);
+        EXPECT_DOUBLE_EQ(*wet, x) << shore;
+        EXPECT_LE(reads, 2 * shore + 32) << shore;  // little is read past the shore
+
+        model::ModelState st;
+        st.ray_power(0) = 1;
+        rayprofile2(st, ray, 0, {0, 0}, sample, 1e6, 1);
+        EXPECT_DOUBLE_EQ(st.ray_fetch(0), x) << shore;  // the stopping vertex's distance
+    }
+}
+
 TEST(FastWalk, StopRulesAndStep) {
     const auto ray = alongX(0, 1000, 100);  // 11 vertices
     const float s = 100;

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/numbers.h"
 
@@ -124,6 +130,44 @@ TEST(ShortestText, SinglePrecisionValuesEnterAsWritten) {
     // The shortest form may use an exponent; formatNumber never does.
     EXPECT_EQ(shortestText(1e21), "1e+21");
     EXPECT_EQ(formatNumber(1e21), "1000000000000000000000");
+}
+
+// asWritten reads a float's digits straight into a double; it must give
+// what reading its shortest text gives, bit for bit. Every one of the 2^32
+// patterns was checked once; here the hard corners and a spread sample.
+TEST(ShortestText, DigitsReadStraightGiveWhatTheTextGives) {
+    auto same = [](float f) {
+        const double fast = asWritten(f), text = asWrittenViaText(f);
+        std::uint64_t a, b;
+        std::memcpy(&a, &fast, 8);
+        std::memcpy(&b, &text, 8);
+        return a == b || (std::isnan(fast) && std::isnan(text));
+    };
+    auto fromBits = [](std::uint32_t bits) {
+        float f;
+        std::memcpy(&f, &bits, 4);
+        return f;
+    };
+    std::vector<float> corners = {0.0f, -0.0f, std::numeric_limits<float>::denorm_min(),
+                                  std::numeric_limits<float>::min(), std::numeric_limits<float>::max(),
+                                  std::numeric_limits<float>::lowest(), std::numeric_limits<float>::infinity(),
+                                  16777215.0f, 16777216.0f, 16777218.0f, 0.5f, 2.5f, 1.5e-5f, 0.053f, -3.1f,
+                                  fromBits(0x4c000004u),  // 33554448: whole numbers read back exactly
+                                  fromBits(0x00000001u), fromBits(0x007fffffu), fromBits(0x00800000u)};
+    for (int e = -45; e <= 38; ++e) {
+        const float p = std::strtof(("1e" + std::to_string(e)).c_str(), nullptr);
+        corners.insert(corners.end(),
+                       {p, std::nextafter(p, 0.0f), std::nextafter(p, std::numeric_limits<float>::infinity()), -p});
+    }
+    for (float f : corners) EXPECT_TRUE(same(f)) << std::hexfloat << f;
+    // Halfway digits: d.5 at every scale a depth raster meets.
+    for (int d = 0; d < 2000; ++d)
+        for (float scale : {1e-4f, 1e-2f, 1.0f, 1e2f}) EXPECT_TRUE(same((d + 0.5f) * scale)) << d << " " << scale;
+    // A spread over every sign, exponent and mantissa pattern.
+    int failures = 0;
+    for (std::uint64_t b = 0; b <= 0xFFFFFFFFull && failures < 5; b += 4093)
+        if (!same(fromBits(static_cast<std::uint32_t>(b))))
+            ADD_FAILURE() << std::hex << b, ++failures;
 }
 
 TEST(ToInt16, OverflowSaysWhichValueDidNotFit) {

@@ -276,3 +276,22 @@ TEST(StagesMarch, EquivalentFetchIsCappedAtTheSaturatedHeight) {
     // Below the cap it inverts the growth law.
     EXPECT_NEAR(stage::equivalentFetch(smbHeight(2500, U), U), 2500, 0.01);
 }
+
+// The slope's factor is worked out once per slope, not at every position:
+// whatever slope came before, the height is the formula written out, bit
+// for bit, and a slope the formula cannot take still fails where it is used.
+TEST(StagesMarch, GodaHeightIsTheWrittenFormulaWhateverSlopeCameBefore) {
+    const double L0 = 60, A = 0.17;
+    for (double slope : {1.909, 5.0, 1.909, -3.0, 2.5, -3.0, 1.909}) {
+        for (double h : {0.5, 2.0, 7.5}) {
+            const double t = std::tan(slope * model::kFormulaPi / 180);
+            if (t < 0) {
+                EXPECT_THROW(stage::godaBreakingHeight(h, L0, A, slope), MathError) << slope;
+                continue;
+            }
+            const double x = -1.5 * model::kFormulaPi * h / L0 * (15 * std::pow(t, 1.333) + 1);
+            const double written = std::min(L0 * A * (1 - std::exp(x)), 0.7 * h);
+            EXPECT_EQ(stage::godaBreakingHeight(h, L0, A, slope), written) << slope << " " << h;
+        }
+    }
+}

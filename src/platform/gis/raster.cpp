@@ -3,6 +3,7 @@
 #include <gdal_pam.h>
 #include <gdal_priv.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -52,6 +53,15 @@ std::shared_ptr<Raster> Raster::open(const std::string& path) {
     r->noData_ = nd;
     band->GetBlockSize(&r->blockW_, &r->blockH_);
     if (r->blockW_ <= 0 || r->blockH_ <= 0) throw GisError("The raster " + path + " cannot be read.");
+    r->blocksPerRow_ = (r->width_ + r->blockW_ - 1) / r->blockW_;
+    r->pixelBytes_ = std::max(1, GDALGetDataTypeSizeBytes(static_cast<GDALDataType>(r->dataType_)));
+    // Hold about 16 MB of blocks: hundreds of rows of a striped file, a few
+    // dozen tiles of a tiled one; never fewer than 4.
+    const double blockBytes = static_cast<double>(r->blockW_) * r->blockH_ * r->pixelBytes_;
+    std::size_t slots = 4;
+    while (slots < 2048 && static_cast<double>(slots * 2) * blockBytes <= 16.0 * 1024 * 1024) slots *= 2;
+    r->held_.resize(slots);
+    r->heldMask_ = slots - 1;
     r->ds_ = std::move(ds);
     return r;
 }
@@ -62,10 +72,60 @@ Raster::~Raster() {
 }
 
 void Raster::releaseBlock() const {
-    if (block_) static_cast<GDALRasterBlock*>(block_)->DropLock();
-    block_ = nullptr;
-    blockData_ = nullptr;
-    blockX_ = blockY_ = -1;
+    for (HeldBlock& h : held_) {
+        if (h.block) static_cast<GDALRasterBlock*>(h.block)->DropLock();
+        h = HeldBlock{};
+    }
+}
+
+inline const void* Raster::blockData(int bx, int by, unsigned keep, bool* evicted) const {
+    const std::size_t key = static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksPerRow_) +
+                            static_cast<std::size_t>(bx);
+    HeldBlock& h = held_[key & heldMask_];
+    if (h.bx == bx && h.by == by) [[likely]] {
+        h.pass = keep;
+        return h.data;
+    }
+    return replaceBlock(h, bx, by, keep, evicted);
+}
+
+const void* Raster::replaceBlock(HeldBlock& h, int bx, int by, unsigned keep, bool* evicted) const {
+    if (h.block && keep != 0 && h.pass == keep) {
+        // A point of this bulk read still points into that block.
+        *evicted = true;
+        return nullptr;
+    }
+    if (h.block) static_cast<GDALRasterBlock*>(h.block)->DropLock();
+    h = HeldBlock{};
+    detail::ErrorCapture err;
+    GDALRasterBlock* b = ds_->GetRasterBand(1)->GetLockedBlockRef(bx, by);
+    if (!b) throw GisError(err.message("The raster " + path_ + " cannot be read."));
+    h.block = b;
+    h.data = b->GetDataRef();
+    h.bx = bx;
+    h.by = by;
+    h.pass = keep;
+    return h.data;
+}
+
+inline bool Raster::locate(double x, double y, int& bx, int& by, std::size_t& offset) const {
+    double fc, fr;
+    if (northUp_) {
+        fc = (x - gt_[0]) / gt_[1];
+        fr = (y - gt_[3]) / gt_[5];
+    } else {
+        const double det = gt_[1] * gt_[5] - gt_[2] * gt_[4];
+        const double dx = x - gt_[0], dy = y - gt_[3];
+        fc = (gt_[5] * dx - gt_[2] * dy) / det;
+        fr = (-gt_[4] * dx + gt_[1] * dy) / det;
+    }
+    if (!(fc >= 0 && fr >= 0 && fc < width_ && fr < height_)) return false;  // also catches NaN
+    const int col = static_cast<int>(fc), row = static_cast<int>(fr);
+    bx = col / blockW_;
+    by = row / blockH_;
+    offset = static_cast<std::size_t>(row - by * blockH_) * static_cast<std::size_t>(blockW_) +
+             static_cast<std::size_t>(col - bx * blockW_);
+    return true;
 }
 
 std::string Raster::name() const {
@@ -106,34 +166,84 @@ std::pair<double, double> Raster::minMax() const {
 }
 
 PixelValue Raster::identify(double x, double y) const {
-    PixelValue out;
-    double fc, fr;
-    if (northUp_) {
-        fc = (x - gt_[0]) / gt_[1];
-        fr = (y - gt_[3]) / gt_[5];
-    } else {
-        const double det = gt_[1] * gt_[5] - gt_[2] * gt_[4];
-        const double dx = x - gt_[0], dy = y - gt_[3];
-        fc = (gt_[5] * dx - gt_[2] * dy) / det;
-        fr = (-gt_[4] * dx + gt_[1] * dy) / det;
+    int bx, by;
+    std::size_t off;
+    if (!locate(x, y, bx, by, off)) return PixelValue::outside();
+    return pixelAt(blockData(bx, by), off);
+}
+
+std::vector<PixelValue> Raster::identifyMany(const std::vector<Point>& points) const {
+    std::vector<PixelValue> out(points.size());
+    identifyMany(points.data(), points.size(), out.data());
+    return out;
+}
+
+void Raster::identifyMany(const Point* points, std::size_t count, PixelValue* out) const {
+    // In runs of a few dozen points: locate each and ask for its pixel's
+    // cache line, then convert the run while the lines arrive.
+    constexpr std::size_t kRun = 64;
+    pending_.resize(kRun);
+    for (std::size_t start = 0; start < count; start += kRun) {
+        const std::size_t n = std::min(kRun, count - start);
+        nextPass();
+        std::size_t converted = 0;
+        int lastBx = -1, lastBy = -1;
+        const void* lastData = nullptr;
+        for (std::size_t i = 0; i < n; ++i) {
+            int bx, by;
+            std::size_t off;
+            if (!locate(points[start + i].x, points[start + i].y, bx, by, off)) {
+                pending_[i] = {nullptr, 0};
+                continue;
+            }
+            if (bx != lastBx || by != lastBy) {
+                bool evicted = false;
+                lastData = blockData(bx, by, pass_, &evicted);
+                if (evicted) {
+                    // Two blocks of this run share a slot: finish the points
+                    // read so far, then the slot is free to change.
+                    convertPending(converted, i, out + start);
+                    converted = i;
+                    nextPass();
+                    lastData = blockData(bx, by, pass_);
+                }
+                lastBx = bx;
+                lastBy = by;
+            }
+            pending_[i] = {lastData, off};
+            __builtin_prefetch(static_cast<const char*>(lastData) + off * static_cast<std::size_t>(pixelBytes_));
+        }
+        convertPending(converted, n, out + start);
     }
-    if (!(fc >= 0 && fr >= 0 && fc < width_ && fr < height_)) return out;  // also catches NaN
-    const int col = static_cast<int>(fc), row = static_cast<int>(fr);
-    const int bx = col / blockW_, by = row / blockH_;
-    if (bx != blockX_ || by != blockY_) {
-        releaseBlock();
-        detail::ErrorCapture err;
-        GDALRasterBlock* b = ds_->GetRasterBand(1)->GetLockedBlockRef(bx, by);
-        if (!b) throw GisError(err.message("The raster " + path_ + " cannot be read."));
-        block_ = b;
-        blockData_ = b->GetDataRef();
-        blockX_ = bx;
-        blockY_ = by;
-    }
-    const std::size_t off = static_cast<std::size_t>(row - by * blockH_) * static_cast<std::size_t>(blockW_) +
-                            static_cast<std::size_t>(col - bx * blockW_);
+}
+
+void Raster::nextPass() const {
+    // 0 means "no bulk read"; after a wrap no slot may claim the new pass.
+    if (++pass_ != 0) return;
+    for (HeldBlock& h : held_) h.pass = 0;
+    pass_ = 1;
+}
+
+void Raster::convertPending(std::size_t from, std::size_t to, PixelValue* out) const {
     if (float32_) {
-        const float f = static_cast<const float*>(blockData_)[off];
+        // The pixels have arrived by now; ask for their conversions' places
+        // before taking any, as for the pixels themselves.
+        if (conversions_.empty()) conversions_.assign(kConversionSlots, {0u, std::nan("")});
+        for (std::size_t i = from; i < to; ++i) {
+            if (!pending_[i].first) continue;
+            std::uint32_t bits;
+            std::memcpy(&bits, static_cast<const float*>(pending_[i].first) + pending_[i].second, sizeof bits);
+            __builtin_prefetch(&conversions_[conversionSlot(bits)]);
+        }
+    }
+    for (std::size_t i = from; i < to; ++i)
+        out[i] = pending_[i].first ? pixelAt(pending_[i].first, pending_[i].second) : PixelValue::outside();
+}
+
+PixelValue Raster::pixelAt(const void* data, std::size_t off) const {
+    PixelValue out;
+    if (float32_) {
+        const float f = static_cast<const float*>(data)[off];
         // An infinity is no depth either: it counts as NoData.
         if (!std::isfinite(f) || (hasNoData_ && f == static_cast<float>(noData_))) {
             out.kind = PixelValue::Kind::NoData;
@@ -146,7 +256,7 @@ PixelValue Raster::identify(double x, double y) const {
             // depth averaging and both shallow-water stages): remember the
             // recent conversions, keyed by the pixel's bits.
             if (conversions_.empty()) conversions_.assign(kConversionSlots, {0u, std::nan("")});
-            auto& slot = conversions_[(bits * 2654435761u) >> (32 - kConversionBits)];
+            auto& slot = conversions_[conversionSlot(bits)];
             if (slot.first != bits || std::isnan(slot.second)) slot = {bits, asWritten(f)};
             lastBits_ = bits;
             lastValue_ = slot.second;
@@ -158,16 +268,16 @@ PixelValue Raster::identify(double x, double y) const {
     }
     double v = 0;
     switch (dataType_) {
-        case GDT_Byte: v = static_cast<const std::uint8_t*>(blockData_)[off]; break;
-        case GDT_Int16: v = static_cast<const std::int16_t*>(blockData_)[off]; break;
-        case GDT_UInt16: v = static_cast<const std::uint16_t*>(blockData_)[off]; break;
-        case GDT_Int32: v = static_cast<const std::int32_t*>(blockData_)[off]; break;
-        case GDT_UInt32: v = static_cast<const std::uint32_t*>(blockData_)[off]; break;
-        case GDT_Float64: v = static_cast<const double*>(blockData_)[off]; break;
+        case GDT_Byte: v = static_cast<const std::uint8_t*>(data)[off]; break;
+        case GDT_Int16: v = static_cast<const std::int16_t*>(data)[off]; break;
+        case GDT_UInt16: v = static_cast<const std::uint16_t*>(data)[off]; break;
+        case GDT_Int32: v = static_cast<const std::int32_t*>(data)[off]; break;
+        case GDT_UInt32: v = static_cast<const std::uint32_t*>(data)[off]; break;
+        case GDT_Float64: v = static_cast<const double*>(data)[off]; break;
         default: {
             // Rare types: let GDAL convert the one pixel.
             double d = 0;
-            GDALCopyWords(static_cast<const std::uint8_t*>(blockData_) + off * GDALGetDataTypeSizeBytes(
+            GDALCopyWords(static_cast<const std::uint8_t*>(data) + off * GDALGetDataTypeSizeBytes(
                                                                                  static_cast<GDALDataType>(dataType_)),
                           static_cast<GDALDataType>(dataType_), 0, &d, GDT_Float64, 0, 1);
             v = d;

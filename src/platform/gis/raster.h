@@ -2,10 +2,11 @@
 // Raster datasets through GDAL: GeoTIFF, ArcInfo binary grids (the grid
 // folder), ASCII grids and whatever else GDAL reads.
 //
-// identify() reads through GDAL's block cache one block at a time and
-// keeps the last block at hand, so stepping along a ray touches the cache
-// once per block; a whole band is never loaded. One Raster object serves
-// one thread.
+// identify() reads through GDAL's block cache and keeps recent blocks at
+// hand (up to 16 MB), so the rays of a site, which cross the same blocks
+// again and again, touch GDAL's cache about once per block; a whole band
+// is never loaded. Striped files (one-row blocks, the GeoTIFF default) keep
+// hundreds of rows. One Raster object serves one thread.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -81,12 +82,30 @@ public:
     // A point exactly on the right or bottom edge is outside.
     PixelValue identify(double x, double y) const;
     PixelValue identify(const Point& p) const { return identify(p.x, p.y); }
+    // identify at many points at once: out[i] is exactly identify(points[i]).
+    // The points are located first and their pixels fetched ahead, block by
+    // block, before any is converted: a ray's vertices cost one pass.
+    void identifyMany(const Point* points, std::size_t count, PixelValue* out) const;
+    std::vector<PixelValue> identifyMany(const std::vector<Point>& points) const;
 
     GDALDataset* dataset() const { return ds_.get(); }
 
 private:
     Raster() = default;
+    // Lets go of every block held (they stay in GDAL's cache).
     void releaseBlock() const;
+    // The pixel data of block (bx, by), held until its slot is wanted for
+    // another block. `keep` is the bulk read's pass: a block it still needs
+    // is never let go; then *evicted says the caller must convert first.
+    const void* blockData(int bx, int by, unsigned keep = 0, bool* evicted = nullptr) const;
+    struct HeldBlock;
+    const void* replaceBlock(HeldBlock& h, int bx, int by, unsigned keep, bool* evicted) const;
+    // Where a point falls: false off the raster, else the block and the
+    // pixel's offset in it.
+    bool locate(double x, double y, int& bx, int& by, std::size_t& offset) const;
+    PixelValue pixelAt(const void* data, std::size_t offset) const;
+    void convertPending(std::size_t from, std::size_t to, PixelValue* out) const;
+    void nextPass() const;
 
     std::string path_;
     DatasetHandle ds_;
@@ -98,10 +117,21 @@ private:
     double noData_ = 0;
     int blockW_ = 0, blockH_ = 0;
     int dataType_ = 0;
-    // The block last read, locked in GDAL's cache while held.
-    mutable void* block_ = nullptr;  // GDALRasterBlock*
-    mutable const void* blockData_ = nullptr;
-    mutable int blockX_ = -1, blockY_ = -1;
+    // Recent blocks, locked in GDAL's cache while held, direct-mapped by
+    // block number: consecutive rows of a striped file never collide.
+    struct HeldBlock {
+        void* block = nullptr;  // GDALRasterBlock*
+        const void* data = nullptr;
+        int bx = -1, by = -1;
+        unsigned pass = 0;  // the bulk read that last used it
+    };
+    mutable std::vector<HeldBlock> held_;
+    std::size_t heldMask_ = 0;
+    int blocksPerRow_ = 1;
+    int pixelBytes_ = 1;
+    mutable unsigned pass_ = 0;
+    // A bulk read's located points: pixel data and offset (data null: off the raster).
+    mutable std::vector<std::pair<const void*, std::size_t>> pending_;
     // The last Float32 conversion (pixel bits -> decimal value).
     mutable std::uint32_t lastBits_ = 0;
     mutable double lastValue_ = 0;
@@ -110,6 +140,7 @@ private:
     static constexpr int kConversionBits = 14;
     static constexpr std::size_t kConversionSlots = std::size_t{1} << kConversionBits;
     mutable std::vector<std::pair<std::uint32_t, double>> conversions_;
+    static std::size_t conversionSlot(std::uint32_t bits) { return (bits * 2654435761u) >> (32 - kConversionBits); }
     mutable std::optional<std::pair<double, double>> minMax_;
 };
 

@@ -3,6 +3,7 @@
 #include <gdal_priv.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -113,6 +114,51 @@ TEST(Raster, IntegerTiledAndAsciiGridsReadAlike) {
     EXPECT_EQ(a->identify(7, 2).value, 4);
     EXPECT_TRUE(a->spatialReference().isNone());
     EXPECT_EQ(a->name(), "g.asc");
+}
+
+// Bulk reads give exactly what identify gives, on one-row strips and on
+// small tiles, with far more blocks than the raster holds at once and
+// runs whose points fight for the same held block.
+TEST(Raster, ManyPointsReadAsOneAtATimeOnStripedAndTiledFiles) {
+    TempDir dir;
+    const int w = 40, h = 3000;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> vals(static_cast<std::size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            vals[static_cast<std::size_t>(y) * w + x] =
+                (x * 7 + y) % 211 == 0 ? -9999 : (x + y) % 307 == 0 ? nan : -0.01 * (x * 13 + y * 0.37) - 0.003;
+    const char* striped[] = {"BLOCKYSIZE=1", nullptr};
+    const char* tiled[] = {"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16", nullptr};
+    writeTiff(dir.file("s.tif"), w, h, GDT_Float32, vals, -9999, true, striped);
+    writeTiff(dir.file("t.tif"), w, h, GDT_Float32, vals, -9999, true, tiled);
+
+    std::vector<Point> pts;
+    unsigned seed = 7;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    for (int i = 0; i < 5000; ++i)  // scattered, some off the raster
+        pts.push_back({995 + (next() % 4100) / 10.0, 2005 - (next() % 300100) / 10.0});
+    for (int i = 0; i < 600; ++i)  // rows 1,024 apart take the same place among the held blocks
+        pts.push_back({1005 + 10 * (i % w), 1995 - 10 * ((i * 1024 + i / 3) % h)});
+    pts.push_back({nan, 1990});
+    for (const char* name : {"s.tif", "t.tif"}) {
+        auto r = Raster::open(dir.file(name));
+        auto one = Raster::open(dir.file(name));
+        const std::vector<PixelValue> many = r->identifyMany(pts);
+        ASSERT_EQ(many.size(), pts.size());
+        int values = 0, nodata = 0, outside = 0;
+        for (std::size_t i = 0; i < pts.size(); ++i) {
+            const PixelValue v = one->identify(pts[i]);
+            ASSERT_EQ(many[i].kind, v.kind) << name << " " << i;
+            ASSERT_EQ(std::memcmp(&many[i].value, &v.value, sizeof v.value), 0) << name << " " << i;
+            values += v.hasValue(), nodata += v.isNoData(), outside += v.isOutside();
+        }
+        EXPECT_GT(values, 4000);
+        EXPECT_GT(nodata, 10);
+        EXPECT_GT(outside, 10);
+        EXPECT_EQ(r->identify(1015, 1995).value, -0.133);  // the shortest decimal reading, as before
+        EXPECT_TRUE(r->identifyMany(std::vector<Point>{}).empty());
+    }
 }
 
 TEST(Raster, UnreadableRastersAreRefused) {
