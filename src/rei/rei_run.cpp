@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "gis/attached_pieces.h"
 #include "gis/createrays.h"
 #include "gis/ray_site.h"
 #include "gis/shorebathy.h"
@@ -222,8 +223,11 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             const std::size_t reported = messages.count();
             {
                 gis::RaySite site(rays);
-                gis::createrays_cls(rays).createrays(spoint, ctx.mainform.ptworkspace, ctx.mainform.projname,
-                                                     static_cast<int>(std::min<std::int64_t>(i, INT32_MAX)), raster);
+                if (!fast && background)  // nothing is drawn: the pieces come straight from the shoreline
+                    gis::profileAttachedRays(rays, spoint, ctx.mainform.ptworkspace, raster);
+                else
+                    gis::createrays_cls(rays).createrays(spoint, ctx.mainform.ptworkspace, ctx.mainform.projname,
+                                                         static_cast<int>(std::min<std::int64_t>(i, INT32_MAX)), raster);
             }
             // The ray steps told the user why they failed; a site none of
             // whose rays reaches water is not in the water. Either way its

@@ -17,6 +17,7 @@
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "platform/textfile.h"
+#include "wave/attached_fetch.h"
 #include "wave/bottom_velocity.h"
 #include "wave/debug_files.h"
 #include "wave/eff_fetch.h"
@@ -374,6 +375,13 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
                         fail(model::pt_status::fast_failed);
                         eff.reset();
                     }
+                } else if (rc.fm_property.refreshmap == 1) {
+                    // Nothing is drawn: the attached pieces come straight from the shoreline.
+                    const AttachedFetch direct = attachedEffectiveFetch(rc, rays, n, point);
+                    if (direct.eff)
+                        eff = direct.eff;
+                    else
+                        fail(direct.status);
                 } else {
                     std::shared_ptr<pg::FeatureClass> pieces;
                     try {
