@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QEvent>
+#include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QTimer>
@@ -13,6 +15,7 @@
 #include "app/main_form.h"
 #include "app/progress_form.h"
 #include "app/run_command.h"
+#include "app/startup.h"
 #include "platform/settings_store.h"
 #include "test_support.h"
 
@@ -91,6 +94,30 @@ TEST_F(RunWindow, WhileARunHoldsTheLockCommandsAreGreyAndClosingCancels) {
     }
     EXPECT_EQ(open->isEnabled(), openBefore);
     for (QAction* a : window.menuBar()->actions()) EXPECT_TRUE(a->isEnabled());
+}
+
+TEST_F(RunWindow, ARunsRedrawOfASiteLeavesTheRestOfTheWindowUnpainted) {
+    state.welcome_done = true;
+    app::StartupEnvironment env;
+    env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
+    env.fallbackFolder = home.path() + "/fallback";
+    window.Form_Load(env);
+    window.resize(1024, 768);
+    window.show();
+    QApplication::processEvents();
+    struct PaintCounter final : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    window.Frame1->installEventFilter(&counter);
+    for (int site = 0; site < 5; ++site) {
+        run.redraw();
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(counter.paints, 0);
 }
 
 }  // namespace
