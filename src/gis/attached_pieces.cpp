@@ -1,6 +1,6 @@
 #include "gis/attached_pieces.h"
 
-#include <cmath>
+#include <algorithm>
 #include <stdexcept>
 
 #include "gis/lineprofile.h"
@@ -50,7 +50,7 @@ std::vector<FanRay> fanRays(const pg::FeatureClass& rays) {
     while (auto f = cursor.next()) {
         const pg::Geometry& shape = f->shape();
         if (shape.partCount() == 0 || shape.part(0).empty()) continue;
-        out.push_back({pg::toInt(f->value(dirField)), shape.part(0)});
+        out.push_back({pg::toInt(f->value(dirField)), shape.parts()});
     }
     return out;
 }
@@ -59,9 +59,12 @@ std::vector<AttachedPiece> attachedPieces(const pg::ClipPolygons& water, const s
                                           const pg::Point& site) {
     std::vector<AttachedPiece> out;
     for (const FanRay& ray : rays) {
-        if (ray.line.empty()) continue;
+        if (ray.parts.empty() || ray.parts.front().empty()) continue;
         // The pieces as the clip leaves them, measured from the ray's own start.
-        const auto pieces = mergeRayParts(water.clip(ray.line), ray.line.front());
+        std::vector<pg::Path> inside;
+        for (const pg::Path& path : ray.parts)
+            for (pg::Path& part : water.clip(path)) inside.push_back(std::move(part));
+        const auto pieces = mergeRayParts(inside, ray.parts.front().front());
         for (const RayPiece& piece : pieces) {
             if (!meetsSiteSquare(piece.start, piece.end, site)) continue;
             out.push_back({ray.dir, piece.start, piece.end});
@@ -78,7 +81,8 @@ void profileAttachedRays(RayContext& ctx, const pg::Point& spoint, const std::sh
             throw std::invalid_argument("The maximum fetch must be greater than 0 to cast rays.");
         deleteWorkClasses(pworkspace);
         std::vector<FanRay> rays;
-        for (int i = 0; i < kReiRayCount; ++i) rays.push_back({i, {spoint, reiRayEnd(spoint, ctx.mainform.Fetch, i)}});
+        for (int i = 0; i < kReiRayCount; ++i)
+            rays.push_back({i, {pg::Path{spoint, reiRayEnd(spoint, ctx.mainform.Fetch, i)}}});
         auto orpRays = createRayWorkClass(ctx, pworkspace, "orp_rays");
 
         std::vector<AttachedPiece> pieces;

@@ -21,10 +21,11 @@ struct AttachedPiece {
     double length() const;
 };
 
-// One ray of a fan: its "Dir" and its line from the site outward.
+// One ray of a fan: its "Dir" and its line from the site outward (a
+// ray read from a class keeps every part it has).
 struct FanRay {
     std::int64_t dir = 0;
-    pg::Path line;
+    std::vector<pg::Path> parts;
 };
 
 // The pieces of the rays that lie in water and meet the site's square,
