@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolBar>
 
 #include <string>
@@ -319,4 +320,28 @@ TEST(ProgressForm, HeightFollowsBatchModeAndTheTopEdgeStays) {
     // Only the batch height shows the second bar.
     EXPECT_GT(batch.height(), dlg.ProgressBar2->geometry().bottom());
     EXPECT_LT(single.height(), dlg.ProgressBar2->geometry().top());
+}
+
+TEST(ProgressForm, ARunsManyBarValuesArePaintedAFewTimesASecondWithTheLatest) {
+    model::ModelState state;
+    model::MainFormState form;
+    app::Form1 dlg(state, form, nullptr);
+    dlg.show();
+    dlg.setMaximum(1, 100);
+    QApplication::processEvents();
+    struct PaintCounter final : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    dlg.ProgressBar1->installEventFilter(&counter);
+    for (int v = 1; v <= 100; ++v) dlg.setValue(1, v);
+    EXPECT_EQ(counter.paints, 0) << "no bar is painted at once";
+    EXPECT_EQ(dlg.value(1), 100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }, 2000));
+    const int painted = counter.paints;
+    QTest::qWait(100);
+    EXPECT_EQ(counter.paints, painted) << "painted once for the burst";
 }
