@@ -142,12 +142,13 @@ struct Bay {
     }
 };
 
+// Made on first use; gone before the application object is.
+std::unique_ptr<Bay> theBay;
+
 Bay* bay() {
-    static std::unique_ptr<Bay> b = [] {
-        auto folder = bayFolder();
-        return folder ? std::make_unique<Bay>(*folder) : nullptr;
-    }();
-    return b.get();
+    if (!theBay)
+        if (auto folder = bayFolder()) theBay = std::make_unique<Bay>(*folder);
+    return theBay.get();
 }
 
 void wholeRun(benchmark::State& st, Mode mode, bool fast, bool foreground) {
@@ -224,5 +225,6 @@ int main(int argc, char** argv) {
     if (!bayFolder())
         std::fprintf(stderr, "Port Phillip data set not found: every whole run is skipped (set QUOR_SHARED_DATA).\n");
     benchmark::RunSpecifiedBenchmarks();
+    theBay.reset();
     return 0;
 }
