@@ -11,6 +11,8 @@
 namespace quor::app {
 
 namespace {
+// The shortest time between two turns of the event loop a run asks for.
+constexpr qint64 kYieldIntervalMs = 5;
 constexpr float kDesignWidth = 6270;
 constexpr float kDesignHeight = 2775;
 constexpr float kBatchHeight = 3000;
@@ -128,7 +130,14 @@ void Form1::setValue(int n, int value) {
 int Form1::value(int n) const { return bar(n)->value(); }
 void Form1::setLabel(int n, const std::string& text) { caption(n)->setText(QString::fromStdString(text)); }
 std::string Form1::label(int n) const { return caption(n)->text().toStdString(); }
-void Form1::yield() { QCoreApplication::processEvents(); }
+void Form1::yield() {
+    // A run yields dozens of times per site. A turn of the event loop every
+    // few milliseconds keeps the windows live and Cancel at hand; one at
+    // every call cost the run more than its own work.
+    if (lastYield_.isValid() && lastYield_.elapsed() < kYieldIntervalMs) return;
+    QCoreApplication::processEvents();
+    lastYield_.restart();
+}
 
 void Form1::Command1_Click() {
     // Only a request: the run sees it at its next turn of the event loop.

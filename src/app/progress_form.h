@@ -2,6 +2,7 @@
 // The progress window that long operations share: two bars with their
 // captions and a Cancel button that asks a running RWE run to stop.
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include "model/model_state.h"
@@ -60,6 +61,7 @@ private:
     QWidget* mainWindow_;
     // Paints the bars' latest values; a run moves them many times a second.
     QTimer paint_;
+    QElapsedTimer lastYield_;
 };
 
 }  // namespace quor::app

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <string>
@@ -344,4 +345,24 @@ TEST(ProgressForm, ARunsManyBarValuesArePaintedAFewTimesASecondWithTheLatest) {
     const int painted = counter.paints;
     QTest::qWait(100);
     EXPECT_EQ(counter.paints, painted) << "painted once for the burst";
+}
+
+TEST(ProgressForm, ARunsYieldsTurnTheEventLoopEveryFewMilliseconds) {
+    model::ModelState state;
+    model::MainFormState form;
+    app::Form1 dlg(state, form, nullptr);
+    int turns = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+    ticker.start(0);
+    // A burst of yields gives a turn every few milliseconds, not one each; a yield after
+    // a pause gives another, so Cancel always gets through.
+    for (int i = 0; i < 1000; ++i) dlg.yield();
+    EXPECT_LT(turns, 100);
+    const int before = turns;
+    QTest::qWait(20);
+    const int afterWait = turns;
+    dlg.yield();
+    EXPECT_GT(turns, afterWait);
+    EXPECT_GE(afterWait, before);
 }
