@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -104,7 +105,7 @@ TEST_F(RunWindow, ARunsRedrawOfASiteLeavesTheRestOfTheWindowUnpainted) {
     window.Form_Load(env);
     window.resize(1024, 768);
     window.show();
-    QApplication::processEvents();
+    QTest::qWait(50);  // the first paint of the window is done
     struct PaintCounter final : QObject {
         int paints = 0;
         bool eventFilter(QObject*, QEvent* e) override {
