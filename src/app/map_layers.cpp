@@ -171,9 +171,9 @@ QgsMapLayer* featureLayer(const pg::Layer& layer) {
         if (!ws || !ws->hasFeatureClass(fc->name())) return emptyMemoryLayer(type, layer.name());
         type = fc->geometryType();
         QgsVectorLayer* vl = nullptr;
-        if (ws->inTransaction()) {
+        if (ws->inTransaction() || ws->kind() == pg::WorkspaceKind::Memory) {
             // Rows written inside an open transaction are visible only to
-            // our own connection.
+            // our own connection; a memory workspace has no file to open.
             vl = memoryCopy(*fc, layer.name());
         } else {
             const QString uri = qs(ws->path()) + QStringLiteral("|layername=") + qs(fc->name());

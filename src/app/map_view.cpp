@@ -18,6 +18,12 @@ namespace quor::app {
 
 namespace {
 
+// A run changes the map once per site, dozens of times a second. The view
+// follows such a burst at most this often: the first change of a quiet
+// map is drawn at the next turn of the event loop, later ones wait for
+// the interval, and the last state is always drawn.
+constexpr qint64 kMinSyncIntervalMs = 200;
+
 int buttonCode(Qt::MouseButton b) {
     switch (b) {
         case Qt::LeftButton: return 1;
@@ -110,7 +116,8 @@ void MapView::onModelChanged() {
     notifiedLayers_ = layers;
     if (syncPending_) return;
     syncPending_ = true;
-    QTimer::singleShot(0, this, [this] {
+    const qint64 since = lastSync_.isValid() ? lastSync_.elapsed() : kMinSyncIntervalMs;
+    QTimer::singleShot(static_cast<int>(std::max<qint64>(0, kMinSyncIntervalMs - since)), this, [this] {
         if (syncPending_) sync();
     });
 }
@@ -157,6 +164,7 @@ void MapView::rebuildTransactionCopies() {
 void MapView::sync() {
     syncPending_ = false;
     ++syncs_;
+    lastSync_.restart();
     const auto& layers = map_.layers();
     std::vector<bool> visible;
     visible.reserve(layers.size());

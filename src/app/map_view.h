@@ -3,9 +3,13 @@
 // model. The model is the source of truth; the view mirrors it (layers
 // added, removed, moved, shown or hidden, the extent) at the next turn of
 // the event loop, so that work adding and removing many layers in a row
-// costs one redraw, and drawing always runs in the background.
+// costs one redraw, and drawing always runs in the background. While the
+// map keeps changing (a run's sites) the view follows a few times a
+// second; the canvas keeps each layer's last picture, so a redraw renders
+// only the layers that changed.
 #include <qgsmapcanvas.h>
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <functional>
@@ -119,6 +123,7 @@ private:
     bool syncPending_ = false;
     bool writingExtent_ = false;
     int syncs_ = 0;
+    QElapsedTimer lastSync_;
     std::map<const pg::Layer*, Mirrored> mirrored_;
     std::vector<std::shared_ptr<pg::Layer>> shown_;
     std::vector<bool> shownVisible_;

@@ -12,6 +12,8 @@
 namespace quor::app {
 
 namespace {
+// The shortest time between two turns of the event loop a run asks for.
+constexpr qint64 kYieldIntervalMs = 5;
 constexpr float kDesignWidth = 6270;
 constexpr float kDesignHeight = 2775;
 constexpr float kBatchHeight = 3000;
@@ -27,6 +29,12 @@ Form1::Form1(model::ModelState& state, const model::MainFormState& form, QWidget
     : QDialog(mainWindow), state_(state), form_(form), mainWindow_(mainWindow) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("  Processing"));
+    paint_.setSingleShot(true);
+    paint_.setInterval(40);
+    QObject::connect(&paint_, &QTimer::timeout, this, [this] {
+        ProgressBar1->update();
+        ProgressBar2->update();
+    });
     setModal(false);
 
     auto place = [this](QWidget* w, float l, float t, float wd, float h) {
@@ -110,11 +118,28 @@ QLabel* Form1::caption(int n) const {
 }
 
 void Form1::setMaximum(int n, int maximum) { bar(n)->setMaximum(maximum); }
-void Form1::setValue(int n, int value) { bar(n)->setValue(value); }
+void Form1::setValue(int n, int value) {
+    // The value is the bar's at once, but a bar paints itself at once on
+    // every visible change: a run moves the bars dozens of times per site,
+    // so they are painted with their latest values a few times a second.
+    QProgressBar* b = bar(n);
+    const bool wasOff = b->testAttribute(Qt::WA_UpdatesDisabled);
+    b->setAttribute(Qt::WA_UpdatesDisabled, true);
+    b->setValue(value);
+    b->setAttribute(Qt::WA_UpdatesDisabled, wasOff);
+    if (!paint_.isActive()) paint_.start();
+}
 int Form1::value(int n) const { return bar(n)->value(); }
 void Form1::setLabel(int n, const std::string& text) { caption(n)->setText(QString::fromStdString(text)); }
 std::string Form1::label(int n) const { return caption(n)->text().toStdString(); }
-void Form1::yield() { QCoreApplication::processEvents(); }
+void Form1::yield() {
+    // A run yields dozens of times per site. A turn of the event loop every
+    // few milliseconds keeps the windows live and Cancel at hand; one at
+    // every call cost the run more than its own work.
+    if (lastYield_.isValid() && lastYield_.elapsed() < kYieldIntervalMs) return;
+    QCoreApplication::processEvents();
+    lastYield_.restart();
+}
 
 void Form1::Command1_Click() {
     // Only a request: the run sees it at its next turn of the event loop.

@@ -2,6 +2,8 @@
 // The progress window that long operations share: two bars with their
 // captions and a Cancel button that asks a running RWE run to stop.
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include "model/model_state.h"
 #include "platform/feedback.h"
@@ -57,6 +59,9 @@ private:
     model::ModelState& state_;
     const model::MainFormState& form_;
     QWidget* mainWindow_;
+    // Paints the bars' latest values; a run moves them many times a second.
+    QTimer paint_;
+    QElapsedTimer lastYield_;
 };
 
 }  // namespace quor::app

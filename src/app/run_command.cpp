@@ -148,8 +148,9 @@ void RunCommand::showWindName(const std::string& name) {
 }
 
 void RunCommand::redraw() {
+    // The rest of the window repaints what changed on its own; painting it
+    // all again for every site of a run cost more than the site itself.
     w_.MapControl2->map().refresh();
-    w_.update();
 }
 
 void RunCommand::setStatus(const std::string& text) {

@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "gis/attached_pieces.h"
 #include "gis/createrays.h"
 #include "gis/ray_site.h"
 #include "gis/shorebathy.h"
@@ -101,10 +102,13 @@ void clearSiteResults(pg::FeatureClass& fc, pg::Feature& f, const std::vector<st
 // The site's rays cast, clipped or walked, and profiled into the ray
 // arrays; the steps report their own failures.
 void castSiteRays(gis::RayContext& rays, const pg::Point& spoint, std::int64_t i,
-                  const std::shared_ptr<pg::Raster>& raster) {
+                  const std::shared_ptr<pg::Raster>& raster, bool direct) {
     gis::RaySite site(rays);
-    gis::createrays_cls(rays).createrays(spoint, rays.workspace, rays.mainform.projname,
-                                         static_cast<int>(std::min<std::int64_t>(i, INT32_MAX)), raster);
+    if (direct)  // nothing is drawn: the pieces come straight from the shoreline
+        gis::profileAttachedRays(rays, spoint, rays.workspace, raster);
+    else
+        gis::createrays_cls(rays).createrays(spoint, rays.workspace, rays.mainform.projname,
+                                             static_cast<int>(std::min<std::int64_t>(i, INT32_MAX)), raster);
 }
 
 // The run never hands control back, so the window is repainted for it at
@@ -151,7 +155,8 @@ SiteEnd computeSite(ReiRunContext& ctx, gis::RayContext& rays, const RunMessages
     const pg::Point spoint = f.shape().asPoint();
     if (raster->identify(spoint).kind != pg::PixelValue::Kind::Value) return SiteEnd::Failed;
     const std::size_t reported = messages.count();
-    castSiteRays(rays, spoint, i, raster);
+    // A background run draws nothing, so its clip needs no work classes.
+    castSiteRays(rays, spoint, i, raster, !fast && ctx.fm_property.refreshmap == 1);
     // The ray steps told the user why they failed; a site none of whose
     // rays reaches water is not in the water. Either way its fields stay
     // empty rather than read as fully sheltered.

@@ -17,6 +17,7 @@
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "platform/textfile.h"
+#include "wave/attached_fetch.h"
 #include "wave/bottom_velocity.h"
 #include "wave/debug_files.h"
 #include "wave/eff_fetch.h"
@@ -317,6 +318,12 @@ private:
 
     // Rays clipped at the shoreline, the pieces attached to the site kept.
     std::shared_ptr<pg::FeatureClass> clipFetch(Site& site, const std::shared_ptr<pg::FeatureClass>& rays) {
+        if (rc_.fm_property.refreshmap == 1) {
+            // Nothing is drawn: the attached pieces come straight from the shoreline.
+            const AttachedFetch direct = attachedEffectiveFetch(rc_, rays, n_, site.point);
+            if (!direct.eff) fail(site, direct.status);
+            return direct.eff;
+        }
         std::shared_ptr<pg::FeatureClass> pieces;
         try {
             pieces = gis::wave_cliprays_cls(rc_).cliprays(mf_.projname, rays);

@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <qgsapplication.h>
@@ -396,4 +398,48 @@ TEST(ProgressForm, HeightFollowsBatchModeAndTheTopEdgeStays) {
     // Only the batch height shows the second bar.
     EXPECT_GT(batch.height(), dlg.ProgressBar2->geometry().bottom());
     EXPECT_LT(single.height(), dlg.ProgressBar2->geometry().top());
+}
+
+TEST(ProgressForm, ARunsManyBarValuesArePaintedAFewTimesASecondWithTheLatest) {
+    model::ModelState state;
+    model::MainFormState form;
+    app::Form1 dlg(state, form, nullptr);
+    dlg.show();
+    dlg.setMaximum(1, 100);
+    QApplication::processEvents();
+    struct PaintCounter final : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    dlg.ProgressBar1->installEventFilter(&counter);
+    for (int v = 1; v <= 100; ++v) dlg.setValue(1, v);
+    EXPECT_EQ(counter.paints, 0) << "no bar is painted at once";
+    EXPECT_EQ(dlg.value(1), 100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }, 2000));
+    const int painted = counter.paints;
+    QTest::qWait(100);
+    EXPECT_EQ(counter.paints, painted) << "painted once for the burst";
+}
+
+TEST(ProgressForm, ARunsYieldsTurnTheEventLoopEveryFewMilliseconds) {
+    model::ModelState state;
+    model::MainFormState form;
+    app::Form1 dlg(state, form, nullptr);
+    int turns = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+    ticker.start(0);
+    // A burst of yields gives a turn every few milliseconds, not one each; a yield after
+    // a pause gives another, so Cancel always gets through.
+    for (int i = 0; i < 1000; ++i) dlg.yield();
+    EXPECT_LT(turns, 100);
+    const int before = turns;
+    QTest::qWait(20);
+    const int afterWait = turns;
+    dlg.yield();
+    EXPECT_GT(turns, afterWait);
+    EXPECT_GE(afterWait, before);
 }

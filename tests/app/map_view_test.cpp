@@ -5,6 +5,7 @@
 #include <qgsmaptopixel.h>
 #include <qgsvectorlayer.h>
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTest>
 
@@ -272,4 +273,37 @@ TEST_F(MapViewTest, LayersAddedAndRemovedBetweenTwoLooksDoNotRestartTheDrawingBu
     EXPECT_EQ(started, 0);
     map.refresh();
     EXPECT_TRUE(QTest::qWaitFor([&] { return started > 0; }, 5000));
+}
+
+TEST_F(MapViewTest, ARunsSitesRedrawTheMapAFewTimesASecondAndItsLastStateAlways) {
+    auto points = pointClass("Pointdata1", 50, 20);
+    pg::Map& map = view.map();
+    map.addLayer(pg::Layer::featureLayer(points));
+    ASSERT_TRUE(test::drawAndWait(view));
+    int started = 0;
+    QObject::connect(&view, &QgsMapCanvas::renderStarting, [&] { ++started; });
+    // Sites as a run makes them: work classes in memory shown on top, the
+    // event loop turned, the map redrawn, the work taken off again.
+    auto work = pg::Workspace::createMemory("work");
+    QElapsedTimer clock;
+    clock.start();
+    const int sites = 60;
+    for (int site = 0; site < sites; ++site) {
+        auto rays = gis::createWorkspaceFeatureClass(work, "rays", gis::ftype_simple, gis::geom_polyline, messages);
+        pg::Feature f = rays->createFeature();
+        f.setShape(pg::Geometry::line({site * 10.0, 0}, {site * 10.0, 900}));
+        rays->store(f);
+        auto layer = pg::Layer::featureLayer(rays, "rays");
+        map.addLayer(layer);
+        QCoreApplication::processEvents();
+        map.refresh();
+        QTest::qWait(5);  // the site's own work
+        map.deleteLayer(layer);
+        work->deleteFeatureClass("rays");
+    }
+    const qint64 ms = clock.elapsed();
+    EXPECT_LE(started, ms / 200 + 2) << sites << " sites in " << ms << " ms";
+    // The last state is drawn: the project's layer alone.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.layers().size() == 1 && !view.isDrawing(); }, 5000));
+    EXPECT_EQ(view.layers()[0], view.qgisLayer(*map.layer(0)));
 }

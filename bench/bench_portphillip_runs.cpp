@@ -1,0 +1,230 @@
+// Whole runs over the 1,015 sites of Port Phillip Bay, started the way the
+// Run command starts them: the main window (offscreen) with its map view
+// showing the project's layers, and the drivers its Run command holds.
+// RWE (56 rays, the bay's wind file) and REI, each on the clipping and on
+// the fast path, each in background mode (nothing drawn while the run
+// goes on) and in foreground mode (the default: the map shows every
+// site's work). Wall-clock time, including the map's last draw.
+//
+// The data set is read from $QUOR_SHARED_DATA/portphillip, else from the
+// shared data folder beside the checkout; without it every case is skipped
+// with a message.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "app/main_form.h"
+#include "app/map_view.h"
+#include "app/qgis_runtime.h"
+#include "app/run_command.h"
+#include "app/startup.h"
+#include "gis/shorebathy.h"
+#include "platform/gis/gis.h"
+#include "platform/settings_store.h"
+
+namespace pg = quor::platform::gis;
+using namespace quor;
+
+namespace {
+
+std::optional<std::string> bayFolder() {
+    const char* base = std::getenv("QUOR_SHARED_DATA");
+    const std::string folder = (base && *base ? std::string(base) : std::string(QUOR_DEFAULT_SHARED_DATA)) + "/portphillip";
+    if (!std::filesystem::exists(folder + "/water_portphillip.shp")) return std::nullopt;
+    return folder;
+}
+
+// Yes to every question (replacing earlier results); remembers what it was told.
+class YesMessages final : public platform::Messages {
+public:
+    void message(const std::string& text, platform::MessageIcon, const std::string&) override { told.push_back(text); }
+    bool question(const std::string&, const std::string&) override { return true; }
+    std::vector<std::string> told;
+};
+
+enum class Mode { Rwe, Rei };
+
+struct Bay {
+    std::string data;
+    QTemporaryDir home;
+    std::unique_ptr<platform::IniSettingsStore> store;
+    YesMessages messages;
+    model::ModelState state;
+    model::MainFormState form;
+    model::SettingsHolder holder;
+    std::unique_ptr<app::MainForm> window;
+    std::unique_ptr<app::RunCommand> run;
+    int classes = 0;
+
+    explicit Bay(std::string folder) : data(std::move(folder)) {
+        const std::string root = home.path().toStdString();
+        store = std::make_unique<platform::IniSettingsStore>(root + "/config");
+        window = std::make_unique<app::MainForm>(state, form, holder, *store, &messages);
+        state.welcome_done = true;
+        app::StartupEnvironment env;
+        env.documents = {platform::DocumentsFolder::Status::Found, root};
+        env.fallbackFolder = root + "/fallback";
+        window->Form_Load(env);
+        run = std::make_unique<app::RunCommand>(*window, window->winddata());
+        window->resize(1280, 900);
+        window->show();
+
+        // The project: its geodatabase, the bay's shoreline and bathymetry.
+        std::filesystem::create_directories(root + "/Project/bay1");
+        form.projfile = root + "/Project/bay1";
+        form.projname = "bay1";
+        form.geodatabasename = "bay1.gpkg";
+        form.ptworkspace = pg::Workspace::createGeoPackage(form.projfile + "/bay1.gpkg");
+        form.shorecov = data;
+        form.shorename = "water_portphillip.shp";
+        form.bathycov = data + "/bathy_portphillip_m.tif";
+        form.bathyname = "bathy_portphillip_m.tif";
+        form.bathyunits = "Meter";
+        form.windpath = data + "/sample_56.Wind_RWE";
+        form.Fetch = 10000;
+        form.dist_bathy = 19;  // recommended for the 20 m cells
+        form.unitfactor = 1;
+        state.bathy_positive = 0;
+        state.wind_path = data + "/sample.Wind_REI";
+        holder.optionindex = 4;  // 56 rays, as many as the wind file's sectors
+        messages.told.clear();
+    }
+
+    // A fresh copy of the sites, so that every run starts alike.
+    std::shared_ptr<pg::FeatureClass> freshSites() {
+        auto sites = pg::Workspace::open(data)->openFeatureClass("sites_portphillip");
+        auto fc = form.ptworkspace->createFeatureClass(
+            "Pointdata" + std::to_string(++classes), pg::GeometryType::Point,
+            {{"X", pg::FieldType::Double}, {"Y", pg::FieldType::Double}}, sites->spatialReference());
+        pg::Workspace::Transaction tx(*form.ptworkspace);
+        auto ins = fc->insertCursor(true);
+        auto cur = sites->search();
+        while (auto f = cur.next()) {
+            pg::Feature p = ins.createFeatureBuffer();
+            const pg::Point at = f->shape().asPoint();
+            p.setShape(pg::Geometry::point(at.x, at.y));
+            p.setValue(2, at.x);
+            p.setValue(3, at.y);
+            ins.insert(p);
+        }
+        ins.flush();
+        tx.commit();
+        return fc;
+    }
+
+    // The project's layers as the project display shows them: bathymetry,
+    // shoreline (not with the REI fast algorithm), the point dataset.
+    void showLayers(const std::shared_ptr<pg::FeatureClass>& points) {
+        pg::Map& map = window->map();
+        map.clearLayers();
+        map.addLayer(pg::Layer::rasterLayer(pg::Raster::open(form.bathycov), form.bathyname));
+        if (holder.indexcheck == 0) map.addLayer(pg::Layer::featureLayer(gis::openShoreline(form), form.shorename));
+        map.addLayer(pg::Layer::featureLayer(points, points->name()));
+        map.setExtent(map.fullExtent());
+        settle();
+    }
+
+    // Until the map view has drawn what it was last asked to.
+    void settle() {
+        window->MapControl2->syncNow();
+        QApplication::processEvents();
+        while (window->MapControl2->isDrawing()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        QApplication::processEvents();
+    }
+};
+
+// Made on first use; gone before the application object is.
+std::unique_ptr<Bay> theBay;
+
+Bay* bay() {
+    if (!theBay)
+        if (auto folder = bayFolder()) theBay = std::make_unique<Bay>(*folder);
+    return theBay.get();
+}
+
+void wholeRun(benchmark::State& st, Mode mode, bool fast, bool foreground) {
+    Bay* b = bay();
+    if (!b) {
+        st.SkipWithError("Port Phillip data set not found (set QUOR_SHARED_DATA to the shared data folder)");
+        return;
+    }
+    b->state.model_mode = mode == Mode::Rei ? model::REI_MODE : model::RWE_MODE;
+    b->holder.indexcheck = mode == Mode::Rei && fast ? 1 : 0;
+    b->state.wv_indexcheck = mode == Mode::Rwe && fast ? 1 : 0;
+    b->holder.refreshmap = foreground ? 0 : 1;
+    b->holder.refreshmap1 = mode == Mode::Rwe && !foreground ? 1 : 0;
+    int draws = 0;
+    QObject::connect(b->window->MapControl2, &QgsMapCanvas::mapCanvasRefreshed, [&draws] { ++draws; });
+
+    for (auto _ : st) {
+        st.PauseTiming();
+        auto points = b->freshSites();
+        b->showLayers(points);
+        b->messages.told.clear();
+        draws = 0;
+        const project::PointDatasetChoice choice{points->name(), b->form.projfile, points->name()};
+        st.ResumeTiming();
+
+        if (mode == Mode::Rei)
+            b->run->drivers.runmodel(points, 1, choice);
+        else
+            b->run->drivers.WaveMain(points, 1, choice);
+        b->settle();
+
+        st.PauseTiming();
+        st.counters["sites"] = static_cast<double>(points->featureCount());
+        st.counters["map_draws"] = draws;
+        // What the run told the user at its end ("Processing Done", sites
+        // that could not be processed).
+        std::string told;
+        for (const auto& t : b->messages.told) told += (told.empty() ? "" : " | ") + t;
+        st.SetLabel(told);
+        b->window->map().clearLayers();
+        b->settle();
+        st.ResumeTiming();
+    }
+    QObject::disconnect(b->window->MapControl2, &QgsMapCanvas::mapCanvasRefreshed, nullptr, nullptr);
+}
+
+void BM_RweClipBackground(benchmark::State& st) { wholeRun(st, Mode::Rwe, false, false); }
+void BM_RweClipForeground(benchmark::State& st) { wholeRun(st, Mode::Rwe, false, true); }
+void BM_RweFastBackground(benchmark::State& st) { wholeRun(st, Mode::Rwe, true, false); }
+void BM_RweFastForeground(benchmark::State& st) { wholeRun(st, Mode::Rwe, true, true); }
+void BM_ReiClipBackground(benchmark::State& st) { wholeRun(st, Mode::Rei, false, false); }
+void BM_ReiClipForeground(benchmark::State& st) { wholeRun(st, Mode::Rei, false, true); }
+void BM_ReiFastBackground(benchmark::State& st) { wholeRun(st, Mode::Rei, true, false); }
+void BM_ReiFastForeground(benchmark::State& st) { wholeRun(st, Mode::Rei, true, true); }
+
+#define QUOR_WHOLE_RUN(name) BENCHMARK(name)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1)
+QUOR_WHOLE_RUN(BM_RweClipBackground);
+QUOR_WHOLE_RUN(BM_RweClipForeground);
+QUOR_WHOLE_RUN(BM_RweFastBackground);
+QUOR_WHOLE_RUN(BM_RweFastForeground);
+QUOR_WHOLE_RUN(BM_ReiClipBackground);
+QUOR_WHOLE_RUN(BM_ReiClipForeground);
+QUOR_WHOLE_RUN(BM_ReiFastBackground);
+QUOR_WHOLE_RUN(BM_ReiFastForeground);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    app::startQgis();
+    benchmark::Initialize(&argc, argv);
+    if (!bayFolder())
+        std::fprintf(stderr, "Port Phillip data set not found: every whole run is skipped (set QUOR_SHARED_DATA).\n");
+    benchmark::RunSpecifiedBenchmarks();
+    theBay.reset();
+    return 0;
+}
