@@ -41,7 +41,6 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
                               const project::PointDatasetChoice&) { rei::runmodel(*rei_, fc, counterstart); };
     // The shell hands its Run button and menu item to this command.
     w_.commands().connect("ptdatasel", [this] { Run_Click(); });
-    w_.state().run_lock.setListener([this](bool active) { lockCommands(active); });
     w_.installEventFilter(this);
     w_.progressForm().installEventFilter(this);
     // Data > Water Level Adjustment: the level of single runs.
@@ -78,26 +77,7 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
         });
 }
 
-RunCommand::~RunCommand() { w_.state().run_lock.setListener(nullptr); }
-
-void RunCommand::lockCommands(bool locked) {
-    std::vector<QAction*> actions;
-    for (QAction* a : w_.menuBar()->actions()) actions.push_back(a);
-    for (QToolBar* bar : {w_.Toolbar1, w_.Toolbar2})
-        if (bar)
-            for (QAction* a : bar->actions()) actions.push_back(a);
-    if (locked) {
-        enabledBefore_.clear();
-        for (QAction* a : actions) {
-            enabledBefore_[a] = a->isEnabled();
-            a->setEnabled(false);
-        }
-    } else {
-        for (QAction* a : actions)
-            if (auto it = enabledBefore_.find(a); it != enabledBefore_.end()) a->setEnabled(it->second);
-        enabledBefore_.clear();
-    }
-}
+RunCommand::~RunCommand() = default;
 
 bool RunCommand::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Close && w_.state().run_lock.active()) {

@@ -7,7 +7,6 @@
 // velocity window (Data > Orbital Velocity Mode).
 #include <QObject>
 
-#include <map>
 #include <memory>
 
 #include "model/model_state.h"
@@ -41,16 +40,14 @@ public:
     void runEnded() override;
     void setStatus(const std::string& text) override;
 
-    // While a run holds the lock: every command is greyed, and closing the
-    // main window or the progress window asks the run to stop instead.
+    // While a run holds the lock (the main window greys its commands),
+    // closing the main window or the progress window asks the run to stop.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     MainForm& w_;
     std::unique_ptr<gis::RayContext> rays_;
     std::unique_ptr<rei::ReiRunContext> rei_;
-    void lockCommands(bool locked);
-    std::map<QObject*, bool> enabledBefore_;
 };
 
 }  // namespace quor::app

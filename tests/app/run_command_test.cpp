@@ -6,13 +6,18 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
+#include <QToolBar>
+#include <QTreeWidget>
 #include <QTimer>
 #include <QWidget>
 
 #include "app/main_form.h"
 #include "app/progress_form.h"
 #include "app/run_command.h"
+#include "wind/ui/windprocess_form.h"
 #include "platform/settings_store.h"
 #include "test_support.h"
 
@@ -91,6 +96,51 @@ TEST_F(RunWindow, WhileARunHoldsTheLockCommandsAreGreyAndClosingCancels) {
     }
     EXPECT_EQ(open->isEnabled(), openBefore);
     for (QAction* a : window.menuBar()->actions()) EXPECT_TRUE(a->isEnabled());
+}
+
+// The window as the program builds it: the main window, then the run
+// command. A run holds the lock; nothing else may start or change under it.
+TEST_F(RunWindow, DuringARunEveryCommandToolWindowAndControlIsRefused) {
+    window.show();
+    window.commands().run("Windprocess", messages);
+    wind::ui::WindprocessForm* tool = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = dynamic_cast<wind::ui::WindprocessForm*>(w); f && f->isVisible()) tool = f;
+    ASSERT_TRUE(tool);
+
+    std::vector<QAction*> actions;
+    for (QAction* top : window.menuBar()->actions()) {
+        actions.push_back(top);
+        if (top->menu())
+            for (QAction* a : top->menu()->actions())
+                if (!a->isSeparator()) actions.push_back(a);
+    }
+    for (QToolBar* bar : {window.Toolbar1, window.Toolbar2})
+        for (QAction* a : bar->actions())
+            if (!a->isSeparator() && !a->inherits("QWidgetAction")) actions.push_back(a);  // not the bar holding the map toolbar
+    std::map<QAction*, bool> before;
+    for (QAction* a : actions) before[a] = a->isEnabled();
+    {
+        model::RunLock::Scope busy(state.run_lock);
+        for (QAction* a : actions) EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+        EXPECT_FALSE(window.TreeView1->isEnabled());
+        EXPECT_FALSE(window.List1->isEnabled());
+        EXPECT_FALSE(window.Check1->isEnabled()) << "Bathymetry on top would reorder the layers";
+        EXPECT_FALSE(tool->isEnabled());
+        // Reached some other way, the commands still do nothing.
+        tool->newpro_ok_Click();
+        for (QAction* a : actions)
+            if (!a->menu() && !a->objectName().isEmpty()) window.menuItem_Click(a->objectName().toStdString());
+        EXPECT_TRUE(messages.entries.empty()) << messages.entries.front().text;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != &window && w != tool && w->isVisible() && !w->inherits("QMenu"))
+                ADD_FAILURE() << "opened during the run: " << w->windowTitle().toStdString();
+    }
+    for (QAction* a : actions) EXPECT_EQ(a->isEnabled(), before[a]) << a->objectName().toStdString();
+    EXPECT_TRUE(window.TreeView1->isEnabled());
+    EXPECT_TRUE(window.Check1->isEnabled());
+    EXPECT_TRUE(tool->isEnabled());
+    tool->close();
 }
 
 }  // namespace
