@@ -9,7 +9,6 @@
 #include <QToolBar>
 #include <QLabel>
 
-#include <filesystem>
 
 #include "app/main_form.h"
 #include "app/progress_form.h"
@@ -63,8 +62,8 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
     // A batch run asks for its wind folder and water-level file first.
     drivers.batch_processing = [this](const std::shared_ptr<platform::gis::FeatureClass>& fc, int16_t counterstart,
                                       const project::PointDatasetChoice& choice) {
-        std::filesystem::path projectFolder = std::filesystem::path(w_.project().projfile).parent_path();
-        wave::ui::BatchProcessDialog setup(w_.state(), w_.messages(), projectFolder.string(), &w_);
+        // The water-level file is looked for in the project folder.
+        wave::ui::BatchProcessDialog setup(w_.state(), w_.messages(), w_.project().projfile, &w_);
         if (setup.exec() != QDialog::Accepted) return;
         wave::WaveRunContext run{*rays_, this, choice.shpdir, choice.shpname1};
         wave::batch_processing_cls(run).batch_processing(fc, counterstart, setup.core().setup());
@@ -96,6 +95,9 @@ void RunCommand::Run_Click() {
     core.runIdle = [this] { w_.setToolbarButtonImage(kProjectToolbar, "run", "runoff"); };
     project::ui::PtdataselDialog dialog(core, &w_);
     dialog.showModal();
+    // However the chooser closed (its close box, a cancelled batch set-up,
+    // a run that has ended), no run is going on any more.
+    w_.setToolbarButtonImage(kProjectToolbar, "run", "runoff");
 }
 
 void RunCommand::runStarted() {

@@ -5,6 +5,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -14,14 +17,20 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <filesystem>
+
 #include "app/main_form.h"
 #include "app/progress_form.h"
 #include "app/run_command.h"
+#include "platform/gis/workspace.h"
+#include "project/ui/ptdatasel_dialog.h"
+#include "wave/ui/batch_dialogs.h"
 #include "wind/ui/windprocess_form.h"
 #include "platform/settings_store.h"
 #include "test_support.h"
 
 using namespace quor;
+namespace pg = quor::platform::gis;
 
 namespace {
 
@@ -49,6 +58,7 @@ TEST_F(RunWindow, RunButtonOpensTheChooserAndARunRestoresTheWindow) {
     });
     window.toolbarButton(app::kProjectToolbar, "run")->trigger();
     EXPECT_TRUE(shown);
+    EXPECT_EQ(window.toolbarButtonImage(app::kProjectToolbar, "run"), "runoff") << "closed by its close box";
     EXPECT_TRUE(messages.entries.empty()) << messages.entries.front().text;
 
     // A run shows the window busy and gives it back as it was.
@@ -141,6 +151,53 @@ TEST_F(RunWindow, DuringARunEveryCommandToolWindowAndControlIsRefused) {
     EXPECT_TRUE(window.Check1->isEnabled());
     EXPECT_TRUE(tool->isEnabled());
     tool->close();
+}
+
+// A batch run's set-up: the water-level Browse starts in the project
+// folder, and cancelling the set-up leaves the Run button idle.
+TEST_F(RunWindow, BatchSetUpBrowsesInTheProjectFolderAndCancelLeavesTheRunButtonIdle) {
+    form.projfile = home.file("projects");
+    std::filesystem::create_directories(form.projfile);
+    pg::Workspace::open(home.path())->createFeatureClass("sites", pg::GeometryType::Point, {});
+    form.shpcol = {home.file("sites.shp")};
+    state.model_mode = model::RWE_MODE;
+    state.batch_mode = 1;
+
+    QString browsedIn;
+    bool setUpSeen = false;
+    QTimer user;
+    user.setInterval(20);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        // The innermost window answers first.
+        QFileDialog* files = nullptr;
+        wave::ui::BatchProcessDialog* setUp = nullptr;
+        project::ui::PtdataselDialog* chooser = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->isVisible()) continue;
+            if (auto* f = qobject_cast<QFileDialog*>(w)) files = f;
+            if (auto* b = dynamic_cast<wave::ui::BatchProcessDialog*>(w)) setUp = b;
+            if (auto* c = dynamic_cast<project::ui::PtdataselDialog*>(w)) chooser = c;
+        }
+        if (files) {
+            browsedIn = files->directory().absolutePath();
+            files->reject();
+        } else if (setUp && !setUpSeen) {
+            setUpSeen = true;
+            setUp->Check1->setChecked(true);
+            QTimer::singleShot(0, setUp->Command3, &QPushButton::click);
+        } else if (setUp && !browsedIn.isEmpty()) {
+            QTimer::singleShot(0, setUp->Command2, &QPushButton::click);
+        } else if (chooser && !setUpSeen) {
+            QTimer::singleShot(0, chooser->Command1, &QPushButton::click);
+        }
+    });
+    user.start();
+    run.Run_Click();
+    user.stop();
+    ASSERT_TRUE(setUpSeen);
+    EXPECT_EQ(browsedIn, QDir(QString::fromStdString(form.projfile)).absolutePath());
+    EXPECT_EQ(window.toolbarButtonImage(app::kProjectToolbar, "run"), "runoff");
+    EXPECT_EQ(state.batch_mode, 0);
 }
 
 }  // namespace
