@@ -3,6 +3,7 @@
 #include <qgsapplication.h>
 #include <qgsmapmouseevent.h>
 #include <qgsmaptool.h>
+#include <qgsrenderer.h>
 #include <qgsrubberband.h>
 #include <qgsvectorlayer.h>
 #include <qgsvertexmarker.h>
@@ -148,6 +149,13 @@ void MapView::rebuildTransactionCopies() {
         auto source = m.source.lock();
         if (!source || !m.fromTransaction) continue;
         QgsMapLayer* fresh = makeQgisLayer(*source);
+        // A renderer given to the copy (the results' colours) stays with the class.
+        auto* before = qobject_cast<QgsVectorLayer*>(m.layer);
+        auto* after = qobject_cast<QgsVectorLayer*>(fresh);
+        if (before && after && before->renderer()) {
+            after->setRenderer(before->renderer()->clone());
+            after->setTitle(before->title());
+        }
         dropLayer(m.layer);
         m.layer = fresh;
         m.fromTransaction = inTransaction(*source);

@@ -10,6 +10,7 @@
 #include <QLabel>
 
 
+#include "app/class_breaks_renderer.h"
 #include "app/main_form.h"
 #include "app/progress_form.h"
 #include "app/startup.h"
@@ -37,7 +38,10 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
         return wind::reloadProjectWind(w_.state(), winddata, w_.holder(), m);
     };
     drivers.runmodel = [this](const std::shared_ptr<platform::gis::FeatureClass>& fc, int16_t counterstart,
-                              const project::PointDatasetChoice&) { rei::runmodel(*rei_, fc, counterstart); };
+                              const project::PointDatasetChoice&) {
+        const rei::ReiRunOutcome outcome = rei::runmodel(*rei_, fc, counterstart);
+        if (outcome.end == rei::ReiRunEnd::Completed) showIndexInColour(fc);
+    };
     // The shell hands its Run button and menu item to this command.
     w_.commands().connect("ptdatasel", [this] { Run_Click(); });
     w_.installEventFilter(this);
@@ -86,6 +90,28 @@ bool RunCommand::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QObject::eventFilter(watched, event);
+}
+
+namespace {
+
+bool sameClass(const platform::gis::FeatureClass& a, const platform::gis::FeatureClass& b) {
+    return &a == &b || (a.name() == b.name() && a.workspace() && b.workspace() &&
+                        a.workspace()->path() == b.workspace()->path());
+}
+
+}  // namespace
+
+void RunCommand::showIndexInColour(const std::shared_ptr<platform::gis::FeatureClass>& fc) {
+    // The run's dataset as the map shows it, opened there on its own.
+    for (const auto& layer : w_.MapControl2->map().layers()) {
+        if (layer->kind() != platform::gis::LayerKind::Feature || !layer->featureClass()) continue;
+        if (!sameClass(*layer->featureClass(), *fc)) continue;
+        try {
+            renderer_cls().render(*w_.MapControl2, layer);
+        } catch (const std::exception&) {
+            // The results are written; only their colours are missing.
+        }
+    }
 }
 
 void RunCommand::Run_Click() {

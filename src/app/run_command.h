@@ -45,6 +45,9 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // After an REI run: the run's point layer in graded colours by "Index".
+    void showIndexInColour(const std::shared_ptr<platform::gis::FeatureClass>& fc);
+
     MainForm& w_;
     std::unique_ptr<gis::RayContext> rays_;
     std::unique_ptr<rei::ReiRunContext> rei_;
