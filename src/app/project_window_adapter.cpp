@@ -35,7 +35,7 @@ QString qtFilter(const std::string& filter) {
 }  // namespace
 
 ProjectWindowAdapter::ProjectWindowAdapter(MainForm& window)
-    : w_(window), datasets_(std::make_unique<gis::ui::QtDatasetChooser>(&window)) {}
+    : w_(window), datasets_(std::make_unique<gis::ui::QtDatasetChooser>(&window, [&window] { return window.project().projfile; })) {}
 
 ProjectWindowAdapter::~ProjectWindowAdapter() = default;
 
