@@ -24,7 +24,6 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     Frame3 = new QGroupBox("Bathymetry Data", Frame1);
     auto* bathy = new QGridLayout(Frame3);
     Text1 = new QLineEdit(Frame3);
-    Text1->setReadOnly(true);
     Command1 = new QPushButton("Browse...", Frame3);
     Check1 = new QCheckBox("Bathymetry Positive", Frame3);
     Label4 = new QLabel("Bathymetry Units", Frame3);
@@ -43,7 +42,6 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     Option1 = new QRadioButton("Shapefile", Frame4);
     Option2 = new QRadioButton("Coverage", Frame4);
     Text2 = new QLineEdit(Frame4);
-    Text2->setReadOnly(true);
     Command2 = new QPushButton("Browse...", Frame4);
     shore->addWidget(Option1, 0, 0);
     shore->addWidget(Option2, 0, 1);
@@ -57,7 +55,6 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     Option_text = new QRadioButton("Text File", Frame2);
     Label3 = new QLabel("Add Wind Data Textfile", Frame2);
     Text3 = new QLineEdit(Frame2);
-    Text3->setReadOnly(true);
     Command3 = new QPushButton("Browse...", Frame2);
     wind->addWidget(Option_manual, 0, 0);
     wind->addWidget(Option_text, 0, 1);
@@ -80,6 +77,10 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     connect(Command1, &QPushButton::clicked, this, [this] { form_.Command1_Click(); after(); });
     connect(Command2, &QPushButton::clicked, this, [this] { form_.Command2_Click(); after(); });
     connect(Command3, &QPushButton::clicked, this, [this] { form_.Command3_Click(); after(); });
+    // A typed or pasted path counts when the box is left or Enter is pressed.
+    connect(Text1, &QLineEdit::editingFinished, this, [this] { form_.Text1_Typed(Text1->text().toStdString()); after(); });
+    connect(Text2, &QLineEdit::editingFinished, this, [this] { form_.Text2_Typed(Text2->text().toStdString()); after(); });
+    connect(Text3, &QLineEdit::editingFinished, this, [this] { form_.Text3_Typed(Text3->text().toStdString()); after(); });
     connect(Option_manual, &QRadioButton::clicked, this, [this] { form_.Option_manual_Click(); after(); });
     connect(Option_text, &QRadioButton::clicked, this, [this] { form_.Option_text_Click(); after(); });
     connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
