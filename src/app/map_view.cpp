@@ -312,9 +312,33 @@ std::vector<pg::Point> MapView::screenMarkers() const {
     return out;
 }
 
+void MapView::drawOutline(const std::vector<pg::Point>& ring) {
+    if (!outline_) {
+        outline_ = new QgsRubberBand(this, QgsWkbTypes::PolygonGeometry);
+        outline_->setStrokeColor(kMarkerColour);
+        outline_->setFillColor(Qt::transparent);
+        outline_->setWidth(1);
+    }
+    outline_->reset(QgsWkbTypes::PolygonGeometry);
+    for (std::size_t i = 0; i < ring.size(); ++i)
+        outline_->addPoint(QgsPointXY(ring[i].x, ring[i].y), i + 1 == ring.size());
+    outline_->show();
+}
+
+std::vector<pg::Point> MapView::screenOutline() const {
+    std::vector<pg::Point> out;
+    if (!outline_ || !outline_->isVisible()) return out;
+    for (int i = 0; i < outline_->partSize(0); ++i) {
+        const QgsPointXY* p = outline_->getPoint(0, i);
+        if (p) out.push_back({p->x(), p->y()});
+    }
+    return out;
+}
+
 void MapView::onDrawn() {
     for (QgsVertexMarker* m : markers_) delete m;
     markers_.clear();
+    if (outline_) outline_->reset(QgsWkbTypes::PolygonGeometry);
     if (afterDraw) afterDraw();
 }
 

@@ -34,6 +34,12 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
                                                                    w_.MapControl2->map(), w_.messages(),
                                                                    w_.progressForm()});
     rei_->shell = this;
+    // The square around each site, as the pieces attached to it are chosen.
+    auto drawSquare = [this](const std::vector<platform::gis::Point>& square) {
+        w_.MapControl2->drawOutline(square);
+    };
+    rays_->drawSiteSquare = drawSquare;
+    rei_->drawSiteSquare = drawSquare;
     rei_->reloadWind = [this, &winddata](platform::Messages& m) {
         return wind::reloadProjectWind(w_.state(), winddata, w_.holder(), m);
     };

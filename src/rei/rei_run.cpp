@@ -156,6 +156,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     ReiRunOutcome out;
     RunMessages messages(ctx.messages);
     gis::RayContext rays{ctx.state, ctx.fm_property, ctx.mainform, ctx.winddata, ctx.map, messages, ctx.progress};
+    rays.drawSiteSquare = ctx.drawSiteSquare;
     RunScope scope(ctx);
     try {
         if (!fc) throw Refusal{"No point dataset was given to run the model on."};
