@@ -96,10 +96,13 @@ TEST(NewProjectDialog, PathsTypedIntoTheBoxesAreUsedAndCheckedAsBrowsedOnes) {
     NewProjectForm form(ctx, wb.window);
     form.Form_Load();
     ui::NewProjectDialog dialog(form);
+    dialog.show();
+    wb.messages.entries.clear();
 
     typeAndEnter(dialog.Text1, wb.data + "/bathy.tif");
     EXPECT_EQ(wb.form.bathycov, wb.data + "/bathy.tif");
     EXPECT_EQ(dialog.Text1->text().toStdString(), "bathy.tif");
+    EXPECT_TRUE(wb.messages.entries.empty()) << "Enter in a box takes its path, not OK: " << wb.messageTexts().front();
     typeAndEnter(dialog.Text1, wb.data + "/nothing.tif");
     EXPECT_EQ(wb.messageTexts().back(), kErrorSelectingBathymetry);
     EXPECT_EQ(wb.form.bathycov, wb.data + "/bathy.tif") << "a refused path changes nothing";

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,10 +78,12 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     connect(Command1, &QPushButton::clicked, this, [this] { form_.Command1_Click(); after(); });
     connect(Command2, &QPushButton::clicked, this, [this] { form_.Command2_Click(); after(); });
     connect(Command3, &QPushButton::clicked, this, [this] { form_.Command3_Click(); after(); });
-    // A typed or pasted path counts when the box is left or Enter is pressed.
-    connect(Text1, &QLineEdit::editingFinished, this, [this] { form_.Text1_Typed(Text1->text().toStdString()); after(); });
-    connect(Text2, &QLineEdit::editingFinished, this, [this] { form_.Text2_Typed(Text2->text().toStdString()); after(); });
-    connect(Text3, &QLineEdit::editingFinished, this, [this] { form_.Text3_Typed(Text3->text().toStdString()); after(); });
+    // A typed or pasted path counts when the box is left or Enter is pressed;
+    // Enter there takes the path and does not press OK.
+    for (QLineEdit* box : {Text1, Text2, Text3}) {
+        connect(box, &QLineEdit::editingFinished, this, [this, box] { takeTypedPath(box); });
+        box->installEventFilter(this);
+    }
     connect(Option_manual, &QRadioButton::clicked, this, [this] { form_.Option_manual_Click(); after(); });
     connect(Option_text, &QRadioButton::clicked, this, [this] { form_.Option_text_Click(); after(); });
     connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
@@ -101,6 +104,26 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     connect(newpro_ok, &QPushButton::clicked, this, [this] { form_.newpro_ok_Click(); after(); });
     connect(newpro_cancel, &QPushButton::clicked, this, [this] { form_.newpro_cancel_Click(); after(); });
     refresh();
+}
+
+void NewProjectDialog::takeTypedPath(QLineEdit* box) {
+    const std::string text = box->text().toStdString();
+    if (box == Text1) form_.Text1_Typed(text);
+    if (box == Text2) form_.Text2_Typed(text);
+    if (box == Text3) form_.Text3_Typed(text);
+    after();
+}
+
+bool NewProjectDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* box = qobject_cast<QLineEdit*>(watched);
+        if (box && (key == Qt::Key_Return || key == Qt::Key_Enter) && (box == Text1 || box == Text2 || box == Text3)) {
+            takeTypedPath(box);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void NewProjectDialog::after() {
