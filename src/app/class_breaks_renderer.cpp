@@ -41,17 +41,21 @@ std::vector<double> renderer_cls::classBreaks(const std::vector<double>& values)
 
 void renderer_cls::CB(MapView& view) {
     view.syncNow();
-    pg::Map& map = view.map();
-    const auto& top = map.layer(0);
+    render(view, view.map().layer(0));
+}
+
+void renderer_cls::render(MapView& view, const std::shared_ptr<pg::Layer>& top) {
+    view.syncNow();
+    if (!top) throw pg::GisError("There is no layer to draw.");
     if (top->kind() != pg::LayerKind::Feature || !top->featureClass())
-        throw pg::GisError("The top layer is not a feature layer.");
+        throw pg::GisError("The layer is not a feature layer.");
     auto* layer = dynamic_cast<QgsVectorLayer*>(view.qgisLayer(*top));
-    if (!layer) throw pg::GisError("The top layer is not drawn.");
+    if (!layer) throw pg::GisError("The layer is not drawn.");
 
     // The values and their frequencies come from our own class.
     const auto& fc = top->featureClass();
     const int field = fc->findField("Index");
-    if (field < 0) throw pg::GisError("The top layer has no field Index.");
+    if (field < 0) throw pg::GisError("The layer has no field Index.");
     std::vector<double> values;
     auto cursor = fc->search();
     while (auto f = cursor.next()) {

@@ -2,9 +2,14 @@
 // Draws the top layer of the map in 15 graded colours by its field
 // "Index" (the REI result): natural breaks, a pale-to-dark red ramp,
 // circles of size 4, legend heading "REI".
+#include <memory>
 #include <vector>
 
 #include <QColor>
+
+namespace quor::platform::gis {
+class Layer;
+}
 
 namespace quor::app {
 
@@ -17,6 +22,8 @@ public:
     // Renders the view's top layer. Throws (nothing is trapped) when the
     // top layer is not a feature layer or has no field "Index".
     void CB(MapView& view);
+    // Renders one layer of the view's map, as CB does the top one.
+    void render(MapView& view, const std::shared_ptr<platform::gis::Layer>& layer);
 
     // The 15 colours, from red 255, green 225, blue 225 to 140, 0, 0.
     static std::vector<QColor> rampColours();

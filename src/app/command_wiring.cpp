@@ -97,6 +97,7 @@ struct Wiring {
         wind::ui::WindprocessContext ctx{window.project(), window.holder(), window.state().app_folder,
                                          window.messages(), window.progressForm(), adapter.datasetChooser(),
                                          &shell};
+        ctx.runLock = &window.state().run_lock;
         showModeless(new wind::ui::WindprocessForm(ctx, &window));
     }
 

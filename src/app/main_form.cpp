@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -195,7 +196,7 @@ MainForm::MainForm(model::ModelState& state, model::MainFormState& form, model::
 
 MainForm::~MainForm() {
     // The model state outlives the window.
-    state_.run_lock.setListener(nullptr);
+    state_.run_lock.removeListener(runLockListener_);
 }
 
 void MainForm::connectShell() {
@@ -224,7 +225,7 @@ void MainForm::connectShell() {
     TreeView1->viewport()->installEventFilter(this);
     List1->viewport()->installEventFilter(this);
     List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    state_.run_lock.setListener([this](bool active) { onRunLock(active); });
+    runLockListener_ = state_.run_lock.addListener([this](bool active) { onRunLock(active); });
 }
 
 bool MainForm::actionAvailable(QAction* action) const {
@@ -255,6 +256,35 @@ void MainForm::onRunLock(bool active) {
     refreshCommandStates();
     TreeView1->setEnabled(!active);
     List1->setEnabled(!active);
+    // A tick would reorder the map's layers under the run.
+    Check1->setEnabled(!active);
+    // The menu titles too, so that no menu opens at all.
+    if (active) {
+        menusBeforeRun_.clear();
+        for (QAction* a : menuBar()->actions()) {
+            menusBeforeRun_[a] = a->isEnabled();
+            a->setEnabled(false);
+        }
+    } else {
+        for (QAction* a : menuBar()->actions())
+            if (auto it = menusBeforeRun_.find(a); it != menusBeforeRun_.end()) a->setEnabled(it->second);
+        menusBeforeRun_.clear();
+    }
+    // Tool windows left open beside the main window (the index-file tool,
+    // the water level) would start work or change the run's inputs.
+    if (active) {
+        greyedForRun_.clear();
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top == this || top == progress_ || !top->isVisible() || !top->isEnabled()) continue;
+            if (!qobject_cast<QDialog*>(top)) continue;
+            top->setEnabled(false);
+            greyedForRun_.emplace_back(top);
+        }
+    } else {
+        for (const QPointer<QWidget>& top : greyedForRun_)
+            if (top) top->setEnabled(true);
+        greyedForRun_.clear();
+    }
 }
 
 int MainForm::showModal(QDialog& dialog) { return modalRunner_ ? modalRunner_(dialog) : dialog.exec(); }

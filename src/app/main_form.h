@@ -5,6 +5,7 @@
 // the two windows. Its load runs start-up.
 #include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <map>
@@ -244,6 +245,10 @@ private:
     std::map<QAction*, bool> wanted_;  // enabled state the program asked for
     std::map<QAction*, std::string> actionCommand_;
     bool runLocked_ = false;
+    int runLockListener_ = 0;
+    // The open tool windows greyed for the length of a run.
+    std::vector<QPointer<QWidget>> greyedForRun_;
+    std::map<QAction*, bool> menusBeforeRun_;
     ModalRunner modalRunner_;
     UrlOpener urlOpener_;
     std::string helpFolder_;

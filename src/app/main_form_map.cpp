@@ -14,6 +14,7 @@
 #include "app/map_tools.h"
 #include "app/map_view.h"
 #include "app/point_entry.h"
+#include "app/project_tree.h"
 #include "app/small_dialogs.h"
 
 namespace quor::app {
@@ -101,16 +102,15 @@ struct MainForm::MapSupport final : ToolButtons, PointEntryHost {
         auto nodes = treeNodes(window.TreeView1);
         for (std::size_t i = nodes.size(); i > 4; --i) delete nodes[i - 1];
     }
-    void addPointDatasetNode(int position, const std::string& key, const std::string& text, int image) override {
-        QTreeWidgetItem* parent = nullptr;
-        for (QTreeWidgetItem* n : treeNodes(window.TreeView1))
-            if (n->data(0, Qt::UserRole).toString() == QLatin1String("Node1")) parent = n;
-        if (!parent && window.TreeView1->topLevelItemCount() > 0) parent = window.TreeView1->topLevelItem(0);
-        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(window.TreeView1);
-        item->setText(0, QString::fromStdString(text));
+    void addPointDatasetNode(int /*position*/, const std::string& key, const std::string& text, int image) override {
+        // Through the tree, so that the node shows its picture as every other node does.
+        ProjectTree& tree = window.projectTree();
+        const int at = tree.addPointNode(text);
+        QTreeWidgetItem* item = tree.node(at);
+        if (!item) return;
         item->setData(0, Qt::UserRole, QString::fromStdString(key));
-        item->setData(0, Qt::UserRole + 1, image);
-        if (parent) parent->setExpanded(true);
+        tree.setNode(at, QString::fromStdString(text), image);
+        if (item->parent()) item->parent()->setExpanded(true);
     }
 
     MainForm& window;

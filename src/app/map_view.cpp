@@ -3,6 +3,7 @@
 #include <qgsapplication.h>
 #include <qgsmapmouseevent.h>
 #include <qgsmaptool.h>
+#include <qgsrenderer.h>
 #include <qgsrubberband.h>
 #include <qgsvectorlayer.h>
 #include <qgsvertexmarker.h>
@@ -155,6 +156,13 @@ void MapView::rebuildTransactionCopies() {
         auto source = m.source.lock();
         if (!source || !m.fromTransaction) continue;
         QgsMapLayer* fresh = makeQgisLayer(*source);
+        // A renderer given to the copy (the results' colours) stays with the class.
+        auto* before = qobject_cast<QgsVectorLayer*>(m.layer);
+        auto* after = qobject_cast<QgsVectorLayer*>(fresh);
+        if (before && after && before->renderer()) {
+            after->setRenderer(before->renderer()->clone());
+            after->setTitle(before->title());
+        }
         dropLayer(m.layer);
         m.layer = fresh;
         m.fromTransaction = inTransaction(*source);
@@ -312,9 +320,33 @@ std::vector<pg::Point> MapView::screenMarkers() const {
     return out;
 }
 
+void MapView::drawOutline(const std::vector<pg::Point>& ring) {
+    if (!outline_) {
+        outline_ = new QgsRubberBand(this, QgsWkbTypes::PolygonGeometry);
+        outline_->setStrokeColor(kMarkerColour);
+        outline_->setFillColor(Qt::transparent);
+        outline_->setWidth(1);
+    }
+    outline_->reset(QgsWkbTypes::PolygonGeometry);
+    for (std::size_t i = 0; i < ring.size(); ++i)
+        outline_->addPoint(QgsPointXY(ring[i].x, ring[i].y), i + 1 == ring.size());
+    outline_->show();
+}
+
+std::vector<pg::Point> MapView::screenOutline() const {
+    std::vector<pg::Point> out;
+    if (!outline_ || !outline_->isVisible()) return out;
+    for (int i = 0; i < outline_->partSize(0); ++i) {
+        const QgsPointXY* p = outline_->getPoint(0, i);
+        if (p) out.push_back({p->x(), p->y()});
+    }
+    return out;
+}
+
 void MapView::onDrawn() {
     for (QgsVertexMarker* m : markers_) delete m;
     markers_.clear();
+    if (outline_) outline_->reset(QgsWkbTypes::PolygonGeometry);
     if (afterDraw) afterDraw();
 }
 

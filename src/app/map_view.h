@@ -81,6 +81,9 @@ public:
     // what should stay).
     void drawMarker(double x, double y);
     std::vector<pg::Point> screenMarkers() const;
+    // An outlined polygon drawn the same way; a new one replaces the last.
+    void drawOutline(const std::vector<pg::Point>& ring);
+    std::vector<pg::Point> screenOutline() const;
 
     // The QGIS layer that draws this model layer (null when not mirrored yet).
     QgsMapLayer* qgisLayer(const pg::Layer& layer) const;
@@ -137,6 +140,7 @@ private:
     QgsPointXY trackStart_;
     QgsRubberBand* rubber_ = nullptr;
     std::vector<QgsVertexMarker*> markers_;
+    QgsRubberBand* outline_ = nullptr;
 };
 
 }  // namespace quor::app

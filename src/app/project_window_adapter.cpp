@@ -35,7 +35,7 @@ QString qtFilter(const std::string& filter) {
 }  // namespace
 
 ProjectWindowAdapter::ProjectWindowAdapter(MainForm& window)
-    : w_(window), datasets_(std::make_unique<gis::ui::QtDatasetChooser>(&window)) {}
+    : w_(window), datasets_(std::make_unique<gis::ui::QtDatasetChooser>(&window, [&window] { return window.project().projfile; })) {}
 
 ProjectWindowAdapter::~ProjectWindowAdapter() = default;
 
@@ -79,10 +79,11 @@ std::string ProjectWindowAdapter::pointListEntry(int index) const {
     QListWidgetItem* item = w_.List1->item(index);
     return item ? item->text().toStdString() : std::string();
 }
-int ProjectWindowAdapter::firstSelectedPointListEntry() const {
+std::vector<int> ProjectWindowAdapter::selectedPointListEntries() const {
+    std::vector<int> out;
     for (int i = 0; i < w_.List1->count(); ++i)
-        if (w_.List1->item(i)->isSelected()) return i;
-    return -1;
+        if (w_.List1->item(i)->isSelected()) out.push_back(i);
+    return out;
 }
 void ProjectWindowAdapter::removePointListEntry(int index) { delete w_.List1->takeItem(index); }
 

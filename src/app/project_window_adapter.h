@@ -34,7 +34,7 @@ public:
     void addPointListEntry(const std::string& text) override;
     int pointListCount() const override;
     std::string pointListEntry(int index) const override;
-    int firstSelectedPointListEntry() const override;
+    std::vector<int> selectedPointListEntries() const override;
     void removePointListEntry(int index) override;
 
     bool bathymetryOnTop() const override;

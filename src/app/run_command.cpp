@@ -11,8 +11,8 @@
 #include <QToolBar>
 #include <QLabel>
 
-#include <filesystem>
 
+#include "app/class_breaks_renderer.h"
 #include "app/main_form.h"
 #include "app/progress_form.h"
 #include "app/project_tree.h"
@@ -37,14 +37,22 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
                                                                    w_.MapControl2->map(), w_.messages(),
                                                                    w_.progressForm()});
     rei_->shell = this;
+    // The square around each site, as the pieces attached to it are chosen.
+    auto drawSquare = [this](const std::vector<platform::gis::Point>& square) {
+        w_.MapControl2->drawOutline(square);
+    };
+    rays_->drawSiteSquare = drawSquare;
+    rei_->drawSiteSquare = drawSquare;
     rei_->reloadWind = [this, &winddata](platform::Messages& m) {
         return wind::reloadProjectWind(w_.state(), winddata, w_.holder(), m);
     };
     drivers.runmodel = [this](const std::shared_ptr<platform::gis::FeatureClass>& fc, int16_t counterstart,
-                              const project::PointDatasetChoice&) { rei::runmodel(*rei_, fc, counterstart); };
+                              const project::PointDatasetChoice&) {
+        const rei::ReiRunOutcome outcome = rei::runmodel(*rei_, fc, counterstart);
+        if (outcome.end == rei::ReiRunEnd::Completed) showIndexInColour(fc);
+    };
     // The shell hands its Run button and menu item to this command.
     w_.commands().connect("ptdatasel", [this] { Run_Click(); });
-    w_.state().run_lock.setListener([this](bool active) { lockCommands(active); });
     w_.installEventFilter(this);
     w_.progressForm().installEventFilter(this);
     // Data > Water Level Adjustment: the level of single runs.
@@ -67,8 +75,8 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
     // A batch run asks for its wind folder and water-level file first.
     drivers.batch_processing = [this](const std::shared_ptr<platform::gis::FeatureClass>& fc, int16_t counterstart,
                                       const project::PointDatasetChoice& choice) {
-        std::filesystem::path projectFolder = std::filesystem::path(w_.project().projfile).parent_path();
-        wave::ui::BatchProcessDialog setup(w_.state(), w_.messages(), projectFolder.string(), &w_);
+        // The water-level file is looked for in the project folder.
+        wave::ui::BatchProcessDialog setup(w_.state(), w_.messages(), w_.project().projfile, &w_);
         if (setup.exec() != QDialog::Accepted) return;
         wave::WaveRunContext run{*rays_, this, choice.shpdir, choice.shpname1};
         wave::batch_processing_cls(run).batch_processing(fc, counterstart, setup.core().setup());
@@ -81,26 +89,7 @@ RunCommand::RunCommand(MainForm& window, model::WindSummary& winddata) : w_(wind
         });
 }
 
-RunCommand::~RunCommand() { w_.state().run_lock.setListener(nullptr); }
-
-void RunCommand::lockCommands(bool locked) {
-    std::vector<QAction*> actions;
-    for (QAction* a : w_.menuBar()->actions()) actions.push_back(a);
-    for (QToolBar* bar : {w_.Toolbar1, w_.Toolbar2})
-        if (bar)
-            for (QAction* a : bar->actions()) actions.push_back(a);
-    if (locked) {
-        enabledBefore_.clear();
-        for (QAction* a : actions) {
-            enabledBefore_[a] = a->isEnabled();
-            a->setEnabled(false);
-        }
-    } else {
-        for (QAction* a : actions)
-            if (auto it = enabledBefore_.find(a); it != enabledBefore_.end()) a->setEnabled(it->second);
-        enabledBefore_.clear();
-    }
-}
+RunCommand::~RunCommand() = default;
 
 bool RunCommand::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Close && w_.state().run_lock.active()) {
@@ -112,6 +101,28 @@ bool RunCommand::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+namespace {
+
+bool sameClass(const platform::gis::FeatureClass& a, const platform::gis::FeatureClass& b) {
+    return &a == &b || (a.name() == b.name() && a.workspace() && b.workspace() &&
+                        a.workspace()->path() == b.workspace()->path());
+}
+
+}  // namespace
+
+void RunCommand::showIndexInColour(const std::shared_ptr<platform::gis::FeatureClass>& fc) {
+    // The run's dataset as the map shows it, opened there on its own.
+    for (const auto& layer : w_.MapControl2->map().layers()) {
+        if (layer->kind() != platform::gis::LayerKind::Feature || !layer->featureClass()) continue;
+        if (!sameClass(*layer->featureClass(), *fc)) continue;
+        try {
+            renderer_cls().render(*w_.MapControl2, layer);
+        } catch (const std::exception&) {
+            // The results are written; only their colours are missing.
+        }
+    }
+}
+
 void RunCommand::Run_Click() {
     if (w_.state().run_lock.active()) return;
     w_.setToolbarButtonImage(kProjectToolbar, "run", "runon");
@@ -119,6 +130,9 @@ void RunCommand::Run_Click() {
     core.runIdle = [this] { w_.setToolbarButtonImage(kProjectToolbar, "run", "runoff"); };
     project::ui::PtdataselDialog dialog(core, &w_);
     dialog.showModal();
+    // However the chooser closed (its close box, a cancelled batch set-up,
+    // a run that has ended), no run is going on any more.
+    w_.setToolbarButtonImage(kProjectToolbar, "run", "runoff");
 }
 
 void RunCommand::unloadAllForms() { w_.UnloadAllForms({}); }

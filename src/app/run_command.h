@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QObject>
 
-#include <map>
 #include <memory>
 
 #include "model/model_state.h"
@@ -45,16 +44,17 @@ public:
     void runEnded() override;
     void setStatus(const std::string& text) override;
 
-    // While a run holds the lock: every command is greyed, and closing the
-    // main window or the progress window asks the run to stop instead.
+    // While a run holds the lock (the main window greys its commands),
+    // closing the main window or the progress window asks the run to stop.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // After an REI run: the run's point layer in graded colours by "Index".
+    void showIndexInColour(const std::shared_ptr<platform::gis::FeatureClass>& fc);
+
     MainForm& w_;
     std::unique_ptr<gis::RayContext> rays_;
     std::unique_ptr<rei::ReiRunContext> rei_;
-    void lockCommands(bool locked);
-    std::map<QObject*, bool> enabledBefore_;
     QElapsedTimer repainted_;
 };
 

@@ -10,12 +10,12 @@ void copyattributes(pg::Feature& buffer, const pg::Feature& source) {
     const pg::Fields& src = source.fields();
     for (int i = 0; i < src.count(); ++i) {
         const pg::FieldDef& fd = src.field(i);
-        if (fd.type == pg::FieldType::Geometry || fd.type == pg::FieldType::ObjectId) continue;
+        if (fd.type == pg::FieldType::Geometry || fd.type == pg::FieldType::ObjectId || !fd.editable) continue;
         const int pos = buffer.findField(fd.name);
         if (pos < 0) continue;
         // The target's own shape and object id are never written as attributes.
-        const pg::FieldType t = buffer.fields().field(pos).type;
-        if (t == pg::FieldType::Geometry || t == pg::FieldType::ObjectId) continue;
+        const pg::FieldDef& target = buffer.fields().field(pos);
+        if (target.type == pg::FieldType::Geometry || target.type == pg::FieldType::ObjectId || !target.editable) continue;
         buffer.setValue(pos, source.value(i));
     }
 }

@@ -4,6 +4,7 @@
 // shoreline opened for the run, and the bookkeeping that leaves nothing
 // of a site behind (its map layers and its work classes), however the
 // site ends.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,6 +84,9 @@ struct RayContext {
     // Where a run keeps its sites' work classes (an in-memory workspace);
     // the project geodatabase when empty.
     std::shared_ptr<pg::Workspace> workspace = {};
+    // Draws the square around a site over the map as drawn, not into a
+    // layer; the next redraw wipes it. Empty: nothing is drawn.
+    std::function<void(const std::vector<pg::Point>& square)> drawSiteSquare = {};
 
     // The workspace of the work classes.
     std::shared_ptr<pg::Workspace> workClasses() const;

@@ -30,14 +30,19 @@ struct ChosenShapefile {
     std::shared_ptr<pg::FeatureClass> featureClass;
 };
 
-std::optional<ChosenShapefile> chooseShapefile(ProjectWindow& window, gis::DatasetFilter filter,
-                                               const std::string& title) {
+// A point shapefile is refused, with the reason, when it holds other shapes.
+std::optional<ChosenShapefile> chooseShapefile(ProjectWindow& window, platform::Messages& messages,
+                                               gis::DatasetFilter filter, const std::string& title) {
     const auto chosen = window.datasetChooser().choose(filter, title);
     if (!chosen || chosen->empty()) return std::nullopt;
     ChosenShapefile s;
     s.path = chosen->front().path;
     s.name = fs::path(s.path).stem().string();
     s.featureClass = pg::Workspace::open(s.path)->openFeatureClass(s.name);
+    if (filter == gis::DatasetFilter::PointShapefiles && s.featureClass->geometryType() != pg::GeometryType::Point) {
+        messages.message(kNotAPointDataset, MessageIcon::Critical);
+        return std::nullopt;
+    }
     return s;
 }
 
@@ -130,7 +135,7 @@ void ProjectCommands::Addpointc_Click() {
     auto& f = ctx_.form;
     if (window_.treeNodeCount() == 0) return;
     try {
-        auto chosen = chooseShapefile(window_, gis::DatasetFilter::PointShapefiles, "Select a point shapefile");
+        auto chosen = chooseShapefile(window_, ctx_.messages, gis::DatasetFilter::PointShapefiles, "Select a point shapefile");
         if (!chosen) return;
         if (std::find(f.shpcol.begin(), f.shpcol.end(), chosen->path) != f.shpcol.end()) {
             ctx_.messages.message("Selected shapefile already in the current project");
@@ -148,7 +153,7 @@ void ProjectCommands::Addpointc_Click() {
 
 void ProjectCommands::addshape_Click() {
     try {
-        auto chosen = chooseShapefile(window_, gis::DatasetFilter::Shapefiles, "Select a shapefile");
+        auto chosen = chooseShapefile(window_, ctx_.messages, gis::DatasetFilter::Shapefiles, "Select a shapefile");
         if (!chosen) return;
         if (chosen->featureClass->spatialReference().isNone())
             ctx_.messages.message("Shapefile doesn't have spatial reference", MessageIcon::Critical);
@@ -196,16 +201,21 @@ void ProjectCommands::feat_no(const std::string& nodeText) {
 void ProjectCommands::rem_shpdata() {
     auto& f = ctx_.form;
     try {
-        const int i = window_.firstSelectedPointListEntry();
-        if (i < 0 || i >= static_cast<int>(f.shpcol.size()) || i >= window_.pointListCount())
-            throw std::out_of_range("no point list entry selected");
-        const std::string entry = window_.pointListEntry(i);
-        f.shpcol.erase(f.shpcol.begin() + i);
-        f.shpcount = static_cast<int16_t>(f.shpcol.size());
-        // The layer carries the name the naming rule gave it when it was added.
-        const int layer = ctx_.map.findLayer(shapefileLayerName(entry));
-        if (layer >= 0) ctx_.map.deleteLayer(layer);
-        window_.removePointListEntry(i);
+        const std::vector<int> selected = window_.selectedPointListEntries();
+        if (selected.empty()) throw std::out_of_range("no point list entry selected");
+        // From the last line up, so that the lines still to go keep their places.
+        for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
+            const int i = *it;
+            if (i < 0 || i >= static_cast<int>(f.shpcol.size()) || i >= window_.pointListCount())
+                throw std::out_of_range("no such point list entry");
+            const std::string entry = window_.pointListEntry(i);
+            f.shpcol.erase(f.shpcol.begin() + i);
+            f.shpcount = static_cast<int16_t>(f.shpcol.size());
+            // The layer carries the name the naming rule gave it when it was added.
+            const int layer = ctx_.map.findLayer(shapefileLayerName(entry));
+            if (layer >= 0) ctx_.map.deleteLayer(layer);
+            window_.removePointListEntry(i);
+        }
     } catch (const std::exception&) {
         ctx_.messages.message("Error encountered while deleting the point file.");
     }

@@ -1,5 +1,7 @@
 #include "project/new_project_form.h"
 
+#include <filesystem>
+
 #include "gis/shorebathy.h"
 #include "project/chosen_paths.h"
 #include "project/project_commands.h"
@@ -8,6 +10,37 @@
 namespace quor::project {
 
 using platform::MessageIcon;
+
+namespace {
+
+// The answer of a typed path, in place of the choosers' dialogs.
+class TypedDataset final : public gis::DatasetChooser {
+public:
+    explicit TypedDataset(gis::DatasetItem item) : item_(std::move(item)) {}
+    std::optional<std::vector<gis::DatasetItem>> choose(gis::DatasetFilter, const std::string&) override {
+        return std::vector<gis::DatasetItem>{item_};
+    }
+
+private:
+    gis::DatasetItem item_;
+};
+
+class TypedFile final : public FileChooser {
+public:
+    explicit TypedFile(std::string path) : path_(std::move(path)) {}
+    std::optional<std::string> chooseFile(const FileDialogRequest&) override { return path_; }
+
+private:
+    std::string path_;
+};
+
+std::string trimmed(const std::string& s) {
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
+}  // namespace
 
 NewProjectForm::NewProjectForm(ProjectContext& context, ProjectWindow& window) : ctx_(context), window_(window) {}
 
@@ -30,10 +63,19 @@ void NewProjectForm::Form_Load() {
     Text3 = ctx_.state.wind_path;
 }
 
-void NewProjectForm::Command1_Click() {
+void NewProjectForm::Command1_Click() { takeBathymetry(window_.datasetChooser()); }
+
+void NewProjectForm::Text1_Typed(const std::string& typed) {
+    const std::string path = trimmed(typed);
+    if (path.empty() || path == Text1 || path == ctx_.form.bathycov) return;
+    TypedDataset chooser({path, {}});
+    takeBathymetry(chooser);
+}
+
+void NewProjectForm::takeBathymetry(gis::DatasetChooser& chooser) {
     auto& f = ctx_.form;
     ChosenPaths paths{&f.bathycov, &f.bathyname};
-    auto raster = gis::Getbathymetry(f, window_.datasetChooser(), ctx_.messages);
+    auto raster = gis::Getbathymetry(f, chooser, ctx_.messages);
     if (!raster) {
         ctx_.messages.message(kErrorSelectingBathymetry);
         return;
@@ -42,14 +84,29 @@ void NewProjectForm::Command1_Click() {
     Text1 = raster->name();
 }
 
-void NewProjectForm::Command2_Click() {
+void NewProjectForm::Command2_Click() { takeShoreline(window_.datasetChooser()); }
+
+void NewProjectForm::Text2_Typed(const std::string& typed) {
+    const std::string path = trimmed(typed);
+    if (path.empty() || path == Text2 || !shorelineEnabled) return;
+    // A coverage's class is typed after the coverage: "<coverage>/<class>".
+    gis::DatasetItem item{path, {}};
+    if (Option2 && !std::filesystem::exists(path)) {
+        const std::filesystem::path p(path);
+        item = {p.parent_path().string(), p.filename().string()};
+    }
+    TypedDataset chooser(item);
+    takeShoreline(chooser);
+}
+
+void NewProjectForm::takeShoreline(gis::DatasetChooser& chooser) {
     auto& f = ctx_.form;
     if (Option1)
         f.option_arccov = 1;
     else if (Option2)
         f.option_arccov = 2;
     ChosenPaths paths{&f.shorecov, &f.shorename, &f.shorefeature};
-    auto fc = gis::Getshoreline(f, f.option_arccov, window_.datasetChooser(), ctx_.messages);
+    auto fc = gis::Getshoreline(f, f.option_arccov, chooser, ctx_.messages);
     if (!fc) {
         ctx_.messages.message(kErrorSelectingShoreline);
         return;
@@ -62,8 +119,22 @@ void NewProjectForm::Command2_Click() {
     shoreKindEnabled = false;
 }
 
-void NewProjectForm::Command3_Click() {
-    if (auto path = selwindfile(ctx_.state, ctx_.messages, window_)) Text3 = *path;
+void NewProjectForm::Command3_Click() { takeWindFile(window_); }
+
+void NewProjectForm::Text3_Typed(const std::string& typed) {
+    const std::string path = trimmed(typed);
+    if (path.empty() || path == Text3) return;
+    // A browsed file always exists; a typed one is looked for first.
+    if (!std::filesystem::is_regular_file(path)) {
+        ctx_.messages.message(kNoSuchWindFile + path, MessageIcon::Exclamation);
+        return;
+    }
+    TypedFile chooser(path);
+    takeWindFile(chooser);
+}
+
+void NewProjectForm::takeWindFile(FileChooser& chooser) {
+    if (auto path = selwindfile(ctx_.state, ctx_.messages, chooser)) Text3 = *path;
 }
 
 void NewProjectForm::Option_manual_Click() {

@@ -15,6 +15,7 @@ inline constexpr const char* kNoWindSelected = " No Wind data is selected. No Pr
 inline constexpr const char* kNoUnitsSelected = " No Bathymetry units are selected. Please select from the options.";
 inline constexpr const char* kErrorSelectingBathymetry = "Error selecting Bathymetry.";
 inline constexpr const char* kErrorSelectingShoreline = "Error selecting Shoreline.";
+inline constexpr const char* kNoSuchWindFile = "The wind data file cannot be found: ";
 
 class NewProjectForm {
 public:
@@ -42,6 +43,11 @@ public:
     void Command1_Click();  // bathymetry Browse...
     void Command2_Click();  // shoreline Browse...
     void Command3_Click();  // wind file Browse...
+    // A path typed or pasted into a box, taken and checked as if browsed;
+    // a refused path leaves the box showing the choice it had.
+    void Text1_Typed(const std::string& path);
+    void Text2_Typed(const std::string& path);
+    void Text3_Typed(const std::string& path);
     void Option_manual_Click();
     void Option_text_Click();
     void Check2_Click();    // after Check2 changed
@@ -50,6 +56,10 @@ public:
     void newpro_cancel_Click();
 
 private:
+    void takeBathymetry(gis::DatasetChooser& chooser);
+    void takeShoreline(gis::DatasetChooser& chooser);
+    void takeWindFile(FileChooser& chooser);
+
     ProjectContext& ctx_;
     ProjectWindow& window_;
 };

@@ -24,6 +24,8 @@ inline constexpr const char* kNotRweProject =
 inline constexpr const char* kNotReiProject =
     "Project file is not in REI mode, please select the project file with REI extension";
 inline constexpr const char* kReadOnlyFolder = "Selected directory is read only, can't save the prject";
+inline constexpr const char* kNotAPointDataset =
+    "The selected shapefile does not hold points. Please select a point shapefile.";
 inline constexpr const char* kErrorSaving = "Error saving project file";
 inline constexpr const char* kNoProjectToSave = "No current project to save";
 inline constexpr const char* kEmptyProjectName = "Please enter a name for the project.";

@@ -11,6 +11,7 @@
 // node per point dataset through addPointDatasetNode (gis::PointDatasetTree).
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gis/point_display.h"
 
@@ -65,7 +66,7 @@ public:
     virtual void addPointListEntry(const std::string& text) = 0;
     virtual int pointListCount() const = 0;
     virtual std::string pointListEntry(int index) const = 0;
-    virtual int firstSelectedPointListEntry() const = 0;  // -1 when none
+    virtual std::vector<int> selectedPointListEntries() const = 0;  // ascending
     virtual void removePointListEntry(int index) = 0;
 
     // "Bathymetry on top"; unticking it moves the bathymetry back to the bottom.

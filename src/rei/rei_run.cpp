@@ -219,6 +219,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     gis::RayContext rays{ctx.state, ctx.fm_property, ctx.mainform, ctx.winddata, ctx.map, messages, ctx.progress};
     // The dialog that started the run and every other window close first.
     if (ctx.shell) ctx.shell->unloadAllForms();
+    rays.drawSiteSquare = ctx.drawSiteSquare;
     RunScope scope(ctx);
     try {
         if (!fc) throw Refusal{"No point dataset was given to run the model on."};

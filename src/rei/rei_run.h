@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/model_state.h"
 #include "model/setting_checks.h"
@@ -46,6 +47,8 @@ struct ReiRunContext {
     // the user told, when it cannot. A run without it is refused.
     std::function<bool(platform::Messages&)> reloadWind;
     model::RunShell* shell = nullptr;
+    // Draws each site's square over the map (see gis::RayContext).
+    std::function<void(const std::vector<pg::Point>& square)> drawSiteSquare = {};
 };
 
 enum class ReiRunEnd {

@@ -12,6 +12,7 @@
 #include "app/map_tools.h"
 #include "app/map_view.h"
 #include "app/point_entry.h"
+#include "app/project_tree.h"
 #include "gis/geodatabase.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/workspace.h"
@@ -151,6 +152,8 @@ TEST_F(MainFormMap, PointEntryFromTheToolbarToBuildAddsANodeAndALayer) {
     QTreeWidgetItem* node = window.TreeView1->topLevelItem(0)->child(3);
     EXPECT_EQ(node->text(0), "Pointdata1");
     EXPECT_EQ(node->data(0, Qt::UserRole).toString(), "node55");
+    EXPECT_EQ(window.projectTree().picture(5), app::kPicturePoint);
+    EXPECT_FALSE(node->icon(0).isNull()) << "the re-added node shows its picture";
     EXPECT_EQ(layerNames(), (std::vector<std::string>{"Pointdata1", "shore", "bathy"}));
 }
 

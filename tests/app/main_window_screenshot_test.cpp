@@ -1,15 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <qgsgraduatedsymbolrenderer.h>
 #include <qgsmaptopixel.h>
+#include <qgsvectorlayer.h>
 
 #include <QDir>
 #include <QImage>
 
+#include <algorithm>
 #include <cmath>
 
+#include "app/class_breaks_renderer.h"
 #include "app/main_form.h"
 #include "app/map_style.h"
 #include "app/map_view.h"
+#include "app/run_command.h"
 #include "gis/geodatabase.h"
 #include "gis/load_features.h"
 #include "gis/point_display.h"
@@ -118,4 +123,98 @@ TEST_F(MainWindowScreenshot, ShowsThePortPhillipProjectOnTheMap) {
         if (nearest(img, at(p.x, p.y), app::kPointColour, 2) < 60) ++seen;
     }
     EXPECT_GE(seen, 15);
+}
+
+// After an REI run the run's sites are drawn in the graded reds of their
+// "Index", each value in a class.
+TEST_F(MainWindowScreenshot, AfterAnReiRunTheSitesShowTheirIndexInColour) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    test::TempDir home;
+    platform::IniSettingsStore store{home.path() + "/config"};
+    test::RecordingMessages messages;
+    model::ModelState state;
+    state.welcome_done = true;
+    state.wind_path = data + "/sample.Wind_REI";
+    model::MainFormState form;
+    model::SettingsHolder holder;
+    app::MainForm window{state, form, holder, store, &messages};
+    app::StartupEnvironment env;
+    env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
+    env.fallbackFolder = home.path() + "/fallback";
+    window.Form_Load(env);
+    state.model_mode = model::REI_MODE;
+    holder.indexcheck = 1;  // the fast algorithm: the grid, no clipping
+    holder.refreshmap = 1;
+    app::RunCommand run(window, window.winddata());
+
+    form.projfile = home.path();
+    form.projname = "portphillip";
+    form.geodatabasename = gis::geodatabaseFileName(form.projname);
+    form.ptworkspace = gis::createWorkspace(form.projfile, form.projname);
+    form.bathycov = data + "/bathy_portphillip_m.tif";
+    form.bathyname = "bathy_portphillip_m.tif";
+    form.bathyunits = "Meter";
+    form.Fetch = 10000;
+    form.dist_bathy = 50;
+    auto source = pg::Workspace::open(data + "/sites_portphillip.shp")->openFeatureClass("sites_portphillip");
+    auto sites = form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point,
+                                                      {{"X", pg::FieldType::Double}, {"Y", pg::FieldType::Double}},
+                                                      source->spatialReference());
+    auto cursor = source->search();
+    ASSERT_TRUE(gis::LoadFeatures(sites, cursor, nullptr, messages).ok());
+
+    pg::Map& map = window.MapControl2->map();
+    map.addLayer(pg::Layer::rasterLayer(pg::Raster::open(form.bathycov), "bathy_portphillip_m"));
+    NoTree tree;
+    gis::displaypointdata(form, map, tree);
+    ASSERT_EQ(map.layerCount(), 2);
+
+    run.drivers.runmodel(sites, 1, {});
+    const std::vector<std::string> told = messages.texts();
+    ASSERT_TRUE(std::find(told.begin(), told.end(), "Processing Done") != told.end()) << ::testing::PrintToString(told);
+
+    window.resize(1280, 860);
+    window.show();
+    map.setExtent(map.fullExtent());
+    ASSERT_TRUE(test::drawAndWait(*window.MapControl2));
+    const QImage img = window.grab().toImage();
+    const QString folder = QStringLiteral(QUOR_BUILD_DIR) + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    ASSERT_TRUE(img.save(folder + QStringLiteral("/rei_result.png")));
+
+    app::MapView& view = *window.MapControl2;
+    auto* layer = dynamic_cast<QgsVectorLayer*>(view.qgisLayer(*map.layer(0)));
+    ASSERT_NE(layer, nullptr);
+    auto* graded = dynamic_cast<QgsGraduatedSymbolRenderer*>(layer->renderer());
+    ASSERT_NE(graded, nullptr) << "the run's layer is drawn by its Index";
+    EXPECT_EQ(graded->classAttribute(), "Index");
+    const QgsRangeList ranges = graded->ranges();
+    ASSERT_EQ(ranges.size(), app::renderer_cls::kClasses);
+
+    auto at = [&](double x, double y) {
+        const QPoint p = view.getCoordinateTransform()->transform(x, y).toQPointF().toPoint();
+        return view.mapTo(&window, p) * img.devicePixelRatio();
+    };
+    int computed = 0, coloured = 0, darkest = 0, palest = 0;
+    auto results = sites->search();
+    while (auto f = results.next()) {
+        const pg::FieldValue v = f->value("Index");
+        if (pg::isNull(v)) continue;
+        ++computed;
+        const double index = pg::toDouble(v);
+        int cls = -1;
+        for (int i = 0; i < ranges.size(); ++i)
+            if (ranges[i].lowerValue() <= index && index <= ranges[i].upperValue()) cls = i;
+        ASSERT_GE(cls, 0) << "Index " << index << " falls into no class";
+        const pg::Point p = f->shape().asPoint();
+        if (nearest(img, at(p.x, p.y), ranges[cls].symbol()->color(), 2) < 40) {
+            ++coloured;
+            if (cls == ranges.size() - 1) ++darkest;
+            if (cls == 0) ++palest;
+        }
+    }
+    ASSERT_GT(computed, 500);
+    EXPECT_GT(coloured, computed * 8 / 10) << coloured << " of " << computed;
+    EXPECT_GT(darkest, 0);
+    EXPECT_GT(palest, 0);
 }

@@ -138,9 +138,17 @@ TEST_F(MapViewTest, MarkersAreWipedByTheNextDrawAndTheAfterDrawRunsEachTime) {
     view.drawMarker(100, 100);
     view.drawMarker(200, 200);
     EXPECT_EQ(view.screenMarkers().size(), 2u);
+    // A site's square likewise; a second one replaces the first.
+    view.drawOutline({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}});
+    view.drawOutline({{102, 102}, {98, 102}, {98, 98}, {102, 98}, {102, 102}});
+    const auto square = view.screenOutline();
+    ASSERT_GE(square.size(), 4u);
+    EXPECT_DOUBLE_EQ(square[0].x, 102);
+    EXPECT_DOUBLE_EQ(square[2].y, 98);
     const int before = afterDraws;
     ASSERT_TRUE(test::drawAndWait(view));
     EXPECT_TRUE(view.screenMarkers().empty());
+    EXPECT_TRUE(view.screenOutline().empty());
     EXPECT_EQ(afterDraws, before + 1);
 }
 

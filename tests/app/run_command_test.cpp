@@ -8,22 +8,36 @@
 #include <QDialog>
 #include <QEvent>
 #include <QGroupBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
 #include <QTimer>
 #include <QWidget>
+
+#include <filesystem>
 
 #include "app/main_form.h"
 #include "app/progress_form.h"
 #include "app/qt_messages.h"
 #include "app/run_command.h"
 #include "app/startup.h"
+#include "platform/gis/workspace.h"
+#include "project/ui/ptdatasel_dialog.h"
+#include "wave/ui/batch_dialogs.h"
+#include "wind/ui/windprocess_form.h"
 #include "platform/settings_store.h"
 #include "test_support.h"
 
 using namespace quor;
+namespace pg = quor::platform::gis;
 
 namespace {
 
@@ -51,6 +65,7 @@ TEST_F(RunWindow, RunButtonOpensTheChooserAndARunRestoresTheWindow) {
     });
     window.toolbarButton(app::kProjectToolbar, "run")->trigger();
     EXPECT_TRUE(shown);
+    EXPECT_EQ(window.toolbarButtonImage(app::kProjectToolbar, "run"), "runoff") << "closed by its close box";
     EXPECT_TRUE(messages.entries.empty()) << messages.entries.front().text;
 
     // A run shows the window busy and gives it back as it was.
@@ -100,69 +115,175 @@ TEST_F(RunWindow, WhileARunHoldsTheLockCommandsAreGreyAndClosingCancels) {
     for (QAction* a : window.menuBar()->actions()) EXPECT_TRUE(a->isEnabled());
 }
 
-
-            box->accept();
-            boxSeen = box->text() == "Processing Done";
-            if (e->type() == QEvent::Paint) ++paints;
-            maximisedUnderBox = window.isMaximized();
-            minimisedUnderBox = window.isMinimized();
-            return false;
-        QApplication::processEvents();
-        bool eventFilter(QObject*, QEvent* e) override {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        int paints = 0;
-        run.redraw();
-        }
-    // The driver's closing notice, through the window's own message boxes.
-    ASSERT_TRUE(window.isMaximized());
-    EXPECT_EQ(counter.paints, 0);
-    EXPECT_FALSE(minimisedUnderBox);
-    EXPECT_FALSE(other.isVisible());
-    EXPECT_FALSE(window.isMinimized());
-    EXPECT_GT(progress.paints, before);
-    EXPECT_TRUE(boxSeen);
-    EXPECT_TRUE(maximisedUnderBox);
-    EXPECT_TRUE(window.isMaximized());
-    EXPECT_TRUE(window.isMinimized());
-    PaintCounter progress;
-    QApplication::processEvents();
-    QDialog other(&window);
-    QTest::qWait(50);  // the first paint of the window is done
-    QTimer::singleShot(0, [&] {
-    app::QtMessages(&window).message("Processing Done", platform::MessageIcon::Information);
-    app::StartupEnvironment env;
-    bool boxSeen = false, minimisedUnderBox = true, maximisedUnderBox = false;
-    const int before = progress.paints;
-    env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
-    env.fallbackFolder = home.path() + "/fallback";
-    for (int site = 0; site < 5; ++site) {
+// Counts the paints it receives.
+struct PaintCounter final : QWidget {
     int paints = 0;
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
+TEST_F(RunWindow, ARunThatNeverYieldsClosesTheOtherWindowsAndGetsItsRepaints) {
+    QDialog other(&window);
     other.setModal(false);
     other.show();
+    run.unloadAllForms();
+    EXPECT_FALSE(other.isVisible());
+
+    PaintCounter progress;
     progress.show();
+    QApplication::processEvents();
+    const int before = progress.paints;
     progress.update();  // what a changed progress bar asks for
     run.repaintWithoutInput();
-    run.setMinimised(false);
-    run.setMinimised(true);
-    run.unloadAllForms();
+    EXPECT_GT(progress.paints, before);
+}
+
+TEST_F(RunWindow, BackgroundRunGivesTheWindowBackMaximisedBeforeProcessingDone) {
     state.welcome_done = true;
-    struct PaintCounter final : QObject {
-    void paintEvent(QPaintEvent*) override { ++paints; }
+    app::StartupEnvironment env;
+    env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
     window.Form_Load(env);
-    window.Frame1->installEventFilter(&counter);
+    window.showMaximized();
+    QApplication::processEvents();
+    ASSERT_TRUE(window.isMaximized());
+
+    run.setMinimised(true);
+    QApplication::processEvents();
+    EXPECT_TRUE(window.isMinimized());
+    // The driver's closing notice, through the window's own message boxes.
+    bool boxSeen = false, minimisedUnderBox = true, maximisedUnderBox = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxSeen = box->text() == "Processing Done";
+            minimisedUnderBox = window.isMinimized();
+            maximisedUnderBox = window.isMaximized();
+            box->accept();
+        }
+    });
+    app::QtMessages(&window).message("Processing Done", platform::MessageIcon::Information);
+    EXPECT_TRUE(boxSeen);
+    EXPECT_FALSE(minimisedUnderBox);
+    EXPECT_TRUE(maximisedUnderBox);
+
+    run.setMinimised(false);
+    QApplication::processEvents();
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(window.isMaximized());
+}
+
+TEST_F(RunWindow, ARunsRedrawOfASiteLeavesTheRestOfTheWindowUnpainted) {
+    state.welcome_done = true;
+    app::StartupEnvironment env;
+    env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
+    env.fallbackFolder = home.path() + "/fallback";
+    window.Form_Load(env);
     window.resize(1024, 768);
     window.show();
-    window.showMaximized();
-    }
+    QTest::qWait(50);  // the first paint of the window is done
+    struct PaintCounter final : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
     } counter;
-    });
-// Counts the paints it receives.
-TEST_F(RunWindow, ARunThatNeverYieldsClosesTheOtherWindowsAndGetsItsRepaints) {
-TEST_F(RunWindow, ARunsRedrawOfASiteLeavesTheRestOfTheWindowUnpainted) {
-TEST_F(RunWindow, BackgroundRunGivesTheWindowBackMaximisedBeforeProcessingDone) {
-struct PaintCounter final : QWidget {
+    window.Frame1->installEventFilter(&counter);
+    for (int site = 0; site < 5; ++site) {
+        run.redraw();
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(counter.paints, 0);
 }
-};
+
+// The window as the program builds it: the main window, then the run
+// command. A run holds the lock; nothing else may start or change under it.
+TEST_F(RunWindow, DuringARunEveryCommandToolWindowAndControlIsRefused) {
+    window.show();
+    window.commands().run("Windprocess", messages);
+    wind::ui::WindprocessForm* tool = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = dynamic_cast<wind::ui::WindprocessForm*>(w); f && f->isVisible()) tool = f;
+    ASSERT_TRUE(tool);
+
+    std::vector<QAction*> actions;
+    for (QAction* top : window.menuBar()->actions()) {
+        actions.push_back(top);
+        if (top->menu())
+            for (QAction* a : top->menu()->actions())
+                if (!a->isSeparator()) actions.push_back(a);
+    }
+    for (QToolBar* bar : {window.Toolbar1, window.Toolbar2})
+        for (QAction* a : bar->actions())
+            if (!a->isSeparator() && !a->inherits("QWidgetAction")) actions.push_back(a);  // not the bar holding the map toolbar
+    std::map<QAction*, bool> before;
+    for (QAction* a : actions) before[a] = a->isEnabled();
+    {
+        model::RunLock::Scope busy(state.run_lock);
+        for (QAction* a : actions) EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+        EXPECT_FALSE(window.TreeView1->isEnabled());
+        EXPECT_FALSE(window.List1->isEnabled());
+        EXPECT_FALSE(window.Check1->isEnabled()) << "Bathymetry on top would reorder the layers";
+        EXPECT_FALSE(tool->isEnabled());
+        // Reached some other way, the commands still do nothing.
+        tool->newpro_ok_Click();
+        for (QAction* a : actions)
+            if (!a->menu() && !a->objectName().isEmpty()) window.menuItem_Click(a->objectName().toStdString());
+        EXPECT_TRUE(messages.entries.empty()) << messages.entries.front().text;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w != &window && w != tool && w->isVisible() && !w->inherits("QMenu"))
+                ADD_FAILURE() << "opened during the run: " << w->windowTitle().toStdString();
+    }
+    for (QAction* a : actions) EXPECT_EQ(a->isEnabled(), before[a]) << a->objectName().toStdString();
+    EXPECT_TRUE(window.TreeView1->isEnabled());
+    EXPECT_TRUE(window.Check1->isEnabled());
+    EXPECT_TRUE(tool->isEnabled());
+    tool->close();
+}
+
+// A batch run's set-up: the water-level Browse starts in the project
+// folder, and cancelling the set-up leaves the Run button idle.
+TEST_F(RunWindow, BatchSetUpBrowsesInTheProjectFolderAndCancelLeavesTheRunButtonIdle) {
+    form.projfile = home.file("projects");
+    std::filesystem::create_directories(form.projfile);
+    pg::Workspace::open(home.path())->createFeatureClass("sites", pg::GeometryType::Point, {});
+    form.shpcol = {home.file("sites.shp")};
+    state.model_mode = model::RWE_MODE;
+    state.batch_mode = 1;
+
+    QString browsedIn;
+    bool setUpSeen = false;
+    QTimer user;
+    user.setInterval(20);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        // The innermost window answers first.
+        QFileDialog* files = nullptr;
+        wave::ui::BatchProcessDialog* setUp = nullptr;
+        project::ui::PtdataselDialog* chooser = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->isVisible()) continue;
+            if (auto* f = qobject_cast<QFileDialog*>(w)) files = f;
+            if (auto* b = dynamic_cast<wave::ui::BatchProcessDialog*>(w)) setUp = b;
+            if (auto* c = dynamic_cast<project::ui::PtdataselDialog*>(w)) chooser = c;
+        }
+        if (files) {
+            browsedIn = files->directory().absolutePath();
+            files->reject();
+        } else if (setUp && !setUpSeen) {
+            setUpSeen = true;
+            setUp->Check1->setChecked(true);
+            QTimer::singleShot(0, setUp->Command3, &QPushButton::click);
+        } else if (setUp && !browsedIn.isEmpty()) {
+            QTimer::singleShot(0, setUp->Command2, &QPushButton::click);
+        } else if (chooser && !setUpSeen) {
+            QTimer::singleShot(0, chooser->Command1, &QPushButton::click);
+        }
+    });
+    user.start();
+    run.Run_Click();
+    user.stop();
+    ASSERT_TRUE(setUpSeen);
+    EXPECT_EQ(browsedIn, QDir(QString::fromStdString(form.projfile)).absolutePath());
+    EXPECT_EQ(window.toolbarButtonImage(app::kProjectToolbar, "run"), "runoff");
+    EXPECT_EQ(state.batch_mode, 0);
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+#include <QTreeView>
 #include <QElapsedTimer>
 #include <QFileSystemModel>
 
@@ -65,4 +70,67 @@ TEST(DatasetChooserDialog, FeatureClassesAreChosenInsideTheirWorkspace) {
     EXPECT_EQ(dlg.selectedItems()[0].path, dir.file("coast.gpkg"));
     EXPECT_EQ(dlg.selectedItems()[0].className, "polygon");
     EXPECT_FALSE(dlg.selectClass("nothing"));
+}
+
+namespace {
+void typeInto(QWidget* w, const QString& text) {
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(w, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(w, &release);
+    }
+}
+}  // namespace
+
+// Where the chooser opens, the path box and type-ahead in the list.
+TEST(DatasetChooserDialog, OpensInTheProjectFolderThenTheLastFolderTakesATypedPathAndFindsATypedName) {
+    quor::test::TempDir project, other;
+    std::ofstream(project.file("coast.tif")) << "x";
+    std::ofstream(project.file("depth.tif")) << "x";
+    std::ofstream(other.file("grid.tif")) << "x";
+
+    {
+        DatasetChooserDialog dlg(DatasetFilter::Rasters, "Select a Bathymetry Coverage", nullptr,
+                                 QString::fromStdString(project.path()));
+        EXPECT_EQ(dlg.startFolder().toStdString(), project.path());
+        // A pasted path is taken as chosen.
+        dlg.pathBox()->setFocus();
+        dlg.pathBox()->selectAll();
+        typeInto(dlg.pathBox(), QString::fromStdString(other.file("grid.tif")));
+        QElapsedTimer t;
+        t.start();
+        while (dlg.selectedItems().empty() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        ASSERT_EQ(dlg.selectedItems().size(), 1u) << dlg.pathBox()->text().toStdString();
+        EXPECT_EQ(dlg.selectedItems()[0].path, other.file("grid.tif"));
+        EXPECT_TRUE(dlg.canAccept());
+    }
+    {
+        DatasetChooserDialog dlg(DatasetFilter::Rasters, "Select a Bathymetry Coverage", nullptr,
+                                 QString::fromStdString(project.path()));
+        auto* files = static_cast<QFileSystemModel*>(dlg.list()->model());
+        const QModelIndex folder = files->index(QString::fromStdString(project.path()));
+        QElapsedTimer t;
+        t.start();
+        while (files->rowCount(folder) < 2 && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        ASSERT_EQ(files->rowCount(folder), 2);
+        typeInto(dlg.list(), "dep");
+        ASSERT_EQ(dlg.selectedItems().size(), 1u);
+        EXPECT_EQ(dlg.selectedItems()[0].path, project.file("depth.tif"));
+    }
+    // Once a dataset has been chosen, the next chooser opens in its folder.
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = dynamic_cast<DatasetChooserDialog*>(w); d && d->isVisible() && selectSoon(*d, other.file("grid.tif")))
+                d->accept();
+    });
+    user.start(20);
+    quor::gis::ui::QtDatasetChooser chooser(nullptr, [&] { return project.path(); });
+    const auto chosen = chooser.choose(DatasetFilter::Rasters, "Select a Bathymetry Coverage");
+    user.stop();
+    ASSERT_TRUE(chosen && chosen->size() == 1);
+    DatasetChooserDialog again(DatasetFilter::Rasters, "Select a Bathymetry Coverage", nullptr,
+                               QString::fromStdString(project.path()));
+    EXPECT_EQ(again.startFolder().toStdString(), other.path());
 }

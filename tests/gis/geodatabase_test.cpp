@@ -257,3 +257,20 @@ TEST(LoadFeatures, TargetFieldsWithoutASourceKeepTheBufferValue) {
     EXPECT_TRUE(pg::isNull(dst->feature(2).value("Dir")));
     EXPECT_TRUE(pg::isNull(dst->feature(2).value("Note")));
 }
+
+TEST(LoadFeatures, FieldsTheStoreFillsItselfAreNotCopied) {
+    pg::FieldDef length{"Shape_Length", pg::FieldType::Double};
+    length.editable = false;
+    const auto fields = std::make_shared<const pg::Fields>(std::vector<pg::FieldDef>{
+        {"shape", pg::FieldType::Geometry}, {"OBJECTID", pg::FieldType::ObjectId}, {"Dir", pg::FieldType::Integer}, length});
+    pg::Feature source(fields);
+    source.setValue("Dir", std::int64_t{7});
+    source.setValue("Shape_Length", 12.5);
+    const auto plain = std::make_shared<const pg::Fields>(std::vector<pg::FieldDef>{
+        {"shape", pg::FieldType::Geometry}, {"OBJECTID", pg::FieldType::ObjectId},
+        {"Dir", pg::FieldType::Integer}, {"Shape_Length", pg::FieldType::Double}});
+    pg::Feature buffer(plain);
+    copyattributes(buffer, source);
+    EXPECT_EQ(pg::toInt(buffer.value("Dir")), 7);
+    EXPECT_TRUE(pg::isNull(buffer.value("Shape_Length")));
+}

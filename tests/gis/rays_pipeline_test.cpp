@@ -372,7 +372,18 @@ TEST_F(Lake, PiecesTouchingTheSquareAreKeptThoseBeyondItDropped) {
         pieces->store(f);
     }
     auto orp = createRayWorkClass(p->ctx, p->mf.ptworkspace, "orp_rays");
+    std::vector<std::vector<pg::Point>> drawn;
+    p->ctx.drawSiteSquare = [&](const std::vector<pg::Point>& square) { drawn.push_back(square); };
     orp = wave_selorphan_cls(p->ctx).selorphans(site, pieces, p->mf.ptworkspace, orp);
+    // The square is drawn over the map, closed, in the order it is built.
+    ASSERT_EQ(drawn.size(), 1u);
+    const std::vector<std::pair<double, double>> corners = {
+        {1002, 2002}, {998, 2002}, {998, 1998}, {1002, 1998}, {1002, 2002}};
+    ASSERT_EQ(drawn[0].size(), corners.size());
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        EXPECT_DOUBLE_EQ(drawn[0][i].x, p->site(corners[i].first, corners[i].second).x);
+        EXPECT_DOUBLE_EQ(drawn[0][i].y, p->site(corners[i].first, corners[i].second).y);
+    }
     std::vector<int> dirs;
     for (const auto& k : readPieces(*orp)) dirs.push_back(k.dir);
     EXPECT_EQ(dirs, (std::vector<int>{0, 2, 3}));

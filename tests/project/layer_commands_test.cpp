@@ -197,6 +197,14 @@ TEST(PointShapefiles, AddListRemoveAndTheNamingRule) {
     wb.window.datasets.pick(wb.data + "/pts/sites.shp");
     wb.commands->Addpointc_Click();
     EXPECT_EQ(wb.messageTexts().back(), "Selected shapefile already in the current project");
+    // A shapefile of other shapes is refused, as the shoreline chooser refuses one without polygons.
+    {
+        auto ws = pg::Workspace::open(wb.data + "/pts");
+        ws->createFeatureClass("zones", pg::GeometryType::Polygon, {}, pg::SpatialReference::fromEpsg(32755));
+    }
+    wb.window.datasets.pick(wb.data + "/pts/zones.shp");
+    wb.commands->Addpointc_Click();
+    EXPECT_EQ(wb.messageTexts().back(), kNotAPointDataset);
     EXPECT_EQ(wb.window.pointList, (std::vector<std::string>{"Pointdata7", "sites"}));
     EXPECT_EQ(wb.form.shpcol, (std::vector<std::string>{wb.data + "/pts/Pointdata7.shp", wb.data + "/pts/sites.shp"}));
     EXPECT_EQ(wb.layerNames(), "sites,shpPointdata7,coast.shp,bathy.tif");
@@ -209,8 +217,15 @@ TEST(PointShapefiles, AddListRemoveAndTheNamingRule) {
     wb.commands->rem_shpdata();
     EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{"Error encountered while deleting the point file."});
     EXPECT_EQ(wb.form.shpcol.size(), 2u);
-    // Removing the Pointdata entry takes its "shp" layer with it.
-    wb.window.selectedEntry = 0;
+    // Every selected line goes; removing the Pointdata entry takes its "shp" layer with it.
+    {
+        auto ws = pg::Workspace::open(wb.data + "/pts");
+        ws->createFeatureClass("north", pg::GeometryType::Point, {}, pg::SpatialReference::fromEpsg(32755));
+    }
+    wb.window.datasets.pick(wb.data + "/pts/north.shp");
+    wb.commands->Addpointc_Click();
+    ASSERT_EQ(wb.window.pointList.size(), 3u);
+    wb.window.selectedEntries = {0, 2};
     wb.commands->rem_shpdata();
     EXPECT_EQ(wb.window.pointList, std::vector<std::string>{"sites"});
     EXPECT_EQ(wb.form.shpcol, std::vector<std::string>{wb.data + "/pts/sites.shp"});

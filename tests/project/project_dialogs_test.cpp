@@ -1,6 +1,8 @@
 // The New Project dialog and the file dialog's filters, offscreen.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -81,4 +83,53 @@ TEST(NewProjectDialog, FastAlgorithmLocksTheShoreline) {
     EXPECT_FALSE(dialog.Frame4->isEnabled());
     EXPECT_FALSE(dialog.Command2->isEnabled());
     EXPECT_TRUE(dialog.Option_manual->isVisibleTo(&dialog));
+}
+
+namespace {
+// Types into a box as a user does (over its selected text) and presses Enter.
+void typeAndEnter(QLineEdit* box, const std::string& text) {
+    box->setFocus();
+    box->selectAll();
+    for (const QChar c : QString::fromStdString(text)) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(box, &press);
+    }
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &enter);
+}
+}  // namespace
+
+TEST(NewProjectDialog, PathsTypedIntoTheBoxesAreUsedAndCheckedAsBrowsedOnes) {
+    Workbench wb;
+    ProjectContext ctx{wb.state, wb.form, wb.holder, wb.wind, wb.settings, wb.messages, wb.map, {}};
+    NewProjectForm form(ctx, wb.window);
+    form.Form_Load();
+    ui::NewProjectDialog dialog(form);
+    dialog.show();
+    wb.messages.entries.clear();
+
+    typeAndEnter(dialog.Text1, wb.data + "/bathy.tif");
+    EXPECT_EQ(wb.form.bathycov, wb.data + "/bathy.tif");
+    EXPECT_EQ(dialog.Text1->text().toStdString(), "bathy.tif");
+    EXPECT_TRUE(wb.messages.entries.empty()) << "Enter in a box takes its path, not OK: " << wb.messageTexts().front();
+    typeAndEnter(dialog.Text1, wb.data + "/nothing.tif");
+    EXPECT_EQ(wb.messageTexts().back(), kErrorSelectingBathymetry);
+    EXPECT_EQ(wb.form.bathycov, wb.data + "/bathy.tif") << "a refused path changes nothing";
+    EXPECT_EQ(dialog.Text1->text().toStdString(), "bathy.tif");
+
+    typeAndEnter(dialog.Text2, wb.data + "/shore/coast.shp");
+    EXPECT_EQ(wb.form.shorecov, wb.data + "/shore");
+    EXPECT_EQ(wb.form.shorename, "coast.shp");
+    EXPECT_FALSE(dialog.Option2->isEnabled());
+
+    typeAndEnter(dialog.Text3, wb.data + "/gone.Wind_RWE");
+    EXPECT_EQ(wb.messageTexts().back(), kNoSuchWindFile + wb.data + "/gone.Wind_RWE");
+    EXPECT_TRUE(wb.state.wind_path.empty());
+    typeAndEnter(dialog.Text3, wb.data + "/north.Wind_RWE");
+    EXPECT_EQ(wb.state.wind_path, wb.data + "/north.Wind_RWE");
+
+    wb.messages.entries.clear();
+    dialog.newpro_ok->click();
+    EXPECT_TRUE(wb.messages.entries.empty()) << wb.messageTexts().front();
+    EXPECT_TRUE(form.closed);
 }

@@ -51,7 +51,7 @@ public:
 
     std::vector<TreeNode> tree;
     std::vector<std::string> pointList;
-    int selectedEntry = -1;
+    std::vector<int> selectedEntries;
     bool onTop = false;
     bool controlsEnabled = false;
     int disableCalls = 0, mapToolsEnabled = 0;
@@ -87,7 +87,7 @@ public:
     void addPointListEntry(const std::string& t) override { pointList.push_back(t); }
     int pointListCount() const override { return static_cast<int>(pointList.size()); }
     std::string pointListEntry(int i) const override { return pointList.at(i); }
-    int firstSelectedPointListEntry() const override { return selectedEntry; }
+    std::vector<int> selectedPointListEntries() const override { return selectedEntries; }
     void removePointListEntry(int i) override { pointList.erase(pointList.begin() + i); }
     bool bathymetryOnTop() const override { return onTop; }
     void setBathymetryOnTop(bool v) override { onTop = v; }

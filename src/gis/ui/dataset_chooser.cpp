@@ -7,7 +7,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QCompleter>
 #include <QPushButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -20,7 +22,16 @@ namespace quor::gis::ui {
 
 namespace {
 
-QString lastFolder = QDir::homePath();
+// The folder of the last dataset chosen while the program runs.
+QString lastFolder;
+
+// The first of the last folder used and the project folder that still
+// exists, else the home folder; never the file system's root.
+QString firstFolder(const QString& projectFolder) {
+    for (const QString& f : {lastFolder, projectFolder})
+        if (!f.isEmpty() && QFileInfo(f).isDir()) return QDir(f).absolutePath();
+    return QDir::homePath();
+}
 
 bool isGridFolder(const QFileInfo& fi) {
     return fi.isDir() && (QFileInfo::exists(fi.filePath() + "/hdr.adf") || QFileInfo::exists(fi.filePath() + "/HDR.ADF"));
@@ -33,7 +44,8 @@ bool isWorkspace(const QFileInfo& fi) {
 
 }  // namespace
 
-DatasetChooserDialog::DatasetChooserDialog(DatasetFilter filter, const QString& title, QWidget* parent)
+DatasetChooserDialog::DatasetChooserDialog(DatasetFilter filter, const QString& title, QWidget* parent,
+                                           const QString& projectFolder)
     : QDialog(parent), filter_(filter) {
     setWindowTitle(title);
     resize(720, 460);
@@ -59,6 +71,17 @@ DatasetChooserDialog::DatasetChooserDialog(DatasetFilter filter, const QString& 
     for (int c = 1; c < model_->columnCount(); ++c) tree_->hideColumn(c);
     tree_->header()->hide();
 
+    path_ = new QLineEdit(this);
+    path_->setPlaceholderText(tr("Type or paste the path of a dataset"));
+    auto* completer = new QCompleter(this);
+    auto* completions = new QFileSystemModel(completer);
+    completions->setRootPath(QString());
+    completer->setModel(completions);
+    path_->setCompleter(completer);
+    connect(model_, &QFileSystemModel::directoryLoaded, this, [this] { showTypedPath(); });
+    connect(path_, &QLineEdit::textEdited, this, [this](const QString& t) { goToTypedPath(t); });
+    connect(path_, &QLineEdit::returnPressed, this, [this] { goToTypedPath(path_->text()); });
+
     auto* row = new QHBoxLayout;
     row->addWidget(tree_, 2);
     if (filter == DatasetFilter::FeatureClasses) {
@@ -73,14 +96,40 @@ DatasetChooserDialog::DatasetChooserDialog(DatasetFilter filter, const QString& 
     connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(path_);
     layout->addLayout(row);
     layout->addWidget(buttons_);
     connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (classes_) fillClasses(currentPath());
+        // The box shows what the list chose; a typed text is left as typed.
+        const QString chosen = currentPath();
+        if (!chosen.isEmpty() && !path_->hasFocus()) path_->setText(chosen);
         selectionChanged();
     });
-    setStartFolder(lastFolder);
+    start_ = firstFolder(projectFolder);
+    setStartFolder(start_);
+    path_->setText(start_);
+    // Typing in the list finds the typed name among what it shows.
+    tree_->setFocus();
     selectionChanged();
+}
+
+void DatasetChooserDialog::goToTypedPath(const QString& text) {
+    const QFileInfo fi(text.trimmed());
+    if (text.trimmed().isEmpty() || !fi.exists()) return;
+    const QString path = fi.absoluteFilePath();
+    // The list reads folders in the background: a path it does not show
+    // yet is selected once its folder has been read.
+    pending_ = path;
+    showTypedPath();
+}
+
+void DatasetChooserDialog::showTypedPath() {
+    if (pending_.isEmpty() || !selectPath(pending_)) return;
+    const QModelIndex idx = model_->index(pending_);
+    tree_->scrollTo(idx);
+    if (QFileInfo(pending_).isDir()) tree_->expand(idx);
+    pending_.clear();
 }
 
 void DatasetChooserDialog::setStartFolder(const QString& folder) {
@@ -160,7 +209,8 @@ std::vector<DatasetItem> DatasetChooserDialog::selectedItems() const {
 }
 
 std::optional<std::vector<DatasetItem>> QtDatasetChooser::choose(DatasetFilter filter, const std::string& title) {
-    DatasetChooserDialog dlg(filter, QString::fromStdString(title), parent_);
+    const QString project = projectFolder_ ? QString::fromStdString(projectFolder_()) : QString();
+    DatasetChooserDialog dlg(filter, QString::fromStdString(title), parent_, project);
     if (dlg.exec() != QDialog::Accepted) return std::nullopt;
     auto items = dlg.selectedItems();
     if (!items.empty()) lastFolder = QFileInfo(QString::fromStdString(items.front().path)).absolutePath();

@@ -127,11 +127,16 @@ std::shared_ptr<const Fields> FeatureClass::fields() const {
     if (memory && fid.empty()) fid = "OBJECTID";
     defs.push_back({shape.empty() ? "Shape" : shape, FieldType::Geometry, shp ? "Shape" : "geometry"});
     defs.push_back({fid.empty() ? "FID" : fid, FieldType::ObjectId, shp ? "FID" : "object identifier"});
+    defs[0].editable = defs[1].editable = false;
     OGRFeatureDefn* defn = l->GetLayerDefn();
     for (int i = 0; i < defn->GetFieldCount(); ++i) {
         const OGRFieldDefn* fd = defn->GetFieldDefn(i);
         const char* alt = fd->GetAlternativeNameRef();
         defs.push_back({fd->GetNameRef(), fieldTypeOf(*fd), alt && *alt ? alt : fd->GetNameRef(), fd->GetWidth()});
+        // GDAL marks the shape length and area that a file geodatabase keeps
+        // up to date by this default.
+        const char* dflt = fd->GetDefault();
+        if (dflt && std::string_view(dflt).rfind("FILEGEODATABASE_SHAPE_", 0) == 0) defs.back().editable = false;
     }
     fields_ = std::make_shared<const Fields>(std::move(defs));
     fieldsGeneration_ = ws_->generation();

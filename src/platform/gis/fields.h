@@ -35,6 +35,9 @@ struct FieldDef {
     FieldType type = FieldType::Double;
     std::string alias;  // empty: same as name
     int length = 0;     // strings and numbers where the store honours it; 0 = its default
+    // False for the fields the store fills itself (shape, object id, a
+    // geodatabase's shape length and area): never written by a copy.
+    bool editable = true;
     friend bool operator==(const FieldDef&, const FieldDef&) = default;
 };
 

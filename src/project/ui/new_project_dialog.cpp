@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,7 +26,6 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     Frame3 = new QGroupBox("Bathymetry Data", Frame1);
     auto* bathy = new QGridLayout(Frame3);
     Text1 = new QLineEdit(Frame3);
-    Text1->setReadOnly(true);
     Command1 = new QPushButton("Browse...", Frame3);
     Check1 = new QCheckBox("Bathymetry Positive", Frame3);
     Label4 = new QLabel("Bathymetry Units", Frame3);
@@ -45,7 +45,6 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     Option1 = new QRadioButton("Shapefile", Frame4);
     Option2 = new QRadioButton("Coverage", Frame4);
     Text2 = new QLineEdit(Frame4);
-    Text2->setReadOnly(true);
     Command2 = new QPushButton("Browse...", Frame4);
     shore->addWidget(Option1, 0, 0);
     shore->addWidget(Option2, 0, 1);
@@ -59,7 +58,6 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     Option_text = new QRadioButton("Text File", Frame2);
     Label3 = new QLabel("Add Wind Data Textfile", Frame2);
     Text3 = new QLineEdit(Frame2);
-    Text3->setReadOnly(true);
     Command3 = new QPushButton("Browse...", Frame2);
     wind->addWidget(Option_manual, 0, 0);
     wind->addWidget(Option_text, 0, 1);
@@ -82,6 +80,12 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     connect(Command1, &QPushButton::clicked, this, [this] { form_.Command1_Click(); after(); });
     connect(Command2, &QPushButton::clicked, this, [this] { form_.Command2_Click(); after(); });
     connect(Command3, &QPushButton::clicked, this, [this] { form_.Command3_Click(); after(); });
+    // A typed or pasted path counts when the box is left or Enter is pressed;
+    // Enter there takes the path and does not press OK.
+    for (QLineEdit* box : {Text1, Text2, Text3}) {
+        connect(box, &QLineEdit::editingFinished, this, [this, box] { takeTypedPath(box); });
+        box->installEventFilter(this);
+    }
     connect(Option_manual, &QRadioButton::clicked, this, [this] { form_.Option_manual_Click(); after(); });
     connect(Option_text, &QRadioButton::clicked, this, [this] { form_.Option_text_Click(); after(); });
     connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
@@ -103,6 +107,26 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
     connect(newpro_ok, &QPushButton::clicked, this, [this] { form_.newpro_ok_Click(); after(); });
     connect(newpro_cancel, &QPushButton::clicked, this, [this] { form_.newpro_cancel_Click(); after(); });
     refresh();
+}
+
+void NewProjectDialog::takeTypedPath(QLineEdit* box) {
+    const std::string text = box->text().toStdString();
+    if (box == Text1) form_.Text1_Typed(text);
+    if (box == Text2) form_.Text2_Typed(text);
+    if (box == Text3) form_.Text3_Typed(text);
+    after();
+}
+
+bool NewProjectDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* box = qobject_cast<QLineEdit*>(watched);
+        if (box && (key == Qt::Key_Return || key == Qt::Key_Enter) && (box == Text1 || box == Text2 || box == Text3)) {
+            takeTypedPath(box);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void NewProjectDialog::after() {

@@ -46,8 +46,12 @@ public:
     // The close box and Escape cancel the dialog as its Cancel button does.
     void reject() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void after();
+    void takeTypedPath(QLineEdit* box);
     NewProjectForm& form_;
     bool refreshing_ = false;
 };

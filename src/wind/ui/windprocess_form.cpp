@@ -139,6 +139,7 @@ void WindprocessForm::Option_text_Click() {
 }
 
 void WindprocessForm::newpro_ok_Click() {
+    if (ctx_.runLock && ctx_.runLock->active()) return;
     IIndexInput in{dataset_, Text3->text().toStdString(), Text4->text().toStdString(),
                    Combo2->currentText().toStdString()};
     setCursor(Qt::WaitCursor);

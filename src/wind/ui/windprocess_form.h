@@ -35,6 +35,9 @@ struct WindprocessContext {
     std::function<std::optional<std::string>()> chooseWindFile = {};
     // The wind entry form's save dialog; empty: a file dialog.
     std::function<std::optional<std::string>(const std::string&)> chooseSavePath = {};
+    // While a run holds it the tool does not start: it would take the
+    // shared progress window and the toolbars from the run.
+    const model::RunLock* runLock = nullptr;
 };
 
 class WindprocessForm : public QDialog {
