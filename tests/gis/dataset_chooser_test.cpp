@@ -114,6 +114,11 @@ TEST(DatasetChooserDialog, OpensInTheProjectFolderThenTheLastFolderTakesATypedPa
         t.start();
         while (files->rowCount(folder) < 2 && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         ASSERT_EQ(files->rowCount(folder), 2);
+        // The list shows the start folder opened, not the top of the disk.
+        dlg.show();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(dlg.list()->isExpanded(folder));
+        EXPECT_TRUE(dlg.list()->viewport()->rect().intersects(dlg.list()->visualRect(folder)));
         typeInto(dlg.list(), "dep");
         ASSERT_EQ(dlg.selectedItems().size(), 1u);
         EXPECT_EQ(dlg.selectedItems()[0].path, project.file("depth.tif"));

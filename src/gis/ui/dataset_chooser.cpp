@@ -107,6 +107,8 @@ DatasetChooserDialog::DatasetChooserDialog(DatasetFilter filter, const QString& 
         selectionChanged();
     });
     start_ = firstFolder(projectFolder);
+    // The start folder is read first; the rest of the disk as it is opened.
+    model_->setRootPath(start_);
     setStartFolder(start_);
     path_->setText(start_);
     // Typing in the list finds the typed name among what it shows.
