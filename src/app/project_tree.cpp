@@ -74,12 +74,20 @@ int ProjectTree::picture(int position) const {
     return n ? n->data(0, kPictureRole).toInt() : 0;
 }
 
-void ProjectTree::setNode(int position, const QString& text, int picture) {
-    QTreeWidgetItem* n = node(position);
-    if (!n) return;
+namespace {
+
+// A node's name, also as its tooltip: a long name is cut at the pane's edge.
+void showNode(QTreeWidgetItem* n, const QString& text, int picture) {
     n->setText(0, text);
+    n->setToolTip(0, text);
     n->setData(0, kPictureRole, picture);
     n->setIcon(0, nodeIcon(picture));
+}
+
+}  // namespace
+
+void ProjectTree::setNode(int position, const QString& text, int picture) {
+    if (QTreeWidgetItem* n = node(position)) showNode(n, text, picture);
 }
 
 void ProjectTree::addFixedNodes(const std::string& projname, const std::string& bathyname,
@@ -91,10 +99,7 @@ void ProjectTree::addFixedNodes(const std::string& projname, const std::string& 
     const std::pair<const std::string*, int> children[] = {
         {&bathyname, kPictureBathy}, {&shorename, kPictureShore}, {&wind_name, kPictureWind}};
     for (const auto& [name, picture] : children) {
-        auto* child = new QTreeWidgetItem(root);
-        child->setText(0, QString::fromStdString(*name));
-        child->setData(0, kPictureRole, picture);
-        child->setIcon(0, nodeIcon(picture));
+        showNode(new QTreeWidgetItem(root), QString::fromStdString(*name), picture);
     }
     root->setExpanded(true);
 }
@@ -103,9 +108,7 @@ int ProjectTree::addPointNode(const std::string& className) {
     QTreeWidgetItem* root = node(1);
     if (!root) return 0;
     auto* child = new QTreeWidgetItem(root);
-    child->setText(0, QString::fromStdString(className));
-    child->setData(0, kPictureRole, int(kPicturePoint));
-    child->setIcon(0, nodeIcon(kPicturePoint));
+    showNode(child, QString::fromStdString(className), kPicturePoint);
     return positionOf(child);
 }
 

@@ -56,6 +56,8 @@ TEST_F(Tree, BuildShowsTheFourInputsWithTheirMarksThenThePointDatasets) {
     for (int p = 1; p <= 6; ++p) {
         EXPECT_EQ(t.text(p).toStdString(), expected[p - 1].first) << p;
         EXPECT_EQ(t.picture(p), expected[p - 1].second) << p;
+        // A name cut at the pane's edge can still be read whole.
+        EXPECT_EQ(node(p)->toolTip(0).toStdString(), expected[p - 1].first) << p;
     }
     EXPECT_TRUE(node(1)->isExpanded());
     EXPECT_EQ(node(2)->parent(), node(1));
