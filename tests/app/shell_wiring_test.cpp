@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "app/main_form.h"
 #include "platform/settings_store.h"
@@ -24,15 +25,26 @@ using namespace quor;
 
 namespace {
 
-TEST(Wiring, WindParameterDisplayShowsTheHoldersWindInReiModeOnly) {
+// A main window on its own settings file, in a temporary home.
+struct Wiring : ::testing::Test {
     test::TempDir home;
     platform::IniSettingsStore store{home.path() + "/config"};
     test::RecordingMessages messages;
     model::ModelState state;
-    state.welcome_done = true;
     model::MainFormState form;
     model::SettingsHolder holder;
-    app::MainForm window(state, form, holder, store, &messages);
+    std::unique_ptr<app::MainForm> window_;
+
+    Wiring() { state.welcome_done = true; }
+    // The window, made once the test has set what it starts from.
+    app::MainForm& open() {
+        window_ = std::make_unique<app::MainForm>(state, form, holder, store, &messages);
+        return *window_;
+    }
+};
+
+TEST_F(Wiring, WindParameterDisplayShowsTheHoldersWindInReiModeOnly) {
+    app::MainForm& window = open();
     ASSERT_TRUE(window.commands().available("Wind_pt"));
 
     window.menuItem("wind_pt_mnu")->setEnabled(true);
@@ -50,16 +62,9 @@ TEST(Wiring, WindParameterDisplayShowsTheHoldersWindInReiModeOnly) {
     shown->close();
 }
 
-TEST(Wiring, AFailedWindLoadDisablesTheWindParameterDisplay) {
-    test::TempDir home;
-    platform::IniSettingsStore store{home.path() + "/config"};
-    test::RecordingMessages messages;
-    model::ModelState state;
-    state.welcome_done = true;
+TEST_F(Wiring, AFailedWindLoadDisablesTheWindParameterDisplay) {
     state.model_mode = model::REI_MODE;
-    model::MainFormState form;
-    model::SettingsHolder holder;
-    app::MainForm window(state, form, holder, store, &messages);
+    app::MainForm& window = open();
     state.app_folder = home.path();
     std::filesystem::create_directories(home.file("Sample Data"));
     std::ofstream(home.file("Sample Data/broken.txt")) << "not a wind file\n";
@@ -85,17 +90,10 @@ TEST(Wiring, AFailedWindLoadDisablesTheWindParameterDisplay) {
     EXPECT_FALSE(window.menuItem("wind_pt_mnu")->isEnabled());
 }
 
-TEST(Wiring, HandEnteredWindIsSavedAsAWindTextFile) {
-    test::TempDir home;
-    platform::IniSettingsStore store{home.path() + "/config"};
-    test::RecordingMessages messages;
-    model::ModelState state;
-    state.welcome_done = true;
+TEST_F(Wiring, HandEnteredWindIsSavedAsAWindTextFile) {
     state.model_mode = model::REI_MODE;
-    model::MainFormState form;
     form.dir_path = home.path();
-    model::SettingsHolder holder;
-    app::MainForm window(state, form, holder, store, &messages);
+    app::MainForm& window = open();
     state.app_folder = home.path();
 
     // New Project > Manual: the wind entry form, typed in and saved as "bay".
@@ -124,18 +122,11 @@ TEST(Wiring, HandEnteredWindIsSavedAsAWindTextFile) {
     EXPECT_TRUE(std::filesystem::exists(home.file("bay.txt")));
 }
 
-TEST(Wiring, SettingsOpensTheReiSettingsInReiModeAndCancelKeepsTheHolder) {
-    test::TempDir home;
-    platform::IniSettingsStore store{home.path() + "/config"};
-    test::RecordingMessages messages;
-    model::ModelState state;
-    state.welcome_done = true;
+TEST_F(Wiring, SettingsOpensTheReiSettingsInReiModeAndCancelKeepsTheHolder) {
     state.model_mode = model::REI_MODE;
-    model::MainFormState form;
-    model::SettingsHolder holder;
     holder.indexcheck = 1;
     holder.Power1 = 0.053;
-    app::MainForm window(state, form, holder, store, &messages);
+    app::MainForm& window = open();
     ASSERT_TRUE(window.commands().available("fm_property"));
 
     std::string shownTitle;
