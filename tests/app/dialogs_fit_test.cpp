@@ -24,6 +24,7 @@
 #include "gis/ui/dataset_chooser.h"
 #include "platform/settings_store.h"
 #include "test_support.h"
+#include "wired_window.h"
 #include "wave/ui/batch_dialogs.h"
 #include "wind/ui/wind_text_dialog.h"
 #include "wind/wind_text_choice.h"
@@ -48,16 +49,7 @@ QPushButton* enterButton(QDialog& d) {
 
 QString plain(QString text) { return text.remove('&').trimmed(); }
 
-struct Windows : ::testing::Test {
-    test::TempDir home;
-    platform::IniSettingsStore store{home.path() + "/config"};
-    test::RecordingMessages messages;
-    model::ModelState state;
-    model::MainFormState form;
-    model::SettingsHolder holder;
-    model::WindSummary wind;
-    app::MainForm window{state, form, holder, store, &messages};
-    app::RunCommand run{window, wind};
+struct Windows : ::testing::Test, test::WiredWindow {
     std::set<QString> seen;  // window titles or object names of the dialogs checked
 
     Windows() {

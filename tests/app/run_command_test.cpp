@@ -35,23 +35,14 @@
 #include "wind/ui/windprocess_form.h"
 #include "platform/settings_store.h"
 #include "test_support.h"
+#include "wired_window.h"
 
 using namespace quor;
 namespace pg = quor::platform::gis;
 
 namespace {
 
-struct RunWindow : ::testing::Test {
-    test::TempDir home;
-    platform::IniSettingsStore store{home.path() + "/config"};
-    test::RecordingMessages messages;
-    model::ModelState state;
-    model::MainFormState form;
-    model::SettingsHolder holder;
-    model::WindSummary wind;
-    app::MainForm window{state, form, holder, store, &messages};
-    app::RunCommand run{window, wind};
-};
+struct RunWindow : ::testing::Test, test::WiredWindow {};
 
 TEST_F(RunWindow, RunButtonOpensTheChooserAndARunRestoresTheWindow) {
     // The button shows the chooser; Cancel closes it without a run.
