@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "model/model_state.h"
-#include "model/setting_checks.h"
 #include "model/run_shell.h"
 #include "platform/feedback.h"
 #include "platform/gis/feature_class.h"
@@ -27,8 +26,6 @@ namespace pg = platform::gis;
 inline constexpr const char* kNoShoreline = "Cannot run in original mode without shoreline file.";
 inline constexpr const char* kCouldNotRun = " Could not run the model";
 inline constexpr const char* kProcessingDone = "Processing Done";
-inline constexpr const char* kFetchRange = model::kMsgFetchRange;
-inline constexpr const char* kDistanceRange = model::kMsgBathyDistanceRange;
 
 
 struct ReiRunContext {

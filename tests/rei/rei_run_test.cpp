@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "model/setting_checks.h"
 #include "platform/gis/gis.h"
 #include "platform/textfile.h"
 #include "rays_test_data.h"
@@ -170,10 +171,10 @@ TEST_F(ReiRunTest, RefusesBeforeTouchingTheDataset) {
         EXPECT_NE(p->messages.entries.back().text.find(text), std::string::npos) << p->messages.entries.back().text;
     };
     p->mf.Fetch = 99;
-    refused(kFetchRange);
+    refused(model::kMsgFetchRange);
     p->mf.Fetch = 5000;
     p->mf.dist_bathy = 201;
-    refused(kDistanceRange);
+    refused(model::kMsgBathyDistanceRange);
     p->mf.dist_bathy = 100;
 
     const std::string shore = p->mf.shorename;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 
+#include "model/setting_checks.h"
 #include "platform/settings_store.h"
 #include "rei/rei_run.h"
 #include "rei/rei_settings.h"
@@ -103,11 +104,11 @@ TEST(ReiSettings, OkStoresWhatWasTypedAndRefusesBadValuesWithoutChangingAnything
         std::string message;
     };
     const std::vector<Case> cases = {
-        {[](auto& x) { x.fetch = "99.9"; }, kFetchRange},
-        {[](auto& x) { x.fetch = "100000.1"; }, kFetchRange},
+        {[](auto& x) { x.fetch = "99.9"; }, model::kMsgFetchRange},
+        {[](auto& x) { x.fetch = "100000.1"; }, model::kMsgFetchRange},
         {[](auto& x) { x.fetch = "ten"; }, kFillInData},
         {[](auto& x) { x.fetch = ""; }, kFillInData},
-        {[](auto& x) { x.distance = "5"; }, kDistanceRange},
+        {[](auto& x) { x.distance = "5"; }, model::kMsgBathyDistanceRange},
         {[](auto& x) { x.bounds[2] = "x"; }, kFillInData},
         {[](auto& x) { x.windcatno = "6"; }, kCategoryCount},
         {[](auto& x) { x.windcatno = "0"; }, kCategoryCount},
