@@ -8,6 +8,7 @@
 #include "platform/textfile.h"
 #include "wave/debug_files.h"
 #include "wave/rwe_results.h"
+#include "wave/rwe_run_start.h"
 
 namespace quor::wave {
 
@@ -33,6 +34,13 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
 
     model::RunShell noShell;
     model::RunShell& shell = ctx_.shell ? *ctx_.shell : noShell;
+    // A setting a single run refuses refuses the whole batch, before its log is touched.
+    if (auto problem = rweRunRangeProblem(mf, s)) {
+        rc.messages.message(*problem, platform::MessageIcon::Exclamation);
+        shell.runEnded();
+        out.stoppedBecause = *problem;
+        return out;
+    }
     // The project's wind file is the single runs' again whatever happens,
     // and the tree names it again.
     struct RestoreWind {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "model/setting_checks.h"
 #include "wave/batch_run.h"
 
 namespace quor::wave::testing {
@@ -121,6 +122,25 @@ TEST_F(Batch, AnUnreadableWindFileEndsOnlyItsOwnRunAndTheTreeNamesEachFile) {
     EXPECT_EQ(lines[6].substr(0, 2), "3 ");
     EXPECT_EQ(shell.shown,
               (std::vector<std::string>{"a.Wind_RWE", "c.Wind_RWE", "d.Wind_RWE", "project.Wind_RWE"}));
+}
+
+// The ranges a single run checks at its start hold for a batch too: no
+// run begins and no log is written.
+TEST_F(Batch, ASettingOutsideItsRangeRefusesTheBatch) {
+    struct Case {
+        double fetch, segmentDistance;
+        const char* message;
+    };
+    for (const Case& c : {Case{50, 100, model::kMsgFetchRange}, Case{10000, 200000, model::kMsgSegmentDistanceRange}}) {
+        rp.p->mf.Fetch = c.fetch;
+        rp.p->state.Depth_intg_first = c.segmentDistance;
+        rp.p->messages.entries.clear();
+        const BatchOutcome out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
+        EXPECT_FALSE(out.completed) << c.message;
+        EXPECT_EQ(out.runs, 0) << c.message;
+        EXPECT_EQ(rp.p->messages.texts(), std::vector<std::string>{c.message});
+        EXPECT_FALSE(std::filesystem::exists(batchLogPath(rp.p->state.app_folder))) << c.message;
+    }
 }
 
 }  // namespace
