@@ -580,28 +580,31 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
         out.end = RunEnd::Refused;
         return out;
     }
-    const bool replacing = !batch && pFeatClass->findField("RWE") != -1;
-    if (add_rwe_fields(s, rc.mainform, *pFeatClass, msgs)) {
-        out.end = RunEnd::Declined;
-        return out;
-    }
-    auto cursor = pFeatClass->search();
-    const std::int64_t count = static_cast<std::int64_t>(cursor.remaining());
-    if (background) {
-        shell.setMinimised(true);
-    } else {
-        progress.show();
-        progress.setMaximum(1, 100);
-    }
     const int n = rayCountOf(nrays);
     // The sites' work classes live in memory: they never reach the project file.
     rc.workspace = pg::Workspace::createMemory("rwe-work");
     SiteSteps steps(ctx_, shell, out, n, tidedepth);
+    // The wind file is read before the dataset is touched: a run that
+    // cannot start leaves the dataset as it was.
     wave_wind_cls(s, rc.mainform, rc.winddata, msgs, steps.debug()).wavewind(static_cast<int16_t>(n));
     if (s.err_wind == 1) {
         msgs.message(kCouldNotRun, platform::MessageIcon::Critical);
         out.windUnusable = true;
         return out;
+    }
+    // The sites' ids stay as they are when fields are added.
+    auto cursor = pFeatClass->search();
+    const std::int64_t count = static_cast<std::int64_t>(cursor.remaining());
+    const bool replacing = !batch && pFeatClass->findField("RWE") != -1;
+    if (add_rwe_fields(s, rc.mainform, *pFeatClass, msgs)) {
+        out.end = RunEnd::Declined;
+        return out;
+    }
+    if (background) {
+        shell.setMinimised(true);
+    } else {
+        progress.show();
+        progress.setMaximum(1, 100);
     }
     if (replacing && !clearEarlierResults(*pFeatClass)) return out;
     SiteOutput output(ctx_, *pFeatClass, out, n, batch_fieldcounter, steps.debugFolder());

@@ -113,14 +113,18 @@ public:
     std::shared_ptr<pg::FeatureClass> sites(const std::vector<pg::Point>& rel) {
         auto ws = p->mf.ptworkspace;
         if (ws->hasFeatureClass("Pointdata1")) ws->deleteFeatureClass("Pointdata1");
-        points = ws->createFeatureClass("Pointdata1", pg::GeometryType::Point,
-                                        {{"X", pg::FieldType::Double}, {"Y", pg::FieldType::Double}},
-                                        pg::SpatialReference::fromEpsg(32755));
-        for (const auto& r : rel) {
-            pg::Feature f = points->createFeature();
-            if (!std::isnan(r.x)) f.setShape(pg::Geometry::point(kX0 + r.x, kY0 + r.y));
-            points->store(f);
-        }
+        return fill(*ws, "Pointdata1", rel);
+    }
+
+    // The same sites in the shapefile sites/sites.shp, written and closed
+    // as a user's shapefile is, then opened as the run's dataset.
+    std::shared_ptr<pg::FeatureClass> shapefileSites(const std::vector<pg::Point>& rel) {
+        std::filesystem::create_directories(tmp.path() + "/sites");
+        ctx->shpdir = tmp.path() + "/sites";
+        ctx->shpname1 = "sites.shp";
+        fill(*pg::Workspace::open(ctx->shpdir), "sites", rel);
+        points.reset();
+        points = pg::Workspace::open(ctx->shpdir)->openFeatureClass("sites");
         return points;
     }
 
@@ -140,6 +144,20 @@ public:
     std::unique_ptr<Proj> p;
     std::unique_ptr<WaveRunContext> ctx;
     std::shared_ptr<pg::FeatureClass> points;
+
+private:
+    std::shared_ptr<pg::FeatureClass> fill(pg::Workspace& ws, const std::string& name,
+                                           const std::vector<pg::Point>& rel) {
+        points = ws.createFeatureClass(name, pg::GeometryType::Point,
+                                       {{"X", pg::FieldType::Double}, {"Y", pg::FieldType::Double}},
+                                       pg::SpatialReference::fromEpsg(32755));
+        for (const auto& r : rel) {
+            pg::Feature f = points->createFeature();
+            if (!std::isnan(r.x)) f.setShape(pg::Geometry::point(kX0 + r.x, kY0 + r.y));
+            points->store(f);
+        }
+        return points;
+    }
 };
 
 }  // namespace quor::wave::testing

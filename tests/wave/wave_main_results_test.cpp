@@ -125,6 +125,25 @@ TEST(WaveMainResults, FailedCommitsGiveTheExactCountOfStoredSites) {
     EXPECT_TRUE(anyContains(texts(rp), "The results of 3 sites could not be written to Pointdata1"));
 }
 
+// A wind file that cannot be read stops the run before the dataset is touched.
+TEST(WaveMainResults, ARunThatCannotStartLeavesTheDatasetAsItWas) {
+    RunProject rp;
+    rp.shapefileSites({{10000, 10000}});
+    const std::string dbf = rp.tmp.path() + "/sites/sites.dbf";
+    auto bytes = [&] {
+        std::ifstream in(dbf, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    };
+    const std::string before = bytes();
+    platform::writeTextLines(rp.p->mf.windpath, {"no wind file", "at all"});
+    EXPECT_EQ(rp.run(0).end, RunEnd::Failed);
+    EXPECT_EQ(texts(rp).back(), kCouldNotRun);
+    EXPECT_EQ(rp.points->findField("RWE"), -1);
+    EXPECT_EQ(bytes(), before);
+}
+
 TEST(WaveMainResults, ResultThatIsNotFiniteIsNeverStored) {
     RunProject rp;
     rp.sites({{10000, 10000}});
