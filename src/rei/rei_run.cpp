@@ -221,6 +221,8 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     if (ctx.shell) ctx.shell->unloadAllForms();
     rays.drawSiteSquare = ctx.drawSiteSquare;
     RunScope scope(ctx);
+    // However the run ends, every site it stored is on disk for other programs.
+    pg::FlushAtExit flushAtExit(fc);
     try {
         if (!fc) throw Refusal{"No point dataset was given to run the model on."};
         ctx.mainform.unitfactor =
@@ -275,6 +277,8 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                 showProgress(ctx);
             }
         }
+        // Every stored site is on disk before the run tells how it ended.
+        fc->flush();
         quick.reset();
 
         if (ctx.shell) {

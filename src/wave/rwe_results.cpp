@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <variant>
 
+#include "gis/site_results.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
@@ -63,18 +64,7 @@ bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& 
     return false;
 }
 
-void clearRweResults(pg::FeatureClass& points) {
-    std::vector<int> positions;
-    for (const auto& name : kRweResultFields)
-        if (const int idx = points.findField(name); idx >= 2) positions.push_back(idx);
-    pg::Workspace::Transaction tx(*points.workspace());
-    auto cursor = points.search();
-    while (auto f = cursor.next()) {
-        for (const int idx : positions) f->setValue(idx, pg::FieldValue{});
-        points.store(*f);
-    }
-    tx.commit();
-}
+void clearRweResults(pg::FeatureClass& points) { gis::emptyResultFields(points, kRweResultFields); }
 
 std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const RweSiteResult& site) {
     std::vector<pg::FieldValue> v;

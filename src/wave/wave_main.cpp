@@ -3,12 +3,14 @@
 #include <ogr_spatialref.h>
 
 #include <time.h>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
 #include "gis/cliprays.h"
 #include "gis/createrays.h"
 #include "gis/deleterays.h"
+#include "gis/site_results.h"
 #include "gis/selorphans.h"
 #include "gis/shorebathy.h"
 #include "gis/wave_raydist.h"
@@ -544,8 +546,7 @@ bool wave_main_cls::clearEarlierResults(pg::FeatureClass& points) {
         clearRweResults(points);
         return true;
     } catch (const std::exception& e) {
-        ctx_.rays.messages.message("The earlier RWE values of " + points.name() + " cannot be emptied (" + e.what() +
-                                       "). Nothing was changed and the run did not start.",
+        ctx_.rays.messages.message(gis::notEmptiedText("RWE", points.name(), e.what()),
                                    platform::MessageIcon::Critical);
         return false;
     }
@@ -574,6 +575,8 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
         msgs.message(kCouldNotRun, platform::MessageIcon::Critical);
         return out;
     }
+    // However the run ends, every site it stored is on disk for other programs.
+    pg::FlushAtExit flushAtExit(pFeatClass);
     rc.mainform.pointfeatclass = pFeatClass->name();
     if (auto problem = startProblem(*pFeatClass)) {
         msgs.message(*problem, platform::MessageIcon::Critical);
@@ -634,16 +637,21 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
             ++out.sitesDone;
             s.erasePerSiteArrays();
         }
+        // Every stored site is on disk before the run tells how it ended.
+        pFeatClass->flush();
     } catch (const std::exception& e) {
         // A batch tells the failure in its own log and message.
         if (batch) throw;
         out.end = RunEnd::Failed;
-        msgs.message(std::string(e.what()) + "\nThe run stopped at site " + std::to_string(site.number) + " of " +
-                         std::to_string(count) + ". " + std::to_string(out.storedSites) +
-                         " sites have results; the result fields of the other sites are empty.",
+        // The site being read or computed when the run broke off.
+        const int at = std::min(out.sitesDone + 1, out.sites);
+        msgs.message(std::string(e.what()) + "\nThe run stopped at site " + std::to_string(at) + " of " +
+                         std::to_string(count) + ". " + gis::storedResultsText(out.storedSites, out.sites),
                      platform::MessageIcon::Critical);
         return out;
     }
+    // Sites that went missing while the run read them leave it unfinished.
+    if (out.end == RunEnd::Completed && out.sitesDone < out.sites) out.end = RunEnd::Failed;
 
     // The run's last words come over the whole window under its own title.
     if (background) shell.setMinimised(false);
@@ -655,7 +663,7 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
         msgs.message("The metadata file " + output.metadataPath() +
                          " could not be written. The results are not affected.",
                      platform::MessageIcon::Exclamation);
-    if (!batch && background && out.writeErrors == 0 && out.notFinite == 0)
+    if (!batch && background && out.end != RunEnd::Failed && out.writeErrors == 0 && out.notFinite == 0)
         msgs.message(kProcessingDone, platform::MessageIcon::Information);
     return out;
 }
@@ -664,6 +672,7 @@ std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& 
     std::vector<std::string> report;
     const std::string others = "; the result fields of the other sites are empty.";
     const std::string have = std::to_string(out.storedSites) + " of " + std::to_string(out.sites) + " sites";
+    const std::string stored = gis::storedResultsText(out.storedSites, out.sites);
     if (out.notFinite > 0)
         report.push_back("The results of " + std::to_string(out.notFinite) +
                          (out.notFinite == 1 ? " site were" : " sites were") +
@@ -672,7 +681,10 @@ std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& 
     if (out.writeErrors > 0)
         report.push_back("The results of " + std::to_string(out.writeErrors) +
                          (out.writeErrors == 1 ? " site" : " sites") + " could not be written to " + pointsName +
-                         " (" + out.writeError + "). " + have + " have stored results" + others);
+                         " (" + out.writeError + "). " + stored);
+    else if (out.end == RunEnd::Failed && out.sitesDone < out.sites)
+        report.push_back("Only " + std::to_string(out.sitesDone) + " of " + std::to_string(out.sites) +
+                         " sites of " + pointsName + " could be read. " + stored);
     else if (out.end == RunEnd::Cancelled)
         report.push_back("The run was cancelled. " + have + " have results" + others);
     return report;

@@ -42,7 +42,7 @@ enum class RunEnd {
     Declined,   // the user kept the existing RWE values
     Cancelled,  // the user confirmed Cancel
     Refused,    // an input cannot give correct results; nothing was touched
-    Failed,     // the wind file was unusable, or the run broke off
+    Failed,     // the wind file was unusable, the run broke off, or sites could not be read
 };
 
 struct RunOutcome {
@@ -78,8 +78,9 @@ double siteDepth(double pixel, int16_t bathy_positive, float tidedepth, float un
 double rweSum(const model::ModelState& state, int n);
 
 // What the end of a single run tells the user beyond "Processing Done":
-// results that could not be stored or were no numbers, and, when the run
-// stopped early or lost sites, how many sites have results. Empty when
+// results that could not be stored or were no numbers, sites that could
+// not be read, and, when the run stopped early or lost sites, how many
+// sites have results. Empty when
 // there is nothing to tell.
 std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& pointsName);
 

@@ -112,6 +112,8 @@ IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages,
         }
 
         BusyScope busy(progress, shell);
+        // However the tool ends, every value it stored is on disk for other programs.
+        pg::FlushAtExit flushAtExit(in.dataset);
         out.features = fc.featureCount();
         auto ws = fc.workspace();
         pg::Workspace::Transaction tx(*ws);
@@ -142,6 +144,7 @@ IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages,
             progress.setValue(1, static_cast<int>(static_cast<float>(k) / static_cast<float>(out.features) * 100));
         }
         tx.commit();
+        fc.flush();
         if (out.missing > 0)
             messages.message(std::to_string(out.missing) + " of " + std::to_string(out.features) +
                                  " features have no directional index values; their IIndex was left empty.",

@@ -5,8 +5,12 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "model/model_state.h"
@@ -123,6 +127,65 @@ TEST(WaveMainResults, FailedCommitsGiveTheExactCountOfStoredSites) {
     EXPECT_EQ(sitesWithRwe(rp), 2);
     ASSERT_TRUE(anyContains(texts(rp), "2 of 5 sites have stored results")) << ::testing::PrintToString(texts(rp));
     EXPECT_TRUE(anyContains(texts(rp), "The results of 3 sites could not be written to Pointdata1"));
+}
+
+// The file-size limit of this process, lowered for a scope: the disk is full.
+class FullDisk {
+public:
+    explicit FullDisk(rlim_t bytes) : oldSignal_(signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FullDisk() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, oldSignal_);
+    }
+
+private:
+    rlimit saved_{};
+    decltype(SIG_IGN) oldSignal_;
+};
+
+// A disk too full for the geodatabase to read its rows once the run has
+// put its fields in place: the run says why and how many sites have
+// results, and never that it is done.
+TEST(WaveMainResults, SitesThatCannotBeReadEndTheRunAsAFailure) {
+    RunProject rp;
+    rp.p->fm.refreshmap1 = 1;  // a background run that gets through says "Processing Done"
+    rp.sites({{10000, 10000}, {3000, 16000}, {15000, 5000}});
+    struct FillingShell final : model::RunShell {
+        std::optional<FullDisk> full;
+        void setMinimised(bool on) override {
+            if (on && !full) full.emplace(16 * 1024);
+        }
+    } shell;
+    rp.ctx->shell = &shell;
+    const RunOutcome out = rp.run(0);
+    shell.full.reset();
+    const auto said = ::testing::PrintToString(texts(rp));
+    EXPECT_EQ(out.end, RunEnd::Failed);
+    EXPECT_FALSE(anyContains(texts(rp), kProcessingDone)) << said;
+    EXPECT_TRUE(anyContains(texts(rp), "disk I/O error")) << said;
+    EXPECT_TRUE(anyContains(texts(rp), "0 of 3 sites have stored results")) << said;
+}
+
+// Another program reading the shapefile while this one still holds it
+// finds every site's results, the last one's too.
+TEST(WaveMainResults, EverySiteIsOnDiskWhenTheRunEnds) {
+    RunProject rp;
+    rp.shapefileSites({{10000, 10000}, {3000, 16000}, {15000, 5000}});
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed) << ::testing::PrintToString(texts(rp));
+    GDALDatasetUniquePtr other(
+        GDALDataset::Open((rp.tmp.path() + "/sites/sites.shp").c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    ASSERT_TRUE(other);
+    OGRLayer* layer = other->GetLayer(0);
+    const int rwe = layer->GetLayerDefn()->GetFieldIndex("RWE");
+    ASSERT_GE(rwe, 0);
+    int stored = 0;
+    for (auto& f : *layer) stored += f->IsFieldSetAndNotNull(rwe) ? 1 : 0;
+    EXPECT_EQ(stored, 3);
 }
 
 // A wind file that cannot be read stops the run before the dataset is touched.

@@ -259,6 +259,30 @@ std::vector<std::int64_t> FeatureClass::selectIntersecting(const Geometry& area)
 
 InsertCursor FeatureClass::insertCursor(bool buffered) { return InsertCursor(shared_from_this(), buffered); }
 
+void FeatureClass::flush() {
+    if (ws_->kind() == WorkspaceKind::GeoPackage) return;
+    detail::ErrorCapture err;
+    if (ogrLayer()->SyncToDisk() != OGRERR_NONE || err.failed())
+        throw GisError(err.message("The changes to " + name_ + " cannot be written to disk."));
+}
+
+void FeatureClass::requireGone(std::int64_t oid) const {
+    OGRLayer* l = ogrLayer();
+    const std::string fid = l->GetFIDColumn();
+    const std::string where = (fid.empty() ? std::string("FID") : "\"" + fid + "\"") + " = " + std::to_string(oid);
+    detail::ErrorCapture err;
+    bool there = false;
+    if (l->SetAttributeFilter(where.c_str()) == OGRERR_NONE) {
+        l->ResetReading();
+        there = OGRFeatureUniquePtr{l->GetNextFeature()} != nullptr;
+    }
+    l->SetAttributeFilter(nullptr);
+    l->ResetReading();
+    if (there || err.failed())
+        throw GisError("The feature with object id " + std::to_string(oid) + " cannot be read from " + name_ +
+                       (err.failed() ? " (" + err.message("") + ")." : "."));
+}
+
 SpatialReference FeatureClass::spatialReference() const {
     if (auto sr = ws_->alteredSpatialReference(name_)) return *sr;
     return SpatialReference::fromOgr(ogrLayer()->GetSpatialRef());
@@ -357,10 +381,20 @@ FeatureCursor::FeatureCursor(std::shared_ptr<const FeatureClass> fc, std::vector
 
 std::optional<Feature> FeatureCursor::next() {
     while (fc_ && pos_ < oids_.size()) {
-        auto f = fc_->findFeature(oids_[pos_++]);
-        if (f) return f;
+        const std::int64_t oid = oids_[pos_++];
+        if (auto f = fc_->findFeature(oid)) return f;
+        // A geodatabase that cannot read a row (a full disk) hands out
+        // nothing, as for a missing one, and says no more.
+        fc_->requireGone(oid);
     }
     return std::nullopt;
+}
+
+FlushAtExit::~FlushAtExit() {
+    try {
+        if (fc_) fc_->flush();
+    } catch (...) {
+    }
 }
 
 InsertCursor::InsertCursor(std::shared_ptr<FeatureClass> fc, bool buffered) : fc_(std::move(fc)), buffered_(buffered) {}

@@ -65,6 +65,11 @@ public:
     std::vector<std::int64_t> selectIntersecting(const Geometry& area) const;
     // An insert cursor; with buffering, rows reach the store at flush().
     InsertCursor insertCursor(bool buffered = true);
+    // Makes every row stored so far readable by another program: a
+    // shapefile keeps its last written row in memory until then, while a
+    // geodatabase's committed rows are in its file already. GisError when
+    // the rows cannot be written.
+    void flush();
 
     SpatialReference spatialReference() const;
     // Gives the class another spatial reference without touching its coordinates.
@@ -76,6 +81,11 @@ public:
     OGRLayer* ogrLayer() const;
 
 private:
+    friend class FeatureCursor;
+    // Passes when no row has this object id; GisError, with the store's
+    // reason, when the row is there but cannot be read.
+    void requireGone(std::int64_t oid) const;
+
     std::shared_ptr<Workspace> ws_;
     std::string name_;
     mutable OGRLayer* layer_ = nullptr;
@@ -89,7 +99,8 @@ class FeatureCursor {
 public:
     FeatureCursor() = default;
     FeatureCursor(std::shared_ptr<const FeatureClass> fc, std::vector<std::int64_t> oids);
-    // The next feature, or nothing at the end (and for ever after).
+    // The next feature, or nothing at the end (and for ever after). A row
+    // that is gone is passed over; GisError when a row cannot be read.
     std::optional<Feature> next();
     // Ids still to come, including the current position.
     std::size_t remaining() const { return oids_.size() - pos_; }
@@ -99,6 +110,20 @@ private:
     std::shared_ptr<const FeatureClass> fc_;
     std::vector<std::int64_t> oids_;
     std::size_t pos_ = 0;
+};
+
+// Flushes a class when the scope ends, however it ends, so that whatever
+// a run stored before it broke off is on disk. A failure there goes
+// unreported: the normal path flushes on its own to hear of it.
+class FlushAtExit {
+public:
+    explicit FlushAtExit(std::shared_ptr<FeatureClass> fc) : fc_(std::move(fc)) {}
+    ~FlushAtExit();
+    FlushAtExit(const FlushAtExit&) = delete;
+    FlushAtExit& operator=(const FlushAtExit&) = delete;
+
+private:
+    std::shared_ptr<FeatureClass> fc_;
 };
 
 // Inserts features into a class. With buffering, inserted features are
