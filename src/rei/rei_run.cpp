@@ -11,6 +11,7 @@
 #include "gis/createrays.h"
 #include "gis/ray_site.h"
 #include "gis/shorebathy.h"
+#include "gis/site_results.h"
 #include "model/setting_checks.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
@@ -223,6 +224,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     RunScope scope(ctx);
     // However the run ends, every site it stored is on disk for other programs.
     pg::FlushAtExit flushAtExit(fc);
+    bool sitesBegun = false;
     try {
         if (!fc) throw Refusal{"No point dataset was given to run the model on."};
         ctx.mainform.unitfactor =
@@ -239,11 +241,24 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         }
 
         const bool rayLengths = ctx.mainform.fetchlength == 1;
+        const std::vector<std::string> resultFields = reiFieldNames(fast, rayLengths);
+        const bool replacing = std::any_of(resultFields.begin(), resultFields.end(),
+                                           [&](const std::string& name) { return fc->findField(name) >= 0; });
         const FieldsResult fields = fast ? addREIfields_dir(*fc, rayLengths, messages)
                                          : addREIfields(*fc, rayLengths, messages);
         if (fields == FieldsResult::Declined) {
             out.end = ReiRunEnd::Declined;
             return out;
+        }
+        // However a re-run ends, no site keeps a value of the earlier run.
+        if (replacing) {
+            try {
+                gis::emptyResultFields(*fc, resultFields);
+            } catch (const std::exception& e) {
+                messages.message(gis::notEmptiedText("REI", fc->name(), e.what()), platform::MessageIcon::Critical);
+                out.end = ReiRunEnd::Failed;
+                return out;
+            }
         }
 
         const bool background = ctx.fm_property.refreshmap != 0;
@@ -265,7 +280,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         // Every site is its own small transaction, synced at checkpoints.
         std::optional<pg::Workspace::QuickCommits> quick;
         if (fc->workspace()) quick.emplace(*fc->workspace());
-        const std::vector<std::string> resultFields = reiFieldNames(fast, rayLengths);
+        sitesBegun = true;
         {
             auto cursor = fc->search();
             std::int64_t i = 1;
@@ -307,7 +322,9 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         out.end = ReiRunEnd::Refused;
     } catch (const std::exception& e) {
         ctx.progress.hide();
-        messages.message(std::string(kCouldNotRun) + "\n" + e.what(), platform::MessageIcon::Critical);
+        std::string text = std::string(kCouldNotRun) + "\n" + e.what();
+        if (sitesBegun) text += "\n" + gis::storedResultsText(out.written, out.sites);
+        messages.message(text, platform::MessageIcon::Critical);
         out.end = ReiRunEnd::Failed;
     }
     return out;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,7 @@
 #include "model/setting_checks.h"
 #include "platform/gis/gis.h"
 #include "platform/textfile.h"
+#include "gis/site_results.h"
 #include "rays_test_data.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_run.h"
@@ -425,7 +427,8 @@ TEST_F(ReiRunTest, SitesOnLandStayEmptyAndTheWindowIsRestoredOnEveryExit) {
     const auto failed = runmodel(ctx, fc, 1);
     EXPECT_FALSE(pg::isNull(fc->feature(2).value("Indexee")));  // written before the break keeps its values
     EXPECT_EQ(failed.end, ReiRunEnd::Failed);
-    EXPECT_EQ(p->messages.texts().back(), std::string(kCouldNotRun) + "\nthe window went away");
+    EXPECT_EQ(p->messages.texts().back(),
+              std::string(kCouldNotRun) + "\nthe window went away\n" + gis::storedResultsText(1, 4));
     EXPECT_FALSE(shell.minimised);
     EXPECT_EQ(shell.events, (std::vector<std::string>{"started", "ended"}));
     EXPECT_FALSE(p->state.run_lock.active());
@@ -622,6 +625,51 @@ TEST_F(ReiRunTest, ARerunLeavesNoValueOfTheEarlierRun) {
         for (const auto& v : rei(oid)) EXPECT_TRUE(pg::isNull(v)) << oid;
     EXPECT_EQ(p->messages.texts().back(),
               "2 of 3 sites gave a value that is not a finite number; their REI fields were left empty.");
+}
+
+// The disk fills up as the second site begins: its commit fails.
+TEST_F(ReiRunTest, AReRunThatBreaksOffLeavesNoValueOfTheEarlierRunAndCountsTheStoredSites) {
+    auto fc = points({p->site(10000, 10000), p->site(6000, 8000), p->site(3000, 15000)});
+    p->fm.indexcheck = 1;
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).written, 3);
+    // The earlier run's values, marked so that any one left over shows.
+    const auto names = reiFieldNames(true, false);
+    for (std::int64_t oid = 1; oid <= 3; ++oid) {
+        pg::Feature f = fc->feature(oid);
+        for (const auto& name : names) f.setValue(name, 777.0);
+        fc->store(f);
+    }
+
+    const std::string gpkg = p->mf.ptworkspace->path();
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+    struct FillingShell final : model::RunShell {
+        std::string gpkg;
+        rlimit saved{};
+        void setTitle(const std::string& t) override {
+            if (t != "Quor running..2 of 3") return;
+            const std::string log = std::filesystem::exists(gpkg + "-wal") ? gpkg + "-wal" : gpkg;
+            rlimit limit = saved;
+            limit.rlim_cur = static_cast<rlim_t>(std::filesystem::file_size(log));
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+    } shell;
+    shell.gpkg = gpkg;
+    shell.saved = saved;
+    ctx.shell = &shell;
+    p->messages.answers = {true};
+    const auto out = runmodel(ctx, fc, 1);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldSignal);
+
+    EXPECT_EQ(out.end, ReiRunEnd::Failed);
+    const auto texts = p->messages.texts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_NE(texts.back().find("1 of 3 sites have stored results"), std::string::npos) << texts.back();
+    for (std::int64_t oid = 1; oid <= 3; ++oid)
+        for (const auto& name : names) EXPECT_NE(pg::toDouble(fc->feature(oid).value(name)), 777.0) << oid << name;
 }
 
 }  // namespace
