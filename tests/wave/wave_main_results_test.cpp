@@ -13,6 +13,7 @@
 #include <optional>
 #include <sstream>
 
+#include "gis/site_results.h"
 #include "model/model_state.h"
 #include "run_fixture.h"
 #include "wave/rwe_results.h"
@@ -169,6 +170,18 @@ TEST(WaveMainResults, SitesThatCannotBeReadEndTheRunAsAFailure) {
     EXPECT_FALSE(anyContains(texts(rp), kProcessingDone)) << said;
     EXPECT_TRUE(anyContains(texts(rp), "disk I/O error")) << said;
     EXPECT_TRUE(anyContains(texts(rp), "0 of 3 sites have stored results")) << said;
+
+    // A site that is gone by the time the run comes to it: not done either.
+    RunProject gone;
+    gone.p->fm.refreshmap = 0;  // the run yields before every site
+    gone.p->fm.refreshmap1 = 1;
+    gone.sites({{10000, 10000}, {3000, 16000}, {15000, 5000}});
+    gone.p->progress.onYield = [&](int yields) {
+        if (yields == 1) gone.points->deleteFeature(3);
+    };
+    EXPECT_EQ(gone.run(0).end, RunEnd::Failed);
+    EXPECT_EQ(texts(gone), std::vector<std::string>{"Only 2 of 3 sites of Pointdata1 could be read. " +
+                                                    gis::storedResultsText(2, 3)});
 }
 
 // Another program reading the shapefile while this one still holds it
