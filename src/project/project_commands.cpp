@@ -353,6 +353,14 @@ void ProjectCommands::Savepra_Click() {
         ctx_.messages.message(kReadOnlyFolder);
         return;
     }
+    // A project that another program is running keeps its files: its run
+    // would go on writing into a geodatabase no longer there. The lock is
+    // held until the copy is in place, so no run starts on it meanwhile.
+    const platform::ExclusiveFileLock targetLock(projectLockPath(folder, name));
+    if (targetLock.state() == platform::ExclusiveFileLock::State::HeldElsewhere) {
+        ctx_.messages.message(kProjectRunElsewhere, MessageIcon::Exclamation);
+        return;
+    }
     try {
         saveProjectAs(folder, name);
     } catch (const std::exception& e) {
@@ -483,17 +491,17 @@ void ProjectCommands::del_Click() {
                               MessageIcon::Exclamation);
         return;
     }
-    // A project that another program is running is left alone (without
-    // its lock file no run can be holding it).
+    // A project that another program is running is left alone. The lock is
+    // taken before the question and held until the files are gone, so that
+    // no run starts on the project while the user answers.
     const std::string lockPath = projectLockPath(folderOf(*chosen), name);
-    std::error_code ec;
-    std::optional<platform::ExclusiveFileLock> runLock;
-    if (fs::exists(lockPath, ec)) runLock.emplace(lockPath);
-    if (runLock && runLock->state() == platform::ExclusiveFileLock::State::HeldElsewhere) {
+    const platform::ExclusiveFileLock runLock(lockPath);
+    if (runLock.state() == platform::ExclusiveFileLock::State::HeldElsewhere) {
         ctx_.messages.message(kProjectRunElsewhere, MessageIcon::Exclamation);
         return;
     }
     if (!ctx_.messages.question("Are you sure you want to delete " + name + " project file")) return;
+    std::error_code ec;
     const std::string gdb = chosen->substr(0, chosen->size() - kExtensionLength) + ".gpkg";
     const std::string parked = *chosen + ".deleting";
     // The project file is set aside first so that it can come back when the
@@ -516,7 +524,7 @@ void ProjectCommands::del_Click() {
         return;
     }
     removeQuietly(parked);
-    if (runLock) removeQuietly(lockPath);
+    if (runLock.held()) removeQuietly(lockPath);
     ctx_.messages.message(name + " project file is deleted successfully");
 }
 

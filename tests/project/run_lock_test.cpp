@@ -155,3 +155,45 @@ TEST(ProjectRunLock, TwoProjectsNeverRunOnOneShapefileAtOnce) {
     EXPECT_TRUE(wb.messages.entries.empty());
     EXPECT_EQ(runs, 1);
 }
+
+TEST(ProjectRunLock, SaveAsNeverReplacesAProjectThatAnotherProgramRuns) {
+    Workbench wb;
+    const std::string running = wb.newProject();
+    const std::string runningGdb = wb.projects + "/" + wb.form.geodatabasename;
+    wb.form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point, {},
+                                            pg::SpatialReference::fromEpsg(32755));
+    const std::string runningName = wb.form.projname;
+    wb.newProject();  // the project open here
+    const std::string openName = wb.form.projname;
+    const std::string fileBefore = readBytes(running), gdbBefore = readBytes(runningGdb);
+    const pid_t other = holdInAnotherProcess(projectLockPath(wb.projects, runningName));
+    ASSERT_GT(other, 0);
+
+    wb.messages.entries.clear();
+    wb.window.files = {running};
+    wb.commands->Savepra_Click();
+    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kProjectRunElsewhere});
+    EXPECT_EQ(readBytes(running), fileBefore);
+    EXPECT_TRUE(readBytes(runningGdb) == gdbBefore) << "its geodatabase was replaced";
+    EXPECT_EQ(wb.form.projname, openName);
+    endProcess(other);
+}
+
+TEST(ProjectRunLock, DeleteHoldsTheProjectFromItsQuestionUntilItsFilesAreGone) {
+    Workbench wb;
+    const std::string file = wb.newProject();
+    const std::string gdb = wb.projects + "/" + wb.form.geodatabasename;
+    const std::string lockPath = projectLockPath(wb.form.projfile, wb.form.projname);
+    ASSERT_FALSE(fs::exists(lockPath)) << "never run";
+    wb.window.tree.clear();  // not open here
+
+    // Another Quor starts a run on it while the question is open.
+    pid_t other = 0;
+    wb.messages.onQuestion = [&](const std::string&) { other = holdInAnotherProcess(lockPath); };
+    wb.window.files = {file};
+    wb.commands->del_Click();
+    EXPECT_EQ(other, -1) << "a run started on a project being deleted";
+    if (other > 0) endProcess(other);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(gdb));
+}
