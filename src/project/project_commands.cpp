@@ -101,6 +101,14 @@ void ProjectCommands::clearWindow() {
     ctx_.map.clearLayers();
     ctx_.map.refresh();
     window_.disablecontrols();
+    releaseProjectFiles();
+}
+
+void ProjectCommands::releaseProjectFiles() {
+    ctx_.form.sfeatureclass1.reset();
+    ctx_.form.pfeatureworkspace.reset();
+    ctx_.form.ptworkspace.reset();
+    ctx_.state.bathy_raster.reset();
 }
 
 void ProjectCommands::writeProjectFile(const std::string& title, bool withGeodatabaseLine) {
@@ -462,12 +470,7 @@ void ProjectCommands::RemPr_Click() {
         window_.clearPointList();
         f.shpcol.clear();
         f.shpcount = 0;
-        // The project's files are let go, so that they can be deleted,
-        // copied or opened by another program once it is removed.
-        f.sfeatureclass1.reset();
-        f.pfeatureworkspace.reset();
-        f.ptworkspace.reset();
-        st.bathy_raster.reset();
+        releaseProjectFiles();
     } catch (const std::exception&) {
         ctx_.messages.message(kErrorRemoving, MessageIcon::Critical);
     }

@@ -312,6 +312,22 @@ TEST(RemoveProject, LetsGoOfTheGeodatabaseAndTheRunsRaster) {
     EXPECT_FALSE(wb.form.sfeatureclass1);
 }
 
+TEST(NewAndOpenProject, LetGoOfTheProjectOpenBeforeThem) {
+    for (const std::string command : {"New", "Open"}) {
+        Workbench wb;
+        wb.newProject();
+        const std::string gdb = wb.projects + "/" + wb.form.geodatabasename;
+        wb.form.sfeatureclass1 = gis::createAccessWorkspace(wb.form, wb.messages, wb.form.projfile, wb.form.projname);
+        wb.state.bathy_raster = pg::Raster::open(wb.data + "/bathy.tif");
+        wb.messages.answers = {false};  // not saved first
+        wb.window.newProjectUser = nullptr;  // the dialogs are cancelled
+        if (command == "New") wb.commands->NewPr_Click();
+        else wb.commands->OpenPr_Click();
+        EXPECT_EQ(openDescriptorsOn(gdb), 0) << command;
+        EXPECT_EQ(openDescriptorsOn(wb.data + "/bathy.tif"), 0) << command;
+    }
+}
+
 TEST(RemoveProject, ANewProjectWritesIntoAFreshCopyOfTheSitesTheRemovedOneRan) {
     // The sites lie beside the shoreline; the fresh copy takes their place
     // or goes beside them.
