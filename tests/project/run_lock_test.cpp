@@ -1,5 +1,6 @@
-// One run per project across programs: a second program is told that the
-// project is running elsewhere, and a program that dies lets it go.
+// One run per project and per point dataset across programs: a second
+// program is told that the project is running elsewhere, a program that
+// dies lets it go, and Save As and Delete leave a running project alone.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +34,11 @@ pid_t holdingInAnotherProcess(const std::function<void(const std::function<void(
     int ready[2];
     if (::pipe(ready) != 0) return -1;
     const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(ready[0]);
+        ::close(ready[1]);
+        return -1;
+    }
     if (pid == 0) {
         ::close(ready[0]);
         body([&] {
