@@ -7,10 +7,9 @@
 // the holder ends, however it ends, so a crashed program never leaves it
 // taken. The lock file itself stays.
 //
-// flock belongs to this object's own descriptor: GDAL and SQLite may open
-// the same file meanwhile (SQLite's record locks are another kind and
-// never meet it), but a second object on the same file, even in this
-// process, finds it held.
+// flock belongs to this object's own descriptor: GDAL may open and write
+// the same file meanwhile, but a second object on the same file, even in
+// this process, finds it held.
 #include <string>
 
 namespace quor::platform {
