@@ -9,10 +9,11 @@
 
 namespace quor::platform {
 
-ExclusiveFileLock::ExclusiveFileLock(const std::string& path) : path_(path) {
+ExclusiveFileLock::ExclusiveFileLock(const std::string& path, IfMissing ifMissing) : path_(path) {
     // Close-on-exec: a program started from here must not keep the lock.
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    // Another user's lock file still locks: flock needs no write access.
+    const int create = ifMissing == IfMissing::Create ? O_CREAT : 0;
+    fd_ = ::open(path.c_str(), O_RDWR | create | O_CLOEXEC, 0666);
+    // Another user's file still locks: flock needs no write access.
     if (fd_ < 0 && errno == EACCES) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
         error_ = std::strerror(errno);

@@ -1,10 +1,15 @@
 #pragma once
 // An operating-system lock on a file, held by one process at a time.
 //
-// The lock is an flock on a small file of its own, taken without waiting:
-// a second process that tries while the first holds it is told so at
-// once. The kernel lets it go when the holder ends, however it ends, so
-// a crashed program never leaves it taken. The lock file itself stays.
+// The lock is an flock on a small file of its own, or on a data file that
+// exists already, taken without waiting: a second process that tries
+// while the first holds it is told so at once. The kernel lets it go when
+// the holder ends, however it ends, so a crashed program never leaves it
+// taken. The lock file itself stays.
+//
+// flock belongs to this object's own descriptor: GDAL may open and write
+// the same file meanwhile, but a second object on the same file, even in
+// this process, finds it held.
 #include <string>
 
 namespace quor::platform {
@@ -17,8 +22,13 @@ public:
         Unavailable,   // the lock file cannot be opened (reason in error())
     };
 
-    // Creates the lock file when it is missing and tries once to lock it.
-    explicit ExclusiveFileLock(const std::string& path);
+    enum class IfMissing {
+        Create,  // a lock file of its own, made when missing
+        Leave,   // a data file: never made, Unavailable when missing
+    };
+
+    // Tries once to lock the file.
+    explicit ExclusiveFileLock(const std::string& path, IfMissing ifMissing = IfMissing::Create);
     ~ExclusiveFileLock();
     ExclusiveFileLock(const ExclusiveFileLock&) = delete;
     ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;

@@ -101,6 +101,14 @@ void ProjectCommands::clearWindow() {
     ctx_.map.clearLayers();
     ctx_.map.refresh();
     window_.disablecontrols();
+    releaseProjectFiles();
+}
+
+void ProjectCommands::releaseProjectFiles() {
+    ctx_.form.sfeatureclass1.reset();
+    ctx_.form.pfeatureworkspace.reset();
+    ctx_.form.ptworkspace.reset();
+    ctx_.state.bathy_raster.reset();
 }
 
 void ProjectCommands::writeProjectFile(const std::string& title, bool withGeodatabaseLine) {
@@ -353,6 +361,14 @@ void ProjectCommands::Savepra_Click() {
         ctx_.messages.message(kReadOnlyFolder);
         return;
     }
+    // A project that another program is running keeps its files: its run
+    // would go on writing into a geodatabase no longer there. The lock is
+    // held until the copy is in place, so no run starts on it meanwhile.
+    const platform::ExclusiveFileLock targetLock(projectLockPath(folder, name));
+    if (targetLock.state() == platform::ExclusiveFileLock::State::HeldElsewhere) {
+        ctx_.messages.message(kProjectRunElsewhere, MessageIcon::Exclamation);
+        return;
+    }
     try {
         saveProjectAs(folder, name);
     } catch (const std::exception& e) {
@@ -454,12 +470,7 @@ void ProjectCommands::RemPr_Click() {
         window_.clearPointList();
         f.shpcol.clear();
         f.shpcount = 0;
-        // The project's files are let go, so that they can be deleted,
-        // copied or opened by another program once it is removed.
-        f.sfeatureclass1.reset();
-        f.pfeatureworkspace.reset();
-        f.ptworkspace.reset();
-        st.bathy_raster.reset();
+        releaseProjectFiles();
     } catch (const std::exception&) {
         ctx_.messages.message(kErrorRemoving, MessageIcon::Critical);
     }
@@ -483,17 +494,17 @@ void ProjectCommands::del_Click() {
                               MessageIcon::Exclamation);
         return;
     }
-    // A project that another program is running is left alone (without
-    // its lock file no run can be holding it).
+    // A project that another program is running is left alone. The lock is
+    // taken before the question and held until the files are gone, so that
+    // no run starts on the project while the user answers.
     const std::string lockPath = projectLockPath(folderOf(*chosen), name);
-    std::error_code ec;
-    std::optional<platform::ExclusiveFileLock> runLock;
-    if (fs::exists(lockPath, ec)) runLock.emplace(lockPath);
-    if (runLock && runLock->state() == platform::ExclusiveFileLock::State::HeldElsewhere) {
+    const platform::ExclusiveFileLock runLock(lockPath);
+    if (runLock.state() == platform::ExclusiveFileLock::State::HeldElsewhere) {
         ctx_.messages.message(kProjectRunElsewhere, MessageIcon::Exclamation);
         return;
     }
     if (!ctx_.messages.question("Are you sure you want to delete " + name + " project file")) return;
+    std::error_code ec;
     const std::string gdb = chosen->substr(0, chosen->size() - kExtensionLength) + ".gpkg";
     const std::string parked = *chosen + ".deleting";
     // The project file is set aside first so that it can come back when the
@@ -516,7 +527,7 @@ void ProjectCommands::del_Click() {
         return;
     }
     removeQuietly(parked);
-    if (runLock) removeQuietly(lockPath);
+    if (runLock.held()) removeQuietly(lockPath);
     ctx_.messages.message(name + " project file is deleted successfully");
 }
 

@@ -122,6 +122,9 @@ public:
 
 private:
     void clearWindow();
+    // Lets go of the project's open files, so that they can be deleted,
+    // copied or opened by another program once the project is closed.
+    void releaseProjectFiles();
     void saveProjectAs(const std::string& folder, const std::string& name);
     bool createNewProject();
 

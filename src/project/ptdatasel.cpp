@@ -1,12 +1,11 @@
 #include "project/ptdatasel.h"
 
 #include <exception>
-#include <optional>
 
-#include "platform/file_lock.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 #include "project/project_file.h"
+#include "project/run_locks.h"
 
 namespace quor::project {
 
@@ -56,6 +55,7 @@ bool ptdatasel::Command1_Click(const std::string& text, bool checked, const std:
     choice.pointsel = text;
     std::shared_ptr<pg::FeatureClass> fc;
     int16_t counterstart = 0;
+    std::string shapefileTable;  // empty for a class of the project geodatabase
     try {
         if (beginsWithPointdata(text)) {
             if (!mf_.ptworkspace) throw pg::GisError("There is no open project geodatabase.");
@@ -78,6 +78,7 @@ bool ptdatasel::Command1_Click(const std::string& text, bool checked, const std:
             }
             fc = ws->openFeatureClass(cls);
             counterstart = 0;
+            shapefileTable = shapefileTablePath(dir, cls);
         }
         if (fc->geometryType() != pg::GeometryType::Point)
             throw pg::GisError("\"" + text + "\" is not a point dataset.");
@@ -85,18 +86,15 @@ bool ptdatasel::Command1_Click(const std::string& text, bool checked, const std:
         messages_.message(e.what(), platform::MessageIcon::Critical);
         return false;
     }
-    // One run per project across programs: the lock lives as long as the
-    // run, and the system lets it go if this program dies. A folder where
-    // no lock file can be made runs unguarded, as it always did.
-    std::optional<platform::ExclusiveFileLock> projectLock;
-    if (!mf_.projfile.empty() && !mf_.projname.empty()) {
-        projectLock.emplace(projectLockPath(mf_.projfile, mf_.projname));
-        if (projectLock->state() == platform::ExclusiveFileLock::State::HeldElsewhere) {
-            messages_.message(kProjectRunElsewhere, platform::MessageIcon::Exclamation);
-            if (unload) unload();
-            if (runIdle) runIdle();
-            return true;
-        }
+    // One run per project and per point dataset across programs: the locks
+    // live as long as the run, and the system lets them go if this program
+    // dies.
+    const RunLocks runLocks(mf_.projfile, mf_.projname, shapefileTable);
+    if (runLocks.heldElsewhere()) {
+        messages_.message(kProjectRunElsewhere, platform::MessageIcon::Exclamation);
+        if (unload) unload();
+        if (runIdle) runIdle();
+        return true;
     }
     result = choice;
     mf_.fetchlength = checked && checkVisible_ ? 1 : 0;

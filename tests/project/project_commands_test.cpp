@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "gis/geodatabase.h"
+#include "project/ptdatasel.h"
 #include "project_fixture.h"
 
 using namespace quor;
@@ -309,6 +310,71 @@ TEST(RemoveProject, LetsGoOfTheGeodatabaseAndTheRunsRaster) {
     EXPECT_EQ(openDescriptorsOn(wb.data + "/bathy.tif"), 0);
     EXPECT_FALSE(wb.form.ptworkspace);
     EXPECT_FALSE(wb.form.sfeatureclass1);
+}
+
+TEST(NewAndOpenProject, LetGoOfTheProjectOpenBeforeThem) {
+    for (const std::string command : {"New", "Open"}) {
+        Workbench wb;
+        wb.newProject();
+        const std::string gdb = wb.projects + "/" + wb.form.geodatabasename;
+        wb.form.sfeatureclass1 = gis::createAccessWorkspace(wb.form, wb.messages, wb.form.projfile, wb.form.projname);
+        wb.state.bathy_raster = pg::Raster::open(wb.data + "/bathy.tif");
+        wb.messages.answers = {false};  // not saved first
+        wb.window.newProjectUser = nullptr;  // the dialogs are cancelled
+        if (command == "New") wb.commands->NewPr_Click();
+        else wb.commands->OpenPr_Click();
+        EXPECT_EQ(openDescriptorsOn(gdb), 0) << command;
+        EXPECT_EQ(openDescriptorsOn(wb.data + "/bathy.tif"), 0) << command;
+    }
+}
+
+TEST(RemoveProject, ANewProjectWritesIntoAFreshCopyOfTheSitesTheRemovedOneRan) {
+    // The sites lie beside the shoreline; the fresh copy takes their place
+    // or goes beside them.
+    for (const std::string copy : {"sites", "sites_again"}) {
+        Workbench wb;
+        const std::string shore = wb.data + "/shore", original = wb.tmp.file("original");
+        fs::create_directories(original);
+        {
+            auto fc = pg::Workspace::open(original)->createFeatureClass("sites", pg::GeometryType::Point, {},
+                                                                         pg::SpatialReference::fromEpsg(32755));
+            pg::Feature f = fc->createFeature();
+            f.setShape(pg::Geometry::point({100, 100}));
+            fc->store(f);
+        }
+        auto copyInto = [&](const std::string& name) {
+            for (const char* ext : {".shp", ".shx", ".dbf", ".prj"})
+                fs::copy_file(original + "/sites" + ext, shore + "/" + name + ext,
+                              fs::copy_options::overwrite_existing);
+        };
+        copyInto("sites");
+        wb.newProject();
+        wb.window.datasets.pick(shore + "/sites.shp");
+        wb.commands->Addpointc_Click();
+        RunDrivers drivers;
+        drivers.WaveMain = [](const std::shared_ptr<pg::FeatureClass>& fc, int16_t, const PointDatasetChoice&) {
+            fc->addField({"RWE", pg::FieldType::Double, "RWE"});
+        };
+        ptdatasel(wb.state, wb.form, wb.holder, wb.map, wb.messages, drivers).Command1_Click(shore + "/sites.shp", false, {});
+
+        wb.commands->RemPr_Click();
+        wb.state.model_mode = model::REI_MODE;
+        wb.newProject();
+        if (copy == "sites")
+            for (const char* ext : {".shp", ".shx", ".dbf", ".prj"}) fs::remove(shore + "/sites" + ext);
+        copyInto(copy);
+        wb.window.datasets.pick(shore + "/" + copy + ".shp");
+        wb.commands->Addpointc_Click();
+        ASSERT_EQ(wb.map.layer(0)->name(), copy);
+        const auto fc = wb.map.layer(0)->featureClass();
+        EXPECT_EQ(fc->findField("RWE"), -1) << copy;
+        EXPECT_NO_THROW(fc->addField({"Index", pg::FieldType::Double, "Index"})) << copy;
+        // Into the file the user sees.
+        std::unique_ptr<GDALDataset> onDisk(
+            static_cast<GDALDataset*>(GDALOpenEx((shore + "/" + copy + ".shp").c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
+        ASSERT_TRUE(onDisk);
+        EXPECT_GE(onDisk->GetLayer(0)->GetLayerDefn()->GetFieldIndex("Index"), 0) << copy;
+    }
 }
 
 TEST(DeleteProject, ExactExtensionNeverTheOpenProjectAndBothFiles) {

@@ -1,8 +1,11 @@
-// One run per project across programs: a second program is told that the
-// project is running elsewhere, and a program that dies lets it go.
+// One run per project and per point dataset across programs: a second
+// program is told that the project is running elsewhere, a program that
+// dies lets it go, and Save As and Delete leave a running project alone.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <functional>
 
 #include "platform/file_lock.h"
 #include "project/ptdatasel.h"
@@ -24,22 +27,46 @@ ExclusiveFileLock::State stateSeenByAnotherProcess(const std::string& path) {
     return static_cast<ExclusiveFileLock::State>(WEXITSTATUS(status));
 }
 
-// Another process that takes the lock and keeps it until it is killed.
-pid_t holdInAnotherProcess(const std::string& path) {
+// Runs `body` in another process, which calls its argument once it holds
+// what it took and then waits there until it is killed. The process id,
+// or -1 when the body ended without holding anything (the process is gone).
+pid_t holdingInAnotherProcess(const std::function<void(const std::function<void()>& holding)>& body) {
     int ready[2];
     if (::pipe(ready) != 0) return -1;
     const pid_t pid = ::fork();
-    if (pid == 0) {
-        ExclusiveFileLock lock(path);
-        const char held = lock.held() ? 'H' : '-';
-        if (::write(ready[1], &held, 1) != 1) _exit(1);
-        for (;;) ::pause();
+    if (pid < 0) {
+        ::close(ready[0]);
+        ::close(ready[1]);
+        return -1;
     }
+    if (pid == 0) {
+        ::close(ready[0]);
+        body([&] {
+            const char held = 'H';
+            if (::write(ready[1], &held, 1) != 1) _exit(1);
+            for (;;) ::pause();
+        });
+        _exit(0);
+    }
+    ::close(ready[1]);
     char held = 0;
     const bool ok = ::read(ready[0], &held, 1) == 1 && held == 'H';
     ::close(ready[0]);
-    ::close(ready[1]);
+    if (!ok) ::waitpid(pid, nullptr, 0);
     return ok ? pid : -1;
+}
+
+// Another process that takes the lock and keeps it until it is killed.
+pid_t holdInAnotherProcess(const std::string& path) {
+    return holdingInAnotherProcess([&](const std::function<void()>& holding) {
+        ExclusiveFileLock lock(path);
+        if (lock.held()) holding();
+    });
+}
+
+void endProcess(pid_t pid) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
 }
 
 }  // namespace
@@ -91,4 +118,88 @@ TEST(ProjectRunLock, ASecondProgramIsRefusedUntilTheFirstEndsHoweverItEnds) {
     EXPECT_TRUE(fs::exists(wb.projects + "/" + wb.form.geodatabasename));
     ::kill(runner, SIGKILL);
     ::waitpid(runner, nullptr, 0);
+}
+
+TEST(ProjectRunLock, TwoProjectsNeverRunOnOneShapefileAtOnce) {
+    Workbench wb;
+    wb.newProject();
+    const std::string folder = wb.data + "/pts", sites = folder + "/sites.shp";
+    fs::create_directories(folder);
+    pg::Workspace::open(folder)->createFeatureClass("sites", pg::GeometryType::Point, {},
+                                                    pg::SpatialReference::fromEpsg(32755));
+    const std::string otherProject = wb.tmp.file("elsewhere");
+    fs::create_directories(otherProject);
+
+    // Another Quor runs its own project on the same shapefile.
+    const pid_t other = holdingInAnotherProcess([&](const std::function<void()>& holding) {
+        auto app = std::make_unique<model::ApplicationState>();
+        app->form.projfile = otherProject;
+        app->form.projname = "other";
+        test::RecordingMessages messages;
+        pg::Map map;
+        RunDrivers drivers;
+        drivers.WaveMain = [&](const std::shared_ptr<pg::FeatureClass>&, int16_t, const PointDatasetChoice&) {
+            holding();
+        };
+        ptdatasel(app->state, app->form, app->holder, map, messages, drivers).Command1_Click(sites, false, {});
+    });
+    ASSERT_GT(other, 0);
+
+    int runs = 0;
+    RunDrivers drivers;
+    drivers.WaveMain = [&](const std::shared_ptr<pg::FeatureClass>&, int16_t, const PointDatasetChoice&) { ++runs; };
+    ptdatasel dialog(wb.state, wb.form, wb.holder, wb.map, wb.messages, drivers);
+    dialog.Form_Load();
+    wb.messages.entries.clear();
+    EXPECT_TRUE(dialog.Command1_Click(sites, false, [] {}));
+    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kProjectRunElsewhere});
+    EXPECT_EQ(runs, 0);
+
+    endProcess(other);
+    wb.messages.entries.clear();
+    EXPECT_TRUE(dialog.Command1_Click(sites, false, [] {}));
+    EXPECT_TRUE(wb.messages.entries.empty());
+    EXPECT_EQ(runs, 1);
+}
+
+TEST(ProjectRunLock, SaveAsNeverReplacesAProjectThatAnotherProgramRuns) {
+    Workbench wb;
+    const std::string running = wb.newProject();
+    const std::string runningGdb = wb.projects + "/" + wb.form.geodatabasename;
+    wb.form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point, {},
+                                            pg::SpatialReference::fromEpsg(32755));
+    const std::string runningName = wb.form.projname;
+    wb.newProject();  // the project open here
+    const std::string openName = wb.form.projname;
+    const std::string fileBefore = readBytes(running), gdbBefore = readBytes(runningGdb);
+    const pid_t other = holdInAnotherProcess(projectLockPath(wb.projects, runningName));
+    ASSERT_GT(other, 0);
+
+    wb.messages.entries.clear();
+    wb.window.files = {running};
+    wb.commands->Savepra_Click();
+    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kProjectRunElsewhere});
+    EXPECT_EQ(readBytes(running), fileBefore);
+    EXPECT_TRUE(readBytes(runningGdb) == gdbBefore) << "its geodatabase was replaced";
+    EXPECT_EQ(wb.form.projname, openName);
+    endProcess(other);
+}
+
+TEST(ProjectRunLock, DeleteHoldsTheProjectFromItsQuestionUntilItsFilesAreGone) {
+    Workbench wb;
+    const std::string file = wb.newProject();
+    const std::string gdb = wb.projects + "/" + wb.form.geodatabasename;
+    const std::string lockPath = projectLockPath(wb.form.projfile, wb.form.projname);
+    ASSERT_FALSE(fs::exists(lockPath)) << "never run";
+    wb.window.tree.clear();  // not open here
+
+    // Another Quor starts a run on it while the question is open.
+    pid_t other = 0;
+    wb.messages.onQuestion = [&](const std::string&) { other = holdInAnotherProcess(lockPath); };
+    wb.window.files = {file};
+    wb.commands->del_Click();
+    EXPECT_EQ(other, -1) << "a run started on a project being deleted";
+    if (other > 0) endProcess(other);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(gdb));
 }

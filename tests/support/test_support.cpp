@@ -23,6 +23,7 @@ void RecordingMessages::message(const std::string& text, platform::MessageIcon i
 
 bool RecordingMessages::question(const std::string& text, const std::string& title) {
     entries.push_back({text, platform::MessageIcon::Question, title, true});
+    if (onQuestion) onQuestion(text);
     if (answers.empty()) return defaultAnswer;
     bool a = answers.front();
     answers.erase(answers.begin());

@@ -43,6 +43,8 @@ public:
     bool defaultAnswer = true;
     // Called with each message's text as it is shown.
     std::function<void(const std::string&)> onMessage;
+    // Called with each question's text while it is open, before its answer.
+    std::function<void(const std::string&)> onQuestion;
 
     std::vector<std::string> texts() const;
 };

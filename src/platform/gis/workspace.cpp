@@ -3,6 +3,7 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,6 +58,27 @@ bool geoPackageWritable(const std::string& path) {
     const fs::path folder = fs::path(path).parent_path();
     const std::string dir = folder.empty() ? "." : folder.string();
     return ::access(path.c_str(), W_OK) == 0 && ::access(dir.c_str(), W_OK) == 0;
+}
+
+bool hasShpExtension(const fs::path& p) {
+    std::string x = p.extension().string();
+    for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return x == ".shp";
+}
+
+// Which files a shapefile's geometry and table are (device and inode): a
+// copy put in place of the shapefile is other files under the same name.
+std::string shapefileFiles(const fs::path& shp) {
+    auto id = [](const fs::path& p) {
+        struct stat st {};
+        if (::stat(p.c_str(), &st) != 0) return std::string("-");
+        return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    };
+    fs::path dbf = shp;
+    dbf.replace_extension(".dbf");
+    std::error_code ec;
+    if (!fs::exists(dbf, ec)) dbf.replace_extension(".DBF");
+    return id(shp) + "/" + id(dbf);
 }
 
 bool isCoverageFolder(const fs::path& dir) {
@@ -167,11 +189,8 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
         if (!ds && writable) {
             // A folder without shapefiles yet: GDAL opens it only as a new data source.
             bool hasShp = false;
-            for (const auto& e : fs::directory_iterator(p, ec)) {
-                std::string x = e.path().extension().string();
-                for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                if (x == ".shp") hasShp = true;
-            }
+            for (const auto& e : fs::directory_iterator(p, ec))
+                if (hasShpExtension(e.path())) hasShp = true;
             if (!hasShp)
                 if (auto* drv = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile"))
                     ds = createDataset(*drv, path);
@@ -184,6 +203,7 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
     }
     if (!ds) throw GisError(err.message("The workspace " + path + " cannot be opened."));
     auto ws = std::shared_ptr<Workspace>(new Workspace(path, kind, std::move(ds), readOnly));
+    if (kind == WorkspaceKind::ShapefileFolder) ws->rememberListing();
     remember(key, ws);
     return ws;
 }
@@ -213,19 +233,53 @@ bool Workspace::hasFeatureClass(const std::string& name) const {
     return false;
 }
 
+std::string Workspace::shapefilePath(const std::string& name) const {
+    std::error_code ec;
+    std::string shp = path_ + "/" + name + ".shp";
+    if (fs::exists(shp, ec)) return shp;
+    for (const auto& e : fs::directory_iterator(path_, ec))
+        if (hasShpExtension(e.path()) && e.path().stem().string() == name) shp = e.path().string();
+    return shp;
+}
+
+void Workspace::rememberListing() {
+    detail::ErrorCapture err;
+    ds_->GetLayerCount();  // opens every shapefile of the folder now
+    listedFiles_.clear();
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(path_, ec))
+        if (hasShpExtension(e.path())) listedFiles_[e.path().stem().string()] = shapefileFiles(e.path());
+}
+
+bool Workspace::listedAsOnDisk(const std::string& name) const {
+    std::error_code ec;
+    const std::string shp = shapefilePath(name);
+    if (!fs::exists(shp, ec)) return true;
+    const auto it = listedFiles_.find(name);
+    return it != listedFiles_.end() && it->second == shapefileFiles(shp);
+}
+
+void Workspace::listAgain() {
+    detail::ErrorCapture err;
+    const char* drivers[] = {"ESRI Shapefile", nullptr};
+    DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (readOnly_ ? 0 : GDAL_OF_UPDATE), drivers);
+    if (!fresh) return;  // the old listing still answers
+    readOnlyClasses_.clear();
+    ds_ = std::move(fresh);
+    bumpGeneration();
+    rememberListing();
+}
+
 std::shared_ptr<FeatureClass> Workspace::openFeatureClass(const std::string& name) {
+    // A shapefile copied into the folder after it was listed, or in place of
+    // one listed then, is the file the user means: the handles of the old
+    // listing would write into a file no longer there, or not find it.
+    if (kind_ == WorkspaceKind::ShapefileFolder && !listedAsOnDisk(name)) listAgain();
     if (!hasFeatureClass(name) && !readOnlyLayer(name)) {
         // A folder opened for writing leaves out a shapefile that is damaged,
         // and also one whose files may only be read: open that one on its own.
         std::error_code ec;
-        std::string shp = path_ + "/" + name + ".shp";
-        if (kind_ == WorkspaceKind::ShapefileFolder) {
-            for (const auto& e : fs::directory_iterator(path_, ec)) {
-                std::string x = e.path().extension().string();
-                for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                if (x == ".shp" && e.path().stem().string() == name) shp = e.path().string();
-            }
-        }
+        const std::string shp = shapefilePath(name);
         if (kind_ == WorkspaceKind::ShapefileFolder && fs::exists(shp, ec)) {
             detail::ErrorCapture err;
             DatasetHandle alone = openDataset(shp, GDAL_OF_VECTOR);
@@ -295,6 +349,7 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
     // Make the table now, not at the first write, so that a class made
     // before a transaction outlives the transaction's rollback.
     layer->SyncToDisk();
+    if (kind_ == WorkspaceKind::ShapefileFolder) listedFiles_[name] = shapefileFiles(shapefilePath(name));
     if (transactionDepth_ > 0) schemaChangedInTransaction_ = true;
     bumpGeneration();
     return std::make_shared<FeatureClass>(shared_from_this(), name);

@@ -10,6 +10,7 @@
 // workspaces is guarded, but one Workspace and its classes serve one
 // thread at a time (GDAL datasets are not shareable between threads).
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -123,6 +124,12 @@ private:
     static std::shared_ptr<Workspace> shared(const std::string& key);
     static void remember(const std::string& key, const std::shared_ptr<Workspace>& ws);
     void afterRollback();
+    // A folder of shapefiles is listed once; these keep that listing true
+    // to the disk when a class asked for was put there (or replaced) since.
+    std::string shapefilePath(const std::string& name) const;
+    void rememberListing();
+    bool listedAsOnDisk(const std::string& name) const;
+    void listAgain();
 
     std::string path_;
     WorkspaceKind kind_;
@@ -133,6 +140,8 @@ private:
     bool schemaChangedInTransaction_ = false;
     std::vector<std::pair<std::string, SpatialReference>> altered_;
     std::vector<std::pair<std::string, DatasetHandle>> readOnlyClasses_;
+    // The files of each shapefile as the folder's listing opened them.
+    std::map<std::string, std::string> listedFiles_;
     friend class Transaction;
 };
 
