@@ -13,6 +13,7 @@
 #include "app/map_view.h"
 #include "app/point_entry.h"
 #include "app/project_tree.h"
+#include "app/run_command.h"
 #include "gis/geodatabase.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/workspace.h"
@@ -122,6 +123,17 @@ TEST_F(MainFormMap, BathymetryOnTopNeedsAProjectAndSwapsTheLowestTwo) {
     EXPECT_EQ(layerNames(), (std::vector<std::string>{"bathy", "shore"}));
     window.Check1->click();
     EXPECT_EQ(layerNames(), (std::vector<std::string>{"shore", "bathy"}));
+}
+
+TEST_F(MainFormMap, ARunStartUnticksBathymetryOnTopAsAClickDoes) {
+    app::RunCommand run(window, window.winddata());
+    addTreeNodes(4);
+    window.Check1->click();
+    ASSERT_EQ(layerNames(), (std::vector<std::string>{"bathy", "shore"}));
+    run.runStarted();
+    EXPECT_FALSE(window.Check1->isChecked());
+    EXPECT_EQ(layerNames(), (std::vector<std::string>{"shore", "bathy"}));
+    run.runEnded();
 }
 
 TEST_F(MainFormMap, PointEntryFromTheToolbarToBuildAddsANodeAndALayer) {
