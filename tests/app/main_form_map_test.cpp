@@ -169,6 +169,19 @@ TEST_F(MainFormMap, PointEntryFromTheToolbarToBuildAddsANodeAndALayer) {
     EXPECT_EQ(layerNames(), (std::vector<std::string>{"Pointdata1", "shore", "bathy"}));
 }
 
+TEST_F(MainFormMap, BuildKeepsTheLayersOfThePointListsShapefiles) {
+    addTreeNodes(4);
+    form.geodatabasename = "bay.gpkg";
+    auto listed = pg::Workspace::open(home.path())->createFeatureClass("harbour", pg::GeometryType::Point, {});
+    form.shpcol = {home.file("harbour.shp")};
+    window.MapControl2->map().addLayer(pg::Layer::featureLayer(listed, "harbour"));
+    window.toolbarButton(1, "addpoint")->setEnabled(true);
+    window.toolbarButton(1, "addpoint")->trigger();
+    window.mapHandler().mousedown({1, 0, 5, 5, 500, 400});
+    window.refresher->click();
+    EXPECT_EQ(layerNames(), (std::vector<std::string>{"harbour", "Pointdata1", "shore", "bathy"}));
+}
+
 TEST_F(MainFormMap, RubberBandAndPanFollowTheMouseUntilRelease) {
     app::MapView& view = *window.MapControl2;
     view.setVisibleBounds({0, 0, 1000, 800});
