@@ -73,7 +73,7 @@ RweSettingsDialog::RweSettingsDialog(model::ModelState& state, model::MainFormSt
                   const char* before = nullptr) {
         // Long captions wrap, so that the boxes keep their width on a small screen.
         auto* caption = new QLabel(label);
-        caption->setWordWrap(true);
+        caption->setWordWrap(QString::fromLatin1(label).size() > 40);
         l->addWidget(caption, r, 0);
         if (before) l->addWidget(new QLabel(before), r, 1);
         edit = new QLineEdit;
