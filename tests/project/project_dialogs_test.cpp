@@ -10,6 +10,7 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <memory>
 
 #include "project/ui/file_chooser_dialog.h"
 #include "project/ui/new_project_dialog.h"
@@ -102,13 +103,26 @@ void typeAndEnter(QLineEdit* box, const std::string& text) {
 }
 }  // namespace
 
-TEST(NewProjectDialog, PathsTypedIntoTheBoxesAreUsedAndCheckedAsBrowsedOnes) {
+namespace {
+// The New Project dialog over a workbench, shown.
+struct ShownNewProject {
     Workbench wb;
     ProjectContext ctx{wb.state, wb.form, wb.holder, wb.wind, wb.settings, wb.messages, wb.map, {}};
-    NewProjectForm form(ctx, wb.window);
-    form.Form_Load();
-    ui::NewProjectDialog dialog(form);
-    dialog.show();
+    NewProjectForm form{ctx, wb.window};
+    std::unique_ptr<ui::NewProjectDialog> shown;
+    ShownNewProject() {
+        form.Form_Load();
+        shown = std::make_unique<ui::NewProjectDialog>(form);
+        shown->show();
+    }
+};
+}  // namespace
+
+TEST(NewProjectDialog, PathsTypedIntoTheBoxesAreUsedAndCheckedAsBrowsedOnes) {
+    ShownNewProject np;
+    Workbench& wb = np.wb;
+    NewProjectForm& form = np.form;
+    ui::NewProjectDialog& dialog = *np.shown;
     wb.messages.entries.clear();
 
     typeAndEnter(dialog.Text1, wb.data + "/bathy.tif");
@@ -140,12 +154,9 @@ TEST(NewProjectDialog, PathsTypedIntoTheBoxesAreUsedAndCheckedAsBrowsedOnes) {
 // A message box takes the focus from the box the path was typed into; the
 // path is checked once all the same, and each message shows once.
 TEST(NewProjectDialog, ATypedPathThatIsRefusedIsToldOnce) {
-    Workbench wb;
-    ProjectContext ctx{wb.state, wb.form, wb.holder, wb.wind, wb.settings, wb.messages, wb.map, {}};
-    NewProjectForm form(ctx, wb.window);
-    form.Form_Load();
-    ui::NewProjectDialog dialog(form);
-    dialog.show();
+    ShownNewProject np;
+    Workbench& wb = np.wb;
+    ui::NewProjectDialog& dialog = *np.shown;
     QApplication::setActiveWindow(&dialog);
     wb.messages.onMessage = [&](const std::string&) { dialog.newpro_cancel->setFocus(); };
     const std::string notWind = wb.data + "/notes.txt";
