@@ -2,18 +2,81 @@
 
 #include <qgsclassificationjenks.h>
 #include <qgsgraduatedsymbolrenderer.h>
+#include <qgslegendsymbolitem.h>
 #include <qgsmarkersymbol.h>
 #include <qgsrendererrange.h>
 #include <qgsvectorlayer.h>
 
+#include <memory>
 #include <stdexcept>
 
+#include "app/map_style.h"
 #include "app/map_view.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/gis_error.h"
 #include "platform/numbers.h"
 
 namespace quor::app {
+
+namespace {
+
+// The graded classes of "Index", and a class of its own for the sites
+// without a value: QGIS's graded renderer draws nothing for an empty value.
+class IndexClassesRenderer final : public QgsGraduatedSymbolRenderer {
+public:
+    IndexClassesRenderer(const QgsRangeList& ranges, QgsSymbol* noValue)
+        : QgsGraduatedSymbolRenderer(QStringLiteral("Index"), ranges), noValue_(noValue) {}
+
+    QgsSymbol* symbolForFeature(const QgsFeature& feature, QgsRenderContext& context) const override {
+        return hasNoValue(feature) ? noValue_.get() : QgsGraduatedSymbolRenderer::symbolForFeature(feature, context);
+    }
+    QgsSymbol* originalSymbolForFeature(const QgsFeature& feature, QgsRenderContext& context) const override {
+        return hasNoValue(feature) ? noValue_.get()
+                                   : QgsGraduatedSymbolRenderer::originalSymbolForFeature(feature, context);
+    }
+    void startRender(QgsRenderContext& context, const QgsFields& fields) override {
+        QgsGraduatedSymbolRenderer::startRender(context, fields);
+        noValue_->startRender(context, fields);
+    }
+    void stopRender(QgsRenderContext& context) override {
+        QgsGraduatedSymbolRenderer::stopRender(context);
+        noValue_->stopRender(context);
+    }
+    QgsSymbolList symbols(QgsRenderContext& context) const override {
+        QgsSymbolList out = QgsGraduatedSymbolRenderer::symbols(context);
+        out.append(noValue_.get());
+        return out;
+    }
+    QgsLegendSymbolList legendSymbolItems() const override {
+        QgsLegendSymbolList out = QgsGraduatedSymbolRenderer::legendSymbolItems();
+        out.append(QgsLegendSymbolItem(noValue_.get(), QStringLiteral("no value"), QStringLiteral("novalue")));
+        return out;
+    }
+    IndexClassesRenderer* clone() const override {
+        auto* copy = new IndexClassesRenderer(ranges(), noValue_->clone());
+        copy->setClassificationMethod(classificationMethod()->clone());
+        copyRendererData(copy);
+        return copy;
+    }
+
+private:
+    bool hasNoValue(const QgsFeature& feature) const {
+        const int field = feature.fields().lookupField(classAttribute());
+        return field < 0 || feature.attribute(field).isNull();
+    }
+
+    std::unique_ptr<QgsSymbol> noValue_;
+};
+
+QgsMarkerSymbol* siteSymbol(const QColor& colour) {
+    return QgsMarkerSymbol::createSimple({{QStringLiteral("name"), QStringLiteral("circle")},
+                                          {QStringLiteral("color"), colour.name()},
+                                          {QStringLiteral("outline_style"), QStringLiteral("no")},
+                                          {QStringLiteral("size"), QStringLiteral("4")},
+                                          {QStringLiteral("size_unit"), QStringLiteral("Point")}});
+}
+
+}  // namespace
 
 std::vector<QColor> renderer_cls::rampColours() {
     const QColor from(255, 225, 225), to(140, 0, 0);
@@ -49,7 +112,8 @@ void renderer_cls::render(MapView& view, const std::shared_ptr<pg::Layer>& top) 
     if (!top) throw pg::GisError("There is no layer to draw.");
     if (top->kind() != pg::LayerKind::Feature || !top->featureClass())
         throw pg::GisError("The layer is not a feature layer.");
-    auto* layer = dynamic_cast<QgsVectorLayer*>(view.qgisLayer(*top));
+    // Made afresh: a layer opened before the run does not know its "Index".
+    auto* layer = dynamic_cast<QgsVectorLayer*>(view.remakeQgisLayer(top));
     if (!layer) throw pg::GisError("The layer is not drawn.");
 
     // The values and their frequencies come from our own class.
@@ -69,15 +133,11 @@ void renderer_cls::render(MapView& view, const std::shared_ptr<pg::Layer>& top) 
     const auto colours = rampColours();
     auto label = [](double v) { return QString::fromStdString(platform::formatNumber(platform::roundHalfEven(v, 2))); };
     QgsRangeList ranges;
-    for (std::size_t i = 0; i + 1 < b.size(); ++i) {
-        auto* symbol = QgsMarkerSymbol::createSimple({{QStringLiteral("name"), QStringLiteral("circle")},
-                                                      {QStringLiteral("color"), colours[i].name()},
-                                                      {QStringLiteral("outline_style"), QStringLiteral("no")},
-                                                      {QStringLiteral("size"), QStringLiteral("4")},
-                                                      {QStringLiteral("size_unit"), QStringLiteral("Point")}});
-        ranges.append(QgsRendererRange(b[i], b[i + 1], symbol, label(b[i]) + QStringLiteral(" - ") + label(b[i + 1])));
-    }
-    auto* renderer = new QgsGraduatedSymbolRenderer(QStringLiteral("Index"), ranges);
+    for (std::size_t i = 0; i + 1 < b.size(); ++i)
+        ranges.append(
+            QgsRendererRange(b[i], b[i + 1], siteSymbol(colours[i]), label(b[i]) + QStringLiteral(" - ") + label(b[i + 1])));
+    // Sites that could not be computed stay on the map.
+    auto* renderer = new IndexClassesRenderer(ranges, siteSymbol(kNoValueColour));
     renderer->setClassificationMethod(new QgsClassificationJenks());
     layer->setRenderer(renderer);
     // The legend's heading over the classes.

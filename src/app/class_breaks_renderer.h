@@ -1,7 +1,8 @@
 #pragma once
 // Draws the top layer of the map in 15 graded colours by its field
 // "Index" (the REI result): natural breaks, a pale-to-dark red ramp,
-// circles of size 4, legend heading "REI".
+// circles of size 4, legend heading "REI". Sites without a value are
+// drawn in a grey class "no value" of their own.
 #include <memory>
 #include <vector>
 

@@ -134,16 +134,16 @@ const std::vector<ItemDef>& zoomItems() {
     return items;
 }
 
-// Toolbar buttons by key with their tooltips; nullptr marks a button
-// without a key, which only separates the groups.
+// Toolbar buttons by key with their captions, shown as their tooltips;
+// nullptr marks a button without a key, which only separates the groups.
 struct ButtonDef {
     const char* key;
-    const char* tooltip;
+    const char* caption;
 };
 
 const std::vector<ButtonDef> kProjectButtons = {
     {"new", "New Project"},      {"open", "Open Project"},   {"save", "Save Project"}, {nullptr, nullptr},
-    {"printt", ""},              {nullptr, nullptr},          {"delete", "Remove"},     {nullptr, nullptr},
+    {"printt", "Print"},         {nullptr, nullptr},          {"delete", "Remove"},     {nullptr, nullptr},
     {"bathy", "Change Bathymetry"}, {"shore", "Change Shoreline"}, {"wind", "Change Wind"}, {nullptr, nullptr},
     {"addpoint", "Create Points"}, {"drawpoly", "Add Points"}, {nullptr, nullptr},      {"run", "Run"},
     {nullptr, nullptr},          {nullptr, nullptr},          {nullptr, nullptr},
@@ -152,7 +152,7 @@ const std::vector<ButtonDef> kProjectButtons = {
 const std::vector<ButtonDef> kMapButtons = {
     {"zoomin", "Zoom in"}, {"zoomout", "Zoom Out"}, {nullptr, nullptr},     {"zoomselect", "Zoom select"},
     {"pan", "Pan"},        {nullptr, nullptr},      {"fullextent", "Full Extent"}, {nullptr, nullptr},
-    {"pointer", ""},       {nullptr, nullptr},      {"identify", "Identify"},
+    {"pointer", "Arrow"},  {nullptr, nullptr},      {"identify", "Identify"},
 };
 
 // A 16 by 16 picture with a short glyph, in the toolbar's teal.
@@ -395,8 +395,9 @@ void MainForm::buildToolbars() {
             }
             auto* action = new QAction(bar);
             action->setObjectName(QString::fromLatin1(b.key));
-            action->setText(QString::fromLatin1(b.key));
-            action->setToolTip(QString::fromLatin1(b.tooltip));
+            // The key stays the action's name; the user sees the caption.
+            action->setText(QString::fromLatin1(b.caption));
+            action->setToolTip(QString::fromLatin1(b.caption));
             bar->addAction(action);
             keyed[b.key] = action;
         }

@@ -17,6 +17,8 @@ inline const QColor kShoreColour(110, 60, 20);
 inline const QColor kLineColour(220, 30, 30);
 inline const QColor kPointColour(255, 140, 0);
 inline const QColor kCanvasColour(Qt::white);
+// Result sites that hold no value (they could not be computed).
+inline const QColor kNoValueColour(150, 150, 150);
 // The entered-point cross: the marker symbol's default colour.
 inline const QColor kMarkerColour(Qt::black);
 

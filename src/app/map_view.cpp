@@ -350,6 +350,19 @@ void MapView::onDrawn() {
     if (afterDraw) afterDraw();
 }
 
+QgsMapLayer* MapView::remakeQgisLayer(const std::shared_ptr<pg::Layer>& layer) {
+    syncNow();
+    auto it = mirrored_.find(layer.get());
+    if (!layer || it == mirrored_.end() || it->second.source.lock() != layer) return nullptr;
+    dropLayer(it->second.layer);
+    it->second.layer = makeQgisLayer(*layer);
+    it->second.fromTransaction = inTransaction(*layer);
+    // The canvas still holds the old layer: hand it the new one.
+    redrawAsked_ = true;
+    sync();
+    return it->second.layer;
+}
+
 QgsMapLayer* MapView::qgisLayer(const pg::Layer& layer) const {
     auto it = mirrored_.find(&layer);
     if (it == mirrored_.end() || it->second.source.lock().get() != &layer) return nullptr;

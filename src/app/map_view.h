@@ -87,6 +87,10 @@ public:
 
     // The QGIS layer that draws this model layer (null when not mirrored yet).
     QgsMapLayer* qgisLayer(const pg::Layer& layer) const;
+    // Makes the layer's QGIS layer afresh from its class, so that it knows
+    // the fields and rows written since it was made (a file layer keeps the
+    // fields it read when it was opened). Null when the layer is not on the map.
+    QgsMapLayer* remakeQgisLayer(const std::shared_ptr<pg::Layer>& layer);
     // Applies pending model changes now instead of at the next event loop turn.
     void syncNow();
     int syncCount() const { return syncs_; }

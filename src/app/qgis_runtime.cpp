@@ -37,6 +37,10 @@ void keepToolkitSettingsInDataFolder() {
     for (QSettings::Format f : {QSettings::NativeFormat, QSettings::IniFormat})
         for (QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
             QSettings::setPath(f, scope, qgisProfileFolder());
+    // QGIS's network cache would otherwise make its folders in the user's
+    // cache folder at every start, though the program downloads nothing
+    // through it. QGIS reads this from its own settings, the file above.
+    QSettings().setValue(QStringLiteral("cache/directory"), qgisProfileFolder() + QStringLiteral("/cache"));
 }
 
 QString qgisProfileFolder() {

@@ -12,9 +12,10 @@ namespace quor::app {
 void startQgis();
 
 // Names the program to Qt and sends the settings that Qt and QGIS keep for
-// themselves (file dialogs, QGIS options) into the QGIS folder below, so
-// that the only file the program writes among the user's configuration is
-// its own settings store. Call before the application object is made.
+// themselves (file dialogs, QGIS options) and QGIS's network cache into the
+// QGIS folder below, so that the only file the program writes among the
+// user's configuration is its own settings store and nothing lands in the
+// user's cache folder. Call before the application object is made.
 void keepToolkitSettingsInDataFolder();
 
 // QGIS's own settings and databases for this program, apart from any

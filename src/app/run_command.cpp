@@ -148,7 +148,11 @@ void RunCommand::repaintWithoutInput() {
 void RunCommand::runStarted() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (w_.Label1) w_.Label1->setText("Running model");
-    if (w_.Check1 && w_.Check1->isChecked()) w_.Check1->setChecked(false);
+    // Unticked as a click unticks it: the bathymetry goes back under the shoreline.
+    if (w_.Check1 && w_.Check1->isChecked()) {
+        w_.Check1->setChecked(false);
+        w_.Check1_Click();
+    }
     redraw();
 }
 

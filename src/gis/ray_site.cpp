@@ -5,6 +5,7 @@
 
 #include "gis/deleterays.h"
 #include "gis/geodatabase.h"
+#include "gis/ray_geometry.h"
 #include "gis/shorebathy.h"
 #include "platform/gis/gis_error.h"
 #include "platform/log.h"
@@ -57,6 +58,12 @@ void SiteLayers::removeAll() {
 const Shoreline& RayContext::shore() {
     if (!shoreline) shoreline = Shoreline::open(mainform);
     return *shoreline;
+}
+
+void RayContext::showSiteSquare(const pg::Point& site) const {
+    if (!drawSiteSquare) return;
+    const auto sq = siteSquare(site);
+    drawSiteSquare(std::vector<pg::Point>(sq.begin(), sq.end()));
 }
 
 void RayContext::showLayer(const std::shared_ptr<pg::Layer>& layer) {

@@ -93,6 +93,8 @@ struct RayContext {
 
     // The run's shoreline, opened now if needed (GisError when it cannot be).
     const Shoreline& shore();
+    // Draws the square around the site through drawSiteSquare, when set.
+    void showSiteSquare(const pg::Point& site) const;
     // Puts a layer on top of the map for the eye, tracked by the site.
     void showLayer(const std::shared_ptr<pg::Layer>& layer);
     void hideLayer(const std::shared_ptr<pg::Layer>& layer);

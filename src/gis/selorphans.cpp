@@ -34,7 +34,7 @@ std::shared_ptr<pg::FeatureClass> keepAttachedPieces(RayContext& ctx, const pg::
     const pg::Geometry square = pg::Geometry::polygon(pg::Path(sq.begin(), sq.end()));
 
     ctx.progress.setValue(1, progressBefore);
-    if (ctx.drawSiteSquare) ctx.drawSiteSquare(std::vector<pg::Point>(sq.begin(), sq.end()));
+    ctx.showSiteSquare(spoint);
     ctx.progress.setValue(1, progressAfter);
 
     const std::vector<std::int64_t> oids = pieces->selectIntersecting(square);

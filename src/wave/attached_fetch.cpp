@@ -10,6 +10,8 @@ namespace quor::wave {
 
 AttachedFetch attachedEffectiveFetch(gis::RayContext& rc, const std::shared_ptr<platform::gis::FeatureClass>& rays,
                                      int n, const platform::gis::Point& site) {
+    // The map shows the run: the square marks the site as the clipping path marks it.
+    rc.showSiteSquare(site);
     std::vector<gis::AttachedPiece> pieces;
     try {
         if (!rays) throw platform::gis::GisError("There is no ray class to clip.");

@@ -1,8 +1,9 @@
 #pragma once
-// The effective fetch of an RWE site in a run that draws nothing: the
-// pieces attached to the site come straight from the run's prepared
+// The effective fetch of an RWE site in a run that draws no work classes:
+// the pieces attached to the site come straight from the run's prepared
 // shoreline instead of the clipped, selected and copied work classes.
-// Same lengths, same effective fetches, same "EffF_rays" for the waves.
+// Same lengths, same effective fetches, same "EffF_rays" for the waves,
+// and the same square drawn around the site.
 #include <memory>
 
 #include "gis/ray_site.h"

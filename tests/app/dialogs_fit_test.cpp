@@ -11,6 +11,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -22,10 +25,15 @@
 #include "app/run_command.h"
 #include "app/small_dialogs.h"
 #include "gis/ui/dataset_chooser.h"
+#include "model/setting_checks.h"
+#include "platform/numbers.h"
 #include "platform/settings_store.h"
+#include "rei/ui/fm_property.h"
 #include "test_support.h"
 #include "wired_window.h"
 #include "wave/ui/batch_dialogs.h"
+#include "wave/ui/bottom_velocity_dialog.h"
+#include "wave/ui/rwe_settings_dialog.h"
 #include "wind/ui/wind_text_dialog.h"
 #include "wind/wind_text_choice.h"
 #include "wind/ui/winddata_form.h"
@@ -51,6 +59,8 @@ QString plain(QString text) { return text.remove('&').trimmed(); }
 
 struct Windows : ::testing::Test, test::WiredWindow {
     std::set<QString> seen;  // window titles or object names of the dialogs checked
+    // Number boxes and the longest value their range lets the user type.
+    std::map<QLineEdit*, QString> longestValues;
 
     Windows() {
         app::StartupEnvironment env;
@@ -83,6 +93,52 @@ struct Windows : ::testing::Test, test::WiredWindow {
                 EXPECT_TRUE(w->parentWidget()->rect().contains(inParent))
                     << plain(b->text()).toStdString() << " cut off by " << w->parentWidget()->objectName().toStdString();
             }
+        }
+        // The settings whose range reaches the longest values.
+        const QString longestFetch = QString::fromStdString(platform::formatNumber(model::kMaxFetch));
+        if (auto* rwe = dynamic_cast<wave::ui::RweSettingsDialog*>(&d)) {
+            for (int i : {0, 1, 4}) longestValues[rwe->Text4[i]] = longestFetch;  // fetch, segment, interrogation
+            longestValues[rwe->Text1[0]] = QString::fromStdString(platform::formatNumber(model::kMinSeaTemperature));
+            longestValues[rwe->Text1[1]] = QString::fromStdString(platform::formatNumber(model::kMaxSeaSalinity));
+        }
+        if (auto* rei = dynamic_cast<rei::ui::FmProperty*>(&d)) longestValues[rei->Text4] = longestFetch;
+        if (auto* velocity = dynamic_cast<wave::ui::BottomVelocityDialog*>(&d)) {
+            // The sediment's boxes show once both calculations are ticked.
+            for (QCheckBox* tick : {velocity->Check1, velocity->Check2})
+                if (!tick->isChecked()) tick->click();
+            QApplication::processEvents();
+        }
+        // Every text box shows its whole text, and a number box with a range
+        // its longest value as well, on every tab. A path scrolls in its box:
+        // no box is as wide as every path.
+        auto checkBoxes = [&] {
+            for (QLineEdit* box : d.findChildren<QLineEdit*>()) {
+                if (!box->isVisibleTo(&d) || box->parentWidget()->inherits("QComboBox")) continue;
+                QStringList texts;
+                if (!box->text().contains('/')) texts << box->text();
+                if (const auto it = longestValues.find(box); it != longestValues.end()) texts << it->second;
+                // The room QLineEdit gives its text: inside the frame and the
+                // margins, 2 pixels off each side, and the cursor after it.
+                QStyleOptionFrame frame;
+                frame.initFrom(box);
+                frame.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, box);
+                const int room =
+                    box->style()->subElementRect(QStyle::SE_LineEditContents, &frame, box).marginsRemoved(box->textMargins()).width() - 2 * 2 - 1;
+                for (const QString& t : texts)
+                    EXPECT_GE(room, box->fontMetrics().horizontalAdvance(t))
+                        << '"' << t.toStdString() << "\" in a box of " << box->width() << " px";
+            }
+        };
+        checkBoxes();
+        for (QTabWidget* tabs : d.findChildren<QTabWidget*>()) {
+            const int shown = tabs->currentIndex();
+            for (int i = 0; i < tabs->count(); ++i) {
+                if (i == shown) continue;
+                tabs->setCurrentIndex(i);
+                QApplication::processEvents();
+                checkBoxes();
+            }
+            tabs->setCurrentIndex(shown);
         }
         // Enter in the first text box presses OK; a dialog without OK has no
         // button that Enter presses but its own accepting one.

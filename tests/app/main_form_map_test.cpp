@@ -13,6 +13,7 @@
 #include "app/map_view.h"
 #include "app/point_entry.h"
 #include "app/project_tree.h"
+#include "app/run_command.h"
 #include "gis/geodatabase.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/workspace.h"
@@ -124,6 +125,17 @@ TEST_F(MainFormMap, BathymetryOnTopNeedsAProjectAndSwapsTheLowestTwo) {
     EXPECT_EQ(layerNames(), (std::vector<std::string>{"shore", "bathy"}));
 }
 
+TEST_F(MainFormMap, ARunStartUnticksBathymetryOnTopAsAClickDoes) {
+    app::RunCommand run(window, window.winddata());
+    addTreeNodes(4);
+    window.Check1->click();
+    ASSERT_EQ(layerNames(), (std::vector<std::string>{"bathy", "shore"}));
+    run.runStarted();
+    EXPECT_FALSE(window.Check1->isChecked());
+    EXPECT_EQ(layerNames(), (std::vector<std::string>{"shore", "bathy"}));
+    run.runEnded();
+}
+
 TEST_F(MainFormMap, PointEntryFromTheToolbarToBuildAddsANodeAndALayer) {
     addTreeNodes(4);
     form.geodatabasename = "bay.gpkg";
@@ -155,6 +167,19 @@ TEST_F(MainFormMap, PointEntryFromTheToolbarToBuildAddsANodeAndALayer) {
     EXPECT_EQ(window.projectTree().picture(5), app::kPicturePoint);
     EXPECT_FALSE(node->icon(0).isNull()) << "the re-added node shows its picture";
     EXPECT_EQ(layerNames(), (std::vector<std::string>{"Pointdata1", "shore", "bathy"}));
+}
+
+TEST_F(MainFormMap, BuildKeepsTheLayersOfThePointListsShapefiles) {
+    addTreeNodes(4);
+    form.geodatabasename = "bay.gpkg";
+    auto listed = pg::Workspace::open(home.path())->createFeatureClass("harbour", pg::GeometryType::Point, {});
+    form.shpcol = {home.file("harbour.shp")};
+    window.MapControl2->map().addLayer(pg::Layer::featureLayer(listed, "harbour"));
+    window.toolbarButton(1, "addpoint")->setEnabled(true);
+    window.toolbarButton(1, "addpoint")->trigger();
+    window.mapHandler().mousedown({1, 0, 5, 5, 500, 400});
+    window.refresher->click();
+    EXPECT_EQ(layerNames(), (std::vector<std::string>{"harbour", "Pointdata1", "shore", "bathy"}));
 }
 
 TEST_F(MainFormMap, RubberBandAndPanFollowTheMouseUntilRelease) {

@@ -227,6 +227,17 @@ TEST_F(Window, ToolbarButtonsShowQgisPicturesWithTheirCaptionsAsTooltips) {
     }
 }
 
+// A button without a tooltip of its own would show its key instead.
+TEST_F(Window, NoToolbarButtonShowsItsKeyAsItsTooltip) {
+    load();
+    for (QToolBar* bar : {window.Toolbar1, window.Toolbar2})
+        for (QAction* a : bar->actions()) {
+            if (a->objectName().isEmpty()) continue;  // separators and the map toolbar's holder
+            EXPECT_FALSE(a->toolTip().isEmpty()) << a->objectName().toStdString();
+            EXPECT_NE(a->toolTip(), a->objectName());
+        }
+}
+
 TEST_F(Window, StatusPanelsShowWholeTextsEachInItsOwnPanel) {
     load();
     window.show();

@@ -4,11 +4,17 @@
 #include <qgsmaptopixel.h>
 #include <qgsvectorlayer.h>
 
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
+#include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "app/class_breaks_renderer.h"
 #include "app/main_form.h"
@@ -22,8 +28,12 @@
 #include "platform/gis/raster.h"
 #include "platform/gis/workspace.h"
 #include "platform/settings_store.h"
+#include "project/ui/ptdatasel_dialog.h"
 #include "qgis_support.h"
+#include "../gis/rays_test_data.h"
 #include "test_support.h"
+#include "wind/rei_wind_file.h"
+#include "wired_window.h"
 
 using namespace quor;
 namespace pg = quor::platform::gis;
@@ -221,4 +231,139 @@ TEST_F(MainWindowScreenshot, AfterAnReiRunTheSitesShowTheirIndexInColour) {
     EXPECT_GT(coloured, computed * 8 / 10) << coloured << " of " << computed;
     EXPECT_GT(darkest, 0);
     EXPECT_GT(palest, 0);
+}
+
+namespace {
+
+// Picks `entry` in the point-dataset chooser the Run button opens and presses OK.
+void runFromTheRunButton(app::MainForm& window, const std::string& entry) {
+    bool chosen = false;
+    QTimer::singleShot(0, [&] {
+        auto* chooser = dynamic_cast<project::ui::PtdataselDialog*>(QApplication::activeModalWidget());
+        if (!chooser) return;
+        chooser->Combo1->setCurrentText(QString::fromStdString(entry));
+        chosen = chooser->Combo1->currentText().toStdString() == entry;
+        chooser->Command1->click();
+    });
+    window.toolbarButton(app::kProjectToolbar, "run")->trigger();
+    EXPECT_TRUE(chosen) << entry << " is not in the chooser";
+}
+
+}  // namespace
+
+// What the user sees after REI runs started as the user starts them: the
+// computed sites in the reds of their "Index", the sites that could not be
+// computed in a colour of their own, none missing from the map.
+TEST_F(MainWindowScreenshot, ReiRunsFromTheRunButtonColourEverySite) {
+    test::WiredWindow w;
+    w.state.welcome_done = true;
+    app::StartupEnvironment env;
+    env.documents = {platform::DocumentsFolder::Status::Found, w.home.path()};
+    env.fallbackFolder = w.home.path() + "/fallback";
+    w.window.Form_Load(env);
+    w.state.model_mode = model::REI_MODE;
+    w.holder.indexcheck = 1;  // the fast algorithm: the grid, no shoreline
+    w.holder.refreshmap = 0;  // the map is shown while the run goes on
+    wind::ReiWindClimate climate;
+    for (int k = 0; k < 8; ++k) {
+        climate.speed[k] = 4 + k;
+        climate.percent[k] = 12.5;
+    }
+    w.state.wind_path = w.home.file("north.Wind_REI");
+    wind::writeReiWindHandEntry(w.state.wind_path, climate);
+
+    // A lake 10 m deep: the grid ends at 2 km, every site beyond it has no depth.
+    namespace td = gis::testdata;
+    const std::string bathy = w.home.file("bathy.tif");
+    td::writeBathymetry(bathy, 0, 0, 50, 40, 40, [](double x, double y) { return -2 - (x + y) / 400; });
+    auto& form = w.form;
+    form.projfile = w.home.path();
+    form.projname = "lake";
+    form.geodatabasename = gis::geodatabaseFileName(form.projname);
+    form.ptworkspace = gis::createWorkspace(form.projfile, form.projname);
+    form.bathycov = bathy;
+    form.bathyname = "bathy.tif";
+    form.bathyunits = "Meter";
+    form.Fetch = 1000;
+    form.dist_bathy = 50;
+    auto clicked = form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point,
+                                                        {{"X", pg::FieldType::Double}, {"Y", pg::FieldType::Double}},
+                                                        pg::SpatialReference::fromEpsg(32755));
+    for (int i = 0; i < 10; ++i) {
+        pg::Feature f = clicked->createFeature();
+        f.setShape(pg::Geometry::point(td::kX0 + 200 + 160 * i, td::kY0 + 300 + 140 * i));
+        clicked->store(f);
+    }
+    // A point shapefile whose 12 sites lie beyond the grid.
+    const std::string shpFolder = w.home.file("sites");
+    std::filesystem::create_directories(shpFolder);
+    {
+        auto ws = pg::Workspace::open(shpFolder);
+        auto dry = ws->createFeatureClass("dry_sites", pg::GeometryType::Point, {{"SITE", pg::FieldType::Integer}},
+                                          pg::SpatialReference::fromEpsg(32755));
+        for (int i = 0; i < 12; ++i) {
+            pg::Feature f = dry->createFeature();
+            f.setShape(pg::Geometry::point(td::kX0 + 2300 + 40 * i, td::kY0 + 200 + 150 * i));
+            dry->store(f);
+        }
+    }
+    const std::string shp = shpFolder + "/dry_sites.shp";
+
+    // The project as the window shows it: grid, point datasets, the listed shapefile.
+    pg::Map& map = w.window.MapControl2->map();
+    map.addLayer(pg::Layer::rasterLayer(pg::Raster::open(bathy), "bathy.tif"));
+    NoTree tree;
+    gis::displaypointdata(form, map, tree);
+    form.shpcol.push_back(shp);
+    map.addLayer(pg::Layer::featureLayer(pg::Workspace::open(shp)->openFeatureClass("dry_sites"), "dry_sites"));
+    ASSERT_EQ(map.layerCount(), 3);
+    w.window.resize(1024, 700);
+    w.window.show();
+    pg::Envelope all = map.fullExtent();
+    all = {all.minX - 200, all.minY - 200, all.maxX + 200, all.maxY + 200};
+    map.setExtent(all);
+
+    runFromTheRunButton(w.window, "Pointdata1");
+    runFromTheRunButton(w.window, shp);
+    const std::vector<std::string> told = w.messages.texts();
+    EXPECT_NE(std::find(told.begin(), told.end(), "12 of 12 sites could not be processed"), told.end())
+        << ::testing::PrintToString(told);
+    w.window.menuItem("Refresh")->trigger();  // F4
+    w.window.MapControl2->syncNow();
+    ASSERT_TRUE(test::drawAndWait(*w.window.MapControl2));
+    const QImage img = w.window.grab().toImage();
+    app::MapView& view = *w.window.MapControl2;
+    auto at = [&](const pg::Point& p) {
+        const QPoint q = view.getCoordinateTransform()->transform(p.x, p.y).toQPointF().toPoint();
+        return view.mapTo(&w.window, q) * img.devicePixelRatio();
+    };
+
+    // Each site in its class's colour.
+    for (const char* name : {"Pointdata1", "dry_sites"}) {
+        SCOPED_TRACE(name);
+        const auto layer = map.layer(map.findLayer(name));
+        auto* drawn = dynamic_cast<QgsVectorLayer*>(view.qgisLayer(*layer));
+        ASSERT_NE(drawn, nullptr);
+        auto* graded = dynamic_cast<QgsGraduatedSymbolRenderer*>(drawn->renderer());
+        ASSERT_NE(graded, nullptr) << "the run's layer is drawn by its Index";
+        auto results = layer->featureClass()->search();
+        int sites = 0, coloured = 0;
+        while (auto f = results.next()) {
+            ++sites;
+            const pg::FieldValue v = f->value("Index");
+            QColor colour;
+            if (pg::isNull(v)) {
+                colour = app::kNoValueColour;
+            } else {
+                // A value on a bound is drawn in the first class that holds it.
+                for (const QgsRendererRange& r : graded->ranges())
+                    if (!colour.isValid() && r.lowerValue() <= pg::toDouble(v) && pg::toDouble(v) <= r.upperValue())
+                        colour = r.symbol()->color();
+            }
+            ASSERT_TRUE(colour.isValid()) << "Index " << pg::toText(v) << " falls into no class";
+            if (nearest(img, at(f->shape().asPoint()), colour, 2) < 40) ++coloured;
+
+        }
+        EXPECT_EQ(coloured, sites);
+    }
 }

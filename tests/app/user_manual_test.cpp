@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/main_form.h"
+#include "app/settings_loader.h"
 #include "model/model_state.h"
 #include "model/setting_checks.h"
 #include "platform/numbers.h"
@@ -21,6 +22,7 @@
 #include "project/project_file.h"
 #include "rei/rei_index.h"
 #include "wave/rwe_results.h"
+#include "wave/rwe_settings.h"
 #include "wave/wave_main.h"
 #include "test_support.h"
 
@@ -123,3 +125,21 @@ TEST_F(Manual, SettingRangesAreTheOnesTheDialogsCheck) {
 }
 
 }  // namespace
+
+// The coefficient has two defaults: the one a fresh start reads and the one
+// "Set default settings" puts into the box.
+TEST_F(Manual, GivesBothDefaultsOfGodasCoefficient) {
+    test::TempDir fresh;
+    platform::IniSettingsStore empty(fresh.path() + "/config");
+    model::ModelState started;
+    model::MainFormState startedForm;
+    app::loadSettingsParameters(empty, started, startedForm);
+    wave::wv_property settings(started, startedForm, holder, empty, messages);
+    settings.Form_Load();
+    settings.Check1_Click(true);
+    const QRegularExpression row(QStringLiteral(R"(\| Goda's breaking coefficient[^\n]*)"));
+    const QString line = row.match(text).captured(0);
+    ASSERT_FALSE(line.isEmpty());
+    EXPECT_TRUE(line.contains(QString::fromStdString(platform::formatNumber(started.A_goda)))) << line.toStdString();
+    EXPECT_TRUE(line.contains(QString::fromStdString(settings.form.aGoda))) << line.toStdString();
+}

@@ -1,4 +1,5 @@
 // The New Project dialog and the file dialog's filters, offscreen.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -7,6 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <algorithm>
+#include <memory>
 
 #include "project/ui/file_chooser_dialog.h"
 #include "project/ui/new_project_dialog.h"
@@ -99,13 +103,26 @@ void typeAndEnter(QLineEdit* box, const std::string& text) {
 }
 }  // namespace
 
-TEST(NewProjectDialog, PathsTypedIntoTheBoxesAreUsedAndCheckedAsBrowsedOnes) {
+namespace {
+// The New Project dialog over a workbench, shown.
+struct ShownNewProject {
     Workbench wb;
     ProjectContext ctx{wb.state, wb.form, wb.holder, wb.wind, wb.settings, wb.messages, wb.map, {}};
-    NewProjectForm form(ctx, wb.window);
-    form.Form_Load();
-    ui::NewProjectDialog dialog(form);
-    dialog.show();
+    NewProjectForm form{ctx, wb.window};
+    std::unique_ptr<ui::NewProjectDialog> shown;
+    ShownNewProject() {
+        form.Form_Load();
+        shown = std::make_unique<ui::NewProjectDialog>(form);
+        shown->show();
+    }
+};
+}  // namespace
+
+TEST(NewProjectDialog, PathsTypedIntoTheBoxesAreUsedAndCheckedAsBrowsedOnes) {
+    ShownNewProject np;
+    Workbench& wb = np.wb;
+    NewProjectForm& form = np.form;
+    ui::NewProjectDialog& dialog = *np.shown;
     wb.messages.entries.clear();
 
     typeAndEnter(dialog.Text1, wb.data + "/bathy.tif");
@@ -132,4 +149,31 @@ TEST(NewProjectDialog, PathsTypedIntoTheBoxesAreUsedAndCheckedAsBrowsedOnes) {
     dialog.newpro_ok->click();
     EXPECT_TRUE(wb.messages.entries.empty()) << wb.messageTexts().front();
     EXPECT_TRUE(form.closed);
+}
+
+// A message box takes the focus from the box the path was typed into; the
+// path is checked once all the same, and each message shows once.
+TEST(NewProjectDialog, ATypedPathThatIsRefusedIsToldOnce) {
+    ShownNewProject np;
+    Workbench& wb = np.wb;
+    ui::NewProjectDialog& dialog = *np.shown;
+    QApplication::setActiveWindow(&dialog);
+    wb.messages.onMessage = [&](const std::string&) { dialog.newpro_cancel->setFocus(); };
+    const std::string notWind = wb.data + "/notes.txt";
+    platform::writeTextLines(notWind, {"not wind"});
+
+    struct Case {
+        QLineEdit* box;
+        std::string typed;
+    };
+    for (const Case& c : {Case{dialog.Text1, wb.data + "/nothing.tif"}, Case{dialog.Text3, notWind}}) {
+        SCOPED_TRACE(c.typed);
+        wb.messages.entries.clear();
+        typeAndEnter(c.box, c.typed);
+        QCoreApplication::processEvents();
+        std::vector<std::string> told = wb.messageTexts();
+        ASSERT_FALSE(told.empty());
+        std::sort(told.begin(), told.end());
+        EXPECT_EQ(std::adjacent_find(told.begin(), told.end()), told.end()) << ::testing::PrintToString(told);
+    }
 }

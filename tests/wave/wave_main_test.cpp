@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "gis/ray_geometry.h"
 #include "model/model_state.h"
 #include "wave/rwe_results.h"
 
@@ -248,6 +249,27 @@ TEST(WaveMainRun, ABackgroundRunRestoresTheWindowAndItsTitleBeforeProcessingDone
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].title, "Quor");
     EXPECT_FALSE(seen[0].minimised);
+}
+
+// A run in the foreground shows each site's square, whether its rays are
+// clipped through work classes or taken straight from the shoreline.
+TEST(WaveMainRun, AForegroundRunDrawsEverySitesSquare) {
+    for (int16_t direct : {0, 1}) {
+        SCOPED_TRACE(direct ? "straight from the shoreline" : "through work classes");
+        RunProject rp;
+        rp.p->fm.refreshmap = direct;
+        rp.p->fm.refreshmap1 = 0;
+        rp.sites({{10000, 10000}, {6000, 15000}});
+        std::vector<std::vector<pg::Point>> squares;
+        rp.p->ctx.drawSiteSquare = [&](const std::vector<pg::Point>& sq) { squares.push_back(sq); };
+        ASSERT_EQ(rp.run(0).end, RunEnd::Completed) << firstMessage(rp);
+        ASSERT_EQ(squares.size(), 2u);
+        for (std::size_t k = 0; k < 2; ++k) {
+            const pg::Point site = rp.points->feature(static_cast<std::int64_t>(k + 1)).shape().asPoint();
+            const auto expected = gis::siteSquare(site);
+            EXPECT_EQ(squares[k], std::vector<pg::Point>(expected.begin(), expected.end())) << "site " << k + 1;
+        }
+    }
 }
 
 TEST(WaveMainRun, AProjectWithoutAKnownUnitRunsInMetresAndSaysSo) {

@@ -1,4 +1,5 @@
 #include "project/ui/enter_pt_dialog.h"
+#include "platform/ui/number_box.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -40,6 +41,7 @@ EnterPointDialog::EnterPointDialog(EnterPointWizard& wizard, QWidget* parent) : 
     Text3 = new QLineEdit(this);
     Command1 = new QPushButton(this);
     Command2 = new QPushButton(this);
+    for (QLineEdit* box : {Text1, Text2, Text3}) platform::ui::fitNumberBox(*box);
     grid->addWidget(Label1, 0, 0);
     grid->addWidget(Text1, 0, 1);
     grid->addWidget(Label2, 1, 0);

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 namespace quor::project::ui {
@@ -110,6 +111,10 @@ NewProjectDialog::NewProjectDialog(NewProjectForm& form, QWidget* parent) : QDia
 }
 
 void NewProjectDialog::takeTypedPath(QLineEdit* box) {
+    // A message about the path takes the focus from the box, and leaving
+    // the box would check the same path again under the first message.
+    if (takingPath_) return;
+    const QScopedValueRollback<bool> taking(takingPath_, true);
     const std::string text = box->text().toStdString();
     if (box == Text1) form_.Text1_Typed(text);
     if (box == Text2) form_.Text2_Typed(text);

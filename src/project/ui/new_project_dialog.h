@@ -54,6 +54,7 @@ private:
     void takeTypedPath(QLineEdit* box);
     NewProjectForm& form_;
     bool refreshing_ = false;
+    bool takingPath_ = false;
 };
 
 // Shows the dialog modally over the form (ProjectWindow::showNewProjectDialog

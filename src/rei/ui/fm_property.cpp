@@ -1,5 +1,6 @@
 #include "rei/ui/fm_property.h"
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/number_box.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -46,6 +47,7 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
     auto* general = new QWidget(tabs);
     auto* g = new QGridLayout(general);
     Text4 = new QLineEdit(general);
+    platform::ui::fitNumberBox(*Text4);
     g->addWidget(new QLabel("Type Fetch in meters", general), 0, 0);
     g->addWidget(Text4, 0, 1);
     g->addWidget(new QLabel("mts", general), 0, 2);
@@ -113,6 +115,9 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
         }
         t->addWidget(Text5[k], 2 + k, 3);
     }
+    for (QLineEdit* box : Text1) platform::ui::fitNumberBox(*box);
+    for (QLineEdit* box : Text5) platform::ui::fitNumberBox(*box);
+    for (int k = 0; k < 4; ++k) platform::ui::fitNumberBox(*Text2[k]);
     Text1[0]->setVisible(false);
     pv->addWidget(Frame3);
     pv->addStretch();

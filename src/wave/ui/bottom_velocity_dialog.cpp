@@ -1,5 +1,6 @@
 #include "wave/ui/bottom_velocity_dialog.h"
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/number_box.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -31,6 +32,8 @@ BottomVelocityDialog::BottomVelocityDialog(model::ModelState& state, platform::M
     Frame3 = new QGroupBox("Enter Sediment Characterisitics", this);
     TextDensity = new QLineEdit("2650", Frame3);
     TextDiameter = new QLineEdit("0.0002", Frame3);
+    platform::ui::fitNumberBox(*TextDensity);
+    platform::ui::fitNumberBox(*TextDiameter);
     auto* l3 = new QFormLayout(Frame3);
     l3->addRow("Sediment Density (Kg/m3)     (Default 2650 Kg/m3 for Quartz)", TextDensity);
     l3->addRow("Sediment Diameter (m)           (Default: 0.2 mm for medium sand)", TextDiameter);

@@ -1,5 +1,6 @@
 #include "wave/ui/rwe_settings_dialog.h"
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/number_box.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -70,9 +71,13 @@ RweSettingsDialog::RweSettingsDialog(model::ModelState& state, model::MainFormSt
     };
     auto row = [](QGridLayout* l, int r, const char* label, QLineEdit*& edit, const char* unit,
                   const char* before = nullptr) {
-        l->addWidget(new QLabel(label), r, 0);
+        // Long captions wrap, so that the boxes keep their width on a small screen.
+        auto* caption = new QLabel(label);
+        caption->setWordWrap(QString::fromLatin1(label).size() > 40);
+        l->addWidget(caption, r, 0);
         if (before) l->addWidget(new QLabel(before), r, 1);
         edit = new QLineEdit;
+        platform::ui::fitNumberBox(*edit);
         l->addWidget(edit, r, 2);
         if (unit) l->addWidget(new QLabel(unit), r, 3);
     };

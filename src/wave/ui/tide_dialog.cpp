@@ -1,5 +1,6 @@
 #include "wave/ui/tide_dialog.h"
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/number_box.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -14,6 +15,7 @@ TideDialog::TideDialog(model::ModelState& state, platform::Messages& messages, Q
     setModal(true);
     Label1 = new QLabel(kTidePrompt, this);
     Text1 = new QLineEdit(QString::fromStdString(core_.Form_Load()), this);
+    platform::ui::fitNumberBox(*Text1);
     LabelUnit = new QLabel(kTideUnit, this);
     LabelSign = new QLabel(kTideSign, this);
     LabelSign->setWordWrap(true);

@@ -1,5 +1,6 @@
 #include "wind/ui/winddata_form.h"
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/number_box.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -36,6 +37,7 @@ WindDataForm::WindDataForm(WindEntryContext ctx, std::function<void()> onCancel,
         const int row = i / 2, col = (i % 2) * 3;
         Label1[i] = new QLabel(QString::fromStdString(kWindEntryCaptions[i]), this);
         Text1[i] = new QLineEdit(this);
+        platform::ui::fitNumberBox(*Text1[i]);
         grid->addWidget(Label1[i], row, col);
         grid->addWidget(Text1[i], row, col + 1);
         if (i % 2 == 0) {

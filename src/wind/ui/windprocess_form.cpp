@@ -1,5 +1,6 @@
 #include "wind/ui/windprocess_form.h"
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/number_box.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -49,6 +50,7 @@ WindprocessForm::WindprocessForm(WindprocessContext ctx, QWidget* parent) : QDia
 
     auto* frame1 = new QGroupBox(this);
     Text4 = new QLineEdit("10000", frame1);
+    platform::ui::fitNumberBox(*Text4);
     Combo2 = new QComboBox(frame1);
     Combo2->setEditable(true);
     for (int d = 10; d <= 200; d += 10) Combo2->addItem(QString::number(d));
