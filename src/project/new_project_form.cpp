@@ -67,7 +67,10 @@ void NewProjectForm::Command1_Click() { takeBathymetry(window_.datasetChooser())
 
 void NewProjectForm::Text1_Typed(const std::string& typed) {
     const std::string path = trimmed(typed);
-    if (path.empty() || path == Text1 || path == ctx_.form.bathycov) return;
+    // Remove Project keeps the last raster's path but forgets its name, so
+    // the path alone does not say that this raster is still the chosen one.
+    const bool chosenAlready = !ctx_.form.bathyname.empty() && path == ctx_.form.bathycov;
+    if (path.empty() || path == Text1 || chosenAlready) return;
     TypedDataset chooser({path, {}});
     takeBathymetry(chooser);
 }
@@ -156,7 +159,9 @@ void NewProjectForm::Check2_Click() { windEnabled = !Check2; }
 void NewProjectForm::newpro_ok_Click() {
     auto& f = ctx_.form;
     auto& st = ctx_.state;
-    if (f.bathycov.empty()) {
+    // A path without a raster name is what Remove Project leaves behind:
+    // a project made from it could never open its raster.
+    if (f.bathycov.empty() || f.bathyname.empty()) {
         ctx_.messages.message(kNoBathymetrySelected);
         return;
     }

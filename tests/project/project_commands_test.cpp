@@ -296,6 +296,27 @@ TEST(RemoveProject, ClearsTheProjectAndNothingOnDisk) {
     EXPECT_TRUE(fs::exists(file));
 }
 
+TEST(RemoveProject, TheNextNewProjectNeedsItsBathymetryChosenAgainAndTakesItTyped) {
+    Workbench wb;
+    wb.newProject();
+    wb.messages.answers = {true};
+    wb.commands->RemPr_Click();
+    wb.messages.entries.clear();
+    std::string shown;
+    wb.window.newProjectUser = [&](NewProjectForm& f) {
+        // The removed project's raster path is still kept, its name is not.
+        f.newpro_ok_Click();
+        EXPECT_FALSE(f.closed);
+        f.Text1_Typed(wb.data + "/bathy.tif");
+        shown = f.Text1;
+        f.newpro_cancel_Click();
+    };
+    wb.commands->NewPr_Click();
+    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kNoBathymetrySelected});
+    EXPECT_EQ(shown, "bathy.tif");
+    EXPECT_EQ(wb.form.bathyname, "bathy.tif");
+}
+
 TEST(RemoveProject, LetsGoOfTheGeodatabaseAndTheRunsRaster) {
     Workbench wb;
     wb.newProject();
