@@ -86,7 +86,8 @@ TEST_F(Wiring, AFailedWindLoadDisablesTheWindParameterDisplay) {
     window.menuItem("Addwind")->trigger();
     poll.stop();
     ASSERT_EQ(messages.entries.size(), 1u);
-    EXPECT_EQ(messages.entries[0].text, " Wind data file is not available or not in the right format.");
+    EXPECT_EQ(messages.entries[0].text.rfind(" Wind data file is not available or not in the right format.\n", 0), 0u)
+        << messages.entries[0].text;
     EXPECT_FALSE(window.menuItem("wind_pt_mnu")->isEnabled());
 }
 
