@@ -308,11 +308,21 @@ bool ProjectCommands::loadproject() {
             f.windpath.clear();
             return true;
         }
-        const bool ok = loadReiWind(ctx_, st.wind_path);
+        const auto problem = ctx_.hooks.reiWindProblem ? ctx_.hooks.reiWindProblem(st.wind_path) : std::nullopt;
+        const bool ok = !problem && loadReiWind(ctx_, st.wind_path);
         // The flag tells New Project that its dialog was cancelled; a failed
         // load while opening must not cancel the next New Project.
         st.dlg_cancel = false;
-        return ok;
+        if (!ok) {
+            // As with a missing file, the project opens and Change Wind Data mends it.
+            ctx_.messages.message(kUnusableWindFile1 + st.wind_path + kUnusableWindFile2 +
+                                      (problem ? "\n" + *problem : std::string()),
+                                  MessageIcon::Exclamation);
+            st.wind_path.clear();
+            st.wind_name.clear();
+            st.wind_pathcopy.clear();
+            f.windpath.clear();
+        }
     }
     return true;
 }

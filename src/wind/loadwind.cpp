@@ -31,6 +31,15 @@ bool loadwind(const std::string& windpath, model::ModelState& state, model::Wind
     return true;
 }
 
+std::optional<std::string> reiWindFileProblem(const std::string& windpath) {
+    try {
+        readReiWindFile(windpath);
+    } catch (const ReiWindFileError& e) {
+        return std::string(e.what());
+    }
+    return std::nullopt;
+}
+
 bool reloadProjectWind(model::ModelState& state, model::WindSummary& winddata,
                        const model::SettingsHolder& fm_property, platform::Messages& messages) {
     if (state.wind_path.empty()) {
