@@ -169,7 +169,7 @@ std::pair<double, double> Raster::minMax() const {
     double mm[2] = {0, 0};
     GDALRasterBand* band = ds_->GetRasterBand(1);
     if (band->ComputeRasterMinMax(FALSE, mm) != CE_None)
-        throw GisError(err.message("The statistics of " + path_ + " cannot be computed."));
+        throw GisError("The raster " + path_ + " is damaged: " + err.message("its statistics cannot be computed."));
     minMax_.emplace(mm[0], mm[1]);
     return *minMax_;
 }
