@@ -21,12 +21,13 @@ struct Loaded {
     model::MainFormState form;
     model::SettingsHolder holder;
 
-    void run(platform::SettingsStore& store, const std::string& dataFolder = "/data/Quor/Quor 4") {
+    void run(platform::SettingsStore& store, const std::string& dataFolder = "/data/Quor/Quor 4",
+             app::ReplacedSettings* report = nullptr) {
         state.app_folder = dataFolder;
-        app::loadSettingsParameters(store, state, form);
+        app::loadSettingsParameters(store, state, form, report);
         app::loadSettingsProjectFolder(store, state, form);
-        app::loadSettingsHolder(store, state, form, holder);
-        app::loadSettingsSea(store, state);
+        app::loadSettingsHolder(store, state, form, holder, report);
+        app::loadSettingsSea(store, state, report);
     }
 };
 
@@ -285,10 +286,7 @@ TEST_F(SettingsLoader, EveryStoredNumberOutsideItsRangeGivesWayToItsDefault) {
         fresh.write(kSettingsApp, c.section, c.key, c.text);
         Loaded l;
         app::ReplacedSettings report;
-        l.state.app_folder = "/data";
-        app::loadSettingsParameters(fresh, l.state, l.form, &report);
-        app::loadSettingsHolder(fresh, l.state, l.form, l.holder, &report);
-        app::loadSettingsSea(fresh, l.state, &report);
+        l.run(fresh, "/data", &report);
         EXPECT_DOUBLE_EQ(c.now(l), c.expected);
         EXPECT_EQ(fresh.read(kSettingsApp, c.section, c.key), c.stored);
         ASSERT_EQ(report.size(), 1u);

@@ -65,6 +65,21 @@ void makeRaster(const std::string& path, bool withSrs) {
     GDALClose(ds);
 }
 
+// A GeoTIFF of w x h cells 10 m wide, all 5 m deep, in UTM zone 55 S.
+void writeFlatRaster(const std::string& path, int w, int h, const char** options = nullptr) {
+    GDALAllRegister();
+    GDALDataset* ds = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), w, h, 1, GDT_Float32,
+                                                                               const_cast<char**>(options));
+    double gt[6] = {0, 10, 0, 10.0 * h, 0, -10};
+    ds->SetGeoTransform(gt);
+    OGRSpatialReference srs;
+    srs.importFromEPSG(32755);
+    ds->SetSpatialRef(&srs);
+    std::vector<float> depths(static_cast<std::size_t>(w) * h, -5.0f);
+    EXPECT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, w, h, depths.data(), w, h, GDT_Float32, 0, 0), CE_None);
+    GDALClose(ds);
+}
+
 model::MainFormState previousProject() {
     model::MainFormState mf;
     mf.shorecov = "/old";
@@ -73,6 +88,19 @@ model::MainFormState previousProject() {
     mf.bathycov = "/old/bathy.tif";
     mf.bathyname = "bathy.tif";
     return mf;
+}
+
+// The one message of choosing a raster that must be refused; the
+// project's bathymetry stays as it was.
+std::string refusedBathymetry(const std::string& path) {
+    auto mf = previousProject();
+    ScriptedChooser chooser;
+    chooser.answer = std::vector<DatasetItem>{{path, {}}};
+    RecordingMessages msgs;
+    EXPECT_EQ(Getbathymetry(mf, chooser, msgs), nullptr);
+    EXPECT_EQ(mf.bathycov, "/old/bathy.tif");
+    EXPECT_EQ(msgs.entries.size(), 1u);
+    return msgs.entries.empty() ? std::string() : msgs.entries[0].text;
 }
 
 }  // namespace
@@ -240,62 +268,31 @@ TEST(Shoreline, RunsOpenTheShorelineThroughTheSameOpener) {
 TEST(Bathymetry, ADamagedRasterIsRefusedWithGdalsOwnReason) {
     TempDir dir;
     const std::string path = dir.file("cut.tif");
-    {
-        GDALAllRegister();
-        GDALDataset* ds =
-            GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), 300, 300, 1, GDT_Float32, nullptr);
-        double gt[6] = {0, 10, 0, 3000, 0, -10};
-        ds->SetGeoTransform(gt);
-        OGRSpatialReference srs;
-        srs.importFromEPSG(32755);
-        ds->SetSpatialRef(&srs);
-        std::vector<float> depths(300 * 300, -5.0f);
-        EXPECT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 300, 300, depths.data(), 300, 300, GDT_Float32, 0, 0),
-                  CE_None);
-        GDALClose(ds);
-    }
+    writeFlatRaster(path, 300, 300);
     std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
     ASSERT_NO_THROW(pg::Raster::open(path)) << "the header still reads: only the cells are lost";
 
-    auto mf = previousProject();
-    ScriptedChooser chooser;
-    chooser.answer = std::vector<DatasetItem>{{path, {}}};
-    RecordingMessages msgs;
-    EXPECT_EQ(Getbathymetry(mf, chooser, msgs), nullptr);
-    ASSERT_EQ(msgs.entries.size(), 1u);
-    EXPECT_NE(msgs.entries[0].text.find("is damaged"), std::string::npos) << msgs.entries[0].text;
-    EXPECT_EQ(msgs.entries[0].text.find("NoData"), std::string::npos) << msgs.entries[0].text;
-    EXPECT_EQ(msgs.entries[0].text.find("a block cannot be read"), std::string::npos) << "GDAL's words, not ours";
-    EXPECT_EQ(mf.bathycov, "/old/bathy.tif");
+    const std::string said = refusedBathymetry(path);
+    EXPECT_NE(said.find("is damaged"), std::string::npos) << said;
+    EXPECT_EQ(said.find("NoData"), std::string::npos) << said;
+    EXPECT_EQ(said.find("a block cannot be read"), std::string::npos) << "GDAL's words, not ours";
 
     // A run opening it is refused with the same reason.
+    auto mf = previousProject();
     mf.bathycov = path;
     try {
         openBathymetry(mf);
         ADD_FAILURE() << "a damaged raster was opened";
     } catch (const pg::GisError& e) {
-        EXPECT_EQ(std::string(e.what()), msgs.entries[0].text.substr(msgs.entries[0].text.find("The raster")));
+        EXPECT_EQ(std::string(e.what()), said.substr(said.find("The raster")));
     }
 }
 
 TEST(Bathymetry, AHeaderAskingForHugeBlocksIsRefusedBeforeAnyBlockIsRead) {
     TempDir dir;
     const std::string path = dir.file("tiles.tif");
-    {
-        GDALAllRegister();
-        const char* options[] = {"TILED=YES", "BLOCKXSIZE=256", "BLOCKYSIZE=256", "COMPRESS=DEFLATE", nullptr};
-        GDALDataset* ds = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
-            path.c_str(), 600, 350, 1, GDT_Float32, const_cast<char**>(options));
-        double gt[6] = {0, 10, 0, 3500, 0, -10};
-        ds->SetGeoTransform(gt);
-        OGRSpatialReference srs;
-        srs.importFromEPSG(32755);
-        ds->SetSpatialRef(&srs);
-        std::vector<float> depths(600 * 350, -5.0f);
-        EXPECT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 600, 350, depths.data(), 600, 350, GDT_Float32, 0, 0),
-                  CE_None);
-        GDALClose(ds);
-    }
+    const char* tiled[] = {"TILED=YES", "BLOCKXSIZE=256", "BLOCKYSIZE=256", "COMPRESS=DEFLATE", nullptr};
+    writeFlatRaster(path, 600, 350, tiled);
     // TileWidth (322) and TileLength (323) rewritten in the file's first
     // directory as 32-bit values; nothing else changes.
     {
@@ -345,17 +342,12 @@ TEST(Bathymetry, AHeaderAskingForHugeBlocksIsRefusedBeforeAnyBlockIsRead) {
         ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &before); }
     } cap;
 
-    auto mf = previousProject();
-    ScriptedChooser chooser;
-    chooser.answer = std::vector<DatasetItem>{{path, {}}};
-    RecordingMessages msgs;
-    EXPECT_EQ(Getbathymetry(mf, chooser, msgs), nullptr);
-    ASSERT_EQ(msgs.entries.size(), 1u);
-    const std::string said = msgs.entries[0].text;
+    const std::string said = refusedBathymetry(path);
     EXPECT_NE(said.find(path), std::string::npos) << said;
     EXPECT_NE(said.find("blocks of 65536 by 65535 cells"), std::string::npos) << said;
 
     // Runs and the project's display open it through the same door.
+    auto mf = previousProject();
     mf.bathycov = path;
     EXPECT_THROW(openBathymetry(mf), pg::GisError);
     EXPECT_THROW(pg::Raster::open(path), pg::GisError);

@@ -551,14 +551,20 @@ TEST(OpenProject, AGeodatabaseOnAReadOnlyDiskIsReportedAsSuch) {
     EXPECT_FALSE(folderIsReadOnly(wb.projects));
 }
 
-TEST(OpenProject, AnReiProjectWhoseWindFileIsMissingOpensWithoutWind) {
-    Workbench wb;
+// An REI project made through New Project, then removed to be opened again.
+std::string removedReiProject(Workbench& wb) {
     wb.state.model_mode = model::REI_MODE;
     wb.messages.defaultAnswer = false;  // keep the interrogation distance
     const auto file = wb.newProject();
-    const std::string wind = wb.data + "/north.Wind_REI";
     wb.messages.answers = {true};
     wb.commands->RemPr_Click();
+    return file;
+}
+
+TEST(OpenProject, AnReiProjectWhoseWindFileIsMissingOpensWithoutWind) {
+    Workbench wb;
+    const auto file = removedReiProject(wb);
+    const std::string wind = wb.data + "/north.Wind_REI";
     fs::rename(wind, wb.data + "/elsewhere.Wind_REI");
     wb.windLoads.clear();
 
@@ -582,11 +588,7 @@ TEST(OpenProject, AnReiProjectWhoseWindFileIsMissingOpensWithoutWind) {
 
 TEST(OpenProject, ARasterMissingOrDamagedIsToldOnceWithItsCause) {
     Workbench wb;
-    wb.state.model_mode = model::REI_MODE;
-    wb.messages.defaultAnswer = false;  // keep the interrogation distance
-    const auto file = wb.newProject();
-    wb.messages.answers = {true};
-    wb.commands->RemPr_Click();
+    const auto file = removedReiProject(wb);
     const std::string raster = wb.data + "/bathy.tif";
     const std::string copy = wb.tmp.file("bathy-copy.tif");
     fs::copy_file(raster, copy);
