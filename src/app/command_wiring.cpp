@@ -84,6 +84,7 @@ struct Wiring {
             if (!ok) w.setMenuItemEnabled("wind_pt_mnu", false);
             return ok;
         };
+        h.reiWindProblem = wind::reiWindFileProblem;
         h.showWindEntryForm = [&w] {
             // The form asks for the file itself, with the wind files' filter.
             wind::WindEntryContext ctx{w.state(), w.project(), w.winddata(), w.holder(), w.messages(), {}};

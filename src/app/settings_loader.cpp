@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cfloat>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -55,12 +54,6 @@ void writeNumber(platform::SettingsStore& store, const char* section, const char
 // range) give nothing; the caller then keeps the target at 0.
 std::optional<double> toDouble(const std::string& text) { return platform::parseNumber(text); }
 
-std::optional<float> toSingle(const std::string& text) {
-    auto v = platform::parseNumber(text);
-    if (!v || std::fabs(*v) > FLT_MAX) return std::nullopt;
-    return static_cast<float>(*v);
-}
-
 std::optional<int16_t> toInteger(const std::string& text) {
     try {
         return platform::parseInt16(text);
@@ -104,6 +97,21 @@ double checkedDouble(platform::SettingsStore& store, ReplacedSettings* report, c
     return fallback;
 }
 
+// A 16-bit switch or option. Text that is no number reads as 0, as it
+// always has; a number the check refuses gives way to `fallback`, in memory
+// and in the store, and is reported.
+int16_t checkedInteger(platform::SettingsStore& store, ReplacedSettings* report, const char* section,
+                       const char* key, int16_t fallback, const Check& check) {
+    const std::string text = readText(store, section, key);
+    if (const auto v = toDouble(text)) {
+        if (auto problem = check(*v)) {
+            replaced(store, report, section, key, text, std::to_string(fallback), *problem);
+            return fallback;
+        }
+    }
+    return toInteger(text).value_or(0);
+}
+
 // A holder value whose default applies only when nothing is stored; a
 // stored text that is not a number reads as NaN here, for the check.
 double holderNumber(platform::SettingsStore& store, const char* section, const char* key, double fallback) {
@@ -135,14 +143,8 @@ void loadSettingsParameters(platform::SettingsStore& store, model::ModelState& s
     // 100 is used now, but 500 is what the next start will read.
     state.Depth_intg_first =
         checkedDouble(store, report, kParameter, "Depth_intg_first", 100, 500, model::segmentDistanceProblem);
-    state.Depth_intg_second =
-        checkedDouble(store, nullptr, kParameter, "Depth_intg_second", 100, 100,
-                      [](double) { return model::SettingProblem(); }, "depth_intg_second");
-    // A step of 0 or less would never move the second stage along its ray.
-    if (state.Depth_intg_second < 0) {
-        writeNumber(store, kParameter, "depth_intg_second", 100);
-        state.Depth_intg_second = 100;
-    }
+    state.Depth_intg_second = checkedDouble(store, report, kParameter, "Depth_intg_second", 100, 100,
+                                            model::secondDistanceProblem, "depth_intg_second");
     state.A_goda = checkedDouble(store, report, kParameter, "A_goda", 0.17, 0.17, model::godaProblem);
 
     // Stored as N for a tolerance of one in N.
@@ -190,12 +192,11 @@ void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state
         writeNumber(store, kSettings, "windcatno", 3);
     }
 
-    const std::string option = readText(store, kSettings, "option_index");
-    if (option.empty()) {
+    if (readText(store, kSettings, "option_index").empty()) {
         holder.optionindex = 1;
         writeNumber(store, kSettings, "option_index", 1);
     } else {
-        holder.optionindex = toInteger(option).value_or(0);
+        holder.optionindex = checkedInteger(store, report, kSettings, "option_index", 1, model::rayOptionProblem);
     }
 
     // A stored flag is left for the REI settings dialog to read itself.
@@ -243,23 +244,24 @@ void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state
         holder.Power4 = 0;
         holder.Power5 = 0.082;
     }
-    state.wv_indexcheck = toInteger(readText(store, kSettings, "wv_indexcheck")).value_or(0);
+    state.wv_indexcheck = checkedInteger(store, report, kSettings, "wv_indexcheck", 0, model::fastAlgorithmProblem);
     // The REI fast algorithm chosen in an earlier session.
-    holder.indexcheck = toInteger(readText(store, kSettings, "indexcheck")).value_or(0);
+    holder.indexcheck = checkedInteger(store, report, kSettings, "indexcheck", 0, model::fastAlgorithmProblem);
 }
 
 void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state, ReplacedSettings* report) {
     // A missing or unreadable value takes its default in memory only; one
-    // the RWE settings would refuse is also replaced in the store.
+    // the RWE settings would refuse, one beyond a Single's range among them,
+    // is also replaced in the store.
     auto sea = [&](const char* key, float fallback, const Check& check) {
         const std::string text = readText(store, kParameter, key);
-        const auto v = toSingle(text);
+        const auto v = toDouble(text);
         if (!v) return fallback;
         if (auto problem = check(*v)) {
             replaced(store, report, kParameter, key, text, platform::formatNumber(fallback), *problem);
             return fallback;
         }
-        return *v;
+        return static_cast<float>(*v);
     };
     state.sea_temp = sea("Sea_temp", 20.0f, model::seaTemperatureProblem);
     state.sea_salinity = sea("Sea_salinity", 34.84f, model::seaSalinityProblem);

@@ -53,7 +53,8 @@ void loadSettingsProjectFolder(platform::SettingsStore& store, const model::Mode
 void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state, model::MainFormState& form,
                         model::SettingsHolder& holder, ReplacedSettings* report = nullptr);
 
-// "Sea_temp" and "Sea_salinity": no write-back.
+// "Sea_temp" and "Sea_salinity": no write-back, except for a value the
+// RWE settings would refuse.
 void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state, ReplacedSettings* report = nullptr);
 
 }  // namespace quor::app

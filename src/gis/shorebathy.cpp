@@ -101,7 +101,7 @@ std::shared_ptr<pg::FeatureClass> Getshoreline(model::MainFormState& mainform, i
         }
         readAll(*fc);
     } catch (const std::exception& e) {
-        messages.message(std::string("The shoreline dataset cannot be read. ") + e.what(), platform::MessageIcon::Critical);
+        messages.message(kShorelineUnreadable + std::string(e.what()), platform::MessageIcon::Critical);
         return nullptr;
     }
     // Only a fully checked choice replaces the project's shoreline.
@@ -129,7 +129,7 @@ std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, Datase
     try {
         raster = openReadableRaster(item.path);
     } catch (const std::exception& e) {
-        messages.message(std::string("The bathymetry raster cannot be read. ") + e.what(), platform::MessageIcon::Critical);
+        messages.message(kBathymetryUnreadable + std::string(e.what()), platform::MessageIcon::Critical);
         return nullptr;
     }
     if (raster->spatialReference().isNone()) {

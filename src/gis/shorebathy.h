@@ -46,6 +46,10 @@ inline constexpr const char* kShorelineNoReference =
     "No spatial reference attached with the dataset. Please attach suitable spatial reference using a GIS tool.";
 inline constexpr const char* kBathymetryNoReference =
     "No spatial reference attached with the bathymetry. Please attach suitable spatial reference using a GIS tool.";
+// The program's words before the reason (GDAL's own text among it) when a
+// chosen or recorded shoreline or bathymetry cannot be read.
+inline constexpr const char* kShorelineUnreadable = "The shoreline dataset cannot be read. ";
+inline constexpr const char* kBathymetryUnreadable = "The bathymetry raster cannot be read. ";
 inline constexpr const char* kShorelineNotPolygon =
     "The selected shoreline dataset does not hold polygons. Please select a polygon dataset.";
 

@@ -31,6 +31,18 @@ SettingProblem segmentDistanceProblem(double distance) {
     return within(distance, kMinSegmentDistance, kMaxFetch) ? std::nullopt : refuse(kMsgSegmentDistanceRange);
 }
 
+SettingProblem secondDistanceProblem(double distance) {
+    return within(distance, kMinSegmentDistance, kMaxFetch) ? std::nullopt : refuse(kMsgSecondDistanceRange);
+}
+
+SettingProblem rayOptionProblem(double option) {
+    return within(option, 0, 4) && option == std::floor(option) ? std::nullopt : refuse(kMsgRayOption);
+}
+
+SettingProblem fastAlgorithmProblem(double flag) {
+    return flag == 0 || flag == 1 ? std::nullopt : refuse(kMsgFastAlgorithm);
+}
+
 SettingProblem godaProblem(double aGoda) {
     return aGoda > 0 && std::isfinite(aGoda) ? std::nullopt : refuse(kMsgGoda);
 }

@@ -28,6 +28,10 @@ inline constexpr const char* kMsgEps = "Sensitivity eps must be greater than 0 (
 inline constexpr const char* kMsgSlope = "Beach slope must lie between 0 and 90 degrees (both excluded).";
 inline constexpr const char* kMsgSeaTemperature = "Sea Temperature must lie between -5 and 50 degree C.";
 inline constexpr const char* kMsgSeaSalinity = "Sea Water Salinity must lie between 0 and 400 g / Kg.";
+inline constexpr const char* kMsgSecondDistanceRange =
+    "Second interrogation distance must lie between 1 and 100000 mts.";
+inline constexpr const char* kMsgRayOption = "The ray option must be 0 to 4 (16, 32, 40, 48 or 56 rays).";
+inline constexpr const char* kMsgFastAlgorithm = "The fast algorithm setting must be 0 (off) or 1 (on).";
 inline constexpr const char* kMsgCategoryCount = "Please choose between 1 and 5 wind speed categories.";
 inline constexpr const char* kMsgPowersAsNumbers = "Please type every power as a number of 0 or more.";
 inline constexpr const char* kMsgBoundsIncrease =
@@ -45,6 +49,13 @@ SettingProblem segmentLengthProblem(double segment, double fetch);
 // RWE fetch segment interrogation distance (the depth sampling step): 1
 // to 100000 m.
 SettingProblem segmentDistanceProblem(double distance);
+// RWE second interrogation distance (the first shallow-water stage's
+// step): 1 to 100000 m, as the first.
+SettingProblem secondDistanceProblem(double distance);
+// RWE ray-count option: 0 to 4 for 16, 32, 40, 48 or 56 rays.
+SettingProblem rayOptionProblem(double option);
+// Fast-algorithm switches of both modes: 0 or 1.
+SettingProblem fastAlgorithmProblem(double flag);
 // Goda's breaking coefficient: above 0.
 SettingProblem godaProblem(double aGoda);
 // The N of the wave-number tolerance 1 / N: above 0, with 1 / N a number.

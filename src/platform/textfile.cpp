@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace quor::platform {
 
@@ -37,11 +37,23 @@ void writeTextLines(const std::string& path, const std::vector<std::string>& lin
 }
 
 std::vector<std::string> readTextLines(const std::string& path) {
+    // Opening a pipe waits for a writer, and a huge file would be loaded
+    // whole before its first line could be refused.
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw FileError("Cannot read file " + path + ": it is not a regular file.");
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxTextFileBytes) throw FileError("Cannot read file " + path + ": it is far too large.");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw FileError("Cannot read file " + path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    const std::string text = ss.str();
+    // A file that grows while it is read is held to the same bound.
+    std::string text;
+    char chunk[65536];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        text.append(chunk, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxTextFileBytes) throw FileError("Cannot read file " + path + ": it is far too large.");
+    }
     std::vector<std::string> lines;
     std::string cur;
     for (size_t i = 0; i < text.size(); ++i) {

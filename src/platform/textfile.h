@@ -1,6 +1,7 @@
 #pragma once
 // Text files as the program's users exchange them: lines end in CR LF,
 // and a file is opened, written and closed within one operation.
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -32,7 +33,13 @@ private:
 // Writes all lines at once (CR LF after each).
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines);
 
-// Reads a text file's lines, accepting CR LF, LF or CR ends. Throws FileError.
+// The largest text file the program reads: far beyond any wind, project
+// or water-level file, so that a wrong choice costs nothing to refuse.
+inline constexpr std::uintmax_t kMaxTextFileBytes = 1024 * 1024;
+
+// Reads a text file's lines, accepting CR LF, LF or CR ends. Throws
+// FileError, before reading anything, for what is not a regular file (a
+// folder, a pipe, a device) and for a file larger than kMaxTextFileBytes.
 std::vector<std::string> readTextLines(const std::string& path);
 
 }  // namespace quor::platform

@@ -16,7 +16,7 @@ std::shared_ptr<pg::Raster> ProjectCommands::rasterdata() {
     try {
         return openProjectBathymetry(ctx_.form);
     } catch (const std::exception& e) {
-        ctx_.messages.message(e.what());
+        ctx_.messages.message(gis::kBathymetryUnreadable + std::string(e.what()));
         return nullptr;
     }
 }
@@ -24,14 +24,20 @@ std::shared_ptr<pg::Raster> ProjectCommands::rasterdata() {
 void ProjectCommands::displaylayers() {
     auto& f = ctx_.form;
     try {
-        auto raster = rasterdata();
-        if (!raster) throw pg::GisError("no bathymetry");
-        ctx_.map.addLayer(pg::Layer::rasterLayer(raster, f.bathyname));
+        // A layer that cannot be read is told once and left out: the project
+        // file is sound, and Add Bathymetry or Add Shoreline mends the layer.
+        if (auto raster = rasterdata()) ctx_.map.addLayer(pg::Layer::rasterLayer(raster, f.bathyname));
         if (ctx_.holder.indexcheck != 0) {
             if (window_.treeNodeCount() >= 3) window_.setTreeNode(3, "", window_.treeNodeImage(3));
             ctx_.messages.message(kFastAlgorithmNoShoreline, MessageIcon::Information);
         } else {
-            ctx_.map.addLayer(pg::Layer::featureLayer(gis::openShoreline(f), f.shorename));
+            std::shared_ptr<pg::FeatureClass> shoreline;
+            try {
+                shoreline = gis::openShoreline(f);
+            } catch (const std::exception& e) {
+                ctx_.messages.message(gis::kShorelineUnreadable + std::string(e.what()), MessageIcon::Critical);
+            }
+            if (shoreline) ctx_.map.addLayer(pg::Layer::featureLayer(shoreline, f.shorename));
         }
         ctx_.map.setExtent(ctx_.map.fullExtent());
         if (!f.geodatabasename.empty()) gis::displaypointdata(f, ctx_.map, window_);
@@ -46,13 +52,19 @@ void ProjectCommands::displaylayers() {
 void ProjectCommands::bathydist() {
     auto& f = ctx_.form;
     std::optional<int16_t> recommendation;
+    std::shared_ptr<pg::Raster> raster;
     try {
-        auto raster = openProjectBathymetry(f);
+        raster = openProjectBathymetry(f);
+    } catch (const std::exception&) {
+        // The layers' display, which always comes first, has said why.
+        return;
+    }
+    try {
         const auto [minimum, maximum] = raster->minMax();
         if (const auto flag = depthSignFlag(minimum, maximum)) f.depthno = *flag;
         recommendation = recommendedInterrogationDistance(raster->cellSizeX(), raster->cellSizeY());
     } catch (const std::exception& e) {
-        ctx_.messages.message(e.what(), MessageIcon::Critical);
+        ctx_.messages.message(gis::kBathymetryUnreadable + std::string(e.what()), MessageIcon::Critical);
         return;
     }
     if (!recommendation || f.dist_bathy == *recommendation) return;

@@ -247,21 +247,28 @@ void ProjectCommands::OpenPr_Click() {
 bool ProjectCommands::loadproject() {
     auto& f = ctx_.form;
     auto& st = ctx_.state;
+    const std::string path = projectFilePath(f.projfile, f.projname, st.model_mode);
     std::vector<std::string> lines;
     try {
-        lines = readProjectFileLines(projectFilePath(f.projfile, f.projname, st.model_mode));
+        lines = readProjectFileLines(path);
     } catch (const std::exception&) {
         return false;
     }
     auto line = [&](size_t i) { return i < lines.size() ? lines[i] : std::string(); };
-    f.bathycov = storedPathToNative(line(4));
-    f.bathyname = line(5);
     std::optional<int16_t> positive;
+    bool number = true;
     try {
         positive = platform::parseInt16(line(6));
     } catch (const platform::OverflowError&) {
+        number = false;
     }
-    if (!positive) return false;
+    if (!positive && number) return false;
+    // Any other sign leaves every depth of an RWE run without a value.
+    if (!positive || (*positive != 0 && *positive != 1))
+        throw ProjectFileError(std::string(kCorruptedProject) + "\nLine 7 of " + path + ", \"" + line(6) +
+                               "\": the bathymetry sign must be 0 (negative depths) or 1 (positive depths).");
+    f.bathycov = storedPathToNative(line(4));
+    f.bathyname = line(5);
     st.bathy_positive = *positive;
     f.shorecov = storedPathToNative(line(7));
     f.shorename = line(8);
@@ -308,11 +315,21 @@ bool ProjectCommands::loadproject() {
             f.windpath.clear();
             return true;
         }
-        const bool ok = loadReiWind(ctx_, st.wind_path);
+        const auto problem = ctx_.hooks.reiWindProblem ? ctx_.hooks.reiWindProblem(st.wind_path) : std::nullopt;
+        const bool ok = !problem && loadReiWind(ctx_, st.wind_path);
         // The flag tells New Project that its dialog was cancelled; a failed
         // load while opening must not cancel the next New Project.
         st.dlg_cancel = false;
-        return ok;
+        if (!ok) {
+            // As with a missing file, the project opens and Change Wind Data mends it.
+            ctx_.messages.message(kUnusableWindFile1 + st.wind_path + kUnusableWindFile2 +
+                                      (problem ? "\n" + *problem : std::string()),
+                                  MessageIcon::Exclamation);
+            st.wind_path.clear();
+            st.wind_name.clear();
+            st.wind_pathcopy.clear();
+            f.windpath.clear();
+        }
     }
     return true;
 }

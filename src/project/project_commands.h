@@ -40,6 +40,10 @@ inline constexpr const char* kMissingWindFile1 = "The wind data file ";
 inline constexpr const char* kMissingWindFile2 =
     " of this project is missing. The project opens without wind data; please choose a wind data file with Change "
     "Wind Data.";
+inline constexpr const char* kUnusableWindFile1 = "The wind data file ";
+inline constexpr const char* kUnusableWindFile2 =
+    " of this project cannot be used. The project opens without wind data; please choose a wind data file with "
+    "Change Wind Data.";
 inline constexpr const char* kDisplayCorrupted = "Data or Project file corrupted";
 inline constexpr const char* kFastAlgorithmNoShoreline = "Fast Algorithm mode is on, hence no shoreline coverage required";
 
@@ -89,8 +93,8 @@ public:
     // Reads projfile/projname in the current mode into the state; false
     // when the file cannot be used (the caller reports it). A geodatabase
     // that is missing, read-only or locked throws ProjectFileError with
-    // that reason. An REI project whose wind file is missing loads without
-    // wind and says which file is missing.
+    // that reason. An REI project whose wind file is missing or unusable
+    // loads without wind and says which file it is (and the line at fault).
     bool loadproject();
     // Writes the open project's file (mode title, geodatabase line).
     // Throws on failure.

@@ -87,8 +87,12 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
         if (!setup.tide_file.empty()) tide = platform::readTextLines(setup.tide_file);
 
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(setup.folder))
-            if (e.is_regular_file()) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(setup.folder)) {
+            // A link that leads nowhere, or round in a loop, is no wind file
+            // any more than a folder is.
+            std::error_code notAFile;
+            if (e.is_regular_file(notAFile)) names.push_back(e.path().filename().string());
+        }
         std::sort(names.begin(), names.end());
         const int count = static_cast<int>(names.size());
 

@@ -19,21 +19,25 @@ double numberAt(const std::vector<std::string>& lines, int index, Check check) {
     const std::string& text = lines[static_cast<std::size_t>(index)];
     const auto v = platform::parseNumber(text);
     const auto value = v ? v : model::nonFiniteNumber(text);
-    if (!value) throw WindFormatError("Line " + std::to_string(index + 1) + " of the wind file is not a number.");
+    if (!value) throw WindFormatError(model::windLineRefusal(index + 1, text, "not a number"));
     if (auto problem = check(*value)) throw WindValueError(model::windLineRefusal(index + 1, text, *problem));
     return *v;
 }
 
 int16_t sectorCount(const std::vector<std::string>& lines) {
-    if (lines.size() < 8) throw WindFormatError("The wind file has no sector count.");
+    if (lines.size() < 8) throw WindFormatError("The wind file ends before line 8, its sector count.");
     std::optional<int16_t> m;
     try {
         m = platform::parseInt16(lines[7]);
     } catch (const platform::OverflowError&) {
         throw WindValueError(model::windLineRefusal(8, lines[7], "the sector count is far too large"));
     }
-    if (!m) throw WindFormatError("The sector count of the wind file is not a number.");
-    if (*m < 1) throw WindFormatError("The wind file has no sectors.");
+    if (!m) throw WindFormatError(model::windLineRefusal(8, lines[7], "the sector count is not a number"));
+    if (*m < 1) throw WindFormatError(model::windLineRefusal(8, lines[7], "a wind file needs at least one sector"));
+    // The reader's tables hold the sectors and seven wrap-around copies.
+    if (*m > kWindFileMaxSectors)
+        throw WindValueError(model::windLineRefusal(
+            8, lines[7], "a wind file holds at most " + std::to_string(kWindFileMaxSectors) + " sectors"));
     return *m;
 }
 
@@ -45,7 +49,8 @@ std::string textAt(const std::vector<std::string>& lines, int index) {
 
 RweWindFile parseRweWindFile(const std::vector<std::string>& lines) {
     if (static_cast<int>(lines.size()) > kWindFileMaxLines)
-        throw WindFormatError("The wind file has more than " + std::to_string(kWindFileMaxLines) + " lines.");
+        throw WindFormatError("Line " + std::to_string(kWindFileMaxLines + 1) + " of the wind file: a wind file has at most " +
+                              std::to_string(kWindFileMaxLines) + " lines.");
     RweWindFile f;
     f.station = textAt(lines, 3);
     f.startdate = textAt(lines, 4);
@@ -137,7 +142,6 @@ void wave_wind_cls::wavewind(int16_t norays) {
         const int m = f.sectors, n = norays;
         if (n < 1 || n > model::BoundedArray<double, 60>::upper)
             throw WindFormatError("The run has an unusable number of rays.");
-        if (m != n && m > 59) throw WindFormatError("The wind file has too many sectors to spread over the rays.");
         const auto speeds = raySpeeds(f.speeds, n);
         const auto percents = rayPercents(f.percents, n);
         for (int d = 0; d < n; ++d) {
@@ -148,13 +152,10 @@ void wave_wind_cls::wavewind(int16_t norays) {
             const std::string path = debugOutputFolder(s_.app_folder) + "/wind-dur.txt";
             debug_.writeArray(path, kWaveHeightFileTitle, s_.durarray);
         }
-    } catch (const WindValueError& e) {
-        // An impossible value is named, so the user can mend that line.
+    } catch (const std::exception& e) {
+        // The line at fault (or the file's own trouble) is named, so the user can mend it.
         s_.err_wind = 1;
         messages_.message(std::string(kWindFormatMessage) + "\n" + e.what(), platform::MessageIcon::Exclamation);
-    } catch (const std::exception&) {
-        s_.err_wind = 1;
-        messages_.message(kWindFormatMessage, platform::MessageIcon::Exclamation);
     }
 }
 

@@ -21,6 +21,8 @@ inline constexpr const char* kWindFormatMessage =
 
 // Most lines a wind file may have.
 inline constexpr int kWindFileMaxLines = 161;
+// Most sectors a wind file may have.
+inline constexpr int kWindFileMaxSectors = 59;
 
 class WindFormatError : public std::runtime_error {
 public:
@@ -43,10 +45,10 @@ struct RweWindFile {
 };
 
 // Parses the lines of a wind file. WindFormatError for more than 161
-// lines, a sector count below 1 or too large for the count's field, or a
-// count, speed or percentage that is missing or not a number;
-// WindValueError for an impossible speed or percentage, or percentages
-// that add up to clearly more than 100.
+// lines, a sector count below 1, or a count, speed or percentage that is
+// missing or not a number; WindValueError for a sector count above 59, an
+// impossible speed or percentage, or percentages that add up to clearly
+// more than 100. Every text names the line at fault.
 RweWindFile parseRweWindFile(const std::vector<std::string>& lines);
 
 // Speeds of the n ray directions (ray d at d * 360 / n degrees) from the
@@ -69,7 +71,8 @@ public:
 
     // Reads the wind file at windpath for `norays` rays into windarray and
     // durarray (entries from norays on are 0) and the holder's header
-    // members. On any failure: err_wind = 1 and the format message. With
+    // members. On any failure: err_wind = 1 and the format message with
+    // the reason after it. With
     // debugging on and re-binned percentages, durarray goes to
     // "wind-dur.txt" (a failed debug write is reported, not a failure).
     void wavewind(int16_t norays);

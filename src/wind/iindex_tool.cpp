@@ -1,7 +1,9 @@
 #include "wind/iindex_tool.h"
 
+#include <cmath>
 #include <variant>
 
+#include "model/setting_checks.h"
 #include "model/wind_classes.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
@@ -64,9 +66,12 @@ model::WindSummary climateOf(const std::string& path) {
     return w;
 }
 
-double positive(const std::string& text) {
+// The fetch and the interrogation distance within the ranges the REI
+// settings give them, which every run that wrote the directional values kept.
+double positive(const std::string& text, model::SettingProblem (*range)(double)) {
     const auto v = platform::parseDecimal(text);
     if (!v || !(*v > 0)) throw Refusal{kBadFetchOrDistance};
+    if (auto problem = range(*v)) throw Refusal{*problem};
     return *v;
 }
 
@@ -94,8 +99,8 @@ IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages,
                     missing += (missing.empty() ? "" : ", ") + rei::kDirectionalFields[i];
             throw Refusal{"The dataset " + fc.name() + " lacks the directional index fields " + missing + "."};
         }
-        const double F = positive(in.fetchText);
-        const double D = positive(in.distanceText);
+        const double F = positive(in.fetchText, model::fetchProblem);
+        const double D = positive(in.distanceText, model::bathyDistanceProblem);
         const model::WindSummary wind = climateOf(in.windFile);
 
         const int existing = fields->findField("IIndex");
@@ -129,13 +134,14 @@ IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages,
                 if (pg::isNull(v)) complete = false;
                 else B[c] = pg::toDouble(v);
             }
-            if (complete) {
-                f->setValue(indexField, rei::reiIndexValue(B, wind, D, F));
+            const double value = complete ? rei::reiIndexValue(B, wind, D, F) : 0;
+            if (complete && std::isfinite(value)) {
+                f->setValue(indexField, value);
                 fc.store(*f);
                 ++out.written;
             } else {
                 // Emptied, so that a value weighed from earlier directional values never stays.
-                ++out.missing;
+                ++(complete ? out.notFinite : out.missing);
                 if (!pg::isNull(f->value(indexField))) {
                     f->setValue(indexField, std::monostate{});
                     fc.store(*f);
@@ -148,6 +154,10 @@ IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages,
         if (out.missing > 0)
             messages.message(std::to_string(out.missing) + " of " + std::to_string(out.features) +
                                  " features have no directional index values; their IIndex was left empty.",
+                             platform::MessageIcon::Exclamation);
+        if (out.notFinite > 0)
+            messages.message(std::to_string(out.notFinite) + " of " + std::to_string(out.features) +
+                                 " features gave a value that is not a finite number; their IIndex was left empty.",
                              platform::MessageIcon::Exclamation);
         out.end = IIndexEnd::Written;
     } catch (const Refusal& r) {

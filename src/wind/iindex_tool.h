@@ -35,6 +35,7 @@ struct IIndexOutcome {
     std::int64_t features = 0;
     std::int64_t written = 0;
     std::int64_t missing = 0;  // features with an empty directional value: IIndex left empty
+    std::int64_t notFinite = 0;  // features whose IIndex would not be a finite number: left empty
 };
 
 // The "Process Shapefile" tool's OK. The busy state (pointers, status

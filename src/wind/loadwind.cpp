@@ -13,10 +13,8 @@ bool loadwind(const std::string& windpath, model::ModelState& state, model::Wind
         file = readReiWindFile(windpath);
     } catch (const ReiWindFileError& e) {
         state.dlg_cancel = true;
-        // An impossible value is named, so the user can mend that line.
-        const bool named = dynamic_cast<const ReiWindValueError*>(&e) != nullptr;
-        messages.message(named ? std::string(kWindFileNotAvailable) + "\n" + e.what() : kWindFileNotAvailable,
-                         platform::MessageIcon::Exclamation);
+        // The line at fault (or the file's own trouble) is named, so the user can mend it.
+        messages.message(std::string(kWindFileNotAvailable) + "\n" + e.what(), platform::MessageIcon::Exclamation);
         return false;
     }
     for (int k = 0; k < model::kWindClassCount; ++k) {
@@ -31,6 +29,15 @@ bool loadwind(const std::string& windpath, model::ModelState& state, model::Wind
     assgn_code(winddata);
     assgn_power(winddata, fm_property, messages);
     return true;
+}
+
+std::optional<std::string> reiWindFileProblem(const std::string& windpath) {
+    try {
+        readReiWindFile(windpath);
+    } catch (const ReiWindFileError& e) {
+        return std::string(e.what());
+    }
+    return std::nullopt;
 }
 
 bool reloadProjectWind(model::ModelState& state, model::WindSummary& winddata,

@@ -1,5 +1,6 @@
 #pragma once
 // Loading a REI project's wind file into the wind summary holder.
+#include <optional>
 #include <string>
 
 #include "model/model_state.h"
@@ -16,6 +17,10 @@ inline constexpr const char* kWindFileNotAvailable = " Wind data file is not ava
 // is set, the user is told, and the caller disables the wind display.
 bool loadwind(const std::string& windpath, model::ModelState& state, model::WindSummary& winddata,
               const model::SettingsHolder& fm_property, platform::Messages& messages);
+
+// Why the REI wind file at `windpath` cannot be loaded (the line at
+// fault, or the file's own trouble), or nothing; shows nothing.
+std::optional<std::string> reiWindFileProblem(const std::string& windpath);
 
 inline constexpr const char* kNoProjectWind = "The project has no wind data file. Please add wind data first.";
 

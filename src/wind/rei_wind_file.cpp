@@ -98,19 +98,20 @@ ReiWindFileContents readReiWindFile(const std::string& path) {
         throw ReiWindFileError(e.what());
     }
     if (lines.size() > static_cast<size_t>(kReiWindMaxLines))
-        throw ReiWindFileError("The wind file has " + std::to_string(lines.size()) + " lines; at most " +
-                               std::to_string(kReiWindMaxLines) + " are allowed");
+        throw ReiWindFileError("Line " + std::to_string(kReiWindMaxLines + 1) + " of the wind file: a wind file has at most " +
+                               std::to_string(kReiWindMaxLines) + " lines.");
     ReiWindFileContents out;
     out.lineCount = static_cast<int>(lines.size());
     lines.resize(kReiWindMaxLines);
     for (int k = 0; k < 8; ++k) {
         for (int part = 0; part < 2; ++part) {
             const int line = 4 + 2 * k + part;
+            if (line >= out.lineCount)
+                throw ReiWindFileError("The wind file ends before line " + std::to_string(line + 1) + ".");
             auto v = platform::parseDecimal(lines[line]);
             if (!v) v = model::nonFiniteNumber(lines[line]);
             if (!v)
-                throw ReiWindFileError("Line " + std::to_string(line + 1) + " of the wind file holds no number: \"" +
-                                       lines[line] + "\"");
+                throw ReiWindFileError(model::windLineRefusal(line + 1, lines[line], "not a number"));
             const auto problem = part == 0 ? model::windSpeedProblem(*v) : model::windPercentProblem(*v);
             if (problem) throw ReiWindValueError(model::windLineRefusal(line + 1, lines[line], *problem));
             (part == 0 ? out.climate.speed : out.climate.percent)[k] = *v;

@@ -21,12 +21,13 @@ struct Loaded {
     model::MainFormState form;
     model::SettingsHolder holder;
 
-    void run(platform::SettingsStore& store, const std::string& dataFolder = "/data/Quor/Quor 4") {
+    void run(platform::SettingsStore& store, const std::string& dataFolder = "/data/Quor/Quor 4",
+             app::ReplacedSettings* report = nullptr) {
         state.app_folder = dataFolder;
-        app::loadSettingsParameters(store, state, form);
+        app::loadSettingsParameters(store, state, form, report);
         app::loadSettingsProjectFolder(store, state, form);
-        app::loadSettingsHolder(store, state, form, holder);
-        app::loadSettingsSea(store, state);
+        app::loadSettingsHolder(store, state, form, holder, report);
+        app::loadSettingsSea(store, state, report);
     }
 };
 
@@ -241,7 +242,7 @@ TEST_F(SettingsLoader, OutOfRangeIntegersAndUnusableStoresDoNotStopLoading) {
     EXPECT_EQ(get("Parameter", "Eps"), "1000");
     EXPECT_EQ(l.holder.windcatno, 3);
     EXPECT_EQ(get("Settings", "windcatno"), "3");
-    EXPECT_EQ(l.holder.optionindex, 0);
+    EXPECT_EQ(l.holder.optionindex, 1);  // no ray option: the default's 32 rays
     EXPECT_EQ(l.state.wv_indexcheck, 0);
     EXPECT_FLOAT_EQ(l.state.sea_temp, 20.0f);  // loading went on to the end
 
@@ -253,6 +254,45 @@ TEST_F(SettingsLoader, OutOfRangeIntegersAndUnusableStoresDoNotStopLoading) {
     EXPECT_EQ(b.form.dir_path, "/data/Quor/Quor 4/Project");
     EXPECT_EQ(b.holder.optionindex, 1);
     EXPECT_FLOAT_EQ(b.state.sea_salinity, 34.84f);
+}
+
+TEST_F(SettingsLoader, EveryStoredNumberOutsideItsRangeGivesWayToItsDefault) {
+    struct Case {
+        const char *section, *key, *text, *stored;
+        double (*now)(const Loaded&);
+        double expected;
+    };
+    auto second = [](const Loaded& l) { return l.state.Depth_intg_second; };
+    auto temp = [](const Loaded& l) { return double(l.state.sea_temp); };
+    auto salinity = [](const Loaded& l) { return double(l.state.sea_salinity); };
+    auto option = [](const Loaded& l) { return double(l.holder.optionindex); };
+    auto fastRwe = [](const Loaded& l) { return double(l.state.wv_indexcheck); };
+    auto fastRei = [](const Loaded& l) { return double(l.holder.indexcheck); };
+    const Case cases[] = {
+        {"Parameter", "Depth_intg_second", "1e12", "100", second, 100},
+        {"Parameter", "Depth_intg_second", "1e-300", "100", second, 100},
+        {"Parameter", "Depth_intg_second", "1e308", "100", second, 100},
+        {"Parameter", "Sea_temp", "1e39", "20", temp, 20.0f},
+        {"Parameter", "Sea_salinity", "-1e39", "34.84", salinity, 34.84f},
+        {"Settings", "option_index", "99", "1", option, 1},
+        {"Settings", "option_index", "2.5", "1", option, 1},
+        {"Settings", "wv_indexcheck", "7", "0", fastRwe, 0},
+        {"Settings", "indexcheck", "-1", "0", fastRei, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + " = " + c.text);
+        test::TempDir own;
+        platform::IniSettingsStore fresh{own.path()};
+        fresh.write(kSettingsApp, c.section, c.key, c.text);
+        Loaded l;
+        app::ReplacedSettings report;
+        l.run(fresh, "/data", &report);
+        EXPECT_DOUBLE_EQ(c.now(l), c.expected);
+        EXPECT_EQ(fresh.read(kSettingsApp, c.section, c.key), c.stored);
+        ASSERT_EQ(report.size(), 1u);
+        EXPECT_EQ(report[0].was, c.text);
+        EXPECT_NE(app::replacedSettingsMessage(report).find(c.text), std::string::npos);
+    }
 }
 
 TEST_F(SettingsLoader, ValuesTheDialogsWouldRefuseAreReplacedStoredAndReportedOnce) {

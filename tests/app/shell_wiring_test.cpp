@@ -9,12 +9,16 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
+#include "../gis/rays_test_data.h"
 #include "app/main_form.h"
 #include "platform/settings_store.h"
+#include "platform/textfile.h"
+#include "project/project_commands.h"
 #include "test_support.h"
 #include "project/ui/new_project_dialog.h"
 #include "rei/ui/fm_property.h"
@@ -86,8 +90,57 @@ TEST_F(Wiring, AFailedWindLoadDisablesTheWindParameterDisplay) {
     window.menuItem("Addwind")->trigger();
     poll.stop();
     ASSERT_EQ(messages.entries.size(), 1u);
-    EXPECT_EQ(messages.entries[0].text, " Wind data file is not available or not in the right format.");
+    EXPECT_EQ(messages.entries[0].text.rfind(" Wind data file is not available or not in the right format.\n", 0), 0u)
+        << messages.entries[0].text;
     EXPECT_FALSE(window.menuItem("wind_pt_mnu")->isEnabled());
+}
+
+TEST_F(Wiring, AnReiProjectWhoseWindFileHoldsAnImpossibleValueOpensWithoutIt) {
+    state.model_mode = model::REI_MODE;
+    app::MainForm& window = open();
+    namespace td = gis::testdata;
+    td::writeBathymetry(home.file("bathy.tif"), 0, 0, 30, 40, 40, [](double, double) { return -5.0; });
+    std::filesystem::create_directories(home.file("shore"));
+    td::writeShoreline(home.file("shore"), "coast", {{{{0, 0}, {1200, 0}, {1200, 1200}, {0, 1200}}}});
+    std::vector<std::string> wind = {"Winddata File Quor Project", "", "Created on: today", ""};
+    for (int k = 0; k < 8; ++k) {
+        wind.push_back("5");
+        wind.push_back("12.5");
+    }
+    platform::writeTextLines(home.file("good.Wind_REI"), wind);
+    wind[4] = "1e308";  // line 5, the first speed
+    const std::string bad = home.file("bad.Wind_REI");
+    platform::writeTextLines(bad, wind);
+    platform::writeTextLines(home.file("bay.tesk_REI"),
+                             {"Quor REI Project File", "", "Created on: today", "", home.file("bathy.tif"), "bathy.tif",
+                              "0", home.file("shore"), "coast.shp", "", bad, "bad.Wind_REI"});
+
+    // Open Project, then Change Wind Data, each answered in its file dialog.
+    std::string answer;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            d->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(answer));
+            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+        }
+    });
+    poll.start(20);
+    answer = home.file("bay.tesk_REI");
+    window.menuItem("Openpr")->setEnabled(true);
+    window.menuItem("Openpr")->trigger();
+    const std::string said = project::kUnusableWindFile1 + bad + project::kUnusableWindFile2 +
+                             "\nLine 5 of the wind file, \"1e308\": a mean wind speed above 100 m/s is not possible.";
+    const auto texts = messages.texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), said), 1) << ::testing::PrintToString(texts);
+    for (const auto& text : texts) EXPECT_NE(text, project::kCorruptedProject);
+    EXPECT_EQ(form.bathyname, "bathy.tif");
+    EXPECT_EQ(state.wind_path, "");
+
+    answer = home.file("good.Wind_REI");
+    window.menuItem("Addwind")->setEnabled(true);
+    window.menuItem("Addwind")->trigger();
+    poll.stop();
+    EXPECT_EQ(state.wind_path, answer);
 }
 
 TEST_F(Wiring, HandEnteredWindIsSavedAsAWindTextFile) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <gdal_priv.h>
+#include <sys/resource.h>
 
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -62,6 +65,21 @@ void makeRaster(const std::string& path, bool withSrs) {
     GDALClose(ds);
 }
 
+// A GeoTIFF of w x h cells 10 m wide, all 5 m deep, in UTM zone 55 S.
+void writeFlatRaster(const std::string& path, int w, int h, const char** options = nullptr) {
+    GDALAllRegister();
+    GDALDataset* ds = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), w, h, 1, GDT_Float32,
+                                                                               const_cast<char**>(options));
+    double gt[6] = {0, 10, 0, 10.0 * h, 0, -10};
+    ds->SetGeoTransform(gt);
+    OGRSpatialReference srs;
+    srs.importFromEPSG(32755);
+    ds->SetSpatialRef(&srs);
+    std::vector<float> depths(static_cast<std::size_t>(w) * h, -5.0f);
+    EXPECT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, w, h, depths.data(), w, h, GDT_Float32, 0, 0), CE_None);
+    GDALClose(ds);
+}
+
 model::MainFormState previousProject() {
     model::MainFormState mf;
     mf.shorecov = "/old";
@@ -70,6 +88,19 @@ model::MainFormState previousProject() {
     mf.bathycov = "/old/bathy.tif";
     mf.bathyname = "bathy.tif";
     return mf;
+}
+
+// The one message of choosing a raster that must be refused; the
+// project's bathymetry stays as it was.
+std::string refusedBathymetry(const std::string& path) {
+    auto mf = previousProject();
+    ScriptedChooser chooser;
+    chooser.answer = std::vector<DatasetItem>{{path, {}}};
+    RecordingMessages msgs;
+    EXPECT_EQ(Getbathymetry(mf, chooser, msgs), nullptr);
+    EXPECT_EQ(mf.bathycov, "/old/bathy.tif");
+    EXPECT_EQ(msgs.entries.size(), 1u);
+    return msgs.entries.empty() ? std::string() : msgs.entries[0].text;
 }
 
 }  // namespace
@@ -237,40 +268,87 @@ TEST(Shoreline, RunsOpenTheShorelineThroughTheSameOpener) {
 TEST(Bathymetry, ADamagedRasterIsRefusedWithGdalsOwnReason) {
     TempDir dir;
     const std::string path = dir.file("cut.tif");
-    {
-        GDALAllRegister();
-        GDALDataset* ds =
-            GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), 300, 300, 1, GDT_Float32, nullptr);
-        double gt[6] = {0, 10, 0, 3000, 0, -10};
-        ds->SetGeoTransform(gt);
-        OGRSpatialReference srs;
-        srs.importFromEPSG(32755);
-        ds->SetSpatialRef(&srs);
-        std::vector<float> depths(300 * 300, -5.0f);
-        EXPECT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 300, 300, depths.data(), 300, 300, GDT_Float32, 0, 0),
-                  CE_None);
-        GDALClose(ds);
-    }
+    writeFlatRaster(path, 300, 300);
     std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
     ASSERT_NO_THROW(pg::Raster::open(path)) << "the header still reads: only the cells are lost";
 
-    auto mf = previousProject();
-    ScriptedChooser chooser;
-    chooser.answer = std::vector<DatasetItem>{{path, {}}};
-    RecordingMessages msgs;
-    EXPECT_EQ(Getbathymetry(mf, chooser, msgs), nullptr);
-    ASSERT_EQ(msgs.entries.size(), 1u);
-    EXPECT_NE(msgs.entries[0].text.find("is damaged"), std::string::npos) << msgs.entries[0].text;
-    EXPECT_EQ(msgs.entries[0].text.find("NoData"), std::string::npos) << msgs.entries[0].text;
-    EXPECT_EQ(msgs.entries[0].text.find("a block cannot be read"), std::string::npos) << "GDAL's words, not ours";
-    EXPECT_EQ(mf.bathycov, "/old/bathy.tif");
+    const std::string said = refusedBathymetry(path);
+    EXPECT_NE(said.find("is damaged"), std::string::npos) << said;
+    EXPECT_EQ(said.find("NoData"), std::string::npos) << said;
+    EXPECT_EQ(said.find("a block cannot be read"), std::string::npos) << "GDAL's words, not ours";
 
     // A run opening it is refused with the same reason.
+    auto mf = previousProject();
     mf.bathycov = path;
     try {
         openBathymetry(mf);
         ADD_FAILURE() << "a damaged raster was opened";
     } catch (const pg::GisError& e) {
-        EXPECT_EQ(std::string(e.what()), msgs.entries[0].text.substr(msgs.entries[0].text.find("The raster")));
+        EXPECT_EQ(std::string(e.what()), said.substr(said.find("The raster")));
     }
+}
+
+TEST(Bathymetry, AHeaderAskingForHugeBlocksIsRefusedBeforeAnyBlockIsRead) {
+    TempDir dir;
+    const std::string path = dir.file("tiles.tif");
+    const char* tiled[] = {"TILED=YES", "BLOCKXSIZE=256", "BLOCKYSIZE=256", "COMPRESS=DEFLATE", nullptr};
+    writeFlatRaster(path, 600, 350, tiled);
+    // TileWidth (322) and TileLength (323) rewritten in the file's first
+    // directory as 32-bit values; nothing else changes.
+    {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        char header[8];
+        f.read(header, 8);
+        ASSERT_EQ(std::string(header, 4), std::string("II*\0", 4)) << "a little-endian classic TIFF";
+        std::uint32_t ifd;
+        std::memcpy(&ifd, header + 4, 4);
+        f.seekg(ifd);
+        std::uint16_t entries = 0;
+        f.read(reinterpret_cast<char*>(&entries), 2);
+        int patched = 0;
+        for (int i = 0; i < entries; ++i) {
+            const std::streamoff at = ifd + 2 + 12 * i;
+            std::uint16_t tag = 0;
+            f.seekg(at);
+            f.read(reinterpret_cast<char*>(&tag), 2);
+            if (tag != 322 && tag != 323) continue;
+            const std::uint16_t longType = 4;
+            const std::uint32_t count = 1, value = tag == 322 ? 65536 : 65535;
+            f.seekp(at + 2);
+            f.write(reinterpret_cast<const char*>(&longType), 2);
+            f.write(reinterpret_cast<const char*>(&count), 4);
+            f.write(reinterpret_cast<const char*>(&value), 4);
+            ++patched;
+        }
+        ASSERT_EQ(patched, 2);
+    }
+    ASSERT_LT(std::filesystem::file_size(path), 64u * 1024);
+
+    // Should a block of that size ever be allocated, it fails here instead
+    // of taking the machine's memory.
+    struct AddressSpaceCap {
+        rlimit before{};
+        AddressSpaceCap() {
+            getrlimit(RLIMIT_AS, &before);
+            std::ifstream status("/proc/self/status");
+            std::string word;
+            long kb = 0;
+            while (status >> word)
+                if (word == "VmSize:") status >> kb;
+            rlimit cap = before;
+            cap.rlim_cur = static_cast<rlim_t>(kb) * 1024 + (rlim_t{2} << 30);
+            setrlimit(RLIMIT_AS, &cap);
+        }
+        ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &before); }
+    } cap;
+
+    const std::string said = refusedBathymetry(path);
+    EXPECT_NE(said.find(path), std::string::npos) << said;
+    EXPECT_NE(said.find("blocks of 65536 by 65535 cells"), std::string::npos) << said;
+
+    // Runs and the project's display open it through the same door.
+    auto mf = previousProject();
+    mf.bathycov = path;
+    EXPECT_THROW(openBathymetry(mf), pg::GisError);
+    EXPECT_THROW(pg::Raster::open(path), pg::GisError);
 }

@@ -74,25 +74,28 @@ TEST(DisplayLayers, OrderFastAlgorithmAndCorruptedData) {
     EXPECT_EQ(wb.window.tree[2].text, "");
     EXPECT_EQ(wb.messageTexts(), (std::vector<std::string>{kFastAlgorithmNoShoreline, kFastAlgorithmNoShoreline}));
 
-    // A shoreline that cannot be opened clears everything.
+    // A shoreline that cannot be opened is told and left out; the rest stays.
     wb.holder.indexcheck = 0;
     wb.messages.entries.clear();
     wb.form.shorename = "gone.shp";
     wb.map.clearLayers();
+    wb.window.clearTree();
     wb.commands->buildprojtree();
-    EXPECT_EQ(wb.map.layerCount(), 0);
-    EXPECT_TRUE(wb.window.tree.empty());
-    EXPECT_FALSE(wb.window.controlsEnabled);
-    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kDisplayCorrupted});
+    EXPECT_EQ(wb.layerNames(), "Pointdata_ext1,Pointdata1,bathy.tif");
+    EXPECT_FALSE(wb.window.tree.empty());
+    ASSERT_EQ(wb.messages.entries.size(), 1u);
+    EXPECT_EQ(wb.messageTexts()[0].rfind(gis::kShorelineUnreadable, 0), 0u) << wb.messageTexts()[0];
 
-    // A bathymetry that cannot be opened: its own description first.
+    // A bathymetry that cannot be opened: the same.
     wb.messages.entries.clear();
     wb.form.shorename = "coast.shp";
     wb.form.bathyname = "gone.tif";
+    wb.map.clearLayers();
+    wb.window.clearTree();
     wb.commands->buildprojtree();
-    ASSERT_EQ(wb.messages.entries.size(), 2u);
-    EXPECT_EQ(wb.messageTexts()[1], kDisplayCorrupted);
-    EXPECT_EQ(wb.map.layerCount(), 0);
+    ASSERT_EQ(wb.messages.entries.size(), 1u);
+    EXPECT_EQ(wb.messageTexts()[0].rfind(gis::kBathymetryUnreadable, 0), 0u) << wb.messageTexts()[0];
+    EXPECT_EQ(wb.layerNames(), "Pointdata_ext1,Pointdata1,coast.shp");
 }
 
 TEST(ReplaceLayers, BathymetryAndShorelineRebuildTreeAndMap) {

@@ -572,14 +572,20 @@ TEST(OpenProject, AGeodatabaseOnAReadOnlyDiskIsReportedAsSuch) {
     EXPECT_FALSE(folderIsReadOnly(wb.projects));
 }
 
-TEST(OpenProject, AnReiProjectWhoseWindFileIsMissingOpensWithoutWind) {
-    Workbench wb;
+// An REI project made through New Project, then removed to be opened again.
+std::string removedReiProject(Workbench& wb) {
     wb.state.model_mode = model::REI_MODE;
     wb.messages.defaultAnswer = false;  // keep the interrogation distance
     const auto file = wb.newProject();
-    const std::string wind = wb.data + "/north.Wind_REI";
     wb.messages.answers = {true};
     wb.commands->RemPr_Click();
+    return file;
+}
+
+TEST(OpenProject, AnReiProjectWhoseWindFileIsMissingOpensWithoutWind) {
+    Workbench wb;
+    const auto file = removedReiProject(wb);
+    const std::string wind = wb.data + "/north.Wind_REI";
     fs::rename(wind, wb.data + "/elsewhere.Wind_REI");
     wb.windLoads.clear();
 
@@ -599,4 +605,36 @@ TEST(OpenProject, AnReiProjectWhoseWindFileIsMissingOpensWithoutWind) {
     EXPECT_EQ(wb.state.wind_path, wb.data + "/elsewhere.Wind_REI");
     EXPECT_EQ(wb.windLoads, std::vector<std::string>{wb.data + "/elsewhere.Wind_REI"});
     EXPECT_EQ(wb.window.tree[3].text, "elsewhere.Wind_REI");
+}
+
+TEST(OpenProject, ARasterMissingOrDamagedIsToldOnceWithItsCause) {
+    Workbench wb;
+    const auto file = removedReiProject(wb);
+    const std::string raster = wb.data + "/bathy.tif";
+    const std::string copy = wb.tmp.file("bathy-copy.tif");
+    fs::copy_file(raster, copy);
+
+    auto open = [&] {
+        wb.messages.entries.clear();
+        wb.window.files = {file};
+        wb.commands->OpenPr_Click();
+        return wb.messageTexts();
+    };
+    fs::remove(raster);
+    auto said = open();
+    ASSERT_EQ(said.size(), 1u) << ::testing::PrintToString(said);
+    EXPECT_EQ(said[0].rfind(gis::kBathymetryUnreadable, 0), 0u) << said[0];
+    EXPECT_NE(said[0].find(raster), std::string::npos) << said[0];
+    EXPECT_EQ(wb.window.tree.size(), 4u);
+
+    // Cut short: GDAL's reason, after the program's words.
+    fs::copy_file(copy, raster);
+    fs::resize_file(raster, fs::file_size(raster) / 2);
+    wb.messages.answers = {true};
+    wb.commands->RemPr_Click();
+    said = open();
+    ASSERT_EQ(said.size(), 1u) << ::testing::PrintToString(said);
+    EXPECT_EQ(said[0].rfind(gis::kBathymetryUnreadable, 0), 0u) << said[0];
+    EXPECT_NE(said[0].find(raster), std::string::npos) << said[0];
+    EXPECT_EQ(wb.window.tree.size(), 4u);
 }

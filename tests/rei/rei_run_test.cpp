@@ -25,6 +25,7 @@
 #include "gis/site_results.h"
 #include "rays_test_data.h"
 #include "rei/rei_fields.h"
+#include "rei/rei_index.h"
 #include "rei/rei_run.h"
 #include "rei/run_messages.h"
 #include "test_support.h"
@@ -359,6 +360,44 @@ TEST_F(ReiRunTest, ProcessShapefileRefusesWhatItCannotWeigh) {
     refused({fc, tmp.file("long.txt"), "5000", "100"}, "The wind file cannot be used");
     refused({fc, tmp.file("none.txt"), "5000", "100"}, "The wind file cannot be used");
     EXPECT_LT(fc->findField("IIndex"), 0);
+}
+
+TEST_F(ReiRunTest, ProcessShapefileNeverStoresAValueThatIsNotFinite) {
+    auto fc = points({p->site(10000, 10000), p->site(6000, 8000)});
+    for (const auto& name : kDirectionalFields) {
+        fc->addField(pg::FieldDef(name, pg::FieldType::Double));
+        for (std::int64_t oid : {1, 2}) {
+            auto f = fc->feature(oid);
+            f.setValue(name, 1.0);
+            fc->store(f);
+        }
+    }
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    // Fetch and distance outside the REI settings' ranges.
+    const std::pair<const char*, const char*> inputs[] = {{"1e-300", "100"}, {"1e308", "100"}, {"5000", "1e308"}};
+    for (auto [fetch, distance] : inputs) {
+        SCOPED_TRACE(std::string(fetch) + " / " + distance);
+        msgs.entries.clear();
+        EXPECT_EQ(wind::processIIndex({fc, p->state.wind_path, fetch, distance}, msgs, progress).end,
+                  wind::IIndexEnd::Refused);
+        EXPECT_EQ(msgs.texts(), std::vector<std::string>{fetch == std::string("5000") ? model::kMsgBathyDistanceRange
+                                                                                         : model::kMsgFetchRange});
+    }
+    EXPECT_LT(fc->findField("IIndex"), 0);
+
+    // A directional value so large that its weight overflows.
+    auto f = fc->feature(1);
+    f.setValue("Indexne", 1e308);
+    fc->store(f);
+    msgs.entries.clear();
+    const auto out = wind::processIIndex({fc, p->state.wind_path, "5000", "100"}, msgs, progress);
+    EXPECT_EQ(out.end, wind::IIndexEnd::Written);
+    EXPECT_EQ(out.written, 1);
+    EXPECT_TRUE(pg::isNull(fc->feature(1).value("IIndex")));
+    EXPECT_TRUE(std::isfinite(pg::toDouble(fc->feature(2).value("IIndex"))));
+    EXPECT_EQ(msgs.texts(), std::vector<std::string>{
+                                "1 of 2 features gave a value that is not a finite number; their IIndex was left empty."});
 }
 
 }  // namespace

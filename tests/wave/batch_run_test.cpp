@@ -143,5 +143,17 @@ TEST_F(Batch, ASettingOutsideItsRangeRefusesTheBatch) {
     }
 }
 
+TEST_F(Batch, LinksLeadingNowhereAndFoldersAreNoWindFilesAndAreSkipped) {
+    namespace fs = std::filesystem;
+    fs::create_symlink("loop.txt", setup.folder + "/loop.txt");
+    fs::create_symlink("nowhere", setup.folder + "/gone.Wind_RWE");
+    fs::create_directory(setup.folder + "/sub.Wind_RWE");
+    const BatchOutcome out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
+    EXPECT_TRUE(out.completed) << out.stoppedBecause;
+    EXPECT_EQ(out.runs, 3);
+    EXPECT_TRUE(out.skipped.empty());
+    EXPECT_TRUE(rp.p->messages.texts().empty()) << rp.p->messages.texts().front();
+}
+
 }  // namespace
 }  // namespace quor::wave::testing

@@ -175,6 +175,48 @@ TEST_F(WindFile, ImpossibleNumbersAreRefusedNamingTheirLine) {
                                             "\nLine 10 of the wind file, \"-500\": a wind speed cannot be negative.");
 }
 
+TEST_F(WindFile, EveryRefusalNamesItsLine) {
+    const auto good = windFileLines(iota(56, 2, 0.1), std::vector<double>(56, 1));
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        int line;
+    };
+    auto with = [&](int line, const char* text) {
+        auto l = good;
+        l[static_cast<std::size_t>(line - 1)] = text;
+        return l;
+    };
+    auto cut = good;
+    cut.resize(100);
+    auto longer = good;
+    longer.resize(162, "");
+    const Case cases[] = {
+        {"sectors beyond the tables", with(8, "60"), 8},
+        {"the largest sector count", with(8, "32767"), 8},
+        {"no sectors", with(8, "0"), 8},
+        {"a count that is text", with(8, "many"), 8},
+        {"a speed with letters", with(10, "12abc"), 10},
+        {"a percentage that is text", with(69, "calm"), 69},
+        {"a file cut short", cut, 101},
+        {"one line too many", longer, 162},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        messages.entries.clear();
+        write(c.lines);
+        read(32);
+        EXPECT_EQ(state.err_wind, 1);
+        ASSERT_EQ(messages.entries.size(), 1u);
+        const std::string text = messages.entries[0].text;
+        const std::string reason = text.substr(std::min(text.size(), std::string(kWindFormatMessage).size()));
+        EXPECT_EQ(text.rfind(std::string(kWindFormatMessage) + "\n", 0), 0u) << text;
+        EXPECT_TRUE(reason.find("Line " + std::to_string(c.line) + " ") != std::string::npos ||
+                    reason.find("line " + std::to_string(c.line)) != std::string::npos)
+            << text;
+    }
+}
+
 TEST_F(WindFile, UnusableFilesRaiseTheFlagWithTheMessage) {
     auto expectRefused = [&](const std::vector<std::string>& lines, const char* why) {
         messages.entries.clear();
@@ -182,7 +224,7 @@ TEST_F(WindFile, UnusableFilesRaiseTheFlagWithTheMessage) {
         read(32);
         EXPECT_EQ(state.err_wind, 1) << why;
         ASSERT_EQ(messages.entries.size(), 1u) << why;
-        EXPECT_EQ(messages.entries[0].text, kWindFormatMessage);
+        EXPECT_EQ(messages.entries[0].text.rfind(kWindFormatMessage, 0), 0u) << why;
         EXPECT_EQ(messages.entries[0].icon, platform::MessageIcon::Exclamation);
     };
     auto good = windFileLines(iota(56, 2, 0.1), std::vector<double>(56, 1));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "model/wind_classes.h"
 #include "platform/textfile.h"
 #include "test_support.h"
@@ -175,7 +177,8 @@ TEST(LoadWind, RefusesLongOrBrokenFilesAndKeepsTheHolder) {
         test::RecordingMessages msgs;
         EXPECT_FALSE(loadwind(dir.file(name), st, w, fm, msgs));
         EXPECT_TRUE(st.dlg_cancel);
-        ASSERT_EQ(msgs.texts(), std::vector<std::string>{kWindFileNotAvailable});
+        ASSERT_EQ(msgs.entries.size(), 1u);
+        EXPECT_EQ(msgs.entries[0].text.rfind(kWindFileNotAvailable, 0), 0u) << msgs.entries[0].text;
         EXPECT_EQ(msgs.entries[0].icon, platform::MessageIcon::Exclamation);
         EXPECT_EQ(w.windspd_ee, 3);
         EXPECT_EQ(w.wind_file, "before");
@@ -184,6 +187,42 @@ TEST(LoadWind, RefusesLongOrBrokenFilesAndKeepsTheHolder) {
     model::WindSummary w;
     test::RecordingMessages msgs;
     EXPECT_TRUE(loadwind(dir.file("empty24.txt"), st, w, fm, msgs));
+}
+
+TEST(LoadWind, EveryRefusalNamesItsLine) {
+    test::TempDir dir;
+    const auto fm = threeCategories();
+    auto with = [](int line, const char* text) {
+        auto l = fileLines(25);
+        l[static_cast<std::size_t>(line - 1)] = text;
+        return l;
+    };
+    auto cut = fileLines(20);
+    cut.resize(12);
+    auto longer = fileLines(29);
+    longer.push_back("30th");
+    const std::tuple<const char*, std::vector<std::string>, int> cases[] = {
+        {"a speed with letters", with(5, "12abc"), 5},
+        {"a percentage that is empty", with(8, ""), 8},
+        {"an impossible speed", with(5, "1e308"), 5},
+        {"a file cut short", cut, 13},
+        {"one line too many", longer, 30},
+    };
+    for (const auto& [what, lines, line] : cases) {
+        SCOPED_TRACE(what);
+        platform::writeTextLines(dir.file("w.Wind_REI"), lines);
+        model::ModelState st;
+        model::WindSummary w;
+        test::RecordingMessages msgs;
+        EXPECT_FALSE(loadwind(dir.file("w.Wind_REI"), st, w, fm, msgs));
+        ASSERT_EQ(msgs.entries.size(), 1u);
+        const std::string text = msgs.entries[0].text;
+        EXPECT_EQ(text.rfind(std::string(kWindFileNotAvailable) + "\n", 0), 0u) << text;
+        const std::string reason = text.substr(std::min(text.size(), std::string(kWindFileNotAvailable).size()));
+        EXPECT_TRUE(reason.find("Line " + std::to_string(line) + " ") != std::string::npos ||
+                    reason.find("line " + std::to_string(line)) != std::string::npos)
+            << text;
+    }
 }
 
 TEST(LoadWind, SampleWindFiles) {

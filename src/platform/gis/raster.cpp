@@ -53,8 +53,17 @@ std::shared_ptr<Raster> Raster::open(const std::string& path) {
     r->noData_ = nd;
     band->GetBlockSize(&r->blockW_, &r->blockH_);
     if (r->blockW_ <= 0 || r->blockH_ <= 0) throw GisError("The raster " + path + " cannot be read.");
-    r->blocksPerRow_ = (r->width_ + r->blockW_ - 1) / r->blockW_;
     r->pixelBytes_ = std::max(1, GDALGetDataTypeSizeBytes(static_cast<GDALDataType>(r->dataType_)));
+    // The header alone decides how much a block read allocates: a few bytes
+    // changed in a small file would otherwise cost gigabytes, here or in
+    // GDAL's cache, before any pixel is found damaged.
+    if (static_cast<double>(r->width_) * r->height_ > kMaxRasterCells)
+        throw GisError("The raster " + path + " has " + std::to_string(r->width_) + " by " + std::to_string(r->height_) +
+                       " cells, too many to read.");
+    if (static_cast<double>(r->blockW_) * r->blockH_ * r->pixelBytes_ > kMaxRasterBlockBytes)
+        throw GisError("The raster " + path + " has blocks of " + std::to_string(r->blockW_) + " by " +
+                       std::to_string(r->blockH_) + " cells, too large to read.");
+    r->blocksPerRow_ = (r->width_ + r->blockW_ - 1) / r->blockW_;
     // Hold about 16 MB of blocks: hundreds of rows of a striped file, a few
     // dozen tiles of a tiled one; never fewer than 4.
     const double blockBytes = static_cast<double>(r->blockW_) * r->blockH_ * r->pixelBytes_;
@@ -160,7 +169,7 @@ std::pair<double, double> Raster::minMax() const {
     double mm[2] = {0, 0};
     GDALRasterBand* band = ds_->GetRasterBand(1);
     if (band->ComputeRasterMinMax(FALSE, mm) != CE_None)
-        throw GisError(err.message("The statistics of " + path_ + " cannot be computed."));
+        throw GisError("The raster " + path_ + " is damaged: " + err.message("its statistics cannot be computed."));
     minMax_.emplace(mm[0], mm[1]);
     return *minMax_;
 }
