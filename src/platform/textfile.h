@@ -32,6 +32,15 @@ private:
 // Writes all lines at once (CR LF after each).
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines);
 
+// Gives the file exactly these lines (CR LF after each), creating it when
+// missing, for files a run rewrites again and again. The old content is
+// written over in place and only a longer old tail is cut off; the file
+// is never emptied first. A file system starts writing a file out to the
+// disk when it is closed after being emptied, and the next emptying waits
+// for that write-out: on a busy disk such waits outweigh a run's work.
+// Throws FileError.
+void rewriteTextLines(const std::string& path, const std::vector<std::string>& lines);
+
 // Reads a text file's lines, accepting CR LF, LF or CR ends. Throws FileError.
 std::vector<std::string> readTextLines(const std::string& path);
 
