@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -327,4 +328,36 @@ TEST_F(MapViewTest, ARunsSitesRedrawTheMapAFewTimesASecondAndItsLastStateAlways)
     // The last state is drawn: the project's layer alone.
     EXPECT_TRUE(QTest::qWaitFor([&] { return view.layers().size() == 1 && !view.isDrawing(); }, 5000));
     EXPECT_EQ(view.layers()[0], view.qgisLayer(*map.layer(0)));
+}
+
+TEST_F(MapViewTest, ALayerTakenOffDuringADrawIsKeptUntilTheDrawHasFinished) {
+    // A raster large enough that the draw is still going when the layer goes.
+    const std::string path = dir.file("large.tif");
+    GDALAllRegister();
+    GDALDataset* ds =
+        GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), 2000, 2000, 1, GDT_Float32, nullptr);
+    double gt[6] = {0, 1, 0, 2000, 0, -1};
+    ds->SetGeoTransform(gt);
+    ds->GetRasterBand(1)->Fill(-5);
+    GDALClose(ds);
+    pg::Map& map = view.map();
+    map.addLayer(pg::Layer::rasterLayer(pg::Raster::open(path), "bathy"));
+    auto points = pg::Layer::featureLayer(pointClass("Pointdata1", 3, 100));
+    map.addLayer(points);
+    view.syncNow();
+    const QPointer<QgsMapLayer> drawn = view.qgisLayer(*points);
+    ASSERT_FALSE(drawn.isNull());
+
+    view.refreshView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.isDrawing(); }, 5000));
+    map.deleteLayer(points);
+    view.syncNow();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(view.isDrawing()) << "the draw ended before the layer was taken off";
+    // The draw files its images under the layer object as it finishes.
+    EXPECT_FALSE(drawn.isNull());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isDrawing(); }, 30000));
+    QTest::qWait(1);
+    EXPECT_TRUE(drawn.isNull()) << "the layer is released once the draw is over";
 }
