@@ -100,7 +100,10 @@ MapView::MapView(QWidget* parent) : QgsMapCanvas(parent) {
 
 MapView::~MapView() {
     map_.removeListener(listener_);
-    stopRendering();
+    // Stopping a draw only lets it go on to its end without the view, and
+    // at its end it files its images into the view's cache, gone by then:
+    // the draw is ended here, waiting for its threads.
+    cancelJobs();
     unsetMapTool(tool_);
     delete tool_;
     setLayers({});

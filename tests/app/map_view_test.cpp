@@ -8,11 +8,13 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTest>
 #include <QTimer>
 
 #include <cmath>
 #include <filesystem>
+#include <memory>
 
 #include "app/map_style.h"
 #include "app/map_tools.h"
@@ -43,6 +45,28 @@ bool colourNear(const QImage& img, QPointF p, QColor c, int radius = 3, int tol 
         }
     return false;
 }
+
+// A raster large enough that a draw of it is still going on a few steps later.
+std::string largeRaster(const test::TempDir& dir) {
+    const std::string path = dir.file("large.tif");
+    GDALAllRegister();
+    GDALDataset* ds =
+        GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), 2000, 2000, 1, GDT_Float32, nullptr);
+    double gt[6] = {0, 1, 0, 2000, 0, -1};
+    ds->SetGeoTransform(gt);
+    ds->GetRasterBand(1)->Fill(-5);
+    GDALClose(ds);
+    return path;
+}
+
+// Counts the completions of background work that reach the event loop.
+struct CompletionCounter final : QObject {
+    int seen = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::FutureCallOut) ++seen;
+        return false;
+    }
+};
 
 // Whether the view has a draw scheduled: QGIS redraws a view half a second
 // after it was last resized, and a refresh waits for the next turn of the
@@ -331,17 +355,8 @@ TEST_F(MapViewTest, ARunsSitesRedrawTheMapAFewTimesASecondAndItsLastStateAlways)
 }
 
 TEST_F(MapViewTest, ALayerTakenOffDuringADrawIsKeptUntilTheDrawHasFinished) {
-    // A raster large enough that the draw is still going when the layer goes.
-    const std::string path = dir.file("large.tif");
-    GDALAllRegister();
-    GDALDataset* ds =
-        GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), 2000, 2000, 1, GDT_Float32, nullptr);
-    double gt[6] = {0, 1, 0, 2000, 0, -1};
-    ds->SetGeoTransform(gt);
-    ds->GetRasterBand(1)->Fill(-5);
-    GDALClose(ds);
     pg::Map& map = view.map();
-    map.addLayer(pg::Layer::rasterLayer(pg::Raster::open(path), "bathy"));
+    map.addLayer(pg::Layer::rasterLayer(pg::Raster::open(largeRaster(dir)), "bathy"));
     auto points = pg::Layer::featureLayer(pointClass("Pointdata1", 3, 100));
     map.addLayer(points);
     view.syncNow();
@@ -360,4 +375,26 @@ TEST_F(MapViewTest, ALayerTakenOffDuringADrawIsKeptUntilTheDrawHasFinished) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isDrawing(); }, 30000));
     QTest::qWait(1);
     EXPECT_TRUE(drawn.isNull()) << "the layer is released once the draw is over";
+}
+
+// A view taken away during a draw used to leave the draw running on its
+// own; at its end it filed its images into the view's cache, gone by then,
+// and crashed or hung the program a moment later.
+TEST(MapViewEnd, AViewTakenAwayDuringADrawEndsTheDrawWithIt) {
+    test::requireQgis();
+    test::TempDir dir;
+    auto view = std::make_unique<app::MapView>();
+    view->resize(500, 400);
+    view->map().addLayer(pg::Layer::rasterLayer(pg::Raster::open(largeRaster(dir)), "bathy"));
+    view->syncNow();
+    view->refreshView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isDrawing(); }, 5000));
+
+    CompletionCounter after;
+    qApp->installEventFilter(&after);
+    view.reset();
+    QThreadPool::globalInstance()->waitForDone(30000);
+    QTest::qWait(20);
+    qApp->removeEventFilter(&after);
+    EXPECT_EQ(after.seen, 0) << "a draw of the view went on after the view was gone";
 }
