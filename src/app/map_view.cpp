@@ -100,11 +100,15 @@ MapView::MapView(QWidget* parent) : QgsMapCanvas(parent) {
 
 MapView::~MapView() {
     map_.removeListener(listener_);
-    stopRendering();
+    // Stopping a draw only lets it go on to its end without the view, and
+    // at its end it files its images into the view's cache, gone by then:
+    // the draw is ended here, waiting for its threads.
+    cancelJobs();
     unsetMapTool(tool_);
     delete tool_;
     setLayers({});
     for (auto& [key, m] : mirrored_) delete m.layer;
+    for (QgsMapLayer* layer : retired_) delete layer;
 }
 
 void MapView::onModelChanged() {
@@ -146,9 +150,17 @@ MapView::Mirrored& MapView::mirror(const std::shared_ptr<pg::Layer>& layer) {
 }
 
 void MapView::dropLayer(QgsMapLayer* layer) {
-    // A draw in progress works on its own copies of the layer's data; the
-    // layer object itself goes once control is back in the event loop.
-    if (layer) layer->deleteLater();
+    if (!layer) return;
+    // A draw in progress works on its own copies of the layer's data, but
+    // as it finishes it files its images under the layer object itself: the
+    // object is kept until no draw refers to it any more.
+    retired_.push_back(layer);
+    if (!isDrawing()) releaseRetiredLayers();
+}
+
+void MapView::releaseRetiredLayers() {
+    for (QgsMapLayer* layer : retired_) layer->deleteLater();
+    retired_.clear();
 }
 
 void MapView::rebuildTransactionCopies() {
@@ -344,6 +356,7 @@ std::vector<pg::Point> MapView::screenOutline() const {
 }
 
 void MapView::onDrawn() {
+    releaseRetiredLayers();
     for (QgsVertexMarker* m : markers_) delete m;
     markers_.clear();
     if (outline_) outline_->reset(QgsWkbTypes::PolygonGeometry);

@@ -119,6 +119,7 @@ private:
     Mirrored& mirror(const std::shared_ptr<pg::Layer>& layer);
     void rebuildTransactionCopies();
     void dropLayer(QgsMapLayer* layer);
+    void releaseRetiredLayers();
     void onDrawn();
     void pressed(const MapMouse& m);
     void moved(const MapMouse& m, QMouseEvent* raw);
@@ -132,6 +133,8 @@ private:
     int syncs_ = 0;
     QElapsedTimer lastSync_;
     std::map<const pg::Layer*, Mirrored> mirrored_;
+    // QGIS layers no longer shown that a draw in progress may still refer to.
+    std::vector<QgsMapLayer*> retired_;
     std::vector<std::shared_ptr<pg::Layer>> shown_;
     std::vector<bool> shownVisible_;
     std::vector<std::shared_ptr<pg::Layer>> notifiedLayers_;

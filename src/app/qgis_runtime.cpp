@@ -5,6 +5,9 @@
 #include <proj.h>
 #include <qgis.h>
 #include <qgsapplication.h>
+#include <qgscoordinatereferencesystem.h>
+#include <qgscoordinatetransform.h>
+#include <qgsellipsoidutils.h>
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -16,6 +19,21 @@
 
 namespace quor::app {
 
+namespace {
+
+// Every thread that used PROJ takes its objects out of QGIS's coordinate
+// caches when it ends. Qt ends the thread pool's threads as the
+// application object goes, and a thread may still be finishing after main
+// has returned and the exit handlers have destroyed the caches' locks.
+// Switched off, the caches are never touched again.
+void switchOffCoordinateCaches() {
+    QgsCoordinateTransform::invalidateCache(true);
+    QgsCoordinateReferenceSystem::invalidateCache(true);
+    QgsEllipsoidUtils::invalidateCache(true);
+}
+
+}  // namespace
+
 void startQgis() {
     static bool started = false;
     if (started) return;
@@ -23,8 +41,12 @@ void startQgis() {
     // Before QGIS's own GDAL provider can open anything.
     quor::platform::gis::startGdal();
     QgsApplication::setPrefixPath(QStringLiteral(QUOR_QGIS_PREFIX), true);
-    // Without a QgsApplication (the tests) its paths are set up here.
-    if (!QgsApplication::instance()) QgsApplication::init(qgisProfileFolder());
+    // Without a QgsApplication (the tests) its paths are set up here, and
+    // its end is stood in for: it switches the caches off as it goes.
+    if (!QgsApplication::instance()) {
+        QgsApplication::init(qgisProfileFolder());
+        qAddPostRoutine(switchOffCoordinateCaches);
+    }
     QgsApplication::initQgis();
     // QGIS may take the user's locale for the C library; numbers in files,
     // fields and settings are always written with a point.

@@ -8,7 +8,9 @@ namespace quor::app {
 
 // Points QGIS at the installation it was built against and loads its
 // providers. Later calls do nothing. Works with a plain QApplication (the
-// tests) as well as with QgsApplication (the program).
+// tests) as well as with QgsApplication (the program); with a plain one,
+// QGIS's coordinate caches are switched off as the application object
+// ends, as QgsApplication does itself.
 void startQgis();
 
 // Names the program to Qt and sends the settings that Qt and QGIS keep for

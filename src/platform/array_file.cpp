@@ -35,7 +35,7 @@ void ensureParentFolder(const std::string& path) {
 
 void writeOutputArrayFile(const std::string& path, const std::string& title, std::span<const double> values) {
     ensureParentFolder(path);
-    writeTextLines(path, outputArrayLines(title, values));
+    rewriteTextLines(path, outputArrayLines(title, values));
 }
 
 }  // namespace quor::platform

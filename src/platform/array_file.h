@@ -25,8 +25,9 @@ std::vector<std::string> outputArrayLines(const std::string& title, std::span<co
 // when that fails.
 void ensureParentFolder(const std::string& path);
 
-// Writes outputArrayLines to `path`, overwriting the file and creating its
-// folder. Throws FileError on failure.
+// Gives `path` the content outputArrayLines, creating its folder. Runs
+// write these files for every site, so the file is rewritten in place
+// (see rewriteTextLines). Throws FileError on failure.
 void writeOutputArrayFile(const std::string& path, const std::string& title, std::span<const double> values);
 
 }  // namespace quor::platform

@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quor::platform {
 
 TextWriter::TextWriter(const std::string& path, bool append) : path_(path) {
@@ -34,6 +38,35 @@ void writeTextLines(const std::string& path, const std::vector<std::string>& lin
     TextWriter w(path);
     for (const auto& l : lines) w.writeLine(l);
     w.close();
+}
+
+void rewriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& l : lines) text.append(l).append("\r\n");
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) throw FileError("Cannot write file " + path + ": " + std::strerror(errno));
+    bool ok = true;
+    for (std::size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            ok = false;
+    }
+    struct stat st {};
+    if (ok && ::fstat(fd, &st) == 0) {
+        if (st.st_size > static_cast<off_t>(text.size())) ok = ::ftruncate(fd, static_cast<off_t>(text.size())) == 0;
+    } else {
+        ok = false;
+    }
+    int err = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) throw FileError("Cannot write file " + path + ": " + std::strerror(err));
 }
 
 std::vector<std::string> readTextLines(const std::string& path) {

@@ -33,6 +33,15 @@ private:
 // Writes all lines at once (CR LF after each).
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines);
 
+// Gives the file exactly these lines (CR LF after each), creating it when
+// missing, for files a run rewrites again and again. The old content is
+// written over in place and only a longer old tail is cut off; the file
+// is never emptied first. A file system starts writing a file out to the
+// disk when it is closed after being emptied, and the next emptying waits
+// for that write-out: on a busy disk such waits outweigh a run's work.
+// Throws FileError.
+void rewriteTextLines(const std::string& path, const std::vector<std::string>& lines);
+
 // The largest text file the program reads: far beyond any wind, project
 // or water-level file, so that a wrong choice costs nothing to refuse.
 inline constexpr std::uintmax_t kMaxTextFileBytes = 1024 * 1024;

@@ -144,9 +144,7 @@ void DebugTextFile::close() noexcept {
     open_ = false;
     reporter_.attempt(path_, [&] {
         ensureParentFolder(path_);
-        platform::TextWriter w(path_);
-        for (const auto& l : lines_) w.writeLine(l);
-        w.close();
+        platform::rewriteTextLines(path_, lines_);
     });
     lines_.clear();
 }

@@ -7,10 +7,14 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPointer>
+#include <QThreadPool>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <filesystem>
+#include <memory>
 
 #include "app/map_style.h"
 #include "app/map_tools.h"
@@ -39,6 +43,37 @@ bool colourNear(const QImage& img, QPointF p, QColor c, int radius = 3, int tol 
             if (x < 0 || y < 0 || x >= img.width() || y >= img.height()) continue;
             if (colourDistance(img.pixelColor(x, y), c) <= tol) return true;
         }
+    return false;
+}
+
+// A raster large enough that a draw of it is still going on a few steps later.
+std::string largeRaster(const test::TempDir& dir) {
+    const std::string path = dir.file("large.tif");
+    GDALAllRegister();
+    GDALDataset* ds =
+        GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), 2000, 2000, 1, GDT_Float32, nullptr);
+    double gt[6] = {0, 1, 0, 2000, 0, -1};
+    ds->SetGeoTransform(gt);
+    ds->GetRasterBand(1)->Fill(-5);
+    GDALClose(ds);
+    return path;
+}
+
+// Counts the completions of background work that reach the event loop.
+struct CompletionCounter final : QObject {
+    int seen = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::FutureCallOut) ++seen;
+        return false;
+    }
+};
+
+// Whether the view has a draw scheduled: QGIS redraws a view half a second
+// after it was last resized, and a refresh waits for the next turn of the
+// event loop, each on a single-shot timer of the view.
+bool drawScheduled(const app::MapView& view) {
+    for (const QTimer* t : view.findChildren<QTimer*>())
+        if (t->isSingleShot() && t->isActive()) return true;
     return false;
 }
 
@@ -269,6 +304,9 @@ TEST_F(MapViewTest, LayersAddedAndRemovedBetweenTwoLooksDoNotRestartTheDrawingBu
     pg::Map& map = view.map();
     map.addLayer(pg::Layer::featureLayer(a));
     ASSERT_TRUE(test::drawAndWait(view));
+    // Under load the redraw that follows showing the view would otherwise
+    // come inside the counted loop.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !drawScheduled(view) && !view.isDrawing(); }, 5000));
     int started = 0;
     QObject::connect(&view, &QgsMapCanvas::renderStarting, [&] { ++started; });
     for (int site = 0; site < 20; ++site) {
@@ -314,4 +352,49 @@ TEST_F(MapViewTest, ARunsSitesRedrawTheMapAFewTimesASecondAndItsLastStateAlways)
     // The last state is drawn: the project's layer alone.
     EXPECT_TRUE(QTest::qWaitFor([&] { return view.layers().size() == 1 && !view.isDrawing(); }, 5000));
     EXPECT_EQ(view.layers()[0], view.qgisLayer(*map.layer(0)));
+}
+
+TEST_F(MapViewTest, ALayerTakenOffDuringADrawIsKeptUntilTheDrawHasFinished) {
+    pg::Map& map = view.map();
+    map.addLayer(pg::Layer::rasterLayer(pg::Raster::open(largeRaster(dir)), "bathy"));
+    auto points = pg::Layer::featureLayer(pointClass("Pointdata1", 3, 100));
+    map.addLayer(points);
+    view.syncNow();
+    const QPointer<QgsMapLayer> drawn = view.qgisLayer(*points);
+    ASSERT_FALSE(drawn.isNull());
+
+    view.refreshView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.isDrawing(); }, 5000));
+    map.deleteLayer(points);
+    view.syncNow();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(view.isDrawing()) << "the draw ended before the layer was taken off";
+    // The draw files its images under the layer object as it finishes.
+    EXPECT_FALSE(drawn.isNull());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isDrawing(); }, 30000));
+    QTest::qWait(1);
+    EXPECT_TRUE(drawn.isNull()) << "the layer is released once the draw is over";
+}
+
+// A view taken away during a draw used to leave the draw running on its
+// own; at its end it filed its images into the view's cache, gone by then,
+// and crashed or hung the program a moment later.
+TEST(MapViewEnd, AViewTakenAwayDuringADrawEndsTheDrawWithIt) {
+    test::requireQgis();
+    test::TempDir dir;
+    auto view = std::make_unique<app::MapView>();
+    view->resize(500, 400);
+    view->map().addLayer(pg::Layer::rasterLayer(pg::Raster::open(largeRaster(dir)), "bathy"));
+    view->syncNow();
+    view->refreshView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isDrawing(); }, 5000));
+
+    CompletionCounter after;
+    qApp->installEventFilter(&after);
+    view.reset();
+    QThreadPool::globalInstance()->waitForDone(30000);
+    QTest::qWait(20);
+    qApp->removeEventFilter(&after);
+    EXPECT_EQ(after.seen, 0) << "a draw of the view went on after the view was gone";
 }
