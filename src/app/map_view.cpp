@@ -8,6 +8,8 @@
 #include <qgsvectorlayer.h>
 #include <qgsvertexmarker.h>
 
+#include <QCoreApplication>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -96,6 +98,7 @@ MapView::MapView(QWidget* parent) : QgsMapCanvas(parent) {
     setMousePointer(kPointerArrow);
     listener_ = map_.addListener([this] { onModelChanged(); });
     connect(this, &QgsMapCanvas::mapCanvasRefreshed, this, &MapView::onDrawn);
+    connect(this, &QgsMapCanvas::mapRefreshCanceled, this, &MapView::finishAbandonedDraw);
 }
 
 MapView::~MapView() {
@@ -156,6 +159,17 @@ void MapView::dropLayer(QgsMapLayer* layer) {
     // object is kept until no draw refers to it any more.
     retired_.push_back(layer);
     if (!isDrawing()) releaseRetiredLayers();
+}
+
+void MapView::finishAbandonedDraw() {
+    // QGIS lets a superseded draw run on by itself, out of the view's sight:
+    // it could still be reading a layer the view lets go when the next draw
+    // ends, and at its end it files its images into the view's cache, which
+    // may be gone by then. The draw is only told to stop, so this wait is
+    // short; its end is delivered at once, while the view and its layers
+    // are all still there. The program gives that pool no other work.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::FutureCallOut);
 }
 
 void MapView::releaseRetiredLayers() {

@@ -120,6 +120,7 @@ private:
     void rebuildTransactionCopies();
     void dropLayer(QgsMapLayer* layer);
     void releaseRetiredLayers();
+    void finishAbandonedDraw();
     void onDrawn();
     void pressed(const MapMouse& m);
     void moved(const MapMouse& m, QMouseEvent* raw);

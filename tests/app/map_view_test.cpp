@@ -398,3 +398,28 @@ TEST(MapViewEnd, AViewTakenAwayDuringADrawEndsTheDrawWithIt) {
     qApp->removeEventFilter(&after);
     EXPECT_EQ(after.seen, 0) << "a draw of the view went on after the view was gone";
 }
+
+// A draw superseded by the next one used to run on unseen; a view taken
+// away meanwhile got its images filed into its freed cache a moment later.
+TEST(MapViewEnd, ADrawSupersededByTheNextEndsBeforeTheViewGoes) {
+    test::requireQgis();
+    test::TempDir dir;
+    auto view = std::make_unique<app::MapView>();
+    view->resize(500, 400);
+    view->map().addLayer(pg::Layer::rasterLayer(pg::Raster::open(largeRaster(dir)), "bathy"));
+    view->syncNow();
+    view->refreshView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isDrawing(); }, 5000));
+    bool superseded = false;
+    QObject::connect(view.get(), &QgsMapCanvas::mapRefreshCanceled, [&] { superseded = true; });
+    view->refreshView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isDrawing() && superseded; }, 5000));
+
+    CompletionCounter after;
+    qApp->installEventFilter(&after);
+    view.reset();
+    QThreadPool::globalInstance()->waitForDone(30000);
+    QTest::qWait(20);
+    qApp->removeEventFilter(&after);
+    EXPECT_EQ(after.seen, 0) << "a superseded draw of the view went on after the view was gone";
+}
