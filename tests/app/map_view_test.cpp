@@ -377,26 +377,40 @@ TEST_F(MapViewTest, ALayerTakenOffDuringADrawIsKeptUntilTheDrawHasFinished) {
     EXPECT_TRUE(drawn.isNull()) << "the layer is released once the draw is over";
 }
 
-// A view taken away during a draw used to leave the draw running on its
-// own; at its end it filed its images into the view's cache, gone by then,
-// and crashed or hung the program a moment later.
-TEST(MapViewEnd, AViewTakenAwayDuringADrawEndsTheDrawWithIt) {
-    test::requireQgis();
-    test::TempDir dir;
+namespace {
+
+// A view drawing a raster large enough for the draw to be caught running.
+std::unique_ptr<app::MapView> viewDrawing(const test::TempDir& dir) {
     auto view = std::make_unique<app::MapView>();
     view->resize(500, 400);
     view->map().addLayer(pg::Layer::rasterLayer(pg::Raster::open(largeRaster(dir)), "bathy"));
     view->syncNow();
     view->refreshView();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isDrawing(); }, 5000));
+    return view;
+}
 
+// How many draw completions reach the program once the view is gone.
+int drawsEndingAfter(std::unique_ptr<app::MapView> view) {
     CompletionCounter after;
     qApp->installEventFilter(&after);
     view.reset();
     QThreadPool::globalInstance()->waitForDone(30000);
     QTest::qWait(20);
     qApp->removeEventFilter(&after);
-    EXPECT_EQ(after.seen, 0) << "a draw of the view went on after the view was gone";
+    return after.seen;
+}
+
+}  // namespace
+
+// A view taken away during a draw used to leave the draw running on its
+// own; at its end it filed its images into the view's cache, gone by then,
+// and crashed or hung the program a moment later.
+TEST(MapViewEnd, AViewTakenAwayDuringADrawEndsTheDrawWithIt) {
+    test::requireQgis();
+    test::TempDir dir;
+    auto view = viewDrawing(dir);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isDrawing(); }, 5000));
+    EXPECT_EQ(drawsEndingAfter(std::move(view)), 0) << "a draw of the view went on after the view was gone";
 }
 
 // A draw superseded by the next one used to run on unseen; a view taken
@@ -404,22 +418,12 @@ TEST(MapViewEnd, AViewTakenAwayDuringADrawEndsTheDrawWithIt) {
 TEST(MapViewEnd, ADrawSupersededByTheNextEndsBeforeTheViewGoes) {
     test::requireQgis();
     test::TempDir dir;
-    auto view = std::make_unique<app::MapView>();
-    view->resize(500, 400);
-    view->map().addLayer(pg::Layer::rasterLayer(pg::Raster::open(largeRaster(dir)), "bathy"));
-    view->syncNow();
-    view->refreshView();
+    auto view = viewDrawing(dir);
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->isDrawing(); }, 5000));
     bool superseded = false;
     QObject::connect(view.get(), &QgsMapCanvas::mapRefreshCanceled, [&] { superseded = true; });
     view->refreshView();
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->isDrawing() && superseded; }, 5000));
-
-    CompletionCounter after;
-    qApp->installEventFilter(&after);
-    view.reset();
-    QThreadPool::globalInstance()->waitForDone(30000);
-    QTest::qWait(20);
-    qApp->removeEventFilter(&after);
-    EXPECT_EQ(after.seen, 0) << "a superseded draw of the view went on after the view was gone";
+    EXPECT_EQ(drawsEndingAfter(std::move(view)), 0)
+        << "a superseded draw of the view went on after the view was gone";
 }
