@@ -1,7 +1,5 @@
 #include "gis/site_results.h"
 
-#include "platform/gis/workspace.h"
-
 namespace quor::gis {
 
 void emptyResultFields(pg::FeatureClass& points, const std::vector<std::string>& names) {
@@ -9,13 +7,13 @@ void emptyResultFields(pg::FeatureClass& points, const std::vector<std::string>&
     for (const auto& name : names)
         if (const int idx = points.findField(name); idx >= 2) positions.push_back(idx);
     if (positions.empty()) return;
-    pg::Workspace::Transaction tx(*points.workspace());
-    auto cursor = points.search();
-    while (auto f = cursor.next()) {
-        for (const int idx : positions) f->setValue(idx, pg::FieldValue{});
-        points.store(*f);
-    }
-    tx.commit();
+    points.changeAllOrNothing([&] {
+        auto cursor = points.search();
+        while (auto f = cursor.next()) {
+            for (const int idx : positions) f->setValue(idx, pg::FieldValue{});
+            points.store(*f);
+        }
+    });
 }
 
 std::string notEmptiedText(const std::string& model, const std::string& dataset, const std::string& why) {

@@ -12,10 +12,10 @@ namespace quor::gis {
 
 namespace pg = platform::gis;
 
-// Empties these fields (those the class has) of every site, in one
-// transaction: a re-run does this before its first site, so that however
-// it ends no site keeps a value of the earlier run. GisError when that
-// fails; nothing is then changed.
+// Empties these fields (those the class has) of every site, all or none
+// (a shapefile is put back as it was): a re-run does this before its
+// first site, so that however it ends no site keeps a value of the
+// earlier run. GisError when that fails; nothing is then changed.
 void emptyResultFields(pg::FeatureClass& points, const std::vector<std::string>& names);
 
 // Why a re-run did not start: the earlier values of `model` ("RWE",

@@ -15,9 +15,12 @@ std::vector<std::string> rayFieldNames() {
     return names;
 }
 
+// All in one go: a shapefile gets every missing field or none.
 void addMissing(pg::FeatureClass& fc, const std::vector<std::string>& names) {
+    std::vector<pg::FieldDef> missing;
     for (const auto& name : names)
-        if (fc.findField(name) < 0) fc.addField(pg::FieldDef(name, pg::FieldType::Double, {}, kReiFieldLength));
+        if (fc.findField(name) < 0) missing.emplace_back(name, pg::FieldType::Double, std::string(), kReiFieldLength);
+    fc.addFields(missing);
 }
 
 bool anyExists(const pg::FeatureClass& fc, const std::vector<std::string>& names) {
@@ -56,6 +59,9 @@ FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::M
     if (anyExists(fc, directional) && !messages.question(kReplaceReiQuestion)) return FieldsResult::Declined;
     try {
         addMissing(fc, reiFieldNames(true, rayLengths));
+    } catch (const pg::DiskFullError&) {
+        // Not in use: the run's end names the full disk.
+        throw;
     } catch (const pg::GisError&) {
         messages.message(kShapefileInUse, platform::MessageIcon::Critical);
         throw;

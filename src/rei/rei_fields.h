@@ -3,7 +3,7 @@
 // directional class values "Indexne" ... "Indexee" and "Index", for the
 // clip mode "Index" alone, and on request the ray lengths "Ray1" to
 // "Ray32". Every field is a double of length 30, appended after the
-// dataset's own fields; only the missing ones are added.
+// dataset's own fields; only the missing ones are added, all at once.
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +32,8 @@ std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fast
 
 // Fast mode. Asks before reusing existing directional values. A dataset
 // that refuses a field throws pg::GisError after telling the user it is
-// in use; fields added before stay.
+// in use, and one whose disk has no room for them pg::DiskFullError; a
+// shapefile is then as it was.
 FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages);
 // Clip mode. Asks before reusing an existing "Index"; pg::GisError when
 // a field cannot be added.

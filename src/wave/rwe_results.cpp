@@ -54,13 +54,16 @@ bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& 
     std::vector<int> found;
     for (const auto& d : defs) found.push_back(points.findField(d.name));
     if (found[0] != -1 && !messages.question(kReplaceRweQuestion)) return true;
+    // All in one go: a shapefile gets every missing field or none.
+    std::vector<pg::FieldDef> missing;
     for (std::size_t i = 0; i < defs.size(); ++i)
-        if (found[i] == -1) points.addField(defs[i]);
+        if (found[i] == -1) missing.push_back(defs[i]);
     if (mainform.fetchlength == 1) {
         // Each ray field on its own: a dataset holding some of them gets the rest.
         for (const auto& d : rayFieldDefs())
-            if (points.findField(d.name) == -1) points.addField(d);
+            if (points.findField(d.name) == -1) missing.push_back(d);
     }
+    points.addFields(missing);
     return false;
 }
 

@@ -599,8 +599,15 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
     auto cursor = pFeatClass->search();
     const std::int64_t count = static_cast<std::int64_t>(cursor.remaining());
     const bool replacing = !batch && pFeatClass->findField("RWE") != -1;
-    if (add_rwe_fields(s, rc.mainform, *pFeatClass, msgs)) {
-        out.end = RunEnd::Declined;
+    try {
+        if (add_rwe_fields(s, rc.mainform, *pFeatClass, msgs)) {
+            out.end = RunEnd::Declined;
+            return out;
+        }
+    } catch (const std::exception& e) {
+        // No site can be computed: the run ends here as a failure.
+        msgs.message(e.what(), platform::MessageIcon::Critical);
+        out.end = RunEnd::Failed;
         return out;
     }
     if (background) {

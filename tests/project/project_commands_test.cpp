@@ -350,19 +350,27 @@ TEST(NewAndOpenProject, LetGoOfTheProjectOpenBeforeThem) {
 }
 
 TEST(RemoveProject, ANewProjectWritesIntoAFreshCopyOfTheSitesTheRemovedOneRan) {
-    // The sites lie beside the shoreline; the fresh copy takes their place
-    // or goes beside them.
-    for (const std::string copy : {"sites", "sites_again"}) {
+    // The sites lie beside the shoreline; the fresh copy, which has a site
+    // more, takes their place as new files or written over the old ones
+    // (as cp does), or goes beside them.
+    struct Case {
+        std::string copy;
+        bool removeFirst;
+    };
+    for (const Case& c : {Case{"sites", true}, Case{"sites", false}, Case{"sites_again", false}}) {
+        const std::string what = c.copy + (c.removeFirst ? " as new files" : "");
         Workbench wb;
         const std::string shore = wb.data + "/shore", original = wb.tmp.file("original");
         fs::create_directories(original);
-        {
-            auto fc = pg::Workspace::open(original)->createFeatureClass("sites", pg::GeometryType::Point, {},
-                                                                         pg::SpatialReference::fromEpsg(32755));
+        pg::Workspace::open(original)->createFeatureClass("sites", pg::GeometryType::Point, {},
+                                                          pg::SpatialReference::fromEpsg(32755));
+        auto addSite = [&](double x) {
+            auto fc = pg::Workspace::open(original)->openFeatureClass("sites");
             pg::Feature f = fc->createFeature();
-            f.setShape(pg::Geometry::point({100, 100}));
+            f.setShape(pg::Geometry::point({x, 100}));
             fc->store(f);
-        }
+        };
+        addSite(100);
         auto copyInto = [&](const std::string& name) {
             for (const char* ext : {".shp", ".shx", ".dbf", ".prj"})
                 fs::copy_file(original + "/sites" + ext, shore + "/" + name + ext,
@@ -373,28 +381,40 @@ TEST(RemoveProject, ANewProjectWritesIntoAFreshCopyOfTheSitesTheRemovedOneRan) {
         wb.window.datasets.pick(shore + "/sites.shp");
         wb.commands->Addpointc_Click();
         RunDrivers drivers;
+        // The run stores a result in every site, as a run does.
         drivers.WaveMain = [](const std::shared_ptr<pg::FeatureClass>& fc, int16_t, const PointDatasetChoice&) {
             fc->addField({"RWE", pg::FieldType::Double, "RWE"});
+            auto cursor = fc->search();
+            while (auto f = cursor.next()) {
+                f->setValue("RWE", 1.5);
+                fc->store(*f);
+            }
+            fc->flush();
         };
         ptdatasel(wb.state, wb.form, wb.holder, wb.map, wb.messages, drivers).Command1_Click(shore + "/sites.shp", false, {});
 
         wb.commands->RemPr_Click();
         wb.state.model_mode = model::REI_MODE;
         wb.newProject();
-        if (copy == "sites")
+        addSite(200);
+        if (c.removeFirst)
             for (const char* ext : {".shp", ".shx", ".dbf", ".prj"}) fs::remove(shore + "/sites" + ext);
-        copyInto(copy);
-        wb.window.datasets.pick(shore + "/" + copy + ".shp");
+        copyInto(c.copy);
+        wb.window.datasets.pick(shore + "/" + c.copy + ".shp");
         wb.commands->Addpointc_Click();
-        ASSERT_EQ(wb.map.layer(0)->name(), copy);
+        ASSERT_EQ(wb.map.layer(0)->name(), c.copy);
         const auto fc = wb.map.layer(0)->featureClass();
-        EXPECT_EQ(fc->findField("RWE"), -1) << copy;
-        EXPECT_NO_THROW(fc->addField({"Index", pg::FieldType::Double, "Index"})) << copy;
-        // Into the file the user sees.
+        EXPECT_EQ(fc->findField("RWE"), -1) << what;
+        EXPECT_EQ(fc->featureCount(), 2) << what;
+        EXPECT_NO_THROW(fc->addField({"Index", pg::FieldType::Double, "Index"})) << what;
+        // Into the file the user sees, which keeps its own columns and rows.
         std::unique_ptr<GDALDataset> onDisk(
-            static_cast<GDALDataset*>(GDALOpenEx((shore + "/" + copy + ".shp").c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
+            static_cast<GDALDataset*>(GDALOpenEx((shore + "/" + c.copy + ".shp").c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
         ASSERT_TRUE(onDisk);
-        EXPECT_GE(onDisk->GetLayer(0)->GetLayerDefn()->GetFieldIndex("Index"), 0) << copy;
+        OGRLayer* layer = onDisk->GetLayer(0);
+        EXPECT_GE(layer->GetLayerDefn()->GetFieldIndex("Index"), 0) << what;
+        EXPECT_LT(layer->GetLayerDefn()->GetFieldIndex("RWE"), 0) << what;
+        EXPECT_EQ(layer->GetFeatureCount(), 2) << what;
     }
 }
 

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 namespace quor::test {
 
@@ -51,6 +53,25 @@ void RecordingProgress::setLabel(int label, const std::string& text) {
 
 std::string RecordingProgress::label(int label) const {
     return label == 3 ? label3 : label == 2 ? label2 : label1;
+}
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+FullDisk::FullDisk(rlim_t bytes) : oldSignal_(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FullDisk::~FullDisk() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, oldSignal_);
 }
 
 std::optional<std::string> portPhillipFolder() {

@@ -3,6 +3,9 @@
 // the user-facing interfaces, and the optional real-world data set.
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <optional>
 #include <functional>
 #include <string>
@@ -66,6 +69,24 @@ public:
     int max1 = 0, max2 = 0, value1 = 0, value2 = 0;
     std::string label1, label2, label3;
     std::vector<int> bar1History;
+};
+
+// The whole of a file's bytes; empty when it cannot be read.
+std::string fileBytes(const std::string& path);
+
+// The largest file this process may write, lowered for a scope: a write
+// beyond it fails as on a full disk, and the signal that would end the
+// process for it is ignored meanwhile.
+class FullDisk {
+public:
+    explicit FullDisk(rlim_t bytes);
+    ~FullDisk();
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*oldSignal_)(int) = nullptr;
 };
 
 // Folder of the optional Port Phillip data set, or nothing when this

@@ -1,7 +1,8 @@
 // What an RWE run leaves in the point dataset when it does not simply run
 // through: a re-run that is cancelled, sites that now fail, commits that
-// fail on a full disk, values that are no numbers; and what it writes
-// and reads only once (the metadata file, the raster's statistics).
+// fail on a full disk, result fields the disk has no room for, earlier
+// values that cannot be emptied, values that are no numbers; and what it
+// writes and reads only once (the metadata file, the raster's statistics).
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -130,25 +131,6 @@ TEST(WaveMainResults, FailedCommitsGiveTheExactCountOfStoredSites) {
     EXPECT_TRUE(anyContains(texts(rp), "The results of 3 sites could not be written to Pointdata1"));
 }
 
-// The file-size limit of this process, lowered for a scope: the disk is full.
-class FullDisk {
-public:
-    explicit FullDisk(rlim_t bytes) : oldSignal_(signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FullDisk() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        signal(SIGXFSZ, oldSignal_);
-    }
-
-private:
-    rlimit saved_{};
-    decltype(SIG_IGN) oldSignal_;
-};
-
 // A disk too full for the geodatabase to read its rows once the run has
 // put its fields in place: the run says why and how many sites have
 // results, and never that it is done.
@@ -157,7 +139,7 @@ TEST(WaveMainResults, SitesThatCannotBeReadEndTheRunAsAFailure) {
     rp.p->fm.refreshmap1 = 1;  // a background run that gets through says "Processing Done"
     rp.sites({{10000, 10000}, {3000, 16000}, {15000, 5000}});
     struct FillingShell final : model::RunShell {
-        std::optional<FullDisk> full;
+        std::optional<test::FullDisk> full;
         void setMinimised(bool on) override {
             if (on && !full) full.emplace(16 * 1024);
         }
@@ -206,18 +188,55 @@ TEST(WaveMainResults, ARunThatCannotStartLeavesTheDatasetAsItWas) {
     RunProject rp;
     rp.shapefileSites({{10000, 10000}});
     const std::string dbf = rp.tmp.path() + "/sites/sites.dbf";
-    auto bytes = [&] {
-        std::ifstream in(dbf, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    };
-    const std::string before = bytes();
+    const std::string before = test::fileBytes(dbf);
     platform::writeTextLines(rp.p->mf.windpath, {"no wind file", "at all"});
     EXPECT_EQ(rp.run(0).end, RunEnd::Failed);
     EXPECT_EQ(texts(rp).back(), kCouldNotRun);
     EXPECT_EQ(rp.points->findField("RWE"), -1);
-    EXPECT_EQ(bytes(), before);
+    EXPECT_EQ(test::fileBytes(dbf), before);
+}
+
+// A disk with room for a few of the result fields but not for all of
+// them: the run adds none, says why, and leaves the user's table byte for
+// byte as it was.
+TEST(WaveMainResults, ADiskTooFullForTheResultFieldsLeavesTheShapefileAsItWas) {
+    RunProject rp;
+    rp.shapefileSites({{10000, 10000}, {3000, 16000}, {15000, 5000}});
+    const std::string dbf = rp.tmp.path() + "/sites/sites.dbf";
+    const std::string before = test::fileBytes(dbf);
+    RunOutcome out;
+    {
+        test::FullDisk full(before.size() + 400);
+        out = rp.run(0);
+    }
+    EXPECT_EQ(out.end, RunEnd::Failed);
+    ASSERT_EQ(rp.p->messages.entries.size(), 1u) << ::testing::PrintToString(texts(rp));
+    const auto& said = rp.p->messages.entries.front();
+    EXPECT_EQ(said.icon, platform::MessageIcon::Critical);
+    EXPECT_NE(said.text.find("the disk is full"), std::string::npos) << said.text;
+    EXPECT_NE(said.text.find("Nothing was changed."), std::string::npos) << said.text;
+    EXPECT_TRUE(test::fileBytes(dbf) == before) << "the table was changed";
+    EXPECT_EQ(rp.points->findField("RWE"), -1);
+}
+
+// A re-run whose emptying of the earlier values breaks off at a row that
+// cannot be read: the message says nothing was changed, and nothing was.
+TEST(WaveMainResults, ReRunThatCannotEmptyTheEarlierValuesLeavesTheShapefileAsItWas) {
+    RunProject rp;
+    rp.shapefileSites({{10000, 10000}, {3000, 16000}, {15000, 5000}});
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed) << ::testing::PrintToString(texts(rp));
+    // The last site's shape is cut off the end of its file.
+    const std::string shp = rp.tmp.path() + "/sites/sites.shp", dbf = rp.tmp.path() + "/sites/sites.dbf";
+    fs::resize_file(shp, fs::file_size(shp) - 8);
+    const std::string shpBefore = test::fileBytes(shp), dbfBefore = test::fileBytes(dbf);
+    rp.p->messages.entries.clear();
+    rp.p->messages.answers = {true};
+    EXPECT_NE(rp.run(0).end, RunEnd::Completed);
+    const std::string said = texts(rp).back();
+    EXPECT_EQ(said.rfind("The earlier RWE values of sites cannot be emptied (", 0), 0u) << said;
+    EXPECT_NE(said.find("Nothing was changed"), std::string::npos) << said;
+    EXPECT_TRUE(test::fileBytes(dbf) == dbfBefore) << "the table was changed";
+    EXPECT_TRUE(test::fileBytes(shp) == shpBefore) << "the shapes were changed";
 }
 
 TEST(WaveMainResults, ResultThatIsNotFiniteIsNeverStored) {

@@ -148,14 +148,57 @@ std::vector<FieldDef> FeatureClass::attributeFields() const {
     return {f->all().begin() + 2, f->all().end()};
 }
 
-void FeatureClass::addField(const FieldDef& def) {
-    if (findField(def.name) >= 0) throw GisError("Field " + def.name + " already exists.");
+namespace {
+
+// How wide a shapefile's table makes the field. GDAL picks a width of its
+// own for a field given none; that is counted at the widest a field gets.
+int tableWidth(const FieldDef& def) { return def.length > 0 ? std::min(def.length, 255) : 255; }
+
+}  // namespace
+
+void FeatureClass::addFields(const std::vector<FieldDef>& defs) {
+    for (std::size_t i = 0; i < defs.size(); ++i) {
+        if (findField(defs[i].name) >= 0) throw GisError("Field " + defs[i].name + " already exists.");
+        for (std::size_t k = 0; k < i; ++k)
+            if (equalsIgnoreCase(defs[k].name, defs[i].name)) throw GisError("Field " + defs[i].name + " is given twice.");
+    }
+    if (defs.empty()) return;
     if (ws_->readOnly()) throw GisError("The workspace " + ws_->path() + " is read-only.");
-    detail::ErrorCapture err;
-    auto fd = detail::makeOgrField(def);
-    if (ogrLayer()->CreateField(fd.get()) != OGRERR_NONE)
-        throw GisError(err.message("Field " + def.name + " cannot be added."));
-    ws_->bumpGeneration();
+    auto create = [&] {
+        for (const auto& def : defs) {
+            detail::ErrorCapture err;
+            auto fd = detail::makeOgrField(def);
+            const OGRErr e = ogrLayer()->CreateField(fd.get());
+            ws_->bumpGeneration();
+            if (e != OGRERR_NONE) throw GisError(err.message("Field " + def.name + " cannot be added."));
+        }
+    };
+    if (ws_->kind() != WorkspaceKind::ShapefileFolder) {
+        create();
+        return;
+    }
+    Workspace::TableGrowth growth;
+    growth.fields = static_cast<int>(defs.size());
+    for (const auto& def : defs) growth.rowBytes += tableWidth(def);
+    try {
+        ws_->changeShapefile(name_, create, growth);
+    } catch (const DiskFullError&) {
+        throw;
+    } catch (const PartlyChangedError&) {
+        throw;
+    } catch (const GisError& e) {
+        throw GisError("The fields cannot be added to " + name_ + " (" + e.what() + "). Nothing was changed.");
+    }
+}
+
+void FeatureClass::changeAllOrNothing(const std::function<void()>& change) {
+    if (ws_->kind() == WorkspaceKind::ShapefileFolder) {
+        ws_->changeShapefile(name_, change, {});
+        return;
+    }
+    Workspace::Transaction tx(*ws_);
+    change();
+    tx.commit();
 }
 
 std::int64_t FeatureClass::featureCount() const {
@@ -195,11 +238,13 @@ std::int64_t FeatureClass::store(Feature& f) {
             while (std::unique_ptr<OGRFeature>(l->GetFeature(next))) ++next;
             of.SetFID(next);
         }
+        ws_->noteWritten(name_);
         if (l->CreateFeature(&of) != OGRERR_NONE)
             throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
         f.setOid(of.GetFID());
     } else {
         of.SetFID(f.oid());
+        ws_->noteWritten(name_);
         if (l->SetFeature(&of) != OGRERR_NONE)
             throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
     }
@@ -208,7 +253,9 @@ std::int64_t FeatureClass::store(Feature& f) {
 
 void FeatureClass::deleteFeature(std::int64_t oid) {
     detail::ErrorCapture err;
-    const OGRErr e = ogrLayer()->DeleteFeature(oid);
+    OGRLayer* l = ogrLayer();
+    ws_->noteWritten(name_);
+    const OGRErr e = l->DeleteFeature(oid);
     if (e != OGRERR_NONE && e != OGRERR_NON_EXISTING_FEATURE)
         throw GisError(err.message("The feature cannot be deleted from " + name_ + "."));
 }
@@ -264,6 +311,7 @@ void FeatureClass::flush() {
     detail::ErrorCapture err;
     if (ogrLayer()->SyncToDisk() != OGRERR_NONE || err.failed())
         throw GisError(err.message("The changes to " + name_ + " cannot be written to disk."));
+    ws_->noteOnDisk(name_);
 }
 
 void FeatureClass::requireGone(std::int64_t oid) const {

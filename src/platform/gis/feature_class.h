@@ -1,6 +1,7 @@
 #pragma once
 // Feature classes of a workspace, their cursors and spatial selection.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,9 +40,19 @@ public:
     std::vector<FieldDef> attributeFields() const;
     std::string shapeFieldName() const { return fields()->field(0).name; }
     std::string oidFieldName() const { return fields()->field(1).name; }
-    // Adds an attribute field after the existing ones. GisError when a field
-    // of that name exists or the store refuses.
-    void addField(const FieldDef& def);
+    // Adds attribute fields after the existing ones, all of them or none: a
+    // shapefile's table is then as it was, byte for byte (DiskFullError
+    // when the disk has no room for the wider table). GisError when a field
+    // of one of the names exists or the store refuses. A geodatabase adds
+    // them one by one.
+    void addFields(const std::vector<FieldDef>& defs);
+    void addField(const FieldDef& def) { addFields({def}); }
+
+    // Runs a change of this class's rows so that it either completes or
+    // leaves the class as it was: a geodatabase in one transaction, a
+    // shapefile by putting its files back as they were. The change's error
+    // is passed on.
+    void changeAllOrNothing(const std::function<void()>& change);
 
     std::int64_t featureCount() const;
     // The feature with this object id; GisError when there is none.

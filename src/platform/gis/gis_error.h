@@ -12,4 +12,18 @@ public:
     const char* description() const noexcept { return what(); }
 };
 
+// A change refused before anything changed, because the disk has no room
+// for what it would write.
+class DiskFullError : public GisError {
+public:
+    using GisError::GisError;
+};
+
+// A change that failed part-way and whose files could not be put back as
+// they were: the dataset may hold part of it.
+class PartlyChangedError : public GisError {
+public:
+    using GisError::GisError;
+};
+
 }  // namespace quor::platform::gis

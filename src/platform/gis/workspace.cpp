@@ -3,7 +3,6 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,8 +11,12 @@
 #include <map>
 #include <mutex>
 
+#include "platform/disk_room.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/shapefile_files.h"
+#include "platform/kept_files.h"
+#include "platform/log.h"
 
 namespace fs = std::filesystem;
 
@@ -64,21 +67,6 @@ bool hasShpExtension(const fs::path& p) {
     std::string x = p.extension().string();
     for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return x == ".shp";
-}
-
-// Which files a shapefile's geometry and table are (device and inode): a
-// copy put in place of the shapefile is other files under the same name.
-std::string shapefileFiles(const fs::path& shp) {
-    auto id = [](const fs::path& p) {
-        struct stat st {};
-        if (::stat(p.c_str(), &st) != 0) return std::string("-");
-        return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
-    };
-    fs::path dbf = shp;
-    dbf.replace_extension(".dbf");
-    std::error_code ec;
-    if (!fs::exists(dbf, ec)) dbf.replace_extension(".DBF");
-    return id(shp) + "/" + id(dbf);
 }
 
 bool isCoverageFolder(const fs::path& dir) {
@@ -242,13 +230,21 @@ std::string Workspace::shapefilePath(const std::string& name) const {
     return shp;
 }
 
+OGRLayer* Workspace::folderLayer(const std::string& name) const {
+    detail::ErrorCapture err;
+    for (int i = 0; i < ds_->GetLayerCount(); ++i)
+        if (name == ds_->GetLayer(i)->GetName()) return ds_->GetLayer(i);
+    return nullptr;
+}
+
 void Workspace::rememberListing() {
     detail::ErrorCapture err;
     ds_->GetLayerCount();  // opens every shapefile of the folder now
     listedFiles_.clear();
+    writtenSinceSeen_.clear();
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(path_, ec))
-        if (hasShpExtension(e.path())) listedFiles_[e.path().stem().string()] = shapefileFiles(e.path());
+        if (hasShpExtension(e.path())) listedFiles_[e.path().stem().string()] = detail::shapefileStamp(e.path().string());
 }
 
 bool Workspace::listedAsOnDisk(const std::string& name) const {
@@ -256,25 +252,133 @@ bool Workspace::listedAsOnDisk(const std::string& name) const {
     const std::string shp = shapefilePath(name);
     if (!fs::exists(shp, ec)) return true;
     const auto it = listedFiles_.find(name);
-    return it != listedFiles_.end() && it->second == shapefileFiles(shp);
+    return it != listedFiles_.end() && it->second == detail::shapefileStamp(shp);
 }
 
-void Workspace::listAgain() {
+void Workspace::noteWritten(const std::string& name) {
+    if (kind_ == WorkspaceKind::ShapefileFolder) writtenSinceSeen_.insert(name);
+}
+
+void Workspace::noteOnDisk(const std::string& name) {
+    if (kind_ != WorkspaceKind::ShapefileFolder) return;
+    listedFiles_[name] = detail::shapefileStamp(shapefilePath(name));
+    writtenSinceSeen_.erase(name);
+}
+
+bool Workspace::reopenPuttingBack(const platform::KeptFiles& kept) {
+    auto putBack = [&] {
+        try {
+            kept.putBack();
+            return true;
+        } catch (const std::exception&) {
+            return false;
+        }
+    };
     detail::ErrorCapture err;
+    // The new handle reads the files as they were kept. The old one writes
+    // what it still holds as it goes, into the same files: putting them
+    // back once more undoes that.
+    putBack();
     const char* drivers[] = {"ESRI Shapefile", nullptr};
     DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (readOnly_ ? 0 : GDAL_OF_UPDATE), drivers);
-    if (!fresh) return;  // the old listing still answers
+    if (!fresh) {
+        // The old handle must go all the same; an empty stand-in answers
+        // that the folder's classes cannot be found.
+        if (auto* drv = GetGDALDriverManager()->GetDriverByName("Memory")) fresh = createDataset(*drv, path_);
+    }
     readOnlyClasses_.clear();
-    ds_ = std::move(fresh);
+    if (fresh) ds_ = std::move(fresh);
+    const bool back = putBack();
     bumpGeneration();
     rememberListing();
+    return back;
+}
+
+void Workspace::listAgain(const std::string& name) {
+    // Written over in place, as cp does, the files the old handle writes
+    // into as it goes are the user's new ones: they are kept from it.
+    std::optional<platform::KeptFiles> replaced;
+    try {
+        replaced.emplace(detail::shapefileParts(shapefilePath(name)));
+    } catch (const std::exception& e) {
+        throw GisError("The shapefile " + name + " was replaced on disk and cannot be read: " + e.what());
+    }
+    if (!reopenPuttingBack(*replaced))
+        throw PartlyChangedError("The shapefile " + name +
+                                 " was replaced on disk, and its new files could not be kept from this program's "
+                                 "earlier writes: they may be damaged.");
+}
+
+void Workspace::changeShapefile(const std::string& name, const std::function<void()>& change,
+                                const TableGrowth& growth) {
+    if (!folderLayer(name)) {
+        // A class that may only be read: its writes fail on their own.
+        change();
+        return;
+    }
+    {
+        // What GDAL still holds back reaches the files first, so that they
+        // are kept as the class stands.
+        detail::ErrorCapture err;
+        folderLayer(name)->SyncToDisk();
+    }
+    const auto parts = detail::shapefileParts(shapefilePath(name));
+    std::optional<platform::KeptFiles> kept;
+    try {
+        kept.emplace(parts);
+    } catch (const std::exception& e) {
+        throw GisError(e.what());
+    }
+    if (growth.fields > 0) {
+        // GDAL rewrites the whole table in place for every field it adds; a
+        // disk that fills up meanwhile leaves rows half moved.
+        const std::string dbf = detail::tablePart(parts);
+        const auto size = detail::widenedTableSize(dbf, growth.fields, growth.rowBytes);
+        if (size && !platform::roomToGrow(dbf, *size)) {
+            // Asking left the table's bytes alone; should its old length not
+            // have come back, it does now.
+            try {
+                kept->putBack();
+            } catch (const std::exception&) {
+            }
+            noteOnDisk(name);
+            std::error_code ec;
+            const std::uint64_t now = fs::file_size(dbf, ec);
+            const std::uint64_t kB = ec || *size <= now ? 1 : (*size - now + 1023) / 1024;
+            throw DiskFullError("The fields cannot be added to " + name + ": " + platform::kDiskFullText +
+                                " (they need " + std::to_string(kB) + " kB more). Nothing was changed.");
+        }
+    }
+    try {
+        change();
+        detail::ErrorCapture err;
+        OGRLayer* layer = folderLayer(name);
+        if (layer && (layer->SyncToDisk() != OGRERR_NONE || err.failed()))
+            throw GisError(err.message("The changes to " + name + " cannot be written to disk."));
+    } catch (...) {
+        if (!reopenPuttingBack(*kept))
+            throw PartlyChangedError(platform::currentCause() + " The files of " + name +
+                                     " could not be put back as they were: the shapefile may be damaged.");
+        throw;
+    }
+    noteOnDisk(name);
 }
 
 std::shared_ptr<FeatureClass> Workspace::openFeatureClass(const std::string& name) {
     // A shapefile copied into the folder after it was listed, or in place of
     // one listed then, is the file the user means: the handles of the old
     // listing would write into a file no longer there, or not find it.
-    if (kind_ == WorkspaceKind::ShapefileFolder && !listedAsOnDisk(name)) listAgain();
+    if (kind_ == WorkspaceKind::ShapefileFolder) {
+        if (writtenSinceSeen_.count(name)) {
+            // The files changed by this program's own writes: those reach
+            // the disk, and the files are seen as they now are.
+            detail::ErrorCapture err;
+            if (OGRLayer* layer = folderLayer(name)) layer->SyncToDisk();
+            noteOnDisk(name);
+        } else if (!listedAsOnDisk(name)) {
+            listAgain(name);
+        }
+    }
     if (!hasFeatureClass(name) && !readOnlyLayer(name)) {
         // A folder opened for writing leaves out a shapefile that is damaged,
         // and also one whose files may only be read: open that one on its own.
@@ -349,7 +453,7 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
     // Make the table now, not at the first write, so that a class made
     // before a transaction outlives the transaction's rollback.
     layer->SyncToDisk();
-    if (kind_ == WorkspaceKind::ShapefileFolder) listedFiles_[name] = shapefileFiles(shapefilePath(name));
+    noteOnDisk(name);
     if (transactionDepth_ > 0) schemaChangedInTransaction_ = true;
     bumpGeneration();
     return std::make_shared<FeatureClass>(shared_from_this(), name);

@@ -10,9 +10,11 @@
 // workspaces is guarded, but one Workspace and its classes serve one
 // thread at a time (GDAL datasets are not shareable between threads).
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,10 @@
 
 class GDALDataset;
 class OGRLayer;
+
+namespace quor::platform {
+class KeptFiles;
+}
 
 namespace quor::platform::gis {
 
@@ -104,6 +110,29 @@ public:
         bool on_ = false;
     };
 
+    // What a change adds to a shapefile's table: so many fields, so many
+    // bytes wide together.
+    struct TableGrowth {
+        int fields = 0;
+        int rowBytes = 0;
+    };
+    // Runs `change` on the shapefile `name` of this folder so that it
+    // either completes or leaves the shapefile's files byte for byte as
+    // they were. A shapefile has no transactions: its files are kept
+    // before the change and put back when the change throws, and the
+    // folder is then opened again, since GDAL's handle no longer matches
+    // them. The change's error is passed on; PartlyChangedError when the
+    // files could not be put back. With a growth, DiskFullError, before
+    // anything changes, when the disk has no room for the grown table.
+    void changeShapefile(const std::string& name, const std::function<void()>& change, const TableGrowth& growth);
+
+    // This program's own writes to a shapefile of this folder, so that they
+    // are never taken for a copy put in its place: written since its files
+    // were last seen, and all of it on disk now (they are seen again).
+    // Nothing for other workspaces.
+    void noteWritten(const std::string& name);
+    void noteOnDisk(const std::string& name);
+
     // The GDAL dataset (never null while the workspace lives).
     GDALDataset* dataset() const { return ds_.get(); }
     // The layer of a shapefile of this folder that could only be opened for
@@ -127,9 +156,13 @@ private:
     // A folder of shapefiles is listed once; these keep that listing true
     // to the disk when a class asked for was put there (or replaced) since.
     std::string shapefilePath(const std::string& name) const;
+    OGRLayer* folderLayer(const std::string& name) const;
     void rememberListing();
     bool listedAsOnDisk(const std::string& name) const;
-    void listAgain();
+    void listAgain(const std::string& name);
+    // Opens the folder again, with `kept` put back under the old handle's
+    // last writes. False when the files could not be put back.
+    bool reopenPuttingBack(const platform::KeptFiles& kept);
 
     std::string path_;
     WorkspaceKind kind_;
@@ -140,8 +173,10 @@ private:
     bool schemaChangedInTransaction_ = false;
     std::vector<std::pair<std::string, SpatialReference>> altered_;
     std::vector<std::pair<std::string, DatasetHandle>> readOnlyClasses_;
-    // The files of each shapefile as the folder's listing opened them.
+    // The files of each shapefile as last seen: when the listing opened
+    // them, or after this program's own writes.
     std::map<std::string, std::string> listedFiles_;
+    std::set<std::string> writtenSinceSeen_;
     friend class Transaction;
 };
 

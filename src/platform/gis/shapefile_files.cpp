@@ -1,0 +1,77 @@
+#include "platform/gis/shapefile_files.h"
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace quor::platform::gis::detail {
+
+namespace {
+
+// The file with this extension beside `shp`, spelt in lower or upper
+// case, or empty.
+std::string part(const fs::path& shp, const std::string& ext) {
+    std::string upper;
+    for (char c : ext) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::error_code ec;
+    for (const std::string& x : {ext, upper}) {
+        fs::path p = shp;
+        p.replace_extension(x);
+        if (fs::exists(p, ec)) return p.string();
+    }
+    return {};
+}
+
+std::string lowerExtension(const std::string& path) {
+    std::string x = fs::path(path).extension().string();
+    for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return x;
+}
+
+}  // namespace
+
+std::vector<std::string> shapefileParts(const std::string& shp) {
+    std::vector<std::string> parts;
+    std::error_code ec;
+    if (fs::exists(shp, ec)) parts.push_back(shp);
+    for (const char* ext : {".shx", ".dbf"})
+        if (auto p = part(shp, ext); !p.empty()) parts.push_back(p);
+    return parts;
+}
+
+std::string tablePart(const std::vector<std::string>& parts) {
+    for (const auto& p : parts)
+        if (lowerExtension(p) == ".dbf") return p;
+    return {};
+}
+
+std::string shapefileStamp(const std::string& shp) {
+    std::string stamp;
+    for (const char* ext : {".shp", ".shx", ".dbf"}) {
+        const std::string p = ext == std::string(".shp") ? shp : part(shp, ext);
+        struct stat st {};
+        if (p.empty() || ::stat(p.c_str(), &st) != 0) {
+            stamp += "-/";
+            continue;
+        }
+        stamp += std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
+                 std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + "/";
+    }
+    return stamp;
+}
+
+std::optional<std::uint64_t> widenedTableSize(const std::string& dbf, int fields, int rowBytes) {
+    unsigned char h[12];
+    std::ifstream in(dbf, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(h), sizeof h)) return std::nullopt;
+    const std::uint64_t rows = h[4] | (h[5] << 8) | (h[6] << 16) | (static_cast<std::uint64_t>(h[7]) << 24);
+    const std::uint64_t header = h[8] | (h[9] << 8), row = h[10] | (h[11] << 8);
+    // The table ends with one end-of-file byte.
+    return header + 32ULL * fields + rows * (row + rowBytes) + 1;
+}
+
+}  // namespace quor::platform::gis::detail

@@ -1,0 +1,31 @@
+#pragma once
+// The files of one shapefile as the GIS layer looks at them from outside
+// GDAL: which they are, whether they changed, how large the table grows.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quor::platform::gis::detail {
+
+// The files that hold the shapes and the table of the shapefile whose
+// ".shp" is `shp`: ".shp", ".shx" and ".dbf", as each is spelt on disk;
+// missing ones are left out.
+std::vector<std::string> shapefileParts(const std::string& shp);
+
+// The ".dbf" among the parts, or empty.
+std::string tablePart(const std::vector<std::string>& parts);
+
+// What tells whether those files are still the ones seen before and
+// unchanged: device, inode, size and modification time (to the
+// nanosecond) of each. A copy put in their place, or written over them
+// as cp does, changes it.
+std::string shapefileStamp(const std::string& shp);
+
+// The size of the ".dbf" `dbf` once `fields` fields, `rowBytes` bytes wide
+// together, are added to it: each field widens the header by a field
+// description and every row by its width. Nothing when the header cannot
+// be read.
+std::optional<std::uint64_t> widenedTableSize(const std::string& dbf, int fields, int rowBytes);
+
+}  // namespace quor::platform::gis::detail
