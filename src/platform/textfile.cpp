@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/disk_room.h"
+
 namespace quor::platform {
 
 TextWriter::TextWriter(const std::string& path, bool append) : path_(path) {
@@ -32,6 +34,37 @@ void TextWriter::close() {
     const int rc = std::fclose(file_);
     file_ = nullptr;
     if (rc != 0) throw FileError("Cannot write file " + path_);
+}
+
+LineLog::LineLog(const std::string& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) throw FileError("Cannot write file " + path + ": " + writeFailureText(errno) + ".");
+}
+
+LineLog::~LineLog() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void LineLog::writeLine(const std::string& line) {
+    const std::string text = line + "\r\n";
+    int err = 0;
+    for (std::size_t done = 0; err == 0 && done < text.size();) {
+        const ssize_t n = ::pwrite(fd_, text.data() + done, text.size() - done, static_cast<off_t>(end_ + done));
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n < 0 && errno != EINTR)
+            err = errno;
+        else if (n == 0)
+            err = EIO;
+    }
+    if (err != 0) {
+        failed_ = true;
+        // What part of the line got in is cut off again; should even that
+        // fail, the next line still starts where the whole lines end.
+        [[maybe_unused]] const int cut = ::ftruncate(fd_, static_cast<off_t>(end_));
+        throw FileError("Cannot write file " + path_ + ": " + writeFailureText(err) + ".");
+    }
+    end_ += text.size();
 }
 
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines) {

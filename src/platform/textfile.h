@@ -30,6 +30,30 @@ private:
     std::string path_;
 };
 
+// A log written line by line (CR LF ends), made anew: each line reaches
+// the file as it is written, so that what was written stays however the
+// writing ends, and a line that cannot be written whole is taken off
+// again, so that the file always ends with a whole line. Throws FileError,
+// naming the cause (a full disk as such), when the file cannot be made or
+// a line cannot be written.
+class LineLog {
+public:
+    explicit LineLog(const std::string& path);
+    ~LineLog();
+    LineLog(const LineLog&) = delete;
+    LineLog& operator=(const LineLog&) = delete;
+
+    void writeLine(const std::string& line);
+    // Whether a line could not be written.
+    bool failed() const { return failed_; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+    std::uint64_t end_ = 0;
+    bool failed_ = false;
+};
+
 // Writes all lines at once (CR LF after each).
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines);
 

@@ -57,19 +57,11 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
         }
     } restore{mf, mf.windpath, shell, s.wind_name};
 
+    // The earlier log is kept aside, and every line of this one is in the
+    // file as soon as it is written: a batch that breaks off, a full disk
+    // included, leaves the log of what it did.
     const std::string logPath = batchLogPath(s.app_folder);
-    const std::string tmpPath = logPath + ".tmp";
-    std::unique_ptr<platform::TextWriter> log;
-    auto finishLog = [&](const std::string& lastLine) {
-        if (!log) return;
-        if (!lastLine.empty()) log->writeLine(lastLine);
-        log->close();
-        log.reset();
-        std::error_code ec;
-        if (fs::exists(logPath, ec)) fs::rename(logPath, logPath + ".bak", ec);
-        fs::rename(tmpPath, logPath, ec);
-        if (ec) throw platform::FileError("The batch log " + logPath + " cannot be written.");
-    };
+    std::unique_ptr<platform::LineLog> log;
 
     progress.show();
     progress.setMaximum(2, 100);
@@ -77,7 +69,12 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
     std::string reason;
     try {
         ensureParentFolder(logPath);
-        log = std::make_unique<platform::TextWriter>(tmpPath);
+        std::error_code ec;
+        if (fs::exists(logPath, ec)) {
+            fs::rename(logPath, logPath + ".bak", ec);
+            if (ec) throw platform::FileError("The earlier batch log cannot be kept as " + logPath + ".bak: " + ec.message());
+        }
+        log = std::make_unique<platform::LineLog>(logPath);
         log->writeLine(kBatchLogTitle + (ctx_.clock ? ctx_.clock() : currentDateTimeText()));
         log->writeLine("");
         log->writeLine(kBatchLogColumns);
@@ -138,15 +135,19 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
                 break;
             }
         }
+        if (!out.stoppedBecause.empty()) log->writeLine(out.stoppedBecause);
         out.completed = out.stoppedBecause.empty();
-        finishLog(out.stoppedBecause);
     } catch (const std::exception& e) {
         reason = e.what();
+        out.completed = false;
         try {
-            finishLog("Batch stopped by an error: " + reason);
-        } catch (...) {
+            if (log) log->writeLine("Batch stopped by an error: " + reason);
+        } catch (const std::exception&) {
         }
-        rc.messages.message(kBatchError, platform::MessageIcon::Critical);
+        // What the log could not take, the message says.
+        const bool logged = log && !log->failed();
+        rc.messages.message(logged ? std::string(kBatchError) : std::string(kBatchError) + "\n" + reason,
+                            platform::MessageIcon::Critical);
     }
     progress.setValue(2, 100);
     progress.hide();

@@ -1,9 +1,10 @@
 #pragma once
 // RWE batch runs: the model over one point dataset once per "Wind_RWE"
 // file of a folder, each with its water-level term, every site of every
-// run one line of the batch log. The log is written beside the old one
-// and replaces it at the end (the old one kept as ".bak"); a batch that
-// stops early says why on its last line. A wind file the reader refuses
+// run one line of the batch log. The old log is kept as ".bak", and each
+// line is in the new one as soon as it is written; a batch that stops
+// early says why on its last line, or in its message when the log cannot
+// take it (a full disk). A wind file the reader refuses
 // ends only its own run: the log names it and the batch goes on. The
 // project's wind file is the run's again afterwards.
 #include <cstdint>

@@ -3,7 +3,7 @@
 // and a cancelled batch.
 #include "run_fixture.h"
 
-#include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "model/setting_checks.h"
@@ -11,13 +11,6 @@
 
 namespace quor::wave::testing {
 namespace {
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 struct Batch : ::testing::Test {
     RunProject rp;
@@ -34,7 +27,7 @@ struct Batch : ::testing::Test {
         platform::writeTextLines(setup.tide_file, {"water levels", "0.5", "", "0"});
         rp.p->state.app_folder = rp.tmp.path() + "/app";
     }
-    std::string log() const { return slurp(batchLogPath(rp.p->state.app_folder)); }
+    std::string log() const { return test::fileBytes(batchLogPath(rp.p->state.app_folder)); }
 };
 
 TEST_F(Batch, LogHoldsEverySiteOfEveryWindFileAndTheProjectWindComesBack) {
@@ -46,7 +39,7 @@ TEST_F(Batch, LogHoldsEverySiteOfEveryWindFileAndTheProjectWindComesBack) {
     ASSERT_TRUE(out.completed) << out.stoppedBecause;
     EXPECT_EQ(out.runs, 3);
     EXPECT_EQ(rp.p->mf.windpath, projectWind);
-    EXPECT_EQ(slurp(batchLogPath(rp.p->state.app_folder) + ".bak"), "old log\r\n");
+    EXPECT_EQ(test::fileBytes(batchLogPath(rp.p->state.app_folder) + ".bak"), "old log\r\n");
 
     const auto lines = platform::readTextLines(batchLogPath(rp.p->state.app_folder));
     ASSERT_EQ(lines.size(), 3u + 3 * 2);
@@ -99,6 +92,39 @@ TEST_F(Batch, CancelAndErrorsLeaveALogOfTheFinishedFilesSayingWhy) {
     EXPECT_EQ(lines.size(), 3u + 2 + 1);
     EXPECT_NE(lines.back().find("no line for c.Wind_RWE"), std::string::npos) << lines.back();
     EXPECT_EQ(rp.p->mf.windpath, projectWind);
+}
+
+// The disk fills up as the second wind file begins: the log holds every
+// whole line written before, the earlier log is kept, and the message
+// says why the log ends there.
+TEST_F(Batch, AFullDiskLeavesTheLinesWrittenInTheLogAndTheMessageSaysWhy) {
+    const std::string logPath = batchLogPath(rp.p->state.app_folder);
+    std::filesystem::create_directories(rp.tmp.path() + "/app/Project/output_data");
+    platform::writeTextLines(logPath, {"old log"});
+    std::optional<test::FullDisk> full;
+    rp.p->progress.onYield = [&](int) {
+        if (!full && rp.p->state.batch_windname == "a.Wind_RWE") full.emplace(std::filesystem::file_size(logPath) + 10);
+    };
+    const BatchOutcome out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
+    full.reset();
+    EXPECT_FALSE(out.completed);
+    EXPECT_EQ(test::fileBytes(logPath + ".bak"), "old log\r\n");
+    ASSERT_EQ(rp.p->messages.entries.size(), 1u) << ::testing::PrintToString(rp.p->messages.texts());
+    const std::string said = rp.p->messages.entries.front().text;
+    EXPECT_EQ(said.rfind(kBatchError, 0), 0u) << said;
+    EXPECT_NE(said.find("the disk is full"), std::string::npos) << said;
+    const std::string text = test::fileBytes(logPath);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    const auto lines = platform::readTextLines(logPath);
+    ASSERT_EQ(lines.size(), 3u + 2) << text;
+    EXPECT_EQ(lines[2], kBatchLogColumns);
+    for (std::size_t k = 3; k < lines.size(); ++k) {
+        std::istringstream line(lines[k]);
+        std::vector<std::string> cols;
+        for (std::string c; line >> c;) cols.push_back(c);
+        EXPECT_EQ(cols.size(), 14u) << lines[k];
+        EXPECT_EQ(cols.front(), "0") << lines[k];
+    }
 }
 
 TEST_F(Batch, AnUnreadableWindFileEndsOnlyItsOwnRunAndTheTreeNamesEachFile) {
