@@ -61,4 +61,10 @@ void KeptFiles::putBack() const {
     if (!failures.empty()) throw FileError("Cannot write back " + failures + ".");
 }
 
+std::uint64_t KeptFiles::size(const std::string& path) const {
+    for (const auto& [p, bytes] : files_)
+        if (p == path) return bytes.size();
+    return 0;
+}
+
 }  // namespace quor::platform

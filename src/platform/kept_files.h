@@ -6,6 +6,7 @@
 // disk is full, a copy in memory needs no room there, and nothing of it
 // can be left behind however the program ends. What is kept is a point
 // dataset's shapefile: some hundred kilobytes for a thousand sites.
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,9 @@ public:
     // same file) and cut to its old length. FileError, after trying every
     // file, when one cannot be written back.
     void putBack() const;
+
+    // The size the file had when it was kept (0 when it was not).
+    std::uint64_t size(const std::string& path) const;
 
 private:
     std::vector<std::pair<std::string, std::string>> files_;

@@ -329,25 +329,27 @@ void Workspace::changeShapefile(const std::string& name, const std::function<voi
     } catch (const std::exception& e) {
         throw GisError(e.what());
     }
-    if (growth.fields > 0) {
-        // GDAL rewrites the whole table in place for every field it adds; a
-        // disk that fills up meanwhile leaves rows half moved.
+    // GDAL rewrites the whole table in place for every field it adds; a
+    // disk that fills up meanwhile leaves rows half moved. Nothing when
+    // there is room for the wider table, else why not.
+    auto noRoom = [&]() -> std::optional<std::string> {
+        if (growth.fields <= 0) return std::nullopt;
         const std::string dbf = detail::tablePart(parts);
         const auto size = detail::widenedTableSize(dbf, growth.fields, growth.rowBytes);
-        if (size && !platform::roomToGrow(dbf, *size)) {
-            // Asking left the table's bytes alone; should its old length not
-            // have come back, it does now.
-            try {
-                kept->putBack();
-            } catch (const std::exception&) {
-            }
-            noteOnDisk(name);
-            std::error_code ec;
-            const std::uint64_t now = fs::file_size(dbf, ec);
-            const std::uint64_t kB = ec || *size <= now ? 1 : (*size - now + 1023) / 1024;
-            throw DiskFullError("The fields cannot be added to " + name + ": " + platform::kDiskFullText +
-                                " (they need " + std::to_string(kB) + " kB more). Nothing was changed.");
+        if (!size || platform::roomToGrow(dbf, *size)) return std::nullopt;
+        const std::uint64_t kB = (*size - std::min<std::uint64_t>(*size, kept->size(dbf)) + 1023) / 1024;
+        return "The fields cannot be added to " + name + ": " + platform::kDiskFullText + " (they need " +
+               std::to_string(kB) + " kB more). Nothing was changed.";
+    };
+    if (const auto why = noRoom()) {
+        // Asking left the table's bytes alone; should its old length not
+        // have come back, it does now.
+        try {
+            kept->putBack();
+        } catch (const std::exception&) {
         }
+        noteOnDisk(name);
+        throw DiskFullError(*why);
     }
     try {
         change();
@@ -359,6 +361,11 @@ void Workspace::changeShapefile(const std::string& name, const std::function<voi
         if (!reopenPuttingBack(*kept))
             throw PartlyChangedError(platform::currentCause() + " The files of " + name +
                                      " could not be put back as they were: the shapefile may be damaged.");
+        // The disk may have filled up since it was asked.
+        if (const auto why = noRoom()) {
+            noteOnDisk(name);
+            throw DiskFullError(*why);
+        }
         throw;
     }
     noteOnDisk(name);
