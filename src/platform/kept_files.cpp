@@ -9,6 +9,7 @@
 #include <fstream>
 #include <new>
 
+#include "platform/disk_writes.h"
 #include "platform/textfile.h"
 
 namespace quor::platform {
@@ -22,15 +23,7 @@ std::string writeBack(const std::string& path, const std::string& bytes) {
     // Cut first: what the change added beyond the old end is given back
     // before the old bytes go over what the change rewrote.
     int err = ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 ? 0 : errno;
-    for (std::size_t done = 0; err == 0 && done < bytes.size();) {
-        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
-        else if (n < 0 && errno != EINTR)
-            err = errno;
-        else if (n == 0)
-            err = EIO;
-    }
+    if (err == 0) err = writeAllAt(fd, bytes, 0);
     if (::close(fd) != 0 && err == 0) err = errno;
     return err == 0 ? std::string() : std::strerror(err);
 }

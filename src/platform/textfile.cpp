@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/disk_room.h"
+#include "platform/disk_writes.h"
 
 namespace quor::platform {
 
@@ -47,17 +47,7 @@ LineLog::~LineLog() {
 
 void LineLog::writeLine(const std::string& line) {
     const std::string text = line + "\r\n";
-    int err = 0;
-    for (std::size_t done = 0; err == 0 && done < text.size();) {
-        const ssize_t n = ::pwrite(fd_, text.data() + done, text.size() - done, static_cast<off_t>(end_ + done));
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
-        else if (n < 0 && errno != EINTR)
-            err = errno;
-        else if (n == 0)
-            err = EIO;
-    }
-    if (err != 0) {
+    if (const int err = writeAllAt(fd_, text, end_); err != 0) {
         failed_ = true;
         // What part of the line got in is cut off again; should even that
         // fail, the next line still starts where the whole lines end.
@@ -78,28 +68,13 @@ void rewriteTextLines(const std::string& path, const std::vector<std::string>& l
     for (const auto& l : lines) text.append(l).append("\r\n");
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) throw FileError("Cannot write file " + path + ": " + std::strerror(errno));
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
-        else if (n < 0 && errno == EINTR)
-            continue;
-        else
-            ok = false;
-    }
+    int err = writeAllAt(fd, text, 0);
     struct stat st {};
-    if (ok && ::fstat(fd, &st) == 0) {
-        if (st.st_size > static_cast<off_t>(text.size())) ok = ::ftruncate(fd, static_cast<off_t>(text.size())) == 0;
-    } else {
-        ok = false;
-    }
-    int err = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
+    if (err == 0 && ::fstat(fd, &st) != 0) err = errno;
+    if (err == 0 && st.st_size > static_cast<off_t>(text.size()) && ::ftruncate(fd, static_cast<off_t>(text.size())) != 0)
         err = errno;
-    }
-    if (!ok) throw FileError("Cannot write file " + path + ": " + std::strerror(err));
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) throw FileError("Cannot write file " + path + ": " + std::strerror(err));
 }
 
 std::vector<std::string> readTextLines(const std::string& path) {

@@ -11,7 +11,7 @@
 #include <map>
 #include <mutex>
 
-#include "platform/disk_room.h"
+#include "platform/disk_writes.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/shapefile_files.h"

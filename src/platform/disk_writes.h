@@ -1,8 +1,9 @@
 #pragma once
-// Room on the disk for what the program writes, and how a write that
-// found none is told to the user.
+// Writing to the disk: whole writes, room for them, and how a write that
+// failed is told to the user.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quor::platform {
 
@@ -15,6 +16,10 @@ bool isNoRoom(int err);
 // A failed write's cause as the user reads it: kDiskFullText when there
 // was no room, else the system's own words.
 std::string writeFailureText(int err);
+
+// Writes all of `bytes` into the open file `fd` from `offset` on, in as
+// many writes as it takes. 0, or the error number of the write that failed.
+int writeAllAt(int fd, std::string_view bytes, std::uint64_t offset);
 
 // Whether the existing file can grow to `size` bytes. The system is asked
 // to set aside the room (the free space, the user's quota and the largest

@@ -1,4 +1,4 @@
-#include "platform/disk_room.h"
+#include "platform/disk_writes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +12,19 @@ namespace quor::platform {
 bool isNoRoom(int err) { return err == ENOSPC || err == EDQUOT || err == EFBIG; }
 
 std::string writeFailureText(int err) { return isNoRoom(err) ? kDiskFullText : std::strerror(err); }
+
+int writeAllAt(int fd, std::string_view bytes, std::uint64_t offset) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n == 0)
+            return EIO;
+        else if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
 
 bool roomToGrow(const std::string& path, std::uint64_t size) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
