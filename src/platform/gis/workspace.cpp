@@ -86,7 +86,25 @@ Workspace::~Workspace() {
     detail::ErrorCapture err;
     if (ds_ && transactionDepth_ > 0) ds_->RollbackTransaction();
     readOnlyClasses_.clear();
+    // GDAL's handle writes what it still holds as it goes, into the same
+    // files: shapefiles written over in place since they were last seen
+    // are the user's new ones, kept from it.
+    std::vector<platform::KeptFiles> replaced;
+    for (const auto& listed : listedFiles_) {
+        const std::string& name = listed.first;
+        if (writtenSinceSeen_.count(name) || listedAsOnDisk(name)) continue;
+        try {
+            replaced.emplace_back(detail::shapefileParts(shapefilePath(name)));
+        } catch (const std::exception&) {
+        }
+    }
     ds_.reset();
+    for (const auto& files : replaced) {
+        try {
+            files.putBack();
+        } catch (const std::exception&) {
+        }
+    }
 }
 
 std::shared_ptr<Workspace> Workspace::shared(const std::string& key) {

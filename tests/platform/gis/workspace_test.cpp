@@ -371,46 +371,54 @@ TEST(Workspace, ShapefileNamedWithLowerCaseExtensionOpensWhateverTheFileSpelling
 
 // The user writes a new copy over a shapefile this program has written
 // results into and still holds, as cp does: the class opened again is the
-// copy, and nothing this program held of the old files reaches it.
+// copy, and nothing this program held of the old files reaches it, when
+// the class is opened again or when the folder is let go.
 TEST(Workspace, ShapefileWrittenOverInPlaceIsOpenedAsTheNewCopyAndKeptAsItIs) {
-    TempDir dir;
-    const std::string folder = dir.file("sites"), copies = dir.file("copies");
-    std::filesystem::create_directories(folder);
-    std::filesystem::create_directories(copies);
-    auto fresh = Workspace::open(copies)->createFeatureClass("pts", GeometryType::Point, {{"SITE", FieldType::Integer}});
-    for (int i = 1; i <= 3; ++i) {
-        Feature f = fresh->createFeature();
-        f.setShape(Geometry::point(1000 * i, 1000));
-        f.setValue("SITE", std::int64_t{i});
-        fresh->store(f);
-        if (i == 1) {
-            fresh->flush();
-            for (const char* ext : {".shp", ".shx", ".dbf"})
-                std::filesystem::copy_file(copies + "/pts" + ext, folder + "/pts" + ext);
+    for (const bool openAgain : {true, false}) {
+        SCOPED_TRACE(openAgain ? "opened again" : "let go");
+        TempDir dir;
+        const std::string folder = dir.file("sites"), copies = dir.file("copies");
+        std::filesystem::create_directories(folder);
+        std::filesystem::create_directories(copies);
+        auto fresh = Workspace::open(copies)->createFeatureClass("pts", GeometryType::Point, {{"SITE", FieldType::Integer}});
+        for (int i = 1; i <= 3; ++i) {
+            Feature f = fresh->createFeature();
+            f.setShape(Geometry::point(1000 * i, 1000));
+            f.setValue("SITE", std::int64_t{i});
+            fresh->store(f);
+            if (i == 1) {
+                fresh->flush();
+                for (const char* ext : {".shp", ".shx", ".dbf"})
+                    std::filesystem::copy_file(copies + "/pts" + ext, folder + "/pts" + ext);
+            }
         }
-    }
-    fresh->flush();
-    auto ws = Workspace::open(folder);
-    auto pts = ws->openFeatureClass("pts");
-    pts->addField({"RWE", FieldType::Double, {}, 30});
-    auto cursor = pts->search();
-    while (auto f = cursor.next()) {
-        f->setValue("RWE", 2.5);
-        pts->store(*f);
-    }
-    pts->flush();
+        fresh->flush();
+        auto ws = Workspace::open(folder);
+        auto pts = ws->openFeatureClass("pts");
+        pts->addField({"RWE", FieldType::Double, {}, 30});
+        for (auto cursor = pts->search(); auto f = cursor.next();) {
+            f->setValue("RWE", 2.5);
+            pts->store(*f);
+        }
+        pts->flush();
 
-    std::map<std::string, std::string> copied;
-    for (const char* ext : {".shp", ".shx", ".dbf"}) {
-        std::filesystem::copy_file(copies + "/pts" + ext, folder + "/pts" + ext,
-                                   std::filesystem::copy_options::overwrite_existing);
-        copied[ext] = quor::test::fileBytes(folder + "/pts" + ext);
+        std::map<std::string, std::string> copied;
+        for (const char* ext : {".shp", ".shx", ".dbf"}) {
+            std::filesystem::copy_file(copies + "/pts" + ext, folder + "/pts" + ext,
+                                       std::filesystem::copy_options::overwrite_existing);
+            copied[ext] = quor::test::fileBytes(folder + "/pts" + ext);
+        }
+        if (openAgain) {
+            auto again = ws->openFeatureClass("pts");
+            EXPECT_EQ(again->featureCount(), 3);
+            EXPECT_EQ(again->findField("RWE"), -1);
+        } else {
+            pts.reset();
+            ws.reset();
+        }
+        for (const auto& [ext, bytes] : copied)
+            EXPECT_TRUE(quor::test::fileBytes(folder + "/pts" + ext) == bytes) << ext << " was written into";
     }
-    auto again = ws->openFeatureClass("pts");
-    EXPECT_EQ(again->featureCount(), 3);
-    EXPECT_EQ(again->findField("RWE"), -1);
-    for (const auto& [ext, bytes] : copied)
-        EXPECT_TRUE(quor::test::fileBytes(folder + "/pts" + ext) == bytes) << ext << " was written into";
 }
 
 TEST(Workspace, ReadOnlyShapefileInAWritableFolderIsReadNotCalledDamaged) {
