@@ -711,6 +711,42 @@ TEST_F(ReiRunTest, AReRunThatBreaksOffLeavesNoValueOfTheEarlierRunAndCountsTheSt
         for (const auto& name : names) EXPECT_NE(pg::toDouble(fc->feature(oid).value(name)), 777.0) << oid << name;
 }
 
+// A point shapefile on a disk with room for a few of the fast mode's
+// fields but not for all of them: none is added, the table stays byte for
+// byte as it was, and the one message names the full disk, not a
+// shapefile in use.
+TEST_F(ReiRunTest, ADiskTooFullForTheResultFieldsLeavesTheShapefileAsItWas) {
+    const std::string folder = tmp.path() + "/sites";
+    std::filesystem::create_directories(folder);
+    {
+        auto fc = pg::Workspace::open(folder)->createFeatureClass("sites", pg::GeometryType::Point,
+                                                                  {{"SITE", pg::FieldType::Integer}},
+                                                                  pg::SpatialReference::fromEpsg(32755));
+        for (const auto& site : {p->site(10000, 10000), p->site(6000, 8000)}) {
+            pg::Feature f = fc->createFeature();
+            f.setShape(pg::Geometry::point(site));
+            fc->store(f);
+        }
+    }
+    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+    p->fm.indexcheck = 1;
+    const std::string dbf = folder + "/sites.dbf";
+    const std::string before = test::fileBytes(dbf);
+    auto ctx = context();
+    ReiRunOutcome out;
+    {
+        test::FullDisk full(before.size() + 200);
+        out = runmodel(ctx, fc, 0);
+    }
+    EXPECT_EQ(out.end, ReiRunEnd::Failed);
+    ASSERT_EQ(p->messages.entries.size(), 1u) << ::testing::PrintToString(p->messages.texts());
+    const auto& said = p->messages.entries.front();
+    EXPECT_EQ(said.icon, platform::MessageIcon::Critical);
+    EXPECT_NE(said.text.find("the disk is full"), std::string::npos) << said.text;
+    EXPECT_NE(said.text.find("Nothing was changed."), std::string::npos) << said.text;
+    EXPECT_TRUE(test::fileBytes(dbf) == before) << "the table was changed";
+}
+
 }  // namespace
 }  // namespace quor::rei
 
