@@ -22,7 +22,7 @@
 #include "model/setting_checks.h"
 #include "platform/gis/gis.h"
 #include "platform/textfile.h"
-#include "gis/site_results.h"
+#include "project/run_hold.h"
 #include "rays_test_data.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_index.h"
@@ -467,7 +467,7 @@ TEST_F(ReiRunTest, SitesOnLandStayEmptyAndTheWindowIsRestoredOnEveryExit) {
     EXPECT_FALSE(pg::isNull(fc->feature(2).value("Indexee")));  // written before the break keeps its values
     EXPECT_EQ(failed.end, ReiRunEnd::Failed);
     EXPECT_EQ(p->messages.texts().back(),
-              std::string(kCouldNotRun) + "\nthe window went away\n" + gis::storedResultsText(1, 4));
+              std::string(kCouldNotRun) + "\nthe window went away\n" + project::storedResultsText(1, 4));
     EXPECT_FALSE(shell.minimised);
     EXPECT_EQ(shell.events, (std::vector<std::string>{"started", "ended"}));
     EXPECT_FALSE(p->state.run_lock.active());
