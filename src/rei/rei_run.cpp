@@ -230,8 +230,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
 
         const bool rayLengths = ctx.mainform.fetchlength == 1;
         const std::vector<std::string> resultFields = reiFieldNames(fast, rayLengths);
-        const bool replacing = std::any_of(resultFields.begin(), resultFields.end(),
-                                           [&](const std::string& name) { return fc->findField(name) >= 0; });
+        const std::vector<std::string> earlier = earlierReiFields(*fc);
         const FieldsResult fields = fast ? addREIfields_dir(*fc, rayLengths, messages)
                                          : addREIfields(*fc, rayLengths, messages);
         if (fields == FieldsResult::Declined) {
@@ -239,9 +238,9 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             return out;
         }
         // However a re-run ends, no site keeps a value of the earlier run.
-        if (replacing) {
+        if (!earlier.empty()) {
             try {
-                gis::emptyResultFields(*fc, resultFields);
+                gis::emptyResultFields(*fc, earlier);
             } catch (const std::exception& e) {
                 messages.message(project::notEmptiedText("REI", fc->name(), e.what()),
                                  platform::MessageIcon::Critical);

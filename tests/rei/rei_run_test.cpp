@@ -666,6 +666,33 @@ TEST_F(ReiRunTest, ARerunLeavesNoValueOfTheEarlierRun) {
               "2 of 3 sites gave a value that is not a finite number; their REI fields were left empty.");
 }
 
+// A clip run without ray lengths after a fast run with them: neither the
+// directional values, the ray lengths nor the weighted index of the
+// earlier run stand beside the new index.
+TEST_F(ReiRunTest, AReRunWithOtherOptionsLeavesNoValueOfTheEarlierRunInAnyReiField) {
+    auto fc = points({p->site(10000, 10000), p->site(6000, 8000)});
+    p->fm.indexcheck = 1;
+    p->mf.fetchlength = 1;
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).written, 2);
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    ASSERT_EQ(wind::processIIndex({fc, p->state.wind_path, "5000", "100"}, msgs, progress).written, 2);
+
+    p->fm.indexcheck = 0;
+    p->mf.fetchlength = 0;
+    p->messages.answers = {true};
+    ASSERT_EQ(runmodel(ctx, fc, 1).written, 2);
+    std::vector<std::string> earlier = reiFieldNames(true, true);
+    earlier.emplace_back("IIndex");
+    for (std::int64_t oid : {1, 2}) {
+        const auto f = fc->feature(oid);
+        EXPECT_FALSE(pg::isNull(f.value("Index")));
+        for (const auto& name : earlier)
+            if (name != "Index") EXPECT_TRUE(pg::isNull(f.value(name))) << oid << " " << name;
+    }
+}
+
 // The disk fills up as the second site begins: its commit fails.
 TEST_F(ReiRunTest, AReRunThatBreaksOffLeavesNoValueOfTheEarlierRunAndCountsTheStoredSites) {
     auto fc = points({p->site(10000, 10000), p->site(6000, 8000), p->site(3000, 15000)});
