@@ -259,6 +259,26 @@ TEST(WaveMainRun, ARasterInOneLargeStripRunsItsSites) {
     }
 }
 
+// A damaged attribute table (the sites' .dbf cut short): the run ends as
+// failed and says so with its icon and the dataset's name, not in GDAL's
+// words alone.
+TEST(WaveMainRun, ADatasetThatCannotBeReadIsToldAsTheRunsFailure) {
+    RunProject rp;
+    rp.shapefileSites({{10000, 10000}, {3000, 16000}, {16000, 4000}});
+    rp.points.reset();
+    const std::string dbf = rp.ctx->shpdir + "/sites.dbf";
+    std::filesystem::resize_file(dbf, std::filesystem::file_size(dbf) - 20);
+    rp.points = pg::Workspace::open(rp.ctx->shpdir)->openFeatureClass("sites");
+    RunOutcome out;
+    ASSERT_NO_THROW(out = rp.run(0));
+    EXPECT_EQ(out.end, RunEnd::Failed);
+    ASSERT_EQ(rp.p->messages.entries.size(), 1u);
+    const std::string said = rp.p->messages.entries[0].text;
+    EXPECT_EQ(said.rfind(std::string(kCouldNotRun) + "\nThe point dataset sites: ", 0), 0u) << said;
+    EXPECT_NE(said.find("failed on DBF file"), std::string::npos) << said;
+    EXPECT_EQ(rp.p->messages.entries[0].icon, platform::MessageIcon::Critical);
+}
+
 TEST(WaveMainRun, ABackgroundRunRestoresTheWindowAndItsTitleBeforeProcessingDone) {
     RunProject rp;
     rp.sites({{10000, 10000}});
