@@ -544,33 +544,40 @@ TEST_F(ReiRunTest, ProcessShapefileWindowTakesATypedDistanceAsTyped) {
 }
 
 TEST_F(ReiRunTest, ProcessShapefileWindowOpensATypedDatasetPath) {
-    const std::string folder = tmp.path() + "/typed";
-    std::filesystem::create_directories(folder);
-    {
+    std::filesystem::create_directories(tmp.path() + "/typed");
+    const std::string folder = tmp.path() + "/typed", gpkg = tmp.path() + "/typed.gpkg";
+    // A shapefile by its path, and a class of a GeoPackage as "<GeoPackage>/<class>".
+    const std::vector<std::pair<std::shared_ptr<pg::Workspace>, std::string>> typed = {
+        {pg::Workspace::open(folder), folder + "/sites.shp"},
+        {pg::Workspace::createGeoPackage(gpkg), gpkg + "/sites"}};
+    for (const auto& [workspace, path] : typed) {
+        SCOPED_TRACE(path);
         std::vector<pg::FieldDef> fields;
         for (const auto& name : kDirectionalFields) fields.emplace_back(name, pg::FieldType::Double);
-        auto fc = pg::Workspace::open(folder)->createFeatureClass("sites", pg::GeometryType::Point, fields,
-                                                                  pg::SpatialReference::fromEpsg(32755));
+        auto fc = workspace->createFeatureClass("sites", pg::GeometryType::Point, fields,
+                                                pg::SpatialReference::fromEpsg(32755));
         pg::Feature f = fc->createFeature();
         f.setShape(pg::Geometry::point(p->site(10000, 10000)));
         for (const auto& name : kDirectionalFields) f.setValue(name, 1.0);
         fc->store(f);
         fc->flush();
+
+        OneChoice chooser({});
+        test::RecordingMessages msgs;
+        test::RecordingProgress progress;
+        wind::ui::WindprocessForm form({p->mf, p->fm, p->state.app_folder, msgs, progress, chooser});
+        QTest::keyClicks(form.Text1, QString::fromStdString(path));
+        QTest::keyClicks(form.Text3, QString::fromStdString(p->state.wind_path));
+        form.Text4->setText("5000");
+        form.Combo2->setCurrentText("100");
+        QTest::mouseClick(form.newpro_ok, Qt::LeftButton);
+        EXPECT_EQ(msgs.texts(), std::vector<std::string>{});
+        ASSERT_TRUE(form.dataset());
+        // Every class value 1, speeds 4 to 11 at 12.5 %: 60 * 12.5 * 100 / (8 * 5000 * 100).
+        auto weighted = form.dataset()->search().next();
+        ASSERT_TRUE(weighted);
+        EXPECT_DOUBLE_EQ(pg::toDouble(weighted->value("IIndex")), 0.01875);
     }
-    OneChoice chooser({});
-    test::RecordingMessages msgs;
-    test::RecordingProgress progress;
-    wind::ui::WindprocessForm form({p->mf, p->fm, p->state.app_folder, msgs, progress, chooser});
-    QTest::keyClicks(form.Text1, QString::fromStdString(folder + "/sites.shp"));
-    QTest::keyClicks(form.Text3, QString::fromStdString(p->state.wind_path));
-    form.Text4->setText("5000");
-    form.Combo2->setCurrentText("100");
-    QTest::mouseClick(form.newpro_ok, Qt::LeftButton);
-    EXPECT_EQ(msgs.texts(), std::vector<std::string>{});
-    ASSERT_TRUE(form.dataset());
-    // Every class value 1, speeds 4 to 11 at 12.5 %: 60 * 12.5 * 100 / (8 * 5000 * 100).
-    auto weighted = pg::Workspace::open(folder)->openFeatureClass("sites");
-    EXPECT_DOUBLE_EQ(pg::toDouble(weighted->feature(0).value("IIndex")), 0.01875);
 }
 
 }  // namespace
