@@ -282,6 +282,9 @@ bool ProjectCommands::loadproject() {
     std::vector<std::string> lines;
     try {
         lines = readProjectFileLines(path);
+    } catch (const platform::FileError& e) {
+        // A pipe, a folder or a huge file is no damaged project: say what it is.
+        throw ProjectFileError(std::string("The project cannot be opened. ") + e.what());
     } catch (const std::exception&) {
         return false;
     }

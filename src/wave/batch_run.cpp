@@ -82,10 +82,6 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
         log->writeLine("");
         log->writeLine(kBatchLogColumns);
 
-        std::vector<std::string> tide;
-        std::size_t nextTide = 1;  // the first line is a title
-        if (!setup.tide_file.empty()) tide = platform::readTextLines(setup.tide_file);
-
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(setup.folder)) {
             // A link that leads nowhere, or round in a loop, is no wind file
@@ -95,6 +91,12 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
         }
         std::sort(names.begin(), names.end());
         const int count = static_cast<int>(names.size());
+
+        // A tide record of years holds far more lines than the batch has
+        // wind files: only the title and one line per file are read.
+        std::vector<std::string> tide;
+        std::size_t nextTide = 1;  // the first line is a title
+        if (!setup.tide_file.empty()) tide = platform::readFirstTextLines(setup.tide_file, 1 + names.size());
 
         WaveRunContext run = ctx_;
         run.batchLog = [&](const std::string& line) { log->writeLine(line); };

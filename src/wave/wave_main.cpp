@@ -545,6 +545,24 @@ bool wave_main_cls::clearEarlierResults(pg::FeatureClass& points) {
 
 RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFeatClass, int16_t /*counterstart*/,
                                    int16_t nrays, float tidedepth, int16_t batch_fieldcounter) {
+    try {
+        return run(pFeatClass, nrays, tidedepth, batch_fieldcounter);
+    } catch (const std::exception& e) {
+        // A batch tells the failure in its own log and message.
+        if (ctx_.rays.state.batch_mode == 1) throw;
+        // GDAL's words alone ("fread(20) failed on DBF file.") would not
+        // say that the run failed, nor on which dataset.
+        const std::string dataset = pFeatClass ? pFeatClass->name() : std::string();
+        ctx_.rays.messages.message(std::string(kCouldNotRun) + "\nThe point dataset " + dataset + ": " + e.what(),
+                                   platform::MessageIcon::Critical);
+        RunOutcome out;
+        out.end = RunEnd::Failed;
+        return out;
+    }
+}
+
+RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClass, int16_t nrays, float tidedepth,
+                              int16_t batch_fieldcounter) {
     auto& rc = ctx_.rays;
     auto& s = rc.state;
     auto& msgs = rc.messages;

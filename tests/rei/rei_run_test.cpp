@@ -11,8 +11,11 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 
 #include <algorithm>
 #include <cmath>
@@ -520,6 +523,61 @@ TEST_F(ReiRunTest, ProcessShapefileWindowWeighsTheChosenDataset) {
 
     form.Option_text_Click();
     EXPECT_TRUE(form.Text3->isEnabled());
+}
+
+// What the user types into the window's boxes is what OK takes: a typed
+// distance stays as typed in its list of 10, 20, ..., 200 (completion
+// would make "19" the listed 190), and a typed shapefile path names the
+// dataset as a chosen one does.
+TEST_F(ReiRunTest, ProcessShapefileWindowTakesATypedDistanceAsTyped) {
+    OneChoice chooser({});
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    wind::ui::WindprocessForm form({p->mf, p->fm, p->state.app_folder, msgs, progress, chooser});
+    // Completion works in the box that has the keyboard focus.
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.Combo2->setFocus();
+    QTest::keyClicks(form.Combo2, "19");
+    EXPECT_EQ(form.Combo2->currentText(), "19");
+}
+
+TEST_F(ReiRunTest, ProcessShapefileWindowOpensATypedDatasetPath) {
+    std::filesystem::create_directories(tmp.path() + "/typed");
+    const std::string folder = tmp.path() + "/typed", gpkg = tmp.path() + "/typed.gpkg";
+    // A shapefile by its path, and a class of a GeoPackage as "<GeoPackage>/<class>".
+    const std::vector<std::pair<std::shared_ptr<pg::Workspace>, std::string>> typed = {
+        {pg::Workspace::open(folder), folder + "/sites.shp"},
+        {pg::Workspace::createGeoPackage(gpkg), gpkg + "/sites"}};
+    for (const auto& [workspace, path] : typed) {
+        SCOPED_TRACE(path);
+        std::vector<pg::FieldDef> fields;
+        for (const auto& name : kDirectionalFields) fields.emplace_back(name, pg::FieldType::Double);
+        auto fc = workspace->createFeatureClass("sites", pg::GeometryType::Point, fields,
+                                                pg::SpatialReference::fromEpsg(32755));
+        pg::Feature f = fc->createFeature();
+        f.setShape(pg::Geometry::point(p->site(10000, 10000)));
+        for (const auto& name : kDirectionalFields) f.setValue(name, 1.0);
+        fc->store(f);
+        fc->flush();
+
+        OneChoice chooser({});
+        test::RecordingMessages msgs;
+        test::RecordingProgress progress;
+        wind::ui::WindprocessForm form({p->mf, p->fm, p->state.app_folder, msgs, progress, chooser});
+        QTest::keyClicks(form.Text1, QString::fromStdString(path));
+        QTest::keyClicks(form.Text3, QString::fromStdString(p->state.wind_path));
+        form.Text4->setText("5000");
+        form.Combo2->setCurrentText("100");
+        QTest::mouseClick(form.newpro_ok, Qt::LeftButton);
+        EXPECT_EQ(msgs.texts(), std::vector<std::string>{});
+        ASSERT_TRUE(form.dataset());
+        // Every class value 1, speeds 4 to 11 at 12.5 %: 60 * 12.5 * 100 / (8 * 5000 * 100).
+        auto weighted = form.dataset()->search().next();
+        ASSERT_TRUE(weighted);
+        EXPECT_DOUBLE_EQ(pg::toDouble(weighted->value("IIndex")), 0.01875);
+    }
 }
 
 }  // namespace
