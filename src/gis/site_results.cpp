@@ -16,14 +16,4 @@ void emptyResultFields(pg::FeatureClass& points, const std::vector<std::string>&
     });
 }
 
-std::string notEmptiedText(const std::string& model, const std::string& dataset, const std::string& why) {
-    return "The earlier " + model + " values of " + dataset + " cannot be emptied (" + why +
-           "). Nothing was changed and the run did not start.";
-}
-
-std::string storedResultsText(std::int64_t stored, std::int64_t sites) {
-    return std::to_string(stored) + " of " + std::to_string(sites) +
-           " sites have stored results; the result fields of the other sites are empty.";
-}
-
 }  // namespace quor::gis

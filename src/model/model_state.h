@@ -14,6 +14,10 @@
 #include "model/bounded_array.h"
 #include "model/run_lock.h"
 
+namespace quor::platform {
+class FileLock;
+}  // namespace quor::platform
+
 namespace quor::platform::gis {
 class Raster;
 class Workspace;
@@ -137,6 +141,8 @@ struct ModelState {
 
     // Held by the run drivers; the shell blocks its commands while it is taken.
     RunLock run_lock;
+    // A run that goes unguarded for want of file locks says so once.
+    bool unguarded_run_told = false;
 
     // Copy of wind_path taken whenever a project is created or loaded.
     std::string wind_pathcopy;
@@ -202,6 +208,8 @@ struct MainFormState {
     std::shared_ptr<platform::gis::Workspace> ptworkspace;
     std::shared_ptr<platform::gis::Workspace> pfeatureworkspace;
     std::shared_ptr<platform::gis::FeatureClass> sfeatureclass1;
+    // This program's hold on the open project against other programs.
+    std::shared_ptr<platform::FileLock> projectHold;
     std::string pointfeatclass;
     int16_t crt = 0;
     std::string shorecov, shorename, shorefeature;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -77,38 +79,64 @@ void rewriteTextLines(const std::string& path, const std::vector<std::string>& l
     if (err != 0) throw FileError("Cannot write file " + path + ": " + std::strerror(err));
 }
 
-std::vector<std::string> readTextLines(const std::string& path) {
-    // Opening a pipe waits for a writer, and a huge file would be loaded
-    // whole before its first line could be refused.
+void requireRegularFile(const std::string& path) {
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         throw FileError("Cannot read file " + path + ": it is not a regular file.");
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > kMaxTextFileBytes) throw FileError("Cannot read file " + path + ": it is far too large.");
+}
+
+namespace {
+
+// The first `count` lines of a regular file. With `wholeFileBound` the
+// bytes read altogether are held to kMaxTextFileBytes (a file that grows
+// while it is read included), else each line is.
+std::vector<std::string> readLines(const std::string& path, std::size_t count, bool wholeFileBound) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw FileError("Cannot read file " + path);
-    // A file that grows while it is read is held to the same bound.
-    std::string text;
-    char chunk[65536];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        text.append(chunk, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxTextFileBytes) throw FileError("Cannot read file " + path + ": it is far too large.");
-    }
+    std::streambuf& buf = *in.rdbuf();
     std::vector<std::string> lines;
     std::string cur;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
+    std::uintmax_t taken = 0;
+    while (lines.size() < count) {
+        const int c = buf.sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            if (!cur.empty()) lines.push_back(std::move(cur));
+            break;
+        }
+        if (++taken > kMaxTextFileBytes && wholeFileBound)
+            throw FileError("Cannot read file " + path + ": it is far too large.");
         if (c == '\r' || c == '\n') {
-            lines.push_back(cur);
+            lines.push_back(std::move(cur));
             cur.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (c == '\r' && buf.sgetc() == '\n') {
+                buf.sbumpc();
+                ++taken;
+            }
         } else {
-            cur += c;
+            cur += static_cast<char>(c);
+            if (cur.size() > kMaxTextFileBytes)
+                throw FileError("Cannot read file " + path + ": a line of it is far too long.");
         }
     }
-    if (!cur.empty()) lines.push_back(cur);
     return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> readTextLines(const std::string& path) {
+    // Opening a pipe waits for a writer, and a huge file would be loaded
+    // whole before its first line could be refused.
+    requireRegularFile(path);
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxTextFileBytes) throw FileError("Cannot read file " + path + ": it is far too large.");
+    return readLines(path, std::numeric_limits<std::size_t>::max(), true);
+}
+
+std::vector<std::string> readFirstTextLines(const std::string& path, std::size_t count) {
+    requireRegularFile(path);
+    return readLines(path, count, false);
 }
 
 }  // namespace quor::platform

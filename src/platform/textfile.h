@@ -66,13 +66,24 @@ void writeTextLines(const std::string& path, const std::vector<std::string>& lin
 // Throws FileError.
 void rewriteTextLines(const std::string& path, const std::vector<std::string>& lines);
 
-// The largest text file the program reads: far beyond any wind, project
-// or water-level file, so that a wrong choice costs nothing to refuse.
+// The largest text file the program reads whole: far beyond any wind or
+// project file, so that a wrong choice costs nothing to refuse.
 inline constexpr std::uintmax_t kMaxTextFileBytes = 1024 * 1024;
+
+// Throws FileError for a path that names something other than a regular
+// file (a folder, a pipe, a device): opening a pipe waits for a writer.
+// A missing path passes; opening it fails.
+void requireRegularFile(const std::string& path);
 
 // Reads a text file's lines, accepting CR LF, LF or CR ends. Throws
 // FileError, before reading anything, for what is not a regular file (a
 // folder, a pipe, a device) and for a file larger than kMaxTextFileBytes.
 std::vector<std::string> readTextLines(const std::string& path);
+
+// The first `count` lines of a text file of any length (fewer when it has
+// fewer), read as readTextLines reads them; the rest of the file is never
+// read. Throws FileError for what is not a regular file and for a line
+// longer than kMaxTextFileBytes.
+std::vector<std::string> readFirstTextLines(const std::string& path, std::size_t count);
 
 }  // namespace quor::platform

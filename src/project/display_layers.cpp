@@ -51,7 +51,7 @@ void ProjectCommands::displaylayers() {
 
 void ProjectCommands::bathydist() {
     auto& f = ctx_.form;
-    std::optional<int16_t> recommendation;
+    std::optional<InterrogationProposal> proposal;
     std::shared_ptr<pg::Raster> raster;
     try {
         raster = openProjectBathymetry(f);
@@ -62,18 +62,15 @@ void ProjectCommands::bathydist() {
     try {
         const auto [minimum, maximum] = raster->minMax();
         if (const auto flag = depthSignFlag(minimum, maximum)) f.depthno = *flag;
-        recommendation = recommendedInterrogationDistance(raster->cellSizeX(), raster->cellSizeY());
+        proposal = proposeInterrogationDistance(raster->cellSizeX(), raster->cellSizeY());
     } catch (const std::exception& e) {
         ctx_.messages.message(gis::kBathymetryUnreadable + std::string(e.what()), MessageIcon::Critical);
         return;
     }
-    if (!recommendation || f.dist_bathy == *recommendation) return;
-    const std::string text = std::to_string(*recommendation);
-    if (!ctx_.messages.question("Recomended bathymetry interrogation distance based on bathymetry grid is " + text +
-                                " mts. Do you want to use it?"))
-        return;
-    f.dist_bathy = *recommendation;
-    ctx_.settings.write("Quor3", "Settings", "Bathy_dist", text);
+    if (!proposal || f.dist_bathy == proposal->distance) return;
+    if (!ctx_.messages.question(proposal->question())) return;
+    f.dist_bathy = proposal->distance;
+    ctx_.settings.write("Quor3", "Settings", "Bathy_dist", std::to_string(proposal->distance));
     window_.setStatusPanel(2, "F= " + platform::formatNumber(f.Fetch) + " B I= " + platform::formatNumber(f.dist_bathy));
 }
 

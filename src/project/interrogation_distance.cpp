@@ -1,7 +1,9 @@
 #include "project/interrogation_distance.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "model/setting_checks.h"
 #include "platform/numbers.h"
 
 namespace quor::project {
@@ -13,14 +15,23 @@ std::optional<int16_t> depthSignFlag(double minimum, double maximum) {
     return std::nullopt;
 }
 
-std::optional<int16_t> recommendedInterrogationDistance(double cellX, double cellY) {
-    try {
-        const int16_t r = platform::toInt16(std::min(cellX, cellY) - 1);
-        // Sampling closer than a metre apart only repeats the same cell.
-        return std::max<int16_t>(r, 1);
-    } catch (const platform::OverflowError&) {
-        return std::nullopt;
-    }
+std::optional<InterrogationProposal> proposeInterrogationDistance(double cellX, double cellY) {
+    const double cell = std::min(cellX, cellY);
+    if (!std::isfinite(cell)) return std::nullopt;
+    InterrogationProposal p;
+    p.fromCells = platform::roundHalfEven(cell - 1);
+    p.distance = static_cast<int16_t>(std::clamp(p.fromCells, model::kMinBathyDistance, model::kMaxBathyDistance));
+    return p;
+}
+
+std::string InterrogationProposal::question() const {
+    std::string text =
+        "Recomended bathymetry interrogation distance based on bathymetry grid is " + std::to_string(distance) + " mts";
+    if (fromCells != distance)
+        text += " (the nearest to " + platform::formatNumber(fromCells) + " mts, one below the cell size, within the " +
+                platform::formatNumber(model::kMinBathyDistance) + " to " +
+                platform::formatNumber(model::kMaxBathyDistance) + " mts the REI run accepts)";
+    return text + ". Do you want to use it?";
 }
 
 }  // namespace quor::project

@@ -8,7 +8,6 @@
 #include <system_error>
 
 #include "gis/geodatabase.h"
-#include "platform/file_lock.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
@@ -16,6 +15,8 @@
 #include "project/geodatabase_copy.h"
 #include "project/new_project_form.h"
 #include "project/project_file.h"
+#include "project/project_locks.h"
+#include "project/run_hold.h"
 
 namespace fs = std::filesystem;
 
@@ -49,6 +50,22 @@ bool sameFile(const std::string& a, const std::string& b) {
 void removeQuietly(const std::string& path) {
     std::error_code ec;
     fs::remove(path, ec);
+}
+
+std::string openElsewhereText(const std::string& name, const std::string& notDone) {
+    return "The project " + name + " is open in another Quor and cannot be " + notDone +
+           ". Please close it there first.";
+}
+
+// Why another program's work on the project stops this one, or nothing.
+std::optional<std::string> claimRefusal(const ProjectClaim& claim, const std::string& name,
+                                        const std::string& notDone) {
+    switch (claim.obstacle()) {
+        case ProjectClaim::Obstacle::Running: return std::string(kProjectRunElsewhere);
+        case ProjectClaim::Obstacle::Open: return openElsewhereText(name, notDone);
+        case ProjectClaim::Obstacle::None: break;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -105,6 +122,7 @@ void ProjectCommands::clearWindow() {
 }
 
 void ProjectCommands::releaseProjectFiles() {
+    ctx_.form.projectHold.reset();
     ctx_.form.sfeatureclass1.reset();
     ctx_.form.pfeatureworkspace.reset();
     ctx_.form.ptworkspace.reset();
@@ -188,6 +206,7 @@ bool ProjectCommands::createNewProject() {
     f.windpath = st.wind_path;
     f.ptworkspace = ws;
     f.geodatabasename = gis::geodatabaseFileName(name);
+    f.projectHold = holdOpenProject(f.dir_path, name);
     return true;
 }
 
@@ -214,8 +233,19 @@ void ProjectCommands::OpenPr_Click() {
         return;
     }
     const std::string title = fileTitle(*chosen);
-    f.projname = title.substr(0, title.size() - kExtensionLength);
+    const std::string name = title.substr(0, title.size() - kExtensionLength);
+    // Held from before its file is read, so that no other program deletes
+    // or replaces the project while it is open here.
+    std::shared_ptr<platform::FileLock> hold = holdOpenProject(folderOf(*chosen), name);
+    if (hold->heldElsewhere()) {
+        ctx_.messages.message("Another Quor is deleting or replacing the project " + name +
+                                  ". Please try again when it has finished.",
+                              MessageIcon::Exclamation);
+        return;
+    }
+    f.projname = name;
     f.projfile = folderOf(*chosen);
+    f.projectHold = std::move(hold);
     bool loaded = false;
     try {
         loaded = loadproject();
@@ -225,6 +255,7 @@ void ProjectCommands::OpenPr_Click() {
         ctx_.messages.message(e.what(), MessageIcon::Critical);
     }
     if (!loaded) {
+        f.projectHold.reset();
         st.wind_name.clear();
         f.bathycov.clear();
         f.bathyname.clear();
@@ -251,6 +282,9 @@ bool ProjectCommands::loadproject() {
     std::vector<std::string> lines;
     try {
         lines = readProjectFileLines(path);
+    } catch (const platform::FileError& e) {
+        // A pipe, a folder or a huge file is no damaged project: say what it is.
+        throw ProjectFileError(std::string("The project cannot be opened. ") + e.what());
     } catch (const std::exception&) {
         return false;
     }
@@ -378,19 +412,34 @@ void ProjectCommands::Savepra_Click() {
         ctx_.messages.message(kReadOnlyFolder);
         return;
     }
-    // A project that another program is running keeps its files: its run
-    // would go on writing into a geodatabase no longer there. The lock is
-    // held until the copy is in place, so no run starts on it meanwhile.
-    const platform::ExclusiveFileLock targetLock(projectLockPath(folder, name));
-    if (targetLock.state() == platform::ExclusiveFileLock::State::HeldElsewhere) {
+    // The open project is not copied in the middle of another program's
+    // run: the copy would hold part of the run's results.
+    const platform::FileLock sourceRun(projectLockPath(f.projfile, f.projname), platform::FileLock::Mode::Exclusive,
+                                       kRunSlot);
+    if (sourceRun.heldElsewhere()) {
         ctx_.messages.message(kProjectRunElsewhere, MessageIcon::Exclamation);
         return;
+    }
+    // A project that another program runs or has open keeps its files: it
+    // would go on working on a geodatabase no longer there. The claim is
+    // held until the copy is in place, so that nobody starts a run on it
+    // or opens it meanwhile.
+    const bool replacesOpenProject = sameFile(projectFilePath(f.projfile, f.projname, mode), path);
+    std::optional<ProjectClaim> claim;
+    if (!replacesOpenProject) {
+        claim.emplace(folder, name);
+        if (const auto refusal = claimRefusal(*claim, name, "replaced")) {
+            ctx_.messages.message(*refusal, MessageIcon::Exclamation);
+            return;
+        }
     }
     try {
         saveProjectAs(folder, name);
     } catch (const std::exception& e) {
         ctx_.messages.message(std::string(kErrorSaving) + ": " + e.what(), MessageIcon::Critical);
+        return;
     }
+    if (claim) f.projectHold = claim->keepOpen();
 }
 
 // Writes the project under a new name with a copy of its geodatabase, then
@@ -511,13 +560,13 @@ void ProjectCommands::del_Click() {
                               MessageIcon::Exclamation);
         return;
     }
-    // A project that another program is running is left alone. The lock is
-    // taken before the question and held until the files are gone, so that
-    // no run starts on the project while the user answers.
-    const std::string lockPath = projectLockPath(folderOf(*chosen), name);
-    const platform::ExclusiveFileLock runLock(lockPath);
-    if (runLock.state() == platform::ExclusiveFileLock::State::HeldElsewhere) {
-        ctx_.messages.message(kProjectRunElsewhere, MessageIcon::Exclamation);
+    // A project that another program runs or has open is left alone. The
+    // claim is taken before the question and held until the files are
+    // gone, so that nobody starts a run on the project or opens it while
+    // the user answers.
+    ProjectClaim claim(folderOf(*chosen), name);
+    if (const auto refusal = claimRefusal(claim, name, "deleted")) {
+        ctx_.messages.message(*refusal, MessageIcon::Exclamation);
         return;
     }
     if (!ctx_.messages.question("Are you sure you want to delete " + name + " project file")) return;
@@ -544,7 +593,7 @@ void ProjectCommands::del_Click() {
         return;
     }
     removeQuietly(parked);
-    if (runLock.held()) removeQuietly(lockPath);
+    claim.projectDeleted();
     ctx_.messages.message(name + " project file is deleted successfully");
 }
 

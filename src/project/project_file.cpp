@@ -78,8 +78,6 @@ void writeProjectFile(const std::string& path, const std::vector<std::string>& l
 }
 
 std::vector<std::string> readProjectFileLines(const std::string& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) throw platform::FileError("Cannot read file " + path);
     auto lines = platform::readTextLines(path);
     if (static_cast<int>(lines.size()) > kProjectFileMaxLines)
         throw ProjectFileError(path + " has more than " + std::to_string(kProjectFileMaxLines) + " lines.");

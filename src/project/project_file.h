@@ -26,11 +26,9 @@ std::string projectExtension(uint8_t model_mode);
 std::string projectTitle(uint8_t model_mode);
 // folder, "/", name and the mode's extension.
 std::string projectFilePath(const std::string& folder, const std::string& name, uint8_t model_mode);
-// folder, "/", name and ".lock": the file a run locks so that no second
-// program runs the same project (and its geodatabase) at the same time.
+// folder, "/", name and ".lock": the file that keeps two programs from
+// running the same project at once, or deleting one that another has open.
 std::string projectLockPath(const std::string& folder, const std::string& name);
-inline constexpr const char* kProjectRunElsewhere =
-    "Another Quor is running this project. Please wait until its run has ended.";
 
 // The values a project file records.
 struct ProjectFileContent {

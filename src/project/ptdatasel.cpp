@@ -4,8 +4,7 @@
 
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
-#include "project/project_file.h"
-#include "project/run_locks.h"
+#include "project/run_hold.h"
 
 namespace quor::project {
 
@@ -90,11 +89,15 @@ bool ptdatasel::Command1_Click(const std::string& text, bool checked, const std:
     // live as long as the run, and the system lets them go if this program
     // dies.
     const RunLocks runLocks(mf_.projfile, mf_.projname, shapefileTable);
-    if (runLocks.heldElsewhere()) {
-        messages_.message(kProjectRunElsewhere, platform::MessageIcon::Exclamation);
+    if (const auto refusal = runLocks.refusal(text)) {
+        messages_.message(*refusal, platform::MessageIcon::Exclamation);
         if (unload) unload();
         if (runIdle) runIdle();
         return true;
+    }
+    if (runLocks.unguarded() && !s_.unguarded_run_told) {
+        messages_.message(kUnguardedRun, platform::MessageIcon::Exclamation);
+        s_.unguarded_run_told = true;
     }
     result = choice;
     mf_.fetchlength = checked && checkVisible_ ? 1 : 0;

@@ -40,6 +40,20 @@ std::vector<std::string> reiFieldNames(bool fastMode, bool rayLengths) {
     return names;
 }
 
+std::vector<std::string> earlierReiFields(const pg::FeatureClass& fc) {
+    std::vector<std::string> names = reiFieldNames(true, true);
+    names.emplace_back(kIIndexField);
+    const auto fields = fc.fields();
+    std::vector<std::string> held;
+    for (const auto& name : names) {
+        const int pos = fields->findField(name);
+        if (pos < 0) continue;
+        const auto type = fields->field(pos).type;
+        if (type == pg::FieldType::Double || type == pg::FieldType::Single) held.push_back(name);
+    }
+    return held;
+}
+
 std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fastMode, bool rayLengths) {
     const auto fields = fc.fields();
     for (const auto& name : reiFieldNames(fastMode, rayLengths)) {

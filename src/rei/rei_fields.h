@@ -23,8 +23,16 @@ enum class FieldsResult {
     Declined,  // the user kept the existing values; nothing was added
 };
 
+inline constexpr const char* kIIndexField = "IIndex";
+
 // Names of the fields a run writes, in the order they are created.
 std::vector<std::string> reiFieldNames(bool fastMode, bool rayLengths);
+
+// The REI result fields the dataset holds, whichever run or index-file
+// weighting wrote them: a re-run empties them all, so that no value of an
+// earlier run stands beside the new ones. Only real-number fields count;
+// a text field of the same name is the user's own.
+std::vector<std::string> earlierReiFields(const pg::FeatureClass& fc);
 
 // Why the dataset cannot take the run's values (an existing result field
 // that is not a real-number field), or nothing when it can.

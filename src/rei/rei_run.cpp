@@ -17,6 +17,7 @@
 #include "platform/gis/raster.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
+#include "project/run_hold.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_index.h"
 #include "rei/run_messages.h"
@@ -53,35 +54,25 @@ private:
     pg::Feature& f_;
 };
 
-// Restores the main window and clears the work classes however the run ends.
-class RunScope {
+// The model's own state after a run, whatever ended it; what the run held
+// goes back after this.
+class RunCleanUp {
 public:
-    explicit RunScope(ReiRunContext& ctx) : ctx_(ctx), lock_(ctx.state.run_lock) {
-        if (ctx_.shell) ctx_.shell->runStarted();
-    }
-    ~RunScope() {
+    explicit RunCleanUp(ReiRunContext& ctx) : ctx_(ctx) {}
+    ~RunCleanUp() {
         ctx_.progress.hide();
-        if (ctx_.shell) {
-            if (minimised) ctx_.shell->setMinimised(false);
-            if (titled) ctx_.shell->setTitle("Quor");
-        }
         try {
             gis::deleteWorkClasses(ctx_.mainform.ptworkspace);
         } catch (...) {
         }
         // The run cannot be cancelled: a request made while it went on is void.
         ctx_.state.cancel_flag = false;
-        if (ctx_.shell) ctx_.shell->runEnded();
     }
-    RunScope(const RunScope&) = delete;
-    RunScope& operator=(const RunScope&) = delete;
-
-    bool minimised = false;
-    bool titled = false;
+    RunCleanUp(const RunCleanUp&) = delete;
+    RunCleanUp& operator=(const RunCleanUp&) = delete;
 
 private:
     ReiRunContext& ctx_;
-    model::RunLock::Scope lock_;
 };
 
 // A site that cannot be computed, or whose values are not finite, holds
@@ -136,12 +127,9 @@ void count(ReiRunOutcome& out, SiteEnd end) {
 }
 
 // The site's number in the caption and, unless in the background, in the progress window.
-void showSite(ReiRunContext& ctx, RunScope& scope, std::int64_t i, std::int64_t total, bool background) {
+void showSite(ReiRunContext& ctx, project::RunHold& hold, std::int64_t i, std::int64_t total, bool background) {
     const std::string of = std::to_string(i) + " of " + std::to_string(total);
-    if (ctx.shell) {
-        ctx.shell->setTitle("Quor running.." + of);
-        scope.titled = true;
-    }
+    hold.setTitle("Quor running.." + of);
     if (!background) {
         ctx.progress.setValue(1, 0);
         ctx.progress.setLabel(1, "Processing Point " + of);
@@ -221,9 +209,9 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     // The dialog that started the run and every other window close first.
     if (ctx.shell) ctx.shell->unloadAllForms();
     rays.drawSiteSquare = ctx.drawSiteSquare;
-    RunScope scope(ctx);
-    // However the run ends, every site it stored is on disk for other programs.
-    pg::FlushAtExit flushAtExit(fc);
+    project::RunHold hold(ctx.state.run_lock, ctx.shell);
+    RunCleanUp cleanUp(ctx);
+    hold.writeInto(fc);
     bool sitesBegun = false;
     try {
         if (!fc) throw Refusal{"No point dataset was given to run the model on."};
@@ -242,8 +230,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
 
         const bool rayLengths = ctx.mainform.fetchlength == 1;
         const std::vector<std::string> resultFields = reiFieldNames(fast, rayLengths);
-        const bool replacing = std::any_of(resultFields.begin(), resultFields.end(),
-                                           [&](const std::string& name) { return fc->findField(name) >= 0; });
+        const std::vector<std::string> earlier = earlierReiFields(*fc);
         const FieldsResult fields = fast ? addREIfields_dir(*fc, rayLengths, messages)
                                          : addREIfields(*fc, rayLengths, messages);
         if (fields == FieldsResult::Declined) {
@@ -251,11 +238,12 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             return out;
         }
         // However a re-run ends, no site keeps a value of the earlier run.
-        if (replacing) {
+        if (!earlier.empty()) {
             try {
-                gis::emptyResultFields(*fc, resultFields);
+                gis::emptyResultFields(*fc, earlier);
             } catch (const std::exception& e) {
-                messages.message(gis::notEmptiedText("REI", fc->name(), e.what()), platform::MessageIcon::Critical);
+                messages.message(project::notEmptiedText("REI", fc->name(), e.what()),
+                                 platform::MessageIcon::Critical);
                 out.end = ReiRunEnd::Failed;
                 return out;
             }
@@ -265,9 +253,8 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         if (!background) {
             ctx.progress.show();
             ctx.progress.setMaximum(1, 100);
-        } else if (ctx.shell) {
-            ctx.shell->setMinimised(true);
-            scope.minimised = true;
+        } else {
+            hold.toBackground();
         }
         ctx.state.bathy_raster = raster;
         out.sites = fc->featureCount();
@@ -277,34 +264,22 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         // ever sees the results.
         rays.workspace = pg::Workspace::createMemory("rei-work");
 
-        // Every site is its own small transaction, synced at checkpoints.
-        std::optional<pg::Workspace::QuickCommits> quick;
-        if (fc->workspace()) quick.emplace(*fc->workspace());
+        hold.storeSitesQuickly();
         sitesBegun = true;
         {
             auto cursor = fc->search();
             std::int64_t i = 1;
             for (auto f = cursor.next(); f; f = cursor.next(), ++i) {
-                showSite(ctx, scope, i, out.sites, background);
+                showSite(ctx, hold, i, out.sites, background);
                 const SiteEnd end = computeSite(ctx, rays, messages, *fc, *f, i, raster, fast);
                 count(out, end);
                 if (end != SiteEnd::Written) clearSiteResults(*fc, *f, resultFields);
                 showProgress(ctx);
             }
         }
-        // Every stored site is on disk before the run tells how it ended.
-        fc->flush();
-        quick.reset();
-
-        if (ctx.shell) {
-            ctx.shell->setTitle("Quor");
-            scope.titled = false;
-        }
-        if (background) {
-            if (ctx.shell) ctx.shell->setMinimised(false);
-            scope.minimised = false;
-            ctx.messages.message(kProcessingDone, platform::MessageIcon::Information);
-        }
+        hold.sitesStored();
+        hold.toForeground();
+        if (background) ctx.messages.message(kProcessingDone, platform::MessageIcon::Information);
         const std::int64_t missed = out.failed + out.skipped;
         if (missed > 0)
             ctx.messages.message(std::to_string(missed) + " of " + std::to_string(out.sites) +
@@ -323,7 +298,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     } catch (const std::exception& e) {
         ctx.progress.hide();
         std::string text = std::string(kCouldNotRun) + "\n" + e.what();
-        if (sitesBegun) text += "\n" + gis::storedResultsText(out.written, out.sites);
+        if (sitesBegun) text += "\n" + project::storedResultsText(out.written, out.sites);
         messages.message(text, platform::MessageIcon::Critical);
         out.end = ReiRunEnd::Failed;
     }

@@ -6,6 +6,7 @@
 
 #include "platform/numbers.h"
 #include "platform/textfile.h"
+#include "project/run_hold.h"
 #include "wave/debug_files.h"
 #include "wave/rwe_results.h"
 #include "wave/rwe_run_start.h"
@@ -29,15 +30,14 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
     auto& s = rc.state;
     auto& mf = rc.mainform;
     auto& progress = rc.progress;
-    model::RunLock::Scope lock(s.run_lock);
+    // Around the single runs it starts, each of which holds its own.
+    project::RunHold hold(s.run_lock, ctx_.shell);
+    model::RunShell& shell = hold.shell();
     BatchOutcome out;
 
-    model::RunShell noShell;
-    model::RunShell& shell = ctx_.shell ? *ctx_.shell : noShell;
     // A setting a single run refuses refuses the whole batch, before its log is touched.
     if (auto problem = rweRunRangeProblem(mf, s)) {
         rc.messages.message(*problem, platform::MessageIcon::Exclamation);
-        shell.runEnded();
         out.stoppedBecause = *problem;
         return out;
     }
@@ -79,10 +79,6 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
         log->writeLine("");
         log->writeLine(kBatchLogColumns);
 
-        std::vector<std::string> tide;
-        std::size_t nextTide = 1;  // the first line is a title
-        if (!setup.tide_file.empty()) tide = platform::readTextLines(setup.tide_file);
-
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(setup.folder)) {
             // A link that leads nowhere, or round in a loop, is no wind file
@@ -92,6 +88,12 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
         }
         std::sort(names.begin(), names.end());
         const int count = static_cast<int>(names.size());
+
+        // A tide record of years holds far more lines than the batch has
+        // wind files: only the title and one line per file are read.
+        std::vector<std::string> tide;
+        std::size_t nextTide = 1;  // the first line is a title
+        if (!setup.tide_file.empty()) tide = platform::readFirstTextLines(setup.tide_file, 1 + names.size());
 
         WaveRunContext run = ctx_;
         run.batchLog = [&](const std::string& line) { log->writeLine(line); };

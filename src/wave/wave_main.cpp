@@ -10,7 +10,6 @@
 #include "gis/cliprays.h"
 #include "gis/createrays.h"
 #include "gis/deleterays.h"
-#include "gis/site_results.h"
 #include "gis/selorphans.h"
 #include "gis/shorebathy.h"
 #include "gis/wave_raydist.h"
@@ -19,6 +18,7 @@
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "platform/textfile.h"
+#include "project/run_hold.h"
 #include "wave/attached_fetch.h"
 #include "wave/bottom_velocity.h"
 #include "wave/debug_files.h"
@@ -486,11 +486,11 @@ private:
     std::optional<std::vector<std::string>> written_;
 };
 
-// Whatever ends the run, this runs last.
+// The model's own state after a run, whatever ended it; what the run held
+// goes back after this.
 class RunCleanUp {
 public:
-    RunCleanUp(gis::RayContext& rc, model::RunShell& shell, bool background)
-        : rc_(rc), shell_(shell), background_(background) {}
+    explicit RunCleanUp(gis::RayContext& rc) : rc_(rc) {}
     RunCleanUp(const RunCleanUp&) = delete;
     RunCleanUp& operator=(const RunCleanUp&) = delete;
     ~RunCleanUp() {
@@ -509,19 +509,10 @@ public:
             gis::deleteWorkClasses(rc_.mainform.ptworkspace);
         } catch (...) {
         }
-        try {
-            if (background_) shell_.setMinimised(false);
-            shell_.setTitle("Quor");
-            shell_.runEnded();
-            shell_.redraw();
-        } catch (...) {
-        }
     }
 
 private:
     gis::RayContext& rc_;
-    model::RunShell& shell_;
-    bool background_;
 };
 
 }  // namespace
@@ -546,7 +537,7 @@ bool wave_main_cls::clearEarlierResults(pg::FeatureClass& points) {
         clearRweResults(points);
         return true;
     } catch (const std::exception& e) {
-        ctx_.rays.messages.message(gis::notEmptiedText("RWE", points.name(), e.what()),
+        ctx_.rays.messages.message(project::notEmptiedText("RWE", points.name(), e.what()),
                                    platform::MessageIcon::Critical);
         return false;
     }
@@ -554,29 +545,44 @@ bool wave_main_cls::clearEarlierResults(pg::FeatureClass& points) {
 
 RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFeatClass, int16_t /*counterstart*/,
                                    int16_t nrays, float tidedepth, int16_t batch_fieldcounter) {
+    try {
+        return run(pFeatClass, nrays, tidedepth, batch_fieldcounter);
+    } catch (const std::exception& e) {
+        // A batch tells the failure in its own log and message.
+        if (ctx_.rays.state.batch_mode == 1) throw;
+        // GDAL's words alone ("fread(20) failed on DBF file.") would not
+        // say that the run failed, nor on which dataset.
+        const std::string dataset = pFeatClass ? pFeatClass->name() : std::string();
+        ctx_.rays.messages.message(std::string(kCouldNotRun) + "\nThe point dataset " + dataset + ": " + e.what(),
+                                   platform::MessageIcon::Critical);
+        RunOutcome out;
+        out.end = RunEnd::Failed;
+        return out;
+    }
+}
+
+RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClass, int16_t nrays, float tidedepth,
+                              int16_t batch_fieldcounter) {
     auto& rc = ctx_.rays;
     auto& s = rc.state;
     auto& msgs = rc.messages;
     auto& progress = rc.progress;
-    model::RunShell noShell;
-    model::RunShell& shell = ctx_.shell ? *ctx_.shell : noShell;
     const bool background = rc.fm_property.refreshmap1 == 1;
     const bool batch = s.batch_mode == 1;
 
     RunOutcome out;
-    model::RunLock::Scope lock(s.run_lock);
-    RunCleanUp cleanUp(rc, shell, background);
+    project::RunHold hold(s.run_lock, ctx_.shell);
+    model::RunShell& shell = hold.shell();
+    RunCleanUp cleanUp(rc);
 
     // Start of the run.
     if (s.Eps > 1) s.Eps = 1 / s.Eps;
     if (!batch) tidedepth = -s.water_level;
-    shell.runStarted();
     if (!pFeatClass) {
         msgs.message(kCouldNotRun, platform::MessageIcon::Critical);
         return out;
     }
-    // However the run ends, every site it stored is on disk for other programs.
-    pg::FlushAtExit flushAtExit(pFeatClass);
+    hold.writeInto(pFeatClass);
     rc.mainform.pointfeatclass = pFeatClass->name();
     if (auto problem = startProblem(*pFeatClass)) {
         msgs.message(*problem, platform::MessageIcon::Critical);
@@ -599,19 +605,12 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
     auto cursor = pFeatClass->search();
     const std::int64_t count = static_cast<std::int64_t>(cursor.remaining());
     const bool replacing = !batch && pFeatClass->findField("RWE") != -1;
-    try {
-        if (add_rwe_fields(s, rc.mainform, *pFeatClass, msgs)) {
-            out.end = RunEnd::Declined;
-            return out;
-        }
-    } catch (const std::exception& e) {
-        // No site can be computed: the run ends here as a failure.
-        msgs.message(e.what(), platform::MessageIcon::Critical);
-        out.end = RunEnd::Failed;
+    if (add_rwe_fields(s, rc.mainform, *pFeatClass, msgs)) {
+        out.end = RunEnd::Declined;
         return out;
     }
     if (background) {
-        shell.setMinimised(true);
+        hold.toBackground();
     } else {
         progress.show();
         progress.setMaximum(1, 100);
@@ -619,8 +618,7 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
     if (replacing && !clearEarlierResults(*pFeatClass)) return out;
     SiteOutput output(ctx_, *pFeatClass, out, n, batch_fieldcounter, steps.debugFolder());
 
-    // One small transaction per site: synced at checkpoints, not at every commit.
-    pg::Workspace::QuickCommits quick(*pFeatClass->workspace());
+    hold.storeSitesQuickly();
     s.avg_wvht = 0;
     s.avg_wvpd = 0;
     out.end = RunEnd::Completed;
@@ -634,7 +632,7 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
             }
             ++site.number;
             const std::string of = std::to_string(site.number) + " of " + std::to_string(count);
-            shell.setTitle("Quor running.." + of);
+            hold.setTitle("Quor running.." + of);
             if (!background) {
                 progress.setValue(1, 0);
                 progress.setLabel(1, "Processing Point " + of);
@@ -644,8 +642,7 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
             ++out.sitesDone;
             s.erasePerSiteArrays();
         }
-        // Every stored site is on disk before the run tells how it ended.
-        pFeatClass->flush();
+        hold.sitesStored();
     } catch (const std::exception& e) {
         // A batch tells the failure in its own log and message.
         if (batch) throw;
@@ -653,16 +650,14 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
         // The site being read or computed when the run broke off.
         const int at = std::min(out.sitesDone + 1, out.sites);
         msgs.message(std::string(e.what()) + "\nThe run stopped at site " + std::to_string(at) + " of " +
-                         std::to_string(count) + ". " + gis::storedResultsText(out.storedSites, out.sites),
+                         std::to_string(count) + ". " + project::storedResultsText(out.storedSites, out.sites),
                      platform::MessageIcon::Critical);
         return out;
     }
     // Sites that went missing while the run read them leave it unfinished.
     if (out.end == RunEnd::Completed && out.sitesDone < out.sites) out.end = RunEnd::Failed;
 
-    // The run's last words come over the whole window under its own title.
-    if (background) shell.setMinimised(false);
-    shell.setTitle("Quor");
+    hold.toForeground();
     if (!batch)
         for (const auto& text : runEndReport(out, pFeatClass->name()))
             msgs.message(text, platform::MessageIcon::Critical);
@@ -679,7 +674,7 @@ std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& 
     std::vector<std::string> report;
     const std::string others = "; the result fields of the other sites are empty.";
     const std::string have = std::to_string(out.storedSites) + " of " + std::to_string(out.sites) + " sites";
-    const std::string stored = gis::storedResultsText(out.storedSites, out.sites);
+    const std::string stored = project::storedResultsText(out.storedSites, out.sites);
     if (out.notFinite > 0)
         report.push_back("The results of " + std::to_string(out.notFinite) +
                          (out.notFinite == 1 ? " site were" : " sites were") +

@@ -104,6 +104,10 @@ public:
     std::optional<std::string> startProblem(const pg::FeatureClass& points);
 
 private:
+    // The run itself; what it throws (a dataset that cannot be read or
+    // changed) WaveMain tells as the run's failure.
+    RunOutcome run(const std::shared_ptr<pg::FeatureClass>& pFeatClass, int16_t nrays, float tidedepth,
+                   int16_t batch_fieldcounter);
     // Gives the event loop its turn between sites (unless the run is in
     // the background) and asks about a Cancel clicked meanwhile; true when
     // the user confirmed it.

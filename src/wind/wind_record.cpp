@@ -75,6 +75,9 @@ platform::DateTime minutesToDateTime(int64_t minutes) {
 }
 
 std::string readWholeFile(const std::string& path) {
+    // Wind records run to hundreds of megabytes: no size bound here, but a
+    // pipe would hold the window until some writer came.
+    platform::requireRegularFile(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw platform::FileError("Cannot read file " + path);
     std::ostringstream ss;

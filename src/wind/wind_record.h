@@ -38,7 +38,8 @@ struct WindRecord {
     double direction = std::numeric_limits<double>::quiet_NaN();
 };
 
-// Reads a whole file; throws platform::FileError.
+// Reads a whole file of any length; throws platform::FileError, at once
+// for what is not a regular file.
 std::string readWholeFile(const std::string& path);
 
 // Walks the lines of a text held in memory; CR LF, LF and CR all end a line.

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/numbers.h"
+#include "platform/textfile.h"
 
 namespace quor::wind {
 
@@ -27,6 +28,11 @@ WindColumns columnsOf(const WindTextChoice& c) {
 std::optional<std::vector<std::string>> readHeaderNames(const std::string& path, int row,
                                                         const std::string& delimiter) {
     if (row < 1 || path.empty()) return std::nullopt;
+    try {
+        platform::requireRegularFile(path);
+    } catch (const platform::FileError&) {
+        return std::nullopt;
+    }
     // Only the start of the file is read: the chooser asks again on every
     // change of the row, and wind records run to many megabytes.
     std::ifstream in(path, std::ios::binary);

@@ -20,6 +20,7 @@
 #include "platform/numbers.h"
 #include "platform/settings_store.h"
 #include "project/project_file.h"
+#include "project/run_hold.h"
 #include "rei/rei_index.h"
 #include "wave/rwe_results.h"
 #include "wave/rwe_settings.h"

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "gis/ray_site.h"
 #include "gis/shorebathy.h"
@@ -288,67 +289,119 @@ TEST(Bathymetry, ADamagedRasterIsRefusedWithGdalsOwnReason) {
     }
 }
 
-TEST(Bathymetry, AHeaderAskingForHugeBlocksIsRefusedBeforeAnyBlockIsRead) {
-    TempDir dir;
-    const std::string path = dir.file("tiles.tif");
-    const char* tiled[] = {"TILED=YES", "BLOCKXSIZE=256", "BLOCKYSIZE=256", "COMPRESS=DEFLATE", nullptr};
-    writeFlatRaster(path, 600, 350, tiled);
-    // TileWidth (322) and TileLength (323) rewritten in the file's first
-    // directory as 32-bit values; nothing else changes.
+namespace {
+
+// A small DEFLATE GeoTIFF of tiles whose header entries (tag -> 32-bit
+// value) are then rewritten in the file's first directory; nothing else
+// changes.
+void writePatchedTiff(const std::string& path, int w, int h, int bands, const char* interleave, int tile,
+                      const std::map<std::uint16_t, std::uint32_t>& patches) {
     {
-        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-        char header[8];
-        f.read(header, 8);
-        ASSERT_EQ(std::string(header, 4), std::string("II*\0", 4)) << "a little-endian classic TIFF";
-        std::uint32_t ifd;
-        std::memcpy(&ifd, header + 4, 4);
-        f.seekg(ifd);
-        std::uint16_t entries = 0;
-        f.read(reinterpret_cast<char*>(&entries), 2);
-        int patched = 0;
-        for (int i = 0; i < entries; ++i) {
-            const std::streamoff at = ifd + 2 + 12 * i;
-            std::uint16_t tag = 0;
-            f.seekg(at);
-            f.read(reinterpret_cast<char*>(&tag), 2);
-            if (tag != 322 && tag != 323) continue;
-            const std::uint16_t longType = 4;
-            const std::uint32_t count = 1, value = tag == 322 ? 65536 : 65535;
-            f.seekp(at + 2);
-            f.write(reinterpret_cast<const char*>(&longType), 2);
-            f.write(reinterpret_cast<const char*>(&count), 4);
-            f.write(reinterpret_cast<const char*>(&value), 4);
-            ++patched;
-        }
-        ASSERT_EQ(patched, 2);
+        GDALAllRegister();
+        const std::string size = std::to_string(tile);
+        const std::string layout = std::string("INTERLEAVE=") + interleave;
+        const std::string xs = "BLOCKXSIZE=" + size, ys = "BLOCKYSIZE=" + size;
+        const char* options[] = {"TILED=YES", xs.c_str(), ys.c_str(), "COMPRESS=DEFLATE", layout.c_str(), nullptr};
+        GDALDataset* ds = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+            path.c_str(), w, h, bands, bands == 1 ? GDT_Float32 : GDT_Byte, const_cast<char**>(options));
+        ASSERT_NE(ds, nullptr);
+        double gt[6] = {0, 10, 0, 3500, 0, -10};
+        ds->SetGeoTransform(gt);
+        OGRSpatialReference srs;
+        srs.importFromEPSG(32755);
+        ds->SetSpatialRef(&srs);
+        std::vector<float> depths(static_cast<std::size_t>(w) * h * bands, 5.0f);
+        EXPECT_EQ(ds->RasterIO(GF_Write, 0, 0, w, h, depths.data(), w, h, GDT_Float32, bands, nullptr, 0, 0, 0),
+                  CE_None);
+        GDALClose(ds);
     }
-    ASSERT_LT(std::filesystem::file_size(path), 64u * 1024);
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    char header[8];
+    f.read(header, 8);
+    ASSERT_EQ(std::string(header, 4), std::string("II*\0", 4)) << "a little-endian classic TIFF";
+    std::uint32_t ifd;
+    std::memcpy(&ifd, header + 4, 4);
+    f.seekg(ifd);
+    std::uint16_t entries = 0;
+    f.read(reinterpret_cast<char*>(&entries), 2);
+    std::size_t patched = 0;
+    for (int i = 0; i < entries; ++i) {
+        const std::streamoff at = ifd + 2 + 12 * i;
+        std::uint16_t tag = 0;
+        f.seekg(at);
+        f.read(reinterpret_cast<char*>(&tag), 2);
+        const auto it = patches.find(tag);
+        if (it == patches.end()) continue;
+        const std::uint16_t longType = 4;
+        const std::uint32_t count = 1, value = it->second;
+        f.seekp(at + 2);
+        f.write(reinterpret_cast<const char*>(&longType), 2);
+        f.write(reinterpret_cast<const char*>(&count), 4);
+        f.write(reinterpret_cast<const char*>(&value), 4);
+        ++patched;
+    }
+    ASSERT_EQ(patched, patches.size());
+}
 
-    // Should a block of that size ever be allocated, it fails here instead
-    // of taking the machine's memory.
-    struct AddressSpaceCap {
-        rlimit before{};
-        AddressSpaceCap() {
-            getrlimit(RLIMIT_AS, &before);
-            std::ifstream status("/proc/self/status");
-            std::string word;
-            long kb = 0;
-            while (status >> word)
-                if (word == "VmSize:") status >> kb;
-            rlimit cap = before;
-            cap.rlim_cur = static_cast<rlim_t>(kb) * 1024 + (rlim_t{2} << 30);
-            setrlimit(RLIMIT_AS, &cap);
-        }
-        ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &before); }
-    } cap;
+}  // namespace
 
-    const std::string said = refusedBathymetry(path);
-    EXPECT_NE(said.find(path), std::string::npos) << said;
-    EXPECT_NE(said.find("blocks of 65536 by 65535 cells"), std::string::npos) << said;
+// Small files whose headers ask for a block read of gigabytes: a huge tile
+// of one band, and narrow tiles of 255 pixel-interleaved bands, which GDAL
+// reads all together although only band 1 is wanted.
+TEST(Bathymetry, AHeaderAskingForHugeBlocksIsRefusedBeforeAnyBlockIsRead) {
+    constexpr std::uint16_t kImageLength = 257, kTileWidth = 322, kTileLength = 323;
+    struct Case {
+        const char* name;
+        int width, height, bands;
+        const char* interleave;
+        int tile;
+        std::map<std::uint16_t, std::uint32_t> patches;
+        const char* said;
+    };
+    const std::vector<Case> cases = {
+        {"tiles.tif", 600, 350, 1, "BAND", 256, {{kTileWidth, 65536}, {kTileLength, 65535}},
+         "blocks of 65536 by 65535 cells,"},
+        {"samples.tif", 64, 64, 255, "PIXEL", 64, {{kTileLength, 65535}, {kImageLength, 65535}},
+         "blocks of 64 by 65535 cells in 255 bands read together,"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.file(c.name);
+        writePatchedTiff(path, c.width, c.height, c.bands, c.interleave, c.tile, c.patches);
+        ASSERT_LT(std::filesystem::file_size(path), 128u * 1024);
 
-    // Runs and the project's display open it through the same door.
-    auto mf = previousProject();
-    mf.bathycov = path;
-    EXPECT_THROW(openBathymetry(mf), pg::GisError);
-    EXPECT_THROW(pg::Raster::open(path), pg::GisError);
+        // Should a block of that size ever be allocated, it fails here instead
+        // of taking the machine's memory.
+        struct AddressSpaceCap {
+            rlimit before{};
+            AddressSpaceCap() {
+                getrlimit(RLIMIT_AS, &before);
+                std::ifstream status("/proc/self/status");
+                std::string word;
+                long kb = 0;
+                while (status >> word)
+                    if (word == "VmSize:") status >> kb;
+                rlimit cap = before;
+                cap.rlim_cur = static_cast<rlim_t>(kb) * 1024 + (rlim_t{1} << 30);
+                setrlimit(RLIMIT_AS, &cap);
+            }
+            ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &before); }
+        } cap;
+
+        auto mf = previousProject();
+        ScriptedChooser chooser;
+        chooser.answer = std::vector<DatasetItem>{{path, {}}};
+        RecordingMessages msgs;
+        EXPECT_EQ(Getbathymetry(mf, chooser, msgs), nullptr);
+        ASSERT_EQ(msgs.entries.size(), 1u);
+        const std::string said = msgs.entries[0].text;
+        EXPECT_NE(said.find(path), std::string::npos) << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+
+        // Runs and the project's display open it through the same door.
+        mf.bathycov = path;
+        EXPECT_THROW(openBathymetry(mf), pg::GisError);
+        EXPECT_THROW(pg::Raster::open(path), pg::GisError);
+    }
 }

@@ -1,5 +1,6 @@
 // Display of the project's layers, the interrogation distance, and the
 // commands that change input layers.
+#include "model/setting_checks.h"
 #include "project/interrogation_distance.h"
 #include "project_fixture.h"
 
@@ -7,13 +8,20 @@ using namespace quor;
 using namespace quor::project;
 using namespace quor::project::testing;
 
-TEST(InterrogationDistance, SmallerCellLessOneHalfToEvenNeverBelowOne) {
-    EXPECT_EQ(recommendedInterrogationDistance(30, 25), 24);
-    EXPECT_EQ(recommendedInterrogationDistance(10.5, 10.5), 10);
-    EXPECT_EQ(recommendedInterrogationDistance(11.5, 11.5), 10);
-    EXPECT_EQ(recommendedInterrogationDistance(1.2, 1.2), 1);
-    EXPECT_EQ(recommendedInterrogationDistance(1, 1), 1);
-    EXPECT_EQ(recommendedInterrogationDistance(40000, 40000), std::nullopt);
+TEST(InterrogationDistance, SmallerCellLessOneHalfToEvenWithinTheAcceptedRange) {
+    struct Case {
+        double cellX, cellY;
+        int16_t distance;
+        double fromCells;
+    };
+    for (const Case& c : {Case{30, 25, 24, 24}, Case{10.5, 10.5, 10, 10}, Case{11.5, 11.5, 10, 10},
+                          Case{1.2, 1.2, 10, 0}, Case{1, 1, 10, 0}, Case{40000, 40000, 200, 39999}}) {
+        const auto p = proposeInterrogationDistance(c.cellX, c.cellY);
+        ASSERT_TRUE(p) << c.cellX;
+        EXPECT_EQ(p->distance, c.distance) << c.cellX;
+        EXPECT_EQ(p->fromCells, c.fromCells) << c.cellX;
+    }
+    EXPECT_EQ(proposeInterrogationDistance(std::nan(""), 5), std::nullopt);
 
     EXPECT_EQ(depthSignFlag(-3, 5), 0);
     EXPECT_EQ(depthSignFlag(-3, 0), 1);
@@ -48,6 +56,42 @@ TEST(InterrogationDistance, ProposedOnlyWhenItDiffersAndStoredOnOk) {
     EXPECT_EQ(wb.commands->rasterdata(), nullptr);
     wb.form.bathycov = wb.data + "/whatever";
     EXPECT_NE(wb.commands->rasterdata(), nullptr);
+}
+
+// Coarse and fine grids: the distance the user takes is one the REI run
+// and start-up accept, and the question says how it was found.
+TEST(InterrogationDistance, TheProposalForCoarseAndFineGridsIsOneTheRunAccepts) {
+    Workbench wb;
+    struct Case {
+        double cell;
+        int16_t taken;
+        const char* asked;
+    };
+    const Case cases[] = {
+        {250, 200,
+         "Recomended bathymetry interrogation distance based on bathymetry grid is 200 mts (the nearest to 249 mts, "
+         "one below the cell size, within the 10 to 200 mts the REI run accepts). Do you want to use it?"},
+        {5, 10,
+         "Recomended bathymetry interrogation distance based on bathymetry grid is 10 mts (the nearest to 4 mts, one "
+         "below the cell size, within the 10 to 200 mts the REI run accepts). Do you want to use it?"},
+        {1, 10,
+         "Recomended bathymetry interrogation distance based on bathymetry grid is 10 mts (the nearest to 0 mts, one "
+         "below the cell size, within the 10 to 200 mts the REI run accepts). Do you want to use it?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cell);
+        Workbench::writeRectangularCells(wb.data + "/grid.tif", c.cell, c.cell);
+        wb.form.bathycov = wb.data + "/grid.tif";
+        wb.form.bathyname = "grid.tif";
+        wb.form.dist_bathy = 100;
+        wb.messages.entries.clear();
+        wb.messages.answers = {true};
+        wb.commands->bathydist();
+        EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{c.asked});
+        EXPECT_EQ(wb.form.dist_bathy, c.taken);
+        EXPECT_EQ(wb.settings.read("Quor3", "Settings", "Bathy_dist"), std::to_string(c.taken));
+        EXPECT_EQ(model::bathyDistanceProblem(wb.form.dist_bathy), std::nullopt);
+    }
 }
 
 TEST(DisplayLayers, OrderFastAlgorithmAndCorruptedData) {

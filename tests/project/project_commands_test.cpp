@@ -1,9 +1,11 @@
 // New, Open, Save, Save As, Remove and Delete, through the commands' own
 // functions with a fake window.
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 #include "gis/geodatabase.h"
 #include "project/ptdatasel.h"
@@ -563,6 +565,26 @@ TEST(OpenProject, AGeodatabaseMissingOrLockedIsReportedAsSuch) {
     EXPECT_NE(said.find(gdb + " does not exist"), std::string::npos) << said;
     EXPECT_EQ(wb.form.bathycov, "");
     EXPECT_TRUE(wb.window.tree.empty());
+}
+
+// A pipe or a huge file chosen as the project file is no damaged project:
+// the message says what it is.
+TEST(OpenProject, APipeOrAHugeFileIsCalledWhatItIs) {
+    Workbench wb;
+    const std::string pipe = wb.projects + "/pipe.tesk_RWE", huge = wb.projects + "/huge.tesk_RWE";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::ofstream(huge).close();
+    fs::resize_file(huge, 300u * 1024 * 1024);  // sparse: no disk is spent
+    for (const auto& [path, cause] : std::vector<std::pair<std::string, std::string>>{
+             {pipe, "it is not a regular file."}, {huge, "it is far too large."}}) {
+        wb.messages.entries.clear();
+        wb.window.files = {path};
+        wb.commands->OpenPr_Click();
+        ASSERT_EQ(wb.messages.entries.size(), 1u) << path;
+        EXPECT_EQ(wb.messages.entries[0].text, "The project cannot be opened. Cannot read file " + path + ": " + cause);
+        EXPECT_EQ(wb.messages.entries[0].icon, platform::MessageIcon::Critical);
+        EXPECT_TRUE(wb.window.tree.empty());
+    }
 }
 
 TEST(OpenProject, AGeodatabaseOnAReadOnlyDiskIsReportedAsSuch) {

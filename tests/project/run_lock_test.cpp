@@ -8,23 +8,25 @@
 #include <functional>
 
 #include "platform/file_lock.h"
+#include "project/project_locks.h"
 #include "project/ptdatasel.h"
+#include "project/run_hold.h"
 #include "project_fixture.h"
 
 using namespace quor;
 using namespace quor::project;
 using namespace quor::project::testing;
-using platform::ExclusiveFileLock;
+using platform::FileLock;
 
 namespace {
 
-// What another process finds when it tries the lock once.
-ExclusiveFileLock::State stateSeenByAnotherProcess(const std::string& path) {
+// What another process finds when it tries a project's run lock once.
+FileLock::State stateSeenByAnotherProcess(const std::string& path) {
     const pid_t pid = ::fork();
-    if (pid == 0) _exit(static_cast<int>(ExclusiveFileLock(path).state()));
+    if (pid == 0) _exit(static_cast<int>(FileLock(path, FileLock::Mode::Exclusive, kRunSlot).state()));
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return static_cast<ExclusiveFileLock::State>(WEXITSTATUS(status));
+    return static_cast<FileLock::State>(WEXITSTATUS(status));
 }
 
 // Runs `body` in another process, which calls its argument once it holds
@@ -56,10 +58,10 @@ pid_t holdingInAnotherProcess(const std::function<void(const std::function<void(
     return ok ? pid : -1;
 }
 
-// Another process that takes the lock and keeps it until it is killed.
+// Another process that takes a project's run lock and keeps it until it is killed.
 pid_t holdInAnotherProcess(const std::string& path) {
     return holdingInAnotherProcess([&](const std::function<void()>& holding) {
-        ExclusiveFileLock lock(path);
+        FileLock lock(path, FileLock::Mode::Exclusive, kRunSlot);
         if (lock.held()) holding();
     });
 }
@@ -78,7 +80,7 @@ TEST(ProjectRunLock, ASecondProgramIsRefusedUntilTheFirstEndsHoweverItEnds) {
                                             pg::SpatialReference::fromEpsg(32755));
     const std::string lockPath = projectLockPath(wb.form.projfile, wb.form.projname);
     RunDrivers drivers;
-    std::vector<ExclusiveFileLock::State> seenDuringRuns;
+    std::vector<FileLock::State> seenDuringRuns;
     drivers.WaveMain = [&](const std::shared_ptr<pg::FeatureClass>&, int16_t, const PointDatasetChoice&) {
         seenDuringRuns.push_back(stateSeenByAnotherProcess(lockPath));
     };
@@ -105,13 +107,14 @@ TEST(ProjectRunLock, ASecondProgramIsRefusedUntilTheFirstEndsHoweverItEnds) {
     wb.messages.entries.clear();
     EXPECT_TRUE(dialog.Command1_Click("Pointdata1", false, [] {}));
     EXPECT_TRUE(wb.messages.entries.empty());
-    EXPECT_EQ(seenDuringRuns, std::vector<ExclusiveFileLock::State>{ExclusiveFileLock::State::HeldElsewhere});
-    EXPECT_EQ(stateSeenByAnotherProcess(lockPath), ExclusiveFileLock::State::Held);
+    EXPECT_EQ(seenDuringRuns, std::vector<FileLock::State>{FileLock::State::HeldElsewhere});
+    EXPECT_EQ(stateSeenByAnotherProcess(lockPath), FileLock::State::Held);
 
     // Delete leaves a project alone while another program runs it.
     const pid_t runner = holdInAnotherProcess(lockPath);
     ASSERT_GT(runner, 0);
     wb.window.tree.clear();  // not open here
+    wb.form.projectHold.reset();
     wb.window.files = {projectFilePath(wb.form.projfile, wb.form.projname, wb.state.model_mode)};
     wb.commands->del_Click();
     EXPECT_EQ(wb.messageTexts().back(), kProjectRunElsewhere);
@@ -152,7 +155,7 @@ TEST(ProjectRunLock, TwoProjectsNeverRunOnOneShapefileAtOnce) {
     dialog.Form_Load();
     wb.messages.entries.clear();
     EXPECT_TRUE(dialog.Command1_Click(sites, false, [] {}));
-    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kProjectRunElsewhere});
+    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{datasetRunElsewhereText(sites)});
     EXPECT_EQ(runs, 0);
 
     endProcess(other);
@@ -190,8 +193,8 @@ TEST(ProjectRunLock, DeleteHoldsTheProjectFromItsQuestionUntilItsFilesAreGone) {
     const std::string file = wb.newProject();
     const std::string gdb = wb.projects + "/" + wb.form.geodatabasename;
     const std::string lockPath = projectLockPath(wb.form.projfile, wb.form.projname);
-    ASSERT_FALSE(fs::exists(lockPath)) << "never run";
     wb.window.tree.clear();  // not open here
+    wb.form.projectHold.reset();
 
     // Another Quor starts a run on it while the question is open.
     pid_t other = 0;
@@ -202,4 +205,146 @@ TEST(ProjectRunLock, DeleteHoldsTheProjectFromItsQuestionUntilItsFilesAreGone) {
     if (other > 0) endProcess(other);
     EXPECT_FALSE(fs::exists(file));
     EXPECT_FALSE(fs::exists(gdb));
+}
+
+namespace {
+
+// Another Quor in a process of its own: `body` does what that program
+// does and calls its argument once it holds what it took; it holds it
+// until release(), then ends as a program ends.
+class AnotherQuor {
+public:
+    explicit AnotherQuor(const std::function<void(const std::function<void()>& holding)>& body) {
+        int ready[2], hold[2];
+        if (::pipe(ready) != 0) return;
+        if (::pipe(hold) != 0) {
+            ::close(ready[0]);
+            ::close(ready[1]);
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            ::close(hold[1]);
+            body([&] {
+                const char held = 'H';
+                if (::write(ready[1], &held, 1) != 1) _exit(1);
+                char c;
+                while (::read(hold[0], &c, 1) > 0) {
+                }
+            });
+            _exit(0);
+        }
+        ::close(ready[1]);
+        ::close(hold[0]);
+        release_ = hold[1];
+        char held = 0;
+        holding_ = pid_ > 0 && ::read(ready[0], &held, 1) == 1 && held == 'H';
+        ::close(ready[0]);
+    }
+    ~AnotherQuor() { release(); }
+    bool holding() const { return holding_; }
+    void release() {
+        if (release_ >= 0) ::close(release_);
+        release_ = -1;
+        if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int release_ = -1;
+    bool holding_ = false;
+};
+
+// A project made here and closed again, as another program finds it.
+std::string closedProject(Workbench& wb) {
+    const std::string file = wb.newProject();
+    wb.messages.answers = {true};
+    wb.commands->RemPr_Click();
+    return file;
+}
+
+std::string nameOf(const std::string& projectFile) { return fs::path(projectFile).stem().string(); }
+
+}  // namespace
+
+TEST(ProjectOpenHold, AProjectOpenInAnotherQuorIsNeitherDeletedNorReplacedNorOpenedWhileClaimed) {
+    Workbench wb;
+    const std::string file = closedProject(wb);
+    const std::string gdb = wb.projects + "/" + nameOf(file) + ".gpkg";
+    AnotherQuor other([&](const std::function<void()>& holding) {
+        Workbench there;
+        there.window.files = {file};
+        there.commands->OpenPr_Click();
+        if (there.window.treeNodeCount() > 0) holding();
+    });
+    ASSERT_TRUE(other.holding());
+    const std::string fileBefore = readBytes(file), gdbBefore = readBytes(gdb);
+
+    wb.window.files = {file};
+    wb.commands->del_Click();
+    EXPECT_EQ(wb.messageTexts().back(),
+              "The project " + nameOf(file) + " is open in another Quor and cannot be deleted. Please close it there "
+              "first.");
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_TRUE(fs::exists(gdb));
+
+    wb.newProject();
+    const std::string openHere = wb.form.projname;
+    wb.window.files = {file};
+    wb.commands->Savepra_Click();
+    EXPECT_EQ(wb.messageTexts().back(),
+              "The project " + nameOf(file) + " is open in another Quor and cannot be replaced. Please close it there "
+              "first.");
+    EXPECT_EQ(wb.form.projname, openHere);
+    EXPECT_EQ(readBytes(file), fileBefore);
+    EXPECT_TRUE(readBytes(gdb) == gdbBefore) << "its geodatabase was replaced";
+
+    // Closed there, it can go; while another program deletes it, it cannot be opened.
+    other.release();
+    AnotherQuor deleting([&](const std::function<void()>& holding) {
+        ProjectClaim claim(wb.projects, nameOf(file));
+        if (claim.obstacle() == ProjectClaim::Obstacle::None) holding();
+    });
+    ASSERT_TRUE(deleting.holding());
+    wb.window.files = {file};
+    wb.commands->OpenPr_Click();
+    EXPECT_EQ(wb.messageTexts().back(), "Another Quor is deleting or replacing the project " + nameOf(file) +
+                                            ". Please try again when it has finished.");
+    EXPECT_EQ(wb.window.treeNodeCount(), 0);
+    deleting.release();
+    wb.window.files = {file};
+    wb.commands->del_Click();
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(gdb));
+}
+
+TEST(ProjectOpenHold, DeleteAnsweredNoLeavesNoNewFileBehind) {
+    Workbench wb;
+    const std::string file = closedProject(wb);
+    const std::string lockPath = projectLockPath(wb.projects, nameOf(file));
+    fs::remove(lockPath);  // as a project copied from elsewhere comes
+    wb.window.files = {file};
+    wb.messages.answers = {false};
+    wb.commands->del_Click();
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_FALSE(fs::exists(lockPath));
+}
+
+TEST(ProjectRunLock, SaveAsNeverCopiesAProjectInTheMiddleOfAnotherQuorsRun) {
+    Workbench wb;
+    wb.newProject();
+    const std::string openHere = wb.form.projname;
+    const pid_t runner = holdInAnotherProcess(projectLockPath(wb.form.projfile, wb.form.projname));
+    ASSERT_GT(runner, 0);
+    const std::string copy = wb.projects + "/copy" + projectExtension(wb.state.model_mode);
+    wb.window.files = {copy};
+    wb.messages.entries.clear();
+    wb.commands->Savepra_Click();
+    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kProjectRunElsewhere});
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_FALSE(fs::exists(wb.projects + "/copy.gpkg"));
+    EXPECT_EQ(wb.form.projname, openHere);
+    endProcess(runner);
 }

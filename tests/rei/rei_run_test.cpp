@@ -11,8 +11,11 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 
 #include <algorithm>
 #include <cmath>
@@ -22,7 +25,7 @@
 #include "model/setting_checks.h"
 #include "platform/gis/gis.h"
 #include "platform/textfile.h"
-#include "gis/site_results.h"
+#include "project/run_hold.h"
 #include "rays_test_data.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_index.h"
@@ -467,7 +470,7 @@ TEST_F(ReiRunTest, SitesOnLandStayEmptyAndTheWindowIsRestoredOnEveryExit) {
     EXPECT_FALSE(pg::isNull(fc->feature(2).value("Indexee")));  // written before the break keeps its values
     EXPECT_EQ(failed.end, ReiRunEnd::Failed);
     EXPECT_EQ(p->messages.texts().back(),
-              std::string(kCouldNotRun) + "\nthe window went away\n" + gis::storedResultsText(1, 4));
+              std::string(kCouldNotRun) + "\nthe window went away\n" + project::storedResultsText(1, 4));
     EXPECT_FALSE(shell.minimised);
     EXPECT_EQ(shell.events, (std::vector<std::string>{"started", "ended"}));
     EXPECT_FALSE(p->state.run_lock.active());
@@ -520,6 +523,61 @@ TEST_F(ReiRunTest, ProcessShapefileWindowWeighsTheChosenDataset) {
 
     form.Option_text_Click();
     EXPECT_TRUE(form.Text3->isEnabled());
+}
+
+// What the user types into the window's boxes is what OK takes: a typed
+// distance stays as typed in its list of 10, 20, ..., 200 (completion
+// would make "19" the listed 190), and a typed shapefile path names the
+// dataset as a chosen one does.
+TEST_F(ReiRunTest, ProcessShapefileWindowTakesATypedDistanceAsTyped) {
+    OneChoice chooser({});
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    wind::ui::WindprocessForm form({p->mf, p->fm, p->state.app_folder, msgs, progress, chooser});
+    // Completion works in the box that has the keyboard focus.
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.Combo2->setFocus();
+    QTest::keyClicks(form.Combo2, "19");
+    EXPECT_EQ(form.Combo2->currentText(), "19");
+}
+
+TEST_F(ReiRunTest, ProcessShapefileWindowOpensATypedDatasetPath) {
+    std::filesystem::create_directories(tmp.path() + "/typed");
+    const std::string folder = tmp.path() + "/typed", gpkg = tmp.path() + "/typed.gpkg";
+    // A shapefile by its path, and a class of a GeoPackage as "<GeoPackage>/<class>".
+    const std::vector<std::pair<std::shared_ptr<pg::Workspace>, std::string>> typed = {
+        {pg::Workspace::open(folder), folder + "/sites.shp"},
+        {pg::Workspace::createGeoPackage(gpkg), gpkg + "/sites"}};
+    for (const auto& [workspace, path] : typed) {
+        SCOPED_TRACE(path);
+        std::vector<pg::FieldDef> fields;
+        for (const auto& name : kDirectionalFields) fields.emplace_back(name, pg::FieldType::Double);
+        auto fc = workspace->createFeatureClass("sites", pg::GeometryType::Point, fields,
+                                                pg::SpatialReference::fromEpsg(32755));
+        pg::Feature f = fc->createFeature();
+        f.setShape(pg::Geometry::point(p->site(10000, 10000)));
+        for (const auto& name : kDirectionalFields) f.setValue(name, 1.0);
+        fc->store(f);
+        fc->flush();
+
+        OneChoice chooser({});
+        test::RecordingMessages msgs;
+        test::RecordingProgress progress;
+        wind::ui::WindprocessForm form({p->mf, p->fm, p->state.app_folder, msgs, progress, chooser});
+        QTest::keyClicks(form.Text1, QString::fromStdString(path));
+        QTest::keyClicks(form.Text3, QString::fromStdString(p->state.wind_path));
+        form.Text4->setText("5000");
+        form.Combo2->setCurrentText("100");
+        QTest::mouseClick(form.newpro_ok, Qt::LeftButton);
+        EXPECT_EQ(msgs.texts(), std::vector<std::string>{});
+        ASSERT_TRUE(form.dataset());
+        // Every class value 1, speeds 4 to 11 at 12.5 %: 60 * 12.5 * 100 / (8 * 5000 * 100).
+        auto weighted = form.dataset()->search().next();
+        ASSERT_TRUE(weighted);
+        EXPECT_DOUBLE_EQ(pg::toDouble(weighted->value("IIndex")), 0.01875);
+    }
 }
 
 }  // namespace
@@ -664,6 +722,33 @@ TEST_F(ReiRunTest, ARerunLeavesNoValueOfTheEarlierRun) {
         for (const auto& v : rei(oid)) EXPECT_TRUE(pg::isNull(v)) << oid;
     EXPECT_EQ(p->messages.texts().back(),
               "2 of 3 sites gave a value that is not a finite number; their REI fields were left empty.");
+}
+
+// A clip run without ray lengths after a fast run with them: neither the
+// directional values, the ray lengths nor the weighted index of the
+// earlier run stand beside the new index.
+TEST_F(ReiRunTest, AReRunWithOtherOptionsLeavesNoValueOfTheEarlierRunInAnyReiField) {
+    auto fc = points({p->site(10000, 10000), p->site(6000, 8000)});
+    p->fm.indexcheck = 1;
+    p->mf.fetchlength = 1;
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).written, 2);
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    ASSERT_EQ(wind::processIIndex({fc, p->state.wind_path, "5000", "100"}, msgs, progress).written, 2);
+
+    p->fm.indexcheck = 0;
+    p->mf.fetchlength = 0;
+    p->messages.answers = {true};
+    ASSERT_EQ(runmodel(ctx, fc, 1).written, 2);
+    std::vector<std::string> earlier = reiFieldNames(true, true);
+    earlier.emplace_back("IIndex");
+    for (std::int64_t oid : {1, 2}) {
+        const auto f = fc->feature(oid);
+        EXPECT_FALSE(pg::isNull(f.value("Index")));
+        for (const auto& name : earlier)
+            if (name != "Index") EXPECT_TRUE(pg::isNull(f.value(name))) << oid << " " << name;
+    }
 }
 
 // The disk fills up as the second site begins: its commit fails.

@@ -67,6 +67,24 @@ TEST_F(Batch, LogHoldsEverySiteOfEveryWindFileAndTheProjectWindComesBack) {
     EXPECT_FALSE(rp.p->state.run_lock.active());
 }
 
+// A tide record of years: a title and 200,000 values, 1.6 MB. The batch
+// takes one value per wind file from its start.
+TEST_F(Batch, AWaterLevelFileOfAnyLengthGivesTheFirstValues) {
+    std::vector<std::string> levels = {"water levels"};
+    for (int i = 0; i < 200000; ++i) levels.push_back(i % 2 == 0 ? "0.5000" : "0.2500");
+    platform::writeTextLines(setup.tide_file, levels);
+    ASSERT_GT(std::filesystem::file_size(setup.tide_file), 1.5 * 1024 * 1024);
+    const BatchOutcome out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
+    ASSERT_TRUE(out.completed) << out.stoppedBecause;
+    EXPECT_EQ(out.runs, 3);
+    const auto lines = platform::readTextLines(batchLogPath(rp.p->state.app_folder));
+    ASSERT_EQ(lines.size(), 3u + 3 * 2);
+    // Each file's first site: 10 m of water less its term.
+    for (const auto& [at, depthAndFile] : std::vector<std::pair<std::size_t, std::string>>{
+             {3, " 9.5 a.Wind_RWE "}, {5, " 9.75 c.Wind_RWE "}, {7, " 9.5 d.Wind_RWE "}})
+        EXPECT_NE(lines[at].find(depthAndFile), std::string::npos) << lines[at];
+}
+
 TEST_F(Batch, CancelAndErrorsLeaveALogOfTheFinishedFilesSayingWhy) {
     rp.p->fm.refreshmap = 0;
     rp.p->messages.answers = {true};

@@ -14,7 +14,7 @@
 #include <optional>
 #include <sstream>
 
-#include "gis/site_results.h"
+#include "project/run_hold.h"
 #include "model/model_state.h"
 #include "run_fixture.h"
 #include "wave/rwe_results.h"
@@ -163,7 +163,7 @@ TEST(WaveMainResults, SitesThatCannotBeReadEndTheRunAsAFailure) {
     };
     EXPECT_EQ(gone.run(0).end, RunEnd::Failed);
     EXPECT_EQ(texts(gone), std::vector<std::string>{"Only 2 of 3 sites of Pointdata1 could be read. " +
-                                                    gis::storedResultsText(2, 3)});
+                                                    project::storedResultsText(2, 3)});
 }
 
 // Another program reading the shapefile while this one still holds it

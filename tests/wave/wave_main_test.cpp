@@ -8,6 +8,7 @@
 
 #include "gis/ray_geometry.h"
 #include "model/model_state.h"
+#include "platform/memory.h"
 #include "wave/rwe_results.h"
 
 namespace quor::wave::testing {
@@ -224,6 +225,58 @@ TEST(WaveMainRun, FastPathDrySitesAndUnreadableBathymetry) {
         EXPECT_EQ(rp.value(1, "RWE"), -5555);
     else
         EXPECT_EQ(out.end, RunEnd::Refused);
+}
+
+// A raster in one strip of 300 MiB (8750 by 9000 Float32 cells, as
+// gdal_translate writes one with a block as tall as the raster; 1 MB on
+// disk here): the run reads it and its sites get their results.
+TEST(WaveMainRun, ARasterInOneLargeStripRunsItsSites) {
+    const int cols = 8750, rows = 9000;
+    if (static_cast<double>(cols) * rows * 4 > pg::kBlockMemoryShare * platform::usableMemoryBytes())
+        GTEST_SKIP() << "this machine has too little memory for a strip of 300 MiB";
+    RunProject rp;
+    const std::string strip = rp.tmp.path() + "/strip.tif";
+    {
+        const char* options[] = {"COMPRESS=DEFLATE", "BLOCKYSIZE=9000", nullptr};
+        std::unique_ptr<GDALDataset> ds(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+            strip.c_str(), cols, rows, 1, GDT_Float32, const_cast<char**>(options)));
+        ASSERT_TRUE(ds);
+        const double cell = 2.6;  // the lake and its shore
+        double gt[6] = {gis::testdata::kX0 - 1000, cell, 0, gis::testdata::kY0 - 1000 + rows * cell, 0, -cell};
+        ds->SetGeoTransform(gt);
+        ds->SetSpatialRef(pg::SpatialReference::fromEpsg(32755).ogr());
+        ASSERT_EQ(ds->GetRasterBand(1)->Fill(-10), CE_None);
+    }
+    ASSERT_LT(std::filesystem::file_size(strip), 4u * 1024 * 1024);
+    rp.p->mf.bathycov = strip;
+    rp.p->mf.bathyname = "strip.tif";
+    rp.sites({{10000, 10000}, {3000, 16000}, {16000, 4000}});
+    const RunOutcome out = rp.run(0);
+    ASSERT_EQ(out.end, RunEnd::Completed) << firstMessage(rp);
+    for (std::int64_t site = 1; site <= 3; ++site) {
+        EXPECT_EQ(rp.value(site, "Depth"), -10) << site;
+        EXPECT_GT(rp.value(site, "RWE"), 0) << site;
+    }
+}
+
+// A damaged attribute table (the sites' .dbf cut short): the run ends as
+// failed and says so with its icon and the dataset's name, not in GDAL's
+// words alone.
+TEST(WaveMainRun, ADatasetThatCannotBeReadIsToldAsTheRunsFailure) {
+    RunProject rp;
+    rp.shapefileSites({{10000, 10000}, {3000, 16000}, {16000, 4000}});
+    rp.points.reset();
+    const std::string dbf = rp.ctx->shpdir + "/sites.dbf";
+    std::filesystem::resize_file(dbf, std::filesystem::file_size(dbf) - 20);
+    rp.points = pg::Workspace::open(rp.ctx->shpdir)->openFeatureClass("sites");
+    RunOutcome out;
+    ASSERT_NO_THROW(out = rp.run(0));
+    EXPECT_EQ(out.end, RunEnd::Failed);
+    ASSERT_EQ(rp.p->messages.entries.size(), 1u);
+    const std::string said = rp.p->messages.entries[0].text;
+    EXPECT_EQ(said.rfind(std::string(kCouldNotRun) + "\nThe point dataset sites: ", 0), 0u) << said;
+    EXPECT_NE(said.find("failed on DBF file"), std::string::npos) << said;
+    EXPECT_EQ(rp.p->messages.entries[0].icon, platform::MessageIcon::Critical);
 }
 
 TEST(WaveMainRun, ABackgroundRunRestoresTheWindowAndItsTitleBeforeProcessingDone) {

@@ -1,7 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
+
 #include "wind/buoy_download.h"
 #include "wind/wind_sectors.h"
+#include "wind/wind_text_choice.h"
 #include "wind/wind_text_call.h"
 #include "wind_fixture.h"
 
@@ -296,4 +305,32 @@ TEST(WindTextAnalysis, GeneratedRecordGivesPercentagesKnownByConstruction) {
     EXPECT_EQ(lines[65], "0.06");        // 1 / 1596
     EXPECT_EQ(lines[65 + 27], "1.75");   // 28 / 1596
     EXPECT_EQ(lines[65 + 55], "3.51");   // 56 / 1596
+}
+
+// A pipe chosen as the wind record: the column chooser finds no names and
+// the analysis refuses it, both at once instead of waiting for a writer.
+TEST(WindTextAnalysis, APipeIsRefusedAtOnce) {
+    test::TempDir dir;
+    const std::string fifo = dir.file("wind.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    struct Reader {
+        const char* what;
+        std::function<std::string()> read;
+        std::string expected;
+    };
+    const std::vector<Reader> readers = {
+        {"column chooser", [&] { return readHeaderNames(fifo, 1, " ") ? "names" : "no names"; }, "no names"},
+        {"analysis", [&] { return analyse(query(fifo, {2010, 1, 15, 17}, {2010, 1, 15, 20})).error; },
+         "Cannot read file " + fifo + ": it is not a regular file."},
+    };
+    for (const Reader& r : readers) {
+        SCOPED_TRACE(r.what);
+        auto reading = std::async(std::launch::async, r.read);
+        if (reading.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+            ADD_FAILURE() << "still reading after 2 s";
+            // A reader waiting on the pipe gets its end of file.
+            ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+        }
+        EXPECT_EQ(reading.get(), r.expected);
+    }
 }

@@ -12,6 +12,7 @@
 
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/memory.h"
 #include "platform/numbers.h"
 
 namespace quor::platform::gis {
@@ -24,6 +25,19 @@ std::string PixelValue::text() const {
     }
     return {};
 }
+
+namespace {
+
+// The bytes GDAL holds to read one block of band 1: its cells in every
+// band read together (all bands of a pixel-interleaved raster, whose
+// samples lie side by side), and, when there are several, as much again
+// for the blocks of each band GDAL parts them into.
+double blockReadBytes(int blockWidth, int blockHeight, int bytesPerCell, int bandsReadTogether) {
+    const double read = static_cast<double>(blockWidth) * blockHeight * bytesPerCell * std::max(1, bandsReadTogether);
+    return bandsReadTogether > 1 ? 2 * read : read;
+}
+
+}  // namespace
 
 std::shared_ptr<Raster> Raster::open(const std::string& path) {
     detail::ErrorCapture err;
@@ -57,18 +71,21 @@ std::shared_ptr<Raster> Raster::open(const std::string& path) {
     // The header alone decides how much a block read allocates: a few bytes
     // changed in a small file would otherwise cost gigabytes, here or in
     // GDAL's cache, before any pixel is found damaged.
-    if (static_cast<double>(r->width_) * r->height_ > kMaxRasterCells)
-        throw GisError("The raster " + path + " has " + std::to_string(r->width_) + " by " + std::to_string(r->height_) +
-                       " cells, too many to read.");
-    if (static_cast<double>(r->blockW_) * r->blockH_ * r->pixelBytes_ > kMaxRasterBlockBytes)
+    const char* interleave = ds->GetMetadataItem("INTERLEAVE", "IMAGE_STRUCTURE");
+    const int together = interleave && EQUAL(interleave, "PIXEL") ? ds->GetRasterCount() : 1;
+    if (blockReadBytes(r->blockW_, r->blockH_, r->pixelBytes_, together) > kBlockMemoryShare * usableMemoryBytes())
         throw GisError("The raster " + path + " has blocks of " + std::to_string(r->blockW_) + " by " +
-                       std::to_string(r->blockH_) + " cells, too large to read.");
+                       std::to_string(r->blockH_) + " cells" +
+                       (together > 1 ? " in " + std::to_string(together) + " bands read together" : std::string()) +
+                       ", too large to read with this computer's memory.");
     r->blocksPerRow_ = (r->width_ + r->blockW_ - 1) / r->blockW_;
     // Hold about 16 MB of blocks: hundreds of rows of a striped file, a few
-    // dozen tiles of a tiled one; never fewer than 4.
+    // dozen tiles of a tiled one; never fewer than 4, unless a block alone
+    // is larger: then the one in use (a held block stays in memory).
     const double blockBytes = static_cast<double>(r->blockW_) * r->blockH_ * r->pixelBytes_;
-    std::size_t slots = 4;
-    while (slots < 2048 && static_cast<double>(slots * 2) * blockBytes <= 16.0 * 1024 * 1024) slots *= 2;
+    constexpr double kHeldBytes = 16.0 * 1024 * 1024;
+    std::size_t slots = blockBytes > kHeldBytes ? 1 : 4;
+    while (slots < 2048 && static_cast<double>(slots * 2) * blockBytes <= kHeldBytes) slots *= 2;
     r->held_.resize(slots);
     r->heldMask_ = slots - 1;
     r->ds_ = std::move(ds);

@@ -52,15 +52,17 @@ struct PixelValue {
 // included). Call it before anything else opens a raster.
 void startGdal();
 
-// Bounds on what a raster's header may ask for. No bathymetry comes near
-// them, and a block within them costs at most a few hundred megabytes.
-inline constexpr double kMaxRasterCells = 4294967296.0;              // 2^32
-inline constexpr double kMaxRasterBlockBytes = 256.0 * 1024 * 1024;  // one block's pixels
+// The share of the usable memory (platform/memory.h) one block read may
+// take. A block is read here and, in another copy, by the map view, each
+// passing through GDAL's cache; at a sixteenth, several copies still leave
+// the program and the machine their memory.
+inline constexpr double kBlockMemoryShare = 1.0 / 16;
 
 class Raster {
 public:
     // Opens a raster (read-only); GisError when GDAL cannot read it, or
-    // when its size or its block size lies beyond the bounds above.
+    // when reading one of its blocks would take more than kBlockMemoryShare
+    // of the usable memory.
     // Nothing is ever written beside it: no statistics or other auxiliary
     // file, so shared and read-only data stay as they are.
     static std::shared_ptr<Raster> open(const std::string& path);

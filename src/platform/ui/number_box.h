@@ -1,7 +1,9 @@
 #pragma once
 // For the dialogs of every subsystem (widgets only; no computation includes
 // it): a box for a number is never squeezed narrower than the numbers it
-// holds, however long the captions beside it and however small the screen.
+// holds, however long the captions beside it and however small the screen,
+// and a list of numbers one may type into takes what is typed.
+#include <QComboBox>
 #include <QLatin1String>
 #include <QLineEdit>
 #include <QStyle>
@@ -26,6 +28,14 @@ inline void fitNumberBox(QLineEdit& box, const QString& longest = {}) {
     // QLineEdit keeps 2 pixels on each side of its text inside the margins.
     const QMargins m = box.textMargins();
     box.setMinimumWidth(text + 1 + 2 * 2 + m.left() + m.right() + 2 * border);
+}
+
+// Makes the list editable without completion: Qt completes a typed text
+// with the first item it begins, so that "19" typed into a list holding
+// "190" would become 190.
+inline void takeTypedNumbers(QComboBox& list) {
+    list.setEditable(true);
+    list.setCompleter(nullptr);
 }
 
 }  // namespace quor::platform::ui

@@ -29,7 +29,7 @@ EnterPointDialog::EnterPointDialog(EnterPointWizard& wizard, QWidget* parent) : 
     Combo1->setEditable(true);
     Combo1->addItems(toList(EnterPointWizard::systems()));
     Combo2 = new QComboBox(this);
-    Combo2->setEditable(true);
+    platform::ui::takeTypedNumbers(*Combo2);
     Combo2->addItems(toList(EnterPointWizard::zones()));
     Label5 = new QLabel("Select the datum for point coordinates", this);
     Combo3 = new QComboBox(this);

@@ -53,7 +53,7 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
     g->addWidget(new QLabel("mts", general), 0, 2);
     g->addWidget(new QLabel("(Example 10000, no comma)", general), 1, 1);
     Combo2 = new QComboBox(general);
-    Combo2->setEditable(true);
+    platform::ui::takeTypedNumbers(*Combo2);
     for (int d = 10; d <= 200; d += 10) Combo2->addItem(QString::number(d));
     g->addWidget(new QLabel("Distance for bathymetry interrogation", general), 2, 0);
     g->addWidget(Combo2, 2, 1);

@@ -1,5 +1,6 @@
 #include "wind/ui/wind_text_dialog.h"
 #include "platform/ui/dialog_buttons.h"
+#include "platform/ui/number_box.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -39,7 +40,7 @@ WindTextDialog::WindTextDialog(model::ModelState& state, WindTextChoice& choice,
     auto* rowLine = new QHBoxLayout;
     rowLine->addWidget(new QLabel("Start import of data at row: ", this));
     row_ = new QComboBox(this);
-    row_->setEditable(true);
+    platform::ui::takeTypedNumbers(*row_);
     for (int i = 1; i <= 100; ++i) row_->addItem(QString::number(i));
     row_->setCurrentIndex(0);
     rowLine->addWidget(row_);

@@ -14,12 +14,15 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <filesystem>
+
 #include "platform/gis/workspace.h"
 #include "wind/iindex_tool.h"
 #include "wind/ui/winddata_form.h"
 
 namespace quor::wind::ui {
 
+namespace fs = std::filesystem;
 namespace pg = platform::gis;
 
 WindprocessForm::WindprocessForm(WindprocessContext ctx, QWidget* parent) : QDialog(parent), ctx_(std::move(ctx)) {
@@ -27,7 +30,6 @@ WindprocessForm::WindprocessForm(WindprocessContext ctx, QWidget* parent) : QDia
     setModal(false);
 
     Text1 = new QLineEdit(this);
-    Text1->setReadOnly(true);
     Command1 = new QPushButton("Browse...", this);
     auto* datasetRow = new QHBoxLayout;
     datasetRow->addWidget(new QLabel("Add IIndex file:", this));
@@ -52,7 +54,7 @@ WindprocessForm::WindprocessForm(WindprocessContext ctx, QWidget* parent) : QDia
     Text4 = new QLineEdit("10000", frame1);
     platform::ui::fitNumberBox(*Text4);
     Combo2 = new QComboBox(frame1);
-    Combo2->setEditable(true);
+    platform::ui::takeTypedNumbers(*Combo2);
     for (int d = 10; d <= 200; d += 10) Combo2->addItem(QString::number(d));
     Combo2->setCurrentText("");
     auto* grid = new QGridLayout(frame1);
@@ -93,12 +95,12 @@ void WindprocessForm::Command1_Click() {
         auto items = ctx_.datasets.choose(gis::DatasetFilter::PointShapefiles, "Select a shapefile to process");
         if (!items || items->empty()) return;
         const auto& item = items->front();
-        auto ws = pg::Workspace::open(item.path);
         const std::string name = item.className.empty()
                                      ? QFileInfo(QString::fromStdString(item.path)).completeBaseName().toStdString()
                                      : item.className;
-        dataset_ = ws->openFeatureClass(name);
-        Text1->setText(QString::fromStdString(name));
+        dataset_ = pg::Workspace::open(item.path)->openFeatureClass(name);
+        shown_ = QString::fromStdString(name);
+        Text1->setText(shown_);
     } catch (const std::exception&) {
         ctx_.messages.message("Make sure shapefile is not in use by any other application.",
                               platform::MessageIcon::Critical);
@@ -140,8 +142,34 @@ void WindprocessForm::Option_text_Click() {
     Text3->setEnabled(true);
 }
 
+bool WindprocessForm::takeTypedDataset() {
+    const QString typed = Text1->text().trimmed();
+    if (typed == shown_) return true;
+    // The box no longer shows the chosen dataset's name: what is typed there
+    // names the dataset, a shapefile or a class inside its container
+    // ("<GeoPackage>/<class>").
+    dataset_.reset();
+    shown_.clear();
+    if (typed.isEmpty()) return true;
+    const std::string path = typed.toStdString();
+    try {
+        std::error_code ec;
+        const fs::path p(path);
+        if (!fs::exists(p, ec) && fs::is_regular_file(p.parent_path(), ec))
+            dataset_ = pg::Workspace::open(p.parent_path().string())->openFeatureClass(p.filename().string());
+        else
+            dataset_ = pg::Workspace::open(path)->openFeatureClass(p.stem().string());
+    } catch (const std::exception& e) {
+        ctx_.messages.message("The dataset " + path + " cannot be opened: " + e.what(), platform::MessageIcon::Critical);
+        return false;
+    }
+    shown_ = typed;
+    return true;
+}
+
 void WindprocessForm::newpro_ok_Click() {
     if (ctx_.runLock && ctx_.runLock->active()) return;
+    if (!takeTypedDataset()) return;
     IIndexInput in{dataset_, Text3->text().toStdString(), Text4->text().toStdString(),
                    Combo2->currentText().toStdString()};
     setCursor(Qt::WaitCursor);

@@ -1,8 +1,10 @@
 #pragma once
-// The "Process Shapefile" tool window: a fast-run REI dataset, a REI wind
-// file (chosen, or typed in through the wind entry form), the fetch and
-// the interrogation distance of the run; OK writes "IIndex".
+// The "Process Shapefile" tool window: a fast-run REI dataset (chosen, or
+// its path typed), a REI wind file (chosen, or typed in through the wind
+// entry form), the fetch and the interrogation distance of the run; OK
+// writes "IIndex".
 #include <QDialog>
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -66,8 +68,13 @@ public:
     const std::shared_ptr<platform::gis::FeatureClass>& dataset() const { return dataset_; }
 
 private:
+    // A dataset typed into Text1 replaces the chosen one; false (and told)
+    // when it cannot be opened.
+    bool takeTypedDataset();
+
     WindprocessContext ctx_;
     std::shared_ptr<platform::gis::FeatureClass> dataset_;
+    QString shown_;  // what Text1 showed for dataset_
 };
 
 }  // namespace quor::wind::ui

@@ -90,6 +90,29 @@ TEST(Raster, InfinitePixelsCarryNoDepth) {
     }
 }
 
+// A mosaic of more cells than a 32-bit count holds (66038 by 67925 cells
+// of about a metre over a 3 by 2 grid of 10 m) opens and reads as any
+// other raster.
+TEST(Raster, MoreCellsThanA32BitCountOpenAndRead) {
+    TempDir dir;
+    writeTiff(dir.file("b.tif"), 3, 2, GDT_Float32, {-3.5, 12.5, -1, 0, 7, -0.25}, -9999);
+    const int cols = 66038, rows = 67925;
+    const double cell = 30.0 / cols;
+    std::ofstream(dir.file("m.vrt")) << "<VRTDataset rasterXSize=\"" << cols << "\" rasterYSize=\"" << rows << "\">"
+        << "<GeoTransform>1000, " << cell << ", 0, 2000, 0, " << -20.0 / rows << "</GeoTransform>"
+        << "<VRTRasterBand dataType=\"Float32\" band=\"1\"><NoDataValue>-9999</NoDataValue><SimpleSource>"
+        << "<SourceFilename relativeToVRT=\"1\">b.tif</SourceFilename><SourceBand>1</SourceBand>"
+        << "<SrcRect xOff=\"0\" yOff=\"0\" xSize=\"3\" ySize=\"2\"/>"
+        << "<DstRect xOff=\"0\" yOff=\"0\" xSize=\"" << cols << "\" ySize=\"" << rows << "\"/>"
+        << "</SimpleSource></VRTRasterBand></VRTDataset>";
+    auto r = Raster::open(dir.file("m.vrt"));
+    EXPECT_EQ(r->width(), cols);
+    EXPECT_EQ(r->height(), rows);
+    EXPECT_EQ(r->identify(1005, 1995).value, -3.5);
+    EXPECT_EQ(r->identify(1029.9, 1980.1).value, -0.25);
+    EXPECT_EQ(r->identify(1015, 1985).value, 7);
+}
+
 TEST(Raster, IntegerTiledAndAsciiGridsReadAlike) {
     TempDir dir;
     std::vector<double> vals(300 * 200);

@@ -1,0 +1,111 @@
+#pragma once
+// Everything a model run takes for its length and gives back however it
+// ends, and what it tells the user about it.
+//
+// Against other programs, taken by the run's start before any driver:
+//   RunLocks  the project's run lock (which guards its geodatabase as well)
+//             and a lock on the point shapefile it writes into, so that two
+//             projects that both added one shapefile never run on it at
+//             the same time.
+// In this program, taken by each driver (a batch holds one around the
+// single runs it starts):
+//   RunHold   the run lock that greys every command but Cancel; the window
+//             busy, and back from the background, titled and idle at the
+//             end; the point dataset's commits quick while sites are
+//             stored, and on disk for other programs however the run ends.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "model/run_lock.h"
+#include "model/run_shell.h"
+#include "platform/file_lock.h"
+#include "platform/gis/feature_class.h"
+#include "platform/gis/workspace.h"
+
+namespace quor::project {
+
+inline constexpr const char* kProjectRunElsewhere =
+    "Another Quor is running this project. Please wait until its run has ended.";
+inline constexpr const char* kUnguardedRun =
+    "The disk of this project or of its point dataset keeps no file locks (some network disks do not), so Quor "
+    "cannot stop another Quor from running on them at the same time. The run goes ahead; please make sure that no "
+    "other Quor uses this project or this point dataset until it has ended.";
+
+// Why a run did not start: another program runs a model on this dataset.
+std::string datasetRunElsewhereText(const std::string& dataset);
+// Why a re-run did not start: the earlier values of `model` ("RWE",
+// "REI") in the dataset could not be emptied.
+std::string notEmptiedText(const std::string& model, const std::string& dataset, const std::string& why);
+// "S of N sites have stored results; the result fields of the other sites are empty."
+std::string storedResultsText(std::int64_t stored, std::int64_t sites);
+
+class RunLocks {
+public:
+    // Tries each lock once, without waiting. An empty project folder or
+    // name takes no project lock, an empty dataset file no dataset lock.
+    // A lock that cannot be had for want of a file leaves the run
+    // unguarded, as runs always were there.
+    RunLocks(const std::string& projectFolder, const std::string& projectName, const std::string& datasetFile);
+    RunLocks(const RunLocks&) = delete;
+    RunLocks& operator=(const RunLocks&) = delete;
+
+    // Why the run must not start (another program runs the project, or a
+    // model on the dataset named `dataset`), or nothing.
+    std::optional<std::string> refusal(const std::string& dataset) const;
+    // True when a disk keeps no locks: the run goes unguarded.
+    bool unguarded() const;
+
+private:
+    std::optional<platform::FileLock> project_;
+    std::optional<platform::FileLock> dataset_;
+};
+
+// The attribute table (".dbf", either case) of the shapefile `name` in
+// `folder`, the file a run writes its results into; empty when missing.
+// It is locked rather than a file of our own, so that nothing new ever
+// appears beside the user's data.
+std::string shapefileTablePath(const std::string& folder, const std::string& name);
+
+class RunHold {
+public:
+    // Greys the commands and shows the window busy. Without a shell the
+    // run is headless and only the run lock is taken.
+    RunHold(model::RunLock& lock, model::RunShell* shell);
+    // Gives everything back: the dataset's commits, then the window, then
+    // the commands.
+    ~RunHold();
+    RunHold(const RunHold&) = delete;
+    RunHold& operator=(const RunHold&) = delete;
+
+    model::RunShell& shell() { return *shell_; }
+
+    // The point dataset the run writes into: however the run ends, what it
+    // stored is on disk for other programs.
+    void writeInto(std::shared_ptr<platform::gis::FeatureClass> points);
+    // From here on every site is its own small transaction, synced at
+    // checkpoints rather than at every commit.
+    void storeSitesQuickly();
+    // Every stored site on disk before the run tells how it ended; GisError
+    // when they cannot be written.
+    void sitesStored();
+
+    // Background runs keep the window minimised for their length.
+    void toBackground();
+    // The run's last words come over the whole window under its own title.
+    void toForeground();
+    // The run's progress in the title; "Quor" again at the end.
+    void setTitle(const std::string& title);
+
+private:
+    model::RunLock::Scope lock_;
+    model::RunShell headless_;
+    model::RunShell* shell_;
+    std::shared_ptr<platform::gis::FeatureClass> points_;
+    std::optional<platform::gis::Workspace::QuickCommits> quick_;
+    bool minimised_ = false;
+    bool titled_ = false;
+};
+
+}  // namespace quor::project

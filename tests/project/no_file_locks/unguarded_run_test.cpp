@@ -1,0 +1,53 @@
+// A disk that keeps no file locks (some network disks): this program
+// stands in for one by refusing every open-file-description lock, as such
+// a disk refuses it, and lets every other file control through.
+#include <dlfcn.h>
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstdarg>
+
+#include "project/ptdatasel.h"
+#include "project/run_hold.h"
+#include "../project_fixture.h"
+
+namespace {
+bool refuseLocks = false;
+}  // namespace
+
+extern "C" int fcntl(int fd, int cmd, ...) {
+    va_list ap;
+    va_start(ap, cmd);
+    void* arg = va_arg(ap, void*);
+    va_end(ap);
+    if (refuseLocks && cmd == F_OFD_SETLK) {
+        errno = ENOLCK;
+        return -1;
+    }
+    using Real = int (*)(int, int, ...);
+    static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "fcntl"));
+    return real(fd, cmd, arg);
+}
+
+using namespace quor;
+using namespace quor::project;
+using namespace quor::project::testing;
+
+TEST(UnguardedRun, GoesAheadAndIsToldOnce) {
+    Workbench wb;
+    wb.newProject();
+    wb.form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point, {},
+                                            pg::SpatialReference::fromEpsg(32755));
+    int runs = 0;
+    RunDrivers drivers;
+    drivers.WaveMain = [&](const std::shared_ptr<pg::FeatureClass>&, int16_t, const PointDatasetChoice&) { ++runs; };
+    ptdatasel dialog(wb.state, wb.form, wb.holder, wb.map, wb.messages, drivers);
+    dialog.Form_Load();
+    wb.messages.entries.clear();
+    refuseLocks = true;
+    EXPECT_TRUE(dialog.Command1_Click("Pointdata1", false, [] {}));
+    EXPECT_TRUE(dialog.Command1_Click("Pointdata1", false, [] {}));
+    refuseLocks = false;
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kUnguardedRun});
+}
