@@ -40,11 +40,7 @@ struct WindowAfterDialogs : ::testing::Test, test::WiredWindow {
     test::TempDir files;
 
     WindowAfterDialogs() {
-        state.welcome_done = true;
-        app::StartupEnvironment env;
-        env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
-        env.fallbackFolder = home.path() + "/fallback";
-        window.Form_Load(env);
+        load();
         window.resize(1024, 768);
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
