@@ -34,7 +34,7 @@ void showModeless(QDialog* dialog) {
 
 // "Download/Create Wind Data...": the wind analysis dialog, modal. The
 // column chooser's choice lasts for the program's life, as the chooser's
-// values always have.
+// values always have. The dialog steps aside while the chooser is open.
 void showWindAnalysis(MainForm* w) {
     static const auto choice = std::make_shared<wind::WindTextChoice>();
     wind::WindanlyEnv env{w->state(), w->winddata(), w->project(), w->settingsStore(), w->messages()};
@@ -46,7 +46,7 @@ void showWindAnalysis(MainForm* w) {
     wind::ui::connectRweTextHooks(env, choice, [&open] { return open; });
     wind::windanly dialog(std::move(env), w);
     open = &dialog;
-    dialog.exec();
+    w->showModal(dialog);
 }
 
 

@@ -35,6 +35,7 @@
 #include "app/project_tree.h"
 #include "app/qt_messages.h"
 #include "app/status_panel.h"
+#include "platform/ui/modal_dialog.h"
 
 namespace quor::app {
 
@@ -287,7 +288,9 @@ void MainForm::onRunLock(bool active) {
     }
 }
 
-int MainForm::showModal(QDialog& dialog) { return modalRunner_ ? modalRunner_(dialog) : dialog.exec(); }
+int MainForm::showModal(QDialog& dialog) {
+    return modalRunner_ ? modalRunner_(dialog) : platform::ui::runModal(dialog);
+}
 
 bool MainForm::projectOpen() const { return tree_ && tree_->nodeCount() > 0; }
 

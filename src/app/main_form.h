@@ -132,7 +132,9 @@ public:
     void Form_Unload();
     void UnloadAllForms(const std::string& FormToIgnore);
 
-    // How modal dialogs are run and pages opened; tests answer in place of a user.
+    // How modal dialogs are run and pages opened; tests answer in place of a
+    // user. A dialog runs until it is closed, also when it steps aside for a
+    // dialog of its own.
     using ModalRunner = std::function<int(QDialog&)>;
     void setModalRunner(ModalRunner runner) { modalRunner_ = std::move(runner); }
     int showModal(QDialog& dialog);

@@ -27,6 +27,12 @@ namespace {
 // the interval, and the last state is always drawn.
 constexpr qint64 kMinSyncIntervalMs = 200;
 
+// A superseded draw is only told to stop, and nearly always stops within
+// this time; one that does not (a slow block read, a style that waits on
+// something) is looked at again this often instead of being waited for.
+constexpr int kAbandonedDrawWaitMs = 20;
+constexpr int kAbandonedDrawCheckMs = 20;
+
 int buttonCode(Qt::MouseButton b) {
     switch (b) {
         case Qt::LeftButton: return 1;
@@ -99,14 +105,23 @@ MapView::MapView(QWidget* parent) : QgsMapCanvas(parent) {
     listener_ = map_.addListener([this] { onModelChanged(); });
     connect(this, &QgsMapCanvas::mapCanvasRefreshed, this, &MapView::onDrawn);
     connect(this, &QgsMapCanvas::mapRefreshCanceled, this, &MapView::finishAbandonedDraw);
+    abandonedCheck_ = new QTimer(this);
+    abandonedCheck_->setInterval(kAbandonedDrawCheckMs);
+    connect(abandonedCheck_, &QTimer::timeout, this, [this] { settleAbandonedDraws(0); });
 }
 
 MapView::~MapView() {
     map_.removeListener(listener_);
     // Stopping a draw only lets it go on to its end without the view, and
     // at its end it files its images into the view's cache, gone by then:
-    // the draw is ended here, waiting for its threads.
+    // the draw is ended here, waiting for its threads. So are the draws QGIS
+    // superseded that are still going: however long they take, none may
+    // outlive the view.
     cancelJobs();
+    if (abandonedDraws_) {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::FutureCallOut);
+    }
     unsetMapTool(tool_);
     delete tool_;
     setLayers({});
@@ -158,18 +173,34 @@ void MapView::dropLayer(QgsMapLayer* layer) {
     // as it finishes it files its images under the layer object itself: the
     // object is kept until no draw refers to it any more.
     retired_.push_back(layer);
-    if (!isDrawing()) releaseRetiredLayers();
+    if (!isDrawing() && !abandonedDraws_) releaseRetiredLayers();
 }
 
 void MapView::finishAbandonedDraw() {
     // QGIS lets a superseded draw run on by itself, out of the view's sight:
     // it could still be reading a layer the view lets go when the next draw
     // ends, and at its end it files its images into the view's cache, which
-    // may be gone by then. The draw is only told to stop, so this wait is
-    // short; its end is delivered at once, while the view and its layers
-    // are all still there. The program gives that pool no other work.
-    QThreadPool::globalInstance()->waitForDone();
+    // may be gone by then. Its end is delivered while the view and its
+    // layers are all still there: at once when it stops within a short
+    // wait, else as soon as it is over, the layers let go kept until then.
+    abandonedDraws_ = true;
+    settleAbandonedDraws(kAbandonedDrawWaitMs);
+}
+
+bool MapView::settleAbandonedDraws(int waitMs) {
+    if (!abandonedDraws_) return true;
+    // QGIS draws on the shared pool and hands out no handle on a draw it
+    // has superseded: the draws are over when the pool is idle. The
+    // program gives that pool no other work.
+    if (!QThreadPool::globalInstance()->waitForDone(waitMs)) {
+        abandonedCheck_->start();
+        return false;
+    }
+    abandonedCheck_->stop();
+    abandonedDraws_ = false;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::FutureCallOut);
+    if (!isDrawing()) releaseRetiredLayers();
+    return true;
 }
 
 void MapView::releaseRetiredLayers() {
@@ -370,7 +401,7 @@ std::vector<pg::Point> MapView::screenOutline() const {
 }
 
 void MapView::onDrawn() {
-    releaseRetiredLayers();
+    if (settleAbandonedDraws(0)) releaseRetiredLayers();
     for (QgsVertexMarker* m : markers_) delete m;
     markers_.clear();
     if (outline_) outline_->reset(QgsWkbTypes::PolygonGeometry);

@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -121,6 +122,7 @@ private:
     void dropLayer(QgsMapLayer* layer);
     void releaseRetiredLayers();
     void finishAbandonedDraw();
+    bool settleAbandonedDraws(int waitMs);
     void onDrawn();
     void pressed(const MapMouse& m);
     void moved(const MapMouse& m, QMouseEvent* raw);
@@ -136,6 +138,10 @@ private:
     std::map<const pg::Layer*, Mirrored> mirrored_;
     // QGIS layers no longer shown that a draw in progress may still refer to.
     std::vector<QgsMapLayer*> retired_;
+    // Draws QGIS has superseded and let run on by themselves may still be
+    // going; the timer looks again until they are over.
+    bool abandonedDraws_ = false;
+    QTimer* abandonedCheck_ = nullptr;
     std::vector<std::shared_ptr<pg::Layer>> shown_;
     std::vector<bool> shownVisible_;
     std::vector<std::shared_ptr<pg::Layer>> notifiedLayers_;

@@ -56,7 +56,9 @@ void wv_property::Form_Load() {
         form.fastAlgorithm = platform::parseNumber(get(kSettings, "wv_indexcheck")).value_or(0) == 1;
     }
     if (form.rayOption >= 0) holder_.optionindex = static_cast<int16_t>(form.rayOption);
-    form.background = false;
+    // The box shows whether runs go on in the background now: loaded
+    // unticked, an OK without a look at it would switch them back.
+    form.background = holder_.refreshmap1 == 1;
     form.backgroundEnabled = form.fastAlgorithm;
     const std::string temp = get(kParameter, "Sea_temp");
     form.seaTemp = temp.empty() ? "20" : temp;

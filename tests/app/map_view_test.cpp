@@ -2,6 +2,8 @@
 
 #include <gdal_priv.h>
 #include <qgsmaplayer.h>
+#include <qgsmaplayerrenderer.h>
+#include <qgspluginlayer.h>
 #include <qgsmaptopixel.h>
 #include <qgsvectorlayer.h>
 
@@ -12,9 +14,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "app/map_style.h"
 #include "app/map_tools.h"
@@ -389,11 +396,12 @@ std::unique_ptr<app::MapView> viewDrawing(const test::TempDir& dir) {
     return view;
 }
 
-// How many draw completions reach the program once the view is gone.
+// How many draw completions reach the program once the view is gone (a
+// view may see its draws end as it goes).
 int drawsEndingAfter(std::unique_ptr<app::MapView> view) {
+    view.reset();
     CompletionCounter after;
     qApp->installEventFilter(&after);
-    view.reset();
     QThreadPool::globalInstance()->waitForDone(30000);
     QTest::qWait(20);
     qApp->removeEventFilter(&after);
@@ -426,4 +434,112 @@ TEST(MapViewEnd, ADrawSupersededByTheNextEndsBeforeTheViewGoes) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->isDrawing() && superseded; }, 5000));
     EXPECT_EQ(drawsEndingAfter(std::move(view)), 0)
         << "a superseded draw of the view went on after the view was gone";
+}
+
+namespace {
+
+// Holds every draw of a SlowLayer until it is opened, or for two seconds.
+struct DrawGate {
+    std::mutex m;
+    std::condition_variable cv;
+    bool open = false;
+    std::atomic<int> entered{0};
+
+    void pass() {
+        ++entered;
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait_for(lock, std::chrono::seconds(2), [this] { return open; });
+    }
+    void release() {
+        {
+            std::lock_guard<std::mutex> lock(m);
+            open = true;
+        }
+        cv.notify_all();
+    }
+};
+
+// A layer whose drawing takes no notice of being told to stop, as a slow
+// block read or a style waiting on something else.
+class SlowLayer final : public QgsPluginLayer {
+public:
+    explicit SlowLayer(std::shared_ptr<DrawGate> gate) : QgsPluginLayer("slow", "slow"), gate_(std::move(gate)) {
+        setExtent(QgsRectangle(0, 0, 2000, 2000));
+        setValid(true);
+    }
+    QgsPluginLayer* clone() const override { return new SlowLayer(gate_); }
+    QgsMapLayerRenderer* createMapRenderer(QgsRenderContext& context) override {
+        return new Renderer(id(), context, gate_);
+    }
+    bool readSymbology(const QDomNode&, QString&, QgsReadWriteContext&, StyleCategories) override { return true; }
+    bool writeSymbology(QDomNode&, QDomDocument&, QString&, const QgsReadWriteContext&,
+                        StyleCategories) const override {
+        return true;
+    }
+    void setTransformContext(const QgsCoordinateTransformContext&) override {}
+
+private:
+    struct Renderer final : QgsMapLayerRenderer {
+        Renderer(const QString& id, QgsRenderContext& context, std::shared_ptr<DrawGate> g)
+            : QgsMapLayerRenderer(id, &context), gate(std::move(g)) {}
+        bool render() override {
+            gate->pass();
+            return true;
+        }
+        std::shared_ptr<DrawGate> gate;
+    };
+    std::shared_ptr<DrawGate> gate_;
+};
+
+}  // namespace
+
+// The view used to wait for the whole pool of drawing threads as QGIS let
+// a draw go: a layer slow to stop held the window for as long as it drew.
+TEST(MapViewEnd, ADrawSupersededWhileASlowLayerDrawsHoldsTheWindowOnlyBriefly) {
+    test::requireQgis();
+    test::TempDir dir;
+    auto gate = std::make_shared<DrawGate>();
+    SlowLayer slow(gate);
+    QElapsedTimer held;
+    qint64 heldMs = -1;
+    auto view = std::make_unique<app::MapView>();
+    view->resize(500, 400);
+    auto bathy = pg::Layer::rasterLayer(pg::Raster::open(largeRaster(dir)), "bathy");
+    view->map().addLayer(bathy);
+    view->syncNow();
+    const QPointer<QgsMapLayer> drawnBathy = view->qgisLayer(*bathy);
+    view->setLayers({&slow, drawnBathy.data()});
+    view->refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gate->entered > 0; }, 5000));
+
+    // The model lets the raster go: the view draws without it, superseding
+    // the slow draw, which goes on.
+    QObject::connect(view.get(), &QgsMapCanvas::renderStarting, [&] {
+        if (heldMs < 0) heldMs = held.elapsed();
+    });
+    view->map().deleteLayer(bathy);
+    held.start();
+    view->syncNow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heldMs >= 0 && !view->isDrawing(); }, 10000));
+    EXPECT_LT(heldMs, 1000) << "the window waited for the superseded draw";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(drawnBathy.isNull()) << "the superseded draw still draws the raster";
+    gate->release();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return drawnBathy.isNull(); }, 5000)) << "kept after that draw was over";
+
+    // A view taken away while a superseded draw still goes on ends it first.
+    auto stillGoing = std::make_shared<DrawGate>();
+    SlowLayer slower(stillGoing);
+    view->setLayers({&slower});
+    view->refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stillGoing->entered > 0; }, 5000));
+    view->setLayers({});
+    view->refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->isDrawing(); }, 5000));
+    std::thread later([stillGoing] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stillGoing->release();
+    });
+    EXPECT_EQ(drawsEndingAfter(std::move(view)), 0) << "a superseded draw of the view went on after the view was gone";
+    later.join();
 }

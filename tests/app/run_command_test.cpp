@@ -129,10 +129,7 @@ TEST_F(RunWindow, ARunThatNeverYieldsClosesTheOtherWindowsAndGetsItsRepaints) {
 }
 
 TEST_F(RunWindow, BackgroundRunGivesTheWindowBackMaximisedBeforeProcessingDone) {
-    state.welcome_done = true;
-    app::StartupEnvironment env;
-    env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
-    window.Form_Load(env);
+    load();
     window.showMaximized();
     QApplication::processEvents();
     ASSERT_TRUE(window.isMaximized());
@@ -162,11 +159,7 @@ TEST_F(RunWindow, BackgroundRunGivesTheWindowBackMaximisedBeforeProcessingDone) 
 }
 
 TEST_F(RunWindow, ARunsRedrawOfASiteLeavesTheRestOfTheWindowUnpainted) {
-    state.welcome_done = true;
-    app::StartupEnvironment env;
-    env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
-    env.fallbackFolder = home.path() + "/fallback";
-    window.Form_Load(env);
+    load();
     window.resize(1024, 768);
     window.show();
     QTest::qWait(50);  // the first paint of the window is done

@@ -18,6 +18,15 @@ struct WiredWindow {
     model::WindSummary wind;
     app::MainForm window{state, form, holder, store, &messages};
     app::RunCommand run{window, wind};
+
+    // Start-up in the temporary home, the welcome dialog seen before.
+    void load() {
+        state.welcome_done = true;
+        app::StartupEnvironment env;
+        env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
+        env.fallbackFolder = home.path() + "/fallback";
+        window.Form_Load(env);
+    }
 };
 
 }  // namespace quor::test

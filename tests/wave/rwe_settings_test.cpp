@@ -215,5 +215,25 @@ TEST_F(RweSettingsFixture, BackgroundTickOutlivesUntickingTheFastAlgorithm) {
     EXPECT_FALSE(core.form.fastAlgorithm);
 }
 
+// The background box used to open unticked while runs stayed in the
+// background, and OK then switched them back without a word.
+TEST_F(RweSettingsFixture, BackgroundBoxShowsTheSettingInForceWhenOpenedAgain) {
+    s.app_folder = dir.path();
+    auto first = openWithDefaults();
+    first->Check1->setChecked(false);
+    first->Check2->click();
+    first->Check3->setChecked(true);
+    first->Command1_Click();
+    ASSERT_EQ(first->result(), QDialog::Accepted);
+    ASSERT_EQ(holder.refreshmap1, 1);
+
+    auto again = open();
+    EXPECT_TRUE(again->Check3->isChecked());
+    EXPECT_TRUE(again->Check3->isEnabled());
+    again->Command1_Click();
+    ASSERT_EQ(again->result(), QDialog::Accepted);
+    EXPECT_EQ(holder.refreshmap1, 1);
+}
+
 }  // namespace
 }  // namespace quor::wave
