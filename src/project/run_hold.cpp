@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/gis/gis_error.h"
 #include "project/project_file.h"
 #include "project/project_locks.h"
 
@@ -15,9 +16,10 @@ std::string datasetRunElsewhereText(const std::string& dataset) {
            ". Please wait until its run has ended.";
 }
 
-std::string notEmptiedText(const std::string& model, const std::string& dataset, const std::string& why) {
-    return "The earlier " + model + " values of " + dataset + " cannot be emptied (" + why +
-           "). Nothing was changed and the run did not start.";
+std::string notEmptiedText(const std::string& model, const std::string& dataset, const std::exception& why) {
+    const bool partly = dynamic_cast<const platform::gis::PartlyChangedError*>(&why) != nullptr;
+    return "The earlier " + model + " values of " + dataset + " cannot be emptied (" + why.what() + "). " +
+           (partly ? "The run did not start." : "Nothing was changed and the run did not start.");
 }
 
 std::string storedResultsText(std::int64_t stored, std::int64_t sites) {

@@ -242,7 +242,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             try {
                 gis::emptyResultFields(*fc, earlier);
             } catch (const std::exception& e) {
-                messages.message(project::notEmptiedText("REI", fc->name(), e.what()),
+                messages.message(project::notEmptiedText("REI", fc->name(), e),
                                  platform::MessageIcon::Critical);
                 out.end = ReiRunEnd::Failed;
                 return out;

@@ -537,7 +537,7 @@ bool wave_main_cls::clearEarlierResults(pg::FeatureClass& points) {
         clearRweResults(points);
         return true;
     } catch (const std::exception& e) {
-        ctx_.rays.messages.message(project::notEmptiedText("RWE", points.name(), e.what()),
+        ctx_.rays.messages.message(project::notEmptiedText("RWE", points.name(), e),
                                    platform::MessageIcon::Critical);
         return false;
     }

@@ -239,6 +239,14 @@ TEST(WaveMainResults, ReRunThatCannotEmptyTheEarlierValuesLeavesTheShapefileAsIt
     EXPECT_TRUE(test::fileBytes(shp) == shpBefore) << "the shapes were changed";
 }
 
+// Only a dataset that was put back as it was is told unchanged.
+TEST(WaveMainResults, NotEmptiedSaysNothingWasChangedOnlyWhenNothingWas) {
+    const pg::GisError putBack("disk I/O error");
+    const pg::PartlyChangedError damaged("disk I/O error. The files of sites could not be put back as they were.");
+    EXPECT_NE(project::notEmptiedText("RWE", "sites", putBack).find("Nothing was changed"), std::string::npos);
+    EXPECT_EQ(project::notEmptiedText("RWE", "sites", damaged).find("Nothing was changed"), std::string::npos);
+}
+
 TEST(WaveMainResults, ResultThatIsNotFiniteIsNeverStored) {
     RunProject rp;
     rp.sites({{10000, 10000}});
