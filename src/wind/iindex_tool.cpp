@@ -8,6 +8,7 @@
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
+#include "rei/rei_fields.h"
 #include "rei/rei_index.h"
 #include "wind/rei_wind_file.h"
 
@@ -103,7 +104,7 @@ IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages,
         const double D = positive(in.distanceText, model::bathyDistanceProblem);
         const model::WindSummary wind = climateOf(in.windFile);
 
-        const int existing = fields->findField("IIndex");
+        const int existing = fields->findField(rei::kIIndexField);
         if (existing >= 0) {
             const auto type = fields->field(existing).type;
             if (type != pg::FieldType::Double && type != pg::FieldType::Single)
@@ -113,7 +114,7 @@ IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages,
                 return out;
             }
         } else {
-            fc.addField(pg::FieldDef("IIndex", pg::FieldType::Double, {}, 30));
+            fc.addField(pg::FieldDef(rei::kIIndexField, pg::FieldType::Double, {}, 30));
         }
 
         BusyScope busy(progress, shell);
@@ -123,7 +124,7 @@ IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages,
         auto ws = fc.workspace();
         pg::Workspace::Transaction tx(*ws);
         auto cursor = fc.search();
-        const int indexField = fc.findField("IIndex");
+        const int indexField = fc.findField(rei::kIIndexField);
         std::int64_t k = 0;
         for (auto f = cursor.next(); f; f = cursor.next()) {
             ++k;
