@@ -421,21 +421,6 @@ TEST(MapViewEnd, AViewTakenAwayDuringADrawEndsTheDrawWithIt) {
     EXPECT_EQ(drawsEndingAfter(std::move(view)), 0) << "a draw of the view went on after the view was gone";
 }
 
-// A draw superseded by the next one used to run on unseen; a view taken
-// away meanwhile got its images filed into its freed cache a moment later.
-TEST(MapViewEnd, ADrawSupersededByTheNextEndsBeforeTheViewGoes) {
-    test::requireQgis();
-    test::TempDir dir;
-    auto view = viewDrawing(dir);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isDrawing(); }, 5000));
-    bool superseded = false;
-    QObject::connect(view.get(), &QgsMapCanvas::mapRefreshCanceled, [&] { superseded = true; });
-    view->refreshView();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isDrawing() && superseded; }, 5000));
-    EXPECT_EQ(drawsEndingAfter(std::move(view)), 0)
-        << "a superseded draw of the view went on after the view was gone";
-}
-
 namespace {
 
 // Holds every draw of a SlowLayer until it is opened, or for two seconds.
@@ -492,6 +477,32 @@ private:
 };
 
 }  // namespace
+
+// A draw superseded by the next one used to run on unseen; a view taken
+// away meanwhile got its images filed into its freed cache a moment later.
+// The first draw is held until it has been superseded, however fast the
+// machine.
+TEST(MapViewEnd, ADrawSupersededByTheNextEndsBeforeTheViewGoes) {
+    test::requireQgis();
+    test::TempDir dir;
+    auto gate = std::make_shared<DrawGate>();
+    SlowLayer slow(gate);
+    auto view = viewDrawing(dir);
+    view->setLayers({&slow});
+    view->refresh();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gate->entered > 0; }, 5000));
+    bool superseded = false;
+    QObject::connect(view.get(), &QgsMapCanvas::mapRefreshCanceled, [&] { superseded = true; });
+    view->refreshView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return superseded; }, 5000));
+    std::thread later([gate] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        gate->release();
+    });
+    EXPECT_EQ(drawsEndingAfter(std::move(view)), 0)
+        << "a superseded draw of the view went on after the view was gone";
+    later.join();
+}
 
 // The view used to wait for the whole pool of drawing threads as QGIS let
 // a draw go: a layer slow to stop held the window for as long as it drew.
