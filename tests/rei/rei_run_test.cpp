@@ -746,8 +746,10 @@ TEST_F(ReiRunTest, AReRunWithOtherOptionsLeavesNoValueOfTheEarlierRunInAnyReiFie
     for (std::int64_t oid : {1, 2}) {
         const auto f = fc->feature(oid);
         EXPECT_FALSE(pg::isNull(f.value("Index")));
-        for (const auto& name : earlier)
-            if (name != "Index") EXPECT_TRUE(pg::isNull(f.value(name))) << oid << " " << name;
+        for (const auto& name : earlier) {
+            if (name == "Index") continue;
+            EXPECT_TRUE(pg::isNull(f.value(name))) << oid << " " << name;
+        }
     }
 }
 
