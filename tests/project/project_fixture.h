@@ -18,6 +18,7 @@
 #include "project/new_project_form.h"
 #include "project/project_commands.h"
 #include "project/project_file.h"
+#include "project/ptdatasel.h"
 #include "test_support.h"
 
 namespace quor::project::testing {
@@ -223,5 +224,20 @@ inline std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+// The point-dataset chooser of the workbench's project, whose RWE driver
+// only counts the runs it is asked for; shown, its messages cleared.
+struct CountingRunStart {
+    explicit CountingRunStart(Workbench& wb) : dialog(wb.state, wb.form, wb.holder, wb.map, wb.messages, drivers) {
+        drivers.WaveMain = [this](const std::shared_ptr<pg::FeatureClass>&, int16_t, const PointDatasetChoice&) {
+            ++runs;
+        };
+        dialog.Form_Load();
+        wb.messages.entries.clear();
+    }
+    int runs = 0;
+    RunDrivers drivers;
+    ptdatasel dialog;
+};
 
 }  // namespace quor::project::testing

@@ -148,21 +148,16 @@ TEST(ProjectRunLock, TwoProjectsNeverRunOnOneShapefileAtOnce) {
     });
     ASSERT_GT(other, 0);
 
-    int runs = 0;
-    RunDrivers drivers;
-    drivers.WaveMain = [&](const std::shared_ptr<pg::FeatureClass>&, int16_t, const PointDatasetChoice&) { ++runs; };
-    ptdatasel dialog(wb.state, wb.form, wb.holder, wb.map, wb.messages, drivers);
-    dialog.Form_Load();
-    wb.messages.entries.clear();
-    EXPECT_TRUE(dialog.Command1_Click(sites, false, [] {}));
+    CountingRunStart start(wb);
+    EXPECT_TRUE(start.dialog.Command1_Click(sites, false, [] {}));
     EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{datasetRunElsewhereText(sites)});
-    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(start.runs, 0);
 
     endProcess(other);
     wb.messages.entries.clear();
-    EXPECT_TRUE(dialog.Command1_Click(sites, false, [] {}));
+    EXPECT_TRUE(start.dialog.Command1_Click(sites, false, [] {}));
     EXPECT_TRUE(wb.messages.entries.empty());
-    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(start.runs, 1);
 }
 
 TEST(ProjectRunLock, SaveAsNeverReplacesAProjectThatAnotherProgramRuns) {

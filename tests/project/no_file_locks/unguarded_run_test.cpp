@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdarg>
 
-#include "project/ptdatasel.h"
 #include "project/run_hold.h"
 #include "../project_fixture.h"
 
@@ -38,16 +37,11 @@ TEST(UnguardedRun, GoesAheadAndIsToldOnce) {
     wb.newProject();
     wb.form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point, {},
                                             pg::SpatialReference::fromEpsg(32755));
-    int runs = 0;
-    RunDrivers drivers;
-    drivers.WaveMain = [&](const std::shared_ptr<pg::FeatureClass>&, int16_t, const PointDatasetChoice&) { ++runs; };
-    ptdatasel dialog(wb.state, wb.form, wb.holder, wb.map, wb.messages, drivers);
-    dialog.Form_Load();
-    wb.messages.entries.clear();
+    CountingRunStart start(wb);
     refuseLocks = true;
-    EXPECT_TRUE(dialog.Command1_Click("Pointdata1", false, [] {}));
-    EXPECT_TRUE(dialog.Command1_Click("Pointdata1", false, [] {}));
+    EXPECT_TRUE(start.dialog.Command1_Click("Pointdata1", false, [] {}));
+    EXPECT_TRUE(start.dialog.Command1_Click("Pointdata1", false, [] {}));
     refuseLocks = false;
-    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(start.runs, 2);
     EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kUnguardedRun});
 }
