@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,19 +27,10 @@ int writeAllAt(int fd, std::string_view bytes, std::uint64_t offset) {
     return 0;
 }
 
-bool roomToGrow(const std::string& path, std::uint64_t size) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return true;
-    struct stat st {};
-    bool room = true;
-    if (::fstat(fd, &st) == 0 && size > static_cast<std::uint64_t>(st.st_size)) {
-        const int err = ::posix_fallocate(fd, st.st_size, static_cast<off_t>(size) - st.st_size);
-        room = !isNoRoom(err);
-        // The room was only asked for: the file keeps its old length.
-        if (::ftruncate(fd, st.st_size) != 0) room = false;
-    }
-    ::close(fd);
-    return room;
+std::optional<std::uint64_t> freeSpace(const std::string& path) {
+    struct statvfs fs {};
+    if (::statvfs(path.c_str(), &fs) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
 }  // namespace quor::platform

@@ -2,6 +2,7 @@
 // Writing to the disk: whole writes, room for them, and how a write that
 // failed is told to the user.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,11 +22,8 @@ std::string writeFailureText(int err);
 // many writes as it takes. 0, or the error number of the write that failed.
 int writeAllAt(int fd, std::string_view bytes, std::uint64_t offset);
 
-// Whether the existing file can grow to `size` bytes. The system is asked
-// to set aside the room (the free space, the user's quota and the largest
-// file allowed all answer), and the file is then cut back to its old size:
-// its bytes are not touched. True when the size is not larger, and when
-// the system cannot tell (the write itself will).
-bool roomToGrow(const std::string& path, std::uint64_t size);
+// The bytes this program may still write on the disk that holds `path`
+// (a file or a folder); nothing when the system cannot tell.
+std::optional<std::uint64_t> freeSpace(const std::string& path);
 
 }  // namespace quor::platform

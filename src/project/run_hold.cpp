@@ -16,12 +16,6 @@ std::string datasetRunElsewhereText(const std::string& dataset) {
            ". Please wait until its run has ended.";
 }
 
-std::string notEmptiedText(const std::string& model, const std::string& dataset, const std::exception& why) {
-    const bool partly = dynamic_cast<const platform::gis::PartlyChangedError*>(&why) != nullptr;
-    return "The earlier " + model + " values of " + dataset + " cannot be emptied (" + why.what() + "). " +
-           (partly ? "The run did not start." : "Nothing was changed and the run did not start.");
-}
-
 std::string storedResultsText(std::int64_t stored, std::int64_t sites) {
     return std::to_string(stored) + " of " + std::to_string(sites) +
            " sites have stored results; the result fields of the other sites are empty.";

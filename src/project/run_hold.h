@@ -14,7 +14,6 @@
 //             end; the point dataset's commits quick while sites are
 //             stored, and on disk for other programs however the run ends.
 #include <cstdint>
-#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,10 +35,6 @@ inline constexpr const char* kUnguardedRun =
 
 // Why a run did not start: another program runs a model on this dataset.
 std::string datasetRunElsewhereText(const std::string& dataset);
-// Why a re-run did not start: the earlier values of `model` ("RWE",
-// "REI") in the dataset could not be emptied, for the reason `why`. Says
-// that nothing was changed unless the dataset could not be put back.
-std::string notEmptiedText(const std::string& model, const std::string& dataset, const std::exception& why);
 // "S of N sites have stored results; the result fields of the other sites are empty."
 std::string storedResultsText(std::int64_t stored, std::int64_t sites);
 

@@ -15,12 +15,13 @@ std::vector<std::string> rayFieldNames() {
     return names;
 }
 
-// All in one go: a shapefile gets every missing field or none.
-void addMissing(pg::FeatureClass& fc, const std::vector<std::string>& names) {
+// All in one change: the dataset gets every missing field and loses every
+// earlier value the run replaces, or nothing changes.
+void prepareFields(pg::FeatureClass& fc, bool fastMode, bool rayLengths) {
     std::vector<pg::FieldDef> missing;
-    for (const auto& name : names)
+    for (const auto& name : reiFieldNames(fastMode, rayLengths))
         if (fc.findField(name) < 0) missing.emplace_back(name, pg::FieldType::Double, std::string(), kReiFieldLength);
-    fc.addFields(missing);
+    fc.changeFields(missing, reiFieldsToEmpty(fc, fastMode, rayLengths));
 }
 
 bool anyExists(const pg::FeatureClass& fc, const std::vector<std::string>& names) {
@@ -40,9 +41,9 @@ std::vector<std::string> reiFieldNames(bool fastMode, bool rayLengths) {
     return names;
 }
 
-std::vector<std::string> earlierReiFields(const pg::FeatureClass& fc) {
-    std::vector<std::string> names = reiFieldNames(true, true);
-    names.emplace_back(kIIndexField);
+std::vector<std::string> reiFieldsToEmpty(const pg::FeatureClass& fc, bool fastMode, bool rayLengths) {
+    std::vector<std::string> names = reiFieldNames(fastMode, rayLengths);
+    if (fastMode) names.emplace_back(kIIndexField);
     const auto fields = fc.fields();
     std::vector<std::string> held;
     for (const auto& name : names) {
@@ -72,7 +73,7 @@ FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::M
     const std::vector<std::string> directional(kDirectionalFields.begin(), kDirectionalFields.end());
     if (anyExists(fc, directional) && !messages.question(kReplaceReiQuestion)) return FieldsResult::Declined;
     try {
-        addMissing(fc, reiFieldNames(true, rayLengths));
+        prepareFields(fc, true, rayLengths);
     } catch (const pg::DiskFullError&) {
         // Not in use: the run's end names the full disk.
         throw;
@@ -85,7 +86,7 @@ FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::M
 
 FieldsResult addREIfields(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages) {
     if (fc.findField("Index") >= 0 && !messages.question(kReplaceReiQuestion)) return FieldsResult::Declined;
-    addMissing(fc, reiFieldNames(false, rayLengths));
+    prepareFields(fc, false, rayLengths);
     return FieldsResult::Ready;
 }
 

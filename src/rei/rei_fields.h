@@ -3,7 +3,8 @@
 // directional class values "Indexne" ... "Indexee" and "Index", for the
 // clip mode "Index" alone, and on request the ray lengths "Ray1" to
 // "Ray32". Every field is a double of length 30, appended after the
-// dataset's own fields; only the missing ones are added, all at once.
+// dataset's own fields; only the missing ones are added, all at once,
+// and the values a re-run replaces are emptied in the same change.
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,23 +29,26 @@ inline constexpr const char* kIIndexField = "IIndex";
 // Names of the fields a run writes, in the order they are created.
 std::vector<std::string> reiFieldNames(bool fastMode, bool rayLengths);
 
-// The REI result fields the dataset holds, whichever run or index-file
-// weighting wrote them: a re-run empties them all, so that no value of an
-// earlier run stands beside the new ones. Only real-number fields count;
-// a text field of the same name is the user's own.
-std::vector<std::string> earlierReiFields(const pg::FeatureClass& fc);
+// The fields whose earlier values a run empties before its first site:
+// those it writes, so that however it ends no field holds values of two
+// runs, and, when it writes the directional values, "IIndex", which was
+// weighed from the earlier ones. Every other result field keeps the
+// earlier run's values. Only real-number fields count; a text field of
+// the same name is the user's own.
+std::vector<std::string> reiFieldsToEmpty(const pg::FeatureClass& fc, bool fastMode, bool rayLengths);
 
 // Why the dataset cannot take the run's values (an existing result field
 // that is not a real-number field), or nothing when it can.
 std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fastMode, bool rayLengths);
 
-// Fast mode. Asks before reusing existing directional values. A dataset
-// that refuses a field throws pg::GisError after telling the user it is
-// in use, and one whose disk has no room for them pg::DiskFullError; a
-// shapefile is then as it was.
+// Fast mode. Asks before replacing existing directional values, then adds
+// the missing fields and empties the replaced values in one change. A
+// dataset that refuses the change throws pg::GisError after telling the
+// user it is in use, and one whose disk has no room pg::DiskFullError;
+// either way it is as it was.
 FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages);
-// Clip mode. Asks before reusing an existing "Index"; pg::GisError when
-// a field cannot be added.
+// Clip mode. Asks before replacing an existing "Index", then changes the
+// fields as the fast mode does; pg::GisError when they cannot be changed.
 FieldsResult addREIfields(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages);
 
 }  // namespace quor::rei

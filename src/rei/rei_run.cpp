@@ -11,7 +11,6 @@
 #include "gis/createrays.h"
 #include "gis/ray_site.h"
 #include "gis/shorebathy.h"
-#include "gis/site_results.h"
 #include "model/setting_checks.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
@@ -230,25 +229,12 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
 
         const bool rayLengths = ctx.mainform.fetchlength == 1;
         const std::vector<std::string> resultFields = reiFieldNames(fast, rayLengths);
-        const std::vector<std::string> earlier = earlierReiFields(*fc);
         const FieldsResult fields = fast ? addREIfields_dir(*fc, rayLengths, messages)
                                          : addREIfields(*fc, rayLengths, messages);
         if (fields == FieldsResult::Declined) {
             out.end = ReiRunEnd::Declined;
             return out;
         }
-        // However a re-run ends, no site keeps a value of the earlier run.
-        if (!earlier.empty()) {
-            try {
-                gis::emptyResultFields(*fc, earlier);
-            } catch (const std::exception& e) {
-                messages.message(project::notEmptiedText("REI", fc->name(), e),
-                                 platform::MessageIcon::Critical);
-                out.end = ReiRunEnd::Failed;
-                return out;
-            }
-        }
-
         const bool background = ctx.fm_property.refreshmap != 0;
         if (!background) {
             ctx.progress.show();

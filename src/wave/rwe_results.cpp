@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <variant>
 
-#include "gis/site_results.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
@@ -63,11 +62,12 @@ bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& 
         for (const auto& d : rayFieldDefs())
             if (points.findField(d.name) == -1) missing.push_back(d);
     }
-    points.addFields(missing);
+    // Values that are replaced go in the same change, so that however the
+    // run ends no site keeps a value of the earlier run.
+    const bool replacing = found[0] != -1;
+    points.changeFields(missing, replacing ? kRweResultFields : std::vector<std::string>{});
     return false;
 }
-
-void clearRweResults(pg::FeatureClass& points) { gis::emptyResultFields(points, kRweResultFields); }
 
 std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const RweSiteResult& site) {
     std::vector<pg::FieldValue> v;

@@ -33,9 +33,9 @@ std::vector<pg::FieldDef> rayFieldDefs();
 // class is left alone. When "RWE" exists the user is asked whether to
 // replace the values; true means No (the run ends without touching
 // anything). Otherwise every missing result field is added, and with
-// `fetchlength` 1 every missing ray field, each on its own. Existing
-// fields are left as they are. A refused field reaches the caller as
-// GisError with the fields added so far in place.
+// `fetchlength` 1 every missing ray field, each on its own, and the
+// replaced values are emptied, all in one change of the class. A refused
+// change reaches the caller as GisError with the class as it was.
 bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& mainform, pg::FeatureClass& points,
                     platform::Messages& messages);
 
@@ -57,12 +57,6 @@ struct RweSiteResult {
 // precision value reads as), the bottom
 // values to 3 decimals, -999 and an empty text for parts switched off.
 std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& state, const RweSiteResult& site);
-
-// Empties the twelve result fields of every site, in one transaction: a
-// run that replaces earlier values does this before its first site, so
-// that however it ends no site keeps a value of the earlier run. GisError
-// when that fails; nothing is then changed.
-void clearRweResults(pg::FeatureClass& points);
 
 // Writes the site's values into its feature and stores it once, in one
 // transaction of the dataset. A value that is not finite is never stored:

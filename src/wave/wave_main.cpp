@@ -532,17 +532,6 @@ bool wave_main_cls::confirmedCancel() {
     return false;
 }
 
-bool wave_main_cls::clearEarlierResults(pg::FeatureClass& points) {
-    try {
-        clearRweResults(points);
-        return true;
-    } catch (const std::exception& e) {
-        ctx_.rays.messages.message(project::notEmptiedText("RWE", points.name(), e),
-                                   platform::MessageIcon::Critical);
-        return false;
-    }
-}
-
 RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFeatClass, int16_t /*counterstart*/,
                                    int16_t nrays, float tidedepth, int16_t batch_fieldcounter) {
     try {
@@ -604,7 +593,6 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
     // The sites' ids stay as they are when fields are added.
     auto cursor = pFeatClass->search();
     const std::int64_t count = static_cast<std::int64_t>(cursor.remaining());
-    const bool replacing = !batch && pFeatClass->findField("RWE") != -1;
     if (add_rwe_fields(s, rc.mainform, *pFeatClass, msgs)) {
         out.end = RunEnd::Declined;
         return out;
@@ -615,7 +603,6 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
         progress.show();
         progress.setMaximum(1, 100);
     }
-    if (replacing && !clearEarlierResults(*pFeatClass)) return out;
     SiteOutput output(ctx_, *pFeatClass, out, n, batch_fieldcounter, steps.debugFolder());
 
     hold.storeSitesQuickly();

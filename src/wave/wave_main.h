@@ -112,10 +112,6 @@ private:
     // the background) and asks about a Cancel clicked meanwhile; true when
     // the user confirmed it.
     bool confirmedCancel();
-    // Empties the earlier run's results before the first site, so that
-    // however this run ends no site keeps one of them. False (and told)
-    // when that fails: nothing was changed.
-    bool clearEarlierResults(pg::FeatureClass& points);
 
     WaveRunContext& ctx_;
 };

@@ -724,33 +724,58 @@ TEST_F(ReiRunTest, ARerunLeavesNoValueOfTheEarlierRun) {
               "2 of 3 sites gave a value that is not a finite number; their REI fields were left empty.");
 }
 
-// A clip run without ray lengths after a fast run with them: neither the
-// directional values, the ray lengths nor the weighted index of the
-// earlier run stand beside the new index.
-TEST_F(ReiRunTest, AReRunWithOtherOptionsLeavesNoValueOfTheEarlierRunInAnyReiField) {
+// A re-run empties what it writes and the index weighed from the values
+// it rewrites; every other result keeps the earlier run's values. Clip
+// with ray lengths, then fast without; weighed; clip; then fast again.
+TEST_F(ReiRunTest, AReRunEmptiesWhatItWritesAndTheIndexWeighedFromItAndKeepsTheRest) {
     auto fc = points({p->site(10000, 10000), p->site(6000, 8000)});
-    p->fm.indexcheck = 1;
-    p->mf.fetchlength = 1;
     auto ctx = context();
+    auto values = [&](const std::vector<std::string>& names) {
+        std::vector<pg::FieldValue> out;
+        for (std::int64_t oid : {1, 2})
+            for (const auto& name : names) out.push_back(fc->feature(oid).value(name));
+        return out;
+    };
+    auto questions = [&] {
+        int n = 0;
+        for (const auto& e : p->messages.entries) n += e.isQuestion;
+        return n;
+    };
+    std::vector<std::string> rays = reiFieldNames(false, true);
+    rays.erase(rays.begin());
+    const std::vector<std::string> directional(kDirectionalFields.begin(), kDirectionalFields.end());
+
+    p->fm.indexcheck = 0;
+    p->mf.fetchlength = 1;
     ASSERT_EQ(runmodel(ctx, fc, 1).written, 2);
+    const auto rayLengths = values(rays);
+
+    p->fm.indexcheck = 1;
+    p->mf.fetchlength = 0;
+    p->messages.entries.clear();
+    ASSERT_EQ(runmodel(ctx, fc, 1).written, 2);
+    EXPECT_EQ(questions(), 0);
+    EXPECT_EQ(values(rays), rayLengths);
+
     test::RecordingMessages msgs;
     test::RecordingProgress progress;
     ASSERT_EQ(wind::processIIndex({fc, p->state.wind_path, "5000", "100"}, msgs, progress).written, 2);
+    const auto weighed = values(directional), iindex = values({"IIndex"});
 
     p->fm.indexcheck = 0;
-    p->mf.fetchlength = 0;
+    p->messages.entries.clear();
     p->messages.answers = {true};
     ASSERT_EQ(runmodel(ctx, fc, 1).written, 2);
-    std::vector<std::string> earlier = reiFieldNames(true, true);
-    earlier.emplace_back("IIndex");
-    for (std::int64_t oid : {1, 2}) {
-        const auto f = fc->feature(oid);
-        EXPECT_FALSE(pg::isNull(f.value("Index")));
-        for (const auto& name : earlier) {
-            if (name == "Index") continue;
-            EXPECT_TRUE(pg::isNull(f.value(name))) << oid << " " << name;
-        }
-    }
+    EXPECT_EQ(questions(), 1);
+    EXPECT_EQ(values(directional), weighed);
+    EXPECT_EQ(values({"IIndex"}), iindex);
+    EXPECT_EQ(values(rays), rayLengths);
+
+    p->fm.indexcheck = 1;
+    p->messages.answers = {true};
+    ASSERT_EQ(runmodel(ctx, fc, 1).written, 2);
+    for (const auto& v : values({"IIndex"})) EXPECT_TRUE(pg::isNull(v));
+    EXPECT_EQ(values(rays), rayLengths);
 }
 
 // The disk fills up as the second site begins: its commit fails.

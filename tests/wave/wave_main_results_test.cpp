@@ -219,32 +219,51 @@ TEST(WaveMainResults, ADiskTooFullForTheResultFieldsLeavesTheShapefileAsItWas) {
     EXPECT_EQ(rp.points->findField("RWE"), -1);
 }
 
-// A re-run whose emptying of the earlier values breaks off at a row that
-// cannot be read: the message says nothing was changed, and nothing was.
+// A re-run with ray lengths on a shapefile whose last shape is cut off:
+// the fields it adds and the values it empties are one change of the
+// table alone, which is made; the run then stops at the damaged site and
+// says so, never that nothing was changed. The shapes stay as they were.
 TEST(WaveMainResults, ReRunThatCannotEmptyTheEarlierValuesLeavesTheShapefileAsItWas) {
     RunProject rp;
     rp.shapefileSites({{10000, 10000}, {3000, 16000}, {15000, 5000}});
     ASSERT_EQ(rp.run(0).end, RunEnd::Completed) << ::testing::PrintToString(texts(rp));
-    // The last site's shape is cut off the end of its file.
-    const std::string shp = rp.tmp.path() + "/sites/sites.shp", dbf = rp.tmp.path() + "/sites/sites.dbf";
+    const std::string shp = rp.tmp.path() + "/sites/sites.shp";
     fs::resize_file(shp, fs::file_size(shp) - 8);
-    const std::string shpBefore = test::fileBytes(shp), dbfBefore = test::fileBytes(dbf);
+    const std::string shpBefore = test::fileBytes(shp);
     rp.p->messages.entries.clear();
     rp.p->messages.answers = {true};
-    EXPECT_NE(rp.run(0).end, RunEnd::Completed);
+    rp.p->mf.fetchlength = 1;
+    EXPECT_EQ(rp.run(0).end, RunEnd::Failed);
     const std::string said = texts(rp).back();
-    EXPECT_EQ(said.rfind("The earlier RWE values of sites cannot be emptied (", 0), 0u) << said;
-    EXPECT_NE(said.find("Nothing was changed"), std::string::npos) << said;
-    EXPECT_TRUE(test::fileBytes(dbf) == dbfBefore) << "the table was changed";
+    EXPECT_EQ(said.find("Nothing was changed"), std::string::npos) << said;
+    EXPECT_NE(said.find("The run stopped at site 3 of 3. 2 of 3 sites have stored results"), std::string::npos)
+        << said;
     EXPECT_TRUE(test::fileBytes(shp) == shpBefore) << "the shapes were changed";
+    EXPECT_GE(rp.points->findField("Ray1"), 0);
 }
 
-// Only a dataset that was put back as it was is told unchanged.
+// A geodatabase that refuses to empty a row part-way: the ray fields the
+// re-run added before are gone again, every earlier value stays, and the
+// message says nothing was changed.
 TEST(WaveMainResults, NotEmptiedSaysNothingWasChangedOnlyWhenNothingWas) {
-    const pg::GisError putBack("disk I/O error");
-    const pg::PartlyChangedError damaged("disk I/O error. The files of sites could not be put back as they were.");
-    EXPECT_NE(project::notEmptiedText("RWE", "sites", putBack).find("Nothing was changed"), std::string::npos);
-    EXPECT_EQ(project::notEmptiedText("RWE", "sites", damaged).find("Nothing was changed"), std::string::npos);
+    RunProject rp;
+    rp.sites({{10000, 10000}, {3000, 16000}, {15000, 5000}});
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed) << ::testing::PrintToString(texts(rp));
+    const double rwe2 = rp.value(2, "RWE");
+    GDALDataset* gpkg = rp.points->workspace()->dataset();
+    gpkg->ReleaseResultSet(gpkg->ExecuteSQL("CREATE TRIGGER refuse BEFORE UPDATE ON \"Pointdata1\" WHEN NEW.OBJECTID = 2 "
+                                            "BEGIN SELECT RAISE(ABORT, 'row 2 refused'); END",
+                                            nullptr, nullptr));
+    rp.p->messages.entries.clear();
+    rp.p->messages.answers = {true};
+    rp.p->mf.fetchlength = 1;
+    EXPECT_EQ(rp.run(0).end, RunEnd::Failed);
+    const std::string said = texts(rp).back();
+    EXPECT_NE(said.find("Nothing was changed"), std::string::npos) << said;
+    rp.points = rp.p->mf.ptworkspace->openFeatureClass("Pointdata1");
+    EXPECT_EQ(rp.points->findField("Ray1"), -1);
+    EXPECT_EQ(rp.value(2, "RWE"), rwe2);
+    EXPECT_GT(rp.value(1, "RWE"), 0);
 }
 
 TEST(WaveMainResults, ResultThatIsNotFiniteIsNeverStored) {

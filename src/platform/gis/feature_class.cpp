@@ -7,7 +7,9 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/disk_writes.h"
 #include "platform/gis/gdal_support.h"
+#include "platform/gis/shapefile_table.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 
@@ -150,55 +152,73 @@ std::vector<FieldDef> FeatureClass::attributeFields() const {
 
 namespace {
 
-// How wide a shapefile's table makes the field. GDAL picks a width of its
-// own for a field given none; that is counted at the widest a field gets.
-int tableWidth(const FieldDef& def) { return def.length > 0 ? std::min(def.length, 255) : 255; }
+// What a change of a class's fields does, as the user reads it when it fails.
+std::string changeText(const std::string& name, bool adding, bool emptying) {
+    if (adding && emptying) return "The fields cannot be added to " + name + " nor its earlier values emptied";
+    if (adding) return "The fields cannot be added to " + name;
+    return "The earlier values of " + name + " cannot be emptied";
+}
+
+std::string kB(std::uint64_t bytes) { return std::to_string((bytes + 1023) / 1024) + " kB"; }
+
+// The new table is made whole beside the old one: it needs all its bytes
+// free, not only what it adds.
+std::string noRoomText(const std::string& what, const std::string& folder, std::uint64_t tableBytes) {
+    const auto free = platform::freeSpace(folder);
+    const std::string need = free && *free < tableBytes ? kB(tableBytes - *free) + " more are needed"
+                                                        : "the new table takes " + kB(tableBytes);
+    return what + ": " + platform::kDiskFullText + " (" + need + "). Nothing was changed.";
+}
 
 }  // namespace
 
-void FeatureClass::addFields(const std::vector<FieldDef>& defs) {
-    for (std::size_t i = 0; i < defs.size(); ++i) {
-        if (findField(defs[i].name) >= 0) throw GisError("Field " + defs[i].name + " already exists.");
+void FeatureClass::addFields(const std::vector<FieldDef>& defs) { changeFields(defs, {}); }
+
+void FeatureClass::changeFields(const std::vector<FieldDef>& add, const std::vector<std::string>& empty) {
+    for (std::size_t i = 0; i < add.size(); ++i) {
+        if (findField(add[i].name) >= 0) throw GisError("Field " + add[i].name + " already exists.");
         for (std::size_t k = 0; k < i; ++k)
-            if (equalsIgnoreCase(defs[k].name, defs[i].name)) throw GisError("Field " + defs[i].name + " is given twice.");
+            if (equalsIgnoreCase(add[k].name, add[i].name)) throw GisError("Field " + add[i].name + " is given twice.");
     }
-    if (defs.empty()) return;
+    std::vector<std::string> held;
+    for (const auto& name : empty)
+        if (const int pos = findField(name); pos >= 2) held.push_back(fields()->field(pos).name);
+    if (add.empty() && held.empty()) {
+        if (ws_->kind() == WorkspaceKind::ShapefileFolder && !ws_->readOnly()) ws_->replaceShapefileTable(name_, {});
+        return;
+    }
     if (ws_->readOnly()) throw GisError("The workspace " + ws_->path() + " is read-only.");
-    auto create = [&] {
-        for (const auto& def : defs) {
+    const std::string what = changeText(name_, !add.empty(), !held.empty());
+    try {
+        if (ws_->kind() == WorkspaceKind::ShapefileFolder) {
+            ws_->replaceShapefileTable(name_, {add, held});
+            return;
+        }
+        Workspace::Transaction tx(*ws_);
+        for (const auto& def : add) {
             detail::ErrorCapture err;
             auto fd = detail::makeOgrField(def);
             const OGRErr e = ogrLayer()->CreateField(fd.get());
-            ws_->bumpGeneration();
+            ws_->fieldsChanged();
             if (e != OGRERR_NONE) throw GisError(err.message("Field " + def.name + " cannot be added."));
         }
-    };
-    if (ws_->kind() != WorkspaceKind::ShapefileFolder) {
-        create();
-        return;
-    }
-    Workspace::TableGrowth growth;
-    growth.fields = static_cast<int>(defs.size());
-    for (const auto& def : defs) growth.rowBytes += tableWidth(def);
-    try {
-        ws_->changeShapefile(name_, create, growth);
-    } catch (const DiskFullError&) {
-        throw;
+        if (!held.empty()) {
+            std::vector<int> positions;
+            for (const auto& name : held) positions.push_back(findField(name));
+            auto cursor = search();
+            while (auto f = cursor.next()) {
+                for (const int pos : positions) f->setValue(pos, FieldValue{});
+                store(*f);
+            }
+        }
+        tx.commit();
+    } catch (const detail::TableNoRoom& e) {
+        throw DiskFullError(noRoomText(what, ws_->path(), e.tableBytes()));
     } catch (const PartlyChangedError&) {
         throw;
     } catch (const GisError& e) {
-        throw GisError("The fields cannot be added to " + name_ + " (" + e.what() + "). Nothing was changed.");
+        throw GisError(what + " (" + e.what() + "). Nothing was changed.");
     }
-}
-
-void FeatureClass::changeAllOrNothing(const std::function<void()>& change) {
-    if (ws_->kind() == WorkspaceKind::ShapefileFolder) {
-        ws_->changeShapefile(name_, change, {});
-        return;
-    }
-    Workspace::Transaction tx(*ws_);
-    change();
-    tx.commit();
 }
 
 std::int64_t FeatureClass::featureCount() const {

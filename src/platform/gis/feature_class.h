@@ -40,19 +40,18 @@ public:
     std::vector<FieldDef> attributeFields() const;
     std::string shapeFieldName() const { return fields()->field(0).name; }
     std::string oidFieldName() const { return fields()->field(1).name; }
-    // Adds attribute fields after the existing ones, all of them or none: a
-    // shapefile's table is then as it was, byte for byte (DiskFullError
-    // when the disk has no room for the wider table). GisError when a field
-    // of one of the names exists or the store refuses. A geodatabase adds
-    // them one by one.
+    // Adds attribute fields after the existing ones and empties the values
+    // of the fields named in `empty` (those the class has), as one change:
+    // all of it is made or none. A shapefile's table is made anew beside
+    // the old one and renamed over it, so that whatever happens meanwhile
+    // leaves the old table byte for byte or the whole new one; a
+    // geodatabase changes in one transaction. DiskFullError when the disk
+    // has no room; GisError when a field of one of the names exists or the
+    // store refuses; PartlyChangedError when a shapefile's table was
+    // replaced but can no longer be read.
+    void changeFields(const std::vector<FieldDef>& add, const std::vector<std::string>& empty);
     void addFields(const std::vector<FieldDef>& defs);
     void addField(const FieldDef& def) { addFields({def}); }
-
-    // Runs a change of this class's rows so that it either completes or
-    // leaves the class as it was: a geodatabase in one transaction, a
-    // shapefile by putting its files back as they were. The change's error
-    // is passed on.
-    void changeAllOrNothing(const std::function<void()>& change);
 
     std::int64_t featureCount() const;
     // The feature with this object id; GisError when there is none.

@@ -4,7 +4,6 @@
 
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -62,16 +61,6 @@ std::string shapefileStamp(const std::string& shp) {
                  std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + "/";
     }
     return stamp;
-}
-
-std::optional<std::uint64_t> widenedTableSize(const std::string& dbf, int fields, int rowBytes) {
-    unsigned char h[12];
-    std::ifstream in(dbf, std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(h), sizeof h)) return std::nullopt;
-    const std::uint64_t rows = h[4] | (h[5] << 8) | (h[6] << 16) | (static_cast<std::uint64_t>(h[7]) << 24);
-    const std::uint64_t header = h[8] | (h[9] << 8), row = h[10] | (h[11] << 8);
-    // The table ends with one end-of-file byte.
-    return header + 32ULL * fields + rows * (row + rowBytes) + 1;
 }
 
 }  // namespace quor::platform::gis::detail

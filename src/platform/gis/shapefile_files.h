@@ -1,8 +1,6 @@
 #pragma once
 // The files of one shapefile as the GIS layer looks at them from outside
-// GDAL: which they are, whether they changed, how large the table grows.
-#include <cstdint>
-#include <optional>
+// GDAL: which they are and whether they changed.
 #include <string>
 #include <vector>
 
@@ -21,11 +19,5 @@ std::string tablePart(const std::vector<std::string>& parts);
 // nanosecond) of each. A copy put in their place, or written over them
 // as cp does, changes it.
 std::string shapefileStamp(const std::string& shp);
-
-// The size of the ".dbf" `dbf` once `fields` fields, `rowBytes` bytes wide
-// together, are added to it: each field widens the header by a field
-// description and every row by its width. Nothing when the header cannot
-// be read.
-std::optional<std::uint64_t> widenedTableSize(const std::string& dbf, int fields, int rowBytes);
 
 }  // namespace quor::platform::gis::detail

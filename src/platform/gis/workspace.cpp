@@ -11,10 +11,11 @@
 #include <map>
 #include <mutex>
 
-#include "platform/disk_writes.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/shapefile_files.h"
+#include "platform/gis/shapefile_table.h"
+#include "platform/file_replacement.h"
 #include "platform/kept_files.h"
 #include "platform/log.h"
 
@@ -283,6 +284,21 @@ void Workspace::noteOnDisk(const std::string& name) {
     writtenSinceSeen_.erase(name);
 }
 
+bool Workspace::reopenFolder() {
+    detail::ErrorCapture err;
+    const char* drivers[] = {"ESRI Shapefile", nullptr};
+    DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (readOnly_ ? 0 : GDAL_OF_UPDATE), drivers);
+    const bool opened = fresh != nullptr;
+    if (!fresh) {
+        // The old handle must go all the same; an empty stand-in answers
+        // that the folder's classes cannot be found.
+        if (auto* drv = GetGDALDriverManager()->GetDriverByName("Memory")) fresh = createDataset(*drv, path_);
+    }
+    readOnlyClasses_.clear();
+    if (fresh) ds_ = std::move(fresh);
+    return opened;
+}
+
 bool Workspace::reopenPuttingBack(const platform::KeptFiles& kept) {
     auto putBack = [&] {
         try {
@@ -292,20 +308,11 @@ bool Workspace::reopenPuttingBack(const platform::KeptFiles& kept) {
             return false;
         }
     };
-    detail::ErrorCapture err;
     // The new handle reads the files as they were kept. The old one writes
     // what it still holds as it goes, into the same files: putting them
     // back once more undoes that.
     putBack();
-    const char* drivers[] = {"ESRI Shapefile", nullptr};
-    DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (readOnly_ ? 0 : GDAL_OF_UPDATE), drivers);
-    if (!fresh) {
-        // The old handle must go all the same; an empty stand-in answers
-        // that the folder's classes cannot be found.
-        if (auto* drv = GetGDALDriverManager()->GetDriverByName("Memory")) fresh = createDataset(*drv, path_);
-    }
-    readOnlyClasses_.clear();
-    if (fresh) ds_ = std::move(fresh);
+    reopenFolder();
     const bool back = putBack();
     bumpGeneration();
     rememberListing();
@@ -327,66 +334,32 @@ void Workspace::listAgain(const std::string& name) {
                                  "earlier writes: they may be damaged.");
 }
 
-void Workspace::changeShapefile(const std::string& name, const std::function<void()>& change,
-                                const TableGrowth& growth) {
-    if (!folderLayer(name)) {
-        // A class that may only be read: its writes fail on their own.
-        change();
+void Workspace::replaceShapefileTable(const std::string& name, const detail::TableChange& change) {
+    const std::string dbf = detail::tablePart(detail::shapefileParts(shapefilePath(name)));
+    if (change.add.empty() && change.empty.empty()) {
+        // Nothing to change; a half-made table that a killed run left goes.
+        if (!dbf.empty()) ::unlink(platform::FileReplacement::partialPath(dbf).c_str());
         return;
     }
+    OGRLayer* layer = folderLayer(name);
+    if (!layer) throw GisError("The shapefile " + name + " may only be read.");
+    if (dbf.empty()) throw GisError("The shapefile " + name + " has no table.");
     {
-        // What GDAL still holds back reaches the files first, so that they
-        // are kept as the class stands.
+        // The new table is made from the file: what GDAL still holds back
+        // goes there first.
         detail::ErrorCapture err;
-        folderLayer(name)->SyncToDisk();
-    }
-    const auto parts = detail::shapefileParts(shapefilePath(name));
-    std::optional<platform::KeptFiles> kept;
-    try {
-        kept.emplace(parts);
-    } catch (const std::exception& e) {
-        throw GisError(e.what());
-    }
-    // GDAL rewrites the whole table in place for every field it adds; a
-    // disk that fills up meanwhile leaves rows half moved. Nothing when
-    // there is room for the wider table, else why not.
-    auto noRoom = [&]() -> std::optional<std::string> {
-        if (growth.fields <= 0) return std::nullopt;
-        const std::string dbf = detail::tablePart(parts);
-        const auto size = detail::widenedTableSize(dbf, growth.fields, growth.rowBytes);
-        if (!size || platform::roomToGrow(dbf, *size)) return std::nullopt;
-        const std::uint64_t kB = (*size - std::min<std::uint64_t>(*size, kept->size(dbf)) + 1023) / 1024;
-        return "The fields cannot be added to " + name + ": " + platform::kDiskFullText + " (they need " +
-               std::to_string(kB) + " kB more). Nothing was changed.";
-    };
-    if (const auto why = noRoom()) {
-        // Asking left the table's bytes alone; should its old length not
-        // have come back, it does now.
-        try {
-            kept->putBack();
-        } catch (const std::exception&) {
-        }
-        noteOnDisk(name);
-        throw DiskFullError(*why);
-    }
-    try {
-        change();
-        detail::ErrorCapture err;
-        OGRLayer* layer = folderLayer(name);
-        if (layer && (layer->SyncToDisk() != OGRERR_NONE || err.failed()))
+        if (layer->SyncToDisk() != OGRERR_NONE || err.failed())
             throw GisError(err.message("The changes to " + name + " cannot be written to disk."));
-    } catch (...) {
-        if (!reopenPuttingBack(*kept))
-            throw PartlyChangedError(platform::currentCause() + " The files of " + name +
-                                     " could not be put back as they were: the shapefile may be damaged.");
-        // The disk may have filled up since it was asked.
-        if (const auto why = noRoom()) {
-            noteOnDisk(name);
-            throw DiskFullError(*why);
-        }
-        throw;
     }
-    noteOnDisk(name);
+    detail::replaceTable(dbf, change);
+    // GDAL's handle still reads the table that was replaced; whatever it
+    // writes on closing goes into that one, no longer on the disk.
+    const bool opened = reopenFolder();
+    bumpGeneration();
+    rememberListing();
+    if (!opened)
+        throw PartlyChangedError("The table of " + name + " was changed, but its folder " + path_ +
+                                 " cannot be opened again.");
 }
 
 std::shared_ptr<FeatureClass> Workspace::openFeatureClass(const std::string& name) {

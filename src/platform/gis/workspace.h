@@ -33,6 +33,10 @@ class KeptFiles;
 
 namespace quor::platform::gis {
 
+namespace detail {
+struct TableChange;
+}
+
 enum class WorkspaceKind { GeoPackage, ShapefileFolder, Coverage, Memory, Other };
 
 class Workspace : public std::enable_shared_from_this<Workspace> {
@@ -110,21 +114,15 @@ public:
         bool on_ = false;
     };
 
-    // What a change adds to a shapefile's table: so many fields, so many
-    // bytes wide together.
-    struct TableGrowth {
-        int fields = 0;
-        int rowBytes = 0;
-    };
-    // Runs `change` on the shapefile `name` of this folder so that it
-    // either completes or leaves the shapefile's files byte for byte as
-    // they were. A shapefile has no transactions: its files are kept
-    // before the change and put back when the change throws, and the
-    // folder is then opened again, since GDAL's handle no longer matches
-    // them. The change's error is passed on; PartlyChangedError when the
-    // files could not be put back. With a growth, DiskFullError, before
-    // anything changes, when the disk has no room for the grown table.
-    void changeShapefile(const std::string& name, const std::function<void()>& change, const TableGrowth& growth);
+    // Adds fields to and empties fields of the table of the shapefile
+    // `name` in one step: a new table is made beside the old one and
+    // renamed over it, and the folder is opened again to read it. Either
+    // the whole change is made or none of it (detail::TableNoRoom when the
+    // disk has no room, GisError otherwise); PartlyChangedError when the
+    // table was replaced but the folder cannot be opened again. With
+    // nothing to change, only a half-made table left by a killed program
+    // is cleared.
+    void replaceShapefileTable(const std::string& name, const detail::TableChange& change);
 
     // This program's own writes to a shapefile of this folder, so that they
     // are never taken for a copy put in its place: written since its files
@@ -142,6 +140,12 @@ public:
     // that FeatureClass objects look their layer up again.
     std::uint64_t generation() const { return generation_; }
     void bumpGeneration() { ++generation_; }
+    // A class's fields changed: inside a transaction, a rollback must then
+    // open the file again, since GDAL keeps the fields it was told of.
+    void fieldsChanged() {
+        if (transactionDepth_ > 0) schemaChangedInTransaction_ = true;
+        bumpGeneration();
+    }
 
     // Spatial references given by alterSpatialReference in this session,
     // by class name (GDAL does not re-read them until the file is reopened).
@@ -160,6 +164,8 @@ private:
     void rememberListing();
     bool listedAsOnDisk(const std::string& name) const;
     void listAgain(const std::string& name);
+    // Opens the folder again; false when only an empty stand-in could be.
+    bool reopenFolder();
     // Opens the folder again, with `kept` put back under the old handle's
     // last writes. False when the files could not be put back.
     bool reopenPuttingBack(const platform::KeptFiles& kept);

@@ -1,0 +1,64 @@
+#pragma once
+// A new version of a file, made beside it and put in its place in one
+// rename: a kill, a crash or a full disk at any moment leaves either the
+// old file, byte for byte, or the whole new one. The old file is never
+// written; so a copy-on-write disk, where even cutting a file back can
+// fail for want of room, cannot leave it half changed either.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/textfile.h"
+
+namespace quor::platform {
+
+// A write that failed, with the system's error number (isNoRoom tells
+// whether there was no room for it).
+class WriteError : public FileError {
+public:
+    WriteError(const std::string& text, int err) : FileError(text), err_(err) {}
+    int error() const { return err_; }
+
+private:
+    int err_;
+};
+
+class FileReplacement {
+public:
+    // The name the new version of `target` is made under until it is
+    // complete: hidden, and with no extension any reader takes for data.
+    static std::string partialPath(const std::string& target);
+
+    // Starts the new version, empty. A half-made one that a program ended
+    // part-way left behind is cleared first. WriteError when it cannot be
+    // made.
+    explicit FileReplacement(const std::string& target);
+    // Without commit() the new version is removed; the old file stays.
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // Asks the disk for the room of the whole new version before any byte
+    // is written. WriteError when there is none.
+    void reserve(std::uint64_t size);
+    // Adds bytes at the end. WriteError when they cannot be written.
+    void append(std::string_view bytes);
+    // Puts the new version on disk, with the old file's permissions (and,
+    // where this program may, its owner), renames it over the old file
+    // and puts the rename on disk. WriteError, with the old file as it
+    // was, when any step before the rename fails.
+    void commit();
+
+    // The file that is replaced (a link is followed to the file it names).
+    const std::string& target() const { return target_; }
+
+private:
+    void fail(const std::string& what, int err);
+
+    std::string target_;
+    std::string partial_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+}  // namespace quor::platform

@@ -1,0 +1,39 @@
+#pragma once
+// A shapefile's attribute table (".dbf") changed as a whole: fields added
+// after the existing ones and fields emptied, in one new table made beside
+// the old one and renamed over it. The rows' existing bytes are copied as
+// they are, so every other column stays byte for byte what it was; the
+// ".shp", ".shx", ".prj" and ".cpg" are not touched.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/gis/fields.h"
+
+namespace quor::platform::gis::detail {
+
+struct TableChange {
+    std::vector<FieldDef> add;       // new fields, after the existing ones
+    std::vector<std::string> empty;  // existing fields whose values go (names as found)
+};
+
+// The disk had no room for the new table; the old one is as it was.
+class TableNoRoom : public std::runtime_error {
+public:
+    TableNoRoom(const std::string& why, std::uint64_t tableBytes)
+        : std::runtime_error(why), tableBytes_(tableBytes) {}
+    // How large the new table is: all of it must fit beside the old one.
+    std::uint64_t tableBytes() const { return tableBytes_; }
+
+private:
+    std::uint64_t tableBytes_;
+};
+
+// Replaces the table `dbf` by one with `change` made. TableNoRoom when the
+// disk has no room for it, GisError when the table cannot be read or
+// cannot hold the fields: either way the table is as it was, and no
+// half-made copy stays behind.
+void replaceTable(const std::string& dbf, const TableChange& change);
+
+}  // namespace quor::platform::gis::detail
