@@ -1,0 +1,214 @@
+// Changing a shapefile's fields as a run does before its first site, with
+// the program killed at many moments meanwhile: the user's table is
+// afterwards either the old one, byte for byte, or the whole new one with
+// every old column's bytes as they were; a half-made table never stays.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <thread>
+
+#include "platform/file_replacement.h"
+#include "platform/gis/gis.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+using namespace quor::platform::gis;
+using quor::test::TempDir;
+
+namespace {
+
+constexpr int kSites = 5000;
+
+std::vector<FieldDef> resultFields(const std::string& prefix, int count) {
+    std::vector<FieldDef> defs;
+    for (int i = 1; i <= count; ++i) defs.emplace_back(prefix + std::to_string(i), FieldType::Double, std::string(), 30);
+    return defs;
+}
+
+// The user's sites: a text and a number of their own on every row.
+void makeSites(const std::string& folder) {
+    fs::create_directories(folder);
+    auto fc = Workspace::open(folder)->createFeatureClass(
+        "sites", GeometryType::Point,
+        {{"SITE_ID", FieldType::String, std::string(), 10}, {"CATEGORY", FieldType::Integer, std::string(), 6}});
+    auto cursor = fc->insertCursor();
+    for (int i = 0; i < kSites; ++i) {
+        Feature f = fc->createFeature();
+        f.setShape(Geometry::point({1000.0 + i, 2000.0 - i}));
+        f.setValue("SITE_ID", "S" + std::to_string(i));
+        f.setValue("CATEGORY", std::int64_t{i % 7});
+        cursor.insert(f);
+    }
+    cursor.flush();
+    fc->flush();
+}
+
+void copyFolder(const std::string& from, const std::string& to) {
+    fs::remove_all(to);
+    fs::create_directories(to);
+    for (const auto& e : fs::directory_iterator(from)) fs::copy_file(e.path(), fs::path(to) / e.path().filename());
+}
+
+struct Table {
+    std::uint32_t rows = 0;
+    std::size_t headerLength = 0, rowLength = 0;
+    struct Column {
+        std::string name;
+        std::size_t offset, width;
+    };
+    std::vector<Column> columns;
+    std::string bytes;
+
+    explicit Table(std::string b) : bytes(std::move(b)) {
+        auto u = [&](std::size_t i) { return static_cast<unsigned char>(bytes.at(i)); };
+        rows = u(4) | (u(5) << 8) | (u(6) << 16) | (static_cast<std::uint32_t>(u(7)) << 24);
+        headerLength = u(8) | (u(9) << 8);
+        rowLength = u(10) | (u(11) << 8);
+        std::size_t offset = 1;
+        for (std::size_t at = 32; bytes.at(at) != 0x0D; at += 32) {
+            columns.push_back({std::string(bytes.c_str() + at), offset, u(at + 16)});
+            offset += u(at + 16);
+        }
+    }
+    std::string cell(std::uint32_t row, const Column& c) const {
+        return bytes.substr(headerLength + row * rowLength + c.offset, c.width);
+    }
+    const Column* column(const std::string& name) const {
+        for (const auto& c : columns)
+            if (c.name == name) return &c;
+        return nullptr;
+    }
+};
+
+enum class Found { Old, New };
+
+// What a kill left: the old table as it was, or the whole new one with the
+// old columns' bytes kept (and those emptied made empty).
+Found check(const std::string& oldBytes, const std::string& nowBytes, int added,
+            const std::vector<std::string>& emptied) {
+    if (nowBytes == oldBytes) return Found::Old;
+    const Table before(oldBytes), now(nowBytes);
+    EXPECT_EQ(now.rows, before.rows);
+    EXPECT_EQ(now.columns.size(), before.columns.size() + static_cast<std::size_t>(added));
+    EXPECT_EQ(now.bytes.size(), now.headerLength + now.rows * now.rowLength + 1) << "a table cut short";
+    for (const auto& c : before.columns) {
+        const Table::Column* n = now.column(c.name);
+        if (!n) {
+            ADD_FAILURE() << "the column " << c.name << " is gone";
+            continue;
+        }
+        const bool empty = std::find(emptied.begin(), emptied.end(), c.name) != emptied.end();
+        for (std::uint32_t r = 0; r < before.rows; ++r)
+            if (now.cell(r, *n) != (empty ? std::string(c.width, '*') : before.cell(r, c))) {
+                ADD_FAILURE() << c.name << " of row " << r << " reads " << now.cell(r, *n);
+                break;
+            }
+    }
+    return Found::New;
+}
+
+// Runs `change` in a child process, which writes a byte to the descriptor
+// it is given as the change begins; killed `after` that (never, when
+// negative).
+void killedWhile(const std::function<void(int)>& change, std::chrono::microseconds after) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::close(ready[0]);
+        try {
+            change(ready[1]);
+        } catch (...) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char c;
+    const bool started = ::read(ready[0], &c, 1) == 1;
+    ::close(ready[0]);
+    if (started && after.count() >= 0) {
+        std::this_thread::sleep_for(after);
+        ::kill(pid, SIGKILL);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
+// Opens the sites as a run does, says it begins, then changes them.
+std::function<void(int)> changeOf(const std::string& folder, const std::vector<FieldDef>& add,
+                                  const std::vector<std::string>& empty) {
+    return [=](int ready) {
+        auto fc = Workspace::open(folder)->openFeatureClass("sites");
+        const char go = 'g';
+        if (::write(ready, &go, 1) != 1) ::_exit(2);
+        fc->changeFields(add, empty);
+    };
+}
+
+// Kills the change at moments spread over the time it takes, and once
+// lets it end; checks each outcome, and that the next change on the
+// dataset clears whatever half-made table the kill left.
+void killAtManyMoments(const std::string& pristine, const std::vector<FieldDef>& add,
+                       const std::vector<std::string>& empty) {
+    TempDir dir;
+    const std::string folder = dir.path() + "/sites";
+    const std::string oldBytes = quor::test::fileBytes(pristine + "/sites.dbf");
+    const std::string partial = quor::platform::FileReplacement::partialPath(folder + "/sites.dbf");
+
+    copyFolder(pristine, folder);
+    const auto start = std::chrono::steady_clock::now();
+    Workspace::open(folder)->openFeatureClass("sites")->changeFields(add, empty);
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+
+    constexpr int kMoments = 30;
+    int found[2] = {0, 0};
+    for (int i = 0; i <= kMoments; ++i) {
+        copyFolder(pristine, folder);
+        // The last moment is past the end: the change is let finish.
+        const auto after = i == kMoments ? std::chrono::microseconds(-1) : took * i / (kMoments - 5);
+        killedWhile(changeOf(folder, add, empty), after);
+        const Found f = check(oldBytes, quor::test::fileBytes(folder + "/sites.dbf"), static_cast<int>(add.size()), empty);
+        ++found[static_cast<int>(f)];
+        if (i == kMoments) EXPECT_EQ(f, Found::New);
+        // The next run on the dataset clears a half-made table.
+        Workspace::open(folder)->openFeatureClass("sites")->changeFields({}, {});
+        EXPECT_FALSE(fs::exists(partial)) << "after the kill at " << after.count() << " us";
+        for (const auto& e : fs::directory_iterator(folder)) EXPECT_EQ(e.path().stem(), "sites") << e.path();
+    }
+    std::cout << "over " << took.count() << " us: " << found[0] << " old tables, " << found[1] << " new ones\n";
+}
+
+}  // namespace
+
+TEST(TableChange, AKillWhileFieldsAreAddedOrEmptiedLeavesTheOldTableOrTheWholeNewOne) {
+    TempDir dir;
+    const std::string pristine = dir.path() + "/pristine";
+    makeSites(pristine);
+    // A first run: its 41 fields are added.
+    killAtManyMoments(pristine, resultFields("R", 41), {});
+    // A re-run: the values it replaces are emptied as its missing field is added.
+    auto fc = Workspace::open(pristine)->openFeatureClass("sites");
+    fc->addFields(resultFields("R", 41));
+    {
+        Workspace::Transaction tx(*fc->workspace());
+        auto cursor = fc->search();
+        while (auto f = cursor.next()) {
+            for (int i = 1; i <= 41; ++i) f->setValue("R" + std::to_string(i), 0.5 * i);
+            fc->store(*f);
+        }
+        tx.commit();
+    }
+    fc->flush();
+    fc.reset();
+    killAtManyMoments(pristine, {FieldDef("IIndex", FieldType::Double, std::string(), 30)},
+                      {"R1", "R2", "R3", "R4", "R5", "R6", "R7", "R8", "R9"});
+}
