@@ -143,6 +143,8 @@ struct ModelState {
     RunLock run_lock;
     // A run that goes unguarded for want of file locks says so once.
     bool unguarded_run_told = false;
+    // So does a Delete or Save As that cannot keep other programs away.
+    bool unguarded_claim_told = false;
 
     // Copy of wind_path taken whenever a project is created or loaded.
     std::string wind_pathcopy;

@@ -29,6 +29,18 @@ struct flock lockRange(FileLock::Mode mode, int slot) {
     return range;
 }
 
+// Whether a holder other than this descriptor has any lock on byte `slot`;
+// `err` is set when the system cannot tell.
+bool othersHold(int fd, int slot, int& err) {
+    struct flock probe = lockRange(FileLock::Mode::Exclusive, slot);
+    int rc;
+    do {
+        rc = ::fcntl(fd, F_OFD_GETLK, &probe);
+    } while (rc != 0 && errno == EINTR);
+    err = rc == 0 ? 0 : errno;
+    return rc != 0 || probe.l_type != F_UNLCK;
+}
+
 bool lockNotKept(int err) { return err == ENOLCK || err == EINVAL || err == EOPNOTSUPP || err == ENOSYS; }
 
 }  // namespace
@@ -48,19 +60,32 @@ bool FileLock::tryOnce(Mode mode, int slot, IfMissing ifMissing) {
         if (fd_ < 0 && errno == EEXIST) return false;  // made by another meanwhile
         if (fd_ >= 0) created_ = true;
     }
-    // Another user's file can still be locked shared: that needs no write access.
-    if (fd_ < 0 && errno == EACCES) fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    // Another account's lock file (made under its umask) opens for reading
+    // only: the system takes no exclusive lock through such a descriptor,
+    // so a shared one stands in for it.
+    sharedInstead_ = false;
+    if (fd_ < 0 && errno == EACCES) {
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        sharedInstead_ = fd_ >= 0 && mode == Mode::Exclusive;
+    }
     if (fd_ < 0) {
         error_ = std::strerror(errno);
         state_ = State::Unavailable;
         return true;
     }
-    struct flock range = lockRange(mode, slot);
+    struct flock range = lockRange(sharedInstead_ ? Mode::Shared : mode, slot);
     int rc;
     do {
         rc = ::fcntl(fd_, F_OFD_SETLK, &range);
     } while (rc != 0 && errno == EINTR);
-    const int err = errno;
+    int err = errno;
+    // The stand-in keeps out whoever wants the slot exclusively, but not
+    // another shared holder: one is looked for once this one is in place,
+    // so that of two stand-ins at least one sees the other.
+    if (rc == 0 && sharedInstead_ && othersHold(fd_, slot, err)) {
+        rc = -1;
+        if (err == 0) err = EAGAIN;
+    }
     if (rc == 0) {
         if (!stillAt(fd_, path_)) {
             ::close(fd_);

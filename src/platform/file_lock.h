@@ -48,6 +48,12 @@ public:
     bool held() const { return state_ == State::Held; }
     bool heldElsewhere() const { return state_ == State::HeldElsewhere; }
     bool unsupported() const { return state_ == State::Unsupported; }
+    // True when an exclusive lock was asked on a lock file that this user
+    // may only read (another account's): the lock is held shared instead.
+    // Whoever wants the slot exclusively still finds it held, and a stand-in
+    // finds any other holder, but a holder that asks only for a shared lock
+    // gets it as well.
+    bool sharedInstead() const { return sharedInstead_ && held(); }
     // True when this lock made the lock file: whoever gives up what it was
     // taken for removes the file again, so that nothing is left behind.
     bool createdFile() const { return created_; }
@@ -62,6 +68,7 @@ private:
     int fd_ = -1;
     State state_ = State::Unavailable;
     bool created_ = false;
+    bool sharedInstead_ = false;
     std::string error_;
 };
 

@@ -61,11 +61,24 @@ std::string openElsewhereText(const std::string& name, const std::string& notDon
 std::optional<std::string> claimRefusal(const ProjectClaim& claim, const std::string& name,
                                         const std::string& notDone) {
     switch (claim.obstacle()) {
-        case ProjectClaim::Obstacle::Running: return std::string(kProjectRunElsewhere);
+        // Named: it need not be the project open here.
+        case ProjectClaim::Obstacle::Running: return projectRunElsewhereText(name);
         case ProjectClaim::Obstacle::Open: return openElsewhereText(name, notDone);
         case ProjectClaim::Obstacle::None: break;
     }
     return std::nullopt;
+}
+
+// A claim that cannot keep other programs away is no refusal, but the
+// user hears of it once, as of a run that goes unguarded.
+void tellUnguardedClaim(const ProjectClaim& claim, const std::string& name, const std::string& notDone,
+                        model::ModelState& state, platform::Messages& messages) {
+    const auto why = claim.unguardedWhy();
+    if (!why || state.unguarded_claim_told) return;
+    messages.message("Quor cannot stop another Quor from opening or running the project " + name + " while it is " +
+                         notDone + ": " + *why + ". Please make sure that no other Quor uses it meanwhile.",
+                     MessageIcon::Exclamation);
+    state.unguarded_claim_told = true;
 }
 
 }  // namespace
@@ -179,8 +192,13 @@ bool ProjectCommands::createNewProject() {
     std::error_code ec;
     const bool gdbExisted = fs::exists(gdbPath, ec);
     std::shared_ptr<pg::Workspace> ws;
+    std::unique_ptr<platform::FileLock> hold;
     try {
         if (holdsLineBreak(f.dir_path) || holdsLineBreak(name)) throw ProjectFileError(kLineBreakInPath);
+        // The hold is taken first: a disk that keeps no locks is told as
+        // such, before the geodatabase fails there in its own words.
+        hold = holdOpenProject(f.dir_path, name);
+        if (hold->unsupported()) throw ProjectFileError(noFileLocksText(f.dir_path, "create"));
         ws = gis::createWorkspace(f.dir_path, name);
         const std::string oldName = f.projname;
         f.projname = name;
@@ -192,6 +210,7 @@ bool ProjectCommands::createNewProject() {
             throw;
         }
     } catch (const std::exception& e) {
+        if (hold && hold->createdFile()) removeQuietly(hold->path());
         if (ws && !gdbExisted) {
             ws.reset();
             try {
@@ -206,7 +225,7 @@ bool ProjectCommands::createNewProject() {
     f.windpath = st.wind_path;
     f.ptworkspace = ws;
     f.geodatabasename = gis::geodatabaseFileName(name);
-    f.projectHold = holdOpenProject(f.dir_path, name);
+    f.projectHold = std::move(hold);
     return true;
 }
 
@@ -237,6 +256,12 @@ void ProjectCommands::OpenPr_Click() {
     // Held from before its file is read, so that no other program deletes
     // or replaces the project while it is open here.
     std::shared_ptr<platform::FileLock> hold = holdOpenProject(folderOf(*chosen), name);
+    // Its geodatabase could not be opened there either, and would be
+    // taken for one locked by another program.
+    if (hold->unsupported()) {
+        ctx_.messages.message(noFileLocksText(folderOf(*chosen), "open"), MessageIcon::Critical);
+        return;
+    }
     if (hold->heldElsewhere()) {
         ctx_.messages.message("Another Quor is deleting or replacing the project " + name +
                                   ". Please try again when it has finished.",
@@ -432,6 +457,7 @@ void ProjectCommands::Savepra_Click() {
             ctx_.messages.message(*refusal, MessageIcon::Exclamation);
             return;
         }
+        tellUnguardedClaim(*claim, name, "replaced", ctx_.state, ctx_.messages);
     }
     try {
         saveProjectAs(folder, name);
@@ -569,6 +595,7 @@ void ProjectCommands::del_Click() {
         ctx_.messages.message(*refusal, MessageIcon::Exclamation);
         return;
     }
+    tellUnguardedClaim(claim, name, "deleted", ctx_.state, ctx_.messages);
     if (!ctx_.messages.question("Are you sure you want to delete " + name + " project file")) return;
     std::error_code ec;
     const std::string gdb = chosen->substr(0, chosen->size() - kExtensionLength) + ".gpkg";

@@ -9,6 +9,12 @@ namespace quor::project {
 
 using platform::FileLock;
 
+std::string noFileLocksText(const std::string& folder, const std::string& action) {
+    return "The folder " + folder + " is on a disk that cannot lock files (some network disks cannot). A project "
+           "keeps its point datasets in a GeoPackage, which can only be written where files can be locked, so Quor "
+           "cannot " + action + " a project there. Please use a folder on a local disk.";
+}
+
 std::unique_ptr<FileLock> holdOpenProject(const std::string& folder, const std::string& name) {
     return std::make_unique<FileLock>(projectLockPath(folder, name), FileLock::Mode::Shared, kOpenSlot);
 }
@@ -32,6 +38,19 @@ ProjectClaim::Obstacle ProjectClaim::obstacle() const {
     if (run_->heldElsewhere()) return Obstacle::Running;
     if (open_ && open_->heldElsewhere()) return Obstacle::Open;
     return Obstacle::None;
+}
+
+std::optional<std::string> ProjectClaim::unguardedWhy() const {
+    if (run_->unsupported() || (open_ && open_->unsupported()))
+        return std::string("the disk of its folder keeps no file locks (some network disks do not)");
+    for (const FileLock* lock : {run_.get(), open_.get()}) {
+        if (!lock) continue;
+        if (lock->sharedInstead())
+            return "its lock file " + lock->path() + " belongs to another account and cannot be written from here";
+        if (lock->state() == FileLock::State::Unavailable)
+            return "its lock file " + lock->path() + " cannot be used (" + lock->error() + ")";
+    }
+    return std::nullopt;
 }
 
 std::unique_ptr<FileLock> ProjectClaim::keepOpen() {

@@ -5,6 +5,7 @@
 // open hold, taken shared by every program that has the project open, so
 // that no other program deletes or replaces the project from under it.
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/file_lock.h"
@@ -13,6 +14,10 @@ namespace quor::project {
 
 inline constexpr int kRunSlot = 0;
 inline constexpr int kOpenSlot = 1;
+
+// Why no project can be made or opened in `folder`, whose disk keeps no
+// file locks: `action` is "create" or "open".
+std::string noFileLocksText(const std::string& folder, const std::string& action);
 
 // This program's hold on the project it has open, kept as long as the
 // project stays open. Not held when another program is deleting or
@@ -34,6 +39,11 @@ public:
 
     // What another program is doing with the project, if anything.
     Obstacle obstacle() const;
+    // Why the claim cannot keep other programs from the project meanwhile,
+    // when it cannot: its disk keeps no locks, or its lock file cannot be
+    // locked exclusively from here (another account's lock file lets
+    // others still open the project). Nothing when the claim holds.
+    std::optional<std::string> unguardedWhy() const;
     // The claim becomes this program's open hold, without letting go in
     // between: the project it replaced is the one now open here.
     std::unique_ptr<platform::FileLock> keepOpen();

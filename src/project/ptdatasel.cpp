@@ -4,7 +4,6 @@
 
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
-#include "project/run_hold.h"
 
 namespace quor::project {
 
@@ -54,7 +53,6 @@ bool ptdatasel::Command1_Click(const std::string& text, bool checked, const std:
     choice.pointsel = text;
     std::shared_ptr<pg::FeatureClass> fc;
     int16_t counterstart = 0;
-    std::string shapefileTable;  // empty for a class of the project geodatabase
     try {
         if (beginsWithPointdata(text)) {
             if (!mf_.ptworkspace) throw pg::GisError("There is no open project geodatabase.");
@@ -77,27 +75,12 @@ bool ptdatasel::Command1_Click(const std::string& text, bool checked, const std:
             }
             fc = ws->openFeatureClass(cls);
             counterstart = 0;
-            shapefileTable = shapefileTablePath(dir, cls);
         }
         if (fc->geometryType() != pg::GeometryType::Point)
             throw pg::GisError("\"" + text + "\" is not a point dataset.");
     } catch (const std::exception& e) {
         messages_.message(e.what(), platform::MessageIcon::Critical);
         return false;
-    }
-    // One run per project and per point dataset across programs: the locks
-    // live as long as the run, and the system lets them go if this program
-    // dies.
-    const RunLocks runLocks(mf_.projfile, mf_.projname, shapefileTable);
-    if (const auto refusal = runLocks.refusal(text)) {
-        messages_.message(*refusal, platform::MessageIcon::Exclamation);
-        if (unload) unload();
-        if (runIdle) runIdle();
-        return true;
-    }
-    if (runLocks.unguarded() && !s_.unguarded_run_told) {
-        messages_.message(kUnguardedRun, platform::MessageIcon::Exclamation);
-        s_.unguarded_run_told = true;
     }
     result = choice;
     mf_.fetchlength = checked && checkVisible_ ? 1 : 0;

@@ -11,6 +11,10 @@ namespace quor::project {
 
 using platform::FileLock;
 
+std::string projectRunElsewhereText(const std::string& project) {
+    return "Another Quor is running the project " + project + ". Please wait until its run has ended.";
+}
+
 std::string datasetRunElsewhereText(const std::string& dataset) {
     return "Another Quor is running a model on the point dataset " + dataset +
            ". Please wait until its run has ended.";
@@ -21,13 +25,58 @@ std::string storedResultsText(std::int64_t stored, std::int64_t sites) {
            " sites have stored results; the result fields of the other sites are empty.";
 }
 
+namespace {
+
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return a == b || std::filesystem::equivalent(a, b, ec);
+}
+
+}  // namespace
+
 RunLocks::RunLocks(const std::string& projectFolder, const std::string& projectName, const std::string& datasetFile) {
     if (!projectFolder.empty() && !projectName.empty()) {
         project_.emplace(projectLockPath(projectFolder, projectName), FileLock::Mode::Exclusive, kRunSlot);
         if (project_->heldElsewhere()) return;
     }
-    if (!datasetFile.empty())
-        dataset_.emplace(datasetFile, FileLock::Mode::Exclusive, 0, FileLock::IfMissing::Leave);
+    // The project's own geodatabase is guarded by its run lock, taken above.
+    if (!datasetFile.empty() && !(project_ && sameFile(project_->path(), datasetFile)))
+        dataset_.emplace(datasetFile, FileLock::Mode::Exclusive, kRunSlot, FileLock::IfMissing::Leave);
+}
+
+RunLocks::RunLocks(const model::RunLock* running, const std::string& projectFolder, const std::string& projectName,
+                   const platform::gis::FeatureClass& points)
+    : RunLocks(running && running->active() ? std::string() : projectFolder, projectName,
+               running && running->active() ? std::string() : datasetLockPath(points)) {
+    // A shapefile is named by its path, as the user chose it.
+    const auto ws = points.workspace();
+    const bool shapefile = ws && ws->kind() == platform::gis::WorkspaceKind::ShapefileFolder;
+    dataset_name_ = shapefile && dataset_ ? dataset_->path() : points.name();
+}
+
+std::optional<std::string> RunLocks::admit(platform::Messages& messages, bool* told) const {
+    if (auto why = refusal(dataset_name_)) {
+        messages.message(*why, platform::MessageIcon::Exclamation);
+        return why;
+    }
+    if (const auto unguarded = unguardedText(); unguarded && !(told && *told)) {
+        messages.message(*unguarded, platform::MessageIcon::Exclamation);
+        if (told) *told = true;
+    }
+    return std::nullopt;
+}
+
+std::string datasetLockPath(const platform::gis::FeatureClass& points) {
+    const auto ws = points.workspace();
+    if (!ws) return {};
+    if (ws->kind() == platform::gis::WorkspaceKind::ShapefileFolder) return shapefileShpPath(ws->path(), points.name());
+    if (ws->kind() != platform::gis::WorkspaceKind::GeoPackage) return {};
+    // A project's geodatabase: its run lock, in the lock file its project
+    // made; none is made beside a geodatabase that is no project's.
+    const std::filesystem::path gpkg(ws->path());
+    const std::string lock = projectLockPath(gpkg.parent_path().string(), gpkg.stem().string());
+    std::error_code ec;
+    return std::filesystem::is_regular_file(lock, ec) ? lock : std::string();
 }
 
 std::optional<std::string> RunLocks::refusal(const std::string& dataset) const {
@@ -36,13 +85,20 @@ std::optional<std::string> RunLocks::refusal(const std::string& dataset) const {
     return std::nullopt;
 }
 
-bool RunLocks::unguarded() const {
-    return (project_ && project_->unsupported()) || (dataset_ && dataset_->unsupported());
+std::optional<std::string> RunLocks::unguardedText() const {
+    if ((project_ && project_->unsupported()) || (dataset_ && dataset_->unsupported()))
+        return std::string(kUnguardedRun);
+    for (const auto* lock : {&project_, &dataset_})
+        if (*lock && (*lock)->state() == FileLock::State::Unavailable)
+            return "Quor cannot lock " + (*lock)->path() + " (" + (*lock)->error() +
+                   "), so it cannot stop another Quor from running on this project or this point dataset at the "
+                   "same time. The run goes ahead; please make sure that no other Quor uses them until it has ended.";
+    return std::nullopt;
 }
 
-std::string shapefileTablePath(const std::string& folder, const std::string& name) {
+std::string shapefileShpPath(const std::string& folder, const std::string& name) {
     std::error_code ec;
-    for (const char* ext : {".dbf", ".DBF"}) {
+    for (const char* ext : {".shp", ".SHP"}) {
         const std::string path = folder + "/" + name + ext;
         if (std::filesystem::is_regular_file(path, ec)) return path;
     }

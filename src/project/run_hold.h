@@ -2,7 +2,9 @@
 // Everything a model run takes for its length and gives back however it
 // ends, and what it tells the user about it.
 //
-// Against other programs, taken by the run's start before any driver:
+// Against other programs, taken by every writer of a point dataset (the
+// RWE run, the batch, the REI run, the IIndex tool) before it changes
+// anything, wherever it was started from:
 //   RunLocks  the project's run lock (which guards its geodatabase as well)
 //             and a lock on the point shapefile it writes into, so that two
 //             projects that both added one shapefile never run on it at
@@ -20,6 +22,7 @@
 
 #include "model/run_lock.h"
 #include "model/run_shell.h"
+#include "platform/feedback.h"
 #include "platform/file_lock.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/workspace.h"
@@ -33,6 +36,8 @@ inline constexpr const char* kUnguardedRun =
     "cannot stop another Quor from running on them at the same time. The run goes ahead; please make sure that no "
     "other Quor uses this project or this point dataset until it has ended.";
 
+// Why another project cannot be deleted or replaced: another program runs it.
+std::string projectRunElsewhereText(const std::string& project);
 // Why a run did not start: another program runs a model on this dataset.
 std::string datasetRunElsewhereText(const std::string& dataset);
 // "S of N sites have stored results; the result fields of the other sites are empty."
@@ -42,28 +47,48 @@ class RunLocks {
 public:
     // Tries each lock once, without waiting. An empty project folder or
     // name takes no project lock, an empty dataset file no dataset lock.
-    // A lock that cannot be had for want of a file leaves the run
-    // unguarded, as runs always were there.
+    // A lock that cannot be had leaves the run unguarded, and says so.
     RunLocks(const std::string& projectFolder, const std::string& projectName, const std::string& datasetFile);
+    // A writer's locks for the point dataset `points` of the project in
+    // `projectFolder` (none when empty). A writer started by a run that
+    // holds them already (`running` active: a batch's single runs) takes
+    // none.
+    RunLocks(const model::RunLock* running, const std::string& projectFolder, const std::string& projectName,
+             const platform::gis::FeatureClass& points);
     RunLocks(const RunLocks&) = delete;
     RunLocks& operator=(const RunLocks&) = delete;
 
     // Why the run must not start (another program runs the project, or a
     // model on the dataset named `dataset`), or nothing.
     std::optional<std::string> refusal(const std::string& dataset) const;
-    // True when a disk keeps no locks: the run goes unguarded.
-    bool unguarded() const;
+    // What the user is told when a lock cannot be had (a disk that keeps
+    // no locks, a lock file that cannot be opened): the run goes
+    // unguarded. Nothing when every lock holds.
+    std::optional<std::string> unguardedText() const;
+    // Why the writer must not go on, told to the user, or nothing. A writer
+    // that goes unguarded is told so once (`told` remembers it; without
+    // it, every time).
+    std::optional<std::string> admit(platform::Messages& messages, bool* told) const;
 
 private:
+    std::string dataset_name_;
     std::optional<platform::FileLock> project_;
     std::optional<platform::FileLock> dataset_;
 };
 
-// The attribute table (".dbf", either case) of the shapefile `name` in
-// `folder`, the file a run writes its results into; empty when missing.
-// It is locked rather than a file of our own, so that nothing new ever
-// appears beside the user's data.
-std::string shapefileTablePath(const std::string& folder, const std::string& name);
+// The file whose lock guards the point dataset `points`: a shapefile's
+// main file, or the lock file of the project whose geodatabase holds it
+// (when there is one); empty for any other dataset.
+std::string datasetLockPath(const platform::gis::FeatureClass& points);
+
+// The main file (".shp", either case) of the shapefile `name` in
+// `folder`, whose lock guards the dataset; empty when missing. A run
+// writes only rows of it, in place, while its table (".dbf") may be
+// replaced by a new file when fields are added, which would leave a lock
+// on the table behind on the old one. A file of the user's is locked
+// rather than one of our own, so that nothing new ever appears beside the
+// user's data.
+std::string shapefileShpPath(const std::string& folder, const std::string& name);
 
 class RunHold {
 public:

@@ -208,6 +208,15 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     // The dialog that started the run and every other window close first.
     if (ctx.shell) ctx.shell->unloadAllForms();
     rays.drawSiteSquare = ctx.drawSiteSquare;
+    // Taken here, however the run was started.
+    std::optional<project::RunLocks> locks;
+    if (fc) {
+        locks.emplace(&ctx.state.run_lock, ctx.mainform.projfile, ctx.mainform.projname, *fc);
+        if (locks->admit(ctx.messages, &ctx.state.unguarded_run_told)) {
+            out.end = ReiRunEnd::Refused;
+            return out;
+        }
+    }
     project::RunHold hold(ctx.state.run_lock, ctx.shell);
     RunCleanUp cleanUp(ctx);
     hold.writeInto(fc);

@@ -30,10 +30,19 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
     auto& s = rc.state;
     auto& mf = rc.mainform;
     auto& progress = rc.progress;
+    BatchOutcome out;
+    // Against other programs for the whole batch: its single runs take none.
+    std::optional<project::RunLocks> locks;
+    if (pFeatClass) {
+        locks.emplace(&s.run_lock, mf.projfile, mf.projname, *pFeatClass);
+        if (auto refusal = locks->admit(rc.messages, &s.unguarded_run_told)) {
+            out.stoppedBecause = *refusal;
+            return out;
+        }
+    }
     // Around the single runs it starts, each of which holds its own.
     project::RunHold hold(s.run_lock, ctx_.shell);
     model::RunShell& shell = hold.shell();
-    BatchOutcome out;
 
     // A setting a single run refuses refuses the whole batch, before its log is touched.
     if (auto problem = rweRunRangeProblem(mf, s)) {
@@ -146,10 +155,9 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
             if (log) log->writeLine("Batch stopped by an error: " + reason);
         } catch (const std::exception&) {
         }
-        // What the log could not take, the message says.
-        const bool logged = log && !log->failed();
-        rc.messages.message(logged ? std::string(kBatchError) : std::string(kBatchError) + "\n" + reason,
-                            platform::MessageIcon::Critical);
+        // The message says why as the log's last line does: the log is
+        // not where the user looks, and a full disk may have kept it out.
+        rc.messages.message(std::string(kBatchError) + "\n" + reason, platform::MessageIcon::Critical);
     }
     progress.setValue(2, 100);
     progress.hide();

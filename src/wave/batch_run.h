@@ -3,8 +3,8 @@
 // file of a folder, each with its water-level term, every site of every
 // run one line of the batch log. The old log is kept as ".bak", and each
 // line is in the new one as soon as it is written; a batch that stops
-// early says why on its last line, or in its message when the log cannot
-// take it (a full disk). A wind file the reader refuses
+// early says why on its last line, and one stopped by an error says it in
+// its message as well. A wind file the reader refuses
 // ends only its own run: the log names it and the batch goes on. The
 // project's wind file is the run's again afterwards.
 #include <cstdint>

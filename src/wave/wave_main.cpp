@@ -560,6 +560,16 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
     const bool batch = s.batch_mode == 1;
 
     RunOutcome out;
+    // Taken here, however the run was started; a batch's single runs find
+    // them held by their batch.
+    std::optional<project::RunLocks> locks;
+    if (pFeatClass) {
+        locks.emplace(&s.run_lock, rc.mainform.projfile, rc.mainform.projname, *pFeatClass);
+        if (locks->admit(msgs, &s.unguarded_run_told)) {
+            out.end = RunEnd::Refused;
+            return out;
+        }
+    }
     project::RunHold hold(s.run_lock, ctx_.shell);
     model::RunShell& shell = hold.shell();
     RunCleanUp cleanUp(rc);

@@ -8,6 +8,7 @@
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
+#include "project/run_hold.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_index.h"
 #include "wind/rei_wind_file.h"
@@ -84,6 +85,12 @@ IIndexOutcome processIIndex(const IIndexInput& in, platform::Messages& messages,
     try {
         if (!in.dataset) throw Refusal{kChooseDataset, platform::MessageIcon::Exclamation};
         pg::FeatureClass& fc = *in.dataset;
+        // A writer of the dataset like a run: never beside one in another program.
+        const project::RunLocks locks(nullptr, {}, {}, fc);
+        if (locks.admit(messages, nullptr)) {
+            out.end = IIndexEnd::Refused;
+            return out;
+        }
         const auto fields = fc.fields();
         std::array<int, 8> classField{};  // field position by wind class
         int present = 0;

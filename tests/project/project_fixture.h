@@ -19,6 +19,7 @@
 #include "project/project_commands.h"
 #include "project/project_file.h"
 #include "project/ptdatasel.h"
+#include "project/run_hold.h"
 #include "test_support.h"
 
 namespace quor::project::testing {
@@ -229,8 +230,11 @@ inline std::string readBytes(const std::string& path) {
 // only counts the runs it is asked for; shown, its messages cleared.
 struct CountingRunStart {
     explicit CountingRunStart(Workbench& wb) : dialog(wb.state, wb.form, wb.holder, wb.map, wb.messages, drivers) {
-        drivers.WaveMain = [this](const std::shared_ptr<pg::FeatureClass>&, int16_t, const PointDatasetChoice&) {
-            ++runs;
+        drivers.WaveMain = [this, &wb](const std::shared_ptr<pg::FeatureClass>& fc, int16_t,
+                                       const PointDatasetChoice&) {
+            // A driver takes its locks before anything else.
+            const RunLocks locks(&wb.state.run_lock, wb.form.projfile, wb.form.projname, *fc);
+            if (!locks.admit(wb.messages, &wb.state.unguarded_run_told)) ++runs;
         };
         dialog.Form_Load();
         wb.messages.entries.clear();

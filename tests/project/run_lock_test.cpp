@@ -1,7 +1,9 @@
 // One run per project and per point dataset across programs: a second
 // program is told that the project is running elsewhere, a program that
 // dies lets it go, and Save As and Delete leave a running project alone.
+#include <grp.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,12 +83,12 @@ TEST(ProjectRunLock, ASecondProgramIsRefusedUntilTheFirstEndsHoweverItEnds) {
     const std::string lockPath = projectLockPath(wb.form.projfile, wb.form.projname);
     RunDrivers drivers;
     std::vector<FileLock::State> seenDuringRuns;
-    drivers.WaveMain = [&](const std::shared_ptr<pg::FeatureClass>&, int16_t, const PointDatasetChoice&) {
-        seenDuringRuns.push_back(stateSeenByAnotherProcess(lockPath));
+    drivers.WaveMain = [&](const std::shared_ptr<pg::FeatureClass>& fc, int16_t, const PointDatasetChoice&) {
+        const RunLocks locks(&wb.state.run_lock, wb.form.projfile, wb.form.projname, *fc);
+        if (!locks.admit(wb.messages, &wb.state.unguarded_run_told))
+            seenDuringRuns.push_back(stateSeenByAnotherProcess(lockPath));
     };
     ptdatasel dialog(wb.state, wb.form, wb.holder, wb.map, wb.messages, drivers);
-    int idle = 0;
-    dialog.runIdle = [&] { ++idle; };
     dialog.Form_Load();
 
     // Another Quor runs the project: this one is told so and does not run.
@@ -98,7 +100,6 @@ TEST(ProjectRunLock, ASecondProgramIsRefusedUntilTheFirstEndsHoweverItEnds) {
     EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kProjectRunElsewhere});
     EXPECT_TRUE(seenDuringRuns.empty());
     EXPECT_TRUE(unloaded);
-    EXPECT_EQ(idle, 1);
 
     // It dies without a word: the system lets the lock go, and this run
     // holds it against everyone else while it lasts.
@@ -117,7 +118,7 @@ TEST(ProjectRunLock, ASecondProgramIsRefusedUntilTheFirstEndsHoweverItEnds) {
     wb.form.projectHold.reset();
     wb.window.files = {projectFilePath(wb.form.projfile, wb.form.projname, wb.state.model_mode)};
     wb.commands->del_Click();
-    EXPECT_EQ(wb.messageTexts().back(), kProjectRunElsewhere);
+    EXPECT_EQ(wb.messageTexts().back(), projectRunElsewhereText(wb.form.projname));
     EXPECT_TRUE(fs::exists(wb.projects + "/" + wb.form.geodatabasename));
     ::kill(runner, SIGKILL);
     ::waitpid(runner, nullptr, 0);
@@ -141,8 +142,9 @@ TEST(ProjectRunLock, TwoProjectsNeverRunOnOneShapefileAtOnce) {
         test::RecordingMessages messages;
         pg::Map map;
         RunDrivers drivers;
-        drivers.WaveMain = [&](const std::shared_ptr<pg::FeatureClass>&, int16_t, const PointDatasetChoice&) {
-            holding();
+        drivers.WaveMain = [&](const std::shared_ptr<pg::FeatureClass>& fc, int16_t, const PointDatasetChoice&) {
+            const RunLocks locks(&app->state.run_lock, app->form.projfile, app->form.projname, *fc);
+            if (!locks.admit(messages, &app->state.unguarded_run_told)) holding();
         };
         ptdatasel(app->state, app->form, app->holder, map, messages, drivers).Command1_Click(sites, false, {});
     });
@@ -176,7 +178,7 @@ TEST(ProjectRunLock, SaveAsNeverReplacesAProjectThatAnotherProgramRuns) {
     wb.messages.entries.clear();
     wb.window.files = {running};
     wb.commands->Savepra_Click();
-    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kProjectRunElsewhere});
+    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{projectRunElsewhereText(runningName)});
     EXPECT_EQ(readBytes(running), fileBefore);
     EXPECT_TRUE(readBytes(runningGdb) == gdbBefore) << "its geodatabase was replaced";
     EXPECT_EQ(wb.form.projname, openName);
@@ -342,4 +344,92 @@ TEST(ProjectRunLock, SaveAsNeverCopiesAProjectInTheMiddleOfAnotherQuorsRun) {
     EXPECT_FALSE(fs::exists(wb.projects + "/copy.gpkg"));
     EXPECT_EQ(wb.form.projname, openHere);
     endProcess(runner);
+}
+
+namespace {
+
+constexpr uid_t kOtherAccount = 65534;
+
+bool becomeAnotherAccount() {
+    if (::geteuid() == kOtherAccount) return true;
+    return ::setgroups(0, nullptr) == 0 && ::setresgid(kOtherAccount, kOtherAccount, kOtherAccount) == 0 &&
+           ::setresuid(kOtherAccount, kOtherAccount, kOtherAccount) == 0;
+}
+
+// The body in a process of its own under another account, as a second
+// user of a shared folder runs Quor; its exit status, or -1.
+int exitStatusAsAnotherAccount(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) _exit(becomeAnotherAccount() ? body() : 100);
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// A project made by this account under the usual umask, in a folder that
+// both accounts may write: its lock file only this account may write.
+struct SharedFolderProject {
+    Workbench wb;
+    std::string lockPath;
+    SharedFolderProject() {
+        const mode_t before = ::umask(022);
+        wb.newProject();
+        ::umask(before);
+        for (const std::string& folder : {wb.tmp.path(), wb.projects})
+            fs::permissions(folder, fs::perms::all);
+        lockPath = projectLockPath(wb.form.projfile, wb.form.projname);
+    }
+};
+
+}  // namespace
+
+// Another account's Quor cannot write this account's lock file, and yet
+// each sees what the other holds.
+TEST(ProjectLocksAcrossAccounts, HoldsAndClaimsAreSeenOnALockFileTheOtherAccountCannotWrite) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to run a second process under another account";
+    SharedFolderProject p;
+    ASSERT_EQ(fs::status(p.lockPath).permissions() & fs::perms::others_write, fs::perms::none);
+    const std::string folder = p.wb.form.projfile, name = p.wb.form.projname;
+    ASSERT_EQ(exitStatusAsAnotherAccount([&] { return ::access(p.lockPath.c_str(), R_OK) == 0 ? 0 : 1; }), 0)
+        << "the other account cannot reach the temporary folder";
+
+    // Open here: the other account's Delete finds it so.
+    EXPECT_EQ(exitStatusAsAnotherAccount([&] { return static_cast<int>(ProjectClaim(folder, name).obstacle()); }),
+              static_cast<int>(ProjectClaim::Obstacle::Open));
+
+    // Running here: the other account's run is refused.
+    {
+        const RunLocks running(folder, name, "");
+        ASSERT_FALSE(running.refusal("Pointdata1"));
+        EXPECT_EQ(exitStatusAsAnotherAccount([&] { return RunLocks(folder, name, "").refusal("Pointdata1") ? 1 : 0; }),
+                  1);
+    }
+
+    // Running there: a run and a Delete here are refused, and so is a second run there.
+    AnotherQuor other([&](const std::function<void()>& holding) {
+        if (!becomeAnotherAccount()) return;
+        const RunLocks running(folder, name, "");
+        if (running.refusal("Pointdata1") || running.unguardedText()) return;
+        const int second = exitStatusAsAnotherAccount([&] { return RunLocks(folder, name, "").refusal("x") ? 1 : 0; });
+        if (second == 1) holding();
+    });
+    ASSERT_TRUE(other.holding()) << "the other account could not run, or ran twice";
+    EXPECT_EQ(RunLocks(folder, name, "").refusal("Pointdata1"), std::optional<std::string>(kProjectRunElsewhere));
+    p.wb.form.projectHold.reset();
+    EXPECT_EQ(ProjectClaim(folder, name).obstacle(), ProjectClaim::Obstacle::Running);
+}
+
+// Adding fields may write a shapefile's table anew and rename it over the
+// old one: the dataset stays held all the same.
+TEST(ProjectRunLock, AShapefileStaysHeldWhenItsTableIsReplacedByARename) {
+    test::TempDir tmp;
+    pg::Workspace::open(tmp.path())->createFeatureClass("sites", pg::GeometryType::Point, {},
+                                                       pg::SpatialReference::fromEpsg(32755));
+    const std::string table = tmp.file("sites.dbf");
+    ASSERT_TRUE(fs::exists(table));
+    const RunLocks running("", "", shapefileShpPath(tmp.path(), "sites"));
+    ASSERT_FALSE(running.refusal("sites"));
+    fs::copy_file(table, table + ".new");
+    fs::rename(table + ".new", table);
+    EXPECT_TRUE(RunLocks("", "", shapefileShpPath(tmp.path(), "sites")).refusal("sites"));
 }

@@ -365,6 +365,42 @@ TEST_F(ReiRunTest, ProcessShapefileRefusesWhatItCannotWeigh) {
     EXPECT_LT(fc->findField("IIndex"), 0);
 }
 
+// The tool writes into the dataset as a run does: never while another
+// program runs a model on it.
+TEST_F(ReiRunTest, ProcessShapefileIsRefusedWhileAnotherProgramRunsOnTheDataset) {
+    const std::string folder = tmp.file("pts");
+    std::filesystem::create_directories(folder);
+    std::vector<pg::FieldDef> fields;
+    for (const auto& f : kDirectionalFields) fields.emplace_back(f, pg::FieldType::Double);
+    auto fc = pg::Workspace::open(folder)->createFeatureClass("sites", pg::GeometryType::Point, fields,
+                                                             pg::SpatialReference::fromEpsg(32755));
+    const std::string shp = project::shapefileShpPath(folder, "sites");
+    ASSERT_FALSE(shp.empty());
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t other = ::fork();
+    if (other == 0) {
+        const platform::FileLock run(shp, platform::FileLock::Mode::Exclusive, 0,
+                                     platform::FileLock::IfMissing::Leave);
+        if (run.held() && ::write(ready[1], "H", 1) == 1)
+            for (;;) ::pause();
+        _exit(1);
+    }
+    char held = 0;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1) << "the other process could not take the dataset's run lock";
+
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    EXPECT_EQ(wind::processIIndex({fc, p->state.wind_path, "5000", "100"}, msgs, progress).end,
+              wind::IIndexEnd::Refused);
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(msgs.texts(), std::vector<std::string>{project::datasetRunElsewhereText(shp)});
+    EXPECT_LT(fc->findField("IIndex"), 0);
+}
+
 TEST_F(ReiRunTest, ProcessShapefileNeverStoresAValueThatIsNotFinite) {
     auto fc = points({p->site(10000, 10000), p->site(6000, 8000)});
     for (const auto& name : kDirectionalFields) {

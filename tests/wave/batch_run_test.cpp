@@ -105,11 +105,24 @@ TEST_F(Batch, CancelAndErrorsLeaveALogOfTheFinishedFilesSayingWhy) {
     platform::writeTextLines(setup.tide_file, {"water levels", "0.5"});
     out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
     EXPECT_FALSE(out.completed);
-    EXPECT_EQ(rp.p->messages.texts(), std::vector<std::string>{kBatchError});
     lines = platform::readTextLines(batchLogPath(rp.p->state.app_folder));
     EXPECT_EQ(lines.size(), 3u + 2 + 1);
     EXPECT_NE(lines.back().find("no line for c.Wind_RWE"), std::string::npos) << lines.back();
+    EXPECT_EQ(rp.p->messages.texts(),
+              std::vector<std::string>{std::string(kBatchError) + "\n" +
+                                       lines.back().substr(std::string("Batch stopped by an error: ").size())});
     EXPECT_EQ(rp.p->mf.windpath, projectWind);
+}
+
+// The message, not only the log, says why the batch stopped.
+TEST_F(Batch, AWaterLevelTitleTooLongToReadIsNamedInTheMessage) {
+    platform::writeTextLines(setup.tide_file, {std::string(platform::kMaxTextFileBytes + 1, 'w'), "0.5"});
+    const BatchOutcome out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
+    EXPECT_FALSE(out.completed);
+    ASSERT_EQ(rp.p->messages.entries.size(), 1u);
+    const std::string said = rp.p->messages.entries.front().text;
+    EXPECT_EQ(said.rfind(std::string(kBatchError) + "\n", 0), 0u) << said;
+    EXPECT_NE(said.find("a line of it is far too long"), std::string::npos) << said;
 }
 
 // The disk fills up as the second wind file begins: the log holds every
