@@ -96,7 +96,12 @@ struct ModelState {
     double wind_start = 0;  // date-time as days, 0 = unset
     double wind_end = 0;
     double wind_cutspeed = 0;
+    // Station or source label of the last wind analysis, written into its wind file.
     std::string wind_source = "clkn7, Cape Lookout NC";  // the station list's first entry until an analysis runs
+    // The buoy station the wind analysis dialog offers: that of the last
+    // buoy analysis. A local record's station is only a label and would
+    // be downloaded if it were offered here.
+    std::string buoy_station = "clkn7, Cape Lookout NC";
     std::string batch_windname;
     std::string wind_path;
     std::string wind_name;
