@@ -39,6 +39,10 @@ inline constexpr double both_stages_failed = -9993;
 inline constexpr double no_water_direction = -999;
 }  // namespace pt_status
 
+// What a result that is switched off holds (the bottom values with bottom
+// velocity off), so that it never shows what another site left behind.
+inline constexpr double kSwitchedOff = -999;
+
 inline constexpr uint8_t RWE_MODE = 0;
 inline constexpr uint8_t REI_MODE = 1;
 

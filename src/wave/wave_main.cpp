@@ -122,9 +122,16 @@ std::string batchLogLine(const model::ModelState& s, int16_t counter, double rwe
     const bool spectral = s.velocity_method == 1;
     auto r2 = [](double v) { return num(platform::roundHalfEven(v, 2)); };
     auto r3 = [](double v) { return num(platform::roundHalfEven(v, 3)); };
-    return std::to_string(counter) + " " + r2(rwe) + " " + r2(s.max_wvht) + " " + r2(s.avg_wvht) + " " +
-           r2(s.max_wvdir) + " " + r2(s.max_wvpd) + " " + r2(s.avg_wvpd) + " " + num(depth) + " " + s.batch_windname +
-           " " + r3(spectral ? s.esa_orbvel : s.lwt_orbvel) + " " + r3(spectral ? s.esa_shearvel : s.lwt_shearvel) +
+    const std::string line = std::to_string(counter) + " " + r2(rwe) + " " + r2(s.max_wvht) + " " +
+                             r2(s.avg_wvht) + " " + r2(s.max_wvdir) + " " + r2(s.max_wvpd) + " " + r2(s.avg_wvpd) +
+                             " " + num(depth) + " " + s.batch_windname + " ";
+    // Switched off, the shared bottom results are what some earlier site
+    // or run left there, status codes included.
+    if (s.orbvel_on != 1) {
+        const std::string off = num(model::kSwitchedOff);
+        return line + off + " " + off + " " + off + " " + off + " 0";
+    }
+    return line + r3(spectral ? s.esa_orbvel : s.lwt_orbvel) + " " + r3(spectral ? s.esa_shearvel : s.lwt_shearvel) +
            " " + r3(spectral ? s.esa_shearstress : s.lwt_shearstress) + " " + r3(s.crit_shearstress) + " " +
            std::to_string(s.sed_motion);
 }

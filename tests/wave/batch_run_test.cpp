@@ -199,5 +199,31 @@ TEST_F(Batch, LinksLeadingNowhereAndFoldersAreNoWindFilesAndAreSkipped) {
     EXPECT_TRUE(rp.p->messages.texts().empty()) << rp.p->messages.texts().front();
 }
 
+// The bottom results of the shared state outlive their site; a batch with
+// bottom velocity off must not log what an earlier run left there.
+TEST_F(Batch, WithBottomVelocityOffALineHoldsNoBottomValueOfAnotherSite) {
+    auto bottomColumns = [this] {
+        std::vector<std::vector<std::string>> out;
+        const auto lines = platform::readTextLines(batchLogPath(rp.p->state.app_folder));
+        for (std::size_t i = 3; i < lines.size(); ++i) {
+            std::istringstream in(lines[i]);
+            std::vector<std::string> cols;
+            for (std::string c; in >> c;) cols.push_back(c);
+            out.emplace_back(cols.begin() + 9, cols.end());
+        }
+        return out;
+    };
+    rp.p->state.orbvel_on = 1;
+    ASSERT_TRUE(batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup).completed);
+    ASSERT_NE(bottomColumns().back()[0], "0");  // the run left a velocity behind
+
+    rp.p->state.orbvel_on = 0;
+    ASSERT_TRUE(batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup).completed);
+    const auto off = bottomColumns();
+    ASSERT_EQ(off.size(), 3u * 2);
+    for (const auto& cols : off)
+        EXPECT_EQ(cols, (std::vector<std::string>{"-999", "-999", "-999", "-999", "0"}));
+}
+
 }  // namespace
 }  // namespace quor::wave::testing
