@@ -67,12 +67,15 @@ std::optional<std::string> notMetric(const pg::SpatialReference& sr, const std::
     return std::nullopt;
 }
 
-// Sets every result of the site to a status code.
+// Sets every result of the site to a status code; whether its sediment
+// moves is unknown, so no motion is reported.
 void statusInto(model::ModelState& s, double code, double& rwe) {
     rwe = code;
     s.max_wvht = s.avg_wvht = s.max_wvdir = s.max_wvpd = s.avg_wvpd = code;
     s.esa_orbvel = s.esa_shearvel = s.esa_shearstress = code;
     s.lwt_orbvel = s.lwt_shearvel = s.lwt_shearstress = code;
+    s.crit_shearstress = code;
+    s.sed_motion = 0;
 }
 
 void clearStageFlags(model::ModelState& s) {

@@ -225,5 +225,25 @@ TEST_F(Batch, WithBottomVelocityOffALineHoldsNoBottomValueOfAnotherSite) {
         EXPECT_EQ(cols, (std::vector<std::string>{"-999", "-999", "-999", "-999", "0"}));
 }
 
+// A site that cannot be computed has no bottom values of its own either:
+// its line must not carry the critical stress of the site before it.
+TEST_F(Batch, AFailedSitesLineHoldsItsStatusCodeInEveryBottomColumn) {
+    rp.sites({{10000, 10000}, {4200, 2200}});  // the second on the NoData patch
+    auto& s = rp.p->state;
+    s.orbvel_on = 1;
+    s.sed_density = 2650;
+    s.sed_diameter = 0.0002f;
+    ASSERT_TRUE(batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup).completed);
+    const auto lines = platform::readTextLines(batchLogPath(s.app_folder));
+    ASSERT_EQ(lines.size(), 3u + 3 * 2);
+    std::istringstream failed(lines[4]);
+    std::vector<std::string> cols;
+    for (std::string c; failed >> c;) cols.push_back(c);
+    ASSERT_EQ(cols.size(), 14u);
+    EXPECT_EQ(cols[1], "-9999");
+    EXPECT_EQ(std::vector<std::string>(cols.begin() + 9, cols.end()),
+              (std::vector<std::string>{"-9999", "-9999", "-9999", "-9999", "0"}));
+}
+
 }  // namespace
 }  // namespace quor::wave::testing
