@@ -185,6 +185,7 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
 
     attempt([&] { window.setStatusPanel(kPanelMode, "RWE Mode"); });
     t.state.wind_source = kFirstWindStation;
+    t.state.buoy_station = kFirstWindStation;
 
     for (const ButtonImage& b : kButtonImages)
         attempt([&] { window.setToolbarButtonImage(b.toolbar, b.key, b.image); });

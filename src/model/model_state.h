@@ -39,6 +39,10 @@ inline constexpr double both_stages_failed = -9993;
 inline constexpr double no_water_direction = -999;
 }  // namespace pt_status
 
+// What a result that is switched off holds (the bottom values with bottom
+// velocity off), so that it never shows what another site left behind.
+inline constexpr double kSwitchedOff = -999;
+
 inline constexpr uint8_t RWE_MODE = 0;
 inline constexpr uint8_t REI_MODE = 1;
 
@@ -96,7 +100,12 @@ struct ModelState {
     double wind_start = 0;  // date-time as days, 0 = unset
     double wind_end = 0;
     double wind_cutspeed = 0;
+    // Station or source label of the last wind analysis, written into its wind file.
     std::string wind_source = "clkn7, Cape Lookout NC";  // the station list's first entry until an analysis runs
+    // The buoy station the wind analysis dialog offers: that of the last
+    // buoy analysis. A local record's station is only a label and would
+    // be downloaded if it were offered here.
+    std::string buoy_station = "clkn7, Cape Lookout NC";
     std::string batch_windname;
     std::string wind_path;
     std::string wind_name;

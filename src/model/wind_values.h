@@ -7,6 +7,12 @@
 
 namespace quor::model {
 
+// What a run of either model says when the project has no wind file: a
+// project made for batch runs starts without one.
+inline constexpr const char* kNoProjectWind =
+    "The project has no wind data file. Make one with Wind > Download/Create Wind Data... and give it to the "
+    "project with Wind > Change Wind Data...";
+
 // A mean wind speed above this is beyond any wind ever measured; a file
 // that holds one was not made from wind records.
 inline constexpr double kMaxWindSpeed = 100.0;  // m/s

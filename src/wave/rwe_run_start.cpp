@@ -6,6 +6,7 @@
 
 #include "gis/shorebathy.h"
 #include "model/setting_checks.h"
+#include "model/wind_values.h"
 
 namespace quor::wave {
 
@@ -61,10 +62,15 @@ std::optional<std::string> rweRunRangeProblem(const model::MainFormState& mainfo
     return model::segmentDistanceProblem(state.Depth_intg_first);
 }
 
+std::optional<std::string> rweRunStartProblem(const model::MainFormState& mainform, const model::ModelState& state) {
+    if (mainform.windpath.empty()) return std::string(model::kNoProjectWind);
+    return rweRunRangeProblem(mainform, state);
+}
+
 void installWaveMain(project::RunDrivers& drivers, gis::RayContext& ctx, model::RunShell* shell) {
     drivers.WaveMain = [&ctx, shell](const std::shared_ptr<pg::FeatureClass>& fc, int16_t counterstart,
                                      const project::PointDatasetChoice& choice) {
-        if (auto problem = rweRunRangeProblem(ctx.mainform, ctx.state)) {
+        if (auto problem = rweRunStartProblem(ctx.mainform, ctx.state)) {
             ctx.messages.message(*problem, platform::MessageIcon::Exclamation);
             if (shell) shell->runEnded();
             return;

@@ -18,6 +18,10 @@ namespace quor::wave {
 // the message, or nothing when both are acceptable.
 std::optional<std::string> rweRunRangeProblem(const model::MainFormState& mainform, const model::ModelState& state);
 
+// Why a single run cannot start: no wind file (a project made for batch
+// runs has none), or a setting out of its range; nothing when it can.
+std::optional<std::string> rweRunStartProblem(const model::MainFormState& mainform, const model::ModelState& state);
+
 // Fills the RWE slot of `drivers`. `ctx` and `shell` must outlive it.
 void installWaveMain(project::RunDrivers& drivers, gis::RayContext& ctx, model::RunShell* shell = nullptr);
 

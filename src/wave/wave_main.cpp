@@ -67,12 +67,15 @@ std::optional<std::string> notMetric(const pg::SpatialReference& sr, const std::
     return std::nullopt;
 }
 
-// Sets every result of the site to a status code.
+// Sets every result of the site to a status code; whether its sediment
+// moves is unknown, so no motion is reported.
 void statusInto(model::ModelState& s, double code, double& rwe) {
     rwe = code;
     s.max_wvht = s.avg_wvht = s.max_wvdir = s.max_wvpd = s.avg_wvpd = code;
     s.esa_orbvel = s.esa_shearvel = s.esa_shearstress = code;
     s.lwt_orbvel = s.lwt_shearvel = s.lwt_shearstress = code;
+    s.crit_shearstress = code;
+    s.sed_motion = 0;
 }
 
 void clearStageFlags(model::ModelState& s) {
@@ -122,9 +125,16 @@ std::string batchLogLine(const model::ModelState& s, int16_t counter, double rwe
     const bool spectral = s.velocity_method == 1;
     auto r2 = [](double v) { return num(platform::roundHalfEven(v, 2)); };
     auto r3 = [](double v) { return num(platform::roundHalfEven(v, 3)); };
-    return std::to_string(counter) + " " + r2(rwe) + " " + r2(s.max_wvht) + " " + r2(s.avg_wvht) + " " +
-           r2(s.max_wvdir) + " " + r2(s.max_wvpd) + " " + r2(s.avg_wvpd) + " " + num(depth) + " " + s.batch_windname +
-           " " + r3(spectral ? s.esa_orbvel : s.lwt_orbvel) + " " + r3(spectral ? s.esa_shearvel : s.lwt_shearvel) +
+    const std::string line = std::to_string(counter) + " " + r2(rwe) + " " + r2(s.max_wvht) + " " +
+                             r2(s.avg_wvht) + " " + r2(s.max_wvdir) + " " + r2(s.max_wvpd) + " " + r2(s.avg_wvpd) +
+                             " " + num(depth) + " " + s.batch_windname + " ";
+    // Switched off, the shared bottom results are what some earlier site
+    // or run left there, status codes included.
+    if (s.orbvel_on != 1) {
+        const std::string off = num(model::kSwitchedOff);
+        return line + off + " " + off + " " + off + " " + off + " 0";
+    }
+    return line + r3(spectral ? s.esa_orbvel : s.lwt_orbvel) + " " + r3(spectral ? s.esa_shearvel : s.lwt_shearvel) +
            " " + r3(spectral ? s.esa_shearstress : s.lwt_shearstress) + " " + r3(s.crit_shearstress) + " " +
            std::to_string(s.sed_motion);
 }

@@ -84,7 +84,8 @@ double rweSum(const model::ModelState& state, int n);
 // there is nothing to tell.
 std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& pointsName);
 
-// One batch-log line of the current site.
+// One batch-log line of the current site; with bottom velocity off its
+// bottom columns hold -999 and its sediment motion 0.
 std::string batchLogLine(const model::ModelState& state, int16_t counter, double rwe, double depth);
 
 class wave_main_cls {

@@ -44,6 +44,7 @@ struct WindDialogHooks {
 inline void startBuoyAnalysis(model::ModelState& s, const WindDialogHooks& hooks, const BuoyWindRequest& rq) {
     hooks.setStatus("Downloading Wind Data.....");
     s.wind_source = rq.stationEntry;
+    s.buoy_station = rq.stationEntry;
     s.wind_startyear = rq.startYear;
     s.wind_endyear = rq.endYear;
     s.wind_reccount = 0;

@@ -43,7 +43,7 @@ std::optional<std::string> reiWindFileProblem(const std::string& windpath) {
 bool reloadProjectWind(model::ModelState& state, model::WindSummary& winddata,
                        const model::SettingsHolder& fm_property, platform::Messages& messages) {
     if (state.wind_path.empty()) {
-        messages.message(kNoProjectWind, platform::MessageIcon::Exclamation);
+        messages.message(model::kNoProjectWind, platform::MessageIcon::Exclamation);
         return false;
     }
     // A failure here belongs to the run, not to a New Project in progress.

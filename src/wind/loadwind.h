@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/model_state.h"
+#include "model/wind_values.h"
 #include "platform/feedback.h"
 
 namespace quor::wind {
@@ -21,8 +22,6 @@ bool loadwind(const std::string& windpath, model::ModelState& state, model::Wind
 // Why the REI wind file at `windpath` cannot be loaded (the line at
 // fault, or the file's own trouble), or nothing; shows nothing.
 std::optional<std::string> reiWindFileProblem(const std::string& windpath);
-
-inline constexpr const char* kNoProjectWind = "The project has no wind data file. Please add wind data first.";
 
 // The REI run's start: the project's wind file (`wind_path`) read again.
 bool reloadProjectWind(model::ModelState& state, model::WindSummary& winddata,

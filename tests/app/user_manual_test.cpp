@@ -144,3 +144,20 @@ TEST_F(Manual, GivesBothDefaultsOfGodasCoefficient) {
     EXPECT_TRUE(line.contains(QString::fromStdString(platform::formatNumber(started.A_goda)))) << line.toStdString();
     EXPECT_TRUE(line.contains(QString::fromStdString(settings.form.aGoda))) << line.toStdString();
 }
+
+// A fresh start runs with one interrogation distance while the settings
+// window shows, and its OK applies, the one the start stored.
+TEST_F(Manual, GivesBothDefaultsOfTheSegmentInterrogationDistance) {
+    test::TempDir fresh;
+    platform::IniSettingsStore empty(fresh.path() + "/config");
+    model::ModelState started;
+    model::MainFormState startedForm;
+    app::loadSettingsParameters(empty, started, startedForm);
+    wave::wv_property settings(started, startedForm, holder, empty, messages);
+    settings.Form_Load();
+    const QRegularExpression row(QStringLiteral(R"(\| fetch segment interrogation distance[^\n]*)"));
+    const QString line = row.match(text).captured(0);
+    ASSERT_FALSE(line.isEmpty());
+    for (const std::string& value : {platform::formatNumber(started.Depth_intg_first), settings.form.depthIntgFirst})
+        EXPECT_TRUE(line.contains(QString::fromStdString(value))) << line.toStdString() << " lacks " << value;
+}

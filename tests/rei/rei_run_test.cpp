@@ -201,7 +201,7 @@ TEST_F(ReiRunTest, RefusesBeforeTouchingTheDataset) {
     EXPECT_FALSE(p->state.dlg_cancel);  // a New Project later is not cancelled by it
     const std::string windFile = p->state.wind_path;
     p->state.wind_path.clear();
-    refused(wind::kNoProjectWind);
+    refused(model::kNoProjectWind);
     p->state.wind_path = windFile;
 
     // An existing index field that is not a real number.

@@ -212,5 +212,51 @@ TEST_F(Batch, LinksLeadingNowhereAndFoldersAreNoWindFilesAndAreSkipped) {
     EXPECT_TRUE(rp.p->messages.texts().empty()) << rp.p->messages.texts().front();
 }
 
+// The bottom results of the shared state outlive their site; a batch with
+// bottom velocity off must not log what an earlier run left there.
+TEST_F(Batch, WithBottomVelocityOffALineHoldsNoBottomValueOfAnotherSite) {
+    auto bottomColumns = [this] {
+        std::vector<std::vector<std::string>> out;
+        const auto lines = platform::readTextLines(batchLogPath(rp.p->state.app_folder));
+        for (std::size_t i = 3; i < lines.size(); ++i) {
+            std::istringstream in(lines[i]);
+            std::vector<std::string> cols;
+            for (std::string c; in >> c;) cols.push_back(c);
+            out.emplace_back(cols.begin() + 9, cols.end());
+        }
+        return out;
+    };
+    rp.p->state.orbvel_on = 1;
+    ASSERT_TRUE(batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup).completed);
+    ASSERT_NE(bottomColumns().back()[0], "0");  // the run left a velocity behind
+
+    rp.p->state.orbvel_on = 0;
+    ASSERT_TRUE(batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup).completed);
+    const auto off = bottomColumns();
+    ASSERT_EQ(off.size(), 3u * 2);
+    for (const auto& cols : off)
+        EXPECT_EQ(cols, (std::vector<std::string>{"-999", "-999", "-999", "-999", "0"}));
+}
+
+// A site that cannot be computed has no bottom values of its own either:
+// its line must not carry the critical stress of the site before it.
+TEST_F(Batch, AFailedSitesLineHoldsItsStatusCodeInEveryBottomColumn) {
+    rp.sites({{10000, 10000}, {4200, 2200}});  // the second on the NoData patch
+    auto& s = rp.p->state;
+    s.orbvel_on = 1;
+    s.sed_density = 2650;
+    s.sed_diameter = 0.0002f;
+    ASSERT_TRUE(batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup).completed);
+    const auto lines = platform::readTextLines(batchLogPath(s.app_folder));
+    ASSERT_EQ(lines.size(), 3u + 3 * 2);
+    std::istringstream failed(lines[4]);
+    std::vector<std::string> cols;
+    for (std::string c; failed >> c;) cols.push_back(c);
+    ASSERT_EQ(cols.size(), 14u);
+    EXPECT_EQ(cols[1], "-9999");
+    EXPECT_EQ(std::vector<std::string>(cols.begin() + 9, cols.end()),
+              (std::vector<std::string>{"-9999", "-9999", "-9999", "-9999", "0"}));
+}
+
 }  // namespace
 }  // namespace quor::wave::testing

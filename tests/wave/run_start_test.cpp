@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QTimer>
 
+#include "model/wind_values.h"
 #include "project/ptdatasel.h"
 #include "project/ui/ptdatasel_dialog.h"
 #include "wave/rwe_results.h"
@@ -144,6 +145,26 @@ TEST(RunStart, AFetchOrInterrogationDistanceOutsideTheSettingsRangeIsRefused) {
     rp.p->mf.Fetch = 10000;
     rp.p->state.Depth_intg_first = 0.001;
     refused("Please select fetch segment interrogation distance between range of 1 mts and 100000 mts");
+}
+
+// A project made for batch runs has no wind file; once the batch set-up is
+// cancelled, the next run is a single run and must say what is missing.
+TEST(RunStart, AProjectWithoutAWindFileIsToldWhereToMakeOne) {
+    RunProject rp;
+    rp.sites({{10000, 10000}});
+    rp.p->mf.windpath.clear();
+    rp.p->state.wind_path.clear();
+    RunDrivers drivers;
+    struct Shell : model::RunShell {
+        int ended = 0;
+        void runEnded() override { ++ended; }
+    } shell;
+    installWaveMain(drivers, rp.p->ctx, &shell);
+    ptdatasel dlg(rp.p->state, rp.p->mf, rp.p->fm, rp.p->map, rp.p->messages, drivers);
+    dlg.Form_Load();
+    ASSERT_TRUE(dlg.Command1_Click("Pointdata1", false, {}));
+    EXPECT_EQ(rp.p->messages.texts(), std::vector<std::string>{model::kNoProjectWind});
+    EXPECT_EQ(shell.ended, 1);  // the run button is idle again
 }
 
 TEST(RunStartDialog, OffscreenListCheckBoxAndCancel) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLabel>
 
 #include "platform/settings_store.h"
@@ -48,4 +49,39 @@ TEST(RweTextHooks, ChosenFileIsAnalysedIntoAWindFileWithTheDialogsStatus) {
     EXPECT_EQ(lines[9 + 56 + 14], "50");
     EXPECT_EQ(dlg.Label4->text(), "Analyzing Wind Data.....");
     EXPECT_EQ(messages.texts().back(), "Wind Analysis Done");
+}
+
+// The station named for a local file is a label, not a buoy: the download
+// dialog goes on offering the buoy station it offered before.
+TEST(RweTextHooks, AStationTypedForALocalFileIsNeverOfferedForDownload) {
+    test::TempDir dir;
+    writeBytes(dir.file("w.txt"), windText({{2010, 1, 15, 17, 0, "5", "90"}, {2010, 1, 15, 17, 10, "7", "180"}}));
+    model::ModelState state;
+    model::WindSummary holder;
+    model::MainFormState form;
+    platform::IniSettingsStore store(dir.path());
+    test::RecordingMessages messages;
+    auto saver = std::make_shared<ScriptedSaveDialog>();
+    saver->answers = {dir.file("local")};
+    WindanlyEnv env{state, holder, form, store, messages, nullptr, saver, {}, {}, {}, {}, {}};
+    auto choice = std::make_shared<WindTextChoice>();
+    ui::connectRweTextHooks(env, choice, {});
+    const std::string offered = windanly(env).Combo1->currentText().toStdString();
+
+    *choice = makeWindTextChoice(dir.file("w.txt"), 1, " ", {"YY", "MM", "DD", "hh", "mm", "WSPD", "WDIR"},
+                                 {"YY", "MM", "DD", "hh", "mm", "WSPD", "WDIR"});
+    auto call = env.localFileCall();
+    ASSERT_TRUE(call);
+    call->station_nam = "My own anemometer";
+    call->startyr = call->endyr = 2010;
+    call->startm = call->endm = 1;
+    call->startd = call->endd = 15;
+    call->starth = call->endh = 17;
+    call->percent_wind = 100;
+    state.wind_webflag = false;
+    env.rweAnalysis(*call);
+    ASSERT_EQ(splitCrLf(readBytes(dir.file("local.Wind_RWE")))[3], "My own anemometer");
+
+    state.model_mode = model::REI_MODE;
+    EXPECT_EQ(windanly(env).Combo1->currentText().toStdString(), offered);
 }

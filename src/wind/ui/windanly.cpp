@@ -145,7 +145,7 @@ void windanly::Form_Load() {
         Combo2[3]->addItem(QString::number(h));
         Combo3[3]->addItem(QString::number(h));
     }
-    Combo1->setCurrentText(QString::fromStdString(env_.state.wind_source));
+    Combo1->setCurrentText(QString::fromStdString(env_.state.buoy_station));
     // Lists that are not editable show a preset text only when it is one of their entries.
     auto preset = [](QComboBox* box, const QString& text) {
         const int i = box->findText(text);
