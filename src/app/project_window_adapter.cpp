@@ -120,4 +120,6 @@ void ProjectWindowAdapter::showNewProjectDialog(project::NewProjectForm& form) {
     w_.showModal(dialog);
 }
 
+void PaintingProgress::yield() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
 }  // namespace quor::app

@@ -3,6 +3,7 @@
 // point list, the file and dataset choosers and the New Project dialog.
 #include <memory>
 
+#include "platform/feedback.h"
 #include "project/project_window.h"
 
 namespace quor::gis::ui {
@@ -50,6 +51,25 @@ private:
     MainForm& w_;
     std::unique_ptr<gis::ui::QtDatasetChooser> datasets_;
     bool busy_ = false;
+};
+
+// The shared progress window for project work that hands no control back
+// (opening a project): it paints as the work goes on, while the user's
+// input waits until the work is over.
+class PaintingProgress final : public platform::Progress {
+public:
+    explicit PaintingProgress(platform::Progress& window) : w_(window) {}
+    void show() override { w_.show(); }
+    void hide() override { w_.hide(); }
+    void setMaximum(int bar, int maximum) override { w_.setMaximum(bar, maximum); }
+    void setValue(int bar, int value) override { w_.setValue(bar, value); }
+    int value(int bar) const override { return w_.value(bar); }
+    void setLabel(int label, const std::string& text) override { w_.setLabel(label, text); }
+    std::string label(int label) const override { return w_.label(label); }
+    void yield() override;
+
+private:
+    platform::Progress& w_;
 };
 
 }  // namespace quor::app
