@@ -72,7 +72,7 @@ struct Wiring {
         : window(w),
           adapter(w),
           shell(w),
-          scanProgress(w.progressForm()),
+          scanProgress(w),
           projects(project::ProjectContext{w.state(), w.project(), w.holder(), w.winddata(), w.settingsStore(),
                                            w.messages(), w.map(), hooks(w), &scanProgress},
                    adapter) {}

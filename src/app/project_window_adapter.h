@@ -58,18 +58,20 @@ private:
 // input waits until the work is over.
 class PaintingProgress final : public platform::Progress {
 public:
-    explicit PaintingProgress(platform::Progress& window) : w_(window) {}
-    void show() override { w_.show(); }
-    void hide() override { w_.hide(); }
-    void setMaximum(int bar, int maximum) override { w_.setMaximum(bar, maximum); }
-    void setValue(int bar, int value) override { w_.setValue(bar, value); }
-    int value(int bar) const override { return w_.value(bar); }
-    void setLabel(int label, const std::string& text) override { w_.setLabel(label, text); }
-    std::string label(int label) const override { return w_.label(label); }
+    explicit PaintingProgress(MainForm& window) : w_(window) {}
+    void show() override;
+    void hide() override;
+    void setMaximum(int bar, int maximum) override;
+    void setValue(int bar, int value) override;
+    int value(int bar) const override;
+    void setLabel(int label, const std::string& text) override;
+    std::string label(int label) const override;
     void yield() override;
 
 private:
-    platform::Progress& w_;
+    // The window is made when first wanted, not with the main window.
+    platform::Progress& form() const;
+    MainForm& w_;
 };
 
 }  // namespace quor::app
