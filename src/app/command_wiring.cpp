@@ -72,8 +72,9 @@ struct Wiring {
         : window(w),
           adapter(w),
           shell(w),
+          scanProgress(w),
           projects(project::ProjectContext{w.state(), w.project(), w.holder(), w.winddata(), w.settingsStore(),
-                                           w.messages(), w.map(), hooks(w)},
+                                           w.messages(), w.map(), hooks(w), &scanProgress},
                    adapter) {}
 
     static project::ProjectHooks hooks(MainForm& w) {
@@ -105,6 +106,7 @@ struct Wiring {
     MainForm& window;
     ProjectWindowAdapter adapter;
     WindowRunShell shell;
+    PaintingProgress scanProgress;
     project::ProjectCommands projects;
 };
 

@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 
 #include "app/main_form.h"
+#include "app/progress_form.h"
 #include "app/project_tree.h"
 #include "gis/ui/dataset_chooser.h"
 #include "project/ui/new_project_dialog.h"
@@ -119,5 +120,15 @@ void ProjectWindowAdapter::showNewProjectDialog(project::NewProjectForm& form) {
     project::ui::NewProjectDialog dialog(form, &w_);
     w_.showModal(dialog);
 }
+
+platform::Progress& PaintingProgress::form() const { return w_.progressForm(); }
+void PaintingProgress::show() { form().show(); }
+void PaintingProgress::hide() { form().hide(); }
+void PaintingProgress::setMaximum(int bar, int maximum) { form().setMaximum(bar, maximum); }
+void PaintingProgress::setValue(int bar, int value) { form().setValue(bar, value); }
+int PaintingProgress::value(int bar) const { return form().value(bar); }
+void PaintingProgress::setLabel(int label, const std::string& text) { form().setLabel(label, text); }
+std::string PaintingProgress::label(int label) const { return form().label(label); }
+void PaintingProgress::yield() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
 }  // namespace quor::app

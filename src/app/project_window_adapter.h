@@ -3,6 +3,7 @@
 // point list, the file and dataset choosers and the New Project dialog.
 #include <memory>
 
+#include "platform/feedback.h"
 #include "project/project_window.h"
 
 namespace quor::gis::ui {
@@ -50,6 +51,27 @@ private:
     MainForm& w_;
     std::unique_ptr<gis::ui::QtDatasetChooser> datasets_;
     bool busy_ = false;
+};
+
+// The shared progress window for project work that hands no control back
+// (opening a project): it paints as the work goes on, while the user's
+// input waits until the work is over.
+class PaintingProgress final : public platform::Progress {
+public:
+    explicit PaintingProgress(MainForm& window) : w_(window) {}
+    void show() override;
+    void hide() override;
+    void setMaximum(int bar, int maximum) override;
+    void setValue(int bar, int value) override;
+    int value(int bar) const override;
+    void setLabel(int label, const std::string& text) override;
+    std::string label(int label) const override;
+    void yield() override;
+
+private:
+    // The window is made when first wanted, not with the main window.
+    platform::Progress& form() const;
+    MainForm& w_;
 };
 
 }  // namespace quor::app

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 #include <limits>
+#include <sstream>
 #include <string>
 
 namespace quor::platform {
@@ -32,32 +33,78 @@ double roomUnder(int resource, const char* usedField) {
     return std::max(0.0, static_cast<double>(lim.rlim_cur) - statusBytes(usedField));
 }
 
-// The memory.max of the process's own control group (version 2), when set.
-double controlGroupLimit() {
-    std::ifstream cgroup("/proc/self/cgroup");
-    std::string line;
-    while (std::getline(cgroup, line)) {
-        if (line.rfind("0::", 0) != 0) continue;
-        std::ifstream max("/sys/fs/cgroup" + line.substr(3) + "/memory.max");
-        std::string value;
-        if (max >> value && value != "max") {
-            try {
-                return std::stod(value);
-            } catch (const std::exception&) {
-            }
-        }
+// A limit file's value; -1 when it is missing, unset ("max") or unreadable.
+double limitIn(const std::string& file) {
+    std::ifstream in(file);
+    std::string value;
+    if (!(in >> value) || value == "max") return -1;
+    try {
+        return std::stod(value);
+    } catch (const std::exception&) {
+        return -1;
     }
-    return -1;
+}
+
+// The tightest of `file` in the group `path` under `mount` and in each of
+// its parents. A group that is not there is passed over: inside a
+// container the mount often starts at the container's own group, while
+// the path names it from the host's root.
+double tightestUpward(const std::string& mount, std::string path, const char* file) {
+    double tightest = -1;
+    while (true) {
+        const double limit = limitIn(mount + path + "/" + file);
+        if (limit >= 0 && (tightest < 0 || limit < tightest)) tightest = limit;
+        if (path.empty() || path == "/") break;
+        const auto slash = path.find_last_of('/');
+        path.erase(slash == std::string::npos ? 0 : slash);
+    }
+    return tightest;
+}
+
+bool namesMemoryController(const std::string& controllers) {
+    std::istringstream list(controllers);
+    std::string c;
+    while (std::getline(list, c, ','))
+        if (c == "memory") return true;
+    return false;
 }
 
 }  // namespace
 
-double usableMemoryBytes() {
+double controlGroupMemoryLimit(const std::string& root) {
+    // Each line is "hierarchy:controllers:path"; version 2's has hierarchy
+    // 0 and no controllers, version 1's memory hierarchy names "memory".
+    std::ifstream cgroup(root + "/proc/self/cgroup");
+    const std::string groups = root + "/sys/fs/cgroup";
+    double tightest = -1;
+    auto take = [&](double limit) {
+        if (limit >= 0 && (tightest < 0 || limit < tightest)) tightest = limit;
+    };
+    std::string line;
+    while (std::getline(cgroup, line)) {
+        const auto first = line.find(':');
+        const auto second = first == std::string::npos ? first : line.find(':', first + 1);
+        if (second == std::string::npos) continue;
+        const std::string hierarchy = line.substr(0, first);
+        const std::string controllers = line.substr(first + 1, second - first - 1);
+        const std::string path = line.substr(second + 1);
+        if (hierarchy == "0" && controllers.empty()) {
+            // Alone at the top, or beside version 1 under "unified".
+            for (const char* mount : {"", "/unified"}) take(tightestUpward(groups + mount, path, "memory.max"));
+        } else if (namesMemoryController(controllers)) {
+            take(tightestUpward(groups + "/memory", path, "memory.limit_in_bytes"));
+        }
+    }
+    return tightest;
+}
+
+UsableMemory usableMemory() {
     const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
-    double usable = pages > 0 && pageSize > 0 ? static_cast<double>(pages) * static_cast<double>(pageSize)
-                                              : std::numeric_limits<double>::infinity();
-    for (double limit : {roomUnder(RLIMIT_AS, "VmSize:"), roomUnder(RLIMIT_DATA, "VmData:"), controlGroupLimit()})
-        if (limit >= 0) usable = std::min(usable, limit);
+    UsableMemory usable;
+    usable.bytes = pages > 0 && pageSize > 0 ? static_cast<double>(pages) * static_cast<double>(pageSize)
+                                             : std::numeric_limits<double>::infinity();
+    for (double limit : {roomUnder(RLIMIT_AS, "VmSize:"), roomUnder(RLIMIT_DATA, "VmData:"), controlGroupMemoryLimit()})
+        if (limit >= 0 && limit < usable.bytes) usable = {limit, true};
     return usable;
 }
 

@@ -49,6 +49,22 @@ void ProjectCommands::displaylayers() {
     }
 }
 
+std::pair<double, double> ProjectCommands::depthRange(const pg::Raster& raster) {
+    // The exact extremes take a whole reading of the raster: a minute for
+    // the largest, which must not look like a hung window.
+    platform::NullProgress none;
+    platform::Progress& progress = ctx_.progress ? *ctx_.progress : none;
+    progress.show();
+    progress.setMaximum(1, 100);
+    progress.setValue(1, 0);
+    progress.setLabel(1, "Reading the bathymetry " + ctx_.form.bathyname);
+    struct Hide {
+        platform::Progress& p;
+        ~Hide() { p.hide(); }
+    } hide{progress};
+    return raster.minMax(&progress);
+}
+
 void ProjectCommands::bathydist() {
     auto& f = ctx_.form;
     std::optional<InterrogationProposal> proposal;
@@ -60,7 +76,7 @@ void ProjectCommands::bathydist() {
         return;
     }
     try {
-        const auto [minimum, maximum] = raster->minMax();
+        const auto [minimum, maximum] = depthRange(*raster);
         if (const auto flag = depthSignFlag(minimum, maximum)) f.depthno = *flag;
         proposal = proposeInterrogationDistance(raster->cellSizeX(), raster->cellSizeY());
     } catch (const std::exception& e) {

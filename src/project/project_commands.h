@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/gis/raster.h"
 #include "project/project_context.h"
@@ -125,6 +126,8 @@ public:
     void bathydist();
 
 private:
+    // The bathymetry's exact minimum and maximum, read under the progress window.
+    std::pair<double, double> depthRange(const platform::gis::Raster& raster);
     void clearWindow();
     // Lets go of the project's open files, so that they can be deleted,
     // copied or opened by another program once the project is closed.

@@ -36,6 +36,9 @@ struct ProjectContext {
     platform::Messages& messages;
     platform::gis::Map& map;
     ProjectHooks hooks;
+    // Long readings of the project's data (a large bathymetry) show their
+    // progress here; none is shown while unset.
+    platform::Progress* progress = nullptr;
 };
 
 }  // namespace quor::project

@@ -373,21 +373,7 @@ TEST(Bathymetry, AHeaderAskingForHugeBlocksIsRefusedBeforeAnyBlockIsRead) {
 
         // Should a block of that size ever be allocated, it fails here instead
         // of taking the machine's memory.
-        struct AddressSpaceCap {
-            rlimit before{};
-            AddressSpaceCap() {
-                getrlimit(RLIMIT_AS, &before);
-                std::ifstream status("/proc/self/status");
-                std::string word;
-                long kb = 0;
-                while (status >> word)
-                    if (word == "VmSize:") status >> kb;
-                rlimit cap = before;
-                cap.rlim_cur = static_cast<rlim_t>(kb) * 1024 + (rlim_t{1} << 30);
-                setrlimit(RLIMIT_AS, &cap);
-            }
-            ~AddressSpaceCap() { setrlimit(RLIMIT_AS, &before); }
-        } cap;
+        const test::AddressSpaceCap cap(rlim_t{1} << 30);
 
         auto mf = previousProject();
         ScriptedChooser chooser;

@@ -116,6 +116,21 @@ TEST(NewProject, RefusalsCancelAndBatchWithoutWind) {
     EXPECT_TRUE(wb.commands->loadproject());
 }
 
+// The bathymetry's whole reading for its depths' signs took a minute on
+// the largest rasters with nothing shown.
+TEST(NewProject, AnReiProjectShowsTheReadingOfItsBathymetry) {
+    Workbench wb;
+    wb.state.model_mode = model::REI_MODE;
+    wb.messages.answers = {true};
+    wb.newProject();
+    EXPECT_EQ(wb.form.depthno, 1);
+    EXPECT_EQ(wb.progress.shown, 1);
+    EXPECT_FALSE(wb.progress.visible);
+    EXPECT_EQ(wb.progress.label1, "Reading the bathymetry " + wb.form.bathyname);
+    ASSERT_FALSE(wb.progress.bar1History.empty());
+    EXPECT_EQ(wb.progress.bar1History.back(), 100);
+}
+
 TEST(NewProject, ReiRunsTheWindReaderAndAFailedReadCreatesNothing) {
     Workbench wb;
     wb.state.model_mode = model::REI_MODE;

@@ -134,6 +134,7 @@ struct Workbench {
     model::WindSummary wind;
     platform::IniSettingsStore settings;
     test::RecordingMessages messages;
+    test::RecordingProgress progress;
     pg::Map map;
     FakeWindow window;
     std::vector<std::string> windLoads;
@@ -172,7 +173,7 @@ struct Workbench {
             return true;
         };
         commands = std::make_unique<ProjectCommands>(
-            ProjectContext{state, form, holder, wind, settings, messages, map, hooks}, window);
+            ProjectContext{state, form, holder, wind, settings, messages, map, hooks, &progress}, window);
     }
 
     static void writeRectangularCells(const std::string& path, double cx, double cy) {

@@ -1,6 +1,6 @@
 #include "qgis_support.h"
 
-#include <QSignalSpy>
+#include <QTest>
 
 #include "app/map_view.h"
 #include "app/qgis_runtime.h"
@@ -10,9 +10,16 @@ namespace quor::test {
 void requireQgis() { app::startQgis(); }
 
 bool drawAndWait(app::MapView& view, int timeoutMs) {
-    QSignalSpy drawn(&view, &QgsMapCanvas::mapCanvasRefreshed);
+    // The view starts its draw at a later turn of the event loop: a draw
+    // already going on may end first, showing the map as it was before.
+    bool started = false, finished = false;
+    const auto onStart = QObject::connect(&view, &QgsMapCanvas::renderStarting, [&] { started = true; });
+    const auto onEnd = QObject::connect(&view, &QgsMapCanvas::mapCanvasRefreshed, [&] { finished = started; });
     view.refreshView();
-    return drawn.wait(timeoutMs);
+    const bool drawn = QTest::qWaitFor([&] { return finished; }, timeoutMs);
+    QObject::disconnect(onStart);
+    QObject::disconnect(onEnd);
+    return drawn;
 }
 
 }  // namespace quor::test

@@ -74,6 +74,20 @@ FullDisk::~FullDisk() {
     std::signal(SIGXFSZ, oldSignal_);
 }
 
+AddressSpaceCap::AddressSpaceCap(rlim_t room) {
+    getrlimit(RLIMIT_AS, &saved_);
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    rlim_t kb = 0;
+    while (status >> word)
+        if (word == "VmSize:") status >> kb;
+    rlimit cap = saved_;
+    cap.rlim_cur = kb * 1024 + room;
+    setrlimit(RLIMIT_AS, &cap);
+}
+
+AddressSpaceCap::~AddressSpaceCap() { setrlimit(RLIMIT_AS, &saved_); }
+
 std::optional<std::string> portPhillipFolder() {
     const char* base = std::getenv("QUOR_SHARED_DATA");
     QString folder = base && *base ? QString::fromLocal8Bit(base) : QStringLiteral(QUOR_DEFAULT_SHARED_DATA);

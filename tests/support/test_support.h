@@ -89,6 +89,20 @@ private:
     void (*oldSignal_)(int) = nullptr;
 };
 
+// The process's address space capped for a scope at what it uses now
+// plus `room` bytes: an allocation beyond it fails instead of taking the
+// machine's memory, and the process runs under a limit of its own.
+class AddressSpaceCap {
+public:
+    explicit AddressSpaceCap(rlim_t room);
+    ~AddressSpaceCap();
+    AddressSpaceCap(const AddressSpaceCap&) = delete;
+    AddressSpaceCap& operator=(const AddressSpaceCap&) = delete;
+
+private:
+    rlimit saved_{};
+};
+
 // Folder of the optional Port Phillip data set, or nothing when this
 // checkout has none (tests then skip with a message).
 std::optional<std::string> portPhillipFolder();

@@ -37,7 +37,19 @@ double blockReadBytes(int blockWidth, int blockHeight, int bytesPerCell, int ban
     return bandsReadTogether > 1 ? 2 * read : read;
 }
 
+// Why a block is refused under a process or control group limit, and
+// what gets the raster read all the same.
+std::string limitedMemoryText(double usableBytes) {
+    const long long megabytes = static_cast<long long>(usableBytes / (1024 * 1024));
+    return ", too large to read under the memory limit this program runs with (a process or control group limit "
+           "leaving " +
+           std::to_string(megabytes) +
+           " MB). Raise the limit, or save the raster tiled (for example with gdal_translate -co TILED=YES).";
+}
+
 }  // namespace
+
+int blockCount(int cells, int blockSize) { return cells / blockSize + (cells % blockSize != 0 ? 1 : 0); }
 
 std::shared_ptr<Raster> Raster::open(const std::string& path) {
     detail::ErrorCapture err;
@@ -73,12 +85,14 @@ std::shared_ptr<Raster> Raster::open(const std::string& path) {
     // GDAL's cache, before any pixel is found damaged.
     const char* interleave = ds->GetMetadataItem("INTERLEAVE", "IMAGE_STRUCTURE");
     const int together = interleave && EQUAL(interleave, "PIXEL") ? ds->GetRasterCount() : 1;
-    if (blockReadBytes(r->blockW_, r->blockH_, r->pixelBytes_, together) > kBlockMemoryShare * usableMemoryBytes())
+    const UsableMemory memory = usableMemory();
+    if (blockReadBytes(r->blockW_, r->blockH_, r->pixelBytes_, together) > kBlockMemoryShare * memory.bytes)
         throw GisError("The raster " + path + " has blocks of " + std::to_string(r->blockW_) + " by " +
                        std::to_string(r->blockH_) + " cells" +
                        (together > 1 ? " in " + std::to_string(together) + " bands read together" : std::string()) +
-                       ", too large to read with this computer's memory.");
-    r->blocksPerRow_ = (r->width_ + r->blockW_ - 1) / r->blockW_;
+                       (memory.limited ? limitedMemoryText(memory.bytes)
+                                       : ", too large to read with this computer's memory."));
+    r->blocksPerRow_ = blockCount(r->width_, r->blockW_);
     // Hold about 16 MB of blocks: hundreds of rows of a striped file, a few
     // dozen tiles of a tiled one; never fewer than 4, unless a block alone
     // is larger: then the one in use (a held block stays in memory).
@@ -179,13 +193,33 @@ std::optional<double> Raster::noData() const {
     return noData_;
 }
 
-std::pair<double, double> Raster::minMax() const {
+namespace {
+
+// GDAL reports after every block; the bar moves, and the event loop gets
+// its turn, once per percent.
+int CPL_STDCALL reportReading(double complete, const char*, void* data) {
+    auto* progress = static_cast<Progress*>(data);
+    const int percent = std::clamp(static_cast<int>(complete * 100), 0, 100);
+    if (percent != progress->value(1)) {
+        progress->setValue(1, percent);
+        progress->yield();
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::pair<double, double> Raster::minMax(Progress* progress) const {
     // A large raster takes seconds to read whole: once is enough.
     if (minMax_) return *minMax_;
     detail::ErrorCapture err;
-    double mm[2] = {0, 0};
+    NullProgress none;
+    // The exact statistics are the scan GDAL reports its progress for; they
+    // stay in memory (nothing is ever saved beside the raster).
+    double mm[2] = {0, 0}, mean = 0, deviation = 0;
     GDALRasterBand* band = ds_->GetRasterBand(1);
-    if (band->ComputeRasterMinMax(FALSE, mm) != CE_None)
+    if (band->ComputeStatistics(FALSE, &mm[0], &mm[1], &mean, &deviation, reportReading,
+                                progress ? progress : &none) != CE_None)
         throw GisError("The raster " + path_ + " is damaged: " + err.message("its statistics cannot be computed."));
     minMax_.emplace(mm[0], mm[1]);
     return *minMax_;

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/feedback.h"
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/geometry.h"
 #include "platform/gis/spatial_reference.h"
@@ -58,6 +59,10 @@ void startGdal();
 // the program and the machine their memory.
 inline constexpr double kBlockMemoryShare = 1.0 / 16;
 
+// How many blocks of `blockSize` cells cover `cells` cells (both
+// positive), up to the widest raster GDAL opens.
+int blockCount(int cells, int blockSize);
+
 class Raster {
 public:
     // Opens a raster (read-only); GisError when GDAL cannot read it, or
@@ -82,8 +87,9 @@ public:
     std::optional<double> noData() const;
     bool isFloat32() const { return float32_; }
     // Minimum and maximum of band 1 (exact, read block by block the first
-    // time, then kept with the raster).
-    std::pair<double, double> minMax() const;
+    // time, then kept with the raster). The reading moves `progress`'s
+    // bar 1 from 0 to 100, giving the event loop a turn at each step.
+    std::pair<double, double> minMax(Progress* progress = nullptr) const;
 
     // Identify band 1 at a map point: Outside when the point lies off the
     // raster, NoData for the band's nodata value or NaN, else the value.

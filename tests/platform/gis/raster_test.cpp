@@ -2,6 +2,7 @@
 
 #include <gdal_priv.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -111,6 +112,53 @@ TEST(Raster, MoreCellsThanA32BitCountOpenAndRead) {
     EXPECT_EQ(r->identify(1005, 1995).value, -3.5);
     EXPECT_EQ(r->identify(1029.9, 1980.1).value, -0.25);
     EXPECT_EQ(r->identify(1015, 1985).value, 7);
+}
+
+TEST(Raster, BlocksAreCountedUpToTheWidestWidth) {
+    const int widest = std::numeric_limits<int>::max();
+    EXPECT_EQ(blockCount(widest, 128), 16777216);
+    EXPECT_EQ(blockCount(widest, widest), 1);
+    EXPECT_EQ(blockCount(256, 128), 2);
+}
+
+// A limit on the process, not the machine, refuses the block: the user is
+// told so and what gets the raster read.
+TEST(Raster, ABlockRefusedUnderAProcessLimitSaysWhatHelps) {
+    TempDir dir;
+    GDALAllRegister();
+    const char* const oneStrip[] = {"BLOCKYSIZE=2048", "COMPRESS=DEFLATE", "SPARSE_OK=TRUE", nullptr};
+    GDALClose(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+        dir.file("strip.tif").c_str(), 8192, 2048, 1, GDT_Float32, const_cast<char**>(oneStrip)));
+    const quor::test::AddressSpaceCap cap(rlim_t{512} << 20);  // a 64 MB block against a 32 MB share
+    try {
+        Raster::open(dir.file("strip.tif"));
+        FAIL() << "opened";
+    } catch (const GisError& e) {
+        const std::string said = e.what();
+        EXPECT_NE(said.find("blocks of 8192 by 2048 cells, too large to read under the memory limit"),
+                  std::string::npos) << said;
+        EXPECT_NE(said.find("gdal_translate -co TILED=YES"), std::string::npos) << said;
+    }
+}
+
+// A large raster's exact extremes take a long reading, which shows its
+// progress instead of leaving the window looking hung.
+TEST(Raster, TheExactExtremesReportTheirReadingAsTheyGo) {
+    TempDir dir;
+    const int w = 64, h = 400;
+    std::vector<double> values(static_cast<std::size_t>(w) * h, -5);
+    values[3] = -9999;  // NoData
+    values[w * 7 + 5] = -41.25;
+    values[w * (h - 1) + 60] = 3.5;
+    const char* const rowStrips[] = {"BLOCKYSIZE=1", nullptr};
+    writeTiff(dir.file("b.tif"), w, h, GDT_Float32, values, -9999, true, rowStrips);
+    auto r = Raster::open(dir.file("b.tif"));
+    quor::test::RecordingProgress progress;
+    EXPECT_EQ(r->minMax(&progress), std::make_pair(-41.25, 3.5));
+    ASSERT_FALSE(progress.bar1History.empty());
+    EXPECT_TRUE(std::is_sorted(progress.bar1History.begin(), progress.bar1History.end()));
+    EXPECT_EQ(progress.bar1History.back(), 100);
+    EXPECT_GE(progress.yields, 50) << "the event loop gets a turn as the reading goes on";
 }
 
 TEST(Raster, IntegerTiledAndAsciiGridsReadAlike) {
