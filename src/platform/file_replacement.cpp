@@ -42,8 +42,9 @@ std::string FileReplacement::partialPath(const std::string& target) {
 FileReplacement::FileReplacement(const std::string& target)
     : target_(followed(target)), partial_(partialPath(target)) {
     ::unlink(partial_.c_str());
-    fd_ = ::open(partial_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd_ < 0) throw WriteError("Cannot write file " + partial_ + ": " + writeFailureText(errno), errno);
+    // Made as any new file of the user's: a new file keeps these permissions.
+    fd_ = ::open(partial_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0) throw WriteError("Cannot write file " + target_ + ": " + writeFailureText(errno), errno);
 }
 
 FileReplacement::~FileReplacement() {
@@ -52,7 +53,7 @@ FileReplacement::~FileReplacement() {
 }
 
 void FileReplacement::fail(const std::string& what, int err) {
-    throw WriteError("Cannot " + what + " " + partial_ + ": " + writeFailureText(err), err);
+    throw WriteError("Cannot " + what + " " + target_ + ": " + writeFailureText(err), err);
 }
 
 void FileReplacement::reserve(std::uint64_t size) {

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/disk_writes.h"
+#include "platform/file_replacement.h"
 
 namespace quor::platform {
 
@@ -63,6 +64,15 @@ void writeTextLines(const std::string& path, const std::vector<std::string>& lin
     TextWriter w(path);
     for (const auto& l : lines) w.writeLine(l);
     w.close();
+}
+
+void replaceTextLines(const std::string& path, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& l : lines) text.append(l).append("\r\n");
+    FileReplacement out(path);
+    out.reserve(text.size());
+    out.append(text);
+    out.commit();
 }
 
 void rewriteTextLines(const std::string& path, const std::vector<std::string>& lines) {

@@ -57,6 +57,12 @@ private:
 // Writes all lines at once (CR LF after each).
 void writeTextLines(const std::string& path, const std::vector<std::string>& lines);
 
+// Writes whole lines with CR LF ends into a new file beside `path` and
+// puts it in the place of the old one in one step, on disk: for the
+// user's files, which a crash or a full disk must never leave half
+// written. Throws FileError, with the old file as it was.
+void replaceTextLines(const std::string& path, const std::vector<std::string>& lines);
+
 // Gives the file exactly these lines (CR LF after each), creating it when
 // missing, for files a run rewrites again and again. The old content is
 // written over in place and only a longer old tail is cut off; the file

@@ -60,21 +60,7 @@ std::string currentDateTimeText() {
 void writeProjectFile(const std::string& path, const std::vector<std::string>& lines) {
     if (std::any_of(lines.begin(), lines.end(), holdsLineBreak))
         throw ProjectFileError("A value of the project holds a line break and cannot be written to " + path + ".");
-    const std::string temp = path + ".writing";
-    try {
-        platform::writeTextLines(temp, lines);
-    } catch (...) {
-        std::error_code ec;
-        fs::remove(temp, ec);
-        throw;
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-        throw platform::FileError("Cannot write file " + path + ": " + ec.message());
-    }
+    platform::replaceTextLines(path, lines);
 }
 
 std::vector<std::string> readProjectFileLines(const std::string& path) {

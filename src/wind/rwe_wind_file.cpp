@@ -86,22 +86,6 @@ std::string twoDecimals(double value) { return platform::formatSignificant(platf
 // A tie is decided on the digits the single shows (12.345f rounds to 12.34).
 std::string twoDecimals(float value) { return twoDecimals(platform::asWritten(value)); }
 
-void writeLinesReplacing(const std::string& path, const std::vector<std::string>& lines) {
-    const std::string part = path + ".part";
-    try {
-        platform::writeTextLines(part, lines);
-    } catch (...) {
-        std::remove(part.c_str());
-        throw;
-    }
-    std::error_code ec;
-    std::filesystem::rename(part, path, ec);
-    if (ec) {
-        std::remove(part.c_str());
-        throw platform::FileError("Cannot write file " + path + ": " + ec.message());
-    }
-}
-
 WindFileWritten save_windfile(WindFileContext& ctx, double total, int sectors) {
     model::ModelState& s = ctx.state;
     auto percentage = [&](int i) { return twoDecimals(static_cast<double>(s.wind_dircount(i)) / total * 100.0); };
@@ -125,7 +109,7 @@ WindFileWritten save_windfile(WindFileContext& ctx, double total, int sectors) {
     }
     if (!path.empty()) {
         try {
-            writeLinesReplacing(path, rweWindFileLines(resultsText(ctx, sectors, end, percentage)));
+            platform::replaceTextLines(path, rweWindFileLines(resultsText(ctx, sectors, end, percentage)));
             s.wind_name = stemOf(path);
             fillHolder(ctx);
             ctx.holder.wind_file = path;
@@ -138,7 +122,7 @@ WindFileWritten save_windfile(WindFileContext& ctx, double total, int sectors) {
     const std::string folder = !ctx.main.projfile.empty() ? ctx.main.projfile : platform::joinPath(s.app_folder, "Project");
     const std::string temporary = platform::joinPath(folder, "temporary_wind.txt");
     try {
-        writeLinesReplacing(temporary, rweTemporaryLines(resultsText(ctx, sectors, end, percentage)));
+        platform::replaceTextLines(temporary, rweTemporaryLines(resultsText(ctx, sectors, end, percentage)));
     } catch (const std::exception& e) {
         ctx.messages.message("The wind data could not be saved: " + std::string(e.what()),
                              platform::MessageIcon::Critical);
@@ -163,7 +147,7 @@ std::string windbatch_ok_wv(WindFileContext& ctx, int32_t tot, int norays, const
     };
     try {
         const int64_t shownEnd = daysToMinutes(s.wind_end) - 60;
-        writeLinesReplacing(path, rweWindFileLines(resultsText(ctx, norays, shownEnd, percentage)));
+        platform::replaceTextLines(path, rweWindFileLines(resultsText(ctx, norays, shownEnd, percentage)));
     } catch (const std::exception& e) {
         return e.what();
     }

@@ -70,7 +70,4 @@ WindFileWritten save_windfile(WindFileContext& ctx, double total, int sectors);
 // error text, empty on success.
 std::string windbatch_ok_wv(WindFileContext& ctx, int32_t tot, int norays, const std::string& windname);
 
-// Writes lines through "<path>.part" renamed over path; throws platform::FileError.
-void writeLinesReplacing(const std::string& path, const std::vector<std::string>& lines);
-
 }  // namespace quor::wind

@@ -1,4 +1,5 @@
 // The project file as bytes on disk and as the reader takes it.
+#include "platform/file_replacement.h"
 #include "project_fixture.h"
 
 using namespace quor;
@@ -74,8 +75,8 @@ TEST(ProjectFile, AValueWithALineBreakNeverReplacesAGoodFile) {
     // A folder that cannot take the file: the old file stays, no temporary is left.
     const auto inMissing = tmp.file("missing/bay.tesk_RWE");
     EXPECT_THROW(writeProjectFile(inMissing, projectFileLines("t", "now", sampleContent())), platform::FileError);
-    EXPECT_FALSE(fs::exists(inMissing + ".writing"));
-    for (const auto& e : fs::directory_iterator(tmp.path())) EXPECT_EQ(e.path().string().find(".writing"), std::string::npos);
+    EXPECT_FALSE(fs::exists(platform::FileReplacement::partialPath(inMissing)));
+    for (const auto& e : fs::directory_iterator(tmp.path())) EXPECT_EQ(e.path().string().find(".quor-new"), std::string::npos);
 }
 
 TEST(ProjectFile, StoredBackslashPathsReadAsFolders) {

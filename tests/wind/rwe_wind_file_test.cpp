@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/file_replacement.h"
 #include "wind/wind_record.h"
 #include "wind_fixture.h"
 
@@ -59,7 +60,7 @@ TEST(RweWindFile, SavedFileIsByteExactAndFillsTheHolder) {
     EXPECT_EQ(w.holder.wind_enddate, "1/16/2010");
     EXPECT_EQ(w.holder.wind_cutoff, "12.5");
     EXPECT_EQ(w.holder.wind_file, dir.file("out.Wind_RWE"));
-    EXPECT_FALSE(std::filesystem::exists(dir.file("out.Wind_RWE.part")));
+    EXPECT_FALSE(std::filesystem::exists(platform::FileReplacement::partialPath(dir.file("out.Wind_RWE"))));
 }
 
 TEST(RweWindFile, NameWithoutExtensionGetsItAndReplaceIsAskedAboutTheFinalPath) {
