@@ -66,8 +66,9 @@ std::string sitesTable(const std::string& bay, int copies) {
         while (OGRFeature* f = from->GetNextFeature()) {
             OGRFeature g(to->GetLayerDefn());
             g.SetFrom(f);
-            (void)to->CreateFeature(&g);
+            const OGRErr stored = to->CreateFeature(&g);
             OGRFeature::DestroyFeature(f);
+            if (stored != OGRERR_NONE) std::abort();
         }
     }
     GDALClose(out);

@@ -178,7 +178,9 @@ void killAtManyMoments(const std::string& pristine, const std::vector<FieldDef>&
         killedWhile(changeOf(folder, add, empty), after);
         const Found f = check(oldBytes, quor::test::fileBytes(folder + "/sites.dbf"), static_cast<int>(add.size()), empty);
         ++found[static_cast<int>(f)];
-        if (i == kMoments) EXPECT_EQ(f, Found::New);
+        if (i == kMoments) {
+            EXPECT_EQ(f, Found::New);
+        }
         // The next run on the dataset clears a half-made table.
         Workspace::open(folder)->openFeatureClass("sites")->changeFields({}, {});
         EXPECT_FALSE(fs::exists(partial)) << "after the kill at " << after.count() << " us";
