@@ -52,6 +52,9 @@ RunLocks::RunLocks(const model::RunLock* running, const std::string& projectFold
     const auto ws = points.workspace();
     const bool shapefile = ws && ws->kind() == platform::gis::WorkspaceKind::ShapefileFolder;
     dataset_name_ = shapefile && dataset_ ? dataset_->path() : points.name();
+    // Whatever a killed writer left half made is cleared by the next one,
+    // which alone may: no other can be under way meanwhile.
+    if (dataset_ && dataset_->held()) points.clearUnfinishedChange();
 }
 
 std::optional<std::string> RunLocks::admit(platform::Messages& messages, bool* told) const {

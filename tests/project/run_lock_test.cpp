@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
 
 #include "platform/file_lock.h"
+#include "platform/file_replacement.h"
 #include "project/project_locks.h"
 #include "project/ptdatasel.h"
 #include "project/run_hold.h"
@@ -432,4 +434,23 @@ TEST(ProjectRunLock, AShapefileStaysHeldWhenItsTableIsReplacedByARename) {
     fs::copy_file(table, table + ".new");
     fs::rename(table + ".new", table);
     EXPECT_TRUE(RunLocks("", "", shapefileShpPath(tmp.path(), "sites")).refusal("sites"));
+}
+
+// A half-made table that a killed run left beside the shapefile goes with
+// the next writer that holds the dataset, never under another's run.
+TEST(ProjectRunLock, AHalfMadeTableIsClearedByTheNextWriterThatHoldsTheDataset) {
+    test::TempDir tmp;
+    auto points = pg::Workspace::open(tmp.path())->createFeatureClass("sites", pg::GeometryType::Point, {},
+                                                                     pg::SpatialReference::fromEpsg(32755));
+    const std::string halfMade = platform::FileReplacement::partialPath(tmp.file("sites.dbf"));
+    std::ofstream(halfMade) << "half a table";
+    {
+        const RunLocks other("", "", shapefileShpPath(tmp.path(), "sites"));
+        const RunLocks refused(nullptr, "", "", *points);
+        EXPECT_TRUE(refused.refusal("sites"));
+        EXPECT_TRUE(fs::exists(halfMade));
+    }
+    const RunLocks next(nullptr, "", "", *points);
+    EXPECT_FALSE(next.refusal("sites"));
+    EXPECT_FALSE(fs::exists(halfMade));
 }

@@ -174,6 +174,10 @@ std::string noRoomText(const std::string& what, const std::string& folder, std::
 
 void FeatureClass::addFields(const std::vector<FieldDef>& defs) { changeFields(defs, {}); }
 
+void FeatureClass::clearUnfinishedChange() const {
+    if (ws_->kind() == WorkspaceKind::ShapefileFolder && !ws_->readOnly()) ws_->clearUnfinishedTable(name_);
+}
+
 void FeatureClass::changeFields(const std::vector<FieldDef>& add, const std::vector<std::string>& empty) {
     for (std::size_t i = 0; i < add.size(); ++i) {
         if (findField(add[i].name) >= 0) throw GisError("Field " + add[i].name + " already exists.");
@@ -184,7 +188,7 @@ void FeatureClass::changeFields(const std::vector<FieldDef>& add, const std::vec
     for (const auto& name : empty)
         if (const int pos = findField(name); pos >= 2) held.push_back(fields()->field(pos).name);
     if (add.empty() && held.empty()) {
-        if (ws_->kind() == WorkspaceKind::ShapefileFolder && !ws_->readOnly()) ws_->replaceShapefileTable(name_, {});
+        clearUnfinishedChange();
         return;
     }
     if (ws_->readOnly()) throw GisError("The workspace " + ws_->path() + " is read-only.");

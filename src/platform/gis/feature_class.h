@@ -52,6 +52,10 @@ public:
     void changeFields(const std::vector<FieldDef>& add, const std::vector<std::string>& empty);
     void addFields(const std::vector<FieldDef>& defs);
     void addField(const FieldDef& def) { addFields({def}); }
+    // Removes a half-made table that a change killed part-way left beside
+    // a shapefile (it is never read as the table). Only for the holder of
+    // the dataset's run lock: another program's change may be under way.
+    void clearUnfinishedChange() const;
 
     std::int64_t featureCount() const;
     // The feature with this object id; GisError when there is none.

@@ -334,13 +334,17 @@ void Workspace::listAgain(const std::string& name) {
                                  "earlier writes: they may be damaged.");
 }
 
-void Workspace::replaceShapefileTable(const std::string& name, const detail::TableChange& change) {
+void Workspace::clearUnfinishedTable(const std::string& name) const {
     const std::string dbf = detail::tablePart(detail::shapefileParts(shapefilePath(name)));
+    if (!dbf.empty()) ::unlink(platform::FileReplacement::partialPath(dbf).c_str());
+}
+
+void Workspace::replaceShapefileTable(const std::string& name, const detail::TableChange& change) {
     if (change.add.empty() && change.empty.empty()) {
-        // Nothing to change; a half-made table that a killed run left goes.
-        if (!dbf.empty()) ::unlink(platform::FileReplacement::partialPath(dbf).c_str());
+        clearUnfinishedTable(name);
         return;
     }
+    const std::string dbf = detail::tablePart(detail::shapefileParts(shapefilePath(name)));
     OGRLayer* layer = folderLayer(name);
     if (!layer) throw GisError("The shapefile " + name + " may only be read.");
     if (dbf.empty()) throw GisError("The shapefile " + name + " has no table.");

@@ -123,6 +123,9 @@ public:
     // nothing to change, only a half-made table left by a killed program
     // is cleared.
     void replaceShapefileTable(const std::string& name, const detail::TableChange& change);
+    // Removes the half-made table a killed change of the shapefile `name`
+    // left, if any.
+    void clearUnfinishedTable(const std::string& name) const;
 
     // This program's own writes to a shapefile of this folder, so that they
     // are never taken for a copy put in its place: written since its files
