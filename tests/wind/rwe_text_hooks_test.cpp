@@ -11,18 +11,31 @@ using namespace quor;
 using namespace quor::wind;
 using namespace quor::wind::testing;
 
-TEST(RweTextHooks, ChosenFileIsAnalysedIntoAWindFileWithTheDialogsStatus) {
+namespace {
+
+// A local wind record of two readings and the dialog's surroundings, with
+// its analysis saved as "local".
+struct LocalRecord {
     test::TempDir dir;
-    writeBytes(dir.file("w.txt"), windText({{2010, 1, 15, 17, 0, "5", "90"}, {2010, 1, 15, 17, 10, "7", "180"}}));
     model::ModelState state;
     model::WindSummary holder;
     model::MainFormState form;
-    platform::IniSettingsStore store(dir.path());
+    platform::IniSettingsStore store{dir.path()};
     test::RecordingMessages messages;
-    auto saver = std::make_shared<ScriptedSaveDialog>();
-    saver->answers = {dir.file("local")};
+    std::shared_ptr<ScriptedSaveDialog> saver = std::make_shared<ScriptedSaveDialog>();
     WindanlyEnv env{state, holder, form, store, messages, nullptr, saver, {}, {}, {}, {}, {}};
-    auto choice = std::make_shared<WindTextChoice>();
+    std::shared_ptr<WindTextChoice> choice = std::make_shared<WindTextChoice>();
+    LocalRecord() {
+        writeBytes(dir.file("w.txt"), windText({{2010, 1, 15, 17, 0, "5", "90"}, {2010, 1, 15, 17, 10, "7", "180"}}));
+        saver->answers = {dir.file("local")};
+    }
+};
+
+}  // namespace
+
+TEST(RweTextHooks, ChosenFileIsAnalysedIntoAWindFileWithTheDialogsStatus) {
+    LocalRecord r;
+    auto& [dir, state, holder, form, store, messages, saver, env, choice] = r;
     windanly* open = nullptr;
     ui::connectRweTextHooks(env, choice, [&] { return open; });
     windanly dlg(env);
@@ -54,17 +67,8 @@ TEST(RweTextHooks, ChosenFileIsAnalysedIntoAWindFileWithTheDialogsStatus) {
 // The station named for a local file is a label, not a buoy: the download
 // dialog goes on offering the buoy station it offered before.
 TEST(RweTextHooks, AStationTypedForALocalFileIsNeverOfferedForDownload) {
-    test::TempDir dir;
-    writeBytes(dir.file("w.txt"), windText({{2010, 1, 15, 17, 0, "5", "90"}, {2010, 1, 15, 17, 10, "7", "180"}}));
-    model::ModelState state;
-    model::WindSummary holder;
-    model::MainFormState form;
-    platform::IniSettingsStore store(dir.path());
-    test::RecordingMessages messages;
-    auto saver = std::make_shared<ScriptedSaveDialog>();
-    saver->answers = {dir.file("local")};
-    WindanlyEnv env{state, holder, form, store, messages, nullptr, saver, {}, {}, {}, {}, {}};
-    auto choice = std::make_shared<WindTextChoice>();
+    LocalRecord r;
+    auto& [dir, state, holder, form, store, messages, saver, env, choice] = r;
     ui::connectRweTextHooks(env, choice, {});
     const std::string offered = windanly(env).Combo1->currentText().toStdString();
 
