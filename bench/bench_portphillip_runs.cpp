@@ -28,6 +28,7 @@
 #include "app/run_command.h"
 #include "app/startup.h"
 #include "gis/shorebathy.h"
+#include "bay_data.h"
 #include "platform/gis/gis.h"
 #include "platform/settings_store.h"
 
@@ -35,13 +36,6 @@ namespace pg = quor::platform::gis;
 using namespace quor;
 
 namespace {
-
-std::optional<std::string> bayFolder() {
-    const char* base = std::getenv("QUOR_SHARED_DATA");
-    const std::string folder = (base && *base ? std::string(base) : std::string(QUOR_DEFAULT_SHARED_DATA)) + "/portphillip";
-    if (!std::filesystem::exists(folder + "/water_portphillip.shp")) return std::nullopt;
-    return folder;
-}
 
 // Yes to every question (replacing earlier results); remembers what it was told.
 class YesMessages final : public platform::Messages {

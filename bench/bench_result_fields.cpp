@@ -19,19 +19,13 @@
 #include <optional>
 #include <string>
 
+#include "bay_data.h"
 #include "platform/gis/gis.h"
 
 namespace fs = std::filesystem;
 namespace pg = quor::platform::gis;
 
 namespace {
-
-std::optional<std::string> bayFolder() {
-    const char* base = std::getenv("QUOR_SHARED_DATA");
-    const std::string folder = (base && *base ? std::string(base) : std::string(QUOR_DEFAULT_SHARED_DATA)) + "/portphillip";
-    if (!fs::exists(folder + "/sites_portphillip.shp")) return std::nullopt;
-    return folder;
-}
 
 // Made once, and gone when the program ends.
 struct Scratch {

@@ -45,6 +45,9 @@ double limitIn(const std::string& file) {
     }
 }
 
+// The tighter of two limits, either of which may be unset (-1).
+double tighter(double a, double b) { return a < 0 ? b : b < 0 ? a : std::min(a, b); }
+
 // The tightest of `file` in the group `path` under `mount` and in each of
 // its parents. A group that is not there is passed over: inside a
 // container the mount often starts at the container's own group, while
@@ -52,8 +55,7 @@ double limitIn(const std::string& file) {
 double tightestUpward(const std::string& mount, std::string path, const char* file) {
     double tightest = -1;
     while (true) {
-        const double limit = limitIn(mount + path + "/" + file);
-        if (limit >= 0 && (tightest < 0 || limit < tightest)) tightest = limit;
+        tightest = tighter(tightest, limitIn(mount + path + "/" + file));
         if (path.empty() || path == "/") break;
         const auto slash = path.find_last_of('/');
         path.erase(slash == std::string::npos ? 0 : slash);
@@ -77,9 +79,6 @@ double controlGroupMemoryLimit(const std::string& root) {
     std::ifstream cgroup(root + "/proc/self/cgroup");
     const std::string groups = root + "/sys/fs/cgroup";
     double tightest = -1;
-    auto take = [&](double limit) {
-        if (limit >= 0 && (tightest < 0 || limit < tightest)) tightest = limit;
-    };
     std::string line;
     while (std::getline(cgroup, line)) {
         const auto first = line.find(':');
@@ -90,9 +89,10 @@ double controlGroupMemoryLimit(const std::string& root) {
         const std::string path = line.substr(second + 1);
         if (hierarchy == "0" && controllers.empty()) {
             // Alone at the top, or beside version 1 under "unified".
-            for (const char* mount : {"", "/unified"}) take(tightestUpward(groups + mount, path, "memory.max"));
+            for (const char* mount : {"", "/unified"})
+                tightest = tighter(tightest, tightestUpward(groups + mount, path, "memory.max"));
         } else if (namesMemoryController(controllers)) {
-            take(tightestUpward(groups + "/memory", path, "memory.limit_in_bytes"));
+            tightest = tighter(tightest, tightestUpward(groups + "/memory", path, "memory.limit_in_bytes"));
         }
     }
     return tightest;

@@ -66,9 +66,18 @@ void writeTextLines(const std::string& path, const std::vector<std::string>& lin
     w.close();
 }
 
-void replaceTextLines(const std::string& path, const std::vector<std::string>& lines) {
+namespace {
+
+std::string crlfText(const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& l : lines) text.append(l).append("\r\n");
+    return text;
+}
+
+}  // namespace
+
+void replaceTextLines(const std::string& path, const std::vector<std::string>& lines) {
+    const std::string text = crlfText(lines);
     FileReplacement out(path);
     out.reserve(text.size());
     out.append(text);
@@ -76,8 +85,7 @@ void replaceTextLines(const std::string& path, const std::vector<std::string>& l
 }
 
 void rewriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
-    std::string text;
-    for (const auto& l : lines) text.append(l).append("\r\n");
+    const std::string text = crlfText(lines);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) throw FileError("Cannot write file " + path + ": " + std::strerror(errno));
     int err = writeAllAt(fd, text, 0);

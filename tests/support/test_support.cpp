@@ -62,31 +62,33 @@ std::string fileBytes(const std::string& path) {
     return ss.str();
 }
 
-FullDisk::FullDisk(rlim_t bytes) : oldSignal_(std::signal(SIGXFSZ, SIG_IGN)) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
+LoweredLimit::LoweredLimit(int resource, rlim_t value) : resource_(resource) {
+    getrlimit(resource_, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = value;
+    setrlimit(resource_, &lowered);
 }
 
-FullDisk::~FullDisk() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, oldSignal_);
-}
+LoweredLimit::~LoweredLimit() { setrlimit(resource_, &saved_); }
 
-AddressSpaceCap::AddressSpaceCap(rlim_t room) {
-    getrlimit(RLIMIT_AS, &saved_);
+FullDisk::FullDisk(rlim_t bytes) : oldSignal_(std::signal(SIGXFSZ, SIG_IGN)), limit_(RLIMIT_FSIZE, bytes) {}
+
+FullDisk::~FullDisk() { std::signal(SIGXFSZ, oldSignal_); }
+
+namespace {
+
+rlim_t addressSpaceInUse() {
     std::ifstream status("/proc/self/status");
     std::string word;
     rlim_t kb = 0;
     while (status >> word)
         if (word == "VmSize:") status >> kb;
-    rlimit cap = saved_;
-    cap.rlim_cur = kb * 1024 + room;
-    setrlimit(RLIMIT_AS, &cap);
+    return kb * 1024;
 }
 
-AddressSpaceCap::~AddressSpaceCap() { setrlimit(RLIMIT_AS, &saved_); }
+}  // namespace
+
+AddressSpaceCap::AddressSpaceCap(rlim_t room) : limit_(RLIMIT_AS, addressSpaceInUse() + room) {}
 
 std::optional<std::string> portPhillipFolder() {
     const char* base = std::getenv("QUOR_SHARED_DATA");

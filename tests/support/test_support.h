@@ -74,6 +74,20 @@ public:
 // The whole of a file's bytes; empty when it cannot be read.
 std::string fileBytes(const std::string& path);
 
+// One of this process's resource limits lowered to `value` for a scope,
+// and given back as it was at its end.
+class LoweredLimit {
+public:
+    LoweredLimit(int resource, rlim_t value);
+    ~LoweredLimit();
+    LoweredLimit(const LoweredLimit&) = delete;
+    LoweredLimit& operator=(const LoweredLimit&) = delete;
+
+private:
+    int resource_;
+    rlimit saved_{};
+};
+
 // The largest file this process may write, lowered for a scope: a write
 // beyond it fails as on a full disk, and the signal that would end the
 // process for it is ignored meanwhile.
@@ -85,8 +99,8 @@ public:
     FullDisk& operator=(const FullDisk&) = delete;
 
 private:
-    rlimit saved_{};
     void (*oldSignal_)(int) = nullptr;
+    LoweredLimit limit_;
 };
 
 // The process's address space capped for a scope at what it uses now
@@ -95,12 +109,9 @@ private:
 class AddressSpaceCap {
 public:
     explicit AddressSpaceCap(rlim_t room);
-    ~AddressSpaceCap();
-    AddressSpaceCap(const AddressSpaceCap&) = delete;
-    AddressSpaceCap& operator=(const AddressSpaceCap&) = delete;
 
 private:
-    rlimit saved_{};
+    LoweredLimit limit_;
 };
 
 // Folder of the optional Port Phillip data set, or nothing when this

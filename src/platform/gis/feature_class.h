@@ -1,7 +1,6 @@
 #pragma once
 // Feature classes of a workspace, their cursors and spatial selection.
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>

@@ -19,8 +19,8 @@ public:
     using GisError::GisError;
 };
 
-// A change that failed part-way and whose files could not be put back as
-// they were: the dataset may hold part of it.
+// A change that left the dataset neither as it was nor as asked: made in
+// part and not put back, or made but no longer to be read back.
 class PartlyChangedError : public GisError {
 public:
     using GisError::GisError;

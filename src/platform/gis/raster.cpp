@@ -277,7 +277,7 @@ std::pair<double, double> Raster::minMax(Progress* progress) const {
         }
     }
     // No cell holds a value.
-    if (low > high) throw GisError("The raster " + path_ + " is damaged: its statistics cannot be computed.");
+    if (low > high) throw damaged();
     minMax_.emplace(low, high);
     return *minMax_;
 }

@@ -168,8 +168,6 @@ std::vector<std::string> descriptionsOf(const std::vector<FieldDef>& defs) {
     return out;
 }
 
-bool sameName(const std::string& a, const std::string& b) { return equalsIgnoreCase(a, b); }
-
 }  // namespace
 
 void replaceTable(const std::string& dbf, const TableChange& change) {
@@ -183,7 +181,7 @@ void replaceTable(const std::string& dbf, const TableChange& change) {
     for (const auto& d : added) {
         columns.push_back(columnOf(d, rowLength));
         for (std::size_t k = 0; k + 1 < columns.size(); ++k)
-            if (sameName(columns[k].name, columns.back().name))
+            if (equalsIgnoreCase(columns[k].name, columns.back().name))
                 throw GisError("Field " + columns.back().name + " already exists.");
         rowLength += columns.back().width;
     }
@@ -199,7 +197,7 @@ void replaceTable(const std::string& dbf, const TableChange& change) {
     std::vector<const Column*> emptied;
     for (const auto& name : change.empty)
         for (std::size_t k = 0; k < t.columns.size(); ++k)
-            if (sameName(columns[k].name, name)) emptied.push_back(&columns[k]);
+            if (equalsIgnoreCase(columns[k].name, name)) emptied.push_back(&columns[k]);
 
     std::string header = t.header;
     put16(header, 8, headerLength);

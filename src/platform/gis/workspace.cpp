@@ -17,7 +17,6 @@
 #include "platform/gis/shapefile_table.h"
 #include "platform/file_replacement.h"
 #include "platform/kept_files.h"
-#include "platform/log.h"
 
 namespace fs = std::filesystem;
 

@@ -10,7 +10,6 @@
 // workspaces is guarded, but one Workspace and its classes serve one
 // thread at a time (GDAL datasets are not shareable between threads).
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
