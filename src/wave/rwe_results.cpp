@@ -190,7 +190,7 @@ std::vector<std::string> rweMetadataLines(const model::ModelState& s, const mode
 }
 
 void writeRweMetadata(const std::string& path, const std::vector<std::string>& lines) {
-    platform::writeTextLines(path, lines);
+    platform::replaceTextLines(path, lines);
 }
 
 std::string currentDateTimeText() {

@@ -70,24 +70,24 @@ std::vector<std::string> reiWindAnalysisTemporaryLines(const ReiWindClimate& cli
 }
 
 void writeReiWindHandEntry(const std::string& path, const ReiWindClimate& climate, const DateTime& createdOn) {
-    platform::writeTextLines(path, reiWindHandEntryLines(climate, createdOn));
+    platform::replaceTextLines(path, reiWindHandEntryLines(climate, createdOn));
 }
 
 void writeReiWindHandTemporary(const std::string& path, const ReiWindClimate& climate, const std::string& station,
                                const std::string& startText, const std::string& endText,
                                const DateTime& createdOn) {
-    platform::writeTextLines(path, reiWindHandTemporaryLines(climate, station, startText, endText, createdOn));
+    platform::replaceTextLines(path, reiWindHandTemporaryLines(climate, station, startText, endText, createdOn));
 }
 
 void writeReiWindAnalysis(const std::string& path, const ReiWindClimate& climate, const std::string& source,
                           const DateTime& start, const DateTime& end, double cutoff, const DateTime& createdOn) {
-    platform::writeTextLines(path, reiWindAnalysisLines(climate, source, start, end, cutoff, createdOn));
+    platform::replaceTextLines(path, reiWindAnalysisLines(climate, source, start, end, cutoff, createdOn));
 }
 
 void writeReiWindAnalysisTemporary(const std::string& path, const ReiWindClimate& climate,
                                    const std::string& source, const DateTime& start, const DateTime& end,
                                    double cutoff, const DateTime& createdOn) {
-    platform::writeTextLines(path, reiWindAnalysisTemporaryLines(climate, source, start, end, cutoff, createdOn));
+    platform::replaceTextLines(path, reiWindAnalysisTemporaryLines(climate, source, start, end, cutoff, createdOn));
 }
 
 ReiWindFileContents readReiWindFile(const std::string& path) {

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 
 #include "platform/disk_writes.h"
+#include "platform/file_replacement.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/shapefile_table.h"
 #include "platform/gis/gis_error.h"
@@ -420,10 +420,15 @@ void FeatureClass::alterSpatialReference(const SpatialReference& sr) {
             copy.morphToESRI();
             char* wkt = nullptr;
             copy.exportToWkt(&wkt);
-            std::ofstream out(prj, std::ios::binary | std::ios::trunc);
-            out << (wkt ? wkt : "");
+            const std::string text = wkt ? wkt : "";
             CPLFree(wkt);
-            if (!out) throw GisError("The spatial reference cannot be written to " + prj + ".");
+            try {
+                platform::FileReplacement out(prj);
+                out.append(text);
+                out.commit();
+            } catch (const platform::FileError& e) {
+                throw GisError("The spatial reference cannot be written to " + prj + " (" + e.what() + ").");
+            }
         } else {
             std::remove(prj.c_str());
         }

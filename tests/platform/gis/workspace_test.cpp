@@ -301,6 +301,20 @@ TEST(Workspace, RolledBackTransactionKeepsEarlierSpatialReferenceChanges) {
     EXPECT_TRUE(rays->spatialReference().isSame(utm));
 }
 
+// A shapefile's reference file is replaced whole, never written over in
+// place: a link to the old file keeps the old reference.
+TEST(Workspace, AShapefilesReferenceIsReplacedNotWrittenOver) {
+    TempDir dir;
+    auto sites = Workspace::open(dir.path())->createFeatureClass("sites", GeometryType::Point, {},
+                                                                 SpatialReference::fromEpsg(32755));
+    const std::string prj = dir.file("sites.prj"), kept = dir.file("kept.prj.link");
+    std::filesystem::create_hard_link(prj, kept);
+    const std::string before = quor::test::fileBytes(prj);
+    sites->alterSpatialReference(SpatialReference::fromEpsg(4326));
+    EXPECT_EQ(quor::test::fileBytes(kept), before);
+    EXPECT_NE(quor::test::fileBytes(prj), before);
+}
+
 TEST(Workspace, ShapefileFoldersWithAndWithoutReference) {
     TempDir dir;
     const std::string folder = dir.file("shp");
