@@ -54,6 +54,14 @@ void PointEntry::start() {
         view_.setMousePointer(kPointerArrow);
         return;
     }
+    writing_.emplace(form_.projfile, form_.projname, std::string());
+    if (const auto why = writing_->refusal(form_.projname)) {
+        writing_.reset();
+        buttons_.setPressed(kProjectToolbarId, "addpoint", false);
+        view_.setMousePointer(kPointerArrow);
+        messages_.message(*why, platform::MessageIcon::Exclamation);
+        return;
+    }
     CountingMessages counted(messages_);
     try {
         buttons_.setPressed(kProjectToolbarId, "addpoint", true);
@@ -77,6 +85,7 @@ void PointEntry::start() {
 }
 
 void PointEntry::backToIdle() {
+    writing_.reset();
     buttons_.setPressed(kProjectToolbarId, "addpoint", false);
     host_.setAddPointEnabled(true);
     host_.setcontrols(true);

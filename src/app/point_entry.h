@@ -4,12 +4,14 @@
 // cross marker, a right click shows the clicked coordinates, "Cancel"
 // deletes the class and "Build" keeps it as a point dataset of the project.
 #include <array>
+#include <optional>
 #include <string>
 
 #include "app/map_tools.h"
 #include "gis/point_display.h"
 #include "model/model_state.h"
 #include "platform/feedback.h"
+#include "project/run_hold.h"
 
 namespace quor::app {
 
@@ -63,6 +65,9 @@ private:
     ToolButtons& buttons_;
     PointEntryHost& host_;
     std::array<pg::Point, kTableSize> table_{};
+    // The project's run lock, from the new class until Build or Cancel:
+    // every click writes into the project's geodatabase.
+    std::optional<project::RunLocks> writing_;
 };
 
 }  // namespace quor::app

@@ -30,7 +30,7 @@ bool isWorkClassName(const std::string& name) {
     return std::any_of(names.begin(), names.end(), [&](const char* n) { return name == n; });
 }
 
-void displaypointdata(model::MainFormState& mainform, pg::Map& map, PointDatasetTree& tree) {
+void displaypointdata(model::MainFormState& mainform, pg::Map& map, PointDatasetTree& tree, bool clearWorkClasses) {
     try {
         auto workspace = pg::Workspace::openGeoPackage(geodatabasePath(mainform.projfile, mainform.projname));
         if (!mainform.ptworkspace) return;
@@ -39,9 +39,9 @@ void displaypointdata(model::MainFormState& mainform, pg::Map& map, PointDataset
         const std::vector<std::string> names = mainform.ptworkspace->featureClassNames();
         std::vector<std::string> datasets;
         for (const std::string& name : names) {
-            if (isWorkClassName(name))
-                deleterays(mainform.ptworkspace, name);
-            else
+            if (isWorkClassName(name)) {
+                if (clearWorkClasses) deleterays(mainform.ptworkspace, name);
+            } else
                 datasets.push_back(name);
         }
         int counter = 4;

@@ -52,11 +52,14 @@ void pointcrt(model::MainFormState& mainform, PointMarkerDisplay& display, doubl
 bool isWorkClassName(const std::string& name);
 
 // Every feature class of the project geodatabase: work classes left by an
-// interrupted run are deleted, every other class becomes a layer on top of
-// the map (named as the class) and a tree node "node5"<position> with
-// picture 5 at positions 5, 6, ... The names are read first, then the work
-// classes go, then layers and nodes are added. A failure ends it silently;
-// what was added stays. The map is not redrawn here.
-void displaypointdata(model::MainFormState& mainform, pg::Map& map, PointDatasetTree& tree);
+// interrupted run are deleted (only by a caller that holds the project's
+// run lock: `clearWorkClasses`; otherwise they are left out), every other
+// class becomes a layer on top of the map (named as the class) and a tree
+// node "node5"<position> with picture 5 at positions 5, 6, ... The names
+// are read first, then the work classes go, then layers and nodes are
+// added. A failure ends it silently; what was added stays. The map is not
+// redrawn here.
+void displaypointdata(model::MainFormState& mainform, pg::Map& map, PointDatasetTree& tree,
+                      bool clearWorkClasses = true);
 
 }  // namespace quor::gis

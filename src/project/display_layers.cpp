@@ -6,6 +6,7 @@
 #include "gis/point_display.h"
 #include "gis/shorebathy.h"
 #include "project/project_inputs.h"
+#include "project/run_hold.h"
 
 namespace quor::project {
 
@@ -40,7 +41,12 @@ void ProjectCommands::displaylayers() {
             if (shoreline) ctx_.map.addLayer(pg::Layer::featureLayer(shoreline, f.shorename));
         }
         ctx_.map.setExtent(ctx_.map.fullExtent());
-        if (!f.geodatabasename.empty()) gis::displaypointdata(f, ctx_.map, window_);
+        if (!f.geodatabasename.empty()) {
+            // Deleting what a broken run left is a change of the geodatabase:
+            // not while another program runs the project.
+            const RunLocks locks(f.projfile, f.projname, std::string());
+            gis::displaypointdata(f, ctx_.map, window_, !locks.refusal(f.projname));
+        }
     } catch (const std::exception&) {
         window_.clearTree();
         ctx_.map.clearLayers();

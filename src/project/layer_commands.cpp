@@ -8,6 +8,7 @@
 #include "project/chosen_paths.h"
 #include "project/project_commands.h"
 #include "project/project_file.h"
+#include "project/run_hold.h"
 
 namespace fs = std::filesystem;
 
@@ -166,6 +167,13 @@ void ProjectCommands::addshape_Click() {
 
 void ProjectCommands::rem_ptdata(const std::string& nodeText) {
     if (!ctx_.messages.question("Sure you want to remove " + nodeText + " ?")) return;
+    // The class goes from the project's geodatabase: never under another
+    // program's run of the project.
+    const RunLocks locks(ctx_.form.projfile, ctx_.form.projname, std::string());
+    if (const auto why = locks.refusal(nodeText)) {
+        ctx_.messages.message(*why, MessageIcon::Exclamation);
+        return;
+    }
     try {
         auto ws = ctx_.form.ptworkspace;
         if (!ws) throw pg::GisError("No project geodatabase is open.");

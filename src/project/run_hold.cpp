@@ -135,9 +135,22 @@ void RunHold::storeSitesQuickly() {
     if (points_ && points_->workspace()) quick_.emplace(*points_->workspace());
 }
 
-void RunHold::sitesStored() {
-    if (points_) points_->flush();
-    quick_.reset();
+bool RunHold::sitesStored() {
+    if (!notOnDisk_) {
+        notOnDisk_.emplace();
+        try {
+            if (points_) points_->flush();
+        } catch (const platform::gis::GisError& e) {
+            *notOnDisk_ = e.what();
+        }
+        quick_.reset();
+    }
+    return notOnDisk_->empty();
+}
+
+std::string RunHold::storedText(std::int64_t stored, std::int64_t sites) {
+    if (sitesStored()) return storedResultsText(stored, sites);
+    return "0 of " + std::to_string(sites) + " sites hold results for sure: " + *notOnDisk_;
 }
 
 void RunHold::toBackground() {

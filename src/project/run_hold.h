@@ -109,9 +109,14 @@ public:
     // From here on every site is its own small transaction, synced at
     // checkpoints rather than at every commit.
     void storeSitesQuickly();
-    // Every stored site on disk before the run tells how it ended; GisError
-    // when they cannot be written.
-    void sitesStored();
+    // Every stored site on disk before the run tells how it ended; false
+    // when the disk does not take them. Tried once: a second call answers
+    // as the first did.
+    bool sitesStored();
+    // What the disk holds of the `stored` sites' results, of `sites`, for
+    // the run's last words: every stored site once they are on disk, none
+    // for sure when the disk did not take them, and then why.
+    std::string storedText(std::int64_t stored, std::int64_t sites);
 
     // Background runs keep the window minimised for their length.
     void toBackground();
@@ -126,6 +131,7 @@ private:
     model::RunShell* shell_;
     std::shared_ptr<platform::gis::FeatureClass> points_;
     std::optional<platform::gis::Workspace::QuickCommits> quick_;
+    std::optional<std::string> notOnDisk_;  // set once the sites were put on disk: empty when they are
     bool minimised_ = false;
     bool titled_ = false;
 };

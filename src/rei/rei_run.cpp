@@ -272,7 +272,13 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                 showProgress(ctx);
             }
         }
-        hold.sitesStored();
+        if (!hold.sitesStored()) {
+            ctx.progress.hide();
+            messages.message(std::string(kCouldNotRun) + "\n" + hold.storedText(out.written, out.sites),
+                             platform::MessageIcon::Critical);
+            out.end = ReiRunEnd::Failed;
+            return out;
+        }
         hold.toForeground();
         if (background) ctx.messages.message(kProcessingDone, platform::MessageIcon::Information);
         const std::int64_t missed = out.failed + out.skipped;
@@ -293,7 +299,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     } catch (const std::exception& e) {
         ctx.progress.hide();
         std::string text = std::string(kCouldNotRun) + "\n" + e.what();
-        if (sitesBegun) text += "\n" + project::storedResultsText(out.written, out.sites);
+        if (sitesBegun) text += "\n" + hold.storedText(out.written, out.sites);
         messages.message(text, platform::MessageIcon::Critical);
         out.end = ReiRunEnd::Failed;
     }

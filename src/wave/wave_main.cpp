@@ -649,7 +649,12 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
             ++out.sitesDone;
             s.erasePerSiteArrays();
         }
-        hold.sitesStored();
+        if (!hold.sitesStored()) {
+            if (batch) throw pg::GisError(hold.storedText(out.storedSites, out.sites));
+            out.end = RunEnd::Failed;
+            msgs.message(hold.storedText(out.storedSites, out.sites), platform::MessageIcon::Critical);
+            return out;
+        }
     } catch (const std::exception& e) {
         // A batch tells the failure in its own log and message.
         if (batch) throw;
@@ -657,7 +662,7 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
         // The site being read or computed when the run broke off.
         const int at = std::min(out.sitesDone + 1, out.sites);
         msgs.message(std::string(e.what()) + "\nThe run stopped at site " + std::to_string(at) + " of " +
-                         std::to_string(count) + ". " + project::storedResultsText(out.storedSites, out.sites),
+                         std::to_string(count) + ". " + hold.storedText(out.storedSites, out.sites),
                      platform::MessageIcon::Critical);
         return out;
     }

@@ -22,7 +22,10 @@ public:
     void setOid(std::int64_t oid) { oid_ = oid; }
 
     const Geometry& shape() const { return shape_; }
-    void setShape(Geometry g) { shape_ = std::move(g); }
+    void setShape(Geometry g) {
+        shape_ = std::move(g);
+        shapeChanged_ = true;
+    }
 
     const Fields& fields() const;
     int fieldCount() const { return fields_ ? fields_->count() : 0; }
@@ -39,11 +42,21 @@ public:
 
     const std::shared_ptr<const Fields>& fieldsPtr() const { return fields_; }
 
+    // What was set since the feature was read or last stored: storing a row
+    // that exists writes only that, so that the rest of the row is never
+    // written over with what it already holds.
+    bool changed(int index) const { return index >= 0 && index < fieldCount() && changed_[static_cast<std::size_t>(index)]; }
+    bool shapeChanged() const { return shapeChanged_; }
+    // Everything as it is in the store now.
+    void settle();
+
 private:
     std::shared_ptr<const Fields> fields_;
     std::int64_t oid_ = -1;
     Geometry shape_;
     std::vector<FieldValue> values_;  // one per field; positions 0 and 1 unused
+    std::vector<bool> changed_;
+    bool shapeChanged_ = false;
 };
 
 }  // namespace quor::platform::gis

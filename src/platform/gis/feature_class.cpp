@@ -61,19 +61,8 @@ Feature toFeature(OGRFeature& of, const std::shared_ptr<const Fields>& fields) {
             default: f.setValue(i + 2, std::string(of.GetFieldAsString(i))); break;
         }
     }
+    f.settle();
     return f;
-}
-
-void putValue(OGRFeature& of, int i, const FieldValue& v) {
-    if (std::holds_alternative<std::monostate>(v)) {
-        of.SetFieldNull(i);
-    } else if (auto* n = std::get_if<std::int64_t>(&v)) {
-        of.SetField(i, static_cast<GIntBig>(*n));
-    } else if (auto* d = std::get_if<double>(&v)) {
-        of.SetField(i, *d);
-    } else {
-        of.SetField(i, std::get<std::string>(v).c_str());
-    }
 }
 
 // Fills an OGR feature from ours; fields are matched by position when the
@@ -83,12 +72,12 @@ void fillOgr(OGRFeature& of, const Feature& f, const Fields& classFields, bool s
     if (g) of.SetGeometryDirectly(g.release());
     const int n = of.GetFieldCount();
     if (samePositions) {
-        for (int i = 0; i < n; ++i) putValue(of, i, f.value(i + 2));
+        for (int i = 0; i < n; ++i) detail::putOgrValue(of, i, f.value(i + 2));
         return;
     }
     for (int k = 2; k < f.fieldCount(); ++k) {
         const int pos = classFields.findField(f.fields().field(k).name);
-        if (pos >= 2) putValue(of, pos - 2, f.value(k));
+        if (pos >= 2) detail::putOgrValue(of, pos - 2, f.value(k));
     }
 }
 
@@ -98,17 +87,7 @@ FeatureClass::FeatureClass(std::shared_ptr<Workspace> ws, std::string name) : ws
 
 OGRLayer* FeatureClass::ogrLayer() const {
     if (layer_ && generation_ == ws_->generation()) return layer_;
-    layer_ = nullptr;
-    detail::ErrorCapture err;
-    GDALDataset* ds = ws_->dataset();
-    for (int i = 0; i < ds->GetLayerCount(); ++i) {
-        OGRLayer* l = ds->GetLayer(i);
-        if (name_ == l->GetName()) {
-            layer_ = l;
-            break;
-        }
-    }
-    if (!layer_) layer_ = ws_->readOnlyLayer(name_);
+    layer_ = ws_->layerOf(name_);
     if (!layer_) throw GisError("The feature class " + name_ + " does not exist.");
     generation_ = ws_->generation();
     return layer_;
@@ -249,9 +228,40 @@ Feature FeatureClass::feature(std::int64_t oid) const {
 
 Feature FeatureClass::createFeature() const { return Feature(fields()); }
 
+namespace {
+
+// The values set in `f` since it was read, by their place among the
+// class's attribute fields.
+detail::ColumnValues changedValues(const Feature& f, const Fields& classFields, bool samePositions) {
+    detail::ColumnValues values;
+    for (int k = 2; k < f.fieldCount(); ++k) {
+        if (!f.changed(k)) continue;
+        const int pos = samePositions ? k : classFields.findField(f.fields().field(k).name);
+        if (pos >= 2) values.emplace_back(pos - 2, f.value(k));
+    }
+    return values;
+}
+
+}  // namespace
+
 std::int64_t FeatureClass::store(Feature& f) {
-    OGRLayer* l = ogrLayer();
+    const bool shapefile = ws_->kind() == WorkspaceKind::ShapefileFolder;
     auto fl = fields();
+    if (shapefile && f.oid() >= 0 && !f.shapeChanged()) {
+        // A row that exists gets only the values set since it was read,
+        // written into its fields: the shape and the user's other values
+        // are not written at all.
+        const auto values = changedValues(f, *fl, f.fieldsPtr() == fl);
+        try {
+            if (!values.empty()) ws_->writeRowValues(name_, f.oid(), values);
+        } catch (const platform::FileError& e) {
+            throw GisError("The feature cannot be stored in " + name_ + " (" + e.what() + ").");
+        }
+        f.settle();
+        return f.oid();
+    }
+    if (shapefile) ws_->openForWriting();
+    OGRLayer* l = ogrLayer();
     detail::ErrorCapture err;
     OGRFeature of(l->GetLayerDefn());
     fillOgr(of, f, *fl, f.fieldsPtr() == fl);
@@ -262,26 +272,27 @@ std::int64_t FeatureClass::store(Feature& f) {
             while (std::unique_ptr<OGRFeature>(l->GetFeature(next))) ++next;
             of.SetFID(next);
         }
-        ws_->noteWritten(name_);
         if (l->CreateFeature(&of) != OGRERR_NONE)
             throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
         f.setOid(of.GetFID());
     } else {
         of.SetFID(f.oid());
-        ws_->noteWritten(name_);
         if (l->SetFeature(&of) != OGRERR_NONE)
             throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
     }
+    ws_->written(name_);
+    f.settle();
     return f.oid();
 }
 
 void FeatureClass::deleteFeature(std::int64_t oid) {
+    if (ws_->kind() == WorkspaceKind::ShapefileFolder) ws_->openForWriting();
     detail::ErrorCapture err;
     OGRLayer* l = ogrLayer();
-    ws_->noteWritten(name_);
     const OGRErr e = l->DeleteFeature(oid);
     if (e != OGRERR_NONE && e != OGRERR_NON_EXISTING_FEATURE)
         throw GisError(err.message("The feature cannot be deleted from " + name_ + "."));
+    ws_->written(name_);
 }
 
 FeatureCursor FeatureClass::search() const {
@@ -331,11 +342,9 @@ std::vector<std::int64_t> FeatureClass::selectIntersecting(const Geometry& area)
 InsertCursor FeatureClass::insertCursor(bool buffered) { return InsertCursor(shared_from_this(), buffered); }
 
 void FeatureClass::flush() {
-    if (ws_->kind() == WorkspaceKind::GeoPackage) return;
-    detail::ErrorCapture err;
-    if (ogrLayer()->SyncToDisk() != OGRERR_NONE || err.failed())
-        throw GisError(err.message("The changes to " + name_ + " cannot be written to disk."));
-    ws_->noteOnDisk(name_);
+    // A geodatabase's committed rows are in its file, and GDAL's own writes
+    // into a shapefile went to disk as they were made.
+    if (ws_->kind() == WorkspaceKind::ShapefileFolder) ws_->settleRows(name_);
 }
 
 void FeatureClass::requireGone(std::int64_t oid) const {

@@ -110,6 +110,18 @@ std::unique_ptr<OGRFieldDefn> makeOgrField(const FieldDef& def) {
     return fd;
 }
 
+void putOgrValue(OGRFeature& of, int i, const FieldValue& v) {
+    if (std::holds_alternative<std::monostate>(v)) {
+        of.SetFieldNull(i);
+    } else if (auto* n = std::get_if<std::int64_t>(&v)) {
+        of.SetField(i, static_cast<GIntBig>(*n));
+    } else if (auto* d = std::get_if<double>(&v)) {
+        of.SetField(i, *d);
+    } else {
+        of.SetField(i, std::get<std::string>(v).c_str());
+    }
+}
+
 namespace {
 
 Path readCurve(const OGRSimpleCurve& c) {

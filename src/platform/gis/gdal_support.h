@@ -67,6 +67,10 @@ private:
 // the shape and object-id types, which are not attributes.
 std::unique_ptr<OGRFieldDefn> makeOgrField(const FieldDef& def);
 
+// Sets field `index` (among the attributes, from 0) of an OGR feature;
+// an empty value makes it null.
+void putOgrValue(OGRFeature& of, int index, const FieldValue& v);
+
 Geometry fromOgr(const OGRGeometry* g);
 std::unique_ptr<OGRGeometry> toOgr(const Geometry& g);
 

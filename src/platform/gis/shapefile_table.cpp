@@ -1,138 +1,21 @@
 #include "platform/gis/shapefile_table.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <optional>
 
 #include "platform/disk_writes.h"
 #include "platform/file_replacement.h"
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/table_layout.h"
 
 namespace quor::platform::gis::detail {
 
 namespace {
-
-constexpr std::size_t kHeaderBytes = 32;
-constexpr std::size_t kFieldBytes = 32;
-constexpr char kFieldsEnd = 0x0D;
-// The table's own fields give its row and header lengths in 16 bits.
-constexpr std::uint64_t kMaxLength = 65535;
-
-unsigned le16(const std::string& b, std::size_t at) {
-    return static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8);
-}
-std::uint32_t le32(const std::string& b, std::size_t at) {
-    return le16(b, at) | (static_cast<std::uint32_t>(le16(b, at + 2)) << 16);
-}
-void put16(std::string& b, std::size_t at, std::uint64_t v) {
-    b[at] = static_cast<char>(v & 0xFF);
-    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-// A field as its description in the table gives it.
-struct Column {
-    std::string name;
-    char type = 'C';
-    std::size_t offset = 0;  // in the row, after the deletion flag
-    std::size_t width = 0;
-};
-
-Column columnOf(const std::string& description, std::size_t offset) {
-    Column c;
-    c.name.assign(description.data(), strnlen(description.data(), 11));
-    c.type = description[11];
-    c.offset = offset;
-    c.width = static_cast<unsigned char>(description[16]);
-    return c;
-}
-
-// What an empty value is made of: GDAL reads a number field of stars, a
-// date of zeros, a logical of '?' and any other field of blanks as empty.
-char emptyByte(char type) {
-    switch (type) {
-        case 'N':
-        case 'F': return '*';
-        case 'D': return '0';
-        case 'L': return '?';
-        default: return ' ';
-    }
-}
-
-class ReadFile {
-public:
-    explicit ReadFile(const std::string& path) : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-        if (fd_ < 0) throw GisError("The table " + path + " cannot be read: " + std::strerror(errno) + ".");
-    }
-    ~ReadFile() { ::close(fd_); }
-    ReadFile(const ReadFile&) = delete;
-    ReadFile& operator=(const ReadFile&) = delete;
-
-    std::uint64_t size() const {
-        struct stat st {};
-        return ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    }
-    // Exactly `n` bytes from `at`; GisError when the file ends before.
-    std::string read(std::uint64_t at, std::size_t n) const {
-        std::string out(n, '\0');
-        for (std::size_t done = 0; done < n;) {
-            const ssize_t got = ::pread(fd_, out.data() + done, n - done, static_cast<off_t>(at + done));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0)
-                throw GisError("The table " + path_ + " cannot be read: " +
-                               (got < 0 ? std::string(std::strerror(errno)) : "it ends early") + ".");
-            done += static_cast<std::size_t>(got);
-        }
-        return out;
-    }
-
-private:
-    std::string path_;
-    int fd_;
-};
-
-// The table as its header describes it.
-struct Layout {
-    std::string header;                    // the 32 bytes before the fields
-    std::vector<std::string> descriptions;  // 32 bytes a field
-    std::string afterFields;               // bytes between the fields' end mark and the rows
-    std::uint64_t rows = 0, headerLength = 0, rowLength = 0;
-    std::vector<Column> columns;
-};
-
-Layout readLayout(const ReadFile& in, const std::string& dbf) {
-    Layout t;
-    t.header = in.read(0, kHeaderBytes);
-    t.rows = le32(t.header, 4);
-    t.headerLength = le16(t.header, 8);
-    t.rowLength = le16(t.header, 10);
-    auto damaged = [&](const std::string& why) { return GisError("The table " + dbf + " is damaged: " + why + "."); };
-    if (t.headerLength < kHeaderBytes + 1) throw damaged("its header is too short");
-    const std::string rest = in.read(kHeaderBytes, t.headerLength - kHeaderBytes);
-    std::size_t at = 0, offset = 1;
-    while (at < rest.size() && rest[at] != kFieldsEnd) {
-        if (at + kFieldBytes > rest.size()) throw damaged("its field descriptions do not end");
-        t.descriptions.push_back(rest.substr(at, kFieldBytes));
-        t.columns.push_back(columnOf(t.descriptions.back(), offset));
-        offset += t.columns.back().width;
-        at += kFieldBytes;
-    }
-    if (at >= rest.size()) throw damaged("its field descriptions do not end");
-    t.afterFields = rest.substr(at + 1);
-    if (offset != t.rowLength) throw damaged("its rows are not as wide as its fields");
-    if (in.size() < t.headerLength + t.rows * t.rowLength) throw damaged("it holds fewer rows than its header says");
-    return t;
-}
 
 // The descriptions GDAL gives the fields in a shapefile's table, read off
 // a table it makes in memory with them alone.
@@ -159,77 +42,113 @@ std::vector<std::string> descriptionsOf(const std::vector<FieldDef>& defs) {
     const std::string table(reinterpret_cast<const char*>(bytes), bytes ? length : 0);
     VSIUnlink(path.c_str());
     for (std::size_t i = 0; i < defs.size(); ++i) {
-        const std::size_t at = kHeaderBytes + i * kFieldBytes;
-        if (table.size() < at + kFieldBytes) throw GisError("The fields cannot be described.");
-        out.push_back(table.substr(at, kFieldBytes));
+        const std::size_t at = kTableHeaderBytes + i * kFieldDescriptionBytes;
+        if (table.size() < at + kFieldDescriptionBytes) throw GisError("The fields cannot be described.");
+        out.push_back(table.substr(at, kFieldDescriptionBytes));
         // The place in the row is the reader's to work out.
         std::fill(out.back().begin() + 12, out.back().begin() + 16, '\0');
     }
     return out;
 }
 
+// The rows of the new table, made from the old ones a block at a time:
+// each block holds about a megabyte of new rows, however many fields are
+// added, in one buffer that never grows.
+class NewRows {
+public:
+    NewRows(const TableFile& in, const Layout& old, const std::vector<Column>& added,
+            const std::vector<const Column*>& emptied)
+        : in_(in), old_(old), emptied_(emptied) {
+        for (const auto& c : added) added_.append(c.width, emptyByte(c.type));
+        fieldsEnd_ = 1;
+        for (const auto& c : old.columns) fieldsEnd_ += c.width;
+        const std::uint64_t rowLength = old.rowLength + added_.size();
+        perBlock_ = std::max<std::uint64_t>(1, (1u << 20) / rowLength);
+        block_.reserve(static_cast<std::size_t>(perBlock_ * rowLength));
+        oldRows_.reserve(static_cast<std::size_t>(perBlock_ * old.rowLength));
+    }
+
+    std::uint64_t perBlock() const { return perBlock_; }
+
+    // The new rows from `row` on, a block of them at most.
+    const std::string& from(std::uint64_t row) {
+        const std::uint64_t n = std::min(perBlock_, old_.rows - row);
+        const std::size_t oldLength = static_cast<std::size_t>(old_.rowLength);
+        in_.read(old_.headerLength + row * old_.rowLength, static_cast<std::size_t>(n) * oldLength, oldRows_);
+        block_.clear();
+        for (std::size_t r = 0; r < n; ++r) {
+            const std::size_t start = block_.size(), at = r * oldLength;
+            // What some writers pad a row with goes after the new fields:
+            // every reader finds a field by adding up the widths before it.
+            block_.append(oldRows_, at, fieldsEnd_);
+            block_ += added_;
+            block_.append(oldRows_, at + fieldsEnd_, oldLength - fieldsEnd_);
+            for (const Column* c : emptied_)
+                std::fill_n(block_.begin() + static_cast<std::ptrdiff_t>(start + c->offset), c->width,
+                            emptyByte(c->type));
+        }
+        return block_;
+    }
+
+private:
+    const TableFile& in_;
+    const Layout& old_;
+    const std::vector<const Column*>& emptied_;
+    std::string added_;
+    std::size_t fieldsEnd_ = 1;
+    std::uint64_t perBlock_ = 1;
+    std::string oldRows_, block_;
+};
+
 }  // namespace
 
 void replaceTable(const std::string& dbf, const TableChange& change) {
-    const ReadFile in(dbf);
-    Layout t = readLayout(in, dbf);
-    const std::vector<std::string> added = descriptionsOf(change.add);
+    const TableFile in(dbf);
+    const Layout t = readLayout(in);
+    const std::vector<std::string> descriptions = descriptionsOf(change.add);
 
-    // The new layout: the old fields, then the added ones.
-    std::vector<Column> columns = t.columns;
-    std::uint64_t rowLength = t.rowLength;
-    for (const auto& d : added) {
-        columns.push_back(columnOf(d, rowLength));
-        for (std::size_t k = 0; k + 1 < columns.size(); ++k)
-            if (equalsIgnoreCase(columns[k].name, columns.back().name))
-                throw GisError("Field " + columns.back().name + " already exists.");
-        rowLength += columns.back().width;
+    // The new fields follow the old ones.
+    std::size_t fieldsEnd = 1;
+    for (const auto& c : t.columns) fieldsEnd += c.width;
+    std::vector<Column> added;
+    for (const auto& d : descriptions) {
+        added.push_back(columnOf(d, fieldsEnd));
+        if (t.find(added.back().name)) throw GisError("Field " + added.back().name + " already exists.");
+        for (std::size_t k = 0; k + 1 < added.size(); ++k)
+            if (equalsIgnoreCase(added[k].name, added.back().name))
+                throw GisError("Field " + added.back().name + " already exists.");
+        fieldsEnd += added.back().width;
     }
-    const std::uint64_t headerLength = t.headerLength + kFieldBytes * added.size();
-    if (rowLength > kMaxLength || headerLength > kMaxLength)
+    std::uint64_t rowLength = t.rowLength;
+    for (const auto& c : added) rowLength += c.width;
+    const std::uint64_t headerLength = t.headerLength + kFieldDescriptionBytes * added.size();
+    if (rowLength > kMaxTableLength || headerLength > kMaxTableLength)
         throw GisError("The table " + dbf + " cannot hold more fields: its rows would be wider than a table allows.");
 
-    // Each row's bytes: its old ones, the new fields empty, then the
-    // emptied fields made empty.
-    std::string tail;
-    for (std::size_t k = t.columns.size(); k < columns.size(); ++k)
-        tail.append(columns[k].width, emptyByte(columns[k].type));
     std::vector<const Column*> emptied;
     for (const auto& name : change.empty)
-        for (std::size_t k = 0; k < t.columns.size(); ++k)
-            if (equalsIgnoreCase(columns[k].name, name)) emptied.push_back(&columns[k]);
+        if (const Column* c = t.find(name)) emptied.push_back(c);
 
     std::string header = t.header;
-    put16(header, 8, headerLength);
-    put16(header, 10, rowLength);
+    putLe16(header, 8, headerLength);
+    putLe16(header, 10, rowLength);
     for (const auto& d : t.descriptions) header += d;
-    for (const auto& d : added) header += d;
-    header += kFieldsEnd;
+    for (const auto& d : descriptions) header += d;
+    header += kFieldsEndMark;
     header += t.afterFields;
 
-    const std::uint64_t rowsEnd = t.headerLength + t.rows * t.rowLength;
-    const std::uint64_t trailing = in.size() - rowsEnd;
-    const std::uint64_t tableBytes = headerLength + t.rows * rowLength + trailing;
+    // The header's rows are the table every reader sees: anything the old
+    // file held past them is left out, and the end mark closes the table
+    // when the old one had one (or anything else) there.
+    const bool endMark = in.size() > t.rowsEnd();
+    const std::uint64_t tableBytes = headerLength + t.rows * rowLength + (endMark ? 1 : 0);
     try {
         FileReplacement out(dbf);
         out.reserve(tableBytes);
         out.append(header);
-        // Rows go in blocks of about a megabyte: few writes, little memory.
-        const std::uint64_t perBlock = std::max<std::uint64_t>(1, (1u << 20) / t.rowLength);
-        std::string block;
-        for (std::uint64_t row = 0; row < t.rows; row += perBlock) {
-            const std::uint64_t n = std::min(perBlock, t.rows - row);
-            const std::string old = in.read(t.headerLength + row * t.rowLength, n * t.rowLength);
-            block.clear();
-            for (std::uint64_t r = 0; r < n; ++r) {
-                const std::size_t start = block.size();
-                block.append(old, r * t.rowLength, t.rowLength);
-                block += tail;
-                for (const Column* c : emptied) std::fill_n(block.begin() + start + c->offset, c->width, emptyByte(c->type));
-            }
-            out.append(block);
-        }
-        if (trailing > 0) out.append(in.read(rowsEnd, trailing));
+        NewRows rows(in, t, added, emptied);
+        for (std::uint64_t row = 0; row < t.rows; row += rows.perBlock()) out.append(rows.from(row));
+        if (endMark) out.append(std::string_view(&kTableEndMark, 1));
         out.commit();
     } catch (const WriteError& e) {
         if (isNoRoom(e.error())) throw TableNoRoom(e.what(), tableBytes);

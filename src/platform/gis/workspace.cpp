@@ -16,7 +16,6 @@
 #include "platform/gis/shapefile_files.h"
 #include "platform/gis/shapefile_table.h"
 #include "platform/file_replacement.h"
-#include "platform/kept_files.h"
 
 namespace fs = std::filesystem;
 
@@ -69,6 +68,24 @@ bool hasShpExtension(const fs::path& p) {
     return x == ".shp";
 }
 
+bool hasShapefile(const fs::path& dir) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec))
+        if (hasShpExtension(e.path())) return true;
+    return false;
+}
+
+const char* const kShapefileDrivers[] = {"ESRI Shapefile", nullptr};
+
+// A folder of shapefiles for writing; a folder without any yet GDAL opens
+// only as a new data source.
+DatasetHandle openFolderForWriting(const std::string& path) {
+    DatasetHandle ds = openDataset(path, GDAL_OF_VECTOR | GDAL_OF_UPDATE, kShapefileDrivers);
+    if (!ds && !hasShapefile(path))
+        if (auto* drv = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile")) ds = createDataset(*drv, path);
+    return ds;
+}
+
 bool isCoverageFolder(const fs::path& dir) {
     std::error_code ec;
     for (const char* f : {"arc.adf", "pal.adf", "ARC.ADF", "PAL.ADF", "arc", "pal"})
@@ -78,33 +95,18 @@ bool isCoverageFolder(const fs::path& dir) {
 
 }  // namespace
 
-Workspace::Workspace(std::string path, WorkspaceKind kind, DatasetHandle ds, bool readOnly)
-    : path_(std::move(path)), kind_(kind), ds_(std::move(ds)), readOnly_(readOnly) {}
+Workspace::Workspace(std::string path, WorkspaceKind kind, DatasetHandle ds, bool readOnly, bool writing)
+    : path_(std::move(path)), kind_(kind), ds_(std::move(ds)), readOnly_(readOnly), writing_(writing) {}
 
 Workspace::~Workspace() {
     // Closing may report; the capture keeps that off the console.
     detail::ErrorCapture err;
     if (ds_ && transactionDepth_ > 0) ds_->RollbackTransaction();
+    // Nothing is left to write: GDAL's own writes into shapefiles went to
+    // disk as they were made, and values went straight into the tables.
+    rowWriters_.clear();
     readOnlyClasses_.clear();
-    // GDAL's handle writes what it still holds as it goes, into the same
-    // files: shapefiles written over in place since they were last seen
-    // are the user's new ones, kept from it.
-    std::vector<platform::KeptFiles> replaced;
-    for (const auto& listed : listedFiles_) {
-        const std::string& name = listed.first;
-        if (writtenSinceSeen_.count(name) || listedAsOnDisk(name)) continue;
-        try {
-            replaced.emplace_back(detail::shapefileParts(shapefilePath(name)));
-        } catch (const std::exception&) {
-        }
-    }
     ds_.reset();
-    for (const auto& files : replaced) {
-        try {
-            files.putBack();
-        } catch (const std::exception&) {
-        }
-    }
 }
 
 std::shared_ptr<Workspace> Workspace::shared(const std::string& key) {
@@ -184,22 +186,19 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
     DatasetHandle ds;
     WorkspaceKind kind = WorkspaceKind::Other;
     bool readOnly = true;
+    bool writing = false;
     if (fs::is_directory(p, ec) && isCoverageFolder(p)) {
         const char* drivers[] = {"AVCBin", nullptr};
         ds = openDataset(path, GDAL_OF_VECTOR, drivers);
         kind = WorkspaceKind::Coverage;
     } else if (fs::is_directory(p, ec)) {
-        const char* drivers[] = {"ESRI Shapefile", nullptr};
         const bool writable = ::access(path.c_str(), W_OK) == 0;
-        ds = openDataset(path, GDAL_OF_VECTOR | (writable ? GDAL_OF_UPDATE : 0), drivers);
-        if (!ds && writable) {
-            // A folder without shapefiles yet: GDAL opens it only as a new data source.
-            bool hasShp = false;
-            for (const auto& e : fs::directory_iterator(p, ec))
-                if (hasShpExtension(e.path())) hasShp = true;
-            if (!hasShp)
-                if (auto* drv = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile"))
-                    ds = createDataset(*drv, path);
+        // Read only: opening a user's folder writes nothing, and neither
+        // does letting it go.
+        ds = openDataset(path, GDAL_OF_VECTOR, kShapefileDrivers);
+        if (!ds && writable && !hasShapefile(p)) {
+            ds = openFolderForWriting(path);
+            writing = ds != nullptr;
         }
         kind = WorkspaceKind::ShapefileFolder;
         readOnly = !writable;
@@ -208,7 +207,7 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
         if (readOnlyGpkg) kind = WorkspaceKind::GeoPackage;
     }
     if (!ds) throw GisError(err.message("The workspace " + path + " cannot be opened."));
-    auto ws = std::shared_ptr<Workspace>(new Workspace(path, kind, std::move(ds), readOnly));
+    auto ws = std::shared_ptr<Workspace>(new Workspace(path, kind, std::move(ds), readOnly, writing));
     if (kind == WorkspaceKind::ShapefileFolder) ws->rememberListing();
     remember(key, ws);
     return ws;
@@ -259,7 +258,6 @@ void Workspace::rememberListing() {
     detail::ErrorCapture err;
     ds_->GetLayerCount();  // opens every shapefile of the folder now
     listedFiles_.clear();
-    writtenSinceSeen_.clear();
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(path_, ec))
         if (hasShpExtension(e.path())) listedFiles_[e.path().stem().string()] = detail::shapefileStamp(e.path().string());
@@ -273,64 +271,91 @@ bool Workspace::listedAsOnDisk(const std::string& name) const {
     return it != listedFiles_.end() && it->second == detail::shapefileStamp(shp);
 }
 
-void Workspace::noteWritten(const std::string& name) {
-    if (kind_ == WorkspaceKind::ShapefileFolder) writtenSinceSeen_.insert(name);
-}
-
 void Workspace::noteOnDisk(const std::string& name) {
     if (kind_ != WorkspaceKind::ShapefileFolder) return;
     listedFiles_[name] = detail::shapefileStamp(shapefilePath(name));
-    writtenSinceSeen_.erase(name);
 }
 
 bool Workspace::reopenFolder() {
     detail::ErrorCapture err;
-    const char* drivers[] = {"ESRI Shapefile", nullptr};
-    DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (readOnly_ ? 0 : GDAL_OF_UPDATE), drivers);
+    DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR, kShapefileDrivers);
+    bool writing = false;
+    if (!fresh && !readOnly_ && !hasShapefile(path_)) {
+        fresh = openFolderForWriting(path_);
+        writing = fresh != nullptr;
+    }
     const bool opened = fresh != nullptr;
     if (!fresh) {
         // The old handle must go all the same; an empty stand-in answers
         // that the folder's classes cannot be found.
         if (auto* drv = GetGDALDriverManager()->GetDriverByName("Memory")) fresh = createDataset(*drv, path_);
     }
+    // Shapefiles opened on their own are opened again when next asked for.
     readOnlyClasses_.clear();
-    if (fresh) ds_ = std::move(fresh);
+    if (fresh) {
+        ds_ = std::move(fresh);
+        writing_ = writing;
+    }
     return opened;
 }
 
-bool Workspace::reopenPuttingBack(const platform::KeptFiles& kept) {
-    auto putBack = [&] {
-        try {
-            kept.putBack();
-            return true;
-        } catch (const std::exception&) {
-            return false;
-        }
-    };
-    // The new handle reads the files as they were kept. The old one writes
-    // what it still holds as it goes, into the same files: putting them
-    // back once more undoes that.
-    putBack();
+void Workspace::openForWriting() {
+    if (kind_ != WorkspaceKind::ShapefileFolder || writing_) return;
+    if (readOnly_) throw GisError("The workspace " + path_ + " is read-only.");
+    detail::ErrorCapture err;
+    DatasetHandle fresh = openFolderForWriting(path_);
+    if (!fresh) throw GisError(err.message("The folder " + path_ + " cannot be opened for writing."));
+    ds_ = std::move(fresh);
+    writing_ = true;
+    readOnlyClasses_.clear();
+    bumpGeneration();
+}
+
+void Workspace::written(const std::string& name) {
+    if (kind_ != WorkspaceKind::ShapefileFolder) return;
+    detail::ErrorCapture err;
+    if (OGRLayer* layer = folderLayer(name))
+        if (layer->SyncToDisk() != OGRERR_NONE || err.failed())
+            throw GisError(err.message("The changes to " + name + " cannot be written to disk."));
+    noteOnDisk(name);
+}
+
+void Workspace::writeRowValues(const std::string& name, std::int64_t oid, const detail::ColumnValues& values) {
+    auto it = rowWriters_.find(name);
+    if (it == rowWriters_.end()) {
+        const std::string dbf = detail::tablePart(detail::shapefileParts(shapefilePath(name)));
+        if (dbf.empty()) throw GisError("The shapefile " + name + " has no table.");
+        it = rowWriters_.emplace(name, std::make_unique<detail::TableRowWriter>(dbf)).first;
+    }
+    it->second->write(oid, values);
+}
+
+void Workspace::settleRows(const std::string& name) {
+    const auto it = rowWriters_.find(name);
+    if (it == rowWriters_.end()) return;
+    const std::unique_ptr<detail::TableRowWriter> writer = std::move(it->second);
+    rowWriters_.erase(it);
+    std::string failure;
+    try {
+        writer->sync();
+    } catch (const platform::FileError& e) {
+        failure = e.what();
+    }
+    // GDAL's handle may still hold rows as they were before the values.
     reopenFolder();
-    const bool back = putBack();
     bumpGeneration();
     rememberListing();
-    return back;
+    if (!failure.empty())
+        throw GisError("The values written into " + name + " cannot be put on disk (" + failure + ").");
 }
 
 void Workspace::listAgain(const std::string& name) {
-    // Written over in place, as cp does, the files the old handle writes
-    // into as it goes are the user's new ones: they are kept from it.
-    std::optional<platform::KeptFiles> replaced;
-    try {
-        replaced.emplace(detail::shapefileParts(shapefilePath(name)));
-    } catch (const std::exception& e) {
-        throw GisError("The shapefile " + name + " was replaced on disk and cannot be read: " + e.what());
-    }
-    if (!reopenPuttingBack(*replaced))
-        throw PartlyChangedError("The shapefile " + name +
-                                 " was replaced on disk, and its new files could not be kept from this program's "
-                                 "earlier writes: they may be damaged.");
+    // Another program wrote the files: they are read as they now are, and
+    // nothing of this program's goes into them.
+    rowWriters_.erase(name);
+    reopenFolder();
+    bumpGeneration();
+    rememberListing();
 }
 
 void Workspace::clearUnfinishedTable(const std::string& name) const {
@@ -344,19 +369,13 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
         return;
     }
     const std::string dbf = detail::tablePart(detail::shapefileParts(shapefilePath(name)));
-    OGRLayer* layer = folderLayer(name);
-    if (!layer) throw GisError("The shapefile " + name + " may only be read.");
     if (dbf.empty()) throw GisError("The shapefile " + name + " has no table.");
-    {
-        // The new table is made from the file: what GDAL still holds back
-        // goes there first.
-        detail::ErrorCapture err;
-        if (layer->SyncToDisk() != OGRERR_NONE || err.failed())
-            throw GisError(err.message("The changes to " + name + " cannot be written to disk."));
-    }
+    if (::access(dbf.c_str(), W_OK) != 0) throw GisError("The shapefile " + name + " may only be read.");
+    // Values written so far are in the table the new one is made from; the
+    // writer would go on writing into the old one.
+    rowWriters_.erase(name);
     detail::replaceTable(dbf, change);
-    // GDAL's handle still reads the table that was replaced; whatever it
-    // writes on closing goes into that one, no longer on the disk.
+    // GDAL's handle still reads the table that was replaced.
     const bool opened = reopenFolder();
     bumpGeneration();
     rememberListing();
@@ -367,43 +386,38 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
 
 std::shared_ptr<FeatureClass> Workspace::openFeatureClass(const std::string& name) {
     // A shapefile copied into the folder after it was listed, or in place of
-    // one listed then, is the file the user means: the handles of the old
-    // listing would write into a file no longer there, or not find it.
+    // one listed then, is the file the user means: it is read as it now is.
     if (kind_ == WorkspaceKind::ShapefileFolder) {
-        if (writtenSinceSeen_.count(name)) {
-            // The files changed by this program's own writes: those reach
-            // the disk, and the files are seen as they now are.
-            detail::ErrorCapture err;
-            if (OGRLayer* layer = folderLayer(name)) layer->SyncToDisk();
-            noteOnDisk(name);
-        } else if (!listedAsOnDisk(name)) {
+        if (rowWriters_.count(name))
+            settleRows(name);  // the files changed by this program's own values
+        else if (!listedAsOnDisk(name))
             listAgain(name);
-        }
     }
-    if (!hasFeatureClass(name) && !readOnlyLayer(name)) {
-        // A folder opened for writing leaves out a shapefile that is damaged,
-        // and also one whose files may only be read: open that one on its own.
+    detail::ErrorCapture err;
+    if (!layerOf(name)) {
         std::error_code ec;
         const std::string shp = shapefilePath(name);
-        if (kind_ == WorkspaceKind::ShapefileFolder && fs::exists(shp, ec)) {
-            detail::ErrorCapture err;
-            DatasetHandle alone = openDataset(shp, GDAL_OF_VECTOR);
-            OGRLayer* layer = alone && alone->GetLayerCount() == 1 ? alone->GetLayer(0) : nullptr;
-            if (layer && name == layer->GetName()) {
-                readOnlyClasses_.emplace_back(name, std::move(alone));
-                return std::make_shared<FeatureClass>(shared_from_this(), name);
-            }
+        if (kind_ == WorkspaceKind::ShapefileFolder && fs::exists(shp, ec))
             throw GisError(err.message("The shapefile " + shp + " is damaged or incomplete."));
-        }
         throw GisError("The feature class " + name + " does not exist.");
     }
     return std::make_shared<FeatureClass>(shared_from_this(), name);
 }
 
-OGRLayer* Workspace::readOnlyLayer(const std::string& name) const {
+OGRLayer* Workspace::layerOf(const std::string& name) const {
+    if (OGRLayer* layer = folderLayer(name)) return layer;
     for (const auto& [n, ds] : readOnlyClasses_)
         if (n == name) return ds->GetLayer(0);
-    return nullptr;
+    if (kind_ != WorkspaceKind::ShapefileFolder) return nullptr;
+    std::error_code ec;
+    const std::string shp = shapefilePath(name);
+    if (!fs::exists(shp, ec)) return nullptr;
+    detail::ErrorCapture err;
+    DatasetHandle alone = openDataset(shp, GDAL_OF_VECTOR);
+    OGRLayer* layer = alone && alone->GetLayerCount() == 1 ? alone->GetLayer(0) : nullptr;
+    if (!layer || name != layer->GetName()) return nullptr;
+    readOnlyClasses_.emplace_back(name, std::move(alone));
+    return layer;
 }
 
 std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& name, GeometryType type,
@@ -411,6 +425,7 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
                                                             const SpatialReference& sr) {
     if (name.empty()) throw GisError("A feature class needs a name.");
     if (readOnly_) throw GisError("The workspace " + path_ + " is read-only.");
+    openForWriting();
     detail::ErrorCapture err;
     // The stores compare table names without regard to case.
     for (int i = 0; i < ds_->GetLayerCount(); ++i)
@@ -462,6 +477,8 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
 
 void Workspace::deleteFeatureClass(const std::string& name) {
     if (readOnly_) throw GisError("The workspace " + path_ + " is read-only.");
+    openForWriting();
+    rowWriters_.erase(name);
     for (int i = 0; i < ds_->GetLayerCount(); ++i) {
         if (name == ds_->GetLayer(i)->GetName()) {
             detail::ErrorCapture err;

@@ -13,7 +13,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -22,13 +21,10 @@
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/geometry.h"
 #include "platform/gis/spatial_reference.h"
+#include "platform/gis/table_rows.h"
 
 class GDALDataset;
 class OGRLayer;
-
-namespace quor::platform {
-class KeptFiles;
-}
 
 namespace quor::platform::gis {
 
@@ -48,7 +44,8 @@ public:
     static std::shared_ptr<Workspace> createGeoPackage(const std::string& path);
     // Opens any vector data source: a GeoPackage, a shapefile folder, a
     // single shapefile (its folder is the workspace) or a coverage folder.
-    // Shapefile folders open for update when possible; coverages read-only.
+    // A shapefile folder is only read until this program writes into it;
+    // coverages are only ever read.
     static std::shared_ptr<Workspace> open(const std::string& path);
     // A new, empty workspace held in memory only, for classes that live a
     // moment (a site's work classes): nothing of it ever reaches a file.
@@ -126,18 +123,30 @@ public:
     // left, if any.
     void clearUnfinishedTable(const std::string& name) const;
 
-    // This program's own writes to a shapefile of this folder, so that they
-    // are never taken for a copy put in its place: written since its files
-    // were last seen, and all of it on disk now (they are seen again).
-    // Nothing for other workspaces.
-    void noteWritten(const std::string& name);
-    void noteOnDisk(const std::string& name);
+    // A shapefile folder is read through a handle that never writes. GDAL
+    // opens it for writing only for a write of GDAL's own (a class made or
+    // deleted, a row added or deleted, a shape changed), and each such
+    // write is on disk, through written(), before the call that made it
+    // returns: a handle that closes or is opened again has nothing left
+    // to write into files that may no longer be the ones it wrote.
+    void openForWriting();
+    void written(const std::string& name);
+
+    // Writes values into the row `oid` of the shapefile `name` in place:
+    // only their bytes change, never the shape or another field. The table
+    // is opened for writing at the first such write. GisError, or
+    // platform::WriteError when the disk does not take them.
+    void writeRowValues(const std::string& name, std::int64_t oid, const detail::ColumnValues& values);
+    // Puts the values written into `name` on disk and lets every class read
+    // them. GisError when the disk does not take them.
+    void settleRows(const std::string& name);
 
     // The GDAL dataset (never null while the workspace lives).
     GDALDataset* dataset() const { return ds_.get(); }
-    // The layer of a shapefile of this folder that could only be opened for
-    // reading (its files are read-only), or null.
-    OGRLayer* readOnlyLayer(const std::string& name) const;
+    // The layer of the class `name`, or null when there is none. A
+    // shapefile that the folder's handle leaves out (its files may only be
+    // read while the folder is open for writing) is opened on its own.
+    OGRLayer* layerOf(const std::string& name) const;
     // Raised whenever a class is created or deleted or fields change, so
     // that FeatureClass objects look their layer up again.
     std::uint64_t generation() const { return generation_; }
@@ -155,7 +164,7 @@ public:
     void setAlteredSpatialReference(const std::string& name, const SpatialReference& sr);
 
 private:
-    Workspace(std::string path, WorkspaceKind kind, DatasetHandle ds, bool readOnly);
+    Workspace(std::string path, WorkspaceKind kind, DatasetHandle ds, bool readOnly, bool writing = false);
     static std::shared_ptr<Workspace> shared(const std::string& key);
     static void remember(const std::string& key, const std::shared_ptr<Workspace>& ws);
     void afterRollback();
@@ -166,25 +175,26 @@ private:
     void rememberListing();
     bool listedAsOnDisk(const std::string& name) const;
     void listAgain(const std::string& name);
-    // Opens the folder again; false when only an empty stand-in could be.
+    // Opens the folder again, for reading; false when only an empty
+    // stand-in could be.
     bool reopenFolder();
-    // Opens the folder again, with `kept` put back under the old handle's
-    // last writes. False when the files could not be put back.
-    bool reopenPuttingBack(const platform::KeptFiles& kept);
+    void noteOnDisk(const std::string& name);
 
     std::string path_;
     WorkspaceKind kind_;
     DatasetHandle ds_;
     bool readOnly_ = false;
+    bool writing_ = false;  // a shapefile folder's handle opened for writing
     std::uint64_t generation_ = 1;
     int transactionDepth_ = 0;
     bool schemaChangedInTransaction_ = false;
     std::vector<std::pair<std::string, SpatialReference>> altered_;
-    std::vector<std::pair<std::string, DatasetHandle>> readOnlyClasses_;
+    mutable std::vector<std::pair<std::string, DatasetHandle>> readOnlyClasses_;
     // The files of each shapefile as last seen: when the listing opened
     // them, or after this program's own writes.
     std::map<std::string, std::string> listedFiles_;
-    std::set<std::string> writtenSinceSeen_;
+    // The tables this program writes values into, until they are settled.
+    std::map<std::string, std::unique_ptr<detail::TableRowWriter>> rowWriters_;
     friend class Transaction;
 };
 

@@ -1,0 +1,111 @@
+#include "platform/gis/table_layout.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/gis/fields.h"
+#include "platform/gis/gis_error.h"
+
+namespace quor::platform::gis::detail {
+
+unsigned readLe16(const std::string& b, std::size_t at) {
+    return static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8);
+}
+
+std::uint32_t readLe32(const std::string& b, std::size_t at) {
+    return readLe16(b, at) | (static_cast<std::uint32_t>(readLe16(b, at + 2)) << 16);
+}
+
+void putLe16(std::string& b, std::size_t at, std::uint64_t v) {
+    b[at] = static_cast<char>(v & 0xFF);
+    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+}
+
+Column columnOf(const std::string& description, std::size_t offset) {
+    Column c;
+    c.name.assign(description.data(), strnlen(description.data(), 11));
+    // Some writers pad names with blanks; GDAL shows them cut, and so every
+    // lookup must.
+    while (c.name.size() > 1 && c.name.back() == ' ') c.name.pop_back();
+    c.type = description[11];
+    c.offset = offset;
+    c.width = static_cast<unsigned char>(description[16]);
+    return c;
+}
+
+char emptyByte(char type) {
+    switch (type) {
+        case 'N':
+        case 'F': return '*';
+        case 'D': return '0';
+        case 'L': return '?';
+        default: return ' ';
+    }
+}
+
+TableFile::TableFile(const std::string& path) : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (fd_ < 0) throw GisError("The table " + path + " cannot be read: " + std::strerror(errno) + ".");
+}
+
+TableFile::~TableFile() { ::close(fd_); }
+
+std::uint64_t TableFile::size() const {
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+void TableFile::read(std::uint64_t at, std::size_t n, std::string& out) const {
+    out.resize(n);
+    for (std::size_t done = 0; done < n;) {
+        const ssize_t got = ::pread(fd_, out.data() + done, n - done, static_cast<off_t>(at + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0)
+            throw GisError("The table " + path_ + " cannot be read: " +
+                           (got < 0 ? std::string(std::strerror(errno)) : "it ends early") + ".");
+        done += static_cast<std::size_t>(got);
+    }
+}
+
+std::string TableFile::read(std::uint64_t at, std::size_t n) const {
+    std::string out;
+    read(at, n, out);
+    return out;
+}
+
+const Column* Layout::find(const std::string& name) const {
+    for (const auto& c : columns)
+        if (equalsIgnoreCase(c.name, name)) return &c;
+    return nullptr;
+}
+
+Layout readLayout(const TableFile& in) {
+    Layout t;
+    t.header = in.read(0, kTableHeaderBytes);
+    t.rows = readLe32(t.header, 4);
+    t.headerLength = readLe16(t.header, 8);
+    t.rowLength = readLe16(t.header, 10);
+    auto damaged = [&](const std::string& why) {
+        return GisError("The table " + in.path() + " is damaged: " + why + ".");
+    };
+    if (t.headerLength < kTableHeaderBytes + 1) throw damaged("its header is too short");
+    const std::string rest = in.read(kTableHeaderBytes, t.headerLength - kTableHeaderBytes);
+    std::size_t at = 0, offset = 1;
+    while (at < rest.size() && rest[at] != kFieldsEndMark) {
+        if (at + kFieldDescriptionBytes > rest.size()) throw damaged("its field descriptions do not end");
+        t.descriptions.push_back(rest.substr(at, kFieldDescriptionBytes));
+        t.columns.push_back(columnOf(t.descriptions.back(), offset));
+        offset += t.columns.back().width;
+        at += kFieldDescriptionBytes;
+    }
+    if (at >= rest.size()) throw damaged("its field descriptions do not end");
+    t.afterFields = rest.substr(at + 1);
+    if (offset > t.rowLength) throw damaged("its rows are narrower than its fields");
+    if (in.size() < t.rowsEnd()) throw damaged("it holds fewer rows than its header says");
+    return t;
+}
+
+}  // namespace quor::platform::gis::detail

@@ -1,0 +1,76 @@
+#pragma once
+// A shapefile's attribute table (".dbf") as GDAL reads it, read from
+// outside GDAL: the header, where each field lies in a row and how an empty
+// value is spelt. The table code that changes fields and the one that
+// writes a site's values both go by it, so that they see exactly the table
+// every reader sees.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quor::platform::gis::detail {
+
+inline constexpr std::size_t kTableHeaderBytes = 32;
+inline constexpr std::size_t kFieldDescriptionBytes = 32;
+inline constexpr char kFieldsEndMark = 0x0D;
+inline constexpr char kTableEndMark = 0x1A;
+// The table's own fields give its row and header lengths in 16 bits.
+inline constexpr std::uint64_t kMaxTableLength = 65535;
+
+unsigned readLe16(const std::string& bytes, std::size_t at);
+std::uint32_t readLe32(const std::string& bytes, std::size_t at);
+void putLe16(std::string& bytes, std::size_t at, std::uint64_t value);
+
+// A field as its description gives it. The name is the one GDAL shows:
+// up to the first NUL, trailing blanks cut.
+struct Column {
+    std::string name;
+    char type = 'C';
+    std::size_t offset = 0;  // in the row, after the deletion flag
+    std::size_t width = 0;
+};
+
+Column columnOf(const std::string& description, std::size_t offset);
+
+// What an empty value is made of: GDAL reads a number field of stars, a
+// date of zeros, a logical of '?' and any other field of blanks as empty.
+char emptyByte(char type);
+
+// A table file opened for reading.
+class TableFile {
+public:
+    explicit TableFile(const std::string& path);
+    ~TableFile();
+    TableFile(const TableFile&) = delete;
+    TableFile& operator=(const TableFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::uint64_t size() const;
+    // Exactly `n` bytes from `at` into `out` (resized); GisError when the file ends before.
+    void read(std::uint64_t at, std::size_t n, std::string& out) const;
+    std::string read(std::uint64_t at, std::size_t n) const;
+
+private:
+    std::string path_;
+    int fd_;
+};
+
+// The table as its header describes it. Rows may be wider than their
+// fields (some writers pad them), never narrower; the header's row count
+// is what every reader sees, whatever lies beyond those rows.
+struct Layout {
+    std::string header;                     // the 32 bytes before the fields
+    std::vector<std::string> descriptions;  // 32 bytes a field
+    std::string afterFields;                // bytes between the fields' end mark and the rows
+    std::uint64_t rows = 0, headerLength = 0, rowLength = 0;
+    std::vector<Column> columns;
+
+    std::uint64_t rowsEnd() const { return headerLength + rows * rowLength; }
+    // The column of that name, as GDAL matches names (case aside), or null.
+    const Column* find(const std::string& name) const;
+};
+
+// GisError, naming the table, when it is damaged.
+Layout readLayout(const TableFile& table);
+
+}  // namespace quor::platform::gis::detail
