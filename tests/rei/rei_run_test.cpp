@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +33,7 @@
 #include "rei/rei_index.h"
 #include "rei/rei_run.h"
 #include "rei/run_messages.h"
+#include "refused_writes.h"
 #include "test_support.h"
 #include "wind/iindex_tool.h"
 #include "wind/loadwind.h"
@@ -101,6 +104,19 @@ protected:
         }
         ins.flush();
         return fc;
+    }
+
+    // The sites as a point shapefile "sites" in `folder`, let go again.
+    void shapefileSites(const std::string& folder, const std::vector<pg::Point>& sites) {
+        std::filesystem::create_directories(folder);
+        auto fc = pg::Workspace::open(folder)->createFeatureClass("sites", pg::GeometryType::Point,
+                                                                  {{"SITE", pg::FieldType::Integer}},
+                                                                  pg::SpatialReference::fromEpsg(32755));
+        for (const auto& site : sites) {
+            pg::Feature f = fc->createFeature();
+            f.setShape(pg::Geometry::point(site));
+            fc->store(f);
+        }
     }
 
     ReiRunContext context() {
@@ -865,17 +881,7 @@ TEST_F(ReiRunTest, AReRunThatBreaksOffLeavesNoValueOfTheEarlierRunAndCountsTheSt
 // shapefile in use.
 TEST_F(ReiRunTest, ADiskTooFullForTheResultFieldsLeavesTheShapefileAsItWas) {
     const std::string folder = tmp.path() + "/sites";
-    std::filesystem::create_directories(folder);
-    {
-        auto fc = pg::Workspace::open(folder)->createFeatureClass("sites", pg::GeometryType::Point,
-                                                                  {{"SITE", pg::FieldType::Integer}},
-                                                                  pg::SpatialReference::fromEpsg(32755));
-        for (const auto& site : {p->site(10000, 10000), p->site(6000, 8000)}) {
-            pg::Feature f = fc->createFeature();
-            f.setShape(pg::Geometry::point(site));
-            fc->store(f);
-        }
-    }
+    shapefileSites(folder, {p->site(10000, 10000), p->site(6000, 8000)});
     auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
     p->fm.indexcheck = 1;
     const std::string dbf = folder + "/sites.dbf";
@@ -928,6 +934,190 @@ TEST_F(ReiRunTest, OtherWindowsCloseFirstAndTheProgressIsPaintedAtEverySite) {
                                                       "Processing Point 1 of 2 100", "Processing Point 2 of 2 0",
                                                       "Processing Point 2 of 2 100", "ended"}));
     EXPECT_FALSE(p->state.cancel_flag);  // a later RWE run does not start cancelled
+}
+
+}  // namespace
+}  // namespace quor::rei
+
+namespace quor::rei {
+namespace {
+
+// What changes in a folder while it is watched: writes, a file's times or
+// modes, and files made, removed or renamed. Reading is not a change.
+class FolderChanges {
+public:
+    explicit FolderChanges(const std::string& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        ::inotify_add_watch(fd_, folder.c_str(),
+                            IN_MODIFY | IN_ATTRIB | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO);
+    }
+    ~FolderChanges() { ::close(fd_); }
+    FolderChanges(const FolderChanges&) = delete;
+    FolderChanges& operator=(const FolderChanges&) = delete;
+
+    // The file of each change seen so far.
+    std::vector<std::string> seen() const {
+        std::vector<std::string> names;
+        alignas(inotify_event) char buf[4096];
+        for (ssize_t n; (n = ::read(fd_, buf, sizeof buf)) > 0;)
+            for (const char* at = buf; at < buf + n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(at);
+                names.emplace_back(e->len ? e->name : "");
+                at += sizeof(inotify_event) + e->len;
+            }
+        return names;
+    }
+
+private:
+    int fd_;
+};
+
+// The run stops itself at a site, once it has told that it is there.
+struct PausingShell final : model::RunShell {
+    std::string pauseAt;
+    int tell = -1;
+    void setTitle(const std::string& t) override {
+        if (t != pauseAt) return;
+        if (::write(tell, "S", 1) != 1) ::_exit(2);
+        ::raise(SIGSTOP);
+    }
+};
+
+// Rows of the shapefile whose first REI field holds a value, as another
+// program reads them.
+int sitesWithResults(const std::string& shp) {
+    GDALDatasetUniquePtr ds(GDALDataset::Open(shp.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    if (!ds) return -1;
+    OGRLayer* layer = ds->GetLayer(0);
+    const int field = layer->GetLayerDefn()->GetFieldIndex(reiFieldNames(true, false).front().c_str());
+    int n = 0;
+    for (auto& f : *layer) n += field >= 0 && f->IsFieldSetAndNotNull(field) ? 1 : 0;
+    return n;
+}
+
+// Another Quor opens the shapefile this one's run writes into, for the
+// weighting tool and for a run of its own project: both are refused, and
+// neither writes a byte into the folder, so every value of the run stays.
+TEST_F(ReiRunTest, AProgramRefusedBesideARunWritesNothingIntoTheShapefile) {
+    const std::string folder = tmp.path() + "/pts";
+    std::vector<pg::Point> sites;
+    for (int k = 0; k < 8; ++k) sites.push_back(p->site(3000 + 1500 * k, 9000));
+    shapefileSites(folder, sites);
+    p->fm.indexcheck = 1;
+    int go[2], told[2];
+    ASSERT_EQ(::pipe(go), 0);
+    ASSERT_EQ(::pipe(told), 0);
+    std::fflush(nullptr);
+    const pid_t runner = ::fork();
+    ASSERT_GE(runner, 0);
+    if (runner == 0) {
+        char start = 0;
+        if (::read(go[0], &start, 1) != 1) ::_exit(2);
+        PausingShell shell;
+        shell.pauseAt = "Quor running..4 of 8";
+        shell.tell = told[1];
+        auto ctx = context();
+        ctx.shell = &shell;
+        const std::int64_t written = runmodel(ctx, pg::Workspace::open(folder)->openFeatureClass("sites"), 1).written;
+        ::_exit(::write(told[1], &written, sizeof written) == sizeof written ? 0 : 2);
+    }
+    // This program shows the dataset already, as its map would.
+    auto shown = pg::Workspace::open(folder)->openFeatureClass("sites");
+    ASSERT_EQ(shown->featureCount(), 8);
+    ASSERT_EQ(::write(go[1], "g", 1), 1);
+    char paused = 0;
+    ASSERT_EQ(::read(told[0], &paused, 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(runner, &status, WUNTRACED), runner);
+    ASSERT_TRUE(WIFSTOPPED(status));
+
+    const FolderChanges changes(folder);
+    const std::string shp = project::shapefileShpPath(folder, "sites");
+    auto again = pg::Workspace::open(folder)->openFeatureClass("sites");
+    test::RecordingMessages msgs;
+    test::RecordingProgress progress;
+    EXPECT_EQ(wind::processIIndex({again, p->state.wind_path, "5000", "100"}, msgs, progress).end,
+              wind::IIndexEnd::Refused);
+    p->mf.projname = "other";
+    auto ctx = context();
+    EXPECT_EQ(runmodel(ctx, again, 1).end, ReiRunEnd::Refused);
+    EXPECT_EQ(changes.seen(), std::vector<std::string>{});
+
+    ::kill(runner, SIGCONT);
+    std::int64_t written = -1;
+    EXPECT_EQ(::read(told[0], &written, sizeof written), static_cast<ssize_t>(sizeof written));
+    ASSERT_EQ(::waitpid(runner, &status, 0), runner);
+    for (int fd : {go[0], go[1], told[0], told[1]}) ::close(fd);
+    EXPECT_EQ(msgs.texts(), std::vector<std::string>{project::datasetRunElsewhereText(shp)});
+    EXPECT_EQ(p->messages.texts(), std::vector<std::string>{project::datasetRunElsewhereText(shp)});
+    EXPECT_EQ(written, 8);
+    EXPECT_EQ(sitesWithResults(shp), 8);
+}
+
+// A run and a re-run write the sites' values and nothing else: the shapes,
+// their index, the reference and the code page keep their bytes and times.
+TEST_F(ReiRunTest, RunsOnAShapefileWriteNothingButItsTable) {
+    const std::string folder = tmp.path() + "/pts";
+    shapefileSites(folder, {p->site(10000, 10000), p->site(6000, 8000), p->site(3000, 15000)});
+    if (!std::filesystem::exists(folder + "/sites.cpg")) platform::writeTextLines(folder + "/sites.cpg", {"UTF-8"});
+    auto kept = [&] {
+        std::vector<std::pair<std::string, std::int64_t>> files;
+        for (const char* ext : {".shp", ".shx", ".prj", ".cpg"}) {
+            struct stat st {};
+            ::stat((folder + "/sites" + ext).c_str(), &st);
+            files.emplace_back(test::fileBytes(folder + "/sites" + ext),
+                               st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec);
+        }
+        return files;
+    };
+    const auto before = kept();
+    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+    p->fm.indexcheck = 1;
+    auto ctx = context();
+    ASSERT_EQ(runmodel(ctx, fc, 1).written, 3);
+    p->messages.answers = {true};
+    ASSERT_EQ(runmodel(ctx, fc, 1).written, 3);
+    EXPECT_TRUE(kept() == before);
+    EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), 3);
+}
+
+// A full copy-on-write disk refuses the fourth site's values: the run
+// stops there and says that three sites hold results, as the table does.
+TEST_F(ReiRunTest, ADiskThatRefusesOverwritesMidRunIsToldAsTheTableHoldsIt) {
+    const std::string folder = tmp.path() + "/pts";
+    std::vector<pg::Point> sites;
+    for (int k = 0; k < 6; ++k) sites.push_back(p->site(3000 + 1500 * k, 9000));
+    shapefileSites(folder, sites);
+    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+    p->fm.indexcheck = 1;
+    struct FillingShell final : model::RunShell {
+        std::string dbf;
+        std::optional<test::RefusedWrites> disk;
+        void setTitle(const std::string& t) override {
+            if (t != "Quor running..1 of 6") return;
+            // The result fields are in the table by now: a site's values
+            // take their widths.
+            GDALDatasetUniquePtr ds(GDALDataset::Open(dbf.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+            std::size_t perSite = 0;
+            for (const auto& name : reiFieldNames(true, false)) {
+                const OGRFeatureDefn* defn = ds->GetLayer(0)->GetLayerDefn();
+                perSite += static_cast<std::size_t>(defn->GetFieldDefn(defn->GetFieldIndex(name.c_str()))->GetWidth());
+            }
+            disk.emplace(dbf, 3 + 3 * perSite + perSite / 2);
+        }
+    } shell;
+    shell.dbf = folder + "/sites.dbf";
+    auto ctx = context();
+    ctx.shell = &shell;
+    const auto out = runmodel(ctx, fc, 1);
+    const int refused = shell.disk ? shell.disk->refused() : 0;
+    shell.disk.reset();
+    EXPECT_EQ(out.end, ReiRunEnd::Failed);
+    EXPECT_GT(refused, 0);
+    ASSERT_FALSE(p->messages.texts().empty());
+    EXPECT_NE(p->messages.texts().back().find("the disk is full"), std::string::npos) << p->messages.texts().back();
+    EXPECT_NE(p->messages.texts().back().find("3 of 6 sites have stored results"), std::string::npos)
+        << p->messages.texts().back();
+    EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), 3);
 }
 
 }  // namespace

@@ -5,6 +5,12 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -89,6 +95,44 @@ rlim_t addressSpaceInUse() {
 }  // namespace
 
 AddressSpaceCap::AddressSpaceCap(rlim_t room) : limit_(RLIMIT_AS, addressSpaceInUse() + room) {}
+
+namespace {
+
+// Sets or clears the disk's mark that keeps a file as it is, even from the
+// superuser; false where the disk has no such mark.
+bool markImmutable(const std::string& path, bool on) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+ReadOnlyFiles::ReadOnlyFiles(std::vector<std::string> paths) : paths_(std::move(paths)) {
+    for (const auto& p : paths_) ::chmod(p.c_str(), 0444);
+    if (::geteuid() != 0) {
+        binding_ = true;
+        return;
+    }
+    immutable_ = true;
+    for (const auto& p : paths_) immutable_ = markImmutable(p, true) && immutable_;
+    binding_ = immutable_;
+}
+
+ReadOnlyFiles::~ReadOnlyFiles() {
+    // The temporary folder must be removable again.
+    for (const auto& p : paths_) {
+        markImmutable(p, false);
+        ::chmod(p.c_str(), 0644);
+    }
+}
 
 std::optional<std::string> portPhillipFolder() {
     const char* base = std::getenv("QUOR_SHARED_DATA");

@@ -114,6 +114,24 @@ private:
     LoweredLimit limit_;
 };
 
+// Files that may only be read, for a scope: their modes say so, and for
+// the superuser, whom modes do not bind, the disk is told to keep them as
+// they are. binding() is false where neither holds (some disks keep no
+// such mark).
+class ReadOnlyFiles {
+public:
+    explicit ReadOnlyFiles(std::vector<std::string> paths);
+    ~ReadOnlyFiles();
+    ReadOnlyFiles(const ReadOnlyFiles&) = delete;
+    ReadOnlyFiles& operator=(const ReadOnlyFiles&) = delete;
+    bool binding() const { return binding_; }
+
+private:
+    std::vector<std::string> paths_;
+    bool immutable_ = false;
+    bool binding_ = false;
+};
+
 // Folder of the optional Port Phillip data set, or nothing when this
 // checkout has none (tests then skip with a message).
 std::optional<std::string> portPhillipFolder();

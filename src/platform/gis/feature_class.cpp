@@ -210,6 +210,8 @@ std::int64_t FeatureClass::featureCount() const {
 }
 
 std::optional<Feature> FeatureClass::findFeature(std::int64_t oid) const {
+    // A row this program wrote values into is read as the disk holds it.
+    if (ws_->rowWritten(name_, oid)) ws_->settleRows(name_);
     OGRLayer* l = ogrLayer();
     detail::ErrorCapture err;
     OGRFeatureUniquePtr of(l->GetFeature(oid));

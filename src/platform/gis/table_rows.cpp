@@ -57,10 +57,8 @@ std::optional<std::string> codePageOf(const std::string& dbf) {
 }  // namespace
 
 TableRowWriter::TableRowWriter(const std::string& dbf) : dbf_(dbf) {
-    {
-        const TableFile in(dbf);
-        layout_ = readLayout(in);
-    }
+    reader_ = std::make_unique<TableFile>(dbf);
+    layout_ = readLayout(*reader_);
     fd_ = ::open(dbf.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd_ < 0) throw GisError("The table " + dbf + " cannot be written: " + std::strerror(errno) + ".");
 
@@ -70,11 +68,7 @@ TableRowWriter::TableRowWriter(const std::string& dbf) : dbf_(dbf) {
     static std::atomic<unsigned> serial{0};
     const std::string folder = "/vsimem/quor-row-" + std::to_string(serial++);
     scratch_ = folder + "/" + fs::path(dbf).filename().string();
-    std::string table;
-    {
-        const TableFile in(dbf);
-        table = in.read(0, static_cast<std::size_t>(layout_.headerLength));
-    }
+    std::string table = reader_->read(0, static_cast<std::size_t>(layout_.headerLength));
     putLe32(table, 4, 1);
     table += ' ';
     table.append(static_cast<std::size_t>(layout_.rowLength) - 1, ' ');
@@ -124,15 +118,31 @@ void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
         columns.push_back(&layout_.columns[static_cast<std::size_t>(column)]);
     }
     std::sort(columns.begin(), columns.end(), [](const Column* a, const Column* b) { return a->offset < b->offset; });
-    stampToday();
     // Neighbouring fields go in one write.
-    const std::uint64_t rowStart = layout_.headerLength + static_cast<std::uint64_t>(row) * layout_.rowLength;
+    struct Span {
+        std::size_t from, to;
+        std::string old;
+    };
+    std::vector<Span> spans;
     for (std::size_t k = 0; k < columns.size();) {
-        const std::size_t from = columns[k]->offset;
-        std::size_t to = from + columns[k]->width;
-        for (++k; k < columns.size() && columns[k]->offset <= to; ++k) to = std::max(to, columns[k]->offset + columns[k]->width);
-        if (const int e = writeAllAt(fd_, std::string_view(bytes).substr(from, to - from), rowStart + from))
+        Span span{columns[k]->offset, columns[k]->offset + columns[k]->width, {}};
+        for (++k; k < columns.size() && columns[k]->offset <= span.to; ++k)
+            span.to = std::max(span.to, columns[k]->offset + columns[k]->width);
+        spans.push_back(std::move(span));
+    }
+    const std::uint64_t rowStart = layout_.headerLength + static_cast<std::uint64_t>(row) * layout_.rowLength;
+    for (auto& span : spans) reader_->read(rowStart + span.from, span.to - span.from, span.old);
+    stampToday();
+    for (std::size_t k = 0; k < spans.size(); ++k) {
+        const Span& span = spans[k];
+        if (const int e = writeAllAt(fd_, std::string_view(bytes).substr(span.from, span.to - span.from),
+                                     rowStart + span.from)) {
+            // A write cut short leaves the site as it was where it can, so
+            // that no half of its values is read as its results.
+            for (std::size_t back = 0; back <= k; ++back)
+                writeAllAt(fd_, spans[back].old, rowStart + spans[back].from);
             throw WriteError("Cannot write file " + dbf_ + ": " + writeFailureText(e), e);
+        }
     }
 }
 

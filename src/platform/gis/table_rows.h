@@ -6,6 +6,7 @@
 // own never can. Each value is spelt as GDAL spells it, read off a row GDAL
 // writes in memory into a table of the same fields.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +44,7 @@ private:
     void stampToday();
 
     std::string dbf_;
+    std::unique_ptr<TableFile> reader_;
     int fd_ = -1;
     Layout layout_;
     std::string scratch_;

@@ -325,15 +325,21 @@ void Workspace::writeRowValues(const std::string& name, std::int64_t oid, const 
     if (it == rowWriters_.end()) {
         const std::string dbf = detail::tablePart(detail::shapefileParts(shapefilePath(name)));
         if (dbf.empty()) throw GisError("The shapefile " + name + " has no table.");
-        it = rowWriters_.emplace(name, std::make_unique<detail::TableRowWriter>(dbf)).first;
+        it = rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(dbf), {}}).first;
     }
-    it->second->write(oid, values);
+    it->second.rows.insert(oid);
+    it->second.writer->write(oid, values);
+}
+
+bool Workspace::rowWritten(const std::string& name, std::int64_t oid) const {
+    const auto it = rowWriters_.find(name);
+    return it != rowWriters_.end() && it->second.rows.count(oid) > 0;
 }
 
 void Workspace::settleRows(const std::string& name) {
     const auto it = rowWriters_.find(name);
     if (it == rowWriters_.end()) return;
-    const std::unique_ptr<detail::TableRowWriter> writer = std::move(it->second);
+    const std::unique_ptr<detail::TableRowWriter> writer = std::move(it->second.writer);
     rowWriters_.erase(it);
     std::string failure;
     try {
@@ -469,6 +475,13 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
     // Make the table now, not at the first write, so that a class made
     // before a transaction outlives the transaction's rollback.
     layer->SyncToDisk();
+    if (kind_ == WorkspaceKind::ShapefileFolder) {
+        // GDAL writes a new shapefile's table only as it lets it go: a
+        // handle that still holds it would write it later, over whatever
+        // the files then are.
+        reopenFolder();
+        rememberListing();
+    }
     noteOnDisk(name);
     if (transactionDepth_ > 0) schemaChangedInTransaction_ = true;
     bumpGeneration();

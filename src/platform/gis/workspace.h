@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/gis/feature_class.h"
@@ -140,6 +141,9 @@ public:
     // Puts the values written into `name` on disk and lets every class read
     // them. GisError when the disk does not take them.
     void settleRows(const std::string& name);
+    // Whether the row `oid` of `name` got values since they were settled:
+    // GDAL's handle may still hold the row as it was.
+    bool rowWritten(const std::string& name, std::int64_t oid) const;
 
     // The GDAL dataset (never null while the workspace lives).
     GDALDataset* dataset() const { return ds_.get(); }
@@ -193,8 +197,13 @@ private:
     // The files of each shapefile as last seen: when the listing opened
     // them, or after this program's own writes.
     std::map<std::string, std::string> listedFiles_;
-    // The tables this program writes values into, until they are settled.
-    std::map<std::string, std::unique_ptr<detail::TableRowWriter>> rowWriters_;
+    // The tables this program writes values into, and the rows written,
+    // until they are settled.
+    struct RowWrites {
+        std::unique_ptr<detail::TableRowWriter> writer;
+        std::unordered_set<std::int64_t> rows;
+    };
+    std::map<std::string, RowWrites> rowWriters_;
     friend class Transaction;
 };
 

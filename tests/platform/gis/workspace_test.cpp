@@ -450,8 +450,10 @@ TEST(Workspace, ReadOnlyShapefileInAWritableFolderIsReadNotCalledDamaged) {
         p.setShape(Geometry::point(1, 1));
         pts->store(p);
     }
-    for (const char* ext : {".shp", ".shx", ".dbf", ".prj"}) ::chmod((folder + "/lake" + ext).c_str(), 0444);
-    if (::geteuid() == 0) GTEST_SKIP() << "file modes do not bind the superuser";
+    std::vector<std::string> lakeFiles;
+    for (const char* ext : {".shp", ".shx", ".dbf", ".prj"}) lakeFiles.push_back(folder + "/lake" + ext);
+    const quor::test::ReadOnlyFiles readOnly(lakeFiles);
+    if (!readOnly.binding()) GTEST_SKIP() << "this disk cannot keep a file from the superuser";
     auto ws = Workspace::open(folder + "/lake.shp");
     EXPECT_FALSE(ws->readOnly());
     auto lake = ws->openFeatureClass("lake");
@@ -468,6 +470,30 @@ TEST(Workspace, ReadOnlyShapefileInAWritableFolderIsReadNotCalledDamaged) {
     row.setValue("Index", 2.5);
     pts->store(row);
     EXPECT_DOUBLE_EQ(toDouble(pts->feature(0).value("Index")), 2.5);
+}
+
+// A class opened on a read-only shapefile while its folder is written
+// is still read after the table of another shapefile there changes.
+TEST(Workspace, AReadOnlyClassIsStillReadAfterAFieldChangeBesideIt) {
+    TempDir dir;
+    const std::string folder = dir.file("ro");
+    std::filesystem::create_directories(folder);
+    auto ws = Workspace::open(folder);
+    auto lake = ws->createFeatureClass("lake", GeometryType::Polygon, {});
+    Feature shore = lake->createFeature();
+    shore.setShape(Geometry::polygon({{0, 0}, {10, 0}, {10, 10}, {0, 10}}));
+    lake->store(shore);
+    std::vector<std::string> lakeFiles;
+    for (const char* ext : {".shp", ".shx", ".dbf"}) lakeFiles.push_back(folder + "/lake" + ext);
+    const quor::test::ReadOnlyFiles readOnly(lakeFiles);
+    if (!readOnly.binding()) GTEST_SKIP() << "this disk cannot keep a file from the superuser";
+
+    auto pts = ws->createFeatureClass("pts", GeometryType::Point, {{"SITE", FieldType::Integer}});
+    lake = ws->openFeatureClass("lake");
+    ASSERT_EQ(lake->featureCount(), 1);
+    pts->addField({"Index", FieldType::Double, {}, 30});
+    EXPECT_EQ(lake->featureCount(), 1);
+    EXPECT_EQ(ws->openFeatureClass("lake")->geometryType(), GeometryType::Polygon);
 }
 
 TEST(Workspace, DamagedReadOnlyAndLockedGeoPackagesGiveClearErrors) {

@@ -1,0 +1,22 @@
+#pragma once
+// A disk that takes only so many more bytes of one file, the bytes written
+// over old ones included, and refuses whole every write beyond them, as a
+// full copy-on-write disk does: for its scope, in this process. Writes
+// made with pwrite() count; other files are written as usual.
+#include <cstddef>
+#include <string>
+
+namespace quor::test {
+
+class RefusedWrites {
+public:
+    RefusedWrites(const std::string& path, std::size_t bytes);
+    ~RefusedWrites();
+    RefusedWrites(const RefusedWrites&) = delete;
+    RefusedWrites& operator=(const RefusedWrites&) = delete;
+
+    // The writes refused so far.
+    int refused() const;
+};
+
+}  // namespace quor::test
