@@ -24,24 +24,44 @@ std::string followed(const std::string& path) {
 }
 
 // The rename is only lasting once the folder that lists it is on disk.
-void syncFolderOf(const std::string& path) {
+// 0, or the error number of the step that failed.
+int syncFolderOf(const std::string& path) {
     const fs::path folder = fs::path(path).parent_path();
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
+    if (fd < 0) return errno;
+    const int err = ::fsync(fd) == 0 ? 0 : errno;
     ::close(fd);
+    // Some file systems cannot put a folder on disk on demand, and say so.
+    return err == EINVAL || err == EBADF ? 0 : err;
+}
+
+// A name's 64-bit FNV-1a digest in hexadecimal: the same name gives the
+// same digest in every run, so that a half-made file is found again.
+std::string digestOf(const std::string& name) {
+    std::uint64_t h = 14695981039346656037ULL;
+    for (unsigned char c : name) h = (h ^ c) * 1099511628211ULL;
+    static const char* const digits = "0123456789abcdef";
+    std::string out(16, '0');
+    for (int i = 15; i >= 0; --i, h >>= 4) out[static_cast<std::size_t>(i)] = digits[h & 15];
+    return out;
 }
 
 }  // namespace
 
 std::string FileReplacement::partialPath(const std::string& target) {
     const fs::path p(followed(target));
-    return (p.parent_path() / ("." + p.filename().string() + ".quor-new")).string();
+    return (p.parent_path() / (".quor-new-" + digestOf(p.filename().string()))).string();
+}
+
+void FileReplacement::clearPartial(const std::string& target) {
+    ::unlink(partialPath(target).c_str());
+    const fs::path p(followed(target));
+    ::unlink((p.parent_path() / ("." + p.filename().string() + ".quor-new")).c_str());
 }
 
 FileReplacement::FileReplacement(const std::string& target)
     : target_(followed(target)), partial_(partialPath(target)) {
-    ::unlink(partial_.c_str());
+    clearPartial(target_);
     // Made as any new file of the user's: a new file keeps these permissions.
     fd_ = ::open(partial_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0) throw WriteError("Cannot write file " + target_ + ": " + writeFailureText(errno), errno);
@@ -90,7 +110,10 @@ void FileReplacement::commit() {
         throw WriteError("Cannot replace file " + target_ + ": " + writeFailureText(err), err);
     }
     partial_.clear();
-    syncFolderOf(target_);
+    if (const int err = syncFolderOf(target_))
+        throw UnconfirmedError("The file " + target_ + " was replaced, but the disk did not confirm that it keeps it: " +
+                                   writeFailureText(err) + ".",
+                               err);
 }
 
 }  // namespace quor::platform

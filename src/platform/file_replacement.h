@@ -23,11 +23,23 @@ private:
     int err_;
 };
 
+// The new version is in its place, but the disk did not confirm the
+// rename: a crash may yet bring the old file back.
+class UnconfirmedError : public WriteError {
+public:
+    using WriteError::WriteError;
+};
+
 class FileReplacement {
 public:
     // The name the new version of `target` is made under until it is
-    // complete: hidden, and with no extension any reader takes for data.
+    // complete: hidden, with no extension any reader takes for data, and
+    // short, so that it fits wherever the file's own name does.
     static std::string partialPath(const std::string& target);
+    // Removes a half-made new version of `target` that a program ended
+    // part-way left behind, under this name or the longer one of earlier
+    // versions of this program.
+    static void clearPartial(const std::string& target);
 
     // Starts the new version, empty. A half-made one that a program ended
     // part-way left behind is cleared first. WriteError when it cannot be
@@ -46,7 +58,8 @@ public:
     // Puts the new version on disk, with the old file's permissions (and,
     // where this program may, its owner), renames it over the old file
     // and puts the rename on disk. WriteError, with the old file as it
-    // was, when any step before the rename fails.
+    // was, when any step before the rename fails; UnconfirmedError when
+    // only putting the rename on disk failed.
     void commit();
 
     // The file that is replaced (a link is followed to the file it names).

@@ -4,45 +4,63 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
 #include <cerrno>
 #include <mutex>
+#include <string>
 
 namespace {
 
 struct Limit {
     dev_t dev = 0;
     ino_t ino = 0;
+    std::string folder;  // every file in it, when a folder was given
     std::size_t left = 0;
     int refused = 0;
+
+    bool holds(int fd) const {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) return false;
+        if (folder.empty()) return st.st_dev == dev && st.st_ino == ino;
+        char path[4096];
+        const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+        return n > 0 && std::string(path, static_cast<std::size_t>(n)).rfind(folder + "/", 0) == 0;
+    }
 };
 
 std::mutex guard;
 Limit* armed = nullptr;
 
 using PwriteFn = ssize_t (*)(int, const void*, size_t, off_t);
+using Pwrite64Fn = ssize_t (*)(int, const void*, size_t, off64_t);
 
-PwriteFn realPwrite() {
-    static const auto real = reinterpret_cast<PwriteFn>(::dlsym(RTLD_NEXT, "pwrite"));
-    return real;
+// Whether the disk takes `n` more bytes of the file `fd`; false, with
+// errno set as a full disk sets it, when it does not.
+bool taken(int fd, size_t n) {
+    std::lock_guard lock(guard);
+    if (!armed || !armed->holds(fd)) return true;
+    if (n > armed->left) {
+        ++armed->refused;
+        errno = ENOSPC;
+        return false;
+    }
+    armed->left -= n;
+    return true;
 }
 
 }  // namespace
 
-// Stands in for the system's pwrite() in the programs that use the double.
+// Stand in for the system's own in the programs that use the double: this
+// program's writes and those of the libraries it loads (SQLite's among them).
 extern "C" ssize_t pwrite(int fd, const void* buf, size_t n, off_t offset) {
-    {
-        std::lock_guard lock(guard);
-        struct stat st {};
-        if (armed && ::fstat(fd, &st) == 0 && st.st_dev == armed->dev && st.st_ino == armed->ino) {
-            if (n > armed->left) {
-                ++armed->refused;
-                errno = ENOSPC;
-                return -1;
-            }
-            armed->left -= n;
-        }
-    }
-    return realPwrite()(fd, buf, n, offset);
+    static const auto real = reinterpret_cast<PwriteFn>(::dlsym(RTLD_NEXT, "pwrite"));
+    return taken(fd, n) ? real(fd, buf, n, offset) : -1;
+}
+
+extern "C" ssize_t pwrite64(int fd, const void* buf, size_t n, off64_t offset) {
+    static const auto real = reinterpret_cast<Pwrite64Fn>(::dlsym(RTLD_NEXT, "pwrite64"));
+    return taken(fd, n) ? real(fd, buf, n, offset) : -1;
 }
 
 namespace quor::test {
@@ -53,6 +71,10 @@ RefusedWrites::RefusedWrites(const std::string& path, std::size_t bytes) {
     if (::stat(path.c_str(), &st) == 0) {
         limit->dev = st.st_dev;
         limit->ino = st.st_ino;
+        if (S_ISDIR(st.st_mode)) {
+            char real[4096];
+            limit->folder = ::realpath(path.c_str(), real) ? real : path;
+        }
     }
     limit->left = bytes;
     std::lock_guard lock(guard);

@@ -150,6 +150,8 @@ void replaceTable(const std::string& dbf, const TableChange& change) {
         for (std::uint64_t row = 0; row < t.rows; row += rows.perBlock()) out.append(rows.from(row));
         if (endMark) out.append(std::string_view(&kTableEndMark, 1));
         out.commit();
+    } catch (const UnconfirmedError&) {
+        throw;
     } catch (const WriteError& e) {
         if (isNoRoom(e.error())) throw TableNoRoom(e.what(), tableBytes);
         throw GisError(e.what());

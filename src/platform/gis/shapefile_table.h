@@ -33,7 +33,8 @@ private:
 // Replaces the table `dbf` by one with `change` made. TableNoRoom when the
 // disk has no room for it, GisError when the table cannot be read or
 // cannot hold the fields: either way the table is as it was, and no
-// half-made copy stays behind.
+// half-made copy stays behind. platform::UnconfirmedError when the new
+// table is in place but the disk did not confirm it.
 void replaceTable(const std::string& dbf, const TableChange& change);
 
 }  // namespace quor::platform::gis::detail

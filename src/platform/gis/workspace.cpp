@@ -366,7 +366,7 @@ void Workspace::listAgain(const std::string& name) {
 
 void Workspace::clearUnfinishedTable(const std::string& name) const {
     const std::string dbf = detail::tablePart(detail::shapefileParts(shapefilePath(name)));
-    if (!dbf.empty()) ::unlink(platform::FileReplacement::partialPath(dbf).c_str());
+    if (!dbf.empty()) platform::FileReplacement::clearPartial(dbf);
 }
 
 void Workspace::replaceShapefileTable(const std::string& name, const detail::TableChange& change) {
@@ -380,7 +380,12 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
     // Values written so far are in the table the new one is made from; the
     // writer would go on writing into the old one.
     rowWriters_.erase(name);
-    detail::replaceTable(dbf, change);
+    std::string unconfirmed;
+    try {
+        detail::replaceTable(dbf, change);
+    } catch (const platform::UnconfirmedError& e) {
+        unconfirmed = e.what();
+    }
     // GDAL's handle still reads the table that was replaced.
     const bool opened = reopenFolder();
     bumpGeneration();
@@ -388,6 +393,7 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
     if (!opened)
         throw PartlyChangedError("The table of " + name + " was changed, but its folder " + path_ +
                                  " cannot be opened again.");
+    if (!unconfirmed.empty()) throw PartlyChangedError("The table of " + name + " was changed. " + unconfirmed);
 }
 
 std::shared_ptr<FeatureClass> Workspace::openFeatureClass(const std::string& name) {

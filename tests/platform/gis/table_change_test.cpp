@@ -8,14 +8,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <thread>
 
 #include "platform/file_replacement.h"
 #include "platform/gis/gis.h"
+#include "refused_writes.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -213,4 +218,131 @@ TEST(TableChange, AKillWhileFieldsAreAddedOrEmptiedLeavesTheOldTableOrTheWholeNe
     fc.reset();
     killAtManyMoments(pristine, {FieldDef("IIndex", FieldType::Double, std::string(), 30)},
                       {"R1", "R2", "R3", "R4", "R5", "R6", "R7", "R8", "R9"});
+}
+
+namespace {
+
+// A small table of the user's, as GDAL writes it, then altered by `alter`
+// as another program may have written it.
+std::string alteredSites(const TempDir& dir, const std::string& name, const std::function<void(std::string&)>& alter) {
+    const std::string folder = dir.path() + "/" + name;
+    fs::create_directories(folder);
+    {
+        auto fc = Workspace::open(folder)->createFeatureClass("sites", GeometryType::Point,
+                                                              {{"CATEGORY", FieldType::Integer, std::string(), 6}});
+        for (int i = 0; i < 5; ++i) {
+            Feature f = fc->createFeature();
+            f.setShape(Geometry::point({1000.0 + i, 2000.0}));
+            f.setValue("CATEGORY", std::int64_t{i + 1});
+            fc->store(f);
+        }
+    }
+    std::string bytes = quor::test::fileBytes(folder + "/sites.dbf");
+    alter(bytes);
+    std::ofstream(folder + "/sites.dbf", std::ios::binary | std::ios::trunc) << bytes;
+    return folder;
+}
+
+void put16(std::string& b, std::size_t at, unsigned v) {
+    b[at] = static_cast<char>(v & 0xFF);
+    b[at + 1] = static_cast<char>(v >> 8);
+}
+
+// The values of a field as GDAL reads the table afresh.
+std::vector<std::string> readByGdal(const std::string& folder, const std::string& field) {
+    std::vector<std::string> values;
+    GDALDatasetUniquePtr ds(GDALDataset::Open((folder + "/sites.shp").c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    if (!ds) return {"(GDAL cannot open the table)"};
+    OGRLayer* layer = ds->GetLayer(0);
+    const int i = layer->GetLayerDefn()->GetFieldIndex(field.c_str());
+    for (auto& f : *layer) values.push_back(i < 0 ? "(no field)" : f->IsFieldSetAndNotNull(i) ? f->GetFieldAsString(i) : "");
+    return values;
+}
+
+}  // namespace
+
+// Tables other programs write, read as GDAL reads them: names padded with
+// blanks, rows wider than their fields, a header counting fewer rows than
+// the file holds. A first run's fields go in, a re-run empties what it
+// names, and GDAL and a reader that walks the rows to the table's end
+// mark both read the new table.
+TEST(TableChange, ReadsEveryTableAsGdalDoes) {
+    TempDir dir;
+    {
+        SCOPED_TRACE("names padded with blanks");
+        const std::string folder = alteredSites(dir, "padded-names", [](std::string& b) {
+            for (std::size_t at = 32; b[at] != 0x0D; at += 32)
+                for (std::size_t k = 0; k < 11; ++k)
+                    if (b[at + k] == '\0') b[at + k] = ' ';
+        });
+        auto fc = Workspace::open(folder)->openFeatureClass("sites");
+        ASSERT_GE(fc->findField("CATEGORY"), 2);
+        fc->changeFields({}, {"CATEGORY"});
+        EXPECT_EQ(readByGdal(folder, "CATEGORY"), std::vector<std::string>(5, ""));
+    }
+    {
+        SCOPED_TRACE("rows wider than their fields");
+        const std::string folder = alteredSites(dir, "padded-rows", [](std::string& b) {
+            const Table t(b);
+            std::string rows;
+            for (std::uint32_t r = 0; r < t.rows; ++r) rows += b.substr(t.headerLength + r * t.rowLength, t.rowLength) + "PP";
+            put16(b, 10, static_cast<unsigned>(t.rowLength + 2));
+            b = b.substr(0, t.headerLength) + rows + "\x1A";
+        });
+        auto fc = Workspace::open(folder)->openFeatureClass("sites");
+        fc->addFields(resultFields("R", 3));
+        Feature f = fc->feature(2);
+        f.setValue("R2", 2.5);
+        fc->store(f);
+        fc->flush();
+        EXPECT_EQ(readByGdal(folder, "CATEGORY"), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+        EXPECT_EQ(readByGdal(folder, "R2"), (std::vector<std::string>{"", "", "2.500000000000000", "", ""}));
+        const Table t(quor::test::fileBytes(folder + "/sites.dbf"));
+        for (std::uint32_t r = 0; r < t.rows; ++r)
+            EXPECT_EQ(t.bytes.substr(t.headerLength + (r + 1) * t.rowLength - 2, 2), "PP") << "row " << r;
+    }
+    {
+        SCOPED_TRACE("a header counting fewer rows than the file holds");
+        const std::string folder = alteredSites(dir, "uncounted-rows", [](std::string& b) { b[4] = 3; });
+        Workspace::open(folder)->openFeatureClass("sites")->addFields(resultFields("R", 3));
+        EXPECT_EQ(readByGdal(folder, "CATEGORY"), (std::vector<std::string>{"1", "2", "3"}));
+        const Table t(quor::test::fileBytes(folder + "/sites.dbf"));
+        EXPECT_EQ(t.rows, 3u);
+        ASSERT_EQ(t.bytes.size(), t.headerLength + t.rows * t.rowLength + 1) << "rows past the end mark";
+        EXPECT_EQ(t.bytes.back(), '\x1A');
+    }
+}
+
+// A table whose name is as long as a disk allows is changed like any other.
+TEST(TableChange, ATableWithTheLongestNameTakesAFirstRun) {
+    TempDir dir;
+    const std::string name(246, 's');  // "<name>.dbf": 250 bytes
+    auto fc = Workspace::open(dir.path())->createFeatureClass(name, GeometryType::Point, {});
+    Feature f = fc->createFeature();
+    f.setShape(Geometry::point({1, 2}));
+    fc->store(f);
+    fc->addFields(resultFields("R", 41));
+    Feature row = fc->feature(0);
+    row.setValue("R41", 0.25);
+    fc->store(row);
+    EXPECT_DOUBLE_EQ(toDouble(fc->feature(0).value("R41")), 0.25);
+}
+
+// A geodatabase's full disk is told in words, naming the dataset, never
+// in the statement the store was running; nothing changes.
+TEST(TableChange, AGeodatabaseOnAFullDiskSaysSo) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("bay1.gpkg"));
+    auto fc = ws->createFeatureClass("Pointdata1", GeometryType::Point, {{"X", FieldType::Double}});
+    Feature f = fc->createFeature();
+    f.setShape(Geometry::point({1, 2}));
+    fc->store(f);
+    try {
+        const quor::test::RefusedWrites full(dir.path(), 0);
+        fc->addFields(resultFields("R", 3));
+        ADD_FAILURE() << "the fields were added on a full disk";
+    } catch (const DiskFullError& e) {
+        EXPECT_STREQ(e.what(), "The fields cannot be added to Pointdata1: the disk is full. Nothing was changed.");
+    }
+    EXPECT_EQ(fc->findField("R1"), -1);
 }

@@ -489,6 +489,9 @@ TEST(Workspace, AReadOnlyClassIsStillReadAfterAFieldChangeBesideIt) {
     if (!readOnly.binding()) GTEST_SKIP() << "this disk cannot keep a file from the superuser";
 
     auto pts = ws->createFeatureClass("pts", GeometryType::Point, {{"SITE", FieldType::Integer}});
+    Feature site = pts->createFeature();
+    site.setShape(Geometry::point(1, 1));
+    pts->store(site);
     lake = ws->openFeatureClass("lake");
     ASSERT_EQ(lake->featureCount(), 1);
     pts->addField({"Index", FieldType::Double, {}, 30});
