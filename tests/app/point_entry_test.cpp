@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -10,7 +14,10 @@
 #include "app/point_entry.h"
 #include "gis/geodatabase.h"
 #include "platform/gis/feature_class.h"
+#include "platform/file_lock.h"
 #include "platform/gis/workspace.h"
+#include "project/project_file.h"
+#include "project/project_locks.h"
 #include "rei/rei_run.h"
 #include "wind/loadwind.h"
 #include "wind/rei_wind_file.h"
@@ -244,4 +251,32 @@ TEST_F(ClickedPointsRun, BothModelsRunThePointsClickedOnTheMap) {
     ASSERT_EQ(out.end, rei::ReiRunEnd::Completed) << (p.messages.entries.empty() ? "" : p.messages.entries.back().text);
     EXPECT_EQ(out.written, 2);
     EXPECT_GT(pg::toDouble(points->feature(1).value("Index")), 0);
+}
+
+// Every click writes into the project's geodatabase: point entry does not
+// begin while another Quor runs the project.
+TEST_F(PointEntryTest, DoesNotBeginWhileAnotherProgramRunsTheProject) {
+    const std::string lock = project::projectLockPath(form.projfile, form.projname);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    std::fflush(nullptr);
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        const platform::FileLock run(lock, platform::FileLock::Mode::Exclusive, project::kRunSlot);
+        if (run.held() && ::write(ready[1], "H", 1) == 1)
+            for (;;) ::pause();
+        ::_exit(1);
+    }
+    char held = 0;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    entry.start();
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(messages.texts().back(), project::kProjectRunElsewhere);
+    EXPECT_FALSE(entry.active());
+    EXPECT_FALSE(form.sfeatureclass1);
+    EXPECT_TRUE(form.ptworkspace->featureClassNames().empty());
 }

@@ -126,6 +126,25 @@ TEST(ProjectRunLock, ASecondProgramIsRefusedUntilTheFirstEndsHoweverItEnds) {
     ::waitpid(runner, nullptr, 0);
 }
 
+// Removing a point dataset writes into the project's geodatabase: not
+// while another Quor runs the project, and the file stays as it was.
+TEST(ProjectRunLock, APointDatasetIsNotRemovedWhileAnotherProgramRunsTheProject) {
+    Workbench wb;
+    wb.newProject();
+    wb.form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point, {},
+                                            pg::SpatialReference::fromEpsg(32755));
+    const std::string gpkg = wb.form.ptworkspace->path();
+    const std::string before = test::fileBytes(gpkg);
+    const pid_t other = holdInAnotherProcess(projectLockPath(wb.form.projfile, wb.form.projname));
+    ASSERT_GT(other, 0);
+    wb.messages.answers = {true};
+    wb.commands->rem_ptdata("Pointdata1");
+    endProcess(other);
+    EXPECT_EQ(wb.messageTexts().back(), kProjectRunElsewhere);
+    EXPECT_TRUE(wb.form.ptworkspace->hasFeatureClass("Pointdata1"));
+    EXPECT_TRUE(test::fileBytes(gpkg) == before);
+}
+
 TEST(ProjectRunLock, TwoProjectsNeverRunOnOneShapefileAtOnce) {
     Workbench wb;
     wb.newProject();
