@@ -4,7 +4,9 @@
 // RWE (56 rays, the bay's wind file) and REI, each on the clipping and on
 // the fast path, each in background mode (nothing drawn while the run
 // goes on) and in foreground mode (the default: the map shows every
-// site's work). Wall-clock time, including the map's last draw.
+// site's work). Wall-clock time, including the map's last draw. The
+// "Shapefile" cases run on a copy of the sites' own shapefile rather than
+// on a class of the project's geodatabase.
 //
 // The data set is read from $QUOR_SHARED_DATA/portphillip, else from the
 // shared data folder beside the checkout; without it every case is skipped
@@ -115,6 +117,15 @@ struct Bay {
         return fc;
     }
 
+    // A fresh copy of the sites' shapefile, as the user keeps it.
+    std::shared_ptr<pg::FeatureClass> freshShapefile() {
+        const std::string folder = home.path().toStdString() + "/sites" + std::to_string(++classes);
+        std::filesystem::create_directories(folder);
+        for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg"})
+            std::filesystem::copy_file(data + "/sites_portphillip" + ext, folder + "/sites_portphillip" + ext);
+        return pg::Workspace::open(folder)->openFeatureClass("sites_portphillip");
+    }
+
     // The project's layers as the project display shows them: bathymetry,
     // shoreline (not with the REI fast algorithm), the point dataset.
     void showLayers(const std::shared_ptr<pg::FeatureClass>& points) {
@@ -145,7 +156,7 @@ Bay* bay() {
     return theBay.get();
 }
 
-void wholeRun(benchmark::State& st, Mode mode, bool fast, bool foreground) {
+void wholeRun(benchmark::State& st, Mode mode, bool fast, bool foreground, bool shapefile = false) {
     Bay* b = bay();
     if (!b) {
         st.SkipWithError("Port Phillip data set not found (set QUOR_SHARED_DATA to the shared data folder)");
@@ -161,7 +172,7 @@ void wholeRun(benchmark::State& st, Mode mode, bool fast, bool foreground) {
 
     for (auto _ : st) {
         st.PauseTiming();
-        auto points = b->freshSites();
+        auto points = shapefile ? b->freshShapefile() : b->freshSites();
         b->showLayers(points);
         b->messages.told.clear();
         draws = 0;
@@ -207,6 +218,11 @@ QUOR_WHOLE_RUN(BM_ReiClipBackground);
 QUOR_WHOLE_RUN(BM_ReiClipForeground);
 QUOR_WHOLE_RUN(BM_ReiFastBackground);
 QUOR_WHOLE_RUN(BM_ReiFastForeground);
+
+void BM_RweClipBackgroundShapefile(benchmark::State& st) { wholeRun(st, Mode::Rwe, false, false, true); }
+void BM_ReiClipBackgroundShapefile(benchmark::State& st) { wholeRun(st, Mode::Rei, false, false, true); }
+QUOR_WHOLE_RUN(BM_RweClipBackgroundShapefile);
+QUOR_WHOLE_RUN(BM_ReiClipBackgroundShapefile);
 
 }  // namespace
 
