@@ -63,7 +63,9 @@ public:
     // A new, unstored feature with this class's fields (all values null).
     Feature createFeature() const;
     // Stores a feature: inserts it when its oid is -1 (and sets the new
-    // oid), else rewrites the row with that oid. Returns the oid.
+    // oid), else rewrites the row with that oid. A shapefile's row that
+    // exists gets only the values set since the feature was read, in
+    // place; its shape and other values are not written. Returns the oid.
     std::int64_t store(Feature& f);
     // Deletes the row with this object id (nothing when there is none).
     void deleteFeature(std::int64_t oid);
@@ -78,10 +80,11 @@ public:
     std::vector<std::int64_t> selectIntersecting(const Geometry& area) const;
     // An insert cursor; with buffering, rows reach the store at flush().
     InsertCursor insertCursor(bool buffered = true);
-    // Makes every row stored so far readable by another program: a
-    // shapefile keeps its last written row in memory until then, while a
-    // geodatabase's committed rows are in its file already. GisError when
-    // the rows cannot be written.
+    // Puts every value stored so far on disk, for other programs and
+    // against a crash: a shapefile's values are written as they are
+    // stored but only then surely kept, while a geodatabase's committed
+    // rows are in its file already. GisError when the disk does not take
+    // them.
     void flush();
 
     SpatialReference spatialReference() const;
