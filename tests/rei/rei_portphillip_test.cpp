@@ -1,14 +1,19 @@
 // The REI run on the Port Phillip data set with its sample wind file: the
 // sites on land, on NoData and outside the raster keep empty fields and
 // are counted; every site in water gets an index that agrees with the
-// reference ray lengths.
+// reference ray lengths. The same depths in other formats run alike.
 #include <gtest/gtest.h>
 
+#include <gdal_priv.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "platform/gis/gis.h"
+#include "project/interrogation_distance.h"
 #include "rays_test_data.h"
 #include "rei/rei_run.h"
 #include "test_support.h"
@@ -37,11 +42,8 @@ std::map<std::int64_t, std::vector<double>> referenceLengths(const std::string& 
     return out;
 }
 
-TEST(ReiPortPhillip, RunWithTheSampleWindFile) {
-    QUOR_REQUIRE_PORTPHILLIP(dir);
-    test::TempDir tmp;
-    std::filesystem::create_directories(tmp.path() + "/proj");
-    Proj p(tmp.path() + "/proj", dir, "water_portphillip.shp");
+// The bay's REI settings: the sample wind file in three categories.
+void configureBayRun(Proj& p, const std::string& dir) {
     p.mf.bathycov = dir + "/bathy_portphillip_m.tif";
     p.mf.fetchlength = 1;
     p.fm.windcatno = 3;
@@ -52,37 +54,59 @@ TEST(ReiPortPhillip, RunWithTheSampleWindFile) {
     p.fm.Power5 = 0.082;
     p.fm.refreshmap = 1;
     p.state.wind_path = dir + "/sample.Wind_REI";
+}
 
-    // Every 20th site of each category, copied into the project.
+// Every 20th site of each category, copied into a point class of the
+// project, with the category of each.
+struct BaySites {
+    std::shared_ptr<platform::gis::FeatureClass> points;
+    std::map<std::int64_t, std::string> category;
+};
+
+BaySites copySites(Proj& p, const std::string& dir, const std::string& name) {
     namespace pg = platform::gis;
     auto src = pg::Workspace::open(dir + "/sites_portphillip.shp")->openFeatureClass("sites_portphillip");
-    auto fc = p.mf.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point,
-                                                   {{"SITE_ID", pg::FieldType::Integer}}, src->spatialReference());
-    std::map<std::int64_t, std::string> category;
-    {
-        auto ins = fc->insertCursor(true);
-        auto cur = src->search();
-        while (auto f = cur.next()) {
-            const auto id = pg::toInt(f->value("SITE_ID"));
-            const std::string cat = pg::toText(f->value("CATEGORY"));
-            if (cat == "water" && id % 20 != 1) continue;
-            pg::Feature g = ins.createFeatureBuffer();
-            g.setShape(f->shape());
-            g.setValue("SITE_ID", id);
-            ins.insert(g);
-            category[id] = cat;
-        }
-        ins.flush();
+    BaySites sites;
+    sites.points = p.mf.ptworkspace->createFeatureClass(
+        name, pg::GeometryType::Point, {{"SITE_ID", pg::FieldType::Integer}}, src->spatialReference());
+    auto ins = sites.points->insertCursor(true);
+    auto cur = src->search();
+    while (auto f = cur.next()) {
+        const auto id = pg::toInt(f->value("SITE_ID"));
+        const std::string cat = pg::toText(f->value("CATEGORY"));
+        if (cat == "water" && id % 20 != 1) continue;
+        pg::Feature g = ins.createFeatureBuffer();
+        g.setShape(f->shape());
+        g.setValue("SITE_ID", id);
+        ins.insert(g);
+        sites.category[id] = cat;
     }
+    ins.flush();
+    return sites;
+}
+
+// A run of the project over `points`, its messages recorded afresh.
+ReiRunOutcome runRei(Proj& p, const std::shared_ptr<platform::gis::FeatureClass>& points, int fast) {
+    p.fm.indexcheck = static_cast<std::int16_t>(fast);
+    p.messages.entries.clear();
+    ReiRunContext ctx{p.state, p.fm, p.mf, p.wind, p.map, p.messages, p.progress};
+    ctx.reloadWind = [&](platform::Messages& m) { return wind::reloadProjectWind(p.state, p.wind, p.fm, m); };
+    return runmodel(ctx, points, 1);
+}
+
+TEST(ReiPortPhillip, RunWithTheSampleWindFile) {
+    QUOR_REQUIRE_PORTPHILLIP(dir);
+    test::TempDir tmp;
+    std::filesystem::create_directories(tmp.path() + "/proj");
+    Proj p(tmp.path() + "/proj", dir, "water_portphillip.shp");
+    configureBayRun(p, dir);
+    namespace pg = platform::gis;
+    auto [fc, category] = copySites(p, dir, "Pointdata1");
 
     const auto reference = referenceLengths(dir + "/fetch_portphillip_rei32.csv");
     for (int fast : {0, 1}) {
         SCOPED_TRACE(fast);
-        p.fm.indexcheck = static_cast<std::int16_t>(fast);
-        p.messages.entries.clear();
-        ReiRunContext ctx{p.state, p.fm, p.mf, p.wind, p.map, p.messages, p.progress};
-        ctx.reloadWind = [&](platform::Messages& m) { return wind::reloadProjectWind(p.state, p.wind, p.fm, m); };
-        const auto out = runmodel(ctx, fc, 1);
+        const auto out = runRei(p, fc, fast);
         ASSERT_EQ(out.end, ReiRunEnd::Completed) << ::testing::PrintToString(p.messages.texts());
         EXPECT_EQ(p.wind.windspd_sw, 10.11);
         EXPECT_EQ(out.sites, static_cast<std::int64_t>(category.size()));
@@ -116,6 +140,82 @@ TEST(ReiPortPhillip, RunWithTheSampleWindFile) {
         EXPECT_EQ(p.messages.texts().back(),
                   std::to_string(empty) + " of " + std::to_string(out.sites) + " sites could not be processed");
     }
+}
+
+// The bay's depths made positive, with NoData -3.4e38 in ERDAS Imagine and
+// -99.99 in a .bil (neither exactly a float), run as the same depths in a
+// GeoTIFF: the depth sign the project takes from the extremes, and with it
+// every site's result, are the same.
+TEST(ReiPortPhillip, PositiveDepthsWhoseNoDataIsNoFloatRunAsTheirGeoTiffTwin) {
+    QUOR_REQUIRE_PORTPHILLIP(dir);
+    namespace pg = platform::gis;
+    test::TempDir tmp;
+    auto bay = pg::Raster::open(dir + "/bathy_portphillip_m.tif");
+    const int w = bay->width(), h = bay->height();
+    std::vector<float> depths(static_cast<std::size_t>(w) * h);
+    ASSERT_EQ(bay->dataset()->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, w, h, depths.data(), w, h, GDT_Float32, 0, 0),
+              CE_None);
+    const auto writeTwin = [&](const char* driver, const std::string& name, double noData) {
+        std::vector<float> cells(depths.size());
+        std::transform(depths.begin(), depths.end(), cells.begin(),
+                       [&](float d) { return d == -9999.0f ? static_cast<float>(noData) : -d; });
+        pg::DatasetHandle ds(GetGDALDriverManager()->GetDriverByName(driver)->Create(tmp.file(name).c_str(), w, h, 1,
+                                                                                      GDT_Float32, nullptr));
+        ASSERT_TRUE(ds);
+        double gt[6];
+        bay->dataset()->GetGeoTransform(gt);
+        ds->SetGeoTransform(gt);
+        ds->SetSpatialRef(bay->dataset()->GetSpatialRef());
+        ds->GetRasterBand(1)->SetNoDataValue(noData);
+        ASSERT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, w, h, cells.data(), w, h, GDT_Float32, 0, 0), CE_None);
+    };
+    writeTwin("GTiff", "bay.tif", -9999);
+    writeTwin("HFA", "bay.img", -3.4e38);
+    writeTwin("EHdr", "bay.bil", -99.99);
+
+    std::filesystem::create_directories(tmp.path() + "/proj");
+    Proj p(tmp.path() + "/proj", dir, "water_portphillip.shp");
+    configureBayRun(p, dir);
+    // Each site's index and rays, empty where the site could not be computed.
+    using Results = std::map<std::int64_t, std::vector<std::optional<double>>>;
+    std::map<std::string, Results> results;
+    std::map<std::string, std::string> said;
+    for (const std::string name : {"bay.tif", "bay.img", "bay.bil"}) {
+        SCOPED_TRACE(name);
+        p.mf.bathycov = tmp.file(name);
+        // As the project's opening sets it.
+        const auto [minimum, maximum] = pg::Raster::open(p.mf.bathycov)->minMax();
+        p.mf.depthno = project::depthSignFlag(minimum, maximum).value_or(-1);
+        const BaySites sites = copySites(p, dir, "Pointdata" + std::to_string(results.size() + 1));
+        ASSERT_EQ(runRei(p, sites.points, 1).end, ReiRunEnd::Completed) << ::testing::PrintToString(p.messages.texts());
+        said[name] = p.messages.texts().back();
+        std::vector<std::string> fields = {"Index", "Indexee"};
+        for (int r = 1; r <= 32; ++r) fields.push_back("Ray" + std::to_string(r));
+        auto cur = sites.points->search();
+        while (auto f = cur.next()) {
+            const auto id = pg::toInt(f->value("SITE_ID"));
+            auto& site = results[name][id];
+            for (const std::string& field : fields) {
+                const auto v = f->value(field);
+                site.push_back(pg::isNull(v) ? std::nullopt : std::optional(pg::toDouble(v)));
+            }
+            // The GeoTIFF computes every site in water but the one on a NoData pixel.
+            if (name == "bay.tif" && sites.category.at(id) == "water" && id != 111) {
+                EXPECT_TRUE(site.front()) << id;
+            }
+        }
+    }
+    // The sites whose results differ from the GeoTIFF's.
+    const auto differing = [&](const std::string& name) {
+        std::vector<std::int64_t> ids;
+        for (const auto& [id, site] : results["bay.tif"])
+            if (results[name][id] != site) ids.push_back(id);
+        return ids;
+    };
+    EXPECT_EQ(differing("bay.img"), std::vector<std::int64_t>{});
+    EXPECT_EQ(differing("bay.bil"), std::vector<std::int64_t>{});
+    EXPECT_EQ(said["bay.img"], said["bay.tif"]);
+    EXPECT_EQ(said["bay.bil"], said["bay.tif"]);
 }
 
 }  // namespace

@@ -10,9 +10,11 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <type_traits>
 
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/raster_cells.h"
 #include "platform/memory.h"
 #include "platform/numbers.h"
 
@@ -73,11 +75,12 @@ std::shared_ptr<Raster> Raster::open(const std::string& path) {
     r->northUp_ = r->gt_[2] == 0 && r->gt_[4] == 0;
     GDALRasterBand* band = ds->GetRasterBand(1);
     r->dataType_ = band->GetRasterDataType();
-    r->float32_ = r->dataType_ == GDT_Float32;
+    r->cellType_ = detail::cellTypeOf(*band);
     int has = 0;
     const double nd = band->GetNoDataValue(&has);
     r->hasNoData_ = has != 0;
     r->noData_ = nd;
+    r->noDataRuns_ = detail::noDataRuns(r->cellType_, r->noData());
     band->GetBlockSize(&r->blockW_, &r->blockH_);
     if (r->blockW_ <= 0 || r->blockH_ <= 0) throw GisError("The raster " + path + " cannot be read.");
     r->pixelBytes_ = std::max(1, GDALGetDataTypeSizeBytes(static_cast<GDALDataType>(r->dataType_)));
@@ -196,49 +199,70 @@ std::optional<double> Raster::noData() const {
 
 namespace {
 
-// The smallest and largest value of one block's cells, nodata and NaN
+// The smallest and largest value of one block's cells, NoData and NaN
 // left out, in the block's own type: as fast as GDAL's own scan, which
 // cannot report its progress.
 template <typename T>
-void extremesOf(const void* block, int blockWidth, int width, int height, std::optional<double> noData,
+void extremesOf(const void* block, int blockWidth, int width, int height, const detail::NoDataRuns& none,
                 double& low, double& high) {
     const T* cells = static_cast<const T*>(block);
-    // A nodata value the type cannot hold marks no cell.
-    const double lowest = static_cast<double>(std::numeric_limits<T>::lowest());
-    const double highest = static_cast<double>(std::numeric_limits<T>::max());
-    const bool marks = noData && *noData >= lowest && *noData <= highest &&
-                       static_cast<double>(static_cast<T>(*noData)) == *noData;
-    const T none = marks ? static_cast<T>(*noData) : T{};
-    T lo = std::numeric_limits<T>::max(), hi = std::numeric_limits<T>::lowest();
-    bool any = false;
+    const T from0 = static_cast<T>(none.from[0]), to0 = static_cast<T>(none.to[0]);
+    const T from1 = static_cast<T>(none.from[1]), to1 = static_cast<T>(none.to[1]);
+    // Start beyond every value: an infinity is a value, as in GDAL's scan.
+    constexpr bool floating = std::is_floating_point_v<T>;
+    constexpr T above = floating ? std::numeric_limits<T>::infinity() : std::numeric_limits<T>::max();
+    constexpr T below = floating ? -std::numeric_limits<T>::infinity() : std::numeric_limits<T>::lowest();
+    // Cells side by side go to extremes of their own, without a branch, so
+    // that the compiler reads a whole vector of cells at once.
+    constexpr int kLanes = 64 / sizeof(T);
+    T lo[kLanes], hi[kLanes];
+    std::fill_n(lo, kLanes, above);
+    std::fill_n(hi, kLanes, below);
+    const auto take = [&](T v, T& l, T& h) {
+        const bool skip = (v != v) | ((v >= from0) & (v <= to0)) | ((v >= from1) & (v <= to1));
+        T forLow, forHigh;
+        if constexpr (floating) {
+            forLow = skip ? above : v;
+            forHigh = skip ? below : v;
+        } else {
+            // Whole numbers take a mask: the compiler turns their choice back into a branch.
+            const T mask = static_cast<T>(-static_cast<T>(skip));
+            forLow = static_cast<T>((mask & above) | (~mask & v));
+            forHigh = static_cast<T>((mask & below) | (~mask & v));
+        }
+        l = forLow < l ? forLow : l;
+        h = forHigh > h ? forHigh : h;
+    };
     for (int r = 0; r < height; ++r) {
         const T* row = cells + static_cast<std::size_t>(r) * blockWidth;
-        for (int c = 0; c < width; ++c) {
-            const T v = row[c];
-            if (v != v || (marks && v == none)) continue;
-            lo = v < lo ? v : lo;
-            hi = v > hi ? v : hi;
-            any = true;
-        }
+        int c = 0;
+        for (; c + kLanes <= width; c += kLanes)
+            for (int j = 0; j < kLanes; ++j) take(row[c + j], lo[j], hi[j]);
+        for (; c < width; ++c) take(row[c], lo[0], hi[0]);
     }
-    if (!any) return;
-    low = std::min(low, static_cast<double>(lo));
-    high = std::max(high, static_cast<double>(hi));
+    const T l = *std::min_element(lo, lo + kLanes), h = *std::max_element(hi, hi + kLanes);
+    // No value in this block.
+    if (l > h) return;
+    low = std::min(low, static_cast<double>(l));
+    high = std::max(high, static_cast<double>(h));
 }
 
-using BlockExtremes = void (*)(const void*, int, int, int, std::optional<double>, double&, double&);
+using BlockExtremes = void (*)(const void*, int, int, int, const detail::NoDataRuns&, double&, double&);
 
-BlockExtremes extremesFor(GDALDataType type) {
+BlockExtremes extremesFor(detail::CellType type) {
+    using detail::CellType;
     switch (type) {
-        case GDT_Byte: return extremesOf<std::uint8_t>;
-        case GDT_UInt16: return extremesOf<std::uint16_t>;
-        case GDT_Int16: return extremesOf<std::int16_t>;
-        case GDT_UInt32: return extremesOf<std::uint32_t>;
-        case GDT_Int32: return extremesOf<std::int32_t>;
-        case GDT_Float32: return extremesOf<float>;
-        case GDT_Float64: return extremesOf<double>;
-        default: return nullptr;
+        case CellType::Byte: return extremesOf<std::uint8_t>;
+        case CellType::SignedByte: return extremesOf<std::int8_t>;
+        case CellType::UInt16: return extremesOf<std::uint16_t>;
+        case CellType::Int16: return extremesOf<std::int16_t>;
+        case CellType::UInt32: return extremesOf<std::uint32_t>;
+        case CellType::Int32: return extremesOf<std::int32_t>;
+        case CellType::Float32: return extremesOf<float>;
+        case CellType::Float64: return extremesOf<double>;
+        case CellType::Other: break;
     }
+    return nullptr;
 }
 
 }  // namespace
@@ -251,7 +275,7 @@ std::pair<double, double> Raster::minMax(Progress* progress) const {
     auto damaged = [&] {
         return GisError("The raster " + path_ + " is damaged: " + err.message("its statistics cannot be computed."));
     };
-    const BlockExtremes scan = extremesFor(band->GetRasterDataType());
+    const BlockExtremes scan = extremesFor(cellType_);
     if (!scan) {
         // A type of its own: GDAL's scan, without progress.
         double mm[2] = {0, 0};
@@ -266,7 +290,7 @@ std::pair<double, double> Raster::minMax(Progress* progress) const {
             GDALRasterBlock* block = band->GetLockedBlockRef(bx, by);
             if (!block) throw damaged();
             const int w = std::min(blockW_, width_ - bx * blockW_), h = std::min(blockH_, height_ - by * blockH_);
-            scan(block->GetDataRef(), blockW_, w, h, noData(), low, high);
+            scan(block->GetDataRef(), blockW_, w, h, noDataRuns_, low, high);
             block->DropLock();
         }
         // The bar moves, and the event loop gets its turn, once per percent.
@@ -342,7 +366,7 @@ void Raster::nextPass() const {
 }
 
 void Raster::convertPending(std::size_t from, std::size_t to, PixelValue* out) const {
-    if (float32_) {
+    if (cellType_ == detail::CellType::Float32) {
         // The pixels have arrived by now; ask for their conversions' places
         // before taking any, as for the pixels themselves.
         if (conversions_.empty()) conversions_.assign(kConversionSlots, {0u, std::nan("")});
@@ -359,10 +383,10 @@ void Raster::convertPending(std::size_t from, std::size_t to, PixelValue* out) c
 
 PixelValue Raster::pixelAt(const void* data, std::size_t off) const {
     PixelValue out;
-    if (float32_) {
+    if (cellType_ == detail::CellType::Float32) {
         const float f = static_cast<const float*>(data)[off];
         // An infinity is no depth either: it counts as NoData.
-        if (!std::isfinite(f) || (hasNoData_ && f == static_cast<float>(noData_))) {
+        if (!std::isfinite(f) || noDataRuns_.holds(f)) {
             out.kind = PixelValue::Kind::NoData;
             return out;
         }
@@ -384,13 +408,14 @@ PixelValue Raster::pixelAt(const void* data, std::size_t off) const {
         return out;
     }
     double v = 0;
-    switch (dataType_) {
-        case GDT_Byte: v = static_cast<const std::uint8_t*>(data)[off]; break;
-        case GDT_Int16: v = static_cast<const std::int16_t*>(data)[off]; break;
-        case GDT_UInt16: v = static_cast<const std::uint16_t*>(data)[off]; break;
-        case GDT_Int32: v = static_cast<const std::int32_t*>(data)[off]; break;
-        case GDT_UInt32: v = static_cast<const std::uint32_t*>(data)[off]; break;
-        case GDT_Float64: v = static_cast<const double*>(data)[off]; break;
+    switch (cellType_) {
+        case detail::CellType::Byte: v = static_cast<const std::uint8_t*>(data)[off]; break;
+        case detail::CellType::SignedByte: v = static_cast<const std::int8_t*>(data)[off]; break;
+        case detail::CellType::Int16: v = static_cast<const std::int16_t*>(data)[off]; break;
+        case detail::CellType::UInt16: v = static_cast<const std::uint16_t*>(data)[off]; break;
+        case detail::CellType::Int32: v = static_cast<const std::int32_t*>(data)[off]; break;
+        case detail::CellType::UInt32: v = static_cast<const std::uint32_t*>(data)[off]; break;
+        case detail::CellType::Float64: v = static_cast<const double*>(data)[off]; break;
         default: {
             // Rare types: let GDAL convert the one pixel.
             double d = 0;
@@ -400,7 +425,7 @@ PixelValue Raster::pixelAt(const void* data, std::size_t off) const {
             v = d;
         }
     }
-    if (!std::isfinite(v) || (hasNoData_ && v == noData_)) {
+    if (!std::isfinite(v) || noDataRuns_.holds(v)) {
         out.kind = PixelValue::Kind::NoData;
         return out;
     }

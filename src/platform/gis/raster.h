@@ -17,6 +17,7 @@
 #include "platform/feedback.h"
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/geometry.h"
+#include "platform/gis/raster_cells.h"
 #include "platform/gis/spatial_reference.h"
 
 class GDALDataset;
@@ -85,14 +86,16 @@ public:
     Envelope extent() const;
     SpatialReference spatialReference() const;
     std::optional<double> noData() const;
-    bool isFloat32() const { return float32_; }
+    bool isFloat32() const { return cellType_ == detail::CellType::Float32; }
     // Minimum and maximum of band 1 (exact, read block by block the first
-    // time, then kept with the raster). The reading moves `progress`'s
+    // time, then kept with the raster): GDAL's exact minimum and maximum,
+    // NoData judged as GDAL judges it. The reading moves `progress`'s
     // bar 1 from 0 to 100, giving the event loop a turn at each step.
     std::pair<double, double> minMax(Progress* progress = nullptr) const;
 
     // Identify band 1 at a map point: Outside when the point lies off the
-    // raster, NoData for the band's nodata value or NaN, else the value.
+    // raster, NoData for a cell the extremes leave out as NoData or for an
+    // infinity, else the value.
     // A point exactly on the right or bottom edge is outside.
     PixelValue identify(double x, double y) const;
     PixelValue identify(const Point& p) const { return identify(p.x, p.y); }
@@ -126,9 +129,10 @@ private:
     int width_ = 0, height_ = 0;
     double gt_[6] = {0, 1, 0, 0, 0, -1};
     bool northUp_ = true;
-    bool float32_ = false;
+    detail::CellType cellType_ = detail::CellType::Other;
     bool hasNoData_ = false;
     double noData_ = 0;
+    detail::NoDataRuns noDataRuns_;
     int blockW_ = 0, blockH_ = 0;
     int dataType_ = 0;
     // Recent blocks, locked in GDAL's cache while held, direct-mapped by

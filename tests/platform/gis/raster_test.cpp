@@ -39,6 +39,26 @@ void writeTiff(const std::string& path, int w, int h, GDALDataType type, const s
     GDALClose(ds);
 }
 
+// A one-row ERDAS Imagine raster of unit cells from x = 0, y = 0 down,
+// which keeps its NoData value as given, in GDAL's signed bytes if asked.
+void writeImg(const std::string& path, GDALDataType type, bool signedBytes, const std::vector<double>& cells,
+              std::optional<double> nodata) {
+    GDALAllRegister();
+    const char* const signedByte[] = {"PIXELTYPE=SIGNEDBYTE", nullptr};
+    const int w = static_cast<int>(cells.size());
+    DatasetHandle ds(GetGDALDriverManager()->GetDriverByName("HFA")->Create(
+        path.c_str(), w, 1, 1, type, const_cast<char**>(signedBytes ? signedByte : nullptr)));
+    ASSERT_TRUE(ds);
+    double gt[6] = {0, 1, 0, 0, 0, -1};
+    ds->SetGeoTransform(gt);
+    if (nodata) ds->GetRasterBand(1)->SetNoDataValue(*nodata);
+    std::vector<std::int8_t> bytes(cells.begin(), cells.end());
+    ASSERT_EQ(signedBytes ? ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, w, 1, bytes.data(), w, 1, GDT_Byte, 0, 0)
+                          : ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, w, 1, const_cast<double*>(cells.data()), w,
+                                                           1, GDT_Float64, 0, 0),
+              CE_None);
+}
+
 }  // namespace
 
 TEST(Raster, IdentifyHasThreeOutcomes) {
@@ -74,6 +94,62 @@ TEST(Raster, IdentifyHasThreeOutcomes) {
     auto mm = r->minMax();
     EXPECT_FLOAT_EQ(static_cast<float>(mm.first), -3.1f);
     EXPECT_FLOAT_EQ(static_cast<float>(mm.second), 12.5f);
+}
+
+// The extremes equal GDAL's exact minimum and maximum, and identify finds
+// the same values, for every cell type and kind of NoData value: none, one
+// the type holds, one it cannot hold exactly (compared in the cell's own
+// type, as GDAL does), one beyond it, NaN; NaN cells and signed bytes.
+TEST(Raster, ExtremesAndIdentifyReadEveryTypeAndNoDataAsGdal) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::optional<double> none;
+    struct Case {
+        GDALDataType type;
+        bool signedBytes;
+        std::vector<double> cells;
+        std::vector<std::optional<double>> nodata;  // a raster each
+    };
+    const std::vector<Case> cases = {
+        {GDT_Byte, false, {0, 7, 200, 255}, {none, 255, 0, 300, 254.5}},
+        {GDT_Byte, true, {-128, -15, 5, 127}, {none, -128, 127, 255, -15.5}},
+        {GDT_UInt16, false, {0, 9, 65535}, {none, 65535, -1, 9.5}},
+        {GDT_Int16, false, {-32768, -9999, 12, 32767}, {none, -32768, -9999.5, 1e6}},
+        {GDT_UInt32, false, {0, 5, 4294967295.0}, {none, 4294967295.0, -1}},
+        {GDT_Int32, false, {-2147483648.0, -9999, 12, 2147483647}, {none, -2147483648.0, -9999.5}},
+        // NoData values no float holds; one beyond every float marks nothing.
+        {GDT_Float32, false, {-3.4e38, -12.5, -5, nan}, {none, -3.4e38, -1e39, nan}},
+        {GDT_Float32, false, {-99.99, -12.5, -5, nan}, {-99.99}},
+        // Cells nearly equal to the NoData value are NoData to GDAL too:
+        // within a few float epsilons of it (-9999.001), and, near the
+        // largest floats, every cell whose sum with it overflows (-2.5e38).
+        {GDT_Float32, false, {-2.5e38, -1.5e38, -12.5}, {-1e38}},
+        {GDT_Float64, false, {-9999, -9999.001, -9999.01, 12.5, nan}, {none, -9999, nan}},
+    };
+    TempDir dir;
+    int n = 0;
+    for (const Case& c : cases) {
+        for (const std::optional<double>& nodata : c.nodata) {
+            const std::string path = dir.file("c" + std::to_string(++n) + ".img");
+            SCOPED_TRACE(GDALGetDataTypeName(c.type) + std::string(c.signedBytes ? " signed" : "") + " NoData " +
+                         (nodata ? std::to_string(*nodata) : "none"));
+            writeImg(path, c.type, c.signedBytes, c.cells, nodata);
+            double gdal[2] = {0, 0};
+            {
+                DatasetHandle ds(static_cast<GDALDataset*>(GDALOpen(path.c_str(), GA_ReadOnly)));
+                ASSERT_EQ(ds->GetRasterBand(1)->ComputeRasterMinMax(FALSE, gdal), CE_None);
+            }
+            auto r = Raster::open(path);
+            EXPECT_EQ(r->minMax(), std::make_pair(gdal[0], gdal[1]));
+            // A Float32 cell reaches identify as its shortest decimal text.
+            const auto inType = [&](double v) { return c.type == GDT_Float32 ? static_cast<float>(v) : v; };
+            double low = std::numeric_limits<double>::infinity(), high = -low;
+            for (std::size_t i = 0; i < c.cells.size(); ++i) {
+                const PixelValue v = r->identify(i + 0.5, -0.5);
+                if (v.hasValue()) low = std::min(low, inType(v.value)), high = std::max(high, inType(v.value));
+            }
+            EXPECT_EQ(std::make_pair(low, high), std::make_pair(gdal[0], gdal[1]));
+        }
+    }
 }
 
 TEST(Raster, InfinitePixelsCarryNoDepth) {

@@ -1,0 +1,203 @@
+#include "platform/gis/raster_cells.h"
+
+#include <gdal_priv.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
+
+namespace quor::platform::gis::detail {
+
+CellType cellTypeOf(GDALRasterBand& band) {
+    switch (band.GetRasterDataType()) {
+        case GDT_Byte: {
+            const char* pixelType = band.GetMetadataItem("PIXELTYPE", "IMAGE_STRUCTURE");
+            return pixelType && EQUAL(pixelType, "SIGNEDBYTE") ? CellType::SignedByte : CellType::Byte;
+        }
+        case GDT_UInt16: return CellType::UInt16;
+        case GDT_Int16: return CellType::Int16;
+        case GDT_UInt32: return CellType::UInt32;
+        case GDT_Int32: return CellType::Int32;
+        case GDT_Float32: return CellType::Float32;
+        case GDT_Float64: return CellType::Float64;
+        default: return CellType::Other;
+    }
+}
+
+namespace {
+
+// The values of T, infinities included, numbered in their order: the
+// runs are searched for among these numbers.
+template <typename T>
+std::int64_t keyOf(T v) {
+    if constexpr (std::is_integral_v<T>) {
+        return static_cast<std::int64_t>(v);
+    } else {
+        using Bits = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
+        const Bits bits = std::bit_cast<Bits>(v);
+        const Bits sign = Bits{1} << (8 * sizeof(T) - 1);
+        const auto magnitude = static_cast<std::int64_t>(bits & ~sign);
+        return (bits & sign) ? -magnitude : magnitude;
+    }
+}
+
+template <typename T>
+T valueAt(std::int64_t key) {
+    if constexpr (std::is_integral_v<T>) {
+        return static_cast<T>(key);
+    } else {
+        using Bits = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
+        const Bits sign = Bits{1} << (8 * sizeof(T) - 1);
+        const auto magnitude = static_cast<Bits>(key < 0 ? -key : key);
+        return std::bit_cast<T>(key < 0 ? magnitude | sign : magnitude);
+    }
+}
+
+template <typename T>
+std::int64_t lowestKey() {
+    if constexpr (std::is_integral_v<T>) return keyOf(std::numeric_limits<T>::lowest());
+    else return keyOf(-std::numeric_limits<T>::infinity());
+}
+
+template <typename T>
+std::int64_t highestKey() {
+    if constexpr (std::is_integral_v<T>) return keyOf(std::numeric_limits<T>::max());
+    else return keyOf(std::numeric_limits<T>::infinity());
+}
+
+// From `start` towards `end`, the last key where `holds` is true, given
+// that it is true at `start` and, once false, stays false up to `end`.
+template <class Holds>
+std::int64_t lastHolding(std::int64_t start, std::int64_t end, Holds holds) {
+    const std::int64_t dir = end >= start ? 1 : -1;
+    std::int64_t good = start, bad = end + dir;
+    // Steps that double find a failing key in a few dozen tries even where
+    // the run spans billions of doubles; halving then finds its edge.
+    for (std::int64_t step = 1; good != end; step = step < (std::int64_t{1} << 61) ? step * 2 : step) {
+        const std::int64_t probe = good + dir * std::min(step, dir * (end - good));
+        if (!holds(probe)) {
+            bad = probe;
+            break;
+        }
+        good = probe;
+    }
+    while (dir * (bad - good) > 1) {
+        const std::int64_t middle = good + (bad - good) / 2;
+        (holds(middle) ? good : bad) = middle;
+    }
+    return good;
+}
+
+// The values of T that GDAL's nearly-equal test, in the arithmetic of F,
+// matches with `centre`: the run around it, and, where the centre is so
+// large that a cell's sum with it overflows, the run of those cells, which
+// the test matches too.
+template <typename T, typename F>
+NoDataRuns nearlyEqualRuns(F centre) {
+    const auto value = [](std::int64_t key) { return static_cast<F>(valueAt<T>(key)); };
+    const auto matches = [&](std::int64_t key) { return ARE_REAL_EQUAL(value(key), centre); };
+    // A value of the other sign is never nearly equal to the centre.
+    const std::int64_t zero = keyOf(T{0});
+    std::int64_t lowest = centre > 0 ? zero : lowestKey<T>(), highest = centre < 0 ? zero : highestKey<T>();
+
+    // The overflowing run lies at the largest finite values of the centre's sign.
+    std::optional<std::pair<std::int64_t, std::int64_t>> overflowing;
+    if constexpr (std::is_floating_point_v<T>) {
+        const auto overflows = [&](std::int64_t key) {
+            const F v = value(key);
+            return std::isfinite(v) && std::isinf(v + centre);
+        };
+        const std::int64_t largestBelow = lowestKey<T>() + 1, largestAbove = highestKey<T>() - 1;
+        if (std::isfinite(centre) && centre < 0 && overflows(largestBelow)) {
+            overflowing.emplace(largestBelow, lastHolding(largestBelow, zero, overflows));
+        } else if (std::isfinite(centre) && centre > 0 && overflows(largestAbove)) {
+            overflowing.emplace(lastHolding(largestAbove, zero, overflows), largestAbove);
+        }
+    }
+
+    // The values of T nearest the centre, below and above it.
+    std::optional<std::int64_t> below, above;
+    if constexpr (std::is_same_v<T, F>) {
+        below = above = keyOf(centre);
+    } else {
+        const double lo = static_cast<double>(std::numeric_limits<T>::lowest());
+        const double hi = static_cast<double>(std::numeric_limits<T>::max());
+        if (centre >= lo) below = keyOf(static_cast<T>(std::min(std::floor(centre), hi)));
+        if (centre <= hi) above = keyOf(static_cast<T>(std::max(std::ceil(centre), lo)));
+    }
+    // The search around the centre stops short of the overflowing run: a
+    // gap of unmatched values may lie between them.
+    if (overflowing && below && *below > overflowing->second) lowest = overflowing->second + 1;
+    if (overflowing && above && *above < overflowing->first) highest = overflowing->first - 1;
+    const bool downwards = below && matches(*below), upwards = above && matches(*above);
+
+    NoDataRuns runs;
+    int n = 0;
+    const auto add = [&](std::int64_t from, std::int64_t to) {
+        runs.from[n] = static_cast<double>(valueAt<T>(from));
+        runs.to[n] = static_cast<double>(valueAt<T>(to));
+        ++n;
+    };
+    if (downwards || upwards) {
+        std::int64_t from = downwards ? lastHolding(*below, lowest, matches) : *above;
+        std::int64_t to = upwards ? lastHolding(*above, highest, matches) : *below;
+        if (overflowing && overflowing->first <= to + 1 && from <= overflowing->second + 1) {
+            from = std::min(from, overflowing->first);
+            to = std::max(to, overflowing->second);
+            overflowing.reset();
+        }
+        add(from, to);
+    }
+    if (overflowing) add(overflowing->first, overflowing->second);
+    return runs;
+}
+
+// Byte, Int16 and UInt16 cells match only a NoData value they hold exactly.
+template <typename T>
+NoDataRuns exactRun(double noData) {
+    NoDataRuns runs;
+    if (noData >= std::numeric_limits<T>::lowest() && noData <= std::numeric_limits<T>::max() &&
+        static_cast<double>(static_cast<T>(noData)) == noData)
+        runs.from[0] = runs.to[0] = noData;
+    return runs;
+}
+
+// GDAL takes a Float32 NoData value within 1e-10 of the largest float for
+// that float (written as text, it is often a little beyond it).
+double closeToFloatMax(double v) {
+    constexpr double largest = std::numeric_limits<float>::max();
+    if (std::fabs(v + largest) < 1e-10 * largest) return -largest;
+    if (std::fabs(v - largest) < 1e-10 * largest) return largest;
+    return v;
+}
+
+}  // namespace
+
+NoDataRuns noDataRuns(CellType type, std::optional<double> noData) {
+    if (!noData || std::isnan(*noData)) return {};
+    const double nd = *noData;
+    switch (type) {
+        case CellType::Byte: return exactRun<std::uint8_t>(nd);
+        case CellType::UInt16: return exactRun<std::uint16_t>(nd);
+        case CellType::Int16: return exactRun<std::int16_t>(nd);
+        case CellType::SignedByte: return nearlyEqualRuns<std::int8_t, double>(nd);
+        case CellType::UInt32: return nearlyEqualRuns<std::uint32_t, double>(nd);
+        case CellType::Int32: return nearlyEqualRuns<std::int32_t, double>(nd);
+        case CellType::Float64: return nearlyEqualRuns<double, double>(nd);
+        case CellType::Float32: {
+            // A value beyond the floats marks no cell.
+            const double v = closeToFloatMax(nd);
+            if (!std::isinf(v) && std::fabs(v) > std::numeric_limits<float>::max()) return {};
+            return nearlyEqualRuns<float, float>(static_cast<float>(v));
+        }
+        case CellType::Other: break;
+    }
+    NoDataRuns runs;
+    runs.from[0] = runs.to[0] = nd;
+    return runs;
+}
+
+}  // namespace quor::platform::gis::detail
