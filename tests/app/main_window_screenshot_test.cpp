@@ -285,21 +285,15 @@ void runFromTheRunButton(app::MainForm& window, const std::string& entry) {
     EXPECT_TRUE(chosen) << entry << " is not in the chooser";
 }
 
-}  // namespace
+namespace td = gis::testdata;
 
-// What the user sees after REI runs started as the user starts them: the
-// computed sites in the reds of their "Index", the sites that could not be
-// computed in a colour of their own, none missing from the map.
-TEST_F(MainWindowScreenshot, ReiRunsFromTheRunButtonColourEverySite) {
-    test::WiredWindow w;
-    w.state.welcome_done = true;
-    app::StartupEnvironment env;
-    env.documents = {platform::DocumentsFolder::Status::Found, w.home.path()};
-    env.fallbackFolder = w.home.path() + "/fallback";
-    w.window.Form_Load(env);
+// An REI project over a lake 10 m deep with the fast algorithm, as the
+// window has it after start-up: the wind file, the grid 2 km across (every
+// site beyond it has no depth) and the project geodatabase. Returns the grid.
+std::string openLakeProject(test::WiredWindow& w) {
+    w.load();
     w.state.model_mode = model::REI_MODE;
     w.holder.indexcheck = 1;  // the fast algorithm: the grid, no shoreline
-    w.holder.refreshmap = 0;  // the map is shown while the run goes on
     wind::ReiWindClimate climate;
     for (int k = 0; k < 8; ++k) {
         climate.speed[k] = 4 + k;
@@ -307,9 +301,6 @@ TEST_F(MainWindowScreenshot, ReiRunsFromTheRunButtonColourEverySite) {
     }
     w.state.wind_path = w.home.file("north.Wind_REI");
     wind::writeReiWindHandEntry(w.state.wind_path, climate);
-
-    // A lake 10 m deep: the grid ends at 2 km, every site beyond it has no depth.
-    namespace td = gis::testdata;
     const std::string bathy = w.home.file("bathy.tif");
     td::writeBathymetry(bathy, 0, 0, 50, 40, 40, [](double x, double y) { return -2 - (x + y) / 400; });
     auto& form = w.form;
@@ -322,6 +313,19 @@ TEST_F(MainWindowScreenshot, ReiRunsFromTheRunButtonColourEverySite) {
     form.bathyunits = "Meter";
     form.Fetch = 1000;
     form.dist_bathy = 50;
+    return bathy;
+}
+
+}  // namespace
+
+// What the user sees after REI runs started as the user starts them: the
+// computed sites in the reds of their "Index", the sites that could not be
+// computed in a colour of their own, none missing from the map.
+TEST_F(MainWindowScreenshot, ReiRunsFromTheRunButtonColourEverySite) {
+    test::WiredWindow w;
+    const std::string bathy = openLakeProject(w);
+    w.holder.refreshmap = 0;  // the map is shown while the run goes on
+    auto& form = w.form;
     auto clicked = form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point,
                                                         {{"X", pg::FieldType::Double}, {"Y", pg::FieldType::Double}},
                                                         pg::SpatialReference::fromEpsg(32755));
@@ -412,31 +416,10 @@ std::vector<double> drawnBounds(const QgsGraduatedSymbolRenderer& graded) {
 // longer saw its sites, and the next run had no layer to colour.
 TEST_F(MainWindowScreenshot, AListedShapefileStaysInItsColoursAfterAChangedShorelineOrBathymetryAndARunColoursIt) {
     test::WiredWindow w;
-    w.load();
-    w.state.model_mode = model::REI_MODE;
-    w.holder.indexcheck = 1;  // the fast algorithm: a project without a shoreline
-    wind::ReiWindClimate climate;
-    for (int k = 0; k < 8; ++k) {
-        climate.speed[k] = 4 + k;
-        climate.percent[k] = 12.5;
-    }
-    w.state.wind_path = w.home.file("north.Wind_REI");
-    wind::writeReiWindHandEntry(w.state.wind_path, climate);
-    namespace td = gis::testdata;
-    const std::string bathy = w.home.file("bathy.tif"), deeper = w.home.file("deeper.tif");
-    td::writeBathymetry(bathy, 0, 0, 50, 40, 40, [](double x, double y) { return -2 - (x + y) / 400; });
+    const std::string bathy = openLakeProject(w), deeper = w.home.file("deeper.tif");
     td::writeBathymetry(deeper, 0, 0, 50, 40, 40, [](double x, double) { return -4 - x / 100; });
     td::writeShoreline(w.home.file("shore"), "lake", {{{{0, 0}, {2000, 0}, {2000, 2000}, {0, 2000}}}});
     auto& form = w.form;
-    form.projfile = w.home.path();
-    form.projname = "lake";
-    form.geodatabasename = gis::geodatabaseFileName(form.projname);
-    form.ptworkspace = gis::createWorkspace(form.projfile, form.projname);
-    form.bathycov = bathy;
-    form.bathyname = "bathy.tif";
-    form.bathyunits = "Meter";
-    form.Fetch = 1000;
-    form.dist_bathy = 50;
     const std::string shp = w.home.file("sites/sites.shp");
     std::filesystem::create_directories(w.home.file("sites"));
     {
