@@ -107,14 +107,28 @@ void renderer_cls::CB(MapView& view) {
     render(view, view.map().layer(0));
 }
 
+void renderer_cls::drawInClasses(QgsVectorLayer& layer, const std::vector<double>& b) {
+    // Class i runs from b(i) to b(i + 1), so that every value, the largest
+    // included, falls into a class.
+    const auto colours = rampColours();
+    auto label = [](double v) { return QString::fromStdString(platform::formatNumber(platform::roundHalfEven(v, 2))); };
+    QgsRangeList ranges;
+    for (std::size_t i = 0; i + 1 < b.size() && i < colours.size(); ++i)
+        ranges.append(
+            QgsRendererRange(b[i], b[i + 1], siteSymbol(colours[i]), label(b[i]) + QStringLiteral(" - ") + label(b[i + 1])));
+    // Sites that could not be computed stay on the map.
+    auto* renderer = new IndexClassesRenderer(ranges, siteSymbol(kNoValueColour));
+    renderer->setClassificationMethod(new QgsClassificationJenks());
+    layer.setRenderer(renderer);
+    layer.setTitle(QStringLiteral("REI"));
+}
+
 void renderer_cls::render(MapView& view, const std::shared_ptr<pg::Layer>& top) {
     view.syncNow();
     if (!top) throw pg::GisError("There is no layer to draw.");
     if (top->kind() != pg::LayerKind::Feature || !top->featureClass())
         throw pg::GisError("The layer is not a feature layer.");
-    // Made afresh: a layer opened before the run does not know its "Index".
-    auto* layer = dynamic_cast<QgsVectorLayer*>(view.remakeQgisLayer(top));
-    if (!layer) throw pg::GisError("The layer is not drawn.");
+    if (!view.qgisLayer(*top)) throw pg::GisError("The layer is not drawn.");
 
     // The values and their frequencies come from our own class.
     const auto& fc = top->featureClass();
@@ -126,22 +140,9 @@ void renderer_cls::render(MapView& view, const std::shared_ptr<pg::Layer>& top) 
         const pg::FieldValue v = f->value(field);
         if (!pg::isNull(v)) values.push_back(pg::toDouble(v));
     }
-    const std::vector<double> b = classBreaks(values);
-
-    // Class i runs from b(i) to b(i + 1), so that every value, the largest
-    // included, falls into a class.
-    const auto colours = rampColours();
-    auto label = [](double v) { return QString::fromStdString(platform::formatNumber(platform::roundHalfEven(v, 2))); };
-    QgsRangeList ranges;
-    for (std::size_t i = 0; i + 1 < b.size(); ++i)
-        ranges.append(
-            QgsRendererRange(b[i], b[i + 1], siteSymbol(colours[i]), label(b[i]) + QStringLiteral(" - ") + label(b[i + 1])));
-    // Sites that could not be computed stay on the map.
-    auto* renderer = new IndexClassesRenderer(ranges, siteSymbol(kNoValueColour));
-    renderer->setClassificationMethod(new QgsClassificationJenks());
-    layer->setRenderer(renderer);
-    // The legend's heading over the classes.
-    layer->setTitle(QStringLiteral("REI"));
+    top->setIndexClasses(classBreaks(values));
+    // Made afresh, in the classes: a layer opened before the run does not know its "Index".
+    if (!dynamic_cast<QgsVectorLayer*>(view.remakeQgisLayer(top))) throw pg::GisError("The layer is not drawn.");
     view.refreshView();
 }
 

@@ -8,6 +8,8 @@
 
 #include <QColor>
 
+class QgsVectorLayer;
+
 namespace quor::platform::gis {
 class Layer;
 }
@@ -23,8 +25,13 @@ public:
     // Renders the view's top layer. Throws (nothing is trapped) when the
     // top layer is not a feature layer or has no field "Index".
     void CB(MapView& view);
-    // Renders one layer of the view's map, as CB does the top one.
+    // Renders one layer of the view's map, as CB does the top one. The
+    // bounds go into the model's layer, so that the layer keeps its colours
+    // whenever the view draws it afresh.
     void render(MapView& view, const std::shared_ptr<platform::gis::Layer>& layer);
+    // Draws the layer in the classes of "Index" between these bounds, under
+    // the legend heading "REI".
+    static void drawInClasses(QgsVectorLayer& layer, const std::vector<double>& bounds);
 
     // The 15 colours, from red 255, green 225, blue 225 to 140, 0, 0.
     static std::vector<QColor> rampColours();

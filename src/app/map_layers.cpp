@@ -18,6 +18,7 @@
 
 #include <cmath>
 
+#include "app/class_breaks_renderer.h"
 #include "app/map_style.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/gis_error.h"
@@ -188,6 +189,7 @@ QgsMapLayer* featureLayer(const pg::Layer& layer) {
             }
         }
         styleVector(*vl, type);
+        if (const auto& classes = layer.indexClasses()) renderer_cls::drawInClasses(*vl, *classes);
         return vl;
     } catch (const std::exception&) {
         return emptyMemoryLayer(type, layer.name());

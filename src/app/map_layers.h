@@ -16,7 +16,8 @@ namespace quor::app {
 namespace pg = platform::gis;
 
 // A QGIS layer for the model layer, styled for this program: a depth
-// colour ramp for rasters, simple symbols for polygons, lines and points.
+// colour ramp for rasters, simple symbols for polygons, lines and points,
+// the classes of a run's "Index" where the model layer has them.
 // Never null: a layer whose class or raster is gone becomes an empty
 // memory layer that draws nothing. The caller owns the result.
 QgsMapLayer* makeQgisLayer(const pg::Layer& layer);

@@ -3,9 +3,7 @@
 #include <qgsapplication.h>
 #include <qgsmapmouseevent.h>
 #include <qgsmaptool.h>
-#include <qgsrenderer.h>
 #include <qgsrubberband.h>
-#include <qgsvectorlayer.h>
 #include <qgsvertexmarker.h>
 
 #include <QCoreApplication>
@@ -212,14 +210,8 @@ void MapView::rebuildTransactionCopies() {
     for (auto& [key, m] : mirrored_) {
         auto source = m.source.lock();
         if (!source || !m.fromTransaction) continue;
+        // The results' colours come with it from the model's layer.
         QgsMapLayer* fresh = makeQgisLayer(*source);
-        // A renderer given to the copy (the results' colours) stays with the class.
-        auto* before = qobject_cast<QgsVectorLayer*>(m.layer);
-        auto* after = qobject_cast<QgsVectorLayer*>(fresh);
-        if (before && after && before->renderer()) {
-            after->setRenderer(before->renderer()->clone());
-            after->setTitle(before->title());
-        }
         dropLayer(m.layer);
         m.layer = fresh;
         m.fromTransaction = inTransaction(*source);

@@ -1,6 +1,5 @@
 #include "app/point_entry.h"
 
-#include <filesystem>
 #include <limits>
 
 #include "gis/geodatabase.h"
@@ -128,19 +127,6 @@ void PointEntry::canceladdpt_Click() {
     }
 }
 
-void PointEntry::showListedShapefiles(pg::Map& map) const {
-    // The point list still offers them to the run: the map shows them too.
-    for (const std::string& path : form_.shpcol) {
-        try {
-            const std::string name = std::filesystem::path(path).stem().string();
-            map.addLayer(pg::Layer::featureLayer(pg::Workspace::open(path)->openFeatureClass(name),
-                                                 project::shapefileLayerName(name)));
-        } catch (const std::exception&) {
-            // A shapefile gone since it was listed is not shown.
-        }
-    }
-}
-
 void PointEntry::refresher_Click() {
     try {
         host_.Savepr_Click();
@@ -150,7 +136,7 @@ void PointEntry::refresher_Click() {
         for (int i = map.layerCount() - 1 - keep; i >= 0; --i) map.deleteLayer(i);
         view_.refreshView();
         if (!form_.geodatabasename.empty()) gis::displaypointdata(form_, map, host_);
-        showListedShapefiles(map);
+        project::showListedShapefiles(form_, map);
         backToIdle();
     } catch (const std::exception&) {
         // The first failing step ends Build; what was done stays.

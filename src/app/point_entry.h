@@ -55,8 +55,6 @@ public:
 
 private:
     void backToIdle();
-    // The layers of the point list's shapefiles, on top of the map.
-    void showListedShapefiles(pg::Map& map) const;
 
     model::MainFormState& form_;
     model::SettingsHolder& holder_;

@@ -101,20 +101,11 @@ bool RunCommand::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-namespace {
-
-bool sameClass(const platform::gis::FeatureClass& a, const platform::gis::FeatureClass& b) {
-    return &a == &b || (a.name() == b.name() && a.workspace() && b.workspace() &&
-                        a.workspace()->path() == b.workspace()->path());
-}
-
-}  // namespace
-
 void RunCommand::showIndexInColour(const std::shared_ptr<platform::gis::FeatureClass>& fc) {
     // The run's dataset as the map shows it, opened there on its own.
     for (const auto& layer : w_.MapControl2->map().layers()) {
         if (layer->kind() != platform::gis::LayerKind::Feature || !layer->featureClass()) continue;
-        if (!sameClass(*layer->featureClass(), *fc)) continue;
+        if (!platform::gis::sameDataset(*layer->featureClass(), *fc)) continue;
         try {
             renderer_cls().render(*w_.MapControl2, layer);
         } catch (const std::exception&) {

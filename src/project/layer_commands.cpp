@@ -47,15 +47,72 @@ std::optional<ChosenShapefile> chooseShapefile(ProjectWindow& window, platform::
     return s;
 }
 
+// The layer of `before` that showed the same dataset as `layer`, or none.
+std::shared_ptr<pg::Layer> sameDatasetIn(const std::vector<std::shared_ptr<pg::Layer>>& before, const pg::Layer& layer) {
+    if (!layer.featureClass()) return nullptr;
+    for (const auto& old : before)
+        if (old->featureClass() && pg::sameDataset(*old->featureClass(), *layer.featureClass())) return old;
+    return nullptr;
+}
+
+// The datasets that were on the map before it was built again take back
+// their order among themselves and the colours of their last run; layers
+// new to the map stay where the build put them.
+void keepPlacesAndColours(const std::vector<std::shared_ptr<pg::Layer>>& before, pg::Map& map) {
+    std::vector<int> places;
+    std::vector<std::pair<std::size_t, std::shared_ptr<pg::Layer>>> shownBefore;  // old position, layer
+    for (int i = 0; i < map.layerCount(); ++i) {
+        const auto& layer = map.layer(i);
+        const auto old = sameDatasetIn(before, *layer);
+        if (!old) continue;
+        layer->setIndexClasses(old->indexClasses());
+        places.push_back(i);
+        shownBefore.emplace_back(std::find(before.begin(), before.end(), old) - before.begin(), layer);
+    }
+    std::stable_sort(shownBefore.begin(), shownBefore.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::shared_ptr<pg::Layer>> wanted = map.layers();
+    for (std::size_t k = 0; k < places.size(); ++k) wanted[static_cast<std::size_t>(places[k])] = shownBefore[k].second;
+    for (int i = 0; i < map.layerCount(); ++i) {
+        const auto& layers = map.layers();
+        const auto at = std::find(layers.begin() + i, layers.end(), wanted[static_cast<std::size_t>(i)]) - layers.begin();
+        if (at != i) map.moveLayer(static_cast<int>(at), i);
+    }
+}
+
 }  // namespace
 
 std::string shapefileLayerName(const std::string& datasetName) {
     return upper(datasetName.substr(0, 9)) == "POINTDATA" ? "shp" + datasetName : datasetName;
 }
 
+void showListedShapefiles(const model::MainFormState& form, pg::Map& map) {
+    for (const std::string& path : form.shpcol) {
+        try {
+            const std::string name = fs::path(path).stem().string();
+            map.addLayer(pg::Layer::featureLayer(pg::Workspace::open(path)->openFeatureClass(name), shapefileLayerName(name)));
+        } catch (const std::exception&) {
+            // A shapefile gone since it was listed is not shown.
+        }
+    }
+}
+
 void ProjectCommands::buildprojtree() {
     window_.buildprojtree();
     displaylayers();
+}
+
+void ProjectCommands::rebuildAfterLayerChange() {
+    const std::vector<std::shared_ptr<pg::Layer>> before = ctx_.map.layers();
+    window_.clearTree();
+    ctx_.map.clearLayers();
+    buildprojtree();
+    // A display that failed has closed the project's view.
+    if (window_.treeNodeCount() == 0) return;
+    // The build shows only the geodatabase's classes; the list's shapefiles,
+    // which the run still offers, must stay on the map for the run to colour.
+    showListedShapefiles(ctx_.form, ctx_.map);
+    keepPlacesAndColours(before, ctx_.map);
 }
 
 void ProjectCommands::Addbathy_Click() {
@@ -68,9 +125,7 @@ void ProjectCommands::Addbathy_Click() {
         ChosenPaths paths{&f.bathycov, &f.bathyname};
         auto raster = gis::Getbathymetry(f, window_.datasetChooser(), ctx_.messages);
         if (!raster || paths.refused(ctx_.messages)) return;
-        window_.clearTree();
-        ctx_.map.clearLayers();
-        buildprojtree();
+        rebuildAfterLayerChange();
         if (ctx_.state.model_mode == model::REI_MODE) bathydist();
     } catch (const std::exception&) {
         ctx_.messages.message("Error adding bathymetry", MessageIcon::Critical);
@@ -90,9 +145,7 @@ void ProjectCommands::Addshore_Click() {
         if (!fc || paths.refused(ctx_.messages)) return;
         f.option_arccov = static_cast<int16_t>(kind);
         if (kind == 1) f.shorefeature.clear();
-        window_.clearTree();
-        ctx_.map.clearLayers();
-        buildprojtree();
+        rebuildAfterLayerChange();
     } catch (const std::exception&) {
         ctx_.messages.message("Error adding shoreline dataset", MessageIcon::Critical);
     }

@@ -60,6 +60,11 @@ std::string nextProjectName(const std::string& dir_path, const std::string& proj
 // case (such layers are told apart from the project's own point classes).
 std::string shapefileLayerName(const std::string& datasetName);
 
+// The point list's shapefiles as layers on top of the map, in the list's
+// order, named as Add Point Coverage names them; a file gone since it was
+// listed is left out.
+void showListedShapefiles(const model::MainFormState& form, platform::gis::Map& map);
+
 // True when the folder exists and nobody may write into it: no write
 // permission bit, or a folder the system refuses to write (a read-only disk).
 bool folderIsReadOnly(const std::string& folder);
@@ -129,6 +134,9 @@ private:
     // The bathymetry's exact minimum and maximum, read under the progress window.
     std::pair<double, double> depthRange(const platform::gis::Raster& raster);
     void clearWindow();
+    // The tree and the map built again after a replaced bathymetry or
+    // shoreline, with the project's point datasets shown as before.
+    void rebuildAfterLayerChange();
     // Lets go of the project's open files, so that they can be deleted,
     // copied or opened by another program once the project is closed.
     void releaseProjectFiles();

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include "gis/geodatabase.h"
 #include "gis/load_features.h"
 #include "gis/point_display.h"
+#include "gis/ui/dataset_chooser.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/raster.h"
 #include "platform/gis/workspace.h"
@@ -32,6 +34,7 @@
 #include "qgis_support.h"
 #include "../gis/rays_test_data.h"
 #include "test_support.h"
+#include "user_steps.h"
 #include "wind/rei_wind_file.h"
 #include "wired_window.h"
 
@@ -235,6 +238,39 @@ TEST_F(MainWindowScreenshot, AfterAnReiRunTheSitesShowTheirIndexInColour) {
 
 namespace {
 
+// The graded classes the view draws the layer in, or null.
+QgsGraduatedSymbolRenderer* drawnClasses(app::MapView& view, const pg::Layer& layer) {
+    auto* drawn = dynamic_cast<QgsVectorLayer*>(view.qgisLayer(layer));
+    return drawn ? dynamic_cast<QgsGraduatedSymbolRenderer*>(drawn->renderer()) : nullptr;
+}
+
+// How many of the layer's sites the picture of the window shows in the
+// colour of their "Index" class, or in the grey of no value.
+int sitesInTheirColours(const QImage& img, app::MainForm& window, const pg::Layer& layer,
+                        const QgsGraduatedSymbolRenderer& graded) {
+    app::MapView& view = *window.MapControl2;
+    int coloured = 0;
+    auto results = layer.featureClass()->search();
+    while (auto f = results.next()) {
+        const pg::FieldValue v = f->value("Index");
+        QColor colour;
+        if (pg::isNull(v)) {
+            colour = app::kNoValueColour;
+        } else {
+            // A value on a bound is drawn in the first class that holds it.
+            for (const QgsRendererRange& r : graded.ranges())
+                if (!colour.isValid() && r.lowerValue() <= pg::toDouble(v) && pg::toDouble(v) <= r.upperValue())
+                    colour = r.symbol()->color();
+        }
+        EXPECT_TRUE(colour.isValid()) << "Index " << pg::toText(v) << " falls into no class";
+        const pg::Point p = f->shape().asPoint();
+        const QPoint q = view.getCoordinateTransform()->transform(p.x, p.y).toQPointF().toPoint();
+        if (colour.isValid() && nearest(img, view.mapTo(&window, q) * img.devicePixelRatio(), colour, 2) < 40)
+            ++coloured;
+    }
+    return coloured;
+}
+
 // Picks `entry` in the point-dataset chooser the Run button opens and presses OK.
 void runFromTheRunButton(app::MainForm& window, const std::string& entry) {
     bool chosen = false;
@@ -249,21 +285,15 @@ void runFromTheRunButton(app::MainForm& window, const std::string& entry) {
     EXPECT_TRUE(chosen) << entry << " is not in the chooser";
 }
 
-}  // namespace
+namespace td = gis::testdata;
 
-// What the user sees after REI runs started as the user starts them: the
-// computed sites in the reds of their "Index", the sites that could not be
-// computed in a colour of their own, none missing from the map.
-TEST_F(MainWindowScreenshot, ReiRunsFromTheRunButtonColourEverySite) {
-    test::WiredWindow w;
-    w.state.welcome_done = true;
-    app::StartupEnvironment env;
-    env.documents = {platform::DocumentsFolder::Status::Found, w.home.path()};
-    env.fallbackFolder = w.home.path() + "/fallback";
-    w.window.Form_Load(env);
+// An REI project over a lake 10 m deep with the fast algorithm, as the
+// window has it after start-up: the wind file, the grid 2 km across (every
+// site beyond it has no depth) and the project geodatabase. Returns the grid.
+std::string openLakeProject(test::WiredWindow& w) {
+    w.load();
     w.state.model_mode = model::REI_MODE;
     w.holder.indexcheck = 1;  // the fast algorithm: the grid, no shoreline
-    w.holder.refreshmap = 0;  // the map is shown while the run goes on
     wind::ReiWindClimate climate;
     for (int k = 0; k < 8; ++k) {
         climate.speed[k] = 4 + k;
@@ -271,9 +301,6 @@ TEST_F(MainWindowScreenshot, ReiRunsFromTheRunButtonColourEverySite) {
     }
     w.state.wind_path = w.home.file("north.Wind_REI");
     wind::writeReiWindHandEntry(w.state.wind_path, climate);
-
-    // A lake 10 m deep: the grid ends at 2 km, every site beyond it has no depth.
-    namespace td = gis::testdata;
     const std::string bathy = w.home.file("bathy.tif");
     td::writeBathymetry(bathy, 0, 0, 50, 40, 40, [](double x, double y) { return -2 - (x + y) / 400; });
     auto& form = w.form;
@@ -286,6 +313,19 @@ TEST_F(MainWindowScreenshot, ReiRunsFromTheRunButtonColourEverySite) {
     form.bathyunits = "Meter";
     form.Fetch = 1000;
     form.dist_bathy = 50;
+    return bathy;
+}
+
+}  // namespace
+
+// What the user sees after REI runs started as the user starts them: the
+// computed sites in the reds of their "Index", the sites that could not be
+// computed in a colour of their own, none missing from the map.
+TEST_F(MainWindowScreenshot, ReiRunsFromTheRunButtonColourEverySite) {
+    test::WiredWindow w;
+    const std::string bathy = openLakeProject(w);
+    w.holder.refreshmap = 0;  // the map is shown while the run goes on
+    auto& form = w.form;
     auto clicked = form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point,
                                                         {{"X", pg::FieldType::Double}, {"Y", pg::FieldType::Double}},
                                                         pg::SpatialReference::fromEpsg(32755));
@@ -332,38 +372,108 @@ TEST_F(MainWindowScreenshot, ReiRunsFromTheRunButtonColourEverySite) {
     w.window.MapControl2->syncNow();
     ASSERT_TRUE(test::drawAndWait(*w.window.MapControl2));
     const QImage img = w.window.grab().toImage();
-    app::MapView& view = *w.window.MapControl2;
-    auto at = [&](const pg::Point& p) {
-        const QPoint q = view.getCoordinateTransform()->transform(p.x, p.y).toQPointF().toPoint();
-        return view.mapTo(&w.window, q) * img.devicePixelRatio();
-    };
 
     // Each site in its class's colour.
     for (const char* name : {"Pointdata1", "dry_sites"}) {
         SCOPED_TRACE(name);
         const auto layer = map.layer(map.findLayer(name));
-        auto* drawn = dynamic_cast<QgsVectorLayer*>(view.qgisLayer(*layer));
-        ASSERT_NE(drawn, nullptr);
-        auto* graded = dynamic_cast<QgsGraduatedSymbolRenderer*>(drawn->renderer());
+        const auto* graded = drawnClasses(*w.window.MapControl2, *layer);
         ASSERT_NE(graded, nullptr) << "the run's layer is drawn by its Index";
-        auto results = layer->featureClass()->search();
-        int sites = 0, coloured = 0;
-        while (auto f = results.next()) {
-            ++sites;
-            const pg::FieldValue v = f->value("Index");
-            QColor colour;
-            if (pg::isNull(v)) {
-                colour = app::kNoValueColour;
-            } else {
-                // A value on a bound is drawn in the first class that holds it.
-                for (const QgsRendererRange& r : graded->ranges())
-                    if (!colour.isValid() && r.lowerValue() <= pg::toDouble(v) && pg::toDouble(v) <= r.upperValue())
-                        colour = r.symbol()->color();
-            }
-            ASSERT_TRUE(colour.isValid()) << "Index " << pg::toText(v) << " falls into no class";
-            if (nearest(img, at(f->shape().asPoint()), colour, 2) < 40) ++coloured;
-
-        }
-        EXPECT_EQ(coloured, sites);
+        EXPECT_EQ(sitesInTheirColours(img, w.window, *layer, *graded), layer->featureClass()->featureCount());
     }
+}
+
+namespace {
+
+// Runs the menu item's command, choosing `path` in the dataset chooser it opens.
+void commandChoosing(app::MainForm& window, const char* item, const std::string& path) {
+    test::UserSteps steps;
+    steps.then(
+        "the dataset chooser",
+        [path] {
+            auto* d = test::activeModal<gis::ui::DatasetChooserDialog>();
+            return d && d->selectPath(QString::fromStdString(path)) && d->canAccept() ? d : nullptr;
+        },
+        [](QWidget& d) { static_cast<QDialog&>(d).accept(); });
+    steps.start();
+    window.menuItem(item)->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return steps.finished(); }, 60000));
+    EXPECT_EQ(steps.missed(), "") << item;
+}
+
+// The class bounds the view draws with.
+std::vector<double> drawnBounds(const QgsGraduatedSymbolRenderer& graded) {
+    std::vector<double> b;
+    for (const QgsRendererRange& r : graded.ranges()) b.push_back(r.lowerValue());
+    if (!graded.ranges().isEmpty()) b.push_back(graded.ranges().back().upperValue());
+    return b;
+}
+
+}  // namespace
+
+// Change Shoreline and Change Bathymetry build the map again from the
+// project. The point list's shapefile used to be left off it: the user no
+// longer saw its sites, and the next run had no layer to colour.
+TEST_F(MainWindowScreenshot, AListedShapefileStaysInItsColoursAfterAChangedShorelineOrBathymetryAndARunColoursIt) {
+    test::WiredWindow w;
+    const std::string bathy = openLakeProject(w), deeper = w.home.file("deeper.tif");
+    td::writeBathymetry(deeper, 0, 0, 50, 40, 40, [](double x, double) { return -4 - x / 100; });
+    td::writeShoreline(w.home.file("shore"), "lake", {{{{0, 0}, {2000, 0}, {2000, 2000}, {0, 2000}}}});
+    auto& form = w.form;
+    const std::string shp = w.home.file("sites/sites.shp");
+    std::filesystem::create_directories(w.home.file("sites"));
+    {
+        auto sites = pg::Workspace::open(w.home.file("sites"))
+                         ->createFeatureClass("sites", pg::GeometryType::Point, {{"SITE", pg::FieldType::Integer}},
+                                              pg::SpatialReference::fromEpsg(32755));
+        for (int i = 0; i < 10; ++i) {
+            pg::Feature f = sites->createFeature();
+            f.setShape(pg::Geometry::point(td::kX0 + 150 + 170 * i, td::kY0 + 1800 - 160 * i));
+            sites->store(f);
+        }
+    }
+    pg::Map& map = w.window.MapControl2->map();
+    w.window.buildprojtree();
+    map.addLayer(pg::Layer::rasterLayer(pg::Raster::open(bathy), "bathy.tif"));
+    map.setExtent(map.fullExtent());
+    w.window.resize(1024, 700);
+    w.window.show();
+    commandChoosing(w.window, "Addpointc", shp);
+    ASSERT_EQ(map.findLayer("sites"), 0);
+
+    // What the window shows of the sites, once the view has drawn the map as it is.
+    auto sitesAsDrawn = [&](std::vector<double>* bounds) {
+        w.window.MapControl2->syncNow();
+        EXPECT_TRUE(test::drawAndWait(*w.window.MapControl2));
+        const int at = map.findLayer("sites");
+        if (at < 0) return -1;
+        const auto* graded = drawnClasses(*w.window.MapControl2, *map.layer(at));
+        if (!graded) return -2;
+        *bounds = drawnBounds(*graded);
+        return sitesInTheirColours(w.window.grab().toImage(), w.window, *map.layer(at), *graded);
+    };
+    // The bounds of the classes a run gives the values it wrote.
+    auto runsBounds = [&] {
+        std::vector<double> values;
+        auto results = pg::Workspace::open(shp)->openFeatureClass("sites")->search();
+        while (auto f = results.next())
+            if (!pg::isNull(f->value("Index"))) values.push_back(pg::toDouble(f->value("Index")));
+        return app::renderer_cls::classBreaks(values);
+    };
+    std::vector<double> shown;
+
+    commandChoosing(w.window, "Addshore", w.home.file("shore/lake.shp"));  // Ctrl+H
+    runFromTheRunButton(w.window, shp);
+    EXPECT_EQ(sitesAsDrawn(&shown), 10) << "the run colours the sites";
+    const std::vector<double> firstRun = runsBounds();
+    EXPECT_EQ(shown, firstRun);
+
+    commandChoosing(w.window, "Addbathy", deeper);
+    EXPECT_EQ(form.bathycov, deeper);
+    EXPECT_EQ(sitesAsDrawn(&shown), 10) << "the sites keep the colours of their run";
+    EXPECT_EQ(shown, firstRun);
+    runFromTheRunButton(w.window, shp);
+    EXPECT_EQ(sitesAsDrawn(&shown), 10) << "the next run colours them";
+    EXPECT_EQ(shown, runsBounds());
+    EXPECT_NE(shown, firstRun) << "the deeper water gives other values";
 }

@@ -84,6 +84,14 @@ bool drawScheduled(const app::MapView& view) {
     return false;
 }
 
+// Whether the view has nothing left to draw: the model's changes mirrored,
+// no draw going on and none scheduled. Counting draws starts from here, so
+// that a draw asked for earlier does not come inside the count.
+bool idle(app::MapView& view) {
+    view.syncNow();
+    return !drawScheduled(view) && !view.isDrawing();
+}
+
 struct MapViewTest : test::QgisTest {
     test::TempDir dir;
     model::MainFormState form;
@@ -126,7 +134,8 @@ TEST_F(MapViewTest, MirrorsTheModelOnceAfterManyChangesAndKeepsItsOrder) {
         map.deleteLayer(tmp);
     }
     EXPECT_EQ(view.syncCount(), syncs) << "model changes must not draw at once";
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.syncCount() > syncs; }, 5000));
+    view.syncNow();  // a second pass still pending would run now
     EXPECT_EQ(view.syncCount(), syncs + 1) << "one mirror pass for the whole burst";
     ASSERT_EQ(view.layers().size(), 2);
     EXPECT_EQ(view.layers()[0], view.qgisLayer(*lb));  // position 0 on top
@@ -205,11 +214,12 @@ TEST_F(MapViewTest, ZoomOutAtFullExtentLeavesTheViewAndDoesNotRedraw) {
     } buttons;
     app::MapMouseHandler handler(view, buttons, nullptr);
     const pg::Envelope before = view.visibleBounds();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle(view); }, 10000));
     int drawn = 0;
     QObject::connect(&view, &QgsMapCanvas::renderStarting, [&] { ++drawn; });
     handler.mousedown({1, 0, 5, 5, 300.2, 700.7});
-    QCoreApplication::processEvents();
     EXPECT_EQ(view.visibleBounds(), before);
+    EXPECT_TRUE(idle(view)) << "a draw was asked for";
     EXPECT_EQ(drawn, 0);
 
     // Zoomed in, zoom out doubles about the rounded point.
@@ -313,7 +323,7 @@ TEST_F(MapViewTest, LayersAddedAndRemovedBetweenTwoLooksDoNotRestartTheDrawingBu
     ASSERT_TRUE(test::drawAndWait(view));
     // Under load the redraw that follows showing the view would otherwise
     // come inside the counted loop.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !drawScheduled(view) && !view.isDrawing(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle(view); }, 10000));
     int started = 0;
     QObject::connect(&view, &QgsMapCanvas::renderStarting, [&] { ++started; });
     for (int site = 0; site < 20; ++site) {
@@ -322,7 +332,7 @@ TEST_F(MapViewTest, LayersAddedAndRemovedBetweenTwoLooksDoNotRestartTheDrawingBu
         map.deleteLayer(rays);
         QCoreApplication::processEvents();
     }
-    QTest::qWait(50);
+    EXPECT_TRUE(idle(view)) << "the view asked for a draw";
     EXPECT_EQ(started, 0);
     map.refresh();
     EXPECT_TRUE(QTest::qWaitFor([&] { return started > 0; }, 5000));
@@ -333,6 +343,7 @@ TEST_F(MapViewTest, ARunsSitesRedrawTheMapAFewTimesASecondAndItsLastStateAlways)
     pg::Map& map = view.map();
     map.addLayer(pg::Layer::featureLayer(points));
     ASSERT_TRUE(test::drawAndWait(view));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle(view); }, 10000));
     int started = 0;
     QObject::connect(&view, &QgsMapCanvas::renderStarting, [&] { ++started; });
     // Sites as a run makes them: work classes in memory shown on top, the
@@ -403,7 +414,8 @@ int drawsEndingAfter(std::unique_ptr<app::MapView> view) {
     CompletionCounter after;
     qApp->installEventFilter(&after);
     QThreadPool::globalInstance()->waitForDone(30000);
-    QTest::qWait(20);
+    // Every draw that ended has posted its completion by now.
+    QCoreApplication::sendPostedEvents();
     qApp->removeEventFilter(&after);
     return after.seen;
 }

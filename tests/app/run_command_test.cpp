@@ -34,6 +34,7 @@
 #include "wave/ui/batch_dialogs.h"
 #include "wind/ui/windprocess_form.h"
 #include "platform/settings_store.h"
+#include "settled_window.h"
 #include "test_support.h"
 #include "wired_window.h"
 
@@ -121,7 +122,7 @@ TEST_F(RunWindow, ARunThatNeverYieldsClosesTheOtherWindowsAndGetsItsRepaints) {
 
     PaintCounter progress;
     progress.show();
-    QApplication::processEvents();
+    ASSERT_TRUE(test::waitUntilSettled(progress, [&] { return progress.paints > 0; }));
     const int before = progress.paints;
     progress.update();  // what a changed progress bar asks for
     run.repaintWithoutInput();
@@ -161,8 +162,6 @@ TEST_F(RunWindow, BackgroundRunGivesTheWindowBackMaximisedBeforeProcessingDone) 
 TEST_F(RunWindow, ARunsRedrawOfASiteLeavesTheRestOfTheWindowUnpainted) {
     load();
     window.resize(1024, 768);
-    window.show();
-    QTest::qWait(50);  // the first paint of the window is done
     struct PaintCounter final : QObject {
         int paints = 0;
         bool eventFilter(QObject*, QEvent* e) override {
@@ -171,6 +170,9 @@ TEST_F(RunWindow, ARunsRedrawOfASiteLeavesTheRestOfTheWindowUnpainted) {
         }
     } counter;
     window.Frame1->installEventFilter(&counter);
+    window.show();
+    ASSERT_TRUE(test::waitUntilSettled(window, [&] { return counter.paints > 0; }));
+    counter.paints = 0;
     for (int site = 0; site < 5; ++site) {
         run.redraw();
         QApplication::processEvents();

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QUrl>
 
 #include "app/mode_dialog.h"
@@ -76,7 +77,7 @@ TEST_F(Dialogs, WelcomeCancelOpensNothingAndActivationAfterwardsShowsNothing) {
     state.welcome_done = false;
     answerWelcome([](app::mainDialog& d) { d.CancelButton->click(); });
     window.show();
-    QApplication::processEvents();  // the activation shows the dialog
+    EXPECT_TRUE(QTest::qWaitFor([&] { return welcomeShown == 1; }, 10000)) << "the activation shows the dialog";
     window.Form_Activate();
     EXPECT_EQ(welcomeShown, 1);
     EXPECT_TRUE(ran.empty());

@@ -178,6 +178,43 @@ TEST(ReplaceLayers, BathymetryAndShorelineRebuildTreeAndMap) {
     EXPECT_EQ(wb.layerNames(), "coast.shp,bathy.tif");
 }
 
+// The map is built again from the project: the point list's shapefiles
+// used to be left off it, so that the next run had no layer to colour.
+TEST(ReplaceLayers, ThePointDatasetsStayOnTheMapInTheirOrderWithTheirRunsColours) {
+    Workbench wb;
+    wb.newProject();
+    wb.form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point, {});
+    wb.map.clearLayers();
+    wb.window.clearTree();
+    wb.commands->buildprojtree();
+    fs::create_directories(wb.data + "/pts");
+    pg::Workspace::open(wb.data + "/pts")
+        ->createFeatureClass("sites", pg::GeometryType::Point, {}, pg::SpatialReference::fromEpsg(32755));
+    wb.window.datasets.pick(wb.data + "/pts/sites.shp");
+    wb.commands->Addpointc_Click();
+    // Entered points come on top of the listed shapefile.
+    auto entered = wb.form.ptworkspace->createFeatureClass("Pointdata_ext1", pg::GeometryType::Point, {});
+    wb.map.addLayer(pg::Layer::featureLayer(entered));
+    const std::vector<double> siteClasses = {0, 1.5, 3}, classClasses = {2, 4};
+    wb.map.layer(wb.map.findLayer("sites"))->setIndexClasses(siteClasses);
+    wb.map.layer(wb.map.findLayer("Pointdata1"))->setIndexClasses(classClasses);
+    ASSERT_EQ(wb.layerNames(), "Pointdata_ext1,sites,Pointdata1,coast.shp,bathy.tif");
+
+    auto expectShownAsBefore = [&](const std::string& names) {
+        EXPECT_EQ(wb.layerNames(), names);
+        EXPECT_EQ(wb.map.layer(wb.map.findLayer("sites"))->indexClasses(), siteClasses);
+        EXPECT_EQ(wb.map.layer(wb.map.findLayer("Pointdata1"))->indexClasses(), classClasses);
+        EXPECT_EQ(wb.map.layer(wb.map.findLayer("Pointdata_ext1"))->indexClasses(), std::nullopt);
+        EXPECT_EQ(wb.window.pointList, std::vector<std::string>{"sites"});
+    };
+    wb.window.datasets.pick(wb.data + "/shore/coast.shp");
+    wb.commands->Addshore_Click();
+    expectShownAsBefore("Pointdata_ext1,sites,Pointdata1,coast.shp,bathy.tif");
+    wb.window.datasets.pick(wb.data + "/rect.tif");
+    wb.commands->Addbathy_Click();
+    expectShownAsBefore("Pointdata_ext1,sites,Pointdata1,coast.shp,rect.tif");
+}
+
 TEST(ReplaceWind, CancelAndFailedLoadKeepThePreviousWind) {
     Workbench wb;
     wb.state.model_mode = model::REI_MODE;

@@ -85,6 +85,11 @@ void fillOgr(OGRFeature& of, const Feature& f, const Fields& classFields, bool s
 
 FeatureClass::FeatureClass(std::shared_ptr<Workspace> ws, std::string name) : ws_(std::move(ws)), name_(std::move(name)) {}
 
+bool sameDataset(const FeatureClass& a, const FeatureClass& b) {
+    return &a == &b || (a.name() == b.name() && a.workspace() && b.workspace() &&
+                        a.workspace()->path() == b.workspace()->path());
+}
+
 OGRLayer* FeatureClass::ogrLayer() const {
     if (layer_ && generation_ == ws_->generation()) return layer_;
     layer_ = ws_->layerOf(name_);

@@ -110,6 +110,10 @@ private:
     mutable std::uint64_t fieldsGeneration_ = 0;
 };
 
+// Whether two class objects stand for one dataset: the same name in the
+// same file or folder, however often it was opened.
+bool sameDataset(const FeatureClass& a, const FeatureClass& b);
+
 // Reads features one by one. Each feature is read when next() asks for it.
 class FeatureCursor {
 public:

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,13 @@ public:
     // Selects the features intersecting the area (a new selection) and returns them.
     const std::vector<std::int64_t>& selectIntersecting(const Geometry& area);
 
+    // The bounds of the classes a run's "Index" is drawn in, lowest first
+    // (one more than the classes; none when no site has a value), unset
+    // while the layer keeps its plain symbol. The model keeps them so that
+    // every drawing made afresh of the layer shows the run's colours.
+    const std::optional<std::vector<double>>& indexClasses() const { return indexClasses_; }
+    void setIndexClasses(std::optional<std::vector<double>> bounds) { indexClasses_ = std::move(bounds); }
+
     Envelope extent() const;
     SpatialReference spatialReference() const;
 
@@ -50,6 +58,7 @@ private:
     std::shared_ptr<FeatureClass> fc_;
     std::shared_ptr<Raster> raster_;
     std::vector<std::int64_t> selection_;
+    std::optional<std::vector<double>> indexClasses_;
 };
 
 class Map {
