@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
 
 #include "gis/shorebathy.h"
 #include "platform/gis/gis_error.h"
@@ -47,12 +48,12 @@ std::optional<ChosenShapefile> chooseShapefile(ProjectWindow& window, platform::
     return s;
 }
 
-// The layer of `before` that showed the same dataset as `layer`, or none.
-std::shared_ptr<pg::Layer> sameDatasetIn(const std::vector<std::shared_ptr<pg::Layer>>& before, const pg::Layer& layer) {
-    if (!layer.featureClass()) return nullptr;
-    for (const auto& old : before)
-        if (old->featureClass() && pg::sameDataset(*old->featureClass(), *layer.featureClass())) return old;
-    return nullptr;
+// Where in `before` the same dataset as `layer` was shown, or nothing.
+std::optional<std::size_t> placeIn(const std::vector<std::shared_ptr<pg::Layer>>& before, const pg::Layer& layer) {
+    if (!layer.featureClass()) return std::nullopt;
+    for (std::size_t k = 0; k < before.size(); ++k)
+        if (before[k]->featureClass() && pg::sameDataset(*before[k]->featureClass(), *layer.featureClass())) return k;
+    return std::nullopt;
 }
 
 // The datasets that were on the map before it was built again take back
@@ -63,11 +64,11 @@ void keepPlacesAndColours(const std::vector<std::shared_ptr<pg::Layer>>& before,
     std::vector<std::pair<std::size_t, std::shared_ptr<pg::Layer>>> shownBefore;  // old position, layer
     for (int i = 0; i < map.layerCount(); ++i) {
         const auto& layer = map.layer(i);
-        const auto old = sameDatasetIn(before, *layer);
+        const auto old = placeIn(before, *layer);
         if (!old) continue;
-        layer->setIndexClasses(old->indexClasses());
+        layer->setIndexClasses(before[*old]->indexClasses());
         places.push_back(i);
-        shownBefore.emplace_back(std::find(before.begin(), before.end(), old) - before.begin(), layer);
+        shownBefore.emplace_back(*old, layer);
     }
     std::stable_sort(shownBefore.begin(), shownBefore.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -9,11 +9,8 @@ namespace fs = std::filesystem;
 
 namespace quor::platform::gis::detail {
 
-namespace {
-
-// The file with this extension beside `shp`, spelt in lower or upper
-// case, or empty.
-std::string part(const fs::path& shp, const std::string& ext) {
+std::string partBeside(const std::string& file, const std::string& ext) {
+    const fs::path shp(file);
     std::string upper;
     for (char c : ext) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     std::error_code ec;
@@ -24,6 +21,8 @@ std::string part(const fs::path& shp, const std::string& ext) {
     }
     return {};
 }
+
+namespace {
 
 std::string lowerExtension(const std::string& path) {
     std::string x = fs::path(path).extension().string();
@@ -38,7 +37,7 @@ std::vector<std::string> shapefileParts(const std::string& shp) {
     std::error_code ec;
     if (fs::exists(shp, ec)) parts.push_back(shp);
     for (const char* ext : {".shx", ".dbf"})
-        if (auto p = part(shp, ext); !p.empty()) parts.push_back(p);
+        if (auto p = partBeside(shp, ext); !p.empty()) parts.push_back(p);
     return parts;
 }
 
@@ -51,7 +50,7 @@ std::string tablePart(const std::vector<std::string>& parts) {
 std::string shapefileStamp(const std::string& shp) {
     std::string stamp;
     for (const char* ext : {".shp", ".shx", ".dbf"}) {
-        const std::string p = ext == std::string(".shp") ? shp : part(shp, ext);
+        const std::string p = ext == std::string(".shp") ? shp : partBeside(shp, ext);
         struct stat st {};
         if (p.empty() || ::stat(p.c_str(), &st) != 0) {
             stamp += "-/";

@@ -11,6 +11,10 @@ namespace quor::platform::gis::detail {
 // missing ones are left out.
 std::vector<std::string> shapefileParts(const std::string& shp);
 
+// The file with the extension `ext` (".cpg") beside `file`, spelt in lower
+// or upper case, or empty when there is none.
+std::string partBeside(const std::string& file, const std::string& ext);
+
 // The ".dbf" among the parts, or empty.
 std::string tablePart(const std::vector<std::string>& parts);
 

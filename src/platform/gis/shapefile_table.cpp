@@ -60,8 +60,6 @@ public:
             const std::vector<const Column*>& emptied)
         : in_(in), old_(old), emptied_(emptied) {
         for (const auto& c : added) added_.append(c.width, emptyByte(c.type));
-        fieldsEnd_ = 1;
-        for (const auto& c : old.columns) fieldsEnd_ += c.width;
         const std::uint64_t rowLength = old.rowLength + added_.size();
         perBlock_ = std::max<std::uint64_t>(1, (1u << 20) / rowLength);
         block_.reserve(static_cast<std::size_t>(perBlock_ * rowLength));
@@ -95,7 +93,7 @@ private:
     const Layout& old_;
     const std::vector<const Column*>& emptied_;
     std::string added_;
-    std::size_t fieldsEnd_ = 1;
+    std::size_t fieldsEnd_ = old_.fieldsEnd();
     std::uint64_t perBlock_ = 1;
     std::string oldRows_, block_;
 };
@@ -108,8 +106,7 @@ void replaceTable(const std::string& dbf, const TableChange& change) {
     const std::vector<std::string> descriptions = descriptionsOf(change.add);
 
     // The new fields follow the old ones.
-    std::size_t fieldsEnd = 1;
-    for (const auto& c : t.columns) fieldsEnd += c.width;
+    std::size_t fieldsEnd = t.fieldsEnd();
     std::vector<Column> added;
     for (const auto& d : descriptions) {
         added.push_back(columnOf(d, fieldsEnd));

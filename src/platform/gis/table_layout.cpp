@@ -25,6 +25,11 @@ void putLe16(std::string& b, std::size_t at, std::uint64_t v) {
     b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
 }
 
+void putLe32(std::string& b, std::size_t at, std::uint32_t v) {
+    putLe16(b, at, v & 0xFFFF);
+    putLe16(b, at + 2, v >> 16);
+}
+
 Column columnOf(const std::string& description, std::size_t offset) {
     Column c;
     c.name.assign(description.data(), strnlen(description.data(), 11));
@@ -103,7 +108,7 @@ Layout readLayout(const TableFile& in) {
     }
     if (at >= rest.size()) throw damaged("its field descriptions do not end");
     t.afterFields = rest.substr(at + 1);
-    if (offset > t.rowLength) throw damaged("its rows are narrower than its fields");
+    if (t.fieldsEnd() > t.rowLength) throw damaged("its rows are narrower than its fields");
     if (in.size() < t.rowsEnd()) throw damaged("it holds fewer rows than its header says");
     return t;
 }

@@ -20,6 +20,7 @@ inline constexpr std::uint64_t kMaxTableLength = 65535;
 unsigned readLe16(const std::string& bytes, std::size_t at);
 std::uint32_t readLe32(const std::string& bytes, std::size_t at);
 void putLe16(std::string& bytes, std::size_t at, std::uint64_t value);
+void putLe32(std::string& bytes, std::size_t at, std::uint32_t value);
 
 // A field as its description gives it. The name is the one GDAL shows:
 // up to the first NUL, trailing blanks cut.
@@ -66,6 +67,8 @@ struct Layout {
     std::vector<Column> columns;
 
     std::uint64_t rowsEnd() const { return headerLength + rows * rowLength; }
+    // Where in a row the last field ends (what follows is padding).
+    std::size_t fieldsEnd() const { return columns.empty() ? 1 : columns.back().offset + columns.back().width; }
     // The column of that name, as GDAL matches names (case aside), or null.
     const Column* find(const std::string& name) const;
 };

@@ -20,17 +20,13 @@
 #include "platform/file_replacement.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/shapefile_files.h"
 
 namespace fs = std::filesystem;
 
 namespace quor::platform::gis::detail {
 
 namespace {
-
-void putLe32(std::string& b, std::size_t at, std::uint32_t v) {
-    putLe16(b, at, v & 0xFFFF);
-    putLe16(b, at + 2, v >> 16);
-}
 
 void writeMemFile(const std::string& path, const std::string& bytes) {
     VSILFILE* f = VSIFOpenL(path.c_str(), "wb");
@@ -42,16 +38,12 @@ void writeMemFile(const std::string& path, const std::string& bytes) {
 // The text of the table's code page file, which tells GDAL how text is
 // spelt in it, or nothing when it has none.
 std::optional<std::string> codePageOf(const std::string& dbf) {
-    std::error_code ec;
-    for (const char* ext : {".cpg", ".CPG"}) {
-        const fs::path cpg = fs::path(dbf).replace_extension(ext);
-        if (!fs::is_regular_file(cpg, ec)) continue;
-        std::ifstream in(cpg, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    return std::nullopt;
+    const std::string cpg = partBeside(dbf, ".cpg");
+    if (cpg.empty()) return std::nullopt;
+    std::ifstream in(cpg, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 }  // namespace

@@ -299,6 +299,13 @@ bool Workspace::reopenFolder() {
     return opened;
 }
 
+bool Workspace::readFolderAgain() {
+    const bool opened = reopenFolder();
+    bumpGeneration();
+    rememberListing();
+    return opened;
+}
+
 void Workspace::openForWriting() {
     if (kind_ != WorkspaceKind::ShapefileFolder || writing_) return;
     if (readOnly_) throw GisError("The workspace " + path_ + " is read-only.");
@@ -348,9 +355,7 @@ void Workspace::settleRows(const std::string& name) {
         failure = e.what();
     }
     // GDAL's handle may still hold rows as they were before the values.
-    reopenFolder();
-    bumpGeneration();
-    rememberListing();
+    readFolderAgain();
     if (!failure.empty())
         throw GisError("The values written into " + name + " cannot be put on disk (" + failure + ").");
 }
@@ -359,9 +364,7 @@ void Workspace::listAgain(const std::string& name) {
     // Another program wrote the files: they are read as they now are, and
     // nothing of this program's goes into them.
     rowWriters_.erase(name);
-    reopenFolder();
-    bumpGeneration();
-    rememberListing();
+    readFolderAgain();
 }
 
 void Workspace::clearUnfinishedTable(const std::string& name) const {
@@ -387,10 +390,7 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
         unconfirmed = e.what();
     }
     // GDAL's handle still reads the table that was replaced.
-    const bool opened = reopenFolder();
-    bumpGeneration();
-    rememberListing();
-    if (!opened)
+    if (!readFolderAgain())
         throw PartlyChangedError("The table of " + name + " was changed, but its folder " + path_ +
                                  " cannot be opened again.");
     if (!unconfirmed.empty()) throw PartlyChangedError("The table of " + name + " was changed. " + unconfirmed);
@@ -485,8 +485,7 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
         // GDAL writes a new shapefile's table only as it lets it go: a
         // handle that still holds it would write it later, over whatever
         // the files then are.
-        reopenFolder();
-        rememberListing();
+        readFolderAgain();
     }
     noteOnDisk(name);
     if (transactionDepth_ > 0) schemaChangedInTransaction_ = true;

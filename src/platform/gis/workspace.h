@@ -182,6 +182,9 @@ private:
     // Opens the folder again, for reading; false when only an empty
     // stand-in could be.
     bool reopenFolder();
+    // Opens the folder again and lists it as it now is, for every class to
+    // look its layer up afresh; false as reopenFolder().
+    bool readFolderAgain();
     void noteOnDisk(const std::string& name);
 
     std::string path_;
