@@ -25,6 +25,15 @@ std::string storedResultsText(std::int64_t stored, std::int64_t sites) {
            " sites have stored results; the result fields of the other sites are empty.";
 }
 
+std::string partlyStoredText(const std::vector<std::int64_t>& sites) {
+    if (sites.empty()) return {};
+    std::string list;
+    for (std::size_t k = 0; k < sites.size(); ++k) list += (k ? ", " : "") + std::to_string(sites[k]);
+    return (sites.size() == 1 ? "The result fields of site " + list + " may hold part of its new values"
+                              : "The result fields of sites " + list + " may hold part of their new values") +
+           ": the disk took only part of them and refused to put the old ones back.";
+}
+
 namespace {
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -138,10 +147,16 @@ void RunHold::storeSitesQuickly() {
 bool RunHold::sitesStored() {
     if (!notOnDisk_) {
         notOnDisk_.emplace();
+        // Whatever fails here, no site is taken for stored that may not be.
         try {
             if (points_) points_->flush();
-        } catch (const platform::gis::GisError& e) {
+        } catch (const platform::gis::TableReplacedError& e) {
             *notOnDisk_ = e.what();
+            heldElsewhere_ = e.held();
+        } catch (const std::exception& e) {
+            *notOnDisk_ = e.what();
+        } catch (...) {
+            *notOnDisk_ = "the disk did not confirm them.";
         }
         quick_.reset();
     }
@@ -150,7 +165,8 @@ bool RunHold::sitesStored() {
 
 std::string RunHold::storedText(std::int64_t stored, std::int64_t sites) {
     if (sitesStored()) return storedResultsText(stored, sites);
-    return "0 of " + std::to_string(sites) + " sites hold results for sure: " + *notOnDisk_;
+    return std::to_string(heldElsewhere_) + " of " + std::to_string(sites) + " sites hold results for sure: " +
+           *notOnDisk_;
 }
 
 void RunHold::toBackground() {

@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "model/run_lock.h"
 #include "model/run_shell.h"
@@ -42,6 +43,8 @@ std::string projectRunElsewhereText(const std::string& project);
 std::string datasetRunElsewhereText(const std::string& dataset);
 // "S of N sites have stored results; the result fields of the other sites are empty."
 std::string storedResultsText(std::int64_t stored, std::int64_t sites);
+// Names the sites (counted from 1) whose fields the disk took only in part.
+std::string partlyStoredText(const std::vector<std::int64_t>& sites);
 
 class RunLocks {
 public:
@@ -115,7 +118,8 @@ public:
     bool sitesStored();
     // What the disk holds of the `stored` sites' results, of `sites`, for
     // the run's last words: every stored site once they are on disk, none
-    // for sure when the disk did not take them, and then why.
+    // for sure when the disk did not take them, and as many as it holds when
+    // another program put its own table in place, and then why.
     std::string storedText(std::int64_t stored, std::int64_t sites);
 
     // Background runs keep the window minimised for their length.
@@ -132,6 +136,7 @@ private:
     std::shared_ptr<platform::gis::FeatureClass> points_;
     std::optional<platform::gis::Workspace::QuickCommits> quick_;
     std::optional<std::string> notOnDisk_;  // set once the sites were put on disk: empty when they are
+    std::int64_t heldElsewhere_ = 0;        // sites a table put in place by another program holds
     bool minimised_ = false;
     bool titled_ = false;
 };

@@ -266,9 +266,13 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             std::int64_t i = 1;
             for (auto f = cursor.next(); f; f = cursor.next(), ++i) {
                 showSite(ctx, hold, i, out.sites, background);
-                const SiteEnd end = computeSite(ctx, rays, messages, *fc, *f, i, raster, fast);
-                count(out, end);
-                if (end != SiteEnd::Written) clearSiteResults(*fc, *f, resultFields);
+                try {
+                    const SiteEnd end = computeSite(ctx, rays, messages, *fc, *f, i, raster, fast);
+                    count(out, end);
+                    if (end != SiteEnd::Written) clearSiteResults(*fc, *f, resultFields);
+                } catch (const pg::PartlyStoredError& e) {
+                    throw pg::PartlyStoredError(std::string(e.what()) + "\n" + project::partlyStoredText({i}));
+                }
                 showProgress(ctx);
             }
         }
@@ -298,7 +302,9 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         out.end = ReiRunEnd::Refused;
     } catch (const std::exception& e) {
         ctx.progress.hide();
-        std::string text = std::string(kCouldNotRun) + "\n" + e.what();
+        // A replaced table's reason comes with the count.
+        std::string text = std::string(kCouldNotRun);
+        if (!sitesBegun || !dynamic_cast<const pg::TableReplacedError*>(&e)) text += "\n" + std::string(e.what());
         if (sitesBegun) text += "\n" + hold.storedText(out.written, out.sites);
         messages.message(text, platform::MessageIcon::Critical);
         out.end = ReiRunEnd::Failed;

@@ -462,8 +462,11 @@ private:
                 ++out_.storedSites;
             else
                 ++out_.notFinite;
+        } catch (const pg::TableReplacedError&) {
+            throw;  // nothing more can go into the table: the run stops
         } catch (const std::exception& e) {
             if (out_.writeErrors++ == 0) out_.writeError = e.what();
+            if (dynamic_cast<const pg::PartlyStoredError*>(&e)) out_.partlyStored.push_back(site.number);
         }
         metadata();
         ctx_.rays.progress.setValue(1, 100);
@@ -661,8 +664,10 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
         out.end = RunEnd::Failed;
         // The site being read or computed when the run broke off.
         const int at = std::min(out.sitesDone + 1, out.sites);
-        msgs.message(std::string(e.what()) + "\nThe run stopped at site " + std::to_string(at) + " of " +
-                         std::to_string(count) + ". " + hold.storedText(out.storedSites, out.sites),
+        // A replaced table's reason comes with the count.
+        const std::string why = dynamic_cast<const pg::TableReplacedError*>(&e) ? "" : std::string(e.what()) + "\n";
+        msgs.message(why + "The run stopped at site " + std::to_string(at) + " of " + std::to_string(count) + ". " +
+                         hold.storedText(out.storedSites, out.sites),
                      platform::MessageIcon::Critical);
         return out;
     }
@@ -695,7 +700,8 @@ std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& 
     if (out.writeErrors > 0)
         report.push_back("The results of " + std::to_string(out.writeErrors) +
                          (out.writeErrors == 1 ? " site" : " sites") + " could not be written to " + pointsName +
-                         " (" + out.writeError + "). " + stored);
+                         " (" + out.writeError + "). " + stored +
+                         (out.partlyStored.empty() ? "" : " " + project::partlyStoredText(out.partlyStored)));
     else if (out.end == RunEnd::Failed && out.sitesDone < out.sites)
         report.push_back("Only " + std::to_string(out.sitesDone) + " of " + std::to_string(out.sites) +
                          " sites of " + pointsName + " could be read. " + stored);

@@ -53,6 +53,7 @@ struct RunOutcome {
     int writeErrors = 0;       // sites whose results could not be stored
     int notFinite = 0;         // sites with a result that is no finite number (stored empty)
     std::string writeError;    // why the first store failed
+    std::vector<std::int64_t> partlyStored;  // sites whose fields the disk took only in part
     bool metadataFailed = false;
     bool windUnusable = false;  // the wind file was refused: only this run failed
     // Processor time spent, in seconds: ray steps (cast, clip, fetch),

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 
 #include "model/setting_checks.h"
@@ -1118,6 +1119,94 @@ TEST_F(ReiRunTest, ADiskThatRefusesOverwritesMidRunIsToldAsTheTableHoldsIt) {
     EXPECT_NE(p->messages.texts().back().find("3 of 6 sites have stored results"), std::string::npos)
         << p->messages.texts().back();
     EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), 3);
+}
+
+// The disk's room ends inside the fourth site's write: the first part of
+// it lands and the old bytes cannot go back. The message names that site,
+// and the count is of the sites whose whole values are on disk.
+TEST_F(ReiRunTest, AWriteTheDiskTookOnlyInPartNamesItsSite) {
+    const std::string folder = tmp.path() + "/pts";
+    std::vector<pg::Point> sites;
+    for (int k = 0; k < 6; ++k) sites.push_back(p->site(3000 + 1500 * k, 9000));
+    shapefileSites(folder, sites);
+    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+    p->fm.indexcheck = 1;
+    struct FillingShell final : model::RunShell {
+        std::string dbf;
+        std::optional<test::RefusedWrites> disk;
+        void setTitle(const std::string& t) override {
+            if (t != "Quor running..1 of 6") return;
+            GDALDatasetUniquePtr ds(GDALDataset::Open(dbf.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+            std::size_t perSite = 0;
+            for (const auto& name : reiFieldNames(true, false)) {
+                const OGRFeatureDefn* defn = ds->GetLayer(0)->GetLayerDefn();
+                perSite += static_cast<std::size_t>(defn->GetFieldDefn(defn->GetFieldIndex(name.c_str()))->GetWidth());
+            }
+            disk.emplace(dbf, 3 + 3 * perSite + perSite / 2, test::RefusedWrites::Past::CutShort);
+        }
+    } shell;
+    shell.dbf = folder + "/sites.dbf";
+    auto ctx = context();
+    ctx.shell = &shell;
+    const auto out = runmodel(ctx, fc, 1);
+    shell.disk.reset();
+    EXPECT_EQ(out.end, ReiRunEnd::Failed);
+    ASSERT_FALSE(p->messages.texts().empty());
+    const std::string told = p->messages.texts().back();
+    EXPECT_NE(told.find("The result fields of site 4 may hold part of its new values"), std::string::npos) << told;
+    EXPECT_NE(told.find("3 of 6 sites have stored results"), std::string::npos) << told;
+    EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), 4) << "the three stored and the one named";
+}
+
+// Another program puts its own table in place of the one the run writes:
+// renamed over it, as programs that save through a new file do, or copied
+// over it in place with other fields. The run writes nothing more, into
+// neither file, and tells how many sites the table now there holds.
+TEST_F(ReiRunTest, ATableAnotherProgramPutsInPlaceMidRunIsLeftAsItPutIt) {
+    const std::string folder = tmp.path() + "/pts";
+    std::vector<pg::Point> sites;
+    for (int k = 0; k < 6; ++k) sites.push_back(p->site(3000 + 1500 * k, 9000));
+    shapefileSites(folder, sites);
+    const std::string dbf = folder + "/sites.dbf";
+    const std::string withoutResults = test::fileBytes(dbf);
+    p->fm.indexcheck = 1;
+    struct ReplacingShell final : model::RunShell {
+        std::string dbf, theirs;
+        bool rename = true;
+        void setTitle(const std::string& t) override {
+            if (t != "Quor running..4 of 6") return;
+            if (rename) {
+                // A copy as the disk holds it, renamed over the table.
+                std::filesystem::copy_file(dbf, dbf + ".sync");
+                std::filesystem::rename(dbf + ".sync", dbf);
+            } else {
+                std::ofstream(dbf, std::ios::binary | std::ios::trunc) << theirs;
+            }
+            theirs = test::fileBytes(dbf);
+        }
+    };
+    for (const bool rename : {true, false}) {
+        SCOPED_TRACE(rename ? "renamed over" : "copied over in place with other fields");
+        p->messages.entries.clear();
+        std::ofstream(dbf, std::ios::binary | std::ios::trunc) << withoutResults;
+        auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+        ReplacingShell shell;
+        shell.dbf = dbf;
+        shell.rename = rename;
+        shell.theirs = withoutResults;
+        auto ctx = context();
+        ctx.shell = &shell;
+        const auto out = runmodel(ctx, fc, 1);
+        fc.reset();
+        EXPECT_EQ(out.end, ReiRunEnd::Failed);
+        EXPECT_EQ(test::fileBytes(dbf), shell.theirs) << "the run wrote into the other program's table";
+        ASSERT_FALSE(p->messages.texts().empty());
+        const std::string told = p->messages.texts().back();
+        EXPECT_NE(told.find("was replaced or rewritten by another program"), std::string::npos) << told;
+        EXPECT_NE(told.find((rename ? "3" : "0") + std::string(" of 6 sites hold results for sure")), std::string::npos)
+            << told;
+        EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), rename ? 3 : 0);
+    }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ struct Limit {
     ino_t ino = 0;
     std::string folder;  // every file in it, when a folder was given
     std::size_t left = 0;
+    bool cutShort = false;
     int refused = 0;
 
     bool holds(int fd) const {
@@ -35,18 +36,21 @@ Limit* armed = nullptr;
 using PwriteFn = ssize_t (*)(int, const void*, size_t, off_t);
 using Pwrite64Fn = ssize_t (*)(int, const void*, size_t, off64_t);
 
-// Whether the disk takes `n` more bytes of the file `fd`; false, with
-// errno set as a full disk sets it, when it does not.
-bool taken(int fd, size_t n) {
+// How many of `n` more bytes of the file `fd` the disk takes: all, the
+// first part of them, or none (-1, with errno set as a full disk sets it).
+ssize_t taken(int fd, size_t n) {
     std::lock_guard lock(guard);
-    if (!armed || !armed->holds(fd)) return true;
+    if (!armed || !armed->holds(fd)) return static_cast<ssize_t>(n);
     if (n > armed->left) {
+        const size_t part = armed->cutShort ? armed->left : 0;
+        armed->left -= part;
+        if (part > 0) return static_cast<ssize_t>(part);
         ++armed->refused;
         errno = ENOSPC;
-        return false;
+        return -1;
     }
     armed->left -= n;
-    return true;
+    return static_cast<ssize_t>(n);
 }
 
 }  // namespace
@@ -55,17 +59,19 @@ bool taken(int fd, size_t n) {
 // program's writes and those of the libraries it loads (SQLite's among them).
 extern "C" ssize_t pwrite(int fd, const void* buf, size_t n, off_t offset) {
     static const auto real = reinterpret_cast<PwriteFn>(::dlsym(RTLD_NEXT, "pwrite"));
-    return taken(fd, n) ? real(fd, buf, n, offset) : -1;
+    const ssize_t part = taken(fd, n);
+    return part < 0 ? -1 : real(fd, buf, static_cast<size_t>(part), offset);
 }
 
 extern "C" ssize_t pwrite64(int fd, const void* buf, size_t n, off64_t offset) {
     static const auto real = reinterpret_cast<Pwrite64Fn>(::dlsym(RTLD_NEXT, "pwrite64"));
-    return taken(fd, n) ? real(fd, buf, n, offset) : -1;
+    const ssize_t part = taken(fd, n);
+    return part < 0 ? -1 : real(fd, buf, static_cast<size_t>(part), offset);
 }
 
 namespace quor::test {
 
-RefusedWrites::RefusedWrites(const std::string& path, std::size_t bytes) {
+RefusedWrites::RefusedWrites(const std::string& path, std::size_t bytes, Past past) {
     struct stat st {};
     auto* limit = new Limit;
     if (::stat(path.c_str(), &st) == 0) {
@@ -77,6 +83,7 @@ RefusedWrites::RefusedWrites(const std::string& path, std::size_t bytes) {
         }
     }
     limit->left = bytes;
+    limit->cutShort = past == Past::CutShort;
     std::lock_guard lock(guard);
     armed = limit;
 }

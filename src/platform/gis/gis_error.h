@@ -1,6 +1,7 @@
 #pragma once
 // Failures of the GIS layer. The text is the description that the callers
 // show in their message boxes, so it is written for the user.
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -24,6 +25,27 @@ public:
 class PartlyChangedError : public GisError {
 public:
     using GisError::GisError;
+};
+
+// A feature's values that reached the disk only in part: some of its
+// fields may hold part of the new values, and the put-back of the old ones
+// was refused as well.
+class PartlyStoredError : public GisError {
+public:
+    using GisError::GisError;
+};
+
+// The table values were being written into is no longer the file its path
+// names, or no longer has the fields it was opened with: another program
+// replaced or rewrote it. Nothing more goes into it; `held` is how many of
+// the rows written hold their values in the file the path now names.
+class TableReplacedError : public GisError {
+public:
+    TableReplacedError(const std::string& description, std::int64_t held) : GisError(description), held_(held) {}
+    std::int64_t held() const { return held_; }
+
+private:
+    std::int64_t held_;
 };
 
 }  // namespace quor::platform::gis

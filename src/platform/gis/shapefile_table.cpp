@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string_view>
 
 #include "platform/disk_writes.h"
 #include "platform/file_replacement.h"
@@ -51,39 +52,102 @@ std::vector<std::string> descriptionsOf(const std::vector<FieldDef>& defs) {
     return out;
 }
 
+// A field's old bytes in its wider place, as GDAL moves them when it
+// widens a field: an empty value stays empty, a number is pushed to the
+// right, anything else keeps to the left.
+void widenValue(std::string& out, std::string_view old, std::size_t width, char type) {
+    const std::string_view text = old.substr(0, std::min(old.size(), old.find('\0')));
+    bool empty = false;
+    switch (type) {
+        case 'N':
+        case 'F': empty = (!text.empty() && text[0] == '*') || text.find_first_not_of(' ') == std::string_view::npos; break;
+        case 'D': empty = text.substr(0, 8) == "00000000" || text == " " || text == "0"; break;
+        case 'L': empty = !text.empty() && text[0] == '?'; break;
+        default: empty = text.empty();
+    }
+    if (empty) {
+        out.append(width, emptyByte(type));
+    } else if (type == 'N' || type == 'F') {
+        out.append(width - old.size(), ' ');
+        out.append(old);
+    } else {
+        out.append(old);
+        out.append(width - old.size(), ' ');
+    }
+}
+
 // The rows of the new table, made from the old ones a block at a time:
 // each block holds about a megabyte of new rows, however many fields are
 // added, in one buffer that never grows.
 class NewRows {
 public:
+    // A stretch of the old row that is copied, or one field widened.
+    struct Piece {
+        std::size_t from, width, newWidth;
+        char type;
+    };
+    struct Emptied {
+        std::size_t offset, width;
+        char type;
+    };
+
     NewRows(const TableFile& in, const Layout& old, const std::vector<Column>& added,
-            const std::vector<const Column*>& emptied)
-        : in_(in), old_(old), emptied_(emptied) {
+            const std::vector<const Column*>& emptied, const std::vector<std::pair<int, std::string>>& widen)
+        : in_(in), old_(old) {
         for (const auto& c : added) added_.append(c.width, emptyByte(c.type));
-        const std::uint64_t rowLength = old.rowLength + added_.size();
-        perBlock_ = std::max<std::uint64_t>(1, (1u << 20) / rowLength);
-        block_.reserve(static_cast<std::size_t>(perBlock_ * rowLength));
+        // The deletion flag and the fields, in pieces: what is not widened
+        // is copied in as few pieces as it takes.
+        std::vector<std::size_t> newWidth(old.columns.size());
+        for (std::size_t i = 0; i < old.columns.size(); ++i) newWidth[i] = old.columns[i].width;
+        for (const auto& [column, description] : widen)
+            newWidth[static_cast<std::size_t>(column)] = static_cast<unsigned char>(description[16]);
+        std::size_t at = 0, newAt = 1;
+        std::vector<std::size_t> newOffset(old.columns.size());
+        for (std::size_t i = 0; i < old.columns.size(); ++i) {
+            const Column& c = old.columns[i];
+            newOffset[i] = newAt;
+            newAt += newWidth[i];
+            if (newWidth[i] == c.width) continue;
+            if (c.offset > at) pieces_.push_back({at, c.offset - at, c.offset - at, 0});
+            pieces_.push_back({c.offset, c.width, newWidth[i], c.type});
+            at = c.offset + c.width;
+        }
+        fieldsEnd_ = old.fieldsEnd();
+        if (fieldsEnd_ > at) pieces_.push_back({at, fieldsEnd_ - at, fieldsEnd_ - at, 0});
+        for (const Column* c : emptied) {
+            const auto i = static_cast<std::size_t>(c - old.columns.data());
+            emptied_.push_back({newOffset[i], newWidth[i], c->type});
+        }
+        rowLength_ = newAt + added_.size() + (old.rowLength - fieldsEnd_);
+        perBlock_ = std::max<std::uint64_t>(1, (1u << 20) / rowLength_);
+        block_.reserve(static_cast<std::size_t>(perBlock_ * rowLength_));
         oldRows_.reserve(static_cast<std::size_t>(perBlock_ * old.rowLength));
     }
 
     std::uint64_t perBlock() const { return perBlock_; }
+    std::uint64_t rowLength() const { return rowLength_; }
 
     // The new rows from `row` on, a block of them at most.
     const std::string& from(std::uint64_t row) {
         const std::uint64_t n = std::min(perBlock_, old_.rows - row);
         const std::size_t oldLength = static_cast<std::size_t>(old_.rowLength);
-        in_.read(old_.headerLength + row * old_.rowLength, static_cast<std::size_t>(n) * oldLength, oldRows_);
+        in_.read(old_.rowStart(row), static_cast<std::size_t>(n) * oldLength, oldRows_);
         block_.clear();
+        const std::string_view rows(oldRows_);
         for (std::size_t r = 0; r < n; ++r) {
             const std::size_t start = block_.size(), at = r * oldLength;
+            for (const Piece& p : pieces_) {
+                if (p.width == p.newWidth)
+                    block_.append(rows.substr(at + p.from, p.width));
+                else
+                    widenValue(block_, rows.substr(at + p.from, p.width), p.newWidth, p.type);
+            }
             // What some writers pad a row with goes after the new fields:
             // every reader finds a field by adding up the widths before it.
-            block_.append(oldRows_, at, fieldsEnd_);
             block_ += added_;
-            block_.append(oldRows_, at + fieldsEnd_, oldLength - fieldsEnd_);
-            for (const Column* c : emptied_)
-                std::fill_n(block_.begin() + static_cast<std::ptrdiff_t>(start + c->offset), c->width,
-                            emptyByte(c->type));
+            block_.append(rows.substr(at + fieldsEnd_, oldLength - fieldsEnd_));
+            for (const Emptied& e : emptied_)
+                std::fill_n(block_.begin() + static_cast<std::ptrdiff_t>(start + e.offset), e.width, emptyByte(e.type));
         }
         return block_;
     }
@@ -91,10 +155,11 @@ public:
 private:
     const TableFile& in_;
     const Layout& old_;
-    const std::vector<const Column*>& emptied_;
+    std::vector<Piece> pieces_;
+    std::vector<Emptied> emptied_;
     std::string added_;
-    std::size_t fieldsEnd_ = old_.fieldsEnd();
-    std::uint64_t perBlock_ = 1;
+    std::size_t fieldsEnd_ = 1;
+    std::uint64_t rowLength_ = 0, perBlock_ = 1;
     std::string oldRows_, block_;
 };
 
@@ -105,31 +170,41 @@ void replaceTable(const std::string& dbf, const TableChange& change) {
     const Layout t = readLayout(in);
     const std::vector<std::string> descriptions = descriptionsOf(change.add);
 
-    // The new fields follow the old ones.
-    std::size_t fieldsEnd = t.fieldsEnd();
+    std::vector<std::string> kept = t.descriptions;
+    for (const auto& [column, description] : change.widen) {
+        if (column < 0 || static_cast<std::size_t>(column) >= kept.size())
+            throw GisError("The table " + dbf + " has no field " + std::to_string(column) + ".");
+        kept[static_cast<std::size_t>(column)] = description;
+    }
     std::vector<Column> added;
     for (const auto& d : descriptions) {
-        added.push_back(columnOf(d, fieldsEnd));
+        added.push_back(columnOf(d, 0));
         if (t.find(added.back().name)) throw GisError("Field " + added.back().name + " already exists.");
         for (std::size_t k = 0; k + 1 < added.size(); ++k)
             if (equalsIgnoreCase(added[k].name, added.back().name))
                 throw GisError("Field " + added.back().name + " already exists.");
-        fieldsEnd += added.back().width;
     }
-    std::uint64_t rowLength = t.rowLength;
-    for (const auto& c : added) rowLength += c.width;
-    const std::uint64_t headerLength = t.headerLength + kFieldDescriptionBytes * added.size();
+    // Every field of each name, as a re-run empties every field a reader
+    // may take for its result.
+    std::vector<const Column*> emptied;
+    for (const auto& c : t.columns)
+        for (const auto& name : change.empty)
+            if (equalsIgnoreCase(c.name, name)) {
+                emptied.push_back(&c);
+                break;
+            }
+    NewRows rows(in, t, added, emptied, change.widen);
+
+    const std::uint64_t rowLength = rows.rowLength();
+    const std::uint64_t headerLength =
+        kTableHeaderBytes + kFieldDescriptionBytes * (kept.size() + descriptions.size()) + 1 + t.afterFields.size();
     if (rowLength > kMaxTableLength || headerLength > kMaxTableLength)
         throw GisError("The table " + dbf + " cannot hold more fields: its rows would be wider than a table allows.");
-
-    std::vector<const Column*> emptied;
-    for (const auto& name : change.empty)
-        if (const Column* c = t.find(name)) emptied.push_back(c);
 
     std::string header = t.header;
     putLe16(header, 8, headerLength);
     putLe16(header, 10, rowLength);
-    for (const auto& d : t.descriptions) header += d;
+    for (const auto& d : kept) header += d;
     for (const auto& d : descriptions) header += d;
     header += kFieldsEndMark;
     header += t.afterFields;
@@ -143,7 +218,6 @@ void replaceTable(const std::string& dbf, const TableChange& change) {
         FileReplacement out(dbf);
         out.reserve(tableBytes);
         out.append(header);
-        NewRows rows(in, t, added, emptied);
         for (std::uint64_t row = 0; row < t.rows; row += rows.perBlock()) out.append(rows.from(row));
         if (endMark) out.append(std::string_view(&kTableEndMark, 1));
         out.commit();

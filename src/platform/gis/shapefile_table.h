@@ -1,12 +1,13 @@
 #pragma once
 // A shapefile's attribute table (".dbf") changed as a whole: fields added
-// after the existing ones and fields emptied, in one new table made beside
+// after the existing ones, fields emptied and fields widened, in one new table made beside
 // the old one and renamed over it. The rows' existing bytes are copied as
 // they are, so every other column stays byte for byte what it was; the
 // ".shp", ".shx", ".prj" and ".cpg" are not touched.
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gis/fields.h"
@@ -15,7 +16,12 @@ namespace quor::platform::gis::detail {
 
 struct TableChange {
     std::vector<FieldDef> add;       // new fields, after the existing ones
-    std::vector<std::string> empty;  // existing fields whose values go (names as found)
+    std::vector<std::string> empty;  // existing fields whose values go: every field of each name
+    // Existing fields made wider, by their place, with the description GDAL
+    // gives them once widened; their values move as GDAL moves them.
+    std::vector<std::pair<int, std::string>> widen;
+
+    bool nothing() const { return add.empty() && empty.empty() && widen.empty(); }
 };
 
 // The disk had no room for the new table; the old one is as it was.

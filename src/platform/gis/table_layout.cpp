@@ -32,10 +32,14 @@ void putLe32(std::string& b, std::size_t at, std::uint32_t v) {
 
 Column columnOf(const std::string& description, std::size_t offset) {
     Column c;
-    c.name.assign(description.data(), strnlen(description.data(), 11));
-    // Some writers pad names with blanks; GDAL shows them cut, and so every
-    // lookup must.
-    while (c.name.size() > 1 && c.name.back() == ' ') c.name.pop_back();
+    // GDAL's own reading: the eleven name bytes, blanks cut from the last
+    // one back only while there are blanks there. A name padded with
+    // blanks and ended by a NUL keeps its blanks, and every lookup must
+    // see it so.
+    char name[12] = {};
+    std::memcpy(name, description.data(), 11);
+    for (int i = 10; i > 0 && name[i] == ' '; --i) name[i] = '\0';
+    c.name = name;
     c.type = description[11];
     c.offset = offset;
     c.width = static_cast<unsigned char>(description[16]);
@@ -52,8 +56,11 @@ char emptyByte(char type) {
     }
 }
 
-TableFile::TableFile(const std::string& path) : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (fd_ < 0) throw GisError("The table " + path + " cannot be read: " + std::strerror(errno) + ".");
+TableFile::TableFile(const std::string& path, bool writable)
+    : path_(path), fd_(::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC)) {
+    if (fd_ < 0)
+        throw GisError("The table " + path + " cannot be " + (writable ? "written" : "read") + ": " +
+                       std::strerror(errno) + ".");
 }
 
 TableFile::~TableFile() { ::close(fd_); }
@@ -61,6 +68,12 @@ TableFile::~TableFile() { ::close(fd_); }
 std::uint64_t TableFile::size() const {
     struct stat st {};
     return ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+bool TableFile::stillAtItsPath() const {
+    struct stat mine {}, named {};
+    return ::fstat(fd_, &mine) == 0 && ::stat(path_.c_str(), &named) == 0 && mine.st_dev == named.st_dev &&
+           mine.st_ino == named.st_ino;
 }
 
 void TableFile::read(std::uint64_t at, std::size_t n, std::string& out) const {
@@ -98,16 +111,16 @@ Layout readLayout(const TableFile& in) {
     };
     if (t.headerLength < kTableHeaderBytes + 1) throw damaged("its header is too short");
     const std::string rest = in.read(kTableHeaderBytes, t.headerLength - kTableHeaderBytes);
+    // As GDAL reads it: as many descriptions as the header's length holds,
+    // up to an end mark if there is one.
     std::size_t at = 0, offset = 1;
-    while (at < rest.size() && rest[at] != kFieldsEndMark) {
-        if (at + kFieldDescriptionBytes > rest.size()) throw damaged("its field descriptions do not end");
+    while (at + kFieldDescriptionBytes <= rest.size() && rest[at] != kFieldsEndMark) {
         t.descriptions.push_back(rest.substr(at, kFieldDescriptionBytes));
         t.columns.push_back(columnOf(t.descriptions.back(), offset));
         offset += t.columns.back().width;
         at += kFieldDescriptionBytes;
     }
-    if (at >= rest.size()) throw damaged("its field descriptions do not end");
-    t.afterFields = rest.substr(at + 1);
+    t.afterFields = rest.substr(at < rest.size() && rest[at] == kFieldsEndMark ? at + 1 : at);
     if (t.fieldsEnd() > t.rowLength) throw damaged("its rows are narrower than its fields");
     if (in.size() < t.rowsEnd()) throw damaged("it holds fewer rows than its header says");
     return t;

@@ -37,16 +37,20 @@ Column columnOf(const std::string& description, std::size_t offset);
 // date of zeros, a logical of '?' and any other field of blanks as empty.
 char emptyByte(char type);
 
-// A table file opened for reading.
+// A table file opened for reading, or for reading and writing.
 class TableFile {
 public:
-    explicit TableFile(const std::string& path);
+    explicit TableFile(const std::string& path, bool writable = false);
     ~TableFile();
     TableFile(const TableFile&) = delete;
     TableFile& operator=(const TableFile&) = delete;
 
     const std::string& path() const { return path_; }
+    int descriptor() const { return fd_; }
     std::uint64_t size() const;
+    // Whether the path still names the file opened: another program may
+    // have renamed a file of its own over it, or removed it.
+    bool stillAtItsPath() const;
     // Exactly `n` bytes from `at` into `out` (resized); GisError when the file ends before.
     void read(std::uint64_t at, std::size_t n, std::string& out) const;
     std::string read(std::uint64_t at, std::size_t n) const;
@@ -62,14 +66,22 @@ private:
 struct Layout {
     std::string header;                     // the 32 bytes before the fields
     std::vector<std::string> descriptions;  // 32 bytes a field
-    std::string afterFields;                // bytes between the fields' end mark and the rows
+    std::string afterFields;                // bytes between the fields (and their end mark) and the rows
     std::uint64_t rows = 0, headerLength = 0, rowLength = 0;
     std::vector<Column> columns;
 
     std::uint64_t rowsEnd() const { return headerLength + rows * rowLength; }
+    // Where row `row` (from 0) begins in the file.
+    std::uint64_t rowStart(std::uint64_t row) const { return headerLength + row * rowLength; }
+    // Whether the fields are laid out as in `other`: the same descriptions,
+    // header and row lengths.
+    bool sameFields(const Layout& other) const {
+        return descriptions == other.descriptions && headerLength == other.headerLength &&
+               rowLength == other.rowLength && afterFields == other.afterFields;
+    }
     // Where in a row the last field ends (what follows is padding).
     std::size_t fieldsEnd() const { return columns.empty() ? 1 : columns.back().offset + columns.back().width; }
-    // The column of that name, as GDAL matches names (case aside), or null.
+    // The first column of that name, as GDAL matches names (case aside), or null.
     const Column* find(const std::string& name) const;
 };
 

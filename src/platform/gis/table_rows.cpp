@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string_view>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -48,68 +49,182 @@ std::optional<std::string> codePageOf(const std::string& dbf) {
 
 }  // namespace
 
-TableRowWriter::TableRowWriter(const std::string& dbf) : dbf_(dbf) {
-    reader_ = std::make_unique<TableFile>(dbf);
-    layout_ = readLayout(*reader_);
-    fd_ = ::open(dbf.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd_ < 0) throw GisError("The table " + dbf + " cannot be written: " + std::strerror(errno) + ".");
+FieldsWidened::FieldsWidened(std::vector<std::pair<int, std::string>> descriptions)
+    : GisError("A value needs a wider field than the table has."), descriptions_(std::move(descriptions)) {}
 
+namespace {
+
+// FNV-1a: a row's written bytes are only compared with themselves.
+std::uint64_t digestMore(std::uint64_t h, std::string_view bytes) {
+    for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    return h;
+}
+
+}  // namespace
+
+std::uint64_t WrittenRows::digestOf(std::uint32_t set, const Layout& layout, const std::string& row) const {
+    std::uint64_t h = 14695981039346656037ULL;
+    for (const int column : columns_[set - 1]) {
+        const Column& c = layout.columns[static_cast<std::size_t>(column)];
+        h = digestMore(h, std::string_view(row).substr(c.offset, c.width));
+    }
+    return h;
+}
+
+void WrittenRows::record(std::uint64_t row, const std::vector<int>& columns, const Layout& layout,
+                         const std::string& bytes) {
+    std::uint32_t set = sets_[row];
+    const bool covered = set != 0 && std::includes(columns_[set - 1].begin(), columns_[set - 1].end(),
+                                                   columns.begin(), columns.end());
+    if (!covered) {
+        // Rows of a run are written with the same fields: a new set is rare.
+        std::vector<int> all = columns;
+        if (set != 0) all.insert(all.end(), columns_[set - 1].begin(), columns_[set - 1].end());
+        std::sort(all.begin(), all.end());
+        all.erase(std::unique(all.begin(), all.end()), all.end());
+        const auto found = std::find(columns_.begin(), columns_.end(), all);
+        set = static_cast<std::uint32_t>(found - columns_.begin()) + 1;
+        if (found == columns_.end()) columns_.push_back(std::move(all));
+    }
+    sets_[row] = set;
+    digests_[row] = digestOf(set, layout, bytes);
+}
+
+void WrittenRows::redigest(const TableFile& table, const Layout& layout) {
+    std::string row;
+    for (std::uint64_t r = 0; r < sets_.size(); ++r) {
+        if (sets_[r] == 0) continue;
+        table.read(layout.rowStart(r), static_cast<std::size_t>(layout.rowLength), row);
+        digests_[r] = digestOf(sets_[r], layout, row);
+    }
+}
+
+std::int64_t WrittenRows::heldIn(const TableFile& table, const Layout& layout) const {
+    std::int64_t held = 0;
+    std::string row;
+    for (std::uint64_t r = 0; r < sets_.size() && r < layout.rows; ++r) {
+        if (sets_[r] == 0) continue;
+        table.read(layout.rowStart(r), static_cast<std::size_t>(layout.rowLength), row);
+        if (digestOf(sets_[r], layout, row) == digests_[r]) ++held;
+    }
+    return held;
+}
+
+struct TableRowWriter::Scratch {
+    std::string folder, path;
+    DatasetHandle ds;
+    OGRLayer* layer = nullptr;
+    ~Scratch() {
+        ds.reset();
+        if (!folder.empty()) VSIRmdirRecursive(folder.c_str());
+    }
+};
+
+TableRowWriter::TableRowWriter(const std::string& dbf, std::unique_ptr<WrittenRows> rows)
+    : dbf_(dbf), file_(std::make_unique<TableFile>(dbf, true)), layout_(readLayout(*file_)),
+      scratch_(std::make_unique<Scratch>()), rows_(std::move(rows)) {
     // A table in memory with the same fields, code page and one row: what
     // GDAL writes into that row is what it would write into the table.
     ensureGdal();
     static std::atomic<unsigned> serial{0};
-    const std::string folder = "/vsimem/quor-row-" + std::to_string(serial++);
-    scratch_ = folder + "/" + fs::path(dbf).filename().string();
-    std::string table = reader_->read(0, static_cast<std::size_t>(layout_.headerLength));
+    scratch_->folder = "/vsimem/quor-row-" + std::to_string(serial++);
+    scratch_->path = scratch_->folder + "/" + fs::path(dbf).filename().string();
+    std::string table = file_->read(0, static_cast<std::size_t>(layout_.headerLength));
     putLe32(table, 4, 1);
     table += ' ';
     table.append(static_cast<std::size_t>(layout_.rowLength) - 1, ' ');
     table += kTableEndMark;
-    writeMemFile(scratch_, table);
+    writeMemFile(scratch_->path, table);
     if (const auto codePage = codePageOf(dbf))
-        writeMemFile(fs::path(scratch_).replace_extension(".cpg").string(), *codePage);
+        writeMemFile(fs::path(scratch_->path).replace_extension(".cpg").string(), *codePage);
     ErrorCapture err;
     const char* drivers[] = {"ESRI Shapefile", nullptr};
-    scratchDs_.reset(static_cast<GDALDataset*>(
-        GDALOpenEx(scratch_.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers, nullptr, nullptr)));
-    scratchLayer_ = scratchDs_ && scratchDs_->GetLayerCount() == 1 ? scratchDs_->GetLayer(0) : nullptr;
-    if (!scratchLayer_ ||
-        scratchLayer_->GetLayerDefn()->GetFieldCount() != static_cast<int>(layout_.columns.size()))
+    scratch_->ds.reset(static_cast<GDALDataset*>(
+        GDALOpenEx(scratch_->path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers, nullptr, nullptr)));
+    scratch_->layer = scratch_->ds && scratch_->ds->GetLayerCount() == 1 ? scratch_->ds->GetLayer(0) : nullptr;
+    if (!scratch_->layer ||
+        scratch_->layer->GetLayerDefn()->GetFieldCount() != static_cast<int>(layout_.columns.size()))
         throw GisError(err.message("The table " + dbf + " cannot be written: GDAL reads its fields otherwise."));
+    if (rows_)
+        rows_->redigest(*file_, layout_);
+    else
+        rows_ = std::make_unique<WrittenRows>(layout_.rows);
 }
 
-TableRowWriter::~TableRowWriter() {
-    scratchDs_.reset();
-    if (!scratch_.empty()) VSIRmdirRecursive(fs::path(scratch_).parent_path().c_str());
-    if (fd_ >= 0) ::close(fd_);
-}
+TableRowWriter::~TableRowWriter() = default;
 
 const std::string& TableRowWriter::spelt(const ColumnValues& values) {
     ErrorCapture err;
-    OGRFeature f(scratchLayer_->GetLayerDefn());
+    OGRFeature f(scratch_->layer->GetLayerDefn());
     f.SetFID(0);
     for (const auto& [column, value] : values) putOgrValue(f, column, value);
-    if (scratchLayer_->SetFeature(&f) != OGRERR_NONE || scratchLayer_->SyncToDisk() != OGRERR_NONE)
+    if (scratch_->layer->SetFeature(&f) != OGRERR_NONE || scratch_->layer->SyncToDisk() != OGRERR_NONE)
         throw GisError(err.message("The values cannot be given to the fields of " + dbf_ + "."));
     vsi_l_offset length = 0;
-    const GByte* bytes = VSIGetMemFileBuffer(scratch_.c_str(), &length, FALSE);
-    if (!bytes || length < layout_.headerLength + layout_.rowLength) throw GisError("The values cannot be given to the fields of " + dbf_ + ".");
+    const GByte* bytes = VSIGetMemFileBuffer(scratch_->path.c_str(), &length, FALSE);
+    if (!bytes || length < layout_.headerLength + layout_.rowLength)
+        throw GisError("The values cannot be given to the fields of " + dbf_ + ".");
+    // GDAL widens a field in its own table when a value does not fit; the
+    // row is then laid out otherwise than the user's table.
+    std::vector<std::pair<int, std::string>> widened;
+    for (std::size_t i = 0; i < layout_.descriptions.size(); ++i) {
+        const char* description = reinterpret_cast<const char*>(bytes) + kTableHeaderBytes + i * kFieldDescriptionBytes;
+        if (layout_.descriptions[i].compare(0, kFieldDescriptionBytes, description, kFieldDescriptionBytes) != 0)
+            widened.emplace_back(static_cast<int>(i), std::string(description, kFieldDescriptionBytes));
+    }
+    if (!widened.empty()) throw FieldsWidened(std::move(widened));
     row_.assign(reinterpret_cast<const char*>(bytes) + layout_.headerLength,
                 static_cast<std::size_t>(layout_.rowLength));
     return row_;
 }
 
+void TableRowWriter::requireSameTable() const {
+    bool same = file_->stillAtItsPath();
+    if (same) {
+        // Rewritten in place: its header is no longer the one read, the
+        // date this writer stamps aside.
+        std::string& header = headerNow_;
+        try {
+            file_->read(0, static_cast<std::size_t>(layout_.headerLength), header);
+        } catch (const GisError&) {
+            header.clear();  // shorter than the header it had
+        }
+        const std::string& was = layout_.header;
+        same = header.size() == layout_.headerLength && header.compare(0, 1, was, 0, 1) == 0 &&
+               header.compare(4, kTableHeaderBytes - 4, was, 4) == 0;
+        for (std::size_t i = 0; same && i < layout_.descriptions.size(); ++i)
+            same = header.compare(kTableHeaderBytes + i * kFieldDescriptionBytes, kFieldDescriptionBytes,
+                                  layout_.descriptions[i]) == 0;
+    }
+    if (same) return;
+    std::int64_t held = 0;
+    try {
+        const TableFile now(dbf_);
+        const Layout there = readLayout(now);
+        if (there.sameFields(layout_)) held = rows_->heldIn(now, there);
+    } catch (const GisError&) {
+        // Nothing of it can be read: none of the rows is there for sure.
+    }
+    throw TableReplacedError("The table " + dbf_ +
+                                 " was replaced or rewritten by another program during the run; nothing more was "
+                                 "written into it.",
+                             held);
+}
+
 void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
     if (row < 0 || static_cast<std::uint64_t>(row) >= layout_.rows)
         throw GisError("The table " + dbf_ + " has no row " + std::to_string(row) + ".");
+    requireSameTable();
     const std::string& bytes = spelt(values);
-    std::vector<const Column*> columns;
+    std::vector<int> columns;
+    columns.reserve(values.size());
     for (const auto& [column, value] : values) {
         if (column < 0 || static_cast<std::size_t>(column) >= layout_.columns.size())
             throw GisError("The table " + dbf_ + " has no field " + std::to_string(column) + ".");
-        columns.push_back(&layout_.columns[static_cast<std::size_t>(column)]);
+        columns.push_back(column);
     }
-    std::sort(columns.begin(), columns.end(), [](const Column* a, const Column* b) { return a->offset < b->offset; });
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
     // Neighbouring fields go in one write.
     struct Span {
         std::size_t from, to;
@@ -117,25 +232,45 @@ void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
     };
     std::vector<Span> spans;
     for (std::size_t k = 0; k < columns.size();) {
-        Span span{columns[k]->offset, columns[k]->offset + columns[k]->width, {}};
-        for (++k; k < columns.size() && columns[k]->offset <= span.to; ++k)
-            span.to = std::max(span.to, columns[k]->offset + columns[k]->width);
+        const Column& first = layout_.columns[static_cast<std::size_t>(columns[k])];
+        Span span{first.offset, first.offset + first.width, {}};
+        for (++k; k < columns.size() && layout_.columns[static_cast<std::size_t>(columns[k])].offset <= span.to; ++k) {
+            const Column& c = layout_.columns[static_cast<std::size_t>(columns[k])];
+            span.to = std::max(span.to, c.offset + c.width);
+        }
         spans.push_back(std::move(span));
     }
-    const std::uint64_t rowStart = layout_.headerLength + static_cast<std::uint64_t>(row) * layout_.rowLength;
-    for (auto& span : spans) reader_->read(rowStart + span.from, span.to - span.from, span.old);
+    const std::uint64_t rowStart = layout_.rowStart(static_cast<std::uint64_t>(row));
+    for (auto& span : spans) file_->read(rowStart + span.from, span.to - span.from, span.old);
     stampToday();
+    rows_->mark(static_cast<std::uint64_t>(row));
+    const int fd = file_->descriptor();
     for (std::size_t k = 0; k < spans.size(); ++k) {
         const Span& span = spans[k];
-        if (const int e = writeAllAt(fd_, std::string_view(bytes).substr(span.from, span.to - span.from),
-                                     rowStart + span.from)) {
-            // A write cut short leaves the site as it was where it can, so
-            // that no half of its values is read as its results.
-            for (std::size_t back = 0; back <= k; ++back)
-                writeAllAt(fd_, spans[back].old, rowStart + spans[back].from);
-            throw WriteError("Cannot write file " + dbf_ + ": " + writeFailureText(e), e);
+        const int e = writeAllAt(fd, std::string_view(bytes).substr(span.from, span.to - span.from), rowStart + span.from);
+        if (e == 0) continue;
+        // A write cut short leaves the site as it was where it can, so
+        // that no half of its values is read as its results; what the disk
+        // then holds is read back, since the put-back may be refused too.
+        for (std::size_t back = 0; back <= k; ++back) writeAllAt(fd, spans[back].old, rowStart + spans[back].from);
+        bool asBefore = true, asWritten = true;
+        for (const Span& s : spans) {
+            try {
+                file_->read(rowStart + s.from, s.to - s.from, readBack_);
+            } catch (const GisError&) {
+                asBefore = asWritten = false;
+                break;
+            }
+            asBefore = asBefore && readBack_ == s.old;
+            asWritten = asWritten && readBack_.compare(0, std::string::npos, bytes, s.from, s.to - s.from) == 0;
         }
+        const std::string why = "Cannot write file " + dbf_ + ": " + writeFailureText(e);
+        if (asBefore) throw WriteError(why, e);
+        if (asWritten) break;
+        throw PartlyStoredError(why + "; the row's fields may hold part of its new values");
     }
+    file_->read(rowStart, static_cast<std::size_t>(layout_.rowLength), readBack_);
+    rows_->record(static_cast<std::uint64_t>(row), columns, layout_, readBack_);
 }
 
 void TableRowWriter::stampToday() {
@@ -147,16 +282,18 @@ void TableRowWriter::stampToday() {
     const std::string date{static_cast<char>(utc.tm_year), static_cast<char>(utc.tm_mon + 1),
                            static_cast<char>(utc.tm_mday)};
     if (layout_.header.compare(1, 3, date) != 0)
-        if (const int e = writeAllAt(fd_, date, 1))
+        if (const int e = writeAllAt(file_->descriptor(), date, 1))
             throw WriteError("Cannot write file " + dbf_ + ": " + writeFailureText(e), e);
     stamped_ = true;
 }
 
 void TableRowWriter::sync() {
-    if (::fdatasync(fd_) != 0) {
+    if (::fdatasync(file_->descriptor()) != 0) {
         const int e = errno;
         throw WriteError("Cannot write file " + dbf_ + ": " + writeFailureText(e), e);
     }
+    // On disk, but perhaps in a file another program has put aside.
+    requireSameTable();
 }
 
 }  // namespace quor::platform::gis::detail

@@ -325,37 +325,89 @@ void Workspace::written(const std::string& name) {
         if (layer->SyncToDisk() != OGRERR_NONE || err.failed())
             throw GisError(err.message("The changes to " + name + " cannot be written to disk."));
     noteOnDisk(name);
+    // GDAL writes a changed shapefile's headers again whenever it lets the
+    // handle go: it goes now (or as the writes grouped with it end), while
+    // the files are still the ones it wrote, never later over files another
+    // program may have put in their place.
+    if (transactionDepth_ > 0)
+        closeWritingAfterTransaction_ = true;
+    else
+        stopWriting();
+}
+
+void Workspace::stopWriting() {
+    closeWritingAfterTransaction_ = false;
+    if (writing_) readFolderAgain();
+}
+
+std::string Workspace::tableOf(const std::string& name) const {
+    const std::string dbf = detail::tablePart(detail::shapefileParts(shapefilePath(name)));
+    if (dbf.empty()) throw GisError("The shapefile " + name + " has no table.");
+    return dbf;
 }
 
 void Workspace::writeRowValues(const std::string& name, std::int64_t oid, const detail::ColumnValues& values) {
     auto it = rowWriters_.find(name);
-    if (it == rowWriters_.end()) {
-        const std::string dbf = detail::tablePart(detail::shapefileParts(shapefilePath(name)));
-        if (dbf.empty()) throw GisError("The shapefile " + name + " has no table.");
-        it = rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(dbf), {}}).first;
+    if (it != rowWriters_.end() && it->second.lost) throw *it->second.lost;
+    if (it == rowWriters_.end())
+        it = rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(tableOf(name))}).first;
+    // Each widening makes every field the values need as wide as GDAL
+    // would; one more try at most is for a table another program changed.
+    for (int tries = 0;; ++tries) {
+        try {
+            it->second.writer->write(oid, values);
+            return;
+        } catch (const detail::FieldsWidened& widened) {
+            if (tries == 2) throw GisError("The fields of " + name + " cannot be made wide enough for its values.");
+            widenFields(name, widened);
+            it = rowWriters_.find(name);
+        } catch (const TableReplacedError& e) {
+            // Nothing more goes into it; the run's end hears of it again.
+            it->second.writer.reset();
+            it->second.lost = e;
+            throw;
+        }
     }
-    it->second.rows.insert(oid);
-    it->second.writer->write(oid, values);
+}
+
+void Workspace::widenFields(const std::string& name, const detail::FieldsWidened& widened) {
+    detail::TableChange change;
+    change.widen = widened.descriptions();
+    std::string failure;
+    try {
+        replaceShapefileTable(name, change);
+    } catch (const detail::TableNoRoom& e) {
+        failure = e.what();
+    } catch (const GisError& e) {
+        failure = e.what();
+    }
+    if (!failure.empty())
+        throw GisError("A value needs a wider field in " + name + ", and its table cannot be widened (" + failure + ").");
 }
 
 bool Workspace::rowWritten(const std::string& name, std::int64_t oid) const {
     const auto it = rowWriters_.find(name);
-    return it != rowWriters_.end() && it->second.rows.count(oid) > 0;
+    return it != rowWriters_.end() && (it->second.lost || (it->second.writer && it->second.writer->wrote(oid)));
 }
 
 void Workspace::settleRows(const std::string& name) {
     const auto it = rowWriters_.find(name);
     if (it == rowWriters_.end()) return;
-    const std::unique_ptr<detail::TableRowWriter> writer = std::move(it->second.writer);
+    RowWrites writes = std::move(it->second);
     rowWriters_.erase(it);
+    std::optional<TableReplacedError> lost = std::move(writes.lost);
     std::string failure;
     try {
-        writer->sync();
+        if (writes.writer) writes.writer->sync();
+    } catch (const TableReplacedError& e) {
+        lost = e;
     } catch (const platform::FileError& e) {
         failure = e.what();
     }
+    writes.writer.reset();
     // GDAL's handle may still hold rows as they were before the values.
     readFolderAgain();
+    if (lost) throw *lost;
     if (!failure.empty())
         throw GisError("The values written into " + name + " cannot be put on disk (" + failure + ").");
 }
@@ -373,22 +425,31 @@ void Workspace::clearUnfinishedTable(const std::string& name) const {
 }
 
 void Workspace::replaceShapefileTable(const std::string& name, const detail::TableChange& change) {
-    if (change.add.empty() && change.empty.empty()) {
+    if (change.nothing()) {
         clearUnfinishedTable(name);
         return;
     }
-    const std::string dbf = detail::tablePart(detail::shapefileParts(shapefilePath(name)));
-    if (dbf.empty()) throw GisError("The shapefile " + name + " has no table.");
+    const std::string dbf = tableOf(name);
     if (::access(dbf.c_str(), W_OK) != 0) throw GisError("The shapefile " + name + " may only be read.");
     // Values written so far are in the table the new one is made from; the
-    // writer would go on writing into the old one.
-    rowWriters_.erase(name);
+    // writer would go on writing into the old one. The rows it wrote stay
+    // written, in whichever table is there after the change.
+    std::unique_ptr<detail::WrittenRows> rows;
+    if (const auto it = rowWriters_.find(name); it != rowWriters_.end()) {
+        if (it->second.lost) throw *it->second.lost;
+        rows = it->second.writer->takeRows();
+        rowWriters_.erase(it);
+    }
     std::string unconfirmed;
     try {
         detail::replaceTable(dbf, change);
     } catch (const platform::UnconfirmedError& e) {
         unconfirmed = e.what();
+    } catch (...) {
+        if (rows) rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(dbf, std::move(rows))});
+        throw;
     }
+    if (rows) rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(dbf, std::move(rows))});
     // GDAL's handle still reads the table that was replaced.
     if (!readFolderAgain())
         throw PartlyChangedError("The table of " + name + " was changed, but its folder " + path_ +
@@ -546,6 +607,13 @@ Workspace::Transaction::Transaction(Workspace& ws) : ws_(ws) {
 
 Workspace::Transaction::~Transaction() {
     --ws_.transactionDepth_;
+    if (ws_.transactionDepth_ == 0 && ws_.closeWritingAfterTransaction_) {
+        try {
+            ws_.stopWriting();
+        } catch (const std::exception&) {
+            // The folder is opened again by the next use of the workspace.
+        }
+    }
     if (owner_ && !done_) {
         detail::ErrorCapture err;
         ws_.ds_->RollbackTransaction();

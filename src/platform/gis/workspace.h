@@ -14,7 +14,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/gis/feature_class.h"
@@ -127,19 +126,24 @@ public:
     // A shapefile folder is read through a handle that never writes. GDAL
     // opens it for writing only for a write of GDAL's own (a class made or
     // deleted, a row added or deleted, a shape changed), and each such
-    // write is on disk, through written(), before the call that made it
-    // returns: a handle that closes or is opened again has nothing left
-    // to write into files that may no longer be the ones it wrote.
+    // write is on disk, and the handle that wrote it closed, through
+    // written(), before the call that made it returns: GDAL writes a
+    // changed shapefile's headers again whenever it closes, which must
+    // never land in files another program has put there since.
     void openForWriting();
     void written(const std::string& name);
 
     // Writes values into the row `oid` of the shapefile `name` in place:
     // only their bytes change, never the shape or another field. The table
-    // is opened for writing at the first such write. GisError, or
-    // platform::WriteError when the disk does not take them.
+    // is opened for writing at the first such write, and laid out anew when
+    // a value needs a wider field. GisError; platform::WriteError when the
+    // disk does not take them; PartlyStoredError when the row holds part
+    // of them; TableReplacedError when another program replaced the table
+    // (nothing more goes into it).
     void writeRowValues(const std::string& name, std::int64_t oid, const detail::ColumnValues& values);
     // Puts the values written into `name` on disk and lets every class read
-    // them. GisError when the disk does not take them.
+    // them. GisError when the disk does not take them; TableReplacedError
+    // when they went into a table another program has replaced.
     void settleRows(const std::string& name);
     // Whether the row `oid` of `name` got values since they were settled:
     // GDAL's handle may still hold the row as it was.
@@ -186,12 +190,15 @@ private:
     // look its layer up afresh; false as reopenFolder().
     bool readFolderAgain();
     void noteOnDisk(const std::string& name);
+    // Lets the folder's writing handle go, for one that only reads.
+    void stopWriting();
 
     std::string path_;
     WorkspaceKind kind_;
     DatasetHandle ds_;
     bool readOnly_ = false;
     bool writing_ = false;  // a shapefile folder's handle opened for writing
+    bool closeWritingAfterTransaction_ = false;
     std::uint64_t generation_ = 1;
     int transactionDepth_ = 0;
     bool schemaChangedInTransaction_ = false;
@@ -200,11 +207,16 @@ private:
     // The files of each shapefile as last seen: when the listing opened
     // them, or after this program's own writes.
     std::map<std::string, std::string> listedFiles_;
-    // The tables this program writes values into, and the rows written,
-    // until they are settled.
+    std::string tableOf(const std::string& name) const;
+    // Lays the table of `name` out anew with the fields GDAL widened.
+    void widenFields(const std::string& name, const detail::FieldsWidened& widened);
+
+    // The tables this program writes values into, with the rows written,
+    // until they are settled; a table another program replaced meanwhile
+    // gets nothing more, and its settling tells what it holds.
     struct RowWrites {
         std::unique_ptr<detail::TableRowWriter> writer;
-        std::unordered_set<std::int64_t> rows;
+        std::optional<TableReplacedError> lost;
     };
     std::map<std::string, RowWrites> rowWriters_;
     friend class Transaction;

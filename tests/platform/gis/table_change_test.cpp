@@ -346,3 +346,130 @@ TEST(TableChange, AGeodatabaseOnAFullDiskSaysSo) {
     }
     EXPECT_EQ(fc->findField("R1"), -1);
 }
+
+namespace {
+
+// The user's sites with fields of their own, some of them named as a run's
+// result fields, made by another program as narrow as it liked.
+std::string usersSites(const TempDir& dir, const std::string& name) {
+    const std::string folder = dir.path() + "/" + name;
+    fs::create_directories(folder);
+    GDALAllRegister();
+    GDALDriver* drv = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
+    GDALDatasetUniquePtr ds(drv->Create(folder.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+    OGRLayer* layer = ds->CreateLayer("sites", nullptr, wkbPoint, nullptr);
+    auto field = [&](const char* n, OGRFieldType type, int width, int precision = 0) {
+        OGRFieldDefn fd(n, type);
+        fd.SetWidth(width);
+        fd.SetPrecision(precision);
+        layer->CreateField(&fd);
+    };
+    field("depth", OFTReal, 6, 2);
+    field("RWE", OFTInteger, 4);
+    field("MaxWvH", OFTReal, 10, 3);
+    field("Label", OFTString, 3);
+    field("NOTE", OFTString, 8);
+    for (int i = 0; i < 4; ++i) {
+        OGRFeature f(layer->GetLayerDefn());
+        OGRPoint pt(1000 + i, 2000);
+        f.SetGeometry(&pt);
+        f.SetField("depth", -1.5 * i);
+        if (i != 2) f.SetField("RWE", 10 * i);
+        f.SetField("NOTE", ("mine" + std::to_string(i)).c_str());
+        layer->CreateFeature(&f);
+    }
+    return folder;
+}
+
+// Every field of every row as GDAL reads the table afresh.
+std::vector<std::vector<std::string>> rowsByGdal(const std::string& folder) {
+    std::vector<std::vector<std::string>> rows;
+    GDALDatasetUniquePtr ds(GDALDataset::Open((folder + "/sites.shp").c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    OGRLayer* layer = ds->GetLayer(0);
+    std::vector<std::string> header;
+    for (int k = 0; k < layer->GetLayerDefn()->GetFieldCount(); ++k) {
+        const OGRFieldDefn* fd = layer->GetLayerDefn()->GetFieldDefn(k);
+        header.push_back(std::string(fd->GetNameRef()) + "/" + std::to_string(fd->GetWidth()));
+    }
+    rows.push_back(header);
+    for (auto& f : *layer) {
+        std::vector<std::string> row;
+        for (int k = 0; k < f->GetFieldCount(); ++k) row.push_back(f->IsFieldSetAndNotNull(k) ? f->GetFieldAsString(k) : "");
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+}  // namespace
+
+// Values wider than the fields another program made: each lands whole in
+// its own field, widened as GDAL widens it, and the table reads value for
+// value as when GDAL writes the rows itself; the user's own fields keep
+// theirs.
+TEST(TableChange, AValueWiderThanItsFieldWidensItAsGdalDoes) {
+    TempDir dir;
+    const std::string ours = usersSites(dir, "ours"), gdals = usersSites(dir, "gdals");
+    auto valuesOf = [](int row) {
+        return std::vector<std::pair<std::string, FieldValue>>{
+            {"RWE", 123456.0 * (row + 1)}, {"MaxWvH", 0.5 + row}, {"Label", std::string(row + 2, 'x')}};
+    };
+    auto fc = Workspace::open(ours)->openFeatureClass("sites");
+    for (int row = 0; row < 4; ++row) {
+        Feature f = fc->feature(row);
+        for (const auto& [name, value] : valuesOf(row)) f.setValue(name, value);
+        fc->store(f);
+    }
+    fc->flush();
+    {
+        GDALDatasetUniquePtr ds(GDALDataset::Open(gdals.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        OGRLayer* layer = ds->GetLayer(0);
+        for (int row = 0; row < 4; ++row) {
+            OGRFeatureUniquePtr f(layer->GetFeature(row));
+            for (const auto& [name, value] : valuesOf(row)) {
+                const int k = f->GetFieldIndex(name.c_str());
+                if (const auto* d = std::get_if<double>(&value)) f->SetField(k, *d);
+                if (const auto* s = std::get_if<std::string>(&value)) f->SetField(k, s->c_str());
+            }
+            ASSERT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
+        }
+    }
+    EXPECT_EQ(rowsByGdal(ours), rowsByGdal(gdals));
+    EXPECT_EQ(rowsByGdal(ours)[1].back(), "mine0");
+}
+
+// Field names as GDAL reads them: blanks kept before a NUL, and every
+// field of a result's name, whatever its case, emptied by a re-run.
+TEST(TableChange, NamesAreMatchedAsGdalReadsThem) {
+    TempDir dir;
+    {
+        SCOPED_TRACE("a name padded with blanks and ended by a NUL");
+        const std::string folder = alteredSites(dir, "blank-then-nul", [](std::string& b) {
+            b.replace(32, 11, std::string("CATEGORY  \0", 11));
+        });
+        auto fc = Workspace::open(folder)->openFeatureClass("sites");
+        ASSERT_EQ(fc->findField("CATEGORY"), -1) << "GDAL keeps those blanks";
+        fc->addFields({FieldDef("CATEGORY", FieldType::Double, std::string(), 30)});
+        EXPECT_EQ(readByGdal(folder, "CATEGORY  "), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+    }
+    {
+        SCOPED_TRACE("case twins");
+        const std::string folder = alteredSites(dir, "twins", [](std::string& b) {
+            // A second field, named as the first but for its case.
+            const Table t(b);
+            std::string rows;
+            for (std::uint32_t r = 0; r < t.rows; ++r) {
+                const std::string row = b.substr(t.headerLength + r * t.rowLength, t.rowLength);
+                rows += row + row.substr(1);
+            }
+            std::string twin = b.substr(32, 32);
+            twin.replace(0, 8, "category");
+            put16(b, 8, static_cast<unsigned>(t.headerLength + 32));
+            put16(b, 10, static_cast<unsigned>(2 * t.rowLength - 1));
+            b = b.substr(0, 64) + twin + b.substr(64, t.headerLength - 64) + rows + "\x1A";
+        });
+        auto fc = Workspace::open(folder)->openFeatureClass("sites");
+        fc->changeFields({}, {"CATEGORY"});
+        EXPECT_EQ(readByGdal(folder, "CATEGORY"), std::vector<std::string>(5, ""));
+        EXPECT_EQ(rowsByGdal(folder)[3], (std::vector<std::string>{"", ""}));
+    }
+}
