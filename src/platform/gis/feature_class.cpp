@@ -90,6 +90,20 @@ bool sameDataset(const FeatureClass& a, const FeatureClass& b) {
                         a.workspace()->path() == b.workspace()->path());
 }
 
+namespace {
+
+// Why the rows of `name` cannot be read. Another program may have removed
+// the class from a geodatabase this one holds open: GDAL then speaks of
+// SQL, the user is told in words.
+std::string readFailure(const detail::ErrorCapture& err, const std::string& name, const std::string& fallback) {
+    const std::string said = err.message(fallback);
+    if (said.find("no such table") != std::string::npos)
+        return "The dataset " + name + " no longer exists: another program has removed it.";
+    return said;
+}
+
+}  // namespace
+
 OGRLayer* FeatureClass::ogrLayer() const {
     if (layer_ && generation_ == ws_->generation()) return layer_;
     layer_ = ws_->layerOf(name_);
@@ -226,7 +240,7 @@ std::optional<Feature> FeatureClass::findFeature(std::int64_t oid) const {
     OGRFeatureUniquePtr of(l->GetFeature(oid));
     // A damaged file reports an error, and a truncated shapefile still hands
     // out the row with its shape missing; a missing id reports nothing.
-    if (err.failed()) throw GisError(err.message("The feature cannot be read from " + name_ + "."));
+    if (err.failed()) throw GisError(readFailure(err, name_, "The feature cannot be read from " + name_ + "."));
     if (!of) return std::nullopt;
     return toFeature(*of, fields());
 }
@@ -321,7 +335,7 @@ FeatureCursor FeatureClass::search() const {
     while (OGRFeatureUniquePtr of{l->GetNextFeature()}) oids.push_back(of->GetFID());
     l->SetIgnoredFields(nullptr);
     l->ResetReading();
-    if (err.failed()) throw GisError(err.message("The features of " + name_ + " cannot be read."));
+    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + name_ + " cannot be read."));
     std::sort(oids.begin(), oids.end());
     return FeatureCursor(shared_from_this(), std::move(oids));
 }
@@ -345,7 +359,7 @@ std::vector<std::int64_t> FeatureClass::selectIntersecting(const Geometry& area)
     }
     l->SetSpatialFilter(nullptr);
     l->ResetReading();
-    if (err.failed()) throw GisError(err.message("The features of " + name_ + " cannot be read."));
+    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + name_ + " cannot be read."));
     std::sort(oids.begin(), oids.end());
     return oids;
 }

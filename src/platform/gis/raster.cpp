@@ -80,7 +80,7 @@ std::shared_ptr<Raster> Raster::open(const std::string& path) {
     const double nd = band->GetNoDataValue(&has);
     r->hasNoData_ = has != 0;
     r->noData_ = nd;
-    r->noDataRuns_ = detail::noDataRuns(r->cellType_, r->noData());
+    r->noDataRuns_ = detail::noDataRuns(*band, r->cellType_, r->noData());
     band->GetBlockSize(&r->blockW_, &r->blockH_);
     if (r->blockW_ <= 0 || r->blockH_ <= 0) throw GisError("The raster " + path + " cannot be read.");
     r->pixelBytes_ = std::max(1, GDALGetDataTypeSizeBytes(static_cast<GDALDataType>(r->dataType_)));
@@ -275,11 +275,17 @@ std::pair<double, double> Raster::minMax(Progress* progress) const {
     auto damaged = [&] {
         return GisError("The raster " + path_ + " is damaged: " + err.message("its statistics cannot be computed."));
     };
+    const auto noValue = [&] {
+        return GisError("The raster " + path_ + " holds no data: every cell is NoData.");
+    };
     const BlockExtremes scan = extremesFor(cellType_);
     if (!scan) {
         // A type of its own: GDAL's scan, without progress.
         double mm[2] = {0, 0};
-        if (band->ComputeRasterMinMax(FALSE, mm) != CE_None) throw damaged();
+        if (band->ComputeRasterMinMax(FALSE, mm) != CE_None) {
+            if (err.message("").find("no valid pixels") != std::string::npos) throw noValue();
+            throw damaged();
+        }
         minMax_.emplace(mm[0], mm[1]);
         return *minMax_;
     }
@@ -301,7 +307,7 @@ std::pair<double, double> Raster::minMax(Progress* progress) const {
         }
     }
     // No cell holds a value.
-    if (low > high) throw damaged();
+    if (low > high) throw noValue();
     minMax_.emplace(low, high);
     return *minMax_;
 }

@@ -9,6 +9,9 @@
 #include <limits>
 #include <type_traits>
 
+#include "platform/gis/gdal_handle.h"
+#include "platform/gis/gdal_support.h"
+
 namespace quor::platform::gis::detail {
 
 CellType cellTypeOf(GDALRasterBand& band) {
@@ -174,7 +177,43 @@ double closeToFloatMax(double v) {
     return v;
 }
 
+// 64-bit whole numbers: GDAL's own extremes are asked which values near
+// the NoData value they leave out, a value at a time in a one-cell raster
+// held in memory, since their test is GDAL's to keep.
+NoDataRuns askedRun(GDALDataType type, double centre) {
+    GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
+    DatasetHandle ds(mem ? mem->Create("", 1, 1, 1, type, nullptr) : nullptr);
+    if (!ds) return exactRun<std::int64_t>(centre);
+    GDALRasterBand* band = ds->GetRasterBand(1);
+    band->SetNoDataValue(centre);
+    const std::int64_t lowest = type == GDT_UInt64 ? 0 : std::numeric_limits<std::int64_t>::lowest();
+    const std::int64_t highest = std::numeric_limits<std::int64_t>::max();
+    const auto matches = [&](std::int64_t key) {
+        ErrorCapture quiet;
+        if (band->RasterIO(GF_Write, 0, 0, 1, 1, &key, 1, 1, GDT_Int64, 0, 0) != CE_None) return false;
+        double mm[2];
+        return band->ComputeRasterMinMax(FALSE, mm) != CE_None;
+    };
+    const double lo = static_cast<double>(lowest), hi = static_cast<double>(highest);
+    if (!(centre >= lo && centre <= hi)) return {};
+    const auto below = static_cast<std::int64_t>(std::max(lo, std::floor(centre)));
+    const auto above = static_cast<std::int64_t>(std::min(std::ceil(centre), std::nextafter(hi, 0.0)));
+    const bool downwards = matches(below), upwards = matches(above);
+    NoDataRuns runs;
+    if (!downwards && !upwards) return runs;
+    runs.from[0] = static_cast<double>(downwards ? lastHolding(below, lowest, matches) : above);
+    runs.to[0] = static_cast<double>(upwards ? lastHolding(above, highest, matches) : below);
+    return runs;
+}
+
 }  // namespace
+
+NoDataRuns noDataRuns(GDALRasterBand& band, CellType type, std::optional<double> noData) {
+    if (noData && !std::isnan(*noData) && type == CellType::Other &&
+        (band.GetRasterDataType() == GDT_Int64 || band.GetRasterDataType() == GDT_UInt64))
+        return askedRun(band.GetRasterDataType(), *noData);
+    return noDataRuns(type, noData);
+}
 
 NoDataRuns noDataRuns(CellType type, std::optional<double> noData) {
     if (!noData || std::isnan(*noData)) return {};

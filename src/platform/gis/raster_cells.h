@@ -31,5 +31,7 @@ struct NoDataRuns {
 };
 
 NoDataRuns noDataRuns(CellType type, std::optional<double> noData);
+// The same for the band's own cell type, 64-bit whole numbers included.
+NoDataRuns noDataRuns(GDALRasterBand& band, CellType type, std::optional<double> noData);
 
 }  // namespace quor::platform::gis::detail

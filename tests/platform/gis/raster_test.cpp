@@ -152,6 +152,41 @@ TEST(Raster, ExtremesAndIdentifyReadEveryTypeAndNoDataAsGdal) {
     }
 }
 
+// 64-bit whole numbers near their NoData value: identify leaves out the
+// cells GDAL's extremes leave out.
+TEST(Raster, SixtyFourBitCellsNearTheirNoDataReadAsGdalsExtremes) {
+    TempDir dir;
+    for (const GDALDataType type : {GDT_Int64, GDT_UInt64}) {
+        std::vector<double> cells;
+        for (const double off : {-1e12, -1e10, -1e9, -1e8, -1e6, 0.0, 1e6, 1e8, 1e9, 1e10, 1e12}) cells.push_back(1e15 + off);
+        const std::string path = dir.file(std::string(GDALGetDataTypeName(type)) + ".tif");
+        writeTiff(path, static_cast<int>(cells.size()), 1, type, cells, 1e15);
+        double gdal[2] = {0, 0};
+        {
+            DatasetHandle ds(static_cast<GDALDataset*>(GDALOpen(path.c_str(), GA_ReadOnly)));
+            ASSERT_EQ(ds->GetRasterBand(1)->ComputeRasterMinMax(FALSE, gdal), CE_None);
+        }
+        auto r = Raster::open(path);
+        EXPECT_EQ(r->minMax(), std::make_pair(gdal[0], gdal[1]));
+        double low = std::numeric_limits<double>::infinity(), high = -low;
+        int values = 0;
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            const PixelValue v = r->identify(1000 + 10 * i + 5, 1995);
+            if (v.hasValue()) low = std::min(low, v.value), high = std::max(high, v.value), ++values;
+        }
+        EXPECT_EQ(std::make_pair(low, high), std::make_pair(gdal[0], gdal[1])) << GDALGetDataTypeName(type);
+        EXPECT_LT(values, static_cast<int>(cells.size()) - 1) << "cells near the NoData value are NoData to GDAL";
+    }
+    // A raster none of whose cells holds a value says so.
+    writeTiff(dir.file("none.tif"), 2, 1, GDT_Float32, {-9999, -9999}, -9999);
+    try {
+        Raster::open(dir.file("none.tif"))->minMax();
+        ADD_FAILURE() << "extremes of no value";
+    } catch (const GisError& e) {
+        EXPECT_NE(std::string(e.what()).find("holds no data: every cell is NoData"), std::string::npos) << e.what();
+    }
+}
+
 TEST(Raster, InfinitePixelsCarryNoDepth) {
     // A damaged or badly converted grid can hold infinities; they must not
     // become an infinite depth downstream.

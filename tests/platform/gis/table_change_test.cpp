@@ -452,6 +452,18 @@ TEST(TableChange, NamesAreMatchedAsGdalReadsThem) {
         EXPECT_EQ(readByGdal(folder, "CATEGORY  "), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
     }
     {
+        SCOPED_TRACE("a header without the fields' end mark");
+        const std::string folder = alteredSites(dir, "no-end-mark", [](std::string& b) {
+            const Table t(b);
+            b.erase(t.headerLength - 1, 1);
+            put16(b, 8, static_cast<unsigned>(t.headerLength - 1));
+        });
+        ASSERT_EQ(readByGdal(folder, "CATEGORY"), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+        Workspace::open(folder)->openFeatureClass("sites")->addFields(resultFields("R", 2));
+        EXPECT_EQ(readByGdal(folder, "CATEGORY"), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+        EXPECT_EQ(readByGdal(folder, "R2"), std::vector<std::string>(5, ""));
+    }
+    {
         SCOPED_TRACE("case twins");
         const std::string folder = alteredSites(dir, "twins", [](std::string& b) {
             // A second field, named as the first but for its case.

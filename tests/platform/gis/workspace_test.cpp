@@ -435,6 +435,62 @@ TEST(Workspace, ShapefileWrittenOverInPlaceIsOpenedAsTheNewCopyAndKeptAsItIs) {
     }
 }
 
+// GDAL writes a shapefile's headers again whenever it closes a handle that
+// wrote into it: this program's own write of a row is closed at once, so
+// that files another program copies over afterwards are left as it wrote them.
+TEST(Workspace, ARowAddedIsLetGoBeforeAnotherProgramCopiesItsFilesOver) {
+    TempDir dir;
+    const std::string folder = dir.file("sites"), theirs = dir.file("theirs");
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(theirs);
+    for (const std::string& at : {folder, theirs}) {
+        auto fc = Workspace::open(at)->createFeatureClass("pts", GeometryType::Point, {{"SITE", FieldType::Integer}});
+        for (int i = 1; i <= (at == folder ? 1 : 4); ++i) {
+            Feature f = fc->createFeature();
+            f.setShape(Geometry::point(1000 * i, 1000));
+            f.setValue("SITE", std::int64_t{i});
+            fc->store(f);
+        }
+    }
+    auto ws = Workspace::open(folder);
+    auto pts = ws->openFeatureClass("pts");
+    Feature f = pts->createFeature();
+    f.setShape(Geometry::point(5000, 1000));
+    pts->store(f);
+    std::map<std::string, std::string> copied;
+    for (const char* ext : {".shp", ".shx", ".dbf"}) {
+        std::filesystem::copy_file(theirs + "/pts" + ext, folder + "/pts" + ext,
+                                   std::filesystem::copy_options::overwrite_existing);
+        copied[ext] = quor::test::fileBytes(folder + "/pts" + ext);
+    }
+    pts.reset();
+    ws.reset();
+    for (const auto& [ext, bytes] : copied)
+        EXPECT_TRUE(quor::test::fileBytes(folder + "/pts" + ext) == bytes) << ext << " was written into";
+}
+
+// Another program removes a class of the geodatabase this one has open:
+// reading it says so in words.
+TEST(Workspace, AClassAnotherProgramRemovedIsToldAsGone) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("bay1.gpkg"));
+    auto fc = ws->createFeatureClass("Pointdata1", GeometryType::Point, {{"X", FieldType::Double}});
+    Feature f = fc->createFeature();
+    f.setShape(Geometry::point({1, 2}));
+    fc->store(f);
+    {
+        GDALDatasetUniquePtr other(GDALDataset::Open(dir.file("bay1.gpkg").c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        ASSERT_TRUE(other);
+        ASSERT_EQ(other->DeleteLayer(0), OGRERR_NONE);
+    }
+    try {
+        fc->search();
+        ADD_FAILURE() << "a removed class was read";
+    } catch (const GisError& e) {
+        EXPECT_STREQ(e.what(), "The dataset Pointdata1 no longer exists: another program has removed it.");
+    }
+}
+
 TEST(Workspace, ReadOnlyShapefileInAWritableFolderIsReadNotCalledDamaged) {
     TempDir dir;
     const std::string folder = dir.file("ro");
