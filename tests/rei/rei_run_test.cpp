@@ -1083,6 +1083,26 @@ TEST_F(ReiRunTest, RunsOnAShapefileWriteNothingButItsTable) {
 
 // A full copy-on-write disk refuses the fourth site's values: the run
 // stops there and says that three sites hold results, as the table does.
+// A disk whose room ends once the result fields are in the table: it
+// takes three sites' values and half of the fourth's, then no more.
+struct FillingShell final : model::RunShell {
+    std::string dbf;
+    test::RefusedWrites::Past past = test::RefusedWrites::Past::RefusedWhole;
+    std::optional<test::RefusedWrites> disk;
+    void setTitle(const std::string& t) override {
+        if (t != "Quor running..1 of 6") return;
+        // The result fields are in the table by now: a site's values
+        // take their widths.
+        GDALDatasetUniquePtr ds(GDALDataset::Open(dbf.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+        std::size_t perSite = 0;
+        for (const auto& name : reiFieldNames(true, false)) {
+            const OGRFeatureDefn* defn = ds->GetLayer(0)->GetLayerDefn();
+            perSite += static_cast<std::size_t>(defn->GetFieldDefn(defn->GetFieldIndex(name.c_str()))->GetWidth());
+        }
+        disk.emplace(dbf, 3 + 3 * perSite + perSite / 2, past);
+    }
+};
+
 TEST_F(ReiRunTest, ADiskThatRefusesOverwritesMidRunIsToldAsTheTableHoldsIt) {
     const std::string folder = tmp.path() + "/pts";
     std::vector<pg::Point> sites;
@@ -1090,22 +1110,7 @@ TEST_F(ReiRunTest, ADiskThatRefusesOverwritesMidRunIsToldAsTheTableHoldsIt) {
     shapefileSites(folder, sites);
     auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
     p->fm.indexcheck = 1;
-    struct FillingShell final : model::RunShell {
-        std::string dbf;
-        std::optional<test::RefusedWrites> disk;
-        void setTitle(const std::string& t) override {
-            if (t != "Quor running..1 of 6") return;
-            // The result fields are in the table by now: a site's values
-            // take their widths.
-            GDALDatasetUniquePtr ds(GDALDataset::Open(dbf.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
-            std::size_t perSite = 0;
-            for (const auto& name : reiFieldNames(true, false)) {
-                const OGRFeatureDefn* defn = ds->GetLayer(0)->GetLayerDefn();
-                perSite += static_cast<std::size_t>(defn->GetFieldDefn(defn->GetFieldIndex(name.c_str()))->GetWidth());
-            }
-            disk.emplace(dbf, 3 + 3 * perSite + perSite / 2);
-        }
-    } shell;
+    FillingShell shell;
     shell.dbf = folder + "/sites.dbf";
     auto ctx = context();
     ctx.shell = &shell;
@@ -1131,20 +1136,8 @@ TEST_F(ReiRunTest, AWriteTheDiskTookOnlyInPartNamesItsSite) {
     shapefileSites(folder, sites);
     auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
     p->fm.indexcheck = 1;
-    struct FillingShell final : model::RunShell {
-        std::string dbf;
-        std::optional<test::RefusedWrites> disk;
-        void setTitle(const std::string& t) override {
-            if (t != "Quor running..1 of 6") return;
-            GDALDatasetUniquePtr ds(GDALDataset::Open(dbf.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
-            std::size_t perSite = 0;
-            for (const auto& name : reiFieldNames(true, false)) {
-                const OGRFeatureDefn* defn = ds->GetLayer(0)->GetLayerDefn();
-                perSite += static_cast<std::size_t>(defn->GetFieldDefn(defn->GetFieldIndex(name.c_str()))->GetWidth());
-            }
-            disk.emplace(dbf, 3 + 3 * perSite + perSite / 2, test::RefusedWrites::Past::CutShort);
-        }
-    } shell;
+    FillingShell shell;
+    shell.past = test::RefusedWrites::Past::CutShort;
     shell.dbf = folder + "/sites.dbf";
     auto ctx = context();
     ctx.shell = &shell;
