@@ -8,9 +8,8 @@
 // "Shapefile" cases run on a copy of the sites' own shapefile rather than
 // on a class of the project's geodatabase.
 //
-// The data set is read from $QUOR_SHARED_DATA/portphillip, else from the
-// shared data folder beside the checkout; without it every case is skipped
-// with a message.
+// The data set is the checkout's example (examples/portphillip); without it
+// every case is skipped with a message.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -159,7 +158,7 @@ Bay* bay() {
 void wholeRun(benchmark::State& st, Mode mode, bool fast, bool foreground, bool shapefile = false) {
     Bay* b = bay();
     if (!b) {
-        st.SkipWithError("Port Phillip data set not found (set QUOR_SHARED_DATA to the shared data folder)");
+        st.SkipWithError(kBayMissing);
         return;
     }
     b->state.model_mode = mode == Mode::Rei ? model::REI_MODE : model::RWE_MODE;
@@ -233,7 +232,7 @@ int main(int argc, char** argv) {
     app::startQgis();
     benchmark::Initialize(&argc, argv);
     if (!bayFolder())
-        std::fprintf(stderr, "Port Phillip data set not found: every whole run is skipped (set QUOR_SHARED_DATA).\n");
+        std::fprintf(stderr, "%s Every whole run is skipped.\n", kBayMissing);
     benchmark::RunSpecifiedBenchmarks();
     theBay.reset();
     return 0;

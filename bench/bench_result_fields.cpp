@@ -8,9 +8,8 @@
 // Then a site's values written, as a run stores each site's 41 results,
 // on every row of the ten-fold table: the time per site.
 //
-// The data set is read from $QUOR_SHARED_DATA/portphillip, else from the
-// shared data folder beside the checkout; without it every case is skipped
-// with a message.
+// The data set is the checkout's example (examples/portphillip); without it
+// every case is skipped with a message.
 #include <benchmark/benchmark.h>
 
 #include <gdal_priv.h>
@@ -128,7 +127,7 @@ std::vector<pg::FieldDef> reiFastFields() {
 void BM_AddResultFields(benchmark::State& state) {
     const auto bay = bayFolder();
     if (!bay) {
-        state.SkipWithError("The Port Phillip data set is not there (set QUOR_SHARED_DATA).");
+        state.SkipWithError(kBayMissing);
         return;
     }
     const bool narrow = state.range(0) == 0;
@@ -162,7 +161,7 @@ BENCHMARK(BM_AddResultFields)->Arg(1)->Arg(10)->Arg(0)->Unit(benchmark::kMillise
 void BM_StoreSiteValues(benchmark::State& state) {
     const auto bay = bayFolder();
     if (!bay) {
-        state.SkipWithError("The Port Phillip data set is not there (set QUOR_SHARED_DATA).");
+        state.SkipWithError(kBayMissing);
         return;
     }
     const std::string source = sitesTable(*bay, 10);

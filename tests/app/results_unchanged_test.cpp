@@ -4,13 +4,10 @@
 // bytes alone. When a run's results change on purpose, regenerate the
 // table: with QUOR_WRITE_RESULTS set to a file name, e.g.
 //
-//   QUOR_SHARED_DATA=/work/shared/data QUOR_WRITE_RESULTS=/tmp/results.txt
-//   build/tests/app/app_tests --gtest_filter='ResultsUnchanged.*'
+//   QUOR_WRITE_RESULTS=/tmp/results.txt build/tests/app/app_tests --gtest_filter='ResultsUnchanged.*'
 //
-// (both variables in the environment of the second line), the test writes
-// the table there instead of comparing. Copy it over results_unchanged.txt
-// and say in the commit which fields changed and why. Skipped when the
-// data set is absent.
+// the test writes the table there instead of comparing. Copy it over
+// results_unchanged.txt and say in the commit which fields changed and why.
 //
 // Each run starts from a fresh dataset, so a site's fields hold only what
 // that run wrote. Numbers are written as their shortest exact reading

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QToolBar>
 
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -109,8 +110,22 @@ TEST_F(Manual, NamesEveryResultFieldStatusCodeAndQuotedTextAsTheRunsHaveThem) {
          {project::kProjectRunElsewhere, wave::kCancelQuestion, wave::kReplaceRweQuestion, wave::kProcessingDone})
         EXPECT_TRUE(names("\"" + std::string(quoted) + "\"")) << quoted;
 
-    // A user's copy has only what the user brings: no folder of the source tree.
-    EXPECT_FALSE(names("../shared")) << "the manual sends the user to a folder of the source tree";
+    // The example comes with the checkout; nothing beside it is the user's.
+    EXPECT_FALSE(names("../shared")) << "the manual sends the user to a folder beside the checkout";
+}
+
+// The worked example is the one that comes with the checkout: the manual
+// names its folder, and every file of it the manual names is there.
+TEST_F(Manual, WorkedExampleIsTheOneInTheCheckout) {
+    QUOR_REQUIRE_PORTPHILLIP(bay);
+    EXPECT_TRUE(names("`examples/portphillip`"));
+    const QRegularExpression file(QStringLiteral(R"(`((?:water|bathy|sites)_portphillip[^`]*|sample[^`]*\.Wind_RE[IW])`)"));
+    int checked = 0;
+    for (auto it = file.globalMatch(text); it.hasNext(); ++checked) {
+        const std::string name = it.next().captured(1).toStdString();
+        EXPECT_TRUE(std::filesystem::exists(bay + "/" + name)) << "the manual names " << name << ", not in " << bay;
+    }
+    EXPECT_GE(checked, 6);
 }
 
 TEST_F(Manual, SettingRangesAreTheOnesTheDialogsCheck) {

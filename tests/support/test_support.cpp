@@ -134,12 +134,8 @@ ReadOnlyFiles::~ReadOnlyFiles() {
     }
 }
 
-std::optional<std::string> portPhillipFolder() {
-    const char* base = std::getenv("QUOR_SHARED_DATA");
-    QString folder = base && *base ? QString::fromLocal8Bit(base) : QStringLiteral(QUOR_DEFAULT_SHARED_DATA);
-    QFileInfo probe(QDir(folder).filePath("portphillip/water_portphillip.shp"));
-    if (!probe.exists()) return std::nullopt;
-    return QDir(folder).filePath("portphillip").toStdString();
-}
+std::string portPhillipFolder() { return QUOR_EXAMPLE_DATA; }
+
+bool portPhillipPresent() { return QFileInfo::exists(QDir(QStringLiteral(QUOR_EXAMPLE_DATA)).filePath("water_portphillip.shp")); }
 
 }  // namespace quor::test

@@ -1,12 +1,11 @@
 #pragma once
 // Helpers every test suite shares: temporary folders, recording fakes of
-// the user-facing interfaces, and the optional real-world data set.
+// the user-facing interfaces, and the Port Phillip example of the checkout.
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
 
 #include <csignal>
-#include <optional>
 #include <functional>
 #include <string>
 #include <utility>
@@ -132,14 +131,19 @@ private:
     bool binding_ = false;
 };
 
-// Folder of the optional Port Phillip data set, or nothing when this
-// checkout has none (tests then skip with a message).
-std::optional<std::string> portPhillipFolder();
+// The Port Phillip example that comes with the checkout (examples/portphillip).
+// The tests only read it: what a test changes, it copies first.
+std::string portPhillipFolder();
+
+// Whether that folder holds the example: a checkout without it is broken.
+bool portPhillipPresent();
 
 }  // namespace quor::test
 
-// Skips the current test when the real-world data set is absent.
-#define QUOR_REQUIRE_PORTPHILLIP(var)                                                   \
-    auto var##_opt = ::quor::test::portPhillipFolder();                                 \
-    if (!var##_opt) GTEST_SKIP() << "Port Phillip data set not found (../shared/data)"; \
-    const std::string var = *var##_opt
+// The example's folder in `var`; the current test fails, rather than
+// skips, when the checkout lacks it.
+#define QUOR_REQUIRE_PORTPHILLIP(var)                                                             \
+    const std::string var = ::quor::test::portPhillipFolder();                                    \
+    ASSERT_TRUE(::quor::test::portPhillipPresent())                                               \
+        << "The Port Phillip example is missing from the checkout: no water_portphillip.shp in " \
+        << var

@@ -1,7 +1,7 @@
-# Records, or compares against the record, every file of the shared data
+# Records, or compares against the record, every file of the example data
 # folder with its size and time, so that a test writing there fails the
-# run. CI's copy is read-only and would hide such a write.
-#   cmake -DMODE=record|compare -DDIR=<folder> -DRECORD=<file> -P shared_data_guard.cmake
+# run. A read-only copy of the checkout would hide such a write.
+#   cmake -DMODE=record|compare -DDIR=<folder> -DRECORD=<file> -P example_data_guard.cmake
 function(listing out)
   set(text "")
   if(EXISTS "${DIR}")
@@ -20,10 +20,10 @@ listing(now)
 if(MODE STREQUAL "record")
   file(WRITE "${RECORD}" "${now}")
 elseif(NOT EXISTS "${RECORD}")
-  message(FATAL_ERROR "No record of the shared data folder: run the record step first.")
+  message(FATAL_ERROR "No record of the example data folder: run the record step first.")
 else()
   file(READ "${RECORD}" before)
   if(NOT before STREQUAL now)
-    message(FATAL_ERROR "The tests wrote into the shared data folder ${DIR}.\nBefore:\n${before}\nAfter:\n${now}")
+    message(FATAL_ERROR "The tests wrote into the example data folder ${DIR}.\nBefore:\n${before}\nAfter:\n${now}")
   endif()
 endif()
