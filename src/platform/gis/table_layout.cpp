@@ -71,9 +71,13 @@ std::uint64_t TableFile::size() const {
 }
 
 bool TableFile::stillAtItsPath() const {
-    struct stat mine {}, named {};
-    return ::fstat(fd_, &mine) == 0 && ::stat(path_.c_str(), &named) == 0 && mine.st_dev == named.st_dev &&
-           mine.st_ino == named.st_ino;
+    if (!identity_) {
+        struct stat mine {};
+        if (::fstat(fd_, &mine) != 0) return false;
+        identity_.emplace(mine.st_dev, mine.st_ino);
+    }
+    struct stat named {};
+    return ::stat(path_.c_str(), &named) == 0 && identity_->first == named.st_dev && identity_->second == named.st_ino;
 }
 
 void TableFile::read(std::uint64_t at, std::size_t n, std::string& out) const {

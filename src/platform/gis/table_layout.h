@@ -5,7 +5,9 @@
 // writes a site's values both go by it, so that they see exactly the table
 // every reader sees.
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quor::platform::gis::detail {
@@ -58,6 +60,7 @@ public:
 private:
     std::string path_;
     int fd_;
+    mutable std::optional<std::pair<std::uint64_t, std::uint64_t>> identity_;  // device and file number
 };
 
 // The table as its header describes it. Rows may be wider than their

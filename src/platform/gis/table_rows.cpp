@@ -73,18 +73,12 @@ std::uint64_t WrittenRows::digestOf(std::uint32_t set, const Layout& layout, con
 
 void WrittenRows::record(std::uint64_t row, const std::vector<int>& columns, const Layout& layout,
                          const std::string& bytes) {
+    // Rows of a run are written with the same fields: a new set is rare.
     std::uint32_t set = sets_[row];
-    const bool covered = set != 0 && std::includes(columns_[set - 1].begin(), columns_[set - 1].end(),
-                                                   columns.begin(), columns.end());
-    if (!covered) {
-        // Rows of a run are written with the same fields: a new set is rare.
-        std::vector<int> all = columns;
-        if (set != 0) all.insert(all.end(), columns_[set - 1].begin(), columns_[set - 1].end());
-        std::sort(all.begin(), all.end());
-        all.erase(std::unique(all.begin(), all.end()), all.end());
-        const auto found = std::find(columns_.begin(), columns_.end(), all);
+    if (set == 0 || columns_[set - 1] != columns) {
+        const auto found = std::find(columns_.begin(), columns_.end(), columns);
         set = static_cast<std::uint32_t>(found - columns_.begin()) + 1;
-        if (found == columns_.end()) columns_.push_back(std::move(all));
+        if (found == columns_.end()) columns_.push_back(columns);
     }
     sets_[row] = set;
     digests_[row] = digestOf(set, layout, bytes);
@@ -269,8 +263,7 @@ void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
         if (asWritten) break;
         throw PartlyStoredError(why + "; the row's fields may hold part of its new values");
     }
-    file_->read(rowStart, static_cast<std::size_t>(layout_.rowLength), readBack_);
-    rows_->record(static_cast<std::uint64_t>(row), columns, layout_, readBack_);
+    rows_->record(static_cast<std::uint64_t>(row), columns, layout_, bytes);
 }
 
 void TableRowWriter::stampToday() {

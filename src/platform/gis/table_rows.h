@@ -45,15 +45,15 @@ private:
     std::vector<std::pair<int, std::string>> descriptions_;
 };
 
-// The rows values were written into, each with a digest of its written
-// fields as they were written: a table put in place by another program is
-// then told how many of them it holds. Sized once for the table's rows.
+// The rows values were written into, each with a digest of the fields its
+// last write gave: a table put in place by another program is then told
+// how many of them it holds. Sized once for the table's rows.
 class WrittenRows {
 public:
     explicit WrittenRows(std::uint64_t rows = 0) : marked_(rows), digests_(rows), sets_(rows) {}
     void mark(std::uint64_t row) { marked_[row] = true; }
     bool marked(std::uint64_t row) const { return row < marked_.size() && marked_[row]; }
-    // The row now holds `columns` (with what it held before) as written.
+    // The row's fields `columns` (sorted) were given these bytes, laid out as a row.
     void record(std::uint64_t row, const std::vector<int>& columns, const Layout& layout, const std::string& bytes);
     // Digests again, for a table laid out anew with the same rows.
     void redigest(const TableFile& table, const Layout& layout);
