@@ -219,6 +219,31 @@ TEST(WaveMainResults, ADiskTooFullForTheResultFieldsLeavesTheShapefileAsItWas) {
     EXPECT_EQ(rp.points->findField("RWE"), -1);
 }
 
+// Another program renames its own copy of the table over the one the run
+// writes into: the run stops at that site, writes nothing into either
+// file, and says how many sites the table now there holds.
+TEST(WaveMainResults, ATableAnotherProgramPutsInPlaceStopsTheRunAsItHoldsIt) {
+    RunProject rp;
+    rp.p->fm.refreshmap = 0;
+    rp.shapefileSites({{10000, 10000}, {3000, 16000}, {15000, 5000}, {6000, 6000}});
+    const std::string dbf = rp.tmp.path() + "/sites/sites.dbf";
+    std::string theirs;
+    rp.p->progress.onYield = [&](int) {
+        if (!theirs.empty() || rp.p->progress.rec.label1 != "Processing Point 3 of 4") return;
+        fs::copy_file(dbf, dbf + ".sync");
+        fs::rename(dbf + ".sync", dbf);
+        theirs = test::fileBytes(dbf);
+    };
+    const RunOutcome out = rp.run(0);
+    EXPECT_EQ(out.end, RunEnd::Failed);
+    EXPECT_TRUE(test::fileBytes(dbf) == theirs) << "the run wrote into the other program's table";
+    ASSERT_FALSE(texts(rp).empty());
+    EXPECT_NE(texts(rp).back().find("The run stopped at site 3 of 4. 2 of 4 sites hold results for sure: The table"),
+              std::string::npos)
+        << texts(rp).back();
+    EXPECT_NE(texts(rp).back().find("was replaced or rewritten by another program"), std::string::npos);
+}
+
 // A re-run with ray lengths on a shapefile whose last shape is cut off:
 // the fields it adds and the values it empties are one change of the
 // table alone, which is made; the run then stops at the damaged site and
