@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 
 namespace quor::wave {
@@ -21,6 +22,16 @@ bool debugOutputEnabled(const model::ModelState& state) {
 
 bool DebugFileReporter::writeArray(const std::string& path, const std::string& title,
                                    std::span<const double> values) noexcept {
+    if (window_) {
+        try {
+            record_->later([w = window_, path, title, v = std::vector<double>(values.begin(), values.end())] {
+                w->writeArray(path, title, v);
+            });
+            return true;
+        } catch (...) {
+            return false;  // no memory to keep it: a debug file is a by-product
+        }
+    }
     return attempt(path, [&] { writeOutputArrayFile(path, title, values); });
 }
 

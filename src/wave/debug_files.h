@@ -9,6 +9,7 @@
 #include "model/bounded_array.h"
 #include "model/model_state.h"
 #include "platform/array_file.h"
+#include "platform/deferred_feedback.h"
 #include "platform/feedback.h"
 
 namespace quor::wave {
@@ -64,6 +65,13 @@ public:
         return writeArray(path, title, std::span<const double>(values.begin(), values.end()));
     }
 
+    // A worker's reporter: its writes wait for the site's commit, where
+    // `window` (the run's own reporter) makes them in the run's order.
+    void deferTo(DebugFileReporter& window, platform::DeferredFeedback& record) {
+        window_ = &window;
+        record_ = &record;
+    }
+
     bool anyFailed() const { return failures_ > 0; }
     int failures() const { return failures_; }
 
@@ -72,6 +80,8 @@ private:
 
     platform::Messages& messages_;
     int failures_ = 0;
+    DebugFileReporter* window_ = nullptr;
+    platform::DeferredFeedback* record_ = nullptr;
 };
 
 }  // namespace quor::wave
