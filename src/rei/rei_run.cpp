@@ -211,6 +211,8 @@ public:
         : work_(platform::runThreads(), kSitesAheadPerThread), workers_(gis::SiteWorker::forRun(rays, work_.threads())),
           fields_(std::move(fields)), fast_(fast) {}
 
+    int threads() const { return work_.threads(); }
+
     template <class Read, class Commit>
     void run(Read&& read, Commit&& commit) {
         work_.run(read, [this](const SiteItem& item, int w) { return compute(item, *workers_[w]); }, commit);
@@ -345,6 +347,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             auto cursor = fc->search();
             std::int64_t read = 0;
             SiteRun sites(rays, fc->fields(), fast);
+            out.threads = sites.threads();
             sites.run(
                 [&]() -> std::optional<SiteItem> {
                     auto f = cursor.next();

@@ -1,5 +1,7 @@
 #include "wave/debug_files.h"
 
+#include "platform/textfile.h"
+
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -33,6 +35,21 @@ bool DebugFileReporter::writeArray(const std::string& path, const std::string& t
         }
     }
     return attempt(path, [&] { writeOutputArrayFile(path, title, values); });
+}
+
+bool DebugFileReporter::rewriteLines(const std::string& path, std::vector<std::string> lines) noexcept {
+    if (window_) {
+        try {
+            record_->later([w = window_, path, lines = std::move(lines)]() mutable { w->rewriteLines(path, std::move(lines)); });
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+    return attempt(path, [&] {
+        ensureParentFolder(path);
+        platform::rewriteTextLines(path, lines);
+    });
 }
 
 void DebugFileReporter::failed(const std::string& path, const std::string& reason) noexcept {

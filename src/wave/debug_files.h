@@ -5,6 +5,7 @@
 // hears about it once per run.
 #include <span>
 #include <string>
+#include <vector>
 
 #include "model/bounded_array.h"
 #include "model/model_state.h"
@@ -58,6 +59,10 @@ public:
 
     // writeOutputArrayFile under the reporter's protection.
     bool writeArray(const std::string& path, const std::string& title, std::span<const double> values) noexcept;
+
+    // A text file of these lines (its folder made when missing), under
+    // the reporter's protection.
+    bool rewriteLines(const std::string& path, std::vector<std::string> lines) noexcept;
 
     template <class T, int Upper>
     bool writeArray(const std::string& path, const std::string& title,

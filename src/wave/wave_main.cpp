@@ -544,6 +544,8 @@ public:
             workers_.push_back(std::make_unique<Worker>(std::move(sites)));
     }
 
+    int threads() const { return work_.threads(); }
+
     template <class Read, class Commit>
     void run(Read&& read, Commit&& commit) {
         work_.run(read, [this](const SiteItem& item, int w) { return compute(item, *workers_[w]); }, commit);
@@ -720,6 +722,7 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
     int read = 0;
     try {
         SiteRun sites(ctx_, shell, n, tidedepth, debug);
+        out.threads = sites.threads();
         sites.run(
             [&]() -> std::optional<SiteItem> {
                 auto feature = cursor.next();

@@ -55,6 +55,7 @@ struct RunOutcome {
     std::string writeError;    // why the first store failed
     bool metadataFailed = false;
     bool windUnusable = false;  // the wind file was refused: only this run failed
+    int threads = 0;            // threads the sites were computed on
     // Processor time spent, in seconds: ray steps (cast, clip, fetch),
     // waves, output.
     double raySeconds = 0, waveSeconds = 0, writeSeconds = 0;
