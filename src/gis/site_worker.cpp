@@ -1,6 +1,9 @@
 #include "gis/site_worker.h"
 
+#include <algorithm>
+
 #include "gis/shorebathy.h"
+#include "platform/gis/raster.h"
 #include "platform/gis/raster.h"
 
 namespace quor::gis {
@@ -36,19 +39,27 @@ std::vector<std::unique_ptr<SiteWorker>> SiteWorker::forRun(const RayContext& ru
             if (f->shape().type() == pg::GeometryType::Polygon && !f->shape().isEmpty()) polys.push_back(f->shape());
         polygons = std::make_shared<const std::vector<pg::Geometry>>(std::move(polys));
     }
+    std::shared_ptr<pg::SharedBlocks> blocks;
+    if (run.state.bathy_raster) {
+        // As much as GDAL's own cache may hold, never more than the raster.
+        constexpr std::size_t kMostBytes = 256u * 1024 * 1024;
+        blocks = std::make_shared<pg::SharedBlocks>(std::min(run.state.bathy_raster->blockBytesInAll(), kMostBytes));
+    }
     std::vector<std::unique_ptr<SiteWorker>> workers;
-    for (int w = 0; w < count; ++w) workers.push_back(std::make_unique<SiteWorker>(run, polygons));
+    for (int w = 0; w < count; ++w) workers.push_back(std::make_unique<SiteWorker>(run, polygons, blocks));
     return workers;
 }
 
-SiteWorker::SiteWorker(const RayContext& run, std::shared_ptr<const std::vector<pg::Geometry>> shorePolygons)
+SiteWorker::SiteWorker(const RayContext& run, std::shared_ptr<const std::vector<pg::Geometry>> shorePolygons,
+                       std::shared_ptr<pg::SharedBlocks> rasterBlocks)
     : state_(std::make_unique<model::ModelState>(run.state)),
       settings_(run.fm_property),
       mainform_(withoutProject(run.mainform)),
       wind_(run.winddata),
       feedback_(run.messages, run.progress),
       rays_{*state_, settings_, mainform_, wind_, map_, feedback_, feedback_},
-      needsRaster_(run.state.bathy_raster != nullptr),
+      rasterPath_(run.state.bathy_raster ? run.state.bathy_raster->path() : std::string()),
+      rasterBlocks_(std::move(rasterBlocks)),
       shorePolygons_(std::move(shorePolygons)) {
     // A copy of the reference's GDAL object, not a second hold on the run's.
     if (run.shoreline) shoreReference_ = pg::SpatialReference::fromOgr(run.shoreline->spatialReference().ogr());
@@ -61,7 +72,11 @@ SiteWorker::SiteWorker(const RayContext& run, std::shared_ptr<const std::vector<
 
 RayContext& SiteWorker::beginSite() {
     if (!opened_) {
-        if (needsRaster_) state_->bathy_raster = openBathymetry(mainform_);
+        if (!rasterPath_.empty()) {
+            auto raster = pg::Raster::open(rasterPath_);
+            raster->shareBlocks(rasterBlocks_);
+            state_->bathy_raster = std::move(raster);
+        }
         if (shorePolygons_)
             rays_.shoreline =
                 std::make_shared<const Shoreline>(pg::ClipPolygons::fromGeometries(*shorePolygons_), shoreReference_);

@@ -12,6 +12,7 @@
 
 #include "gis/ray_site.h"
 #include "platform/deferred_feedback.h"
+#include "platform/gis/raster.h"
 
 namespace quor::gis {
 
@@ -32,7 +33,8 @@ public:
     // write. The run's shoreline is read once for all of them.
     static std::vector<std::unique_ptr<SiteWorker>> forRun(const RayContext& run, int count);
 
-    SiteWorker(const RayContext& run, std::shared_ptr<const std::vector<pg::Geometry>> shorePolygons);
+    SiteWorker(const RayContext& run, std::shared_ptr<const std::vector<pg::Geometry>> shorePolygons,
+               std::shared_ptr<pg::SharedBlocks> rasterBlocks);
     SiteWorker(const SiteWorker&) = delete;
     SiteWorker& operator=(const SiteWorker&) = delete;
 
@@ -53,7 +55,9 @@ private:
     pg::Map map_;
     platform::DeferredFeedback feedback_;
     RayContext rays_;
-    bool needsRaster_ = false;
+    std::string rasterPath_;  // the run's bathymetry, checked when the run opened it
+    // Its blocks, decoded once for all the workers.
+    std::shared_ptr<pg::SharedBlocks> rasterBlocks_;
     // The shoreline's polygons (shared, read only) and its spatial
     // reference (the worker's own copy); empty when the run clips nothing.
     std::shared_ptr<const std::vector<pg::Geometry>> shorePolygons_;

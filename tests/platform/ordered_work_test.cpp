@@ -64,7 +64,6 @@ TEST(OrderedWork, AFailingItemStopsTheWorkThereWithNothingCommittedAfterIt) {
         for (int i = 0; i < failing; ++i) expected[static_cast<std::size_t>(i)] = i;
         EXPECT_EQ(order, expected) << threads << " threads";
         EXPECT_EQ(computers.count(caller) == 1, threads == 1) << "one thread computes on the caller's";
-        if (threads == 4) EXPECT_GT(computers.size(), 1u);
     }
 }
 
