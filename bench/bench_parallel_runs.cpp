@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -123,8 +124,16 @@ Bay* bay() {
 
 enum class Mode { Rwe, Rei };
 
+// Processor time of the calling thread (the window's thread of the run).
+double threadSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
 struct Measured {
     double seconds = 0;
+    double windowThreadSeconds = 0;  // what the run's own thread spent of it
     double peakMb = 0;    // the process's resident peak during the run
     double grownMb = 0;   // that peak over what it held before the run
     bool completed = false;
@@ -139,6 +148,7 @@ Measured runOnce(Bay& b, Mode mode, bool fast, int threads) {
     resetPeak();
     Measured m;
     const auto t0 = std::chrono::steady_clock::now();
+    const double cpu0 = threadSeconds();
     if (mode == Mode::Rwe) {
         wave::WaveRunContext ctx{b.p->ctx};
         ctx.shpdir = b.root + "/proj";
@@ -152,6 +162,7 @@ Measured runOnce(Bay& b, Mode mode, bool fast, int threads) {
         m.completed = rei::runmodel(ctx, points, 1).end == rei::ReiRunEnd::Completed;
     }
     m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    m.windowThreadSeconds = threadSeconds() - cpu0;
     m.peakMb = residentMb("VmHWM:");
     m.grownMb = m.peakMb - before;
     const std::string name = points->name();
@@ -172,7 +183,7 @@ void pairedRuns(benchmark::State& st, Mode mode, bool fast) {
         return;
     }
     const int cores = platform::usableCores();
-    std::vector<double> t1, tn, peak1, peakn, grown1, grownn;
+    std::vector<double> t1, tn, peak1, peakn, grown1, grownn, busyn;
     for (auto _ : st) {
         const Measured one = runOnce(*b, mode, fast, 1);
         const Measured all = runOnce(*b, mode, fast, cores);
@@ -186,6 +197,7 @@ void pairedRuns(benchmark::State& st, Mode mode, bool fast) {
         peakn.push_back(all.peakMb);
         grown1.push_back(one.grownMb);
         grownn.push_back(all.grownMb);
+        busyn.push_back(all.windowThreadSeconds / all.seconds);
     }
     unsetenv(platform::kThreadsVariable);
     st.counters["sites"] = static_cast<double>(b->points.size() * kCopies);
@@ -198,6 +210,9 @@ void pairedRuns(benchmark::State& st, Mode mode, bool fast) {
     st.counters["peak_ratio"] = median(peak1) > 0 ? median(peakn) / median(peak1) : 0;
     st.counters["grownMB_1thread"] = median(grown1);
     st.counters["grownMB_allcores"] = median(grownn);
+    // The share of the run the committing thread was busy: near 1, it is
+    // what limits the speed-up.
+    st.counters["window_busy_allcores"] = median(busyn);
 }
 
 void BM_RweClip(benchmark::State& st) { pairedRuns(st, Mode::Rwe, false); }

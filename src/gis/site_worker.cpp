@@ -22,6 +22,14 @@ model::MainFormState withoutProject(model::MainFormState mf) {
 
 }  // namespace
 
+bool deletedSinceRead(const pg::FeatureClass& points, const pg::Feature& site) {
+    try {
+        return site.oid() >= 0 && !points.findFeature(site.oid());
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 void SiteRecord::play() {
     platform::DeferredFeedback::play(actions);
     actions.clear();

@@ -26,6 +26,11 @@ struct SiteRecord {
     void play();
 };
 
+// Whether the site's row was deleted (by another program) after the run
+// read it, ahead of its commit: such a site is passed over, as a row gone
+// before the run reads it is. False when the row cannot be read.
+bool deletedSinceRead(const pg::FeatureClass& points, const pg::Feature& site);
+
 class SiteWorker {
 public:
     // The workers of a run, made on the window's thread before any site is

@@ -345,7 +345,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         sitesBegun = true;
         {
             auto cursor = fc->search();
-            std::int64_t read = 0;
+            std::int64_t read = 0, committed = 0;
             SiteRun sites(rays, fc->fields(), fast);
             out.threads = sites.threads();
             sites.run(
@@ -358,13 +358,22 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                     return item;
                 },
                 [&](SiteItem& item, ComputedSite& c) {
-                    showSite(ctx, hold, item.number, out.sites, background);
+                    // Numbered as committed: a row passed over takes no number.
+                    showSite(ctx, hold, committed + 1, out.sites, background);
                     c.record.play();
                     if (c.error) std::rethrow_exception(c.error);
                     c.state.putInto(ctx.state);
-                    if (c.end == SiteEnd::Written) c.fields->storeInto(*fc, item.feature);
+                    try {
+                        if (c.end == SiteEnd::Written)
+                            c.fields->storeInto(*fc, item.feature);
+                        else
+                            clearSiteResults(*fc, item.feature, resultFields);
+                    } catch (const std::exception&) {
+                        if (!gis::deletedSinceRead(*fc, item.feature)) throw;
+                        return true;
+                    }
                     count(out, c.end);
-                    if (c.end != SiteEnd::Written) clearSiteResults(*fc, item.feature, resultFields);
+                    ++committed;
                     showProgress(ctx);
                     return true;
                 });

@@ -490,20 +490,12 @@ private:
             else
                 ++out_.notFinite;
         } catch (const std::exception& e) {
-            if (rowGone(feature)) return false;
+            if (gis::deletedSinceRead(points_, feature)) return false;
             if (out_.writeErrors++ == 0) out_.writeError = e.what();
         }
         metadata();
         ctx_.rays.progress.setValue(1, 100);
         return true;
-    }
-
-    bool rowGone(const pg::Feature& feature) const {
-        try {
-            return feature.oid() >= 0 && !points_.findFeature(feature.oid());
-        } catch (const std::exception&) {
-            return false;  // it cannot be read: it is there
-        }
     }
 
     // The file is rewritten only when its text changes (its time is kept to
