@@ -44,7 +44,10 @@ void SiteLayers::add(const std::shared_ptr<pg::Layer>& layer) {
 }
 
 void SiteLayers::adopt(const std::shared_ptr<pg::Layer>& layer) {
-    if (layer && std::find(layers_.begin(), layers_.end(), layer) == layers_.end()) layers_.push_back(layer);
+    if (!layer || std::find(layers_.begin(), layers_.end(), layer) != layers_.end()) return;
+    layers_.push_back(layer);
+    // It reached only the worker's own map: the window's gets it now.
+    mirror(layer, true);
 }
 
 void SiteLayers::remove(const std::shared_ptr<pg::Layer>& layer) {

@@ -381,7 +381,9 @@ private:
         }
         std::shared_ptr<pg::FeatureClass> eff;
         try {
-            eff = wave_effFetch_cls(s_, mf_, rc_.map, rc_.messages).effFetch(kept, static_cast<int16_t>(n_), site.point);
+            eff = wave_effFetch_cls(s_, mf_, rc_.map, rc_.messages,
+                                    [this](const std::shared_ptr<pg::Layer>& layer) { rc_.hideLayer(layer); })
+                      .effFetch(kept, static_cast<int16_t>(n_), site.point);
         } catch (const std::exception&) {
             s_.err_fetch = 1;
         }
