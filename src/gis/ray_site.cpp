@@ -50,7 +50,9 @@ void SiteLayers::adopt(const std::shared_ptr<pg::Layer>& layer) {
     mirror(layer, true);
 }
 
-void SiteLayers::remove(const std::shared_ptr<pg::Layer>& layer) {
+void SiteLayers::remove(const std::shared_ptr<pg::Layer>& given) {
+    // A copy: `given` may be the map's own element, gone once it is deleted.
+    const std::shared_ptr<pg::Layer> layer = given;
     map_.deleteLayer(layer);
     mirror(layer, false);
     layers_.erase(std::remove(layers_.begin(), layers_.end(), layer), layers_.end());

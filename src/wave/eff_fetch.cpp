@@ -58,7 +58,7 @@ std::shared_ptr<platform::gis::FeatureClass> wave_effFetch_cls::effFetch(
         if (fc == pfeatureclass ||
             (fc && fc->name() == pfeatureclass->name() && fc->workspace() == pfeatureclass->workspace())) {
             if (hide_)
-                hide_(map_->layer(i));
+                hide_(std::shared_ptr<pg::Layer>(map_->layer(i)));
             else
                 map_->deleteLayer(i);
             break;
