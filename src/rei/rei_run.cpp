@@ -337,9 +337,6 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         out.sites = fc->featureCount();
         // Nothing of a run that broke off may reach the first site.
         resetRayArrays(ctx.state);
-        // The sites' work classes live in memory: the project file only
-        // ever sees the results.
-        rays.workspace = pg::Workspace::createMemory("rei-work");
 
         hold.storeSitesQuickly();
         sitesBegun = true;

@@ -535,21 +535,19 @@ public:
         : work_(platform::runThreads(), kSitesAheadPerThread), shell_(shell), n_(n), tidedepth_(tidedepth),
           debug_(debug) {
         for (auto& sites : gis::SiteWorker::forRun(ctx.rays, work_.threads()))
-            workers_.push_back(std::make_unique<Worker>(std::move(sites)));
+            workers_.push_back(Worker{std::move(sites), std::nullopt});
     }
 
     int threads() const { return work_.threads(); }
 
     template <class Read, class Commit>
     void run(Read&& read, Commit&& commit) {
-        work_.run(read, [this](const SiteItem& item, int w) { return compute(item, *workers_[w]); }, commit);
+        work_.run(read, [this](const SiteItem& item, int w) { return compute(item, workers_[w]); }, commit);
     }
 
 private:
     struct Worker {
-        explicit Worker(std::unique_ptr<gis::SiteWorker> w) : owned(std::move(w)), sites(*owned) {}
-        std::unique_ptr<gis::SiteWorker> owned;
-        gis::SiteWorker& sites;
+        std::unique_ptr<gis::SiteWorker> sites;
         std::optional<SiteSteps> steps;  // made on the worker's thread, once its raster is open
     };
 
@@ -557,16 +555,16 @@ private:
         ComputedSite c;
         c.site.number = item.number;
         try {
-            w.sites.beginSite();
-            if (!w.steps) w.steps.emplace(w.sites, shell_, n_, tidedepth_, debug_);
+            w.sites->beginSite();
+            if (!w.steps) w.steps.emplace(*w.sites, shell_, n_, tidedepth_, debug_);
             w.steps->compute(item.point, c.site);
         } catch (...) {
             c.error = std::current_exception();
         }
-        auto& st = w.sites.rays().state;
+        auto& st = w.sites->rays().state;
         c.state = model::SiteState::of(st);
         st.erasePerSiteArrays();
-        c.record = w.sites.endSite();
+        c.record = w.sites->endSite();
         return c;
     }
 
@@ -575,7 +573,7 @@ private:
     const int n_;
     const float tidedepth_;
     DebugFileReporter& debug_;
-    std::vector<std::unique_ptr<Worker>> workers_;
+    std::vector<Worker> workers_;
 };
 
 // The model's own state after a run, whatever ended it; what the run held
@@ -681,8 +679,6 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
         return out;
     }
     const int n = rayCountOf(nrays);
-    // The sites' work classes live in memory: they never reach the project file.
-    rc.workspace = pg::Workspace::createMemory("rwe-work");
     DebugFileReporter debug(msgs);
     const std::string debugFolder = debugOutputFolder(s.app_folder);
     // The wind file is read before the dataset is touched: a run that
