@@ -8,6 +8,7 @@
 
 #include "model/setting_checks.h"
 #include "platform/numbers.h"
+#include "platform/run_threads.h"
 
 namespace quor::app {
 
@@ -265,6 +266,10 @@ void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state, R
     };
     state.sea_temp = sea("Sea_temp", 20.0f, model::seaTemperatureProblem);
     state.sea_salinity = sea("Sea_salinity", 34.84f, model::seaSalinityProblem);
+}
+
+void loadSettingsThreads(const platform::SettingsStore& store) {
+    platform::setThreadsSetting(readText(store, kSettings, platform::kThreadsKey));
 }
 
 std::string replacedSettingsMessage(const ReplacedSettings& replaced) {

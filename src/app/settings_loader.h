@@ -57,4 +57,8 @@ void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state
 // RWE settings would refuse.
 void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state, ReplacedSettings* report = nullptr);
 
+// "threads": the threads a run computes its sites on. Missing or 0 means
+// every core the program may use; nothing is written back.
+void loadSettingsThreads(const platform::SettingsStore& store);
+
 }  // namespace quor::app

@@ -66,7 +66,7 @@ std::shared_ptr<pg::FeatureClass> clipRaysAtShoreline(RayContext& ctx, const std
     singleCursor.flush();
     tx.commit();
 
-    ctx.map.refresh();
+    ctx.refreshMap();
     return interRays;
 }
 

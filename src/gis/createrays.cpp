@@ -114,7 +114,7 @@ std::shared_ptr<pg::FeatureClass> wave_createrays_cls::WaveCreaterays(const pg::
         const Fan fan = castFan(ctx_, pworkspace, spoint, norays, [norays](XY site, double fetch, int d) {
             return rweRayEnd(site, fetch, d, norays);
         });
-        if (fan.layer) ctx_.map.refresh();
+        if (fan.layer) ctx_.refreshMap();
         if (ctx_.state.wv_indexcheck == 0) giveShorelineReference(ctx_, *fan.rays);
         return fan.rays;
     } catch (const std::invalid_argument& e) {

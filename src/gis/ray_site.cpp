@@ -25,19 +25,36 @@ SiteLayers::~SiteLayers() {
     }
 }
 
+void SiteLayers::mirror(const std::shared_ptr<pg::Layer>& layer, bool added) {
+    if (!deferred_ || !shownOn_) return;
+    deferred_->later([map = shownOn_, layer, added] {
+        if (added)
+            map->addLayer(layer);
+        else
+            map->deleteLayer(layer);
+    });
+}
+
 void SiteLayers::add(const std::shared_ptr<pg::Layer>& layer) {
     // Remembered first: a listener that fails after the layer went on the
     // map must not leave it there untracked.
     layers_.push_back(layer);
     map_.addLayer(layer);
+    mirror(layer, true);
 }
 
 void SiteLayers::adopt(const std::shared_ptr<pg::Layer>& layer) {
-    if (layer && std::find(layers_.begin(), layers_.end(), layer) == layers_.end()) layers_.push_back(layer);
+    if (!layer || std::find(layers_.begin(), layers_.end(), layer) != layers_.end()) return;
+    layers_.push_back(layer);
+    // It reached only the worker's own map: the window's gets it now.
+    mirror(layer, true);
 }
 
-void SiteLayers::remove(const std::shared_ptr<pg::Layer>& layer) {
+void SiteLayers::remove(const std::shared_ptr<pg::Layer>& given) {
+    // A copy: `given` may be the map's own element, gone once it is deleted.
+    const std::shared_ptr<pg::Layer> layer = given;
     map_.deleteLayer(layer);
+    mirror(layer, false);
     layers_.erase(std::remove(layers_.begin(), layers_.end(), layer), layers_.end());
 }
 
@@ -47,6 +64,7 @@ void SiteLayers::removeAll() {
     for (auto it = layers_.rbegin(); it != layers_.rend(); ++it) {
         try {
             map_.deleteLayer(*it);
+            mirror(*it, false);
         } catch (...) {
             if (!failure) failure = std::current_exception();
         }
@@ -63,7 +81,19 @@ const Shoreline& RayContext::shore() {
 void RayContext::showSiteSquare(const pg::Point& site) const {
     if (!drawSiteSquare) return;
     const auto sq = siteSquare(site);
-    drawSiteSquare(std::vector<pg::Point>(sq.begin(), sq.end()));
+    atCommit([draw = drawSiteSquare, square = std::vector<pg::Point>(sq.begin(), sq.end())] { draw(square); });
+}
+
+void RayContext::refreshMap() const {
+    map.refresh();
+    if (deferred && windowMap) deferred->later([m = windowMap] { m->refresh(); });
+}
+
+void RayContext::atCommit(std::function<void()> action) const {
+    if (deferred)
+        deferred->later(std::move(action));
+    else
+        action();
 }
 
 void RayContext::showLayer(const std::shared_ptr<pg::Layer>& layer) {
@@ -104,7 +134,7 @@ std::shared_ptr<pg::Workspace> RayContext::workClasses() const {
     return workspace ? workspace : mainform.ptworkspace;
 }
 
-RaySite::RaySite(RayContext& ctx) : ctx_(ctx), layers_(ctx.map), outer_(ctx.siteLayers) {
+RaySite::RaySite(RayContext& ctx) : ctx_(ctx), layers_(ctx.map, ctx.deferred, ctx.windowMap), outer_(ctx.siteLayers) {
     const auto ws = ctx_.workClasses();
     if (ws && ws->kind() == pg::WorkspaceKind::GeoPackage) {
         try {
@@ -126,10 +156,13 @@ RaySite::~RaySite() {
         platform::logCause("Taking the site's layers off the map", platform::currentCause());
     }
     ctx_.siteLayers = outer_;
-    try {
-        deleteWorkClasses(ctx_.workClasses());
-    } catch (...) {
-        platform::logCause("Deleting the site's work classes", platform::currentCause());
+    // A deferred site's classes go with its own workspace after its commit.
+    if (!ctx_.deferred) {
+        try {
+            deleteWorkClasses(ctx_.workClasses());
+        } catch (...) {
+            platform::logCause("Deleting the site's work classes", platform::currentCause());
+        }
     }
     try {
         if (tx_) tx_->commit();

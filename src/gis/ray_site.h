@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/model_state.h"
+#include "platform/deferred_feedback.h"
 #include "platform/feedback.h"
 #include "platform/gis/geoprocessing.h"
 #include "platform/gis/map.h"
@@ -48,7 +49,10 @@ private:
 // by its position.
 class SiteLayers {
 public:
-    explicit SiteLayers(pg::Map& map) : map_(map) {}
+    // With `deferred`, every change is also played on `shownOn` (the
+    // window's map) when the site is committed.
+    explicit SiteLayers(pg::Map& map, platform::DeferredFeedback* deferred = nullptr, pg::Map* shownOn = nullptr)
+        : map_(map), deferred_(deferred), shownOn_(shownOn) {}
     ~SiteLayers();
     SiteLayers(const SiteLayers&) = delete;
     SiteLayers& operator=(const SiteLayers&) = delete;
@@ -64,7 +68,11 @@ public:
     const std::vector<std::shared_ptr<pg::Layer>>& layers() const { return layers_; }
 
 private:
+    void mirror(const std::shared_ptr<pg::Layer>& layer, bool added);
+
     pg::Map& map_;
+    platform::DeferredFeedback* deferred_;
+    pg::Map* shownOn_;
     std::vector<std::shared_ptr<pg::Layer>> layers_;
 };
 
@@ -87,6 +95,17 @@ struct RayContext {
     // Draws the square around a site over the map as drawn, not into a
     // layer; the next redraw wipes it. Empty: nothing is drawn.
     std::function<void(const std::vector<pg::Point>& square)> drawSiteSquare = {};
+    // A site computed on a worker thread: what belongs to the window's
+    // thread (map layers, files, the user's feedback) waits here for the
+    // site's commit, and the site's work classes stay (in a workspace of
+    // their own) until then, for the map to show.
+    platform::DeferredFeedback* deferred = nullptr;
+    pg::Map* windowMap = nullptr;
+
+    // Runs the action now, or at the site's commit when it is deferred.
+    void atCommit(std::function<void()> action) const;
+    // Asks the views of the map (the window's, for a deferred site) to draw it again.
+    void refreshMap() const;
 
     // The workspace of the work classes.
     std::shared_ptr<pg::Workspace> workClasses() const;

@@ -1,6 +1,7 @@
 #include "gis/wave_raydist.h"
 
 #include <span>
+#include <vector>
 #include <stdexcept>
 
 #include "gis/effective_fetch_rays.h"
@@ -79,8 +80,9 @@ std::shared_ptr<pg::FeatureClass> wave_raydist_cls::wave_raydist(int norays, con
         for (double& v : lengtharray_)
             if (v > mf.Fetch) v = mf.Fetch;
 
-        writeDiagnostic(mf.dir_path, "/output_data", "lengtharray_fast.txt",
-                        std::span<const double>(lengtharray_.begin(), 61));
+        ctx_.atCommit([base = mf.dir_path, v = std::vector<double>(lengtharray_.begin(), lengtharray_.begin() + 61)] {
+            writeDiagnostic(base, "/output_data", "lengtharray_fast.txt", v);
+        });
 
         const int n = norays;
         model::wrapDirectionTable(lengtharray_, n);
@@ -91,8 +93,10 @@ std::shared_ptr<pg::FeatureClass> wave_raydist_cls::wave_raydist(int norays, con
         result = drawEffectiveFetchRays(ws, spoint, st.fetcharray, n, ctx_.messages);
 
         if (st.debug_mode == 1)
-            writeDiagnostic(st.app_folder, "/Project/output_data", "fetcharray_fast.txt",
-                            std::span<const double>(st.fetcharray.begin(), static_cast<std::size_t>(n)));
+            ctx_.atCommit([base = st.app_folder,
+                           v = std::vector<double>(st.fetcharray.begin(), st.fetcharray.begin() + n)] {
+                writeDiagnostic(base, "/Project/output_data", "fetcharray_fast.txt", v);
+            });
         return result;
     } catch (const std::invalid_argument& e) {
         ctx_.messages.message(e.what(), platform::MessageIcon::Critical);

@@ -164,6 +164,26 @@ struct ModelState {
     void erasePerSiteArrays();
 };
 
+// What one site's computation leaves in the model state for its results,
+// its files and the sites after it: the site's results, its stage flags
+// and its direction and ray arrays. A site computed on a worker's own
+// state hands this to the run's state when it is committed.
+struct SiteState {
+    double max_wvht = 0, avg_wvht = 0, avg_wvpd = 0, max_wvdir = 0, max_wvpd = 0;
+    float pt_depth = 0;
+    double esa_orbvel = 0, esa_shearvel = 0, esa_shearstress = 0;
+    double lwt_orbvel = 0, lwt_shearvel = 0, lwt_shearstress = 0, crit_shearstress = 0;
+    int16_t sed_motion = 0;
+    float sea_dens = 0, sea_visc = 0;
+    int16_t err_clip = 0, err_rays = 0, err_fetch = 0, err_second = 0, err_ptsecond = 0, err_third = 0,
+            err_ptthird = 0, err_waveht = 0, err_ptraster = 0, err_nowater = 0;
+    BoundedArray<double, 60> fetcharray, deptharray, wvhtarray, wvpdarray, energyarray;
+    BoundedArray<double, 32> ray_fetch, ray_bathy;
+
+    static SiteState of(const ModelState& s);
+    void putInto(ModelState& s) const;
+};
+
 // The settings holder: the values the REI settings dialog keeps for both
 // models between its showings.
 struct SettingsHolder {

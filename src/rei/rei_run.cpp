@@ -11,11 +11,14 @@
 #include "gis/createrays.h"
 #include "gis/ray_site.h"
 #include "gis/shorebathy.h"
+#include "gis/site_worker.h"
 #include "model/setting_checks.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
+#include "platform/ordered_work.h"
+#include "platform/run_threads.h"
 #include "project/run_hold.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_index.h"
@@ -24,6 +27,9 @@
 namespace quor::rei {
 
 namespace {
+
+// Sites a thread may have computed ahead of the commit (see the RWE run).
+constexpr std::size_t kSitesAheadPerThread = 4;
 
 std::string upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -136,26 +142,102 @@ void showSite(ReiRunContext& ctx, project::RunHold& hold, std::int64_t i, std::i
     showProgress(ctx);
 }
 
-// One site: its rays, then its index written into its fields.
-SiteEnd computeSite(ReiRunContext& ctx, gis::RayContext& rays, const RunMessages& messages, pg::FeatureClass& fc,
-                    pg::Feature& f, std::int64_t i, const std::shared_ptr<pg::Raster>& raster, bool fast) {
-    if (f.shape().type() != pg::GeometryType::Point || f.shape().isEmpty()) return SiteEnd::Skipped;
-    const pg::Point spoint = f.shape().asPoint();
+// A site as the window's thread reads it: its feature stays there; the
+// computation gets its point only.
+struct SiteItem {
+    pg::Feature feature;
+    std::int64_t number = 0;
+    std::optional<pg::Point> point;  // nothing for a feature without a point shape
+};
+
+// The index values a computation puts into the site's fields, kept for
+// its commit.
+class KeptFields final : public SiteFields {
+public:
+    explicit KeptFields(std::shared_ptr<const pg::Fields> fields) : fields_(std::move(fields)) {}
+    int findField(const std::string& name) const override { return fields_->findField(name); }
+    void putValue(int position, double value) override { values_.emplace_back(position, value); }
+    void store() override { stored_ = true; }
+
+    // Puts the values into the feature and stores it, if the computation did.
+    void storeInto(pg::FeatureClass& fc, pg::Feature& f) const {
+        if (!stored_) return;
+        FeatureFields site(fc, f);
+        for (const auto& [pos, value] : values_) site.putValue(pos, value);
+        site.store();
+    }
+
+private:
+    std::shared_ptr<const pg::Fields> fields_;
+    std::vector<std::pair<int, double>> values_;
+    bool stored_ = false;
+};
+
+// A computed site, waiting for its commit.
+struct ComputedSite {
+    SiteEnd end = SiteEnd::Failed;
+    std::optional<KeptFields> fields;
+    model::SiteState state;
+    gis::SiteRecord record;
+    std::exception_ptr error;  // what broke the computation off
+};
+
+// One site on a worker's context: its rays, then its index values.
+SiteEnd computeSite(gis::SiteWorker& worker, KeptFields& fields, const SiteItem& item, bool fast) {
+    if (!item.point) return SiteEnd::Skipped;
+    gis::RayContext& rays = worker.rays();
+    const auto& raster = rays.state.bathy_raster;
+    const pg::Point spoint = *item.point;
     if (raster->identify(spoint).kind != pg::PixelValue::Kind::Value) return SiteEnd::Failed;
-    const std::size_t reported = messages.count();
+    const std::size_t reported = worker.feedback().told();
     // A background run draws nothing, so its clip needs no work classes.
-    castSiteRays(rays, spoint, i, raster, !fast && ctx.fm_property.refreshmap == 1);
+    castSiteRays(rays, spoint, item.number, raster, !fast && rays.fm_property.refreshmap == 1);
     // The ray steps told the user why they failed; a site none of whose
     // rays reaches water is not in the water. Either way its fields stay
     // empty rather than read as fully sheltered.
-    if (messages.count() != reported || !reachesWater(ctx.state)) {
-        resetRayArrays(ctx.state);
+    if (worker.feedback().told() != reported || !reachesWater(rays.state)) {
+        resetRayArrays(rays.state);
         return SiteEnd::Failed;
     }
-    FeatureFields site(fc, f);
-    ReiIndexContext ictx{ctx.state, ctx.mainform, ctx.winddata, ctx.progress};
-    return (fast ? REIindex_dir(site, ictx) : REIindex(site, ictx)) ? SiteEnd::Written : SiteEnd::NotFinite;
+    ReiIndexContext ictx{rays.state, rays.mainform, rays.winddata, rays.progress};
+    return (fast ? REIindex_dir(fields, ictx) : REIindex(fields, ictx)) ? SiteEnd::Written : SiteEnd::NotFinite;
 }
+
+// The sites of a run, computed on the run's threads (each with a worker's
+// own context) and committed in their order on the window's thread.
+class SiteRun {
+public:
+    SiteRun(const gis::RayContext& rays, std::shared_ptr<const pg::Fields> fields, bool fast)
+        : work_(platform::runThreads(), kSitesAheadPerThread), workers_(gis::SiteWorker::forRun(rays, work_.threads())),
+          fields_(std::move(fields)), fast_(fast) {}
+
+    int threads() const { return work_.threads(); }
+
+    template <class Read, class Commit>
+    void run(Read&& read, Commit&& commit) {
+        work_.run(read, [this](const SiteItem& item, int w) { return compute(item, *workers_[w]); }, commit);
+    }
+
+private:
+    ComputedSite compute(const SiteItem& item, gis::SiteWorker& w) {
+        ComputedSite c;
+        c.fields.emplace(fields_);
+        try {
+            w.beginSite();
+            c.end = computeSite(w, *c.fields, item, fast_);
+        } catch (...) {
+            c.error = std::current_exception();
+        }
+        c.state = model::SiteState::of(w.rays().state);
+        c.record = w.endSite();
+        return c;
+    }
+
+    platform::OrderedWork<SiteItem, ComputedSite> work_;
+    std::vector<std::unique_ptr<gis::SiteWorker>> workers_;
+    std::shared_ptr<const pg::Fields> fields_;
+    const bool fast_;
+};
 
 // The run's bathymetry, refused when it cannot be read or has no valid cell.
 std::shared_ptr<pg::Raster> openRunRaster(const model::MainFormState& mf) {
@@ -255,26 +337,48 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         out.sites = fc->featureCount();
         // Nothing of a run that broke off may reach the first site.
         resetRayArrays(ctx.state);
-        // The sites' work classes live in memory: the project file only
-        // ever sees the results.
-        rays.workspace = pg::Workspace::createMemory("rei-work");
 
         hold.storeSitesQuickly();
         sitesBegun = true;
         {
             auto cursor = fc->search();
-            std::int64_t i = 1;
-            for (auto f = cursor.next(); f; f = cursor.next(), ++i) {
-                showSite(ctx, hold, i, out.sites, background);
-                try {
-                    const SiteEnd end = computeSite(ctx, rays, messages, *fc, *f, i, raster, fast);
-                    count(out, end);
-                    if (end != SiteEnd::Written) clearSiteResults(*fc, *f, resultFields);
-                } catch (const pg::PartlyStoredError& e) {
-                    throw pg::PartlyStoredError(std::string(e.what()) + "\n" + project::partlyStoredText({i}));
-                }
-                showProgress(ctx);
-            }
+            std::int64_t read = 0, committed = 0;
+            SiteRun sites(rays, fc->fields(), fast);
+            out.threads = sites.threads();
+            sites.run(
+                [&]() -> std::optional<SiteItem> {
+                    auto f = cursor.next();
+                    if (!f) return std::nullopt;
+                    SiteItem item{std::move(*f), ++read, std::nullopt};
+                    if (item.feature.shape().type() == pg::GeometryType::Point && !item.feature.shape().isEmpty())
+                        item.point = item.feature.shape().asPoint();
+                    return item;
+                },
+                [&](SiteItem& item, ComputedSite& c) {
+                    // Numbered as committed: a row passed over takes no number.
+                    showSite(ctx, hold, committed + 1, out.sites, background);
+                    c.record.play();
+                    if (c.error) std::rethrow_exception(c.error);
+                    c.state.putInto(ctx.state);
+                    try {
+                        if (c.end == SiteEnd::Written)
+                            c.fields->storeInto(*fc, item.feature);
+                        else
+                            clearSiteResults(*fc, item.feature, resultFields);
+                    } catch (const pg::PartlyStoredError& e) {
+                        throw pg::PartlyStoredError(std::string(e.what()) + "\n" +
+                                                    project::partlyStoredText({committed + 1}));
+                    } catch (const pg::TableReplacedError&) {
+                        throw;
+                    } catch (const std::exception&) {
+                        if (!gis::deletedSinceRead(*fc, item.feature)) throw;
+                        return true;
+                    }
+                    count(out, c.end);
+                    ++committed;
+                    showProgress(ctx);
+                    return true;
+                });
         }
         if (!hold.sitesStored()) {
             ctx.progress.hide();

@@ -62,6 +62,7 @@ struct ReiRunOutcome {
     std::int64_t failed = 0;   // sites that could not be computed (NoData, failed rays)
     std::int64_t skipped = 0;  // features without a point shape
     std::int64_t notFinite = 0;  // sites whose values were not finite numbers; left empty
+    int threads = 0;             // threads the sites were computed on
 };
 
 // The bathymetry unit factor: "METER" 1, "CENTIMETER" 100, "FEET" 3.281

@@ -132,6 +132,7 @@ BatchOutcome batch_processing_cls::batch_processing(const std::shared_ptr<pg::Fe
             const RunOutcome r = wave_main_cls(run).WaveMain(pFeatClass, 0, rc.fm_property.optionindex, term,
                                                              static_cast<int16_t>(i));
             ++out.runs;
+            out.threads = std::max(out.threads, r.threads);
             // An unreadable wind file ends its own run only; the log says it was left out.
             if (r.windUnusable) {
                 out.skipped.push_back(name);

@@ -35,6 +35,7 @@ struct BatchOutcome {
     std::vector<std::string> skipped;  // wind files whose run the wind reader refused
     bool completed = false;
     std::string stoppedBecause;  // empty when every file was run
+    int threads = 0;             // threads the runs computed their sites on
 };
 
 // The batch log's path under the data folder.

@@ -1,7 +1,10 @@
 #include "wave/debug_files.h"
 
+#include "platform/textfile.h"
+
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 
 namespace quor::wave {
@@ -21,7 +24,32 @@ bool debugOutputEnabled(const model::ModelState& state) {
 
 bool DebugFileReporter::writeArray(const std::string& path, const std::string& title,
                                    std::span<const double> values) noexcept {
+    if (window_) {
+        try {
+            record_->later([w = window_, path, title, v = std::vector<double>(values.begin(), values.end())] {
+                w->writeArray(path, title, v);
+            });
+            return true;
+        } catch (...) {
+            return false;  // no memory to keep it: a debug file is a by-product
+        }
+    }
     return attempt(path, [&] { writeOutputArrayFile(path, title, values); });
+}
+
+bool DebugFileReporter::rewriteLines(const std::string& path, std::vector<std::string> lines) noexcept {
+    if (window_) {
+        try {
+            record_->later([w = window_, path, lines = std::move(lines)]() mutable { w->rewriteLines(path, std::move(lines)); });
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+    return attempt(path, [&] {
+        ensureParentFolder(path);
+        platform::rewriteTextLines(path, lines);
+    });
 }
 
 void DebugFileReporter::failed(const std::string& path, const std::string& reason) noexcept {

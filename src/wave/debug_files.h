@@ -5,10 +5,12 @@
 // hears about it once per run.
 #include <span>
 #include <string>
+#include <vector>
 
 #include "model/bounded_array.h"
 #include "model/model_state.h"
 #include "platform/array_file.h"
+#include "platform/deferred_feedback.h"
 #include "platform/feedback.h"
 
 namespace quor::wave {
@@ -58,10 +60,21 @@ public:
     // writeOutputArrayFile under the reporter's protection.
     bool writeArray(const std::string& path, const std::string& title, std::span<const double> values) noexcept;
 
+    // A text file of these lines (its folder made when missing), under
+    // the reporter's protection.
+    bool rewriteLines(const std::string& path, std::vector<std::string> lines) noexcept;
+
     template <class T, int Upper>
     bool writeArray(const std::string& path, const std::string& title,
                     const model::BoundedArray<T, Upper>& values) noexcept {
         return writeArray(path, title, std::span<const double>(values.begin(), values.end()));
+    }
+
+    // A worker's reporter: its writes wait for the site's commit, where
+    // `window` (the run's own reporter) makes them in the run's order.
+    void deferTo(DebugFileReporter& window, platform::DeferredFeedback& record) {
+        window_ = &window;
+        record_ = &record;
     }
 
     bool anyFailed() const { return failures_ > 0; }
@@ -72,6 +85,8 @@ private:
 
     platform::Messages& messages_;
     int failures_ = 0;
+    DebugFileReporter* window_ = nullptr;
+    platform::DeferredFeedback* record_ = nullptr;
 };
 
 }  // namespace quor::wave

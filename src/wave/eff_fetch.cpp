@@ -57,7 +57,10 @@ std::shared_ptr<platform::gis::FeatureClass> wave_effFetch_cls::effFetch(
         const auto& fc = map_->layer(i)->featureClass();
         if (fc == pfeatureclass ||
             (fc && fc->name() == pfeatureclass->name() && fc->workspace() == pfeatureclass->workspace())) {
-            map_->deleteLayer(i);
+            if (hide_)
+                hide_(std::shared_ptr<pg::Layer>(map_->layer(i)));
+            else
+                map_->deleteLayer(i);
             break;
         }
     }

@@ -4,6 +4,7 @@
 // shared cosine window, fill the model state's fetcharray; the results are
 // drawn as the site's set of rays for the wave stages.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -38,9 +39,12 @@ public:
     explicit wave_effFetch_cls(model::ModelState& state) : s_(state) {}
     // The whole step: the project workspace of `mainform`, the map the kept
     // pieces are shown on, and where class-creation failures are told.
+    // `hide`, when given, takes the layer off instead (a site's own
+    // layers go through its scope, so that the window's map follows).
     wave_effFetch_cls(model::ModelState& state, model::MainFormState& mainform, platform::gis::Map& map,
-                      platform::Messages& messages)
-        : s_(state), main_(&mainform), map_(&map), messages_(&messages) {}
+                      platform::Messages& messages,
+                      std::function<void(const std::shared_ptr<platform::gis::Layer>&)> hide = {})
+        : s_(state), main_(&mainform), map_(&map), messages_(&messages), hide_(std::move(hide)) {}
     ~wave_effFetch_cls() { L_.erase(); }
     wave_effFetch_cls(const wave_effFetch_cls&) = delete;
     wave_effFetch_cls& operator=(const wave_effFetch_cls&) = delete;
@@ -76,6 +80,7 @@ private:
     model::MainFormState* main_ = nullptr;
     platform::gis::Map* map_ = nullptr;
     platform::Messages* messages_ = nullptr;
+    std::function<void(const std::shared_ptr<platform::gis::Layer>&)> hide_;
     LengthTable L_;
 };
 

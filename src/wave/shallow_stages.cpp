@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "platform/numbers.h"
 #include "platform/textfile.h"
@@ -142,11 +143,7 @@ std::string r2(double v) {
 void DebugTextFile::close() noexcept {
     if (!open_) return;
     open_ = false;
-    reporter_.attempt(path_, [&] {
-        ensureParentFolder(path_);
-        platform::rewriteTextLines(path_, lines_);
-    });
-    lines_.clear();
+    reporter_.rewriteLines(path_, std::exchange(lines_, {}));
 }
 
 }  // namespace quor::wave

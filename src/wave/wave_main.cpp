@@ -12,11 +12,14 @@
 #include "gis/deleterays.h"
 #include "gis/selorphans.h"
 #include "gis/shorebathy.h"
+#include "gis/site_worker.h"
 #include "gis/wave_raydist.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
+#include "platform/ordered_work.h"
+#include "platform/run_threads.h"
 #include "platform/textfile.h"
 #include "project/run_hold.h"
 #include "wave/attached_fetch.h"
@@ -31,6 +34,10 @@
 namespace quor::wave {
 
 namespace {
+
+// Sites a thread may have computed ahead of the commit: enough to keep it
+// busy while the window's thread writes, few enough to bound the memory.
+constexpr std::size_t kSitesAheadPerThread = 4;
 
 // Processor time of this thread: what a phase costs, whatever else the machine runs.
 struct Clock {
@@ -206,6 +213,23 @@ struct Site {
     double depth = 0;  // the depth the model uses, water level applied; 0 off the raster
     double rwe = 0;
     bool failed = false;  // rwe and the wave results hold a status code
+    double raySeconds = 0, waveSeconds = 0;
+};
+
+// A site as the window's thread reads it, before it is computed: its
+// feature stays there; the computation gets its point only.
+struct SiteItem {
+    pg::Feature feature;
+    int number = 0;
+    std::optional<pg::Point> point;  // nothing for a site without a point shape
+};
+
+// A computed site, waiting for its commit.
+struct ComputedSite {
+    Site site;
+    model::SiteState state;
+    gis::SiteRecord record;
+    std::exception_ptr error;  // what broke the computation off
 };
 
 // One run's sites, step by step: site depth, rays, fetch, waves, results.
@@ -213,28 +237,28 @@ struct Site {
 // site goes straight on to the results step.
 class SiteSteps {
 public:
-    SiteSteps(WaveRunContext& ctx, model::RunShell& shell, RunOutcome& out, int n, float tidedepth)
-        : rc_(ctx.rays), s_(rc_.state), mf_(rc_.mainform), shell_(shell), out_(out), n_(n),
-          tidedepth_(tidedepth), debug_(rc_.messages), sampler_(s_.bathy_raster),
-          debugFolder_(debugOutputFolder(s_.app_folder)) {}
+    // On a worker's own context; its debug files are written by the
+    // run's reporter when the site is committed.
+    SiteSteps(gis::SiteWorker& worker, model::RunShell& shell, int n, float tidedepth, DebugFileReporter& runDebug)
+        : rc_(worker.rays()), s_(rc_.state), mf_(rc_.mainform), shell_(shell), n_(n), tidedepth_(tidedepth),
+          debug_(rc_.messages), sampler_(s_.bathy_raster), debugFolder_(debugOutputFolder(s_.app_folder)) {
+        debug_.deferTo(runDebug, worker.feedback());
+    }
 
-    DebugFileReporter& debug() { return debug_; }
-    const std::string& debugFolder() const { return debugFolder_; }
-
-    // Everything up to the results: the site's work classes and layers are
-    // gone when this returns.
-    void compute(const pg::Feature& feature, Site& site) {
+    // Everything up to the results: the site's layers are off the worker's
+    // map when this returns.
+    void compute(const std::optional<pg::Point>& point, Site& site) {
         resetSite(site);
         const auto t0 = Clock::now();
         gis::RaySite scope(rc_);
         std::shared_ptr<pg::FeatureClass> eff;
-        if (locate(feature, site) && siteDepth(site))
+        if (locate(point, site) && siteDepth(site))
             if (const auto rays = castRays(site)) eff = fetch(site, rays);
-        out_.raySeconds += seconds(t0);
+        site.raySeconds = seconds(t0);
         if (eff) {
             const auto t1 = Clock::now();
             waves(site, *eff);
-            out_.waveSeconds += seconds(t1);
+            site.waveSeconds = seconds(t1);
         }
     }
 
@@ -254,15 +278,14 @@ private:
         site.failed = false;
     }
 
-    bool locate(const pg::Feature& feature, Site& site) {
-        try {
-            site.point = feature.shape().asPoint();
+    bool locate(const std::optional<pg::Point>& point, Site& site) {
+        if (point) {
+            site.point = *point;
             return true;
-        } catch (const std::exception&) {
-            // No point to cast a fan from (a site without a shape).
-            fail(site, model::pt_status::rays_failed);
-            return false;
         }
+        // No point to cast a fan from (a site without a shape).
+        fail(site, model::pt_status::rays_failed);
+        return false;
     }
 
     // The raster value at the site; off the raster the site goes on at depth 0.
@@ -358,7 +381,9 @@ private:
         }
         std::shared_ptr<pg::FeatureClass> eff;
         try {
-            eff = wave_effFetch_cls(s_, mf_, rc_.map, rc_.messages).effFetch(kept, static_cast<int16_t>(n_), site.point);
+            eff = wave_effFetch_cls(s_, mf_, rc_.map, rc_.messages,
+                                    [this](const std::shared_ptr<pg::Layer>& layer) { rc_.hideLayer(layer); })
+                      .effFetch(kept, static_cast<int16_t>(n_), site.point);
         } catch (const std::exception&) {
             s_.err_fetch = 1;
         }
@@ -392,7 +417,7 @@ private:
         } else {
             s_.max_wvdir = s_.max_wvdir * 360 / n_;
         }
-        if (rc_.fm_property.refreshmap != 1) shell_.redraw();
+        if (rc_.fm_property.refreshmap != 1) rc_.atCommit([&shell = shell_] { shell.redraw(); });
         if (s_.orbvel_on == 1) {
             bottom_velocity_cls bv(s_);
             const auto period = static_cast<float>(s_.avg_wvpd), depth = static_cast<float>(site.depth);
@@ -407,7 +432,6 @@ private:
     model::ModelState& s_;
     model::MainFormState& mf_;
     model::RunShell& shell_;
-    RunOutcome& out_;
     const int n_;
     const float tidedepth_;
     DebugFileReporter debug_;
@@ -430,13 +454,18 @@ public:
 
     const std::string& metadataPath() const { return metadataPath_; }
 
-    void results(pg::Feature& feature, const Site& site) {
+    // False when the site's row was deleted (by another program) after
+    // the run read it: the site is then passed over, as a row gone before
+    // the run reads it is.
+    bool results(pg::Feature& feature, const Site& site) {
         const auto t = Clock::now();
+        bool kept = true;
         if (s_.batch_mode == 1)
             batchLine(site);
         else
-            fields(feature, site);
+            kept = fields(feature, site);
         out_.writeSeconds += seconds(t);
+        return kept;
     }
 
 private:
@@ -455,7 +484,7 @@ private:
         }
     }
 
-    void fields(pg::Feature& feature, const Site& site) {
+    bool fields(pg::Feature& feature, const Site& site) {
         RweSiteResult r{site.rwe, s_.max_wvht, s_.avg_wvht, s_.max_wvdir, s_.avg_wvpd, s_.max_wvpd, site.failed};
         try {
             if (write_rwe_results(points_, feature, s_, r))
@@ -465,11 +494,13 @@ private:
         } catch (const pg::TableReplacedError&) {
             throw;  // nothing more can go into the table: the run stops
         } catch (const std::exception& e) {
+            if (gis::deletedSinceRead(points_, feature)) return false;
             if (out_.writeErrors++ == 0) out_.writeError = e.what();
             if (dynamic_cast<const pg::PartlyStoredError*>(&e)) out_.partlyStored.push_back(site.number);
         }
         metadata();
         ctx_.rays.progress.setValue(1, 100);
+        return true;
     }
 
     // The file is rewritten only when its text changes (its time is kept to
@@ -497,6 +528,55 @@ private:
     const std::string metadataPath_;
     RweMetadataInputs meta_;
     std::optional<std::vector<std::string>> written_;
+};
+
+// The sites of a run, computed on the run's threads (each with a worker's
+// own context) and committed in their order on the window's thread.
+class SiteRun {
+public:
+    SiteRun(WaveRunContext& ctx, model::RunShell& shell, int n, float tidedepth, DebugFileReporter& debug)
+        : work_(platform::runThreads(), kSitesAheadPerThread), shell_(shell), n_(n), tidedepth_(tidedepth),
+          debug_(debug) {
+        for (auto& sites : gis::SiteWorker::forRun(ctx.rays, work_.threads()))
+            workers_.push_back(Worker{std::move(sites), std::nullopt});
+    }
+
+    int threads() const { return work_.threads(); }
+
+    template <class Read, class Commit>
+    void run(Read&& read, Commit&& commit) {
+        work_.run(read, [this](const SiteItem& item, int w) { return compute(item, workers_[w]); }, commit);
+    }
+
+private:
+    struct Worker {
+        std::unique_ptr<gis::SiteWorker> sites;
+        std::optional<SiteSteps> steps;  // made on the worker's thread, once its raster is open
+    };
+
+    ComputedSite compute(const SiteItem& item, Worker& w) {
+        ComputedSite c;
+        c.site.number = item.number;
+        try {
+            w.sites->beginSite();
+            if (!w.steps) w.steps.emplace(*w.sites, shell_, n_, tidedepth_, debug_);
+            w.steps->compute(item.point, c.site);
+        } catch (...) {
+            c.error = std::current_exception();
+        }
+        auto& st = w.sites->rays().state;
+        c.state = model::SiteState::of(st);
+        st.erasePerSiteArrays();
+        c.record = w.sites->endSite();
+        return c;
+    }
+
+    platform::OrderedWork<SiteItem, ComputedSite> work_;
+    model::RunShell& shell_;
+    const int n_;
+    const float tidedepth_;
+    DebugFileReporter& debug_;
+    std::vector<Worker> workers_;
 };
 
 // The model's own state after a run, whatever ended it; what the run held
@@ -602,12 +682,11 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
         return out;
     }
     const int n = rayCountOf(nrays);
-    // The sites' work classes live in memory: they never reach the project file.
-    rc.workspace = pg::Workspace::createMemory("rwe-work");
-    SiteSteps steps(ctx_, shell, out, n, tidedepth);
+    DebugFileReporter debug(msgs);
+    const std::string debugFolder = debugOutputFolder(s.app_folder);
     // The wind file is read before the dataset is touched: a run that
     // cannot start leaves the dataset as it was.
-    wave_wind_cls(s, rc.mainform, rc.winddata, msgs, steps.debug()).wavewind(static_cast<int16_t>(n));
+    wave_wind_cls(s, rc.mainform, rc.winddata, msgs, debug).wavewind(static_cast<int16_t>(n));
     if (s.err_wind == 1) {
         msgs.message(kCouldNotRun, platform::MessageIcon::Critical);
         out.windUnusable = true;
@@ -626,32 +705,50 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
         progress.show();
         progress.setMaximum(1, 100);
     }
-    SiteOutput output(ctx_, *pFeatClass, out, n, batch_fieldcounter, steps.debugFolder());
+    SiteOutput output(ctx_, *pFeatClass, out, n, batch_fieldcounter, debugFolder);
 
     hold.storeSitesQuickly();
     s.avg_wvht = 0;
     s.avg_wvpd = 0;
     out.end = RunEnd::Completed;
     out.sites = static_cast<int>(count);
-    Site site;
+    int read = 0;
     try {
-        while (auto feature = cursor.next()) {
-            if (confirmedCancel()) {
-                out.end = RunEnd::Cancelled;
-                break;
-            }
-            ++site.number;
-            const std::string of = std::to_string(site.number) + " of " + std::to_string(count);
-            hold.setTitle("Quor running.." + of);
-            if (!background) {
-                progress.setValue(1, 0);
-                progress.setLabel(1, "Processing Point " + of);
-            }
-            steps.compute(*feature, site);
-            output.results(*feature, site);
-            ++out.sitesDone;
-            s.erasePerSiteArrays();
-        }
+        SiteRun sites(ctx_, shell, n, tidedepth, debug);
+        out.threads = sites.threads();
+        sites.run(
+            [&]() -> std::optional<SiteItem> {
+                auto feature = cursor.next();
+                if (!feature) return std::nullopt;
+                SiteItem item{std::move(*feature), ++read, std::nullopt};
+                try {
+                    item.point = item.feature.shape().asPoint();
+                } catch (const std::exception&) {
+                }
+                return item;
+            },
+            [&](SiteItem& item, ComputedSite& c) {
+                if (confirmedCancel()) {
+                    out.end = RunEnd::Cancelled;
+                    return false;
+                }
+                // Numbered as committed: a row passed over takes no number.
+                c.site.number = out.sitesDone + 1;
+                const std::string of = std::to_string(c.site.number) + " of " + std::to_string(count);
+                hold.setTitle("Quor running.." + of);
+                if (!background) {
+                    progress.setValue(1, 0);
+                    progress.setLabel(1, "Processing Point " + of);
+                }
+                c.record.play();
+                if (c.error) std::rethrow_exception(c.error);
+                c.state.putInto(s);
+                out.raySeconds += c.site.raySeconds;
+                out.waveSeconds += c.site.waveSeconds;
+                if (output.results(item.feature, c.site)) ++out.sitesDone;
+                s.erasePerSiteArrays();
+                return true;
+            });
         if (!hold.sitesStored()) {
             if (batch) throw pg::GisError(hold.storedText(out.storedSites, out.sites));
             out.end = RunEnd::Failed;

@@ -56,6 +56,7 @@ struct RunOutcome {
     std::vector<std::int64_t> partlyStored;  // sites whose fields the disk took only in part
     bool metadataFailed = false;
     bool windUnusable = false;  // the wind file was refused: only this run failed
+    int threads = 0;            // threads the sites were computed on
     // Processor time spent, in seconds: ray steps (cast, clip, fetch),
     // waves, output.
     double raySeconds = 0, waveSeconds = 0, writeSeconds = 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/settings_loader.h"
+#include "platform/run_threads.h"
 #include "platform/settings_store.h"
 #include "platform/textfile.h"
 #include "test_support.h"
@@ -361,4 +362,22 @@ TEST_F(SettingsLoader, ValuesTheDialogsWouldRefuseAreReplacedStoredAndReportedOn
                            "category to the next.");
     EXPECT_EQ(categories.holder.wind_cat2, 60);
     EXPECT_EQ(get("Wind_category", "wind_cat2"), "60");
+}
+
+// The threads of a run come from the store unless QUOR_THREADS says otherwise.
+TEST_F(SettingsLoader, ThreadsAreReadAndTheVariableOverridesThem) {
+    put("Settings", "threads", "3");
+    {
+        test::RunThreads restored(1);
+        unsetenv("QUOR_THREADS");
+        app::loadSettingsThreads(store);
+        EXPECT_EQ(platform::runThreads(), 3);
+    }
+    {
+        test::RunThreads two(2);
+        EXPECT_EQ(platform::runThreads(), 2);
+    }
+    put("Settings", "threads", "");
+    app::loadSettingsThreads(store);
+    EXPECT_EQ(get("Settings", "threads"), "");
 }

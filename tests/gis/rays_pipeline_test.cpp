@@ -444,5 +444,33 @@ TEST_F(Lake, ProfileRefusesBadSettingsAndStopsAtABadDirection) {
     EXPECT_EQ(p->state.ray_fetch(0), 0);
 }
 
+// A site computed on a worker changes its own map; the window's map goes
+// through the same changes, in their order, when the site is committed:
+// a layer added by another step and taken back, and one taken off by the
+// worker map's own element (which the next layer moves into).
+TEST(DeferredSite, TheWindowsMapGoesThroughTheSitesLayerChangesInOrder) {
+    pg::Map own, window;
+    test::RecordingMessages messages;
+    test::RecordingProgress progress;
+    platform::DeferredFeedback record(messages, progress);
+    std::vector<std::string> seen;
+    window.addListener([&] {
+        std::string names;
+        for (const auto& l : window.layers()) names += l->name();
+        seen.push_back(names);
+    });
+    {
+        SiteLayers site(own, &record, &window);
+        site.add(pg::Layer::featureLayer(nullptr, "A"));
+        own.addLayer(pg::Layer::featureLayer(nullptr, "B"));  // as a copy step adds its class
+        site.adopt(own.layer(0));
+        site.remove(own.layer(0));
+        EXPECT_TRUE(seen.empty()) << "nothing reaches the window before the commit";
+    }
+    EXPECT_EQ(own.layerCount(), 0);
+    platform::DeferredFeedback::play(record.take());
+    EXPECT_EQ(seen, (std::vector<std::string>{"A", "BA", "A", ""}));
+}
+
 }  // namespace
 }  // namespace quor::gis

@@ -218,5 +218,62 @@ TEST(ReiPortPhillip, PositiveDepthsWhoseNoDataIsNoFloatRunAsTheirGeoTiffTwin) {
     EXPECT_EQ(said["bay.bil"], said["bay.tif"]);
 }
 
+// Every field of every site, as text.
+std::string tableText(const platform::gis::FeatureClass& fc) {
+    std::string out;
+    auto cur = fc.search();
+    while (auto f = cur.next()) {
+        out += std::to_string(f->oid());
+        for (int i = 2; i < f->fields().count(); ++i) out += " " + platform::gis::toText(f->value(i));
+        out += "\n";
+    }
+    return out;
+}
+
+// The bay's sites computed on four threads: the same fields, messages,
+// progress and map as on one, on the clipping and the fast path, drawn
+// and in the background.
+TEST(ReiPortPhillip, FourThreadsWriteWhatOneThreadWrites) {
+    QUOR_REQUIRE_PORTPHILLIP(dir);
+    struct Trace {
+        ReiRunOutcome out;
+        std::string table;
+        std::vector<std::string> said;
+        std::vector<int> bar;
+        int mapChanges = 0;
+    };
+    auto run = [&](int threads, int fast, bool drawn) {
+        test::RunThreads use(threads);
+        test::TempDir tmp;
+        std::filesystem::create_directories(tmp.path() + "/proj");
+        Proj p(tmp.path() + "/proj", dir, "water_portphillip.shp");
+        configureBayRun(p, dir);
+        p.fm.refreshmap = drawn ? 0 : 1;
+        Trace t;
+        p.map.addListener([&t] { ++t.mapChanges; });
+        auto sites = copySites(p, dir, "Pointdata1");
+        t.out = runRei(p, sites.points, fast);
+        t.table = tableText(*sites.points);
+        t.said = p.messages.texts();
+        t.bar = p.progress.bar1History;
+        return t;
+    };
+    for (const auto& [fast, drawn] : std::vector<std::pair<int, bool>>{{0, true}, {0, false}, {1, false}}) {
+        SCOPED_TRACE(std::string(fast ? "fast" : "clip") + (drawn ? ", drawn" : ", not drawn"));
+        const Trace one = run(1, fast, drawn);
+        const Trace four = run(4, fast, drawn);
+        ASSERT_EQ(one.out.end, ReiRunEnd::Completed) << ::testing::PrintToString(one.said);
+        EXPECT_EQ(one.out.threads, 1);
+        EXPECT_EQ(four.out.threads, 4);
+        EXPECT_EQ(four.out.end, one.out.end);
+        EXPECT_EQ(four.out.written, one.out.written);
+        EXPECT_EQ(four.out.failed, one.out.failed);
+        EXPECT_EQ(four.table, one.table);
+        EXPECT_EQ(four.said, one.said);
+        EXPECT_EQ(four.bar, one.bar);
+        EXPECT_EQ(four.mapChanges, one.mapChanges);
+    }
+}
+
 }  // namespace
 }  // namespace quor::rei

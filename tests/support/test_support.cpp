@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -66,6 +67,26 @@ std::string fileBytes(const std::string& path) {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+std::map<std::string, std::string> folderBytes(const std::string& folder) {
+    std::map<std::string, std::string> out;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder, ec))
+        if (e.is_regular_file()) out[std::filesystem::relative(e.path(), folder).string()] = fileBytes(e.path().string());
+    return out;
+}
+
+RunThreads::RunThreads(int threads) {
+    if (const char* v = std::getenv("QUOR_THREADS")) saved_ = v;
+    setenv("QUOR_THREADS", std::to_string(threads).c_str(), 1);
+}
+
+RunThreads::~RunThreads() {
+    if (saved_)
+        setenv("QUOR_THREADS", saved_->c_str(), 1);
+    else
+        unsetenv("QUOR_THREADS");
 }
 
 LoweredLimit::LoweredLimit(int resource, rlim_t value) : resource_(resource) {

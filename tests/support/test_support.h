@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,6 +73,22 @@ public:
 
 // The whole of a file's bytes; empty when it cannot be read.
 std::string fileBytes(const std::string& path);
+
+// Every file under a folder with its bytes, by its path inside the folder.
+std::map<std::string, std::string> folderBytes(const std::string& folder);
+
+// The number of threads a run computes on, set for a scope (through the
+// variable QUOR_THREADS) and given back as it was at its end.
+class RunThreads {
+public:
+    explicit RunThreads(int threads);
+    ~RunThreads();
+    RunThreads(const RunThreads&) = delete;
+    RunThreads& operator=(const RunThreads&) = delete;
+
+private:
+    std::optional<std::string> saved_;
+};
 
 // One of this process's resource limits lowered to `value` for a scope,
 // and given back as it was at its end.

@@ -67,6 +67,26 @@ TEST_F(Batch, LogHoldsEverySiteOfEveryWindFileAndTheProjectWindComesBack) {
     EXPECT_FALSE(rp.p->state.run_lock.active());
 }
 
+// A batch whose sites are computed on four threads logs, byte for byte,
+// what one thread logs.
+TEST_F(Batch, FourThreadsLogWhatOneThreadLogs) {
+    std::vector<pg::Point> grid;
+    for (double x : {2000, 5000, 8000, 15000, 18000})
+        for (double y : {2000, 6000, 15000, 19000}) grid.push_back({x, y});
+    rp.sites(grid);
+    rp.p->state.orbvel_on = 1;
+    std::string logs[2];
+    for (int threads : {1, 4}) {
+        test::RunThreads use(threads);
+        const BatchOutcome out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
+        ASSERT_TRUE(out.completed) << out.stoppedBecause;
+        EXPECT_EQ(out.threads, threads);
+        logs[threads == 4] = log();
+    }
+    EXPECT_EQ(platform::readTextLines(batchLogPath(rp.p->state.app_folder)).size(), 3u + 3 * grid.size());
+    EXPECT_TRUE(logs[1] == logs[0]) << logs[1] << "\n---\n" << logs[0];
+}
+
 // A tide record of years: a title and 200,000 values, 1.6 MB. The batch
 // takes one value per wind file from its start.
 TEST_F(Batch, AWaterLevelFileOfAnyLengthGivesTheFirstValues) {

@@ -115,6 +115,37 @@ Raster::~Raster() {
     releaseBlock();
 }
 
+SharedBlocks::Block SharedBlocks::find(std::size_t key) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = blocks_.find(key);
+    return it == blocks_.end() ? nullptr : it->second;
+}
+
+SharedBlocks::Block SharedBlocks::add(std::size_t key, Block block) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto [it, added] = blocks_.emplace(key, block);
+    if (!added) return it->second;
+    order_.push_back(key);
+    bytes_ += block->size();
+    while (bytes_ > capacity_ && order_.size() > 1) {
+        const auto old = blocks_.find(order_.front());
+        bytes_ -= old->second->size();
+        blocks_.erase(old);
+        order_.pop_front();
+    }
+    return block;
+}
+
+void Raster::shareBlocks(std::shared_ptr<SharedBlocks> store) {
+    releaseBlock();
+    shared_ = std::move(store);
+}
+
+std::size_t Raster::blockBytesInAll() const {
+    return static_cast<std::size_t>(blockCount(width_, blockW_)) * static_cast<std::size_t>(blockCount(height_, blockH_)) *
+           static_cast<std::size_t>(blockW_) * static_cast<std::size_t>(blockH_) * static_cast<std::size_t>(pixelBytes_);
+}
+
 void Raster::releaseBlock() const {
     for (HeldBlock& h : held_) {
         if (h.block) static_cast<GDALRasterBlock*>(h.block)->DropLock();
@@ -134,7 +165,7 @@ inline const void* Raster::blockData(int bx, int by, unsigned keep, bool* evicte
 }
 
 const void* Raster::replaceBlock(HeldBlock& h, int bx, int by, unsigned keep, bool* evicted) const {
-    if (h.block && keep != 0 && h.pass == keep) {
+    if (h.data && keep != 0 && h.pass == keep) {
         // A point of this bulk read still points into that block.
         *evicted = true;
         return nullptr;
@@ -142,6 +173,25 @@ const void* Raster::replaceBlock(HeldBlock& h, int bx, int by, unsigned keep, bo
     if (h.block) static_cast<GDALRasterBlock*>(h.block)->DropLock();
     h = HeldBlock{};
     detail::ErrorCapture err;
+    if (shared_) {
+        const std::size_t key = static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksPerRow_) +
+                                static_cast<std::size_t>(bx);
+        SharedBlocks::Block b = shared_->find(key);
+        if (!b) {
+            // Read as GDAL's cache would fill the block, bypassing that cache.
+            auto data = std::make_shared<std::vector<unsigned char>>(static_cast<std::size_t>(blockW_) * blockH_ *
+                                                                     static_cast<std::size_t>(pixelBytes_));
+            if (ds_->GetRasterBand(1)->ReadBlock(bx, by, data->data()) != CE_None)
+                throw GisError(err.message("The raster " + path_ + " cannot be read."));
+            b = shared_->add(key, std::move(data));
+        }
+        h.owned = std::move(b);
+        h.data = h.owned->data();
+        h.bx = bx;
+        h.by = by;
+        h.pass = keep;
+        return h.data;
+    }
     GDALRasterBlock* b = ds_->GetRasterBand(1)->GetLockedBlockRef(bx, by);
     if (!b) throw GisError(err.message("The raster " + path_ + " cannot be read."));
     h.block = b;

@@ -8,6 +8,9 @@
 // is never loaded. Striped files (one-row blocks, the GeoTIFF default) keep
 // hundreds of rows. One Raster object serves one thread.
 #include <cstdint>
+#include <deque>
+#include <mutex>
+#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,6 +67,28 @@ inline constexpr double kBlockMemoryShare = 1.0 / 16;
 // positive), up to the widest raster GDAL opens.
 int blockCount(int cells, int blockSize);
 
+// Decoded blocks of one raster file, shared by the handles that read it on
+// several threads: a block is decoded once, by whichever handle needs it
+// first, and kept for the others. At most `capacity` bytes stay in the
+// store (the least recently added go first); a block a handle holds lives
+// on with it.
+class SharedBlocks {
+public:
+    using Block = std::shared_ptr<const std::vector<unsigned char>>;
+    explicit SharedBlocks(std::size_t capacity) : capacity_(capacity) {}
+    Block find(std::size_t key) const;
+    // Keeps the block, unless another handle kept one for the key first:
+    // then that one is returned.
+    Block add(std::size_t key, Block block);
+
+private:
+    const std::size_t capacity_;
+    mutable std::mutex mutex_;
+    std::unordered_map<std::size_t, Block> blocks_;
+    std::deque<std::size_t> order_;
+    std::size_t bytes_ = 0;
+};
+
 class Raster {
 public:
     // Opens a raster (read-only); GisError when GDAL cannot read it, or
@@ -107,6 +132,13 @@ public:
 
     GDALDataset* dataset() const { return ds_.get(); }
 
+    // From now on blocks come from (and go to) the store, decoded by this
+    // handle's own dataset when missing: one handle per thread, one store
+    // for all of them.
+    void shareBlocks(std::shared_ptr<SharedBlocks> store);
+    // Bytes a store needs to hold every block of band 1.
+    std::size_t blockBytesInAll() const;
+
 private:
     Raster() = default;
     // Lets go of every block held (they stay in GDAL's cache).
@@ -137,7 +169,9 @@ private:
     int dataType_ = 0;
     // Recent blocks, locked in GDAL's cache while held, direct-mapped by
     // block number: consecutive rows of a striped file never collide.
+    std::shared_ptr<SharedBlocks> shared_;
     struct HeldBlock {
+        SharedBlocks::Block owned;  // a shared block
         void* block = nullptr;  // GDALRasterBlock*
         const void* data = nullptr;
         int bx = -1, by = -1;

@@ -1,0 +1,73 @@
+#pragma once
+// What one worker thread of a run owns to compute sites, so that no two
+// threads share what is not safe to share: its own copy of the model
+// state, settings, wind values and project values the site steps read and
+// write, its own handle on the bathymetry raster, its own shoreline (with
+// its own GEOS context), a map of its own, and, per site, an in-memory
+// workspace for the site's work classes. Whatever belongs to the window's
+// thread (messages, progress, map layers, files) is deferred to the
+// site's commit.
+#include <memory>
+#include <vector>
+
+#include "gis/ray_site.h"
+#include "platform/deferred_feedback.h"
+#include "platform/gis/raster.h"
+
+namespace quor::gis {
+
+// What a site computed on a worker leaves for its commit.
+struct SiteRecord {
+    platform::DeferredFeedback::Actions actions;
+    // Holds the site's work classes (and the layers showing them) until
+    // the actions have been played.
+    std::shared_ptr<pg::Workspace> workspace;
+    // Plays the actions on the window's thread, then lets the classes go.
+    void play();
+};
+
+// Whether the site's row was deleted (by another program) after the run
+// read it, ahead of its commit: such a site is passed over, as a row gone
+// before the run reads it is. False when the row cannot be read.
+bool deletedSinceRead(const pg::FeatureClass& points, const pg::Feature& site);
+
+class SiteWorker {
+public:
+    // The workers of a run, made on the window's thread before any site is
+    // handed out: each copies from `run` what the site steps read and
+    // write. The run's shoreline is read once for all of them.
+    static std::vector<std::unique_ptr<SiteWorker>> forRun(const RayContext& run, int count);
+
+    SiteWorker(const RayContext& run, std::shared_ptr<const std::vector<pg::Geometry>> shorePolygons,
+               std::shared_ptr<pg::SharedBlocks> rasterBlocks);
+    SiteWorker(const SiteWorker&) = delete;
+    SiteWorker& operator=(const SiteWorker&) = delete;
+
+    // On the worker's thread: the raster and the shoreline are opened on
+    // the first site, and the site gets a workspace of its own.
+    RayContext& beginSite();
+    // The site's deferred actions, with its workspace.
+    SiteRecord endSite();
+
+    RayContext& rays() { return rays_; }
+    platform::DeferredFeedback& feedback() { return feedback_; }
+
+private:
+    std::unique_ptr<model::ModelState> state_;
+    model::SettingsHolder settings_;
+    model::MainFormState mainform_;
+    model::WindSummary wind_;
+    pg::Map map_;
+    platform::DeferredFeedback feedback_;
+    RayContext rays_;
+    std::string rasterPath_;  // the run's bathymetry, checked when the run opened it
+    // Its blocks, decoded once for all the workers.
+    std::shared_ptr<pg::SharedBlocks> rasterBlocks_;
+    // The shoreline's polygons (shared, read only) and its spatial
+    // reference (the worker's own copy); empty when the run clips nothing.
+    std::shared_ptr<const std::vector<pg::Geometry>> shorePolygons_;
+    pg::SpatialReference shoreReference_;
+    bool opened_ = false;
+};
+
+}  // namespace quor::gis
