@@ -8,6 +8,7 @@
 #include <csignal>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
