@@ -1164,10 +1164,10 @@ TEST_F(ReiRunTest, ATableAnotherProgramPutsInPlaceMidRunIsLeftAsItPutIt) {
     const std::string withoutResults = test::fileBytes(dbf);
     p->fm.indexcheck = 1;
     struct ReplacingShell final : model::RunShell {
-        std::string dbf, theirs;
+        std::string dbf, theirs, at = "Quor running..4 of 6";
         bool rename = true;
         void setTitle(const std::string& t) override {
-            if (t != "Quor running..4 of 6") return;
+            if (t != at) return;
             if (rename) {
                 // A copy as the disk holds it, renamed over the table.
                 std::filesystem::copy_file(dbf, dbf + ".sync");
@@ -1178,14 +1178,18 @@ TEST_F(ReiRunTest, ATableAnotherProgramPutsInPlaceMidRunIsLeftAsItPutIt) {
             theirs = test::fileBytes(dbf);
         }
     };
-    for (const bool rename : {true, false}) {
-        SCOPED_TRACE(rename ? "renamed over" : "copied over in place with other fields");
+    // Renamed over at the fourth site; copied over in place at the fourth,
+    // and at the first, before anything was written.
+    const std::pair<bool, int> cases[] = {{true, 4}, {false, 4}, {false, 1}};
+    for (const auto& [rename, site] : cases) {
+        SCOPED_TRACE((rename ? "renamed over at site " : "copied over in place at site ") + std::to_string(site));
         p->messages.entries.clear();
         std::ofstream(dbf, std::ios::binary | std::ios::trunc) << withoutResults;
         auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
         ReplacingShell shell;
         shell.dbf = dbf;
         shell.rename = rename;
+        shell.at = "Quor running.." + std::to_string(site) + " of 6";
         shell.theirs = withoutResults;
         auto ctx = context();
         ctx.shell = &shell;

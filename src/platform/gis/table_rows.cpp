@@ -190,7 +190,21 @@ void TableRowWriter::requireSameTable() const {
             same = header.compare(kTableHeaderBytes + i * kFieldDescriptionBytes, kFieldDescriptionBytes,
                                   layout_.descriptions[i]) == 0;
     }
-    if (same) return;
+    if (!same) replaced();
+}
+
+void TableRowWriter::requireFields(const OGRFeatureDefn& fields) const {
+    const OGRFeatureDefn& now = *scratch_->layer->GetLayerDefn();
+    bool same = fields.GetFieldCount() == now.GetFieldCount();
+    for (int i = 0; same && i < now.GetFieldCount(); ++i) {
+        const OGRFieldDefn &a = *fields.GetFieldDefn(i), &b = *now.GetFieldDefn(i);
+        same = std::strcmp(a.GetNameRef(), b.GetNameRef()) == 0 && a.GetType() == b.GetType() &&
+               a.GetWidth() == b.GetWidth() && a.GetPrecision() == b.GetPrecision();
+    }
+    if (!same) replaced();
+}
+
+void TableRowWriter::replaced() const {
     std::int64_t held = 0;
     try {
         const TableFile now(dbf_);

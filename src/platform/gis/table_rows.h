@@ -27,6 +27,7 @@
 #include "platform/gis/gis_error.h"
 #include "platform/gis/table_layout.h"
 
+class OGRFeatureDefn;
 class OGRLayer;
 
 namespace quor::platform::gis::detail {
@@ -91,6 +92,10 @@ public:
     // them, TableReplacedError when they went into a file no longer there.
     void sync();
 
+    // TableReplacedError unless GDAL reads the table's fields as `fields`:
+    // those the values' places were taken from.
+    void requireFields(const OGRFeatureDefn& fields) const;
+
     bool wrote(std::int64_t row) const { return row >= 0 && rows_->marked(static_cast<std::uint64_t>(row)); }
     const Layout& layout() const { return layout_; }
     std::unique_ptr<WrittenRows> takeRows() { return std::move(rows_); }
@@ -101,6 +106,7 @@ private:
     // The row GDAL writes with these values, laid out as the table's.
     const std::string& spelt(const ColumnValues& values);
     void requireSameTable() const;
+    [[noreturn]] void replaced() const;
     void stampToday();
 
     std::string dbf_;

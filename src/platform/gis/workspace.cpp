@@ -349,8 +349,18 @@ std::string Workspace::tableOf(const std::string& name) const {
 void Workspace::writeRowValues(const std::string& name, std::int64_t oid, const detail::ColumnValues& values) {
     auto it = rowWriters_.find(name);
     if (it != rowWriters_.end() && it->second.lost) throw *it->second.lost;
-    if (it == rowWriters_.end())
-        it = rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(tableOf(name))}).first;
+    if (it == rowWriters_.end()) {
+        auto writer = std::make_unique<detail::TableRowWriter>(tableOf(name));
+        // The values' places are those GDAL read in the table; a table
+        // another program rewrote since may hold other fields there.
+        try {
+            if (OGRLayer* layer = layerOf(name)) writer->requireFields(*layer->GetLayerDefn());
+        } catch (const TableReplacedError& e) {
+            rowWriters_.emplace(name, RowWrites{nullptr, e});
+            throw;
+        }
+        it = rowWriters_.emplace(name, RowWrites{std::move(writer)}).first;
+    }
     // Each widening makes every field the values need as wide as GDAL
     // would; one more try at most is for a table another program changed.
     for (int tries = 0;; ++tries) {
