@@ -156,8 +156,7 @@ RaySite::~RaySite() {
         platform::logCause("Taking the site's layers off the map", platform::currentCause());
     }
     ctx_.siteLayers = outer_;
-    // A deferred site's classes go with its own workspace after its commit.
-    if (!ctx_.deferred) {
+    if (!ctx_.keepsSiteClasses) {
         try {
             deleteWorkClasses(ctx_.workClasses());
         } catch (...) {
