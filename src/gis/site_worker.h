@@ -3,9 +3,8 @@
 // threads share what is not safe to share: its own copy of the model
 // state, settings, wind values and project values the site steps read and
 // write, its own handle on the bathymetry raster, its own shoreline (with
-// its own GEOS context), a map of its own, and an in-memory workspace for
-// the sites' work classes (one per site when the site's layers are drawn:
-// they must last until its commit). Whatever belongs to the window's
+// its own GEOS context), a map of its own, and, per site, an in-memory
+// workspace for the site's work classes. Whatever belongs to the window's
 // thread (messages, progress, map layers, files) is deferred to the
 // site's commit.
 #include <memory>
