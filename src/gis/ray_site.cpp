@@ -156,7 +156,8 @@ RaySite::~RaySite() {
         platform::logCause("Taking the site's layers off the map", platform::currentCause());
     }
     ctx_.siteLayers = outer_;
-    if (!ctx_.keepsSiteClasses) {
+    // A deferred site's classes go with its own workspace after its commit.
+    if (!ctx_.deferred) {
         try {
             deleteWorkClasses(ctx_.workClasses());
         } catch (...) {

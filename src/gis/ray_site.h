@@ -97,12 +97,10 @@ struct RayContext {
     std::function<void(const std::vector<pg::Point>& square)> drawSiteSquare = {};
     // A site computed on a worker thread: what belongs to the window's
     // thread (map layers, files, the user's feedback) waits here for the
-    // site's commit.
+    // site's commit, and the site's work classes stay (in a workspace of
+    // their own) until then, for the map to show.
     platform::DeferredFeedback* deferred = nullptr;
     pg::Map* windowMap = nullptr;
-    // The site's work classes outlive its scope (a deferred site whose
-    // layers the window's map is still to show); its workspace goes instead.
-    bool keepsSiteClasses = false;
 
     // Runs the action now, or at the site's commit when it is deferred.
     void atCommit(std::function<void()> action) const;

@@ -75,9 +75,6 @@ SiteWorker::SiteWorker(const RayContext& run, std::shared_ptr<const std::vector<
     state_->bathy_raster.reset();
     rays_.drawSiteSquare = run.drawSiteSquare;
     rays_.deferred = &feedback_;
-    // Drawn, a site's layers reach the window's map at its commit: their
-    // classes stay until then, in a workspace of the site's own.
-    rays_.keepsSiteClasses = run.fm_property.refreshmap == 0;
     rays_.windowMap = &run.map;
 }
 
@@ -93,13 +90,13 @@ RayContext& SiteWorker::beginSite() {
                 std::make_shared<const Shoreline>(pg::ClipPolygons::fromGeometries(*shorePolygons_), shoreReference_);
         opened_ = true;
     }
-    if (rays_.keepsSiteClasses || !rays_.workspace) rays_.workspace = pg::Workspace::createMemory("site-work");
+    rays_.workspace = pg::Workspace::createMemory("site-work");
     return rays_;
 }
 
 SiteRecord SiteWorker::endSite() {
-    SiteRecord r{feedback_.take(), nullptr};
-    if (rays_.keepsSiteClasses) r.workspace = std::move(rays_.workspace);
+    SiteRecord r{feedback_.take(), std::move(rays_.workspace)};
+    rays_.workspace.reset();
     return r;
 }
 

@@ -19,8 +19,8 @@ namespace quor::gis {
 // What a site computed on a worker leaves for its commit.
 struct SiteRecord {
     platform::DeferredFeedback::Actions actions;
-    // A drawn site's: holds its work classes (and the layers showing them)
-    // until the actions have been played.
+    // Holds the site's work classes (and the layers showing them) until
+    // the actions have been played.
     std::shared_ptr<pg::Workspace> workspace;
     // Plays the actions on the window's thread, then lets the classes go.
     void play();
@@ -44,7 +44,7 @@ public:
     SiteWorker& operator=(const SiteWorker&) = delete;
 
     // On the worker's thread: the raster and the shoreline are opened on
-    // the first site; a drawn site gets a workspace of its own.
+    // the first site, and the site gets a workspace of its own.
     RayContext& beginSite();
     // The site's deferred actions, with its workspace.
     SiteRecord endSite();
