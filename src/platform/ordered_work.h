@@ -54,6 +54,8 @@ public:
             return;
         }
         compute_ = &compute;
+        stop_ = false;
+        order_.clear();
         for (int w = 0; w < threads_; ++w) workers_.emplace_back([this, w] { work(w); });
         const std::size_t window = ahead_ * static_cast<std::size_t>(threads_);
         bool readAll = false;

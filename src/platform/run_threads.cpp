@@ -47,20 +47,53 @@ std::optional<int> cpuMaxCores(const std::string& cpuMax) {
     return std::max(1, static_cast<int>(std::ceil(*q / period)));
 }
 
+namespace {
+
+// The first line of a file, empty when it cannot be read.
+std::string firstLine(const std::string& path) {
+    std::ifstream f(path);
+    std::string line;
+    std::getline(f, line);
+    return line;
+}
+
+// The smallest quota of the group and every group above it: `quota(folder)`
+// gives a folder's own, as whole cores.
+template <class Quota>
+std::optional<int> smallestQuota(const std::string& root, std::string group, Quota&& quota) {
+    std::optional<int> least;
+    for (;;) {
+        if (const auto q = quota(root + group)) least = least ? std::min(*least, *q) : *q;
+        if (group.empty() || group == "/") return least;
+        group = group.substr(0, group.find_last_of('/'));
+    }
+}
+
+}  // namespace
+
 int usableCores() {
     int cores = affinityCores();
-    // The process's own cgroup (v2) and every one above it may set a quota.
-    std::string group;
+    // The process's control groups: "0::<path>" for version 2, and
+    // "<n>:cpu,cpuacct:<path>" (or "cpu") for version 1.
     std::ifstream self("/proc/self/cgroup");
-    for (std::string line; std::getline(self, line);)
-        if (line.rfind("0::", 0) == 0) group = line.substr(3);
-    for (;;) {
-        std::ifstream f("/sys/fs/cgroup" + group + "/cpu.max");
-        std::string line;
-        if (f && std::getline(f, line))
-            if (const auto quota = cpuMaxCores(line)) cores = std::min(cores, *quota);
-        if (group.empty() || group == "/") break;
-        group = group.substr(0, group.find_last_of('/'));
+    for (std::string line; std::getline(self, line);) {
+        const auto a = line.find(':'), b = line.find(':', a + 1);
+        if (a == std::string::npos || b == std::string::npos) continue;
+        const std::string controllers = line.substr(a + 1, b - a - 1), group = line.substr(b + 1);
+        std::optional<int> quota;
+        if (line.rfind("0::", 0) == 0) {
+            quota = smallestQuota("/sys/fs/cgroup", group,
+                                  [](const std::string& dir) { return cpuMaxCores(firstLine(dir + "/cpu.max")); });
+        } else if (("," + controllers + ",").find(",cpu,") != std::string::npos) {
+            for (const char* root : {"/sys/fs/cgroup/cpu,cpuacct", "/sys/fs/cgroup/cpu"}) {
+                quota = smallestQuota(root, group, [](const std::string& dir) {
+                    return cpuMaxCores(firstLine(dir + "/cpu.cfs_quota_us") + " " +
+                                       firstLine(dir + "/cpu.cfs_period_us"));
+                });
+                if (quota) break;
+            }
+        }
+        if (quota) cores = std::min(cores, *quota);
     }
     return std::max(1, cores);
 }

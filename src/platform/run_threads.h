@@ -20,8 +20,10 @@ int runThreads();
 // The setting as start-up read it ("" when missing).
 void setThreadsSetting(const std::string& stored);
 
-// The cgroup v2 quota "max 100000" / "200000 100000" as whole cores
-// (rounded up), nothing when unlimited or unreadable.
+// A control group's quota and period as whole cores (rounded up): version
+// 2's cpu.max ("max 100000", "200000 100000") or version 1's
+// cpu.cfs_quota_us and cpu.cfs_period_us on one line ("-1 100000");
+// nothing when unlimited or unreadable.
 std::optional<int> cpuMaxCores(const std::string& cpuMax);
 
 }  // namespace quor::platform

@@ -85,6 +85,8 @@ TEST(RunThreads, TheVariableOverridesTheSettingAndZeroMeansEveryUsableCore) {
     EXPECT_EQ(cpuMaxCores("max 100000"), std::nullopt);
     EXPECT_EQ(cpuMaxCores("250000 100000"), 3);
     EXPECT_EQ(cpuMaxCores("50000 100000"), 1);
+    EXPECT_EQ(cpuMaxCores("-1 100000"), std::nullopt);
+    EXPECT_EQ(cpuMaxCores(" "), std::nullopt);
     EXPECT_GE(usableCores(), 1);
     const char* saved = std::getenv(kThreadsVariable);
     const std::string was = saved ? saved : "";
