@@ -249,7 +249,12 @@ void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
         spans.push_back(std::move(span));
     }
     const std::uint64_t rowStart = layout_.rowStart(static_cast<std::uint64_t>(row));
-    for (auto& span : spans) file_->read(rowStart + span.from, span.to - span.from, span.old);
+    try {
+        for (auto& span : spans) file_->read(rowStart + span.from, span.to - span.from, span.old);
+    } catch (const GisError&) {
+        requireSameTable();  // cut short by another program's rewrite just now
+        throw;
+    }
     stampToday();
     rows_->mark(static_cast<std::uint64_t>(row));
     const int fd = file_->descriptor();
