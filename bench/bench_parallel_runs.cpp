@@ -7,8 +7,8 @@
 // (the process's resident peak, reset before every run, and its growth
 // over what the process held before the run).
 //
-// The data set is read from $QUOR_SHARED_DATA/portphillip, else from the
-// shared data folder beside the checkout; without it every case is skipped.
+// The data set is the example that comes with the checkout
+// (examples/portphillip).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -179,7 +179,7 @@ double median(std::vector<double> v) {
 void pairedRuns(benchmark::State& st, Mode mode, bool fast) {
     Bay* b = bay();
     if (!b) {
-        st.SkipWithError("Port Phillip data set not found (set QUOR_SHARED_DATA to the shared data folder)");
+        st.SkipWithError(kBayMissing);
         return;
     }
     const int cores = platform::usableCores();
@@ -232,7 +232,7 @@ QUOR_PAIRED_RUNS(BM_ReiFast);
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (!bayFolder())
-        std::fprintf(stderr, "Port Phillip data set not found: every run is skipped (set QUOR_SHARED_DATA).\n");
+        std::fprintf(stderr, "%s\n", kBayMissing);
     benchmark::RunSpecifiedBenchmarks();
     theBay.reset();
     return 0;
