@@ -7,6 +7,7 @@
 // workspace for the site's work classes. Whatever belongs to the window's
 // thread (messages, progress, map layers, files) is deferred to the
 // site's commit.
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,10 @@
 #include "platform/gis/raster.h"
 
 namespace quor::gis {
+
+// Sites a worker may have computed ahead of the commit: enough to keep it
+// busy while the window's thread writes, few enough to bound the memory.
+inline constexpr std::size_t kSitesAheadPerThread = 4;
 
 // What a site computed on a worker leaves for its commit.
 struct SiteRecord {

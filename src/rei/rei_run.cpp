@@ -28,9 +28,6 @@ namespace quor::rei {
 
 namespace {
 
-// Sites a thread may have computed ahead of the commit (see the RWE run).
-constexpr std::size_t kSitesAheadPerThread = 4;
-
 std::string upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return s;
@@ -208,7 +205,7 @@ SiteEnd computeSite(gis::SiteWorker& worker, KeptFields& fields, const SiteItem&
 class SiteRun {
 public:
     SiteRun(const gis::RayContext& rays, std::shared_ptr<const pg::Fields> fields, bool fast)
-        : work_(platform::runThreads(), kSitesAheadPerThread), workers_(gis::SiteWorker::forRun(rays, work_.threads())),
+        : work_(platform::runThreads(), gis::kSitesAheadPerThread), workers_(gis::SiteWorker::forRun(rays, work_.threads())),
           fields_(std::move(fields)), fast_(fast) {}
 
     int threads() const { return work_.threads(); }
@@ -368,8 +365,6 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                     } catch (const pg::PartlyStoredError& e) {
                         throw pg::PartlyStoredError(std::string(e.what()) + "\n" +
                                                     project::partlyStoredText({committed + 1}));
-                    } catch (const pg::TableReplacedError&) {
-                        throw;
                     } catch (const std::exception&) {
                         if (!gis::deletedSinceRead(*fc, item.feature)) throw;
                         return true;

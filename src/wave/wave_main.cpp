@@ -35,10 +35,6 @@ namespace quor::wave {
 
 namespace {
 
-// Sites a thread may have computed ahead of the commit: enough to keep it
-// busy while the window's thread writes, few enough to bound the memory.
-constexpr std::size_t kSitesAheadPerThread = 4;
-
 // Processor time of this thread: what a phase costs, whatever else the machine runs.
 struct Clock {
     using time_point = double;
@@ -535,7 +531,7 @@ private:
 class SiteRun {
 public:
     SiteRun(WaveRunContext& ctx, model::RunShell& shell, int n, float tidedepth, DebugFileReporter& debug)
-        : work_(platform::runThreads(), kSitesAheadPerThread), shell_(shell), n_(n), tidedepth_(tidedepth),
+        : work_(platform::runThreads(), gis::kSitesAheadPerThread), shell_(shell), n_(n), tidedepth_(tidedepth),
           debug_(debug) {
         for (auto& sites : gis::SiteWorker::forRun(ctx.rays, work_.threads()))
             workers_.push_back(Worker{std::move(sites), std::nullopt});

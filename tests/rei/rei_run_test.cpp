@@ -107,6 +107,16 @@ protected:
         return fc;
     }
 
+    // Six sites in a row across the lake as a point shapefile "sites";
+    // its folder.
+    std::string sixShapefileSites() {
+        const std::string folder = tmp.path() + "/pts";
+        std::vector<pg::Point> sites;
+        for (int k = 0; k < 6; ++k) sites.push_back(p->site(3000 + 1500 * k, 9000));
+        shapefileSites(folder, sites);
+        return folder;
+    }
+
     // The sites as a point shapefile "sites" in `folder`, let go again.
     void shapefileSites(const std::string& folder, const std::vector<pg::Point>& sites) {
         std::filesystem::create_directories(folder);
@@ -1104,10 +1114,7 @@ struct FillingShell final : model::RunShell {
 };
 
 TEST_F(ReiRunTest, ADiskThatRefusesOverwritesMidRunIsToldAsTheTableHoldsIt) {
-    const std::string folder = tmp.path() + "/pts";
-    std::vector<pg::Point> sites;
-    for (int k = 0; k < 6; ++k) sites.push_back(p->site(3000 + 1500 * k, 9000));
-    shapefileSites(folder, sites);
+    const std::string folder = sixShapefileSites();
     auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
     p->fm.indexcheck = 1;
     FillingShell shell;
@@ -1130,10 +1137,7 @@ TEST_F(ReiRunTest, ADiskThatRefusesOverwritesMidRunIsToldAsTheTableHoldsIt) {
 // it lands and the old bytes cannot go back. The message names that site,
 // and the count is of the sites whose whole values are on disk.
 TEST_F(ReiRunTest, AWriteTheDiskTookOnlyInPartNamesItsSite) {
-    const std::string folder = tmp.path() + "/pts";
-    std::vector<pg::Point> sites;
-    for (int k = 0; k < 6; ++k) sites.push_back(p->site(3000 + 1500 * k, 9000));
-    shapefileSites(folder, sites);
+    const std::string folder = sixShapefileSites();
     auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
     p->fm.indexcheck = 1;
     FillingShell shell;
@@ -1156,10 +1160,7 @@ TEST_F(ReiRunTest, AWriteTheDiskTookOnlyInPartNamesItsSite) {
 // over it in place with other fields. The run writes nothing more, into
 // neither file, and tells how many sites the table now there holds.
 TEST_F(ReiRunTest, ATableAnotherProgramPutsInPlaceMidRunIsLeftAsItPutIt) {
-    const std::string folder = tmp.path() + "/pts";
-    std::vector<pg::Point> sites;
-    for (int k = 0; k < 6; ++k) sites.push_back(p->site(3000 + 1500 * k, 9000));
-    shapefileSites(folder, sites);
+    const std::string folder = sixShapefileSites();
     const std::string dbf = folder + "/sites.dbf";
     const std::string withoutResults = test::fileBytes(dbf);
     p->fm.indexcheck = 1;

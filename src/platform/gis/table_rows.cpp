@@ -123,7 +123,8 @@ TableRowWriter::TableRowWriter(const std::string& dbf, std::unique_ptr<WrittenRo
     static std::atomic<unsigned> serial{0};
     scratch_->folder = "/vsimem/quor-row-" + std::to_string(serial++);
     scratch_->path = scratch_->folder + "/" + fs::path(dbf).filename().string();
-    std::string table = file_->read(0, static_cast<std::size_t>(layout_.headerLength));
+    headerAtOpen_ = file_->read(0, static_cast<std::size_t>(layout_.headerLength));
+    std::string table = headerAtOpen_;
     putLe32(table, 4, 1);
     table += ' ';
     table.append(static_cast<std::size_t>(layout_.rowLength) - 1, ' ');
@@ -183,12 +184,8 @@ void TableRowWriter::requireSameTable() const {
         } catch (const GisError&) {
             header.clear();  // shorter than the header it had
         }
-        const std::string& was = layout_.header;
-        same = header.size() == layout_.headerLength && header.compare(0, 1, was, 0, 1) == 0 &&
-               header.compare(4, kTableHeaderBytes - 4, was, 4) == 0;
-        for (std::size_t i = 0; same && i < layout_.descriptions.size(); ++i)
-            same = header.compare(kTableHeaderBytes + i * kFieldDescriptionBytes, kFieldDescriptionBytes,
-                                  layout_.descriptions[i]) == 0;
+        same = header.size() == headerAtOpen_.size() && header.compare(0, 1, headerAtOpen_, 0, 1) == 0 &&
+               header.compare(4, std::string::npos, headerAtOpen_, 4) == 0;
     }
     if (!same) replaced();
 }

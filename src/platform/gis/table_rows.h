@@ -114,6 +114,7 @@ private:
     Layout layout_;
     std::unique_ptr<Scratch> scratch_;
     std::unique_ptr<WrittenRows> rows_;
+    std::string headerAtOpen_;  // the header and field descriptions as first read
     std::string row_, readBack_;
     mutable std::string headerNow_;
     bool stamped_ = false;

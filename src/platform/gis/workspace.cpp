@@ -450,16 +450,19 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
         rows = it->second.writer->takeRows();
         rowWriters_.erase(it);
     }
+    const auto writeOnIntoTheTableThere = [&] {
+        if (rows) rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(dbf, std::move(rows))});
+    };
     std::string unconfirmed;
     try {
         detail::replaceTable(dbf, change);
     } catch (const platform::UnconfirmedError& e) {
         unconfirmed = e.what();
     } catch (...) {
-        if (rows) rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(dbf, std::move(rows))});
+        writeOnIntoTheTableThere();
         throw;
     }
-    if (rows) rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(dbf, std::move(rows))});
+    writeOnIntoTheTableThere();
     // GDAL's handle still reads the table that was replaced.
     if (!readFolderAgain())
         throw PartlyChangedError("The table of " + name + " was changed, but its folder " + path_ +
