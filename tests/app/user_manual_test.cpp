@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/main_form.h"
-#include "app/settings_loader.h"
+#include "model/settings_loader.h"
 #include "model/model_state.h"
 #include "model/setting_checks.h"
 #include "platform/numbers.h"
@@ -149,7 +149,7 @@ TEST_F(Manual, GivesBothDefaultsOfGodasCoefficient) {
     platform::IniSettingsStore empty(fresh.path() + "/config");
     model::ModelState started;
     model::MainFormState startedForm;
-    app::loadSettingsParameters(empty, started, startedForm);
+    model::loadSettingsParameters(empty, started, startedForm);
     wave::wv_property settings(started, startedForm, holder, empty, messages);
     settings.Form_Load();
     settings.Check1_Click(true);
@@ -167,7 +167,7 @@ TEST_F(Manual, GivesBothDefaultsOfTheSegmentInterrogationDistance) {
     platform::IniSettingsStore empty(fresh.path() + "/config");
     model::ModelState started;
     model::MainFormState startedForm;
-    app::loadSettingsParameters(empty, started, startedForm);
+    model::loadSettingsParameters(empty, started, startedForm);
     wave::wv_property settings(started, startedForm, holder, empty, messages);
     settings.Form_Load();
     const QRegularExpression row(QStringLiteral(R"(\| fetch segment interrogation distance[^\n]*)"));
