@@ -15,7 +15,9 @@
 #include <thread>
 
 #include "quor_run_support.h"
+#include "model/model_state.h"
 #include "platform/gis/gis.h"
+#include "project/project_file.h"
 #include "test_support.h"
 #include "wave/rwe_results.h"
 
@@ -318,4 +320,37 @@ TEST_F(QuorRun, TellsItsProgressAndItsEndOnStandardErrorOrAsOneJsonObject) {
     EXPECT_NE(onTerminal.out.find("40/40 sites"), std::string::npos) << onTerminal.out;
     EXPECT_NE(onTerminal.out.find("sites/s"), std::string::npos) << onTerminal.out;
     EXPECT_NE(onTerminal.out.find("left"), std::string::npos) << onTerminal.out;
+}
+
+TEST_F(QuorRun, AProjectGivesTheInputsItsFileNames) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    for (const std::string model : {"rwe", "rei"}) {
+        SCOPED_TRACE(model);
+        const bool rei = model == "rei";
+        const std::string projectFolder = folder("project-" + model);
+        test::copyBaySitesToGeoPackage(projectFolder + "/bay.gpkg", "Pointdata1", 30);
+        project::ProjectFileContent content;
+        content.bathycov = data + "/bathy_portphillip_m.tif";
+        content.bathyname = "bathy_portphillip_m.tif";
+        content.shorecov = data;
+        content.shorename = "water_portphillip.shp";
+        content.wind_path = data + (rei ? "/sample.Wind_REI" : "/sample_56.Wind_RWE");
+        content.wind_name = fs::path(content.wind_path).filename().string();
+        content.bathyunits = "Meter";
+        content.geodatabase = "bay.gpkg";
+        const uint8_t mode = rei ? model::REI_MODE : model::RWE_MODE;
+        const std::string file = project::projectFilePath(projectFolder, "bay", mode);
+        project::writeProjectFile(file, project::projectFileLines(project::projectTitle(mode), "today", content));
+
+        const std::string direct = folder("direct-" + model) + "/sites.gpkg";
+        test::copyBaySitesToGeoPackage(direct, "Pointdata1", 30);
+        const test::Ran byOptions = run(plus(inputs(model, direct), {"--layer", "Pointdata1"}));
+        ASSERT_EQ(byOptions.exit, 0) << byOptions.err;
+        const test::Ran byProject =
+            run({model, "--defaults", "--threads", "2", "--project", file, "--layer", "Pointdata1"});
+        ASSERT_EQ(byProject.exit, 0) << byProject.err;
+        const auto fields = rei ? kReiFields : rweFields();
+        EXPECT_EQ(test::layerRows(projectFolder + "/bay.gpkg", "Pointdata1", fields),
+                  test::layerRows(direct, "Pointdata1", fields));
+    }
 }
