@@ -60,6 +60,8 @@ RunReport rweReport(const wave::RunOutcome& out, const pg::FeatureClass& points)
     // 0 with -999 as its direction.
     std::map<double, std::int64_t> codes;
     std::int64_t coded = 0;
+    // A refused run stored nothing: what the sites hold is an earlier run's.
+    if (r.end == "refused") return r;
     if (points.findField("RWE") >= 0 && points.findField("MaxWvDr") >= 0) {
         auto cursor = points.search();
         while (auto f = cursor.next()) {
