@@ -24,16 +24,11 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/main_form.h"
-#include "app/map_view.h"
 #include "app/qgis_runtime.h"
-#include "app/run_command.h"
-#include "app/startup.h"
 #include "bay_data.h"
-#include "gis/shorebathy.h"
+#include "bay_window.h"
 #include "model/settings_loader.h"
-#include "platform/gis/gis.h"
-#include "platform/settings_store.h"
+#include "project/interrogation_distance.h"
 
 namespace fs = std::filesystem;
 namespace pg = quor::platform::gis;
@@ -41,29 +36,20 @@ using namespace quor;
 
 namespace {
 
-class YesMessages final : public platform::Messages {
-public:
-    void message(const std::string&, platform::MessageIcon, const std::string&) override {}
-    bool question(const std::string&, const std::string&) override { return true; }
-};
-
 constexpr int kTimes = 10;
 
-struct LargeCoast {
-    std::string data;
-    QTemporaryDir home;
-    std::string root = home.path().toStdString();
+// The window with the bay's project open, and the bay's sites ten times
+// over in a shapefile of their own.
+struct LargeCoast : bench::BayWindow {
     std::string sites = root + "/coast/sites.shp";  // the 10,150 sites, kept as they are
-    std::unique_ptr<platform::IniSettingsStore> store;
-    YesMessages messages;
-    model::ModelState state;
-    model::MainFormState form;
-    model::SettingsHolder holder;
-    std::unique_ptr<app::MainForm> window;
-    std::unique_ptr<app::RunCommand> run;
     int copies = 0;
 
-    explicit LargeCoast(std::string folder) : data(std::move(folder)) {
+    explicit LargeCoast(std::string folder)
+        : BayWindow(std::move(folder), "coast", [](platform::SettingsStore& store) {
+              // The settings as an earlier session left them, which quor-run reads too.
+              auto earlier = std::make_unique<model::ApplicationState>();
+              model::loadSettingsParameters(store, earlier->state, earlier->form);
+          }) {
         fs::create_directories(root + "/coast");
         // The bay's sites, one copy after the other, with GDAL's ogr2ogr.
         std::unique_ptr<GDALDataset> src(
@@ -77,38 +63,8 @@ struct LargeCoast {
             GDALClose(GDALVectorTranslate(sites.c_str(), nullptr, 1, &h, opts, nullptr));
             GDALVectorTranslateOptionsFree(opts);
         }
-
-        store = std::make_unique<platform::IniSettingsStore>(root + "/config");
-        // The settings as an earlier session left them, which quor-run reads too.
-        {
-            auto earlier = std::make_unique<model::ApplicationState>();
-            model::loadSettingsParameters(*store, earlier->state, earlier->form);
-        }
-        window = std::make_unique<app::MainForm>(state, form, holder, *store, &messages);
-        state.welcome_done = true;
-        app::StartupEnvironment env;
-        env.documents = {platform::DocumentsFolder::Status::Found, root};
-        env.fallbackFolder = root + "/fallback";
-        window->Form_Load(env);
-        run = std::make_unique<app::RunCommand>(*window, window->winddata());
-        window->resize(1280, 900);
-        window->show();
-
-        fs::create_directories(root + "/Project/coast");
-        form.projfile = root + "/Project/coast";
-        form.projname = "coast";
-        form.geodatabasename = "coast.gpkg";
-        form.ptworkspace = pg::Workspace::createGeoPackage(form.projfile + "/coast.gpkg");
-        form.shorecov = data;
-        form.shorename = "water_portphillip.shp";
-        form.bathycov = data + "/bathy_portphillip_m.tif";
-        form.bathyname = "bathy_portphillip_m.tif";
-        form.bathyunits = "Meter";
-        form.windpath = data + "/sample_56.Wind_RWE";
-        state.bathy_positive = 0;
-        state.wind_path = data + "/sample.Wind_REI";
         const auto [minimum, maximum] = pg::Raster::open(form.bathycov)->minMax();
-        form.depthno = minimum < 0 && maximum > 0 ? 0 : 1;
+        if (const auto flag = project::depthSignFlag(minimum, maximum)) form.depthno = *flag;
     }
 
     // A fresh copy of the coast's sites, as the user keeps them.
@@ -120,23 +76,10 @@ struct LargeCoast {
         return folder + "/sites.shp";
     }
 
-    void settle() {
-        window->MapControl2->syncNow();
-        QApplication::processEvents();
-        while (window->MapControl2->isDrawing()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        QApplication::processEvents();
-    }
-
     double windowRun(bool rei) {
         const std::string path = freshSites();
         auto points = pg::Workspace::open(path)->openFeatureClass("sites");
-        pg::Map& map = window->map();
-        map.clearLayers();
-        map.addLayer(pg::Layer::rasterLayer(pg::Raster::open(form.bathycov), form.bathyname));
-        map.addLayer(pg::Layer::featureLayer(gis::openShoreline(form), form.shorename));
-        map.addLayer(pg::Layer::featureLayer(points, points->name()));
-        map.setExtent(map.fullExtent());
-        settle();
+        showLayers(points);
         const project::PointDatasetChoice choice{path, fs::path(path).parent_path().string(), "sites.shp"};
         const auto t0 = std::chrono::steady_clock::now();
         if (rei)
@@ -145,7 +88,7 @@ struct LargeCoast {
             run->drivers.WaveMain(points, 0, choice);
         settle();
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        map.clearLayers();
+        window->map().clearLayers();
         settle();
         return seconds;
     }
