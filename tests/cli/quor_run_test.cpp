@@ -288,6 +288,15 @@ TEST_F(QuorRun, SettingsComeFromTheOptionsThenTheSettingsFileThenTheirDefaults) 
         EXPECT_EQ(metadataLine(sites, "Fetch (meter):"), "Fetch (meter):    " + c.fetch);
         EXPECT_EQ(metadataLine(sites, "Fetch segment length (meter):"), "Fetch segment length (meter):      " + c.segment);
     }
+    // The interrogation distance the bay's 20 m cells recommend is 19 m.
+    auto reiIndex = [&](const std::vector<std::string>& distance) {
+        const std::string reiSites = test::copyBaySites(folder("rei"), "rei" + std::to_string(distance.size()), 10);
+        EXPECT_EQ(run(plus(inputs("rei", reiSites), distance)).exit, 0);
+        return test::layerRows(reiSites, "", kReiFields);
+    };
+    const auto recommended = reiIndex({"--recommended-distance"});
+    EXPECT_EQ(recommended, reiIndex({"--distance", "19"}));
+    EXPECT_NE(recommended, reiIndex({}));
     EXPECT_EQ(test::fileBytes(named), namedBefore) << "a run wrote into its settings";
     EXPECT_EQ(test::fileBytes(stored), storedBefore) << "a run wrote into its settings";
 }
