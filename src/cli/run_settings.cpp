@@ -1,9 +1,13 @@
 #include "cli/run_settings.h"
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <sstream>
+#include <vector>
 
 #include "cli/input_files.h"
 #include "model/setting_checks.h"
@@ -38,7 +42,7 @@ std::optional<double> checked(const RunOptions& o, const char* option,
     return v;
 }
 
-// A comma-separated list of numbers; `what` names one of them in the refusal.
+// A comma-separated list of numbers.
 std::vector<double> numbers(const RunOptions& o, const char* option) {
     std::vector<double> out;
     std::stringstream in(*o.value(option));

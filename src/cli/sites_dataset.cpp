@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 
 #include <filesystem>
+#include <vector>
 
 #include "platform/gis/gis_error.h"
 #include "platform/gis/vector_copy.h"
