@@ -30,6 +30,7 @@
 #include "app/startup.h"
 #include "gis/shorebathy.h"
 #include "bay_data.h"
+#include "bay_window.h"
 #include "platform/gis/gis.h"
 #include "platform/settings_store.h"
 
@@ -38,58 +39,14 @@ using namespace quor;
 
 namespace {
 
-// Yes to every question (replacing earlier results); remembers what it was told.
-class YesMessages final : public platform::Messages {
-public:
-    void message(const std::string& text, platform::MessageIcon, const std::string&) override { told.push_back(text); }
-    bool question(const std::string&, const std::string&) override { return true; }
-    std::vector<std::string> told;
-};
-
 enum class Mode { Rwe, Rei };
 
-struct Bay {
-    std::string data;
-    QTemporaryDir home;
-    std::unique_ptr<platform::IniSettingsStore> store;
-    YesMessages messages;
-    model::ModelState state;
-    model::MainFormState form;
-    model::SettingsHolder holder;
-    std::unique_ptr<app::MainForm> window;
-    std::unique_ptr<app::RunCommand> run;
+struct Bay : bench::BayWindow {
     int classes = 0;
 
-    explicit Bay(std::string folder) : data(std::move(folder)) {
-        const std::string root = home.path().toStdString();
-        store = std::make_unique<platform::IniSettingsStore>(root + "/config");
-        window = std::make_unique<app::MainForm>(state, form, holder, *store, &messages);
-        state.welcome_done = true;
-        app::StartupEnvironment env;
-        env.documents = {platform::DocumentsFolder::Status::Found, root};
-        env.fallbackFolder = root + "/fallback";
-        window->Form_Load(env);
-        run = std::make_unique<app::RunCommand>(*window, window->winddata());
-        window->resize(1280, 900);
-        window->show();
-
-        // The project: its geodatabase, the bay's shoreline and bathymetry.
-        std::filesystem::create_directories(root + "/Project/bay1");
-        form.projfile = root + "/Project/bay1";
-        form.projname = "bay1";
-        form.geodatabasename = "bay1.gpkg";
-        form.ptworkspace = pg::Workspace::createGeoPackage(form.projfile + "/bay1.gpkg");
-        form.shorecov = data;
-        form.shorename = "water_portphillip.shp";
-        form.bathycov = data + "/bathy_portphillip_m.tif";
-        form.bathyname = "bathy_portphillip_m.tif";
-        form.bathyunits = "Meter";
-        form.windpath = data + "/sample_56.Wind_RWE";
+    explicit Bay(std::string folder) : BayWindow(std::move(folder), "bay1") {
         form.Fetch = 10000;
         form.dist_bathy = 19;  // recommended for the 20 m cells
-        form.unitfactor = 1;
-        state.bathy_positive = 0;
-        state.wind_path = data + "/sample.Wind_REI";
         holder.optionindex = 4;  // 56 rays, as many as the wind file's sectors
         messages.told.clear();
     }
@@ -123,26 +80,6 @@ struct Bay {
         for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg"})
             std::filesystem::copy_file(data + "/sites_portphillip" + ext, folder + "/sites_portphillip" + ext);
         return pg::Workspace::open(folder)->openFeatureClass("sites_portphillip");
-    }
-
-    // The project's layers as the project display shows them: bathymetry,
-    // shoreline (not with the REI fast algorithm), the point dataset.
-    void showLayers(const std::shared_ptr<pg::FeatureClass>& points) {
-        pg::Map& map = window->map();
-        map.clearLayers();
-        map.addLayer(pg::Layer::rasterLayer(pg::Raster::open(form.bathycov), form.bathyname));
-        if (holder.indexcheck == 0) map.addLayer(pg::Layer::featureLayer(gis::openShoreline(form), form.shorename));
-        map.addLayer(pg::Layer::featureLayer(points, points->name()));
-        map.setExtent(map.fullExtent());
-        settle();
-    }
-
-    // Until the map view has drawn what it was last asked to.
-    void settle() {
-        window->MapControl2->syncNow();
-        QApplication::processEvents();
-        while (window->MapControl2->isDrawing()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        QApplication::processEvents();
     }
 };
 

@@ -14,7 +14,6 @@
 #include "app/main_form.h"
 #include "app/map_view.h"
 #include "app/mode_dialog.h"
-#include "app/settings_loader.h"
 #include "app/shell_settings.h"
 
 namespace quor::app {

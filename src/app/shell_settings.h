@@ -3,7 +3,12 @@
 // and what the shell asks of the desktop.
 #include <optional>
 
+#include "model/settings_loader.h"
+
 namespace quor::app {
+
+// The program's settings file, as the run and the dialogs name it.
+using model::kSettingsApp;
 
 // Addresses of the buoy data centre's historical-data page and of the
 // program's own page; empty until the user or the installer sets them.

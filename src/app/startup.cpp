@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
-#include "app/settings_loader.h"
 #include "app/shell_settings.h"
+#include "model/settings_loader.h"
 #include "platform/log.h"
 
 #include <cstdlib>
@@ -139,8 +139,8 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
 
     // Stored values the settings dialogs would refuse are replaced as they
     // are read, and reported together once start-up is through.
-    ReplacedSettings replaced;
-    attempt([&] { loadSettingsParameters(store, t.state, t.form, &replaced); });
+    model::ReplacedSettings replaced;
+    attempt([&] { model::loadSettingsParameters(store, t.state, t.form, &replaced); });
 
     std::string productFolder;
     FolderAnswer answer = FolderAnswer::Found;
@@ -166,23 +166,20 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
             }
             if (!IsDir(t.state.app_folder)) createFolder(t.state.app_folder);
         });
-        attempt([&] { loadSettingsProjectFolder(store, t.state, t.form); });
+        attempt([&] { model::loadSettingsProjectFolder(store, t.state, t.form); });
         attempt([&] { createOutputFolders(t.form.dir_path); });
     }
 
-    attempt([&] { loadSettingsHolder(store, t.state, t.form, t.holder, &replaced); });
+    attempt([&] { model::loadSettingsHolder(store, t.state, t.form, t.holder, &replaced); });
 
     // Every start is in RWE mode.
     attempt([&] { window.setMenuItemEnabled("PIIndex", false); });
     attempt([&] { window.setMenuItemEnabled("batch", true); });
     attempt([&] { window.setStatusPanel(kPanelAlgorithm, t.state.wv_indexcheck == 1 ? "Fast Algorithm" : ""); });
 
-    t.state.orbvel_on = 0;
-    t.state.sediment_on = 0;
-    attempt([&] { loadSettingsSea(store, t.state, &replaced); });
-    attempt([&] { loadSettingsThreads(store); });
-    t.state.velocity_method = 1;
-    t.state.debug_mode = 0;
+    model::startSwitches(t.state);
+    attempt([&] { model::loadSettingsSea(store, t.state, &replaced); });
+    attempt([&] { model::loadSettingsThreads(store); });
 
     attempt([&] { window.setStatusPanel(kPanelMode, "RWE Mode"); });
     t.state.wind_source = kFirstWindStation;
@@ -205,7 +202,7 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
         attempt([&] {
             if (!store.contains(kSettingsApp, "Settings", key)) store.write(kSettingsApp, "Settings", key, "");
         });
-    if (!replaced.empty()) messages.message(replacedSettingsMessage(replaced), platform::MessageIcon::Exclamation);
+    if (!replaced.empty()) messages.message(model::replacedSettingsMessage(replaced), platform::MessageIcon::Exclamation);
     return StartupOutcome::Complete;
 }
 

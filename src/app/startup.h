@@ -14,9 +14,8 @@
 
 namespace quor::app {
 
-// The data folder below the documents folder, and its parent.
-inline constexpr const char* kProductFolder = "Quor";
-inline constexpr const char* kDataFolder = "Quor/Quor 4";
+using platform::kDataFolder;
+using platform::kProductFolder;
 
 // The station a wind analysis starts with: the first entry of the wind
 // analysis dialog's station list.

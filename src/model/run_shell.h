@@ -2,6 +2,7 @@
 // What a run asks of the main window while it goes on; the default does
 // nothing, so that a run works headless. Both models' drivers and the
 // index-file tool talk to the window through it.
+#include <cstdint>
 #include <string>
 
 namespace quor::model {
@@ -14,6 +15,9 @@ public:
     // Busy pointers, "Running model" in the status label, "Bathymetry on top" unticked.
     virtual void runStarted() {}
     virtual void setTitle(const std::string&) {}
+    // The run has come to its site `number` (from 1) of `sites`, every site
+    // before it stored; told as the title counts it.
+    virtual void atSite(std::int64_t /*number*/, std::int64_t /*sites*/) {}
     // The main window's status label.
     virtual void setStatus(const std::string&) {}
     // Background runs minimise the main window for their length.

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "platform/numbers.h"
+
 namespace quor::model {
 
 namespace {
@@ -62,6 +64,21 @@ SettingProblem seaTemperatureProblem(double celsius) {
 
 SettingProblem seaSalinityProblem(double salinity) {
     return within(salinity, 0, kMaxSeaSalinity) ? std::nullopt : refuse(kMsgSeaSalinity);
+}
+
+SettingProblem sedimentDensityProblem(double density, double seaDensity) {
+    if (!std::isfinite(density)) return refuse(kMsgDensityNotANumber);
+    if (density > seaDensity) return std::nullopt;
+    return "The sediment density must be greater than the density of the sea water (" +
+           platform::formatNumber(platform::roundHalfEven(seaDensity, 2)) + " kg/m3): such a sediment would float.";
+}
+
+SettingProblem sedimentDiameterProblem(double diameter) {
+    return std::isfinite(diameter) ? std::nullopt : refuse(kMsgDiameterNotANumber);
+}
+
+SettingProblem waterLevelProblem(double level) {
+    return std::isfinite(static_cast<float>(level)) ? std::nullopt : refuse(kMsgWaterLevelNotANumber);
 }
 
 SettingProblem windCategoryProblem(double count, const std::array<double, 4>& bounds,

@@ -34,6 +34,9 @@ inline constexpr const char* kMsgRayOption = "The ray option must be 0 to 4 (16,
 inline constexpr const char* kMsgFastAlgorithm = "The fast algorithm setting must be 0 (off) or 1 (on).";
 inline constexpr const char* kMsgCategoryCount = "Please choose between 1 and 5 wind speed categories.";
 inline constexpr const char* kMsgPowersAsNumbers = "Please type every power as a number of 0 or more.";
+inline constexpr const char* kMsgDensityNotANumber = "Please enter the sediment density as a number (kg/m3).";
+inline constexpr const char* kMsgDiameterNotANumber = "Please enter the sediment grain diameter as a number (m).";
+inline constexpr const char* kMsgWaterLevelNotANumber = "Please enter the water level as a number of metres.";
 inline constexpr const char* kMsgBoundsIncrease =
     "The upper bounds of the wind speed categories in use must be above 0 and increase from one category to the "
     "next.";
@@ -66,6 +69,16 @@ SettingProblem slopeProblem(double degrees);
 SettingProblem seaTemperatureProblem(double celsius);
 // Sea salinity, g/kg: 0 to 400.
 SettingProblem seaSalinityProblem(double salinity);
+// Sediment density, kg/m3: a number above the density of the sea water
+// (`seaDensity`, from the sea temperature and salinity); a lighter
+// sediment would float. The bottom-velocity window gives an empty entry,
+// or one of 0 or less, the default before it checks.
+SettingProblem sedimentDensityProblem(double density, double seaDensity);
+// Sediment grain diameter, m: a number (0 or less takes the default as
+// the density does).
+SettingProblem sedimentDiameterProblem(double diameter);
+// Water level of single RWE runs, m: a number a single-precision value holds.
+SettingProblem waterLevelProblem(double level);
 // REI wind-speed categories: a whole count of 1 to 5, five powers of 0 or
 // more, and the bounds in use (count - 1 of them) above 0 and increasing.
 SettingProblem windCategoryProblem(double count, const std::array<double, 4>& bounds,

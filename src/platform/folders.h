@@ -4,6 +4,10 @@
 
 namespace quor::platform {
 
+// The data folder below the documents folder, and its parent.
+inline constexpr const char* kProductFolder = "Quor";
+inline constexpr const char* kDataFolder = "Quor/Quor 4";
+
 // Result of asking the system for the user's documents folder, with the
 // three outcomes start-up distinguishes.
 struct DocumentsFolder {

@@ -17,13 +17,6 @@ namespace {
 
 std::atomic<int> storedThreads{0};
 
-// A thread count as written by a user; nothing when it is not a whole number >= 0.
-std::optional<int> threadCount(const std::string& text) {
-    const auto v = parseDecimal(text);
-    if (!v || *v < 0 || *v != std::floor(*v) || *v > 4096) return std::nullopt;
-    return static_cast<int>(*v);
-}
-
 int affinityCores() {
     cpu_set_t set;
     CPU_ZERO(&set);
@@ -36,6 +29,12 @@ int affinityCores() {
 }
 
 }  // namespace
+
+std::optional<int> threadCount(const std::string& text) {
+    const auto v = parseDecimal(text);
+    if (!v || *v < 0 || *v != std::floor(*v) || *v > 4096) return std::nullopt;
+    return static_cast<int>(*v);
+}
 
 std::optional<int> cpuMaxCores(const std::string& cpuMax) {
     std::istringstream in(cpuMax);

@@ -9,6 +9,10 @@ namespace quor::platform {
 inline constexpr const char* kThreadsKey = "threads";
 inline constexpr const char* kThreadsVariable = "QUOR_THREADS";
 
+// A thread count as a user writes it (the setting, the variable, an
+// option): a whole number from 0 to 4096; nothing otherwise.
+std::optional<int> threadCount(const std::string& text);
+
 // The cores this process may use: its CPU affinity, capped by the cgroup's
 // cpu.max quota (rounded up); at least 1.
 int usableCores();

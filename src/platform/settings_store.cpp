@@ -1,6 +1,7 @@
 #include "platform/settings_store.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -37,12 +38,19 @@ QString storedSection(QSettings& s, const std::string& section) {
 IniSettingsStore::IniSettingsStore(std::string folder) : folder_(std::move(folder)) {}
 IniSettingsStore::~IniSettingsStore() = default;
 
+std::unique_ptr<IniSettingsStore> IniSettingsStore::ofFile(const std::string& path) {
+    auto store = std::make_unique<IniSettingsStore>(QFileInfo(QString::fromStdString(path)).absolutePath().toStdString());
+    store->file_ = path;
+    return store;
+}
+
 std::string IniSettingsStore::defaultFolder() {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     return QDir(base).filePath(QStringLiteral("Quor")).toStdString();
 }
 
 std::string IniSettingsStore::filePath(const std::string& app) const {
+    if (!file_.empty()) return file_;
     return QDir(QString::fromStdString(folder_)).filePath(QString::fromStdString(app) + ".ini").toStdString();
 }
 

@@ -28,6 +28,8 @@ public:
 class IniSettingsStore final : public SettingsStore {
 public:
     explicit IniSettingsStore(std::string folder = defaultFolder());
+    // Every application's settings in the one file `path`, however it is named.
+    static std::unique_ptr<IniSettingsStore> ofFile(const std::string& path);
     ~IniSettingsStore() override;
 
     std::string read(const std::string& app, const std::string& section, const std::string& key) const override;
@@ -42,7 +44,26 @@ public:
 private:
     QSettings& settingsFor(const std::string& app) const;
     std::string folder_;
+    std::string file_;  // when set, the one file of every application
     mutable std::map<std::string, std::unique_ptr<QSettings>> files_;
+};
+
+// Reads through another store (none: every key is missing) and never
+// writes: what the program would write back is dropped, so that a run that
+// only reads its settings leaves the user's file as it was.
+class ReadOnlySettingsStore final : public SettingsStore {
+public:
+    explicit ReadOnlySettingsStore(const SettingsStore* base) : base_(base) {}
+    std::string read(const std::string& app, const std::string& section, const std::string& key) const override {
+        return base_ ? base_->read(app, section, key) : std::string();
+    }
+    void write(const std::string&, const std::string&, const std::string&, const std::string&) override {}
+    bool contains(const std::string& app, const std::string& section, const std::string& key) const override {
+        return base_ && base_->contains(app, section, key);
+    }
+
+private:
+    const SettingsStore* base_;
 };
 
 }  // namespace quor::platform

@@ -6,33 +6,13 @@
 #include "project/chosen_paths.h"
 #include "project/project_commands.h"
 #include "project/project_file.h"
+#include "project/typed_choice.h"
 
 namespace quor::project {
 
 using platform::MessageIcon;
 
 namespace {
-
-// The answer of a typed path, in place of the choosers' dialogs.
-class TypedDataset final : public gis::DatasetChooser {
-public:
-    explicit TypedDataset(gis::DatasetItem item) : item_(std::move(item)) {}
-    std::optional<std::vector<gis::DatasetItem>> choose(gis::DatasetFilter, const std::string&) override {
-        return std::vector<gis::DatasetItem>{item_};
-    }
-
-private:
-    gis::DatasetItem item_;
-};
-
-class TypedFile final : public FileChooser {
-public:
-    explicit TypedFile(std::string path) : path_(std::move(path)) {}
-    std::optional<std::string> chooseFile(const FileDialogRequest&) override { return path_; }
-
-private:
-    std::string path_;
-};
 
 std::string trimmed(const std::string& s) {
     const auto b = s.find_first_not_of(" \t");

@@ -300,9 +300,11 @@ void ProjectCommands::OpenPr_Click() {
     }
 }
 
-bool ProjectCommands::loadproject() {
-    auto& f = ctx_.form;
-    auto& st = ctx_.state;
+bool ProjectCommands::loadproject() { return loadProjectFile(ctx_); }
+
+bool loadProjectFile(ProjectContext& ctx) {
+    auto& f = ctx.form;
+    auto& st = ctx.state;
     const std::string path = projectFilePath(f.projfile, f.projname, st.model_mode);
     std::vector<std::string> lines;
     try {
@@ -335,7 +337,7 @@ bool ProjectCommands::loadproject() {
     st.wind_path = storedPathToNative(line(10));
     st.wind_name = line(11);
     f.bathyunits = line(12);
-    ctx_.wind.windunits = line(13);
+    ctx.wind.windunits = line(13);
     // A batch project may have been created without wind data: its empty
     // wind line is accepted, and a single run then fails in the wind reader.
     if (st.model_mode == model::RWE_MODE && !st.wind_path.empty() && !endsWith(st.wind_path, ".Wind_RWE"))
@@ -349,11 +351,11 @@ bool ProjectCommands::loadproject() {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const bool shapefile = endsWith(lowerName, ".shp");
     f.option_arccov = (f.shorefeature == "polygon" || (!shapefile && !f.shorename.empty())) ? 2 : 1;
-    if (ctx_.holder.indexcheck == 0 && f.shorecov.empty()) {
-        ctx_.messages.message(kNoShorelineProject, MessageIcon::Exclamation);
+    if (ctx.holder.indexcheck == 0 && f.shorecov.empty()) {
+        ctx.messages.message(kNoShorelineProject, MessageIcon::Exclamation);
         return false;
     }
-    if (st.wind_name == "Temporary_wind") ctx_.messages.message(kTemporaryWindWarning, MessageIcon::Exclamation);
+    if (st.wind_name == "Temporary_wind") ctx.messages.message(kTemporaryWindWarning, MessageIcon::Exclamation);
     if (static_cast<int>(lines.size()) > kLinesWithoutGeodatabase) {
         f.geodatabasename = gis::geodatabaseFileName(f.projname);
         try {
@@ -367,21 +369,21 @@ bool ProjectCommands::loadproject() {
         std::error_code ec;
         if (!st.wind_path.empty() && !fs::exists(st.wind_path, ec)) {
             // The project is still usable: the user picks other wind data.
-            ctx_.messages.message(kMissingWindFile1 + st.wind_path + kMissingWindFile2, MessageIcon::Exclamation);
+            ctx.messages.message(kMissingWindFile1 + st.wind_path + kMissingWindFile2, MessageIcon::Exclamation);
             st.wind_path.clear();
             st.wind_name.clear();
             st.wind_pathcopy.clear();
             f.windpath.clear();
             return true;
         }
-        const auto problem = ctx_.hooks.reiWindProblem ? ctx_.hooks.reiWindProblem(st.wind_path) : std::nullopt;
-        const bool ok = !problem && loadReiWind(ctx_, st.wind_path);
+        const auto problem = ctx.hooks.reiWindProblem ? ctx.hooks.reiWindProblem(st.wind_path) : std::nullopt;
+        const bool ok = !problem && loadReiWind(ctx, st.wind_path);
         // The flag tells New Project that its dialog was cancelled; a failed
         // load while opening must not cancel the next New Project.
         st.dlg_cancel = false;
         if (!ok) {
             // As with a missing file, the project opens and Change Wind Data mends it.
-            ctx_.messages.message(kUnusableWindFile1 + st.wind_path + kUnusableWindFile2 +
+            ctx.messages.message(kUnusableWindFile1 + st.wind_path + kUnusableWindFile2 +
                                       (problem ? "\n" + *problem : std::string()),
                                   MessageIcon::Exclamation);
             st.wind_path.clear();

@@ -82,6 +82,11 @@ std::string windFileFilter(uint8_t model_mode);
 bool loadReiWind(ProjectContext& context, const std::string& windpath);
 inline constexpr const char* kWindReaderMissing = "Reading REI wind files is not available in this build.";
 
+// Reads the project file projfile/projname of the current mode into the
+// state, as ProjectCommands::loadproject does; also for a run without the
+// window.
+bool loadProjectFile(ProjectContext& context);
+
 class ProjectCommands {
 public:
     ProjectCommands(ProjectContext context, ProjectWindow& window);
@@ -96,8 +101,8 @@ public:
     void RemPr_Click();
     void del_Click();
 
-    // Reads projfile/projname in the current mode into the state; false
-    // when the file cannot be used (the caller reports it). A geodatabase
+    // Reads projfile/projname in the current mode into the state (through
+    // loadProjectFile); false when the file cannot be used (the caller reports it). A geodatabase
     // that is missing, read-only or locked throws ProjectFileError with
     // that reason. An REI project whose wind file is missing or unusable
     // loads without wind and says which file it is (and the line at fault).

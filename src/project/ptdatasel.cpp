@@ -36,6 +36,39 @@ std::pair<std::string, std::string> splitAtLastSeparator(const std::string& path
     return {path.substr(0, pos), path.substr(pos + 1)};
 }
 
+namespace {
+
+void requirePoints(const pg::FeatureClass& fc, const std::string& shown) {
+    if (fc.geometryType() != pg::GeometryType::Point) throw pg::GisError("\"" + shown + "\" is not a point dataset.");
+}
+
+}  // namespace
+
+RunPoints openGeodatabasePoints(const std::shared_ptr<pg::Workspace>& geodatabase, const std::string& name) {
+    if (!geodatabase) throw pg::GisError("There is no open project geodatabase.");
+    RunPoints p;
+    p.fc = geodatabase->openFeatureClass(name);
+    p.choice = {name, splitAtLastSeparator(geodatabase->path()).first, name};
+    requirePoints(*p.fc, name);
+    return p;
+}
+
+RunPoints openShapefilePoints(const std::string& path) {
+    auto [dir, name] = splitAtLastSeparator(path);
+    RunPoints p;
+    p.choice = {path, dir, name};
+    auto ws = pg::Workspace::open(dir);
+    std::string cls = name;
+    if (cls.size() > 4) {
+        std::string ext = cls.substr(cls.size() - 4);
+        for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext == ".shp") cls.resize(cls.size() - 4);
+    }
+    p.fc = ws->openFeatureClass(cls);
+    requirePoints(*p.fc, path);
+    return p;
+}
+
 void ptdatasel::Form_Load() {
     const bool batch = s_.batch_mode == 1;
     checkVisible_ = !batch;
@@ -49,40 +82,23 @@ bool ptdatasel::Command1_Click(const std::string& text, bool checked, const std:
         messages_.message(kSelectValidPoint, platform::MessageIcon::Critical);
         return false;
     }
-    PointDatasetChoice choice;
-    choice.pointsel = text;
-    std::shared_ptr<pg::FeatureClass> fc;
+    RunPoints points;
     int16_t counterstart = 0;
     try {
         if (beginsWithPointdata(text)) {
-            if (!mf_.ptworkspace) throw pg::GisError("There is no open project geodatabase.");
-            fc = mf_.ptworkspace->openFeatureClass(text);
+            points = openGeodatabasePoints(mf_.ptworkspace, text);
             counterstart = 1;
-            choice.shpdir = splitAtLastSeparator(mf_.ptworkspace->path()).first;
-            choice.shpname1 = text;
         } else {
-            auto [dir, name] = splitAtLastSeparator(text);
-            if (dir.empty() && text.find_first_of("/\\") == std::string::npos)
+            if (text.find_first_of("/\\") == std::string::npos)
                 throw pg::GisError("\"" + text + "\" is neither a point dataset of the project nor a shapefile path.");
-            choice.shpdir = dir;
-            choice.shpname1 = name;
-            auto ws = pg::Workspace::open(dir);
-            std::string cls = name;
-            if (cls.size() > 4) {
-                std::string ext = cls.substr(cls.size() - 4);
-                for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                if (ext == ".shp") cls.resize(cls.size() - 4);
-            }
-            fc = ws->openFeatureClass(cls);
+            points = openShapefilePoints(text);
             counterstart = 0;
         }
-        if (fc->geometryType() != pg::GeometryType::Point)
-            throw pg::GisError("\"" + text + "\" is not a point dataset.");
     } catch (const std::exception& e) {
         messages_.message(e.what(), platform::MessageIcon::Critical);
         return false;
     }
-    result = choice;
+    result = points.choice;
     mf_.fetchlength = checked && checkVisible_ ? 1 : 0;
     if (unload) unload();
 
@@ -103,7 +119,7 @@ bool ptdatasel::Command1_Click(const std::string& text, bool checked, const std:
             messages_.message(missing, platform::MessageIcon::Exclamation);
             if (runIdle) runIdle();
         } else {
-            (*driver)(fc, counterstart, result);
+            (*driver)(points.fc, counterstart, result);
         }
     } catch (const std::exception& e) {
         messages_.message(e.what(), platform::MessageIcon::None);

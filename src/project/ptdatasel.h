@@ -34,6 +34,18 @@ struct PointDatasetChoice {
     std::string shpname1;  // the class name, or the shapefile's file name with ".shp"
 };
 
+// A run's point dataset, opened, with the choice that names it.
+struct RunPoints {
+    std::shared_ptr<pg::FeatureClass> fc;
+    PointDatasetChoice choice;
+};
+
+// The class `name` of a geodatabase (the project's, or any GeoPackage) as
+// a run's point dataset. The shapefile at `path` as a run's point dataset.
+// GisError with the reason, also when the dataset does not hold points.
+RunPoints openGeodatabasePoints(const std::shared_ptr<pg::Workspace>& geodatabase, const std::string& name);
+RunPoints openShapefilePoints(const std::string& path);
+
 // The run drivers, filled by the application. Each gets the opened class
 // and counterstart (1 for a project class, 0 for a shapefile).
 struct RunDrivers {

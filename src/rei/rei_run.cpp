@@ -132,6 +132,7 @@ void count(ReiRunOutcome& out, SiteEnd end) {
 void showSite(ReiRunContext& ctx, project::RunHold& hold, std::int64_t i, std::int64_t total, bool background) {
     const std::string of = std::to_string(i) + " of " + std::to_string(total);
     hold.setTitle("Quor running.." + of);
+    hold.shell().atSite(i, total);
     if (!background) {
         ctx.progress.setValue(1, 0);
         ctx.progress.setLabel(1, "Processing Point " + of);
@@ -337,6 +338,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
 
         hold.storeSitesQuickly();
         sitesBegun = true;
+        bool stopped = false;
         {
             auto cursor = fc->search();
             std::int64_t read = 0, committed = 0;
@@ -352,6 +354,10 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                     return item;
                 },
                 [&](SiteItem& item, ComputedSite& c) {
+                    if (ctx.stopRequested && ctx.stopRequested()) {
+                        stopped = true;
+                        return false;
+                    }
                     // Numbered as committed: a row passed over takes no number.
                     showSite(ctx, hold, committed + 1, out.sites, background);
                     c.record.play();
@@ -380,6 +386,13 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             messages.message(std::string(kCouldNotRun) + "\n" + hold.storedText(out.written, out.sites),
                              platform::MessageIcon::Critical);
             out.end = ReiRunEnd::Failed;
+            return out;
+        }
+        if (stopped) {
+            ctx.progress.hide();
+            messages.message(std::string(kRunStopped) + " " + hold.storedText(out.written, out.sites),
+                             platform::MessageIcon::Exclamation);
+            out.end = ReiRunEnd::Stopped;
             return out;
         }
         hold.toForeground();

@@ -26,6 +26,7 @@ namespace pg = platform::gis;
 inline constexpr const char* kNoShoreline = "Cannot run in original mode without shoreline file.";
 inline constexpr const char* kCouldNotRun = " Could not run the model";
 inline constexpr const char* kProcessingDone = "Processing Done";
+inline constexpr const char* kRunStopped = "The run was stopped.";
 
 
 struct ReiRunContext {
@@ -44,6 +45,10 @@ struct ReiRunContext {
     // the user told, when it cannot. A run without it is refused.
     std::function<bool(platform::Messages&)> reloadWind;
     model::RunShell* shell = nullptr;
+    // Asked before each site is stored: true ends the run there, every site
+    // before it stored and counted. The window leaves it empty, since there
+    // an REI run cannot be cancelled once started.
+    std::function<bool()> stopRequested = {};
     // Draws each site's square over the map (see gis::RayContext).
     std::function<void(const std::vector<pg::Point>& square)> drawSiteSquare = {};
 };
@@ -53,6 +58,7 @@ enum class ReiRunEnd {
     Declined,   // the user kept the existing REI values
     Refused,    // an input cannot give correct results; the dataset is untouched
     Failed,     // the run broke off; sites before keep their values
+    Stopped,    // stopped on request (stopRequested); sites before keep their values
 };
 
 struct ReiRunOutcome {

@@ -13,16 +13,22 @@ namespace {
 
 bool blank(const std::string& t) { return t.find_first_not_of(" \t") == std::string::npos; }
 
-// Sea water density at the settings' temperature and salinity.
-double seaDensity(const model::ModelState& s) {
+// An entry as a number: an empty one as 0, which takes the default; one
+// that is no number as NaN, which every check refuses.
+double entry(const std::string& t) {
+    if (blank(t)) return 0;
+    return platform::parseNumber(t).value_or(std::nan(""));
+}
+
+}  // namespace
+
+double seaWaterDensity(const model::ModelState& s) {
     auto probe = std::make_unique<model::ModelState>();
     probe->sea_temp = s.sea_temp;
     probe->sea_salinity = s.sea_salinity;
     bottom_velocity_cls(*probe).sea_density();
     return probe->sea_dens;
 }
-
-}  // namespace
 
 BottomVelocityChoice Orbital_velocity_frm::Form_Load() const {
     BottomVelocityChoice c;
@@ -37,31 +43,23 @@ bool Orbital_velocity_frm::Command1_Click(const BottomVelocityChoice& c, std::st
     double density = s_.sed_density, diameter = s_.sed_diameter;
     bool densityDefault = false, diameterDefault = false;
     if (c.velocity && c.sediment) {
-        std::optional<double> d, g;
-        if (!blank(c.density)) {
-            d = platform::parseNumber(c.density);
-            if (!d || !std::isfinite(*d)) {
-                messages_.message(kDensityNotANumber, platform::MessageIcon::Exclamation);
-                return false;
-            }
+        const double d = entry(c.density), g = entry(c.diameter);
+        const double sea = seaWaterDensity(s_);
+        // An entry that is no number is refused first, the density's before the diameter's.
+        if (!std::isfinite(d)) {
+            messages_.message(*model::sedimentDensityProblem(d, sea), platform::MessageIcon::Exclamation);
+            return false;
         }
-        if (!blank(c.diameter)) {
-            g = platform::parseNumber(c.diameter);
-            if (!g || !std::isfinite(*g)) {
-                messages_.message(kDiameterNotANumber, platform::MessageIcon::Exclamation);
-                return false;
-            }
+        if (auto problem = model::sedimentDiameterProblem(g)) {
+            messages_.message(*problem, platform::MessageIcon::Exclamation);
+            return false;
         }
-        densityDefault = !d || *d <= 0;
-        diameterDefault = !g || *g <= 0;
-        density = densityDefault ? kDefaultSedimentDensity : *d;
-        diameter = diameterDefault ? kDefaultSedimentDiameter : *g;
-        const double sea = seaDensity(s_);
-        if (!(density > sea)) {
-            messages_.message("The sediment density must be greater than the density of the sea water (" +
-                                  platform::formatNumber(platform::roundHalfEven(sea, 2)) +
-                                  " kg/m3): such a sediment would float.",
-                              platform::MessageIcon::Exclamation);
+        densityDefault = d <= 0;
+        diameterDefault = g <= 0;
+        density = densityDefault ? kDefaultSedimentDensity : d;
+        diameter = diameterDefault ? kDefaultSedimentDiameter : g;
+        if (auto problem = model::sedimentDensityProblem(density, sea)) {
+            messages_.message(*problem, platform::MessageIcon::Exclamation);
             return false;
         }
     }

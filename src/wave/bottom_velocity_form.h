@@ -7,6 +7,7 @@
 #include <string>
 
 #include "model/model_state.h"
+#include "model/setting_checks.h"
 #include "platform/feedback.h"
 
 namespace quor::wave {
@@ -14,8 +15,8 @@ namespace quor::wave {
 inline constexpr const char* kDensityDefaultMessage = "Please enter a valid sediment density, default value will be used";
 inline constexpr const char* kDiameterDefaultMessage =
     "Please enter a valid sediment grain diameter, default value will be used";
-inline constexpr const char* kDensityNotANumber = "Please enter the sediment density as a number (kg/m3).";
-inline constexpr const char* kDiameterNotANumber = "Please enter the sediment grain diameter as a number (m).";
+inline constexpr const char* kDensityNotANumber = model::kMsgDensityNotANumber;
+inline constexpr const char* kDiameterNotANumber = model::kMsgDiameterNotANumber;
 inline constexpr double kDefaultSedimentDensity = 2650;
 inline constexpr double kDefaultSedimentDiameter = 0.0002;
 
@@ -27,6 +28,10 @@ struct BottomVelocityChoice {
     std::string density = "2650";
     std::string diameter = "0.0002";
 };
+
+// The density of the sea water at the settings' temperature and salinity,
+// kg/m3: what a sediment must be heavier than.
+double seaWaterDensity(const model::ModelState& state);
 
 class Orbital_velocity_frm {
 public:

@@ -67,16 +67,23 @@ std::optional<std::string> rweRunStartProblem(const model::MainFormState& mainfo
     return rweRunRangeProblem(mainform, state);
 }
 
+RunOutcome singleRun(gis::RayContext& ctx, model::RunShell* shell, const std::shared_ptr<pg::FeatureClass>& points,
+                     int16_t counterstart, const project::PointDatasetChoice& choice) {
+    if (auto problem = rweRunStartProblem(ctx.mainform, ctx.state)) {
+        ctx.messages.message(*problem, platform::MessageIcon::Exclamation);
+        if (shell) shell->runEnded();
+        RunOutcome refused;
+        refused.end = RunEnd::Refused;
+        return refused;
+    }
+    WaveRunContext run{ctx, shell, choice.shpdir, choice.shpname1};
+    return wave_main_cls(run).WaveMain(points, counterstart, ctx.fm_property.optionindex, 0, 0);
+}
+
 void installWaveMain(project::RunDrivers& drivers, gis::RayContext& ctx, model::RunShell* shell) {
     drivers.WaveMain = [&ctx, shell](const std::shared_ptr<pg::FeatureClass>& fc, int16_t counterstart,
                                      const project::PointDatasetChoice& choice) {
-        if (auto problem = rweRunStartProblem(ctx.mainform, ctx.state)) {
-            ctx.messages.message(*problem, platform::MessageIcon::Exclamation);
-            if (shell) shell->runEnded();
-            return;
-        }
-        WaveRunContext run{ctx, shell, choice.shpdir, choice.shpname1};
-        wave_main_cls(run).WaveMain(fc, counterstart, ctx.fm_property.optionindex, 0, 0);
+        singleRun(ctx, shell, fc, counterstart, choice);
     };
 }
 

@@ -22,7 +22,13 @@ std::optional<std::string> rweRunRangeProblem(const model::MainFormState& mainfo
 // runs has none), or a setting out of its range; nothing when it can.
 std::optional<std::string> rweRunStartProblem(const model::MainFormState& mainform, const model::ModelState& state);
 
-// Fills the RWE slot of `drivers`. `ctx` and `shell` must outlive it.
+// One single run as the Run command starts it: refused, the user told why,
+// when rweRunStartProblem finds a reason (the shell then goes idle again);
+// otherwise a run of every site with the ray count of the settings.
+RunOutcome singleRun(gis::RayContext& ctx, model::RunShell* shell, const std::shared_ptr<pg::FeatureClass>& points,
+                     int16_t counterstart, const project::PointDatasetChoice& choice);
+
+// Fills the RWE slot of `drivers` with singleRun. `ctx` and `shell` must outlive it.
 void installWaveMain(project::RunDrivers& drivers, gis::RayContext& ctx, model::RunShell* shell = nullptr);
 
 // The bathymetry raster of a run (`bathycov`). The previous run's raster

@@ -17,12 +17,12 @@ bool Tide_frm::Command1_Click(const std::string& text) {
         s_.water_level = 0;
         return true;
     }
-    const auto v = platform::parseNumber(text);
-    if (!v || !std::isfinite(static_cast<float>(*v))) {
-        messages_.message(kTideNotANumber, platform::MessageIcon::Exclamation);
+    const double v = platform::parseNumber(text).value_or(std::nan(""));
+    if (auto problem = model::waterLevelProblem(v)) {
+        messages_.message(*problem, platform::MessageIcon::Exclamation);
         return false;
     }
-    s_.water_level = static_cast<float>(*v);
+    s_.water_level = static_cast<float>(v);
     return true;
 }
 

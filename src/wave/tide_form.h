@@ -7,6 +7,7 @@
 #include <string>
 
 #include "model/model_state.h"
+#include "model/setting_checks.h"
 #include "platform/feedback.h"
 
 namespace quor::wave {
@@ -15,7 +16,7 @@ inline constexpr const char* kTideTitle = "Water Level Adjustment Tool";
 inline constexpr const char* kTidePrompt = "Enter a value to raise or lower the bathymetry:";
 inline constexpr const char* kTideUnit = "(meter)";
 inline constexpr const char* kTideSign = "Positive values raise the water (deeper), negative values lower it.";
-inline constexpr const char* kTideNotANumber = "Please enter the water level as a number of metres.";
+inline constexpr const char* kTideNotANumber = model::kMsgWaterLevelNotANumber;
 
 class Tide_frm {
 public:

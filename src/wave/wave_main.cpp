@@ -732,6 +732,7 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
                 c.site.number = out.sitesDone + 1;
                 const std::string of = std::to_string(c.site.number) + " of " + std::to_string(count);
                 hold.setTitle("Quor running.." + of);
+                shell.atSite(c.site.number, count);
                 if (!background) {
                     progress.setValue(1, 0);
                     progress.setLabel(1, "Processing Point " + of);

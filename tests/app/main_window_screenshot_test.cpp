@@ -271,20 +271,6 @@ int sitesInTheirColours(const QImage& img, app::MainForm& window, const pg::Laye
     return coloured;
 }
 
-// Picks `entry` in the point-dataset chooser the Run button opens and presses OK.
-void runFromTheRunButton(app::MainForm& window, const std::string& entry) {
-    bool chosen = false;
-    QTimer::singleShot(0, [&] {
-        auto* chooser = dynamic_cast<project::ui::PtdataselDialog*>(QApplication::activeModalWidget());
-        if (!chooser) return;
-        chooser->Combo1->setCurrentText(QString::fromStdString(entry));
-        chosen = chooser->Combo1->currentText().toStdString() == entry;
-        chooser->Command1->click();
-    });
-    window.toolbarButton(app::kProjectToolbar, "run")->trigger();
-    EXPECT_TRUE(chosen) << entry << " is not in the chooser";
-}
-
 namespace td = gis::testdata;
 
 // An REI project over a lake 10 m deep with the fast algorithm, as the
@@ -363,8 +349,8 @@ TEST_F(MainWindowScreenshot, ReiRunsFromTheRunButtonColourEverySite) {
     all = {all.minX - 200, all.minY - 200, all.maxX + 200, all.maxY + 200};
     map.setExtent(all);
 
-    runFromTheRunButton(w.window, "Pointdata1");
-    runFromTheRunButton(w.window, shp);
+    test::runFromTheRunButton(w.window, "Pointdata1");
+    test::runFromTheRunButton(w.window, shp);
     const std::vector<std::string> told = w.messages.texts();
     EXPECT_NE(std::find(told.begin(), told.end(), "12 of 12 sites could not be processed"), told.end())
         << ::testing::PrintToString(told);
@@ -463,7 +449,7 @@ TEST_F(MainWindowScreenshot, AListedShapefileStaysInItsColoursAfterAChangedShore
     std::vector<double> shown;
 
     commandChoosing(w.window, "Addshore", w.home.file("shore/lake.shp"));  // Ctrl+H
-    runFromTheRunButton(w.window, shp);
+    test::runFromTheRunButton(w.window, shp);
     EXPECT_EQ(sitesAsDrawn(&shown), 10) << "the run colours the sites";
     const std::vector<double> firstRun = runsBounds();
     EXPECT_EQ(shown, firstRun);
@@ -472,7 +458,7 @@ TEST_F(MainWindowScreenshot, AListedShapefileStaysInItsColoursAfterAChangedShore
     EXPECT_EQ(form.bathycov, deeper);
     EXPECT_EQ(sitesAsDrawn(&shown), 10) << "the sites keep the colours of their run";
     EXPECT_EQ(shown, firstRun);
-    runFromTheRunButton(w.window, shp);
+    test::runFromTheRunButton(w.window, shp);
     EXPECT_EQ(sitesAsDrawn(&shown), 10) << "the next run colours them";
     EXPECT_EQ(shown, runsBounds());
     EXPECT_NE(shown, firstRun) << "the deeper water gives other values";

@@ -11,7 +11,7 @@
 
 #include "app/mode_dialog.h"
 #include "app/progress_form.h"
-#include "app/settings_loader.h"
+#include "model/settings_loader.h"
 #include "app/shell_settings.h"
 #include "app/welcome_dialog.h"
 #include "shell_fixture.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/main_form.h"
-#include "app/settings_loader.h"
+#include "model/settings_loader.h"
 #include "model/model_state.h"
 #include "model/setting_checks.h"
 #include "platform/numbers.h"
@@ -26,6 +26,7 @@
 #include "wave/rwe_results.h"
 #include "wave/rwe_settings.h"
 #include "wave/wave_main.h"
+#include "quor_run_support.h"
 #include "test_support.h"
 
 using namespace quor;
@@ -149,7 +150,7 @@ TEST_F(Manual, GivesBothDefaultsOfGodasCoefficient) {
     platform::IniSettingsStore empty(fresh.path() + "/config");
     model::ModelState started;
     model::MainFormState startedForm;
-    app::loadSettingsParameters(empty, started, startedForm);
+    model::loadSettingsParameters(empty, started, startedForm);
     wave::wv_property settings(started, startedForm, holder, empty, messages);
     settings.Form_Load();
     settings.Check1_Click(true);
@@ -167,7 +168,7 @@ TEST_F(Manual, GivesBothDefaultsOfTheSegmentInterrogationDistance) {
     platform::IniSettingsStore empty(fresh.path() + "/config");
     model::ModelState started;
     model::MainFormState startedForm;
-    app::loadSettingsParameters(empty, started, startedForm);
+    model::loadSettingsParameters(empty, started, startedForm);
     wave::wv_property settings(started, startedForm, holder, empty, messages);
     settings.Form_Load();
     const QRegularExpression row(QStringLiteral(R"(\| fetch segment interrogation distance[^\n]*)"));
@@ -175,4 +176,17 @@ TEST_F(Manual, GivesBothDefaultsOfTheSegmentInterrogationDistance) {
     ASSERT_FALSE(line.isEmpty());
     for (const std::string& value : {platform::formatNumber(started.Depth_intg_first), settings.form.depthIntgFirst})
         EXPECT_TRUE(line.contains(QString::fromStdString(value))) << line.toStdString() << " lacks " << value;
+}
+
+// The chapter on quor-run names every option the program has.
+TEST_F(Manual, NamesEveryOptionOfTheCommandLine) {
+    const test::Ran help = test::runProgram(QUOR_RUN_PROGRAM, {"--help"}, home.path());
+    ASSERT_EQ(help.exit, 0) << help.err;
+    const QRegularExpression option(QStringLiteral(R"(^  (--[a-z-]+))"), QRegularExpression::MultilineOption);
+    int checked = 0;
+    for (auto it = option.globalMatch(QString::fromStdString(help.out)); it.hasNext(); ++checked) {
+        const std::string name = it.next().captured(1).toStdString();
+        EXPECT_TRUE(names("`" + name)) << "the manual does not name " << name;
+    }
+    EXPECT_GE(checked, 40);
 }

@@ -1,9 +1,19 @@
 #pragma once
 // The main window as the program wires it: the window, then the run
 // command, on their own settings file in a temporary home.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+
 #include "app/main_form.h"
 #include "app/run_command.h"
+#include "app/startup.h"
 #include "platform/settings_store.h"
+#include "project/ui/ptdatasel_dialog.h"
 #include "test_support.h"
 
 namespace quor::test {
@@ -28,5 +38,19 @@ struct WiredWindow {
         window.Form_Load(env);
     }
 };
+
+// Picks `entry` in the point-dataset chooser the Run button opens and presses OK.
+inline void runFromTheRunButton(app::MainForm& window, const std::string& entry) {
+    bool chosen = false;
+    QTimer::singleShot(0, [&] {
+        auto* chooser = dynamic_cast<project::ui::PtdataselDialog*>(QApplication::activeModalWidget());
+        if (!chooser) return;
+        chooser->Combo1->setCurrentText(QString::fromStdString(entry));
+        chosen = chooser->Combo1->currentText().toStdString() == entry;
+        chooser->Command1->click();
+    });
+    window.toolbarButton(app::kProjectToolbar, "run")->trigger();
+    EXPECT_TRUE(chosen) << entry << " is not in the chooser";
+}
 
 }  // namespace quor::test

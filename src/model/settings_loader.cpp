@@ -1,4 +1,4 @@
-#include "app/settings_loader.h"
+#include "model/settings_loader.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +10,7 @@
 #include "platform/numbers.h"
 #include "platform/run_threads.h"
 
-namespace quor::app {
+namespace quor::model {
 
 namespace {
 
@@ -76,7 +76,7 @@ void replaced(platform::SettingsStore& store, ReplacedSettings* report, const ch
     if (report) report->push_back({section, key, was, now, why});
 }
 
-using Check = std::function<model::SettingProblem(double)>;
+using Check = std::function<SettingProblem(double)>;
 
 // A Double setting whose default applies when nothing is stored or what
 // is stored reads as 0 (written back as `stored`, without a word), or when
@@ -87,8 +87,8 @@ double checkedDouble(platform::SettingsStore& store, ReplacedSettings* report, c
     const std::string text = readText(store, section, key);
     const char* target = writeKey ? writeKey : key;
     const auto v = toDouble(text);
-    const model::SettingProblem problem =
-        text.empty() ? std::nullopt : !v ? model::SettingProblem("not a number") : check(*v);
+    const SettingProblem problem =
+        text.empty() ? std::nullopt : !v ? SettingProblem("not a number") : check(*v);
     if (problem) {
         replaced(store, report, section, target, text, platform::formatNumber(stored), *problem);
         return fallback;
@@ -126,14 +126,14 @@ double holderNumber(platform::SettingsStore& store, const char* section, const c
 
 }  // namespace
 
-void loadSettingsParameters(platform::SettingsStore& store, model::ModelState& state, model::MainFormState& form,
+void loadSettingsParameters(platform::SettingsStore& store, ModelState& state, MainFormState& form,
                             ReplacedSettings* report) {
-    form.Fetch = checkedDouble(store, report, kSettings, "Fetch", 10000, 10000, model::fetchProblem);
+    form.Fetch = checkedDouble(store, report, kSettings, "Fetch", 10000, 10000, fetchProblem);
     state.Fetch_first = checkedDouble(store, report, kParameter, "Fetch_first", 1000, 1000,
-                                      [&](double v) { return model::segmentLengthProblem(v, form.Fetch); });
+                                      [&](double v) { return segmentLengthProblem(v, form.Fetch); });
     // The default segment never reaches beyond a shorter fetch, or the next
     // start would refuse it in its turn.
-    if (model::segmentLengthProblem(state.Fetch_first, form.Fetch)) {
+    if (segmentLengthProblem(state.Fetch_first, form.Fetch)) {
         state.Fetch_first = form.Fetch;
         writeNumber(store, kParameter, "Fetch_first", form.Fetch);
     }
@@ -143,16 +143,16 @@ void loadSettingsParameters(platform::SettingsStore& store, model::ModelState& s
 
     // 100 is used now, but 500 is what the next start will read.
     state.Depth_intg_first =
-        checkedDouble(store, report, kParameter, "Depth_intg_first", 100, 500, model::segmentDistanceProblem);
+        checkedDouble(store, report, kParameter, "Depth_intg_first", 100, 500, segmentDistanceProblem);
     state.Depth_intg_second = checkedDouble(store, report, kParameter, "Depth_intg_second", 100, 100,
-                                            model::secondDistanceProblem, "depth_intg_second");
-    state.A_goda = checkedDouble(store, report, kParameter, "A_goda", 0.17, 0.17, model::godaProblem);
+                                            secondDistanceProblem, "depth_intg_second");
+    state.A_goda = checkedDouble(store, report, kParameter, "A_goda", 0.17, 0.17, godaProblem);
 
     // Stored as N for a tolerance of one in N.
-    const double n = checkedDouble(store, report, kParameter, "Eps", 1000, 1000, model::epsProblem);
+    const double n = checkedDouble(store, report, kParameter, "Eps", 1000, 1000, epsProblem);
     state.Eps = 1.0 / n;
 
-    state.goda_slope = checkedDouble(store, report, kParameter, "alpha", 1.909, 1.909, model::slopeProblem);
+    state.goda_slope = checkedDouble(store, report, kParameter, "alpha", 1.909, 1.909, slopeProblem);
 
     form.proj_name = readText(store, kSettings, "name");
     if (form.proj_name.empty()) {
@@ -161,8 +161,8 @@ void loadSettingsParameters(platform::SettingsStore& store, model::ModelState& s
     }
 }
 
-void loadSettingsProjectFolder(platform::SettingsStore& store, const model::ModelState& state,
-                               model::MainFormState& form) {
+void loadSettingsProjectFolder(platform::SettingsStore& store, const ModelState& state,
+                               MainFormState& form) {
     form.dir_path = readText(store, kSettings, "default");
     if (form.dir_path.empty()) {
         form.dir_path = state.app_folder + "/Project";
@@ -170,11 +170,11 @@ void loadSettingsProjectFolder(platform::SettingsStore& store, const model::Mode
     }
 }
 
-void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state, model::MainFormState& form,
-                        model::SettingsHolder& holder, ReplacedSettings* report) {
+void loadSettingsHolder(platform::SettingsStore& store, ModelState& state, MainFormState& form,
+                        SettingsHolder& holder, ReplacedSettings* report) {
     // Only an empty text takes the default silently; anything else the
     // REI settings would refuse (a stored 0 among them) is replaced.
-    form.dist_bathy = checkedDouble(store, report, kSettings, "Bathy_dist", 100, 100, model::bathyDistanceProblem);
+    form.dist_bathy = checkedDouble(store, report, kSettings, "Bathy_dist", 100, 100, bathyDistanceProblem);
 
     holder.wind_cat1 = holderNumber(store, kWindCategory, "wind_cat1", 30);
     holder.wind_cat2 = holderNumber(store, kWindCategory, "wind_cat2", 60);
@@ -197,7 +197,7 @@ void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state
         holder.optionindex = 1;
         writeNumber(store, kSettings, "option_index", 1);
     } else {
-        holder.optionindex = checkedInteger(store, report, kSettings, "option_index", 1, model::rayOptionProblem);
+        holder.optionindex = checkedInteger(store, report, kSettings, "option_index", 1, rayOptionProblem);
     }
 
     // A stored flag is left for the REI settings dialog to read itself.
@@ -212,9 +212,9 @@ void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state
     const std::array<double, 5> powers{holder.Power1, holder.Power2, holder.Power3, holder.Power4, holder.Power5};
     const double countValue = count.empty() ? 3.0 : toDouble(count).value_or(std::nan(""));
     const bool boundsAreNumbers = std::none_of(bounds.begin(), bounds.end(), [](double b) { return std::isnan(b); });
-    const model::SettingProblem categories = boundsAreNumbers
-                                                 ? model::windCategoryProblem(countValue, bounds, powers)
-                                                 : model::SettingProblem("a category bound is not a number");
+    const SettingProblem categories = boundsAreNumbers
+                                                 ? windCategoryProblem(countValue, bounds, powers)
+                                                 : SettingProblem("a category bound is not a number");
     if (categories) {
         std::string was = "windcatno=" + count;
         holder.windcatno = 3;
@@ -245,12 +245,12 @@ void loadSettingsHolder(platform::SettingsStore& store, model::ModelState& state
         holder.Power4 = 0;
         holder.Power5 = 0.082;
     }
-    state.wv_indexcheck = checkedInteger(store, report, kSettings, "wv_indexcheck", 0, model::fastAlgorithmProblem);
+    state.wv_indexcheck = checkedInteger(store, report, kSettings, "wv_indexcheck", 0, fastAlgorithmProblem);
     // The REI fast algorithm chosen in an earlier session.
-    holder.indexcheck = checkedInteger(store, report, kSettings, "indexcheck", 0, model::fastAlgorithmProblem);
+    holder.indexcheck = checkedInteger(store, report, kSettings, "indexcheck", 0, fastAlgorithmProblem);
 }
 
-void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state, ReplacedSettings* report) {
+void loadSettingsSea(platform::SettingsStore& store, ModelState& state, ReplacedSettings* report) {
     // A missing or unreadable value takes its default in memory only; one
     // the RWE settings would refuse, one beyond a Single's range among them,
     // is also replaced in the store.
@@ -264,12 +264,19 @@ void loadSettingsSea(platform::SettingsStore& store, model::ModelState& state, R
         }
         return static_cast<float>(*v);
     };
-    state.sea_temp = sea("Sea_temp", 20.0f, model::seaTemperatureProblem);
-    state.sea_salinity = sea("Sea_salinity", 34.84f, model::seaSalinityProblem);
+    state.sea_temp = sea("Sea_temp", 20.0f, seaTemperatureProblem);
+    state.sea_salinity = sea("Sea_salinity", 34.84f, seaSalinityProblem);
 }
 
 void loadSettingsThreads(const platform::SettingsStore& store) {
     platform::setThreadsSetting(readText(store, kSettings, platform::kThreadsKey));
+}
+
+void startSwitches(ModelState& state) {
+    state.orbvel_on = 0;
+    state.sediment_on = 0;
+    state.velocity_method = 1;
+    state.debug_mode = 0;
 }
 
 std::string replacedSettingsMessage(const ReplacedSettings& replaced) {
@@ -279,4 +286,4 @@ std::string replacedSettingsMessage(const ReplacedSettings& replaced) {
     return text;
 }
 
-}  // namespace quor::app
+}  // namespace quor::model

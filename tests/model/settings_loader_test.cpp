@@ -4,14 +4,14 @@
 #include <map>
 #include <string>
 
-#include "app/settings_loader.h"
+#include "model/settings_loader.h"
 #include "platform/run_threads.h"
 #include "platform/settings_store.h"
 #include "platform/textfile.h"
 #include "test_support.h"
 
 using namespace quor;
-using app::kSettingsApp;
+using model::kSettingsApp;
 
 namespace {
 
@@ -23,12 +23,12 @@ struct Loaded {
     model::SettingsHolder holder;
 
     void run(platform::SettingsStore& store, const std::string& dataFolder = "/data/Quor/Quor 4",
-             app::ReplacedSettings* report = nullptr) {
+             model::ReplacedSettings* report = nullptr) {
         state.app_folder = dataFolder;
-        app::loadSettingsParameters(store, state, form, report);
-        app::loadSettingsProjectFolder(store, state, form);
-        app::loadSettingsHolder(store, state, form, holder, report);
-        app::loadSettingsSea(store, state, report);
+        model::loadSettingsParameters(store, state, form, report);
+        model::loadSettingsProjectFolder(store, state, form);
+        model::loadSettingsHolder(store, state, form, holder, report);
+        model::loadSettingsSea(store, state, report);
     }
 };
 
@@ -286,13 +286,13 @@ TEST_F(SettingsLoader, EveryStoredNumberOutsideItsRangeGivesWayToItsDefault) {
         platform::IniSettingsStore fresh{own.path()};
         fresh.write(kSettingsApp, c.section, c.key, c.text);
         Loaded l;
-        app::ReplacedSettings report;
+        model::ReplacedSettings report;
         l.run(fresh, "/data", &report);
         EXPECT_DOUBLE_EQ(c.now(l), c.expected);
         EXPECT_EQ(fresh.read(kSettingsApp, c.section, c.key), c.stored);
         ASSERT_EQ(report.size(), 1u);
         EXPECT_EQ(report[0].was, c.text);
-        EXPECT_NE(app::replacedSettingsMessage(report).find(c.text), std::string::npos);
+        EXPECT_NE(model::replacedSettingsMessage(report).find(c.text), std::string::npos);
     }
 }
 
@@ -308,11 +308,11 @@ TEST_F(SettingsLoader, ValuesTheDialogsWouldRefuseAreReplacedStoredAndReportedOn
         put(w.substr(0, slash).c_str(), w.substr(slash + 1).c_str(), text);
     }
     Loaded l;
-    app::ReplacedSettings report;
+    model::ReplacedSettings report;
     l.state.app_folder = "/data";
-    app::loadSettingsParameters(store, l.state, l.form, &report);
-    app::loadSettingsHolder(store, l.state, l.form, l.holder, &report);
-    app::loadSettingsSea(store, l.state, &report);
+    model::loadSettingsParameters(store, l.state, l.form, &report);
+    model::loadSettingsHolder(store, l.state, l.form, l.holder, &report);
+    model::loadSettingsSea(store, l.state, &report);
 
     EXPECT_EQ(l.form.Fetch, 10000);
     EXPECT_EQ(l.state.Fetch_first, 1000);
@@ -333,22 +333,22 @@ TEST_F(SettingsLoader, ValuesTheDialogsWouldRefuseAreReplacedStoredAndReportedOn
     EXPECT_EQ(report[0].key, "Fetch");
     EXPECT_EQ(report[0].was, "1e308");
     EXPECT_EQ(report[0].why, "Please select fetch between range of 100 mts and 100000 mts");
-    const std::string message = app::replacedSettingsMessage(report);
+    const std::string message = model::replacedSettingsMessage(report);
     for (auto [where, text] : refused) EXPECT_NE(message.find(text), std::string::npos) << where;
 
     // Mended in the store: the next start has nothing to report.
     Loaded next;
-    app::ReplacedSettings none;
-    app::loadSettingsParameters(store, next.state, next.form, &none);
-    app::loadSettingsHolder(store, next.state, next.form, next.holder, &none);
-    app::loadSettingsSea(store, next.state, &none);
-    EXPECT_TRUE(none.empty()) << app::replacedSettingsMessage(none);
+    model::ReplacedSettings none;
+    model::loadSettingsParameters(store, next.state, next.form, &none);
+    model::loadSettingsHolder(store, next.state, next.form, next.holder, &none);
+    model::loadSettingsSea(store, next.state, &none);
+    EXPECT_TRUE(none.empty()) << model::replacedSettingsMessage(none);
 
     // A fetch shorter than the default segment keeps the segment within it.
     put("Settings", "Fetch", "500");
     put("Parameter", "Fetch_first", "900");
     Loaded shorter;
-    app::loadSettingsParameters(store, shorter.state, shorter.form, &none);
+    model::loadSettingsParameters(store, shorter.state, shorter.form, &none);
     EXPECT_EQ(shorter.state.Fetch_first, 500);
     EXPECT_EQ(get("Parameter", "Fetch_first"), "500");
     // Categories the REI settings refuse give way to the recommended set.
@@ -356,7 +356,7 @@ TEST_F(SettingsLoader, ValuesTheDialogsWouldRefuseAreReplacedStoredAndReportedOn
     put("Wind_category", "wind_cat2", "10");  // below the first bound, 30
     none.clear();
     Loaded categories;
-    app::loadSettingsHolder(store, categories.state, categories.form, categories.holder, &none);
+    model::loadSettingsHolder(store, categories.state, categories.form, categories.holder, &none);
     ASSERT_EQ(none.size(), 1u);
     EXPECT_EQ(none[0].why, "The upper bounds of the wind speed categories in use must be above 0 and increase from one "
                            "category to the next.");
@@ -370,7 +370,7 @@ TEST_F(SettingsLoader, ThreadsAreReadAndTheVariableOverridesThem) {
     {
         test::RunThreads restored(1);
         unsetenv("QUOR_THREADS");
-        app::loadSettingsThreads(store);
+        model::loadSettingsThreads(store);
         EXPECT_EQ(platform::runThreads(), 3);
     }
     {
@@ -378,6 +378,6 @@ TEST_F(SettingsLoader, ThreadsAreReadAndTheVariableOverridesThem) {
         EXPECT_EQ(platform::runThreads(), 2);
     }
     put("Settings", "threads", "");
-    app::loadSettingsThreads(store);
+    model::loadSettingsThreads(store);
     EXPECT_EQ(get("Settings", "threads"), "");
 }

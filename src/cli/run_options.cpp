@@ -1,0 +1,238 @@
+#include "cli/run_options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <sstream>
+
+namespace quor::cli {
+
+namespace {
+
+enum Applies { Both, RweOnly, ReiOnly };
+
+struct OptionInfo {
+    const char* name;
+    const char* metavar;  // empty for a switch
+    Applies applies;
+    const char* text;
+    const char* defaultText;  // empty when there is none to tell
+};
+
+// Every option, in the order --help lists them. A setting's default is the
+// one a fresh Quor3.ini gives; a setting that is not given takes what
+// Quor3.ini holds.
+const OptionInfo kOptions[] = {
+    {"--shoreline", "FILE", Both,
+     "the shoreline: a polygon shapefile, or a GeoPackage with --shoreline-layer; its polygons are the water "
+     "(not needed with --fast)",
+     ""},
+    {"--shoreline-layer", "NAME", Both, "the shoreline's layer in a GeoPackage", ""},
+    {"--bathymetry", "FILE", Both, "the bathymetry raster (any format GDAL reads)", ""},
+    {"--units", "m|cm|ft", Both, "the bathymetry's units", "m"},
+    {"--positive", "", Both, "the bathymetry holds depths as positive numbers", "negative depths"},
+    {"--wind", "FILE", Both, "the wind file: .Wind_RWE for rwe, .Wind_REI for rei", ""},
+    {"--sites", "FILE", Both, "the sites: a point shapefile, or a GeoPackage with --layer", ""},
+    {"--layer", "NAME", Both, "the sites' layer in a GeoPackage (with --project: in the project's GeoPackage)", ""},
+    {"--project", "FILE", Both,
+     "takes the bathymetry, shoreline, wind, units and depth sign from a saved project (.tesk_RWE for rwe, "
+     ".tesk_REI for rei)",
+     ""},
+
+    {"--settings", "FILE", Both, "reads the settings from FILE instead of ~/.config/Quor/Quor3.ini", ""},
+    {"--defaults", "", Both, "ignores every stored setting: each takes its default", ""},
+    {"--fast", "", Both, "the faster algorithm: rays measured over the bathymetry, no clipping at the shoreline", ""},
+    {"--clip", "", Both, "rays clipped at the shoreline (the default, unless Quor3.ini stores the faster algorithm)",
+     ""},
+    {"--fetch", "M", Both, "maximum fetch, 100 to 100000 m", "10000"},
+    {"--fetch-lengths", "", Both,
+     "adds the fields Ray1 .. Ray32 (Ray1 the east ray, numbered anticlockwise); an RWE run leaves them empty", ""},
+
+    {"--rays", "N", RweOnly, "rays per site: 16, 32, 40, 48 or 56", "32"},
+    {"--segment-length", "M", RweOnly, "fetch segment length, above 0 and up to the fetch (m)", "1000"},
+    {"--segment-distance", "M", RweOnly, "fetch segment interrogation distance, 1 to 100000 m", "100"},
+    {"--goda", "A", RweOnly, "Goda's breaking coefficient (alpha), above 0", "0.17"},
+    {"--eps", "N", RweOnly, "sensitivity eps, 1 in N, N above 0", "1000"},
+    {"--slope", "DEGREES", RweOnly, "beach slope, between 0 and 90 degrees", "1.909"},
+    {"--sea-temperature", "C", RweOnly, "sea temperature, -5 to 50 degree C", "20"},
+    {"--sea-salinity", "G", RweOnly, "sea water salinity, 0 to 400 g/kg", "34.84"},
+    {"--debug", "", RweOnly, "debugging mode: intermediate values under Project/output_data of the data folder", ""},
+    {"--bottom-velocity", "", RweOnly, "bottom orbital velocity, shear velocity and bed shear stress", "off"},
+    {"--velocity-method", "esa|lwt", RweOnly,
+     "the bottom velocity's method: estimated spectral analysis or linear wave theory", "esa"},
+    {"--sediment", "", RweOnly, "sediment motion (with --bottom-velocity)", "off"},
+    {"--sediment-density", "KG", RweOnly, "sediment density in kg/m3, above the sea water's; 0 or less: the default",
+     "2650"},
+    {"--sediment-diameter", "M", RweOnly, "sediment grain diameter in m; 0 or less: the default", "0.0002"},
+    {"--water-level", "M", RweOnly, "raises (positive) or lowers (negative) the water over the bathymetry, in m", "0"},
+
+    {"--distance", "M", ReiOnly, "bathymetry interrogation distance, 10 to 200 m", "100"},
+    {"--recommended-distance", "", ReiOnly,
+     "takes the interrogation distance recommended for the bathymetry's cells (one below the cell size, within 10 "
+     "to 200 m)",
+     ""},
+    {"--categories", "N", ReiOnly, "wind-speed categories, 1 to 5 (with --bounds and --powers)", "3"},
+    {"--bounds", "B1,...", ReiOnly, "upper bounds of the categories but the top one, mph, above 0 and increasing",
+     "30,60"},
+    {"--powers", "P1,...", ReiOnly, "distance-decay power of each category, the top one last, 0 or more",
+     "0.053,0.062,0.082"},
+
+    {"--replace", "", Both, "replaces the results the sites already hold (without it such a run is refused)", ""},
+    {"--output", "FILE", Both,
+     "writes a new dataset (.gpkg, .csv, .fgb or .shp) of the sites with their results; the sites stay as they are",
+     ""},
+    {"--overwrite", "", Both, "replaces an existing --output", ""},
+    {"--part", "K/N", Both, "computes only the K-th of N equal, contiguous ranges of sites (with --output)", ""},
+    {"--threads", "N", Both, "threads the sites are computed on, as QUOR_THREADS; 0 every core", "0"},
+    {"--quiet", "", Both, "no progress", ""},
+    {"--json", "", Both, "prints the end line as one JSON object on standard output", ""},
+    {"--help", "", Both, "this text", ""},
+    {"--version", "", Both, "the program's version", ""},
+};
+
+const OptionInfo* find(const std::string& name) {
+    for (const auto& o : kOptions)
+        if (name == o.name) return &o;
+    return nullptr;
+}
+
+// Options that make no sense together, and the options that need another.
+void checkCombinations(const RunOptions& o) {
+    auto both = [&](const char* a, const char* b) {
+        if (o.has(a) && o.has(b)) throw BadInput(std::string(a) + " and " + b + " cannot be given together.");
+    };
+    auto needs = [&](const char* a, const char* b) {
+        if (o.has(a) && !o.has(b)) throw BadInput(std::string(a) + " needs " + b + ".");
+    };
+    for (const char* input : {"--shoreline", "--shoreline-layer", "--bathymetry", "--wind", "--units", "--positive"})
+        if (o.has(input) && o.has("--project"))
+            throw BadInput(std::string(input) + ": the project names its inputs; " + input +
+                           " cannot be given with --project.");
+    both("--settings", "--defaults");
+    both("--fast", "--clip");
+    both("--distance", "--recommended-distance");
+    needs("--part", "--output");
+    needs("--overwrite", "--output");
+    needs("--shoreline-layer", "--shoreline");
+    needs("--sediment", "--bottom-velocity");
+    needs("--velocity-method", "--bottom-velocity");
+    needs("--sediment-density", "--sediment");
+    needs("--sediment-diameter", "--sediment");
+    if (!o.has("--project")) {
+        for (const char* input : {"--bathymetry", "--wind", "--sites"})
+            if (!o.has(input)) throw BadInput(std::string(input) + " is missing.");
+    } else if (!o.has("--sites") && !o.has("--layer")) {
+        throw BadInput("--sites or --layer is missing: which sites of the project are run?");
+    }
+}
+
+Part parsePart(const std::string& text) {
+    const auto slash = text.find('/');
+    int k = 0, n = 0;
+    auto whole = [](std::string_view s, int& v) {
+        const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+        return r.ec == std::errc() && r.ptr == s.data() + s.size();
+    };
+    const std::string_view all(text);
+    if (slash == std::string::npos || !whole(all.substr(0, slash), k) || !whole(all.substr(slash + 1), n) || n < 1)
+        throw badOption("--part", text, "a part is written K/N, K from 1 to N (3/8: the third of eight parts).");
+    if (k < 1 || k > n)
+        throw badOption("--part", text, "there is no part " + std::to_string(k) + " of " + std::to_string(n) +
+                                            "; K goes from 1 to N.");
+    return {k, n};
+}
+
+}  // namespace
+
+BadInput badOption(const std::string& option, const std::string& value, const std::string& why) {
+    return BadInput(option + (value.empty() ? "" : " " + value) + ": " + why);
+}
+
+std::optional<std::string> RunOptions::value(const std::string& option) const {
+    const auto it = given.find(option);
+    if (it == given.end()) return std::nullopt;
+    return it->second;
+}
+
+RunOptions parseRunOptions(const std::vector<std::string>& args) {
+    RunOptions o;
+    for (const auto& a : args) {
+        if (a == "--help" || a == "-h") o.help = true;
+        if (a == "--version") o.version = true;
+    }
+    if (o.help || o.version) return o;
+    if (args.empty()) throw BadInput("no command: quor-run rwe ... or quor-run rei ... (--help lists the options).");
+    if (args[0] == "rwe")
+        o.model = Model::Rwe;
+    else if (args[0] == "rei")
+        o.model = Model::Rei;
+    else
+        throw BadInput("unknown command " + args[0] + ": the commands are rwe and rei (--help lists the options).");
+
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::string name = args[i], text;
+        bool inline_ = false;
+        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            text = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            inline_ = true;
+        }
+        const OptionInfo* info = find(name);
+        if (!info) {
+            if (name.rfind("-", 0) != 0) throw BadInput("unexpected " + name + ": every input is given by its option.");
+            throw BadInput("unknown option " + name + " (--help lists the options).");
+        }
+        const bool isSwitch = *info->metavar == '\0';
+        if (isSwitch && inline_) throw BadInput(name + " takes no value.");
+        if (!isSwitch && !inline_) {
+            if (i + 1 >= args.size()) throw BadInput(name + " needs a value: " + name + " " + info->metavar + ".");
+            text = args[++i];
+        }
+        if (info->applies == RweOnly && o.model == Model::Rei)
+            throw BadInput(name + " is a setting of rwe runs, not of rei runs.");
+        if (info->applies == ReiOnly && o.model == Model::Rwe)
+            throw BadInput(name + " is a setting of rei runs, not of rwe runs.");
+        // Files are taken from where the program was started, as a shell user means them.
+        if (std::string(info->metavar) == "FILE" && !text.empty())
+            text = std::filesystem::absolute(text).lexically_normal().string();
+        o.given[name] = text;
+    }
+    checkCombinations(o);
+    if (const auto part = o.value("--part")) o.part = parsePart(*part);
+    return o;
+}
+
+std::string helpText() {
+    std::ostringstream out;
+    out << "Usage: quor-run rwe|rei [options]\n"
+           "Runs Quor's RWE or REI model over every site of a point dataset, without the window.\n"
+           "Results go into the sites' table as the window's Run writes them, or with --output into a new dataset.\n"
+           "Settings not given take what ~/.config/Quor/Quor3.ini holds; the defaults below are those of a fresh one.\n"
+           "Exit status: 0 the run completed, 1 it stopped (a failure, Ctrl-C), 2 bad usage or input (nothing "
+           "written).\n";
+    const char* headings[] = {"Inputs", "Settings of both models", "RWE settings", "REI settings", "The run"};
+    int heading = -1;
+    for (const auto& o : kOptions) {
+        const std::string name = o.name;
+        const int h = name == "--shoreline"       ? 0
+                      : name == "--settings"      ? 1
+                      : name == "--rays"          ? 2
+                      : name == "--distance"      ? 3
+                      : name == "--replace"       ? 4
+                                                  : heading;
+        if (h != heading) {
+            heading = h;
+            out << "\n" << headings[h] << ":\n";
+        }
+        std::string head = "  " + name + (*o.metavar ? std::string(" ") + o.metavar : "");
+        out << head;
+        out << std::string(head.size() < 30 ? 30 - head.size() : 1, ' ') << o.text;
+        if (*o.defaultText) out << " (default " << o.defaultText << ")";
+        out << "\n";
+    }
+    return out.str();
+}
+
+std::string versionText() { return std::string(kProgramName) + " (Quor) " + QUOR_VERSION + "\n"; }
+
+}  // namespace quor::cli

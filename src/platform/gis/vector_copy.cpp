@@ -1,0 +1,95 @@
+#include "platform/gis/vector_copy.h"
+
+#include <cpl_string.h>
+#include <gdal_priv.h>
+#include <gdal_utils.h>
+#include <ogrsf_frmts.h>
+
+#include <memory>
+
+#include "platform/gis/gdal_handle.h"
+#include "platform/gis/gdal_support.h"
+#include "platform/gis/gis_error.h"
+
+namespace quor::platform::gis {
+
+namespace {
+
+DatasetHandle openForReading(const std::string& source) {
+    detail::ensureGdal();
+    detail::ErrorCapture err;
+    DatasetHandle ds(GDALDataset::Open(source.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    if (!ds) throw GisError(err.message("The dataset " + source + " cannot be read."));
+    return ds;
+}
+
+OGRLayer& layerOf(GDALDataset& ds, const std::string& source, const std::string& layer) {
+    OGRLayer* l = ds.GetLayerByName(layer.c_str());
+    if (!l) throw GisError("The dataset " + source + " has no layer " + layer + ".");
+    return *l;
+}
+
+struct OptionsCloser {
+    void operator()(GDALVectorTranslateOptions* o) const noexcept { GDALVectorTranslateOptionsFree(o); }
+};
+
+int progressOf(double done, const char*, void* data) {
+    const auto& goOn = *static_cast<const std::function<bool(double)>*>(data);
+    return goOn(done) ? TRUE : FALSE;
+}
+
+// A layer's name in OGR SQL, its quotes doubled.
+std::string quoted(const std::string& name) {
+    std::string q = "\"";
+    for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+}  // namespace
+
+std::int64_t layerFeatureCount(const std::string& source, const std::string& layer) {
+    DatasetHandle ds = openForReading(source);
+    return layerOf(*ds, source, layer).GetFeatureCount(TRUE);
+}
+
+void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn) {
+    DatasetHandle src = openForReading(copy.source);
+    layerOf(*src, copy.source, copy.layer);
+    CPLStringList args;
+    args.AddString("-f");
+    args.AddString(copy.driver.c_str());
+    for (const auto& option : copy.layerOptions) {
+        args.AddString("-lco");
+        args.AddString(option.c_str());
+    }
+    if (copy.range) {
+        // OGR's own SQL reads the layer in its order, as a run reads it.
+        args.AddString("-dialect");
+        args.AddString("OGRSQL");
+        args.AddString("-sql");
+        args.AddString(("SELECT * FROM " + quoted(copy.layer) + " LIMIT " + std::to_string(copy.range->count) +
+                        " OFFSET " + std::to_string(copy.range->first))
+                           .c_str());
+        args.AddString("-nln");
+        args.AddString(copy.layer.c_str());
+    } else {
+        args.AddString(copy.layer.c_str());
+    }
+    detail::ErrorCapture err;
+    std::unique_ptr<GDALVectorTranslateOptions, OptionsCloser> options(GDALVectorTranslateOptionsNew(args.List(), nullptr));
+    if (!options) throw GisError(err.message("The copy of " + copy.layer + " cannot be set up."));
+    if (goOn) GDALVectorTranslateOptionsSetProgress(options.get(), progressOf, const_cast<std::function<bool(double)>*>(&goOn));
+    GDALDatasetH source = GDALDataset::ToHandle(src.get());
+    int usageError = FALSE;
+    DatasetHandle written(
+        GDALDataset::FromHandle(GDALVectorTranslate(copy.destination.c_str(), nullptr, 1, &source, options.get(), &usageError)));
+    if (!written || err.failed())
+        throw GisError(err.message("The layer " + copy.layer + " of " + copy.source + " cannot be written to " +
+                                   copy.destination + "."));
+    // Closing writes what GDAL still holds; a failure there is a failed copy.
+    written.reset();
+    if (err.failed())
+        throw GisError(err.message("The layer " + copy.layer + " cannot be written to " + copy.destination + "."));
+}
+
+}  // namespace quor::platform::gis

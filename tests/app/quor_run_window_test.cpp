@@ -1,0 +1,153 @@
+// quor-run against the window: the same inputs and settings, run once
+// through the Run button and once from the command line, leave the same
+// table and the same metadata file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "gis/shorebathy.h"
+#include "model/settings_loader.h"
+#include "platform/gis/gis.h"
+#include "project/interrogation_distance.h"
+#include "quor_run_support.h"
+#include "test_support.h"
+#include "wave/rwe_results.h"
+#include "wired_window.h"
+
+using namespace quor;
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace pg = platform::gis;
+
+constexpr std::int64_t kSites = 100;
+
+// The lines of a metadata file but the one that dates it.
+std::vector<std::string> undatedLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("Created on:", 0) != 0) lines.push_back(line);
+    return lines;
+}
+
+struct Case {
+    bool rei = false;
+    bool fast = false;
+    bool geoPackage = false;
+    std::string name() const {
+        return std::string(rei ? "rei" : "rwe") + (fast ? " fast" : " clip") + (geoPackage ? " GeoPackage layer" : " shapefile");
+    }
+};
+
+// The project as New Project leaves it, with the sites to run: those the
+// window runs in `window`, an identical copy for quor-run in `cli`.
+struct Bay {
+    test::WiredWindow w;
+    std::string data = test::portPhillipFolder();
+    std::string window, cli;  // the sites: a shapefile, or a GeoPackage holding "Pointdata1"
+
+    explicit Bay(const Case& c) {
+        // The settings as an earlier session left them (a first start uses
+        // some defaults other than those it stores) and the dialogs stored
+        // the algorithm.
+        {
+            auto earlier = std::make_unique<model::ApplicationState>();
+            model::loadSettingsParameters(w.store, earlier->state, earlier->form);
+        }
+        w.store.write("Quor3", "Settings", c.rei ? "indexcheck" : "wv_indexcheck", c.fast ? "1" : "0");
+        w.load();
+        auto& form = w.form;
+        w.state.model_mode = c.rei ? model::REI_MODE : model::RWE_MODE;
+        form.projfile = w.home.file("project");
+        form.projname = "bay";
+        fs::create_directories(form.projfile);
+        form.shorecov = data;
+        form.shorename = "water_portphillip.shp";
+        form.bathycov = data + "/bathy_portphillip_m.tif";
+        form.bathyname = "bathy_portphillip_m.tif";
+        form.bathyunits = "Meter";
+        w.state.bathy_positive = 0;
+        w.state.wind_path = form.windpath = data + (c.rei ? "/sample.Wind_REI" : "/sample_56.Wind_RWE");
+        const auto raster = pg::Raster::open(form.bathycov);
+        const auto [minimum, maximum] = raster->minMax();
+        if (const auto flag = project::depthSignFlag(minimum, maximum)) form.depthno = *flag;
+
+        const std::string gpkg = form.projfile + "/bay.gpkg";
+        if (c.geoPackage) {
+            test::copyBaySitesToGeoPackage(gpkg, "Pointdata1", kSites);
+            fs::create_directories(w.home.file("cli"));
+            fs::copy_file(gpkg, w.home.file("cli/bay.gpkg"));
+            window = gpkg;
+            cli = w.home.file("cli/bay.gpkg");
+            form.ptworkspace = pg::Workspace::openGeoPackage(gpkg);
+        } else {
+            form.ptworkspace = pg::Workspace::createGeoPackage(gpkg);
+            fs::create_directories(w.home.file("window"));
+            fs::create_directories(w.home.file("cli"));
+            window = test::copyBaySites(w.home.file("window"), "sites", kSites);
+            cli = test::copyBaySites(w.home.file("cli"), "sites", kSites);
+            // Added as Add Point Coverage adds a shapefile.
+            form.shpcol.push_back(window);
+        }
+        form.geodatabasename = "bay.gpkg";
+
+        // The layers the chooser lists the project's point datasets from.
+        pg::Map& map = w.window.map();
+        map.addLayer(pg::Layer::rasterLayer(raster, form.bathyname));
+        if (w.holder.indexcheck == 0) map.addLayer(pg::Layer::featureLayer(gis::openShoreline(form), form.shorename));
+        if (c.geoPackage) map.addLayer(pg::Layer::featureLayer(form.ptworkspace->openFeatureClass("Pointdata1"), "Pointdata1"));
+    }
+
+    std::vector<std::string> command(const Case& c) const {
+        std::vector<std::string> args = {c.rei ? "rei" : "rwe",
+                                         "--settings", w.store.filePath("Quor3"),
+                                         "--shoreline", data + "/water_portphillip.shp",
+                                         "--bathymetry", data + "/bathy_portphillip_m.tif",
+                                         "--wind", w.state.wind_path,
+                                         "--sites", cli};
+        if (c.geoPackage) args.insert(args.end(), {"--layer", "Pointdata1"});
+        return args;
+    }
+};
+
+}  // namespace
+
+TEST(QuorRunAgainstTheWindow, EachModelPathAndRouteLeavesTheTableTheRunButtonLeaves) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    std::vector<std::string> fields = {"SITE_ID", "Index"};
+    fields.insert(fields.end(), wave::kRweResultFields.begin(), wave::kRweResultFields.end());
+    for (const bool rei : {false, true})
+        for (const bool fast : {false, true})
+            for (const bool geoPackage : {false, true}) {
+                const Case c{rei, fast, geoPackage};
+                SCOPED_TRACE(c.name());
+                Bay bay(c);
+                test::runFromTheRunButton(bay.w.window, c.geoPackage ? "Pointdata1" : bay.window);
+                const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, bay.command(c), bay.w.home.file("cli-home"));
+                ASSERT_EQ(ran.exit, 0) << ran.err << ::testing::PrintToString(bay.w.messages.texts());
+
+                if (geoPackage) {
+                    EXPECT_EQ(test::layerRows(bay.cli, "Pointdata1", fields),
+                              test::layerRows(bay.window, "Pointdata1", fields));
+                } else {
+                    for (const char* part : {".dbf", ".shp", ".shx"}) {
+                        const std::string table = test::fileBytes(fs::path(bay.window).replace_extension(part).string());
+                        EXPECT_FALSE(table.empty()) << part;
+                        EXPECT_TRUE(table == test::fileBytes(fs::path(bay.cli).replace_extension(part).string()))
+                            << part << " differs";
+                    }
+                }
+                if (!rei) {
+                    const auto metadata = [&](const std::string& sites) {
+                        return geoPackage ? fs::path(sites).parent_path().string() + "/Pointdata1.Metadata_RWE"
+                                          : sites + ".Metadata_RWE";
+                    };
+                    const auto lines = undatedLines(metadata(bay.window));
+                    EXPECT_GT(lines.size(), 10u);
+                    EXPECT_EQ(undatedLines(metadata(bay.cli)), lines);
+                }
+            }
+}

@@ -1,0 +1,365 @@
+// quor-run as its users start it: a process with its options, its exit
+// status, what it says on standard error and standard output, and the
+// files it leaves.
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "quor_run_support.h"
+#include "model/model_state.h"
+#include "platform/gis/gis.h"
+#include "project/project_file.h"
+#include "test_support.h"
+#include "wave/rwe_results.h"
+
+using namespace quor;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> rweFields() {
+    std::vector<std::string> f{"SITE_ID"};
+    f.insert(f.end(), wave::kRweResultFields.begin(), wave::kRweResultFields.end());
+    return f;
+}
+const std::vector<std::string> kReiFields = {"SITE_ID", "Index"};
+
+struct QuorRun : ::testing::Test {
+    test::TempDir dir;
+    const std::string bay = test::portPhillipFolder();
+
+    test::Ran run(const std::vector<std::string>& args, const std::function<void(QProcess&)>& meanwhile = {}) {
+        return test::runProgram(QUOR_RUN_PROGRAM, args, dir.file("home"), {}, meanwhile);
+    }
+    // A run of the bay's inputs with the settings' defaults on two threads.
+    std::vector<std::string> inputs(const std::string& model, const std::string& sites) const {
+        return {model,        "--defaults",
+                "--threads",  "2",
+                "--shoreline", bay + "/water_portphillip.shp",
+                "--bathymetry", bay + "/bathy_portphillip_m.tif",
+                "--wind",     bay + (model == "rwe" ? "/sample_56.Wind_RWE" : "/sample.Wind_REI"),
+                "--sites",    sites};
+    }
+    static std::vector<std::string> plus(std::vector<std::string> a, const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+    std::string folder(const std::string& name) const {
+        fs::create_directories(dir.file(name));
+        return dir.file(name);
+    }
+};
+
+}  // namespace
+
+TEST_F(QuorRun, OutputToGeoPackageCsvAndFlatGeobufHoldsTheInPlaceValuesAndLeavesTheSitesAlone) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    for (const std::string model : {"rwe", "rei"}) {
+        SCOPED_TRACE(model);
+        const auto fields = model == "rwe" ? rweFields() : kReiFields;
+        const std::string inPlace = test::copyBaySites(folder("in-place-" + model), "sites", 120);
+        const test::Ran reference = run(inputs(model, inPlace));
+        ASSERT_EQ(reference.exit, 0) << reference.err;
+        const auto expected = test::layerRows(inPlace, "sites", fields);
+
+        const std::string sitesFolder = folder("sites-" + model);
+        const std::string sites = test::copyBaySites(sitesFolder, "sites", 120);
+        const auto before = test::folderBytes(sitesFolder);
+        for (const std::string ext : {".gpkg", ".csv", ".fgb"}) {
+            const std::string out = dir.file("out-" + model + ext);
+            const test::Ran ran = run(plus(inputs(model, sites), {"--output", out}));
+            ASSERT_EQ(ran.exit, 0) << ext << ran.err;
+            EXPECT_EQ(test::layerRows(out, ext == ".gpkg" ? "sites" : "", fields), expected) << ext;
+        }
+        EXPECT_EQ(test::folderBytes(sitesFolder), before) << "the sites' files changed";
+    }
+}
+
+TEST_F(QuorRun, TheFourPartsOfTheSitesTogetherAreTheWhole) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    // Not a multiple of four: the parts differ by a site.
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 254);
+    const test::Ran whole = run(plus(inputs("rwe", sites), {"--output", dir.file("whole.gpkg")}));
+    ASSERT_EQ(whole.exit, 0) << whole.err;
+    std::vector<std::string> joined;
+    for (int k = 1; k <= 4; ++k) {
+        const std::string part = dir.file("part" + std::to_string(k) + ".gpkg");
+        const test::Ran ran = run(plus(inputs("rwe", sites), {"--output", part, "--part", std::to_string(k) + "/4"}));
+        ASSERT_EQ(ran.exit, 0) << k << ran.err;
+        const auto rows = test::layerRows(part, "sites", rweFields());
+        EXPECT_GE(rows.size(), 63u);
+        joined.insert(joined.end(), rows.begin(), rows.end());
+    }
+    EXPECT_EQ(joined, test::layerRows(dir.file("whole.gpkg"), "sites", rweFields()));
+}
+
+// Every refusal before the run: exit 2, a message naming the option or the
+// file, nothing written or changed.
+TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    namespace pg = platform::gis;
+    const std::string work = folder("work");
+    const std::string sites = test::copyBaySites(work, "sites", 20);
+    const std::string withResults = test::copyBaySites(work, "done", 20);
+    ASSERT_EQ(run(inputs("rwe", withResults)).exit, 0);
+    {
+        std::ofstream(work + "/bathy.tif") << "not a raster";
+        fs::create_directories(work + "/folder.Wind_RWE");
+        auto ws = pg::Workspace::open(work);
+        auto lines = ws->createFeatureClass("lines", pg::GeometryType::Polyline, {}, pg::SpatialReference::fromEpsg(32755));
+        pg::Feature l = lines->createFeature();
+        l.setShape(pg::Geometry::line({300000, 5800000}, {301000, 5801000}));
+        lines->store(l);
+        auto polygons = ws->createFeatureClass("polygons", pg::GeometryType::Polygon, {}, pg::SpatialReference::fromEpsg(32755));
+        pg::Feature p = polygons->createFeature();
+        p.setShape(pg::Geometry::polygon({{300000, 5800000}, {301000, 5800000}, {301000, 5801000}}));
+        polygons->store(p);
+        auto geographic = ws->createFeatureClass("geographic", pg::GeometryType::Point, {}, pg::SpatialReference::fromEpsg(4326));
+        pg::Feature g = geographic->createFeature();
+        g.setShape(pg::Geometry::point(144.9, -38.1));
+        geographic->store(g);
+    }
+    std::ofstream(dir.file("taken.gpkg")) << "an earlier output";
+    const auto before = test::folderBytes(dir.path());
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string named;  // what the message must name
+    };
+    auto with = [&](const std::string& model, const std::string& option, const std::string& value) {
+        auto args = inputs(model, sites);
+        const auto at = std::find(args.begin(), args.end(), option);
+        if (at != args.end()) *(at + 1) = value;
+        return args;
+    };
+    const std::vector<Case> cases = {
+        {with("rwe", "--shoreline", work + "/missing.shp"), "--shoreline " + work + "/missing.shp"},
+        {with("rwe", "--wind", work + "/folder.Wind_RWE"), "--wind " + work + "/folder.Wind_RWE"},
+        {with("rwe", "--bathymetry", work + "/bathy.tif"), "--bathymetry " + work + "/bathy.tif"},
+        {with("rwe", "--shoreline", work + "/lines.shp"), "--shoreline " + work + "/lines.shp"},
+        {with("rei", "--sites", work + "/polygons.shp"), "--sites " + work + "/polygons.shp"},
+        {with("rei", "--sites", work + "/geographic.shp"), "--sites " + work + "/geographic.shp"},
+        {with("rwe", "--wind", data + "/sample.Wind_REI"), "--wind " + data + "/sample.Wind_REI"},
+        {with("rei", "--wind", data + "/sample_56.Wind_RWE"), "--wind " + data + "/sample_56.Wind_RWE"},
+        {plus(inputs("rwe", sites), {"--fetch", "50"}), "--fetch 50: Please select fetch between range of 100 mts and 100000 mts"},
+        {plus(inputs("rwe", sites), {"--bottom-velocity", "--sediment", "--sediment-density", "900"}),
+         "--sediment-density 900: The sediment density must be greater than the density of the sea water"},
+        {plus(inputs("rei", sites), {"--frobnicate"}), "--frobnicate"},
+        {plus(inputs("rwe", sites), {"--output", dir.file("p.gpkg"), "--part", "5/4"}), "--part 5/4"},
+        {plus(inputs("rwe", sites), {"--part", "1/4"}), "--part needs --output"},
+        {plus(inputs("rwe", sites), {"--output", dir.file("taken.gpkg")}), "--overwrite"},
+        {inputs("rwe", withResults), "--replace"},
+    };
+    for (const auto& c : cases) {
+        const test::Ran ran = run(c.args);
+        EXPECT_EQ(ran.exit, 2) << c.named << "\n" << ran.err;
+        EXPECT_NE(ran.err.find(c.named), std::string::npos) << ran.err;
+    }
+    EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused run wrote or changed a file";
+}
+
+namespace {
+
+// Sends `sig` at a random moment once the run has begun to store its sites.
+std::function<void(QProcess&)> interruptAtRandom(int sig, int upToMs, int& waitedMs) {
+    return [sig, upToMs, &waitedMs](QProcess& p) {
+        // The first ticks of the progress: sites are being stored.
+        p.setReadChannel(QProcess::StandardError);
+        while (p.peek(1 << 20).toStdString().find("0.") == std::string::npos && p.waitForReadyRead(60000)) {
+        }
+        std::mt19937 random(std::random_device{}());
+        waitedMs = std::uniform_int_distribution<int>(0, upToMs)(random);
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitedMs));
+        ::kill(static_cast<pid_t>(p.processId()), sig);
+    };
+}
+
+QJsonObject jsonOf(const std::string& out) { return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object(); }
+
+}  // namespace
+
+// Sites before the stop stored whole and counted, none after; a run stopped
+// at any moment.
+TEST_F(QuorRun, CtrlCOrSigtermStopsARunAtItsNextSiteWithEveryStoredSiteWholeAndCounted) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string big = test::copyBaySites(folder("big"), "big", -1, 10);
+    ASSERT_EQ(test::layerRows(big, "big", {}).size(), 10150u);
+    const auto results = rweFields();
+
+    int waited = 0;
+    const test::Ran rwe = run(plus(inputs("rwe", big), {"--json"}), interruptAtRandom(SIGINT, 2000, waited));
+    SCOPED_TRACE("rwe, Ctrl-C after " + std::to_string(waited) + " ms");
+    ASSERT_EQ(rwe.exit, 1) << rwe.err;
+    const QJsonObject said = jsonOf(rwe.out);
+    EXPECT_EQ(said["end"].toString(), "stopped");
+    std::int64_t stored = 0, coded = 0;
+    bool ended = false;
+    for (const auto& row : test::layerRows(big, "big", results)) {
+        const bool empty = row.find("\tRWE=\t") != std::string::npos;
+        ended = ended || empty;
+        if (ended) {
+            EXPECT_EQ(row.find("MaxWvH=\t"), row.find("MaxWvH=")) << "a site after the stop holds values: " << row;
+            continue;
+        }
+        ++stored;
+        for (const auto& field : results) {
+            if (field == "Sed_Motion") continue;  // empty with the bottom velocity off
+            EXPECT_EQ(row.find("\t" + field + "=\t"), std::string::npos) << "a stored site lacks " << field << ": " << row;
+        }
+        if (row.find("\tRWE=-") != std::string::npos) ++coded;
+    }
+    EXPECT_LT(stored, 10150);
+    EXPECT_EQ(said["computed"].toVariant().toLongLong() + coded, stored) << rwe.out;
+    EXPECT_EQ(said["notComputed"].toObject()["not reached"].toVariant().toLongLong(), 10150 - stored) << rwe.out;
+
+    const test::Ran rei = run(plus(inputs("rei", big), {"--json", "--fast"}), interruptAtRandom(SIGTERM, 1000, waited));
+    SCOPED_TRACE("rei, SIGTERM after " + std::to_string(waited) + " ms");
+    ASSERT_EQ(rei.exit, 1) << rei.err;
+    std::int64_t indexed = 0;
+    for (const auto& row : test::layerRows(big, "big", kReiFields))
+        if (row.find("Index=\t") == std::string::npos) ++indexed;
+    EXPECT_EQ(jsonOf(rei.out)["computed"].toVariant().toLongLong(), indexed) << rei.out;
+    EXPECT_LT(indexed, 10150);
+}
+
+// Over ssh there is no display, and nothing of the window's may be needed.
+TEST_F(QuorRun, RunsWithoutADisplayAndLinksNoWidgetOrMapLibrary) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 10);
+    QProcessEnvironment bare;
+    bare.insert("HOME", QString::fromStdString(dir.file("home")));
+    bare.insert("PATH", "/usr/bin:/bin");
+    const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, plus(inputs("rei", sites), {"--fast"}), "", bare);
+    EXPECT_EQ(ran.exit, 0) << ran.err;
+    EXPECT_EQ(ran.err.find("display"), std::string::npos) << ran.err;
+
+    const test::Ran ldd = test::runProgram("/usr/bin/ldd", {QUOR_RUN_PROGRAM}, dir.file("home"));
+    ASSERT_EQ(ldd.exit, 0) << ldd.err;
+    for (const char* library : {"libQt5Widgets", "libQt5Gui", "libqgis"})
+        EXPECT_EQ(ldd.out.find(library), std::string::npos) << library << " is linked:\n" << ldd.out;
+}
+
+namespace {
+
+// The metadata line that starts with `head`, as the run wrote it.
+std::string metadataLine(const std::string& sites, const std::string& head) {
+    std::ifstream in(sites + ".Metadata_RWE");
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(head, 0) == 0) return line.substr(0, line.find_last_not_of("\r") + 1);
+    return {};
+}
+
+}  // namespace
+
+TEST_F(QuorRun, SettingsComeFromTheOptionsThenTheSettingsFileThenTheirDefaults) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 10);
+    const std::string named = dir.file("scenario.ini");
+    std::ofstream(named) << "[Settings]\nFetch=5000\n[Parameter]\nFetch_first=800\n";
+    fs::create_directories(dir.file("home/.config/Quor"));
+    const std::string stored = dir.file("home/.config/Quor/Quor3.ini");
+    std::ofstream(stored) << "[Settings]\nFetch=7000\n";
+    const std::string namedBefore = test::fileBytes(named), storedBefore = test::fileBytes(stored);
+    auto without = [](std::vector<std::string> args, const std::string& option) {
+        args.erase(std::find(args.begin(), args.end(), option));
+        return args;
+    };
+    struct Case {
+        std::vector<std::string> settings;
+        std::string fetch, segment;
+    };
+    for (const Case& c : {Case{{"--settings", named}, "5000", "800"},
+                          Case{{"--settings", named, "--fetch", "6000"}, "6000", "800"},
+                          Case{{"--defaults"}, "10000", "1000"},
+                          Case{{}, "7000", "1000"}}) {
+        SCOPED_TRACE(::testing::PrintToString(c.settings));
+        const test::Ran ran = run(plus(plus(without(inputs("rwe", sites), "--defaults"), c.settings), {"--replace"}));
+        ASSERT_EQ(ran.exit, 0) << ran.err;
+        EXPECT_EQ(metadataLine(sites, "Fetch (meter):"), "Fetch (meter):    " + c.fetch);
+        EXPECT_EQ(metadataLine(sites, "Fetch segment length (meter):"), "Fetch segment length (meter):      " + c.segment);
+    }
+    // The interrogation distance the bay's 20 m cells recommend is 19 m.
+    auto reiIndex = [&](const std::vector<std::string>& distance) {
+        const std::string reiSites = test::copyBaySites(folder("rei"), "rei" + std::to_string(distance.size()), 10);
+        EXPECT_EQ(run(plus(inputs("rei", reiSites), distance)).exit, 0);
+        return test::layerRows(reiSites, "", kReiFields);
+    };
+    const auto recommended = reiIndex({"--recommended-distance"});
+    EXPECT_EQ(recommended, reiIndex({"--distance", "19"}));
+    EXPECT_NE(recommended, reiIndex({}));
+    EXPECT_EQ(test::fileBytes(named), namedBefore) << "a run wrote into its settings";
+    EXPECT_EQ(test::fileBytes(stored), storedBefore) << "a run wrote into its settings";
+}
+
+TEST_F(QuorRun, TellsItsProgressAndItsEndOnStandardErrorOrAsOneJsonObject) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 40);
+    const test::Ran piped = run(inputs("rwe", sites));
+    ASSERT_EQ(piped.exit, 0) << piped.err;
+    EXPECT_NE(piped.err.find("0...10...20...30...40...50...60...70...80...90...100 - done."), std::string::npos) << piped.err;
+    EXPECT_NE(piped.err.find("quor-run: rwe completed: 40 of 40 sites computed"), std::string::npos) << piped.err;
+    EXPECT_TRUE(piped.out.empty()) << piped.out;
+
+    const test::Ran quiet = run(plus(inputs("rei", sites), {"--quiet", "--json"}));
+    ASSERT_EQ(quiet.exit, 0) << quiet.err;
+    EXPECT_EQ(quiet.err.find("0..."), std::string::npos) << quiet.err;
+    const QJsonObject said = jsonOf(quiet.out);
+    EXPECT_EQ(said["end"].toString(), "completed") << quiet.out;
+    EXPECT_EQ(said["sites"].toInt(), 40);
+    std::int64_t indexed = 0;
+    for (const auto& row : test::layerRows(sites, "sites", kReiFields))
+        if (row.find("Index=\t") == std::string::npos) ++indexed;
+    EXPECT_EQ(said["computed"].toVariant().toLongLong(), indexed);
+
+    // On a terminal: the bar, with the sites a second and the time left.
+    std::string command = QUOR_RUN_PROGRAM;
+    for (const auto& a : plus(inputs("rwe", sites), {"--replace"})) command += " '" + a + "'";
+    const test::Ran onTerminal = test::runProgram("/usr/bin/script", {"-qec", command, "/dev/null"}, dir.file("home"));
+    ASSERT_EQ(onTerminal.exit, 0) << onTerminal.out;
+    EXPECT_NE(onTerminal.out.find("40/40 sites"), std::string::npos) << onTerminal.out;
+    EXPECT_NE(onTerminal.out.find("sites/s"), std::string::npos) << onTerminal.out;
+    EXPECT_NE(onTerminal.out.find("left"), std::string::npos) << onTerminal.out;
+}
+
+TEST_F(QuorRun, AProjectGivesTheInputsItsFileNames) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    for (const std::string model : {"rwe", "rei"}) {
+        SCOPED_TRACE(model);
+        const bool rei = model == "rei";
+        const std::string projectFolder = folder("project-" + model);
+        test::copyBaySitesToGeoPackage(projectFolder + "/bay.gpkg", "Pointdata1", 30);
+        project::ProjectFileContent content;
+        content.bathycov = data + "/bathy_portphillip_m.tif";
+        content.bathyname = "bathy_portphillip_m.tif";
+        content.shorecov = data;
+        content.shorename = "water_portphillip.shp";
+        content.wind_path = data + (rei ? "/sample.Wind_REI" : "/sample_56.Wind_RWE");
+        content.wind_name = fs::path(content.wind_path).filename().string();
+        content.bathyunits = "Meter";
+        content.geodatabase = "bay.gpkg";
+        const uint8_t mode = rei ? model::REI_MODE : model::RWE_MODE;
+        const std::string file = project::projectFilePath(projectFolder, "bay", mode);
+        project::writeProjectFile(file, project::projectFileLines(project::projectTitle(mode), "today", content));
+
+        const std::string direct = folder("direct-" + model) + "/sites.gpkg";
+        test::copyBaySitesToGeoPackage(direct, "Pointdata1", 30);
+        const test::Ran byOptions = run(plus(inputs(model, direct), {"--layer", "Pointdata1"}));
+        ASSERT_EQ(byOptions.exit, 0) << byOptions.err;
+        const test::Ran byProject =
+            run({model, "--defaults", "--threads", "2", "--project", file, "--layer", "Pointdata1"});
+        ASSERT_EQ(byProject.exit, 0) << byProject.err;
+        const auto fields = rei ? kReiFields : rweFields();
+        EXPECT_EQ(test::layerRows(projectFolder + "/bay.gpkg", "Pointdata1", fields),
+                  test::layerRows(direct, "Pointdata1", fields));
+    }
+}
