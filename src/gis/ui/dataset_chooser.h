@@ -2,7 +2,9 @@
 // The dialog in which the user picks a shapefile, a feature class of a
 // coverage or GeoPackage, or a raster (a file or a grid folder). It opens
 // in the folder last chosen from, else the project folder; a path can be
-// typed or pasted into its path box, and typing in the list finds a name.
+// typed or pasted into its path box ("~" standing for the home folder),
+// which says why when it cannot take it, and typing in the list finds a
+// name.
 #include <QDialog>
 #include <QString>
 
@@ -16,6 +18,7 @@ class QListWidget;
 class QFileSystemModel;
 class QDialogButtonBox;
 class QLineEdit;
+class QLabel;
 
 namespace quor::gis::ui {
 
@@ -29,6 +32,8 @@ public:
     // The folder the dialog opened in.
     const QString& startFolder() const { return start_; }
     QLineEdit* pathBox() const { return path_; }
+    // Why the typed path cannot be taken; empty when it can.
+    QString typedPathProblem() const;
     QTreeView* list() const { return tree_; }
     // Selects a file or folder as the user would; false when it is not shown.
     bool selectPath(const QString& path);
@@ -43,6 +48,8 @@ private:
     QString currentPath() const;
     void goToTypedPath(const QString& text);
     void showTypedPath();
+    void tellTypedPath();
+    QString problemOf(const QString& typed) const;
 
     DatasetFilter filter_;
     QFileSystemModel* model_ = nullptr;
@@ -50,6 +57,7 @@ private:
     QListWidget* classes_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
     QLineEdit* path_ = nullptr;
+    QLabel* problem_ = nullptr;
     QString start_;
     QString pending_;
 };
