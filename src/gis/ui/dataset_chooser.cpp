@@ -144,6 +144,12 @@ DatasetChooserDialog::DatasetChooserDialog(DatasetFilter filter, const QString& 
     selectionChanged();
 }
 
+DatasetChooserDialog::~DatasetChooserDialog() {
+    // A dialog closed by its destructor takes the focus from the box,
+    // which would tell the typed path to a dialog no longer there.
+    disconnect(path_, nullptr, this, nullptr);
+}
+
 void DatasetChooserDialog::goToTypedPath(const QString& text) {
     const QString typed = typedPathOf(text);
     if (typed.isEmpty()) return;

@@ -27,6 +27,7 @@ class DatasetChooserDialog : public QDialog {
 public:
     DatasetChooserDialog(DatasetFilter filter, const QString& title, QWidget* parent = nullptr,
                          const QString& projectFolder = {});
+    ~DatasetChooserDialog() override;
     std::vector<DatasetItem> selectedItems() const;
     void setStartFolder(const QString& folder);
     // The folder the dialog opened in.
