@@ -166,8 +166,6 @@ void DatasetChooserDialog::goToTypedPath(const QString& text) {
     showTypedPath();
 }
 
-QString DatasetChooserDialog::typedPathProblem() const { return problemOf(typedPathOf(path_->text())); }
-
 QString DatasetChooserDialog::problemOf(const QString& typed) const {
     if (typed.isEmpty()) return {};
     const QFileInfo fi(typed);
@@ -177,7 +175,7 @@ QString DatasetChooserDialog::problemOf(const QString& typed) const {
 }
 
 void DatasetChooserDialog::tellTypedPath() {
-    const QString problem = typedPathProblem();
+    const QString problem = problemOf(typedPathOf(path_->text()));
     problem_->setText(problem);
     problem_->setVisible(!problem.isEmpty());
 }

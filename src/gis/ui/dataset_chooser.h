@@ -33,8 +33,6 @@ public:
     // The folder the dialog opened in.
     const QString& startFolder() const { return start_; }
     QLineEdit* pathBox() const { return path_; }
-    // Why the typed path cannot be taken; empty when it can.
-    QString typedPathProblem() const;
     QTreeView* list() const { return tree_; }
     // Selects a file or folder as the user would; false when it is not shown.
     bool selectPath(const QString& path);
@@ -50,6 +48,7 @@ private:
     void goToTypedPath(const QString& text);
     void showTypedPath();
     void tellTypedPath();
+    // Why a typed path cannot be taken; empty when it can.
     QString problemOf(const QString& typed) const;
 
     DatasetFilter filter_;
