@@ -4,7 +4,12 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <optional>
+#include <vector>
 
 namespace quor::platform {
 
@@ -46,6 +51,32 @@ bool createFolder(const std::string& path) {
     QDir parent = info.absoluteDir();
     if (!parent.exists()) return false;
     return parent.mkdir(info.fileName());
+}
+
+namespace {
+
+// The home folder of the account `name`; nothing when there is none.
+std::optional<QString> homeOf(const QString& name) {
+    const long hinted = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(hinted > 0 ? static_cast<std::size_t>(hinted) : 16384);
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    if (::getpwnam_r(name.toLocal8Bit().constData(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::nullopt;
+    return QString::fromLocal8Bit(found->pw_dir);
+}
+
+}  // namespace
+
+std::string typedPath(const std::string& typed) {
+    const QString path = QString::fromStdString(typed).trimmed();
+    if (!path.startsWith('~')) return path.toStdString();
+    const int slash = path.indexOf('/');
+    const QString name = path.mid(1, slash < 0 ? -1 : slash - 1);
+    const std::optional<QString> home = name.isEmpty() ? QDir::homePath() : homeOf(name);
+    // "~x" where no account x exists is a name like any other.
+    if (!home) return path.toStdString();
+    return (slash < 0 ? *home : *home + path.mid(slash)).toStdString();
 }
 
 std::string joinPath(const std::string& folder, const std::string& name) {

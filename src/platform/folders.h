@@ -31,6 +31,11 @@ bool IsDir(const std::string& d);
 // Creates one folder level; its parent must exist. False on failure.
 bool createFolder(const std::string& path);
 
+// A path as the user typed it into a path box, as a shell and the file
+// dialogs read it: blanks around it dropped, a leading "~" (alone or
+// before "/") read as the home folder and "~name" as that user's.
+std::string typedPath(const std::string& typed);
+
 // Joins folder and name with "/".
 std::string joinPath(const std::string& folder, const std::string& name);
 

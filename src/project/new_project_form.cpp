@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "gis/shorebathy.h"
+#include "platform/folders.h"
 #include "project/chosen_paths.h"
 #include "project/project_commands.h"
 #include "project/project_file.h"
@@ -11,16 +12,6 @@
 namespace quor::project {
 
 using platform::MessageIcon;
-
-namespace {
-
-std::string trimmed(const std::string& s) {
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
-}  // namespace
 
 NewProjectForm::NewProjectForm(ProjectContext& context, ProjectWindow& window) : ctx_(context), window_(window) {}
 
@@ -46,7 +37,7 @@ void NewProjectForm::Form_Load() {
 void NewProjectForm::Command1_Click() { takeBathymetry(window_.datasetChooser()); }
 
 void NewProjectForm::Text1_Typed(const std::string& typed) {
-    const std::string path = trimmed(typed);
+    const std::string path = platform::typedPath(typed);
     // Remove Project keeps the last raster's path but forgets its name, so
     // the path alone does not say that this raster is still the chosen one.
     const bool chosenAlready = !ctx_.form.bathyname.empty() && path == ctx_.form.bathycov;
@@ -70,7 +61,7 @@ void NewProjectForm::takeBathymetry(gis::DatasetChooser& chooser) {
 void NewProjectForm::Command2_Click() { takeShoreline(window_.datasetChooser()); }
 
 void NewProjectForm::Text2_Typed(const std::string& typed) {
-    const std::string path = trimmed(typed);
+    const std::string path = platform::typedPath(typed);
     if (path.empty() || path == Text2 || !shorelineEnabled) return;
     // A coverage's class is typed after the coverage: "<coverage>/<class>".
     gis::DatasetItem item{path, {}};
@@ -105,7 +96,7 @@ void NewProjectForm::takeShoreline(gis::DatasetChooser& chooser) {
 void NewProjectForm::Command3_Click() { takeWindFile(window_); }
 
 void NewProjectForm::Text3_Typed(const std::string& typed) {
-    const std::string path = trimmed(typed);
+    const std::string path = platform::typedPath(typed);
     if (path.empty() || path == Text3) return;
     // A browsed file always exists; a typed one is looked for first.
     if (!std::filesystem::is_regular_file(path)) {

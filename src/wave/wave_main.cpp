@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <filesystem>
 
 #include "gis/cliprays.h"
 #include "gis/createrays.h"
@@ -14,6 +15,7 @@
 #include "gis/shorebathy.h"
 #include "gis/site_worker.h"
 #include "gis/wave_raydist.h"
+#include "platform/file_replacement.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
 #include "platform/gis/workspace.h"
@@ -510,8 +512,17 @@ private:
         try {
             writeRweMetadata(metadataPath_, lines);
             written_ = std::move(lines);
-        } catch (const std::exception&) {
-            out_.metadataFailed = true;
+        } catch (const std::exception& e) {
+            // A file of this run that no longer holds its last site would
+            // pass for a whole one: it goes. One from before the run stays,
+            // and the message says whose it is.
+            const bool ours = written_ || dynamic_cast<const platform::UnconfirmedError*>(&e);
+            std::error_code ec;
+            if (ours) std::filesystem::remove(metadataPath_, ec);
+            if (!std::filesystem::exists(std::filesystem::symlink_status(metadataPath_, ec)))
+                out_.metadataFailed = MetadataLeft::None;
+            else
+                out_.metadataFailed = ours ? MetadataLeft::EarlierSite : MetadataLeft::PreviousRun;
         }
     }
 
@@ -773,12 +784,24 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
         for (const auto& text : runEndReport(out, pFeatClass->name()))
             msgs.message(text, platform::MessageIcon::Critical);
     if (out.metadataFailed)
-        msgs.message("The metadata file " + output.metadataPath() +
-                         " could not be written. The results are not affected.",
-                     platform::MessageIcon::Exclamation);
+        msgs.message(metadataFailureText(output.metadataPath(), *out.metadataFailed), platform::MessageIcon::Exclamation);
     if (!batch && background && out.end != RunEnd::Failed && out.writeErrors == 0 && out.notFinite == 0)
         msgs.message(kProcessingDone, platform::MessageIcon::Information);
     return out;
+}
+
+std::string metadataFailureText(const std::string& path, MetadataLeft left) {
+    const std::string failed = "The metadata file " + path + " could not be written. The results are not affected. ";
+    switch (left) {
+        case MetadataLeft::None: break;
+        case MetadataLeft::PreviousRun:
+            return failed + "The file of that name is the previous run's: it does not describe this run.";
+        case MetadataLeft::EarlierSite:
+            return failed +
+                   "The file of that name was written for an earlier site of this run and could not be removed: it "
+                   "does not describe the run's last site.";
+    }
+    return failed + "There is no metadata file of this name.";
 }
 
 std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& pointsName) {

@@ -45,6 +45,13 @@ enum class RunEnd {
     Failed,     // the wind file was unusable, the run broke off, or sites could not be read
 };
 
+// What is found under the metadata file's name once a write of it failed.
+enum class MetadataLeft {
+    None,         // no file of that name
+    PreviousRun,  // the file from before this run, as it was
+    EarlierSite,  // this run's file of an earlier site, which could not be removed
+};
+
 struct RunOutcome {
     RunEnd end = RunEnd::Failed;
     int sites = 0;             // sites of the point dataset
@@ -54,7 +61,7 @@ struct RunOutcome {
     int notFinite = 0;         // sites with a result that is no finite number (stored empty)
     std::string writeError;    // why the first store failed
     std::vector<std::int64_t> partlyStored;  // sites whose fields the disk took only in part
-    bool metadataFailed = false;
+    std::optional<MetadataLeft> metadataFailed;  // set when the metadata file could not be written
     bool windUnusable = false;  // the wind file was refused: only this run failed
     int threads = 0;            // threads the sites were computed on
     // Processor time spent, in seconds: ray steps (cast, clip, fetch),
@@ -85,6 +92,10 @@ double rweSum(const model::ModelState& state, int n);
 // sites have results. Empty when
 // there is nothing to tell.
 std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& pointsName);
+
+// The warning of a metadata file that could not be written, saying what
+// is left under its name.
+std::string metadataFailureText(const std::string& path, MetadataLeft left);
 
 // One batch-log line of the current site; with bottom velocity off its
 // bottom columns hold -999 and its sediment motion 0.

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 #include <QTreeView>
@@ -138,4 +139,49 @@ TEST(DatasetChooserDialog, OpensInTheProjectFolderThenTheLastFolderTakesATypedPa
     DatasetChooserDialog again(DatasetFilter::Rasters, "Select a Bathymetry Coverage", nullptr,
                                QString::fromStdString(project.path()));
     EXPECT_EQ(again.startFolder().toStdString(), other.path());
+}
+
+// The path box reads "~" as the home folder, as the README's steps type
+// it, and says in the dialog why it cannot take a path.
+TEST(DatasetChooserDialog, TakesATypedPathUnderTheHomeFolderAndSaysWhyItCannotTakeOne) {
+    quor::test::TempDir home;
+    std::filesystem::create_directories(home.file("bay"));
+    std::ofstream(home.file("bay/bathy.tif")) << "x";
+    std::ofstream(home.file("bay/notes.txt")) << "x";
+    quor::test::HomeFolder homeFolder(home.path());
+
+    DatasetChooserDialog dlg(DatasetFilter::Rasters, "Select a Bathymetry Coverage");
+    dlg.show();
+    const auto type = [&](const QString& text) {
+        dlg.pathBox()->setFocus();
+        dlg.pathBox()->selectAll();
+        typeInto(dlg.pathBox(), text);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(dlg.pathBox(), &enter);
+    };
+    const auto told = [&] {
+        for (const QLabel* label : dlg.findChildren<QLabel*>())
+            if (label->isVisibleTo(&dlg) && !label->text().isEmpty()) return label->text().toStdString();
+        return std::string();
+    };
+
+    dlg.pathBox()->setFocus();
+    dlg.pathBox()->selectAll();
+    typeInto(dlg.pathBox(), "~/bay/bathy.tif");
+    QElapsedTimer t;
+    t.start();
+    while (dlg.selectedItems().empty() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_EQ(dlg.selectedItems().size(), 1u);
+    EXPECT_EQ(dlg.selectedItems()[0].path, home.file("bay/bathy.tif"));
+    EXPECT_TRUE(dlg.canAccept());
+    EXPECT_EQ(told(), "");
+
+    // Enter does not choose what was chosen before the box's path.
+    type("~/bay/bathy2.tif");
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    EXPECT_FALSE(dlg.canAccept());
+    EXPECT_EQ(told(), "There is no file or folder " + home.file("bay/bathy2.tif") + ".");
+    type("~/bay/notes.txt");
+    EXPECT_FALSE(dlg.canAccept());
+    EXPECT_NE(told().find(home.file("bay/notes.txt") + " is not a raster"), std::string::npos) << told();
 }

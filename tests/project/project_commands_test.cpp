@@ -334,6 +334,25 @@ TEST(RemoveProject, TheNextNewProjectNeedsItsBathymetryChosenAgainAndTakesItType
     EXPECT_EQ(wb.form.bathyname, "bathy.tif");
 }
 
+// The New Project dialog's path boxes read "~" as the home folder.
+TEST(NewProject, TakesTypedPathsUnderTheHomeFolder) {
+    Workbench wb;
+    test::HomeFolder home(wb.data);
+    std::string wind;
+    wb.window.newProjectUser = [&](NewProjectForm& f) {
+        f.Text1_Typed("~/bathy.tif");
+        f.Text2_Typed(" ~/shore/coast.shp");
+        f.Text3_Typed("~/north.Wind_RWE");
+        wind = f.Text3;
+        f.newpro_cancel_Click();
+    };
+    wb.commands->NewPr_Click();
+    EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{});
+    EXPECT_EQ(wb.form.bathycov, wb.data + "/bathy.tif");
+    EXPECT_EQ(wb.form.shorecov + "/" + wb.form.shorename, wb.data + "/shore/coast.shp");
+    EXPECT_EQ(wind, wb.data + "/north.Wind_RWE");
+}
+
 TEST(RemoveProject, LetsGoOfTheGeodatabaseAndTheRunsRaster) {
     Workbench wb;
     wb.newProject();

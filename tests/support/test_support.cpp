@@ -77,16 +77,16 @@ std::map<std::string, std::string> folderBytes(const std::string& folder) {
     return out;
 }
 
-RunThreads::RunThreads(int threads) {
-    if (const char* v = std::getenv("QUOR_THREADS")) saved_ = v;
-    setenv("QUOR_THREADS", std::to_string(threads).c_str(), 1);
+ScopedVariable::ScopedVariable(std::string name, const std::string& value) : name_(std::move(name)) {
+    if (const char* v = std::getenv(name_.c_str())) saved_ = v;
+    setenv(name_.c_str(), value.c_str(), 1);
 }
 
-RunThreads::~RunThreads() {
+ScopedVariable::~ScopedVariable() {
     if (saved_)
-        setenv("QUOR_THREADS", saved_->c_str(), 1);
+        setenv(name_.c_str(), saved_->c_str(), 1);
     else
-        unsetenv("QUOR_THREADS");
+        unsetenv(name_.c_str());
 }
 
 LoweredLimit::LoweredLimit(int resource, rlim_t value) : resource_(resource) {

@@ -78,17 +78,31 @@ std::string fileBytes(const std::string& path);
 // Every file under a folder with its bytes, by its path inside the folder.
 std::map<std::string, std::string> folderBytes(const std::string& folder);
 
-// The number of threads a run computes on, set for a scope (through the
-// variable QUOR_THREADS) and given back as it was at its end.
-class RunThreads {
+// An environment variable set for a scope and given back as it was (or
+// unset) at its end.
+class ScopedVariable {
 public:
-    explicit RunThreads(int threads);
-    ~RunThreads();
-    RunThreads(const RunThreads&) = delete;
-    RunThreads& operator=(const RunThreads&) = delete;
+    ScopedVariable(std::string name, const std::string& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
 
 private:
+    std::string name_;
     std::optional<std::string> saved_;
+};
+
+// The number of threads a run computes on, set for a scope (through the
+// variable QUOR_THREADS).
+class RunThreads : ScopedVariable {
+public:
+    explicit RunThreads(int threads) : ScopedVariable("QUOR_THREADS", std::to_string(threads)) {}
+};
+
+// The home folder, "~" in a typed path, set for a scope (through HOME).
+class HomeFolder : ScopedVariable {
+public:
+    explicit HomeFolder(const std::string& path) : ScopedVariable("HOME", path) {}
 };
 
 // One of this process's resource limits lowered to `value` for a scope,

@@ -16,6 +16,7 @@
 
 #include "project/run_hold.h"
 #include "model/model_state.h"
+#include "refused_writes.h"
 #include "run_fixture.h"
 #include "wave/rwe_results.h"
 
@@ -343,6 +344,48 @@ TEST(WaveMainResults, MetadataFileIsRewrittenOnlyWhenItsTextChanges) {
     std::stringstream got;
     got << in.rdbuf();
     EXPECT_NE(got.str().find("Created on: 12/7/2026 10:01 AM\r\n"), std::string::npos) << got.str();
+}
+
+// A disk that fills: the metadata file there is never taken for this
+// run's when this run could not write it.
+TEST(WaveMainResults, MetadataFileThatCannotBeWrittenLeavesNothingThatPassesForThisRuns) {
+    RunProject rp;
+    rp.p->fm.refreshmap = 0;
+    rp.sites({{10000, 10000}, {3000, 16000}, {15000, 5000}});
+    const std::string folder = rp.tmp.path() + "/meta";
+    fs::create_directories(folder);
+    rp.ctx->shpdir = folder;
+    const std::string meta = folder + "/Pointdata1.Metadata_RWE";
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed);
+    const std::string previous = test::fileBytes(meta);
+    ASSERT_FALSE(previous.empty());
+    const auto warning = [&] {
+        for (const auto& t : texts(rp))
+            if (t.find("The metadata file " + meta + " could not be written") != std::string::npos) return t;
+        return std::string();
+    };
+
+    // No room from the start: the previous run's file stays, told as such.
+    {
+        test::RefusedWrites disk(folder, 0);
+        rp.p->messages.answers = {true};
+        ASSERT_EQ(rp.run(0).end, RunEnd::Completed);
+    }
+    EXPECT_EQ(test::fileBytes(meta), previous);
+    EXPECT_NE(warning().find("is the previous run's"), std::string::npos) << warning();
+
+    // Room for the first site's file only, then the minute turns: the file
+    // of the first site no longer holds the last one, and is not left.
+    rp.p->messages.entries.clear();
+    int calls = 0;
+    rp.ctx->clock = [&] { return std::string(++calls < 2 ? "12/7/2026 10:00 AM" : "12/7/2026 10:01 AM"); };
+    {
+        test::RefusedWrites disk(folder, previous.size() + previous.size() / 2);
+        rp.p->messages.answers = {true};
+        ASSERT_EQ(rp.run(0).end, RunEnd::Completed);
+    }
+    EXPECT_FALSE(fs::exists(meta));
+    EXPECT_NE(warning().find("There is no metadata file of this name."), std::string::npos) << warning();
 }
 
 TEST(WaveMainResults, RepeatedRunsReadTheRasterOnceUntilItsFileChanges) {

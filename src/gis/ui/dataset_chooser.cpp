@@ -16,6 +16,7 @@
 
 #include <exception>
 
+#include "platform/folders.h"
 #include "platform/gis/workspace.h"
 
 namespace quor::gis::ui {
@@ -41,6 +42,20 @@ bool isWorkspace(const QFileInfo& fi) {
     if (fi.isFile()) return fi.suffix().compare("gpkg", Qt::CaseInsensitive) == 0;
     return fi.isDir();
 }
+
+// What the list offers, for a typed file it does not offer.
+QString offeredKind(DatasetFilter filter) {
+    switch (filter) {
+        case DatasetFilter::Shapefiles:
+        case DatasetFilter::PointShapefiles: return QObject::tr("a shapefile (.shp)");
+        case DatasetFilter::FeatureClasses: return QObject::tr("a GeoPackage (.gpkg) or a folder");
+        case DatasetFilter::Rasters: break;
+    }
+    return QObject::tr("a raster of a kind listed here (.tif, .tiff, .asc, .img, .bil, .flt, .vrt, .dem, .nc, .grd, "
+                       ".bt) or a grid folder");
+}
+
+QString typedPathOf(const QString& text) { return QString::fromStdString(platform::typedPath(text.toStdString())); }
 
 }  // namespace
 
@@ -79,8 +94,17 @@ DatasetChooserDialog::DatasetChooserDialog(DatasetFilter filter, const QString& 
     completer->setModel(completions);
     path_->setCompleter(completer);
     connect(model_, &QFileSystemModel::directoryLoaded, this, [this] { showTypedPath(); });
-    connect(path_, &QLineEdit::textEdited, this, [this](const QString& t) { goToTypedPath(t); });
+    problem_ = new QLabel(this);
+    problem_->setWordWrap(true);
+    problem_->hide();
+    connect(path_, &QLineEdit::textEdited, this, [this](const QString& t) {
+        problem_->hide();
+        goToTypedPath(t);
+    });
     connect(path_, &QLineEdit::returnPressed, this, [this] { goToTypedPath(path_->text()); });
+    // Told once the user is done typing (Enter, or leaving the box), not
+    // at every key while the path is still growing.
+    connect(path_, &QLineEdit::editingFinished, this, [this] { tellTypedPath(); });
 
     auto* row = new QHBoxLayout;
     row->addWidget(tree_, 2);
@@ -97,13 +121,17 @@ DatasetChooserDialog::DatasetChooserDialog(DatasetFilter filter, const QString& 
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(path_);
+    layout->addWidget(problem_);
     layout->addLayout(row);
     layout->addWidget(buttons_);
     connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (classes_) fillClasses(currentPath());
         // The box shows what the list chose; a typed text is left as typed.
         const QString chosen = currentPath();
-        if (!chosen.isEmpty() && !path_->hasFocus()) path_->setText(chosen);
+        if (!chosen.isEmpty() && !path_->hasFocus()) {
+            path_->setText(chosen);
+            problem_->hide();
+        }
         selectionChanged();
     });
     start_ = firstFolder(projectFolder);
@@ -116,14 +144,40 @@ DatasetChooserDialog::DatasetChooserDialog(DatasetFilter filter, const QString& 
     selectionChanged();
 }
 
+DatasetChooserDialog::~DatasetChooserDialog() {
+    // A dialog closed by its destructor takes the focus from the box,
+    // which would tell the typed path to a dialog no longer there.
+    disconnect(path_, nullptr, this, nullptr);
+}
+
 void DatasetChooserDialog::goToTypedPath(const QString& text) {
-    const QFileInfo fi(text.trimmed());
-    if (text.trimmed().isEmpty() || !fi.exists()) return;
-    const QString path = fi.absoluteFilePath();
+    const QString typed = typedPathOf(text);
+    if (typed.isEmpty()) return;
+    if (!problemOf(typed).isEmpty()) {
+        // OK must not take a dataset chosen before what the box now says.
+        pending_.clear();
+        tree_->selectionModel()->clearSelection();
+        return;
+    }
+    const QString path = QFileInfo(typed).absoluteFilePath();
     // The list reads folders in the background: a path it does not show
     // yet is selected once its folder has been read.
     pending_ = path;
     showTypedPath();
+}
+
+QString DatasetChooserDialog::problemOf(const QString& typed) const {
+    if (typed.isEmpty()) return {};
+    const QFileInfo fi(typed);
+    if (!fi.exists()) return tr("There is no file or folder %1.").arg(typed);
+    if (fi.isDir() || QDir::match(model_->nameFilters(), fi.fileName())) return {};
+    return tr("%1 is not %2.").arg(typed, offeredKind(filter_));
+}
+
+void DatasetChooserDialog::tellTypedPath() {
+    const QString problem = problemOf(typedPathOf(path_->text()));
+    problem_->setText(problem);
+    problem_->setVisible(!problem.isEmpty());
 }
 
 void DatasetChooserDialog::showTypedPath() {

@@ -2,7 +2,9 @@
 // The dialog in which the user picks a shapefile, a feature class of a
 // coverage or GeoPackage, or a raster (a file or a grid folder). It opens
 // in the folder last chosen from, else the project folder; a path can be
-// typed or pasted into its path box, and typing in the list finds a name.
+// typed or pasted into its path box ("~" standing for the home folder),
+// which says why when it cannot take it, and typing in the list finds a
+// name.
 #include <QDialog>
 #include <QString>
 
@@ -16,6 +18,7 @@ class QListWidget;
 class QFileSystemModel;
 class QDialogButtonBox;
 class QLineEdit;
+class QLabel;
 
 namespace quor::gis::ui {
 
@@ -24,6 +27,7 @@ class DatasetChooserDialog : public QDialog {
 public:
     DatasetChooserDialog(DatasetFilter filter, const QString& title, QWidget* parent = nullptr,
                          const QString& projectFolder = {});
+    ~DatasetChooserDialog() override;
     std::vector<DatasetItem> selectedItems() const;
     void setStartFolder(const QString& folder);
     // The folder the dialog opened in.
@@ -43,6 +47,9 @@ private:
     QString currentPath() const;
     void goToTypedPath(const QString& text);
     void showTypedPath();
+    void tellTypedPath();
+    // Why a typed path cannot be taken; empty when it can.
+    QString problemOf(const QString& typed) const;
 
     DatasetFilter filter_;
     QFileSystemModel* model_ = nullptr;
@@ -50,6 +57,7 @@ private:
     QListWidget* classes_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
     QLineEdit* path_ = nullptr;
+    QLabel* problem_ = nullptr;
     QString start_;
     QString pending_;
 };

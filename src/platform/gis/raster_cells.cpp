@@ -73,25 +73,32 @@ std::int64_t highestKey() {
 
 // From `start` towards `end`, the last key where `holds` is true, given
 // that it is true at `start` and, once false, stays false up to `end`.
+// Keys are counted as unsigned distances from `start`: the span between
+// two keys, the extremes of 64-bit cells among them, need not fit a
+// signed 64-bit number.
 template <class Holds>
 std::int64_t lastHolding(std::int64_t start, std::int64_t end, Holds holds) {
-    const std::int64_t dir = end >= start ? 1 : -1;
-    std::int64_t good = start, bad = end + dir;
+    const bool up = end >= start;
+    const auto from = static_cast<std::uint64_t>(start), to = static_cast<std::uint64_t>(end);
+    const std::uint64_t span = up ? to - from : from - to;
+    const auto at = [&](std::uint64_t d) { return static_cast<std::int64_t>(up ? from + d : from - d); };
+    std::uint64_t good = 0;
+    std::optional<std::uint64_t> bad;
     // Steps that double find a failing key in a few dozen tries even where
     // the run spans billions of doubles; halving then finds its edge.
-    for (std::int64_t step = 1; good != end; step = step < (std::int64_t{1} << 61) ? step * 2 : step) {
-        const std::int64_t probe = good + dir * std::min(step, dir * (end - good));
-        if (!holds(probe)) {
+    for (std::uint64_t step = 1; good != span; step = step < (std::uint64_t{1} << 62) ? step * 2 : step) {
+        const std::uint64_t probe = good + std::min(step, span - good);
+        if (!holds(at(probe))) {
             bad = probe;
             break;
         }
         good = probe;
     }
-    while (dir * (bad - good) > 1) {
-        const std::int64_t middle = good + (bad - good) / 2;
-        (holds(middle) ? good : bad) = middle;
+    while (bad && *bad - good > 1) {
+        const std::uint64_t middle = good + (*bad - good) / 2;
+        (holds(at(middle)) ? good : *bad) = middle;
     }
-    return good;
+    return at(good);
 }
 
 // The values of T that GDAL's nearly-equal test, in the arithmetic of F,

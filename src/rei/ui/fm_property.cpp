@@ -17,6 +17,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "platform/folders.h"
+
 namespace quor::rei::ui {
 
 namespace {
@@ -144,7 +146,8 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
     connect(Option2, &QRadioButton::clicked, this, [this] { Option2_Click(); });
     connect(Combo1, QOverload<int>::of(&QComboBox::activated), this, [this] { Combo1_Click(); });
     connect(browseFolder, &QPushButton::clicked, this, [this] {
-        const QString d = QFileDialog::getExistingDirectory(this, "Select directory for project", Dir1->text());
+        const QString d = QFileDialog::getExistingDirectory(this, "Select directory for project",
+                                                              q(platform::typedPath(Dir1->text().toStdString())));
         if (!d.isEmpty()) {
             Check1->setChecked(false);
             Check1_Click();
@@ -169,7 +172,7 @@ ReiSettingsForm FmProperty::read() const {
     f.fetch = Text4->text().toStdString();
     f.distance = Combo2->currentText().toStdString();
     f.name = Text3->text().toStdString();
-    f.folder = Dir1->text().toStdString();
+    f.folder = platform::typedPath(Dir1->text().toStdString());
     f.fastAlgorithm = Check2->isChecked();
     f.background = Check3->isChecked();
     f.defaults = Check1->isChecked();

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/folders.h"
+
 namespace quor::wave::ui {
 
 BatchModeDialog::BatchModeDialog(model::ModelState& state, QWidget* parent) : QDialog(parent), s_(state) {
@@ -78,7 +80,7 @@ BatchProcessDialog::BatchProcessDialog(model::ModelState& state, platform::Messa
     connect(Dir1, &QLineEdit::textChanged, this, [this] { folderChanged(); });
     connect(Browse, &QPushButton::clicked, this, [this] {
         const QString dir = QFileDialog::getExistingDirectory(this, "Select the folder of processed wind files",
-                                                              Dir1->text());
+                                                              QString::fromStdString(core_.folder));
         if (!dir.isEmpty()) Dir1->setText(dir);
     });
     connect(Check1, &QCheckBox::toggled, this, [this](bool on) {
@@ -100,7 +102,7 @@ BatchProcessDialog::BatchProcessDialog(model::ModelState& state, platform::Messa
 }
 
 void BatchProcessDialog::folderChanged() {
-    core_.folder = Dir1->text().toStdString();
+    core_.folder = platform::typedPath(Dir1->text().toStdString());
     Label2->setText(QString::fromStdString(core_.countLabel()));
 }
 
@@ -110,7 +112,7 @@ void BatchProcessDialog::setTideFile(const std::string& path) {
 }
 
 void BatchProcessDialog::Command1_Click() {
-    core_.folder = Dir1->text().toStdString();
+    core_.folder = platform::typedPath(Dir1->text().toStdString());
     if (core_.Command1_Click()) accept();
 }
 

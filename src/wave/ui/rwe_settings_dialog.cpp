@@ -14,6 +14,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "platform/folders.h"
+
 namespace quor::wave::ui {
 
 namespace {
@@ -115,7 +117,8 @@ RweSettingsDialog::RweSettingsDialog(model::ModelState& state, model::MainFormSt
     SSTab1->setCurrentIndex(0);
 
     connect(Browse, &QPushButton::clicked, this, [this] {
-        const QString dir = QFileDialog::getExistingDirectory(this, "Select directory for project", Dir1->text());
+        const QString dir = QFileDialog::getExistingDirectory(this, "Select directory for project",
+                                                              q(platform::typedPath(Dir1->text().toStdString())));
         if (!dir.isEmpty()) Dir1->setText(dir);
     });
     connect(Check1, &QCheckBox::toggled, this, [this](bool on) {
@@ -171,7 +174,7 @@ void RweSettingsDialog::lockDefaults(bool locked) {
 void RweSettingsDialog::read() {
     auto& f = core_.form;
     f.name = Text3->text().toStdString();
-    f.folder = Dir1->text().toStdString();
+    f.folder = platform::typedPath(Dir1->text().toStdString());
     f.rayOption = -1;
     for (int i = 0; i < 5; ++i)
         if (Option3[i]->isChecked()) f.rayOption = i;

@@ -132,7 +132,7 @@ void WindTextDialog::reloadHeader() {
     names_.clear();
     const auto row = parseRowNumber(row_->currentText().toStdString());
     if (row) {
-        if (auto names = readHeaderNames(file_->text().trimmed().toStdString(), *row, delimiter()))
+        if (auto names = readHeaderNames(platform::typedPath(file_->text().toStdString()), *row, delimiter()))
             names_ = std::move(*names);
     }
     for (int i = 0; i < kChoiceFields; ++i) {
@@ -150,7 +150,7 @@ void WindTextDialog::reloadHeader() {
 bool WindTextDialog::ok() {
     std::array<std::string, kChoiceFields> texts;
     for (int i = 0; i < kChoiceFields; ++i) texts[i] = fields_[i]->currentText().trimmed().toStdString();
-    const std::string path = file_->text().trimmed().toStdString();
+    const std::string path = platform::typedPath(file_->text().toStdString());
     const std::string rowText = row_->currentText().trimmed().toStdString();
     // Check the names against the file as it is now, not as it was read.
     names_.clear();

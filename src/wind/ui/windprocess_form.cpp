@@ -16,6 +16,7 @@
 
 #include <filesystem>
 
+#include "platform/folders.h"
 #include "platform/gis/workspace.h"
 #include "wind/iindex_tool.h"
 #include "wind/ui/winddata_form.h"
@@ -151,7 +152,7 @@ bool WindprocessForm::takeTypedDataset() {
     dataset_.reset();
     shown_.clear();
     if (typed.isEmpty()) return true;
-    const std::string path = typed.toStdString();
+    const std::string path = platform::typedPath(typed.toStdString());
     try {
         std::error_code ec;
         const fs::path p(path);
@@ -170,7 +171,7 @@ bool WindprocessForm::takeTypedDataset() {
 void WindprocessForm::newpro_ok_Click() {
     if (ctx_.runLock && ctx_.runLock->active()) return;
     if (!takeTypedDataset()) return;
-    IIndexInput in{dataset_, Text3->text().toStdString(), Text4->text().toStdString(),
+    IIndexInput in{dataset_, platform::typedPath(Text3->text().toStdString()), Text4->text().toStdString(),
                    Combo2->currentText().toStdString()};
     setCursor(Qt::WaitCursor);
     processIIndex(in, ctx_.messages, ctx_.progress, ctx_.shell);

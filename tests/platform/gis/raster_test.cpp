@@ -153,28 +153,37 @@ TEST(Raster, ExtremesAndIdentifyReadEveryTypeAndNoDataAsGdal) {
 }
 
 // 64-bit whole numbers near their NoData value: identify leaves out the
-// cells GDAL's extremes leave out.
+// cells GDAL's extremes leave out, on either side of it (cells on one side
+// only, so that a cell wrongly read as a value moves an extreme).
 TEST(Raster, SixtyFourBitCellsNearTheirNoDataReadAsGdalsExtremes) {
     TempDir dir;
-    for (const GDALDataType type : {GDT_Int64, GDT_UInt64}) {
+    const struct {
+        GDALDataType type;
+        double noData;
+        double side;
+    } cases[] = {{GDT_Int64, 1e15, -1}, {GDT_Int64, 1e15, 1},   {GDT_Int64, -1e15, -1},
+                 {GDT_Int64, -1e15, 1}, {GDT_UInt64, 1e15, -1}, {GDT_UInt64, 1e15, 1}};
+    for (const auto& c : cases) {
         std::vector<double> cells;
-        for (const double off : {-1e12, -1e10, -1e9, -1e8, -1e6, 0.0, 1e6, 1e8, 1e9, 1e10, 1e12}) cells.push_back(1e15 + off);
-        const std::string path = dir.file(std::string(GDALGetDataTypeName(type)) + ".tif");
-        writeTiff(path, static_cast<int>(cells.size()), 1, type, cells, 1e15);
+        for (const double off : {0.0, 1e6, 1e8, 1e9, 1e10, 1e12}) cells.push_back(c.noData + c.side * off);
+        const std::string path = dir.file(std::string(GDALGetDataTypeName(c.type)) + std::to_string(c.noData) +
+                                          std::to_string(c.side) + ".tif");
+        writeTiff(path, static_cast<int>(cells.size()), 1, c.type, cells, c.noData);
         double gdal[2] = {0, 0};
         {
             DatasetHandle ds(static_cast<GDALDataset*>(GDALOpen(path.c_str(), GA_ReadOnly)));
             ASSERT_EQ(ds->GetRasterBand(1)->ComputeRasterMinMax(FALSE, gdal), CE_None);
         }
         auto r = Raster::open(path);
-        EXPECT_EQ(r->minMax(), std::make_pair(gdal[0], gdal[1]));
+        EXPECT_EQ(r->minMax(), std::make_pair(gdal[0], gdal[1])) << c.noData << " " << c.side;
         double low = std::numeric_limits<double>::infinity(), high = -low;
         int values = 0;
         for (std::size_t i = 0; i < cells.size(); ++i) {
             const PixelValue v = r->identify(1000 + 10 * i + 5, 1995);
             if (v.hasValue()) low = std::min(low, v.value), high = std::max(high, v.value), ++values;
         }
-        EXPECT_EQ(std::make_pair(low, high), std::make_pair(gdal[0], gdal[1])) << GDALGetDataTypeName(type);
+        EXPECT_EQ(std::make_pair(low, high), std::make_pair(gdal[0], gdal[1]))
+            << GDALGetDataTypeName(c.type) << " " << c.noData << " " << c.side;
         EXPECT_LT(values, static_cast<int>(cells.size()) - 1) << "cells near the NoData value are NoData to GDAL";
     }
     // A raster none of whose cells holds a value says so.
