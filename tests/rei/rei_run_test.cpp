@@ -23,6 +23,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 
 #include "model/setting_checks.h"
@@ -1205,6 +1206,96 @@ TEST_F(ReiRunTest, ATableAnotherProgramPutsInPlaceMidRunIsLeftAsItPutIt) {
             << told;
         EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), rename ? 3 : 0);
     }
+}
+
+
+// A window that lets another program act on the run's table as the site
+// `at` begins.
+struct ActingShell final : model::RunShell {
+    std::function<void(const std::string& title)> act;
+    void setTitle(const std::string& t) override {
+        if (act) act(t);
+    }
+};
+
+// Another program copies a table of the same layout over the one the run
+// writes, in place: the same file, size and header, with the values it
+// held a moment before. The run tells it with the count of sites that
+// table holds, and writes nothing more into it.
+TEST_F(ReiRunTest, ATableOfTheSameLayoutCopiedOverInPlaceIsToldWithATrueCount) {
+    const std::string folder = sixShapefileSites();
+    const std::string dbf = folder + "/sites.dbf";
+    p->fm.indexcheck = 1;
+    std::string earlier, theirs;
+    ActingShell shell;
+    shell.act = [&](const std::string& title) {
+        if (title == "Quor running..3 of 6") earlier = test::fileBytes(dbf);
+        if (title != "Quor running..5 of 6") return;
+        std::ofstream(dbf, std::ios::binary | std::ios::trunc) << earlier;
+        theirs = test::fileBytes(dbf);
+    };
+    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+    auto ctx = context();
+    ctx.shell = &shell;
+    EXPECT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Failed);
+    fc.reset();
+    EXPECT_TRUE(test::fileBytes(dbf) == theirs) << "the run wrote into the other program's table";
+    ASSERT_FALSE(p->messages.texts().empty());
+    const std::string told = p->messages.texts().back();
+    EXPECT_NE(told.find("2 of 6 sites hold results for sure: The table"), std::string::npos) << told;
+    EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), 2);
+}
+
+// Another program renames its copy over the table with a field of its own
+// added: the sites it holds are counted field by field name.
+TEST_F(ReiRunTest, ATableRenamedOverWithOneFieldMoreIsCountedByItsFieldNames) {
+    const std::string folder = sixShapefileSites();
+    p->fm.indexcheck = 1;
+    ActingShell shell;
+    shell.act = [&](const std::string& title) {
+        if (title != "Quor running..4 of 6") return;
+        const std::string copy = tmp.path() + "/copy";
+        std::filesystem::create_directories(copy);
+        for (const char* ext : {".shp", ".shx", ".dbf"})
+            std::filesystem::copy_file(folder + "/sites" + ext, copy + "/sites" + ext);
+        {
+            GDALDatasetUniquePtr ds(GDALDataset::Open(copy.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+            OGRFieldDefn note("NOTE", OFTString);
+            note.SetWidth(8);
+            ASSERT_EQ(ds->GetLayer(0)->CreateField(&note), OGRERR_NONE);
+        }
+        std::filesystem::rename(copy + "/sites.dbf", folder + "/sites.dbf");
+    };
+    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+    auto ctx = context();
+    ctx.shell = &shell;
+    EXPECT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Failed);
+    fc.reset();
+    ASSERT_FALSE(p->messages.texts().empty());
+    const std::string told = p->messages.texts().back();
+    EXPECT_NE(told.find("3 of 6 sites hold results for sure: The table"), std::string::npos) << told;
+    EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), 3);
+}
+
+// Another program removes the shapes' index during the run: the values all
+// went into the table, and the run's end says the dataset now lacks it.
+TEST_F(ReiRunTest, AShapeIndexRemovedMidRunIsTold) {
+    const std::string folder = sixShapefileSites();
+    p->fm.indexcheck = 1;
+    ActingShell shell;
+    shell.act = [&](const std::string& title) {
+        if (title == "Quor running..4 of 6") std::filesystem::remove(folder + "/sites.shx");
+    };
+    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+    auto ctx = context();
+    ctx.shell = &shell;
+    EXPECT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Failed);
+    ASSERT_FALSE(p->messages.texts().empty());
+    const std::string told = p->messages.texts().back();
+    EXPECT_NE(told.find("6 of 6 sites hold results for sure: The file " + folder +
+                        "/sites.shx was removed by another program during the run"),
+              std::string::npos)
+        << told;
 }
 
 }  // namespace

@@ -56,6 +56,20 @@ char emptyByte(char type) {
     }
 }
 
+bool holdsNumbersAndTexts(char type) { return type == 'C' || type == 'N' || type == 'F'; }
+
+std::string typeWords(char type) {
+    switch (type) {
+        case 'C': return "a text field";
+        case 'N':
+        case 'F': return "a number field";
+        case 'D': return "a date field";
+        case 'L': return "a logical field";
+        case 'M': return "a memo field";
+        default: return std::string("a field of type '") + type + "'";
+    }
+}
+
 TableFile::TableFile(const std::string& path, bool writable)
     : path_(path), fd_(::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC)) {
     if (fd_ < 0)

@@ -18,6 +18,8 @@ inline constexpr char kFieldsEndMark = 0x0D;
 inline constexpr char kTableEndMark = 0x1A;
 // The table's own fields give its row and header lengths in 16 bits.
 inline constexpr std::uint64_t kMaxTableLength = 65535;
+// A field's width is one byte of its description.
+inline constexpr std::size_t kMaxFieldWidth = 255;
 
 unsigned readLe16(const std::string& bytes, std::size_t at);
 std::uint32_t readLe32(const std::string& bytes, std::size_t at);
@@ -38,6 +40,13 @@ Column columnOf(const std::string& description, std::size_t offset);
 // What an empty value is made of: GDAL reads a number field of stars, a
 // date of zeros, a logical of '?' and any other field of blanks as empty.
 char emptyByte(char type);
+
+// Whether numbers and texts written into a field of this type read back
+// as written (text and number fields); a date, logical or memo field, or
+// one of a type GDAL reads as text but is not, cannot hold them.
+bool holdsNumbersAndTexts(char type);
+// What a field of this type is, in the user's words: "a date field".
+std::string typeWords(char type);
 
 // A table file opened for reading, or for reading and writing.
 class TableFile {
@@ -76,12 +85,6 @@ struct Layout {
     std::uint64_t rowsEnd() const { return headerLength + rows * rowLength; }
     // Where row `row` (from 0) begins in the file.
     std::uint64_t rowStart(std::uint64_t row) const { return headerLength + row * rowLength; }
-    // Whether the fields are laid out as in `other`: the same descriptions,
-    // header and row lengths.
-    bool sameFields(const Layout& other) const {
-        return descriptions == other.descriptions && headerLength == other.headerLength &&
-               rowLength == other.rowLength && afterFields == other.afterFields;
-    }
     // Where in a row the last field ends (what follows is padding).
     std::size_t fieldsEnd() const { return columns.empty() ? 1 : columns.back().offset + columns.back().width; }
     // The first column of that name, as GDAL matches names (case aside), or null.
