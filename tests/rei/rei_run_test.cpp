@@ -1298,5 +1298,29 @@ TEST_F(ReiRunTest, AShapeIndexRemovedMidRunIsTold) {
         << told;
 }
 
+// A table too wide for the fast mode's fields: the run says so, and never
+// that the shapefile is in use.
+TEST_F(ReiRunTest, ATableTooWideForTheFieldsIsRefusedForThatAlone) {
+    const std::string folder = tmp.path() + "/wide";
+    std::filesystem::create_directories(folder);
+    std::vector<pg::FieldDef> wide;
+    for (int i = 0; i < 257; ++i) wide.emplace_back("T" + std::to_string(i), pg::FieldType::String, std::string(), 254);
+    {
+        auto fc = pg::Workspace::open(folder)->createFeatureClass("sites", pg::GeometryType::Point, wide,
+                                                                  pg::SpatialReference::fromEpsg(32755));
+        pg::Feature f = fc->createFeature();
+        f.setShape(pg::Geometry::point(p->site(10000, 10000)));
+        fc->store(f);
+    }
+    p->fm.indexcheck = 1;
+    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+    auto ctx = context();
+    EXPECT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Failed);
+    for (const auto& text : p->messages.texts()) EXPECT_EQ(text.find("in use"), std::string::npos) << text;
+    ASSERT_FALSE(p->messages.texts().empty());
+    EXPECT_NE(p->messages.texts().back().find("cannot hold more fields"), std::string::npos)
+        << p->messages.texts().back();
+}
+
 }  // namespace
 }  // namespace quor::rei
