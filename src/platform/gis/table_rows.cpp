@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <string_view>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -56,19 +58,47 @@ FieldsWidened::FieldsWidened(std::vector<std::pair<int, std::string>> descriptio
 
 namespace {
 
-// FNV-1a: a row's written bytes are only compared with themselves.
+// A row's written bytes are only compared with themselves: eight bytes
+// at a time, each word mixed in by a multiplication.
 std::uint64_t digestMore(std::uint64_t h, std::string_view bytes) {
-    for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    const auto mix = [&h](std::uint64_t word) {
+        h = (h ^ word) * 0x9E3779B97F4A7C15ULL;
+        h ^= h >> 29;
+    };
+    std::size_t at = 0;
+    for (; at + 8 <= bytes.size(); at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + at, 8);
+        mix(word);
+    }
+    std::uint64_t tail = bytes.size() - at;  // the length tells "ab" from "ab\0"
+    for (std::size_t k = 0; at + k < bytes.size(); ++k)
+        tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at + k])) << (8 * (k + 1));
+    mix(tail);
     return h;
+}
+
+// Rows a block at a time: about a megabyte of them in one read.
+template <class EachRow>
+void forEachRow(const TableFile& table, const Layout& layout, std::uint64_t rows, const EachRow& each) {
+    const std::uint64_t perBlock = std::max<std::uint64_t>(1, (1u << 20) / std::max<std::uint64_t>(1, layout.rowLength));
+    std::string block;
+    for (std::uint64_t first = 0; first < rows; first += perBlock) {
+        const std::uint64_t n = std::min(perBlock, rows - first);
+        table.read(layout.rowStart(first), static_cast<std::size_t>(n * layout.rowLength), block);
+        for (std::uint64_t r = 0; r < n; ++r)
+            each(first + r, std::string_view(block).substr(static_cast<std::size_t>(r * layout.rowLength),
+                                                           static_cast<std::size_t>(layout.rowLength)));
+    }
 }
 
 }  // namespace
 
-std::uint64_t WrittenRows::digestOf(std::uint32_t set, const Layout& layout, const std::string& row) const {
+std::uint64_t WrittenRows::digestOf(std::uint32_t set, const Layout& layout, std::string_view row) const {
     std::uint64_t h = 14695981039346656037ULL;
     for (const int column : columns_[set - 1]) {
         const Column& c = layout.columns[static_cast<std::size_t>(column)];
-        h = digestMore(h, std::string_view(row).substr(c.offset, c.width));
+        h = digestMore(h, row.substr(c.offset, c.width));
     }
     return h;
 }
@@ -82,17 +112,20 @@ void WrittenRows::record(std::uint64_t row, const std::vector<int>& columns, con
         set = static_cast<std::uint32_t>(found - columns_.begin()) + 1;
         if (found == columns_.end()) columns_.push_back(columns);
     }
+    if (sets_[row] == 0) ++recorded_;
     sets_[row] = set;
     digests_[row] = digestOf(set, layout, bytes);
 }
 
+void WrittenRows::forget(std::uint64_t row) {
+    if (sets_[row] != 0) --recorded_;
+    sets_[row] = 0;
+}
+
 void WrittenRows::redigest(const TableFile& table, const Layout& layout) {
-    std::string row;
-    for (std::uint64_t r = 0; r < sets_.size(); ++r) {
-        if (sets_[r] == 0) continue;
-        table.read(layout.rowStart(r), static_cast<std::size_t>(layout.rowLength), row);
-        digests_[r] = digestOf(sets_[r], layout, row);
-    }
+    forEachRow(table, layout, std::min<std::uint64_t>(sets_.size(), layout.rows), [&](std::uint64_t r, std::string_view row) {
+        if (sets_[r] != 0) digests_[r] = digestOf(sets_[r], layout, row);
+    });
 }
 
 std::int64_t WrittenRows::heldIn(const TableFile& table, const Layout& there, const Layout& written) const {
@@ -120,12 +153,9 @@ std::int64_t WrittenRows::heldIn(const TableFile& table, const Layout& there, co
         if (all) by[set] = std::move(mapped);
     }
     std::int64_t held = 0;
-    std::string row;
-    for (std::uint64_t r = 0; r < sets_.size() && r < there.rows; ++r) {
-        if (sets_[r] == 0 || !by[sets_[r] - 1]) continue;
-        table.read(there.rowStart(r), static_cast<std::size_t>(there.rowLength), row);
-        if (digestOf(sets_[r], *by[sets_[r] - 1], row) == digests_[r]) ++held;
-    }
+    forEachRow(table, there, std::min<std::uint64_t>(sets_.size(), there.rows), [&](std::uint64_t r, std::string_view row) {
+        if (sets_[r] != 0 && by[sets_[r] - 1] && digestOf(sets_[r], *by[sets_[r] - 1], row) == digests_[r]) ++held;
+    });
     return held;
 }
 
@@ -320,12 +350,28 @@ void TableRowWriter::requireFields(const OGRFeatureDefn& fields) const {
 }
 
 void TableRowWriter::replaced() const {
+    // The other program may be writing it still (a copy over it in place
+    // takes a moment): it is counted once it has stood still a while.
+    const auto count = [&] {
+        try {
+            const TableFile now(dbf_);
+            return rows_->heldIn(now, readLayout(now), layout_);
+        } catch (const GisError&) {
+            return std::int64_t{0};  // nothing of it can be read: none of the rows is there for sure
+        }
+    };
     std::int64_t held = 0;
-    try {
-        const TableFile now(dbf_);
-        held = rows_->heldIn(now, readLayout(now), layout_);
-    } catch (const GisError&) {
-        // Nothing of it can be read: none of the rows is there for sure.
+    FileStamp seen = stampOfFile(dbf_);
+    for (int wait = 0; wait < 50; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const FileStamp now = stampOfFile(dbf_);
+        if (now != seen) {
+            seen = now;
+            continue;
+        }
+        held = count();
+        if (stampOfFile(dbf_) == seen) break;
+        seen = stampOfFile(dbf_);
     }
     throw TableReplacedError("The table " + dbf_ +
                                  " was replaced or rewritten by another program during the run; nothing more was "
@@ -362,6 +408,9 @@ void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
         requireSameTable();  // cut short by another program's rewrite just now
         throw;
     }
+    // Another program's write since the check above would go under this
+    // one unseen: the file is looked at once more just before.
+    if (stampOfOpenFile(file_->descriptor()) != own_) replaced();
     stampToday();
     rows_->mark(static_cast<std::uint64_t>(row));
     const int fd = file_->descriptor();
@@ -388,6 +437,7 @@ void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
         if (!asBefore && asWritten) break;
         // The put-back was a write too; the row it left is no write's whole.
         wroteUntil(-1, {}, {});
+        rows_->forget(static_cast<std::uint64_t>(row));
         if (asBefore) throw WriteError(why, e);
         throw PartlyStoredError(why + "; the row's fields may hold part of its new values");
     }
@@ -427,8 +477,17 @@ void TableRowWriter::sync() {
         const int e = errno;
         throw WriteError("Cannot write file " + dbf_ + ": " + writeFailureText(e), e);
     }
-    // On disk, but perhaps in a file another program has put aside.
+    // On disk, but perhaps in a file another program has put aside, or
+    // written into between a check and a write of this writer's: every row
+    // written must hold what it was given.
     requireSameTable();
+    bool whole = false;
+    try {
+        whole = rows_->heldIn(*file_, layout_, layout_) == rows_->recorded();
+    } catch (const GisError&) {
+        // cut short by another program's write
+    }
+    if (!whole) replaced();
     if (const auto changed = rows_->shapesChanged())
         throw TableReplacedError(*changed, rows_->heldIn(*file_, layout_, layout_));
 }

@@ -27,6 +27,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -69,6 +70,10 @@ public:
     bool marked(std::uint64_t row) const { return row < marked_.size() && marked_[row]; }
     // The row's fields `columns` (sorted) were given these bytes, laid out as a row.
     void record(std::uint64_t row, const std::vector<int>& columns, const Layout& layout, const std::string& bytes);
+    // The row holds nothing of a write for sure.
+    void forget(std::uint64_t row);
+    // How many rows hold a recorded write.
+    std::int64_t recorded() const { return recorded_; }
     // Digests again, for a table laid out anew with the same rows.
     void redigest(const TableFile& table, const Layout& layout);
     // How many recorded rows `table`, laid out as `there`, holds as they
@@ -81,7 +86,7 @@ public:
     std::optional<std::string> shapesChanged() const;
 
 private:
-    std::uint64_t digestOf(std::uint32_t set, const Layout& layout, const std::string& row) const;
+    std::uint64_t digestOf(std::uint32_t set, const Layout& layout, std::string_view row) const;
 
     std::vector<std::pair<std::string, FileStamp>> shapes_;
 
@@ -89,6 +94,7 @@ private:
     std::vector<std::uint64_t> digests_;
     std::vector<std::uint32_t> sets_;             // 0: none recorded, else columns_[set - 1]
     std::vector<std::vector<int>> columns_;       // the distinct sets of columns written
+    std::int64_t recorded_ = 0;
 };
 
 class TableRowWriter {
