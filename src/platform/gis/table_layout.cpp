@@ -84,16 +84,6 @@ std::uint64_t TableFile::size() const {
     return ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
-bool TableFile::stillAtItsPath() const {
-    if (!identity_) {
-        struct stat mine {};
-        if (::fstat(fd_, &mine) != 0) return false;
-        identity_.emplace(mine.st_dev, mine.st_ino);
-    }
-    struct stat named {};
-    return ::stat(path_.c_str(), &named) == 0 && identity_->first == named.st_dev && identity_->second == named.st_ino;
-}
-
 void TableFile::read(std::uint64_t at, std::size_t n, std::string& out) const {
     out.resize(n);
     for (std::size_t done = 0; done < n;) {

@@ -5,7 +5,6 @@
 // writes a site's values both go by it, so that they see exactly the table
 // every reader sees.
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,9 +58,6 @@ public:
     const std::string& path() const { return path_; }
     int descriptor() const { return fd_; }
     std::uint64_t size() const;
-    // Whether the path still names the file opened: another program may
-    // have renamed a file of its own over it, or removed it.
-    bool stillAtItsPath() const;
     // Exactly `n` bytes from `at` into `out` (resized); GisError when the file ends before.
     void read(std::uint64_t at, std::size_t n, std::string& out) const;
     std::string read(std::uint64_t at, std::size_t n) const;
@@ -69,7 +65,6 @@ public:
 private:
     std::string path_;
     int fd_;
-    mutable std::optional<std::pair<std::uint64_t, std::uint64_t>> identity_;  // device and file number
 };
 
 // The table as its header describes it. Rows may be wider than their

@@ -309,12 +309,13 @@ void TableRowWriter::requireReadBack(const ColumnValues& values, std::vector<std
     }
 }
 
-void TableRowWriter::requireSameTable() const {
-    // Any write since this writer's own, even one that keeps the size and
-    // the header, changes the file's stamp; one in the same step of the
-    // clock as this writer's last write still changes the row it wrote.
-    bool same = file_->stillAtItsPath() && stampOfOpenFile(file_->descriptor()) == own_;
-    if (same) {
+void TableRowWriter::requireSameTable(bool header) const {
+    // The path still names the file this writer opened, and nothing wrote
+    // into it since its own last write: any write, even one that keeps the
+    // size and the header, changes the file's stamp, and one in the same
+    // step of the clock as this writer's last write the row it wrote.
+    bool same = stampOfFile(dbf_) == own_;
+    if (same && header) {
         // Rewritten in place: its header is no longer the one read, the
         // date this writer stamps aside.
         std::string& header = bytesNow_;
@@ -383,8 +384,14 @@ void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
     if (row < 0 || static_cast<std::uint64_t>(row) >= layout_.rows)
         throw GisError("The table " + dbf_ + " has no row " + std::to_string(row) + ".");
     requireTypesHold(values);
-    requireSameTable();
-    const std::string& bytes = spelt(values);
+    const std::string* spelling = nullptr;
+    try {
+        spelling = &spelt(values);
+    } catch (const FieldsWidened&) {
+        requireSameTable(false);  // the table laid out anew must be the one written
+        throw;
+    }
+    const std::string& bytes = *spelling;
     std::vector<int> columns;
     columns.reserve(values.size());
     for (const auto& [column, value] : values) columns.push_back(column);
@@ -405,12 +412,12 @@ void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
     try {
         for (auto& span : spans) file_->read(rowStart + span.from, span.to - span.from, span.old);
     } catch (const GisError&) {
-        requireSameTable();  // cut short by another program's rewrite just now
+        requireSameTable(false);  // cut short by another program's rewrite just now
         throw;
     }
-    // Another program's write since the check above would go under this
-    // one unseen: the file is looked at once more just before.
-    if (stampOfOpenFile(file_->descriptor()) != own_) replaced();
+    // Looked at just before the write: another program's write between a
+    // look and this write would go under it unseen.
+    requireSameTable(false);
     stampToday();
     rows_->mark(static_cast<std::uint64_t>(row));
     const int fd = file_->descriptor();
@@ -480,7 +487,7 @@ void TableRowWriter::sync() {
     // On disk, but perhaps in a file another program has put aside, or
     // written into between a check and a write of this writer's: every row
     // written must hold what it was given.
-    requireSameTable();
+    requireSameTable(true);
     bool whole = false;
     try {
         whole = rows_->heldIn(*file_, layout_, layout_) == rows_->recorded();

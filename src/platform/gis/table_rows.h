@@ -146,7 +146,9 @@ private:
     // whole there adds the width that holds it to `widened`, or is refused.
     void requireReadBack(const ColumnValues& values, std::vector<std::pair<int, std::string>>& widened,
                          const ErrorCapture& err) const;
-    void requireSameTable() const;
+    // TableReplacedError unless the table is as this writer's last write
+    // left it; with `header`, its header is compared as well.
+    void requireSameTable(bool header) const;
     [[noreturn]] void replaced() const;
     void stampToday();
     // What this writer's own writes left: any other write changes it.
