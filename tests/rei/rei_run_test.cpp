@@ -25,6 +25,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <utility>
 
 #include "model/setting_checks.h"
 #include "platform/gis/gis.h"
@@ -137,6 +138,18 @@ protected:
             return wind::reloadProjectWind(p->state, p->wind, p->fm, m);
         };
         return ctx;
+    }
+
+    // The fast mode run on the shapefile sites in `folder`, with `shell` as
+    // its window (none: headless): how it ended and its last words.
+    std::pair<ReiRunEnd, std::string> fastRun(const std::string& folder, model::RunShell* shell = nullptr) {
+        p->fm.indexcheck = 1;
+        auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+        auto ctx = context();
+        ctx.shell = shell;
+        const ReiRunEnd end = runmodel(ctx, fc, 1).end;
+        const auto texts = p->messages.texts();
+        return {end, texts.empty() ? std::string() : texts.back()};
     }
 
     double expectedIndex() const {
@@ -1225,7 +1238,6 @@ struct ActingShell final : model::RunShell {
 TEST_F(ReiRunTest, ATableOfTheSameLayoutCopiedOverInPlaceIsToldWithATrueCount) {
     const std::string folder = sixShapefileSites();
     const std::string dbf = folder + "/sites.dbf";
-    p->fm.indexcheck = 1;
     std::string earlier, theirs;
     ActingShell shell;
     shell.act = [&](const std::string& title) {
@@ -1234,14 +1246,9 @@ TEST_F(ReiRunTest, ATableOfTheSameLayoutCopiedOverInPlaceIsToldWithATrueCount) {
         std::ofstream(dbf, std::ios::binary | std::ios::trunc) << earlier;
         theirs = test::fileBytes(dbf);
     };
-    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
-    auto ctx = context();
-    ctx.shell = &shell;
-    EXPECT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Failed);
-    fc.reset();
+    const auto [end, told] = fastRun(folder, &shell);
+    EXPECT_EQ(end, ReiRunEnd::Failed);
     EXPECT_TRUE(test::fileBytes(dbf) == theirs) << "the run wrote into the other program's table";
-    ASSERT_FALSE(p->messages.texts().empty());
-    const std::string told = p->messages.texts().back();
     EXPECT_NE(told.find("2 of 6 sites hold results for sure: The table"), std::string::npos) << told;
     EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), 2);
 }
@@ -1250,7 +1257,6 @@ TEST_F(ReiRunTest, ATableOfTheSameLayoutCopiedOverInPlaceIsToldWithATrueCount) {
 // added: the sites it holds are counted field by field name.
 TEST_F(ReiRunTest, ATableRenamedOverWithOneFieldMoreIsCountedByItsFieldNames) {
     const std::string folder = sixShapefileSites();
-    p->fm.indexcheck = 1;
     ActingShell shell;
     shell.act = [&](const std::string& title) {
         if (title != "Quor running..4 of 6") return;
@@ -1266,13 +1272,8 @@ TEST_F(ReiRunTest, ATableRenamedOverWithOneFieldMoreIsCountedByItsFieldNames) {
         }
         std::filesystem::rename(copy + "/sites.dbf", folder + "/sites.dbf");
     };
-    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
-    auto ctx = context();
-    ctx.shell = &shell;
-    EXPECT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Failed);
-    fc.reset();
-    ASSERT_FALSE(p->messages.texts().empty());
-    const std::string told = p->messages.texts().back();
+    const auto [end, told] = fastRun(folder, &shell);
+    EXPECT_EQ(end, ReiRunEnd::Failed);
     EXPECT_NE(told.find("3 of 6 sites hold results for sure: The table"), std::string::npos) << told;
     EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), 3);
 }
@@ -1281,17 +1282,12 @@ TEST_F(ReiRunTest, ATableRenamedOverWithOneFieldMoreIsCountedByItsFieldNames) {
 // went into the table, and the run's end says the dataset now lacks it.
 TEST_F(ReiRunTest, AShapeIndexRemovedMidRunIsTold) {
     const std::string folder = sixShapefileSites();
-    p->fm.indexcheck = 1;
     ActingShell shell;
     shell.act = [&](const std::string& title) {
         if (title == "Quor running..4 of 6") std::filesystem::remove(folder + "/sites.shx");
     };
-    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
-    auto ctx = context();
-    ctx.shell = &shell;
-    EXPECT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Failed);
-    ASSERT_FALSE(p->messages.texts().empty());
-    const std::string told = p->messages.texts().back();
+    const auto [end, told] = fastRun(folder, &shell);
+    EXPECT_EQ(end, ReiRunEnd::Failed);
     EXPECT_NE(told.find("6 of 6 sites hold results for sure: The file " + folder +
                         "/sites.shx was removed by another program during the run"),
               std::string::npos)
@@ -1312,14 +1308,10 @@ TEST_F(ReiRunTest, ATableTooWideForTheFieldsIsRefusedForThatAlone) {
         f.setShape(pg::Geometry::point(p->site(10000, 10000)));
         fc->store(f);
     }
-    p->fm.indexcheck = 1;
-    auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
-    auto ctx = context();
-    EXPECT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Failed);
+    const auto [end, told] = fastRun(folder);
+    EXPECT_EQ(end, ReiRunEnd::Failed);
     for (const auto& text : p->messages.texts()) EXPECT_EQ(text.find("in use"), std::string::npos) << text;
-    ASSERT_FALSE(p->messages.texts().empty());
-    EXPECT_NE(p->messages.texts().back().find("cannot hold more fields"), std::string::npos)
-        << p->messages.texts().back();
+    EXPECT_NE(told.find("cannot hold more fields"), std::string::npos) << told;
 }
 
 }  // namespace
