@@ -7,15 +7,18 @@
 // writes in memory into a table of the same fields.
 //
 // The writer trusts nothing it saw when it opened the table:
-// - every value is read back through GDAL's reader from the row GDAL
-//   wrote, before anything goes into the table: a value that needs a
-//   wider field (GDAL widens text and integer fields in its own row, and
-//   cuts a real number short) is not written until the table has a field
-//   that holds it whole (FieldsWidened); a value no width makes whole (a
-//   number in a date field, a text in a number field) is refused;
-// - before each write it checks that the path still names the file it
-//   opened, with the fields it read, and that nothing wrote into it since
-//   its own last write; when another program replaced or rewrote it,
+// - every value is held against the row GDAL wrote before anything goes
+//   into the table: a spelling that plainly holds it whole (a number with
+//   room to spare) passes, any other is read back through GDAL's reader. A
+//   value that needs a wider field (GDAL widens text and integer fields in
+//   its own row, and cuts a real number short) is not written until the
+//   table has a field that holds it whole (FieldsWidened); a value no
+//   width makes whole (a number in a date field, a text in a number
+//   field) is refused;
+// - just before each write it checks that the path still names the file
+//   it opened, with the fields it read, and that nothing wrote into it
+//   since its own last write, and at the end that every row written holds
+//   what it was given; when another program replaced or wrote into it,
 //   nothing more goes in (TableReplacedError, with how many of the rows
 //   written the file now there holds, field by field name);
 // - a write cut short is put back where the disk allows, and what the row
@@ -48,8 +51,9 @@ class ErrorCapture;
 // A field's value, by the field's place among the table's fields (from 0).
 using ColumnValues = std::vector<std::pair<int, FieldValue>>;
 
-// GDAL widens a field whose value does not fit it; the table must be given
-// the new descriptions (by field place) before the value can be written.
+// A field too narrow for its value, as GDAL widens it or as wide as the
+// value's digits need; the table must be given the new descriptions (by
+// field place) before the value can be written.
 class FieldsWidened : public GisError {
 public:
     explicit FieldsWidened(std::vector<std::pair<int, std::string>> descriptions);
