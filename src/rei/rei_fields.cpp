@@ -62,8 +62,8 @@ std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fast
         if (pos < 0) continue;
         const auto type = fields->field(pos).type;
         if (type != pg::FieldType::Double && type != pg::FieldType::Single)
-            return "The field \"" + fields->field(pos).name + "\" of " + fc.name() +
-                   " is not a real-number field, so REI values cannot be written into it. Please remove or rename "
+            return "The field \"" + fields->field(pos).name + "\" of " + fc.name() + " is " + fc.fieldKind(pos).words +
+                   ", not a real-number field, so REI values cannot be written into it. Please remove or rename "
                    "it, or run the model on another point dataset.";
     }
     return std::nullopt;
@@ -72,15 +72,7 @@ std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fast
 FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages) {
     const std::vector<std::string> directional(kDirectionalFields.begin(), kDirectionalFields.end());
     if (anyExists(fc, directional) && !messages.question(kReplaceReiQuestion)) return FieldsResult::Declined;
-    try {
-        prepareFields(fc, true, rayLengths);
-    } catch (const pg::DiskFullError&) {
-        // Not in use: the run's end names the full disk.
-        throw;
-    } catch (const pg::GisError&) {
-        messages.message(kShapefileInUse, platform::MessageIcon::Critical);
-        throw;
-    }
+    prepareFields(fc, true, rayLengths);
     return FieldsResult::Ready;
 }
 

@@ -17,7 +17,6 @@ namespace quor::rei {
 namespace pg = platform::gis;
 
 inline constexpr const char* kReplaceReiQuestion = "Point coverage already has REI values, do you want to replace them?";
-inline constexpr const char* kShapefileInUse = "Shapefile is in use by other application";
 
 enum class FieldsResult {
     Ready,     // every field the run writes is in place
@@ -43,9 +42,9 @@ std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fast
 
 // Fast mode. Asks before replacing existing directional values, then adds
 // the missing fields and empties the replaced values in one change. A
-// dataset that refuses the change throws pg::GisError after telling the
-// user it is in use, and one whose disk has no room pg::DiskFullError;
-// either way it is as it was.
+// dataset that refuses the change throws pg::GisError with the reason,
+// and one whose disk has no room pg::DiskFullError; either way it is as
+// it was.
 FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages);
 // Clip mode. Asks before replacing an existing "Index", then changes the
 // fields as the fast mode does; pg::GisError when they cannot be changed.

@@ -46,6 +46,21 @@ std::vector<pg::FieldDef> rayFieldDefs() {
     return defs;
 }
 
+std::optional<std::string> rweFieldProblem(const pg::FeatureClass& points, const model::ModelState& state) {
+    const bool yesOrNo = state.orbvel_on == 1 && state.sediment_on == 1;
+    for (const auto& name : kRweResultFields) {
+        const int pos = points.findField(name);
+        if (pos < 2) continue;
+        const pg::FieldKind kind = points.fieldKind(pos);
+        const bool texts = name == "Sed_Motion" && yesOrNo;
+        if (texts ? kind.texts : kind.numbers) continue;
+        return "The field \"" + points.fields()->field(pos).name + "\" of " + points.name() + " is " + kind.words +
+               ", which cannot hold " + (texts ? "the texts \"Yes\" and \"No\"" : std::string("RWE values")) +
+               ". Please remove or rename it, or run the model on another point dataset.";
+    }
+    return std::nullopt;
+}
+
 bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& mainform, pg::FeatureClass& points,
                     platform::Messages& messages) {
     if (state.batch_mode != 0) return false;

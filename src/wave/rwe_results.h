@@ -3,6 +3,7 @@
 // (and the 32 ray fields when asked), each site's values written into its
 // feature, and the run's metadata file beside the dataset.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ inline constexpr const char* kReplaceRweQuestion = "Point coverage already has R
 std::vector<pg::FieldDef> rweResultFieldDefs();
 // "Ray1" .. "Ray32", doubles of length 30.
 std::vector<pg::FieldDef> rayFieldDefs();
+
+// Why the point class cannot take the run's values (a result field whose
+// type cannot hold them: a date, logical or memo field, or a number field
+// "Sed_Motion" when the run writes its texts), or nothing when it can.
+std::optional<std::string> rweFieldProblem(const pg::FeatureClass& points, const model::ModelState& state);
 
 // Makes the result fields ready on the run's point class. Batch runs: the
 // class is left alone. When "RWE" exists the user is asked whether to

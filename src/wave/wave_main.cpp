@@ -192,6 +192,9 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
         }
     }
 
+    if (s.batch_mode == 0)
+        if (auto p = rweFieldProblem(points, s)) return p;
+
     // The sign flag and the sampling step of the run.
     if (mm.first < 0 && mm.second > 0)
         mf.depthno = 0;

@@ -23,7 +23,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
+#include <utility>
 
 #include "model/setting_checks.h"
 #include "platform/gis/gis.h"
@@ -136,6 +138,18 @@ protected:
             return wind::reloadProjectWind(p->state, p->wind, p->fm, m);
         };
         return ctx;
+    }
+
+    // The fast mode run on the shapefile sites in `folder`, with `shell` as
+    // its window (none: headless): how it ended and its last words.
+    std::pair<ReiRunEnd, std::string> fastRun(const std::string& folder, model::RunShell* shell = nullptr) {
+        p->fm.indexcheck = 1;
+        auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+        auto ctx = context();
+        ctx.shell = shell;
+        const ReiRunEnd end = runmodel(ctx, fc, 1).end;
+        const auto texts = p->messages.texts();
+        return {end, texts.empty() ? std::string() : texts.back()};
     }
 
     double expectedIndex() const {
@@ -1205,6 +1219,99 @@ TEST_F(ReiRunTest, ATableAnotherProgramPutsInPlaceMidRunIsLeftAsItPutIt) {
             << told;
         EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), rename ? 3 : 0);
     }
+}
+
+
+// A window that lets another program act on the run's table as the site
+// `at` begins.
+struct ActingShell final : model::RunShell {
+    std::function<void(const std::string& title)> act;
+    void setTitle(const std::string& t) override {
+        if (act) act(t);
+    }
+};
+
+// Another program copies a table of the same layout over the one the run
+// writes, in place: the same file, size and header, with the values it
+// held a moment before. The run tells it with the count of sites that
+// table holds, and writes nothing more into it.
+TEST_F(ReiRunTest, ATableOfTheSameLayoutCopiedOverInPlaceIsToldWithATrueCount) {
+    const std::string folder = sixShapefileSites();
+    const std::string dbf = folder + "/sites.dbf";
+    std::string earlier, theirs;
+    ActingShell shell;
+    shell.act = [&](const std::string& title) {
+        if (title == "Quor running..3 of 6") earlier = test::fileBytes(dbf);
+        if (title != "Quor running..5 of 6") return;
+        std::ofstream(dbf, std::ios::binary | std::ios::trunc) << earlier;
+        theirs = test::fileBytes(dbf);
+    };
+    const auto [end, told] = fastRun(folder, &shell);
+    EXPECT_EQ(end, ReiRunEnd::Failed);
+    EXPECT_TRUE(test::fileBytes(dbf) == theirs) << "the run wrote into the other program's table";
+    EXPECT_NE(told.find("2 of 6 sites hold results for sure: The table"), std::string::npos) << told;
+    EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), 2);
+}
+
+// Another program renames its copy over the table with a field of its own
+// added: the sites it holds are counted field by field name.
+TEST_F(ReiRunTest, ATableRenamedOverWithOneFieldMoreIsCountedByItsFieldNames) {
+    const std::string folder = sixShapefileSites();
+    ActingShell shell;
+    shell.act = [&](const std::string& title) {
+        if (title != "Quor running..4 of 6") return;
+        const std::string copy = tmp.path() + "/copy";
+        std::filesystem::create_directories(copy);
+        for (const char* ext : {".shp", ".shx", ".dbf"})
+            std::filesystem::copy_file(folder + "/sites" + ext, copy + "/sites" + ext);
+        {
+            GDALDatasetUniquePtr ds(GDALDataset::Open(copy.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+            OGRFieldDefn note("NOTE", OFTString);
+            note.SetWidth(8);
+            ASSERT_EQ(ds->GetLayer(0)->CreateField(&note), OGRERR_NONE);
+        }
+        std::filesystem::rename(copy + "/sites.dbf", folder + "/sites.dbf");
+    };
+    const auto [end, told] = fastRun(folder, &shell);
+    EXPECT_EQ(end, ReiRunEnd::Failed);
+    EXPECT_NE(told.find("3 of 6 sites hold results for sure: The table"), std::string::npos) << told;
+    EXPECT_EQ(sitesWithResults(folder + "/sites.shp"), 3);
+}
+
+// Another program removes the shapes' index during the run: the values all
+// went into the table, and the run's end says the dataset now lacks it.
+TEST_F(ReiRunTest, AShapeIndexRemovedMidRunIsTold) {
+    const std::string folder = sixShapefileSites();
+    ActingShell shell;
+    shell.act = [&](const std::string& title) {
+        if (title == "Quor running..4 of 6") std::filesystem::remove(folder + "/sites.shx");
+    };
+    const auto [end, told] = fastRun(folder, &shell);
+    EXPECT_EQ(end, ReiRunEnd::Failed);
+    EXPECT_NE(told.find("6 of 6 sites hold results for sure: The file " + folder +
+                        "/sites.shx was removed by another program during the run"),
+              std::string::npos)
+        << told;
+}
+
+// A table too wide for the fast mode's fields: the run says so, and never
+// that the shapefile is in use.
+TEST_F(ReiRunTest, ATableTooWideForTheFieldsIsRefusedForThatAlone) {
+    const std::string folder = tmp.path() + "/wide";
+    std::filesystem::create_directories(folder);
+    std::vector<pg::FieldDef> wide;
+    for (int i = 0; i < 257; ++i) wide.emplace_back("T" + std::to_string(i), pg::FieldType::String, std::string(), 254);
+    {
+        auto fc = pg::Workspace::open(folder)->createFeatureClass("sites", pg::GeometryType::Point, wide,
+                                                                  pg::SpatialReference::fromEpsg(32755));
+        pg::Feature f = fc->createFeature();
+        f.setShape(pg::Geometry::point(p->site(10000, 10000)));
+        fc->store(f);
+    }
+    const auto [end, told] = fastRun(folder);
+    EXPECT_EQ(end, ReiRunEnd::Failed);
+    for (const auto& text : p->messages.texts()) EXPECT_EQ(text.find("in use"), std::string::npos) << text;
+    EXPECT_NE(told.find("cannot hold more fields"), std::string::npos) << told;
 }
 
 }  // namespace

@@ -245,6 +245,33 @@ TEST(WaveMainResults, ATableAnotherProgramPutsInPlaceStopsTheRunAsItHoldsIt) {
     EXPECT_NE(texts(rp).back().find("was replaced or rewritten by another program"), std::string::npos);
 }
 
+// A user's date field named as a result: the run refuses before it
+// touches the table, naming the field and what it is.
+TEST(WaveMainResults, AResultFieldThatCannotHoldNumbersIsRefusedWithTheTableAsItWas) {
+    RunProject rp;
+    rp.shapefileSites({{10000, 10000}, {3000, 16000}});
+    const std::string folder = rp.tmp.path() + "/sites";
+    rp.points.reset();
+    {
+        GDALDatasetUniquePtr ds(GDALDataset::Open(folder.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        OGRLayer* layer = ds->GetLayer(0);
+        OGRFieldDefn depth("Depth", OFTDate);
+        ASSERT_EQ(layer->CreateField(&depth), OGRERR_NONE);
+        for (auto& f : *layer) {
+            f->SetField("Depth", 2024, 3, 1);
+            ASSERT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
+        }
+    }
+    rp.points = pg::Workspace::open(folder)->openFeatureClass("sites");
+    const std::string before = test::fileBytes(folder + "/sites.dbf");
+    EXPECT_EQ(rp.run(0).end, RunEnd::Refused);
+    ASSERT_FALSE(texts(rp).empty());
+    EXPECT_EQ(texts(rp).back(),
+              "The field \"Depth\" of sites is a date field, which cannot hold RWE values. Please remove or rename it, "
+              "or run the model on another point dataset.");
+    EXPECT_TRUE(test::fileBytes(folder + "/sites.dbf") == before) << "the table was changed";
+}
+
 // A re-run with ray lengths on a shapefile whose last shape is cut off:
 // the fields it adds and the values it empties are one change of the
 // table alone, which is made; the run then stops at the damaged site and

@@ -11,6 +11,7 @@
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/shapefile_table.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/table_layout.h"
 #include "platform/gis/workspace.h"
 
 namespace quor::platform::gis {
@@ -141,6 +142,31 @@ std::shared_ptr<const Fields> FeatureClass::fields() const {
     fields_ = std::make_shared<const Fields>(std::move(defs));
     fieldsGeneration_ = ws_->generation();
     return fields_;
+}
+
+FieldKind FeatureClass::fieldKind(int pos) const {
+    const OGRFeatureDefn* defn = ogrLayer()->GetLayerDefn();
+    if (pos < 2 || pos - 2 >= defn->GetFieldCount()) throw GisError("The field index is out of range.");
+    const OGRFieldDefn& fd = *defn->GetFieldDefn(pos - 2);
+    switch (fd.GetType()) {
+        case OFTInteger:
+        case OFTInteger64:
+            if (fd.GetSubType() == OFSTBoolean) return {false, false, "a logical field"};
+            return {true, false, "an integer field"};
+        case OFTReal: return {true, false, "a real-number field"};
+        case OFTString:
+            if (ws_->kind() == WorkspaceKind::ShapefileFolder) {
+                const std::string types = ws_->shapefileFieldTypes(name_);
+                const auto at = static_cast<std::size_t>(pos - 2);
+                if (at < types.size() && types[at] != 'C') return {false, false, detail::typeWords(types[at])};
+            }
+            return {true, true, "a text field"};
+        case OFTDate:
+        case OFTTime:
+        case OFTDateTime: return {false, false, "a date field"};
+        case OFTBinary: return {false, false, "a binary field"};
+        default: return {false, false, "a list field"};
+    }
 }
 
 std::vector<FieldDef> FeatureClass::attributeFields() const {

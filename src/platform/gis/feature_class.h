@@ -20,6 +20,15 @@ class Workspace;
 class FeatureCursor;
 class InsertCursor;
 
+// What a field holds, for a writer of numbers and texts: whether each
+// reads back from it as written, and what the field is in the user's
+// words ("an integer field", "a date field").
+struct FieldKind {
+    bool numbers = false;  // integer, real-number and text fields
+    bool texts = false;    // text fields
+    std::string words;
+};
+
 class FeatureClass : public std::enable_shared_from_this<FeatureClass> {
 public:
     // Made by Workspace only.
@@ -34,6 +43,9 @@ public:
     // Fields with the shape at position 0 and the object id at position 1.
     std::shared_ptr<const Fields> fields() const;
     int findField(std::string_view name) const { return fields()->findField(name); }
+    // What the attribute field at `pos` (from 2) holds; a shapefile's
+    // logical and memo fields, which GDAL reads as text, hold neither.
+    FieldKind fieldKind(int pos) const;
     // The attribute fields (after the shape and the object id), as a new
     // class with the same attributes is created with them.
     std::vector<FieldDef> attributeFields() const;

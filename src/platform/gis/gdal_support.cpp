@@ -117,8 +117,12 @@ void putOgrValue(OGRFeature& of, int i, const FieldValue& v) {
         of.SetField(i, static_cast<GIntBig>(*n));
     } else if (auto* d = std::get_if<double>(&v)) {
         of.SetField(i, *d);
+    } else if (const auto& text = std::get<std::string>(v);
+               text.empty() && of.GetFieldDefnRef(i)->GetType() != OFTString) {
+        // GDAL reads an empty text as 0 into a number field: empty is no value.
+        of.SetFieldNull(i);
     } else {
-        of.SetField(i, std::get<std::string>(v).c_str());
+        of.SetField(i, text.c_str());
     }
 }
 

@@ -68,7 +68,8 @@ private:
 std::unique_ptr<OGRFieldDefn> makeOgrField(const FieldDef& def);
 
 // Sets field `index` (among the attributes, from 0) of an OGR feature;
-// an empty value makes it null.
+// an empty value makes it null, as does an empty text in a field that is
+// not a text field.
 void putOgrValue(OGRFeature& of, int index, const FieldValue& v);
 
 Geometry fromOgr(const OGRGeometry* g);

@@ -36,9 +36,10 @@ public:
 };
 
 // The table values were being written into is no longer the file its path
-// names, or no longer has the fields it was opened with: another program
-// replaced or rewrote it. Nothing more goes into it; `held` is how many of
-// the rows written hold their values in the file the path now names.
+// names, no longer has the fields it was opened with, or was written by
+// another program; or another program removed or changed the shapes
+// beside it. Nothing more goes into it; `held` is how many of the rows
+// written hold their values in the file the path now names.
 class TableReplacedError : public GisError {
 public:
     TableReplacedError(const std::string& description, std::int64_t held) : GisError(description), held_(held) {}

@@ -56,6 +56,20 @@ char emptyByte(char type) {
     }
 }
 
+bool holdsNumbersAndTexts(char type) { return type == 'C' || type == 'N' || type == 'F'; }
+
+std::string typeWords(char type) {
+    switch (type) {
+        case 'C': return "a text field";
+        case 'N':
+        case 'F': return "a number field";
+        case 'D': return "a date field";
+        case 'L': return "a logical field";
+        case 'M': return "a memo field";
+        default: return std::string("a field of type '") + type + "'";
+    }
+}
+
 TableFile::TableFile(const std::string& path, bool writable)
     : path_(path), fd_(::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC)) {
     if (fd_ < 0)
@@ -68,16 +82,6 @@ TableFile::~TableFile() { ::close(fd_); }
 std::uint64_t TableFile::size() const {
     struct stat st {};
     return ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-}
-
-bool TableFile::stillAtItsPath() const {
-    if (!identity_) {
-        struct stat mine {};
-        if (::fstat(fd_, &mine) != 0) return false;
-        identity_.emplace(mine.st_dev, mine.st_ino);
-    }
-    struct stat named {};
-    return ::stat(path_.c_str(), &named) == 0 && identity_->first == named.st_dev && identity_->second == named.st_ino;
 }
 
 void TableFile::read(std::uint64_t at, std::size_t n, std::string& out) const {

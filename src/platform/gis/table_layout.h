@@ -5,7 +5,6 @@
 // writes a site's values both go by it, so that they see exactly the table
 // every reader sees.
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +17,8 @@ inline constexpr char kFieldsEndMark = 0x0D;
 inline constexpr char kTableEndMark = 0x1A;
 // The table's own fields give its row and header lengths in 16 bits.
 inline constexpr std::uint64_t kMaxTableLength = 65535;
+// A field's width is one byte of its description.
+inline constexpr std::size_t kMaxFieldWidth = 255;
 
 unsigned readLe16(const std::string& bytes, std::size_t at);
 std::uint32_t readLe32(const std::string& bytes, std::size_t at);
@@ -39,6 +40,13 @@ Column columnOf(const std::string& description, std::size_t offset);
 // date of zeros, a logical of '?' and any other field of blanks as empty.
 char emptyByte(char type);
 
+// Whether numbers and texts written into a field of this type read back
+// as written (text and number fields); a date, logical or memo field, or
+// one of a type GDAL reads as text but is not, cannot hold them.
+bool holdsNumbersAndTexts(char type);
+// What a field of this type is, in the user's words: "a date field".
+std::string typeWords(char type);
+
 // A table file opened for reading, or for reading and writing.
 class TableFile {
 public:
@@ -50,9 +58,6 @@ public:
     const std::string& path() const { return path_; }
     int descriptor() const { return fd_; }
     std::uint64_t size() const;
-    // Whether the path still names the file opened: another program may
-    // have renamed a file of its own over it, or removed it.
-    bool stillAtItsPath() const;
     // Exactly `n` bytes from `at` into `out` (resized); GisError when the file ends before.
     void read(std::uint64_t at, std::size_t n, std::string& out) const;
     std::string read(std::uint64_t at, std::size_t n) const;
@@ -60,7 +65,6 @@ public:
 private:
     std::string path_;
     int fd_;
-    mutable std::optional<std::pair<std::uint64_t, std::uint64_t>> identity_;  // device and file number
 };
 
 // The table as its header describes it. Rows may be wider than their
@@ -76,12 +80,6 @@ struct Layout {
     std::uint64_t rowsEnd() const { return headerLength + rows * rowLength; }
     // Where row `row` (from 0) begins in the file.
     std::uint64_t rowStart(std::uint64_t row) const { return headerLength + row * rowLength; }
-    // Whether the fields are laid out as in `other`: the same descriptions,
-    // header and row lengths.
-    bool sameFields(const Layout& other) const {
-        return descriptions == other.descriptions && headerLength == other.headerLength &&
-               rowLength == other.rowLength && afterFields == other.afterFields;
-    }
     // Where in a row the last field ends (what follows is padding).
     std::size_t fieldsEnd() const { return columns.empty() ? 1 : columns.back().offset + columns.back().width; }
     // The first column of that name, as GDAL matches names (case aside), or null.

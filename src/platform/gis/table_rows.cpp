@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <string_view>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -16,12 +18,14 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <variant>
 
 #include "platform/disk_writes.h"
 #include "platform/file_replacement.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/shapefile_files.h"
+#include "platform/gis/value_read_back.h"
 
 namespace fs = std::filesystem;
 
@@ -54,19 +58,47 @@ FieldsWidened::FieldsWidened(std::vector<std::pair<int, std::string>> descriptio
 
 namespace {
 
-// FNV-1a: a row's written bytes are only compared with themselves.
+// A row's written bytes are only compared with themselves: eight bytes
+// at a time, each word mixed in by a multiplication.
 std::uint64_t digestMore(std::uint64_t h, std::string_view bytes) {
-    for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    const auto mix = [&h](std::uint64_t word) {
+        h = (h ^ word) * 0x9E3779B97F4A7C15ULL;
+        h ^= h >> 29;
+    };
+    std::size_t at = 0;
+    for (; at + 8 <= bytes.size(); at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + at, 8);
+        mix(word);
+    }
+    std::uint64_t tail = bytes.size() - at;  // the length tells "ab" from "ab\0"
+    for (std::size_t k = 0; at + k < bytes.size(); ++k)
+        tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at + k])) << (8 * (k + 1));
+    mix(tail);
     return h;
+}
+
+// Rows a block at a time: about a megabyte of them in one read.
+template <class EachRow>
+void forEachRow(const TableFile& table, const Layout& layout, std::uint64_t rows, const EachRow& each) {
+    const std::uint64_t perBlock = std::max<std::uint64_t>(1, (1u << 20) / std::max<std::uint64_t>(1, layout.rowLength));
+    std::string block;
+    for (std::uint64_t first = 0; first < rows; first += perBlock) {
+        const std::uint64_t n = std::min(perBlock, rows - first);
+        table.read(layout.rowStart(first), static_cast<std::size_t>(n * layout.rowLength), block);
+        for (std::uint64_t r = 0; r < n; ++r)
+            each(first + r, std::string_view(block).substr(static_cast<std::size_t>(r * layout.rowLength),
+                                                           static_cast<std::size_t>(layout.rowLength)));
+    }
 }
 
 }  // namespace
 
-std::uint64_t WrittenRows::digestOf(std::uint32_t set, const Layout& layout, const std::string& row) const {
+std::uint64_t WrittenRows::digestOf(std::uint32_t set, const Layout& layout, std::string_view row) const {
     std::uint64_t h = 14695981039346656037ULL;
     for (const int column : columns_[set - 1]) {
         const Column& c = layout.columns[static_cast<std::size_t>(column)];
-        h = digestMore(h, std::string_view(row).substr(c.offset, c.width));
+        h = digestMore(h, row.substr(c.offset, c.width));
     }
     return h;
 }
@@ -80,28 +112,74 @@ void WrittenRows::record(std::uint64_t row, const std::vector<int>& columns, con
         set = static_cast<std::uint32_t>(found - columns_.begin()) + 1;
         if (found == columns_.end()) columns_.push_back(columns);
     }
+    if (sets_[row] == 0) ++recorded_;
     sets_[row] = set;
     digests_[row] = digestOf(set, layout, bytes);
 }
 
+void WrittenRows::forget(std::uint64_t row) {
+    if (sets_[row] != 0) --recorded_;
+    sets_[row] = 0;
+}
+
 void WrittenRows::redigest(const TableFile& table, const Layout& layout) {
-    std::string row;
-    for (std::uint64_t r = 0; r < sets_.size(); ++r) {
-        if (sets_[r] == 0) continue;
-        table.read(layout.rowStart(r), static_cast<std::size_t>(layout.rowLength), row);
-        digests_[r] = digestOf(sets_[r], layout, row);
+    forEachRow(table, layout, std::min<std::uint64_t>(sets_.size(), layout.rows), [&](std::uint64_t r, std::string_view row) {
+        if (sets_[r] != 0) digests_[r] = digestOf(sets_[r], layout, row);
+    });
+}
+
+std::int64_t WrittenRows::heldIn(const TableFile& table, const Layout& there, const Layout& written) const {
+    // Each set of columns written, found by name in the table there, by
+    // the column numbers written here: a table that lacks one of them, or
+    // holds it in another width, holds none of that set's values.
+    std::vector<std::optional<Layout>> by(columns_.size());
+    for (std::size_t set = 0; set < columns_.size(); ++set) {
+        Layout mapped;
+        mapped.columns.resize(written.columns.size());
+        bool all = true;
+        for (const int column : columns_[set]) {
+            const Column& mine = written.columns[static_cast<std::size_t>(column)];
+            const Column* theirs = nullptr;
+            for (const auto& c : there.columns)
+                if (c.name == mine.name) {
+                    theirs = &c;
+                    break;
+                }
+            if (!theirs) theirs = there.find(mine.name);
+            all = all && theirs && theirs->width == mine.width;
+            if (!all) break;
+            mapped.columns[static_cast<std::size_t>(column)] = *theirs;
+        }
+        if (all) by[set] = std::move(mapped);
+    }
+    std::int64_t held = 0;
+    forEachRow(table, there, std::min<std::uint64_t>(sets_.size(), there.rows), [&](std::uint64_t r, std::string_view row) {
+        if (sets_[r] != 0 && by[sets_[r] - 1] && digestOf(sets_[r], *by[sets_[r] - 1], row) == digests_[r]) ++held;
+    });
+    return held;
+}
+
+void WrittenRows::noteShapes(const std::string& dbf) {
+    if (!shapes_.empty()) return;
+    for (const char* ext : {".shp", ".shx"}) {
+        std::string path = partBeside(dbf, ext);
+        if (path.empty()) path = fs::path(dbf).replace_extension(ext).string();
+        shapes_.emplace_back(path, stampOfFile(path));
     }
 }
 
-std::int64_t WrittenRows::heldIn(const TableFile& table, const Layout& layout) const {
-    std::int64_t held = 0;
-    std::string row;
-    for (std::uint64_t r = 0; r < sets_.size() && r < layout.rows; ++r) {
-        if (sets_[r] == 0) continue;
-        table.read(layout.rowStart(r), static_cast<std::size_t>(layout.rowLength), row);
-        if (digestOf(sets_[r], layout, row) == digests_[r]) ++held;
+std::optional<std::string> WrittenRows::shapesChanged() const {
+    for (const auto& [path, then] : shapes_) {
+        const FileStamp now = stampOfFile(path);
+        if (now == then) continue;
+        if (then.exists && !now.exists)
+            return "The file " + path +
+                   " was removed by another program during the run; without it the point dataset cannot be opened.";
+        return "The file " + path +
+               " was changed by another program during the run; its shapes may no longer be those of the table's "
+               "rows.";
     }
-    return held;
+    return std::nullopt;
 }
 
 struct TableRowWriter::Scratch {
@@ -140,13 +218,42 @@ TableRowWriter::TableRowWriter(const std::string& dbf, std::unique_ptr<WrittenRo
     if (!scratch_->layer ||
         scratch_->layer->GetLayerDefn()->GetFieldCount() != static_cast<int>(layout_.columns.size()))
         throw GisError(err.message("The table " + dbf + " cannot be written: GDAL reads its fields otherwise."));
+    const OGRFeatureDefn& twin = *scratch_->layer->GetLayerDefn();
+    for (std::size_t i = 0; i < layout_.columns.size(); ++i)
+        holdings_.push_back(holdingOf(*twin.GetFieldDefn(static_cast<int>(i)), layout_.columns[i].type));
     if (rows_)
         rows_->redigest(*file_, layout_);
     else
         rows_ = std::make_unique<WrittenRows>(layout_.rows);
+    rows_->noteShapes(dbf);
+    own_ = stampOfOpenFile(file_->descriptor());
 }
 
 TableRowWriter::~TableRowWriter() = default;
+
+namespace {
+
+std::string valueText(const FieldValue& value) {
+    if (const auto* s = std::get_if<std::string>(&value)) return "\"" + *s + "\"";
+    if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
+    if (const auto* d = std::get_if<double>(&value)) return CPLSPrintf("%.17g", *d);
+    return "no value";
+}
+
+}  // namespace
+
+void TableRowWriter::requireTypesHold(const ColumnValues& values) const {
+    for (const auto& [column, value] : values) {
+        if (column < 0 || static_cast<std::size_t>(column) >= layout_.columns.size())
+            throw GisError("The table " + dbf_ + " has no field " + std::to_string(column) + ".");
+        const Column& c = layout_.columns[static_cast<std::size_t>(column)];
+        // A date or logical field's empty value is GDAL's own; nothing
+        // else goes into a field that is neither text nor number.
+        if (holdsNumbersAndTexts(c.type) || (isEmptyValue(value) && (c.type == 'D' || c.type == 'L'))) continue;
+        throw GisError("The field " + c.name + " of the table " + dbf_ + " is " + typeWords(c.type) +
+                       ": it cannot hold the value " + valueText(value) + ".");
+    }
+}
 
 const std::string& TableRowWriter::spelt(const ColumnValues& values) {
     ErrorCapture err;
@@ -159,26 +266,59 @@ const std::string& TableRowWriter::spelt(const ColumnValues& values) {
     const GByte* bytes = VSIGetMemFileBuffer(scratch_->path.c_str(), &length, FALSE);
     if (!bytes || length < layout_.headerLength + layout_.rowLength)
         throw GisError("The values cannot be given to the fields of " + dbf_ + ".");
-    // GDAL widens a field in its own table when a value does not fit; the
-    // row is then laid out otherwise than the user's table.
+    // GDAL widens a field in its own table when a text or a whole number
+    // does not fit; the row is then laid out otherwise than the user's table.
     std::vector<std::pair<int, std::string>> widened;
     for (std::size_t i = 0; i < layout_.descriptions.size(); ++i) {
         const char* description = reinterpret_cast<const char*>(bytes) + kTableHeaderBytes + i * kFieldDescriptionBytes;
         if (layout_.descriptions[i].compare(0, kFieldDescriptionBytes, description, kFieldDescriptionBytes) != 0)
             widened.emplace_back(static_cast<int>(i), std::string(description, kFieldDescriptionBytes));
     }
+    // A real number too wide for its field GDAL cuts short with no more
+    // than a warning: what its reader gets back from the row tells,
+    // unless the row's bytes plainly hold every value.
+    const char* twinRow = reinterpret_cast<const char*>(bytes) + layout_.headerLength;
+    bool plain = widened.empty();
+    for (std::size_t k = 0; plain && k < values.size(); ++k) {
+        const auto column = static_cast<std::size_t>(values[k].first);
+        const Column& c = layout_.columns[column];
+        plain = plainlyWhole(holdings_[column], std::string_view(twinRow + c.offset, c.width), values[k].second);
+    }
+    if (!plain) requireReadBack(values, widened, err);
     if (!widened.empty()) throw FieldsWidened(std::move(widened));
-    row_.assign(reinterpret_cast<const char*>(bytes) + layout_.headerLength,
-                static_cast<std::size_t>(layout_.rowLength));
+    row_.assign(twinRow, static_cast<std::size_t>(layout_.rowLength));
     return row_;
 }
 
-void TableRowWriter::requireSameTable() const {
-    bool same = file_->stillAtItsPath();
-    if (same) {
+void TableRowWriter::requireReadBack(const ColumnValues& values, std::vector<std::pair<int, std::string>>& widened,
+                                     const ErrorCapture& err) const {
+    const OGRFeatureUniquePtr back(scratch_->layer->GetFeature(0));
+    if (!back) throw GisError(err.message("The values given to the fields of " + dbf_ + " cannot be read back."));
+    for (const auto& [column, value] : values) {
+        if (readsBackAs(*back, column, value)) continue;
+        const auto isWidened = [column = column](const auto& w) { return w.first == column; };
+        if (std::any_of(widened.begin(), widened.end(), isWidened)) continue;
+        const Column& c = layout_.columns[static_cast<std::size_t>(column)];
+        const auto width = wholeWidth(*back->GetFieldDefnRef(column), value);
+        if (!width || *width <= c.width || *width > kMaxFieldWidth)
+            throw GisError("The field " + c.name + " of the table " + dbf_ + " cannot hold the value " +
+                           valueText(value) + " as it is.");
+        std::string description = layout_.descriptions[static_cast<std::size_t>(column)];
+        description[16] = static_cast<char>(*width);
+        widened.emplace_back(column, std::move(description));
+    }
+}
+
+void TableRowWriter::requireSameTable(bool header) const {
+    // The path still names the file this writer opened, and nothing wrote
+    // into it since its own last write: any write, even one that keeps the
+    // size and the header, changes the file's stamp, and one in the same
+    // step of the clock as this writer's last write the row it wrote.
+    bool same = stampOfFile(dbf_) == own_;
+    if (same && header) {
         // Rewritten in place: its header is no longer the one read, the
         // date this writer stamps aside.
-        std::string& header = headerNow_;
+        std::string& header = bytesNow_;
         try {
             file_->read(0, static_cast<std::size_t>(layout_.headerLength), header);
         } catch (const GisError&) {
@@ -186,6 +326,15 @@ void TableRowWriter::requireSameTable() const {
         }
         same = header.size() == headerAtOpen_.size() && header.compare(0, 1, headerAtOpen_, 0, 1) == 0 &&
                header.compare(4, std::string::npos, headerAtOpen_, 4) == 0;
+    }
+    for (std::size_t k = 0; same && k < lastWritten_.size(); ++k) {
+        const auto& [from, bytes] = lastWritten_[k];
+        try {
+            file_->read(lastRowStart_ + from, bytes.size(), bytesNow_);
+        } catch (const GisError&) {
+            bytesNow_.clear();
+        }
+        same = bytesNow_ == bytes;
     }
     if (!same) replaced();
 }
@@ -202,13 +351,28 @@ void TableRowWriter::requireFields(const OGRFeatureDefn& fields) const {
 }
 
 void TableRowWriter::replaced() const {
+    // The other program may be writing it still (a copy over it in place
+    // takes a moment): it is counted once it has stood still a while.
+    const auto count = [&] {
+        try {
+            const TableFile now(dbf_);
+            return rows_->heldIn(now, readLayout(now), layout_);
+        } catch (const GisError&) {
+            return std::int64_t{0};  // nothing of it can be read: none of the rows is there for sure
+        }
+    };
     std::int64_t held = 0;
-    try {
-        const TableFile now(dbf_);
-        const Layout there = readLayout(now);
-        if (there.sameFields(layout_)) held = rows_->heldIn(now, there);
-    } catch (const GisError&) {
-        // Nothing of it can be read: none of the rows is there for sure.
+    FileStamp seen = stampOfFile(dbf_);
+    for (int wait = 0; wait < 50; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const FileStamp now = stampOfFile(dbf_);
+        if (now != seen) {
+            seen = now;
+            continue;
+        }
+        held = count();
+        if (stampOfFile(dbf_) == seen) break;
+        seen = stampOfFile(dbf_);
     }
     throw TableReplacedError("The table " + dbf_ +
                                  " was replaced or rewritten by another program during the run; nothing more was "
@@ -219,22 +383,21 @@ void TableRowWriter::replaced() const {
 void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
     if (row < 0 || static_cast<std::uint64_t>(row) >= layout_.rows)
         throw GisError("The table " + dbf_ + " has no row " + std::to_string(row) + ".");
-    requireSameTable();
-    const std::string& bytes = spelt(values);
+    requireTypesHold(values);
+    const std::string* spelling = nullptr;
+    try {
+        spelling = &spelt(values);
+    } catch (const FieldsWidened&) {
+        requireSameTable(false);  // the table laid out anew must be the one written
+        throw;
+    }
+    const std::string& bytes = *spelling;
     std::vector<int> columns;
     columns.reserve(values.size());
-    for (const auto& [column, value] : values) {
-        if (column < 0 || static_cast<std::size_t>(column) >= layout_.columns.size())
-            throw GisError("The table " + dbf_ + " has no field " + std::to_string(column) + ".");
-        columns.push_back(column);
-    }
+    for (const auto& [column, value] : values) columns.push_back(column);
     std::sort(columns.begin(), columns.end());
     columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
     // Neighbouring fields go in one write.
-    struct Span {
-        std::size_t from, to;
-        std::string old;
-    };
     std::vector<Span> spans;
     for (std::size_t k = 0; k < columns.size();) {
         const Column& first = layout_.columns[static_cast<std::size_t>(columns[k])];
@@ -249,9 +412,12 @@ void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
     try {
         for (auto& span : spans) file_->read(rowStart + span.from, span.to - span.from, span.old);
     } catch (const GisError&) {
-        requireSameTable();  // cut short by another program's rewrite just now
+        requireSameTable(false);  // cut short by another program's rewrite just now
         throw;
     }
+    // Looked at just before the write: another program's write between a
+    // look and this write would go under it unseen.
+    requireSameTable(false);
     stampToday();
     rows_->mark(static_cast<std::uint64_t>(row));
     const int fd = file_->descriptor();
@@ -275,11 +441,26 @@ void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
             asWritten = asWritten && readBack_.compare(0, std::string::npos, bytes, s.from, s.to - s.from) == 0;
         }
         const std::string why = "Cannot write file " + dbf_ + ": " + writeFailureText(e);
+        if (!asBefore && asWritten) break;
+        // The put-back was a write too; the row it left is no write's whole.
+        wroteUntil(-1, {}, {});
+        rows_->forget(static_cast<std::uint64_t>(row));
         if (asBefore) throw WriteError(why, e);
-        if (asWritten) break;
         throw PartlyStoredError(why + "; the row's fields may hold part of its new values");
     }
     rows_->record(static_cast<std::uint64_t>(row), columns, layout_, bytes);
+    wroteUntil(row, spans, bytes);
+}
+
+void TableRowWriter::wroteUntil(std::int64_t row, const std::vector<Span>& spans, const std::string& bytes) {
+    own_ = stampOfOpenFile(file_->descriptor());
+    lastWritten_.resize(row < 0 ? 0 : spans.size());
+    if (row < 0) return;
+    lastRowStart_ = layout_.rowStart(static_cast<std::uint64_t>(row));
+    for (std::size_t k = 0; k < spans.size(); ++k) {
+        lastWritten_[k].first = spans[k].from;
+        lastWritten_[k].second.assign(bytes, spans[k].from, spans[k].to - spans[k].from);
+    }
 }
 
 void TableRowWriter::stampToday() {
@@ -290,9 +471,11 @@ void TableRowWriter::stampToday() {
     gmtime_r(&now, &utc);
     const std::string date{static_cast<char>(utc.tm_year), static_cast<char>(utc.tm_mon + 1),
                            static_cast<char>(utc.tm_mday)};
-    if (layout_.header.compare(1, 3, date) != 0)
-        if (const int e = writeAllAt(file_->descriptor(), date, 1))
-            throw WriteError("Cannot write file " + dbf_ + ": " + writeFailureText(e), e);
+    if (layout_.header.compare(1, 3, date) != 0) {
+        const int e = writeAllAt(file_->descriptor(), date, 1);
+        own_ = stampOfOpenFile(file_->descriptor());
+        if (e) throw WriteError("Cannot write file " + dbf_ + ": " + writeFailureText(e), e);
+    }
     stamped_ = true;
 }
 
@@ -301,8 +484,19 @@ void TableRowWriter::sync() {
         const int e = errno;
         throw WriteError("Cannot write file " + dbf_ + ": " + writeFailureText(e), e);
     }
-    // On disk, but perhaps in a file another program has put aside.
-    requireSameTable();
+    // On disk, but perhaps in a file another program has put aside, or
+    // written into between a check and a write of this writer's: every row
+    // written must hold what it was given.
+    requireSameTable(true);
+    bool whole = false;
+    try {
+        whole = rows_->heldIn(*file_, layout_, layout_) == rows_->recorded();
+    } catch (const GisError&) {
+        // cut short by another program's write
+    }
+    if (!whole) replaced();
+    if (const auto changed = rows_->shapesChanged())
+        throw TableReplacedError(*changed, rows_->heldIn(*file_, layout_, layout_));
 }
 
 }  // namespace quor::platform::gis::detail

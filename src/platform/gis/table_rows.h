@@ -7,36 +7,53 @@
 // writes in memory into a table of the same fields.
 //
 // The writer trusts nothing it saw when it opened the table:
-// - a value that needs a wider field is not written until the table has
-//   that field as GDAL would widen it (FieldsWidened);
-// - before each write it checks that the path still names the file it
-//   opened, with the fields it read; when another program replaced or
-//   rewrote it, nothing more goes in (TableReplacedError, with how many of
-//   the rows written the file now there holds);
+// - every value is held against the row GDAL wrote before anything goes
+//   into the table: a spelling that plainly holds it whole (a number with
+//   room to spare) passes, any other is read back through GDAL's reader. A
+//   value that needs a wider field (GDAL widens text and integer fields in
+//   its own row, and cuts a real number short) is not written until the
+//   table has a field that holds it whole (FieldsWidened); a value no
+//   width makes whole (a number in a date field, a text in a number
+//   field) is refused;
+// - just before each write it checks that the path still names the file
+//   it opened, with the fields it read, and that nothing wrote into it
+//   since its own last write, and at the end that every row written holds
+//   what it was given; when another program replaced or wrote into it,
+//   nothing more goes in (TableReplacedError, with how many of the rows
+//   written the file now there holds, field by field name);
 // - a write cut short is put back where the disk allows, and what the row
 //   then holds is read back: a row that holds part of its new values is
-//   told (PartlyStoredError), never counted as stored or as empty.
+//   told (PartlyStoredError), never counted as stored or as empty;
+// - the shapes beside the table are never written, so at the end any
+//   change to them is another program's, and is told.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/gis/fields.h"
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/shapefile_files.h"
 #include "platform/gis/table_layout.h"
+#include "platform/gis/value_read_back.h"
 
 class OGRFeatureDefn;
 class OGRLayer;
 
 namespace quor::platform::gis::detail {
 
+class ErrorCapture;
+
 // A field's value, by the field's place among the table's fields (from 0).
 using ColumnValues = std::vector<std::pair<int, FieldValue>>;
 
-// GDAL widens a field whose value does not fit it; the table must be given
-// the new descriptions (by field place) before the value can be written.
+// A field too narrow for its value, as GDAL widens it or as wide as the
+// value's digits need; the table must be given the new descriptions (by
+// field place) before the value can be written.
 class FieldsWidened : public GisError {
 public:
     explicit FieldsWidened(std::vector<std::pair<int, std::string>> descriptions);
@@ -48,7 +65,8 @@ private:
 
 // The rows values were written into, each with a digest of the fields its
 // last write gave: a table put in place by another program is then told
-// how many of them it holds. Sized once for the table's rows.
+// how many of them it holds. Sized once for the table's rows. With them,
+// the shapes those rows belong to, as they were at the first write.
 class WrittenRows {
 public:
     explicit WrittenRows(std::uint64_t rows = 0) : marked_(rows), digests_(rows), sets_(rows) {}
@@ -56,18 +74,31 @@ public:
     bool marked(std::uint64_t row) const { return row < marked_.size() && marked_[row]; }
     // The row's fields `columns` (sorted) were given these bytes, laid out as a row.
     void record(std::uint64_t row, const std::vector<int>& columns, const Layout& layout, const std::string& bytes);
+    // The row holds nothing of a write for sure.
+    void forget(std::uint64_t row);
+    // How many rows hold a recorded write.
+    std::int64_t recorded() const { return recorded_; }
     // Digests again, for a table laid out anew with the same rows.
     void redigest(const TableFile& table, const Layout& layout);
-    // How many recorded rows the table holds as they were written.
-    std::int64_t heldIn(const TableFile& table, const Layout& layout) const;
+    // How many recorded rows `table`, laid out as `there`, holds as they
+    // were written into fields of the same names (laid out as `written`).
+    std::int64_t heldIn(const TableFile& table, const Layout& there, const Layout& written) const;
+
+    // The ".shp" and ".shx" beside `dbf` as they are now, once.
+    void noteShapes(const std::string& dbf);
+    // What another program did to them since, or nothing.
+    std::optional<std::string> shapesChanged() const;
 
 private:
-    std::uint64_t digestOf(std::uint32_t set, const Layout& layout, const std::string& row) const;
+    std::uint64_t digestOf(std::uint32_t set, const Layout& layout, std::string_view row) const;
+
+    std::vector<std::pair<std::string, FileStamp>> shapes_;
 
     std::vector<bool> marked_;
     std::vector<std::uint64_t> digests_;
     std::vector<std::uint32_t> sets_;             // 0: none recorded, else columns_[set - 1]
     std::vector<std::vector<int>> columns_;       // the distinct sets of columns written
+    std::int64_t recorded_ = 0;
 };
 
 class TableRowWriter {
@@ -89,7 +120,8 @@ public:
     // was; PartlyStoredError when it is not.
     void write(std::int64_t row, const ColumnValues& values);
     // Puts every write on disk; WriteError when the disk does not take
-    // them, TableReplacedError when they went into a file no longer there.
+    // them, TableReplacedError when they went into a file no longer there,
+    // or another program changed the table or the shapes beside it.
     void sync();
 
     // TableReplacedError unless GDAL reads the table's fields as `fields`:
@@ -103,21 +135,45 @@ public:
 private:
     // GDAL's in-memory twin of the table, one row long.
     struct Scratch;
-    // The row GDAL writes with these values, laid out as the table's.
+    // A stretch of a row written in one go: where in the row, and the
+    // bytes it held before.
+    struct Span {
+        std::size_t from, to;
+        std::string old;
+    };
+    // GisError unless every value can go into its field's type.
+    void requireTypesHold(const ColumnValues& values) const;
+    // The row GDAL writes with these values, laid out as the table's,
+    // each value read back as GDAL reads it.
     const std::string& spelt(const ColumnValues& values);
-    void requireSameTable() const;
+    // Reads the twin's row back through GDAL: every value that is not
+    // whole there adds the width that holds it to `widened`, or is refused.
+    void requireReadBack(const ColumnValues& values, std::vector<std::pair<int, std::string>>& widened,
+                         const ErrorCapture& err) const;
+    // TableReplacedError unless the table is as this writer's last write
+    // left it; with `header`, its header is compared as well.
+    void requireSameTable(bool header) const;
     [[noreturn]] void replaced() const;
     void stampToday();
+    // What this writer's own writes left: any other write changes it.
+    void wroteUntil(std::int64_t row, const std::vector<Span>& spans, const std::string& bytes);
 
     std::string dbf_;
     std::unique_ptr<TableFile> file_;
     Layout layout_;
     std::unique_ptr<Scratch> scratch_;
+    std::vector<Holding> holdings_;  // how GDAL holds each field's values
     std::unique_ptr<WrittenRows> rows_;
     std::string headerAtOpen_;  // the header and field descriptions as first read
     std::string row_, readBack_;
-    mutable std::string headerNow_;
+    mutable std::string bytesNow_;
     bool stamped_ = false;
+    // The file as this writer's last write left it, and the row it wrote
+    // last with the bytes it gave it: a copy written over the table in
+    // place within the clock's smallest step still changes those.
+    FileStamp own_;
+    std::uint64_t lastRowStart_ = 0;
+    std::vector<std::pair<std::size_t, std::string>> lastWritten_;
 };
 
 }  // namespace quor::platform::gis::detail

@@ -346,6 +346,13 @@ std::string Workspace::tableOf(const std::string& name) const {
     return dbf;
 }
 
+std::string Workspace::shapefileFieldTypes(const std::string& name) const {
+    const detail::TableFile table(tableOf(name));
+    std::string types;
+    for (const auto& c : detail::readLayout(table).columns) types += c.type;
+    return types;
+}
+
 void Workspace::writeRowValues(const std::string& name, std::int64_t oid, const detail::ColumnValues& values) {
     auto it = rowWriters_.find(name);
     if (it != rowWriters_.end() && it->second.lost) throw *it->second.lost;

@@ -145,6 +145,10 @@ public:
     // them. GisError when the disk does not take them; TableReplacedError
     // when they went into a table another program has replaced.
     void settleRows(const std::string& name);
+    // The type of each field of the shapefile `name`'s table, in order, as
+    // its table spells it ('C', 'N', 'D', 'L', 'M', ...). GisError when the
+    // table cannot be read.
+    std::string shapefileFieldTypes(const std::string& name) const;
     // Whether the row `oid` of `name` got values since they were settled:
     // GDAL's handle may still hold the row as it was.
     bool rowWritten(const std::string& name, std::int64_t oid) const;

@@ -349,36 +349,52 @@ TEST(TableChange, AGeodatabaseOnAFullDiskSaysSo) {
 
 namespace {
 
-// The user's sites with fields of their own, some of them named as a run's
-// result fields, made by another program as narrow as it liked.
-std::string usersSites(const TempDir& dir, const std::string& name) {
+struct UserField {
+    const char* name;
+    OGRFieldType type;
+    int width, precision;
+};
+
+// Four sites with fields of the user's own, made by another program as
+// narrow as it liked; `fill` gives row `i` its values.
+std::string sitesOf(const TempDir& dir, const std::string& name, const std::vector<UserField>& fields,
+                    const std::function<void(OGRFeature&, int i)>& fill) {
     const std::string folder = dir.path() + "/" + name;
     fs::create_directories(folder);
     GDALAllRegister();
     GDALDriver* drv = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
     GDALDatasetUniquePtr ds(drv->Create(folder.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
     OGRLayer* layer = ds->CreateLayer("sites", nullptr, wkbPoint, nullptr);
-    auto field = [&](const char* n, OGRFieldType type, int width, int precision = 0) {
-        OGRFieldDefn fd(n, type);
-        fd.SetWidth(width);
-        fd.SetPrecision(precision);
-        layer->CreateField(&fd);
-    };
-    field("depth", OFTReal, 6, 2);
-    field("RWE", OFTInteger, 4);
-    field("MaxWvH", OFTReal, 10, 3);
-    field("Label", OFTString, 3);
-    field("NOTE", OFTString, 8);
+    for (const auto& field : fields) {
+        OGRFieldDefn fd(field.name, field.type);
+        fd.SetWidth(field.width);
+        fd.SetPrecision(field.precision);
+        EXPECT_EQ(layer->CreateField(&fd), OGRERR_NONE);
+    }
     for (int i = 0; i < 4; ++i) {
         OGRFeature f(layer->GetLayerDefn());
         OGRPoint pt(1000 + i, 2000);
         f.SetGeometry(&pt);
-        f.SetField("depth", -1.5 * i);
-        if (i != 2) f.SetField("RWE", 10 * i);
-        f.SetField("NOTE", ("mine" + std::to_string(i)).c_str());
-        layer->CreateFeature(&f);
+        fill(f, i);
+        EXPECT_EQ(layer->CreateFeature(&f), OGRERR_NONE);
     }
     return folder;
+}
+
+// The user's sites with fields of their own, some of them named as a run's
+// result fields.
+std::string usersSites(const TempDir& dir, const std::string& name) {
+    return sitesOf(dir, name,
+                   {{"depth", OFTReal, 6, 2},
+                    {"RWE", OFTInteger, 4, 0},
+                    {"MaxWvH", OFTReal, 10, 3},
+                    {"Label", OFTString, 3, 0},
+                    {"NOTE", OFTString, 8, 0}},
+                   [](OGRFeature& f, int i) {
+                       f.SetField("depth", -1.5 * i);
+                       if (i != 2) f.SetField("RWE", 10 * i);
+                       f.SetField("NOTE", ("mine" + std::to_string(i)).c_str());
+                   });
 }
 
 // Every field of every row as GDAL reads the table afresh.
@@ -435,6 +451,72 @@ TEST(TableChange, AValueWiderThanItsFieldWidensItAsGdalDoes) {
     }
     EXPECT_EQ(rowsByGdal(ours), rowsByGdal(gdals));
     EXPECT_EQ(rowsByGdal(ours)[1].back(), "mine0");
+}
+
+// Real numbers too wide for the real-number fields another program made,
+// which GDAL cuts short with no more than a warning (759.68 as 759 in a
+// field of 3 with 1 decimal, 1,141.43 as 114): each field is widened until
+// its values read back whole, to its own decimals, and the user's own
+// values stay.
+TEST(TableChange, ARealFieldTooNarrowIsWidenedUntilEveryValueLandsWhole) {
+    TempDir dir;
+    const std::string folder = sitesOf(
+        dir, "narrow",
+        {{"RWE", OFTReal, 3, 1}, {"Total", OFTReal, 6, 2}, {"Wide", OFTReal, 20, 0}, {"NOTE", OFTString, 8, 0}},
+        [](OGRFeature& f, int i) { f.SetField("NOTE", ("mine" + std::to_string(i)).c_str()); });
+    const double rwe[] = {759.68, 1141.43, 2777.28, 12.5};
+    auto fc = Workspace::open(folder)->openFeatureClass("sites");
+    for (int row = 0; row < 4; ++row) {
+        Feature f = fc->feature(row);
+        f.setValue("RWE", rwe[row]);
+        if (row == 1) f.setValue("Total", 1234567.8);
+        if (row == 2) f.setValue("Wide", 1e25);
+        fc->store(f);
+    }
+    fc->flush();
+    EXPECT_EQ(rowsByGdal(folder),
+              (std::vector<std::vector<std::string>>{{"RWE/6", "Total/10", "Wide/26", "NOTE/8"},
+                                                      {"759.7", "", "", "mine0"},
+                                                      {"1141.4", "1234567.80", "", "mine1"},
+                                                      {"2777.3", "", "10000000000000000905969664", "mine2"},
+                                                      {"12.5", "", "", "mine3"}}));
+}
+
+// An empty result in a number field of the user's reads back empty, as
+// GDAL's own empty value does, never as 0.
+TEST(TableChange, AnEmptyValueInANumberFieldReadsEmpty) {
+    TempDir dir;
+    const std::string folder = sitesOf(dir, "empty", {{"Sed_Motion", OFTInteger, 5, 0}},
+                                       [](OGRFeature& f, int) { f.SetField("Sed_Motion", 7); });
+    auto fc = Workspace::open(folder)->openFeatureClass("sites");
+    Feature f = fc->feature(1);
+    f.setValue("Sed_Motion", std::string());
+    fc->store(f);
+    fc->flush();
+    EXPECT_EQ(readByGdal(folder, "Sed_Motion"), (std::vector<std::string>{"7", "", "7", "7"}));
+}
+
+// A value its field's type cannot hold, a number in a date field or a text
+// in a number field, is refused before anything is written: the table
+// stays byte for byte as it was.
+TEST(TableChange, AValueItsFieldCannotHoldIsRefusedWithTheTableAsItWas) {
+    TempDir dir;
+    const std::string folder = sitesOf(dir, "types", {{"Depth", OFTDate, 8, 0}, {"Sed_Motion", OFTInteger, 5, 0}},
+                                       [](OGRFeature& f, int i) {
+                                           f.SetField("Depth", 2024, 1, i + 1);
+                                           f.SetField("Sed_Motion", 7);
+                                       });
+    const std::string before = quor::test::fileBytes(folder + "/sites.dbf");
+    const std::pair<std::string, FieldValue> refused[] = {{"Depth", 12.5}, {"Sed_Motion", std::string("Yes")}};
+    for (const auto& [field, value] : refused) {
+        SCOPED_TRACE(field);
+        auto fc = Workspace::open(folder)->openFeatureClass("sites");
+        Feature f = fc->feature(0);
+        f.setValue(field, value);
+        EXPECT_THROW(fc->store(f), GisError);
+        fc->flush();
+        EXPECT_TRUE(quor::test::fileBytes(folder + "/sites.dbf") == before) << "the table was changed";
+    }
 }
 
 // Field names as GDAL reads them: blanks kept before a NUL, and every
