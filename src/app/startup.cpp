@@ -180,7 +180,7 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
     t.state.orbvel_on = 0;
     t.state.sediment_on = 0;
     attempt([&] { loadSettingsSea(store, t.state, &replaced); });
-    attempt([&] { loadSettingsThreads(store); });
+    attempt([&] { loadSettingsThreads(store, &replaced); });
     t.state.velocity_method = 1;
     t.state.debug_mode = 0;
 

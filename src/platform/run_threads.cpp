@@ -2,7 +2,9 @@
 
 #include <sched.h>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -17,11 +19,12 @@ namespace {
 
 std::atomic<int> storedThreads{0};
 
-// A thread count as written by a user; nothing when it is not a whole number >= 0.
+// A thread count as written by a user; nothing when it is not a whole
+// number >= 0. One beyond any core count is cut to INT_MAX.
 std::optional<int> threadCount(const std::string& text) {
     const auto v = parseDecimal(text);
-    if (!v || *v < 0 || *v != std::floor(*v) || *v > 4096) return std::nullopt;
-    return static_cast<int>(*v);
+    if (!v || !(*v >= 0) || *v != std::floor(*v)) return std::nullopt;
+    return static_cast<int>(std::min<double>(*v, INT_MAX));
 }
 
 int affinityCores() {
@@ -100,11 +103,19 @@ int usableCores() {
 
 void setThreadsSetting(const std::string& stored) { storedThreads = threadCount(stored).value_or(0); }
 
+std::optional<std::string> threadsProblem(const std::string& text) {
+    if (text.empty() || threadCount(text)) return std::nullopt;
+    return std::string(kMsgThreads);
+}
+
 int runThreads() {
     int n = storedThreads;
-    if (const char* env = std::getenv(kThreadsVariable))
-        if (const auto v = threadCount(env)) n = *v;
-    return n > 0 ? n : usableCores();
+    const char* env = std::getenv(kThreadsVariable);
+    if (env && *env) n = threadCount(env).value_or(0);
+    // More threads than cores would only share them, each with its own
+    // copy of a worker's state.
+    const int cores = usableCores();
+    return n > 0 ? std::min(n, cores) : cores;
 }
 
 }  // namespace quor::platform
