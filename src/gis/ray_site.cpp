@@ -17,6 +17,10 @@ std::shared_ptr<const Shoreline> Shoreline::open(const model::MainFormState& mai
     return std::make_shared<const Shoreline>(pg::ClipPolygons::fromFeatureClass(*fc), fc->spatialReference());
 }
 
+std::shared_ptr<const Shoreline> Shoreline::forAnotherThread() const {
+    return std::shared_ptr<const Shoreline>(new Shoreline(polygons_, pg::SpatialReference::fromOgr(sr_.ogr())));
+}
+
 SiteLayers::~SiteLayers() {
     try {
         removeAll();

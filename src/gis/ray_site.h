@@ -25,22 +25,31 @@ namespace pg = platform::gis;
 inline const std::vector<std::string> kRayWorkClasses = {"rays", "Inter_ray", "Inter_rays", "orp_rays", "EffF_rays"};
 
 // The project's shoreline as the ray steps need it: the clip polygons,
-// prepared once for a run, and the dataset's own spatial reference.
+// prepared once for a run and read by all its threads, and the dataset's
+// own spatial reference (one thread's).
 class Shoreline {
 public:
     Shoreline(pg::ClipPolygons polygons, pg::SpatialReference sr)
-        : polygons_(std::move(polygons)), sr_(std::move(sr)) {}
+        : polygons_(std::make_shared<const pg::ClipPolygons>(std::move(polygons))), sr_(std::move(sr)) {}
 
     // Opens the project's shoreline dataset: the class `shorefeature` of
     // a coverage folder, else the shapefile `shorename` in `shorecov`.
     // GisError when it cannot be opened or holds no polygon.
     static std::shared_ptr<const Shoreline> open(const model::MainFormState& mainform);
 
-    const pg::ClipPolygons& polygons() const { return polygons_; }
+    // The same polygons, with a copy of the spatial reference for another
+    // thread (GDAL's are not for two threads at once). Made on this
+    // shoreline's thread.
+    std::shared_ptr<const Shoreline> forAnotherThread() const;
+
+    const pg::ClipPolygons& polygons() const { return *polygons_; }
     const pg::SpatialReference& spatialReference() const { return sr_; }
 
 private:
-    pg::ClipPolygons polygons_;
+    Shoreline(std::shared_ptr<const pg::ClipPolygons> polygons, pg::SpatialReference sr)
+        : polygons_(std::move(polygons)), sr_(std::move(sr)) {}
+
+    std::shared_ptr<const pg::ClipPolygons> polygons_;
     pg::SpatialReference sr_;
 };
 

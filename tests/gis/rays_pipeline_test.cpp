@@ -13,6 +13,7 @@
 #include "gis/lineprofile.h"
 #include "gis/ray_site.h"
 #include "gis/selorphans.h"
+#include "gis/site_worker.h"
 #include "rays_test_data.h"
 #include "platform/log.h"
 #include "test_support.h"
@@ -442,6 +443,20 @@ TEST_F(Lake, ProfileRefusesBadSettingsAndStopsAtABadDirection) {
     lineprofile_cls(p->ctx).lineprofile(cls, site, raster);
     ASSERT_EQ(p->messages.entries.size(), 2u);
     EXPECT_EQ(p->state.ray_fetch(0), 0);
+}
+
+// The shoreline's clip polygons are prepared once for a run: every worker,
+// however many, clips with the run's own.
+TEST_F(Lake, EveryWorkerClipsWithTheRunsOneShoreline) {
+    const Shoreline& run = p->ctx.shore();
+    for (int threads : {1, 4}) {
+        const auto workers = SiteWorker::forRun(p->ctx, threads);
+        for (const auto& w : workers) {
+            const RayContext& rays = w->beginSite();
+            ASSERT_TRUE(rays.shoreline);
+            EXPECT_EQ(&rays.shoreline->polygons(), &run.polygons()) << threads << " threads";
+        }
+    }
 }
 
 // A site computed on a worker changes its own map; the window's map goes
