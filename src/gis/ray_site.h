@@ -142,16 +142,11 @@ std::vector<std::shared_ptr<pg::Layer>> layersShowing(const RayContext& ctx, con
 void deleteWorkClasses(const std::shared_ptr<pg::Workspace>& ws);
 
 // The scope of one site: on entry it clears what a failed earlier site
-// left in the project geodatabase; on exit, normal or by an exception,
-// it takes the site's layers off the map and deletes its work classes.
-// The site's writes to the project geodatabase form one transaction,
-// committed when the site ends: the work classes come and go without
-// ever reaching the file, which keeps a site to a few milliseconds.
-// Run drivers open one around each site and leave the map's layers and
-// the work classes to it rather than removing layers by position. A
-// failed commit at the end is passed over, since only work classes that
-// are deleted anyway ride on it: the site's results must therefore be
-// written after the scope has closed, never inside it.
+// left among the work classes; on exit, normal or by an exception, it
+// takes the site's layers off the map and, unless the site is deferred
+// (its worker sees to them), deletes its work classes. Run drivers open
+// one around each site and leave the map's layers and the work classes to
+// it rather than removing layers by position.
 class RaySite {
 public:
     explicit RaySite(RayContext& ctx);
@@ -163,7 +158,6 @@ private:
     RayContext& ctx_;
     SiteLayers layers_;
     SiteLayers* outer_;
-    std::unique_ptr<pg::Workspace::Transaction> tx_;
 };
 
 }  // namespace quor::gis

@@ -1,6 +1,7 @@
 #include "gis/site_worker.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/gis/raster.h"
 
@@ -39,13 +40,20 @@ void SiteRecord::play() {
 }
 
 std::vector<std::unique_ptr<SiteWorker>> SiteWorker::forRun(const RayContext& run, int count) {
+    std::vector<std::unique_ptr<SiteWorker>> workers;
+    if (count <= 1) {
+        // The one worker computes on the run's own thread: it reads through
+        // the run's raster handle and the blocks that handle holds.
+        workers.push_back(std::make_unique<SiteWorker>(run, nullptr));
+        workers.back()->state_->bathy_raster = run.state.bathy_raster;
+        return workers;
+    }
     std::shared_ptr<pg::SharedBlocks> blocks;
     if (run.state.bathy_raster) {
         // As much as GDAL's own cache may hold.
         constexpr std::size_t kMostBytes = 256u * 1024 * 1024;
         blocks = run.state.bathy_raster->newSharedBlocks(kMostBytes);
     }
-    std::vector<std::unique_ptr<SiteWorker>> workers;
     for (int w = 0; w < count; ++w) workers.push_back(std::make_unique<SiteWorker>(run, blocks));
     return workers;
 }
@@ -79,18 +87,16 @@ RayContext& SiteWorker::beginSite() {
 }
 
 SiteRecord SiteWorker::endSite() {
-    SiteRecord r{feedback_.take(), nullptr};
     // Work classes a layer of the site shows stay, in their workspace,
     // until the site's commit has played that layer; the next site gets a
     // workspace of its own. Otherwise the worker keeps its workspace, and
     // the site's classes go now, on its own thread.
-    if (rays_.workspace && rays_.workspace.use_count() > 1) {
-        r.workspace = std::move(rays_.workspace);
-        rays_.workspace.reset();
-    } else if (rays_.workspace) {
+    std::shared_ptr<pg::Workspace> shown;
+    if (rays_.workspace && rays_.workspace.use_count() > 1)
+        shown = std::exchange(rays_.workspace, nullptr);
+    else if (rays_.workspace)
         deleteWorkClasses(rays_.workspace);
-    }
-    return r;
+    return SiteRecord{feedback_.take(), std::move(shown)};
 }
 
 }  // namespace quor::gis

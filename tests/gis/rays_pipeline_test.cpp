@@ -13,7 +13,7 @@
 #include "gis/lineprofile.h"
 #include "gis/ray_site.h"
 #include "gis/selorphans.h"
-#include "gis/site_worker.h"
+#include "gis/site_run.h"
 #include "rays_test_data.h"
 #include "platform/log.h"
 #include "test_support.h"
@@ -485,6 +485,48 @@ TEST(DeferredSite, TheWindowsMapGoesThroughTheSitesLayerChangesInOrder) {
     EXPECT_EQ(own.layerCount(), 0);
     platform::DeferredFeedback::play(record.take());
     EXPECT_EQ(seen, (std::vector<std::string>{"A", "BA", "A", ""}));
+}
+
+// What the sites of a run log on the workers goes out at each site's
+// commit, among its messages, in the order one thread gives.
+TEST(DeferredSite, LogLinesOfTheSitesGoOutAtTheirCommitsInOrder) {
+    auto ws = pg::Workspace::createMemory("sites");
+    auto fc = ws->createFeatureClass("sites", pg::GeometryType::Point, {});
+    for (int i = 0; i < 40; ++i) {
+        pg::Feature f = fc->createFeature();
+        f.setShape(pg::Geometry::point(i, 0));
+        fc->store(f);
+    }
+    auto timeline = [&](int threads) {
+        test::RunThreads use(threads);
+        std::vector<std::string> seen;
+        model::ModelState state;
+        model::SettingsHolder fm;
+        model::MainFormState mf;
+        model::WindSummary wind;
+        pg::Map map;
+        test::RecordingMessages messages;
+        messages.onMessage = [&](const std::string& text) { seen.push_back("message " + text); };
+        test::RecordingProgress progress;
+        RayContext run{state, fm, mf, wind, map, messages, progress};
+        const auto keep = platform::setLogSink([&](const std::string& line) { seen.push_back("log " + line); });
+        SiteRun<int> sites(run, SiteArrays::Kept, [](SiteWorker& w, int, const SiteItem& site, int&) {
+            platform::logCause("site " + std::to_string(site.number), "computed");
+            w.rays().messages.message("site " + std::to_string(site.number));
+        });
+        auto cursor = fc->search();
+        sites.run(cursor, [&](SiteItem& site, ComputedSite<int>& c) {
+            seen.push_back("commit " + std::to_string(site.number));
+            c.play(state);
+            return true;
+        });
+        platform::setLogSink(keep);
+        return seen;
+    };
+    const auto one = timeline(1);
+    ASSERT_EQ(one.size(), 120u);
+    EXPECT_EQ(one[1], "log site 1: computed");
+    EXPECT_EQ(timeline(4), one);
 }
 
 }  // namespace
