@@ -254,6 +254,8 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         ctx.mainform.pointfeatclass = fc->name();
         const bool fast = ctx.fm_property.indexcheck == 1;
         checkInputs(ctx, rays, *fc, fast);
+        // An earlier run's raster goes first, with the blocks it decoded.
+        ctx.state.bathy_raster.reset();
         auto raster = openRunRaster(ctx.mainform);
         // The wind climate is read afresh, so the powers follow the current categories.
         if (!ctx.reloadWind) throw Refusal{"The wind data of the project cannot be read for this run."};

@@ -142,11 +142,29 @@ const unsigned char* SharedBlocks::publish(std::size_t key, std::unique_ptr<unsi
 }
 
 std::shared_ptr<SharedBlocks> Raster::newSharedBlocks(std::size_t mostBytes) const {
-    const std::size_t blocks = static_cast<std::size_t>(blocksPerRow_) *
-                               static_cast<std::size_t>(blockCount(height_, blockH_));
+    const int rows = blockCount(height_, blockH_);
     const std::size_t bytes = static_cast<std::size_t>(blockW_) * static_cast<std::size_t>(blockH_) *
                               static_cast<std::size_t>(pixelBytes_);
-    return std::make_shared<SharedBlocks>(blocks, bytes, mostBytes);
+    auto store = std::make_shared<SharedBlocks>(static_cast<std::size_t>(blocksPerRow_) * static_cast<std::size_t>(rows),
+                                                bytes, mostBytes);
+    // The blocks this handle has decoded (its extremes read them all) move
+    // into the store one by one, rather than being decoded again beside
+    // GDAL's copies.
+    releaseBlock();
+    GDALRasterBand* band = ds_->GetRasterBand(1);
+    for (int by = 0; by < rows; ++by)
+        for (int bx = 0; bx < blocksPerRow_; ++bx) {
+            GDALRasterBlock* cached = band->TryGetLockedBlockRef(bx, by);
+            if (!cached) continue;
+            auto block = std::make_unique<unsigned char[]>(bytes);
+            std::memcpy(block.get(), cached->GetDataRef(), bytes);
+            cached->DropLock();
+            const std::size_t key = static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksPerRow_) +
+                                    static_cast<std::size_t>(bx);
+            if (!store->publish(key, block)) return store;  // the store is full
+            band->FlushBlock(bx, by, FALSE);
+        }
+    return store;
 }
 
 void Raster::shareBlocks(std::shared_ptr<SharedBlocks> store) {

@@ -139,7 +139,8 @@ public:
 
     GDALDataset* dataset() const { return ds_.get(); }
 
-    // A store for this raster's blocks, publishing at most `mostBytes`.
+    // A store for this raster's blocks, publishing at most `mostBytes`. The
+    // blocks this handle holds decoded move into it, out of GDAL's cache.
     std::shared_ptr<SharedBlocks> newSharedBlocks(std::size_t mostBytes) const;
     // From now on blocks come from (and go to) the store, decoded by this
     // handle's own dataset when missing: one handle per thread, one store
