@@ -499,25 +499,19 @@ TEST(DeferredSite, LogLinesOfTheSitesGoOutAtTheirCommitsInOrder) {
     }
     auto timeline = [&](int threads) {
         test::RunThreads use(threads);
+        test::TempDir tmp;
+        Proj p(tmp.path(), tmp.path(), "none.shp");
         std::vector<std::string> seen;
-        model::ModelState state;
-        model::SettingsHolder fm;
-        model::MainFormState mf;
-        model::WindSummary wind;
-        pg::Map map;
-        test::RecordingMessages messages;
-        messages.onMessage = [&](const std::string& text) { seen.push_back("message " + text); };
-        test::RecordingProgress progress;
-        RayContext run{state, fm, mf, wind, map, messages, progress};
+        p.messages.onMessage = [&](const std::string& text) { seen.push_back("message " + text); };
         const auto keep = platform::setLogSink([&](const std::string& line) { seen.push_back("log " + line); });
-        SiteRun<int> sites(run, SiteArrays::Kept, [](SiteWorker& w, int, const SiteItem& site, int&) {
+        SiteRun<int> sites(p.ctx, SiteArrays::Kept, [](SiteWorker& w, int, const SiteItem& site, int&) {
             platform::logCause("site " + std::to_string(site.number), "computed");
             w.rays().messages.message("site " + std::to_string(site.number));
         });
         auto cursor = fc->search();
         sites.run(cursor, [&](SiteItem& site, ComputedSite<int>& c) {
             seen.push_back("commit " + std::to_string(site.number));
-            c.play(state);
+            c.play(p.state);
             return true;
         });
         platform::setLogSink(keep);
