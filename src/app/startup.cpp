@@ -179,7 +179,7 @@ StartupOutcome runStartup(StartupTargets t, platform::SettingsStore& store, plat
 
     model::startSwitches(t.state);
     attempt([&] { model::loadSettingsSea(store, t.state, &replaced); });
-    attempt([&] { model::loadSettingsThreads(store); });
+    attempt([&] { model::loadSettingsThreads(store, &replaced); });
 
     attempt([&] { window.setStatusPanel(kPanelMode, "RWE Mode"); });
     t.state.wind_source = kFirstWindStation;

@@ -17,6 +17,10 @@ std::shared_ptr<const Shoreline> Shoreline::open(const model::MainFormState& mai
     return std::make_shared<const Shoreline>(pg::ClipPolygons::fromFeatureClass(*fc), fc->spatialReference());
 }
 
+std::shared_ptr<const Shoreline> Shoreline::forAnotherThread() const {
+    return std::shared_ptr<const Shoreline>(new Shoreline(polygons_, pg::SpatialReference::fromOgr(sr_.ogr())));
+}
+
 SiteLayers::~SiteLayers() {
     try {
         removeAll();
@@ -135,16 +139,7 @@ std::shared_ptr<pg::Workspace> RayContext::workClasses() const {
 }
 
 RaySite::RaySite(RayContext& ctx) : ctx_(ctx), layers_(ctx.map, ctx.deferred, ctx.windowMap), outer_(ctx.siteLayers) {
-    const auto ws = ctx_.workClasses();
-    if (ws && ws->kind() == pg::WorkspaceKind::GeoPackage) {
-        try {
-            tx_ = std::make_unique<pg::Workspace::Transaction>(*ws);
-        } catch (const std::exception& e) {
-            // Without a transaction every step commits its own writes.
-            platform::logCause("Starting the site's transaction", e.what());
-        }
-    }
-    deleteWorkClasses(ws);
+    deleteWorkClasses(ctx_.workClasses());
     ctx_.siteLayers = &layers_;
 }
 
@@ -156,21 +151,12 @@ RaySite::~RaySite() {
         platform::logCause("Taking the site's layers off the map", platform::currentCause());
     }
     ctx_.siteLayers = outer_;
-    // A deferred site's classes go with its own workspace after its commit.
-    if (!ctx_.deferred) {
-        try {
-            deleteWorkClasses(ctx_.workClasses());
-        } catch (...) {
-            platform::logCause("Deleting the site's work classes", platform::currentCause());
-        }
-    }
+    if (ctx_.deferred) return;
     try {
-        if (tx_) tx_->commit();
+        deleteWorkClasses(ctx_.workClasses());
     } catch (...) {
-        // The transaction rolls back; the work classes never reached the file.
-        platform::logCause("Committing the site's work classes", platform::currentCause());
+        platform::logCause("Deleting the site's work classes", platform::currentCause());
     }
-    tx_.reset();
 }
 
 }  // namespace quor::gis

@@ -25,22 +25,31 @@ namespace pg = platform::gis;
 inline const std::vector<std::string> kRayWorkClasses = {"rays", "Inter_ray", "Inter_rays", "orp_rays", "EffF_rays"};
 
 // The project's shoreline as the ray steps need it: the clip polygons,
-// prepared once for a run, and the dataset's own spatial reference.
+// prepared once for a run and read by all its threads, and the dataset's
+// own spatial reference (one thread's).
 class Shoreline {
 public:
     Shoreline(pg::ClipPolygons polygons, pg::SpatialReference sr)
-        : polygons_(std::move(polygons)), sr_(std::move(sr)) {}
+        : polygons_(std::make_shared<const pg::ClipPolygons>(std::move(polygons))), sr_(std::move(sr)) {}
 
     // Opens the project's shoreline dataset: the class `shorefeature` of
     // a coverage folder, else the shapefile `shorename` in `shorecov`.
     // GisError when it cannot be opened or holds no polygon.
     static std::shared_ptr<const Shoreline> open(const model::MainFormState& mainform);
 
-    const pg::ClipPolygons& polygons() const { return polygons_; }
+    // The same polygons, with a copy of the spatial reference for another
+    // thread (GDAL's are not for two threads at once). Made on this
+    // shoreline's thread.
+    std::shared_ptr<const Shoreline> forAnotherThread() const;
+
+    const pg::ClipPolygons& polygons() const { return *polygons_; }
     const pg::SpatialReference& spatialReference() const { return sr_; }
 
 private:
-    pg::ClipPolygons polygons_;
+    Shoreline(std::shared_ptr<const pg::ClipPolygons> polygons, pg::SpatialReference sr)
+        : polygons_(std::move(polygons)), sr_(std::move(sr)) {}
+
+    std::shared_ptr<const pg::ClipPolygons> polygons_;
     pg::SpatialReference sr_;
 };
 
@@ -133,16 +142,11 @@ std::vector<std::shared_ptr<pg::Layer>> layersShowing(const RayContext& ctx, con
 void deleteWorkClasses(const std::shared_ptr<pg::Workspace>& ws);
 
 // The scope of one site: on entry it clears what a failed earlier site
-// left in the project geodatabase; on exit, normal or by an exception,
-// it takes the site's layers off the map and deletes its work classes.
-// The site's writes to the project geodatabase form one transaction,
-// committed when the site ends: the work classes come and go without
-// ever reaching the file, which keeps a site to a few milliseconds.
-// Run drivers open one around each site and leave the map's layers and
-// the work classes to it rather than removing layers by position. A
-// failed commit at the end is passed over, since only work classes that
-// are deleted anyway ride on it: the site's results must therefore be
-// written after the scope has closed, never inside it.
+// left among the work classes; on exit, normal or by an exception, it
+// takes the site's layers off the map and, unless the site is deferred
+// (its worker sees to them), deletes its work classes. Run drivers open
+// one around each site and leave the map's layers and the work classes to
+// it rather than removing layers by position.
 class RaySite {
 public:
     explicit RaySite(RayContext& ctx);
@@ -154,7 +158,6 @@ private:
     RayContext& ctx_;
     SiteLayers layers_;
     SiteLayers* outer_;
-    std::unique_ptr<pg::Workspace::Transaction> tx_;
 };
 
 }  // namespace quor::gis

@@ -1,9 +1,8 @@
 #include "gis/site_worker.h"
 
 #include <algorithm>
+#include <utility>
 
-#include "gis/shorebathy.h"
-#include "platform/gis/raster.h"
 #include "platform/gis/raster.h"
 
 namespace quor::gis {
@@ -41,29 +40,25 @@ void SiteRecord::play() {
 }
 
 std::vector<std::unique_ptr<SiteWorker>> SiteWorker::forRun(const RayContext& run, int count) {
-    std::shared_ptr<const std::vector<pg::Geometry>> polygons;
-    if (run.shoreline) {
-        // Read here, not by each worker: a dataset opened twice is one
-        // shared dataset, and GDAL's are not for two threads at once.
-        std::vector<pg::Geometry> polys;
-        auto cursor = openShoreline(run.mainform)->search();
-        while (auto f = cursor.next())
-            if (f->shape().type() == pg::GeometryType::Polygon && !f->shape().isEmpty()) polys.push_back(f->shape());
-        polygons = std::make_shared<const std::vector<pg::Geometry>>(std::move(polys));
+    std::vector<std::unique_ptr<SiteWorker>> workers;
+    if (count <= 1) {
+        // The one worker computes on the run's own thread: it reads through
+        // the run's raster handle and the blocks that handle holds.
+        workers.push_back(std::make_unique<SiteWorker>(run, nullptr));
+        workers.back()->state_->bathy_raster = run.state.bathy_raster;
+        return workers;
     }
     std::shared_ptr<pg::SharedBlocks> blocks;
     if (run.state.bathy_raster) {
-        // As much as GDAL's own cache may hold, never more than the raster.
+        // As much as GDAL's own cache may hold.
         constexpr std::size_t kMostBytes = 256u * 1024 * 1024;
-        blocks = std::make_shared<pg::SharedBlocks>(std::min(run.state.bathy_raster->blockBytesInAll(), kMostBytes));
+        blocks = run.state.bathy_raster->newSharedBlocks(kMostBytes);
     }
-    std::vector<std::unique_ptr<SiteWorker>> workers;
-    for (int w = 0; w < count; ++w) workers.push_back(std::make_unique<SiteWorker>(run, polygons, blocks));
+    for (int w = 0; w < count; ++w) workers.push_back(std::make_unique<SiteWorker>(run, blocks));
     return workers;
 }
 
-SiteWorker::SiteWorker(const RayContext& run, std::shared_ptr<const std::vector<pg::Geometry>> shorePolygons,
-                       std::shared_ptr<pg::SharedBlocks> rasterBlocks)
+SiteWorker::SiteWorker(const RayContext& run, std::shared_ptr<pg::SharedBlocks> rasterBlocks)
     : state_(std::make_unique<model::ModelState>(run.state)),
       settings_(run.fm_property),
       mainform_(withoutProject(run.mainform)),
@@ -71,10 +66,9 @@ SiteWorker::SiteWorker(const RayContext& run, std::shared_ptr<const std::vector<
       feedback_(run.messages, run.progress),
       rays_{*state_, settings_, mainform_, wind_, map_, feedback_, feedback_},
       rasterPath_(run.state.bathy_raster ? run.state.bathy_raster->path() : std::string()),
-      rasterBlocks_(std::move(rasterBlocks)),
-      shorePolygons_(std::move(shorePolygons)) {
-    // A copy of the reference's GDAL object, not a second hold on the run's.
-    if (run.shoreline) shoreReference_ = pg::SpatialReference::fromOgr(run.shoreline->spatialReference().ogr());
+      rasterBlocks_(std::move(rasterBlocks)) {
+    // The run's shoreline, prepared once for every worker.
+    if (run.shoreline) rays_.shoreline = run.shoreline->forAnotherThread();
     state_->run_lock = {};
     state_->bathy_raster.reset();
     rays_.drawSiteSquare = run.drawSiteSquare;
@@ -83,25 +77,26 @@ SiteWorker::SiteWorker(const RayContext& run, std::shared_ptr<const std::vector<
 }
 
 RayContext& SiteWorker::beginSite() {
-    if (!opened_) {
-        if (!rasterPath_.empty()) {
-            auto raster = pg::Raster::open(rasterPath_);
-            raster->shareBlocks(rasterBlocks_);
-            state_->bathy_raster = std::move(raster);
-        }
-        if (shorePolygons_)
-            rays_.shoreline =
-                std::make_shared<const Shoreline>(pg::ClipPolygons::fromGeometries(*shorePolygons_), shoreReference_);
-        opened_ = true;
+    if (!rasterPath_.empty() && !state_->bathy_raster) {
+        auto raster = pg::Raster::open(rasterPath_);
+        raster->shareBlocks(rasterBlocks_);
+        state_->bathy_raster = std::move(raster);
     }
-    rays_.workspace = pg::Workspace::createMemory("site-work");
+    if (!rays_.workspace) rays_.workspace = pg::Workspace::createMemory("site-work");
     return rays_;
 }
 
 SiteRecord SiteWorker::endSite() {
-    SiteRecord r{feedback_.take(), std::move(rays_.workspace)};
-    rays_.workspace.reset();
-    return r;
+    // Work classes a layer of the site shows stay, in their workspace,
+    // until the site's commit has played that layer; the next site gets a
+    // workspace of its own. Otherwise the worker keeps its workspace, and
+    // the site's classes go now, on its own thread.
+    std::shared_ptr<pg::Workspace> shown;
+    if (rays_.workspace && rays_.workspace.use_count() > 1)
+        shown = std::exchange(rays_.workspace, nullptr);
+    else if (rays_.workspace)
+        deleteWorkClasses(rays_.workspace);
+    return SiteRecord{feedback_.take(), std::move(shown)};
 }
 
 }  // namespace quor::gis

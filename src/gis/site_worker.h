@@ -2,11 +2,11 @@
 // What one worker thread of a run owns to compute sites, so that no two
 // threads share what is not safe to share: its own copy of the model
 // state, settings, wind values and project values the site steps read and
-// write, its own handle on the bathymetry raster, its own shoreline (with
-// its own GEOS context), a map of its own, and, per site, an in-memory
-// workspace for the site's work classes. Whatever belongs to the window's
-// thread (messages, progress, map layers, files) is deferred to the
-// site's commit.
+// write, its own handle on the bathymetry raster (over the blocks all the
+// workers share), the run's shoreline (shared, read only) with a spatial
+// reference of its own, a map of its own, and an in-memory workspace for
+// the sites' work classes. Whatever belongs to the window's thread
+// (messages, progress, map layers, files) is deferred to the site's commit.
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -25,7 +25,7 @@ inline constexpr std::size_t kSitesAheadPerThread = 4;
 struct SiteRecord {
     platform::DeferredFeedback::Actions actions;
     // Holds the site's work classes (and the layers showing them) until
-    // the actions have been played.
+    // the actions have been played; empty when no layer shows them.
     std::shared_ptr<pg::Workspace> workspace;
     // Plays the actions on the window's thread, then lets the classes go.
     void play();
@@ -40,18 +40,17 @@ class SiteWorker {
 public:
     // The workers of a run, made on the window's thread before any site is
     // handed out: each copies from `run` what the site steps read and
-    // write. The run's shoreline is read once for all of them.
+    // write, and shares the run's shoreline.
     static std::vector<std::unique_ptr<SiteWorker>> forRun(const RayContext& run, int count);
 
-    SiteWorker(const RayContext& run, std::shared_ptr<const std::vector<pg::Geometry>> shorePolygons,
-               std::shared_ptr<pg::SharedBlocks> rasterBlocks);
+    SiteWorker(const RayContext& run, std::shared_ptr<pg::SharedBlocks> rasterBlocks);
     SiteWorker(const SiteWorker&) = delete;
     SiteWorker& operator=(const SiteWorker&) = delete;
 
-    // On the worker's thread: the raster and the shoreline are opened on
-    // the first site, and the site gets a workspace of its own.
+    // On the worker's thread: the raster is opened on the first site.
     RayContext& beginSite();
-    // The site's deferred actions, with its workspace.
+    // The site's deferred actions, with its workspace when they show its
+    // work classes.
     SiteRecord endSite();
 
     RayContext& rays() { return rays_; }
@@ -68,11 +67,6 @@ private:
     std::string rasterPath_;  // the run's bathymetry, checked when the run opened it
     // Its blocks, decoded once for all the workers.
     std::shared_ptr<pg::SharedBlocks> rasterBlocks_;
-    // The shoreline's polygons (shared, read only) and its spatial
-    // reference (the worker's own copy); empty when the run clips nothing.
-    std::shared_ptr<const std::vector<pg::Geometry>> shorePolygons_;
-    pg::SpatialReference shoreReference_;
-    bool opened_ = false;
 };
 
 }  // namespace quor::gis

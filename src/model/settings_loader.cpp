@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 
@@ -268,8 +269,20 @@ void loadSettingsSea(platform::SettingsStore& store, ModelState& state, Replaced
     state.sea_salinity = sea("Sea_salinity", 34.84f, seaSalinityProblem);
 }
 
-void loadSettingsThreads(const platform::SettingsStore& store) {
-    platform::setThreadsSetting(readText(store, kSettings, platform::kThreadsKey));
+void loadSettingsThreads(platform::SettingsStore& store, ReplacedSettings* report) {
+    const std::string text = readText(store, kSettings, platform::kThreadsKey);
+    if (const auto problem = platform::threadsProblem(text)) {
+        replaced(store, report, kSettings, platform::kThreadsKey, text, "0", *problem);
+        platform::setThreadsSetting("0");
+    } else {
+        platform::setThreadsSetting(text);
+    }
+    // The variable is no stored setting, but a user who set it wrongly is
+    // told as for one; every run then uses every core.
+    const char* variable = std::getenv(platform::kThreadsVariable);
+    if (variable && report)
+        if (const auto problem = platform::threadsProblem(variable))
+            report->push_back({"", platform::kThreadsVariable, variable, "0", *problem});
 }
 
 void startSwitches(ModelState& state) {
@@ -282,7 +295,8 @@ void startSwitches(ModelState& state) {
 std::string replacedSettingsMessage(const ReplacedSettings& replaced) {
     std::string text = "Stored settings that the settings dialogs would refuse were replaced by their defaults:";
     for (const auto& r : replaced)
-        text += "\n" + r.section + " " + r.key + " = \"" + r.was + "\" is now " + r.now + ": " + r.why;
+        text += "\n" + (r.section.empty() ? "" : r.section + " ") + r.key + " = \"" + r.was + "\" is now " + r.now +
+                ": " + r.why;
     return text;
 }
 

@@ -58,8 +58,10 @@ void loadSettingsHolder(platform::SettingsStore& store, ModelState& state, MainF
 void loadSettingsSea(platform::SettingsStore& store, ModelState& state, ReplacedSettings* report = nullptr);
 
 // "threads": the threads a run computes its sites on. Missing or 0 means
-// every core the program may use; nothing is written back.
-void loadSettingsThreads(const platform::SettingsStore& store);
+// every core the program may use; nothing is written back then. A value
+// that is no whole number of 0 or more is replaced by 0, as is the
+// variable QUOR_THREADS (in memory only) when it holds one.
+void loadSettingsThreads(platform::SettingsStore& store, ReplacedSettings* report = nullptr);
 
 // The switches every start begins with, none of them stored: bottom
 // velocity and sediment motion off, the spectral method, no debugging

@@ -9,16 +9,18 @@
 // - a read that throws is rethrown where that item's commit would be;
 // - a commit that returns false or throws ends the work: items computed
 //   ahead of it are dropped, never committed.
+// Whatever ends run(), by a return or by any exception (a worker that
+// cannot be started included), the workers are gone when it ends.
 // With one thread there are no workers: each item is computed right
 // before its commit, on the calling thread.
 // At most `aheadPerWorker` items per worker are read ahead of the commit,
-// so the memory held does not grow with the number of items.
+// so the memory held does not grow with the number of items. Their places
+// are made once, with the object: handing items to the workers allocates
+// nothing, so no allocation can leave an item read but never computed.
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <exception>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -37,8 +39,14 @@ public:
     // Commits an item with its result; false stops the work.
     using Commit = std::function<bool(Item&, Result&)>;
 
-    OrderedWork(int threads, std::size_t aheadPerWorker) : threads_(threads < 1 ? 1 : threads),
-          ahead_(aheadPerWorker < 1 ? 1 : aheadPerWorker) {}
+    OrderedWork(int threads, std::size_t aheadPerWorker)
+        : threads_(threads < 1 ? 1 : threads), window_((aheadPerWorker < 1 ? 1 : aheadPerWorker) *
+                                                       static_cast<std::size_t>(threads_)) {
+        if (threads_ > 1) {
+            slots_ = std::vector<Slot>(window_);
+            workers_.reserve(static_cast<std::size_t>(threads_));
+        }
+    }
     OrderedWork(const OrderedWork&) = delete;
     OrderedWork& operator=(const OrderedWork&) = delete;
     ~OrderedWork() { stopWorkers(); }
@@ -53,79 +61,78 @@ public:
             }
             return;
         }
+        // However run() ends, its workers are joined and what they computed
+        // ahead is dropped before it returns.
+        struct Ending {
+            OrderedWork& work;
+            ~Ending() { work.stopWorkers(); }
+        } ending{*this};
         compute_ = &compute;
         stop_ = false;
-        order_.clear();
+        read_ = handedOut_ = committed_ = 0;
         for (int w = 0; w < threads_; ++w) workers_.emplace_back([this, w] { work(w); });
-        const std::size_t window = ahead_ * static_cast<std::size_t>(threads_);
         bool readAll = false;
         std::exception_ptr readError;
-        auto& order = order_;
         for (;;) {
-            while (!readAll && order.size() < window) {
+            while (!readAll && read_ - committed_ < window_) {
+                Slot& slot = slotOf(read_);
                 try {
-                    auto item = read();
-                    if (!item) {
-                        readAll = true;
-                        break;
-                    }
-                    order.push_back(std::make_unique<Slot>(std::move(*item)));
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    pending_.push_back(order.back().get());
-                    wake_.notify_one();
+                    slot.item = read();
                 } catch (...) {
+                    slot.clear();
                     readError = std::current_exception();
                     readAll = true;
+                    break;
                 }
+                if (!slot.item) {
+                    readAll = true;
+                    break;
+                }
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++read_;
+                wake_.notify_one();
             }
-            if (order.empty()) break;
-            Slot& front = *order.front();
+            if (read_ == committed_) break;
+            Slot& front = slotOf(committed_);
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 done_.wait(lock, [&] { return front.done; });
             }
-            if (front.error) {
-                stopWorkers();
-                std::rethrow_exception(front.error);
-            }
-            bool goOn = false;
-            try {
-                goOn = commit(front.item, *front.result);
-            } catch (...) {
-                stopWorkers();
-                throw;
-            }
-            if (!goOn) {
-                stopWorkers();
-                return;
-            }
-            order.pop_front();
+            if (front.error) std::rethrow_exception(front.error);
+            if (!commit(*front.item, *front.result)) return;
+            front.clear();
+            ++committed_;
         }
-        stopWorkers();
         if (readError) std::rethrow_exception(readError);
     }
 
 private:
     struct Slot {
-        explicit Slot(Item i) : item(std::move(i)) {}
-        Item item;
+        std::optional<Item> item;
         std::optional<Result> result;
         std::exception_ptr error;
         bool done = false;  // guarded by mutex_
+        void clear() {
+            item.reset();
+            result.reset();
+            error = nullptr;
+            done = false;
+        }
     };
+
+    Slot& slotOf(std::size_t n) { return slots_[n % window_]; }
 
     void work(int worker) {
         for (;;) {
             Slot* slot = nullptr;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [&] { return stop_ || !pending_.empty(); });
+                wake_.wait(lock, [&] { return stop_ || handedOut_ != read_; });
                 if (stop_) return;
-                slot = pending_.front();
-                pending_.pop_front();
+                slot = &slotOf(handedOut_++);
             }
             try {
-                slot->result.emplace((*compute_)(slot->item, worker));
+                slot->result.emplace((*compute_)(*slot->item, worker));
             } catch (...) {
                 slot->error = std::current_exception();
             }
@@ -135,29 +142,32 @@ private:
         }
     }
 
-    // Workers finish the item they hold and take no other; the slots they
-    // wrote into stay until they are gone.
-    void stopWorkers() {
+    // Workers finish the item they hold and take no other; the items read
+    // ahead are dropped once they are gone.
+    void stopWorkers() noexcept {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             stop_ = true;
-            pending_.clear();
         }
         wake_.notify_all();
         for (auto& t : workers_) t.join();
         workers_.clear();
+        for (auto& s : slots_) s.clear();
     }
 
     const int threads_;
-    const std::size_t ahead_;
+    const std::size_t window_;
     const Compute* compute_ = nullptr;
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable wake_, done_;
-    std::deque<Slot*> pending_;
     bool stop_ = false;
-    // Dropped only after the workers are gone (members go after the destructor's body).
-    std::deque<std::unique_ptr<Slot>> order_;
+    // The items in flight, by their number in the reading order: read_
+    // items read (written under mutex_), handedOut_ of them taken by a
+    // worker (under mutex_), committed_ of them committed (the calling
+    // thread's own). Item n lives in slots_[n % window_].
+    std::vector<Slot> slots_;
+    std::size_t read_ = 0, handedOut_ = 0, committed_ = 0;
 };
 
 }  // namespace quor::platform

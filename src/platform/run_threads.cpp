@@ -2,7 +2,9 @@
 
 #include <sched.h>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -32,8 +34,9 @@ int affinityCores() {
 
 std::optional<int> threadCount(const std::string& text) {
     const auto v = parseDecimal(text);
-    if (!v || *v < 0 || *v != std::floor(*v) || *v > 4096) return std::nullopt;
-    return static_cast<int>(*v);
+    if (!v || !(*v >= 0) || *v != std::floor(*v)) return std::nullopt;
+    // One beyond any core count is cut to INT_MAX; the run takes the cores.
+    return static_cast<int>(std::min<double>(*v, INT_MAX));
 }
 
 std::optional<int> cpuMaxCores(const std::string& cpuMax) {
@@ -99,11 +102,19 @@ int usableCores() {
 
 void setThreadsSetting(const std::string& stored) { storedThreads = threadCount(stored).value_or(0); }
 
+std::optional<std::string> threadsProblem(const std::string& text) {
+    if (text.empty() || threadCount(text)) return std::nullopt;
+    return std::string(kMsgThreads);
+}
+
 int runThreads() {
     int n = storedThreads;
-    if (const char* env = std::getenv(kThreadsVariable))
-        if (const auto v = threadCount(env)) n = *v;
-    return n > 0 ? n : usableCores();
+    const char* env = std::getenv(kThreadsVariable);
+    if (env && *env) n = threadCount(env).value_or(0);
+    // More threads than cores would only share them, each with its own
+    // copy of a worker's state.
+    const int cores = usableCores();
+    return n > 0 ? std::min(n, cores) : cores;
 }
 
 }  // namespace quor::platform

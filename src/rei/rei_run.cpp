@@ -11,14 +11,12 @@
 #include "gis/createrays.h"
 #include "gis/ray_site.h"
 #include "gis/shorebathy.h"
-#include "gis/site_worker.h"
+#include "gis/site_run.h"
 #include "model/setting_checks.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
-#include "platform/ordered_work.h"
-#include "platform/run_threads.h"
 #include "project/run_hold.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_index.h"
@@ -63,10 +61,6 @@ public:
     explicit RunCleanUp(ReiRunContext& ctx) : ctx_(ctx) {}
     ~RunCleanUp() {
         ctx_.progress.hide();
-        try {
-            gis::deleteWorkClasses(ctx_.mainform.ptworkspace);
-        } catch (...) {
-        }
         // The run cannot be cancelled: a request made while it went on is void.
         ctx_.state.cancel_flag = false;
     }
@@ -105,8 +99,8 @@ void castSiteRays(gis::RayContext& rays, const pg::Point& spoint, std::int64_t i
                                              static_cast<int>(std::min<std::int64_t>(i, INT32_MAX)), raster);
 }
 
-// The run never hands control back, so the window is repainted for it at
-// the start and the end of every site.
+// The run keeps the window's thread until it ends, so the window is
+// repainted for it before and after every site's commit.
 void showProgress(ReiRunContext& ctx) {
     if (ctx.shell) ctx.shell->repaintWithoutInput();
 }
@@ -140,14 +134,6 @@ void showSite(ReiRunContext& ctx, project::RunHold& hold, std::int64_t i, std::i
     showProgress(ctx);
 }
 
-// A site as the window's thread reads it: its feature stays there; the
-// computation gets its point only.
-struct SiteItem {
-    pg::Feature feature;
-    std::int64_t number = 0;
-    std::optional<pg::Point> point;  // nothing for a feature without a point shape
-};
-
 // The index values a computation puts into the site's fields, kept for
 // its commit.
 class KeptFields final : public SiteFields {
@@ -171,17 +157,14 @@ private:
     bool stored_ = false;
 };
 
-// A computed site, waiting for its commit.
-struct ComputedSite {
+// What a site's computation hands on to its commit.
+struct SiteValues {
     SiteEnd end = SiteEnd::Failed;
     std::optional<KeptFields> fields;
-    model::SiteState state;
-    gis::SiteRecord record;
-    std::exception_ptr error;  // what broke the computation off
 };
 
 // One site on a worker's context: its rays, then its index values.
-SiteEnd computeSite(gis::SiteWorker& worker, KeptFields& fields, const SiteItem& item, bool fast) {
+SiteEnd computeSite(gis::SiteWorker& worker, KeptFields& fields, const gis::SiteItem& item, bool fast) {
     if (!item.point) return SiteEnd::Skipped;
     gis::RayContext& rays = worker.rays();
     const auto& raster = rays.state.bathy_raster;
@@ -200,42 +183,6 @@ SiteEnd computeSite(gis::SiteWorker& worker, KeptFields& fields, const SiteItem&
     ReiIndexContext ictx{rays.state, rays.mainform, rays.winddata, rays.progress};
     return (fast ? REIindex_dir(fields, ictx) : REIindex(fields, ictx)) ? SiteEnd::Written : SiteEnd::NotFinite;
 }
-
-// The sites of a run, computed on the run's threads (each with a worker's
-// own context) and committed in their order on the window's thread.
-class SiteRun {
-public:
-    SiteRun(const gis::RayContext& rays, std::shared_ptr<const pg::Fields> fields, bool fast)
-        : work_(platform::runThreads(), gis::kSitesAheadPerThread), workers_(gis::SiteWorker::forRun(rays, work_.threads())),
-          fields_(std::move(fields)), fast_(fast) {}
-
-    int threads() const { return work_.threads(); }
-
-    template <class Read, class Commit>
-    void run(Read&& read, Commit&& commit) {
-        work_.run(read, [this](const SiteItem& item, int w) { return compute(item, *workers_[w]); }, commit);
-    }
-
-private:
-    ComputedSite compute(const SiteItem& item, gis::SiteWorker& w) {
-        ComputedSite c;
-        c.fields.emplace(fields_);
-        try {
-            w.beginSite();
-            c.end = computeSite(w, *c.fields, item, fast_);
-        } catch (...) {
-            c.error = std::current_exception();
-        }
-        c.state = model::SiteState::of(w.rays().state);
-        c.record = w.endSite();
-        return c;
-    }
-
-    platform::OrderedWork<SiteItem, ComputedSite> work_;
-    std::vector<std::unique_ptr<gis::SiteWorker>> workers_;
-    std::shared_ptr<const pg::Fields> fields_;
-    const bool fast_;
-};
 
 // The run's bathymetry, refused when it cannot be read or has no valid cell.
 std::shared_ptr<pg::Raster> openRunRaster(const model::MainFormState& mf) {
@@ -308,6 +255,8 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         ctx.mainform.pointfeatclass = fc->name();
         const bool fast = ctx.fm_property.indexcheck == 1;
         checkInputs(ctx, rays, *fc, fast);
+        // An earlier run's raster goes first, with the blocks it decoded.
+        ctx.state.bathy_raster.reset();
         auto raster = openRunRaster(ctx.mainform);
         // The wind climate is read afresh, so the powers follow the current categories.
         if (!ctx.reloadWind) throw Refusal{"The wind data of the project cannot be read for this run."};
@@ -341,45 +290,39 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         bool stopped = false;
         {
             auto cursor = fc->search();
-            std::int64_t read = 0, committed = 0;
-            SiteRun sites(rays, fc->fields(), fast);
+            std::int64_t committed = 0;
+            gis::SiteRun<SiteValues> sites(rays, gis::SiteArrays::Kept,
+                                           [fields = fc->fields(), fast](gis::SiteWorker& w, int, const gis::SiteItem& item,
+                                                                         SiteValues& v) {
+                                               v.fields.emplace(fields);
+                                               v.end = computeSite(w, *v.fields, item, fast);
+                                           });
             out.threads = sites.threads();
-            sites.run(
-                [&]() -> std::optional<SiteItem> {
-                    auto f = cursor.next();
-                    if (!f) return std::nullopt;
-                    SiteItem item{std::move(*f), ++read, std::nullopt};
-                    if (item.feature.shape().type() == pg::GeometryType::Point && !item.feature.shape().isEmpty())
-                        item.point = item.feature.shape().asPoint();
-                    return item;
-                },
-                [&](SiteItem& item, ComputedSite& c) {
-                    if (ctx.stopRequested && ctx.stopRequested()) {
-                        stopped = true;
-                        return false;
-                    }
-                    // Numbered as committed: a row passed over takes no number.
-                    showSite(ctx, hold, committed + 1, out.sites, background);
-                    c.record.play();
-                    if (c.error) std::rethrow_exception(c.error);
-                    c.state.putInto(ctx.state);
-                    try {
-                        if (c.end == SiteEnd::Written)
-                            c.fields->storeInto(*fc, item.feature);
-                        else
-                            clearSiteResults(*fc, item.feature, resultFields);
-                    } catch (const pg::PartlyStoredError& e) {
-                        throw pg::PartlyStoredError(std::string(e.what()) + "\n" +
-                                                    project::partlyStoredText({committed + 1}));
-                    } catch (const std::exception&) {
-                        if (!gis::deletedSinceRead(*fc, item.feature)) throw;
-                        return true;
-                    }
-                    count(out, c.end);
-                    ++committed;
-                    showProgress(ctx);
+            sites.run(cursor, [&](gis::SiteItem& item, gis::ComputedSite<SiteValues>& c) {
+                if (ctx.stopRequested && ctx.stopRequested()) {
+                    stopped = true;
+                    return false;
+                }
+                // Numbered as committed: a row passed over takes no number.
+                showSite(ctx, hold, committed + 1, out.sites, background);
+                c.play(ctx.state);
+                const SiteEnd end = c.result.end;
+                try {
+                    if (end == SiteEnd::Written)
+                        c.result.fields->storeInto(*fc, item.feature);
+                    else
+                        clearSiteResults(*fc, item.feature, resultFields);
+                } catch (const pg::PartlyStoredError& e) {
+                    throw pg::PartlyStoredError(std::string(e.what()) + "\n" + project::partlyStoredText({committed + 1}));
+                } catch (const std::exception&) {
+                    if (!gis::deletedSinceRead(*fc, item.feature)) throw;
                     return true;
-                });
+                }
+                count(out, end);
+                ++committed;
+                showProgress(ctx);
+                return true;
+            });
         }
         if (!hold.sitesStored()) {
             ctx.progress.hide();

@@ -13,15 +13,13 @@
 #include "gis/deleterays.h"
 #include "gis/selorphans.h"
 #include "gis/shorebathy.h"
-#include "gis/site_worker.h"
+#include "gis/site_run.h"
 #include "gis/wave_raydist.h"
 #include "platform/file_replacement.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
-#include "platform/ordered_work.h"
-#include "platform/run_threads.h"
 #include "platform/textfile.h"
 #include "project/run_hold.h"
 #include "wave/attached_fetch.h"
@@ -215,22 +213,6 @@ struct Site {
     double rwe = 0;
     bool failed = false;  // rwe and the wave results hold a status code
     double raySeconds = 0, waveSeconds = 0;
-};
-
-// A site as the window's thread reads it, before it is computed: its
-// feature stays there; the computation gets its point only.
-struct SiteItem {
-    pg::Feature feature;
-    int number = 0;
-    std::optional<pg::Point> point;  // nothing for a site without a point shape
-};
-
-// A computed site, waiting for its commit.
-struct ComputedSite {
-    Site site;
-    model::SiteState state;
-    gis::SiteRecord record;
-    std::exception_ptr error;  // what broke the computation off
 };
 
 // One run's sites, step by step: site depth, rays, fetch, waves, results.
@@ -540,55 +522,6 @@ private:
     std::optional<std::vector<std::string>> written_;
 };
 
-// The sites of a run, computed on the run's threads (each with a worker's
-// own context) and committed in their order on the window's thread.
-class SiteRun {
-public:
-    SiteRun(WaveRunContext& ctx, model::RunShell& shell, int n, float tidedepth, DebugFileReporter& debug)
-        : work_(platform::runThreads(), gis::kSitesAheadPerThread), shell_(shell), n_(n), tidedepth_(tidedepth),
-          debug_(debug) {
-        for (auto& sites : gis::SiteWorker::forRun(ctx.rays, work_.threads()))
-            workers_.push_back(Worker{std::move(sites), std::nullopt});
-    }
-
-    int threads() const { return work_.threads(); }
-
-    template <class Read, class Commit>
-    void run(Read&& read, Commit&& commit) {
-        work_.run(read, [this](const SiteItem& item, int w) { return compute(item, workers_[w]); }, commit);
-    }
-
-private:
-    struct Worker {
-        std::unique_ptr<gis::SiteWorker> sites;
-        std::optional<SiteSteps> steps;  // made on the worker's thread, once its raster is open
-    };
-
-    ComputedSite compute(const SiteItem& item, Worker& w) {
-        ComputedSite c;
-        c.site.number = item.number;
-        try {
-            w.sites->beginSite();
-            if (!w.steps) w.steps.emplace(*w.sites, shell_, n_, tidedepth_, debug_);
-            w.steps->compute(item.point, c.site);
-        } catch (...) {
-            c.error = std::current_exception();
-        }
-        auto& st = w.sites->rays().state;
-        c.state = model::SiteState::of(st);
-        st.erasePerSiteArrays();
-        c.record = w.sites->endSite();
-        return c;
-    }
-
-    platform::OrderedWork<SiteItem, ComputedSite> work_;
-    model::RunShell& shell_;
-    const int n_;
-    const float tidedepth_;
-    DebugFileReporter& debug_;
-    std::vector<Worker> workers_;
-};
-
 // The model's own state after a run, whatever ended it; what the run held
 // goes back after this.
 class RunCleanUp {
@@ -605,11 +538,6 @@ public:
         try {
             // A batch keeps the window for its next wind file.
             if (st.batch_mode != 1) rc_.progress.hide();
-        } catch (...) {
-        }
-        rc_.workspace.reset();
-        try {
-            gis::deleteWorkClasses(rc_.mainform.ptworkspace);
         } catch (...) {
         }
     }
@@ -722,44 +650,39 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
     s.avg_wvpd = 0;
     out.end = RunEnd::Completed;
     out.sites = static_cast<int>(count);
-    int read = 0;
     try {
-        SiteRun sites(ctx_, shell, n, tidedepth, debug);
+        // Each worker's steps, made on its own thread once its raster is open.
+        std::vector<std::optional<SiteSteps>> steps;
+        gis::SiteRun<Site> sites(rc, gis::SiteArrays::Erased,
+                                 [&](gis::SiteWorker& w, int i, const gis::SiteItem& item, Site& site) {
+                                     site.number = static_cast<int>(item.number);
+                                     auto& mine = steps[static_cast<std::size_t>(i)];
+                                     if (!mine) mine.emplace(w, shell, n, tidedepth, debug);
+                                     mine->compute(item.point, site);
+                                 });
+        steps.resize(static_cast<std::size_t>(sites.threads()));
         out.threads = sites.threads();
-        sites.run(
-            [&]() -> std::optional<SiteItem> {
-                auto feature = cursor.next();
-                if (!feature) return std::nullopt;
-                SiteItem item{std::move(*feature), ++read, std::nullopt};
-                try {
-                    item.point = item.feature.shape().asPoint();
-                } catch (const std::exception&) {
-                }
-                return item;
-            },
-            [&](SiteItem& item, ComputedSite& c) {
-                if (confirmedCancel()) {
-                    out.end = RunEnd::Cancelled;
-                    return false;
-                }
-                // Numbered as committed: a row passed over takes no number.
-                c.site.number = out.sitesDone + 1;
-                const std::string of = std::to_string(c.site.number) + " of " + std::to_string(count);
-                hold.setTitle("Quor running.." + of);
-                shell.atSite(c.site.number, count);
-                if (!background) {
-                    progress.setValue(1, 0);
-                    progress.setLabel(1, "Processing Point " + of);
-                }
-                c.record.play();
-                if (c.error) std::rethrow_exception(c.error);
-                c.state.putInto(s);
-                out.raySeconds += c.site.raySeconds;
-                out.waveSeconds += c.site.waveSeconds;
-                if (output.results(item.feature, c.site)) ++out.sitesDone;
-                s.erasePerSiteArrays();
-                return true;
-            });
+        sites.run(cursor, [&](gis::SiteItem& item, gis::ComputedSite<Site>& c) {
+            if (confirmedCancel()) {
+                out.end = RunEnd::Cancelled;
+                return false;
+            }
+            // Numbered as committed: a row passed over takes no number.
+            Site& site = c.result;
+            site.number = out.sitesDone + 1;
+            const std::string of = std::to_string(site.number) + " of " + std::to_string(count);
+            hold.setTitle("Quor running.." + of);
+            shell.atSite(site.number, count);
+            if (!background) {
+                progress.setValue(1, 0);
+                progress.setLabel(1, "Processing Point " + of);
+            }
+            c.play(s);
+            out.raySeconds += site.raySeconds;
+            out.waveSeconds += site.waveSeconds;
+            if (output.results(item.feature, site)) ++out.sitesDone;
+            return true;
+        });
         if (!hold.sitesStored()) {
             if (batch) throw pg::GisError(hold.storedText(out.storedSites, out.sites));
             out.end = RunEnd::Failed;

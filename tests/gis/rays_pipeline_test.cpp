@@ -13,6 +13,7 @@
 #include "gis/lineprofile.h"
 #include "gis/ray_site.h"
 #include "gis/selorphans.h"
+#include "gis/site_run.h"
 #include "rays_test_data.h"
 #include "platform/log.h"
 #include "test_support.h"
@@ -444,6 +445,20 @@ TEST_F(Lake, ProfileRefusesBadSettingsAndStopsAtABadDirection) {
     EXPECT_EQ(p->state.ray_fetch(0), 0);
 }
 
+// The shoreline's clip polygons are prepared once for a run: every worker,
+// however many, clips with the run's own.
+TEST_F(Lake, EveryWorkerClipsWithTheRunsOneShoreline) {
+    const Shoreline& run = p->ctx.shore();
+    for (int threads : {1, 4}) {
+        const auto workers = SiteWorker::forRun(p->ctx, threads);
+        for (const auto& w : workers) {
+            const RayContext& rays = w->beginSite();
+            ASSERT_TRUE(rays.shoreline);
+            EXPECT_EQ(&rays.shoreline->polygons(), &run.polygons()) << threads << " threads";
+        }
+    }
+}
+
 // A site computed on a worker changes its own map; the window's map goes
 // through the same changes, in their order, when the site is committed:
 // a layer added by another step and taken back, and one taken off by the
@@ -470,6 +485,42 @@ TEST(DeferredSite, TheWindowsMapGoesThroughTheSitesLayerChangesInOrder) {
     EXPECT_EQ(own.layerCount(), 0);
     platform::DeferredFeedback::play(record.take());
     EXPECT_EQ(seen, (std::vector<std::string>{"A", "BA", "A", ""}));
+}
+
+// What the sites of a run log on the workers goes out at each site's
+// commit, among its messages, in the order one thread gives.
+TEST(DeferredSite, LogLinesOfTheSitesGoOutAtTheirCommitsInOrder) {
+    auto ws = pg::Workspace::createMemory("sites");
+    auto fc = ws->createFeatureClass("sites", pg::GeometryType::Point, {});
+    for (int i = 0; i < 40; ++i) {
+        pg::Feature f = fc->createFeature();
+        f.setShape(pg::Geometry::point(i, 0));
+        fc->store(f);
+    }
+    auto timeline = [&](int threads) {
+        test::RunThreads use(threads);
+        test::TempDir tmp;
+        Proj p(tmp.path(), tmp.path(), "none.shp");
+        std::vector<std::string> seen;
+        p.messages.onMessage = [&](const std::string& text) { seen.push_back("message " + text); };
+        const auto keep = platform::setLogSink([&](const std::string& line) { seen.push_back("log " + line); });
+        SiteRun<int> sites(p.ctx, SiteArrays::Kept, [](SiteWorker& w, int, const SiteItem& site, int&) {
+            platform::logCause("site " + std::to_string(site.number), "computed");
+            w.rays().messages.message("site " + std::to_string(site.number));
+        });
+        auto cursor = fc->search();
+        sites.run(cursor, [&](SiteItem& site, ComputedSite<int>& c) {
+            seen.push_back("commit " + std::to_string(site.number));
+            c.play(p.state);
+            return true;
+        });
+        platform::setLogSink(keep);
+        return seen;
+    };
+    const auto one = timeline(1);
+    ASSERT_EQ(one.size(), 120u);
+    EXPECT_EQ(one[1], "log site 1: computed");
+    EXPECT_EQ(timeline(4), one);
 }
 
 }  // namespace

@@ -381,3 +381,21 @@ TEST_F(SettingsLoader, ThreadsAreReadAndTheVariableOverridesThem) {
     model::loadSettingsThreads(store);
     EXPECT_EQ(get("Settings", "threads"), "");
 }
+
+// A thread count that is no whole number of 0 or more, stored or in the
+// variable, is told with the other refused values, and every core is used.
+TEST_F(SettingsLoader, AThreadCountThatIsNoWholeNumberIsToldAndEveryCoreUsed) {
+    put("Settings", "threads", "2.5");
+    test::RunThreads restored(1);
+    setenv("QUOR_THREADS", "many", 1);
+    model::ReplacedSettings report;
+    model::loadSettingsThreads(store, &report);
+    EXPECT_EQ(model::replacedSettingsMessage(report),
+              "Stored settings that the settings dialogs would refuse were replaced by their defaults:\n"
+              "Settings threads = \"2.5\" is now 0: The number of threads must be a whole number of 0 or more (0 "
+              "uses every core).\n"
+              "QUOR_THREADS = \"many\" is now 0: The number of threads must be a whole number of 0 or more (0 uses "
+              "every core).");
+    EXPECT_EQ(get("Settings", "threads"), "0");
+    EXPECT_EQ(platform::runThreads(), platform::usableCores());
+}

@@ -20,66 +20,73 @@ struct Edge {
     Point a, b;
 };
 
-// Destroys a GEOS geometry of one context.
-struct GeometryDestroyer {
-    GEOSContextHandle_t ctx;
-    void operator()(GEOSGeometry* g) const { GEOSGeom_destroy_r(ctx, g); }
-};
-
 double cross(double ax, double ay, double bx, double by) { return ax * by - ay * bx; }
+
+// The orientation of p against the line a→b (1 to its left, -1 to its
+// right, 0 on it), exactly as GEOS decides it, so that a point tells the
+// same inside or outside GEOS's own point location tells. Each thread asks
+// through a context of its own.
+int orientation(const Point& a, const Point& b, const Point& p) {
+    struct Context {
+        GEOSContextHandle_t handle = GEOS_init_r();
+        ~Context() {
+            if (handle) GEOS_finish_r(handle);
+        }
+    };
+    thread_local Context context;
+    if (!context.handle) throw GisError("The geometry engine cannot be started.");
+    const int r = GEOSOrientationIndex_r(context.handle, a.x, a.y, b.x, b.y, p.x, p.y);
+    if (r == 2) throw GisError("A point cannot be tested against the clip polygons.");
+    return r;
+}
 
 }  // namespace
 
-// The clip polygons as GEOS prepared geometries (for the inside test of a
-// point) and their edges in a uniform grid (for the crossings of a line).
+// The clip polygons' edges in a uniform grid (for the crossings of a line)
+// and in a packed tree of their vertical extents (for the inside test of a
+// point). Built once and never changed after: any number of threads may
+// query one at the same time.
 struct ClipPolygons::Impl {
-    GEOSContextHandle_t ctx = nullptr;
-    struct Part {
-        GEOSGeometry* geom = nullptr;
-        const GEOSPreparedGeometry* prep = nullptr;
-        Envelope env;
-    };
-    std::vector<Part> parts;
-    std::string lastGeosError;  // what GEOS last reported on this context
-    std::vector<Edge> edges;
+    std::vector<Edge> edges;  // every ring's edges, each from a vertex to the next
+    std::vector<std::uint32_t> edgePart;  // the polygon each edge bounds
+    std::vector<Envelope> partEnv;
     Envelope env;
     int nx = 1, ny = 1;
     double cellW = 1, cellH = 1;
     std::vector<std::uint32_t> cellStart;  // nx*ny+1 offsets into cellEdges
     std::vector<std::uint32_t> cellEdges;
-    mutable std::vector<std::uint32_t> stamp;
-    mutable std::uint32_t query = 0;
-
-    ~Impl() {
-        for (auto& p : parts) {
-            if (p.prep) GEOSPreparedGeom_destroy_r(ctx, p.prep);
-            if (p.geom) GEOSGeom_destroy_r(ctx, p.geom);
-        }
-        if (ctx) GEOS_finish_r(ctx);
-    }
+    // The edges by their vertical extent: leaves in tree order, and above
+    // them levels of nodes over kFanOut nodes (or leaves) of the level below.
+    static constexpr std::size_t kFanOut = 8;
+    struct Span {
+        double low, high;
+    };
+    std::vector<std::uint32_t> leafEdge;
+    std::vector<Span> leafSpan;
+    std::vector<std::vector<Span>> levels;  // levels[0] over the leaves; the last holds the root
 
     void addPolygon(const Geometry& g) {
-        auto ogr = detail::toOgr(g);
-        if (!ogr) return;
-        lastGeosError.clear();
-        GEOSGeometry* geom = ogr->exportToGEOS(ctx);
-        if (!geom) throw GisError(failure("A clip polygon cannot be prepared."));
-        Part p;
-        p.geom = geom;
-        p.env = g.envelope();
-        parts.push_back(p);  // owned from here on, whatever follows
-        parts.back().prep = GEOSPrepare_r(ctx, geom);
-        if (!parts.back().prep) throw GisError(failure("A clip polygon cannot be prepared for clipping."));
-        env.expand(p.env);
-        for (const auto& ring : g.parts())
+        const auto part = static_cast<std::uint32_t>(partEnv.size());
+        partEnv.push_back(g.envelope());
+        env.expand(partEnv.back());
+        for (const auto& ring : g.parts()) {
             for (std::size_t i = 1; i < ring.size(); ++i)
-                if (!(ring[i - 1] == ring[i])) edges.push_back({ring[i - 1], ring[i]});
+                if (!(ring[i - 1] == ring[i])) edges.push_back({ring[i - 1], ring[i]}), edgePart.push_back(part);
+            // A ring is closed whether or not its last vertex repeats its first.
+            if (ring.size() > 2 && !(ring.back() == ring.front()))
+                edges.push_back({ring.back(), ring.front()}), edgePart.push_back(part);
+        }
     }
 
     int cellX(double x) const { return std::clamp(static_cast<int>((x - env.minX) / cellW), 0, nx - 1); }
     int cellY(double y) const { return std::clamp(static_cast<int>((y - env.minY) / cellH), 0, ny - 1); }
 
     void buildIndex() {
+        buildGrid();
+        buildSpans();
+    }
+
+    void buildGrid() {
         const double target = std::max<double>(1, static_cast<double>(edges.size()) / 2.0);
         const double w = std::max(env.width(), 1e-9), h = std::max(env.height(), 1e-9);
         const double cell = std::sqrt(w * h / target);
@@ -100,42 +107,132 @@ struct ClipPolygons::Impl {
         cellEdges.resize(cellStart.back());
         std::vector<std::uint32_t> fill(cellStart.begin(), cellStart.end() - 1);
         for (std::uint32_t i = 0; i < edges.size(); ++i) forCells(edges[i], [&](std::size_t c) { cellEdges[fill[c]++] = i; });
-        stamp.assign(edges.size(), 0);
     }
 
-    // The description of a GEOS failure: what GEOS said, else the fallback.
-    std::string failure(const std::string& fallback) const {
-        return lastGeosError.empty() ? fallback : fallback + " " + lastGeosError;
-    }
-
-    bool covers(const Point& p) const {
-        for (const auto& part : parts) {
-            if (!part.env.contains(p)) continue;
-            const std::unique_ptr<GEOSGeometry, GeometryDestroyer> pt(GEOSGeom_createPointFromXY_r(ctx, p.x, p.y),
-                                                                     GeometryDestroyer{ctx});
-            if (!pt) throw GisError(failure("A point cannot be tested against the clip polygons."));
-            const char r = GEOSPreparedIntersects_r(ctx, part.prep, pt.get());
-            if (r == 2) throw GisError(failure("A point cannot be tested against the clip polygons."));
-            if (r == 1) return true;
+    void buildSpans() {
+        leafEdge.resize(edges.size());
+        for (std::uint32_t i = 0; i < edges.size(); ++i) leafEdge[i] = i;
+        auto middle = [&](std::uint32_t i) { return edges[i].a.y + edges[i].b.y; };
+        std::sort(leafEdge.begin(), leafEdge.end(), [&](std::uint32_t l, std::uint32_t r) { return middle(l) < middle(r); });
+        leafSpan.resize(edges.size());
+        for (std::size_t i = 0; i < edges.size(); ++i) {
+            const Edge& e = edges[leafEdge[i]];
+            leafSpan[i] = {std::min(e.a.y, e.b.y), std::max(e.a.y, e.b.y)};
         }
-        return false;
+        const std::vector<Span>* below = &leafSpan;
+        while (below->size() > 1) {
+            std::vector<Span> level((below->size() + kFanOut - 1) / kFanOut, Span{HUGE_VAL, -HUGE_VAL});
+            for (std::size_t i = 0; i < below->size(); ++i) {
+                Span& n = level[i / kFanOut];
+                n.low = std::min(n.low, (*below)[i].low);
+                n.high = std::max(n.high, (*below)[i].high);
+            }
+            levels.push_back(std::move(level));
+            below = &levels.back();
+        }
     }
 
-    // Parameters t in [0, 1] where segment ab meets a polygon edge.
+    // Calls fn(edge) for every edge whose vertical extent holds y.
+    template <class Fn>
+    void edgesAtHeight(double y, Fn&& fn) const {
+        if (leafSpan.empty()) return;
+        if (levels.empty()) {
+            if (leafSpan[0].low <= y && y <= leafSpan[0].high) fn(leafEdge[0]);
+            return;
+        }
+        // Depth first, nodes as (level, index); level -1 is a leaf.
+        struct At {
+            int level;
+            std::size_t index;
+        };
+        At stack[64 * kFanOut];
+        int top = 0;
+        stack[top++] = {static_cast<int>(levels.size()) - 1, 0};
+        while (top > 0) {
+            const At at = stack[--top];
+            const std::size_t from = at.index * kFanOut;
+            if (at.level == 0) {
+                const std::size_t to = std::min(from + kFanOut, leafSpan.size());
+                for (std::size_t i = from; i < to; ++i)
+                    if (leafSpan[i].low <= y && y <= leafSpan[i].high) fn(leafEdge[i]);
+                continue;
+            }
+            const auto& below = levels[static_cast<std::size_t>(at.level) - 1];
+            const std::size_t to = std::min(from + kFanOut, below.size());
+            for (std::size_t i = from; i < to; ++i)
+                if (below[i].low <= y && y <= below[i].high) stack[top++] = {at.level - 1, i};
+        }
+    }
+
+    // Inside or on the boundary of any polygon: the crossings of a ray from
+    // p towards +x counted per polygon, with GEOS's rules for a ray through
+    // a vertex, so that every point is told as GEOS's point location tells it.
+    bool covers(const Point& p) const {
+        if (!env.contains(p)) return false;
+        // Polygons crossed an odd number of times so far (few: a ray meets
+        // few polygons; more spill into the vector).
+        std::uint32_t odd[16];
+        std::size_t oddCount = 0;
+        std::vector<std::uint32_t> more;
+        bool onBoundary = false;
+        auto toggle = [&](std::uint32_t part) {
+            for (std::size_t i = 0; i < oddCount; ++i)
+                if (odd[i] == part) {
+                    odd[i] = odd[--oddCount];
+                    return;
+                }
+            for (std::size_t i = 0; i < more.size(); ++i)
+                if (more[i] == part) {
+                    more[i] = more.back();
+                    more.pop_back();
+                    return;
+                }
+            if (oddCount < std::size(odd))
+                odd[oddCount++] = part;
+            else
+                more.push_back(part);
+        };
+        edgesAtHeight(p.y, [&](std::uint32_t ei) {
+            if (onBoundary) return;
+            const std::uint32_t part = edgePart[ei];
+            if (!partEnv[part].contains(p)) return;
+            const Point& p1 = edges[ei].a;
+            const Point& p2 = edges[ei].b;
+            if (p1.x < p.x && p2.x < p.x) return;
+            if (p == p2) {
+                onBoundary = true;
+                return;
+            }
+            if (p1.y == p.y && p2.y == p.y) {
+                if (p.x >= std::min(p1.x, p2.x) && p.x <= std::max(p1.x, p2.x)) onBoundary = true;
+                return;
+            }
+            // An upward edge holds its first vertex and not its last; a
+            // downward edge its last and not its first.
+            if ((p1.y > p.y && p2.y <= p.y) || (p2.y > p.y && p1.y <= p.y)) {
+                int side = orientation(p1, p2, p);
+                if (side == 0) {
+                    onBoundary = true;
+                    return;
+                }
+                if (p2.y < p1.y) side = -side;
+                if (side > 0) toggle(part);
+            }
+        });
+        return onBoundary || oddCount > 0 || !more.empty();
+    }
+
+    // Parameters t in [0, 1] where segment ab meets a polygon edge. An edge
+    // in several of the cells walked is met in each: its t comes again,
+    // equal to the bit, and the caller keeps one of equal values.
     void crossings(const Point& a, const Point& b, std::vector<double>& ts) const {
         Envelope se;
         se.expand(a);
         se.expand(b);
         if (!se.intersects(env)) return;
-        if (++query == 0) {
-            std::fill(stamp.begin(), stamp.end(), 0);
-            query = 1;
-        }
         const double dx = b.x - a.x, dy = b.y - a.y;
         const double len2 = dx * dx + dy * dy;
         auto test = [&](std::uint32_t ei) {
-            if (stamp[ei] == query) return;
-            stamp[ei] = query;
             const Edge& e = edges[ei];
             const double ex = e.b.x - e.a.x, ey = e.b.y - e.a.y;
             const double cx = e.a.x - a.x, cy = e.a.y - a.y;
@@ -185,18 +282,7 @@ struct ClipPolygons::Impl {
     }
 };
 
-ClipPolygons::ClipPolygons() : impl_(std::make_unique<Impl>()) {
-    impl_->ctx = GEOS_init_r();
-    if (!impl_->ctx) throw GisError("The geometry engine cannot be started.");
-    // GEOS reports through this handler instead of the console; the text
-    // becomes part of the failure's description.
-    GEOSContext_setErrorMessageHandler_r(
-        impl_->ctx,
-        [](const char* message, void* userdata) {
-            if (message) static_cast<Impl*>(userdata)->lastGeosError = message;
-        },
-        impl_.get());
-}
+ClipPolygons::ClipPolygons() : impl_(std::make_unique<Impl>()) {}
 ClipPolygons::ClipPolygons(ClipPolygons&&) noexcept = default;
 ClipPolygons& ClipPolygons::operator=(ClipPolygons&&) noexcept = default;
 ClipPolygons::~ClipPolygons() = default;

@@ -5,7 +5,7 @@
 //    polygons (their boundary counts as inside), attributes kept;
 //  - "MultipartToSinglepart": one feature per part, attributes kept.
 // The clip polygons of a run can be prepared once (ClipPolygons) and used
-// for every site.
+// for every site, by every thread of the run at once.
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +17,7 @@ namespace quor::platform::gis {
 
 class Workspace;
 
-// Not for use from two threads at once (queries share scratch marks).
+// Read only once built: any number of threads may clip with one at once.
 class ClipPolygons {
 public:
     // From every polygon feature of a class; GisError when the class is

@@ -115,35 +115,61 @@ Raster::~Raster() {
     releaseBlock();
 }
 
-SharedBlocks::Block SharedBlocks::find(std::size_t key) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = blocks_.find(key);
-    return it == blocks_.end() ? nullptr : it->second;
+SharedBlocks::SharedBlocks(std::size_t blocks, std::size_t blockBytes, std::size_t capacity)
+    : blocks_(blocks), blockBytes_(blockBytes), capacity_(capacity),
+      slots_(std::make_unique<std::atomic<const unsigned char*>[]>(blocks)) {
+    for (std::size_t i = 0; i < blocks_; ++i) slots_[i].store(nullptr, std::memory_order_relaxed);
 }
 
-SharedBlocks::Block SharedBlocks::add(std::size_t key, Block block) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto [it, added] = blocks_.emplace(key, block);
-    if (!added) return it->second;
-    order_.push_back(key);
-    bytes_ += block->size();
-    while (bytes_ > capacity_ && order_.size() > 1) {
-        const auto old = blocks_.find(order_.front());
-        bytes_ -= old->second->size();
-        blocks_.erase(old);
-        order_.pop_front();
+SharedBlocks::~SharedBlocks() {
+    for (std::size_t i = 0; i < blocks_; ++i) delete[] slots_[i].load(std::memory_order_relaxed);
+}
+
+const unsigned char* SharedBlocks::publish(std::size_t key, std::unique_ptr<unsigned char[]>& block) {
+    if (const unsigned char* first = find(key)) return first;
+    // Room is claimed before the block goes in, so the bytes published
+    // never pass the capacity, whoever publishes at the same time.
+    if (bytes_.fetch_add(blockBytes_, std::memory_order_relaxed) + blockBytes_ > capacity_) {
+        bytes_.fetch_sub(blockBytes_, std::memory_order_relaxed);
+        return nullptr;
     }
-    return block;
+    const unsigned char* expected = nullptr;
+    if (slots_[key].compare_exchange_strong(expected, block.get(), std::memory_order_acq_rel,
+                                            std::memory_order_acquire))
+        return block.release();
+    bytes_.fetch_sub(blockBytes_, std::memory_order_relaxed);
+    return expected;
+}
+
+std::shared_ptr<SharedBlocks> Raster::newSharedBlocks(std::size_t mostBytes) const {
+    const int rows = blockCount(height_, blockH_);
+    const std::size_t bytes = static_cast<std::size_t>(blockW_) * static_cast<std::size_t>(blockH_) *
+                              static_cast<std::size_t>(pixelBytes_);
+    auto store = std::make_shared<SharedBlocks>(static_cast<std::size_t>(blocksPerRow_) * static_cast<std::size_t>(rows),
+                                                bytes, mostBytes);
+    // The blocks this handle has decoded (its extremes read them all) move
+    // into the store one by one, rather than being decoded again beside
+    // GDAL's copies.
+    releaseBlock();
+    GDALRasterBand* band = ds_->GetRasterBand(1);
+    for (int by = 0; by < rows; ++by)
+        for (int bx = 0; bx < blocksPerRow_; ++bx) {
+            GDALRasterBlock* cached = band->TryGetLockedBlockRef(bx, by);
+            if (!cached) continue;
+            auto block = std::make_unique<unsigned char[]>(bytes);
+            std::memcpy(block.get(), cached->GetDataRef(), bytes);
+            cached->DropLock();
+            const std::size_t key = static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksPerRow_) +
+                                    static_cast<std::size_t>(bx);
+            if (!store->publish(key, block)) return store;  // the store is full
+            band->FlushBlock(bx, by, FALSE);
+        }
+    return store;
 }
 
 void Raster::shareBlocks(std::shared_ptr<SharedBlocks> store) {
     releaseBlock();
     shared_ = std::move(store);
-}
-
-std::size_t Raster::blockBytesInAll() const {
-    return static_cast<std::size_t>(blockCount(width_, blockW_)) * static_cast<std::size_t>(blockCount(height_, blockH_)) *
-           static_cast<std::size_t>(blockW_) * static_cast<std::size_t>(blockH_) * static_cast<std::size_t>(pixelBytes_);
 }
 
 void Raster::releaseBlock() const {
@@ -176,17 +202,19 @@ const void* Raster::replaceBlock(HeldBlock& h, int bx, int by, unsigned keep, bo
     if (shared_) {
         const std::size_t key = static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksPerRow_) +
                                 static_cast<std::size_t>(bx);
-        SharedBlocks::Block b = shared_->find(key);
-        if (!b) {
+        const unsigned char* data = shared_->find(key);
+        if (!data) {
             // Read as GDAL's cache would fill the block, bypassing that cache.
-            auto data = std::make_shared<std::vector<unsigned char>>(static_cast<std::size_t>(blockW_) * blockH_ *
-                                                                     static_cast<std::size_t>(pixelBytes_));
-            if (ds_->GetRasterBand(1)->ReadBlock(bx, by, data->data()) != CE_None)
+            auto block = std::make_unique<unsigned char[]>(shared_->blockBytes());
+            if (ds_->GetRasterBand(1)->ReadBlock(bx, by, block.get()) != CE_None)
                 throw GisError(err.message("The raster " + path_ + " cannot be read."));
-            b = shared_->add(key, std::move(data));
+            data = shared_->publish(key, block);
+            if (!data) {
+                data = block.get();
+                h.own = std::move(block);
+            }
         }
-        h.owned = std::move(b);
-        h.data = h.owned->data();
+        h.data = data;
         h.bx = bx;
         h.by = by;
         h.pass = keep;

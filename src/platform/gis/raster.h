@@ -7,10 +7,8 @@
 // again and again, touch GDAL's cache about once per block; a whole band
 // is never loaded. Striped files (one-row blocks, the GeoTIFF default) keep
 // hundreds of rows. One Raster object serves one thread.
+#include <atomic>
 #include <cstdint>
-#include <deque>
-#include <mutex>
-#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,24 +67,33 @@ int blockCount(int cells, int blockSize);
 
 // Decoded blocks of one raster file, shared by the handles that read it on
 // several threads: a block is decoded once, by whichever handle needs it
-// first, and kept for the others. At most `capacity` bytes stay in the
-// store (the least recently added go first); a block a handle holds lives
-// on with it.
+// first, and published for the others. A published block stays, unchanged,
+// as long as the store: reading it takes no lock and touches no count, so
+// handles on every core read side by side. At most `capacity` bytes are
+// published; a handle keeps a block beyond them to itself.
 class SharedBlocks {
 public:
-    using Block = std::shared_ptr<const std::vector<unsigned char>>;
-    explicit SharedBlocks(std::size_t capacity) : capacity_(capacity) {}
-    Block find(std::size_t key) const;
-    // Keeps the block, unless another handle kept one for the key first:
-    // then that one is returned.
-    Block add(std::size_t key, Block block);
+    SharedBlocks(std::size_t blocks, std::size_t blockBytes, std::size_t capacity);
+    ~SharedBlocks();
+    SharedBlocks(const SharedBlocks&) = delete;
+    SharedBlocks& operator=(const SharedBlocks&) = delete;
+
+    std::size_t blocks() const { return blocks_; }
+    std::size_t blockBytes() const { return blockBytes_; }
+    // The block published for key (below blocks()), or null.
+    const unsigned char* find(std::size_t key) const noexcept {
+        return slots_[key].load(std::memory_order_acquire);
+    }
+    // Publishes a block of blockBytes() bytes that a handle decoded. Unless
+    // another handle published the key first (its block is returned and
+    // `block` stays the caller's) or the store is full (null, and `block`
+    // stays the caller's), the store takes `block` and returns it.
+    const unsigned char* publish(std::size_t key, std::unique_ptr<unsigned char[]>& block);
 
 private:
-    const std::size_t capacity_;
-    mutable std::mutex mutex_;
-    std::unordered_map<std::size_t, Block> blocks_;
-    std::deque<std::size_t> order_;
-    std::size_t bytes_ = 0;
+    const std::size_t blocks_, blockBytes_, capacity_;
+    std::unique_ptr<std::atomic<const unsigned char*>[]> slots_;
+    std::atomic<std::size_t> bytes_{0};
 };
 
 class Raster {
@@ -132,12 +139,13 @@ public:
 
     GDALDataset* dataset() const { return ds_.get(); }
 
+    // A store for this raster's blocks, publishing at most `mostBytes`. The
+    // blocks this handle holds decoded move into it, out of GDAL's cache.
+    std::shared_ptr<SharedBlocks> newSharedBlocks(std::size_t mostBytes) const;
     // From now on blocks come from (and go to) the store, decoded by this
     // handle's own dataset when missing: one handle per thread, one store
-    // for all of them.
+    // for all of them (made by newSharedBlocks of a handle on the same file).
     void shareBlocks(std::shared_ptr<SharedBlocks> store);
-    // Bytes a store needs to hold every block of band 1.
-    std::size_t blockBytesInAll() const;
 
 private:
     Raster() = default;
@@ -171,7 +179,7 @@ private:
     // block number: consecutive rows of a striped file never collide.
     std::shared_ptr<SharedBlocks> shared_;
     struct HeldBlock {
-        SharedBlocks::Block owned;  // a shared block
+        std::unique_ptr<unsigned char[]> own;  // a block the full store left to this handle
         void* block = nullptr;  // GDALRasterBlock*
         const void* data = nullptr;
         int bx = -1, by = -1;

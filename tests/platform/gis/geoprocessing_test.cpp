@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <gdal_priv.h>
+#include <ogr_api.h>
 #include <ogr_geometry.h>
+#include <ogrsf_frmts.h>
 
 #include <cmath>
 #include <fstream>
+#include <iomanip>
+#include <memory>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "platform/gis/gis.h"
 #include "test_support.h"
@@ -191,4 +197,77 @@ TEST(Clip, AttachedPieceLengthsMatchTheRealBayReference) {
         ++checked;
     }
     EXPECT_GT(checked, 50);
+}
+
+// Points of the real bay, on its vertices, on its edges, level with its
+// vertices (a ray from them passes through one) and all over, are inside or
+// outside the water as GEOS's own point location tells.
+TEST(Clip, ThePointsOfTheRealBayAreToldInsideAsGeosTellsThem) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    auto water = Workspace::open(data + "/water_portphillip.shp")->openFeatureClass("water_portphillip");
+    const ClipPolygons clip = ClipPolygons::fromFeatureClass(*water);
+    // GDAL's own reading, tested through GEOS.
+    DatasetHandle ds(static_cast<GDALDataset*>(
+        GDALOpenEx((data + "/water_portphillip.shp").c_str(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr)));
+    ASSERT_TRUE(ds);
+    std::vector<std::unique_ptr<OGRGeometry>> shapes;
+    std::vector<OGRPreparedGeometryUniquePtr> geos;
+    for (auto& f : *ds->GetLayer(0)) {
+        shapes.emplace_back(f->StealGeometry());
+        geos.emplace_back(OGRCreatePreparedGeometry(OGRGeometry::ToHandle(shapes.back().get())));
+    }
+    std::vector<Point> points;
+    auto cur = water->search();
+    while (auto f = cur.next()) {
+        for (const auto& ring : f->shape().parts())
+            for (std::size_t i = 0; i < ring.size(); ++i) {
+                const Point& v = ring[i];
+                points.push_back(v);
+                points.push_back({v.x - 0.5, v.y});
+                points.push_back({v.x + 0.5, v.y});
+                points.push_back({std::nextafter(v.x, -HUGE_VAL), v.y});
+                if (i > 0) points.push_back({0.5 * (v.x + ring[i - 1].x), 0.5 * (v.y + ring[i - 1].y)});
+            }
+    }
+    const Envelope e = clip.envelope();
+    for (int i = 0; i <= 200; ++i)
+        for (int j = 0; j <= 200; ++j) points.push_back({e.minX + e.width() * i / 200, e.minY + e.height() * j / 200});
+    int inside = 0, outside = 0;
+    for (const Point& p : points) {
+        OGRPoint at(p.x, p.y);
+        bool expected = false;
+        for (const auto& g : geos) expected = expected || OGRPreparedGeometryIntersects(g.get(), OGRGeometry::ToHandle(&at));
+        ASSERT_EQ(clip.covers(p), expected) << std::setprecision(17) << p.x << " " << p.y;
+        (expected ? inside : outside)++;
+    }
+    EXPECT_GT(inside, 10000);
+    EXPECT_GT(outside, 10000);
+}
+
+// One coast serves every thread of a run at once: what each clips is what
+// one thread alone clips.
+TEST(Clip, ThreadsClippingWithOneCoastGetWhatOneThreadGets) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const ClipPolygons clip =
+        ClipPolygons::fromFeatureClass(*Workspace::open(data + "/water_portphillip.shp")->openFeatureClass("water_portphillip"));
+    const Envelope e = clip.envelope();
+    std::vector<Path> rays;
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> x(e.minX, e.maxX), y(e.minY, e.maxY), angle(0, 2 * M_PI);
+    for (int i = 0; i < 3000; ++i) {
+        const Point s{x(rng), y(rng)};
+        const double a = angle(rng);
+        rays.push_back({s, {s.x + 20000 * std::sin(a), s.y + 20000 * std::cos(a)}});
+    }
+    auto clipAll = [&] {
+        std::vector<std::vector<Path>> out;
+        for (const auto& r : rays) out.push_back(clip.clip(r));
+        return out;
+    };
+    const auto alone = clipAll();
+    std::vector<std::vector<std::vector<Path>>> side(4);
+    std::vector<std::thread> threads;
+    for (auto& s : side) threads.emplace_back([&s, &clipAll] { s = clipAll(); });
+    for (auto& t : threads) t.join();
+    for (const auto& s : side) EXPECT_EQ(s, alone);
 }

@@ -10,6 +10,7 @@
 #include <limits>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "platform/gis/gis.h"
 #include "test_support.h"
@@ -350,6 +351,46 @@ TEST(Raster, ManyPointsReadAsOneAtATimeOnStripedAndTiledFiles) {
         EXPECT_EQ(r->identify(1015, 1995).value, -0.133);  // the shortest decimal reading, as before
         EXPECT_TRUE(r->identifyMany(std::vector<Point>{}).empty());
     }
+}
+
+// Handles on several threads that share one store of decoded blocks read
+// exactly what a handle of its own reads, also once the store is full and
+// each keeps the blocks beyond it to itself.
+TEST(Raster, HandlesSharingAFullStoreReadWhatAHandleOfItsOwnReads) {
+    TempDir dir;
+    const int w = 64, h = 2048;
+    std::vector<double> vals(static_cast<std::size_t>(w) * h);
+    for (std::size_t i = 0; i < vals.size(); ++i) vals[i] = -0.25 * static_cast<double>(i % 9973) - 0.5;
+    const char* tiled[] = {"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16", nullptr};
+    writeTiff(dir.file("t.tif"), w, h, GDT_Float32, vals, -9999, true, tiled);
+    std::vector<Point> pts;
+    for (int i = 0; i < 20000; ++i) pts.push_back({1005 + 10 * ((i * 37) % w), 1995 - 10 * ((i * 101) % h)});
+    const std::vector<PixelValue> alone = Raster::open(dir.file("t.tif"))->identifyMany(pts);
+
+    // Room for a tenth of the 512 blocks, begun with those a handle decoded.
+    auto first = Raster::open(dir.file("t.tif"));
+    first->identifyMany(std::vector<Point>(pts.begin(), pts.begin() + 2000));
+    auto store = first->newSharedBlocks(51 * 16 * 16 * 4);
+    std::vector<std::vector<PixelValue>> read(4);
+    std::vector<std::thread> threads;
+    for (auto& out : read)
+        threads.emplace_back([&, o = &out] {
+            auto r = Raster::open(dir.file("t.tif"));
+            r->shareBlocks(store);
+            *o = r->identifyMany(pts);
+        });
+    for (auto& t : threads) t.join();
+    for (const auto& out : read) {
+        ASSERT_EQ(out.size(), alone.size());
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            ASSERT_EQ(out[i].kind, alone[i].kind) << i;
+            ASSERT_EQ(out[i].value, alone[i].value) << i;
+        }
+    }
+    std::size_t published = 0;
+    for (std::size_t k = 0; k < store->blocks(); ++k) published += store->find(k) != nullptr;
+    EXPECT_LE(published, 51u);
+    EXPECT_GT(published, 0u);
 }
 
 TEST(Raster, UnreadableRastersAreRefused) {
