@@ -7,6 +7,7 @@
 #include <qgsrendererrange.h>
 #include <qgsvectorlayer.h>
 
+#include <atomic>
 #include <memory>
 #include <stdexcept>
 
@@ -26,6 +27,11 @@ class IndexClassesRenderer final : public QgsGraduatedSymbolRenderer {
 public:
     IndexClassesRenderer(const QgsRangeList& ranges, QgsSymbol* noValue)
         : QgsGraduatedSymbolRenderer(QStringLiteral("Index"), ranges), noValue_(noValue) {}
+    // QGIS draws with a copy on a thread of its pool, then destroys the copy
+    // on the window's thread once it has learnt, under Qt's locks, that the
+    // draw is over. The copy takes up the end of its draw itself as well,
+    // so the handover holds for a race detector that cannot see those locks.
+    ~IndexClassesRenderer() override { drawn_.load(std::memory_order_acquire); }
 
     QgsSymbol* symbolForFeature(const QgsFeature& feature, QgsRenderContext& context) const override {
         return hasNoValue(feature) ? noValue_.get() : QgsGraduatedSymbolRenderer::symbolForFeature(feature, context);
@@ -41,6 +47,7 @@ public:
     void stopRender(QgsRenderContext& context) override {
         QgsGraduatedSymbolRenderer::stopRender(context);
         noValue_->stopRender(context);
+        drawn_.store(true, std::memory_order_release);
     }
     QgsSymbolList symbols(QgsRenderContext& context) const override {
         QgsSymbolList out = QgsGraduatedSymbolRenderer::symbols(context);
@@ -66,6 +73,7 @@ private:
     }
 
     std::unique_ptr<QgsSymbol> noValue_;
+    std::atomic<bool> drawn_{false};  // a draw has ended, all it did published
 };
 
 QgsMarkerSymbol* siteSymbol(const QColor& colour) {

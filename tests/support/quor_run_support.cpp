@@ -22,6 +22,11 @@ Ran runProgram(const std::string& program, const std::vector<std::string>& args,
         env.remove("XDG_CONFIG_HOME");
         env.remove("QUOR_THREADS");
     }
+    // A bare environment still keeps the sanitizer's settings of a run
+    // under one: its suppressions are not the program's to drop.
+    const QProcessEnvironment own = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"TSAN_OPTIONS", "UBSAN_OPTIONS", "ASAN_OPTIONS", "LSAN_OPTIONS"})
+        if (own.contains(name) && !env.contains(name)) env.insert(name, own.value(name));
     QProcess p;
     p.setProcessEnvironment(env);
     QStringList list;
