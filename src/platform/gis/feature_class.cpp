@@ -295,7 +295,14 @@ detail::ColumnValues changedValues(const Feature& f, const Fields& classFields, 
 
 }  // namespace
 
-std::int64_t FeatureClass::store(Feature& f) {
+detail::ColumnValues valuesToStore(const Feature& f) { return changedValues(f, f.fields(), true); }
+
+std::shared_ptr<RowsAhead> FeatureClass::rowsAhead() const {
+    if (ws_->kind() != WorkspaceKind::ShapefileFolder) return nullptr;
+    return ws_->rowsAhead(name_);
+}
+
+std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
     const bool shapefile = ws_->kind() == WorkspaceKind::ShapefileFolder;
     auto fl = fields();
     if (shapefile && f.oid() >= 0 && !f.shapeChanged()) {
@@ -304,7 +311,7 @@ std::int64_t FeatureClass::store(Feature& f) {
         // are not written at all.
         const auto values = changedValues(f, *fl, f.fieldsPtr() == fl);
         try {
-            if (!values.empty()) ws_->writeRowValues(name_, f.oid(), values);
+            if (!values.empty()) ws_->writeRowValues(name_, f.oid(), values, ahead);
         } catch (const platform::FileError& e) {
             throw GisError("The feature cannot be stored in " + name_ + " (" + e.what() + ").");
         }
