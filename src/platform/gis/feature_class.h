@@ -119,6 +119,10 @@ private:
     // Passes when no row has this object id; GisError, with the store's
     // reason, when the row is there but cannot be read.
     void requireGone(std::int64_t oid) const;
+    // The features with these object ids (ascending), nothing for an id no
+    // row has, as findFeature() reads each: from a geodatabase in one
+    // query. GisError when the rows cannot be read.
+    std::vector<std::optional<Feature>> findFeatures(const std::vector<std::int64_t>& oids) const;
 
     std::shared_ptr<Workspace> ws_;
     std::string name_;
@@ -152,6 +156,9 @@ private:
     std::shared_ptr<const FeatureClass> fc_;
     std::vector<std::int64_t> oids_;
     std::size_t pos_ = 0;
+    // Features read ahead in one go, for oids_[pos_ - ahead_.size() ...].
+    std::vector<std::optional<Feature>> ahead_;
+    std::size_t aheadAt_ = 0;
 };
 
 // Flushes a class when the scope ends, however it ends, so that whatever
