@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "platform/gis/gdal_support.h"
@@ -32,10 +33,15 @@ std::string folderOf(const std::string& path) {
 
 // Opens a raster and reads every block of its first band once, so that a
 // truncated or damaged file is refused with GDAL's own words at the start
-// rather than passing for cells without data in the middle of a run.
-std::shared_ptr<pg::Raster> openReadableRaster(const std::string& path, int threads) {
+// rather than passing for cells without data in the middle of a run. A
+// raster only chosen keeps nothing of the reading: what a run would keep
+// of it is read again by the run's own handle.
+std::shared_ptr<pg::Raster> openReadableRaster(const std::string& path, std::optional<int> runThreads) {
     auto raster = pg::Raster::open(path);
-    raster->readWhole(threads, pg::kSharedBlockBytes);
+    if (runThreads)
+        raster->readWhole(*runThreads, pg::kSharedBlockBytes);
+    else
+        raster->checkBlocks();
     return raster;
 }
 
@@ -119,7 +125,7 @@ std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, Datase
     const DatasetItem item = chosen->front();
     std::shared_ptr<pg::Raster> raster;
     try {
-        raster = openReadableRaster(item.path, 1);
+        raster = openReadableRaster(item.path, std::nullopt);
     } catch (const std::exception& e) {
         messages.message(kBathymetryUnreadable + std::string(e.what()), platform::MessageIcon::Critical);
         return nullptr;

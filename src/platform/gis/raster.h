@@ -136,6 +136,10 @@ public:
     // each through a handle of its own, for the run's workers) into a
     // store of at most `mostBytes`, which newSharedBlocks() hands on.
     void readWhole(int threads, std::size_t mostBytes);
+    // Reads every block of band 1 once and keeps nothing: a damaged raster
+    // is refused (GisError, naming it) without filling GDAL's cache for a
+    // raster that may only be looked at.
+    void checkBlocks() const { refuseDamaged(0); }
 
     // Identify band 1 at a map point: Outside when the point lies off the
     // raster, NoData for a cell the extremes leave out as NoData or for an
@@ -164,6 +168,8 @@ private:
     Raster() = default;
     // Lets go of every block held (they stay in GDAL's cache).
     void releaseBlock() const;
+    // Reads the blocks from number `from` on, in order, into one buffer; GisError at the first that does not read.
+    void refuseDamaged(std::size_t from) const;
     // The pixel data of block (bx, by), held until its slot is wanted for
     // another block. `keep` is the bulk read's pass: a block it still needs
     // is never let go; then *evicted says the caller must convert first.

@@ -17,6 +17,21 @@
 
 namespace quor::platform::gis {
 
+void Raster::refuseDamaged(std::size_t from) const {
+    detail::ErrorCapture err;
+    GDALRasterBand* band = ds_->GetRasterBand(1);
+    const std::size_t blocks =
+        static_cast<std::size_t>(blockCount(height_, blockH_)) * static_cast<std::size_t>(blocksPerRow_);
+    std::vector<unsigned char> block(static_cast<std::size_t>(blockW_) * static_cast<std::size_t>(blockH_) *
+                                     static_cast<std::size_t>(pixelBytes_));
+    for (std::size_t key = from; key < blocks; ++key) {
+        const int bx = static_cast<int>(key % static_cast<std::size_t>(blocksPerRow_));
+        const int by = static_cast<int>(key / static_cast<std::size_t>(blocksPerRow_));
+        if (band->ReadBlock(bx, by, block.data()) != CE_None)
+            throw GisError("The raster " + path_ + " is damaged: " + err.message("a block cannot be read."));
+    }
+}
+
 void Raster::readWhole(int threads, std::size_t mostBytes) {
     const auto damaged = [this](const detail::ErrorCapture& err) {
         return GisError("The raster " + path_ + " is damaged: " + err.message("a block cannot be read."));
@@ -33,23 +48,11 @@ void Raster::readWhole(int threads, std::size_t mostBytes) {
         h = std::min(blockH_, height_ - by * blockH_);
         return std::pair{bx, by};
     };
-    // The first block from `from` on that does not read, in GDAL's words
-    // for it, whichever way it was found.
-    const auto refuse = [&](std::size_t from) {
-        detail::ErrorCapture err;
-        GDALRasterBand* band = ds_->GetRasterBand(1);
-        std::vector<unsigned char> block(bytes);
-        for (std::size_t key = from; key < blocks; ++key) {
-            int w, h;
-            const auto [bx, by] = cellsOf(key, w, h);
-            if (band->ReadBlock(bx, by, block.data()) != CE_None) throw damaged(err);
-        }
-    };
     constexpr double kAbove = std::numeric_limits<double>::infinity();
     releaseBlock();
     if (!scan) {
         // A type of its own, whose extremes are GDAL's to compute: only read.
-        refuse(0);
+        refuseDamaged(0);
         return;
     }
     if (threads <= 1) {
@@ -62,7 +65,7 @@ void Raster::readWhole(int threads, std::size_t mostBytes) {
             const auto [bx, by] = cellsOf(key, w, h);
             GDALRasterBlock* block = band->GetLockedBlockRef(bx, by);
             if (!block) {
-                refuse(key);
+                refuseDamaged(key);
                 throw damaged(err);
             }
             scan(block->GetDataRef(), blockW_, w, h, noDataRuns_, low, high);
@@ -118,7 +121,7 @@ void Raster::readWhole(int threads, std::size_t mostBytes) {
         readers.clear();
     }
     if (failure) {
-        refuse(0);
+        refuseDamaged(0);
         std::rethrow_exception(failure);
     }
     double low = kAbove, high = -kAbove;
