@@ -4,11 +4,13 @@
 
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
+#include "platform/run_threads.h"
 
 namespace fs = std::filesystem;
 
@@ -31,19 +33,15 @@ std::string folderOf(const std::string& path) {
 
 // Opens a raster and reads every block of its first band once, so that a
 // truncated or damaged file is refused with GDAL's own words at the start
-// rather than passing for cells without data in the middle of a run.
-std::shared_ptr<pg::Raster> openReadableRaster(const std::string& path) {
+// rather than passing for cells without data in the middle of a run. A
+// raster only chosen keeps nothing of the reading: what a run would keep
+// of it is read again by the run's own handle.
+std::shared_ptr<pg::Raster> openReadableRaster(const std::string& path, std::optional<int> runThreads) {
     auto raster = pg::Raster::open(path);
-    pg::detail::ErrorCapture err;
-    GDALRasterBand* band = raster->dataset()->GetRasterBand(1);
-    int bw = 0, bh = 0;
-    band->GetBlockSize(&bw, &bh);
-    const int nx = (band->GetXSize() + bw - 1) / bw, ny = (band->GetYSize() + bh - 1) / bh;
-    std::vector<unsigned char> block(static_cast<size_t>(bw) * bh * GDALGetDataTypeSizeBytes(band->GetRasterDataType()));
-    for (int by = 0; by < ny; ++by)
-        for (int bx = 0; bx < nx; ++bx)
-            if (band->ReadBlock(bx, by, block.data()) != CE_None)
-                throw pg::GisError("The raster " + path + " is damaged: " + err.message("a block cannot be read."));
+    if (runThreads)
+        raster->readWhole(*runThreads, pg::kSharedBlockBytes);
+    else
+        raster->checkBlocks();
     return raster;
 }
 
@@ -127,7 +125,7 @@ std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, Datase
     const DatasetItem item = chosen->front();
     std::shared_ptr<pg::Raster> raster;
     try {
-        raster = openReadableRaster(item.path);
+        raster = openReadableRaster(item.path, std::nullopt);
     } catch (const std::exception& e) {
         messages.message(kBathymetryUnreadable + std::string(e.what()), platform::MessageIcon::Critical);
         return nullptr;
@@ -167,7 +165,7 @@ pg::SpatialReference mapDataSpatialReference(const model::MainFormState& mainfor
 }
 
 std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform) {
-    return openReadableRaster(mainform.bathycov);
+    return openReadableRaster(mainform.bathycov, platform::runThreads());
 }
 
 }  // namespace quor::gis

@@ -83,8 +83,10 @@ std::shared_ptr<pg::Raster> openBathymetryInFolder(const model::MainFormState& m
 // it has none or cannot be opened).
 pg::SpatialReference mapDataSpatialReference(const model::MainFormState& mainform);
 
-// Opens the raster bathycov. GisError when it cannot be read, a damaged
-// file (one whose blocks do not all read) included, with GDAL's reason.
+// Opens the raster bathycov for a run. GisError when it cannot be read, a
+// damaged file (one whose blocks do not all read) included, with GDAL's
+// reason. Read whole on the run's threads: its extremes and, for workers,
+// its decoded blocks come with it.
 std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform);
 
 }  // namespace quor::gis

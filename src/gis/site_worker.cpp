@@ -49,11 +49,7 @@ std::vector<std::unique_ptr<SiteWorker>> SiteWorker::forRun(const RayContext& ru
         return workers;
     }
     std::shared_ptr<pg::SharedBlocks> blocks;
-    if (run.state.bathy_raster) {
-        // As much as GDAL's own cache may hold.
-        constexpr std::size_t kMostBytes = 256u * 1024 * 1024;
-        blocks = run.state.bathy_raster->newSharedBlocks(kMostBytes);
-    }
+    if (run.state.bathy_raster) blocks = run.state.bathy_raster->newSharedBlocks(pg::kSharedBlockBytes);
     for (int w = 0; w < count; ++w) workers.push_back(std::make_unique<SiteWorker>(run, blocks));
     return workers;
 }

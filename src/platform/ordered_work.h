@@ -88,15 +88,19 @@ public:
                     readAll = true;
                     break;
                 }
-                std::lock_guard<std::mutex> lock(mutex_);
-                ++read_;
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    ++read_;
+                }
                 wake_.notify_one();
             }
             if (read_ == committed_) break;
             Slot& front = slotOf(committed_);
             {
                 std::unique_lock<std::mutex> lock(mutex_);
+                waitingFor_ = &front;
                 done_.wait(lock, [&] { return front.done; });
+                waitingFor_ = nullptr;
             }
             if (front.error) std::rethrow_exception(front.error);
             if (!commit(*front.item, *front.result)) return;
@@ -136,9 +140,15 @@ private:
             } catch (...) {
                 slot->error = std::current_exception();
             }
-            std::lock_guard<std::mutex> lock(mutex_);
-            slot->done = true;
-            done_.notify_all();
+            bool awaited;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                slot->done = true;
+                awaited = waitingFor_ == slot;
+            }
+            // Only the item the commit waits for wakes it: the others are
+            // found done when their turn comes.
+            if (awaited) done_.notify_one();
         }
     }
 
@@ -168,6 +178,7 @@ private:
     // thread's own). Item n lives in slots_[n % window_].
     std::vector<Slot> slots_;
     std::size_t read_ = 0, handedOut_ = 0, committed_ = 0;
+    const Slot* waitingFor_ = nullptr;  // the item the commit waits for (under mutex_)
 };
 
 }  // namespace quor::platform

@@ -43,9 +43,10 @@ public:
     int findField(const std::string& name) const override { return f_.findField(name); }
     void putValue(int position, double value) override { f_.setValue(position, value); }
     // Each site is committed on its own: a crash loses at most the site in progress.
-    void store() override {
+    void store() override { store(nullptr); }
+    void store(const pg::SpeltRow* ahead) {
         pg::Workspace::Transaction tx(*fc_.workspace());
-        fc_.store(f_);
+        fc_.store(f_, ahead);
         tx.commit();
     }
 
@@ -143,12 +144,25 @@ public:
     void putValue(int position, double value) override { values_.emplace_back(position, value); }
     void store() override { stored_ = true; }
 
-    // Puts the values into the feature and stores it, if the computation did.
-    void storeInto(pg::FeatureClass& fc, pg::Feature& f) const {
+    // Puts the values into the feature and stores it, if the computation
+    // did; its row as `ahead` spelt it, when it holds these values.
+    void storeInto(pg::FeatureClass& fc, pg::Feature& f, const pg::SpeltRow* ahead) const {
         if (!stored_) return;
         FeatureFields site(fc, f);
         for (const auto& [pos, value] : values_) site.putValue(pos, value);
-        site.store();
+        site.store(ahead);
+    }
+    // The row of a shapefile holding the values, spelt on this thread;
+    // whatever fails here is the commit's to tell.
+    std::optional<pg::SpeltRow> spell(pg::RowsAhead::Speller& speller) const {
+        if (!stored_) return std::nullopt;
+        try {
+            pg::Feature f(fields_);
+            for (const auto& [pos, value] : values_) f.setValue(pos, value);
+            return speller.spell(pg::valuesToStore(f));
+        } catch (const pg::GisError&) {
+            return std::nullopt;
+        }
     }
 
 private:
@@ -161,6 +175,7 @@ private:
 struct SiteValues {
     SiteEnd end = SiteEnd::Failed;
     std::optional<KeptFields> fields;
+    std::optional<pg::SpeltRow> row;  // the site's row, spelt on its worker
 };
 
 // One site on a worker's context: its rays, then its index values.
@@ -291,12 +306,20 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         {
             auto cursor = fc->search();
             std::int64_t committed = 0;
+            // With workers, each spells its sites' rows, so that their
+            // commit only puts the bytes in place.
+            std::vector<pg::RowsAhead::Speller> spellers;
             gis::SiteRun<SiteValues> sites(rays, gis::SiteArrays::Kept,
-                                           [fields = fc->fields(), fast](gis::SiteWorker& w, int, const gis::SiteItem& item,
-                                                                         SiteValues& v) {
+                                           [&spellers, fields = fc->fields(), fast](gis::SiteWorker& w, int i,
+                                                                                    const gis::SiteItem& item,
+                                                                                    SiteValues& v) {
                                                v.fields.emplace(fields);
                                                v.end = computeSite(w, *v.fields, item, fast);
+                                               if (v.end == SiteEnd::Written && !spellers.empty())
+                                                   v.row = v.fields->spell(spellers[static_cast<std::size_t>(i)]);
                                            });
+            if (sites.threads() > 1)
+                for (int k = 0; k < sites.threads(); ++k) spellers.emplace_back(fc->rowsAhead());
             out.threads = sites.threads();
             sites.run(cursor, [&](gis::SiteItem& item, gis::ComputedSite<SiteValues>& c) {
                 if (ctx.stopRequested && ctx.stopRequested()) {
@@ -309,7 +332,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                 const SiteEnd end = c.result.end;
                 try {
                     if (end == SiteEnd::Written)
-                        c.result.fields->storeInto(*fc, item.feature);
+                        c.result.fields->storeInto(*fc, item.feature, c.result.row ? &*c.result.row : nullptr);
                     else
                         clearSiteResults(*fc, item.feature, resultFields);
                 } catch (const pg::PartlyStoredError& e) {

@@ -250,6 +250,22 @@ TEST(Bathymetry, RasterChoiceRecordsNameAndCompleteName) {
               "No spatial reference attached with the bathymetry. Please attach suitable spatial reference using a GIS tool.");
 }
 
+// Choosing a raster checks every block but keeps none decoded: a run reads
+// what it needs through its own handle, so holding them would double the memory.
+TEST(Bathymetry, ChoosingARasterLeavesGdalsCacheAsItWas) {
+    TempDir dir;
+    const std::string path = dir.file("depth.tif");
+    writeFlatRaster(path, 512, 512);
+    const GIntBig before = GDALGetCacheUsed64();
+    auto mf = previousProject();
+    ScriptedChooser chooser;
+    chooser.answer = std::vector<DatasetItem>{{path, {}}};
+    RecordingMessages msgs;
+    const auto raster = Getbathymetry(mf, chooser, msgs);
+    ASSERT_NE(raster, nullptr);
+    EXPECT_EQ(GDALGetCacheUsed64(), before);
+}
+
 TEST(Shoreline, RunsOpenTheShorelineThroughTheSameOpener) {
     TempDir dir;
     makeShapefiles(dir.file("d"));

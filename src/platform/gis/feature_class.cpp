@@ -295,7 +295,14 @@ detail::ColumnValues changedValues(const Feature& f, const Fields& classFields, 
 
 }  // namespace
 
-std::int64_t FeatureClass::store(Feature& f) {
+detail::ColumnValues valuesToStore(const Feature& f) { return changedValues(f, f.fields(), true); }
+
+std::shared_ptr<RowsAhead> FeatureClass::rowsAhead() const {
+    if (ws_->kind() != WorkspaceKind::ShapefileFolder) return nullptr;
+    return ws_->rowsAhead(name_);
+}
+
+std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
     const bool shapefile = ws_->kind() == WorkspaceKind::ShapefileFolder;
     auto fl = fields();
     if (shapefile && f.oid() >= 0 && !f.shapeChanged()) {
@@ -304,7 +311,7 @@ std::int64_t FeatureClass::store(Feature& f) {
         // are not written at all.
         const auto values = changedValues(f, *fl, f.fieldsPtr() == fl);
         try {
-            if (!values.empty()) ws_->writeRowValues(name_, f.oid(), values);
+            if (!values.empty()) ws_->writeRowValues(name_, f.oid(), values, ahead);
         } catch (const platform::FileError& e) {
             throw GisError("The feature cannot be stored in " + name_ + " (" + e.what() + ").");
         }
@@ -516,10 +523,62 @@ Envelope FeatureClass::extent() const {
 FeatureCursor::FeatureCursor(std::shared_ptr<const FeatureClass> fc, std::vector<std::int64_t> oids)
     : fc_(std::move(fc)), oids_(std::move(oids)) {}
 
+namespace {
+
+// Rows of a geodatabase read in one query: a run reads its sites a few
+// dozen at a time rather than one statement each.
+constexpr std::size_t kRowsReadTogether = 64;
+
+// The ids from `from` that one query reads: ascending and close together,
+// at most `most` of them.
+std::vector<std::int64_t> idsReadTogether(const std::vector<std::int64_t>& oids, std::size_t from, std::size_t most) {
+    std::vector<std::int64_t> ids;
+    for (std::size_t k = from; k < oids.size() && ids.size() < most; ++k) {
+        if (!ids.empty() && (oids[k] <= ids.back() || oids[k] - ids.front() >= static_cast<std::int64_t>(2 * kRowsReadTogether)))
+            break;
+        ids.push_back(oids[k]);
+    }
+    return ids;
+}
+
+}  // namespace
+
+std::vector<std::optional<Feature>> FeatureClass::findFeatures(const std::vector<std::int64_t>& oids) const {
+    std::vector<std::optional<Feature>> found(oids.size());
+    if (ws_->kind() != WorkspaceKind::GeoPackage || oids.size() < 2) {
+        for (std::size_t k = 0; k < oids.size(); ++k) found[k] = findFeature(oids[k]);
+        return found;
+    }
+    OGRLayer* l = ogrLayer();
+    const std::string fid = l->GetFIDColumn();
+    const std::string column = fid.empty() ? std::string("FID") : "\"" + fid + "\"";
+    const std::string where = column + " >= " + std::to_string(oids.front()) + " AND " + column +
+                              " <= " + std::to_string(oids.back());
+    detail::ErrorCapture err;
+    const auto fields = this->fields();
+    if (l->SetAttributeFilter(where.c_str()) == OGRERR_NONE) {
+        l->ResetReading();
+        while (OGRFeatureUniquePtr of{l->GetNextFeature()}) {
+            const auto at = std::lower_bound(oids.begin(), oids.end(), of->GetFID());
+            if (at != oids.end() && *at == of->GetFID()) found[static_cast<std::size_t>(at - oids.begin())] = toFeature(*of, fields);
+        }
+    }
+    l->SetAttributeFilter(nullptr);
+    l->ResetReading();
+    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + name_ + " cannot be read."));
+    return found;
+}
+
 std::optional<Feature> FeatureCursor::next() {
     while (fc_ && pos_ < oids_.size()) {
+        if (aheadAt_ == ahead_.size()) {
+            // A file's rows are read one by one, each as late as it can be.
+            const bool geodatabase = fc_->workspace()->kind() == WorkspaceKind::GeoPackage;
+            ahead_ = fc_->findFeatures(idsReadTogether(oids_, pos_, geodatabase ? kRowsReadTogether : 1));
+            aheadAt_ = 0;
+        }
         const std::int64_t oid = oids_[pos_++];
-        if (auto f = fc_->findFeature(oid)) return f;
+        if (auto& f = ahead_[aheadAt_++]) return std::move(f);
         // A geodatabase that cannot read a row (a full disk) hands out
         // nothing, as for a missing one, and says no more.
         fc_->requireGone(oid);

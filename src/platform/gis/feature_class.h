@@ -10,6 +10,7 @@
 #include "platform/gis/feature.h"
 #include "platform/gis/fields.h"
 #include "platform/gis/geometry.h"
+#include "platform/gis/row_spelling.h"
 #include "platform/gis/spatial_reference.h"
 
 class OGRLayer;
@@ -78,7 +79,12 @@ public:
     // oid), else rewrites the row with that oid. A shapefile's row that
     // exists gets only the values set since the feature was read, in
     // place; its shape and other values are not written. Returns the oid.
-    std::int64_t store(Feature& f);
+    // Such a row spelt `ahead` (rowsAhead()) for the values it is given
+    // goes in as it was spelt, unless its table was laid out anew since.
+    std::int64_t store(Feature& f, const SpeltRow* ahead = nullptr);
+    // For a shapefile, the layout its table's rows are spelt for, for
+    // threads that spell rows ahead of store(); null for other classes.
+    std::shared_ptr<RowsAhead> rowsAhead() const;
     // Deletes the row with this object id (nothing when there is none).
     void deleteFeature(std::int64_t oid);
 
@@ -113,6 +119,10 @@ private:
     // Passes when no row has this object id; GisError, with the store's
     // reason, when the row is there but cannot be read.
     void requireGone(std::int64_t oid) const;
+    // The features with these object ids (ascending), nothing for an id no
+    // row has, as findFeature() reads each: from a geodatabase in one
+    // query. GisError when the rows cannot be read.
+    std::vector<std::optional<Feature>> findFeatures(const std::vector<std::int64_t>& oids) const;
 
     std::shared_ptr<Workspace> ws_;
     std::string name_;
@@ -121,6 +131,10 @@ private:
     mutable std::shared_ptr<const Fields> fields_;
     mutable std::uint64_t fieldsGeneration_ = 0;
 };
+
+// The values store() gives the row of a shapefile that exists: those set
+// in `f` since it was read, by their place among its attribute fields.
+detail::ColumnValues valuesToStore(const Feature& f);
 
 // Whether two class objects stand for one dataset: the same name in the
 // same file or folder, however often it was opened.
@@ -142,6 +156,9 @@ private:
     std::shared_ptr<const FeatureClass> fc_;
     std::vector<std::int64_t> oids_;
     std::size_t pos_ = 0;
+    // Features read ahead in one go, for oids_[pos_ - ahead_.size() ...].
+    std::vector<std::optional<Feature>> ahead_;
+    std::size_t aheadAt_ = 0;
 };
 
 // Flushes a class when the scope ends, however it ends, so that whatever

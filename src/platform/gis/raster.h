@@ -61,6 +61,10 @@ void startGdal();
 // the program and the machine their memory.
 inline constexpr double kBlockMemoryShare = 1.0 / 16;
 
+// The most a run's workers share of a raster's decoded blocks: as much as
+// GDAL's own cache may hold.
+inline constexpr std::size_t kSharedBlockBytes = 256u * 1024 * 1024;
+
 // How many blocks of `blockSize` cells cover `cells` cells (both
 // positive), up to the widest raster GDAL opens.
 int blockCount(int cells, int blockSize);
@@ -124,6 +128,18 @@ public:
     // NoData judged as GDAL judges it. The reading moves `progress`'s
     // bar 1 from 0 to 100, giving the event loop a turn at each step.
     std::pair<double, double> minMax(Progress* progress = nullptr) const;
+    // Reads every block of band 1 once, to refuse a damaged raster before
+    // a run uses it (GisError, naming the raster), and keeps what the
+    // reading gives: the extremes, which minMax() then tells without
+    // reading again, and the decoded blocks. On one thread they go into
+    // GDAL's cache, as minMax() would leave them; on several (`threads`,
+    // each through a handle of its own, for the run's workers) into a
+    // store of at most `mostBytes`, which newSharedBlocks() hands on.
+    void readWhole(int threads, std::size_t mostBytes);
+    // Reads every block of band 1 once and keeps nothing: a damaged raster
+    // is refused (GisError, naming it) without filling GDAL's cache for a
+    // raster that may only be looked at.
+    void checkBlocks() const { refuseDamaged(0); }
 
     // Identify band 1 at a map point: Outside when the point lies off the
     // raster, NoData for a cell the extremes leave out as NoData or for an
@@ -139,8 +155,9 @@ public:
 
     GDALDataset* dataset() const { return ds_.get(); }
 
-    // A store for this raster's blocks, publishing at most `mostBytes`. The
-    // blocks this handle holds decoded move into it, out of GDAL's cache.
+    // A store for this raster's blocks, publishing at most `mostBytes`: the
+    // one readWhole() filled, the first time, or else one into which the
+    // blocks this handle holds decoded move, out of GDAL's cache.
     std::shared_ptr<SharedBlocks> newSharedBlocks(std::size_t mostBytes) const;
     // From now on blocks come from (and go to) the store, decoded by this
     // handle's own dataset when missing: one handle per thread, one store
@@ -151,6 +168,8 @@ private:
     Raster() = default;
     // Lets go of every block held (they stay in GDAL's cache).
     void releaseBlock() const;
+    // Reads the blocks from number `from` on, in order, into one buffer; GisError at the first that does not read.
+    void refuseDamaged(std::size_t from) const;
     // The pixel data of block (bx, by), held until its slot is wanted for
     // another block. `keep` is the bulk read's pass: a block it still needs
     // is never let go; then *evicted says the caller must convert first.
@@ -201,7 +220,10 @@ private:
     static constexpr std::size_t kConversionSlots = std::size_t{1} << kConversionBits;
     mutable std::vector<std::pair<std::uint32_t, double>> conversions_;
     static std::size_t conversionSlot(std::uint32_t bits) { return (bits * 2654435761u) >> (32 - kConversionBits); }
+    // Low above high: no cell holds a value.
     mutable std::optional<std::pair<double, double>> minMax_;
+    // The blocks readWhole() decoded on several threads, until a run takes them.
+    mutable std::shared_ptr<SharedBlocks> wholeRead_;
 };
 
 }  // namespace quor::platform::gis

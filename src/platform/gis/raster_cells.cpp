@@ -246,4 +246,71 @@ NoDataRuns noDataRuns(CellType type, std::optional<double> noData) {
     return runs;
 }
 
+namespace {
+
+// The smallest and largest value of one block's cells, NoData and NaN
+// left out, in the block's own type: as fast as GDAL's own scan, which
+// cannot report its progress.
+template <typename T>
+void extremesOf(const void* block, int blockWidth, int width, int height, const NoDataRuns& none,
+                double& low, double& high) {
+    const T* cells = static_cast<const T*>(block);
+    const T from0 = static_cast<T>(none.from[0]), to0 = static_cast<T>(none.to[0]);
+    const T from1 = static_cast<T>(none.from[1]), to1 = static_cast<T>(none.to[1]);
+    // Start beyond every value: an infinity is a value, as in GDAL's scan.
+    constexpr bool floating = std::is_floating_point_v<T>;
+    constexpr T above = floating ? std::numeric_limits<T>::infinity() : std::numeric_limits<T>::max();
+    constexpr T below = floating ? -std::numeric_limits<T>::infinity() : std::numeric_limits<T>::lowest();
+    // Cells side by side go to extremes of their own, without a branch, so
+    // that the compiler reads a whole vector of cells at once.
+    constexpr int kLanes = 64 / sizeof(T);
+    T lo[kLanes], hi[kLanes];
+    std::fill_n(lo, kLanes, above);
+    std::fill_n(hi, kLanes, below);
+    const auto take = [&](T v, T& l, T& h) {
+        const bool skip = (v != v) | ((v >= from0) & (v <= to0)) | ((v >= from1) & (v <= to1));
+        T forLow, forHigh;
+        if constexpr (floating) {
+            forLow = skip ? above : v;
+            forHigh = skip ? below : v;
+        } else {
+            // Whole numbers take a mask: the compiler turns their choice back into a branch.
+            const T mask = static_cast<T>(-static_cast<T>(skip));
+            forLow = static_cast<T>((mask & above) | (~mask & v));
+            forHigh = static_cast<T>((mask & below) | (~mask & v));
+        }
+        l = forLow < l ? forLow : l;
+        h = forHigh > h ? forHigh : h;
+    };
+    for (int r = 0; r < height; ++r) {
+        const T* row = cells + static_cast<std::size_t>(r) * blockWidth;
+        int c = 0;
+        for (; c + kLanes <= width; c += kLanes)
+            for (int j = 0; j < kLanes; ++j) take(row[c + j], lo[j], hi[j]);
+        for (; c < width; ++c) take(row[c], lo[0], hi[0]);
+    }
+    const T l = *std::min_element(lo, lo + kLanes), h = *std::max_element(hi, hi + kLanes);
+    // No value in this block.
+    if (l > h) return;
+    low = std::min(low, static_cast<double>(l));
+    high = std::max(high, static_cast<double>(h));
+}
+
+}  // namespace
+
+BlockExtremes extremesFor(CellType type) {
+    switch (type) {
+        case CellType::Byte: return extremesOf<std::uint8_t>;
+        case CellType::SignedByte: return extremesOf<std::int8_t>;
+        case CellType::UInt16: return extremesOf<std::uint16_t>;
+        case CellType::Int16: return extremesOf<std::int16_t>;
+        case CellType::UInt32: return extremesOf<std::uint32_t>;
+        case CellType::Int32: return extremesOf<std::int32_t>;
+        case CellType::Float32: return extremesOf<float>;
+        case CellType::Float64: return extremesOf<double>;
+        case CellType::Other: break;
+    }
+    return nullptr;
+}
+
 }  // namespace quor::platform::gis::detail

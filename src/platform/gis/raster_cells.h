@@ -34,4 +34,12 @@ NoDataRuns noDataRuns(CellType type, std::optional<double> noData);
 // The same for the band's own cell type, 64-bit whole numbers included.
 NoDataRuns noDataRuns(GDALRasterBand& band, CellType type, std::optional<double> noData);
 
+// Takes the smallest and largest value of a block's cells (`width` by
+// `height` of a block `blockWidth` wide), NoData and NaN left out, into
+// `low` and `high`; both stay as they were when no cell holds a value.
+using BlockExtremes = void (*)(const void* block, int blockWidth, int width, int height, const NoDataRuns& none,
+                               double& low, double& high);
+// The scan for cells of this type; null for Other.
+BlockExtremes extremesFor(CellType type);
+
 }  // namespace quor::platform::gis::detail

@@ -33,31 +33,6 @@ namespace quor::platform::gis::detail {
 
 namespace {
 
-void writeMemFile(const std::string& path, const std::string& bytes) {
-    VSILFILE* f = VSIFOpenL(path.c_str(), "wb");
-    const bool ok = f && VSIFWriteL(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (f) VSIFCloseL(f);
-    if (!ok) throw GisError("The fields of the table cannot be spelt out in memory.");
-}
-
-// The text of the table's code page file, which tells GDAL how text is
-// spelt in it, or nothing when it has none.
-std::optional<std::string> codePageOf(const std::string& dbf) {
-    const std::string cpg = partBeside(dbf, ".cpg");
-    if (cpg.empty()) return std::nullopt;
-    std::ifstream in(cpg, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
-
-FieldsWidened::FieldsWidened(std::vector<std::pair<int, std::string>> descriptions)
-    : GisError("A value needs a wider field than the table has."), descriptions_(std::move(descriptions)) {}
-
-namespace {
-
 // A row's written bytes are only compared with themselves: eight bytes
 // at a time, each word mixed in by a multiplication.
 std::uint64_t digestMore(std::uint64_t h, std::string_view bytes) {
@@ -182,45 +157,10 @@ std::optional<std::string> WrittenRows::shapesChanged() const {
     return std::nullopt;
 }
 
-struct TableRowWriter::Scratch {
-    std::string folder, path;
-    DatasetHandle ds;
-    OGRLayer* layer = nullptr;
-    ~Scratch() {
-        ds.reset();
-        if (!folder.empty()) VSIRmdirRecursive(folder.c_str());
-    }
-};
-
 TableRowWriter::TableRowWriter(const std::string& dbf, std::unique_ptr<WrittenRows> rows)
-    : dbf_(dbf), file_(std::make_unique<TableFile>(dbf, true)), layout_(readLayout(*file_)),
-      scratch_(std::make_unique<Scratch>()), rows_(std::move(rows)) {
-    // A table in memory with the same fields, code page and one row: what
-    // GDAL writes into that row is what it would write into the table.
-    ensureGdal();
-    static std::atomic<unsigned> serial{0};
-    scratch_->folder = "/vsimem/quor-row-" + std::to_string(serial++);
-    scratch_->path = scratch_->folder + "/" + fs::path(dbf).filename().string();
-    headerAtOpen_ = file_->read(0, static_cast<std::size_t>(layout_.headerLength));
-    std::string table = headerAtOpen_;
-    putLe32(table, 4, 1);
-    table += ' ';
-    table.append(static_cast<std::size_t>(layout_.rowLength) - 1, ' ');
-    table += kTableEndMark;
-    writeMemFile(scratch_->path, table);
-    if (const auto codePage = codePageOf(dbf))
-        writeMemFile(fs::path(scratch_->path).replace_extension(".cpg").string(), *codePage);
-    ErrorCapture err;
-    const char* drivers[] = {"ESRI Shapefile", nullptr};
-    scratch_->ds.reset(static_cast<GDALDataset*>(
-        GDALOpenEx(scratch_->path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers, nullptr, nullptr)));
-    scratch_->layer = scratch_->ds && scratch_->ds->GetLayerCount() == 1 ? scratch_->ds->GetLayer(0) : nullptr;
-    if (!scratch_->layer ||
-        scratch_->layer->GetLayerDefn()->GetFieldCount() != static_cast<int>(layout_.columns.size()))
-        throw GisError(err.message("The table " + dbf + " cannot be written: GDAL reads its fields otherwise."));
-    const OGRFeatureDefn& twin = *scratch_->layer->GetLayerDefn();
-    for (std::size_t i = 0; i < layout_.columns.size(); ++i)
-        holdings_.push_back(holdingOf(*twin.GetFieldDefn(static_cast<int>(i)), layout_.columns[i].type));
+    : dbf_(dbf), file_(std::make_unique<TableFile>(dbf, true)),
+      speller_(TableShape::of(dbf, *file_, readLayout(*file_))), layout_(speller_.shape()->layout),
+      rows_(std::move(rows)) {
     if (rows_)
         rows_->redigest(*file_, layout_);
     else
@@ -230,84 +170,6 @@ TableRowWriter::TableRowWriter(const std::string& dbf, std::unique_ptr<WrittenRo
 }
 
 TableRowWriter::~TableRowWriter() = default;
-
-namespace {
-
-std::string valueText(const FieldValue& value) {
-    if (const auto* s = std::get_if<std::string>(&value)) return "\"" + *s + "\"";
-    if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
-    if (const auto* d = std::get_if<double>(&value)) return CPLSPrintf("%.17g", *d);
-    return "no value";
-}
-
-}  // namespace
-
-void TableRowWriter::requireTypesHold(const ColumnValues& values) const {
-    for (const auto& [column, value] : values) {
-        if (column < 0 || static_cast<std::size_t>(column) >= layout_.columns.size())
-            throw GisError("The table " + dbf_ + " has no field " + std::to_string(column) + ".");
-        const Column& c = layout_.columns[static_cast<std::size_t>(column)];
-        // A date or logical field's empty value is GDAL's own; nothing
-        // else goes into a field that is neither text nor number.
-        if (holdsNumbersAndTexts(c.type) || (isEmptyValue(value) && (c.type == 'D' || c.type == 'L'))) continue;
-        throw GisError("The field " + c.name + " of the table " + dbf_ + " is " + typeWords(c.type) +
-                       ": it cannot hold the value " + valueText(value) + ".");
-    }
-}
-
-const std::string& TableRowWriter::spelt(const ColumnValues& values) {
-    ErrorCapture err;
-    OGRFeature f(scratch_->layer->GetLayerDefn());
-    f.SetFID(0);
-    for (const auto& [column, value] : values) putOgrValue(f, column, value);
-    if (scratch_->layer->SetFeature(&f) != OGRERR_NONE || scratch_->layer->SyncToDisk() != OGRERR_NONE)
-        throw GisError(err.message("The values cannot be given to the fields of " + dbf_ + "."));
-    vsi_l_offset length = 0;
-    const GByte* bytes = VSIGetMemFileBuffer(scratch_->path.c_str(), &length, FALSE);
-    if (!bytes || length < layout_.headerLength + layout_.rowLength)
-        throw GisError("The values cannot be given to the fields of " + dbf_ + ".");
-    // GDAL widens a field in its own table when a text or a whole number
-    // does not fit; the row is then laid out otherwise than the user's table.
-    std::vector<std::pair<int, std::string>> widened;
-    for (std::size_t i = 0; i < layout_.descriptions.size(); ++i) {
-        const char* description = reinterpret_cast<const char*>(bytes) + kTableHeaderBytes + i * kFieldDescriptionBytes;
-        if (layout_.descriptions[i].compare(0, kFieldDescriptionBytes, description, kFieldDescriptionBytes) != 0)
-            widened.emplace_back(static_cast<int>(i), std::string(description, kFieldDescriptionBytes));
-    }
-    // A real number too wide for its field GDAL cuts short with no more
-    // than a warning: what its reader gets back from the row tells,
-    // unless the row's bytes plainly hold every value.
-    const char* twinRow = reinterpret_cast<const char*>(bytes) + layout_.headerLength;
-    bool plain = widened.empty();
-    for (std::size_t k = 0; plain && k < values.size(); ++k) {
-        const auto column = static_cast<std::size_t>(values[k].first);
-        const Column& c = layout_.columns[column];
-        plain = plainlyWhole(holdings_[column], std::string_view(twinRow + c.offset, c.width), values[k].second);
-    }
-    if (!plain) requireReadBack(values, widened, err);
-    if (!widened.empty()) throw FieldsWidened(std::move(widened));
-    row_.assign(twinRow, static_cast<std::size_t>(layout_.rowLength));
-    return row_;
-}
-
-void TableRowWriter::requireReadBack(const ColumnValues& values, std::vector<std::pair<int, std::string>>& widened,
-                                     const ErrorCapture& err) const {
-    const OGRFeatureUniquePtr back(scratch_->layer->GetFeature(0));
-    if (!back) throw GisError(err.message("The values given to the fields of " + dbf_ + " cannot be read back."));
-    for (const auto& [column, value] : values) {
-        if (readsBackAs(*back, column, value)) continue;
-        const auto isWidened = [column = column](const auto& w) { return w.first == column; };
-        if (std::any_of(widened.begin(), widened.end(), isWidened)) continue;
-        const Column& c = layout_.columns[static_cast<std::size_t>(column)];
-        const auto width = wholeWidth(*back->GetFieldDefnRef(column), value);
-        if (!width || *width <= c.width || *width > kMaxFieldWidth)
-            throw GisError("The field " + c.name + " of the table " + dbf_ + " cannot hold the value " +
-                           valueText(value) + " as it is.");
-        std::string description = layout_.descriptions[static_cast<std::size_t>(column)];
-        description[16] = static_cast<char>(*width);
-        widened.emplace_back(column, std::move(description));
-    }
-}
 
 void TableRowWriter::requireSameTable(bool header) const {
     // The path still names the file this writer opened, and nothing wrote
@@ -324,8 +186,9 @@ void TableRowWriter::requireSameTable(bool header) const {
         } catch (const GisError&) {
             header.clear();  // shorter than the header it had
         }
-        same = header.size() == headerAtOpen_.size() && header.compare(0, 1, headerAtOpen_, 0, 1) == 0 &&
-               header.compare(4, std::string::npos, headerAtOpen_, 4) == 0;
+        const std::string& atOpen = speller_.shape()->header;
+        same = header.size() == atOpen.size() && header.compare(0, 1, atOpen, 0, 1) == 0 &&
+               header.compare(4, std::string::npos, atOpen, 4) == 0;
     }
     for (std::size_t k = 0; same && k < lastWritten_.size(); ++k) {
         const auto& [from, bytes] = lastWritten_[k];
@@ -340,14 +203,7 @@ void TableRowWriter::requireSameTable(bool header) const {
 }
 
 void TableRowWriter::requireFields(const OGRFeatureDefn& fields) const {
-    const OGRFeatureDefn& now = *scratch_->layer->GetLayerDefn();
-    bool same = fields.GetFieldCount() == now.GetFieldCount();
-    for (int i = 0; same && i < now.GetFieldCount(); ++i) {
-        const OGRFieldDefn &a = *fields.GetFieldDefn(i), &b = *now.GetFieldDefn(i);
-        same = std::strcmp(a.GetNameRef(), b.GetNameRef()) == 0 && a.GetType() == b.GetType() &&
-               a.GetWidth() == b.GetWidth() && a.GetPrecision() == b.GetPrecision();
-    }
-    if (!same) replaced();
+    if (!speller_.sameFields(fields)) replaced();
 }
 
 void TableRowWriter::replaced() const {
@@ -380,13 +236,21 @@ void TableRowWriter::replaced() const {
                              held);
 }
 
-void TableRowWriter::write(std::int64_t row, const ColumnValues& values) {
+const std::string& TableRowWriter::bytesFor(const ColumnValues& values, const SpeltRow* ahead) {
+    speller_.requireTypesHold(values);
+    // A field widened by an earlier row's write laid the table out anew:
+    // a row spelt ahead for the old layout is spelt again.
+    if (ahead && ahead->values == values && ahead->shape && ahead->shape->spellsAs(*speller_.shape()))
+        return ahead->bytes;
+    return speller_.spelt(values);
+}
+
+void TableRowWriter::write(std::int64_t row, const ColumnValues& values, const SpeltRow* ahead) {
     if (row < 0 || static_cast<std::uint64_t>(row) >= layout_.rows)
         throw GisError("The table " + dbf_ + " has no row " + std::to_string(row) + ".");
-    requireTypesHold(values);
     const std::string* spelling = nullptr;
     try {
-        spelling = &spelt(values);
+        spelling = &bytesFor(values, ahead);
     } catch (const FieldsWidened&) {
         requireSameTable(false);  // the table laid out anew must be the one written
         throw;

@@ -35,33 +35,14 @@
 #include <vector>
 
 #include "platform/gis/fields.h"
-#include "platform/gis/gdal_handle.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/row_spelling.h"
 #include "platform/gis/shapefile_files.h"
 #include "platform/gis/table_layout.h"
-#include "platform/gis/value_read_back.h"
 
 class OGRFeatureDefn;
-class OGRLayer;
 
 namespace quor::platform::gis::detail {
-
-class ErrorCapture;
-
-// A field's value, by the field's place among the table's fields (from 0).
-using ColumnValues = std::vector<std::pair<int, FieldValue>>;
-
-// A field too narrow for its value, as GDAL widens it or as wide as the
-// value's digits need; the table must be given the new descriptions (by
-// field place) before the value can be written.
-class FieldsWidened : public GisError {
-public:
-    explicit FieldsWidened(std::vector<std::pair<int, std::string>> descriptions);
-    const std::vector<std::pair<int, std::string>>& descriptions() const { return descriptions_; }
-
-private:
-    std::vector<std::pair<int, std::string>> descriptions_;
-};
 
 // The rows values were written into, each with a digest of the fields its
 // last write gave: a table put in place by another program is then told
@@ -117,8 +98,10 @@ public:
     // first be wider (nothing was written); TableReplacedError when the
     // table is no longer the one opened; WriteError, with the system's
     // error, when the disk does not take the bytes and the row is as it
-    // was; PartlyStoredError when it is not.
-    void write(std::int64_t row, const ColumnValues& values);
+    // was; PartlyStoredError when it is not. A row spelt `ahead` for these
+    // values and the table's layout goes in as it is; any other is spelt
+    // again here.
+    void write(std::int64_t row, const ColumnValues& values, const SpeltRow* ahead = nullptr);
     // Puts every write on disk; WriteError when the disk does not take
     // them, TableReplacedError when they went into a file no longer there,
     // or another program changed the table or the shapes beside it.
@@ -130,26 +113,20 @@ public:
 
     bool wrote(std::int64_t row) const { return row >= 0 && rows_->marked(static_cast<std::uint64_t>(row)); }
     const Layout& layout() const { return layout_; }
+    // The layout rows are spelt for, for those spelt ahead.
+    const std::shared_ptr<const TableShape>& shape() const { return speller_.shape(); }
     std::unique_ptr<WrittenRows> takeRows() { return std::move(rows_); }
 
 private:
-    // GDAL's in-memory twin of the table, one row long.
-    struct Scratch;
     // A stretch of a row written in one go: where in the row, and the
     // bytes it held before.
     struct Span {
         std::size_t from, to;
         std::string old;
     };
-    // GisError unless every value can go into its field's type.
-    void requireTypesHold(const ColumnValues& values) const;
-    // The row GDAL writes with these values, laid out as the table's,
-    // each value read back as GDAL reads it.
-    const std::string& spelt(const ColumnValues& values);
-    // Reads the twin's row back through GDAL: every value that is not
-    // whole there adds the width that holds it to `widened`, or is refused.
-    void requireReadBack(const ColumnValues& values, std::vector<std::pair<int, std::string>>& widened,
-                         const ErrorCapture& err) const;
+    // The row's bytes: those spelt ahead when they were spelt for these
+    // values and this layout, else spelt now.
+    const std::string& bytesFor(const ColumnValues& values, const SpeltRow* ahead);
     // TableReplacedError unless the table is as this writer's last write
     // left it; with `header`, its header is compared as well.
     void requireSameTable(bool header) const;
@@ -160,12 +137,10 @@ private:
 
     std::string dbf_;
     std::unique_ptr<TableFile> file_;
-    Layout layout_;
-    std::unique_ptr<Scratch> scratch_;
-    std::vector<Holding> holdings_;  // how GDAL holds each field's values
+    RowSpeller speller_;
+    const Layout& layout_;  // the speller's
     std::unique_ptr<WrittenRows> rows_;
-    std::string headerAtOpen_;  // the header and field descriptions as first read
-    std::string row_, readBack_;
+    std::string readBack_;
     mutable std::string bytesNow_;
     bool stamped_ = false;
     // The file as this writer's last write left it, and the row it wrote

@@ -353,7 +353,20 @@ std::string Workspace::shapefileFieldTypes(const std::string& name) const {
     return types;
 }
 
-void Workspace::writeRowValues(const std::string& name, std::int64_t oid, const detail::ColumnValues& values) {
+std::shared_ptr<RowsAhead> Workspace::rowsAhead(const std::string& name) {
+    auto& ahead = rowsAhead_[name];
+    if (!ahead) ahead = std::make_shared<RowsAhead>();
+    if (const auto it = rowWriters_.find(name); it != rowWriters_.end() && it->second.writer)
+        ahead->publish(it->second.writer->shape());
+    return ahead;
+}
+
+void Workspace::writerOpened(const std::string& name, const detail::TableRowWriter& writer) {
+    if (const auto it = rowsAhead_.find(name); it != rowsAhead_.end()) it->second->publish(writer.shape());
+}
+
+void Workspace::writeRowValues(const std::string& name, std::int64_t oid, const detail::ColumnValues& values,
+                               const SpeltRow* ahead) {
     auto it = rowWriters_.find(name);
     if (it != rowWriters_.end() && it->second.lost) throw *it->second.lost;
     if (it == rowWriters_.end()) {
@@ -367,12 +380,13 @@ void Workspace::writeRowValues(const std::string& name, std::int64_t oid, const 
             throw;
         }
         it = rowWriters_.emplace(name, RowWrites{std::move(writer)}).first;
+        writerOpened(name, *it->second.writer);
     }
     // Each widening makes every field the values need as wide as GDAL
     // would; one more try at most is for a table another program changed.
     for (int tries = 0;; ++tries) {
         try {
-            it->second.writer->write(oid, values);
+            it->second.writer->write(oid, values, ahead);
             return;
         } catch (const detail::FieldsWidened& widened) {
             if (tries == 2) throw GisError("The fields of " + name + " cannot be made wide enough for its values.");
@@ -458,7 +472,9 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
         rowWriters_.erase(it);
     }
     const auto writeOnIntoTheTableThere = [&] {
-        if (rows) rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(dbf, std::move(rows))});
+        if (!rows) return;
+        const auto it = rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(dbf, std::move(rows))});
+        writerOpened(name, *it.first->second.writer);
     };
     std::string unconfirmed;
     try {

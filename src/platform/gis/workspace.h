@@ -139,8 +139,13 @@ public:
     // a value needs a wider field. GisError; platform::WriteError when the
     // disk does not take them; PartlyStoredError when the row holds part
     // of them; TableReplacedError when another program replaced the table
-    // (nothing more goes into it).
-    void writeRowValues(const std::string& name, std::int64_t oid, const detail::ColumnValues& values);
+    // (nothing more goes into it). A row spelt `ahead` for these values
+    // and the table's layout goes in as it was spelt.
+    void writeRowValues(const std::string& name, std::int64_t oid, const detail::ColumnValues& values,
+                        const SpeltRow* ahead = nullptr);
+    // The layout of the shapefile `name`'s table as its writer opens it,
+    // for rows spelt ahead on other threads.
+    std::shared_ptr<RowsAhead> rowsAhead(const std::string& name);
     // Puts the values written into `name` on disk and lets every class read
     // them. GisError when the disk does not take them; TableReplacedError
     // when they went into a table another program has replaced.
@@ -223,6 +228,9 @@ private:
         std::optional<TableReplacedError> lost;
     };
     std::map<std::string, RowWrites> rowWriters_;
+    std::map<std::string, std::shared_ptr<RowsAhead>> rowsAhead_;
+    // A writer for the table of `name` opened (anew): rows are spelt ahead for its layout.
+    void writerOpened(const std::string& name, const detail::TableRowWriter& writer);
     friend class Transaction;
 };
 

@@ -393,6 +393,48 @@ TEST(Raster, HandlesSharingAFullStoreReadWhatAHandleOfItsOwnReads) {
     EXPECT_GT(published, 0u);
 }
 
+// Read whole on several threads, a raster gives the extremes one thread
+// gives (GDAL's, to the sign of a zero that ends them) and hands every
+// block it decoded on to the workers' store, read there as a handle of its
+// own reads it.
+TEST(Raster, ReadWholeOnSeveralThreadsGivesOneThreadsExtremesAndItsBlocks) {
+    TempDir dir;
+    const int w = 64, h = 512;
+    std::vector<double> vals(static_cast<std::size_t>(w) * h);
+    for (std::size_t i = 0; i < vals.size(); ++i) vals[i] = -0.25 * static_cast<double>(i % 9973) - 0.5;
+    vals[static_cast<std::size_t>(20 * w + 3)] = -0.0;  // a zero of either sign tops the cells
+    vals[static_cast<std::size_t>(400 * w + 50)] = 0.0;
+    const char* tiled[] = {"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16", nullptr};
+    const std::string path = dir.file("t.tif");
+    writeTiff(path, w, h, GDT_Float32, vals, -9999, true, tiled);
+    double gdal[2] = {0, 0};
+    {
+        DatasetHandle ds(static_cast<GDALDataset*>(GDALOpen(path.c_str(), GA_ReadOnly)));
+        ASSERT_EQ(ds->GetRasterBand(1)->ComputeRasterMinMax(FALSE, gdal), CE_None);
+    }
+    auto one = Raster::open(path);
+    one->readWhole(1, kSharedBlockBytes);
+    auto four = Raster::open(path);
+    four->readWhole(4, kSharedBlockBytes);
+    EXPECT_EQ(four->minMax(), std::make_pair(gdal[0], gdal[1]));
+    EXPECT_EQ(four->minMax(), one->minMax());
+    EXPECT_EQ(std::signbit(four->minMax().second), std::signbit(one->minMax().second));
+
+    auto store = four->newSharedBlocks(kSharedBlockBytes);
+    std::size_t published = 0;
+    for (std::size_t k = 0; k < store->blocks(); ++k) published += store->find(k) != nullptr;
+    EXPECT_EQ(published, store->blocks());
+    std::vector<Point> pts;
+    for (int i = 0; i < 5000; ++i) pts.push_back({1005 + 10 * ((i * 37) % w), 1995 - 10 * ((i * 101) % h)});
+    auto shared = Raster::open(path);
+    shared->shareBlocks(store);
+    const std::vector<PixelValue> alone = Raster::open(path)->identifyMany(pts), read = shared->identifyMany(pts);
+    for (std::size_t i = 0; i < pts.size(); ++i) {
+        ASSERT_EQ(read[i].kind, alone[i].kind) << i;
+        ASSERT_EQ(read[i].value, alone[i].value) << i;
+    }
+}
+
 TEST(Raster, UnreadableRastersAreRefused) {
     TempDir dir;
     EXPECT_THROW(Raster::open(dir.file("missing.tif")), GisError);

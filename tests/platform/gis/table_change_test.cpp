@@ -482,6 +482,45 @@ TEST(TableChange, ARealFieldTooNarrowIsWidenedUntilEveryValueLandsWhole) {
                                                       {"12.5", "", "", "mine3"}}));
 }
 
+// A row a worker spelt ahead goes in as it was spelt: the commit does not
+// spell it again (a spelling changed on the way lands as changed). One
+// spelt for the layout before an earlier row's write widened a field is
+// spelt again, into the wider field.
+TEST(TableChange, ARowSpeltAheadLandsAsSpeltUnlessAnEarlierWriteWidenedItsField) {
+    TempDir dir;
+    const std::string folder = sitesOf(dir, "ahead", {{"RWE", OFTReal, 4, 1}}, [](OGRFeature&, int) {});
+    auto fc = Workspace::open(folder)->openFeatureClass("sites");
+    RowsAhead::Speller worker(fc->rowsAhead());
+    const auto valuesOf = [&](double rwe) {
+        Feature f(fc->fields());
+        f.setValue("RWE", rwe);
+        return valuesToStore(f);
+    };
+    EXPECT_FALSE(worker.spell(valuesOf(1.5))) << "nothing to spell for before the table is opened for writing";
+    const auto storeRow = [&](int row, double rwe, const SpeltRow* ahead) {
+        Feature f = fc->feature(row);
+        f.setValue("RWE", rwe);
+        fc->store(f, ahead);
+    };
+    storeRow(0, 1.5, nullptr);
+
+    std::optional<SpeltRow> ahead = worker.spell(valuesOf(2.5));
+    ASSERT_TRUE(ahead);
+    const std::size_t at = ahead->bytes.find(" 2.5");
+    ASSERT_NE(at, std::string::npos) << ahead->bytes;
+    ahead->bytes.replace(at, 4, " 7.5");
+    storeRow(1, 2.5, &*ahead);
+
+    std::optional<SpeltRow> stale = worker.spell(valuesOf(3.5));
+    ASSERT_TRUE(stale);
+    stale->bytes.replace(stale->bytes.find(" 3.5"), 4, " 7.5");
+    storeRow(2, 1141.43, nullptr);  // widens RWE
+    storeRow(3, 3.5, &*stale);
+    fc->flush();
+    EXPECT_EQ(rowsByGdal(folder), (std::vector<std::vector<std::string>>{
+                                      {"RWE/6"}, {"1.5"}, {"7.5"}, {"1141.4"}, {"3.5"}}));
+}
+
 // An empty result in a number field of the user's reads back empty, as
 // GDAL's own empty value does, never as 0.
 TEST(TableChange, AnEmptyValueInANumberFieldReadsEmpty) {

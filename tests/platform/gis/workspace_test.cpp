@@ -35,6 +35,39 @@ std::vector<std::int64_t> allIds(const FeatureClass& fc) {
 
 }  // namespace
 
+// A cursor reads a geodatabase's rows several at a time: it hands out what
+// reading each row on its own gives, in its order, rows that are gone
+// passed over, for every id and for a list of ids in any order.
+TEST(Workspace, ACursorReadingRowsTogetherHandsOutWhatEachRowReadsAlone) {
+    TempDir dir;
+    auto pts = Workspace::createGeoPackage(dir.file("p.gpkg"))
+                   ->createFeatureClass("pts", GeometryType::Point, {{"X", FieldType::Double}});
+    auto ins = pts->insertCursor(true);
+    for (int i = 0; i < 150; ++i) {
+        Feature f = ins.createFeatureBuffer();
+        f.setShape(Geometry::point(i, -i));
+        f.setValue("X", i + 0.5);
+        ins.insert(f);
+    }
+    ins.flush();
+    for (const std::int64_t gone : {5, 70, 71, 140}) pts->deleteFeature(gone);
+    const auto read = [&](FeatureCursor cursor) {
+        std::vector<std::pair<std::int64_t, double>> rows;
+        while (auto f = cursor.next()) rows.emplace_back(f->oid(), toDouble(f->value("X")));
+        return rows;
+    };
+    const std::vector<std::int64_t> lists[] = {allIds(*pts), {140, 3, 4, 5, 300, 6, 149, 72, 1}};
+    const auto listed = read(pts->search(lists[1]));
+    EXPECT_EQ(listed.size(), 6u);
+    for (const auto& ids : lists) {
+        std::vector<std::pair<std::int64_t, double>> alone;
+        for (const std::int64_t id : ids)
+            if (auto f = pts->findFeature(id)) alone.emplace_back(id, toDouble(f->value("X")));
+        EXPECT_EQ(read(pts->search(ids)), alone);
+    }
+    EXPECT_EQ(read(pts->search()).size(), 146u);
+}
+
 TEST(Workspace, OneSharedHandlePerFileAndCreationRules) {
     TempDir dir;
     const std::string path = dir.file("bay1.gpkg");
