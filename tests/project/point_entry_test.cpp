@@ -154,7 +154,9 @@ TEST(PointEntry, PagesNextPreviousAndFinish) {
     for (const auto& [x, y] : typed) {
         w.Text2 = x;
         w.Text3 = y;
-        if (&x == &typed.back().first) EXPECT_EQ(w.Command1, "Finish");
+        if (&x == &typed.back().first) {
+            EXPECT_EQ(w.Command1, "Finish");
+        }
         w.Command1_Click();
     }
     ASSERT_TRUE(w.closed);
