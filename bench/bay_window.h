@@ -4,7 +4,12 @@
 // geodatabase, the bay's shoreline and bathymetry and both wind files.
 // The runs it starts are those of its Run command.
 #include <QApplication>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
 
 #include <filesystem>
 #include <functional>
@@ -12,8 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "bay_data.h"
+
 #include "app/main_form.h"
 #include "app/map_view.h"
+#include "app/qgis_runtime.h"
 #include "app/run_command.h"
 #include "app/startup.h"
 #include "gis/shorebathy.h"
@@ -97,5 +105,20 @@ struct BayWindow {
         QApplication::processEvents();
     }
 };
+
+// A window benchmark's main: Qt offscreen in a test home, QGIS started,
+// then every benchmark asked for; `release` lets go of what they shared
+// before QGIS goes.
+inline int runWindowBenchmarks(int argc, char** argv, const char* withoutTheBay, const std::function<void()>& release) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    app::startQgis();
+    benchmark::Initialize(&argc, argv);
+    if (!bayFolder()) std::fprintf(stderr, "%s %s\n", kBayMissing, withoutTheBay);
+    benchmark::RunSpecifiedBenchmarks();
+    release();
+    return 0;
+}
 
 }  // namespace quor::bench

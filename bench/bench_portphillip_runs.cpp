@@ -163,14 +163,5 @@ QUOR_WHOLE_RUN(BM_ReiClipBackgroundShapefile);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    app::startQgis();
-    benchmark::Initialize(&argc, argv);
-    if (!bayFolder())
-        std::fprintf(stderr, "%s Every whole run is skipped.\n", kBayMissing);
-    benchmark::RunSpecifiedBenchmarks();
-    theBay.reset();
-    return 0;
+    return quor::bench::runWindowBenchmarks(argc, argv, "Every whole run is skipped.", [] { theBay.reset(); });
 }

@@ -149,13 +149,5 @@ BENCHMARK(BM_ReiClipWindowAndQuorRun)->Unit(benchmark::kSecond)->UseManualTime()
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    app::startQgis();
-    benchmark::Initialize(&argc, argv);
-    if (!bayFolder()) std::fprintf(stderr, "%s Every run is skipped.\n", kBayMissing);
-    benchmark::RunSpecifiedBenchmarks();
-    theCoast.reset();
-    return 0;
+    return quor::bench::runWindowBenchmarks(argc, argv, "Every run is skipped.", [] { theCoast.reset(); });
 }

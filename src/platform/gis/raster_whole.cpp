@@ -17,6 +17,14 @@
 
 namespace quor::platform::gis {
 
+namespace {
+
+GisError damagedRaster(const std::string& path, const detail::ErrorCapture& err) {
+    return GisError("The raster " + path + " is damaged: " + err.message("a block cannot be read."));
+}
+
+}  // namespace
+
 void Raster::refuseDamaged(std::size_t from) const {
     detail::ErrorCapture err;
     GDALRasterBand* band = ds_->GetRasterBand(1);
@@ -28,14 +36,11 @@ void Raster::refuseDamaged(std::size_t from) const {
         const int bx = static_cast<int>(key % static_cast<std::size_t>(blocksPerRow_));
         const int by = static_cast<int>(key / static_cast<std::size_t>(blocksPerRow_));
         if (band->ReadBlock(bx, by, block.data()) != CE_None)
-            throw GisError("The raster " + path_ + " is damaged: " + err.message("a block cannot be read."));
+            throw damagedRaster(path_, err);
     }
 }
 
 void Raster::readWhole(int threads, std::size_t mostBytes) {
-    const auto damaged = [this](const detail::ErrorCapture& err) {
-        return GisError("The raster " + path_ + " is damaged: " + err.message("a block cannot be read."));
-    };
     const detail::BlockExtremes scan = detail::extremesFor(cellType_);
     const int rows = blockCount(height_, blockH_);
     const std::size_t blocks = static_cast<std::size_t>(rows) * static_cast<std::size_t>(blocksPerRow_);
@@ -66,7 +71,7 @@ void Raster::readWhole(int threads, std::size_t mostBytes) {
             GDALRasterBlock* block = band->GetLockedBlockRef(bx, by);
             if (!block) {
                 refuseDamaged(key);
-                throw damaged(err);
+                throw damagedRaster(path_, err);
             }
             scan(block->GetDataRef(), blockW_, w, h, noDataRuns_, low, high);
             block->DropLock();
@@ -93,7 +98,7 @@ void Raster::readWhole(int threads, std::size_t mostBytes) {
                 int w, h;
                 const auto [bx, by] = cellsOf(key, w, h);
                 auto block = std::make_unique<unsigned char[]>(bytes);
-                if (band->ReadBlock(bx, by, block.get()) != CE_None) throw damaged(err);
+                if (band->ReadBlock(bx, by, block.get()) != CE_None) throw damagedRaster(path_, err);
                 scan(block.get(), blockW_, w, h, noDataRuns_, extremes[key].first, extremes[key].second);
                 store->publish(key, block);
             }
