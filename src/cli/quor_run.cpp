@@ -216,6 +216,8 @@ private:
         points_ = {};
         map_.clearLayers();
         if (report_.end != "completed") {
+            // What the run told of its sites was of its working copy, which goes.
+            if (report_.message.empty()) report_.message = "nothing was written to " + target_->path + ".";
             terminal_.say(std::string(kProgramName) + ": nothing was written to " + target_->path + ".");
             report_.dataset.clear();
             report_.held = 0;

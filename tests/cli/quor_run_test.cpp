@@ -475,6 +475,22 @@ TEST_F(QuorRun, TheEndCountsWhatTheRunStoredAndWhatTheTableStillHolds) {
     EXPECT_EQ(test::fileBytes(table), test::fileBytes(pristine)) << "the other program's table was written into";
 }
 
+// Another program cut the table short during the run: the run ends in its
+// words and exit 1, never in an abort.
+TEST_F(QuorRun, ATableCutShortDuringTheRunEndsInWordsNeverAnAbort) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string big = test::copyBaySites(folder("big"), "big", -1, 10);
+    const std::string table = fs::path(big).replace_extension(".dbf").string();
+    const test::Ran ran = run(plus(inputs("rwe", big), {"--json"}), [&](QProcess& p) {
+        untilStoring(p);
+        fs::resize_file(table, fs::file_size(table) / 2);
+    });
+    ASSERT_EQ(ran.exit, 1) << ran.err;
+    const QJsonObject said = jsonOf(ran.out);
+    EXPECT_EQ(said["end"].toString(), "failed") << ran.out;
+    EXPECT_FALSE(said["message"].toString().isEmpty()) << ran.out;
+}
+
 // A script reads one object on standard output however the run ends.
 TEST_F(QuorRun, JsonIsOneObjectWithTheMessageOnARefusalToo) {
     QUOR_REQUIRE_PORTPHILLIP(data);
