@@ -41,9 +41,11 @@ bool endsWithNoCase(const std::string& text, const std::string& end) {
     return true;
 }
 
+// A file (or a link) of that name; a folder is never one of the output's files.
 bool present(const fs::path& path) {
     std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
+    const auto status = fs::symlink_status(path, ec);
+    return fs::exists(status) && !fs::is_directory(status);
 }
 
 // The files of the shapefile at `path` that exist: "x.shp" and the
@@ -57,6 +59,9 @@ std::vector<fs::path> filesOf(const fs::path& path) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0) continue;
+        // A folder of that name is no file of a shapefile, and never the output's to replace.
+        std::error_code ignored;
+        if (it->is_directory(ignored)) continue;
         const std::string rest = name.substr(stem.size());
         bool member = endsWithNoCase(rest, ".shp.xml") && rest.size() == 8;
         for (const char* companion : kCompanions) member = member || (rest.size() == 4 && endsWithNoCase(rest, companion));
@@ -183,6 +188,7 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::ve
     std::error_code ec;
     const fs::path folder = fs::absolute(t.path).parent_path();
     if (!fs::is_directory(folder, ec)) throw badOption("--output", t.path, "the folder " + folder.string() + " does not exist.");
+    if (fs::is_directory(t.path, ec)) throw badOption("--output", t.path, "this is a folder, not a file.");
     if (fs::equivalent(t.path, sites.path, ec) || fs::absolute(t.path) == fs::absolute(sites.path))
         throw badOption("--output", t.path, "this is the sites' own file, which --output leaves as it is.");
     if (o.model == Model::Rwe) t.metadata = t.path + ".Metadata_RWE";

@@ -434,6 +434,24 @@ TEST_F(QuorRun, AnOutputFileThatAppearsDuringTheRunIsNeverRenamedOver) {
     EXPECT_EQ(entries(folder("out")), std::vector<std::string>{"result.gpkg"}) << "the run left files beside the output";
 }
 
+// --overwrite replaces an old shapefile output whole or not at all: one
+// that cannot be put in place leaves the old set as it was.
+TEST_F(QuorRun, AnOutputThatCannotBePutInPlaceLeavesTheOldOneWhole) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 10);
+    const std::string out = folder("out") + "/result.shp";
+    ASSERT_EQ(run(plus(inputs("rwe", sites), {"--output", out})).exit, 0);
+    std::ofstream(folder("out") + "/result.qix") << "the old set's index";
+    // The new .shx has nowhere to go.
+    fs::remove(folder("out") + "/result.shx");
+    fs::create_directory(folder("out") + "/result.shx");
+    const auto before = test::folderBytes(folder("out"));
+    const test::Ran ran = run(plus(inputs("rwe", sites), {"--output", out, "--overwrite", "--replace"}));
+    EXPECT_EQ(ran.exit, 1) << ran.err;
+    EXPECT_EQ(test::folderBytes(folder("out")), before) << "the old output was not kept whole";
+    EXPECT_EQ(entries(folder("out")).size(), before.size() + 1) << "the run left files beside the output";
+}
+
 // A site whose store the dataset refused leaves the run failed, in its
 // words as in its exit status.
 TEST_F(QuorRun, ARunWhoseValuesTheDatasetRefusesIsNeverReportedAsCompleted) {
