@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "cli/run_folders.h"
 #include "cli/run_inputs.h"
@@ -105,7 +106,7 @@ private:
         if (StopRequest::requested()) {
             report_.end = "stopped";
             report_.counted = false;
-            report_.message = "nothing was written; the run was stopped before it began.";
+            report_.message = "nothing was written; the run was stopped before it began";
             return print();
         }
         report_ = o_.model == Model::Rwe ? runRwe() : runRei();

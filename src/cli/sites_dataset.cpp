@@ -309,10 +309,15 @@ void writeOutput(const SitesSource& computed, const std::string& computedMetadat
     std::vector<std::string> there = existingOutputFiles(target);
     for (const auto& f : files) there.push_back((out.parent_path() / f.filename()).string());
     if (const auto clash = inputAmong(there, target.inputs)) throw std::runtime_error(inputRefusal(*clash));
-    if (target.overwrite)
+    if (target.overwrite) {
         moveInReplacing(files, out.parent_path(), target, fs::path(staging) / "old");
-    else
-        moveInWithoutReplacing(files, out.parent_path());
+        return;
+    }
+    // A file of the set that appeared meanwhile (an index, a journal) would
+    // be read with the new output: it stays, and so does everything else.
+    if (const auto appeared = existingOutputFiles(target); !appeared.empty())
+        throw std::runtime_error(appeared.front() + " appeared while the run computed; --overwrite replaces it.");
+    moveInWithoutReplacing(files, out.parent_path());
 }
 
 }  // namespace quor::cli
