@@ -1,13 +1,20 @@
 #include "cli/quor_run.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
+#include "cli/run_folders.h"
 #include "cli/run_inputs.h"
 #include "cli/run_options.h"
 #include "cli/run_report.h"
@@ -30,9 +37,35 @@ namespace quor::cli {
 
 namespace {
 
+namespace fs = std::filesystem;
 namespace pg = platform::gis;
 
 void tell(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgramName, text.c_str()); }
+
+// The exit status a run's end gives.
+int exitOf(const std::string& end) { return end == "completed" ? kCompleted : end == "refused" ? kBadInput : kStopped; }
+
+// BadInput unless the results can go into the sites' own table: a table
+// that cannot be written is refused before the run, not at its first site.
+void requireWritableInPlace(const SitesSource& sites) {
+    const char* option = sites.geodatabase() ? "--layer" : "--sites";
+    const std::string named = sites.geodatabase() ? sites.layer : sites.path;
+    // The folder takes a GeoPackage's journal, a shapefile's table made
+    // anew when fields are added, and the metadata file.
+    std::vector<std::string> written{fs::absolute(sites.path).parent_path().string()};
+    if (sites.geodatabase()) {
+        written.push_back(sites.path);
+    } else {
+        fs::path table = fs::path(sites.path).replace_extension(".dbf");
+        std::error_code ec;
+        if (!fs::exists(table, ec)) table.replace_extension(".DBF");
+        written.push_back(table.string());
+    }
+    for (const auto& file : written)
+        if (::access(file.c_str(), W_OK) != 0 && errno != ENOENT)
+            throw badOption(option, named,
+                            file + " cannot be written (" + std::strerror(errno) + "); the run writes its results there.");
+}
 
 // One run, from its options to its exit status.
 class QuorRun {
@@ -46,25 +79,40 @@ public:
         // A stop request is the user's answer to the progress window's question.
         messages_.answer(wave::kCancelQuestion, true);
         log_ = platform::setLogSink([this](const std::string& line) { terminal_.say(line); });
+        report_.model = o_.model;
     }
     ~QuorRun() { platform::setLogSink(log_); }
 
+    // Whatever fails, the run ends in words and an exit status, never an abort.
     int run() {
+        try {
+            return runAll();
+        } catch (const std::exception& e) {
+            return failed(e.what());
+        } catch (...) {
+            return failed("an unknown error ended the run.");
+        }
+    }
+
+private:
+    int runAll() {
         try {
             prepare();
         } catch (const BadInput& e) {
             terminal_.say(std::string(kProgramName) + ": " + e.what());
-            return kBadInput;
+            report_ = refusedReport(o_.model, e.what());
+            return print();
         }
         if (StopRequest::requested()) {
-            terminal_.say(std::string(kProgramName) + ": stopped before the run began; nothing was written.");
-            return kStopped;
+            report_.end = "stopped";
+            report_.counted = false;
+            report_.message = "nothing was written; the run was stopped before it began";
+            return print();
         }
-        RunReport report = o_.model == Model::Rwe ? runRwe() : runRei();
-        return finish(report);
+        report_ = o_.model == Model::Rwe ? runRwe() : runRei();
+        return finish();
     }
 
-private:
     // Everything that may refuse the run, before anything is written.
     void prepare() {
         applyRunSettings(o_, *app_, messages_);
@@ -74,21 +122,37 @@ private:
         // to fall back on all the same, and without a project it is one
         // that never reaches a file.
         if (!app_->form.ptworkspace) app_->form.ptworkspace = pg::Workspace::createMemory("quor-run");
+        const std::string temp = QDir::tempPath().toStdString();
+        removeLeftFolders(temp, kWorkingCopyPrefix);
         if (o_.has("--output")) {
-            target_ = outputTarget(o_, source_);
+            target_ = outputTarget(o_, source_, runInputFiles(o_, app_->form, source_));
+            // The output is made beside its place: a folder that cannot take
+            // it is refused now, not after the computation.
+            const std::string folder = fs::absolute(target_->path).parent_path().string();
+            removeLeftFolders(folder, kStagingPrefix);
+            try {
+                staging_.emplace(folder, kStagingPrefix);
+            } catch (const std::exception& e) {
+                throw badOption("--output", target_->path,
+                                "the folder " + folder + " cannot be written (" + e.what() + ").");
+            }
             const std::int64_t count = siteCount(source_);
-            work_.emplace(QDir::tempPath() + "/quor-run-XXXXXX");
-            if (!work_->isValid()) throw BadInput("the sites cannot be copied: " + work_->errorString().toStdString());
+            try {
+                work_.emplace(temp, kWorkingCopyPrefix);
+            } catch (const std::exception& e) {
+                throw BadInput("the sites cannot be copied into " + temp + ": " + e.what());
+            }
             std::optional<SiteRange> range;
             if (o_.part) range = partRange(count, o_.part);
             try {
-                computed_ = copySites(source_, range, work_->path().toStdString());
+                computed_ = copySites(source_, range, work_->path());
             } catch (const std::exception& e) {
                 throw badOption("--sites", source_.shown(), e.what());
             }
             // Parts of one project run side by side: each writes only its copy.
             app_->form.projfile.clear();
         } else {
+            requireWritableInPlace(source_);
             computed_ = source_;
         }
         points_ = openSites(computed_);
@@ -116,12 +180,8 @@ private:
         auto& a = *app_;
         gis::RayContext rays{a.state, a.holder, a.form, wind_, map_, messages_, progress_};
         const wave::RunOutcome out = wave::singleRun(rays, &progress_, points_.fc, counterstart(), points_.choice);
-        terminal_.finish(out.end == wave::RunEnd::Completed);
-        RunReport report = rweReport(out, *points_.fc);
-        exit_ = out.end == wave::RunEnd::Completed ? (out.writeErrors > 0 ? kStopped : kCompleted)
-                : out.end == wave::RunEnd::Cancelled ? kStopped
-                : out.end == wave::RunEnd::Failed   ? (out.windUnusable ? kBadInput : kStopped)
-                                                    : kBadInput;
+        RunReport report = rweReport(out);
+        terminal_.finish(report.end == "completed");
         return report;
     }
 
@@ -134,48 +194,68 @@ private:
         };
         ctx.stopRequested = &StopRequest::requested;
         const rei::ReiRunOutcome out = rei::runmodel(ctx, points_.fc, counterstart());
-        terminal_.finish(out.end == rei::ReiRunEnd::Completed);
-        exit_ = out.end == rei::ReiRunEnd::Completed                                     ? kCompleted
-                : out.end == rei::ReiRunEnd::Failed || out.end == rei::ReiRunEnd::Stopped ? kStopped
-                                                                                         : kBadInput;
-        return reiReport(out);
+        RunReport report = reiReport(out);
+        terminal_.finish(report.end == "completed");
+        return report;
     }
 
-    int finish(RunReport& report) {
-        if (!messages_.declined().empty())
-            terminal_.say(std::string(kProgramName) + ": " + source_.shown() + ": " + messages_.declined() +
-                          "\n--replace replaces them; nothing was written.");
-        report.dataset = target_ ? target_->path : source_.shown();
-        if (target_) writeOutput(report);
-        report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-        if (o_.has("--json"))
-            std::printf("%s\n", jsonOf(report).c_str());
-        else
-            terminal_.say(endLine(report));
-        std::fflush(stdout);
-        return exit_;
+    int finish() {
+        if (!messages_.declined().empty()) {
+            report_.message = source_.shown() + ": " + messages_.declined() + "\n--replace replaces them; nothing was written.";
+            terminal_.say(std::string(kProgramName) + ": " + report_.message);
+        }
+        report_.dataset = target_ ? target_->path : source_.shown();
+        if (target_) writeOutput();
+        if (report_.end != "completed" && report_.message.empty()) report_.message = messages_.lastWarning();
+        return print();
     }
 
     // The computed copy into the output, once the run has completed.
-    void writeOutput(RunReport& report) {
+    void writeOutput() {
         const std::string metadata = wave::rweMetadataPath(points_.choice.shpdir, points_.choice.shpname1);
         // Every handle on the copy goes before GDAL reads it whole.
         points_ = {};
         map_.clearLayers();
-        if (exit_ != kCompleted) {
+        if (report_.end != "completed") {
+            // What the run told of its sites was of its working copy, which goes.
+            if (report_.message.empty()) report_.message = "nothing was written to " + target_->path + ".";
             terminal_.say(std::string(kProgramName) + ": nothing was written to " + target_->path + ".");
-            report.dataset.clear();
+            report_.dataset.clear();
+            report_.held = 0;
             return;
         }
         try {
-            cli::writeOutput(computed_, metadata, *target_, &StopRequest::requested);
+            cli::writeOutput(computed_, metadata, *target_, staging_->path(), &StopRequest::requested);
         } catch (const std::exception& e) {
             terminal_.say(std::string(kProgramName) + ": " + e.what() + "\nNothing was written to " + target_->path +
                           ".");
-            report.dataset.clear();
-            report.end = "failed";
-            exit_ = kStopped;
+            report_.dataset.clear();
+            report_.held = 0;
+            report_.end = StopRequest::requested() ? "stopped" : "failed";
+            report_.message = e.what();
         }
+    }
+
+    int failed(const std::string& why) {
+        terminal_.finish(false);
+        terminal_.say(std::string(kProgramName) + ": the run failed: " + why);
+        report_.end = "failed";
+        report_.counted = false;
+        report_.message = why;
+        report_.dataset.clear();
+        return print();
+    }
+
+    // The end line, or the JSON object, on every exit; a reader that went
+    // away costs nothing.
+    int print() {
+        report_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+        if (o_.has("--json"))
+            std::printf("%s\n", jsonOf(report_).c_str());
+        else
+            terminal_.say(endLine(report_));
+        std::fflush(stdout);
+        return exitOf(report_.end);
     }
 
     const RunOptions& o_;
@@ -191,10 +271,11 @@ private:
 
     SitesSource source_;    // the sites as the options name them
     SitesSource computed_;  // what the run writes into: the sites, or their copy
-    project::RunPoints points_;
     std::optional<OutputTarget> target_;
-    std::optional<QTemporaryDir> work_;
-    int exit_ = kStopped;
+    std::optional<RunFolder> staging_;  // beside the output, where it is made
+    std::optional<RunFolder> work_;     // the copy of the sites the run computes
+    project::RunPoints points_;         // closed before the folders go
+    RunReport report_;
 };
 
 }  // namespace
@@ -205,6 +286,14 @@ int runQuor(const std::vector<std::string>& args) {
         options = parseRunOptions(args);
     } catch (const BadInput& e) {
         tell(e.what());
+        // A script that asked for JSON gets its object on this exit too.
+        if (std::find(args.begin(), args.end(), "--json") != args.end()) {
+            std::optional<Model> model;
+            if (!args.empty() && args[0] == "rwe") model = Model::Rwe;
+            if (!args.empty() && args[0] == "rei") model = Model::Rei;
+            std::printf("%s\n", jsonOf(refusedReport(model, e.what())).c_str());
+            std::fflush(stdout);
+        }
         return kBadInput;
     }
     if (options.help) {

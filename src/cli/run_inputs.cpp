@@ -4,16 +4,19 @@
 
 #include "cli/input_files.h"
 #include "gis/shorebathy.h"
+#include "platform/folders.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "platform/settings_store.h"
+#include "platform/textfile.h"
 #include "project/interrogation_distance.h"
 #include "project/project_commands.h"
 #include "project/project_file.h"
 #include "project/project_inputs.h"
 #include "project/typed_choice.h"
+#include "wave/wave_wind.h"
 #include "wind/loadwind.h"
 
 namespace quor::cli {
@@ -93,6 +96,19 @@ void takeWind(const std::string& path, model::ApplicationState& app) {
     // As a new project keeps it.
     s.wind_pathcopy = s.wind_path;
     app.form.windpath = s.wind_path;
+}
+
+// The RWE run reads its wind file only once it has begun: one it could not
+// use is refused here, before anything is written, naming the option that
+// gave it and the file.
+void requireUsableRweWind(const std::string& option, const std::string& value, const std::string& windpath) {
+    try {
+        wave::parseRweWindFile(platform::readTextLines(windpath));
+    } catch (const std::exception& e) {
+        std::string why = wave::kWindFormatMessage;
+        why.erase(0, why.find_first_not_of(' '));
+        throw badOption(option, value, (option == "--wind" ? "" : "the wind file " + windpath + ": ") + why + "\n" + e.what());
+    }
 }
 
 // Open Project: the project file read into the state, its geodatabase opened.
@@ -185,7 +201,12 @@ InputReferences takeRunInputs(const RunOptions& o, model::ApplicationState& app,
         // With the faster algorithm a given shoreline is not used, as in the window.
         if (!clips(app)) refs.shoreline = {};
     }
-    if (app.state.model_mode == model::REI_MODE) reiBathymetry(o, form, messages);
+    if (app.state.model_mode == model::REI_MODE)
+        reiBathymetry(o, form, messages);
+    else if (const auto project = o.value("--project"))
+        requireUsableRweWind("--project", *project, form.windpath);
+    else
+        requireUsableRweWind("--wind", *o.value("--wind"), form.windpath);
     return refs;
 }
 
@@ -206,6 +227,21 @@ SitesSource sitesSource(const RunOptions& o, const model::MainFormState& project
         throw badOption("--layer", source.layer, "the project has no geodatabase to hold it.");
     source.path = project.ptworkspace->path();
     return source;
+}
+
+std::vector<std::string> runInputFiles(const RunOptions& o, const model::MainFormState& form, const SitesSource& sites) {
+    std::vector<std::string> files{sites.path};
+    for (const char* option : {"--shoreline", "--bathymetry", "--wind", "--settings", "--project"})
+        if (const auto value = o.value(option)) files.push_back(*value);
+    // What a project names.
+    for (const std::string& named : {form.bathycov, form.windpath,
+                                     form.shorename.empty() ? std::string() : platform::joinPath(form.shorecov, form.shorename),
+                                     form.ptworkspace ? form.ptworkspace->path() : std::string()})
+        if (!named.empty()) files.push_back(named);
+    // A shoreline kept as a layer of a workspace file names that file.
+    std::error_code ec;
+    if (!form.shorecov.empty() && !fs::is_directory(form.shorecov, ec)) files.push_back(form.shorecov);
+    return files;
 }
 
 void checkSites(const SitesSource& source, pg::GeometryType type, const pg::SpatialReference& sites,

@@ -6,6 +6,7 @@
 // points in the bathymetry's spatial reference.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/run_options.h"
 #include "model/model_state.h"
@@ -40,6 +41,11 @@ InputReferences takeRunInputs(const RunOptions& options, model::ApplicationState
 // The sites the options name; BadInput when they are missing or
 // unreadable, or a GeoPackage is given without its layer.
 SitesSource sitesSource(const RunOptions& options, const model::MainFormState& project);
+
+// Every file (or folder) the run reads: the sites, the shoreline, the
+// bathymetry, the wind file, the settings and the project with what it names.
+std::vector<std::string> runInputFiles(const RunOptions& options, const model::MainFormState& project,
+                                       const SitesSource& sites);
 
 // BadInput unless the sites (named as `source`) hold points in the
 // spatial reference of the bathymetry and the shoreline.

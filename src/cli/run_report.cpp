@@ -3,19 +3,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
 
-#include "model/model_state.h"
-#include "platform/gis/feature.h"
 #include "platform/numbers.h"
 
 namespace quor::cli {
 
 namespace {
-
-namespace pg = platform::gis;
 
 const char* endOf(wave::RunEnd end) {
     switch (end) {
@@ -39,46 +35,29 @@ void add(RunReport& r, const std::string& why, std::int64_t count) {
     if (count > 0) r.notComputed.emplace_back(why, count);
 }
 
-bool isStatusCode(double v) {
-    namespace st = model::pt_status;
-    for (double code : {st::no_data, st::rays_failed, st::clip_failed, st::fetch_failed, st::fast_failed,
-                        st::wave_failed, st::first_stage_failed, st::both_stages_failed})
-        if (v == code) return true;
-    return false;
-}
-
 }  // namespace
 
-RunReport rweReport(const wave::RunOutcome& out, const pg::FeatureClass& points) {
+RunReport rweReport(const wave::RunOutcome& out) {
     RunReport r;
     r.model = Model::Rwe;
-    r.end = endOf(out.end);
-    r.sites = out.sites;
+    // A site that could not be stored leaves the run unfinished; a wind
+    // file the run could not use refused it before anything was written.
+    r.end = out.windUnusable ? "refused" : out.end == wave::RunEnd::Completed && out.writeErrors > 0 ? "failed"
+                                                                                                  : endOf(out.end);
     r.threads = out.threads;
-    // The codes as the sites now hold them: a site the run stored with a
-    // status code holds it in every result, a dry one (the fast algorithm)
-    // 0 with -999 as its direction.
-    std::map<double, std::int64_t> codes;
-    std::int64_t coded = 0;
-    // A refused run stored nothing: what the sites hold is an earlier run's.
-    if (r.end == "refused") return r;
-    if (points.findField("RWE") >= 0 && points.findField("MaxWvDr") >= 0) {
-        auto cursor = points.search();
-        while (auto f = cursor.next()) {
-            const pg::FieldValue rwe = f->value("RWE"), dir = f->value("MaxWvDr");
-            if (pg::isNull(rwe)) continue;
-            const double v = pg::toDouble(rwe);
-            const double code = isStatusCode(v) ? v
-                                : !pg::isNull(dir) && pg::toDouble(dir) == model::pt_status::no_water_direction
-                                    ? model::pt_status::no_water_direction
-                                    : 0;
-            if (code == 0) continue;
-            ++codes[code];
-            ++coded;
-        }
+    if (r.end == "refused") {
+        r.counted = false;
+        return r;
     }
-    r.computed = out.storedSites - coded;
-    for (auto it = codes.rbegin(); it != codes.rend(); ++it) add(r, platform::formatNumber(it->first), it->second);
+    r.sites = out.sites;
+    r.stored = out.storedSites;
+    r.held = std::max<std::int64_t>(0, std::min<std::int64_t>(out.heldSites, out.storedSites));
+    std::int64_t coded = 0;
+    for (const auto& [code, count] : out.storedCodes) coded += count;
+    r.computed = std::max<std::int64_t>(0, out.storedSites - coded);
+    // The codes from the highest down.
+    for (auto it = out.storedCodes.rbegin(); it != out.storedCodes.rend(); ++it)
+        add(r, platform::formatNumber(it->first), it->second);
     add(r, "not finite", out.notFinite);
     add(r, "not written", out.writeErrors);
     add(r, "not reached", static_cast<std::int64_t>(out.sites) - out.sitesDone);
@@ -89,21 +68,41 @@ RunReport reiReport(const rei::ReiRunOutcome& out) {
     RunReport r;
     r.model = Model::Rei;
     r.end = endOf(out.end);
-    r.sites = out.sites;
     r.threads = out.threads;
+    if (r.end == "refused") {
+        r.counted = false;
+        return r;
+    }
+    r.sites = out.sites;
     r.computed = out.written;
+    r.stored = out.written;
+    r.held = std::max<std::int64_t>(0, std::min(out.held, out.written));
     add(r, "not processed", out.failed + out.skipped);
     add(r, "not finite", out.notFinite);
     add(r, "not reached", out.sites - out.written - out.failed - out.skipped - out.notFinite);
     return r;
 }
 
+RunReport refusedReport(std::optional<Model> model, const std::string& why) {
+    RunReport r;
+    r.model = model;
+    r.end = "refused";
+    r.counted = false;
+    r.message = why;
+    return r;
+}
+
 std::string endLine(const RunReport& r) {
-    std::string line = std::string(kProgramName) + ": " + (r.model == Model::Rwe ? "rwe " : "rei ") + r.end + ": ";
-    if (r.end == "refused")
-        line += "nothing was written";
-    else
+    const std::string model = !r.model ? "" : r.model == Model::Rwe ? "rwe " : "rei ";
+    std::string line = std::string(kProgramName) + ": " + model + r.end + ": ";
+    if (!r.counted) {
+        line += r.end == "refused" ? "nothing was written" : r.message.empty() ? "its sites were not counted" : r.message;
+    } else {
         line += std::to_string(r.computed) + " of " + std::to_string(r.sites) + " sites computed";
+        if (r.held != r.stored)
+            line += "; the dataset holds the results of " + std::to_string(r.held) + " of the " +
+                    std::to_string(r.stored) + " sites this run stored";
+    }
     if (!r.notComputed.empty()) {
         line += "; not computed:";
         bool first = true;
@@ -121,11 +120,17 @@ std::string jsonOf(const RunReport& r) {
     QJsonObject notComputed;
     for (const auto& [why, count] : r.notComputed) notComputed.insert(QString::fromStdString(why), qint64(count));
     QJsonObject o;
-    o.insert("model", r.model == Model::Rwe ? "rwe" : "rei");
+    if (r.model) o.insert("model", r.model == Model::Rwe ? "rwe" : "rei");
     o.insert("end", QString::fromStdString(r.end));
-    o.insert("sites", qint64(r.sites));
-    o.insert("computed", qint64(r.computed));
-    o.insert("notComputed", notComputed);
+    // A run that counted nothing says no count.
+    if (r.counted) {
+        o.insert("sites", qint64(r.sites));
+        o.insert("computed", qint64(r.computed));
+        o.insert("stored", qint64(r.stored));
+        o.insert("held", qint64(r.held));
+        o.insert("notComputed", notComputed);
+    }
+    if (!r.message.empty()) o.insert("message", QString::fromStdString(r.message));
     o.insert("seconds", std::round(r.seconds * 1000) / 1000);
     o.insert("threads", r.threads);
     o.insert("dataset", QString::fromStdString(r.dataset));

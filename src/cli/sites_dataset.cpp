@@ -1,10 +1,18 @@
 #include "cli/sites_dataset.h"
 
-#include <QTemporaryDir>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <utility>
 #include <vector>
 
+#include "platform/file_replacement.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/vector_copy.h"
 
@@ -26,25 +34,94 @@ std::string layerOf(const SitesSource& sites) {
     return sites.geodatabase() ? sites.layer : fs::path(sites.path).stem().string();
 }
 
-// The files of the shapefile at `path`: "x.shp" and the companions GDAL
-// and other programs keep beside it.
+bool endsWithNoCase(const std::string& text, const std::string& end) {
+    if (text.size() < end.size()) return false;
+    for (std::size_t i = 0; i < end.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i]) return false;
+    return true;
+}
+
+// A file (or a link) of that name; a folder is never one of the output's files.
+bool present(const fs::path& path) {
+    std::error_code ec;
+    const auto status = fs::symlink_status(path, ec);
+    return fs::exists(status) && !fs::is_directory(status);
+}
+
+// The files of the shapefile at `path` that exist: "x.shp" and the
+// companions GDAL and other programs keep beside it, in either case.
 std::vector<fs::path> filesOf(const fs::path& path) {
     static const char* const kCompanions[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx", ".qpj"};
     std::vector<fs::path> files;
     std::error_code ec;
     const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    for (const auto& e : fs::directory_iterator(folder, ec)) {
-        if (e.path().stem() != path.stem() || !e.is_regular_file(ec)) continue;
-        const std::string ext = lowerExtension(e.path().string());
-        for (const char* companion : kCompanions)
-            if (ext == companion) files.push_back(e.path());
+    const std::string stem = path.stem().string();
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0) continue;
+        // A folder of that name is no file of a shapefile, and never the output's to replace.
+        std::error_code ignored;
+        if (it->is_directory(ignored)) continue;
+        const std::string rest = name.substr(stem.size());
+        bool member = endsWithNoCase(rest, ".shp.xml") && rest.size() == 8;
+        for (const char* companion : kCompanions) member = member || (rest.size() == 4 && endsWithNoCase(rest, companion));
+        if (member) files.push_back(it->path());
     }
     return files;
 }
 
-bool sameFile(const std::string& a, const std::string& b) {
+// A file's identity, which every name and link of it shares.
+struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const Identity&) const = default;
+};
+
+std::optional<Identity> identityOf(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return Identity{st.st_dev, st.st_ino};
+}
+
+// The files an input is read from: a shapefile's companions, a
+// GeoPackage's journals, the files of a folder (a raster grid's).
+std::vector<fs::path> filesRead(const std::string& input) {
     std::error_code ec;
-    return fs::equivalent(a, b, ec);
+    if (fs::is_directory(input, ec)) {
+        std::vector<fs::path> files;
+        int left = 10000;  // a grid's folder holds a few dozen
+        for (fs::recursive_directory_iterator it(input, ec), end; !ec && it != end && left-- > 0; it.increment(ec))
+            files.push_back(it->path());
+        return files;
+    }
+    const std::string ext = lowerExtension(input);
+    if (ext == ".shp" || ext == ".shx" || ext == ".dbf") {
+        auto files = filesOf(fs::path(input).replace_extension(".shp"));
+        files.emplace_back(input);
+        return files;
+    }
+    if (ext == ".gpkg") return {input, input + "-wal", input + "-shm", input + "-journal"};
+    return {input};
+}
+
+// The first of `files` that is one of the files the inputs are read
+// from, and that input; nothing when none is.
+std::optional<std::pair<std::string, std::string>> inputAmong(const std::vector<std::string>& files,
+                                                               const std::vector<std::string>& inputs) {
+    std::vector<std::pair<Identity, std::string>> read;
+    for (const auto& input : inputs)
+        for (const auto& f : filesRead(input))
+            if (const auto id = identityOf(f)) read.emplace_back(*id, input);
+    for (const auto& file : files)
+        if (const auto id = identityOf(file))
+            for (const auto& [inputId, input] : read)
+                if (*id == inputId) return std::make_pair(file, input);
+    return std::nullopt;
+}
+
+std::string inputRefusal(const std::pair<std::string, std::string>& clash) {
+    return clash.first + " is " + (clash.first == clash.second ? "" : "a file of ") + "the run's input " +
+           clash.second + ", which no output replaces, --overwrite or not.";
 }
 
 // Text and shapefiles keep text as UTF-8 whatever GDAL's default; a
@@ -94,7 +171,7 @@ SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& 
     return copy;
 }
 
-OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites) {
+OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::vector<std::string> inputs) {
     OutputTarget t;
     t.path = *o.value("--output");
     const std::string ext = lowerExtension(t.path);
@@ -111,40 +188,136 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites) {
     std::error_code ec;
     const fs::path folder = fs::absolute(t.path).parent_path();
     if (!fs::is_directory(folder, ec)) throw badOption("--output", t.path, "the folder " + folder.string() + " does not exist.");
-    if (sameFile(t.path, sites.path) || fs::absolute(t.path) == fs::absolute(sites.path))
+    if (fs::is_directory(t.path, ec)) throw badOption("--output", t.path, "this is a folder, not a file.");
+    if (fs::equivalent(t.path, sites.path, ec) || fs::absolute(t.path) == fs::absolute(sites.path))
         throw badOption("--output", t.path, "this is the sites' own file, which --output leaves as it is.");
     if (o.model == Model::Rwe) t.metadata = t.path + ".Metadata_RWE";
-    if (!o.has("--overwrite"))
-        for (const std::string& existing : {t.path, t.metadata})
-            if (!existing.empty() && fs::exists(existing, ec))
-                throw badOption("--output", t.path, existing + " exists; --overwrite replaces it.");
+    t.overwrite = o.has("--overwrite");
+    inputs.push_back(sites.path);
+    t.inputs = std::move(inputs);
+    const auto existing = existingOutputFiles(t);
+    if (const auto clash = inputAmong(existing, t.inputs)) throw badOption("--output", t.path, inputRefusal(*clash));
+    if (!t.overwrite && !existing.empty())
+        throw badOption("--output", t.path, existing.front() + " exists; --overwrite replaces it.");
     return t;
 }
 
+std::vector<std::string> existingOutputFiles(const OutputTarget& t) {
+    const fs::path out = fs::absolute(t.path);
+    std::vector<std::string> files;
+    if (t.driver == "ESRI Shapefile") {
+        // The .shp first: it is the file that names the set.
+        for (const auto& f : filesOf(out))
+            files.insert(f.filename() == out.filename() ? files.begin() : files.end(), f.string());
+    } else {
+        for (const char* end : {"", "-wal", "-shm", "-journal"})
+            if ((*end == '\0' || t.driver == "GPKG") && present(out.string() + end)) files.push_back(out.string() + end);
+    }
+    if (!t.metadata.empty() && present(fs::absolute(t.metadata))) files.push_back(fs::absolute(t.metadata).string());
+    return files;
+}
+
+namespace {
+
+// Puts the made files into the output's folder without replacing any
+// file: one that appeared since the start is left as it is, and the made
+// files already moved go again.
+void moveInWithoutReplacing(const std::vector<fs::path>& made, const fs::path& folder) {
+    std::vector<fs::path> moved;
+    for (const auto& file : made) {
+        const fs::path to = folder / file.filename();
+        if (const int err = platform::renameWithoutReplacing(file.string(), to.string())) {
+            for (const auto& m : moved) ::unlink(m.c_str());
+            if (err == EEXIST)
+                throw std::runtime_error(to.string() + " appeared while the run computed; --overwrite replaces it.");
+            throw std::runtime_error("The output cannot be put in place: " + std::string(std::strerror(err)));
+        }
+        moved.push_back(to);
+    }
+}
+
+// Puts the made files in place of the output's old set, which stays whole
+// until then: it is kept aside in `aside` (linked, or moved where the disk
+// keeps no links) and goes back when a move fails.
+void moveInReplacing(const std::vector<fs::path>& made, const fs::path& folder, const OutputTarget& target,
+                     const fs::path& aside) {
+    std::vector<fs::path> old;
+    for (const auto& f : existingOutputFiles(target)) old.emplace_back(f);
+    for (const auto& file : made)
+        if (present(folder / file.filename()) && std::find(old.begin(), old.end(), folder / file.filename()) == old.end())
+            old.push_back(folder / file.filename());
+    fs::create_directory(aside);
+    bool linked = true;
+    for (const auto& f : old) linked = linked && ::link(f.c_str(), (aside / f.filename()).c_str()) == 0;
+    std::vector<fs::path> movedAside;
+    if (!linked) {
+        for (const auto& f : old) ::unlink((aside / f.filename()).c_str());
+        for (const auto& f : old) {
+            if (::rename(f.c_str(), (aside / f.filename()).c_str()) != 0) {
+                const int err = errno;
+                for (const auto& back : movedAside) ::rename((aside / back.filename()).c_str(), back.c_str());
+                throw std::runtime_error("The output cannot be put in place: " + std::string(std::strerror(err)));
+            }
+            movedAside.push_back(f);
+        }
+    }
+    const auto isMade = [&made](const fs::path& f) {
+        return std::any_of(made.begin(), made.end(), [&f](const fs::path& m) { return m.filename() == f.filename(); });
+    };
+    // The old set's files the new one lacks (an index, a journal) would
+    // be read with it: they go first.
+    if (linked)
+        for (const auto& f : old)
+            if (!isMade(f)) ::unlink(f.c_str());
+    std::vector<fs::path> moved;
+    for (const auto& file : made) {
+        const fs::path to = folder / file.filename();
+        if (::rename(file.c_str(), to.c_str()) != 0) {
+            const int err = errno;
+            // The old set back, whole.
+            for (const auto& m : moved) ::unlink(m.c_str());
+            for (const auto& f : old) ::rename((aside / f.filename()).c_str(), f.c_str());
+            throw std::runtime_error("The output cannot be put in place: " + std::string(std::strerror(err)));
+        }
+        moved.push_back(to);
+    }
+}
+
+}  // namespace
+
 void writeOutput(const SitesSource& computed, const std::string& computedMetadata, const OutputTarget& target,
-                 const std::function<bool()>& stop) {
+                 const std::string& staging, const std::function<bool()>& stop) {
     const fs::path out = fs::absolute(target.path);
-    // Made beside the output and moved into its place once whole.
-    QTemporaryDir making(QString::fromStdString((out.parent_path() / ".quor-run-XXXXXX").string()));
-    if (!making.isValid())
-        throw std::runtime_error("The output cannot be made in " + out.parent_path().string() + ": " +
-                                 making.errorString().toStdString());
-    const fs::path made = fs::path(making.path().toStdString()) / out.filename();
+    const fs::path making = fs::path(staging) / "new";
+    std::error_code ec;
+    if (!fs::create_directory(making, ec) && ec)
+        throw std::runtime_error("The output cannot be made in " + staging + ": " + ec.message());
+    const fs::path made = making / out.filename();
     pg::LayerCopy request{computed.path, layerOf(computed), made.string(), target.driver, layerOptions(target.driver), {}};
     pg::copyLayer(request, [&stop](double) { return !stop(); });
     if (stop()) throw std::runtime_error("The output was not written: the run was stopped.");
-    std::error_code ec;
     if (!target.metadata.empty() && fs::exists(computedMetadata, ec))
-        fs::copy_file(computedMetadata, fs::path(making.path().toStdString()) / (out.filename().string() + ".Metadata_RWE"));
-    // What the output replaces goes first (a shapefile's companions the new one lacks among them).
-    if (target.driver == "ESRI Shapefile")
-        for (const auto& old : filesOf(out)) fs::remove(old, ec);
-    std::vector<fs::path> madeFiles;
-    for (const auto& e : fs::directory_iterator(making.path().toStdString())) madeFiles.push_back(e.path());
-    for (const auto& file : madeFiles) {
-        fs::rename(file, out.parent_path() / file.filename(), ec);
-        if (ec) throw std::runtime_error("The output cannot be put in place: " + ec.message());
+        fs::copy_file(computedMetadata, making / (out.filename().string() + ".Metadata_RWE"));
+    // The main file first: a second run to the same output meets it first.
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(making)) files.push_back(e.path());
+    std::sort(files.begin(), files.end(), [&out](const fs::path& a, const fs::path& b) {
+        const bool am = a.filename() == out.filename(), bm = b.filename() == out.filename();
+        return am != bm ? am : a < b;
+    });
+    // Checked again at the move: an input may have come into the output's place meanwhile.
+    std::vector<std::string> there = existingOutputFiles(target);
+    for (const auto& f : files) there.push_back((out.parent_path() / f.filename()).string());
+    if (const auto clash = inputAmong(there, target.inputs)) throw std::runtime_error(inputRefusal(*clash));
+    if (target.overwrite) {
+        moveInReplacing(files, out.parent_path(), target, fs::path(staging) / "old");
+        return;
     }
+    // A file of the set that appeared meanwhile (an index, a journal) would
+    // be read with the new output: it stays, and so does everything else.
+    if (const auto appeared = existingOutputFiles(target); !appeared.empty())
+        throw std::runtime_error(appeared.front() + " appeared while the run computed; --overwrite replaces it.");
+    moveInWithoutReplacing(files, out.parent_path());
 }
 
 }  // namespace quor::cli

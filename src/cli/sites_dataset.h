@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/run_inputs.h"
 #include "cli/run_options.h"
@@ -31,19 +32,33 @@ SiteRange partRange(std::int64_t sites, const std::optional<Part>& part);
 SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& range, const std::string& folder);
 
 // Where --output writes, checked before the run starts: a format known by
-// its extension, a folder that exists, not the sites themselves, and no
-// existing dataset (or metadata file of an RWE run) unless --overwrite.
+// its extension, a folder that exists, no file of the output's set that
+// exists (unless --overwrite) and none that is one of the run's inputs
+// (even with --overwrite).
 struct OutputTarget {
     std::string path;
     std::string driver;       // GDAL's name of the format
     std::string metadata;     // the RWE run's metadata file beside it; empty for REI
+    bool overwrite = false;
+    std::vector<std::string> inputs;  // every file the run reads, which the output never replaces
 };
-OutputTarget outputTarget(const RunOptions& options, const SitesSource& sites);
+// `inputs` are the files (or folders) the run reads. BadInput naming
+// --output and the file in the way.
+OutputTarget outputTarget(const RunOptions& options, const SitesSource& sites, std::vector<std::string> inputs);
 
-// Writes the computed copy into the output, in place of an existing one;
-// `stop` is asked as it goes and, when it answers true, nothing is
-// written. std::runtime_error with GDAL's reason; nothing is left behind.
+// The files of the output's set that exist: for a shapefile its .shp .shx
+// .dbf .prj .cpg .qix .sbn .sbx .shp.xml (either case), for a GeoPackage
+// the file and its -wal -shm -journal, else the file; and the metadata file.
+std::vector<std::string> existingOutputFiles(const OutputTarget& target);
+
+// Writes the computed copy into the output, made in `staging` (a folder
+// of the run's own beside it) and moved into place once whole: the old
+// set (with --overwrite) stays until then, and goes back when the move
+// fails; without --overwrite, a file of the set that appeared meanwhile
+// is never renamed over. `stop` is asked as it goes and, when it answers
+// true, nothing is written. std::runtime_error with the reason; nothing
+// is left behind.
 void writeOutput(const SitesSource& computed, const std::string& computedMetadata, const OutputTarget& target,
-                 const std::function<bool()>& stop);
+                 const std::string& staging, const std::function<bool()>& stop);
 
 }  // namespace quor::cli

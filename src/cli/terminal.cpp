@@ -4,29 +4,40 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <iterator>
 
 namespace quor::cli {
 
 namespace {
 
-volatile std::sig_atomic_t stopAsked = 0;
-struct sigaction previousInt{}, previousTerm{};
+// Set by the signal handler, read by the run's threads: lock-free, so that
+// both may touch it.
+std::atomic<bool> stopAsked{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// The signals that ask a run to stop: Ctrl-C, a kill, and a terminal or
+// ssh connection that went away.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction previous[std::size(kStopSignals)]{}, previousPipe{};
 
 void onStopSignal(int sig) {
-    if (stopAsked) {
+    if (stopAsked.exchange(true)) {
         // The second request ends the program at once.
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
+        for (const int s : kStopSignals) std::signal(s, SIG_DFL);
         std::raise(sig);
         return;
     }
-    stopAsked = 1;
     static const char note[] = "\nquor-run: stopping after the site being stored (once more stops at once)\n";
+    // Nobody may be reading any more (a closed pipe): the note is dropped.
+    const int saved = errno;
     const ssize_t ignored = ::write(STDERR_FILENO, note, sizeof note - 1);
     (void)ignored;
+    errno = saved;
 }
 
 std::string clock(double seconds) {
@@ -143,22 +154,28 @@ void Terminal::clearBar() {
 }
 
 StopRequest::StopRequest() {
-    stopAsked = 0;
+    stopAsked = false;
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, &previousInt);
-    ::sigaction(SIGTERM, &sa, &previousTerm);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) ::sigaction(kStopSignals[i], &sa, &previous[i]);
+    // A reader of the progress or the results that went away (`| head`)
+    // costs the run nothing: what is said to it is dropped.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, &previousPipe);
 }
 
 StopRequest::~StopRequest() {
-    ::sigaction(SIGINT, &previousInt, nullptr);
-    ::sigaction(SIGTERM, &previousTerm, nullptr);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) ::sigaction(kStopSignals[i], &previous[i], nullptr);
+    ::sigaction(SIGPIPE, &previousPipe, nullptr);
 }
 
-bool StopRequest::requested() { return stopAsked != 0; }
+bool StopRequest::requested() { return stopAsked.load(std::memory_order_relaxed); }
 
-void TerminalMessages::message(const std::string& text, platform::MessageIcon, const std::string&) {
+void TerminalMessages::message(const std::string& text, platform::MessageIcon icon, const std::string&) {
+    if (icon == platform::MessageIcon::Critical || icon == platform::MessageIcon::Exclamation) lastWarning_ = text;
     terminal_.say(text);
 }
 

@@ -2,8 +2,9 @@
 // What a run without the window shows, all of it on standard error: the
 // run's messages in the window's words, and its progress: a bar with the
 // sites done, sites a second and the time left when standard error is a
-// terminal, GDAL's 0...10...20... otherwise, nothing when quiet. Ctrl-C
-// and SIGTERM ask the run to stop as the progress window's Cancel does.
+// terminal, GDAL's 0...10...20... otherwise, nothing when quiet. Ctrl-C,
+// SIGTERM and SIGHUP ask the run to stop as the progress window's Cancel
+// does; a reader that went away never stops it.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -48,8 +49,9 @@ private:
     bool begun_ = false;
 };
 
-// The run's stop request: the first SIGINT or SIGTERM asks, a second ends
-// the program at once.
+// The run's stop request: the first SIGINT, SIGTERM or SIGHUP asks, a
+// second ends the program at once. While it lives, SIGPIPE is ignored:
+// writes to a closed pipe fail quietly instead of ending the run.
 class StopRequest {
 public:
     StopRequest();
@@ -68,6 +70,8 @@ public:
     void answer(const std::string& question, bool yes) { answers_[question] = yes; }
     // The questions answered No (the run then keeps what is there).
     const std::string& declined() const { return declined_; }
+    // The last warning or error the run told, for a report that says why.
+    const std::string& lastWarning() const { return lastWarning_; }
 
     void message(const std::string& text, platform::MessageIcon icon, const std::string& title) override;
     bool question(const std::string& text, const std::string& title) override;
@@ -76,6 +80,7 @@ private:
     Terminal& terminal_;
     std::map<std::string, bool> answers_;
     std::string declined_;
+    std::string lastWarning_;
 };
 
 // The progress window and the main window as a run without them sees them:

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -47,6 +48,17 @@ std::string digestOf(const std::string& name) {
 }
 
 }  // namespace
+
+int renameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    const int err = errno;
+    if (err != EINVAL && err != ENOSYS && err != ENOTSUP) return err;
+    // A file system without that kind of rename: a new link fails on an
+    // existing name just as surely, and the old name then goes.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    ::unlink(from.c_str());
+    return 0;
+}
 
 std::string FileReplacement::partialPath(const std::string& target) {
     const fs::path p(followed(target));

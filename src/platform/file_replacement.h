@@ -30,6 +30,11 @@ public:
     using WriteError::WriteError;
 };
 
+// Renames `from` to `to` unless a file of that name exists, in one step: a
+// file that appears there meanwhile is never replaced. 0, or the error
+// number (EEXIST when `to` exists).
+int renameWithoutReplacing(const std::string& from, const std::string& to);
+
 class FileReplacement {
 public:
     // The name the new version of `target` is made under until it is

@@ -169,6 +169,8 @@ std::string RunHold::storedText(std::int64_t stored, std::int64_t sites) {
            *notOnDisk_;
 }
 
+std::int64_t RunHold::held(std::int64_t stored) { return sitesStored() ? stored : heldElsewhere_; }
+
 void RunHold::toBackground() {
     shell_->setMinimised(true);
     minimised_ = true;

@@ -121,6 +121,10 @@ public:
     // for sure when the disk did not take them, and as many as it holds when
     // another program put its own table in place, and then why.
     std::string storedText(std::int64_t stored, std::int64_t sites);
+    // How many of the `stored` sites the dataset holds this run's results
+    // for, as the writer counted them: all once on disk, as many as a
+    // table another program put in place holds, else none for sure.
+    std::int64_t held(std::int64_t stored);
 
     // Background runs keep the window minimised for their length.
     void toBackground();

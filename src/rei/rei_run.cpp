@@ -347,6 +347,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                 return true;
             });
         }
+        out.held = hold.held(out.written);
         if (!hold.sitesStored()) {
             ctx.progress.hide();
             messages.message(std::string(kCouldNotRun) + "\n" + hold.storedText(out.written, out.sites),
@@ -383,7 +384,10 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         // A replaced table's reason comes with the count.
         std::string text = std::string(kCouldNotRun);
         if (!sitesBegun || !dynamic_cast<const pg::TableReplacedError*>(&e)) text += "\n" + std::string(e.what());
-        if (sitesBegun) text += "\n" + hold.storedText(out.written, out.sites);
+        if (sitesBegun) {
+            text += "\n" + hold.storedText(out.written, out.sites);
+            out.held = hold.held(out.written);
+        }
         messages.message(text, platform::MessageIcon::Critical);
         out.end = ReiRunEnd::Failed;
     }

@@ -65,6 +65,9 @@ struct ReiRunOutcome {
     ReiRunEnd end = ReiRunEnd::Failed;
     std::int64_t sites = 0;    // features of the dataset
     std::int64_t written = 0;  // sites whose results were written
+    // Of those, the sites whose results the dataset still holds at the end
+    // (fewer when another program put its own table in place).
+    std::int64_t held = 0;
     std::int64_t failed = 0;   // sites that could not be computed (NoData, failed rays)
     std::int64_t skipped = 0;  // features without a point shape
     std::int64_t notFinite = 0;  // sites whose values were not finite numbers; left empty

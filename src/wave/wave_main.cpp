@@ -470,9 +470,13 @@ private:
     bool fields(pg::Feature& feature, const Site& site) {
         RweSiteResult r{site.rwe, s_.max_wvht, s_.avg_wvht, s_.max_wvdir, s_.avg_wvpd, s_.max_wvpd, site.failed};
         try {
-            if (write_rwe_results(points_, feature, s_, r))
+            if (write_rwe_results(points_, feature, s_, r)) {
                 ++out_.storedSites;
-            else
+                if (r.failed)
+                    ++out_.storedCodes[r.rwe];
+                else if (r.max_wvdir == model::pt_status::no_water_direction)
+                    ++out_.storedCodes[model::pt_status::no_water_direction];
+            } else
                 ++out_.notFinite;
         } catch (const pg::TableReplacedError&) {
             throw;  // nothing more can go into the table: the run stops
@@ -683,6 +687,7 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
             if (output.results(item.feature, site)) ++out.sitesDone;
             return true;
         });
+        out.heldSites = hold.held(out.storedSites);
         if (!hold.sitesStored()) {
             if (batch) throw pg::GisError(hold.storedText(out.storedSites, out.sites));
             out.end = RunEnd::Failed;
@@ -697,6 +702,7 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
         const int at = std::min(out.sitesDone + 1, out.sites);
         // A replaced table's reason comes with the count.
         const std::string why = dynamic_cast<const pg::TableReplacedError*>(&e) ? "" : std::string(e.what()) + "\n";
+        out.heldSites = hold.held(out.storedSites);
         msgs.message(why + "The run stopped at site " + std::to_string(at) + " of " + std::to_string(count) + ". " +
                          hold.storedText(out.storedSites, out.sites),
                      platform::MessageIcon::Critical);

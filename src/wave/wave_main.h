@@ -7,6 +7,7 @@
 // on. Whatever ends the run, its clean-up runs.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +58,12 @@ struct RunOutcome {
     int sites = 0;             // sites of the point dataset
     int sitesDone = 0;
     int storedSites = 0;       // sites whose results are in the dataset
+    // Of those, the sites stored with a status code, by their code (a dry
+    // site of the fast algorithm by the direction it holds), as stored.
+    std::map<double, int> storedCodes;
+    // Of the stored sites, those whose results the dataset still holds at
+    // the end (fewer when another program put its own table in place).
+    std::int64_t heldSites = 0;
     int writeErrors = 0;       // sites whose results could not be stored
     int notFinite = 0;         // sites with a result that is no finite number (stored empty)
     std::string writeError;    // why the first store failed

@@ -14,6 +14,8 @@
 #include <random>
 #include <thread>
 
+#include <gdal_priv.h>
+
 #include "quor_run_support.h"
 #include "model/model_state.h"
 #include "platform/gis/gis.h"
@@ -114,6 +116,9 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
     ASSERT_EQ(run(inputs("rwe", withResults)).exit, 0);
     {
         std::ofstream(work + "/bathy.tif") << "not a raster";
+        // A wind file cut short: it reads, but the run could not use it.
+        const std::string wind = test::fileBytes(data + "/sample_56.Wind_RWE");
+        std::ofstream(work + "/cut.Wind_RWE", std::ios::binary) << wind.substr(0, wind.size() / 3);
         fs::create_directories(work + "/folder.Wind_RWE");
         auto ws = pg::Workspace::open(work);
         auto lines = ws->createFeatureClass("lines", pg::GeometryType::Polyline, {}, pg::SpatialReference::fromEpsg(32755));
@@ -151,6 +156,7 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {with("rei", "--sites", work + "/geographic.shp"), "--sites " + work + "/geographic.shp"},
         {with("rwe", "--wind", data + "/sample.Wind_REI"), "--wind " + data + "/sample.Wind_REI"},
         {with("rei", "--wind", data + "/sample_56.Wind_RWE"), "--wind " + data + "/sample_56.Wind_RWE"},
+        {with("rwe", "--wind", work + "/cut.Wind_RWE"), "--wind " + work + "/cut.Wind_RWE: Wind data file is not in right format"},
         {plus(inputs("rwe", sites), {"--fetch", "50"}), "--fetch 50: Please select fetch between range of 100 mts and 100000 mts"},
         {plus(inputs("rwe", sites), {"--bottom-velocity", "--sediment", "--sediment-density", "900"}),
          "--sediment-density 900: The sediment density must be greater than the density of the sea water"},
@@ -362,4 +368,212 @@ TEST_F(QuorRun, AProjectGivesTheInputsItsFileNames) {
         EXPECT_EQ(test::layerRows(projectFolder + "/bay.gpkg", "Pointdata1", fields),
                   test::layerRows(direct, "Pointdata1", fields));
     }
+}
+
+namespace {
+
+std::string sh(const std::vector<std::string>& words) {
+    std::string line;
+    for (const auto& w : words) line += " '" + w + "'";
+    return line;
+}
+
+// Waits until the run has begun to store its sites.
+void untilStoring(QProcess& p) {
+    p.setReadChannel(QProcess::StandardError);
+    while (p.peek(1 << 20).toStdString().find("0.") == std::string::npos && p.waitForReadyRead(60000)) {
+    }
+}
+
+// The names in a folder, hidden ones and folders included.
+std::vector<std::string> entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+// --output replaces only its own files: not a table beside it that only
+// shares its name, never an input, --overwrite or not.
+TEST_F(QuorRun, AnOutputBesideAStandaloneTableOrOnAnInputIsRefusedBeforeTheRun) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 20);
+    const std::string notes = folder("notes") + "/notes.dbf";
+    fs::copy_file(fs::path(sites).replace_extension(".dbf"), notes);
+    const std::string shore = folder("shore");
+    for (const char* ext : {".shp", ".shx", ".dbf", ".prj", ".cpg"})
+        fs::copy_file(data + "/water_portphillip" + ext, shore + "/water" + ext);
+    auto args = plus(inputs("rwe", sites), {"--output", shore + "/water.shp", "--overwrite"});
+    *(std::find(args.begin(), args.end(), "--shoreline") + 1) = shore + "/water.shp";
+    const auto before = test::folderBytes(dir.path());
+
+    const test::Ran beside = run(plus(inputs("rwe", sites), {"--output", folder("notes") + "/notes.shp"}));
+    EXPECT_EQ(beside.exit, 2) << beside.err;
+    EXPECT_NE(beside.err.find(notes + " exists"), std::string::npos) << beside.err;
+    const test::Ran onto = run(args);
+    EXPECT_EQ(onto.exit, 2) << onto.err;
+    EXPECT_NE(onto.err.find("the run's input " + shore + "/water.shp"), std::string::npos) << onto.err;
+    EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused output replaced a file";
+}
+
+// Two runs to one output: the file the other put there meanwhile stays.
+TEST_F(QuorRun, AnOutputFileThatAppearsDuringTheRunIsNeverRenamedOver) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string big = test::copyBaySites(folder("big"), "big", -1, 4);
+    const std::string out = folder("out") + "/result.gpkg";
+    const test::Ran ran = run(plus(inputs("rwe", big), {"--output", out, "--json"}), [&](QProcess& p) {
+        untilStoring(p);
+        std::ofstream(out, std::ios::binary) << "the other run's output";
+    });
+    EXPECT_EQ(ran.exit, 1) << ran.err;
+    EXPECT_EQ(jsonOf(ran.out)["end"].toString(), "failed") << ran.out;
+    EXPECT_NE(ran.err.find(out + " appeared"), std::string::npos) << ran.err;
+    EXPECT_EQ(test::fileBytes(out), "the other run's output");
+    EXPECT_EQ(entries(folder("out")), std::vector<std::string>{"result.gpkg"}) << "the run left files beside the output";
+}
+
+// --overwrite replaces an old shapefile output whole or not at all: one
+// that cannot be put in place leaves the old set as it was.
+TEST_F(QuorRun, AnOutputThatCannotBePutInPlaceLeavesTheOldOneWhole) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 10);
+    const std::string out = folder("out") + "/result.shp";
+    ASSERT_EQ(run(plus(inputs("rwe", sites), {"--output", out})).exit, 0);
+    std::ofstream(folder("out") + "/result.qix") << "the old set's index";
+    // The new .shx has nowhere to go.
+    fs::remove(folder("out") + "/result.shx");
+    fs::create_directory(folder("out") + "/result.shx");
+    const auto before = test::folderBytes(folder("out"));
+    const test::Ran ran = run(plus(inputs("rwe", sites), {"--output", out, "--overwrite", "--replace"}));
+    EXPECT_EQ(ran.exit, 1) << ran.err;
+    EXPECT_EQ(test::folderBytes(folder("out")), before) << "the old output was not kept whole";
+    EXPECT_EQ(entries(folder("out")).size(), before.size() + 1) << "the run left files beside the output";
+}
+
+// A site whose store the dataset refused leaves the run failed, in its
+// words as in its exit status.
+TEST_F(QuorRun, ARunWhoseValuesTheDatasetRefusesIsNeverReportedAsCompleted) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string gpkg = folder("sites") + "/sites.gpkg";
+    test::copyBaySitesToGeoPackage(gpkg, "sites", 20);
+    {
+        GDALAllRegister();
+        std::unique_ptr<GDALDataset> ds(GDALDataset::Open(gpkg.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        ASSERT_TRUE(ds);
+        ds->ExecuteSQL("ALTER TABLE sites ADD COLUMN RWE REAL CHECK (RWE < -100000)", nullptr, nullptr);
+    }
+    const test::Ran ran = run(plus(inputs("rwe", gpkg), {"--layer", "sites", "--replace"}));
+    EXPECT_EQ(ran.exit, 1) << ran.err;
+    EXPECT_EQ(ran.err.find("rwe completed"), std::string::npos) << ran.err;
+    EXPECT_NE(ran.err.find("quor-run: rwe failed: 0 of 20 sites computed"), std::string::npos) << ran.err;
+}
+
+// Another program put its own table in place during the run: the end
+// counts what this run stored, and that the table holds none of it.
+TEST_F(QuorRun, TheEndCountsWhatTheRunStoredAndWhatTheTableStillHolds) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string big = test::copyBaySites(folder("big"), "big", -1, 10);
+    const std::string table = fs::path(big).replace_extension(".dbf").string();
+    const std::string pristine = dir.file("pristine.dbf");
+    fs::copy_file(table, pristine);
+    const test::Ran ran = run(plus(inputs("rwe", big), {"--json"}), [&](QProcess& p) {
+        untilStoring(p);
+        // As an editor saves: a new file renamed over the old.
+        fs::copy_file(pristine, table + ".new");
+        fs::rename(table + ".new", table);
+    });
+    ASSERT_EQ(ran.exit, 1) << ran.err;
+    const QJsonObject said = jsonOf(ran.out);
+    EXPECT_EQ(said["end"].toString(), "failed") << ran.out;
+    ASSERT_TRUE(said.contains("held")) << ran.out;
+    EXPECT_EQ(said["held"].toInt(), 0) << ran.out;
+    EXPECT_GT(said["stored"].toInt(), 0) << ran.out;
+    EXPECT_EQ(test::fileBytes(table), test::fileBytes(pristine)) << "the other program's table was written into";
+}
+
+// Another program cut the table short during the run: the run ends in its
+// words and exit 1, never in an abort.
+TEST_F(QuorRun, ATableCutShortDuringTheRunEndsInWordsNeverAnAbort) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string big = test::copyBaySites(folder("big"), "big", -1, 10);
+    const std::string table = fs::path(big).replace_extension(".dbf").string();
+    const test::Ran ran = run(plus(inputs("rwe", big), {"--json"}), [&](QProcess& p) {
+        untilStoring(p);
+        fs::resize_file(table, fs::file_size(table) / 2);
+    });
+    ASSERT_EQ(ran.exit, 1) << ran.err;
+    const QJsonObject said = jsonOf(ran.out);
+    EXPECT_EQ(said["end"].toString(), "failed") << ran.out;
+    EXPECT_FALSE(said["message"].toString().isEmpty()) << ran.out;
+}
+
+// A script reads one object on standard output however the run ends.
+TEST_F(QuorRun, JsonIsOneObjectWithTheMessageOnARefusalToo) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 5);
+    const test::Ran ran = run(plus(inputs("rei", sites), {"--json", "--distance", "-5"}));
+    ASSERT_EQ(ran.exit, 2) << ran.err;
+    const QJsonObject said = jsonOf(ran.out);
+    EXPECT_EQ(said["end"].toString(), "refused") << ran.out;
+    EXPECT_NE(said["message"].toString().toStdString().find("--distance -5"), std::string::npos) << ran.out;
+    EXPECT_FALSE(said.contains("computed")) << "a refused run counts nothing: " << ran.out;
+}
+
+// An ssh connection that dropped asks the run to stop, as Ctrl-C does.
+TEST_F(QuorRun, SighupStopsTheRunWithATrueCount) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string big = test::copyBaySites(folder("big"), "big", -1, 10);
+    const test::Ran ran = run(plus(inputs("rei", big), {"--json", "--fast"}), [](QProcess& p) {
+        untilStoring(p);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::kill(static_cast<pid_t>(p.processId()), SIGHUP);
+    });
+    ASSERT_EQ(ran.exit, 1) << ran.err;
+    const QJsonObject said = jsonOf(ran.out);
+    EXPECT_EQ(said["end"].toString(), "stopped") << ran.out;
+    std::int64_t indexed = 0;
+    for (const auto& row : test::layerRows(big, "big", kReiFields))
+        if (row.find("Index=\t") == std::string::npos) ++indexed;
+    EXPECT_EQ(said["computed"].toVariant().toLongLong(), indexed) << ran.out;
+    EXPECT_LT(indexed, 10150);
+}
+
+// `quor-run ... 2>&1 | true`: nobody reads what the run says, and it
+// computes every site all the same.
+TEST_F(QuorRun, AReaderThatWentAwayCostsTheRunNothing) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 200);
+    const std::string read = test::copyBaySites(folder("read"), "sites", 200);
+    ASSERT_EQ(run(inputs("rei", read)).exit, 0);
+    const test::Ran ran = test::runProgram(
+        "/bin/bash", {"-c", "'" QUOR_RUN_PROGRAM "'" + sh(inputs("rei", sites)) + " 2>&1 | true; exit ${PIPESTATUS[0]}"},
+        dir.file("home"));
+    EXPECT_EQ(ran.exit, 0) << ran.err;
+    EXPECT_EQ(test::layerRows(sites, "sites", kReiFields), test::layerRows(read, "sites", kReiFields));
+}
+
+// A run killed with -9 leaves its working copy and its output being made;
+// the next run removes them, and its own, whatever way it ends.
+TEST_F(QuorRun, ALaterRunRemovesTheFoldersAKilledRunLeft) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string big = test::copyBaySites(folder("big"), "big", -1, 4);
+    const std::string small = test::copyBaySites(folder("small"), "small", 5);
+    const std::string temp = folder("tmp"), out = folder("out");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", QString::fromStdString(dir.file("home")));
+    env.insert("TMPDIR", QString::fromStdString(temp));
+    env.remove("QUOR_THREADS");
+    auto leftovers = [&] { return entries(temp).size() + entries(out).size(); };
+    test::runProgram(QUOR_RUN_PROGRAM, plus(inputs("rwe", big), {"--output", out + "/killed.gpkg"}), "", env,
+                     [](QProcess& p) {
+                         untilStoring(p);
+                         ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+                     });
+    ASSERT_GT(leftovers(), 0u) << "the killed run left nothing to remove";
+    const test::Ran next = test::runProgram(QUOR_RUN_PROGRAM, plus(inputs("rwe", small), {"--output", out + "/next.gpkg"}), "", env);
+    ASSERT_EQ(next.exit, 0) << next.err;
+    EXPECT_EQ(entries(temp), std::vector<std::string>{});
+    EXPECT_EQ(entries(out), (std::vector<std::string>{"next.gpkg", "next.gpkg.Metadata_RWE"}));
 }
