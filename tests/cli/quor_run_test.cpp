@@ -182,7 +182,6 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {with("rwe", "--sites", userDepth), "fields MaxWvH, depth that this run writes"},
         {plus(with("rei", "--sites", userIndex), {"--fast"}), "field Index that this run writes"},
         {with("rwe", "--sites", cut), cut},
-        {plus(with("rei", "--sites", cut), {"--output", dir.file("cut.gpkg")}), cut},
         {with("rei", "--sites", empty), empty},
     };
     for (const auto& c : cases) {

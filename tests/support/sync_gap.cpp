@@ -12,6 +12,7 @@ namespace {
 struct Gap {
     std::string folder;
     std::function<void()> meanwhile;
+    int skip = 0;
     bool ran = false;
 };
 
@@ -32,7 +33,9 @@ extern "C" int fsync(int fd) {
     std::function<void()> now;
     {
         std::lock_guard lock(guard);
-        if (armed && !armed->ran && pathOf(fd).rfind(armed->folder + "/", 0) == 0) {
+        const std::string path = armed && !armed->ran ? pathOf(fd) : std::string();
+        if (!path.empty() && (path == armed->folder || path.rfind(armed->folder + "/", 0) == 0) &&
+            armed->skip-- == 0) {
             armed->ran = true;
             now = armed->meanwhile;
         }
@@ -43,9 +46,9 @@ extern "C" int fsync(int fd) {
 
 namespace quor::test {
 
-BeforeNextSync::BeforeNextSync(const std::string& folder, std::function<void()> meanwhile) {
+BeforeNextSync::BeforeNextSync(const std::string& folder, std::function<void()> meanwhile, int skip) {
     char real[PATH_MAX];
-    auto* gap = new Gap{::realpath(folder.c_str(), real) ? real : folder, std::move(meanwhile)};
+    auto* gap = new Gap{::realpath(folder.c_str(), real) ? real : folder, std::move(meanwhile), skip};
     std::lock_guard lock(guard);
     armed = gap;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// The moment just before a new version of a file is put in place: when
-// this process next puts a file of a folder on disk (fsync), as it does
-// with a new version that is complete, something runs first, once: another
-// program's write, landing in the gap between the read and the rename.
+// The moments around a new version of a file put in place: when this
+// process puts a file of a folder on disk (fsync), as it does with a new
+// version that is complete just before the rename, or the folder itself,
+// as it does just after, something runs first, once: another program's
+// write, landing in the gap. `skip` syncs go by before it.
 #include <functional>
 #include <string>
 
@@ -10,7 +11,7 @@ namespace quor::test {
 
 class BeforeNextSync {
 public:
-    BeforeNextSync(const std::string& folder, std::function<void()> meanwhile);
+    BeforeNextSync(const std::string& folder, std::function<void()> meanwhile, int skip = 0);
     ~BeforeNextSync();
     BeforeNextSync(const BeforeNextSync&) = delete;
     BeforeNextSync& operator=(const BeforeNextSync&) = delete;

@@ -185,7 +185,7 @@ void requireAsRead(const std::string& dbf, const FileStamp& read, const Layout& 
 
 }  // namespace
 
-void replaceTable(const std::string& dbf, const TableChange& change) {
+void replaceTable(const std::string& dbf, const TableChange& change, FileStamp* made) {
     const TableFile in(dbf);
     // The table as it is read: any write by another program from now on
     // changes it, and would be lost under the new table.
@@ -243,7 +243,10 @@ void replaceTable(const std::string& dbf, const TableChange& change) {
         out.append(header);
         for (std::uint64_t row = 0; row < t.rows; row += rows.perBlock()) out.append(rows.from(row));
         if (endMark) out.append(std::string_view(&kTableEndMark, 1));
-        out.commit([&] { requireAsRead(dbf, read, t); });
+        out.commit([&] {
+            requireAsRead(dbf, read, t);
+            if (made) *made = stampOfFile(FileReplacement::partialPath(dbf));
+        });
     } catch (const UnconfirmedError&) {
         throw;
     } catch (const WriteError& e) {
