@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "platform/gis/gis_error.h"
+
 namespace quor::project {
 
 std::optional<std::string> sitesNotWhole(const platform::gis::FeatureClass& points) {
@@ -25,6 +27,15 @@ std::vector<std::string> fieldsHeld(const platform::gis::FeatureClass& points, c
         if (!named) held.push_back(spelt);
     }
     return held;
+}
+
+void requireFields(const platform::gis::FeatureClass& points, const std::vector<std::string>& names) {
+    std::string missing;
+    for (const auto& name : names)
+        if (points.findField(name) < 2) missing += (missing.empty() ? "" : ", ") + name;
+    if (!missing.empty())
+        throw platform::gis::GisError("The point dataset " + points.name() + " lacks the fields " + missing +
+                                      " after they were added: another program has changed it meanwhile.");
 }
 
 std::string replaceFieldsQuestion(const std::string& dataset, const std::vector<std::string>& fields) {

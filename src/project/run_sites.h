@@ -21,6 +21,12 @@ std::optional<std::string> sitesNotWhole(const platform::gis::FeatureClass& poin
 // `names`.
 std::vector<std::string> fieldsHeld(const platform::gis::FeatureClass& points, const std::vector<std::string>& names);
 
+// GisError naming the dataset unless it has every field of `names`: a
+// run checks that its fields are there once it has added them, since
+// another program may have put its own table in place meanwhile, and
+// values for fields that are not there would go nowhere.
+void requireFields(const platform::gis::FeatureClass& points, const std::vector<std::string>& names);
+
 // How every question about replacing the values of fields a run writes
 // ends, whichever fields it names.
 inline constexpr const char* kReplaceFieldsQuestionEnd = " that this run writes; replace their values?";

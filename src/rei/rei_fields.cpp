@@ -23,6 +23,7 @@ void prepareFields(pg::FeatureClass& fc, bool fastMode, bool rayLengths) {
     for (const auto& name : reiFieldNames(fastMode, rayLengths))
         if (fc.findField(name) < 0) missing.emplace_back(name, pg::FieldType::Double, std::string(), kReiFieldLength);
     fc.changeFields(missing, reiFieldsToEmpty(fc, fastMode, rayLengths));
+    project::requireFields(fc, reiFieldNames(fastMode, rayLengths));
 }
 
 // The run's one question, before anything changes: a re-run (`rerun`

@@ -46,10 +46,11 @@ std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fast
 // the clip mode "Index"), else naming those fields; No declines the run.
 //
 // Fast mode. Asks, then adds the missing fields and empties the replaced
-// values in one change. A
-// dataset that refuses the change throws pg::GisError with the reason,
-// and one whose disk has no room pg::DiskFullError; either way it is as
-// it was.
+// values in one change. A dataset that refuses the change throws
+// pg::GisError with the reason, and one whose disk has no room
+// pg::DiskFullError; either way it is as it was. pg::GisError too when a
+// field the run writes is missing after the change (another program's
+// table put in place meanwhile).
 FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages);
 // Clip mode. Asks, then changes the fields as the fast mode does; pg::GisError when they cannot be changed.
 FieldsResult addREIfields(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages);

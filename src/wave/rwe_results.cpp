@@ -67,9 +67,9 @@ bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& 
     if (state.batch_mode != 0) return false;
     const auto defs = rweResultFieldDefs();
     const auto rays = mainform.fetchlength == 1 ? rayFieldDefs() : std::vector<pg::FieldDef>{};
+    // The ray fields are added empty: the run writes none of their values.
     std::vector<std::string> written;
     for (const auto& d : defs) written.push_back(d.name);
-    for (const auto& d : rays) written.push_back(d.name);
     // One question, before anything changes: a re-run is asked as it
     // always was; any other field of a result's name is the user's own,
     // and is named.
@@ -89,6 +89,7 @@ bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& 
     // run ends no site keeps a value of the earlier run, nor one of the
     // user's that the user agreed to replace.
     points.changeFields(missing, rerun ? kRweResultFields : held);
+    project::requireFields(points, written);
     return false;
 }
 

@@ -172,7 +172,8 @@ void requireAsRead(const std::string& dbf, const FileStamp& read, const Layout& 
     if (same) {
         try {
             const TableFile now(dbf);
-            same = readLayout(now).header == t.header && readLayout(now).descriptions == t.descriptions;
+            const Layout there = readLayout(now);
+            same = there.header == t.header && there.descriptions == t.descriptions;
         } catch (const GisError&) {
             same = false;
         }
