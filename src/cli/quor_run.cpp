@@ -27,6 +27,7 @@
 #include "platform/gis/workspace.h"
 #include "platform/log.h"
 #include "project/ptdatasel.h"
+#include "project/run_sites.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_run.h"
 #include "wave/rwe_results.h"
@@ -76,6 +77,7 @@ public:
         // The window's questions, answered by the options.
         messages_.answer(wave::kReplaceRweQuestion, o_.has("--replace"));
         messages_.answer(rei::kReplaceReiQuestion, o_.has("--replace"));
+        messages_.answerEndingWith(project::kReplaceFieldsQuestionEnd, o_.has("--replace"));
         // A stop request is the user's answer to the progress window's question.
         messages_.answer(wave::kCancelQuestion, true);
         log_ = platform::setLogSink([this](const std::string& line) { terminal_.say(line); });

@@ -100,7 +100,7 @@ void FileReplacement::append(std::string_view bytes) {
     size_ += bytes.size();
 }
 
-void FileReplacement::commit() {
+void FileReplacement::commit(const std::function<void()>& beforeRename) {
     // Room set aside beyond the end would be kept as part of the file.
     if (::ftruncate(fd_, static_cast<off_t>(size_)) != 0) fail("write file", errno);
     struct stat old {};
@@ -117,6 +117,7 @@ void FileReplacement::commit() {
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) fail("write file", errno);
+    if (beforeRename) beforeRename();
     if (::rename(partial_.c_str(), target_.c_str()) != 0) {
         const int err = errno;
         throw WriteError("Cannot replace file " + target_ + ": " + writeFailureText(err), err);

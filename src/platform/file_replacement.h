@@ -5,6 +5,7 @@
 // written; so a copy-on-write disk, where even cutting a file back can
 // fail for want of room, cannot leave it half changed either.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -64,8 +65,11 @@ public:
     // where this program may, its owner), renames it over the old file
     // and puts the rename on disk. WriteError, with the old file as it
     // was, when any step before the rename fails; UnconfirmedError when
-    // only putting the rename on disk failed.
-    void commit();
+    // only putting the rename on disk failed. `beforeRename` is called
+    // last thing before the rename, to look at the old file once more:
+    // what it throws leaves the file there as it is, and the new version
+    // goes.
+    void commit(const std::function<void()>& beforeRename = {});
 
     // The file that is replaced (a link is followed to the file it names).
     const std::string& target() const { return target_; }

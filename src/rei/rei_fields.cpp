@@ -1,6 +1,7 @@
 #include "rei/rei_fields.h"
 
 #include "platform/gis/gis_error.h"
+#include "project/run_sites.h"
 #include "rei/rei_index.h"
 
 namespace quor::rei {
@@ -22,12 +23,16 @@ void prepareFields(pg::FeatureClass& fc, bool fastMode, bool rayLengths) {
     for (const auto& name : reiFieldNames(fastMode, rayLengths))
         if (fc.findField(name) < 0) missing.emplace_back(name, pg::FieldType::Double, std::string(), kReiFieldLength);
     fc.changeFields(missing, reiFieldsToEmpty(fc, fastMode, rayLengths));
+    project::requireFields(fc, reiFieldNames(fastMode, rayLengths));
 }
 
-bool anyExists(const pg::FeatureClass& fc, const std::vector<std::string>& names) {
-    for (const auto& name : names)
-        if (fc.findField(name) >= 0) return true;
-    return false;
+// The run's one question, before anything changes: a re-run (`rerun`
+// holds) is asked as it always was; any other field the run writes or
+// empties is the user's own, and is named. True to go on.
+bool replaceAgreed(pg::FeatureClass& fc, bool fastMode, bool rayLengths, bool rerun, platform::Messages& messages) {
+    const std::vector<std::string> held = project::fieldsHeld(fc, reiFieldsToEmpty(fc, fastMode, rayLengths));
+    if (held.empty()) return true;
+    return messages.question(rerun ? std::string(kReplaceReiQuestion) : project::replaceFieldsQuestion(fc.name(), held));
 }
 
 }  // namespace
@@ -71,13 +76,14 @@ std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fast
 
 FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages) {
     const std::vector<std::string> directional(kDirectionalFields.begin(), kDirectionalFields.end());
-    if (anyExists(fc, directional) && !messages.question(kReplaceReiQuestion)) return FieldsResult::Declined;
+    const bool rerun = !project::fieldsHeld(fc, directional).empty();
+    if (!replaceAgreed(fc, true, rayLengths, rerun, messages)) return FieldsResult::Declined;
     prepareFields(fc, true, rayLengths);
     return FieldsResult::Ready;
 }
 
 FieldsResult addREIfields(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages) {
-    if (fc.findField("Index") >= 0 && !messages.question(kReplaceReiQuestion)) return FieldsResult::Declined;
+    if (!replaceAgreed(fc, false, rayLengths, fc.findField("Index") >= 0, messages)) return FieldsResult::Declined;
     prepareFields(fc, false, rayLengths);
     return FieldsResult::Ready;
 }

@@ -40,14 +40,19 @@ std::vector<std::string> reiFieldsToEmpty(const pg::FeatureClass& fc, bool fastM
 // that is not a real-number field), or nothing when it can.
 std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fastMode, bool rayLengths);
 
-// Fast mode. Asks before replacing existing directional values, then adds
-// the missing fields and empties the replaced values in one change. A
-// dataset that refuses the change throws pg::GisError with the reason,
-// and one whose disk has no room pg::DiskFullError; either way it is as
-// it was.
+// Before anything changes, each asks once when the dataset has a field
+// the run writes or empties (in any letter case): in the re-run's words
+// when the mode's own fields are there (the directional values, or for
+// the clip mode "Index"), else naming those fields; No declines the run.
+//
+// Fast mode. Asks, then adds the missing fields and empties the replaced
+// values in one change. A dataset that refuses the change throws
+// pg::GisError with the reason, and one whose disk has no room
+// pg::DiskFullError; either way it is as it was. pg::GisError too when a
+// field the run writes is missing after the change (another program's
+// table put in place meanwhile).
 FieldsResult addREIfields_dir(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages);
-// Clip mode. Asks before replacing an existing "Index", then changes the
-// fields as the fast mode does; pg::GisError when they cannot be changed.
+// Clip mode. Asks, then changes the fields as the fast mode does; pg::GisError when they cannot be changed.
 FieldsResult addREIfields(pg::FeatureClass& fc, bool rayLengths, platform::Messages& messages);
 
 }  // namespace quor::rei

@@ -18,6 +18,7 @@
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "project/run_hold.h"
+#include "project/run_sites.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_index.h"
 #include "rei/run_messages.h"
@@ -232,6 +233,9 @@ void checkInputs(ReiRunContext& ctx, gis::RayContext& rays, const pg::FeatureCla
         }
     }
     if (auto problem = reiFieldProblem(fc, fast, mf.fetchlength == 1)) throw Refusal{*problem};
+    // Read whole before anything is written: a table cut short would take
+    // the first sites' values and then break the run off.
+    if (auto problem = project::sitesNotWhole(fc)) throw Refusal{std::string(kCouldNotRun) + "\n" + *problem};
 }
 
 }  // namespace

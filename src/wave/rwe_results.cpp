@@ -11,6 +11,7 @@
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "platform/textfile.h"
+#include "project/run_sites.h"
 
 namespace quor::wave {
 
@@ -65,22 +66,30 @@ bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& 
                     platform::Messages& messages) {
     if (state.batch_mode != 0) return false;
     const auto defs = rweResultFieldDefs();
-    std::vector<int> found;
-    for (const auto& d : defs) found.push_back(points.findField(d.name));
-    if (found[0] != -1 && !messages.question(kReplaceRweQuestion)) return true;
-    // All in one go: a shapefile gets every missing field or none.
+    const auto rays = mainform.fetchlength == 1 ? rayFieldDefs() : std::vector<pg::FieldDef>{};
+    // The ray fields are added empty: the run writes none of their values.
+    std::vector<std::string> written;
+    for (const auto& d : defs) written.push_back(d.name);
+    // One question, before anything changes: a re-run is asked as it
+    // always was; any other field of a result's name is the user's own,
+    // and is named.
+    const bool rerun = points.findField(kRweResultFields[0]) >= 0;
+    const std::vector<std::string> held = project::fieldsHeld(points, written);
+    if (!held.empty() &&
+        !messages.question(rerun ? std::string(kReplaceRweQuestion) : project::replaceFieldsQuestion(points.name(), held)))
+        return true;
+    // All in one go: a shapefile gets every missing field or none. Each ray
+    // field on its own: a dataset holding some of them gets the rest.
     std::vector<pg::FieldDef> missing;
-    for (std::size_t i = 0; i < defs.size(); ++i)
-        if (found[i] == -1) missing.push_back(defs[i]);
-    if (mainform.fetchlength == 1) {
-        // Each ray field on its own: a dataset holding some of them gets the rest.
-        for (const auto& d : rayFieldDefs())
-            if (points.findField(d.name) == -1) missing.push_back(d);
-    }
+    for (const auto& d : defs)
+        if (points.findField(d.name) == -1) missing.push_back(d);
+    for (const auto& d : rays)
+        if (points.findField(d.name) == -1) missing.push_back(d);
     // Values that are replaced go in the same change, so that however the
-    // run ends no site keeps a value of the earlier run.
-    const bool replacing = found[0] != -1;
-    points.changeFields(missing, replacing ? kRweResultFields : std::vector<std::string>{});
+    // run ends no site keeps a value of the earlier run, nor one of the
+    // user's that the user agreed to replace.
+    points.changeFields(missing, rerun ? kRweResultFields : held);
+    project::requireFields(points, written);
     return false;
 }
 

@@ -36,12 +36,17 @@ std::vector<pg::FieldDef> rayFieldDefs();
 std::optional<std::string> rweFieldProblem(const pg::FeatureClass& points, const model::ModelState& state);
 
 // Makes the result fields ready on the run's point class. Batch runs: the
-// class is left alone. When "RWE" exists the user is asked whether to
-// replace the values; true means No (the run ends without touching
-// anything). Otherwise every missing result field is added, and with
-// `fetchlength` 1 every missing ray field, each on its own, and the
-// replaced values are emptied, all in one change of the class. A refused
-// change reaches the caller as GisError with the class as it was.
+// class is left alone. When any result field exists (in any letter case),
+// the user is asked once whether to replace the values: in the re-run's
+// words when "RWE" exists, else naming those fields; true means No (the
+// run ends without touching anything). Otherwise every missing result
+// field is added, and with `fetchlength` 1 every missing ray field, each
+// on its own (they stay empty: the run writes no ray values), and the
+// replaced values are emptied (a re-run's result fields, or the fields
+// named), all in one change of the class. A refused change reaches the
+// caller as GisError with the class as it was, as does a class that lacks
+// a result field after the change (another program's table put in place
+// meanwhile).
 bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& mainform, pg::FeatureClass& points,
                     platform::Messages& messages);
 

@@ -22,6 +22,7 @@
 #include "platform/numbers.h"
 #include "platform/textfile.h"
 #include "project/run_hold.h"
+#include "project/run_sites.h"
 #include "wave/attached_fetch.h"
 #include "wave/bottom_velocity.h"
 #include "wave/debug_files.h"
@@ -192,6 +193,9 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
 
     if (s.batch_mode == 0)
         if (auto p = rweFieldProblem(points, s)) return p;
+    // Read whole before anything is written: a table cut short would take
+    // the first sites' values and then break the run off.
+    if (auto p = project::sitesNotWhole(points)) return std::string(kCouldNotRun) + "\n" + *p;
 
     // The sign flag and the sampling step of the run.
     if (mm.first < 0 && mm.second > 0)

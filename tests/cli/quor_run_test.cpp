@@ -114,6 +114,26 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
     const std::string sites = test::copyBaySites(work, "sites", 20);
     const std::string withResults = test::copyBaySites(work, "done", 20);
     ASSERT_EQ(run(inputs("rwe", withResults)).exit, 0);
+    // The user's own fields under results' names, in any letter case.
+    const std::string userDepth = test::copyBaySites(work, "depth", 20);
+    const std::string userIndex = test::copyBaySites(work, "index", 20);
+    // A table cut short, and one without a site.
+    const std::string cut = test::copyBaySites(work, "cut", 20);
+    fs::resize_file(work + "/cut.shp", 500);
+    const std::string empty = test::copyBaySites(work, "empty", 0);
+    {
+        auto ws = pg::Workspace::open(work);
+        for (const auto& [name, fields] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+                 {"depth", {"depth", "MaxWvH"}}, {"index", {"Index"}}}) {
+            auto fc = ws->openFeatureClass(name);
+            for (const auto& field : fields) fc->addField(pg::FieldDef(field, pg::FieldType::Double, {}, 30));
+            auto cursor = fc->search();
+            while (auto f = cursor.next()) {
+                for (const auto& field : fields) f->setValue(field, pg::FieldValue{1.5});
+                fc->store(*f);
+            }
+        }
+    }
     {
         std::ofstream(work + "/bathy.tif") << "not a raster";
         // A wind file cut short: it reads, but the run could not use it.
@@ -165,6 +185,10 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {plus(inputs("rwe", sites), {"--part", "1/4"}), "--part needs --output"},
         {plus(inputs("rwe", sites), {"--output", dir.file("taken.gpkg")}), "--overwrite"},
         {inputs("rwe", withResults), "--replace"},
+        {with("rwe", "--sites", userDepth), "fields MaxWvH, depth that this run writes"},
+        {plus(with("rei", "--sites", userIndex), {"--fast"}), "field Index that this run writes"},
+        {with("rwe", "--sites", cut), cut},
+        {with("rei", "--sites", empty), empty},
     };
     for (const auto& c : cases) {
         const test::Ran ran = run(c.args);

@@ -31,6 +31,7 @@
 #include "platform/gis/gis.h"
 #include "platform/textfile.h"
 #include "project/run_hold.h"
+#include "project/run_sites.h"
 #include "rays_test_data.h"
 #include "rei/rei_fields.h"
 #include "rei/rei_index.h"
@@ -300,11 +301,12 @@ TEST(ReiFields, OnlyMissingFieldsAreAddedInOrder) {
     msgs.answers = {false};
     EXPECT_EQ(addREIfields(*fc, true, msgs), FieldsResult::Declined);
 
-    // A clip-mode dataset prepared for the fast mode: no question.
+    // A clip-mode dataset prepared for the fast mode: its "Index" is named.
     auto clip = ws->createFeatureClass("clip", pg::GeometryType::Point, {{"Index", pg::FieldType::Double}});
     msgs.entries.clear();
+    msgs.answers = {true};
     EXPECT_EQ(addREIfields_dir(*clip, false, msgs), FieldsResult::Ready);
-    EXPECT_TRUE(msgs.entries.empty());
+    EXPECT_EQ(msgs.texts(), std::vector<std::string>{project::replaceFieldsQuestion("clip", {"Index"})});
     EXPECT_EQ(clip->fields()->count(), 2 + 9);
     EXPECT_FALSE(reiFieldProblem(*clip, true, true));
     auto text = ws->createFeatureClass("text", pg::GeometryType::Point, {{"Ray7", pg::FieldType::Integer}});
@@ -831,7 +833,7 @@ TEST_F(ReiRunTest, AReRunEmptiesWhatItWritesAndTheIndexWeighedFromItAndKeepsTheR
     p->mf.fetchlength = 0;
     p->messages.entries.clear();
     ASSERT_EQ(runmodel(ctx, fc, 1).written, 2);
-    EXPECT_EQ(questions(), 0);
+    EXPECT_EQ(questions(), 1);  // the clip run's "Index", named
     EXPECT_EQ(values(rays), rayLengths);
 
     test::RecordingMessages msgs;
@@ -898,6 +900,29 @@ TEST_F(ReiRunTest, AReRunThatBreaksOffLeavesNoValueOfTheEarlierRunAndCountsTheSt
     EXPECT_NE(texts.back().find("1 of 3 sites have stored results"), std::string::npos) << texts.back();
     for (std::int64_t oid = 1; oid <= 3; ++oid)
         for (const auto& name : names) EXPECT_NE(pg::toDouble(fc->feature(oid).value(name)), 777.0) << oid << name;
+}
+
+// The user's own "Index" and no directional values: the fast mode asks
+// once, naming it; No leaves every file as it was.
+TEST_F(ReiRunTest, AUsersIndexIsReplacedByTheFastModeOnlyWhenTheUserSaysSo) {
+    const std::string folder = tmp.path() + "/sites";
+    shapefileSites(folder, {p->site(10000, 10000), p->site(6000, 8000)});
+    {
+        auto fc = pg::Workspace::open(folder)->openFeatureClass("sites");
+        fc->addField(pg::FieldDef("Index", pg::FieldType::Double, {}, 30));
+        for (std::int64_t oid : {0, 1}) {
+            pg::Feature f = fc->feature(oid);
+            f.setValue("Index", pg::FieldValue{7.0});
+            fc->store(f);
+        }
+        fc->flush();
+    }
+    const auto before = test::folderBytes(folder);
+    p->messages.answers = {false};
+    EXPECT_EQ(fastRun(folder).first, ReiRunEnd::Declined);
+    EXPECT_EQ(p->messages.texts(), std::vector<std::string>{"The point dataset sites already has the field Index that "
+                                                            "this run writes; replace their values?"});
+    EXPECT_EQ(test::folderBytes(folder), before);
 }
 
 // A point shapefile on a disk with room for a few of the fast mode's

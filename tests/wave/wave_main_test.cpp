@@ -9,6 +9,7 @@
 #include "gis/ray_geometry.h"
 #include "model/model_state.h"
 #include "platform/memory.h"
+#include "sync_gap.h"
 #include "wave/rwe_results.h"
 
 namespace quor::wave::testing {
@@ -259,8 +260,8 @@ TEST(WaveMainRun, ARasterInOneLargeStripRunsItsSites) {
     }
 }
 
-// A damaged attribute table (the sites' .dbf cut short): the run ends as
-// failed and says so with its icon and the dataset's name, not in GDAL's
+// A damaged attribute table (the sites' .dbf cut short): the run is
+// refused and says so with its icon and the dataset's name, not in GDAL's
 // words alone.
 TEST(WaveMainRun, ADatasetThatCannotBeReadIsToldAsTheRunsFailure) {
     RunProject rp;
@@ -271,12 +272,90 @@ TEST(WaveMainRun, ADatasetThatCannotBeReadIsToldAsTheRunsFailure) {
     rp.points = pg::Workspace::open(rp.ctx->shpdir)->openFeatureClass("sites");
     RunOutcome out;
     ASSERT_NO_THROW(out = rp.run(0));
-    EXPECT_EQ(out.end, RunEnd::Failed);
+    EXPECT_EQ(out.end, RunEnd::Refused);
     ASSERT_EQ(rp.p->messages.entries.size(), 1u);
     const std::string said = rp.p->messages.entries[0].text;
     EXPECT_EQ(said.rfind(std::string(kCouldNotRun) + "\nThe point dataset sites: ", 0), 0u) << said;
     EXPECT_NE(said.find("failed on DBF file"), std::string::npos) << said;
     EXPECT_EQ(rp.p->messages.entries[0].icon, platform::MessageIcon::Critical);
+}
+
+// The user's own fields under results' names (in any letter case) and no
+// "RWE": the run asks once, naming them; No leaves every file as it was.
+TEST(WaveMainRun, AUsersFieldsUnderResultNamesAreReplacedOnlyWhenTheUserSaysSo) {
+    RunProject rp;
+    rp.shapefileSites({{10000, 10000}, {3000, 16000}});
+    for (const char* name : {"depth", "MaxWvH"}) rp.points->addField(pg::FieldDef(name, pg::FieldType::Double, {}, 30));
+    for (std::int64_t oid : {0, 1}) {
+        pg::Feature f = rp.points->feature(oid);
+        f.setValue("depth", pg::FieldValue{1.5});
+        f.setValue("MaxWvH", pg::FieldValue{2.5});
+        rp.points->store(f);
+    }
+    rp.points->flush();
+    const auto before = test::folderBytes(rp.ctx->shpdir);
+
+    rp.p->messages.answers = {false};
+    EXPECT_EQ(rp.run(0).end, RunEnd::Declined);
+    EXPECT_EQ(rp.p->messages.texts(),
+              std::vector<std::string>{"The point dataset sites already has the fields MaxWvH, depth that this run "
+                                       "writes; replace their values?"});
+    EXPECT_EQ(test::folderBytes(rp.ctx->shpdir), before);
+
+    rp.p->messages.entries.clear();
+    rp.p->messages.answers = {true};
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed) << firstMessage(rp);
+    EXPECT_EQ(rp.p->messages.entries.size(), 1u);  // asked once
+    EXPECT_EQ(rp.value(0, "Depth"), -10);
+}
+
+// Another program writes the sites' table (in place as cp does, or a new
+// file moved over it) while the run makes the table with its fields, or
+// moves its own over the new table just after: that program's table
+// stays, and the run fails, saying so.
+TEST(WaveMainRun, AnotherProgramsWriteWhileTheTableIsRewrittenIsKeptAndTheRunFails) {
+    for (const auto& [moved, after] : {std::pair{false, 0}, std::pair{true, 0}, std::pair{true, 1}}) {
+        SCOPED_TRACE(std::string(moved ? "moved over" : "written in place") + (after ? " after the rename" : ""));
+        RunProject rp;
+        rp.shapefileSites({{10000, 10000}, {3000, 16000}});
+        rp.points.reset();
+        const std::string dbf = rp.ctx->shpdir + "/sites.dbf";
+        std::string theirs = test::fileBytes(dbf);
+        // Their edit: the first site's X becomes 42.
+        const std::size_t first = static_cast<unsigned char>(theirs[8]) + 256u * static_cast<unsigned char>(theirs[9]) + 1;
+        const std::size_t width = static_cast<unsigned char>(theirs[32 + 16]);
+        theirs.replace(first, width, std::string(width - 2, ' ') + "42");
+        rp.points = pg::Workspace::open(rp.ctx->shpdir)->openFeatureClass("sites");
+        test::BeforeNextSync gap(rp.ctx->shpdir, [&] {
+            const std::string to = moved ? rp.tmp.file("theirs.dbf") : dbf;
+            std::ofstream(to, std::ios::binary | std::ios::trunc) << theirs;
+            if (moved) std::filesystem::rename(to, dbf);
+        }, after);
+        const RunOutcome out = rp.run(0);
+        EXPECT_TRUE(gap.ran());
+        EXPECT_EQ(out.end, RunEnd::Failed);
+        EXPECT_NE(firstMessage(rp).find("by another program"), std::string::npos) << firstMessage(rp);
+        EXPECT_EQ(test::fileBytes(dbf), theirs);
+    }
+}
+
+// A table that cannot be read whole (its shapes cut short) or holds no
+// site is refused before anything is written, in words naming its file.
+TEST(WaveMainRun, ATableCutShortOrEmptyIsRefusedBeforeAnythingIsWritten) {
+    for (const bool empty : {false, true}) {
+        SCOPED_TRACE(empty ? "empty" : "cut short");
+        RunProject rp;
+        rp.shapefileSites(empty ? std::vector<pg::Point>{}
+                                : std::vector<pg::Point>{{10000, 10000}, {3000, 16000}, {16000, 4000}});
+        rp.points.reset();
+        const std::string shp = rp.ctx->shpdir + "/sites.shp";
+        if (!empty) std::filesystem::resize_file(shp, std::filesystem::file_size(shp) - 10);
+        rp.points = pg::Workspace::open(rp.ctx->shpdir)->openFeatureClass("sites");
+        const auto before = test::folderBytes(rp.ctx->shpdir);
+        EXPECT_EQ(rp.run(0).end, RunEnd::Refused);
+        EXPECT_NE(firstMessage(rp).find(shp), std::string::npos) << firstMessage(rp);
+        EXPECT_EQ(test::folderBytes(rp.ctx->shpdir), before);
+    }
 }
 
 TEST(WaveMainRun, ABackgroundRunRestoresTheWindowAndItsTitleBeforeProcessingDone) {

@@ -353,6 +353,12 @@ void FeatureClass::deleteFeature(std::int64_t oid) {
     ws_->written(name_);
 }
 
+std::int64_t FeatureClass::wholeFeatureCount() const {
+    const std::string file = ws_->kind() == WorkspaceKind::ShapefileFolder ? ws_->path() + "/" + name_ + ".shp"
+                                                                          : name_ + " in " + ws_->path();
+    return detail::wholeFeatureCount(*ogrLayer(), file);
+}
+
 FeatureCursor FeatureClass::search() const {
     OGRLayer* l = ogrLayer();
     std::vector<std::int64_t> oids;

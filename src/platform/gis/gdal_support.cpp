@@ -4,6 +4,7 @@
 #include <gdal_priv.h>
 #include <ogr_feature.h>
 #include <ogr_geometry.h>
+#include <ogrsf_frmts.h>
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
@@ -70,6 +71,27 @@ ErrorCapture::ErrorCapture() {
 ErrorCapture::~ErrorCapture() { CPLPopErrorHandler(); }
 
 std::string ErrorCapture::message(const std::string& fallback) const { return last_.empty() ? fallback : last_; }
+
+std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown) {
+    ErrorCapture err;
+    const GIntBig counted = layer.GetFeatureCount(TRUE);
+    std::int64_t read = 0;
+    layer.ResetReading();
+    // GDAL hands out a row whose shape is past the end of a cut ".shp"
+    // without one, saying so only as an error: that row is not whole.
+    while (OGRFeatureUniquePtr f{layer.GetNextFeature()}) {
+        if (err.failed()) break;
+        ++read;
+    }
+    layer.ResetReading();
+    const std::string damaged = "The dataset " + shown + " cannot be read whole";
+    if (err.failed()) throw GisError(damaged + " (" + err.message("") + "): it is damaged or cut short.");
+    if (read != counted)
+        throw GisError(damaged + ": only " + std::to_string(read) + " of the " + std::to_string(counted) +
+                       " rows its files count can be read; it is damaged or cut short.");
+    if (read == 0) throw GisError("The dataset " + shown + " holds no features.");
+    return read;
+}
 
 SqlResult::SqlResult(GDALDataset& ds, const std::string& sql)
     : ds_(ds), layer_(ds.ExecuteSQL(sql.c_str(), nullptr, nullptr)) {}

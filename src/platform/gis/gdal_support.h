@@ -1,6 +1,7 @@
 #pragma once
 // Internal helpers of the GIS layer: GDAL start-up, error capture and
 // geometry conversion. Not for use outside src/platform/gis.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -48,6 +49,14 @@ public:
 private:
     std::string last_;
 };
+
+// How many features `layer` holds, each read as GDAL reads it, shape and
+// values: what every reader of the dataset sees. GisError naming `shown`
+// (the dataset's file) when one of them cannot be read, or fewer can than
+// the layer counts (a file cut short or damaged), or it holds none: there
+// is nothing whole to work on. The layer's reading starts afresh
+// afterwards.
+std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown);
 
 // The result set of one SQL statement on a dataset, released when it goes.
 class SqlResult {

@@ -12,6 +12,7 @@
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/shapefile_files.h"
 #include "platform/gis/table_layout.h"
 
 namespace quor::platform::gis::detail {
@@ -163,10 +164,33 @@ private:
     std::string oldRows_, block_;
 };
 
+// TableChangedError unless the file at `dbf` is still the table read
+// (`read`, laid out as `t`): the same file, unwritten since, its header
+// and field descriptions as they were.
+void requireAsRead(const std::string& dbf, const FileStamp& read, const Layout& t) {
+    bool same = stampOfFile(dbf) == read;
+    if (same) {
+        try {
+            const TableFile now(dbf);
+            const Layout there = readLayout(now);
+            same = there.header == t.header && there.descriptions == t.descriptions;
+        } catch (const GisError&) {
+            same = false;
+        }
+    }
+    if (!same)
+        throw TableChangedError("The table " + dbf +
+                                " was changed by another program while this program made its new version; the other "
+                                "program's table is kept as it is, and nothing of this program's change went into it.");
+}
+
 }  // namespace
 
-void replaceTable(const std::string& dbf, const TableChange& change) {
+void replaceTable(const std::string& dbf, const TableChange& change, FileStamp* made) {
     const TableFile in(dbf);
+    // The table as it is read: any write by another program from now on
+    // changes it, and would be lost under the new table.
+    const FileStamp read = stampOfOpenFile(in.descriptor());
     const Layout t = readLayout(in);
     const std::vector<std::string> descriptions = descriptionsOf(change.add);
 
@@ -220,7 +244,10 @@ void replaceTable(const std::string& dbf, const TableChange& change) {
         out.append(header);
         for (std::uint64_t row = 0; row < t.rows; row += rows.perBlock()) out.append(rows.from(row));
         if (endMark) out.append(std::string_view(&kTableEndMark, 1));
-        out.commit();
+        out.commit([&] {
+            requireAsRead(dbf, read, t);
+            if (made) *made = stampOfFile(FileReplacement::partialPath(dbf));
+        });
     } catch (const UnconfirmedError&) {
         throw;
     } catch (const WriteError& e) {

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "platform/gis/fields.h"
+#include "platform/gis/gis_error.h"
+#include "platform/gis/shapefile_files.h"
 
 namespace quor::platform::gis::detail {
 
@@ -36,11 +38,22 @@ private:
     std::uint64_t tableBytes_;
 };
 
-// Replaces the table `dbf` by one with `change` made. TableNoRoom when the
+// Another program changed the table while its new version was made; the
+// other program's table is left in place.
+class TableChangedError : public GisError {
+public:
+    using GisError::GisError;
+};
+
+// Replaces the table `dbf` by one with `change` made; `made` is given the
+// new table's stamp just before it was renamed into place (its device and
+// inode are then those of the file at `dbf`). TableNoRoom when the
 // disk has no room for it, GisError when the table cannot be read or
 // cannot hold the fields: either way the table is as it was, and no
-// half-made copy stays behind. platform::UnconfirmedError when the new
-// table is in place but the disk did not confirm it.
-void replaceTable(const std::string& dbf, const TableChange& change);
+// half-made copy stays behind. TableChangedError when another program
+// wrote the table (or put another in its place) after it was read: its
+// table stays, and the new one goes. platform::UnconfirmedError when the
+// new table is in place but the disk did not confirm it.
+void replaceTable(const std::string& dbf, const TableChange& change, FileStamp* made = nullptr);
 
 }  // namespace quor::platform::gis::detail

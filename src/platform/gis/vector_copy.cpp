@@ -49,7 +49,7 @@ std::string quoted(const std::string& name) {
 
 std::int64_t layerFeatureCount(const std::string& source, const std::string& layer) {
     DatasetHandle ds = openForReading(source);
-    return layerOf(*ds, source, layer).GetFeatureCount(TRUE);
+    return detail::wholeFeatureCount(layerOf(*ds, source, layer), source);
 }
 
 void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn) {

@@ -24,8 +24,10 @@ struct LayerCopy {
     std::optional<FeatureRange> range;      // every feature when empty
 };
 
-// The number of features of a layer. GisError when the dataset cannot be
-// read or has no such layer.
+// The number of features of a layer, each read whole as GDAL reads it.
+// GisError, naming the dataset, when it cannot be read, has no such layer,
+// holds no feature, or a feature cannot be read or fewer can than it
+// counts (a file cut short or damaged).
 std::int64_t layerFeatureCount(const std::string& source, const std::string& layer);
 
 // Copies the layer under its own name, fields, widths and spatial

@@ -477,19 +477,29 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
         writerOpened(name, *it.first->second.writer);
     };
     std::string unconfirmed;
+    detail::FileStamp made;
     try {
-        detail::replaceTable(dbf, change);
+        detail::replaceTable(dbf, change, &made);
     } catch (const platform::UnconfirmedError& e) {
         unconfirmed = e.what();
     } catch (...) {
         writeOnIntoTheTableThere();
         throw;
     }
+    // The new table as it now is, once it is surely the one renamed into
+    // place: another program's table moved over it at once is not.
+    const detail::FileStamp placed = detail::stampOfFile(dbf);
     writeOnIntoTheTableThere();
     // GDAL's handle still reads the table that was replaced.
     if (!readFolderAgain())
         throw PartlyChangedError("The table of " + name + " was changed, but its folder " + path_ +
                                  " cannot be opened again.");
+    // GDAL now reads whatever is at the path: unless that is still the new
+    // table, the fields it was made for are not those read.
+    if (placed.device != made.device || placed.inode != made.inode || detail::stampOfFile(dbf) != placed)
+        throw detail::TableChangedError("The table " + dbf +
+                                        " was replaced or written by another program just as this program put its "
+                                        "new version in place; the other program's table is kept as it is.");
     if (!unconfirmed.empty()) throw PartlyChangedError("The table of " + name + " was changed. " + unconfirmed);
 }
 

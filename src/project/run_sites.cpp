@@ -1,0 +1,48 @@
+#include "project/run_sites.h"
+
+#include <exception>
+
+#include "platform/gis/gis_error.h"
+
+namespace quor::project {
+
+std::optional<std::string> sitesNotWhole(const platform::gis::FeatureClass& points) {
+    try {
+        points.wholeFeatureCount();
+    } catch (const std::exception& e) {
+        return "The point dataset " + points.name() + ": " + e.what() + " Nothing was written.";
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> fieldsHeld(const platform::gis::FeatureClass& points, const std::vector<std::string>& names) {
+    const auto fields = points.fields();
+    std::vector<std::string> held;
+    for (const auto& name : names) {
+        const int pos = fields->findField(name);
+        if (pos < 2) continue;
+        const std::string& spelt = fields->field(pos).name;
+        bool named = false;
+        for (const auto& h : held) named = named || h == spelt;
+        if (!named) held.push_back(spelt);
+    }
+    return held;
+}
+
+void requireFields(const platform::gis::FeatureClass& points, const std::vector<std::string>& names) {
+    std::string missing;
+    for (const auto& name : names)
+        if (points.findField(name) < 2) missing += (missing.empty() ? "" : ", ") + name;
+    if (!missing.empty())
+        throw platform::gis::GisError("The point dataset " + points.name() + " lacks the fields " + missing +
+                                      " after they were added: another program has changed it meanwhile.");
+}
+
+std::string replaceFieldsQuestion(const std::string& dataset, const std::vector<std::string>& fields) {
+    std::string list;
+    for (const auto& f : fields) list += (list.empty() ? "" : ", ") + f;
+    return "The point dataset " + dataset + " already has the field" + (fields.size() == 1 ? " " : "s ") + list +
+           kReplaceFieldsQuestionEnd;
+}
+
+}  // namespace quor::project
