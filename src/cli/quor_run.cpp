@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "cli/part_merge.h"
+#include "cli/part_record.h"
 #include "cli/run_inputs.h"
 #include "cli/run_options.h"
 #include "cli/run_report.h"
@@ -86,6 +88,7 @@ private:
             } catch (const std::exception& e) {
                 throw badOption("--sites", source_.shown(), e.what());
             }
+            record_ = runRecord(o_, *app_, source_, count, partRange(count, o_.part));
             // Parts of one project run side by side: each writes only its copy.
             app_->form.projfile.clear();
         } else {
@@ -149,7 +152,7 @@ private:
         if (target_) writeOutput(report);
         report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
         if (o_.has("--json"))
-            std::printf("%s\n", jsonOf(report).c_str());
+            std::printf("%s\n", (record_ ? jsonWithRecord(jsonOf(report), *record_) : jsonOf(report)).c_str());
         else
             terminal_.say(endLine(report));
         std::fflush(stdout);
@@ -168,7 +171,8 @@ private:
             return;
         }
         try {
-            cli::writeOutput(computed_, metadata, *target_, &StopRequest::requested);
+            cli::writeOutput(computed_, metadata, *target_, &StopRequest::requested,
+                             [this](const std::string& made) { writeRecord(*record_, made, target_->driver); });
         } catch (const std::exception& e) {
             terminal_.say(std::string(kProgramName) + ": " + e.what() + "\nNothing was written to " + target_->path +
                           ".");
@@ -193,6 +197,7 @@ private:
     SitesSource computed_;  // what the run writes into: the sites, or their copy
     project::RunPoints points_;
     std::optional<OutputTarget> target_;
+    std::optional<PartRecord> record_;  // what the output records of itself
     std::optional<QTemporaryDir> work_;
     int exit_ = kStopped;
 };
@@ -200,6 +205,7 @@ private:
 }  // namespace
 
 int runQuor(const std::vector<std::string>& args) {
+    if (!args.empty() && args[0] == "merge") return runMerge({args.begin() + 1, args.end()});
     RunOptions options;
     try {
         options = parseRunOptions(args);

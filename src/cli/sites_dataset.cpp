@@ -2,6 +2,7 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -113,7 +114,7 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites) {
     if (!fs::is_directory(folder, ec)) throw badOption("--output", t.path, "the folder " + folder.string() + " does not exist.");
     if (sameFile(t.path, sites.path) || fs::absolute(t.path) == fs::absolute(sites.path))
         throw badOption("--output", t.path, "this is the sites' own file, which --output leaves as it is.");
-    if (o.model == Model::Rwe) t.metadata = t.path + ".Metadata_RWE";
+    t.metadata = t.path + (o.model == Model::Rwe ? ".Metadata_RWE" : ".Metadata_REI");
     if (!o.has("--overwrite"))
         for (const std::string& existing : {t.path, t.metadata})
             if (!existing.empty() && fs::exists(existing, ec))
@@ -122,7 +123,8 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites) {
 }
 
 void writeOutput(const SitesSource& computed, const std::string& computedMetadata, const OutputTarget& target,
-                 const std::function<bool()>& stop) {
+                 const std::function<bool()>& stop, const std::function<void(const std::string& made)>& finish,
+                 const std::function<void(double)>& progress) {
     const fs::path out = fs::absolute(target.path);
     // Made beside the output and moved into its place once whole.
     QTemporaryDir making(QString::fromStdString((out.parent_path() / ".quor-run-XXXXXX").string()));
@@ -131,16 +133,27 @@ void writeOutput(const SitesSource& computed, const std::string& computedMetadat
                                  making.errorString().toStdString());
     const fs::path made = fs::path(making.path().toStdString()) / out.filename();
     pg::LayerCopy request{computed.path, layerOf(computed), made.string(), target.driver, layerOptions(target.driver), {}};
-    pg::copyLayer(request, [&stop](double) { return !stop(); });
+    pg::copyLayer(request, [&](double done) {
+        if (progress) progress(done);
+        return !stop();
+    });
     if (stop()) throw std::runtime_error("The output was not written: the run was stopped.");
     std::error_code ec;
-    if (!target.metadata.empty() && fs::exists(computedMetadata, ec))
-        fs::copy_file(computedMetadata, fs::path(making.path().toStdString()) / (out.filename().string() + ".Metadata_RWE"));
-    // What the output replaces goes first (a shapefile's companions the new one lacks among them).
+    const fs::path metadataName = fs::path(target.metadata).filename();
+    if (!computedMetadata.empty() && fs::exists(computedMetadata, ec))
+        fs::copy_file(computedMetadata, fs::path(making.path().toStdString()) / metadataName);
+    if (finish) finish(made.string());
+    // What the output replaces goes first (a shapefile's companions the new
+    // one lacks among them), its metadata file before all: what it records
+    // must never stand beside files it does not describe.
+    fs::remove(target.metadata, ec);
     if (target.driver == "ESRI Shapefile")
         for (const auto& old : filesOf(out)) fs::remove(old, ec);
     std::vector<fs::path> madeFiles;
     for (const auto& e : fs::directory_iterator(making.path().toStdString())) madeFiles.push_back(e.path());
+    // and comes last, once the files it describes are in place.
+    std::stable_partition(madeFiles.begin(), madeFiles.end(),
+                          [&](const fs::path& f) { return f.filename() != metadataName; });
     for (const auto& file : madeFiles) {
         fs::rename(file, out.parent_path() / file.filename(), ec);
         if (ec) throw std::runtime_error("The output cannot be put in place: " + ec.message());

@@ -36,14 +36,18 @@ SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& 
 struct OutputTarget {
     std::string path;
     std::string driver;       // GDAL's name of the format
-    std::string metadata;     // the RWE run's metadata file beside it; empty for REI
+    std::string metadata;     // the run's metadata file beside it
 };
 OutputTarget outputTarget(const RunOptions& options, const SitesSource& sites);
 
 // Writes the computed copy into the output, in place of an existing one;
 // `stop` is asked as it goes and, when it answers true, nothing is
-// written. std::runtime_error with GDAL's reason; nothing is left behind.
+// written. `finish` is given the output as made, before it takes its
+// place; `progress` the share copied. std::runtime_error with GDAL's
+// reason; nothing is left behind.
 void writeOutput(const SitesSource& computed, const std::string& computedMetadata, const OutputTarget& target,
-                 const std::function<bool()>& stop);
+                 const std::function<bool()>& stop,
+                 const std::function<void(const std::string& made)>& finish = {},
+                 const std::function<void(double)>& progress = {});
 
 }  // namespace quor::cli

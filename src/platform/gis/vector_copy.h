@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quor::platform::gis {
@@ -33,5 +34,10 @@ std::int64_t layerFeatureCount(const std::string& source, const std::string& lay
 // the copy when it answers false. GisError with GDAL's reason, also when
 // the copy was ended; a half-made destination is the caller's to remove.
 void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn = {});
+
+// A dataset GDAL reads (its virtual format's text) whose one layer `name`
+// holds the features of `layers` one after the other, in the given order,
+// with the first one's fields. Each is a dataset and its layer's name.
+std::string layersInSequence(const std::vector<std::pair<std::string, std::string>>& layers, const std::string& name);
 
 }  // namespace quor::platform::gis
