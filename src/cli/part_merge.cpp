@@ -15,7 +15,6 @@
 #include <optional>
 #include <set>
 
-#include "cli/input_files.h"
 #include "cli/part_record.h"
 #include "cli/quor_run.h"
 #include "cli/run_options.h"
@@ -160,8 +159,12 @@ private:
         std::vector<Given> given;
         for (const auto& path : o_.parts) {
             Given g{path, std::nullopt, {}, {}};
+            const auto status = fs::status(path, ec_);
+            if (!fs::exists(status) || !fs::is_regular_file(status)) {
+                problem(path + (fs::exists(status) ? ": this is not a file" : ": there is no such file"));
+                continue;
+            }
             try {
-                requireReadableFile("part", path);
                 g.layer = pg::onlyLayer(path);
                 g.record = readRecord(path);
                 g.written = fs::last_write_time(path);
@@ -329,7 +332,7 @@ private:
             QJsonObject o;
             o.insert("command", "merge");
             o.insert("end", QString::fromStdString(how));
-            o.insert("merged", static_cast<int>(ordered_.size()));
+            o.insert("merged", whole ? static_cast<int>(ordered_.size()) : 0);
             o.insert("sites", qint64(sites));
             o.insert("seconds", std::round(seconds * 1000) / 1000);
             o.insert("dataset", whole ? QString::fromStdString(o_.output) : QString());
