@@ -63,7 +63,8 @@ start_slurm() {
     mkdir -p "$d/state" "$d/spool" && chmod 711 "$work" "$d" || fail "cannot make $d"
     head -c 1024 /dev/urandom >"$d/munge.key" && chmod 400 "$d/munge.key"
     munged --foreground --force --socket="$d/munge.socket" --key-file="$d/munge.key" \
-        --pid-file="$d/munged.pid" --log-file="$d/munged.log" --seed-file="$d/munged.seed" &
+        --pid-file="$d/munged.pid" --log-file="$d/munged.log" --seed-file="$d/munged.seed" \
+        >"$d/munged.out.log" 2>&1 &
     daemons=($! "${daemons[@]}")
     for _ in $(seq 50); do [ -S "$d/munge.socket" ] && break; sleep 0.1; done
     [ -S "$d/munge.socket" ] || fail "munged did not start"
@@ -75,6 +76,8 @@ start_slurm() {
         # Nothing answers there, and the first port is not taken twice.
         (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || [ "${ports[0]:-}" = "$p" ] || ports+=("$p")
     done
+    # The node takes the README's four CPUs a task twice whatever the
+    # machine has (config_overrides): a smaller one is not drained.
     cat >"$d/slurm.conf" <<CONF
 ClusterName=quorparts
 SlurmctldHost=localhost(127.0.0.1)
@@ -101,6 +104,7 @@ SelectType=select/cons_tres
 SelectTypeParameters=CR_CPU
 SchedulerType=sched/builtin
 ReturnToService=2
+SlurmdParameters=config_overrides
 NodeName=quorparts NodeAddr=127.0.0.1 NodeHostname=$(uname -n) CPUs=8 State=UNKNOWN
 PartitionName=quorparts Nodes=quorparts Default=YES MaxTime=INFINITE State=UP
 CONF
@@ -109,8 +113,12 @@ CONF
     daemons=($! "${daemons[@]}")
     slurmd -D -N quorparts -f "$SLURM_CONF" >"$d/slurmd.out.log" 2>&1 &
     daemons=($! "${daemons[@]}")
-    for _ in $(seq 300); do
-        [ "$(sinfo -h -o %t 2>/dev/null)" = idle ] && return 0
+    local deadline=$((SECONDS + 30))
+    while [ $SECONDS -lt $deadline ]; do
+        for pid in "${daemons[@]}"; do
+            kill -0 "$pid" 2>/dev/null || fail "a Slurm daemon ended at its start (its log follows)"
+        done
+        [ "$(timeout 5 sinfo -h -o %t 2>/dev/null)" = idle ] && return 0
         sleep 0.1
     done
     fail "the one-node Slurm did not come up within 30 s"
@@ -122,15 +130,13 @@ if [ "$mode" = slurm ]; then
     block "slurm: merge.sh" >merge.sh
     block "slurm: submit" >submit.sh
     # The submission's own lines, as a user types them.
-    submitted=$(bash -e submit.sh) || fail "the submission failed: $submitted"
-    queued=($(squeue -h -o %A | sort -u))
+    submitted=$(timeout 60 bash -e submit.sh) || fail "the submission failed: $submitted"
+    queued=($(timeout 10 squeue -h -o %A | sort -u))
     # ...and 56 once they are queued: the tasks must not take them.
     printf '[Settings]\noption_index=4\n' >"$HOME/.config/Quor/Quor3.ini"
-    for _ in $(seq 1200); do
-        [ -z "$(squeue -h 2>/dev/null)" ] && break
-        sleep 0.1
-    done
-    [ -z "$(squeue -h)" ] && queued=() || fail "the jobs did not end within 120 s: $(squeue)"
+    deadline=$((SECONDS + 120))
+    while [ $SECONDS -lt $deadline ] && [ -n "$(timeout 10 squeue -h 2>&1)" ]; do sleep 0.1; done
+    [ -z "$(timeout 10 squeue -h 2>&1)" ] && queued=() || fail "the jobs did not end within 120 s: $(timeout 10 squeue)"
     grep -h "quor-run" slurm-*.out
     grep -q "merge completed" slurm-*.out || fail "the merge job did not complete"
 else
