@@ -252,7 +252,7 @@ private:
         for (const auto& [k, paths] : ofRun) {
             ordered_.push_back(paths.front());
             for (const auto& g : given)
-                if (g.path == paths.front()) layers_.emplace_back(g.path, g.layer.name);
+                if (g.path == paths.front()) layers_.push_back({g.path, g.layer.name, openOptions(g.path)});
         }
         // Text keeps no field types: a part in it only makes text again.
         for (const auto& g : given)
@@ -282,6 +282,15 @@ private:
         whole.sites = whole.sourceCount;
         firstPart_ = reference->path;
         return whole;
+    }
+
+    // A CSV part read back as the runs write it (GEOMETRY=AS_XY): its X and
+    // Y as the points, numbers as numbers of their width, quoted text as
+    // text, so that the merge writes each value as the part holds it.
+    static std::vector<std::string> openOptions(const std::string& part) {
+        if (lower(fs::path(part).extension().string()) != ".csv") return {};
+        return {"X_POSSIBLE_NAMES=X",  "Y_POSSIBLE_NAMES=Y",  "KEEP_GEOM_COLUMNS=NO",        "AUTODETECT_TYPE=YES",
+                "AUTODETECT_WIDTH=YES", "AUTODETECT_SIZE_LIMIT=0", "QUOTED_FIELDS_AS_STRING=YES"};
     }
 
     static std::string lower(std::string s) {
@@ -361,7 +370,7 @@ private:
     StopRequest stop_;
     std::vector<std::string> problems_;
     std::vector<std::string> ordered_;  // the parts in the order of their numbers
-    std::vector<std::pair<std::string, std::string>> layers_;
+    std::vector<pg::LayerSource> layers_;
     std::optional<OutputTarget> target_;
     std::string firstPart_;
     std::error_code ec_;
