@@ -10,6 +10,7 @@ PACKAGES=(
   libgdal-dev gdal-bin libgeos-dev libproj-dev
   libcurl4-openssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  slurm-wlm munge parallel
   locales
 )
 

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "cli/run_folders.h"
+#include "cli/part_merge.h"
+#include "cli/part_record.h"
 #include "cli/run_inputs.h"
 #include "cli/run_options.h"
 #include "cli/run_report.h"
@@ -151,6 +153,7 @@ private:
             } catch (const std::exception& e) {
                 throw badOption("--sites", source_.shown(), e.what());
             }
+            record_ = runRecord(o_, *app_, source_, count, partRange(count, o_.part));
             // Parts of one project run side by side: each writes only its copy.
             app_->form.projfile.clear();
         } else {
@@ -227,7 +230,8 @@ private:
             return;
         }
         try {
-            cli::writeOutput(computed_, metadata, *target_, staging_->path(), &StopRequest::requested);
+            cli::writeOutput(computed_, metadata, *target_, staging_->path(), &StopRequest::requested,
+                             [this](const std::string& made) { writeRecord(*record_, made, target_->driver); });
         } catch (const std::exception& e) {
             terminal_.say(std::string(kProgramName) + ": " + e.what() + "\nNothing was written to " + target_->path +
                           ".");
@@ -253,7 +257,7 @@ private:
     int print() {
         report_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
         if (o_.has("--json"))
-            std::printf("%s\n", jsonOf(report_).c_str());
+            std::printf("%s\n", (record_ ? jsonWithRecord(jsonOf(report_), *record_) : jsonOf(report_)).c_str());
         else
             terminal_.say(endLine(report_));
         std::fflush(stdout);
@@ -278,11 +282,13 @@ private:
     std::optional<RunFolder> work_;     // the copy of the sites the run computes
     project::RunPoints points_;         // closed before the folders go
     RunReport report_;
+    std::optional<PartRecord> record_;  // what the output records of itself
 };
 
 }  // namespace
 
 int runQuor(const std::vector<std::string>& args) {
+    if (!args.empty() && args[0] == "merge") return runMerge({args.begin() + 1, args.end()});
     RunOptions options;
     try {
         options = parseRunOptions(args);

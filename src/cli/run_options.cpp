@@ -167,7 +167,7 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
     else if (args[0] == "rei")
         o.model = Model::Rei;
     else
-        throw BadInput("unknown command " + args[0] + ": the commands are rwe and rei (--help lists the options).");
+        throw BadInput("unknown command " + args[0] + ": the commands are rwe, rei and merge (--help lists the options).");
 
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::string name = args[i], text;
@@ -205,6 +205,7 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
 std::string helpText() {
     std::ostringstream out;
     out << "Usage: quor-run rwe|rei [options]\n"
+           "       quor-run merge --output FILE PART... (quor-run merge --help says more)\n"
            "Runs Quor's RWE or REI model over every site of a point dataset, without the window.\n"
            "Results go into the sites' table as the window's Run writes them, or with --output into a new dataset.\n"
            "Settings not given take what ~/.config/Quor/Quor3.ini holds; the defaults below are those of a fresh one.\n"

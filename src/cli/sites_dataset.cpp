@@ -191,7 +191,7 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::ve
     if (fs::is_directory(t.path, ec)) throw badOption("--output", t.path, "this is a folder, not a file.");
     if (fs::equivalent(t.path, sites.path, ec) || fs::absolute(t.path) == fs::absolute(sites.path))
         throw badOption("--output", t.path, "this is the sites' own file, which --output leaves as it is.");
-    if (o.model == Model::Rwe) t.metadata = t.path + ".Metadata_RWE";
+    t.metadata = t.path + (o.model == Model::Rwe ? ".Metadata_RWE" : ".Metadata_REI");
     t.overwrite = o.has("--overwrite");
     inputs.push_back(sites.path);
     t.inputs = std::move(inputs);
@@ -286,7 +286,8 @@ void moveInReplacing(const std::vector<fs::path>& made, const fs::path& folder, 
 }  // namespace
 
 void writeOutput(const SitesSource& computed, const std::string& computedMetadata, const OutputTarget& target,
-                 const std::string& staging, const std::function<bool()>& stop) {
+                 const std::string& staging, const std::function<bool()>& stop,
+                 const std::function<void(const std::string& made)>& finish, const std::function<void(double)>& progress) {
     const fs::path out = fs::absolute(target.path);
     const fs::path making = fs::path(staging) / "new";
     std::error_code ec;
@@ -294,16 +295,24 @@ void writeOutput(const SitesSource& computed, const std::string& computedMetadat
         throw std::runtime_error("The output cannot be made in " + staging + ": " + ec.message());
     const fs::path made = making / out.filename();
     pg::LayerCopy request{computed.path, layerOf(computed), made.string(), target.driver, layerOptions(target.driver), {}};
-    pg::copyLayer(request, [&stop](double) { return !stop(); });
+    pg::copyLayer(request, [&](double done) {
+        if (progress) progress(done);
+        return !stop();
+    });
     if (stop()) throw std::runtime_error("The output was not written: the run was stopped.");
-    if (!target.metadata.empty() && fs::exists(computedMetadata, ec))
-        fs::copy_file(computedMetadata, making / (out.filename().string() + ".Metadata_RWE"));
+    const fs::path metadataName = fs::path(target.metadata).filename();
+    if (!computedMetadata.empty() && fs::exists(computedMetadata, ec))
+        fs::copy_file(computedMetadata, making / metadataName);
+    if (finish) finish(made.string());
     // The main file first: a second run to the same output meets it first.
+    // The metadata file last, once the files it describes are in place.
     std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(making)) files.push_back(e.path());
-    std::sort(files.begin(), files.end(), [&out](const fs::path& a, const fs::path& b) {
-        const bool am = a.filename() == out.filename(), bm = b.filename() == out.filename();
-        return am != bm ? am : a < b;
+    const auto rank = [&](const fs::path& f) {
+        return f.filename() == out.filename() ? 0 : f.filename() == metadataName ? 2 : 1;
+    };
+    std::sort(files.begin(), files.end(), [&](const fs::path& a, const fs::path& b) {
+        return rank(a) != rank(b) ? rank(a) < rank(b) : a < b;
     });
     // Checked again at the move: an input may have come into the output's place meanwhile.
     std::vector<std::string> there = existingOutputFiles(target);

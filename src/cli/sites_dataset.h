@@ -38,7 +38,7 @@ SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& 
 struct OutputTarget {
     std::string path;
     std::string driver;       // GDAL's name of the format
-    std::string metadata;     // the RWE run's metadata file beside it; empty for REI
+    std::string metadata;     // the run's metadata file beside it
     bool overwrite = false;
     std::vector<std::string> inputs;  // every file the run reads, which the output never replaces
 };
@@ -56,9 +56,12 @@ std::vector<std::string> existingOutputFiles(const OutputTarget& target);
 // set (with --overwrite) stays until then, and goes back when the move
 // fails; without --overwrite, a file of the set that appeared meanwhile
 // is never renamed over. `stop` is asked as it goes and, when it answers
-// true, nothing is written. std::runtime_error with the reason; nothing
-// is left behind.
+// true, nothing is written. `finish` is given the output as made, before
+// it takes its place; `progress` the share copied. std::runtime_error with
+// the reason; nothing is left behind.
 void writeOutput(const SitesSource& computed, const std::string& computedMetadata, const OutputTarget& target,
-                 const std::string& staging, const std::function<bool()>& stop);
+                 const std::string& staging, const std::function<bool()>& stop,
+                 const std::function<void(const std::string& made)>& finish = {},
+                 const std::function<void(double)>& progress = {});
 
 }  // namespace quor::cli

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quor::platform::gis {
@@ -35,5 +36,17 @@ std::int64_t layerFeatureCount(const std::string& source, const std::string& lay
 // the copy when it answers false. GisError with GDAL's reason, also when
 // the copy was ended; a half-made destination is the caller's to remove.
 void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn = {});
+
+// One layer of a dataset, opened with the driver's open options.
+struct LayerSource {
+    std::string dataset;
+    std::string layer;
+    std::vector<std::string> openOptions;  // "KEY=VALUE"
+};
+
+// A dataset GDAL reads (its virtual format's text) whose one layer `name`
+// holds the features of `layers` one after the other, in the given order,
+// with the first one's fields.
+std::string layersInSequence(const std::vector<LayerSource>& layers, const std::string& name);
 
 }  // namespace quor::platform::gis

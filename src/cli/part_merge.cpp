@@ -1,0 +1,422 @@
+#include "cli/part_merge.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "cli/part_record.h"
+#include "cli/quor_run.h"
+#include "cli/run_folders.h"
+#include "cli/run_options.h"
+#include "cli/sites_dataset.h"
+#include "cli/terminal.h"
+#include "platform/gis/dataset_identity.h"
+#include "platform/gis/vector_copy.h"
+#include "platform/textfile.h"
+
+namespace quor::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace pg = platform::gis;
+
+struct MergeOptions {
+    std::string output;
+    bool overwrite = false, json = false, quiet = false, help = false;
+    std::vector<std::string> parts;
+};
+
+MergeOptions parseMerge(const std::vector<std::string>& args) {
+    MergeOptions o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--output" || a.rfind("--output=", 0) == 0) {
+            std::string value;
+            if (a == "--output") {
+                if (i + 1 >= args.size()) throw BadInput("--output needs a value: --output FILE.");
+                value = args[++i];
+            } else {
+                value = a.substr(9);
+            }
+            if (value.empty()) throw BadInput("--output needs a value: --output FILE.");
+            o.output = fs::absolute(value).lexically_normal().string();
+        } else if (a == "--overwrite") {
+            o.overwrite = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--quiet") {
+            o.quiet = true;
+        } else if (a.rfind("-", 0) == 0 && a != "-") {
+            throw BadInput("unknown option " + a + " of merge (quor-run merge --help lists them).");
+        } else {
+            o.parts.push_back(fs::absolute(a).lexically_normal().string());
+        }
+    }
+    if (o.help) return o;
+    if (o.output.empty()) throw BadInput("--output is missing: where are the parts put together?");
+    if (o.parts.empty()) throw BadInput("no parts: quor-run merge --output FILE PART...");
+    return o;
+}
+
+// A part as given, and what it says of itself.
+struct Given {
+    std::string path;
+    std::optional<PartRecord> record;
+    pg::OnlyLayer layer;
+    fs::file_time_type written{};
+};
+
+std::string partName(const PartRecord& r) { return "part " + std::to_string(r.part) + " of " + std::to_string(r.parts); }
+
+std::string shortDigest(const std::string& d) { return d.substr(0, 12); }
+
+// What makes two parts of one run: everything but the part and its range.
+std::vector<std::pair<std::string, std::string>> identity(const PartRecord& r) {
+    std::vector<std::pair<std::string, std::string>> v = {
+        {"the program", r.program + " " + r.version},
+        {"the model", r.model == Model::Rwe ? "rwe" : "rei"},
+        {"the number of parts", std::to_string(r.parts)},
+        {"the source sites", std::to_string(r.sourceCount) + " sites of layer " + r.sourceLayer + ", digest " +
+                                 shortDigest(r.sourceDigest) + " (" + r.source + ")"},
+    };
+    std::map<std::string, std::string> inputs;
+    for (const auto& in : r.inputs) inputs[in.name] = "digest " + shortDigest(in.digest) + " (" + in.path + ")";
+    for (const char* name : {"bathymetry", "shoreline", "wind"}) {
+        const auto it = inputs.find(name);
+        v.emplace_back(std::string("the ") + name, it == inputs.end() ? "none" : it->second);
+    }
+    for (const auto& [name, value] : r.settings) v.emplace_back("the setting " + name, value);
+    return v;
+}
+
+// The key of a run: the values that must match, without the paths that
+// may differ from node to node.
+std::string runKey(const PartRecord& r) {
+    std::string key = r.program + "\n" + r.version + "\n" + (r.model == Model::Rwe ? "rwe" : "rei") + "\n" +
+                      std::to_string(r.parts) + "\n" + std::to_string(r.sourceCount) + "\n" + r.sourceLayer + "\n" +
+                      r.sourceDigest + "\n";
+    std::map<std::string, std::string> inputs;
+    for (const auto& in : r.inputs) inputs[in.name] = in.digest;
+    for (const auto& [name, digest] : inputs) key += name + "=" + digest + "\n";
+    std::map<std::string, std::string> settings(r.settings.begin(), r.settings.end());
+    for (const auto& [name, value] : settings) key += "setting " + name + "=" + value + "\n";
+    return key;
+}
+
+// What differs between a part and the run the others make, in words.
+std::string differences(const PartRecord& part, const PartRecord& run) {
+    const auto a = identity(part), b = identity(run);
+    std::map<std::string, std::string> theirs(b.begin(), b.end()), ours(a.begin(), a.end());
+    std::string said;
+    auto differs = [](const std::string& x, const std::string& y) {
+        // Paths may differ between nodes; the digests may not.
+        auto cut = [](const std::string& s) { return s.substr(0, s.find(" (")); };
+        return cut(x) != cut(y);
+    };
+    for (const auto& [what, value] : a) {
+        const auto it = theirs.find(what);
+        const std::string other = it == theirs.end() ? "none" : it->second;
+        if (differs(value, other)) said += "; " + what + " is " + value + ", the others' " + other;
+    }
+    for (const auto& [what, value] : b)
+        if (!ours.count(what)) said += "; " + what + " is none, the others' " + value;
+    return said.empty() ? said : said.substr(2);
+}
+
+class Merge {
+public:
+    explicit Merge(const MergeOptions& o)
+        : o_(o), terminal_(stderr, progressStyleFor(stderr, o.quiet)) {}
+
+    int run() {
+        std::vector<Given> given = read();
+        const std::optional<PartRecord> whole = check(given);
+        if (!problems_.empty() || !whole) return refused();
+        if (StopRequest::requested()) {
+            terminal_.say(std::string(kProgramName) + ": stopped before the merge began; nothing was written.");
+            return end("stopped", kStopped, {});
+        }
+        return write(*whole);
+    }
+
+private:
+    void problem(const std::string& text) { problems_.push_back(text); }
+
+    std::vector<Given> read() {
+        std::vector<Given> given;
+        for (const auto& path : o_.parts) {
+            Given g{path, std::nullopt, {}, {}};
+            const auto status = fs::status(path, ec_);
+            if (!fs::exists(status) || !fs::is_regular_file(status)) {
+                problem(path + (fs::exists(status) ? ": this is not a file" : ": there is no such file"));
+                continue;
+            }
+            try {
+                g.layer = pg::onlyLayer(path);
+                g.record = readRecord(path);
+                g.written = fs::last_write_time(path);
+            } catch (const std::exception& e) {
+                problem(path + ": cannot be read: " + e.what());
+                continue;
+            }
+            if (!g.record) {
+                problem(path + ": it records no part of a run (it is not a quor-run --output, or its record is "
+                               "damaged or missing)");
+                continue;
+            }
+            const PartRecord& r = *g.record;
+            const SiteRange range = partRange(r.sourceCount, Part{r.part, r.parts});
+            if (r.firstSite != range.first || r.sites != range.count) {
+                problem(path + ": " + partName(r) + " records sites " + std::to_string(r.firstSite) + " to " +
+                        std::to_string(r.firstSite + r.sites) + ", which are not those of " + partName(r) + " of " +
+                        std::to_string(r.sourceCount) + " sites");
+                continue;
+            }
+            if (g.layer.features != r.sites) {
+                problem(path + ": " + partName(r) + " is not whole: it holds " + std::to_string(g.layer.features) +
+                        " sites of the " + std::to_string(r.sites) + " its record names");
+                continue;
+            }
+            given.push_back(std::move(g));
+        }
+        return given;
+    }
+
+    // The record of the whole the parts make; problems_ names what keeps them from one.
+    std::optional<PartRecord> check(const std::vector<Given>& given) {
+        if (given.empty()) return std::nullopt;
+        // The run: that of the most part numbers, the newest of equals.
+        std::map<std::string, std::set<int>> numbers;
+        std::map<std::string, fs::file_time_type> newest;
+        for (const auto& g : given) {
+            const std::string key = runKey(*g.record);
+            numbers[key].insert(g.record->part);
+            newest[key] = std::max(newest.count(key) ? newest[key] : g.written, g.written);
+        }
+        std::string run;
+        for (const auto& [key, ks] : numbers)
+            if (run.empty() || ks.size() > numbers[run].size() ||
+                (ks.size() == numbers[run].size() && newest[key] > newest[run]))
+                run = key;
+        const Given* reference = nullptr;
+        fs::file_time_type oldest = fs::file_time_type::max();
+        for (const auto& g : given)
+            if (runKey(*g.record) == run) {
+                if (!reference || g.record->part < reference->record->part) reference = &g;
+                oldest = std::min(oldest, g.written);
+            }
+        const PartRecord& ref = *reference->record;
+
+        std::map<int, std::vector<std::string>> ofRun;
+        for (const auto& g : given) {
+            const PartRecord& r = *g.record;
+            if (runKey(r) == run) {
+                ofRun[r.part].push_back(g.path);
+                continue;
+            }
+            problem(g.path + ": " + partName(r) + " is " + (g.written < oldest ? "stale, older than the others and " : "") +
+                    "of another run: " + differences(r, ref));
+        }
+        for (const auto& [k, paths] : ofRun)
+            if (paths.size() > 1) {
+                std::string list;
+                for (const auto& p : paths) list += (list.empty() ? "" : ", ") + p;
+                problem("part " + std::to_string(k) + " of " + std::to_string(ref.parts) + " is given " +
+                        std::to_string(paths.size()) + " times: " + list);
+            }
+        std::string missing;
+        int missingCount = 0;
+        for (int k = 1; k <= ref.parts; ++k)
+            if (!ofRun.count(k)) {
+                if (missingCount < 20) missing += (missing.empty() ? "" : ", ") + std::to_string(k);
+                ++missingCount;
+            }
+        if (missingCount > 0)
+            problem(std::string(missingCount == 1 ? "part " : "parts ") + missing + (missingCount > 20 ? ", ..." : "") +
+                    " of " + std::to_string(ref.parts) + (missingCount == 1 ? " is missing" : " are missing (" +
+                    std::to_string(missingCount) + " of " + std::to_string(ref.parts) + ")"));
+
+        for (const auto& [k, paths] : ofRun) {
+            ordered_.push_back(paths.front());
+            for (const auto& g : given)
+                if (g.path == paths.front()) layers_.push_back({g.path, g.layer.name, openOptions(g.path)});
+        }
+        // Text keeps no field types: a part in it only makes text again.
+        for (const auto& g : given)
+            if (lower(fs::path(g.path).extension().string()) == ".csv" && lower(fs::path(o_.output).extension().string()) != ".csv")
+                problem(g.path + ": a CSV part keeps no field types; its merge is a CSV file (--output .csv)");
+
+        RunOptions out;
+        out.model = ref.model;
+        out.given["--output"] = o_.output;
+        if (o_.overwrite) out.given["--overwrite"] = "";
+        bool aPart = false;
+        for (const auto& path : o_.parts)
+            for (const std::string& file : pg::datasetFiles(path))
+                aPart = aPart || file == o_.output || fs::equivalent(file, o_.output, ec_);
+        if (aPart) {
+            problem("--output " + o_.output + ": this is one of the parts to be merged.");
+        } else {
+            try {
+                // The parts are the merge's inputs: its output never replaces one.
+                std::vector<std::string> inputs;
+                for (const auto& path : o_.parts)
+                    for (const std::string& file : pg::datasetFiles(path)) inputs.push_back(file);
+                target_ = outputTarget(out, SitesSource{reference->path, {}}, std::move(inputs));
+            } catch (const BadInput& e) {
+                problem(e.what());
+            }
+        }
+        PartRecord whole = ref;
+        whole.part = whole.parts = 1;
+        whole.firstSite = 0;
+        whole.sites = whole.sourceCount;
+        firstPart_ = reference->path;
+        return whole;
+    }
+
+    // A CSV part read back as the runs write it (GEOMETRY=AS_XY): its X and
+    // Y as the points, numbers as numbers of their width, quoted text as
+    // text, so that the merge writes each value as the part holds it.
+    static std::vector<std::string> openOptions(const std::string& part) {
+        if (lower(fs::path(part).extension().string()) != ".csv") return {};
+        return {"X_POSSIBLE_NAMES=X",  "Y_POSSIBLE_NAMES=Y",  "KEEP_GEOM_COLUMNS=NO",        "AUTODETECT_TYPE=YES",
+                "AUTODETECT_WIDTH=YES", "AUTODETECT_SIZE_LIMIT=0", "QUOTED_FIELDS_AS_STRING=YES"};
+    }
+
+    static std::string lower(std::string s) {
+        for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    }
+
+    int refused() {
+        for (const auto& p : problems_) terminal_.say(std::string(kProgramName) + ": merge: " + p);
+        terminal_.say(std::string(kProgramName) + ": merge refused: nothing was written.");
+        return end("refused", kBadInput, {});
+    }
+
+    int write(const PartRecord& whole) {
+        const std::string temp = QDir::tempPath().toStdString();
+        const std::string beside = fs::absolute(target_->path).parent_path().string();
+        removeLeftFolders(temp, kWorkingCopyPrefix);
+        removeLeftFolders(beside, kStagingPrefix);
+        std::optional<RunFolder> work, staging;
+        try {
+            work.emplace(temp, kWorkingCopyPrefix);
+            staging.emplace(beside, kStagingPrefix);
+        } catch (const std::exception& e) {
+            terminal_.say(std::string(kProgramName) + ": merge: no working folder: " + e.what());
+            return end("failed", kStopped, {});
+        }
+        const std::string folder = work->path();
+        const std::string vrt = folder + "/parts.vrt";
+        std::string metadata;
+        try {
+            platform::writeTextLines(vrt, {pg::layersInSequence(layers_, whole.sourceLayer)});
+            // The model's own metadata lines, as the first part has them.
+            const std::string partMetadata = metadataFileOf(firstPart_, whole.model);
+            if (whole.model == Model::Rwe && fs::exists(partMetadata, ec_)) {
+                metadata = folder + "/merged" + (whole.model == Model::Rwe ? ".Metadata_RWE" : ".Metadata_REI");
+                platform::writeTextLines(metadata, withoutRecord(platform::readTextLines(partMetadata)));
+            }
+            writeOutput(SitesSource{vrt, whole.sourceLayer}, metadata, *target_, staging->path(), &StopRequest::requested,
+                        [&](const std::string& made) { writeRecord(whole, made, target_->driver); },
+                        [&](double done) { terminal_.sites(std::llround(done * whole.sites), whole.sites); });
+        } catch (const std::exception& e) {
+            terminal_.finish(false);
+            terminal_.say(std::string(kProgramName) + ": merge: " + e.what() + "\nNothing was written to " +
+                          o_.output + ".");
+            return end(StopRequest::requested() ? "stopped" : "failed", kStopped, {});
+        }
+        terminal_.finish(true);
+        return end("completed", kCompleted, whole);
+    }
+
+    int end(const std::string& how, int exit, const std::optional<PartRecord>& whole) {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+        const std::int64_t sites = whole ? whole->sites : 0;
+        if (o_.json) {
+            QJsonObject o;
+            o.insert("command", "merge");
+            o.insert("end", QString::fromStdString(how));
+            o.insert("merged", whole ? static_cast<int>(ordered_.size()) : 0);
+            o.insert("sites", qint64(sites));
+            o.insert("seconds", std::round(seconds * 1000) / 1000);
+            o.insert("dataset", whole ? QString::fromStdString(o_.output) : QString());
+            QJsonArray problems;
+            for (const auto& p : problems_) problems.append(QString::fromStdString(p));
+            o.insert("problems", problems);
+            std::string json = QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+            if (whole) json = jsonWithRecord(json, *whole);
+            std::printf("%s\n", json.c_str());
+            std::fflush(stdout);
+        } else if (how != "refused") {
+            char time[32];
+            std::snprintf(time, sizeof time, "%.1f s", seconds);
+            terminal_.say(std::string(kProgramName) + ": merge " + how + ": " +
+                          (whole ? std::to_string(ordered_.size()) + " parts, " + std::to_string(sites) +
+                                       " sites into " + o_.output
+                                 : "nothing was written") +
+                          "; " + time);
+        }
+        return exit;
+    }
+
+    const MergeOptions& o_;
+    const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    Terminal terminal_;
+    StopRequest stop_;
+    std::vector<std::string> problems_;
+    std::vector<std::string> ordered_;  // the parts in the order of their numbers
+    std::vector<pg::LayerSource> layers_;
+    std::optional<OutputTarget> target_;
+    std::string firstPart_;
+    std::error_code ec_;
+};
+
+}  // namespace
+
+std::string mergeHelpText() {
+    return "Usage: quor-run merge --output FILE [--overwrite] [--json] [--quiet] PART...\n"
+           "Puts the --output datasets of quor-run's --part K/N runs together into FILE (.gpkg, .csv, .fgb or .shp),\n"
+           "in the order of K whatever the order given, when they make exactly one whole: parts 1 to N of one N,\n"
+           "each whole, of the same sites, inputs, settings and version. Anything else is refused (exit status 2)\n"
+           "before anything is written, naming each missing, repeated or mismatched part and what differs.\n"
+           "The merged dataset records itself as part 1 of 1, as one run over every site does.\n"
+           "\n"
+           "  --output FILE               the merged dataset\n"
+           "  --overwrite                 replaces an existing FILE\n"
+           "  --json                      prints the end as one JSON object on standard output\n"
+           "  --quiet                     no progress\n"
+           "Exit status: 0 merged, 1 stopped or failed while writing (nothing written), 2 refused.\n";
+}
+
+int runMerge(const std::vector<std::string>& args) {
+    MergeOptions options;
+    try {
+        options = parseMerge(args);
+    } catch (const BadInput& e) {
+        std::fprintf(stderr, "%s: merge: %s\n", kProgramName, e.what());
+        return kBadInput;
+    }
+    if (options.help) {
+        std::fputs(mergeHelpText().c_str(), stdout);
+        return kCompleted;
+    }
+    return Merge(options).run();
+}
+
+}  // namespace quor::cli

@@ -1,0 +1,193 @@
+// The parts of a coast run side by side: each --output says which part of
+// which run it is, and quor-run merge puts parts together only when they
+// make the one whole a single run over every site makes.
+#include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/gis/dataset_identity.h"
+#include "quor_run_support.h"
+#include "test_support.h"
+#include "wave/rwe_results.h"
+
+using namespace quor;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> rweFields() {
+    std::vector<std::string> f{"SITE_ID"};
+    f.insert(f.end(), wave::kRweResultFields.begin(), wave::kRweResultFields.end());
+    return f;
+}
+
+QJsonObject jsonOf(const std::string& out) { return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object(); }
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+struct PartMerge : ::testing::Test {
+    test::TempDir dir;
+    const std::string bay = test::portPhillipFolder();
+
+    test::Ran run(const std::vector<std::string>& args) {
+        return test::runProgram(QUOR_RUN_PROGRAM, args, dir.file("home"));
+    }
+    std::string folder(const std::string& name) const {
+        fs::create_directories(dir.file(name));
+        return dir.file(name);
+    }
+    // An RWE run of the bay's inputs over `sites` into `output`, with the
+    // settings' defaults and `more`.
+    test::Ran rwe(const std::string& sites, const std::string& output, std::vector<std::string> more = {},
+                  const std::string& wind = "") {
+        std::vector<std::string> args = {"rwe", "--defaults", "--threads", "2", "--quiet",
+                                         "--shoreline", bay + "/water_portphillip.shp",
+                                         "--bathymetry", bay + "/bathy_portphillip_m.tif",
+                                         "--wind", wind.empty() ? bay + "/sample_56.Wind_RWE" : wind,
+                                         "--sites", sites, "--output", output};
+        args.insert(args.end(), more.begin(), more.end());
+        return run(args);
+    }
+    // Part K of N into `output`.
+    std::string part(const std::string& sites, int k, int n, const std::string& output,
+                     std::vector<std::string> more = {}, const std::string& wind = "") {
+        more.insert(more.end(), {"--part", std::to_string(k) + "/" + std::to_string(n)});
+        const test::Ran ran = rwe(sites, output, more, wind);
+        EXPECT_EQ(ran.exit, 0) << output << "\n" << ran.err;
+        return output;
+    }
+    test::Ran merge(const std::string& output, const std::vector<std::string>& parts) {
+        std::vector<std::string> args = {"merge", "--output", output};
+        args.insert(args.end(), parts.begin(), parts.end());
+        return run(args);
+    }
+};
+
+}  // namespace
+
+TEST_F(PartMerge, EachPartNamesItsPartAndItsSitesInItsJsonAndInTheMetadataItCarries) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 30);
+    const std::string parts = folder("parts");
+    // 30 sites in 4 parts: 7, 8, 7, 8.
+    const std::int64_t first[] = {0, 7, 15, 22}, count[] = {7, 8, 7, 8};
+    for (int k = 1; k <= 4; ++k) {
+        SCOPED_TRACE(k);
+        // A GeoPackage keeps its record inside; the other formats beside them.
+        const std::string out = parts + "/part-" + std::to_string(k) + (k % 2 ? ".gpkg" : ".fgb");
+        const test::Ran ran = rwe(sites, out, {"--part", std::to_string(k) + "/4", "--json"});
+        ASSERT_EQ(ran.exit, 0) << ran.err;
+        const QJsonObject said = jsonOf(ran.out);
+        EXPECT_EQ(said["part"].toInt(), k) << ran.out;
+        EXPECT_EQ(said["parts"].toInt(), 4);
+        EXPECT_EQ(said["firstSite"].toInt(), first[k - 1]);
+        EXPECT_EQ(said["count"].toInt(), count[k - 1]);
+        EXPECT_EQ(said["source"].toObject()["count"].toInt(), 30);
+        EXPECT_EQ(said["source"].toObject()["digest"].toString().size(), 64);
+        for (const char* input : {"bathymetry", "shoreline", "wind"})
+            EXPECT_EQ(said["inputs"].toObject()[input].toObject()["digest"].toString().size(), 64) << input;
+        EXPECT_EQ(said["settings"].toObject()["rays"].toString(), "32");
+
+        const std::string metadata = test::fileBytes(out + ".Metadata_RWE");
+        EXPECT_TRUE(contains(metadata, "Number of rays used:")) << "the model's own lines went";
+        EXPECT_TRUE(contains(metadata, "part: " + std::to_string(k) + "/4\r\n")) << metadata;
+        EXPECT_TRUE(contains(metadata, "first_site: " + std::to_string(first[k - 1]) + "\r\n")) << metadata;
+        EXPECT_TRUE(contains(metadata, "sites: " + std::to_string(count[k - 1]) + "\r\n")) << metadata;
+        if (k % 2) {
+            const auto inside = platform::gis::datasetMetadata(out, "QUOR_RUN");
+            EXPECT_EQ(inside.count("part") ? inside.at("part") : "", std::to_string(k) + "/4");
+            EXPECT_EQ(inside.count("first_site") ? inside.at("first_site") : "", std::to_string(first[k - 1]));
+            EXPECT_EQ(inside.count("sites") ? inside.at("sites") : "", std::to_string(count[k - 1]));
+        }
+    }
+    // An REI output gets a metadata file of its own.
+    const test::Ran rei = run({"rei", "--defaults", "--fast", "--quiet", "--bathymetry", bay + "/bathy_portphillip_m.tif",
+                               "--wind", bay + "/sample.Wind_REI", "--sites", sites, "--part", "2/3", "--output",
+                               parts + "/rei-2.csv"});
+    ASSERT_EQ(rei.exit, 0) << rei.err;
+    const std::string reiMetadata = test::fileBytes(parts + "/rei-2.csv.Metadata_REI");
+    EXPECT_TRUE(contains(reiMetadata, "part: 2/3\r\n") && contains(reiMetadata, "first_site: 10\r\n") &&
+                contains(reiMetadata, "model: rei\r\n"))
+        << reiMetadata;
+}
+
+TEST_F(PartMerge, PartsOneToFourGivenInAnyOrderMergeIntoWhatOneWholeRunOutputs) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 42);
+    ASSERT_EQ(rwe(sites, dir.file("whole.gpkg")).exit, 0);
+    std::vector<std::string> parts;
+    for (int k = 4; k >= 1; --k) parts.push_back(part(sites, k, 4, dir.file("p" + std::to_string(k) + ".gpkg")));
+
+    const test::Ran merged = merge(dir.file("coast.gpkg"), parts);
+    ASSERT_EQ(merged.exit, 0) << merged.err;
+    EXPECT_EQ(test::layerRows(dir.file("coast.gpkg"), "sites", rweFields()),
+              test::layerRows(dir.file("whole.gpkg"), "sites", rweFields()));
+    // It records itself as the whole run does, the model's lines kept.
+    EXPECT_EQ(platform::gis::datasetMetadata(dir.file("coast.gpkg"), "QUOR_RUN"),
+              platform::gis::datasetMetadata(dir.file("whole.gpkg"), "QUOR_RUN"));
+    EXPECT_TRUE(contains(test::fileBytes(dir.file("coast.gpkg.Metadata_RWE")), "Number of rays used:"));
+}
+
+// In CSV, whose text a user compares as it is: the merge is the whole
+// run's file, byte for byte.
+TEST_F(PartMerge, TwelvePartsGivenInTheirFileNamesOrderMergeInTheOrderOfTheirNumbers) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 36);
+    ASSERT_EQ(rwe(sites, dir.file("whole.csv")).exit, 0);
+    const std::string parts = folder("parts");
+    for (int k = 1; k <= 12; ++k) part(sites, k, 12, parts + "/part-" + std::to_string(k) + ".csv");
+    // As a shell's part-*.csv lists them: 1, 10, 11, 12, 2, ...
+    std::vector<std::string> byName;
+    for (const auto& e : fs::directory_iterator(parts))
+        if (e.path().extension() == ".csv") byName.push_back(e.path().string());
+    std::sort(byName.begin(), byName.end());
+    ASSERT_EQ(byName.size(), 12u);
+
+    const test::Ran merged = merge(dir.file("coast.csv"), byName);
+    ASSERT_EQ(merged.exit, 0) << merged.err;
+    EXPECT_EQ(test::fileBytes(dir.file("coast.csv")), test::fileBytes(dir.file("whole.csv")));
+}
+
+TEST_F(PartMerge, AMissingPartOrAPartOfOtherSettingsWindOrSitesIsRefusedByNameWithNothingWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 24);
+    const std::string otherSites = test::copyBaySites(folder("other"), "sites", 25);
+    const std::string wind = dir.file("other.Wind_RWE");
+    {
+        // The same wind file but for one direction's speed.
+        std::string text = test::fileBytes(bay + "/sample_56.Wind_RWE");
+        const auto line = text.find('\n', text.find('\n') + 1) + 1;
+        text[text.find_first_of("123456789", line)] ^= 1;
+        std::ofstream(wind, std::ios::binary) << text;
+    }
+    const std::string parts = folder("parts");
+    std::vector<std::string> run;
+    for (int k = 1; k <= 4; ++k) run.push_back(part(sites, k, 4, parts + "/part-" + std::to_string(k) + ".gpkg"));
+    const std::string rays16 = part(sites, 2, 4, parts + "/rays16-2.gpkg", {"--rays", "16"});
+    const std::string otherWind = part(sites, 3, 4, parts + "/wind-3.gpkg", {}, wind);
+    const std::string ofOtherSites = part(otherSites, 4, 4, parts + "/other-4.gpkg");
+    const auto before = test::folderBytes(dir.path());
+
+    struct Case {
+        std::vector<std::string> parts;
+        std::vector<std::string> named;  // what the refusal must name
+    };
+    const std::vector<Case> cases = {
+        {{run[0], run[1], run[2]}, {"part 4 of 4 is missing"}},
+        {{run[0], rays16, run[2], run[3]}, {rays16, "of another run", "rays is 16"}},
+        {{run[0], run[1], otherWind, run[3]}, {otherWind, "of another run", "the wind"}},
+        {{run[0], run[1], run[2], ofOtherSites}, {ofOtherSites, "of another run", "the source sites"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.named.front());
+        const test::Ran ran = merge(dir.file("coast.gpkg"), c.parts);
+        EXPECT_EQ(ran.exit, 2) << ran.err;
+        for (const auto& named : c.named) EXPECT_TRUE(contains(ran.err, named)) << named << "\n" << ran.err;
+    }
+    EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused merge wrote or changed a file";
+}
