@@ -17,10 +17,10 @@
 // so the memory held does not grow with the number of items. Their places
 // are made once, with the object: handing items to the workers allocates
 // nothing, so no allocation can leave an item read but never computed.
-// A committed item and its result are let go by a worker with nothing to
-// compute (the calling thread does it only when it needs their place
-// first): the commit is the one step that cannot run side by side, so it
-// is left with nothing else to do.
+// A committed item and its result are let go by a worker, before it takes
+// another item (the calling thread does it only when it has no other item
+// in flight): the commit is the one step that cannot run side by side, so
+// it is left with nothing else to do.
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -80,7 +80,9 @@ public:
         for (;;) {
             while (!readAll && read_ - committed_ < window_) {
                 Slot& slot = slotOf(read_);
-                makeFree(slot);
+                // A place a worker has not freed yet is read into later,
+                // unless nothing else is in flight.
+                if (!takeFree(slot, read_ == committed_)) break;
                 try {
                     slot.item = read();
                 } catch (...) {
@@ -143,11 +145,13 @@ private:
 
     Slot& slotOf(std::size_t n) { return slots_[n % window_]; }
 
-    // On the calling thread, before an item is read into `slot`: what the
-    // slot still holds of a committed item goes, here unless a worker
-    // took it already.
-    void makeFree(Slot& slot) {
+    // On the calling thread, before an item is read into `slot`: takes the
+    // slot when it is free. With `now`, what it still holds of a committed
+    // item goes first, here unless a worker took it already; otherwise
+    // false while it holds one.
+    bool takeFree(Slot& slot, bool now) {
         std::unique_lock<std::mutex> lock(mutex_);
+        if (slot.state != State::Free && !now) return false;
         if (slot.state == State::Spent) {
             // The oldest committed item not yet taken is this slot's.
             ++letGo_;
@@ -159,6 +163,7 @@ private:
             freed_.wait(lock, [&] { return slot.state != State::Clearing; });
         }
         slot.state = State::InUse;
+        return true;
     }
 
     void work(int worker) {
@@ -170,8 +175,8 @@ private:
                 wake_.wait(lock, [&] { return stop_ || handedOut_ != read_ || letGo_ != committed_; });
                 --idle_;
                 if (stop_) return;
-                if (handedOut_ == read_) {
-                    // Nothing to compute: a committed item is let go here.
+                if (letGo_ != committed_) {
+                    // A committed item is let go here, ahead of the next.
                     Slot& spent = slotOf(letGo_++);
                     spent.state = State::Clearing;
                     lock.unlock();
