@@ -21,6 +21,7 @@
 // another item (the calling thread does it only when it has no other item
 // in flight): the commit is the one step that cannot run side by side, so
 // it is left with nothing else to do.
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -78,7 +79,11 @@ public:
         bool readAll = false;
         std::exception_ptr readError;
         for (;;) {
-            while (!readAll && read_ - committed_ < window_) {
+            // Items are read in bursts, once half the window is committed,
+            // and the workers woken once for the burst: a wake costs the
+            // committing thread a system call.
+            bool readSome = false;
+            while (!readAll && read_ - committed_ < window_ && (readSome || read_ - committed_ <= window_ / 2)) {
                 Slot& slot = slotOf(read_);
                 // A place a worker has not freed yet is read into later,
                 // unless nothing else is in flight.
@@ -99,8 +104,9 @@ public:
                     std::lock_guard<std::mutex> lock(mutex_);
                     ++read_;
                 }
-                wake_.notify_one();
+                readSome = true;
             }
+            if (readSome) wake_.notify_all();
             if (read_ == committed_) break;
             Slot& front = slotOf(committed_);
             {
@@ -116,7 +122,8 @@ public:
                 std::lock_guard<std::mutex> lock(mutex_);
                 front.state = State::Spent;
                 ++committed_;
-                wake = idle_ > 0;
+                // A worker that wakes lets go of every committed item.
+                wake = idle_ > 0 && committed_ - letGo_ >= std::max<std::size_t>(1, window_ / 4);
             }
             if (wake) wake_.notify_one();
         }
