@@ -33,11 +33,7 @@ bool deletedSinceRead(const pg::FeatureClass& points, const pg::Feature& site) {
     }
 }
 
-void SiteRecord::play() {
-    platform::DeferredFeedback::play(actions);
-    actions.clear();
-    workspace.reset();
-}
+void SiteRecord::play() { platform::DeferredFeedback::play(actions); }
 
 std::vector<std::unique_ptr<SiteWorker>> SiteWorker::forRun(const RayContext& run, int count) {
     std::vector<std::unique_ptr<SiteWorker>> workers;

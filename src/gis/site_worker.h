@@ -27,7 +27,8 @@ struct SiteRecord {
     // Holds the site's work classes (and the layers showing them) until
     // the actions have been played; empty when no layer shows them.
     std::shared_ptr<pg::Workspace> workspace;
-    // Plays the actions on the window's thread, then lets the classes go.
+    // Plays the actions on the window's thread. The actions and the classes
+    // go with the record, which the run lets go on a worker.
     void play();
 };
 

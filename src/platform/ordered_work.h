@@ -17,6 +17,11 @@
 // so the memory held does not grow with the number of items. Their places
 // are made once, with the object: handing items to the workers allocates
 // nothing, so no allocation can leave an item read but never computed.
+// A committed item and its result are let go by a worker, before it takes
+// another item (the calling thread does it only when it has no other item
+// in flight): the commit is the one step that cannot run side by side, so
+// it is left with nothing else to do.
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -69,13 +74,20 @@ public:
         } ending{*this};
         compute_ = &compute;
         stop_ = false;
-        read_ = handedOut_ = committed_ = 0;
+        read_ = handedOut_ = committed_ = letGo_ = 0;
         for (int w = 0; w < threads_; ++w) workers_.emplace_back([this, w] { work(w); });
         bool readAll = false;
         std::exception_ptr readError;
         for (;;) {
-            while (!readAll && read_ - committed_ < window_) {
+            // Items are read in bursts, once half the window is committed,
+            // and the workers woken once for the burst: a wake costs the
+            // committing thread a system call.
+            bool readSome = false;
+            while (!readAll && read_ - committed_ < window_ && (readSome || read_ - committed_ <= window_ / 2)) {
                 Slot& slot = slotOf(read_);
+                // A place a worker has not freed yet is read into later,
+                // unless nothing else is in flight.
+                if (!takeFree(slot, read_ == committed_)) break;
                 try {
                     slot.item = read();
                 } catch (...) {
@@ -92,8 +104,9 @@ public:
                     std::lock_guard<std::mutex> lock(mutex_);
                     ++read_;
                 }
-                wake_.notify_one();
+                readSome = true;
             }
+            if (readSome) wake_.notify_all();
             if (read_ == committed_) break;
             Slot& front = slotOf(committed_);
             {
@@ -104,18 +117,31 @@ public:
             }
             if (front.error) std::rethrow_exception(front.error);
             if (!commit(*front.item, *front.result)) return;
-            front.clear();
-            ++committed_;
+            bool wake;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                front.state = State::Spent;
+                ++committed_;
+                // A worker that wakes lets go of every committed item.
+                wake = idle_ > 0 && committed_ - letGo_ >= std::max<std::size_t>(1, window_ / 4);
+            }
+            if (wake) wake_.notify_one();
         }
         if (readError) std::rethrow_exception(readError);
     }
 
 private:
+    // A slot's item from its reading to its commit is In use; once
+    // committed it is Spent until a thread, having taken it (Clearing),
+    // has let its item and result go.
+    enum class State { Free, InUse, Spent, Clearing };
+
     struct Slot {
         std::optional<Item> item;
         std::optional<Result> result;
         std::exception_ptr error;
-        bool done = false;  // guarded by mutex_
+        bool done = false;            // guarded by mutex_
+        State state = State::Free;    // guarded by mutex_
         void clear() {
             item.reset();
             result.reset();
@@ -126,13 +152,48 @@ private:
 
     Slot& slotOf(std::size_t n) { return slots_[n % window_]; }
 
+    // On the calling thread, before an item is read into `slot`: takes the
+    // slot when it is free. With `now`, what it still holds of a committed
+    // item goes first, here unless a worker took it already; otherwise
+    // false while it holds one.
+    bool takeFree(Slot& slot, bool now) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (slot.state != State::Free && !now) return false;
+        if (slot.state == State::Spent) {
+            // The oldest committed item not yet taken is this slot's.
+            ++letGo_;
+            slot.state = State::Clearing;
+            lock.unlock();
+            slot.clear();
+            lock.lock();
+        } else {
+            freed_.wait(lock, [&] { return slot.state != State::Clearing; });
+        }
+        slot.state = State::InUse;
+        return true;
+    }
+
     void work(int worker) {
         for (;;) {
             Slot* slot = nullptr;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [&] { return stop_ || handedOut_ != read_; });
+                ++idle_;
+                wake_.wait(lock, [&] { return stop_ || handedOut_ != read_ || letGo_ != committed_; });
+                --idle_;
                 if (stop_) return;
+                if (letGo_ != committed_) {
+                    // A committed item is let go here, ahead of the next.
+                    Slot& spent = slotOf(letGo_++);
+                    spent.state = State::Clearing;
+                    lock.unlock();
+                    spent.clear();
+                    lock.lock();
+                    spent.state = State::Free;
+                    lock.unlock();
+                    freed_.notify_all();
+                    continue;
+                }
                 slot = &slotOf(handedOut_++);
             }
             try {
@@ -162,7 +223,10 @@ private:
         wake_.notify_all();
         for (auto& t : workers_) t.join();
         workers_.clear();
-        for (auto& s : slots_) s.clear();
+        for (auto& s : slots_) {
+            s.clear();
+            s.state = State::Free;
+        }
     }
 
     const int threads_;
@@ -170,14 +234,15 @@ private:
     const Compute* compute_ = nullptr;
     std::vector<std::thread> workers_;
     std::mutex mutex_;
-    std::condition_variable wake_, done_;
+    std::condition_variable wake_, done_, freed_;
     bool stop_ = false;
+    int idle_ = 0;  // workers waiting for something to do (under mutex_)
     // The items in flight, by their number in the reading order: read_
-    // items read (written under mutex_), handedOut_ of them taken by a
-    // worker (under mutex_), committed_ of them committed (the calling
-    // thread's own). Item n lives in slots_[n % window_].
+    // items read, handedOut_ of them taken by a worker, committed_ of them
+    // committed, letGo_ of those taken to be let go (all written under
+    // mutex_). Item n lives in slots_[n % window_].
     std::vector<Slot> slots_;
-    std::size_t read_ = 0, handedOut_ = 0, committed_ = 0;
+    std::size_t read_ = 0, handedOut_ = 0, committed_ = 0, letGo_ = 0;
     const Slot* waitingFor_ = nullptr;  // the item the commit waits for (under mutex_)
 };
 

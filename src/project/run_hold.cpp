@@ -122,6 +122,13 @@ RunHold::RunHold(model::RunLock& lock, model::RunShell* shell) : lock_(lock), sh
 }
 
 RunHold::~RunHold() {
+    // A run that broke off keeps what it stored, as every site's own
+    // commit kept it.
+    try {
+        if (batch_) commitBatch();
+    } catch (...) {
+    }
+    batch_.reset();
     quick_.reset();
     // A failure here goes unreported: the normal path flushes on its own
     // through sitesStored() to hear of it.
@@ -140,8 +147,42 @@ RunHold::~RunHold() {
 
 void RunHold::writeInto(std::shared_ptr<platform::gis::FeatureClass> points) { points_ = std::move(points); }
 
-void RunHold::storeSitesQuickly() {
-    if (points_ && points_->workspace()) quick_.emplace(*points_->workspace());
+void RunHold::storeSitesQuickly(bool inBatches) {
+    if (!points_ || !points_->workspace()) return;
+    auto& ws = *points_->workspace();
+    quick_.emplace(ws);
+    // Only a geodatabase keeps a transaction; a shapefile's rows are
+    // written in place as they come.
+    batches_ = inBatches && ws.kind() == platform::gis::WorkspaceKind::GeoPackage && !ws.inTransaction();
+    if (batches_) beginBatch();
+}
+
+void RunHold::beginBatch() {
+    batch_.emplace(*points_->workspace());
+    batchSites_ = 0;
+    batchStart_ = std::chrono::steady_clock::now();
+}
+
+void RunHold::commitBatch() {
+    try {
+        batch_->commit();
+    } catch (const std::exception& e) {
+        batch_.reset();
+        batches_ = false;
+        // A batch that held no site's results loses none.
+        if (storedSoFar_ != durable_) batchLost_ = e.what();
+        throw;
+    }
+    batch_.reset();
+    durable_ = storedSoFar_;
+}
+
+void RunHold::siteCommitted(std::int64_t stored) {
+    storedSoFar_ = stored;
+    if (!batches_) return;
+    if (++batchSites_ < kBatchSites && std::chrono::steady_clock::now() - batchStart_ < kBatchTime) return;
+    commitBatch();
+    beginBatch();
 }
 
 bool RunHold::sitesStored() {
@@ -149,14 +190,24 @@ bool RunHold::sitesStored() {
         notOnDisk_.emplace();
         // Whatever fails here, no site is taken for stored that may not be.
         try {
-            if (points_) points_->flush();
-        } catch (const platform::gis::TableReplacedError& e) {
-            *notOnDisk_ = e.what();
-            heldElsewhere_ = e.held();
-        } catch (const std::exception& e) {
-            *notOnDisk_ = e.what();
-        } catch (...) {
-            *notOnDisk_ = "the disk did not confirm them.";
+            if (batch_) commitBatch();
+        } catch (const std::exception&) {
+        }
+        if (batchLost_) {
+            // Only the batches committed before hold results.
+            *notOnDisk_ = batchLost_->empty() ? "the file did not take them." : *batchLost_;
+            heldElsewhere_ = durable_;
+        } else {
+            try {
+                if (points_) points_->flush();
+            } catch (const platform::gis::TableReplacedError& e) {
+                *notOnDisk_ = e.what();
+                heldElsewhere_ = e.held();
+            } catch (const std::exception& e) {
+                *notOnDisk_ = e.what();
+            } catch (...) {
+                *notOnDisk_ = "the disk did not confirm them.";
+            }
         }
         quick_.reset();
     }

@@ -15,6 +15,7 @@
 //             busy, and back from the background, titled and idle at the
 //             end; the point dataset's commits quick while sites are
 //             stored, and on disk for other programs however the run ends.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -95,6 +96,9 @@ std::string shapefileShpPath(const std::string& folder, const std::string& name)
 
 class RunHold {
 public:
+    static constexpr int kBatchSites = 2000;
+    static constexpr std::chrono::milliseconds kBatchTime{250};
+
     // Greys the commands and shows the window busy. Without a shell the
     // run is headless and only the run lock is taken.
     RunHold(model::RunLock& lock, model::RunShell* shell);
@@ -109,9 +113,20 @@ public:
     // The point dataset the run writes into: however the run ends, what it
     // stored is on disk for other programs.
     void writeInto(std::shared_ptr<platform::gis::FeatureClass> points);
-    // From here on every site is its own small transaction, synced at
-    // checkpoints rather than at every commit.
-    void storeSitesQuickly();
+    // From here on a geodatabase's commits are synced at checkpoints
+    // rather than at every commit. With `inBatches`, the sites' writes
+    // also go in batches: one transaction for up to kBatchSites sites or
+    // kBatchTime, whichever comes first, so that a site costs its own
+    // writes and no commit of its own; a crash then loses at most the
+    // last batch, never damages the file. Without it (a window that draws
+    // the dataset from its file as the sites come), every site is its own
+    // transaction.
+    void storeSitesQuickly(bool inBatches = false);
+    // After each site's commit, with the sites whose results are stored so
+    // far: the batch goes to the file once it is full or old enough.
+    // GisError when the file does not take it: the run stops there, and
+    // storedText() counts the sites of the batches before.
+    void siteCommitted(std::int64_t stored);
     // Every stored site on disk before the run tells how it ended; false
     // when the disk does not take them. Tried once: a second call answers
     // as the first did.
@@ -139,6 +154,17 @@ private:
     model::RunShell* shell_;
     std::shared_ptr<platform::gis::FeatureClass> points_;
     std::optional<platform::gis::Workspace::QuickCommits> quick_;
+    // The batch of sites being written, while batches are on.
+    void beginBatch();
+    // Commits the open batch; GisError (and no batch more) when it fails.
+    void commitBatch();
+    std::optional<platform::gis::Workspace::Transaction> batch_;
+    bool batches_ = false;
+    int batchSites_ = 0;
+    std::chrono::steady_clock::time_point batchStart_;
+    std::int64_t storedSoFar_ = 0;  // as told by the last site
+    std::int64_t durable_ = 0;      // stored by the batches committed
+    std::optional<std::string> batchLost_;  // why a batch did not reach the file
     std::optional<std::string> notOnDisk_;  // set once the sites were put on disk: empty when they are
     std::int64_t heldElsewhere_ = 0;        // sites a table put in place by another program holds
     bool minimised_ = false;

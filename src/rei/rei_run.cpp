@@ -304,7 +304,9 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         // Nothing of a run that broke off may reach the first site.
         resetRayArrays(ctx.state);
 
-        hold.storeSitesQuickly();
+        // A window that shows the sites as they come reads them from the
+        // file: each is committed on its own there.
+        hold.storeSitesQuickly(background || !ctx.map.viewed());
         sitesBegun = true;
         bool stopped = false;
         {
@@ -347,6 +349,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                 }
                 count(out, end);
                 ++committed;
+                hold.siteCommitted(out.written);
                 showProgress(ctx);
                 return true;
             });

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <tuple>
+#include <utility>
 
 #include "gis/cliprays.h"
 #include "gis/createrays.h"
@@ -489,27 +491,32 @@ private:
             if (out_.writeErrors++ == 0) out_.writeError = e.what();
             if (dynamic_cast<const pg::PartlyStoredError*>(&e)) out_.partlyStored.push_back(site.number);
         }
-        metadata();
+        // The site's sea values are the only ones the metadata file reads
+        // that a site changes: kept for the file the run's end writes.
+        lastSea_ = {s_.sea_dens, s_.sea_visc};
         ctx_.rays.progress.setValue(1, 100);
         return true;
     }
 
-    // The file is rewritten only when its text changes (its time is kept to
-    // the minute), so a run does not pay a file write for every site while
-    // the file always holds what the last site's write would give.
-    void metadata() {
-        if (out_.metadataFailed) return;
+public:
+    // Once the sites are done, however the run ended: the metadata file,
+    // when a site's fields were written, as the last such site left the
+    // run's values, timed at the run's end. Written once, not per site, so
+    // that the commit of a site writes its fields and nothing else.
+    void writeMetadata() {
+        if (!lastSea_ || out_.metadataFailed) return;
         meta_.createdOn = ctx_.clock ? ctx_.clock() : currentDateTimeText();
-        auto lines = rweMetadataLines(s_, ctx_.rays.mainform, meta_);
-        if (written_ && lines == *written_) return;
+        const std::pair<float, float> now{s_.sea_dens, s_.sea_visc};
+        std::tie(s_.sea_dens, s_.sea_visc) = *lastSea_;
+        const auto lines = rweMetadataLines(s_, ctx_.rays.mainform, meta_);
+        std::tie(s_.sea_dens, s_.sea_visc) = now;
         try {
             writeRweMetadata(metadataPath_, lines);
-            written_ = std::move(lines);
         } catch (const std::exception& e) {
-            // A file of this run that no longer holds its last site would
-            // pass for a whole one: it goes. One from before the run stays,
-            // and the message says whose it is.
-            const bool ours = written_ || dynamic_cast<const platform::UnconfirmedError*>(&e);
+            // A file of this run that the disk did not confirm would pass
+            // for a whole one: it goes. One from before the run stays, and
+            // the message says whose it is.
+            const bool ours = dynamic_cast<const platform::UnconfirmedError*>(&e) != nullptr;
             std::error_code ec;
             if (ours) std::filesystem::remove(metadataPath_, ec);
             if (!std::filesystem::exists(std::filesystem::symlink_status(metadataPath_, ec)))
@@ -519,6 +526,8 @@ private:
         }
     }
 
+private:
+
     WaveRunContext& ctx_;
     model::ModelState& s_;
     pg::FeatureClass& points_;
@@ -527,7 +536,7 @@ private:
     const std::string debugFolder_;
     const std::string metadataPath_;
     RweMetadataInputs meta_;
-    std::optional<std::vector<std::string>> written_;
+    std::optional<std::pair<float, float>> lastSea_;  // density, viscosity
 };
 
 // The model's own state after a run, whatever ended it; what the run held
@@ -653,7 +662,9 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
     }
     SiteOutput output(ctx_, *pFeatClass, out, n, batch_fieldcounter, debugFolder);
 
-    hold.storeSitesQuickly();
+    // A window that shows the sites as they come reads them from the
+    // file: each is committed on its own there.
+    hold.storeSitesQuickly(background || !rc.map.viewed());
     s.avg_wvht = 0;
     s.avg_wvpd = 0;
     out.end = RunEnd::Completed;
@@ -689,8 +700,10 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
             out.raySeconds += site.raySeconds;
             out.waveSeconds += site.waveSeconds;
             if (output.results(item.feature, site)) ++out.sitesDone;
+            hold.siteCommitted(out.storedSites);
             return true;
         });
+        output.writeMetadata();
         out.heldSites = hold.held(out.storedSites);
         if (!hold.sitesStored()) {
             if (batch) throw pg::GisError(hold.storedText(out.storedSites, out.sites));
@@ -699,6 +712,7 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
             return out;
         }
     } catch (const std::exception& e) {
+        output.writeMetadata();
         // A batch tells the failure in its own log and message.
         if (batch) throw;
         out.end = RunEnd::Failed;

@@ -92,6 +92,8 @@ public:
     void removeListener(int id);
     // Asks the views to draw the map again.
     void refresh() const { notify(); }
+    // Whether a view draws the map (a window's).
+    bool viewed() const { return !listeners_.empty(); }
 
 private:
     void notify() const;

@@ -726,11 +726,20 @@ Workspace::QuickCommits::QuickCommits(Workspace& ws) : ws_(ws) {
     if (ws_.kind_ != WorkspaceKind::GeoPackage || ws_.readOnly_ || ws_.transactionDepth_ > 0) return;
     if (pragmaText(*ws_.ds_, "PRAGMA journal_mode = WAL") != "wal") return;
     pragmaText(*ws_.ds_, "PRAGMA synchronous = NORMAL");
+    cacheSize_ = pragmaText(*ws_.ds_, "PRAGMA cache_size");
+    checkpointPages_ = pragmaText(*ws_.ds_, "PRAGMA wal_autocheckpoint");
+    pragmaText(*ws_.ds_, "PRAGMA cache_size = -32768");
+    pragmaText(*ws_.ds_, "PRAGMA wal_autocheckpoint = 8192");
     on_ = true;
 }
 
 Workspace::QuickCommits::~QuickCommits() {
     if (!on_ || ws_.transactionDepth_ > 0) return;
+    const auto whole = [](const std::string& v) {
+        return !v.empty() && v.find_first_not_of("-0123456789") == std::string::npos;
+    };
+    if (whole(cacheSize_)) pragmaText(*ws_.ds_, ("PRAGMA cache_size = " + cacheSize_).c_str());
+    if (whole(checkpointPages_)) pragmaText(*ws_.ds_, ("PRAGMA wal_autocheckpoint = " + checkpointPages_).c_str());
     // Back to a single file: the log is checkpointed into it and removed.
     pragmaText(*ws_.ds_, "PRAGMA synchronous = FULL");
     pragmaText(*ws_.ds_, "PRAGMA journal_mode = DELETE");

@@ -97,7 +97,10 @@ public:
     // results on its own): while the scope lives a geodatabase logs its
     // commits ahead and syncs them to disk at checkpoints rather than at
     // every commit. A crash may then lose the last few commits, never
-    // damage the file. Other workspaces are left as they are.
+    // damage the file. Its pages are kept in memory and checkpointed in
+    // larger steps, so that a transaction of many sites' rows touching the
+    // whole spatial index is not written out and read back page by page.
+    // Other workspaces are left as they are.
     class QuickCommits {
     public:
         explicit QuickCommits(Workspace& ws);
@@ -108,6 +111,7 @@ public:
     private:
         Workspace& ws_;
         bool on_ = false;
+        std::string cacheSize_, checkpointPages_;  // as they were
     };
 
     // Adds fields to and empties fields of the table of the shapefile
