@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/folders.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/vector_copy.h"
 
@@ -14,12 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace pg = platform::gis;
-
-std::string lowerExtension(const std::string& path) {
-    std::string e = fs::path(path).extension().string();
-    for (auto& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return e;
-}
 
 // The layer a shapefile is read as: its file's name without ".shp".
 std::string layerOf(const SitesSource& sites) {
@@ -35,7 +30,7 @@ std::vector<fs::path> filesOf(const fs::path& path) {
     const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
     for (const auto& e : fs::directory_iterator(folder, ec)) {
         if (e.path().stem() != path.stem() || !e.is_regular_file(ec)) continue;
-        const std::string ext = lowerExtension(e.path().string());
+        const std::string ext = platform::lowerExtension(e.path().string());
         for (const char* companion : kCompanions)
             if (ext == companion) files.push_back(e.path());
     }
@@ -97,7 +92,7 @@ SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& 
 OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites) {
     OutputTarget t;
     t.path = *o.value("--output");
-    const std::string ext = lowerExtension(t.path);
+    const std::string ext = platform::lowerExtension(t.path);
     if (ext == ".gpkg")
         t.driver = "GPKG";
     else if (ext == ".csv")
