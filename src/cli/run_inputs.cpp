@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "cli/input_files.h"
+#include "gis/input_references.h"
 #include "gis/shorebathy.h"
 #include "platform/folders.h"
 #include "platform/gis/gis_error.h"
@@ -39,11 +40,7 @@ private:
     std::string text_;
 };
 
-bool hasExtension(const std::string& path, const char* ext) {
-    std::string e = fs::path(path).extension().string();
-    for (auto& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return e == ext;
-}
+bool hasExtension(const std::string& path, const char* ext) { return platform::lowerExtension(path) == ext; }
 
 std::string unitsOf(const std::string& option) {
     if (option == "m") return "Meter";
@@ -147,17 +144,13 @@ void takeProject(const std::string& path, model::ApplicationState& app, model::W
 // the sign flag, and the interrogation distance the cells recommend,
 // taken only when asked for.
 void reiBathymetry(const RunOptions& o, model::MainFormState& form, platform::Messages& messages) {
-    std::shared_ptr<pg::Raster> raster;
     std::optional<project::InterrogationProposal> proposal;
     try {
-        raster = project::openProjectBathymetry(form);
-        const auto [minimum, maximum] = raster->minMax();
-        if (const auto flag = project::depthSignFlag(minimum, maximum)) form.depthno = *flag;
-        proposal = project::proposeInterrogationDistance(raster->cellSizeX(), raster->cellSizeY());
+        proposal = project::reiBathymetryProposal(*project::openProjectBathymetry(form), form);
     } catch (const std::exception& e) {
         throw badOption("--bathymetry", form.bathycov, gis::kBathymetryUnreadable + std::string(e.what()));
     }
-    if (!proposal || form.dist_bathy == proposal->distance) return;
+    if (!proposal) return;
     if (o.has("--recommended-distance")) {
         form.dist_bathy = proposal->distance;
         return;
@@ -249,14 +242,12 @@ void checkSites(const SitesSource& source, pg::GeometryType type, const pg::Spat
     const char* option = source.geodatabase() ? "--layer" : "--sites";
     const std::string named = source.geodatabase() ? source.layer : source.path;
     if (type != pg::GeometryType::Point) throw badOption(option, named, "\"" + named + "\" is not a point dataset.");
-    // The words of the RWE run's own check, which the REI run lacks.
-    if (!sites.isSame(inputs.bathymetry))
-        throw badOption(option, named,
-                        "The point dataset " + source.shown() + " (" + sites.name() + ") and the bathymetry raster (" +
-                            inputs.bathymetry.name() + ") are in different spatial references.");
-    if (!inputs.shoreline.isNone() && !inputs.shoreline.isSame(inputs.bathymetry))
-        throw BadInput("--shoreline: The shoreline (" + inputs.shoreline.name() + ") and the bathymetry raster (" +
-                       inputs.bathymetry.name() + ") are in different spatial references.");
+    // The runs' own checks, made before anything is written.
+    if (auto problem = gis::sitesReferenceProblem(sites, source.shown(), inputs.bathymetry))
+        throw badOption(option, named, *problem);
+    if (!inputs.shoreline.isNone())
+        if (auto problem = gis::shorelineReferenceProblem(inputs.shoreline, inputs.bathymetry))
+            throw BadInput("--shoreline: " + *problem);
 }
 
 }  // namespace quor::cli

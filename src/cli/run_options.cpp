@@ -5,6 +5,14 @@
 #include <filesystem>
 #include <sstream>
 
+#include "model/setting_checks.h"
+#include "model/settings_loader.h"
+#include "platform/numbers.h"
+#include "platform/run_threads.h"
+#include "platform/settings_store.h"
+#include "wave/bottom_velocity_form.h"
+#include "wave/rwe_settings.h"
+
 namespace quor::cli {
 
 namespace {
@@ -12,86 +20,142 @@ namespace {
 enum Applies { Both, RweOnly, ReiOnly };
 
 struct OptionInfo {
-    const char* name;
-    const char* metavar;  // empty for a switch
+    std::string name;
+    std::string metavar;  // empty for a switch
     Applies applies;
-    const char* text;
-    const char* defaultText;  // empty when there is none to tell
+    std::string text;
+    std::string defaultText;  // empty when there is none to tell
 };
 
-// Every option, in the order --help lists them. A setting's default is the
-// one a fresh Quor3.ini gives; a setting that is not given takes what
-// Quor3.ini holds.
-const OptionInfo kOptions[] = {
-    {"--shoreline", "FILE", Both,
-     "the shoreline: a polygon shapefile, or a GeoPackage with --shoreline-layer; its polygons are the water "
-     "(not needed with --fast)",
-     ""},
-    {"--shoreline-layer", "NAME", Both, "the shoreline's layer in a GeoPackage", ""},
-    {"--bathymetry", "FILE", Both, "the bathymetry raster (any format GDAL reads)", ""},
-    {"--units", "m|cm|ft", Both, "the bathymetry's units", "m"},
-    {"--positive", "", Both, "the bathymetry holds depths as positive numbers", "negative depths"},
-    {"--wind", "FILE", Both, "the wind file: .Wind_RWE for rwe, .Wind_REI for rei", ""},
-    {"--sites", "FILE", Both, "the sites: a point shapefile, or a GeoPackage with --layer", ""},
-    {"--layer", "NAME", Both, "the sites' layer in a GeoPackage (with --project: in the project's GeoPackage)", ""},
-    {"--project", "FILE", Both,
-     "takes the bathymetry, shoreline, wind, units and depth sign from a saved project (.tesk_RWE for rwe, "
-     ".tesk_REI for rei)",
-     ""},
+std::string num(double v) { return platform::formatNumber(v); }
 
-    {"--settings", "FILE", Both, "reads the settings from FILE instead of ~/.config/Quor/Quor3.ini", ""},
-    {"--defaults", "", Both, "ignores every stored setting: each takes its default", ""},
-    {"--fast", "", Both, "the faster algorithm: rays measured over the bathymetry, no clipping at the shoreline", ""},
-    {"--clip", "", Both, "rays clipped at the shoreline (the default, unless Quor3.ini stores the faster algorithm)",
-     ""},
-    {"--fetch", "M", Both, "maximum fetch, 100 to 100000 m", "10000"},
-    {"--fetch-lengths", "", Both,
-     "adds the fields Ray1 .. Ray32 (Ray1 the east ray, numbered anticlockwise); an RWE run leaves them empty", ""},
+// A range in the words of --help, from the constants its check uses.
+std::string range(double lo, double hi, const std::string& unit) {
+    return num(lo) + " to " + num(hi) + (unit.empty() ? "" : " " + unit);
+}
 
-    {"--rays", "N", RweOnly, "rays per site: 16, 32, 40, 48 or 56", "32"},
-    {"--segment-length", "M", RweOnly, "fetch segment length, above 0 and up to the fetch (m)", "1000"},
-    {"--segment-distance", "M", RweOnly, "fetch segment interrogation distance, 1 to 100000 m", "100"},
-    {"--goda", "A", RweOnly, "Goda's breaking coefficient (alpha), above 0", "0.17"},
-    {"--eps", "N", RweOnly, "sensitivity eps, 1 in N, N above 0", "1000"},
-    {"--slope", "DEGREES", RweOnly, "beach slope, between 0 and 90 degrees", "1.909"},
-    {"--sea-temperature", "C", RweOnly, "sea temperature, -5 to 50 degree C", "20"},
-    {"--sea-salinity", "G", RweOnly, "sea water salinity, 0 to 400 g/kg", "34.84"},
-    {"--debug", "", RweOnly, "debugging mode: intermediate values under Project/output_data of the data folder", ""},
-    {"--bottom-velocity", "", RweOnly, "bottom orbital velocity, shear velocity and bed shear stress", "off"},
-    {"--velocity-method", "esa|lwt", RweOnly,
-     "the bottom velocity's method: estimated spectral analysis or linear wave theory", "esa"},
-    {"--sediment", "", RweOnly, "sediment motion (with --bottom-velocity)", "off"},
-    {"--sediment-density", "KG", RweOnly, "sediment density in kg/m3, above the sea water's; 0 or less: the default",
-     "2650"},
-    {"--sediment-diameter", "M", RweOnly, "sediment grain diameter in m; 0 or less: the default", "0.0002"},
-    {"--water-level", "M", RweOnly, "raises (positive) or lowers (negative) the water over the bathymetry, in m", "0"},
+// Numbers as the options take them: "30,60".
+std::string list(std::initializer_list<double> values, std::size_t count) {
+    std::string text;
+    for (const double v : values) {
+        if (count-- == 0) break;
+        text += (text.empty() ? "" : ",") + num(v);
+    }
+    return text;
+}
 
-    {"--distance", "M", ReiOnly, "bathymetry interrogation distance, 10 to 200 m", "100"},
-    {"--recommended-distance", "", ReiOnly,
-     "takes the interrogation distance recommended for the bathymetry's cells (one below the cell size, within 10 "
-     "to 200 m)",
-     ""},
-    {"--categories", "N", ReiOnly, "wind-speed categories, 1 to 5 (with --bounds and --powers)", "3"},
-    {"--bounds", "B1,...", ReiOnly, "upper bounds of the categories but the top one, mph, above 0 and increasing",
-     "30,60"},
-    {"--powers", "P1,...", ReiOnly, "distance-decay power of each category, the top one last, 0 or more",
-     "0.053,0.062,0.082"},
+// Every option, in the order --help lists them. A setting's range comes
+// from the constants its check uses, its default from what the settings
+// take with nothing stored (--defaults), so that a fresh Quor3.ini gives
+// the same; a setting that is not given takes what Quor3.ini holds.
+const std::vector<OptionInfo>& options() {
+    static const std::vector<OptionInfo> all = [] {
+        model::ApplicationState d;
+        platform::ReadOnlySettingsStore none(nullptr);
+        model::loadSettingsParameters(none, d.state, d.form);
+        model::loadSettingsHolder(none, d.state, d.form, d.holder);
+        model::loadSettingsSea(none, d.state);
+        const auto& h = d.holder;
+        const auto categories = static_cast<std::size_t>(h.windcatno);
+        const std::string powers =
+            list({h.Power1, h.Power2, h.Power3, h.Power4}, categories - 1) + "," + num(h.Power5);
+        return std::vector<OptionInfo>{
+            {"--shoreline", "FILE", Both,
+             "the shoreline: a polygon shapefile, or a GeoPackage with --shoreline-layer; its polygons are the water "
+             "(not needed with --fast)",
+             ""},
+            {"--shoreline-layer", "NAME", Both, "the shoreline's layer in a GeoPackage", ""},
+            {"--bathymetry", "FILE", Both, "the bathymetry raster (any format GDAL reads)", ""},
+            {"--units", "m|cm|ft", Both, "the bathymetry's units", "m"},
+            {"--positive", "", Both, "the bathymetry holds depths as positive numbers", "negative depths"},
+            {"--wind", "FILE", Both, "the wind file: .Wind_RWE for rwe, .Wind_REI for rei", ""},
+            {"--sites", "FILE", Both, "the sites: a point shapefile, or a GeoPackage with --layer", ""},
+            {"--layer", "NAME", Both, "the sites' layer in a GeoPackage (with --project: in the project's GeoPackage)",
+             ""},
+            {"--project", "FILE", Both,
+             "takes the bathymetry, shoreline, wind, units and depth sign from a saved project (.tesk_RWE for rwe, "
+             ".tesk_REI for rei)",
+             ""},
 
-    {"--replace", "", Both, "replaces the results the sites already hold (without it such a run is refused)", ""},
-    {"--output", "FILE", Both,
-     "writes a new dataset (.gpkg, .csv, .fgb or .shp) of the sites with their results; the sites stay as they are",
-     ""},
-    {"--overwrite", "", Both, "replaces an existing --output", ""},
-    {"--part", "K/N", Both, "computes only the K-th of N equal, contiguous ranges of sites (with --output)", ""},
-    {"--threads", "N", Both, "threads the sites are computed on, as QUOR_THREADS; 0 every core", "0"},
-    {"--quiet", "", Both, "no progress", ""},
-    {"--json", "", Both, "prints the end line as one JSON object on standard output", ""},
-    {"--help", "", Both, "this text", ""},
-    {"--version", "", Both, "the program's version", ""},
-};
+            {"--settings", "FILE", Both, "reads the settings from FILE instead of ~/.config/Quor/Quor3.ini", ""},
+            {"--defaults", "", Both, "ignores every stored setting: each takes its default", ""},
+            {"--fast", "", Both, "the faster algorithm: rays measured over the bathymetry, no clipping at the shoreline",
+             ""},
+            {"--clip", "", Both,
+             "rays clipped at the shoreline (the default, unless Quor3.ini stores the faster algorithm)", ""},
+            {"--fetch", "M", Both, "maximum fetch, " + range(model::kMinFetch, model::kMaxFetch, "m"), num(d.form.Fetch)},
+            {"--fetch-lengths", "", Both,
+             "adds the fields Ray1 .. Ray32 (Ray1 the east ray, numbered anticlockwise); an RWE run leaves them empty",
+             ""},
+
+            {"--rays", "N", RweOnly, "rays per site: " + wave::rayCountsText(),
+             std::to_string(wave::kRayCounts[h.optionindex])},
+            {"--segment-length", "M", RweOnly, "fetch segment length, above 0 and up to the fetch (m)",
+             num(d.state.Fetch_first)},
+            {"--segment-distance", "M", RweOnly,
+             "fetch segment interrogation distance, " + range(model::kMinSegmentDistance, model::kMaxFetch, "m"),
+             num(d.state.Depth_intg_first)},
+            {"--goda", "A", RweOnly, "Goda's breaking coefficient (alpha), above 0", num(d.state.A_goda)},
+            {"--eps", "N", RweOnly, "sensitivity eps, 1 in N, N above 0", num(platform::roundHalfEven(1 / d.state.Eps))},
+            {"--slope", "DEGREES", RweOnly, "beach slope, between 0 and 90 degrees (both excluded)",
+             num(d.state.goda_slope)},
+            {"--sea-temperature", "C", RweOnly,
+             "sea temperature, " + range(model::kMinSeaTemperature, model::kMaxSeaTemperature, "degree C"),
+             num(platform::roundHalfEven(d.state.sea_temp, 2))},
+            {"--sea-salinity", "G", RweOnly, "sea water salinity, " + range(0, model::kMaxSeaSalinity, "g/kg"),
+             num(platform::roundHalfEven(d.state.sea_salinity, 2))},
+            {"--debug", "", RweOnly, "debugging mode: intermediate values under Project/output_data of the data folder",
+             ""},
+            {"--bottom-velocity", "", RweOnly, "bottom orbital velocity, shear velocity and bed shear stress", "off"},
+            {"--velocity-method", "esa|lwt", RweOnly,
+             "the bottom velocity's method: estimated spectral analysis or linear wave theory", "esa"},
+            {"--sediment", "", RweOnly, "sediment motion (with --bottom-velocity)", "off"},
+            {"--sediment-density", "KG", RweOnly,
+             "sediment density in kg/m3, above the sea water's; 0 or less: the default",
+             num(wave::kDefaultSedimentDensity)},
+            {"--sediment-diameter", "M", RweOnly, "sediment grain diameter in m; 0 or less: the default",
+             num(wave::kDefaultSedimentDiameter)},
+            {"--water-level", "M", RweOnly, "raises (positive) or lowers (negative) the water over the bathymetry, in m",
+             "0"},
+
+            {"--distance", "M", ReiOnly,
+             "bathymetry interrogation distance, " + range(model::kMinBathyDistance, model::kMaxBathyDistance, "m"),
+             num(d.form.dist_bathy)},
+            {"--recommended-distance", "", ReiOnly,
+             "takes the interrogation distance recommended for the bathymetry's cells (one below the cell size, within " +
+                 range(model::kMinBathyDistance, model::kMaxBathyDistance, "m") + ")",
+             ""},
+            {"--categories", "N", ReiOnly,
+             "wind-speed categories, " + range(1, model::kMaxWindCategories, "") + " (with --bounds and --powers)",
+             std::to_string(h.windcatno)},
+            {"--bounds", "B1,...", ReiOnly, "upper bounds of the categories but the top one, mph, above 0 and increasing",
+             list({h.wind_cat1, h.wind_cat2, h.wind_cat3, h.wind_cat4}, categories - 1)},
+            {"--powers", "P1,...", ReiOnly, "distance-decay power of each category, the top one last, 0 or more", powers},
+
+            {"--replace", "", Both, "replaces the results the sites already hold (without it such a run is refused)",
+             ""},
+            {"--output", "FILE", Both,
+             "writes a new dataset (.gpkg, .csv, .fgb or .shp) of the sites with their results; the sites stay as they "
+             "are",
+             ""},
+            {"--overwrite", "", Both, "replaces an existing --output", ""},
+            {"--part", "K/N", Both, "computes only the K-th of N equal, contiguous ranges of sites (with --output)", ""},
+            {"--threads", "N", Both,
+             std::string("threads the sites are computed on, ") + platform::kThreadsRange +
+                 ", no more than the cores; over " + platform::kThreadsVariable + " and the setting " +
+                 platform::kThreadsKey,
+             "0"},
+            {"--quiet", "", Both, "no progress", ""},
+            {"--json", "", Both, "prints the end line as one JSON object on standard output", ""},
+            {"--help", "", Both, "this text", ""},
+            {"--version", "", Both, "the program's version", ""},
+        };
+    }();
+    return all;
+}
 
 const OptionInfo* find(const std::string& name) {
-    for (const auto& o : kOptions)
+    for (const auto& o : options())
         if (name == o.name) return &o;
     return nullptr;
 }
@@ -182,7 +246,7 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
             if (name.rfind("-", 0) != 0) throw BadInput("unexpected " + name + ": every input is given by its option.");
             throw BadInput("unknown option " + name + " (--help lists the options).");
         }
-        const bool isSwitch = *info->metavar == '\0';
+        const bool isSwitch = info->metavar.empty();
         if (isSwitch && inline_) throw BadInput(name + " takes no value.");
         if (!isSwitch && !inline_) {
             if (i + 1 >= args.size()) throw BadInput(name + " needs a value: " + name + " " + info->metavar + ".");
@@ -193,7 +257,7 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
         if (info->applies == ReiOnly && o.model == Model::Rwe)
             throw BadInput(name + " is a setting of rei runs, not of rwe runs.");
         // Files are taken from where the program was started, as a shell user means them.
-        if (std::string(info->metavar) == "FILE" && !text.empty())
+        if (info->metavar == "FILE" && !text.empty())
             text = std::filesystem::absolute(text).lexically_normal().string();
         o.given[name] = text;
     }
@@ -213,7 +277,7 @@ std::string helpText() {
            "written).\n";
     const char* headings[] = {"Inputs", "Settings of both models", "RWE settings", "REI settings", "The run"};
     int heading = -1;
-    for (const auto& o : kOptions) {
+    for (const auto& o : options()) {
         const std::string name = o.name;
         const int h = name == "--shoreline"       ? 0
                       : name == "--settings"      ? 1
@@ -225,10 +289,10 @@ std::string helpText() {
             heading = h;
             out << "\n" << headings[h] << ":\n";
         }
-        std::string head = "  " + name + (*o.metavar ? std::string(" ") + o.metavar : "");
+        std::string head = "  " + name + (o.metavar.empty() ? "" : " " + o.metavar);
         out << head;
         out << std::string(head.size() < 30 ? 30 - head.size() : 1, ' ') << o.text;
-        if (*o.defaultText) out << " (default " << o.defaultText << ")";
+        if (!o.defaultText.empty()) out << " (default " << o.defaultText << ")";
         out << "\n";
     }
     return out.str();

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,14 +23,15 @@ namespace quor::cli {
 
 namespace {
 
-// The option's value as a number; text that is no number is refused as
-// the settings dialogs refuse it.
-double number(const RunOptions& o, const char* option) {
-    const std::string text = *o.value(option);
+// A number as an option gives it; NaN for text that is none ("nan", a
+// comma decimal, one beyond a double's range), which every check refuses
+// in the words of the range it takes.
+double numberOf(const std::string& text) {
     const auto v = platform::parseNumber(text);
-    if (!v || !std::isfinite(*v)) throw badOption(option, text, "Please choose and fill in the appropriate data");
-    return *v;
+    return v && std::isfinite(*v) ? *v : std::nan("");
 }
+
+double number(const RunOptions& o, const char* option) { return numberOf(*o.value(option)); }
 
 // The option's value with its check; nothing when the option was not given.
 std::optional<double> checked(const RunOptions& o, const char* option,
@@ -46,12 +46,7 @@ std::optional<double> checked(const RunOptions& o, const char* option,
 std::vector<double> numbers(const RunOptions& o, const char* option) {
     std::vector<double> out;
     std::stringstream in(*o.value(option));
-    for (std::string item; std::getline(in, item, ',');) {
-        const auto v = platform::parseNumber(item);
-        if (!v || !std::isfinite(*v))
-            throw badOption(option, *o.value(option), "Please choose and fill in the appropriate data");
-        out.push_back(*v);
-    }
+    for (std::string item; std::getline(in, item, ',');) out.push_back(numberOf(item));
     return out;
 }
 
@@ -79,12 +74,9 @@ void rweSettings(const RunOptions& o, model::ApplicationState& app, platform::Me
     if (const auto v = checked(o, "--sea-temperature", model::seaTemperatureProblem)) s.sea_temp = static_cast<float>(*v);
     if (const auto v = checked(o, "--sea-salinity", model::seaSalinityProblem)) s.sea_salinity = static_cast<float>(*v);
     if (o.has("--rays")) {
-        const double rays = number(o, "--rays");
-        double option = -1;
-        for (int i = 0; i < 5; ++i)
-            if (rays == wave::kRayCounts[i]) option = i;
-        if (auto problem = model::rayOptionProblem(option)) throw badOption("--rays", *o.value("--rays"), *problem);
-        app.holder.optionindex = static_cast<int16_t>(option);
+        const auto option = wave::rayOptionOf(number(o, "--rays"));
+        if (!option) throw badOption("--rays", *o.value("--rays"), "rays per site are " + wave::rayCountsText() + ".");
+        app.holder.optionindex = static_cast<int16_t>(*option);
     }
     if (o.has("--fast")) s.wv_indexcheck = 1;
     if (o.has("--clip")) s.wv_indexcheck = 0;
@@ -208,10 +200,9 @@ void applyRunSettings(const RunOptions& o, model::ApplicationState& app, platfor
         reiSettings(o, app);
 
     if (const auto threads = o.value("--threads")) {
-        if (!platform::threadCount(*threads))
-            throw badOption("--threads", *threads, "the number of threads is a whole number from 0 (every core) to 4096.");
-        // As the variable would: it overrides the stored setting.
-        ::setenv(platform::kThreadsVariable, threads->c_str(), 1);
+        const auto count = platform::threadCount(*threads);
+        if (!count) throw badOption("--threads", *threads, platform::threadsRefusal());
+        platform::setThreadsGiven(*count);
     }
 }
 

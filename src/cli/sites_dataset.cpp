@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/file_replacement.h"
+#include "platform/folders.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/vector_copy.h"
 
@@ -22,12 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace pg = platform::gis;
-
-std::string lowerExtension(const std::string& path) {
-    std::string e = fs::path(path).extension().string();
-    for (auto& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return e;
-}
 
 // The layer a shapefile is read as: its file's name without ".shp".
 std::string layerOf(const SitesSource& sites) {
@@ -94,7 +89,7 @@ std::vector<fs::path> filesRead(const std::string& input) {
             files.push_back(it->path());
         return files;
     }
-    const std::string ext = lowerExtension(input);
+    const std::string ext = platform::lowerExtension(input);
     if (ext == ".shp" || ext == ".shx" || ext == ".dbf") {
         auto files = filesOf(fs::path(input).replace_extension(".shp"));
         files.emplace_back(input);
@@ -174,7 +169,7 @@ SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& 
 OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::vector<std::string> inputs) {
     OutputTarget t;
     t.path = *o.value("--output");
-    const std::string ext = lowerExtension(t.path);
+    const std::string ext = platform::lowerExtension(t.path);
     if (ext == ".gpkg")
         t.driver = "GPKG";
     else if (ext == ".csv")

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/folders.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
@@ -18,12 +19,7 @@ namespace quor::gis {
 
 namespace {
 
-bool endsWithShp(const std::string& s) {
-    if (s.size() < 4) return false;
-    std::string tail = s.substr(s.size() - 4);
-    for (auto& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".shp";
-}
+bool endsWithShp(const std::string& s) { return platform::lowerExtension(s) == ".shp"; }
 
 std::string folderOf(const std::string& path) {
     fs::path p(path);

@@ -83,7 +83,7 @@ SettingProblem waterLevelProblem(double level) {
 
 SettingProblem windCategoryProblem(double count, const std::array<double, 4>& bounds,
                                    const std::array<double, 5>& powers) {
-    if (!(count == std::floor(count) && within(count, 1, 5))) return refuse(kMsgCategoryCount);
+    if (!(count == std::floor(count) && within(count, 1, kMaxWindCategories))) return refuse(kMsgCategoryCount);
     for (double p : powers)
         if (!(p >= 0 && std::isfinite(p))) return refuse(kMsgPowersAsNumbers);
     const int used = static_cast<int>(count) - 1;

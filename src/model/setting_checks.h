@@ -16,6 +16,7 @@ inline constexpr double kMinBathyDistance = 10, kMaxBathyDistance = 200;  // m
 inline constexpr double kMinSegmentDistance = 1;                        // m, up to kMaxFetch
 inline constexpr double kMinSeaTemperature = -5, kMaxSeaTemperature = 50;  // degree C
 inline constexpr double kMaxSeaSalinity = 400;                           // g/kg, from 0
+inline constexpr int kMaxWindCategories = 5;                             // REI, from 1
 
 inline constexpr const char* kMsgFetchRange = "Please select fetch between range of 100 mts and 100000 mts";
 inline constexpr const char* kMsgBathyDistanceRange =

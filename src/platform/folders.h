@@ -39,4 +39,8 @@ std::string typedPath(const std::string& typed);
 // Joins folder and name with "/".
 std::string joinPath(const std::string& folder, const std::string& name);
 
+// The extension of the file `path` names, its dot included, in lower case
+// (".shp" for "Sites.SHP"); empty when it has none.
+std::string lowerExtension(const std::string& path);
+
 }  // namespace quor::platform

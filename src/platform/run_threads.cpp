@@ -18,6 +18,7 @@ namespace quor::platform {
 namespace {
 
 std::atomic<int> storedThreads{0};
+std::atomic<int> givenThreads{-1};  // none given
 
 int affinityCores() {
     cpu_set_t set;
@@ -102,15 +103,20 @@ int usableCores() {
 
 void setThreadsSetting(const std::string& stored) { storedThreads = threadCount(stored).value_or(0); }
 
+void setThreadsGiven(int count) { givenThreads = count; }
+
+std::string threadsRefusal() { return std::string("The number of threads must be ") + kThreadsRange + "."; }
+
 std::optional<std::string> threadsProblem(const std::string& text) {
     if (text.empty() || threadCount(text)) return std::nullopt;
-    return std::string(kMsgThreads);
+    return threadsRefusal();
 }
 
 int runThreads() {
     int n = storedThreads;
     const char* env = std::getenv(kThreadsVariable);
     if (env && *env) n = threadCount(env).value_or(0);
+    if (givenThreads >= 0) n = givenThreads;
     // More threads than cores would only share them, each with its own
     // copy of a worker's state.
     const int cores = usableCores();

@@ -17,18 +17,26 @@ std::optional<int> threadCount(const std::string& text);
 // cpu.max quota (rounded up); at least 1.
 int usableCores();
 
-// The threads of a run: QUOR_THREADS when it is set, else the stored
-// setting; 0, a missing value or one that is no whole number of 0 or more
-// means usableCores(), and no more than those are ever used.
+// The threads of a run: the count given on the command line, else
+// QUOR_THREADS when it is set, else the stored setting; 0, a missing value
+// or one that is no whole number of 0 or more means usableCores(), and no
+// more than those are ever used.
 int runThreads();
 
+// The counts threadCount() takes, in the words of every refusal of one and
+// of quor-run's help.
+inline constexpr const char* kThreadsRange = "a whole number of 0 or more (0 uses every core)";
+// The refusal of a thread count that is not one of them.
+std::string threadsRefusal();
 // Why a thread count as written (the setting or the variable) is refused:
-// it is not a whole number of 0 or more. Nothing for an empty text.
+// threadsRefusal(). Nothing for an empty text.
 std::optional<std::string> threadsProblem(const std::string& text);
-inline constexpr const char* kMsgThreads = "The number of threads must be a whole number of 0 or more (0 uses every core).";
 
 // The setting as start-up read it ("" when missing).
 void setThreadsSetting(const std::string& stored);
+// A count given for this process on its command line (quor-run's
+// --threads), over the variable and the setting.
+void setThreadsGiven(int count);
 
 // A control group's quota and period as whole cores (rounded up): version
 // 2's cpu.max ("max 100000", "200000 100000") or version 1's

@@ -55,7 +55,7 @@ void ProjectCommands::displaylayers() {
     }
 }
 
-std::pair<double, double> ProjectCommands::depthRange(const pg::Raster& raster) {
+std::optional<InterrogationProposal> ProjectCommands::reiBathymetryShown(const pg::Raster& raster) {
     // The exact extremes take a whole reading of the raster: a minute for
     // the largest, which must not look like a hung window.
     platform::NullProgress none;
@@ -68,12 +68,11 @@ std::pair<double, double> ProjectCommands::depthRange(const pg::Raster& raster) 
         platform::Progress& p;
         ~Hide() { p.hide(); }
     } hide{progress};
-    return raster.minMax(&progress);
+    return reiBathymetryProposal(raster, ctx_.form, &progress);
 }
 
 void ProjectCommands::bathydist() {
     auto& f = ctx_.form;
-    std::optional<InterrogationProposal> proposal;
     std::shared_ptr<pg::Raster> raster;
     try {
         raster = openProjectBathymetry(f);
@@ -81,15 +80,14 @@ void ProjectCommands::bathydist() {
         // The layers' display, which always comes first, has said why.
         return;
     }
+    std::optional<InterrogationProposal> proposal;
     try {
-        const auto [minimum, maximum] = depthRange(*raster);
-        if (const auto flag = depthSignFlag(minimum, maximum)) f.depthno = *flag;
-        proposal = proposeInterrogationDistance(raster->cellSizeX(), raster->cellSizeY());
+        proposal = reiBathymetryShown(*raster);
     } catch (const std::exception& e) {
         ctx_.messages.message(gis::kBathymetryUnreadable + std::string(e.what()), MessageIcon::Critical);
         return;
     }
-    if (!proposal || f.dist_bathy == proposal->distance) return;
+    if (!proposal) return;
     if (!ctx_.messages.question(proposal->question())) return;
     f.dist_bathy = proposal->distance;
     ctx_.settings.write("Quor3", "Settings", "Bathy_dist", std::to_string(proposal->distance));

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "gis/geodatabase.h"
+#include "platform/folders.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
@@ -346,10 +347,7 @@ bool loadProjectFile(ProjectContext& ctx) {
     f.windpath = st.wind_path;
     // "polygon" marks a coverage; so does a shoreline that is not a
     // shapefile (a coverage's class may carry another kind name).
-    std::string lowerName = f.shorename;
-    std::transform(lowerName.begin(), lowerName.end(), lowerName.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    const bool shapefile = endsWith(lowerName, ".shp");
+    const bool shapefile = platform::lowerExtension(f.shorename) == ".shp";
     f.option_arccov = (f.shorefeature == "polygon" || (!shapefile && !f.shorename.empty())) ? 2 : 1;
     if (ctx.holder.indexcheck == 0 && f.shorecov.empty()) {
         ctx.messages.message(kNoShorelineProject, MessageIcon::Exclamation);

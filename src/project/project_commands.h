@@ -12,6 +12,7 @@
 
 #include "platform/gis/raster.h"
 #include "project/project_context.h"
+#include "project/interrogation_distance.h"
 #include "project/project_file.h"
 #include "project/project_window.h"
 
@@ -136,8 +137,8 @@ public:
     void bathydist();
 
 private:
-    // The bathymetry's exact minimum and maximum, read under the progress window.
-    std::pair<double, double> depthRange(const platform::gis::Raster& raster);
+    // reiBathymetryProposal() of the raster, read under the progress window.
+    std::optional<InterrogationProposal> reiBathymetryShown(const platform::gis::Raster& raster);
     void clearWindow();
     // The tree and the map built again after a replaced bathymetry or
     // shoreline, with the project's point datasets shown as before.

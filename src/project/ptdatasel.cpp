@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/folders.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 
@@ -59,11 +60,7 @@ RunPoints openShapefilePoints(const std::string& path) {
     p.choice = {path, dir, name};
     auto ws = pg::Workspace::open(dir);
     std::string cls = name;
-    if (cls.size() > 4) {
-        std::string ext = cls.substr(cls.size() - 4);
-        for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (ext == ".shp") cls.resize(cls.size() - 4);
-    }
+    if (platform::lowerExtension(cls) == ".shp") cls.resize(cls.size() - 4);
     p.fc = ws->openFeatureClass(cls);
     requirePoints(*p.fc, path);
     return p;

@@ -9,6 +9,7 @@
 
 #include "gis/attached_pieces.h"
 #include "gis/createrays.h"
+#include "gis/input_references.h"
 #include "gis/ray_site.h"
 #include "gis/shorebathy.h"
 #include "gis/site_run.h"
@@ -238,6 +239,17 @@ void checkInputs(ReiRunContext& ctx, gis::RayContext& rays, const pg::FeatureCla
     if (auto problem = project::sitesNotWhole(fc)) throw Refusal{std::string(kCouldNotRun) + "\n" + *problem};
 }
 
+// The sites, and the shoreline that clips their rays, in the bathymetry's
+// coordinates.
+void checkReferences(const pg::FeatureClass& fc, gis::RayContext& rays, const pg::Raster& raster, bool fast) {
+    const pg::SpatialReference bathymetry = raster.spatialReference();
+    if (auto problem = gis::sitesReferenceProblem(fc.spatialReference(), fc.name(), bathymetry))
+        throw Refusal{*problem};
+    if (fast) return;
+    if (auto problem = gis::shorelineReferenceProblem(rays.shore().spatialReference(), bathymetry))
+        throw Refusal{*problem};
+}
+
 }  // namespace
 
 float reiUnitFactor(const std::string& bathyunits) {
@@ -277,6 +289,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
         // An earlier run's raster goes first, with the blocks it decoded.
         ctx.state.bathy_raster.reset();
         auto raster = openRunRaster(ctx.mainform);
+        checkReferences(*fc, rays, *raster, fast);
         // The wind climate is read afresh, so the powers follow the current categories.
         if (!ctx.reloadWind) throw Refusal{"The wind data of the project cannot be read for this run."};
         if (!ctx.reloadWind(messages)) {

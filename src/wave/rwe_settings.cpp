@@ -20,6 +20,19 @@ std::optional<double> finite(const std::string& text) {
 
 }  // namespace
 
+std::string rayCountsText() {
+    std::string text;
+    for (std::size_t i = 0; i < std::size(kRayCounts); ++i)
+        text += (i == 0 ? "" : i + 1 == std::size(kRayCounts) ? " or " : ", ") + std::to_string(kRayCounts[i]);
+    return text;
+}
+
+std::optional<int> rayOptionOf(double rays) {
+    for (std::size_t i = 0; i < std::size(kRayCounts); ++i)
+        if (rays == kRayCounts[i]) return static_cast<int>(i);
+    return std::nullopt;
+}
+
 wv_property::wv_property(model::ModelState& state, model::MainFormState& mainform, model::SettingsHolder& holder,
                          platform::SettingsStore& store, platform::Messages& messages,
                          std::function<void(int, const std::string&)> setStatusPanel)

@@ -4,6 +4,7 @@
 // parameters. The form holds what the boxes show; nothing reaches the
 // model or the store until an OK whose every entry checks out.
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "model/model_state.h"
@@ -27,6 +28,10 @@ inline constexpr const char* kMsgSlope = model::kMsgSlope;
 inline constexpr const char* kMsgSeaTemperature = model::kMsgSeaTemperature;
 inline constexpr const char* kMsgSeaSalinity = model::kMsgSeaSalinity;
 inline constexpr int kRayCounts[5] = {16, 32, 40, 48, 56};
+// The ray counts in words: "16, 32, 40, 48 or 56".
+std::string rayCountsText();
+// The ray option (0 .. 4) of a count of rays; nothing for another count.
+std::optional<int> rayOptionOf(double rays);
 
 // What the dialog's controls show, as text and ticks.
 struct RweSettingsForm {

@@ -13,6 +13,7 @@
 #include "gis/cliprays.h"
 #include "gis/createrays.h"
 #include "gis/deleterays.h"
+#include "gis/input_references.h"
 #include "gis/selorphans.h"
 #include "gis/shorebathy.h"
 #include "gis/site_run.h"
@@ -177,17 +178,13 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
     if (auto p = notMetric(bathySr, "bathymetry raster")) return p;
     const pg::SpatialReference pointSr = points.spatialReference();
     if (auto p = notMetric(pointSr, "point dataset " + points.name())) return p;
-    if (!pointSr.isSame(bathySr))
-        return "The point dataset " + points.name() + " (" + pointSr.name() +
-               ") and the bathymetry raster (" + bathySr.name() + ") are in different spatial references.";
+    if (auto p = gis::sitesReferenceProblem(pointSr, points.name(), bathySr)) return p;
     if (s.wv_indexcheck == 0) {
         try {
             rc.shoreline.reset();
             const auto& shore = rc.shore();
             if (auto p = notMetric(shore.spatialReference(), "shoreline")) return p;
-            if (!shore.spatialReference().isSame(bathySr))
-                return "The shoreline (" + shore.spatialReference().name() + ") and the bathymetry raster (" +
-                       bathySr.name() + ") are in different spatial references.";
+            if (auto p = gis::shorelineReferenceProblem(shore.spatialReference(), bathySr)) return p;
         } catch (const std::exception& e) {
             return "The shoreline " + mf.shorecov + "/" + mf.shorename + " cannot be used: " + e.what();
         }

@@ -3,6 +3,7 @@
 // table and the same metadata file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -150,4 +151,34 @@ TEST(QuorRunAgainstTheWindow, EachModelPathAndRouteLeavesTheTableTheRunButtonLea
                     EXPECT_EQ(undatedLines(metadata(bay.cli)), lines);
                 }
             }
+}
+
+// Sites whose coordinates are in another spatial reference than the
+// bathymetry's would be computed where they do not lie: the window's Run
+// and quor-run refuse them alike, with the same words, before writing.
+TEST(QuorRunAgainstTheWindow, SitesInAnotherSpatialReferenceAreRefusedAlikeBeforeAnythingIsWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string words =
+        "(GDA94 / MGA zone 55) and the bathymetry raster (WGS 84 / UTM zone 55S) are in different spatial references.";
+    for (const bool rei : {false, true}) {
+        const Case c{rei, false, false};
+        SCOPED_TRACE(c.name());
+        Bay bay(c);
+        for (const std::string& sites : {bay.window, bay.cli}) {
+            std::ofstream(fs::path(sites).replace_extension(".prj")) << pg::SpatialReference::fromEpsg(28355).wkt();
+        }
+        const std::string table = test::fileBytes(fs::path(bay.window).replace_extension(".dbf").string());
+
+        test::runFromTheRunButton(bay.w.window, bay.window);
+        const auto told = bay.w.messages.texts();
+        EXPECT_TRUE(std::any_of(told.begin(), told.end(),
+                                [&](const std::string& t) { return t.find(words) != std::string::npos; }))
+            << ::testing::PrintToString(told);
+        EXPECT_EQ(test::fileBytes(fs::path(bay.window).replace_extension(".dbf").string()), table);
+
+        const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, bay.command(c), bay.w.home.file("cli-home"));
+        EXPECT_EQ(ran.exit, 2);
+        EXPECT_NE(ran.err.find(words), std::string::npos) << ran.err;
+        EXPECT_EQ(test::fileBytes(fs::path(bay.cli).replace_extension(".dbf").string()), table);
+    }
 }

@@ -178,15 +178,29 @@ TEST_F(Manual, GivesBothDefaultsOfTheSegmentInterrogationDistance) {
         EXPECT_TRUE(line.contains(QString::fromStdString(value))) << line.toStdString() << " lacks " << value;
 }
 
-// The chapter on quor-run names every option the program has.
-TEST_F(Manual, NamesEveryOptionOfTheCommandLine) {
+// The chapter on quor-run names every option the program has, each with
+// the ranges and the default the program's help gives it.
+TEST_F(Manual, NamesEveryOptionOfTheCommandLineWithItsRangeAndDefault) {
     const test::Ran help = test::runProgram(QUOR_RUN_PROGRAM, {"--help"}, home.path());
     ASSERT_EQ(help.exit, 0) << help.err;
-    const QRegularExpression option(QStringLiteral(R"(^  (--[a-z-]+))"), QRegularExpression::MultilineOption);
+    const QRegularExpression option(QStringLiteral(R"(^  (--[a-z-]+).*$)"), QRegularExpression::MultilineOption);
+    const QRegularExpression range(QStringLiteral(R"(-?[0-9.]+ to -?[0-9.]+)"));
+    const QRegularExpression fallback(QStringLiteral(R"(\(default (.+)\)$)"));
     int checked = 0;
     for (auto it = option.globalMatch(QString::fromStdString(help.out)); it.hasNext(); ++checked) {
-        const std::string name = it.next().captured(1).toStdString();
-        EXPECT_TRUE(names("`" + name)) << "the manual does not name " << name;
+        const auto match = it.next();
+        const QString name = match.captured(1), line = match.captured(0);
+        EXPECT_TRUE(names("`" + name.toStdString())) << "the manual does not name " << name.toStdString();
+        // The manual's row of the option: "| `--name ...".
+        const QRegularExpression rowOf("^\\| `" + QRegularExpression::escape(name) + "[ `].*$",
+                                       QRegularExpression::MultilineOption);
+        const QString row = rowOf.match(text).captured(0);
+        std::vector<QString> told;
+        for (auto r = range.globalMatch(line); r.hasNext();) told.push_back(r.next().captured(0));
+        if (const auto d = fallback.match(line); d.hasMatch()) told.push_back(d.captured(1));
+        for (const QString& words : told)
+            EXPECT_TRUE(row.contains(words)) << name.toStdString() << ": the manual's row lacks \""
+                                             << words.toStdString() << "\": " << row.toStdString();
     }
     EXPECT_GE(checked, 40);
 }

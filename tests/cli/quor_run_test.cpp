@@ -18,6 +18,8 @@
 
 #include "quor_run_support.h"
 #include "model/model_state.h"
+#include "model/setting_checks.h"
+#include "platform/run_threads.h"
 #include "platform/gis/gis.h"
 #include "project/project_file.h"
 #include "test_support.h"
@@ -196,6 +198,31 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         EXPECT_NE(ran.err.find(c.named), std::string::npos) << ran.err;
     }
     EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused run wrote or changed a file";
+}
+
+// A value an option does not take is answered with the values it does:
+// the range its check uses, whatever the text (no number, a comma
+// decimal, beyond a double), and the thread count as the setting's.
+TEST_F(QuorRun, AValueAnOptionDoesNotTakeIsAnsweredWithTheValuesItTakes) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 3);
+    const auto before = test::folderBytes(dir.path());
+    struct Case {
+        std::vector<std::string> option;
+        std::string answer;
+    };
+    std::vector<Case> cases = {{{"--rays", "33"}, "--rays 33: rays per site are 16, 32, 40, 48 or 56."},
+                               {{"--threads", "-1"}, "--threads -1: " + platform::threadsRefusal()}};
+    for (const char* fetch : {"nan", "inf", "1e309", "2,5"})
+        cases.push_back({{"--fetch", fetch}, "--fetch " + std::string(fetch) + ": " + model::kMsgFetchRange});
+    for (const auto& c : cases) {
+        const test::Ran ran = run(plus(inputs("rwe", sites), c.option));
+        EXPECT_EQ(ran.exit, 2) << ran.err;
+        EXPECT_NE(ran.err.find(c.answer), std::string::npos) << ran.err;
+    }
+    EXPECT_EQ(test::folderBytes(dir.path()), before);
+    const test::Ran many = run(plus(inputs("rwe", sites), {"--threads", "99999"}));
+    EXPECT_EQ(many.exit, 0) << many.err;
 }
 
 namespace {

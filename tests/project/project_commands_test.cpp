@@ -583,12 +583,14 @@ TEST(OpenProject, AGeodatabaseMissingOrLockedIsReportedAsSuch) {
     {
         GDALDatasetUniquePtr other(GDALDataset::Open(gdb.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
         ASSERT_TRUE(other);
-        other->ExecuteSQL("PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr);
-        other->ExecuteSQL("CREATE TABLE held (x)", nullptr, nullptr);
+        // A statement's result set is the caller's to release.
+        auto sql = [&](const char* statement) { other->ReleaseResultSet(other->ExecuteSQL(statement, nullptr, nullptr)); };
+        sql("PRAGMA locking_mode = EXCLUSIVE");
+        sql("CREATE TABLE held (x)");
         const std::string said = open();
         EXPECT_NE(said.find("locked"), std::string::npos) << said;
         EXPECT_TRUE(wb.window.tree.empty());
-        other->ExecuteSQL("DROP TABLE held", nullptr, nullptr);
+        sql("DROP TABLE held");
     }
     EXPECT_EQ(open(), "");
     EXPECT_EQ(wb.window.tree.size(), 4u);

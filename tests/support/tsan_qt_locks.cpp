@@ -260,8 +260,9 @@ bool QMetaObject::invokeMethod(QObject* obj, const char* member, Qt::ConnectionT
     static const auto own = qtOwn<Own>(
         "_ZN11QMetaObject12invokeMethodEP7QObjectPKcN2Qt14ConnectionTypeE22QGenericReturnArgument16QGenericArgumentS7_"
         "S7_S7_S7_S7_S7_S7_S7_S7_");
-    const bool runsHere =
-        type == Qt::DirectConnection || (type == Qt::AutoConnection && obj->thread() == QThread::currentThread());
+    // Qt's own refuses a null receiver (it returns false).
+    const bool runsHere = !obj || type == Qt::DirectConnection ||
+                          (type == Qt::AutoConnection && obj->thread() == QThread::currentThread());
     if (runsHere) return own(obj, member, type, ret, a0, a1, a2, a3, a4, a5, a6, a7, a8, a9);
     return throughOwn(own, obj, member, type, ret, a0, a1, a2, a3, a4, a5, a6, a7, a8, a9);
 }

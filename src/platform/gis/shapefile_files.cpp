@@ -1,3 +1,4 @@
+#include "platform/folders.h"
 #include "platform/gis/shapefile_files.h"
 
 #include <sys/stat.h>
@@ -23,12 +24,6 @@ std::string partBeside(const std::string& file, const std::string& ext) {
 }
 
 namespace {
-
-std::string lowerExtension(const std::string& path) {
-    std::string x = fs::path(path).extension().string();
-    for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return x;
-}
 
 }  // namespace
 

@@ -180,15 +180,15 @@ void TableRowWriter::requireSameTable(bool header) const {
     if (same && header) {
         // Rewritten in place: its header is no longer the one read, the
         // date this writer stamps aside.
-        std::string& header = bytesNow_;
+        std::string& headerNow = bytesNow_;
         try {
-            file_->read(0, static_cast<std::size_t>(layout_.headerLength), header);
+            file_->read(0, static_cast<std::size_t>(layout_.headerLength), headerNow);
         } catch (const GisError&) {
-            header.clear();  // shorter than the header it had
+            headerNow.clear();  // shorter than the header it had
         }
         const std::string& atOpen = speller_.shape()->header;
-        same = header.size() == atOpen.size() && header.compare(0, 1, atOpen, 0, 1) == 0 &&
-               header.compare(4, std::string::npos, atOpen, 4) == 0;
+        same = headerNow.size() == atOpen.size() && headerNow.compare(0, 1, atOpen, 0, 1) == 0 &&
+               headerNow.compare(4, std::string::npos, atOpen, 4) == 0;
     }
     for (std::size_t k = 0; same && k < lastWritten_.size(); ++k) {
         const auto& [from, bytes] = lastWritten_[k];

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/folders.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/shapefile_files.h"
@@ -62,11 +63,7 @@ bool geoPackageWritable(const std::string& path) {
     return ::access(path.c_str(), W_OK) == 0 && ::access(dir.c_str(), W_OK) == 0;
 }
 
-bool hasShpExtension(const fs::path& p) {
-    std::string x = p.extension().string();
-    for (auto& c : x) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return x == ".shp";
-}
+bool hasShpExtension(const fs::path& p) { return lowerExtension(p.string()) == ".shp"; }
 
 bool hasShapefile(const fs::path& dir) {
     std::error_code ec;
@@ -166,8 +163,7 @@ std::shared_ptr<Workspace> Workspace::open(const std::string& pathIn) {
     detail::ensureGdal();
     std::error_code ec;
     fs::path p(pathIn);
-    std::string ext = p.extension().string();
-    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = lowerExtension(pathIn);
     // A GeoPackage that may only be read (a shoreline on read-only media)
     // still serves as input; the project geodatabase goes through
     // openGeoPackage, which insists on writing.
