@@ -20,6 +20,7 @@
 #include "cli/run_options.h"
 #include "cli/sites_dataset.h"
 #include "cli/terminal.h"
+#include "platform/folders.h"
 #include "platform/gis/dataset_identity.h"
 #include "platform/gis/vector_copy.h"
 #include "platform/textfile.h"
@@ -256,7 +257,7 @@ private:
         }
         // Text keeps no field types: a part in it only makes text again.
         for (const auto& g : given)
-            if (lower(fs::path(g.path).extension().string()) == ".csv" && lower(fs::path(o_.output).extension().string()) != ".csv")
+            if (platform::lowerExtension(g.path) == ".csv" && platform::lowerExtension(o_.output) != ".csv")
                 problem(g.path + ": a CSV part keeps no field types; its merge is a CSV file (--output .csv)");
 
         RunOptions out;
@@ -292,14 +293,9 @@ private:
     // Y as the points, numbers as numbers of their width, quoted text as
     // text, so that the merge writes each value as the part holds it.
     static std::vector<std::string> openOptions(const std::string& part) {
-        if (lower(fs::path(part).extension().string()) != ".csv") return {};
+        if (platform::lowerExtension(part) != ".csv") return {};
         return {"X_POSSIBLE_NAMES=X",  "Y_POSSIBLE_NAMES=Y",  "KEEP_GEOM_COLUMNS=NO",        "AUTODETECT_TYPE=YES",
                 "AUTODETECT_WIDTH=YES", "AUTODETECT_SIZE_LIMIT=0", "QUOTED_FIELDS_AS_STRING=YES"};
-    }
-
-    static std::string lower(std::string s) {
-        for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
     }
 
     int refused() {

@@ -12,6 +12,7 @@
 
 #include "platform/gis/dataset_identity.h"
 #include "platform/numbers.h"
+#include "platform/folders.h"
 #include "platform/textfile.h"
 #include "wave/rwe_settings.h"
 
@@ -227,8 +228,7 @@ void writeRecord(const PartRecord& record, const std::string& output, const std:
 
 std::optional<PartRecord> readRecord(const std::string& output) {
     std::vector<std::pair<std::string, std::string>> items;
-    std::string ext = fs::path(output).extension().string();
-    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string ext = platform::lowerExtension(output);
     if (ext == ".gpkg") {
         const auto inside = pg::datasetMetadata(output, kDomain);
         items.assign(inside.begin(), inside.end());
