@@ -121,6 +121,7 @@ private:
     void prepare() {
         applyRunSettings(o_, *app_, messages_);
         const InputReferences inputs = takeRunInputs(o_, *app_, wind_, messages_, map_);
+        bathymetry_ = inputs.bathymetryRead;
         source_ = sitesSource(o_, app_->form);
         // The rays of each site live in memory; a run needs a geodatabase
         // to fall back on all the same, and without a project it is one
@@ -276,6 +277,7 @@ private:
     StopRequest stop_;
 
     SitesSource source_;    // the sites as the options name them
+    std::shared_ptr<platform::gis::Raster> bathymetry_;  // read once, held for the run
     SitesSource computed_;  // what the run writes into: the sites, or their copy
     std::optional<OutputTarget> target_;
     std::optional<RunFolder> staging_;  // beside the output, where it is made

@@ -10,6 +10,7 @@
 #include "platform/gis/raster.h"
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
+#include "platform/run_threads.h"
 #include "platform/settings_store.h"
 #include "platform/textfile.h"
 #include "project/interrogation_distance.h"
@@ -53,13 +54,13 @@ bool clips(const model::ApplicationState& app) {
     return app.state.model_mode == model::REI_MODE ? app.holder.indexcheck == 0 : app.state.wv_indexcheck == 0;
 }
 
-pg::SpatialReference takeBathymetry(const std::string& path, model::MainFormState& form) {
+std::shared_ptr<pg::Raster> takeBathymetry(const std::string& path, model::MainFormState& form) {
     requireReadableFile("--bathymetry", path, true);
     Told told;
     project::TypedDataset chooser({path, {}});
-    const auto raster = gis::Getbathymetry(form, chooser, told);
+    auto raster = gis::Getbathymetry(form, chooser, told, platform::runThreads());
     if (!raster) throw badOption("--bathymetry", path, told.text());
-    return raster->spatialReference();
+    return raster;
 }
 
 pg::SpatialReference takeShoreline(const RunOptions& o, model::MainFormState& form) {
@@ -146,7 +147,7 @@ void takeProject(const std::string& path, model::ApplicationState& app, model::W
 void reiBathymetry(const RunOptions& o, model::MainFormState& form, platform::Messages& messages) {
     std::optional<project::InterrogationProposal> proposal;
     try {
-        proposal = project::reiBathymetryProposal(*project::openProjectBathymetry(form), form);
+        proposal = project::reiBathymetryProposal(*gis::openBathymetry(form), form);
     } catch (const std::exception& e) {
         throw badOption("--bathymetry", form.bathycov, gis::kBathymetryUnreadable + std::string(e.what()));
     }
@@ -170,7 +171,7 @@ InputReferences takeRunInputs(const RunOptions& o, model::ApplicationState& app,
     if (const auto project = o.value("--project")) {
         takeProject(*project, app, wind, messages, map);
         try {
-            refs.bathymetry = gis::openBathymetry(form)->spatialReference();
+            refs.bathymetryRead = gis::openBathymetry(form);
         } catch (const std::exception& e) {
             throw badOption("--project", *project, gis::kBathymetryUnreadable + std::string(e.what()));
         }
@@ -182,7 +183,7 @@ InputReferences takeRunInputs(const RunOptions& o, model::ApplicationState& app,
             }
         }
     } else {
-        refs.bathymetry = takeBathymetry(*o.value("--bathymetry"), form);
+        refs.bathymetryRead = takeBathymetry(*o.value("--bathymetry"), form);
         if (o.has("--shoreline"))
             refs.shoreline = takeShoreline(o, form);
         else if (clips(app))
@@ -194,6 +195,7 @@ InputReferences takeRunInputs(const RunOptions& o, model::ApplicationState& app,
         // With the faster algorithm a given shoreline is not used, as in the window.
         if (!clips(app)) refs.shoreline = {};
     }
+    refs.bathymetry = refs.bathymetryRead->spatialReference();
     if (app.state.model_mode == model::REI_MODE)
         reiBathymetry(o, form, messages);
     else if (const auto project = o.value("--project"))

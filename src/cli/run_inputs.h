@@ -13,6 +13,7 @@
 #include "platform/feedback.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/map.h"
+#include "platform/gis/raster.h"
 #include "platform/gis/spatial_reference.h"
 
 namespace quor::cli {
@@ -30,6 +31,9 @@ struct SitesSource {
 struct InputReferences {
     platform::gis::SpatialReference bathymetry;
     platform::gis::SpatialReference shoreline;  // none when the run clips nothing
+    // The bathymetry as the run reads it, read once here: while it is held,
+    // the run takes it as it is rather than decoding its cells again.
+    std::shared_ptr<platform::gis::Raster> bathymetryRead;
 };
 
 // Fills the project values (and, for REI, the wind holder) from the

@@ -4,7 +4,10 @@
 
 #include <exception>
 #include <filesystem>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <tuple>
 #include <vector>
 
 #include "platform/folders.h"
@@ -27,17 +30,83 @@ std::string folderOf(const std::string& path) {
     return s.empty() ? "." : s;
 }
 
+// What tells a changed raster file: its size and time, or those of every
+// file of a grid folder.
+struct FileStamp {
+    std::uintmax_t size = 0;
+    fs::file_time_type newest = fs::file_time_type::min();
+    std::size_t files = 0;
+    bool operator==(const FileStamp& o) const {
+        return std::tie(size, newest, files) == std::tie(o.size, o.newest, o.files);
+    }
+};
+
+FileStamp stampOf(const std::string& path) {
+    FileStamp st;
+    std::error_code ec;
+    auto add = [&](const fs::path& p) {
+        const auto size = fs::file_size(p, ec);
+        if (!ec) st.size += size;
+        const auto time = fs::last_write_time(p, ec);
+        if (!ec && time > st.newest) st.newest = time;
+        ++st.files;
+    };
+    if (fs::is_directory(path, ec)) {
+        for (const auto& e : fs::directory_iterator(path, ec))
+            if (e.is_regular_file(ec)) add(e.path());
+    } else {
+        add(path);
+    }
+    return st;
+}
+
+// The raster last read whole for a run, and its file as it was before the
+// reading. Held by whoever uses it (the command line's checks, a run); the
+// record alone keeps nothing in memory.
+struct RunReading {
+    std::string path;
+    std::weak_ptr<pg::Raster> raster;
+    FileStamp stamp;
+};
+
+std::mutex& readingMutex() {
+    static std::mutex m;
+    return m;
+}
+
+RunReading& lastReading() {
+    static RunReading reading;
+    return reading;
+}
+
+std::shared_ptr<pg::Raster> heldReading(const std::string& path) {
+    std::lock_guard<std::mutex> lock(readingMutex());
+    const RunReading& last = lastReading();
+    if (last.path != path) return nullptr;
+    auto raster = last.raster.lock();
+    if (raster && stampOf(path) == last.stamp) return raster;
+    return nullptr;
+}
+
 // Opens a raster and reads every block of its first band once, so that a
 // truncated or damaged file is refused with GDAL's own words at the start
 // rather than passing for cells without data in the middle of a run. A
-// raster only chosen keeps nothing of the reading: what a run would keep
-// of it is read again by the run's own handle.
+// raster only chosen keeps nothing of the reading. A raster read for a run
+// keeps its extremes and decoded blocks, and while it is held, opening the
+// same unchanged file for a run again hands it back: the checks before a
+// run and the run itself decode the cells once.
 std::shared_ptr<pg::Raster> openReadableRaster(const std::string& path, std::optional<int> runThreads) {
-    auto raster = pg::Raster::open(path);
     if (runThreads)
-        raster->readWhole(*runThreads, pg::kSharedBlockBytes);
-    else
+        if (auto held = heldReading(path)) return held;
+    const FileStamp before = stampOf(path);
+    auto raster = pg::Raster::open(path);
+    if (!runThreads) {
         raster->checkBlocks();
+        return raster;
+    }
+    raster->readWhole(*runThreads, pg::kSharedBlockBytes);
+    std::lock_guard<std::mutex> lock(readingMutex());
+    lastReading() = RunReading{path, raster, before};
     return raster;
 }
 
@@ -110,7 +179,7 @@ std::shared_ptr<pg::FeatureClass> Getshoreline(model::MainFormState& mainform, i
 }
 
 std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, DatasetChooser& chooser,
-                                          platform::Messages& messages) {
+                                          platform::Messages& messages, std::optional<int> runThreads) {
     std::optional<std::vector<DatasetItem>> chosen;
     try {
         chosen = chooser.choose(DatasetFilter::Rasters, kBathymetryTitle);
@@ -121,7 +190,7 @@ std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, Datase
     const DatasetItem item = chosen->front();
     std::shared_ptr<pg::Raster> raster;
     try {
-        raster = openReadableRaster(item.path, std::nullopt);
+        raster = openReadableRaster(item.path, runThreads);
     } catch (const std::exception& e) {
         messages.message(kBathymetryUnreadable + std::string(e.what()), platform::MessageIcon::Critical);
         return nullptr;
@@ -162,6 +231,10 @@ pg::SpatialReference mapDataSpatialReference(const model::MainFormState& mainfor
 
 std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform) {
     return openReadableRaster(mainform.bathycov, platform::runThreads());
+}
+
+std::shared_ptr<pg::Raster> heldBathymetry(const model::MainFormState& mainform) {
+    return heldReading(mainform.bathycov);
 }
 
 }  // namespace quor::gis

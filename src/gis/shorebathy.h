@@ -63,9 +63,11 @@ std::shared_ptr<pg::FeatureClass> Getshoreline(model::MainFormState& mainform, i
 // Lets the user choose the bathymetry raster; on success records bathyname
 // and bathycov (its complete name) and returns the raster. Otherwise
 // nothing, and the members keep their values; a raster that cannot be
-// read, a damaged one included, is refused with GDAL's reason.
+// read, a damaged one included, is refused with GDAL's reason. With
+// `runThreads`, the raster is read as openBathymetry reads it for a run
+// about to start, and handed to that run while it is held.
 std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, DatasetChooser& chooser,
-                                          platform::Messages& messages);
+                                          platform::Messages& messages, std::optional<int> runThreads = std::nullopt);
 
 // Opens the project's shoreline as recorded: the shapefile shorecov/shorename
 // (a name ending in ".shp"), else the class shorefeature of the coverage
@@ -86,7 +88,11 @@ pg::SpatialReference mapDataSpatialReference(const model::MainFormState& mainfor
 // Opens the raster bathycov for a run. GisError when it cannot be read, a
 // damaged file (one whose blocks do not all read) included, with GDAL's
 // reason. Read whole on the run's threads: its extremes and, for workers,
-// its decoded blocks come with it.
+// its decoded blocks come with it. While the raster a reading for a run
+// gave is held and its file unchanged, that raster is handed back, not
+// read again.
 std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform);
+// The raster openBathymetry would hand back without reading, or null.
+std::shared_ptr<pg::Raster> heldBathymetry(const model::MainFormState& mainform);
 
 }  // namespace quor::gis

@@ -45,7 +45,7 @@ std::vector<std::unique_ptr<SiteWorker>> SiteWorker::forRun(const RayContext& ru
         return workers;
     }
     std::shared_ptr<pg::SharedBlocks> blocks;
-    if (run.state.bathy_raster) blocks = run.state.bathy_raster->newSharedBlocks(pg::kSharedBlockBytes);
+    if (run.state.bathy_raster) blocks = run.state.bathy_raster->takeSharedBlocks(pg::kSharedBlockBytes);
     for (int w = 0; w < count; ++w) workers.push_back(std::make_unique<SiteWorker>(run, blocks));
     return workers;
 }

@@ -28,6 +28,11 @@ public:
 
     // Erasing sets every element to zero; the bounds stay.
     void erase() { data_.fill(T{}); }
+    // Sets the elements 0 to `last` (at most the upper bound) to zero: all
+    // an array needs when nothing is ever written beyond `last`.
+    void eraseThrough(int last) {
+        std::fill(data_.begin(), data_.begin() + (std::clamp(last, -1, Upper) + 1), T{});
+    }
 
     auto begin() { return data_.begin(); }
     auto end() { return data_.end(); }

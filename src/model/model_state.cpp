@@ -13,8 +13,11 @@ void ModelState::erasePerSiteArrays() {
     wvhtarray.erase();
     wvpdarray.erase();
     energyarray.erase();
-    wvht_first.erase();
-    wvht_second.erase();
+    // The shallow-water stages write their heights at a direction's index
+    // only, after reading that direction's wind: no index beyond the wind
+    // arrays' is ever set, so the rest of these large arrays stays zero.
+    wvht_first.eraseThrough(windarray.upper);
+    wvht_second.eraseThrough(windarray.upper);
     ray_fetch.erase();
     ray_bathy.erase();
 }

@@ -121,6 +121,9 @@ struct ModelState {
     BoundedArray<double, 11000> wvht_first;
     BoundedArray<double, 50000> wvht_second;
     BoundedArray<double, 2000> depth_second;
+    // How many leading elements of depth_second a ray may have set since
+    // it was last cleared: each ray clears only those.
+    int depth_second_used = decltype(depth_second)::size;
 
     // Ray arrays of the REI model (index = the ray's "Dir" value)
     BoundedArray<double, 32> ray_fetch;

@@ -30,9 +30,11 @@ double SecondShallowStage::run(int16_t dirindex, const RaySegment& ray, double d
         const double step = st.cell_step;
         int inc = 0;
         double ksum = 0;
-        st.depth_second.erase();
+        st.depth_second.eraseThrough(st.depth_second_used - 1);
+        st.depth_second_used = 0;
 
         const int N = ptraster_third(ray, static_cast<float>(st.cell_step), dirindex, tideheight);
+        st.depth_second_used = std::max(st.depth_second_used, std::clamp(N + 1, 0, st.depth_second.size));
         if (st.err_ptthird == 1) {
             st.err_third = 1;
             return 0;
@@ -105,6 +107,7 @@ int16_t SecondShallowStage::ptraster_third(const RaySegment& ray, float int_dist
             cnt = cint16(st.Fetch_first / static_cast<double>(int_dist));
 
         std::vector<DepthSample> samples(static_cast<std::size_t>(std::clamp(cnt, 0, static_cast<int>(v.size()))));
+        st.depth_second_used = std::max(st.depth_second_used, std::clamp(cnt, 0, st.depth_second.size));
         ctx_.bathy.identifyMany(v.data(), samples.size(), samples.data());
         for (int a = 0; a < cnt; ++a) {
             const bool read = a < static_cast<int>(samples.size());
@@ -132,6 +135,7 @@ int16_t SecondShallowStage::ptraster_third(const RaySegment& ray, float int_dist
 
 int16_t SecondShallowStage::ptraster_third_test(const RaySegment&, float, int16_t) {
     for (int k = 10; k >= 0; --k) ctx_.state.depth_second(k) = 2 - (10 - k) * 2.0 / 10;
+    ctx_.state.depth_second_used = std::max(ctx_.state.depth_second_used, 11);
     return 10;
 }
 

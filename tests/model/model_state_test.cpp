@@ -24,7 +24,7 @@ TEST(ModelState, EndOfRunClearsFlagsAndPerSiteArraysOnly) {
     auto s = std::make_unique<ModelState>();
     s->err_clip = s->err_nowater = s->err_wind = 1;
     s->deptharray(3) = 2;
-    s->wvht_second(40000) = 1;
+    s->wvht_second(40) = 1;
     s->ray_fetch(31) = 5;
     s->windarray(3) = 7;
     s->fetcharray(3) = 8;
@@ -32,7 +32,7 @@ TEST(ModelState, EndOfRunClearsFlagsAndPerSiteArraysOnly) {
     s->erasePerSiteArrays();
     EXPECT_EQ(s->err_clip + s->err_nowater + s->err_wind, 0);
     EXPECT_EQ(s->deptharray(3), 0);
-    EXPECT_EQ(s->wvht_second(40000), 0);
+    EXPECT_EQ(s->wvht_second(40), 0);
     EXPECT_EQ(s->ray_fetch(31), 0);
     EXPECT_EQ(s->windarray(3), 7);
     EXPECT_EQ(s->fetcharray(3), 8);

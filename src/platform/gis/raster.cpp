@@ -141,8 +141,8 @@ const unsigned char* SharedBlocks::publish(std::size_t key, std::unique_ptr<unsi
     return expected;
 }
 
-std::shared_ptr<SharedBlocks> Raster::newSharedBlocks(std::size_t mostBytes) const {
-    if (wholeRead_) return std::move(wholeRead_);
+std::shared_ptr<SharedBlocks> Raster::takeSharedBlocks(std::size_t mostBytes) {
+    if (wholeRead_) return std::exchange(wholeRead_, nullptr);
     const int rows = blockCount(height_, blockH_);
     const std::size_t bytes = static_cast<std::size_t>(blockW_) * static_cast<std::size_t>(blockH_) *
                               static_cast<std::size_t>(pixelBytes_);

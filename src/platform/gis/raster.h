@@ -134,7 +134,7 @@ public:
     // reading again, and the decoded blocks. On one thread they go into
     // GDAL's cache, as minMax() would leave them; on several (`threads`,
     // each through a handle of its own, for the run's workers) into a
-    // store of at most `mostBytes`, which newSharedBlocks() hands on.
+    // store of at most `mostBytes`, which takeSharedBlocks() hands on.
     void readWhole(int threads, std::size_t mostBytes);
     // Reads every block of band 1 once and keeps nothing: a damaged raster
     // is refused (GisError, naming it) without filling GDAL's cache for a
@@ -155,13 +155,14 @@ public:
 
     GDALDataset* dataset() const { return ds_.get(); }
 
-    // A store for this raster's blocks, publishing at most `mostBytes`: the
-    // one readWhole() filled, the first time, or else one into which the
-    // blocks this handle holds decoded move, out of GDAL's cache.
-    std::shared_ptr<SharedBlocks> newSharedBlocks(std::size_t mostBytes) const;
+    // Hands over a store for this raster's blocks, publishing at most
+    // `mostBytes`: the one readWhole() filled, which this handle then no
+    // longer keeps; once that is taken (or when there was none), a new one
+    // into which the blocks this handle holds decoded move, out of GDAL's cache.
+    std::shared_ptr<SharedBlocks> takeSharedBlocks(std::size_t mostBytes);
     // From now on blocks come from (and go to) the store, decoded by this
     // handle's own dataset when missing: one handle per thread, one store
-    // for all of them (made by newSharedBlocks of a handle on the same file).
+    // for all of them (made by takeSharedBlocks of a handle on the same file).
     void shareBlocks(std::shared_ptr<SharedBlocks> store);
 
 private:
@@ -170,6 +171,12 @@ private:
     void releaseBlock() const;
     // Reads the blocks from number `from` on, in order, into one buffer; GisError at the first that does not read.
     void refuseDamaged(std::size_t from) const;
+    // readWhole's ways: every block through GDAL's cache on this thread,
+    // or on `threads` threads into a store kept for takeSharedBlocks().
+    void readWholeThroughCache();
+    void readWholeShared(int threads, std::size_t mostBytes);
+    // Block number `key`'s column and row of blocks, and its cells (w, h) inside the raster.
+    std::pair<int, int> blockCells(std::size_t key, int& w, int& h) const;
     // The pixel data of block (bx, by), held until its slot is wanted for
     // another block. `keep` is the bulk read's pass: a block it still needs
     // is never let go; then *evicted says the caller must convert first.
@@ -223,7 +230,7 @@ private:
     // Low above high: no cell holds a value.
     mutable std::optional<std::pair<double, double>> minMax_;
     // The blocks readWhole() decoded on several threads, until a run takes them.
-    mutable std::shared_ptr<SharedBlocks> wholeRead_;
+    std::shared_ptr<SharedBlocks> wholeRead_;
 };
 
 }  // namespace quor::platform::gis

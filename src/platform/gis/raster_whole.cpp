@@ -19,6 +19,8 @@ namespace quor::platform::gis {
 
 namespace {
 
+constexpr double kAbove = std::numeric_limits<double>::infinity();
+
 GisError damagedRaster(const std::string& path, const detail::ErrorCapture& err) {
     return GisError("The raster " + path + " is damaged: " + err.message("a block cannot be read."));
 }
@@ -41,44 +43,54 @@ void Raster::refuseDamaged(std::size_t from) const {
 }
 
 void Raster::readWhole(int threads, std::size_t mostBytes) {
-    const detail::BlockExtremes scan = detail::extremesFor(cellType_);
-    const int rows = blockCount(height_, blockH_);
-    const std::size_t blocks = static_cast<std::size_t>(rows) * static_cast<std::size_t>(blocksPerRow_);
-    const std::size_t bytes = static_cast<std::size_t>(blockW_) * static_cast<std::size_t>(blockH_) *
-                              static_cast<std::size_t>(pixelBytes_);
-    const auto cellsOf = [this](std::size_t key, int& w, int& h) {
-        const int bx = static_cast<int>(key % static_cast<std::size_t>(blocksPerRow_));
-        const int by = static_cast<int>(key / static_cast<std::size_t>(blocksPerRow_));
-        w = std::min(blockW_, width_ - bx * blockW_);
-        h = std::min(blockH_, height_ - by * blockH_);
-        return std::pair{bx, by};
-    };
-    constexpr double kAbove = std::numeric_limits<double>::infinity();
     releaseBlock();
-    if (!scan) {
+    if (!detail::extremesFor(cellType_)) {
         // A type of its own, whose extremes are GDAL's to compute: only read.
         refuseDamaged(0);
         return;
     }
-    if (threads <= 1) {
-        // Through GDAL's cache, as the extremes would be read.
-        detail::ErrorCapture err;
-        GDALRasterBand* band = ds_->GetRasterBand(1);
-        double low = kAbove, high = -kAbove;
-        for (std::size_t key = 0; key < blocks; ++key) {
-            int w, h;
-            const auto [bx, by] = cellsOf(key, w, h);
-            GDALRasterBlock* block = band->GetLockedBlockRef(bx, by);
-            if (!block) {
-                refuseDamaged(key);
-                throw damagedRaster(path_, err);
-            }
-            scan(block->GetDataRef(), blockW_, w, h, noDataRuns_, low, high);
-            block->DropLock();
+    if (threads <= 1)
+        readWholeThroughCache();
+    else
+        readWholeShared(threads, mostBytes);
+}
+
+std::pair<int, int> Raster::blockCells(std::size_t key, int& w, int& h) const {
+    const int bx = static_cast<int>(key % static_cast<std::size_t>(blocksPerRow_));
+    const int by = static_cast<int>(key / static_cast<std::size_t>(blocksPerRow_));
+    w = std::min(blockW_, width_ - bx * blockW_);
+    h = std::min(blockH_, height_ - by * blockH_);
+    return {bx, by};
+}
+
+void Raster::readWholeThroughCache() {
+    // Through GDAL's cache, as the extremes would be read.
+    const detail::BlockExtremes scan = detail::extremesFor(cellType_);
+    const std::size_t blocks =
+        static_cast<std::size_t>(blockCount(height_, blockH_)) * static_cast<std::size_t>(blocksPerRow_);
+    detail::ErrorCapture err;
+    GDALRasterBand* band = ds_->GetRasterBand(1);
+    double low = kAbove, high = -kAbove;
+    for (std::size_t key = 0; key < blocks; ++key) {
+        int w, h;
+        const auto [bx, by] = blockCells(key, w, h);
+        GDALRasterBlock* block = band->GetLockedBlockRef(bx, by);
+        if (!block) {
+            refuseDamaged(key);
+            throw damagedRaster(path_, err);
         }
-        minMax_.emplace(low, high);
-        return;
+        scan(block->GetDataRef(), blockW_, w, h, noDataRuns_, low, high);
+        block->DropLock();
     }
+    minMax_.emplace(low, high);
+}
+
+void Raster::readWholeShared(int threads, std::size_t mostBytes) {
+    const detail::BlockExtremes scan = detail::extremesFor(cellType_);
+    const std::size_t blocks =
+        static_cast<std::size_t>(blockCount(height_, blockH_)) * static_cast<std::size_t>(blocksPerRow_);
+    const std::size_t bytes = static_cast<std::size_t>(blockW_) * static_cast<std::size_t>(blockH_) *
+                              static_cast<std::size_t>(pixelBytes_);
     // Each block's extremes are kept apart and taken in the blocks' order
     // afterwards, as one thread takes them: the same values, to the sign of
     // a zero, whatever thread read which block.
@@ -96,7 +108,7 @@ void Raster::readWhole(int threads, std::size_t mostBytes) {
             detail::ErrorCapture err;
             for (std::size_t key = next++; key < blocks && !stop; key = next++) {
                 int w, h;
-                const auto [bx, by] = cellsOf(key, w, h);
+                const auto [bx, by] = blockCells(key, w, h);
                 auto block = std::make_unique<unsigned char[]>(bytes);
                 if (band->ReadBlock(bx, by, block.get()) != CE_None) throw damagedRaster(path_, err);
                 scan(block.get(), blockW_, w, h, noDataRuns_, extremes[key].first, extremes[key].second);

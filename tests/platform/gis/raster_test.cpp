@@ -370,7 +370,7 @@ TEST(Raster, HandlesSharingAFullStoreReadWhatAHandleOfItsOwnReads) {
     // Room for a tenth of the 512 blocks, begun with those a handle decoded.
     auto first = Raster::open(dir.file("t.tif"));
     first->identifyMany(std::vector<Point>(pts.begin(), pts.begin() + 2000));
-    auto store = first->newSharedBlocks(51 * 16 * 16 * 4);
+    auto store = first->takeSharedBlocks(51 * 16 * 16 * 4);
     std::vector<std::vector<PixelValue>> read(4);
     std::vector<std::thread> threads;
     for (auto& out : read)
@@ -420,7 +420,7 @@ TEST(Raster, ReadWholeOnSeveralThreadsGivesOneThreadsExtremesAndItsBlocks) {
     EXPECT_EQ(four->minMax(), one->minMax());
     EXPECT_EQ(std::signbit(four->minMax().second), std::signbit(one->minMax().second));
 
-    auto store = four->newSharedBlocks(kSharedBlockBytes);
+    auto store = four->takeSharedBlocks(kSharedBlockBytes);
     std::size_t published = 0;
     for (std::size_t k = 0; k < store->blocks(); ++k) published += store->find(k) != nullptr;
     EXPECT_EQ(published, store->blocks());
