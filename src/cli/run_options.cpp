@@ -132,7 +132,7 @@ const std::vector<OptionInfo>& options() {
              list({h.wind_cat1, h.wind_cat2, h.wind_cat3, h.wind_cat4}, categories - 1)},
             {"--powers", "P1,...", ReiOnly, "distance-decay power of each category, the top one last, 0 or more", powers},
 
-            {"--replace", "", Both, "replaces the results the sites already hold (without it such a run is refused)",
+            {"--replace", "", Both, "replaces the values of the fields the run writes that the sites already hold (without it such a run is refused, naming them)",
              ""},
             {"--output", "FILE", Both,
              "writes a new dataset (.gpkg, .csv, .fgb or .shp) of the sites with their results; the sites stay as they "

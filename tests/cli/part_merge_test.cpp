@@ -12,6 +12,7 @@
 #include "platform/gis/dataset_identity.h"
 #include "quor_run_support.h"
 #include "test_support.h"
+#include "rwe_fields.h"
 #include "wave/rwe_results.h"
 
 using namespace quor;
@@ -20,11 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> rweFields() {
-    std::vector<std::string> f{"SITE_ID"};
-    f.insert(f.end(), wave::kRweResultFields.begin(), wave::kRweResultFields.end());
-    return f;
-}
+using test::rweFields;
 
 QJsonObject jsonOf(const std::string& out) { return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object(); }
 

@@ -23,6 +23,7 @@
 #include "platform/gis/gis.h"
 #include "project/project_file.h"
 #include "test_support.h"
+#include "rwe_fields.h"
 #include "wave/rwe_results.h"
 
 using namespace quor;
@@ -31,11 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> rweFields() {
-    std::vector<std::string> f{"SITE_ID"};
-    f.insert(f.end(), wave::kRweResultFields.begin(), wave::kRweResultFields.end());
-    return f;
-}
+using test::rweFields;
 const std::vector<std::string> kReiFields = {"SITE_ID", "Index"};
 
 struct QuorRun : ::testing::Test {
