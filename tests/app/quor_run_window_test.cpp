@@ -3,9 +3,13 @@
 // table and the same metadata file.
 #include <gtest/gtest.h>
 
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "gis/shorebathy.h"
 #include "model/settings_loader.h"
@@ -180,5 +184,49 @@ TEST(QuorRunAgainstTheWindow, SitesInAnotherSpatialReferenceAreRefusedAlikeBefor
         EXPECT_EQ(ran.exit, 2);
         EXPECT_NE(ran.err.find(words), std::string::npos) << ran.err;
         EXPECT_EQ(test::fileBytes(fs::path(bay.cli).replace_extension(".dbf").string()), table);
+    }
+}
+
+// A user's own field under a result's name holds the user's values: the
+// Run button asks before it replaces them, naming the field, and No
+// leaves the table as it was; quor-run without --replace refuses alike.
+TEST(QuorRunAgainstTheWindow, AUsersFieldUnderAResultsNameIsKeptUnlessTheUserConsents) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    for (const bool rei : {false, true}) {
+        const Case c{rei, rei, false};
+        SCOPED_TRACE(c.name());
+        Bay bay(c);
+        const std::string field = rei ? "Index" : "Depth";
+        for (const std::string& sites : {bay.window, bay.cli}) {
+            std::unique_ptr<GDALDataset> ds(GDALDataset::Open(sites.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+            ASSERT_TRUE(ds);
+            OGRLayer* layer = ds->GetLayer(0);
+            OGRFieldDefn defn(field.c_str(), OFTReal);
+            ASSERT_EQ(layer->CreateField(&defn), OGRERR_NONE);
+            layer->ResetReading();
+            while (OGRFeatureUniquePtr f{layer->GetNextFeature()}) {
+                f->SetField(field.c_str(), 7.25);
+                ASSERT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
+            }
+        }
+        const auto dbf = [](const std::string& sites) {
+            return test::fileBytes(fs::path(sites).replace_extension(".dbf").string());
+        };
+        const std::string windowTable = dbf(bay.window), cliTable = dbf(bay.cli);
+
+        bay.w.messages.defaultAnswer = false;
+        test::runFromTheRunButton(bay.w.window, bay.window);
+        std::vector<std::string> questions;
+        for (const auto& e : bay.w.messages.entries)
+            if (e.isQuestion) questions.push_back(e.text);
+        ASSERT_EQ(questions.size(), 1u) << ::testing::PrintToString(bay.w.messages.texts());
+        EXPECT_NE(questions[0].find("already has the field " + field + " that this run writes"), std::string::npos)
+            << questions[0];
+        EXPECT_TRUE(dbf(bay.window) == windowTable) << "the window replaced the user's values";
+
+        const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, bay.command(c), bay.w.home.file("cli-home"));
+        EXPECT_EQ(ran.exit, 2);
+        EXPECT_NE(ran.err.find("field " + field + " that this run writes"), std::string::npos) << ran.err;
+        EXPECT_TRUE(dbf(bay.cli) == cliTable) << "quor-run replaced the user's values";
     }
 }
