@@ -92,7 +92,7 @@ void giveShorelineReference(RayContext& ctx, pg::FeatureClass& rays) {
 void createrays_cls::createrays(const pg::Point& spoint, const std::shared_ptr<pg::Workspace>& pworkspace,
                                 const std::string& projname, int, const std::shared_ptr<pg::Raster>& prasterlayer) {
     try {
-        if (ctx_.fm_property.indexcheck != 0 && ctx_.fm_property.refreshmap == 1) {
+        if (ctx_.fm_property.indexcheck != 0 && !ctx_.raysAsClasses()) {
             // Fast algorithm, nothing drawn: the whole rays are profiled as plain lines.
             const auto fan = plainFan(ctx_, pworkspace, spoint, kReiRayCount,
                                       [](XY site, double fetch, int i) { return reiRayEnd(site, fetch, i); });

@@ -239,7 +239,7 @@ public:
         resetSite(site);
         const auto t0 = Clock::now();
         gis::RaySite scope(rc_);
-        if (rc_.fm_property.refreshmap == 1) {
+        if (!rc_.raysAsClasses()) {
             // Nothing is drawn, so nothing reads the rays as a class: they stay plain lines.
             std::optional<std::vector<RayItem>> eff;
             if (locate(point, site) && siteDepth(site))
@@ -402,7 +402,7 @@ private:
 
     // Rays clipped at the shoreline, the pieces attached to the site kept.
     std::shared_ptr<pg::FeatureClass> clipFetch(Site& site, const std::shared_ptr<pg::FeatureClass>& rays) {
-        if (rc_.fm_property.refreshmap == 1) {
+        if (!rc_.raysAsClasses()) {
             // Nothing is drawn: the attached pieces come straight from the shoreline.
             const AttachedFetch direct = attachedEffectiveFetch(rc_, rays, n_, site.point);
             if (!direct.eff) fail(site, direct.status);
