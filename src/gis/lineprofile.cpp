@@ -77,11 +77,12 @@ void lineprofile_cls::profile(const char* noRays, const std::function<std::int64
 
         const XY site = spoint;
         const auto count = countRays();
+        pg::Path dense;  // one buffer for every ray
         for (std::int64_t i = 1; i <= count; ++i) {
             const auto [dir, segment] = rayAt(i);
             const double length = pg::pathLength(segment);
             st.ray_fetch(dir) = length;
-            const pg::Path dense = pg::densify(segment, mf.dist_bathy);
+            pg::densifyInto(segment, mf.dist_bathy, dense);
             // The vertex count has always been a 16-bit number.
             if (dense.size() > 32767)
                 throw platform::OverflowError("The ray has more than 32767 sample points; choose a longer "

@@ -49,7 +49,8 @@ void wave_raydist_cls::ptraster_wave(const pg::Feature& pfeature, float int_dist
 void wave_raydist_cls::walkSegment(const pg::Path& segment, float int_dist, int dirindex, const pg::Point&,
                                    float tideheight) {
     try {
-        const pg::Path vertices = pg::densify(segment, int_dist);
+        pg::densifyInto(segment, int_dist, vertices_);
+        const pg::Path& vertices = vertices_;
         if (!ctx_.state.bathy_raster) throw pg::GisError("There is no bathymetry raster to measure the rays on.");
         const auto wet = walkRay(vertices, int_dist, samplerOf(*ctx_.state.bathy_raster),
                                  ctx_.state.bathy_positive == 1, tideheight, ctx_.mainform.unitfactor);

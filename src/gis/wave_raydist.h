@@ -51,6 +51,7 @@ private:
 
     RayContext& ctx_;
     model::BoundedArray<double, 2000> lengtharray_;
+    pg::Path vertices_;  // one buffer for every ray of the site
 };
 
 }  // namespace quor::gis
