@@ -185,6 +185,7 @@ private:
     RunReport runRwe() {
         auto& a = *app_;
         gis::RayContext rays{a.state, a.holder, a.form, wind_, map_, messages_, progress_};
+        rays.mapSeen = false;  // no window shows the map
         const wave::RunOutcome out = wave::singleRun(rays, &progress_, points_.fc, counterstart(), points_.choice);
         RunReport report = rweReport(out);
         terminal_.finish(report.end == "completed");
@@ -195,6 +196,7 @@ private:
         auto& a = *app_;
         rei::ReiRunContext ctx{a.state, a.holder, a.form, wind_, map_, messages_, progress_, {}, {}};
         ctx.shell = &progress_;
+        ctx.mapSeen = false;  // no window shows the map
         ctx.reloadWind = [&a, this](platform::Messages& m) {
             return wind::reloadProjectWind(a.state, wind_, a.holder, m);
         };

@@ -83,8 +83,6 @@ void profileAttachedRays(RayContext& ctx, const pg::Point& spoint, const std::sh
         std::vector<FanRay> rays;
         for (int i = 0; i < kReiRayCount; ++i)
             rays.push_back({i, {pg::Path{spoint, reiRayEnd(spoint, ctx.mainform.Fetch, i)}}});
-        auto orpRays = createRayWorkClass(ctx, pworkspace, "orp_rays");
-
         std::vector<AttachedPiece> pieces;
         try {
             pieces = attachedPieces(ctx.shore().polygons(), rays, spoint);
@@ -96,20 +94,11 @@ void profileAttachedRays(RayContext& ctx, const pg::Point& spoint, const std::sh
         ctx.progress.setValue(1, 70);
         ctx.progress.setValue(1, 75);
         ctx.progress.setValue(1, 80);
-        {
-            pg::Workspace::Transaction tx(*pworkspace);
-            auto ins = orpRays->insertCursor(true);
-            const int dirField = orpRays->findField("Dir");
-            for (const AttachedPiece& p : pieces) {
-                pg::Feature f = ins.createFeatureBuffer();
-                f.setShape(pg::Geometry::line(p.start, p.end));
-                f.setValue(dirField, p.dir);
-                ins.insert(f);
-            }
-            ins.flush();
-            tx.commit();
-        }
-        lineprofile_cls(ctx).lineprofile(orpRays, spoint, prasterlayer);
+        // Nothing reads the kept pieces as a class: they stay plain lines.
+        std::vector<FanRay> kept;
+        kept.reserve(pieces.size());
+        for (const AttachedPiece& p : pieces) kept.push_back({p.dir, {pg::Path{p.start, p.end}}});
+        lineprofile_cls(ctx).lineprofile(kept, spoint, prasterlayer);
     } catch (const std::invalid_argument& e) {
         ctx.messages.message(e.what(), platform::MessageIcon::Critical);
     } catch (const std::exception& e) {

@@ -40,8 +40,7 @@ std::vector<FanRay> fanRays(const pg::FeatureClass& rays);
 bool meetsSiteSquare(const XY& a, const XY& b, const pg::Point& site);
 
 // The REI site in a run that draws nothing: the 32 rays are cast in
-// memory, their attached pieces go straight into "orp_rays" in
-// `pworkspace`, and the ray profile runs over them, with the same
+// memory, and the ray profile runs over their attached pieces, with the same
 // messages as the drawn path when a step fails.
 void profileAttachedRays(RayContext& ctx, const pg::Point& spoint, const std::shared_ptr<pg::Workspace>& pworkspace,
                          const std::shared_ptr<pg::Raster>& prasterlayer);

@@ -1,9 +1,11 @@
 #include "gis/createrays.h"
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 
 #include "gis/cliprays.h"
+#include "gis/lineprofile.h"
 #include "gis/ray_geometry.h"
 #include "gis/selorphans.h"
 #include "platform/gis/gis_error.h"
@@ -20,15 +22,32 @@ struct Fan {
     std::shared_ptr<pg::Layer> layer;  // for the eye; null in background runs
 };
 
-// Steps shared by both casters: a clean start, the class, one feature per
-// ray and the fan's layer.
-Fan castFan(RayContext& ctx, const std::shared_ptr<pg::Workspace>& ws, const pg::Point& spoint, int n,
-            const std::function<XY(XY site, double fetch, int i)>& endOf) {
+// What every fan needs first: somewhere to cast, a fetch to cast, and a
+// clean start.
+void beforeFan(RayContext& ctx, const std::shared_ptr<pg::Workspace>& ws) {
     if (!ws) throw pg::GisError("There is no project geodatabase to cast the rays in.");
     if (!(ctx.mainform.Fetch > 0))
         throw std::invalid_argument("The maximum fetch must be greater than 0 to cast rays.");
     // What a failed earlier site left behind would block the new classes.
     deleteWorkClasses(ws);
+}
+
+// The fan as plain lines, for a run that draws nothing and so reads the
+// rays as no class: the same lines, in the same order, as castFan's features.
+std::vector<FanRay> plainFan(RayContext& ctx, const std::shared_ptr<pg::Workspace>& ws, const pg::Point& spoint,
+                             int n, const std::function<XY(XY site, double fetch, int i)>& endOf) {
+    beforeFan(ctx, ws);
+    std::vector<FanRay> fan;
+    fan.reserve(static_cast<std::size_t>(std::max(n, 0)));
+    for (int i = 0; i < n; ++i) fan.push_back({i, {pg::Path{spoint, endOf(spoint, ctx.mainform.Fetch, i)}}});
+    return fan;
+}
+
+// Steps shared by both casters: a clean start, the class, one feature per
+// ray and the fan's layer.
+Fan castFan(RayContext& ctx, const std::shared_ptr<pg::Workspace>& ws, const pg::Point& spoint, int n,
+            const std::function<XY(XY site, double fetch, int i)>& endOf) {
+    beforeFan(ctx, ws);
 
     Fan fan;
     pg::Workspace::Transaction tx(*ws);
@@ -73,6 +92,13 @@ void giveShorelineReference(RayContext& ctx, pg::FeatureClass& rays) {
 void createrays_cls::createrays(const pg::Point& spoint, const std::shared_ptr<pg::Workspace>& pworkspace,
                                 const std::string& projname, int, const std::shared_ptr<pg::Raster>& prasterlayer) {
     try {
+        if (ctx_.fm_property.indexcheck != 0 && !ctx_.raysAsClasses()) {
+            // Fast algorithm, nothing drawn: the whole rays are profiled as plain lines.
+            const auto fan = plainFan(ctx_, pworkspace, spoint, kReiRayCount,
+                                      [](XY site, double fetch, int i) { return reiRayEnd(site, fetch, i); });
+            lineprofile_cls(ctx_).lineprofile(fan, spoint, prasterlayer);
+            return;
+        }
         const Fan fan = castFan(ctx_, pworkspace, spoint, kReiRayCount,
                                 [](XY site, double fetch, int i) { return reiRayEnd(site, fetch, i); });
 
@@ -126,6 +152,35 @@ std::shared_ptr<pg::FeatureClass> wave_createrays_cls::WaveCreaterays(const pg::
         platform::logCause(kRaysMessage, e.what());
         ctx_.messages.message(kRaysMessage, platform::MessageIcon::Critical);
         return nullptr;
+    }
+}
+
+std::optional<std::vector<FanRay>> wave_createrays_cls::WaveCastPlain(const pg::Point& spoint,
+                                                                      const std::shared_ptr<pg::Workspace>& pworkspace,
+                                                                      int norays) {
+    ctx_.state.err_rays = 0;
+    try {
+        auto fan = plainFan(ctx_, pworkspace, spoint, norays, [norays](XY site, double fetch, int d) {
+            return rweRayEnd(site, fetch, d, norays);
+        });
+        // The clipping step opens the shoreline; opening it here tells the log as the drawn fan does.
+        if (ctx_.state.wv_indexcheck == 0) {
+            try {
+                ctx_.shore();
+            } catch (const std::exception& e) {
+                platform::logCause("Rays keep no shoreline reference", e.what());
+            }
+        }
+        return fan;
+    } catch (const std::invalid_argument& e) {
+        ctx_.state.err_rays = 1;
+        ctx_.messages.message(e.what(), platform::MessageIcon::Critical);
+        return std::nullopt;
+    } catch (const std::exception& e) {
+        ctx_.state.err_rays = 1;
+        platform::logCause(kRaysMessage, e.what());
+        ctx_.messages.message(kRaysMessage, platform::MessageIcon::Critical);
+        return std::nullopt;
     }
 }
 

@@ -4,8 +4,11 @@
 // its ray pipeline; 16 to 56 rays clockwise from north for the RWE model,
 // whose driver calls the following steps itself with the class returned.
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "gis/attached_pieces.h"
 #include "gis/ray_site.h"
 #include "platform/gis/raster.h"
 
@@ -33,6 +36,11 @@ public:
     std::shared_ptr<pg::FeatureClass> WaveCreaterays(const pg::Point& spoint,
                                                      const std::shared_ptr<pg::Workspace>& pworkspace,
                                                      const std::string& projname, int ptnum, int norays);
+    // The same fan as plain lines, for a run that draws nothing: nothing
+    // reads it as a class. Nothing and err_rays = 1 after a failure (the
+    // user has been told as above).
+    std::optional<std::vector<FanRay>> WaveCastPlain(const pg::Point& spoint,
+                                                     const std::shared_ptr<pg::Workspace>& pworkspace, int norays);
 
 private:
     RayContext& ctx_;

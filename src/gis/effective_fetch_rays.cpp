@@ -8,6 +8,10 @@ namespace quor::gis {
 
 namespace pg = platform::gis;
 
+pg::Path effectiveFetchLine(const pg::Point& site, const model::BoundedArray<double, 60>& fetcharray, int d, int n) {
+    return pg::Path{site, rweRayEnd(site, fetcharray(d), d, n)};
+}
+
 std::shared_ptr<pg::FeatureClass> drawEffectiveFetchRays(const std::shared_ptr<pg::Workspace>& ws,
                                                          const pg::Point& site,
                                                          const model::BoundedArray<double, 60>& fetcharray, int n,
@@ -20,7 +24,8 @@ std::shared_ptr<pg::FeatureClass> drawEffectiveFetchRays(const std::shared_ptr<p
         const int dirField = eff->findField("Dir");
         for (int d = 0; d < n; ++d) {
             pg::Feature f = ins.createFeatureBuffer();
-            f.setShape(pg::Geometry::line(site, rweRayEnd(site, fetcharray(d), d, n)));
+            const pg::Path line = effectiveFetchLine(site, fetcharray, d, n);
+            f.setShape(pg::Geometry::line(line[0], line[1]));
             f.setValue(dirField, std::int64_t{d});
             ins.insert(f);
         }

@@ -12,6 +12,10 @@
 
 namespace quor::gis {
 
+// The line of direction d of n: from the site outward for its effective fetch.
+platform::gis::Path effectiveFetchLine(const platform::gis::Point& site, const model::BoundedArray<double, 60>& fetcharray,
+                                       int d, int n);
+
 // Creates "EffF_rays" in `ws` with one feature per direction d = 0..n-1
 // (object ids 1..n, "Dir" = d) and returns it. The class creation tells
 // the user why it failed (for example a leftover class); every failure

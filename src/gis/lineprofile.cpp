@@ -8,13 +8,56 @@ namespace quor::gis {
 
 RasterSampler samplerOf(const pg::Raster& raster) { return RasterSampler(raster); }
 
+namespace {
+
+// A ray's "Dir" as an index of the ray arrays.
+int checkedDir(std::int64_t dir64) {
+    if (dir64 < model::BoundedArray<double, 32>::lower || dir64 > model::BoundedArray<double, 32>::upper)
+        throw model::SubscriptError();
+    return static_cast<int>(dir64);
+}
+
+}  // namespace
+
 void lineprofile_cls::lineprofile(const std::shared_ptr<pg::FeatureClass>& pfeatureclass, const pg::Point& spoint,
                                   const std::shared_ptr<pg::Raster>& prasterlayer) {
+    const int dirField = pfeatureclass ? pfeatureclass->findField("Dir") : -1;
+    profile(
+        pfeatureclass ? nullptr : "There is no ray class to profile.",
+        [&] {
+            const auto count = pfeatureclass->featureCount();
+            if (dirField < 0) throw pg::GisError("The ray class has no field \"Dir\".");
+            return count;
+        },
+        [&](std::int64_t i) {
+            const pg::Feature f = pfeatureclass->feature(i);
+            const int dir = checkedDir(pg::toInt(f.value(dirField)));
+            return std::pair{dir, f.shape().firstSegment()};
+        },
+        spoint, prasterlayer);
+}
+
+void lineprofile_cls::lineprofile(const std::vector<FanRay>& rays, const pg::Point& spoint,
+                                  const std::shared_ptr<pg::Raster>& prasterlayer) {
+    profile(
+        nullptr, [&] { return static_cast<std::int64_t>(rays.size()); },
+        [&](std::int64_t i) {
+            const FanRay& ray = rays[static_cast<std::size_t>(i - 1)];
+            const int dir = checkedDir(ray.dir);
+            if (ray.parts.empty() || ray.parts[0].size() < 2) throw pg::GisError("The geometry has no segment.");
+            return std::pair{dir, pg::Path{ray.parts[0][0], ray.parts[0][1]}};
+        },
+        spoint, prasterlayer);
+}
+
+void lineprofile_cls::profile(const char* noRays, const std::function<std::int64_t()>& countRays,
+                              const std::function<std::pair<int, pg::Path>(std::int64_t)>& rayAt,
+                              const pg::Point& spoint, const std::shared_ptr<pg::Raster>& prasterlayer) {
     model::ModelState& st = ctx_.state;
     const model::MainFormState& mf = ctx_.mainform;
     try {
         if (!prasterlayer) throw pg::GisError("There is no bathymetry raster to profile the rays on.");
-        if (!pfeatureclass) throw pg::GisError("There is no ray class to profile.");
+        if (noRays) throw pg::GisError(noRays);
         const RasterSampler sample = samplerOf(*prasterlayer);
 
         const PixelSample atSite = sample(spoint.x, spoint.y);
@@ -33,19 +76,13 @@ void lineprofile_cls::lineprofile(const std::shared_ptr<pg::FeatureClass>& pfeat
         windray_powers(st, ctx_.winddata);
 
         const XY site = spoint;
-        const auto count = pfeatureclass->featureCount();
-        const int dirField = pfeatureclass->findField("Dir");
-        if (dirField < 0) throw pg::GisError("The ray class has no field \"Dir\".");
+        const auto count = countRays();
+        pg::Path dense;  // one buffer for every ray
         for (std::int64_t i = 1; i <= count; ++i) {
-            const pg::Feature f = pfeatureclass->feature(i);
-            const auto dir64 = pg::toInt(f.value(dirField));
-            if (dir64 < model::BoundedArray<double, 32>::lower || dir64 > model::BoundedArray<double, 32>::upper)
-                throw model::SubscriptError();
-            const int dir = static_cast<int>(dir64);
-            const pg::Path segment = f.shape().firstSegment();
+            const auto [dir, segment] = rayAt(i);
             const double length = pg::pathLength(segment);
             st.ray_fetch(dir) = length;
-            const pg::Path dense = pg::densify(segment, mf.dist_bathy);
+            pg::densifyInto(segment, mf.dist_bathy, dense);
             // The vertex count has always been a 16-bit number.
             if (dense.size() > 32767)
                 throw platform::OverflowError("The ray has more than 32767 sample points; choose a longer "

@@ -110,6 +110,13 @@ struct RayContext {
     // their own) until then, for the map to show.
     platform::DeferredFeedback* deferred = nullptr;
     pg::Map* windowMap = nullptr;
+    // False when no one looks at the run's map (a run without the window):
+    // nothing then reads the rays as a class, so they stay plain lines.
+    bool mapSeen = true;
+
+    // Whether the site's rays go into work classes: only for a map that
+    // shows them (a background run draws nothing either).
+    bool raysAsClasses() const { return mapSeen && fm_property.refreshmap != 1; }
 
     // Runs the action now, or at the site's commit when it is deferred.
     void atCommit(std::function<void()> action) const;

@@ -66,6 +66,7 @@ SiteWorker::SiteWorker(const RayContext& run, std::shared_ptr<pg::SharedBlocks> 
     rays_.drawSiteSquare = run.drawSiteSquare;
     rays_.deferred = &feedback_;
     rays_.windowMap = &run.map;
+    rays_.mapSeen = run.mapSeen;
 }
 
 RayContext& SiteWorker::beginSite() {

@@ -188,8 +188,8 @@ SiteEnd computeSite(gis::SiteWorker& worker, KeptFields& fields, const gis::Site
     const pg::Point spoint = *item.point;
     if (raster->identify(spoint).kind != pg::PixelValue::Kind::Value) return SiteEnd::Failed;
     const std::size_t reported = worker.feedback().told();
-    // A background run draws nothing, so its clip needs no work classes.
-    castSiteRays(rays, spoint, item.number, raster, !fast && rays.fm_property.refreshmap == 1);
+    // A run that draws nothing needs no work classes for its clip.
+    castSiteRays(rays, spoint, item.number, raster, !fast && !rays.raysAsClasses());
     // The ray steps told the user why they failed; a site none of whose
     // rays reaches water is not in the water. Either way its fields stay
     // empty rather than read as fully sheltered.
@@ -263,6 +263,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
     ReiRunOutcome out;
     RunMessages messages(ctx.messages);
     gis::RayContext rays{ctx.state, ctx.fm_property, ctx.mainform, ctx.winddata, ctx.map, messages, ctx.progress};
+    rays.mapSeen = ctx.mapSeen;
     // The dialog that started the run and every other window close first.
     if (ctx.shell) ctx.shell->unloadAllForms();
     rays.drawSiteSquare = ctx.drawSiteSquare;

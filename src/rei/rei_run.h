@@ -51,6 +51,8 @@ struct ReiRunContext {
     std::function<bool()> stopRequested = {};
     // Draws each site's square over the map (see gis::RayContext).
     std::function<void(const std::vector<pg::Point>& square)> drawSiteSquare = {};
+    // False when no one looks at the run's map (see gis::RayContext).
+    bool mapSeen = true;
 };
 
 enum class ReiRunEnd {

@@ -5,7 +5,9 @@
 // Same lengths, same effective fetches, same "EffF_rays" for the waves,
 // and the same square drawn around the site.
 #include <memory>
+#include <vector>
 
+#include "gis/attached_pieces.h"
 #include "gis/ray_site.h"
 #include "platform/gis/feature_class.h"
 
@@ -21,5 +23,10 @@ struct AttachedFetch {
 
 AttachedFetch attachedEffectiveFetch(gis::RayContext& rc, const std::shared_ptr<platform::gis::FeatureClass>& rays,
                                      int n, const platform::gis::Point& site);
+
+// The same from a fan kept as plain lines: the effective fetches stay in
+// fetcharray, nothing is drawn. 0, or the status code as above.
+double attachedEffectiveFetch(gis::RayContext& rc, const std::vector<gis::FanRay>& rays, int n,
+                              const platform::gis::Point& site);
 
 }  // namespace quor::wave

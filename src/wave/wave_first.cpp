@@ -1,7 +1,9 @@
 #include "wave/wave_first.h"
 
+#include <algorithm>
 #include <stdexcept>
 
+#include "gis/effective_fetch_rays.h"
 #include "gis/raster_sampling.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/fields.h"
@@ -50,6 +52,20 @@ RayItem rayOf(const platform::gis::Feature& feature) {
     r.segment = {seg[0], seg[1]};
     r.feature = std::make_shared<platform::gis::Feature>(feature);
     return r;
+}
+
+std::vector<RayItem> effectiveFetchRayItems(const platform::gis::Point& site,
+                                            const model::BoundedArray<double, 60>& fetcharray, int n) {
+    std::vector<RayItem> rays;
+    rays.reserve(static_cast<std::size_t>(std::max(n, 0)));
+    for (int d = 0; d < n; ++d) {
+        const platform::gis::Path line = gis::effectiveFetchLine(site, fetcharray, d, n);
+        RayItem r;
+        r.dir = d;
+        r.segment = {line[0], line[1]};
+        rays.push_back(std::move(r));
+    }
+    return rays;
 }
 
 double wave_first_cls::waveht(int16_t norays, const std::vector<RayItem>& rays, float tideheight) {

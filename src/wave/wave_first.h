@@ -26,6 +26,11 @@ struct RayItem {
 // The ray feature as the stages see it: "Dir" and the shape's first segment.
 RayItem rayOf(const platform::gis::Feature& feature);
 
+// The effective-fetch rays d = 0..n-1 of a site as the stages see them,
+// without a class: the lines "EffF_rays" would hold.
+std::vector<RayItem> effectiveFetchRayItems(const platform::gis::Point& site,
+                                            const model::BoundedArray<double, 60>& fetcharray, int n);
+
 // Leaves the mean depth along the ray in deptharray(dirindex), or raises
 // err_ptraster when the ray gives no usable depth.
 using AverageDepthFn = std::function<void(const RayItem& ray, int16_t dirindex, float tideheight)>;

@@ -7,8 +7,10 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "gis/cliprays.h"
 #include "gis/createrays.h"
@@ -237,6 +239,19 @@ public:
         resetSite(site);
         const auto t0 = Clock::now();
         gis::RaySite scope(rc_);
+        if (!rc_.raysAsClasses()) {
+            // Nothing is drawn, so nothing reads the rays as a class: they stay plain lines.
+            std::optional<std::vector<RayItem>> eff;
+            if (locate(point, site) && siteDepth(site))
+                if (const auto rays = castPlainRays(site)) eff = plainFetch(site, *rays);
+            site.raySeconds = seconds(t0);
+            if (eff) {
+                const auto t1 = Clock::now();
+                waves(site, *eff);
+                site.waveSeconds = seconds(t1);
+            }
+            return;
+        }
         std::shared_ptr<pg::FeatureClass> eff;
         if (locate(point, site) && siteDepth(site))
             if (const auto rays = castRays(site)) eff = fetch(site, rays);
@@ -306,6 +321,61 @@ private:
         return rays;
     }
 
+    std::optional<std::vector<gis::FanRay>> castPlainRays(Site& site) {
+        s_.err_rays = 0;
+        std::optional<std::vector<gis::FanRay>> rays;
+        try {
+            rays = gis::wave_createrays_cls(rc_).WaveCastPlain(site.point, rc_.workspace, n_);
+        } catch (const std::exception&) {
+            s_.err_rays = 1;
+        }
+        if (s_.err_rays == 1 || !rays) {
+            fail(site, model::pt_status::rays_failed);
+            return std::nullopt;
+        }
+        return rays;
+    }
+
+    // The effective-fetch rays of a site whose rays are plain lines, or
+    // nothing when the site ends here; as fetch() with its class.
+    std::optional<std::vector<RayItem>> plainFetch(Site& site, const std::vector<gis::FanRay>& rays) {
+        if (s_.wv_indexcheck == 0) {
+            const double status = attachedEffectiveFetch(rc_, rays, n_, site.point);
+            if (status != 0) {
+                fail(site, status);
+                return std::nullopt;
+            }
+            return effectiveFetchRayItems(site.point, s_.fetcharray, n_);
+        }
+        bool measured = false;
+        try {
+            measured = gis::wave_raydist_cls(rc_).wave_raydist(n_, site.point, tidedepth_, rays);
+        } catch (const std::exception&) {
+            s_.err_fetch = 1;
+        }
+        if (dryAfterWalk()) {
+            site.rwe = 0;
+            return std::nullopt;
+        }
+        if (s_.err_fetch == 1 || !measured) {
+            fail(site, model::pt_status::fast_failed);
+            return std::nullopt;
+        }
+        return effectiveFetchRayItems(site.point, s_.fetcharray, n_);
+    }
+
+    // A site the fast walk found dry: no waves, and a direction that says why.
+    bool dryAfterWalk() {
+        if (s_.err_nowater != 1) return false;
+        s_.err_nowater = 0;
+        s_.max_wvht = s_.avg_wvht = s_.max_wvpd = s_.avg_wvpd = 0;
+        // Both methods' bottom values: either may be the one written.
+        s_.esa_orbvel = s_.esa_shearvel = s_.esa_shearstress = 0;
+        s_.lwt_orbvel = s_.lwt_shearvel = s_.lwt_shearstress = 0;
+        s_.max_wvdir = model::pt_status::no_water_direction;
+        return true;
+    }
+
     // The effective-fetch class of the site, or nothing when the site ends here.
     std::shared_ptr<pg::FeatureClass> fetch(Site& site, const std::shared_ptr<pg::FeatureClass>& rays) {
         return s_.wv_indexcheck != 0 ? fastFetch(site, rays) : clipFetch(site, rays);
@@ -319,15 +389,8 @@ private:
         } catch (const std::exception&) {
             s_.err_fetch = 1;
         }
-        if (s_.err_nowater == 1) {
-            // A dry site: no waves, and a direction that says why.
-            s_.err_nowater = 0;
+        if (dryAfterWalk()) {
             site.rwe = 0;
-            s_.max_wvht = s_.avg_wvht = s_.max_wvpd = s_.avg_wvpd = 0;
-            // Both methods' bottom values: either may be the one written.
-            s_.esa_orbvel = s_.esa_shearvel = s_.esa_shearstress = 0;
-            s_.lwt_orbvel = s_.lwt_shearvel = s_.lwt_shearstress = 0;
-            s_.max_wvdir = model::pt_status::no_water_direction;
             return nullptr;
         }
         if (s_.err_fetch == 1 || !eff) {
@@ -339,7 +402,7 @@ private:
 
     // Rays clipped at the shoreline, the pieces attached to the site kept.
     std::shared_ptr<pg::FeatureClass> clipFetch(Site& site, const std::shared_ptr<pg::FeatureClass>& rays) {
-        if (rc_.fm_property.refreshmap == 1) {
+        if (!rc_.raysAsClasses()) {
             // Nothing is drawn: the attached pieces come straight from the shoreline.
             const AttachedFetch direct = attachedEffectiveFetch(rc_, rays, n_, site.point);
             if (!direct.eff) fail(site, direct.status);
@@ -382,7 +445,9 @@ private:
 
     // Wave growth along the rays, the RWE sum, the direction and period of
     // the largest wave, and the bottom velocity when it is switched on.
-    void waves(Site& site, const pg::FeatureClass& eff) {
+    // `eff`: the effective-fetch class, or its rays as plain lines.
+    template <class EffectiveFetchRays>
+    void waves(Site& site, const EffectiveFetchRays& eff) {
         WaveSiteContext wctx{StageContext{s_, sampler_, mf_.unitfactor, rc_.messages, debug_}, rc_.fm_property,
                              rc_.progress, rasterAverageDepth(s_, mf_, &sampler_)};
         wave_first_cls(wctx).waveht(static_cast<int16_t>(n_), eff, tidedepth_);

@@ -119,25 +119,44 @@ Envelope Geometry::envelope() const {
     return e;
 }
 
-Path densify(const Path& path, double maxLength) {
+namespace {
+
+// The pieces a segment of length `len` is cut into.
+long long piecesOf(double len, double maxLength) {
+    // The tolerance keeps a segment whose computed length is a hair
+    // above a whole multiple of maxLength from getting an extra piece.
+    return static_cast<long long>(std::max(1.0, std::ceil(len / maxLength - 1e-9)));
+}
+
+}  // namespace
+
+void densifyInto(const Path& path, double maxLength, Path& out) {
     if (!(maxLength > 0)) throw GisError("The densify length must be greater than zero.");
-    Path out;
-    if (path.empty()) return out;
+    out.clear();
+    if (path.empty()) return;
+    // Sized once: a long ray would otherwise be copied on every growth.
+    std::size_t total = 1;
+    for (std::size_t i = 1; i < path.size(); ++i)
+        total += static_cast<std::size_t>(
+            piecesOf(std::hypot(path[i].x - path[i - 1].x, path[i].y - path[i - 1].y), maxLength));
+    out.reserve(total);
     out.push_back(path.front());
     for (std::size_t i = 1; i < path.size(); ++i) {
         const Point a = path[i - 1], b = path[i];
         const double dx = b.x - a.x, dy = b.y - a.y;
         const double len = std::hypot(dx, dy);
-        // The tolerance keeps a segment whose computed length is a hair
-        // above a whole multiple of maxLength from getting an extra piece.
-        const double pieces = std::max(1.0, std::ceil(len / maxLength - 1e-9));
-        const auto n = static_cast<long long>(pieces);
+        const long long n = piecesOf(len, maxLength);
         for (long long k = 1; k < n; ++k) {
             const double t = static_cast<double>(k) / static_cast<double>(n);
             out.push_back({a.x + dx * t, a.y + dy * t});
         }
         out.push_back(b);
     }
+}
+
+Path densify(const Path& path, double maxLength) {
+    Path out;
+    densifyInto(path, maxLength, out);
     return out;
 }
 

@@ -87,5 +87,8 @@ double pathLength(const Path& path);
 // maxLength (up to the 1e-9 tolerance that absorbs rounding of L).
 // maxLength must be positive (GisError otherwise).
 Path densify(const Path& path, double maxLength);
+// The same into `out` (replacing what it held), so that a loop over many
+// rays reuses one buffer.
+void densifyInto(const Path& path, double maxLength, Path& out);
 
 }  // namespace quor::platform::gis
