@@ -278,6 +278,40 @@ void moveInReplacing(const std::vector<fs::path>& made, const fs::path& folder, 
     }
 }
 
+// The computed copy's files when they already are the output as GDAL
+// would write it: a copy in the output's own format, which then needs no
+// second spelling of every row. Nothing when the output is another format,
+// or the copy is not one file set GDAL has closed.
+std::optional<std::vector<fs::path>> filesAsOutput(const SitesSource& computed, const OutputTarget& target) {
+    const std::string ext = fs::path(target.path).extension().string();
+    const std::string made = platform::lowerExtension(computed.path);
+    if (target.driver == "GPKG" && made == ".gpkg") {
+        for (const char* journal : {"-wal", "-journal"})
+            if (present(computed.path + journal)) return std::nullopt;
+        return std::vector<fs::path>{computed.path};
+    }
+    // GDAL names a shapefile's companions in the case of its extension: a
+    // lower-case one keeps the copy's names as they are.
+    if (target.driver == "ESRI Shapefile" && made == ".shp" && ext == ".shp") return filesOf(computed.path);
+    return std::nullopt;
+}
+
+// Puts the copy's files into `making` under the output's name: moved when
+// the disk is the same, else copied.
+void takeFiles(const std::vector<fs::path>& files, const fs::path& computedMain, const fs::path& made) {
+    const std::string stem = computedMain.stem().string();
+    for (const auto& file : files) {
+        const std::string name = file.filename().string();
+        const fs::path to = made.parent_path() / (made.stem().string() + name.substr(stem.size()));
+        if (::rename(file.c_str(), to.c_str()) == 0) continue;
+        if (errno != EXDEV)
+            throw std::runtime_error("The output cannot be made from " + file.string() + ": " + std::strerror(errno));
+        std::error_code ec;
+        if (!fs::copy_file(file, to, ec))
+            throw std::runtime_error("The output cannot be made from " + file.string() + ": " + ec.message());
+    }
+}
+
 }  // namespace
 
 void writeOutput(const SitesSource& computed, const std::string& computedMetadata, const OutputTarget& target,
@@ -289,11 +323,16 @@ void writeOutput(const SitesSource& computed, const std::string& computedMetadat
     if (!fs::create_directory(making, ec) && ec)
         throw std::runtime_error("The output cannot be made in " + staging + ": " + ec.message());
     const fs::path made = making / out.filename();
-    pg::LayerCopy request{computed.path, layerOf(computed), made.string(), target.driver, layerOptions(target.driver), {}};
-    pg::copyLayer(request, [&](double done) {
-        if (progress) progress(done);
-        return !stop();
-    });
+    if (const auto files = filesAsOutput(computed, target)) {
+        if (!stop()) takeFiles(*files, computed.path, made);
+    } else {
+        pg::LayerCopy request{computed.path, layerOf(computed), made.string(), target.driver,
+                              layerOptions(target.driver), {}};
+        pg::copyLayer(request, [&](double done) {
+            if (progress) progress(done);
+            return !stop();
+        });
+    }
     if (stop()) throw std::runtime_error("The output was not written: the run was stopped.");
     const fs::path metadataName = fs::path(target.metadata).filename();
     if (!computedMetadata.empty() && fs::exists(computedMetadata, ec))
