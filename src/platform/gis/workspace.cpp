@@ -726,6 +726,10 @@ Workspace::QuickCommits::QuickCommits(Workspace& ws) : ws_(ws) {
     checkpointPages_ = pragmaText(*ws_.ds_, "PRAGMA wal_autocheckpoint");
     pragmaText(*ws_.ds_, "PRAGMA cache_size = -32768");
     pragmaText(*ws_.ds_, "PRAGMA wal_autocheckpoint = 8192");
+    // A site's update fires the layer's index triggers, for which SQLite
+    // keeps a statement journal: in memory it costs no write to disk.
+    tempStore_ = pragmaText(*ws_.ds_, "PRAGMA temp_store");
+    pragmaText(*ws_.ds_, "PRAGMA temp_store = MEMORY");
     on_ = true;
 }
 
@@ -736,6 +740,7 @@ Workspace::QuickCommits::~QuickCommits() {
     };
     if (whole(cacheSize_)) pragmaText(*ws_.ds_, ("PRAGMA cache_size = " + cacheSize_).c_str());
     if (whole(checkpointPages_)) pragmaText(*ws_.ds_, ("PRAGMA wal_autocheckpoint = " + checkpointPages_).c_str());
+    if (whole(tempStore_)) pragmaText(*ws_.ds_, ("PRAGMA temp_store = " + tempStore_).c_str());
     // Back to a single file: the log is checkpointed into it and removed.
     pragmaText(*ws_.ds_, "PRAGMA synchronous = FULL");
     pragmaText(*ws_.ds_, "PRAGMA journal_mode = DELETE");

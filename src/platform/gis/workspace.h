@@ -111,7 +111,7 @@ public:
     private:
         Workspace& ws_;
         bool on_ = false;
-        std::string cacheSize_, checkpointPages_;  // as they were
+        std::string cacheSize_, checkpointPages_, tempStore_;  // as they were
     };
 
     // Adds fields to and empties fields of the table of the shapefile
