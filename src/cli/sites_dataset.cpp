@@ -154,6 +154,7 @@ SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& 
     request.layer = layer;
     if (sites.geodatabase()) {
         copy = {folder + "/" + fs::path(sites.path).filename().string(), layer};
+        if (!range && pg::copyGeoPackageOfLayer(sites.path, layer, copy.path)) return copy;
         request.driver = "GPKG";
     } else {
         copy = {folder + "/" + layer + ".shp", ""};

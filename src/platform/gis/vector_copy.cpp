@@ -92,6 +92,48 @@ void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn) {
         throw GisError(err.message("The layer " + copy.layer + " cannot be written to " + copy.destination + "."));
 }
 
+namespace {
+
+// The one value of a query's first row, as text; empty without a row.
+std::string firstValue(GDALDataset& ds, const std::string& sql) {
+    const detail::SqlResult result(ds, sql);
+    if (OGRLayer* r = result.layer())
+        if (OGRFeatureUniquePtr f{r->GetNextFeature()}) return f->GetFieldAsString(0);
+    return {};
+}
+
+// A text as an SQL literal, its quotes doubled.
+std::string literal(const std::string& text) {
+    std::string q = "'";
+    for (char c : text) q += c == '\'' ? std::string("''") : std::string(1, c);
+    return q + "'";
+}
+
+}  // namespace
+
+bool copyGeoPackageOfLayer(const std::string& source, const std::string& layer, const std::string& destination) {
+    DatasetHandle src = openForReading(source);
+    if (!src->GetDriver() || !EQUAL(src->GetDriver()->GetDescription(), "GPKG")) return false;
+    const std::string name = layerOf(*src, source, layer).GetName();
+    // Anything else the file holds (another layer, a table, styles) would
+    // come along: only a file of the layer alone is copied whole.
+    const std::string others = firstValue(
+        *src, "SELECT count(*) FROM sqlite_master WHERE type IN ('table', 'view') AND name NOT LIKE 'gpkg%' AND "
+              "name NOT LIKE 'sqlite%' AND lower(name) <> lower(" + literal(name) + ") AND substr(lower(name), 1, " +
+                  std::to_string(name.size() + 7) + ") <> lower(" + literal("rtree_" + name + "_") + ")");
+    const std::string contents = firstValue(*src, "SELECT count(*) FROM gpkg_contents WHERE lower(table_name) <> lower(" +
+                                                      literal(name) + ")");
+    const std::string indexes = firstValue(
+        *src, "SELECT count(*) FROM gpkg_extensions WHERE extension_name = 'gpkg_rtree_index' AND lower(table_name) <> lower(" +
+                  literal(name) + ")");
+    if (others != "0" || contents != "0" || (!indexes.empty() && indexes != "0")) return false;
+    detail::ErrorCapture err;
+    { const detail::SqlResult vacuum(*src, "VACUUM INTO " + literal(destination)); }
+    if (err.failed())
+        throw GisError(err.message("The layer " + layer + " of " + source + " cannot be written to " + destination + "."));
+    return true;
+}
+
 std::string layersInSequence(const std::vector<LayerSource>& layers, const std::string& name) {
     auto xml = [](const std::string& text) {
         char* escaped = CPLEscapeString(text.c_str(), -1, CPLES_XML);

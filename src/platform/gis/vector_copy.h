@@ -37,6 +37,13 @@ std::int64_t layerFeatureCount(const std::string& source, const std::string& lay
 // the copy was ended; a half-made destination is the caller's to remove.
 void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn = {});
 
+// Copies a GeoPackage that holds the layer and nothing else as SQLite
+// copies a database, its spatial index included, which GDAL would build
+// anew row by row. False, having written nothing, when the dataset is no
+// GeoPackage or holds anything beside the layer. GisError with SQLite's
+// reason; a half-made destination is the caller's to remove.
+bool copyGeoPackageOfLayer(const std::string& source, const std::string& layer, const std::string& destination);
+
 // One layer of a dataset, opened with the driver's open options.
 struct LayerSource {
     std::string dataset;
