@@ -15,6 +15,7 @@
 #include <thread>
 
 #include <gdal_priv.h>
+#include <ogrsf_frmts.h>
 
 #include "quor_run_support.h"
 #include "model/model_state.h"
@@ -624,4 +625,36 @@ TEST_F(QuorRun, ALaterRunRemovesTheFoldersAKilledRunLeft) {
     ASSERT_EQ(next.exit, 0) << next.err;
     EXPECT_EQ(entries(temp), std::vector<std::string>{});
     EXPECT_EQ(entries(out), (std::vector<std::string>{"next.gpkg", "next.gpkg.Metadata_RWE"}));
+}
+
+// A GeoPackage of the sites alone is copied whole for the run, spatial
+// index and all; one that holds more gives the output its sites only.
+TEST_F(QuorRun, AnOutputGeoPackageHoldsTheSitesWithTheirIndexAndNothingElseOfTheirFile) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string inPlace = folder("in-place") + "/sites.gpkg";
+    test::copyBaySitesToGeoPackage(inPlace, "sites", 25);
+    const test::Ran reference = run(plus(inputs("rei", inPlace), {"--layer", "sites", "--fast"}));
+    ASSERT_EQ(reference.exit, 0) << reference.err;
+    for (const bool withOther : {false, true}) {
+        SCOPED_TRACE(withOther ? "beside another layer" : "alone");
+        const std::string sites = folder(withOther ? "crowded" : "alone") + "/sites.gpkg";
+        test::copyBaySitesToGeoPackage(sites, "sites", 25);
+        GDALAllRegister();
+        if (withOther) {
+            std::unique_ptr<GDALDataset> ds(GDALDataset::Open(sites.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+            ASSERT_TRUE(ds && ds->CreateLayer("other", nullptr, wkbPoint));
+        }
+        const std::string out = dir.file(withOther ? "crowded.gpkg" : "alone.gpkg");
+        const test::Ran ran = run(plus(inputs("rei", sites), {"--layer", "sites", "--fast", "--output", out}));
+        ASSERT_EQ(ran.exit, 0) << ran.err;
+        EXPECT_EQ(test::layerRows(out, "sites", {"SITE_ID", "Index"}), test::layerRows(inPlace, "sites", {"SITE_ID", "Index"}));
+        std::unique_ptr<GDALDataset> ds(GDALDataset::Open(out.c_str(), GDAL_OF_VECTOR));
+        ASSERT_TRUE(ds);
+        EXPECT_EQ(ds->GetLayerCount(), 1);
+        OGRLayer* index = ds->ExecuteSQL("SELECT count(*) FROM rtree_sites_geom", nullptr, "SQLITE");
+        ASSERT_TRUE(index);
+        std::unique_ptr<OGRFeature> row(index->GetNextFeature());
+        EXPECT_EQ(row ? row->GetFieldAsInteger64(0) : -1, 25);
+        ds->ReleaseResultSet(index);
+    }
 }
