@@ -2,8 +2,9 @@
 // A run with --output computes a copy of the sites (all of them, or one
 // part of them), made in their own format in a folder of its own, where
 // the run writes exactly as it would in place; the sites' own files are
-// only ever read. GDAL's writers then put the copy, results and all, into
-// the output dataset, which appears whole or not at all.
+// only ever read. The copy, results and all, then becomes the output as it
+// is when it is in the output's format, else through GDAL's writers; the
+// output appears whole or not at all.
 #include <cstdint>
 #include <functional>
 #include <optional>
