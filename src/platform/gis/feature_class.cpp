@@ -321,6 +321,19 @@ std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
     if (shapefile) ws_->openForWriting();
     OGRLayer* l = ogrLayer();
     detail::ErrorCapture err;
+    if (ws_->kind() == WorkspaceKind::GeoPackage && f.oid() >= 0 && !f.shapeChanged()) {
+        // Only the values set since the row was read are written, as into
+        // a shapefile's row: neither the shape nor its index is touched.
+        using Outcome = detail::GeoPackageRows::Outcome;
+        const auto values = changedValues(f, *fl, f.fieldsPtr() == fl);
+        const Outcome done = ws_->updateRowValues(*l, f.oid(), values);
+        if (done != Outcome::NotHandled) {
+            if (done != Outcome::Written) throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
+            ws_->written(name_);
+            f.settle();
+            return f.oid();
+        }
+    }
     OGRFeature of(l->GetLayerDefn());
     fillOgr(of, f, *fl, f.fieldsPtr() == fl);
     if (f.oid() < 0) {

@@ -103,6 +103,7 @@ Workspace::~Workspace() {
     // disk as they were made, and values went straight into the tables.
     rowWriters_.clear();
     readOnlyClasses_.clear();
+    geoPackageRows_.reset();
     ds_.reset();
 }
 
@@ -635,6 +636,17 @@ void Workspace::setAlteredSpatialReference(const std::string& name, const Spatia
     altered_.emplace_back(name, sr);
 }
 
+detail::GeoPackageRows::Outcome Workspace::updateRowValues(OGRLayer& layer, std::int64_t oid,
+                                                           const detail::ColumnValues& values) {
+    if (kind_ != WorkspaceKind::GeoPackage || readOnly_) return detail::GeoPackageRows::Outcome::NotHandled;
+    if (!geoPackageRows_ || geoPackageRowsGeneration_ != generation_) {
+        geoPackageRows_.reset();
+        geoPackageRows_ = std::make_unique<detail::GeoPackageRows>(*ds_);
+        geoPackageRowsGeneration_ = generation_;
+    }
+    return geoPackageRows_->write(layer, oid, values);
+}
+
 Workspace::Transaction::Transaction(Workspace& ws) : ws_(ws) {
     if (ws_.transactionDepth_ == 0) {
         detail::ErrorCapture err;
@@ -682,6 +694,7 @@ void Workspace::afterRollback() {
             bumpGeneration();
             throw GisError("The geodatabase " + path_ + " cannot be opened again.");
         }
+        geoPackageRows_.reset();
         ds_ = std::move(fresh);
         if (kind_ == WorkspaceKind::GeoPackage) limitBusyWait(*ds_);
         // The reopened file now tells the references itself; changes made

@@ -19,6 +19,7 @@
 #include "platform/gis/feature_class.h"
 #include "platform/gis/fields.h"
 #include "platform/gis/gdal_handle.h"
+#include "platform/gis/geopackage_rows.h"
 #include "platform/gis/geometry.h"
 #include "platform/gis/spatial_reference.h"
 #include "platform/gis/table_rows.h"
@@ -147,6 +148,12 @@ public:
     // and the table's layout goes in as it was spelt.
     void writeRowValues(const std::string& name, std::int64_t oid, const detail::ColumnValues& values,
                         const SpeltRow* ahead = nullptr);
+    // Writes values into the row `oid` of the GeoPackage layer `layer` by
+    // one update of their columns, the shape and the other values left as
+    // they are; other workspaces, and values GDAL writes its own way, are
+    // NotHandled.
+    detail::GeoPackageRows::Outcome updateRowValues(OGRLayer& layer, std::int64_t oid,
+                                                    const detail::ColumnValues& values);
     // The layout of the shapefile `name`'s table as its writer opens it,
     // for rows spelt ahead on other threads.
     std::shared_ptr<RowsAhead> rowsAhead(const std::string& name);
@@ -233,6 +240,10 @@ private:
     };
     std::map<std::string, RowWrites> rowWriters_;
     std::map<std::string, std::shared_ptr<RowsAhead>> rowsAhead_;
+    // Statements on the GeoPackage's connection, made for the classes'
+    // fields of one generation; they go before the connection does.
+    std::unique_ptr<detail::GeoPackageRows> geoPackageRows_;
+    std::uint64_t geoPackageRowsGeneration_ = 0;
     // A writer for the table of `name` opened (anew): rows are spelt ahead for its layout.
     void writerOpened(const std::string& name, const detail::TableRowWriter& writer);
     friend class Transaction;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 
+#include "platform/gis/gdal_support.h"
 #include "platform/gis/gis.h"
 #include "test_support.h"
 
@@ -171,6 +172,43 @@ TEST(Workspace, FeaturesReadBackWithShapesAndValuesAndCanBeRewrittenDuringARead)
     EXPECT_EQ(pts->findField("extra"), 5);
     EXPECT_TRUE(isNull(pts->feature(1).value("Extra")));
     EXPECT_THROW(pts->addField({"EXTRA", FieldType::Double}), GisError);
+}
+
+// A stored GeoPackage row takes the values set since it was read and
+// nothing else: another program's text in a number column stays text, the
+// shape's bytes stay as they were, and a row deleted meanwhile is told.
+TEST(Workspace, AGeoPackageRowTakesOnlyTheValuesSetSinceItWasRead) {
+    TempDir dir;
+    auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
+    auto pts = ws->createFeatureClass("pts", GeometryType::Point, {{"X", FieldType::Double}, {"Note", FieldType::Double}});
+    for (int i = 0; i < 2; ++i) {
+        Feature f = pts->createFeature();
+        f.setShape(Geometry::point(3.5, -1));
+        pts->store(f);
+    }
+    OGRLayer* layer = ws->layerOf("pts");
+    const std::string fid = layer->GetFIDColumn(), shape = layer->GetGeometryColumn();
+    const auto row = [&] {
+        std::vector<std::string> got;
+        const detail::SqlResult r(*ws->dataset(),
+                                  "SELECT typeof(Note), CAST(Note AS TEXT), hex(" + shape + "), X FROM pts WHERE " + fid + " = 1");
+        if (OGRFeatureUniquePtr f{r.layer()->GetNextFeature()})
+            for (int i = 0; i < 4; ++i) got.push_back(f->GetFieldAsString(i));
+        return got;
+    };
+    { const detail::SqlResult r(*ws->dataset(), "UPDATE pts SET Note = 'n/a' WHERE " + fid + " = 1"); }
+    const auto before = row();
+    ASSERT_EQ(before.size(), 4u);
+
+    Feature f = pts->feature(1);
+    f.setValue("X", 7.25);
+    pts->store(f);
+    EXPECT_EQ(row(), (std::vector<std::string>{"text", "n/a", before[2], "7.25"}));
+
+    Feature gone = pts->feature(2);
+    pts->deleteFeature(2);
+    gone.setValue("X", 1.0);
+    EXPECT_THROW(pts->store(gone), GisError);
 }
 
 TEST(Workspace, BufferedInsertsReachTheStoreAtFlushOnly) {
