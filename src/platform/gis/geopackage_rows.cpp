@@ -26,15 +26,32 @@ struct Statement {
     ~Statement() { sqlite3_finalize(stmt); }
 };
 
+// A copy of a layer's fields as they were: a field added to the layer
+// later must not reach a feature made before it.
+struct DefnCopy {
+    OGRFeatureDefn* defn;
+    explicit DefnCopy(const OGRFeatureDefn& of) : defn(of.Clone()) { defn->Reference(); }
+    DefnCopy(const DefnCopy&) = delete;
+    DefnCopy& operator=(const DefnCopy&) = delete;
+    ~DefnCopy() { defn->Release(); }
+};
+
 }  // namespace
 
 struct GeoPackageRows::Table {
     std::string name;
     std::string fidColumn;
     std::vector<std::string> columns;  // by field place
+    DefnCopy fields;
     // GDAL's own conversion of a value into the field's type, as SetFeature
     // would make it before binding.
     std::unique_ptr<OGRFeature> scratch;
+
+    explicit Table(OGRLayer& layer)
+        : name(layer.GetName()), fidColumn(layer.GetFIDColumn()), fields(*layer.GetLayerDefn()),
+          scratch(std::make_unique<OGRFeature>(fields.defn)) {
+        for (int i = 0; i < fields.defn->GetFieldCount(); ++i) columns.emplace_back(fields.defn->GetFieldDefn(i)->GetNameRef());
+    }
     std::map<std::vector<int>, std::unique_ptr<Statement>> updates;  // by the fields they set
     bool contentsTouched = false;
 };
@@ -46,14 +63,7 @@ GeoPackageRows::~GeoPackageRows() = default;
 
 GeoPackageRows::Table& GeoPackageRows::tableOf(OGRLayer& layer) {
     auto& slot = tables_[layer.GetName()];
-    if (!slot) {
-        slot = std::make_unique<Table>();
-        slot->name = layer.GetName();
-        slot->fidColumn = layer.GetFIDColumn();
-        OGRFeatureDefn* defn = layer.GetLayerDefn();
-        for (int i = 0; i < defn->GetFieldCount(); ++i) slot->columns.emplace_back(defn->GetFieldDefn(i)->GetNameRef());
-        slot->scratch = std::make_unique<OGRFeature>(defn);
-    }
+    if (!slot) slot = std::make_unique<Table>(layer);
     return *slot;
 }
 
