@@ -263,8 +263,8 @@ void BM_StartUp(benchmark::State& st) {
         std::unique_ptr<GDALDataset> ds(
             GDALDataset::Open((c->data + "/bathy_portphillip_m.tif").c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
         GDALChecksumImage(ds->GetRasterBand(1), 0, 0, ds->GetRasterXSize(), ds->GetRasterYSize());
+        // Closing the dataset lets its blocks go from GDAL's cache.
         ds.reset();
-        GDALFlushCache(nullptr);
         checksums.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     }
     std::sort(times.begin(), times.end());
