@@ -127,20 +127,48 @@ std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const Rwe
     return v;
 }
 
+RweStoredValues rweStoredValues(const model::ModelState& state, const RweSiteResult& site) {
+    RweStoredValues out{rweFieldValues(state, site), true};
+    out.finite = allFinite(out.values);
+    // No half a site: a value that is no number empties all of them.
+    if (!out.finite) out.values.assign(out.values.size(), pg::FieldValue{});
+    return out;
+}
+
+namespace {
+
+void putStoredValues(pg::Feature& feature, const RweStoredValues& stored) {
+    for (std::size_t i = 0; i < stored.values.size(); ++i) {
+        const int idx = feature.findField(kRweResultFields[i]);
+        if (idx >= 2) feature.setValue(idx, stored.values[i]);
+    }
+}
+
+}  // namespace
+
+std::optional<pg::SpeltRow> spellRweRow(pg::RowsAhead::Speller& speller, std::shared_ptr<const pg::Fields> fields,
+                                        const RweStoredValues& stored) {
+    try {
+        pg::Feature f(std::move(fields));
+        putStoredValues(f, stored);
+        return speller.spell(pg::valuesToStore(f));
+    } catch (const pg::GisError&) {
+        return std::nullopt;  // the commit spells it, and tells what fails
+    }
+}
+
+bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const RweStoredValues& stored,
+                       const pg::SpeltRow* ahead) {
+    putStoredValues(feature, stored);
+    pg::Workspace::Transaction tx(*points.workspace());
+    points.store(feature, ahead);
+    tx.commit();
+    return stored.finite;
+}
+
 bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const model::ModelState& state,
                        const RweSiteResult& site) {
-    auto values = rweFieldValues(state, site);
-    const bool finite = allFinite(values);
-    // No half a site: a value that is no number empties all of them.
-    if (!finite) values.assign(values.size(), pg::FieldValue{});
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const int idx = feature.findField(kRweResultFields[i]);
-        if (idx >= 2) feature.setValue(idx, values[i]);
-    }
-    pg::Workspace::Transaction tx(*points.workspace());
-    points.store(feature);
-    tx.commit();
-    return finite;
+    return write_rwe_results(points, feature, rweStoredValues(state, site));
 }
 
 std::string rweMetadataPath(const std::string& shpdir, const std::string& shpname1) {

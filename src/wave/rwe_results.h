@@ -3,6 +3,7 @@
 // (and the 32 ray fields when asked), each site's values written into its
 // feature, and the run's metadata file beside the dataset.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/gis/feature.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/fields.h"
+#include "platform/gis/row_spelling.h"
 
 namespace quor::wave {
 
@@ -69,10 +71,28 @@ struct RweSiteResult {
 // values to 3 decimals, -999 and an empty text for parts switched off.
 std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& state, const RweSiteResult& site);
 
+// The values a site's result fields take: rweFieldValues(), or every one
+// empty (and `finite` false) when one of them is no finite number, so that
+// no half of a site is stored.
+struct RweStoredValues {
+    std::vector<pg::FieldValue> values;
+    bool finite = true;
+};
+RweStoredValues rweStoredValues(const model::ModelState& state, const RweSiteResult& site);
+
+// The row of a shapefile holding a site's stored values, spelt ahead of its
+// commit on the thread that computed the site; nothing when the commit must
+// spell it (see RowsAhead::Speller).
+std::optional<pg::SpeltRow> spellRweRow(pg::RowsAhead::Speller& speller, std::shared_ptr<const pg::Fields> fields,
+                                        const RweStoredValues& stored);
+
 // Writes the site's values into its feature and stores it once, in one
-// transaction of the dataset. A value that is not finite is never stored:
-// the site's result fields are then stored empty and the answer is false.
-// GisError when the store fails; nothing of the site is then saved.
+// transaction of the dataset (its row as `ahead` spelt it, when it holds
+// these values). Answers `stored.finite`. GisError when the store fails;
+// nothing of the site is then saved.
+bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const RweStoredValues& stored,
+                       const pg::SpeltRow* ahead = nullptr);
+// The same for the values rweStoredValues() gives.
 bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const model::ModelState& state,
                        const RweSiteResult& site);
 

@@ -218,7 +218,17 @@ struct Site {
     double rwe = 0;
     bool failed = false;  // rwe and the wave results hold a status code
     double raySeconds = 0, waveSeconds = 0;
+    // Its fields' values and its row, made on its worker so that the
+    // commit only stores them.
+    std::optional<RweStoredValues> stored;
+    std::optional<pg::SpeltRow> row;
 };
+
+// The values of a site the results step writes, from the state its
+// computation left.
+RweSiteResult siteResult(const model::ModelState& s, const Site& site) {
+    return {site.rwe, s.max_wvht, s.avg_wvht, s.max_wvdir, s.avg_wvpd, s.max_wvpd, site.failed};
+}
 
 // One run's sites, step by step: site depth, rays, fetch, waves, results.
 // A step that fails puts the site's status code into its results and the
@@ -536,9 +546,10 @@ private:
     }
 
     bool fields(pg::Feature& feature, const Site& site) {
-        RweSiteResult r{site.rwe, s_.max_wvht, s_.avg_wvht, s_.max_wvdir, s_.avg_wvpd, s_.max_wvpd, site.failed};
+        const RweSiteResult r = siteResult(s_, site);
         try {
-            if (write_rwe_results(points_, feature, s_, r)) {
+            const RweStoredValues stored = site.stored ? *site.stored : rweStoredValues(s_, r);
+            if (write_rwe_results(points_, feature, stored, site.row ? &*site.row : nullptr)) {
                 ++out_.storedSites;
                 if (r.failed)
                     ++out_.storedCodes[r.rwe];
@@ -734,14 +745,26 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
     try {
         // Each worker's steps, made on its own thread once its raster is open.
         std::vector<std::optional<SiteSteps>> steps;
+        // With workers, each also makes its sites' values and spells their
+        // rows, so that their commit only puts them in place.
+        std::vector<pg::RowsAhead::Speller> spellers;
+        const auto classFields = pFeatClass->fields();
         gis::SiteRun<Site> sites(rc, gis::SiteArrays::Erased,
                                  [&](gis::SiteWorker& w, int i, const gis::SiteItem& item, Site& site) {
                                      site.number = static_cast<int>(item.number);
                                      auto& mine = steps[static_cast<std::size_t>(i)];
                                      if (!mine) mine.emplace(w, shell, n, tidedepth, debug);
                                      mine->compute(item.point, site);
+                                     if (batch || steps.size() < 2) return;
+                                     const model::ModelState& ws = w.rays().state;
+                                     site.stored = rweStoredValues(ws, siteResult(ws, site));
+                                     if (!spellers.empty())
+                                         site.row = spellRweRow(spellers[static_cast<std::size_t>(i)], classFields,
+                                                                *site.stored);
                                  });
         steps.resize(static_cast<std::size_t>(sites.threads()));
+        if (!batch && sites.threads() > 1 && pFeatClass->rowsAhead())
+            for (int k = 0; k < sites.threads(); ++k) spellers.emplace_back(pFeatClass->rowsAhead());
         out.threads = sites.threads();
         sites.run(cursor, [&](gis::SiteItem& item, gis::ComputedSite<Site>& c) {
             if (confirmedCancel()) {
