@@ -18,8 +18,11 @@
 namespace quor::gis {
 
 // Sites a worker may have computed ahead of the commit: enough to keep it
-// busy while the window's thread writes, few enough to bound the memory.
-inline constexpr std::size_t kSitesAheadPerThread = 4;
+// busy while the window's thread writes, and while a slow site holds up
+// the commits behind it (sites are committed in order), and to read them
+// in bursts long enough that idle workers are seldom woken; few enough to
+// bound the memory (a site in flight holds a few kilobytes).
+inline constexpr std::size_t kSitesAheadPerThread = 32;
 
 // What a site computed on a worker leaves for its commit.
 struct SiteRecord {
