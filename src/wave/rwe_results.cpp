@@ -135,11 +135,21 @@ RweStoredValues rweStoredValues(const model::ModelState& state, const RweSiteRes
     return out;
 }
 
+RweFieldPlaces RweFieldPlaces::of(std::shared_ptr<const pg::Fields> fields) {
+    RweFieldPlaces out{std::move(fields), {}};
+    for (const auto& name : kRweResultFields) out.places.push_back(out.fields ? out.fields->findField(name) : -1);
+    return out;
+}
+
+int RweFieldPlaces::in(const pg::Feature& f, std::size_t i) const {
+    return fields && f.fieldsPtr() == fields ? places[i] : f.findField(kRweResultFields[i]);
+}
+
 namespace {
 
-void putStoredValues(pg::Feature& feature, const RweStoredValues& stored) {
+void putStoredValues(pg::Feature& feature, const RweStoredValues& stored, const RweFieldPlaces* places) {
     for (std::size_t i = 0; i < stored.values.size(); ++i) {
-        const int idx = feature.findField(kRweResultFields[i]);
+        const int idx = places ? places->in(feature, i) : feature.findField(kRweResultFields[i]);
         if (idx >= 2) feature.setValue(idx, stored.values[i]);
     }
 }
@@ -150,7 +160,7 @@ std::optional<pg::SpeltRow> spellRweRow(pg::RowsAhead::Speller& speller, std::sh
                                         const RweStoredValues& stored) {
     try {
         pg::Feature f(std::move(fields));
-        putStoredValues(f, stored);
+        putStoredValues(f, stored, nullptr);
         return speller.spell(pg::valuesToStore(f));
     } catch (const pg::GisError&) {
         return std::nullopt;  // the commit spells it, and tells what fails
@@ -158,8 +168,8 @@ std::optional<pg::SpeltRow> spellRweRow(pg::RowsAhead::Speller& speller, std::sh
 }
 
 bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const RweStoredValues& stored,
-                       const pg::SpeltRow* ahead) {
-    putStoredValues(feature, stored);
+                       const pg::SpeltRow* ahead, const RweFieldPlaces* places) {
+    putStoredValues(feature, stored, places);
     pg::Workspace::Transaction tx(*points.workspace());
     points.store(feature, ahead);
     tx.commit();

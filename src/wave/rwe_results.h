@@ -80,6 +80,16 @@ struct RweStoredValues {
 };
 RweStoredValues rweStoredValues(const model::ModelState& state, const RweSiteResult& site);
 
+// Where the result fields are among a field list (-1 where one is
+// missing), looked up once for a run rather than by name for every value.
+struct RweFieldPlaces {
+    std::shared_ptr<const pg::Fields> fields;
+    std::vector<int> places;
+    static RweFieldPlaces of(std::shared_ptr<const pg::Fields> fields);
+    // Result field `i`'s place in `f`: looked up only when `f` has other fields.
+    int in(const pg::Feature& f, std::size_t i) const;
+};
+
 // The row of a shapefile holding a site's stored values, spelt ahead of its
 // commit on the thread that computed the site; nothing when the commit must
 // spell it (see RowsAhead::Speller).
@@ -91,7 +101,7 @@ std::optional<pg::SpeltRow> spellRweRow(pg::RowsAhead::Speller& speller, std::sh
 // these values). Answers `stored.finite`. GisError when the store fails;
 // nothing of the site is then saved.
 bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const RweStoredValues& stored,
-                       const pg::SpeltRow* ahead = nullptr);
+                       const pg::SpeltRow* ahead = nullptr, const RweFieldPlaces* places = nullptr);
 // The same for the values rweStoredValues() gives.
 bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const model::ModelState& state,
                        const RweSiteResult& site);

@@ -549,7 +549,8 @@ private:
         const RweSiteResult r = siteResult(s_, site);
         try {
             const RweStoredValues stored = site.stored ? *site.stored : rweStoredValues(s_, r);
-            if (write_rwe_results(points_, feature, stored, site.row ? &*site.row : nullptr)) {
+            if (!places_) places_ = RweFieldPlaces::of(points_.fields());
+            if (write_rwe_results(points_, feature, stored, site.row ? &*site.row : nullptr, &*places_)) {
                 ++out_.storedSites;
                 if (r.failed)
                     ++out_.storedCodes[r.rwe];
@@ -609,6 +610,7 @@ private:
     const std::string debugFolder_;
     const std::string metadataPath_;
     RweMetadataInputs meta_;
+    std::optional<RweFieldPlaces> places_;  // once the fields are there
     std::optional<std::pair<float, float>> lastSea_;  // density, viscosity
 };
 
