@@ -136,6 +136,15 @@ public:
     // each through a handle of its own, for the run's workers) into a
     // store of at most `mostBytes`, which takeSharedBlocks() hands on.
     void readWhole(int threads, std::size_t mostBytes);
+    // The exact extremes of band 1 once known (low above high: no cell
+    // holds a value): after readWhole() or minMax() has read the cells,
+    // or takeExtremes(); nothing before, and after a readWhole() of a
+    // cell type whose extremes are GDAL's to compute.
+    std::optional<std::pair<double, double>> knownExtremes() const { return minMax_; }
+    // Takes the extremes that a whole reading of the same bytes found, in
+    // place of reading: minMax() tells them, and blocks are decoded only
+    // as they are asked for.
+    void takeExtremes(std::pair<double, double> extremes) { minMax_ = extremes; }
     // Reads every block of band 1 once and keeps nothing: a damaged raster
     // is refused (GisError, naming it) without filling GDAL's cache for a
     // raster that may only be looked at.
