@@ -173,7 +173,7 @@ TEST(BathymetryDecoding, EveryBlockIsDecodedAtMostOncePerRun) {
 }
 
 // A raster read whole by one run is known to the next: a run on the same
-// bytes decodes only the blocks its site needs, once each, on one thread
+// bytes decodes only the blocks its sites need, once each, on one thread
 // or several, whatever the run.
 TEST(BathymetryDecoding, ARunOnARasterReadWholeBeforeDecodesOnlyWhatItsSitesNeed) {
     QUOR_REQUIRE_PORTPHILLIP(bay);
@@ -205,6 +205,16 @@ TEST(BathymetryDecoding, ARunOnARasterReadWholeBeforeDecodesOnlyWhatItsSitesNeed
         EXPECT_LT(static_cast<int>(later.decoded.size()), whole / 4);
         EXPECT_EQ(later.again(), 0);
     }
+    // Neighbouring sites on several threads, which want the same blocks at
+    // the same time: one decodes a block, the others wait for it.
+    const std::string many = test::copyBaySites(dir.file("sites"), "many");
+    const CountedRun side = countedRun(raster, dir.file("home"), dir.file("counts-many"),
+                                       {"rwe", "--defaults", "--fast", "--threads", "8", "--bathymetry", raster,
+                                        "--wind", bay + "/sample_56.Wind_RWE", "--sites", many, "--output",
+                                        dir.file("many.gpkg"), "--quiet"});
+    ASSERT_EQ(side.ran.exit, 0) << side.ran.err;
+    EXPECT_GT(side.decoded.size(), 0u);
+    EXPECT_EQ(side.again(), 0) << "of " << side.decoded.size() << " blocks decoded, these more than once";
 }
 
 // What is remembered is the raster's bytes: the same name, size and time
