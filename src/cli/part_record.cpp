@@ -1,7 +1,5 @@
 #include "cli/part_record.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -10,6 +8,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/file_digest.h"
 #include "platform/gis/dataset_identity.h"
 #include "platform/numbers.h"
 #include "platform/folders.h"
@@ -30,24 +29,11 @@ constexpr const char* kSettingPrefix = "setting.";
 // GDAL's metadata domain of the record inside a dataset.
 constexpr const char* kDomain = "QUOR_RUN";
 
-std::string fileDigest(const std::string& path) {
-    QFile file(QString::fromStdString(path));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        throw std::runtime_error(path + " cannot be read: " + file.errorString().toStdString());
-    return hash.result().toHex().toStdString();
-}
-
-// One file's own SHA-256, as sha256sum gives it; for a dataset of several
-// files, that of sha256sum's lines for them, by name.
+// The digest of the files GDAL reads for an input; one that cannot be
+// read refuses the option that named it.
 InputDigest inputDigest(const std::string& option, const std::string& name, const std::string& path) {
     try {
-        const auto files = pg::datasetFiles(path);
-        if (files.size() == 1) return {name, path, fileDigest(files.front())};
-        std::string lines;
-        for (const auto& f : files) lines += fileDigest(f) + "  " + fs::path(f).filename().string() + "\n";
-        return {name, path,
-                QCryptographicHash::hash(QByteArray::fromStdString(lines), QCryptographicHash::Sha256).toHex().toStdString()};
+        return {name, path, platform::filesDigest(pg::datasetFiles(path))};
     } catch (const std::exception& e) {
         throw badOption(option, path, e.what());
     }

@@ -10,9 +10,12 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/file_digest.h"
 #include "platform/folders.h"
+#include "platform/gis/dataset_identity.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/raster_readings.h"
 #include "platform/gis/workspace.h"
 #include "platform/run_threads.h"
 
@@ -88,13 +91,27 @@ std::shared_ptr<pg::Raster> heldReading(const std::string& path) {
     return nullptr;
 }
 
+// The digest a raster's whole reading is remembered by: that of its
+// files' bytes. Empty when it has no file or one cannot be read.
+std::string readingKey(pg::Raster& raster) {
+    try {
+        const auto files = pg::datasetFiles(*raster.dataset());
+        return files.empty() ? std::string() : platform::filesDigest(files);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 // Opens a raster and reads every block of its first band once, so that a
 // truncated or damaged file is refused with GDAL's own words at the start
 // rather than passing for cells without data in the middle of a run. A
 // raster only chosen keeps nothing of the reading. A raster read for a run
 // keeps its extremes and decoded blocks, and while it is held, opening the
 // same unchanged file for a run again hands it back: the checks before a
-// run and the run itself decode the cells once.
+// run and the run itself decode the cells once. What a reading for a run
+// found is remembered across runs by the digest of the raster's bytes:
+// the same bytes again are known whole and their extremes known, and a
+// run decodes only the blocks its sites need, as they need them.
 std::shared_ptr<pg::Raster> openReadableRaster(const std::string& path, std::optional<int> runThreads) {
     if (runThreads)
         if (auto held = heldReading(path)) return held;
@@ -104,7 +121,17 @@ std::shared_ptr<pg::Raster> openReadableRaster(const std::string& path, std::opt
         raster->checkBlocks();
         return raster;
     }
-    raster->readWhole(*runThreads, pg::kSharedBlockBytes);
+    const std::string digest = readingKey(*raster);
+    std::optional<std::pair<double, double>> known;
+    if (!digest.empty()) known = pg::rememberedExtremes(digest);
+    if (known) {
+        raster->takeExtremes(*known);
+    } else {
+        raster->readWhole(*runThreads, pg::kSharedBlockBytes);
+        // Bytes that changed during the reading may not be the digested ones.
+        const auto found = raster->knownExtremes();
+        if (!digest.empty() && found && stampOf(path) == before) pg::rememberExtremes(digest, *found);
+    }
     std::lock_guard<std::mutex> lock(readingMutex());
     lastReading() = RunReading{path, raster, before};
     return raster;

@@ -90,7 +90,9 @@ pg::SpatialReference mapDataSpatialReference(const model::MainFormState& mainfor
 // reason. Read whole on the run's threads: its extremes and, for workers,
 // its decoded blocks come with it. While the raster a reading for a run
 // gave is held and its file unchanged, that raster is handed back, not
-// read again.
+// read again. A raster whose files hold the same bytes as one read whole
+// before (platform/gis/raster_readings.h) is not read whole: its extremes
+// come from that reading, and its blocks are decoded as sites need them.
 std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform);
 // The raster openBathymetry would hand back without reading, or null.
 std::shared_ptr<pg::Raster> heldBathymetry(const model::MainFormState& mainform);

@@ -36,6 +36,11 @@ std::string fallbackDataFolder() {
     return QDir(base).filePath(QStringLiteral("Quor/Quor 4")).toStdString();
 }
 
+std::string cacheFolder() {
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return QDir(base).filePath(QStringLiteral("quor")).toStdString();
+}
+
 bool IsDir(const std::string& d) {
     // An empty text names the root, as it always has: it answers True.
     QString p = QString::fromStdString(d).trimmed();

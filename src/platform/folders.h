@@ -24,6 +24,10 @@ DocumentsFolder queryDocumentsFolder();
 // folder: ".../Quor/Quor 4" under the user's data location.
 std::string fallbackDataFolder();
 
+// The per-user folder of what the program keeps only to be faster, which
+// may go at any time: "quor" in $XDG_CACHE_HOME, else in ~/.cache.
+std::string cacheFolder();
+
 // True when d (blanks around it ignored) names an existing directory;
 // the empty text names the root and answers True.
 bool IsDir(const std::string& d);

@@ -4,9 +4,17 @@
 
 #include <QProcessEnvironment>
 
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
 #include <sstream>
+#include <tuple>
+#include <vector>
 
 #include "model/model_state.h"
 #include "project/project_file.h"
@@ -14,6 +22,106 @@
 #include "test_support.h"
 
 using namespace quor;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One run of quor-run with the counting library, its home `home`: the
+// times each block of `raster` was decoded, by block.
+struct CountedRun {
+    test::Ran ran;
+    std::map<unsigned, unsigned> decoded;
+    int again() const {
+        int n = 0;
+        for (const auto& [block, times] : decoded) n += times > 1 ? 1 : 0;
+        return n;
+    }
+};
+
+CountedRun countedRun(const std::string& raster, const std::string& home, const std::string& counts,
+                      const std::vector<std::string>& args) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", QString::fromStdString(home));
+    env.remove("XDG_CONFIG_HOME");
+    env.remove("XDG_CACHE_HOME");
+    env.remove("QUOR_THREADS");
+    env.insert("LD_PRELOAD", QUOR_DECODE_COUNT_LIBRARY);
+    env.insert("QUOR_DECODE_COUNT", QString::fromStdString(counts));
+    // Under AddressSanitizer the counting library comes first.
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    CountedRun run;
+    run.ran = test::runProgram(QUOR_RUN_PROGRAM, args, home, env);
+    std::ifstream in(counts);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string file;
+        unsigned block = 0, times = 0;
+        fields >> file >> block >> times;
+        if (file == raster) run.decoded[block] = times;
+    }
+    return run;
+}
+
+// The number of blocks of band 1 of a raster.
+int blocksOf(const std::string& raster) {
+    GDALAllRegister();
+    std::unique_ptr<GDALDataset> ds(GDALDataset::Open(raster.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+    int w = 0, h = 0;
+    ds->GetRasterBand(1)->GetBlockSize(&w, &h);
+    return ((ds->GetRasterXSize() + w - 1) / w) * ((ds->GetRasterYSize() + h - 1) / h);
+}
+
+// Writes `bytes` over a file from `offset` on, keeping its size and time.
+void rewriteInPlace(const std::string& path, std::size_t offset, const std::string& bytes) {
+    const auto time = fs::last_write_time(path);
+    {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<std::streamoff>(offset));
+        f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    fs::last_write_time(path, time);
+}
+
+std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// A GeoTIFF over the bay, in its reference, of 100 m cells in tiles of
+// 64, every cell `depth` but those of the first tile, `corner`.
+void writeBayRaster(const std::string& path, float depth, float corner, std::optional<double> noData) {
+    GDALAllRegister();
+    const char* options[] = {"TILED=YES", "BLOCKXSIZE=64", "BLOCKYSIZE=64", "COMPRESS=DEFLATE", nullptr};
+    const int w = 700, h = 720;
+    std::unique_ptr<GDALDataset> ds(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+        path.c_str(), w, h, 1, GDT_Float32, const_cast<char**>(options)));
+    double gt[6] = {268000, 100, 0, 5814000, 0, -100};
+    ds->SetGeoTransform(gt);
+    OGRSpatialReference srs;
+    srs.importFromEPSG(32755);
+    ds->SetSpatialRef(&srs);
+    if (noData) ds->GetRasterBand(1)->SetNoDataValue(*noData);
+    std::vector<float> cells(static_cast<std::size_t>(w) * h, depth);
+    for (int r = 0; r < 64; ++r)
+        for (int c = 0; c < 64; ++c) cells[static_cast<std::size_t>(r) * w + c] = corner;
+    ASSERT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, w, h, cells.data(), w, h, GDT_Float32, 0, 0), CE_None);
+}
+
+// Every field of every site an output holds.
+std::vector<std::string> outputRows(const std::string& gpkg) {
+    GDALAllRegister();
+    std::vector<std::string> fields;
+    {
+        std::unique_ptr<GDALDataset> ds(GDALDataset::Open(gpkg.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+        if (!ds) return {"no output"};
+        OGRFeatureDefn* defn = ds->GetLayer(0)->GetLayerDefn();
+        for (int i = 0; i < defn->GetFieldCount(); ++i) fields.emplace_back(defn->GetFieldDefn(i)->GetNameRef());
+    }
+    return test::layerRows(gpkg, "", fields);
+}
+
+}  // namespace
 
 // The checks before a run (the raster chosen or the project's opened, its
 // extremes, REI's sign flag) and the run itself share one reading: no
@@ -26,31 +134,15 @@ TEST(BathymetryDecoding, EveryBlockIsDecodedAtMostOncePerRun) {
     const std::string raster = bay + "/bathy_portphillip_m.tif";
     int runs = 0;
     const auto check = [&](std::vector<std::string> args) {
-        const std::string counts = dir.file("counts" + std::to_string(++runs));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", QString::fromStdString(dir.file("home")));
-        env.remove("XDG_CONFIG_HOME");
-        env.remove("QUOR_THREADS");
-        env.insert("LD_PRELOAD", QUOR_DECODE_COUNT_LIBRARY);
-        env.insert("QUOR_DECODE_COUNT", QString::fromStdString(counts));
-        // Under AddressSanitizer the counting library comes first.
-        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+        ++runs;
         args.insert(args.end(), {"--output", dir.file("out" + std::to_string(runs) + ".gpkg"), "--quiet"});
-        const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, args, dir.file("home"), env);
-        ASSERT_EQ(ran.exit, 0) << ran.err;
-        std::ifstream in(counts);
-        int blocks = 0, again = 0;
-        for (std::string line; std::getline(in, line);) {
-            std::istringstream fields(line);
-            std::string file;
-            unsigned block = 0, times = 0;
-            fields >> file >> block >> times;
-            if (file != raster) continue;
-            ++blocks;
-            if (times > 1) ++again;
-        }
+        // A home of its own: no reading of an earlier run is remembered.
+        const CountedRun run = countedRun(raster, dir.file("home" + std::to_string(runs)),
+                                          dir.file("counts" + std::to_string(runs)), args);
+        ASSERT_EQ(run.ran.exit, 0) << run.ran.err;
+        const int blocks = static_cast<int>(run.decoded.size());
         EXPECT_GT(blocks, 0) << "no decode counted: the counting library did not see the run";
-        EXPECT_EQ(again, 0) << "of " << blocks << " blocks decoded, these were decoded more than once";
+        EXPECT_EQ(run.again(), 0) << "of " << blocks << " blocks decoded, these were decoded more than once";
     };
     for (const std::string model : {"rwe", "rei"}) {
         const bool rei = model == "rei";
@@ -77,5 +169,140 @@ TEST(BathymetryDecoding, EveryBlockIsDecodedAtMostOncePerRun) {
         const std::string file = project::projectFilePath(folder, "bay", mode);
         project::writeProjectFile(file, project::projectFileLines(project::projectTitle(mode), "today", content));
         check({model, "--defaults", "--threads", "3", "--project", file, "--layer", "Pointdata1"});
+    }
+}
+
+// A raster read whole by one run is known to the next: a run on the same
+// bytes decodes only the blocks its sites need, once each, on one thread
+// or several, whatever the run.
+TEST(BathymetryDecoding, ARunOnARasterReadWholeBeforeDecodesOnlyWhatItsSitesNeed) {
+    QUOR_REQUIRE_PORTPHILLIP(bay);
+    test::TempDir dir;
+    fs::create_directories(dir.file("sites"));
+    const std::string sites = test::copyBaySites(dir.file("sites"), "sites", 1);
+    const std::string raster = dir.file("bathy.tif");
+    fs::copy_file(bay + "/bathy_portphillip_m.tif", raster);
+    const int whole = blocksOf(raster);
+    int runs = 0;
+    const auto run = [&](const std::string& model, const std::string& algorithm, const std::string& threads) {
+        ++runs;
+        return countedRun(raster, dir.file("home"), dir.file("counts" + std::to_string(runs)),
+                          {model, "--defaults", algorithm, "--threads", threads, "--shoreline",
+                           bay + "/water_portphillip.shp", "--bathymetry", raster, "--wind",
+                           bay + (model == "rei" ? "/sample.Wind_REI" : "/sample_56.Wind_RWE"), "--sites", sites,
+                           "--output", dir.file("out" + std::to_string(runs) + ".gpkg"), "--quiet"});
+    };
+    const CountedRun first = run("rwe", "--clip", "1");
+    ASSERT_EQ(first.ran.exit, 0) << first.ran.err;
+    EXPECT_EQ(static_cast<int>(first.decoded.size()), whole) << "the first run reads the raster whole";
+    for (const auto& [model, algorithm, threads] :
+         std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"rwe", "--clip", "1"}, {"rwe", "--fast", "3"}, {"rei", "--clip", "3"}, {"rei", "--fast", "1"}}) {
+        SCOPED_TRACE(model + " " + algorithm + " on " + threads + " threads");
+        const CountedRun later = run(model, algorithm, threads);
+        ASSERT_EQ(later.ran.exit, 0) << later.ran.err;
+        EXPECT_GT(later.decoded.size(), 0u) << "no decode counted: the counting library did not see the run";
+        EXPECT_LT(static_cast<int>(later.decoded.size()), whole / 4);
+        EXPECT_EQ(later.again(), 0);
+    }
+    // Neighbouring sites on several threads, which want the same blocks at
+    // the same time: one decodes a block, the others wait for it.
+    const std::string many = test::copyBaySites(dir.file("sites"), "many");
+    const CountedRun side = countedRun(raster, dir.file("home"), dir.file("counts-many"),
+                                       {"rwe", "--defaults", "--fast", "--threads", "8", "--bathymetry", raster,
+                                        "--wind", bay + "/sample_56.Wind_RWE", "--sites", many, "--output",
+                                        dir.file("many.gpkg"), "--quiet"});
+    ASSERT_EQ(side.ran.exit, 0) << side.ran.err;
+    EXPECT_GT(side.decoded.size(), 0u);
+    EXPECT_EQ(side.again(), 0) << "of " << side.decoded.size() << " blocks decoded, these more than once";
+}
+
+// What is remembered is the raster's bytes: the same name, size and time
+// with other bytes is read whole again, and damage is refused with GDAL's
+// words as on a first reading.
+TEST(BathymetryDecoding, ARasterRewrittenInPlaceIsReadWholeAgain) {
+    QUOR_REQUIRE_PORTPHILLIP(bay);
+    test::TempDir dir;
+    fs::create_directories(dir.file("sites"));
+    const std::string sites = test::copyBaySites(dir.file("sites"), "sites", 1);
+    const std::string raster = dir.file("bathy.tif");
+    fs::copy_file(bay + "/bathy_portphillip_m.tif", raster);
+    const int whole = blocksOf(raster);
+    int runs = 0;
+    const auto run = [&] {
+        ++runs;
+        return countedRun(raster, dir.file("home"), dir.file("counts" + std::to_string(runs)),
+                          {"rei", "--defaults", "--fast", "--bathymetry", raster, "--wind", bay + "/sample.Wind_REI",
+                           "--sites", sites, "--output", dir.file("out" + std::to_string(runs) + ".gpkg"), "--quiet"});
+    };
+    ASSERT_EQ(run().ran.exit, 0);
+    const CountedRun known = run();
+    ASSERT_EQ(known.ran.exit, 0) << known.ran.err;
+    ASSERT_LT(static_cast<int>(known.decoded.size()), whole / 4) << "the reading is remembered";
+
+    // Another NoData value, of as many characters: other extremes.
+    const std::string bytes = fileBytes(raster);
+    const std::string noData = std::string("-9999") + '\0';
+    const auto at = bytes.find(noData);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(bytes.find(noData, at + 1), std::string::npos);
+    rewriteInPlace(raster, at, "-9998");
+    const CountedRun other = run();
+    EXPECT_EQ(other.ran.exit, 0) << other.ran.err;
+    EXPECT_EQ(static_cast<int>(other.decoded.size()), whole) << "bytes never read whole are read whole";
+
+    // A tile's compressed bytes overwritten.
+    std::unique_ptr<GDALDataset> ds(GDALDataset::Open(raster.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+    const char* offset = ds->GetRasterBand(1)->GetMetadataItem("BLOCK_OFFSET_5_5", "TIFF");
+    const char* size = ds->GetRasterBand(1)->GetMetadataItem("BLOCK_SIZE_5_5", "TIFF");
+    ASSERT_TRUE(offset && size);
+    const std::size_t tile = std::stoull(offset), length = std::stoull(size);
+    ds.reset();
+    rewriteInPlace(raster, tile + length / 4, std::string(length / 2, '\xff'));
+    const CountedRun damaged = run();
+    EXPECT_NE(damaged.ran.exit, 0);
+    EXPECT_NE(damaged.ran.err.find("is damaged: "), std::string::npos) << damaged.ran.err;
+    EXPECT_EQ(damaged.ran.err.find("a block cannot be read"), std::string::npos) << "GDAL's words, not ours";
+}
+
+// Extremes taken from an earlier reading decide as the whole reading did:
+// the depth sign (a positive bathymetry with one negative tile far from
+// the site, which leaves a site on a positive cell without its index) and
+// the refusal of a raster without a valid depth, in the same words.
+TEST(BathymetryDecoding, RememberedExtremesDecideAsAWholeReading) {
+    QUOR_REQUIRE_PORTPHILLIP(bay);
+    test::TempDir dir;
+    fs::create_directories(dir.file("sites"));
+    const std::string sites = test::copyBaySites(dir.file("sites"), "sites", 1);
+    const std::string signs = dir.file("signs.tif"), empty = dir.file("empty.tif");
+    writeBayRaster(signs, 5, -5, std::nullopt);
+    writeBayRaster(empty, -9999, -9999, -9999);
+    int runs = 0;
+    const auto run = [&](const std::string& model, const std::string& raster, const std::string& output) {
+        ++runs;
+        return countedRun(raster, dir.file("home"), dir.file("counts" + std::to_string(runs)),
+                          {model, "--defaults", "--fast", "--bathymetry", raster, "--wind",
+                           bay + (model == "rei" ? "/sample.Wind_REI" : "/sample_56.Wind_RWE"), "--sites", sites,
+                           "--output", output, "--quiet"});
+    };
+    const auto reportOf = [](const std::string& err) { return err.substr(0, err.rfind(';')); };
+
+    const CountedRun whole = run("rei", signs, dir.file("whole.gpkg"));
+    ASSERT_EQ(whole.ran.exit, 0) << whole.ran.err;
+    const CountedRun known = run("rei", signs, dir.file("known.gpkg"));
+    EXPECT_LT(known.decoded.size(), whole.decoded.size()) << "the reading is remembered";
+    EXPECT_EQ(known.ran.exit, 0) << known.ran.err;
+    EXPECT_EQ(outputRows(dir.file("known.gpkg")), outputRows(dir.file("whole.gpkg")));
+
+    for (const std::string model : {"rei", "rwe"}) {
+        SCOPED_TRACE(model);
+        const std::string output = dir.file("refused.gpkg");
+        const CountedRun refused = run(model, empty, output);
+        EXPECT_NE(refused.ran.exit, 0);
+        EXPECT_NE(refused.ran.err.find("holds no"), std::string::npos) << refused.ran.err;
+        const CountedRun again = run(model, empty, output);
+        EXPECT_EQ(again.decoded.size(), 0u) << "the reading is remembered";
+        EXPECT_EQ(again.ran.exit, refused.ran.exit);
+        EXPECT_EQ(reportOf(again.ran.err), reportOf(refused.ran.err));
     }
 }

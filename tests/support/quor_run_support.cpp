@@ -20,6 +20,7 @@ Ran runProgram(const std::string& program, const std::vector<std::string>& args,
         env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", QString::fromStdString(home));
         env.remove("XDG_CONFIG_HOME");
+        env.remove("XDG_CACHE_HOME");
         env.remove("QUOR_THREADS");
     }
     // A bare environment still keeps the sanitizer's settings of a run

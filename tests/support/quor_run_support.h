@@ -18,7 +18,8 @@ struct Ran {
 };
 
 // Starts `program` with `args`, the environment `env` (the test's own,
-// with HOME in `home`, when empty; a sanitizer's settings always), and
+// with HOME in `home` deciding the settings and cache folders, when
+// empty; a sanitizer's settings always), and
 // waits for its end; `meanwhile` runs once it has started.
 Ran runProgram(const std::string& program, const std::vector<std::string>& args, const std::string& home,
                QProcessEnvironment env = {}, const std::function<void(QProcess&)>& meanwhile = {});

@@ -31,11 +31,16 @@ std::vector<std::string> datasetFiles(const std::string& path) {
     detail::ErrorCapture quiet;
     DatasetHandle ds(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_VECTOR | GDAL_OF_READONLY));
     std::vector<std::string> files;
-    if (ds) {
-        CPLStringList list(ds->GetFileList(), TRUE);
-        for (int i = 0; i < list.size(); ++i) files.emplace_back(list[i]);
-    }
+    if (ds) files = datasetFiles(*ds);
     if (files.empty()) files.push_back(path);
+    return files;
+}
+
+std::vector<std::string> datasetFiles(GDALDataset& dataset) {
+    detail::ErrorCapture quiet;
+    CPLStringList list(dataset.GetFileList(), TRUE);
+    std::vector<std::string> files;
+    for (int i = 0; i < list.size(); ++i) files.emplace_back(list[i]);
     std::sort(files.begin(), files.end());
     files.erase(std::unique(files.begin(), files.end()), files.end());
     return files;

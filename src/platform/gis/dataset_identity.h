@@ -8,12 +8,17 @@
 #include <utility>
 #include <vector>
 
+class GDALDataset;
+
 namespace quor::platform::gis {
 
 // The files GDAL reads for the dataset at `path` (a shapefile's
 // companions, a grid's folder...), or `path` alone when GDAL opens no
 // dataset there.
 std::vector<std::string> datasetFiles(const std::string& path);
+// The files GDAL reads for a dataset already open, in the same order;
+// none for one that lives in no file.
+std::vector<std::string> datasetFiles(GDALDataset& dataset);
 
 // SHA-256 (hex) of the layer's features in their order: each one's id and
 // its geometry as ISO WKB. GisError when the layer cannot be read.

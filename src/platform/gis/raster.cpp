@@ -117,8 +117,12 @@ Raster::~Raster() {
 
 SharedBlocks::SharedBlocks(std::size_t blocks, std::size_t blockBytes, std::size_t capacity)
     : blocks_(blocks), blockBytes_(blockBytes), capacity_(capacity),
-      slots_(std::make_unique<std::atomic<const unsigned char*>[]>(blocks)) {
-    for (std::size_t i = 0; i < blocks_; ++i) slots_[i].store(nullptr, std::memory_order_relaxed);
+      slots_(std::make_unique<std::atomic<const unsigned char*>[]>(blocks)),
+      decoding_(std::make_unique<std::atomic<bool>[]>(blocks)) {
+    for (std::size_t i = 0; i < blocks_; ++i) {
+        slots_[i].store(nullptr, std::memory_order_relaxed);
+        decoding_[i].store(false, std::memory_order_relaxed);
+    }
 }
 
 SharedBlocks::~SharedBlocks() {
@@ -139,6 +143,27 @@ const unsigned char* SharedBlocks::publish(std::size_t key, std::unique_ptr<unsi
         return block.release();
     bytes_.fetch_sub(blockBytes_, std::memory_order_relaxed);
     return expected;
+}
+
+const unsigned char* SharedBlocks::findOrClaim(std::size_t key) {
+    for (;;) {
+        if (const unsigned char* block = find(key)) return block;
+        bool expected = false;
+        if (decoding_[key].compare_exchange_strong(expected, true, std::memory_order_acq_rel)) {
+            // Published between the look and the claim: nothing to decode.
+            if (const unsigned char* block = find(key)) {
+                unclaim(key);
+                return block;
+            }
+            return nullptr;
+        }
+        decoding_[key].wait(true, std::memory_order_acquire);
+    }
+}
+
+void SharedBlocks::unclaim(std::size_t key) {
+    decoding_[key].store(false, std::memory_order_release);
+    decoding_[key].notify_all();
 }
 
 std::shared_ptr<SharedBlocks> Raster::takeSharedBlocks(std::size_t mostBytes) {
@@ -203,8 +228,13 @@ const void* Raster::replaceBlock(HeldBlock& h, int bx, int by, unsigned keep, bo
     if (shared_) {
         const std::size_t key = static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksPerRow_) +
                                 static_cast<std::size_t>(bx);
-        const unsigned char* data = shared_->find(key);
+        const unsigned char* data = shared_->findOrClaim(key);
         if (!data) {
+            struct Unclaim {
+                SharedBlocks& store;
+                std::size_t key;
+                ~Unclaim() { store.unclaim(key); }
+            } unclaim{*shared_, key};
             // Read as GDAL's cache would fill the block, bypassing that cache.
             auto block = std::make_unique<unsigned char[]>(shared_->blockBytes());
             if (ds_->GetRasterBand(1)->ReadBlock(bx, by, block.get()) != CE_None)

@@ -71,10 +71,11 @@ int blockCount(int cells, int blockSize);
 
 // Decoded blocks of one raster file, shared by the handles that read it on
 // several threads: a block is decoded once, by whichever handle needs it
-// first, and published for the others. A published block stays, unchanged,
-// as long as the store: reading it takes no lock and touches no count, so
-// handles on every core read side by side. At most `capacity` bytes are
-// published; a handle keeps a block beyond them to itself.
+// first, and published for the others; a handle that needs it meanwhile
+// waits for it rather than decode it too. A published block stays,
+// unchanged, as long as the store: reading it takes no lock and touches no
+// count, so handles on every core read side by side. At most `capacity`
+// bytes are published; a handle keeps a block beyond them to itself.
 class SharedBlocks {
 public:
     SharedBlocks(std::size_t blocks, std::size_t blockBytes, std::size_t capacity);
@@ -93,10 +94,17 @@ public:
     // `block` stays the caller's) or the store is full (null, and `block`
     // stays the caller's), the store takes `block` and returns it.
     const unsigned char* publish(std::size_t key, std::unique_ptr<unsigned char[]>& block);
+    // The block published for key, waiting while another handle decodes
+    // it; or null, and then the caller is the one to decode it, publish it
+    // (or keep it, the store being full) and then unclaim(key), whether
+    // the decoding succeeded or not.
+    const unsigned char* findOrClaim(std::size_t key);
+    void unclaim(std::size_t key);
 
 private:
     const std::size_t blocks_, blockBytes_, capacity_;
     std::unique_ptr<std::atomic<const unsigned char*>[]> slots_;
+    std::unique_ptr<std::atomic<bool>[]> decoding_;
     std::atomic<std::size_t> bytes_{0};
 };
 
@@ -136,6 +144,15 @@ public:
     // each through a handle of its own, for the run's workers) into a
     // store of at most `mostBytes`, which takeSharedBlocks() hands on.
     void readWhole(int threads, std::size_t mostBytes);
+    // The exact extremes of band 1 once known (low above high: no cell
+    // holds a value): after readWhole() or minMax() has read the cells,
+    // or takeExtremes(); nothing before, and after a readWhole() of a
+    // cell type whose extremes are GDAL's to compute.
+    std::optional<std::pair<double, double>> knownExtremes() const { return minMax_; }
+    // Takes the extremes that a whole reading of the same bytes found, in
+    // place of reading: minMax() tells them, and blocks are decoded only
+    // as they are asked for.
+    void takeExtremes(std::pair<double, double> extremes) { minMax_ = extremes; }
     // Reads every block of band 1 once and keeps nothing: a damaged raster
     // is refused (GisError, naming it) without filling GDAL's cache for a
     // raster that may only be looked at.
