@@ -8,7 +8,7 @@ PACKAGES=(
   qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libgl-dev
   libqgis-dev qgis-providers
   libgdal-dev gdal-bin libgeos-dev libproj-dev
-  libcurl4-openssl-dev zlib1g-dev libsqlite3-dev
+  libcurl4-openssl-dev zlib1g-dev libsqlite3-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   slurm-wlm munge parallel
   locales
