@@ -121,6 +121,27 @@ std::vector<std::string> outputRows(const std::string& gpkg) {
     return test::layerRows(gpkg, "", fields);
 }
 
+// One of the bay's sites and a copy of its raster, in a folder of their own.
+// Its runs share one home, so that a reading one run remembers is the
+// next one's; each counts its decodes and writes its output apart.
+struct OneSiteOnACopy {
+    test::TempDir dir;
+    std::string sites, raster;
+    int whole = 0;  // the raster's blocks
+    mutable int runs = 0;
+    explicit OneSiteOnACopy(const std::string& bay) : raster(dir.file("bathy.tif")) {
+        fs::create_directories(dir.file("sites"));
+        sites = test::copyBaySites(dir.file("sites"), "sites", 1);
+        fs::copy_file(bay + "/bathy_portphillip_m.tif", raster);
+        whole = blocksOf(raster);
+    }
+    CountedRun run(std::vector<std::string> args) const {
+        ++runs;
+        args.insert(args.end(), {"--output", dir.file("out" + std::to_string(runs) + ".gpkg"), "--quiet"});
+        return countedRun(raster, dir.file("home"), dir.file("counts" + std::to_string(runs)), args);
+    }
+};
+
 }  // namespace
 
 // The checks before a run (the raster chosen or the project's opened, its
@@ -177,20 +198,14 @@ TEST(BathymetryDecoding, EveryBlockIsDecodedAtMostOncePerRun) {
 // or several, whatever the run.
 TEST(BathymetryDecoding, ARunOnARasterReadWholeBeforeDecodesOnlyWhatItsSitesNeed) {
     QUOR_REQUIRE_PORTPHILLIP(bay);
-    test::TempDir dir;
-    fs::create_directories(dir.file("sites"));
-    const std::string sites = test::copyBaySites(dir.file("sites"), "sites", 1);
-    const std::string raster = dir.file("bathy.tif");
-    fs::copy_file(bay + "/bathy_portphillip_m.tif", raster);
-    const int whole = blocksOf(raster);
-    int runs = 0;
+    const OneSiteOnACopy copy(bay);
+    const test::TempDir& dir = copy.dir;
+    const std::string& raster = copy.raster;
+    const int whole = copy.whole;
     const auto run = [&](const std::string& model, const std::string& algorithm, const std::string& threads) {
-        ++runs;
-        return countedRun(raster, dir.file("home"), dir.file("counts" + std::to_string(runs)),
-                          {model, "--defaults", algorithm, "--threads", threads, "--shoreline",
-                           bay + "/water_portphillip.shp", "--bathymetry", raster, "--wind",
-                           bay + (model == "rei" ? "/sample.Wind_REI" : "/sample_56.Wind_RWE"), "--sites", sites,
-                           "--output", dir.file("out" + std::to_string(runs) + ".gpkg"), "--quiet"});
+        return copy.run({model, "--defaults", algorithm, "--threads", threads, "--shoreline",
+                         bay + "/water_portphillip.shp", "--bathymetry", raster, "--wind",
+                         bay + (model == "rei" ? "/sample.Wind_REI" : "/sample_56.Wind_RWE"), "--sites", copy.sites});
     };
     const CountedRun first = run("rwe", "--clip", "1");
     ASSERT_EQ(first.ran.exit, 0) << first.ran.err;
@@ -222,18 +237,12 @@ TEST(BathymetryDecoding, ARunOnARasterReadWholeBeforeDecodesOnlyWhatItsSitesNeed
 // words as on a first reading.
 TEST(BathymetryDecoding, ARasterRewrittenInPlaceIsReadWholeAgain) {
     QUOR_REQUIRE_PORTPHILLIP(bay);
-    test::TempDir dir;
-    fs::create_directories(dir.file("sites"));
-    const std::string sites = test::copyBaySites(dir.file("sites"), "sites", 1);
-    const std::string raster = dir.file("bathy.tif");
-    fs::copy_file(bay + "/bathy_portphillip_m.tif", raster);
-    const int whole = blocksOf(raster);
-    int runs = 0;
+    const OneSiteOnACopy copy(bay);
+    const std::string& raster = copy.raster;
+    const int whole = copy.whole;
     const auto run = [&] {
-        ++runs;
-        return countedRun(raster, dir.file("home"), dir.file("counts" + std::to_string(runs)),
-                          {"rei", "--defaults", "--fast", "--bathymetry", raster, "--wind", bay + "/sample.Wind_REI",
-                           "--sites", sites, "--output", dir.file("out" + std::to_string(runs) + ".gpkg"), "--quiet"});
+        return copy.run({"rei", "--defaults", "--fast", "--bathymetry", raster, "--wind", bay + "/sample.Wind_REI",
+                         "--sites", copy.sites});
     };
     ASSERT_EQ(run().ran.exit, 0);
     const CountedRun known = run();
