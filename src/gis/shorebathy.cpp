@@ -2,12 +2,12 @@
 
 #include <gdal_priv.h>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <system_error>
-#include <tuple>
 #include <vector>
 
 #include "platform/file_digest.h"
@@ -16,6 +16,7 @@
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster_readings.h"
+#include "platform/gis/shapefile_files.h"
 #include "platform/gis/workspace.h"
 #include "platform/run_threads.h"
 
@@ -33,34 +34,20 @@ std::string folderOf(const std::string& path) {
     return s.empty() ? "." : s;
 }
 
-// What tells a changed raster file: its size and time, or those of every
-// file of a grid folder.
-struct FileStamp {
-    std::uintmax_t size = 0;
-    fs::file_time_type newest = fs::file_time_type::min();
-    std::size_t files = 0;
-    bool operator==(const FileStamp& o) const {
-        return std::tie(size, newest, files) == std::tie(o.size, o.newest, o.files);
-    }
-};
+// What tells a changed raster: the stamp of its file, or of every file of
+// a grid folder, in name order.
+using RasterStamp = std::vector<pg::detail::FileStamp>;
 
-FileStamp stampOf(const std::string& path) {
-    FileStamp st;
+RasterStamp stampOf(const std::string& path) {
     std::error_code ec;
-    auto add = [&](const fs::path& p) {
-        const auto size = fs::file_size(p, ec);
-        if (!ec) st.size += size;
-        const auto time = fs::last_write_time(p, ec);
-        if (!ec && time > st.newest) st.newest = time;
-        ++st.files;
-    };
-    if (fs::is_directory(path, ec)) {
-        for (const auto& e : fs::directory_iterator(path, ec))
-            if (e.is_regular_file(ec)) add(e.path());
-    } else {
-        add(path);
-    }
-    return st;
+    if (!fs::is_directory(path, ec)) return {pg::detail::stampOfFile(path)};
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(path, ec))
+        if (e.is_regular_file(ec)) files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    RasterStamp stamp;
+    for (const auto& f : files) stamp.push_back(pg::detail::stampOfFile(f));
+    return stamp;
 }
 
 // The raster last read whole for a run, and its file as it was before the
@@ -69,7 +56,7 @@ FileStamp stampOf(const std::string& path) {
 struct RunReading {
     std::string path;
     std::weak_ptr<pg::Raster> raster;
-    FileStamp stamp;
+    RasterStamp stamp;
 };
 
 std::mutex& readingMutex() {
@@ -115,7 +102,7 @@ std::string readingKey(pg::Raster& raster) {
 std::shared_ptr<pg::Raster> openReadableRaster(const std::string& path, std::optional<int> runThreads) {
     if (runThreads)
         if (auto held = heldReading(path)) return held;
-    const FileStamp before = stampOf(path);
+    const RasterStamp before = stampOf(path);
     auto raster = pg::Raster::open(path);
     if (!runThreads) {
         raster->checkBlocks();

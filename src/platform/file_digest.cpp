@@ -53,6 +53,12 @@ struct Fd {
 
 }  // namespace
 
+std::string bytesDigest(std::string_view bytes) {
+    Sha256 hash;
+    hash.add(bytes.data(), bytes.size());
+    return hash.hex();
+}
+
 std::string fileDigest(const std::string& path) {
     const auto unreadable = [&] { return FileError(path + " cannot be read: " + std::strerror(errno)); };
     Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
@@ -76,9 +82,7 @@ std::string filesDigest(const std::vector<std::string>& files) {
     if (files.size() == 1) return fileDigest(files.front());
     std::string lines;
     for (const auto& f : files) lines += fileDigest(f) + "  " + std::filesystem::path(f).filename().string() + "\n";
-    Sha256 hash;
-    hash.add(lines.data(), lines.size());
-    return hash.hex();
+    return bytesDigest(lines);
 }
 
 }  // namespace quor::platform

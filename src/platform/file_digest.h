@@ -1,9 +1,13 @@
 #pragma once
 // SHA-256 digests of files' bytes, as sha256sum gives them.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quor::platform {
+
+// The SHA-256 (hex) of some bytes.
+std::string bytesDigest(std::string_view bytes);
 
 // The SHA-256 (hex) of one file's bytes. FileError when it cannot be read.
 std::string fileDigest(const std::string& path);

@@ -548,9 +548,12 @@ private:
     bool fields(pg::Feature& feature, const Site& site) {
         const RweSiteResult r = siteResult(s_, site);
         try {
-            const RweStoredValues stored = site.stored ? *site.stored : rweStoredValues(s_, r);
+            // A run on one thread makes a site's values here, at its commit.
+            std::optional<RweStoredValues> madeHere;
+            if (!site.stored) madeHere = rweStoredValues(s_, r);
             if (!places_) places_ = RweFieldPlaces::of(points_.fields());
-            if (write_rwe_results(points_, feature, stored, site.row ? &*site.row : nullptr, &*places_)) {
+            if (write_rwe_results(points_, feature, site.stored ? *site.stored : *madeHere,
+                                  site.row ? &*site.row : nullptr, &*places_)) {
                 ++out_.storedSites;
                 if (r.failed)
                     ++out_.storedCodes[r.rwe];

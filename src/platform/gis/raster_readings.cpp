@@ -1,7 +1,5 @@
 #include "platform/gis/raster_readings.h"
 
-#include <QByteArray>
-#include <QCryptographicHash>
 #include <QSaveFile>
 
 #include <gdal.h>
@@ -12,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/file_digest.h"
 #include "platform/folders.h"
 
 namespace quor::platform::gis {
@@ -29,12 +28,7 @@ constexpr std::size_t kMostEntries = 256;
 constexpr std::uintmax_t kMostBytes = 1 << 20;
 
 // A line's own check: a line cut short or changed reads as no entry.
-std::string checkOf(const std::string& text) {
-    return QCryptographicHash::hash(QByteArray::fromStdString(text), QCryptographicHash::Sha256)
-        .toHex()
-        .left(16)
-        .toStdString();
-}
+std::string checkOf(const std::string& text) { return bytesDigest(text).substr(0, 16); }
 
 std::string exact(double v) {
     char buffer[64];
