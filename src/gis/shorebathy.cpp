@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "platform/file_digest.h"
+#include "platform/file_stamp.h"
 #include "platform/folders.h"
 #include "platform/gis/dataset_identity.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster_readings.h"
-#include "platform/gis/shapefile_files.h"
 #include "platform/gis/workspace.h"
 #include "platform/run_threads.h"
 
@@ -36,17 +36,17 @@ std::string folderOf(const std::string& path) {
 
 // What tells a changed raster: the stamp of its file, or of every file of
 // a grid folder, in name order.
-using RasterStamp = std::vector<pg::detail::FileStamp>;
+using RasterStamp = std::vector<platform::FileStamp>;
 
 RasterStamp stampOf(const std::string& path) {
     std::error_code ec;
-    if (!fs::is_directory(path, ec)) return {pg::detail::stampOfFile(path)};
+    if (!fs::is_directory(path, ec)) return {platform::stampOfFile(path)};
     std::vector<std::string> files;
     for (const auto& e : fs::directory_iterator(path, ec))
         if (e.is_regular_file(ec)) files.push_back(e.path().string());
     std::sort(files.begin(), files.end());
     RasterStamp stamp;
-    for (const auto& f : files) stamp.push_back(pg::detail::stampOfFile(f));
+    for (const auto& f : files) stamp.push_back(platform::stampOfFile(f));
     return stamp;
 }
 

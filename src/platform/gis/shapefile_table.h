@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_stamp.h"
 #include "platform/gis/fields.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/shapefile_files.h"

@@ -34,6 +34,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_stamp.h"
 #include "platform/gis/fields.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/row_spelling.h"

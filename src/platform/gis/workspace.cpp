@@ -474,7 +474,7 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
         writerOpened(name, *it.first->second.writer);
     };
     std::string unconfirmed;
-    detail::FileStamp made;
+    FileStamp made;
     try {
         detail::replaceTable(dbf, change, &made);
     } catch (const platform::UnconfirmedError& e) {
@@ -485,7 +485,7 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
     }
     // The new table as it now is, once it is surely the one renamed into
     // place: another program's table moved over it at once is not.
-    const detail::FileStamp placed = detail::stampOfFile(dbf);
+    const FileStamp placed = stampOfFile(dbf);
     writeOnIntoTheTableThere();
     // GDAL's handle still reads the table that was replaced.
     if (!readFolderAgain())
@@ -493,7 +493,7 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
                                  " cannot be opened again.");
     // GDAL now reads whatever is at the path: unless that is still the new
     // table, the fields it was made for are not those read.
-    if (placed.device != made.device || placed.inode != made.inode || detail::stampOfFile(dbf) != placed)
+    if (placed.device != made.device || placed.inode != made.inode || stampOfFile(dbf) != placed)
         throw detail::TableChangedError("The table " + dbf +
                                         " was replaced or written by another program just as this program put its "
                                         "new version in place; the other program's table is kept as it is.");

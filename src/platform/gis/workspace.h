@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_stamp.h"
 #include "platform/gis/feature_class.h"
 #include "platform/gis/fields.h"
 #include "platform/gis/gdal_handle.h"
@@ -226,7 +227,7 @@ private:
     mutable std::vector<std::pair<std::string, DatasetHandle>> readOnlyClasses_;
     // The files of each shapefile as last seen: when the listing opened
     // them, or after this program's own writes.
-    std::map<std::string, std::string> listedFiles_;
+    std::map<std::string, std::vector<FileStamp>> listedFiles_;
     std::string tableOf(const std::string& name) const;
     // Lays the table of `name` out anew with the fields GDAL widened.
     void widenFields(const std::string& name, const detail::FieldsWidened& widened);
