@@ -1,11 +1,10 @@
 #include "platform/file_digest.h"
 
-#include <fcntl.h>
+#include <cpl_vsi_error.h>
+#include <cpl_vsi.h>
 #include <openssl/evp.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 
@@ -44,12 +43,20 @@ private:
     std::unique_ptr<EVP_MD_CTX, Free> ctx_;
 };
 
-struct Fd {
-    int fd;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
+struct CloseVsi {
+    void operator()(VSILFILE* f) const { VSIFCloseL(f); }
 };
+
+// The file's path from `folder`, or its name without one; its whole path
+// where it lies on another root.
+std::string nameFrom(const std::string& file, const std::string& folder) {
+    namespace fs = std::filesystem;
+    if (folder.empty()) return fs::path(file).filename().string();
+    std::error_code ec;
+    const fs::path whole = fs::absolute(file, ec).lexically_normal();
+    const fs::path relative = whole.lexically_relative(fs::absolute(folder, ec).lexically_normal());
+    return relative.empty() ? whole.string() : relative.string();
+}
 
 }  // namespace
 
@@ -60,28 +67,43 @@ std::string bytesDigest(std::string_view bytes) {
 }
 
 std::string fileDigest(const std::string& path) {
-    const auto unreadable = [&] { return FileError(path + " cannot be read: " + std::strerror(errno)); };
-    Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0) throw unreadable();
+    const auto unreadable = [&] {
+        const char* reason = VSIGetLastErrorMsg();
+        return FileError(path + " cannot be read" + (reason && *reason ? std::string(": ") + reason : "."));
+    };
+    VSIErrorReset();
+    const std::unique_ptr<VSILFILE, CloseVsi> file(VSIFOpenExL(path.c_str(), "rb", TRUE));
+    if (!file) throw unreadable();
     Sha256 hash;
     constexpr std::size_t kChunk = 1 << 20;
     const auto buffer = std::make_unique<unsigned char[]>(kChunk);
+    std::uint64_t read = 0;
     for (;;) {
-        const ssize_t n = ::read(file.fd, buffer.get(), kChunk);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
+        const std::size_t n = VSIFReadL(buffer.get(), 1, kChunk, file.get());
+        hash.add(buffer.get(), n);
+        read += n;
+        if (n == kChunk) continue;
+        // A short read is the end when the file says so (not every kind
+        // of virtual file does) or when all its bytes were read.
+        VSIStatBufL st;
+        if (!VSIFEofL(file.get()) &&
+            (VSIStatExL(path.c_str(), &st, VSI_STAT_SIZE_FLAG) != 0 || static_cast<std::uint64_t>(st.st_size) != read))
             throw unreadable();
-        }
-        hash.add(buffer.get(), static_cast<std::size_t>(n));
+        return hash.hex();
     }
-    return hash.hex();
 }
 
-std::string filesDigest(const std::vector<std::string>& files) {
-    if (files.size() == 1) return fileDigest(files.front());
+std::string filesDigest(const std::vector<std::string>& files, const std::string& folder) {
+    std::vector<std::string> digests;
+    for (const auto& f : files) digests.push_back(fileDigest(f));
+    return filesDigest(files, digests, folder);
+}
+
+std::string filesDigest(const std::vector<std::string>& files, const std::vector<std::string>& digests,
+                        const std::string& folder) {
+    if (digests.size() == 1) return digests.front();
     std::string lines;
-    for (const auto& f : files) lines += fileDigest(f) + "  " + std::filesystem::path(f).filename().string() + "\n";
+    for (std::size_t i = 0; i < files.size(); ++i) lines += digests[i] + "  " + nameFrom(files[i], folder) + "\n";
     return bytesDigest(lines);
 }
 

@@ -4,7 +4,9 @@
 
 #include <QProcessEnvironment>
 
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
+#include <gdal_utils.h>
 #include <ogrsf_frmts.h>
 
 #include <filesystem>
@@ -106,6 +108,16 @@ void writeBayRaster(const std::string& path, float depth, float corner, std::opt
     for (int r = 0; r < 64; ++r)
         for (int c = 0; c < 64; ++c) cells[static_cast<std::size_t>(r) * w + c] = corner;
     ASSERT_EQ(ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, w, h, cells.data(), w, h, GDT_Float32, 0, 0), CE_None);
+}
+
+// A VRT whose one source is the raster `source` (a VRT's too, not a copy
+// of it), named as GDAL names it.
+void writeVrtOver(const std::string& source, const std::string& vrt) {
+    GDALAllRegister();
+    const char* names[] = {source.c_str()};
+    GDALDatasetH made = GDALBuildVRT(vrt.c_str(), 1, nullptr, names, nullptr, nullptr);
+    ASSERT_TRUE(made) << vrt;
+    GDALClose(made);
 }
 
 // Every field of every site an output holds.
@@ -314,4 +326,25 @@ TEST(BathymetryDecoding, RememberedExtremesDecideAsAWholeReading) {
         EXPECT_EQ(again.ran.exit, refused.ran.exit);
         EXPECT_EQ(reportOf(again.ran.err), reportOf(refused.ran.err));
     }
+}
+
+// The record of an --output run takes the bathymetry as GDAL reads it:
+// a VRT over a raster inside a zip runs, and gives the raster's results.
+TEST(BathymetryDecoding, AnOutputRunReadsASourceInsideAZip) {
+    QUOR_REQUIRE_PORTPHILLIP(bay);
+    const OneSiteOnACopy copy(bay);
+    const std::string zipped = "/vsizip/" + copy.dir.file("bathy.zip") + "/bathy.tif";
+    const std::string bytes = fileBytes(copy.raster);
+    VSILFILE* f = VSIFOpenL(zipped.c_str(), "wb");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(VSIFWriteL(bytes.data(), 1, bytes.size(), f), bytes.size());
+    ASSERT_EQ(VSIFCloseL(f), 0);
+    const std::string vrt = copy.dir.file("zipped.vrt");
+    writeVrtOver(zipped, vrt);
+    for (const std::string& raster : {copy.raster, vrt}) {
+        const CountedRun ran = copy.run({"rei", "--defaults", "--fast", "--bathymetry", raster, "--wind",
+                                         bay + "/sample.Wind_REI", "--sites", copy.sites});
+        EXPECT_EQ(ran.ran.exit, 0) << ran.ran.err;
+    }
+    EXPECT_EQ(outputRows(copy.dir.file("out2.gpkg")), outputRows(copy.dir.file("out1.gpkg")));
 }
