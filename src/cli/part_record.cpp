@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 
+#include "gis/shorebathy.h"
 #include "platform/file_digest.h"
 #include "platform/gis/dataset_identity.h"
 #include "platform/numbers.h"
@@ -127,7 +128,12 @@ PartRecord runRecord(const RunOptions& o, const model::ApplicationState& app, co
     }
     const auto& f = app.form;
     const char* project = o.has("--project") ? "--project" : nullptr;
-    r.inputs.push_back(inputDigest(project ? project : "--bathymetry", "bathymetry", f.bathycov));
+    try {
+        // The digest the run's reading took: the raster is not read again.
+        r.inputs.push_back({"bathymetry", f.bathycov, gis::bathymetryDigest(f)});
+    } catch (const std::exception& e) {
+        throw badOption(project ? project : "--bathymetry", f.bathycov, e.what());
+    }
     const bool clips = o.model == Model::Rei ? app.holder.indexcheck == 0 : app.state.wv_indexcheck == 0;
     if (clips && !f.shorename.empty())
         r.inputs.push_back(inputDigest(project ? project : "--shoreline", "shoreline", f.shorecov + "/" + f.shorename));

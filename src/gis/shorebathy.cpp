@@ -1,8 +1,5 @@
 #include "gis/shorebathy.h"
 
-#include <gdal_priv.h>
-
-#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <mutex>
@@ -13,9 +10,9 @@
 #include "platform/file_digest.h"
 #include "platform/file_stamp.h"
 #include "platform/folders.h"
-#include "platform/gis/dataset_identity.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/raster_files.h"
 #include "platform/gis/raster_readings.h"
 #include "platform/gis/workspace.h"
 #include "platform/run_threads.h"
@@ -34,29 +31,25 @@ std::string folderOf(const std::string& path) {
     return s.empty() ? "." : s;
 }
 
-// What tells a changed raster: the stamp of its file, or of every file of
-// a grid folder, in name order.
+// What tells a changed raster: the stamps of its files.
 using RasterStamp = std::vector<platform::FileStamp>;
 
-RasterStamp stampOf(const std::string& path) {
-    std::error_code ec;
-    if (!fs::is_directory(path, ec)) return {platform::stampOfFile(path)};
-    std::vector<std::string> files;
-    for (const auto& e : fs::directory_iterator(path, ec))
-        if (e.is_regular_file(ec)) files.push_back(e.path().string());
-    std::sort(files.begin(), files.end());
+RasterStamp stampOf(const std::vector<std::string>& files) {
     RasterStamp stamp;
     for (const auto& f : files) stamp.push_back(platform::stampOfFile(f));
     return stamp;
 }
 
-// The raster last read whole for a run, and its file as it was before the
-// reading. Held by whoever uses it (the command line's checks, a run); the
-// record alone keeps nothing in memory.
+// The raster last read whole for a run, its files and their stamps from
+// before the reading, and the digest they were known by. Held by whoever
+// uses it (the command line's checks, a run); the record alone keeps
+// nothing in memory.
 struct RunReading {
     std::string path;
     std::weak_ptr<pg::Raster> raster;
+    std::vector<std::string> files;
     RasterStamp stamp;
+    std::string digest;
 };
 
 std::mutex& readingMutex() {
@@ -69,23 +62,29 @@ RunReading& lastReading() {
     return reading;
 }
 
-std::shared_ptr<pg::Raster> heldReading(const std::string& path) {
+// The last reading when it was of `path`, its raster is held and its files
+// are unchanged.
+std::optional<RunReading> heldRunReading(const std::string& path) {
     std::lock_guard<std::mutex> lock(readingMutex());
     const RunReading& last = lastReading();
-    if (last.path != path) return nullptr;
-    auto raster = last.raster.lock();
-    if (raster && stampOf(path) == last.stamp) return raster;
-    return nullptr;
+    if (last.path != path || last.raster.expired() || stampOf(last.files) != last.stamp) return std::nullopt;
+    return last;
 }
 
-// The digest a raster's whole reading is remembered by: that of its
-// files' bytes. Empty when it has no file or one cannot be read.
-std::string readingKey(pg::Raster& raster) {
+std::shared_ptr<pg::Raster> heldReading(const std::string& path) {
+    const auto held = heldRunReading(path);
+    return held ? held->raster.lock() : nullptr;
+}
+
+// What is remembered of a raster read for a run, by the digest of every
+// file it is read from; nothing when they cannot all be named or read, and
+// the raster is read whole.
+std::optional<pg::RememberedReading> remembered(const std::string& path, const pg::RasterFiles& files) {
+    if (!files.complete) return std::nullopt;
     try {
-        const auto files = pg::datasetFiles(*raster.dataset());
-        return files.empty() ? std::string() : platform::filesDigest(files);
+        return pg::rememberedReading(files.files, folderOf(path));
     } catch (const std::exception&) {
-        return {};
+        return std::nullopt;
     }
 }
 
@@ -94,7 +93,7 @@ std::string readingKey(pg::Raster& raster) {
 // rather than passing for cells without data in the middle of a run. A
 // raster only chosen keeps nothing of the reading. A raster read for a run
 // keeps its extremes and decoded blocks, and while it is held, opening the
-// same unchanged file for a run again hands it back: the checks before a
+// same unchanged files for a run again hands it back: the checks before a
 // run and the run itself decode the cells once. What a reading for a run
 // found is remembered across runs by the digest of the raster's bytes:
 // the same bytes again are known whole and their extremes known, and a
@@ -102,25 +101,26 @@ std::string readingKey(pg::Raster& raster) {
 std::shared_ptr<pg::Raster> openReadableRaster(const std::string& path, std::optional<int> runThreads) {
     if (runThreads)
         if (auto held = heldReading(path)) return held;
-    const RasterStamp before = stampOf(path);
+    const platform::FileStamp opened = platform::stampOfFile(path);
     auto raster = pg::Raster::open(path);
     if (!runThreads) {
         raster->checkBlocks();
         return raster;
     }
-    const std::string digest = readingKey(*raster);
-    std::optional<std::pair<double, double>> known;
-    if (!digest.empty()) known = pg::rememberedExtremes(digest);
-    if (known) {
-        raster->takeExtremes(*known);
+    const pg::RasterFiles files = pg::rasterFiles(*raster->dataset());
+    const RasterStamp before = stampOf(files.files);
+    const auto known = remembered(path, files);
+    if (known && known->extremes) {
+        raster->takeExtremes(*known->extremes);
     } else {
         raster->readWhole(*runThreads, pg::kSharedBlockBytes);
         // Bytes that changed during the reading may not be the digested ones.
         const auto found = raster->knownExtremes();
-        if (!digest.empty() && found && stampOf(path) == before) pg::rememberExtremes(digest, *found);
+        if (known && found && stampOf(files.files) == before && platform::stampOfFile(path) == opened)
+            pg::rememberExtremes(known->digest, *found);
     }
     std::lock_guard<std::mutex> lock(readingMutex());
-    lastReading() = RunReading{path, raster, before};
+    lastReading() = RunReading{path, raster, files.files, before, known ? known->digest : std::string()};
     return raster;
 }
 
@@ -249,6 +249,14 @@ std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform)
 
 std::shared_ptr<pg::Raster> heldBathymetry(const model::MainFormState& mainform) {
     return heldReading(mainform.bathycov);
+}
+
+std::string bathymetryDigest(const model::MainFormState& mainform) {
+    const std::string& path = mainform.bathycov;
+    if (const auto held = heldRunReading(path); held && !held->digest.empty()) return held->digest;
+    const pg::RasterFiles files = pg::rasterFiles(*pg::Raster::open(path)->dataset());
+    if (const auto known = remembered(path, files)) return known->digest;
+    return platform::filesDigest(files.files, folderOf(path));
 }
 
 }  // namespace quor::gis

@@ -93,8 +93,17 @@ pg::SpatialReference mapDataSpatialReference(const model::MainFormState& mainfor
 // read again. A raster whose files hold the same bytes as one read whole
 // before (platform/gis/raster_readings.h) is not read whole: its extremes
 // come from that reading, and its blocks are decoded as sites need them.
+// The files are those of the raster and, for a VRT, of every source,
+// through to the last; a raster whose files cannot all be named is read
+// whole each time.
 std::shared_ptr<pg::Raster> openBathymetry(const model::MainFormState& mainform);
 // The raster openBathymetry would hand back without reading, or null.
 std::shared_ptr<pg::Raster> heldBathymetry(const model::MainFormState& mainform);
+
+// The digest of the files of the raster bathycov (platform/file_digest.h's
+// filesDigest, named from its folder): that of the reading held, taken
+// when it was read; else a file is read for it only when it is new or
+// changed. GisError or FileError when the raster cannot be read.
+std::string bathymetryDigest(const model::MainFormState& mainform);
 
 }  // namespace quor::gis

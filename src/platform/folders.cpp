@@ -37,7 +37,10 @@ std::string fallbackDataFolder() {
 }
 
 std::string cacheFolder() {
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    // A relative XDG_CACHE_HOME is not one: the base-directory rules say
+    // to ignore it, rather than keep the cache wherever a run starts.
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!QDir::isAbsolutePath(base)) base = QDir::homePath() + QStringLiteral("/.cache");
     return QDir(base).filePath(QStringLiteral("quor")).toStdString();
 }
 

@@ -25,7 +25,8 @@ DocumentsFolder queryDocumentsFolder();
 std::string fallbackDataFolder();
 
 // The per-user folder of what the program keeps only to be faster, which
-// may go at any time: "quor" in $XDG_CACHE_HOME, else in ~/.cache.
+// may go at any time: "quor" in $XDG_CACHE_HOME when that is an absolute
+// path, else in ~/.cache.
 std::string cacheFolder();
 
 // True when d (blanks around it ignored) names an existing directory;

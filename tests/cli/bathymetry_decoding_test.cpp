@@ -92,9 +92,10 @@ std::string fileBytes(const std::string& path) {
 
 // A GeoTIFF over the bay, in its reference, of 100 m cells in tiles of
 // 64, every cell `depth` but those of the first tile, `corner`.
-void writeBayRaster(const std::string& path, float depth, float corner, std::optional<double> noData) {
+void writeBayRaster(const std::string& path, float depth, float corner, std::optional<double> noData,
+                    const char* compress = "COMPRESS=DEFLATE") {
     GDALAllRegister();
-    const char* options[] = {"TILED=YES", "BLOCKXSIZE=64", "BLOCKYSIZE=64", "COMPRESS=DEFLATE", nullptr};
+    const char* options[] = {"TILED=YES", "BLOCKXSIZE=64", "BLOCKYSIZE=64", compress, nullptr};
     const int w = 700, h = 720;
     std::unique_ptr<GDALDataset> ds(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
         path.c_str(), w, h, 1, GDT_Float32, const_cast<char**>(options)));
@@ -326,6 +327,52 @@ TEST(BathymetryDecoding, RememberedExtremesDecideAsAWholeReading) {
         EXPECT_EQ(again.ran.exit, refused.ran.exit);
         EXPECT_EQ(reportOf(again.ran.err), reportOf(refused.ran.err));
     }
+}
+
+// What is remembered is every file the cells are read from: the GeoTIFF
+// under a VRT of a VRT, rewritten with the same size and time, gives what
+// a fresh home gives, and damaged, is refused as a first reading refuses it.
+TEST(BathymetryDecoding, AFileUnderANestedVrtRewrittenInPlaceIsReadWholeAgain) {
+    QUOR_REQUIRE_PORTPHILLIP(bay);
+    test::TempDir dir;
+    fs::create_directories(dir.file("sites"));
+    fs::create_directories(dir.file("inner"));
+    const std::string sites = test::copyBaySites(dir.file("sites"), "sites", 1);
+    const std::string tif = dir.file("inner/depths.tif"), outer = dir.file("outer.vrt");
+    writeBayRaster(tif, 5, 5, std::nullopt, "COMPRESS=NONE");
+    writeVrtOver(tif, dir.file("inner/depths.vrt"));
+    writeVrtOver(dir.file("inner/depths.vrt"), outer);
+    int runs = 0;
+    const auto run = [&](const std::string& home) {
+        ++runs;
+        const std::string output = dir.file("out" + std::to_string(runs) + ".gpkg");
+        const CountedRun ran = countedRun(tif, dir.file(home), dir.file("counts" + std::to_string(runs)),
+                                          {"rei", "--defaults", "--fast", "--bathymetry", outer, "--wind",
+                                           bay + "/sample.Wind_REI", "--sites", sites, "--output", output, "--quiet"});
+        return std::make_pair(ran.ran, outputRows(output));
+    };
+    const auto first = run("home");
+    ASSERT_EQ(first.first.exit, 0) << first.first.err;
+
+    // The first tile's cells made negative, in place: the depths' sign
+    // changes, and the site's index with it.
+    std::unique_ptr<GDALDataset> ds(GDALDataset::Open(tif.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+    const std::size_t tile = std::stoull(ds->GetRasterBand(1)->GetMetadataItem("BLOCK_OFFSET_0_0", "TIFF"));
+    ds.reset();
+    const float negative = -5;
+    std::string cells;
+    for (int i = 0; i < 64 * 64; ++i) cells.append(reinterpret_cast<const char*>(&negative), sizeof negative);
+    rewriteInPlace(tif, tile, cells);
+    const auto remembered = run("home"), fresh = run("fresh-home");
+    ASSERT_EQ(fresh.first.exit, 0) << fresh.first.err;
+    ASSERT_NE(fresh.second, first.second) << "the rewrite changes the results";
+    EXPECT_EQ(remembered.first.exit, 0) << remembered.first.err;
+    EXPECT_EQ(remembered.second, fresh.second);
+
+    fs::resize_file(tif, fs::file_size(tif) - 64 * 64 * 4);
+    const auto damaged = run("home"), damagedFresh = run("damaged-home");
+    EXPECT_EQ(damagedFresh.first.exit, 2) << damagedFresh.first.err;
+    EXPECT_EQ(damaged.first.exit, damagedFresh.first.exit) << damaged.first.err;
 }
 
 // The record of an --output run takes the bathymetry as GDAL reads it:

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QStandardPaths>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -7,6 +9,8 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/gis/raster_readings.h"
 #include "test_support.h"
@@ -93,4 +97,48 @@ TEST(RasterReadings, ACacheThatCannotBeWrittenIsNoFailure) {
     write(folder, "a file where the folder would be");
     EXPECT_NO_THROW(rememberExtremes(kDigest, {1, 2}));
     EXPECT_FALSE(rememberedExtremes(kDigest));
+}
+
+// The file is the program's own: a link in its place is neither written
+// nor read through, and what it leads to stays as it was.
+TEST(RasterReadings, ALinkInTheFilesPlaceIsLeftAsItIs) {
+    OwnHome home;
+    rememberExtremes(kDigest, {1, 2});
+    const std::string theirs = home.file("theirs");
+    std::filesystem::rename(readingsFile(), theirs);
+    const std::string before = text(theirs);
+    std::filesystem::create_symlink(theirs, readingsFile());
+    rememberExtremes(kOther, {3, 4});
+    EXPECT_EQ(text(theirs), before);
+    EXPECT_TRUE(std::filesystem::is_symlink(readingsFile()));
+    EXPECT_FALSE(rememberedExtremes(kDigest));
+    EXPECT_FALSE(rememberedExtremes(kOther));
+}
+
+// A cache home that is not an absolute path is ignored, as the XDG
+// base-directory rules say: the cache is not made wherever a run starts.
+TEST(RasterReadings, ARelativeCacheHomeIsIgnored) {
+    OwnHome home;
+    const char* old = std::getenv("XDG_CACHE_HOME");
+    const std::optional<std::string> kept = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("XDG_CACHE_HOME", "relative/cache", 1);
+    QStandardPaths::setTestModeEnabled(false);
+    const std::string file = readingsFile();
+    QStandardPaths::setTestModeEnabled(true);
+    if (kept) setenv("XDG_CACHE_HOME", kept->c_str(), 1);
+    else unsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(file, home.file(".cache/quor/raster-readings"));
+}
+
+// Runs that remember readings at the same moment each keep theirs.
+TEST(RasterReadings, RunsSideBySideKeepEveryEntry) {
+    OwnHome home;
+    const auto digest = [](int i) { return std::string(60, 'c') + std::to_string(1000 + i); };
+    std::vector<std::thread> runs;
+    for (int t = 0; t < 8; ++t)
+        runs.emplace_back([&, t] {
+            for (int i = 0; i < 4; ++i) rememberExtremes(digest(t * 4 + i), {t, i});
+        });
+    for (auto& r : runs) r.join();
+    for (int i = 0; i < 32; ++i) EXPECT_EQ(rememberedExtremes(digest(i)), std::make_pair(double(i / 4), double(i % 4)));
 }
