@@ -54,7 +54,10 @@ std::string nameFrom(const std::string& file, const std::string& folder) {
     if (folder.empty()) return fs::path(file).filename().string();
     std::error_code ec;
     const fs::path whole = fs::absolute(file, ec).lexically_normal();
-    const fs::path relative = whole.lexically_relative(fs::absolute(folder, ec).lexically_normal());
+    fs::path base = fs::absolute(folder, ec).lexically_normal();
+    // "/a/b/" is the folder b, as "/a/b" is.
+    if (!base.has_filename()) base = base.parent_path();
+    const fs::path relative = whole.lexically_relative(base);
     return relative.empty() ? whole.string() : relative.string();
 }
 

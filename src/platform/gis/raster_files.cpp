@@ -70,8 +70,10 @@ private:
         }
         files_.insert(name);
         // A file GDAL does not open as a raster (a VRT's raw cells) is
-        // read as it is.
+        // read as it is. A source lists its auxiliary files as the raster
+        // itself does (platform/gis/raster.h).
         detail::ErrorCapture quiet;
+        detail::AuxiliaryFilesReadable withAuxiliaryFiles;
         DatasetHandle source(GDALDataset::Open(name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
         if (source) add(*source);
     }
