@@ -114,6 +114,7 @@ std::optional<std::string> ownText(const std::string& path) {
         std::size_t got = 0;
         while (got < text->size()) {
             const ssize_t n = ::read(fd, text->data() + got, text->size() - got);
+            if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
             got += static_cast<std::size_t>(n);
         }
