@@ -38,6 +38,11 @@ std::vector<std::string> undatedLines(const std::string& path) {
     return lines;
 }
 
+// The sites' table as it is on disk.
+std::string tableOf(const std::string& sites) {
+    return test::fileBytes(fs::path(sites).replace_extension(".dbf").string());
+}
+
 struct Case {
     bool rei = false;
     bool fast = false;
@@ -228,5 +233,57 @@ TEST(QuorRunAgainstTheWindow, AUsersFieldUnderAResultsNameIsKeptUnlessTheUserCon
         EXPECT_EQ(ran.exit, 2);
         EXPECT_NE(ran.err.find("field " + field + " that this run writes"), std::string::npos) << ran.err;
         EXPECT_TRUE(dbf(bay.cli) == cliTable) << "quor-run replaced the user's values";
+    }
+}
+
+// Shoreline, bathymetry and sites in degrees, as a user who never
+// projected them has them: a run would take degrees for metres. Both
+// models refuse them in the window and in quor-run alike, naming the
+// dataset and its unit, before anything is written.
+TEST(QuorRunAgainstTheWindow, InputsInDegreesAreRefusedAlikeByBothModelsBeforeAnythingIsWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string wgs84 = pg::SpatialReference::fromEpsg(4326).wkt();
+    for (const bool rei : {false, true}) {
+        const Case c{rei, false, false};
+        SCOPED_TRACE(c.name());
+        Bay bay(c);
+        const std::string geo = bay.w.home.file("geo");
+        fs::create_directories(geo);
+        for (const char* part : {".shp", ".shx", ".dbf"})
+            fs::copy_file(bay.data + "/water_portphillip" + part, geo + "/water" + part);
+        std::ofstream(geo + "/water.prj") << wgs84;
+        const std::string bathymetry = geo + "/bathy.tif";
+        {
+            GDALDriver* tiff = GetGDALDriverManager()->GetDriverByName("GTiff");
+            std::unique_ptr<GDALDataset> ds(tiff->Create(bathymetry.c_str(), 4, 4, 1, GDT_Float32, nullptr));
+            double transform[6] = {144.5, 0.1, 0, -37.8, 0, -0.1};
+            ds->SetGeoTransform(transform);
+            ds->SetProjection(wgs84.c_str());
+            ds->GetRasterBand(1)->Fill(-10);
+        }
+        for (const std::string& sites : {bay.window, bay.cli})
+            std::ofstream(fs::path(sites).replace_extension(".prj")) << wgs84;
+        bay.w.form.shorecov = geo;
+        bay.w.form.shorename = "water.shp";
+        bay.w.form.bathycov = bathymetry;
+        std::vector<std::string> command = bay.command(c);
+        *(std::find(command.begin(), command.end(), "--shoreline") + 1) = geo + "/water.shp";
+        *(std::find(command.begin(), command.end(), "--bathymetry") + 1) = bathymetry;
+        const std::string windowTable = tableOf(bay.window), cliTable = tableOf(bay.cli);
+        const std::string words = "The bathymetry raster " + bathymetry +
+                                  " is in geographic coordinates (WGS 84): its unit is the degree; fetches and depths "
+                                  "need a projected spatial reference in metres.";
+
+        test::runFromTheRunButton(bay.w.window, bay.window);
+        const auto told = bay.w.messages.texts();
+        EXPECT_TRUE(std::any_of(told.begin(), told.end(),
+                                [&](const std::string& t) { return t.find(words) != std::string::npos; }))
+            << ::testing::PrintToString(told);
+        EXPECT_TRUE(tableOf(bay.window) == windowTable) << "the window wrote into the table";
+
+        const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, command, bay.w.home.file("cli-home"));
+        EXPECT_EQ(ran.exit, 2);
+        EXPECT_NE(ran.err.find(words), std::string::npos) << ran.err;
+        EXPECT_TRUE(tableOf(bay.cli) == cliTable) << "quor-run wrote into the table";
     }
 }
