@@ -70,13 +70,13 @@ bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& 
     // The ray fields are added empty: the run writes none of their values.
     std::vector<std::string> written;
     for (const auto& d : defs) written.push_back(d.name);
-    // One question, before anything changes: a re-run is asked as it
-    // always was; any other field of a result's name is the user's own,
-    // and is named.
+    // One question, before anything changes, naming every field whose
+    // values go: a re-run is asked as it always was, then told what it
+    // replaces; any other field of a result's name is the user's own.
     const bool rerun = points.findField(kRweResultFields[0]) >= 0;
     const std::vector<std::string> held = project::fieldsHeld(points, written);
-    if (!held.empty() &&
-        !messages.question(rerun ? std::string(kReplaceRweQuestion) : project::replaceFieldsQuestion(points.name(), held)))
+    if (!held.empty() && !messages.question(rerun ? project::replaceRunQuestion(kReplaceRweQuestion, held)
+                                                  : project::replaceFieldsQuestion(points.name(), held)))
         return true;
     // All in one go: a shapefile gets every missing field or none. Each ray
     // field on its own: a dataset holding some of them gets the rest.

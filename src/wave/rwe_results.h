@@ -39,8 +39,8 @@ std::optional<std::string> rweFieldProblem(const pg::FeatureClass& points, const
 
 // Makes the result fields ready on the run's point class. Batch runs: the
 // class is left alone. When any result field exists (in any letter case),
-// the user is asked once whether to replace the values: in the re-run's
-// words when "RWE" exists, else naming those fields; true means No (the
+// the user is asked once whether to replace the values, naming those
+// fields: in the re-run's words when "RWE" exists; true means No (the
 // run ends without touching anything). Otherwise every missing result
 // field is added, and with `fetchlength` 1 every missing ray field, each
 // on its own (they stay empty: the run writes no ray values), and the

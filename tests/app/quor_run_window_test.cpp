@@ -38,6 +38,20 @@ std::vector<std::string> undatedLines(const std::string& path) {
     return lines;
 }
 
+// A field of the user's at every site of the shapefile or GeoPackage layer.
+void addUserField(const std::string& sites, const std::string& field) {
+    std::unique_ptr<GDALDataset> ds(GDALDataset::Open(sites.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+    ASSERT_TRUE(ds);
+    OGRLayer* layer = ds->GetLayer(0);
+    OGRFieldDefn defn(field.c_str(), OFTReal);
+    ASSERT_EQ(layer->CreateField(&defn), OGRERR_NONE);
+    layer->ResetReading();
+    while (OGRFeatureUniquePtr f{layer->GetNextFeature()}) {
+        f->SetField(field.c_str(), 7.25);
+        ASSERT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
+    }
+}
+
 // The sites' table as it is on disk.
 std::string tableOf(const std::string& sites) {
     return test::fileBytes(fs::path(sites).replace_extension(".dbf").string());
@@ -202,21 +216,8 @@ TEST(QuorRunAgainstTheWindow, AUsersFieldUnderAResultsNameIsKeptUnlessTheUserCon
         SCOPED_TRACE(c.name());
         Bay bay(c);
         const std::string field = rei ? "Index" : "Depth";
-        for (const std::string& sites : {bay.window, bay.cli}) {
-            std::unique_ptr<GDALDataset> ds(GDALDataset::Open(sites.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
-            ASSERT_TRUE(ds);
-            OGRLayer* layer = ds->GetLayer(0);
-            OGRFieldDefn defn(field.c_str(), OFTReal);
-            ASSERT_EQ(layer->CreateField(&defn), OGRERR_NONE);
-            layer->ResetReading();
-            while (OGRFeatureUniquePtr f{layer->GetNextFeature()}) {
-                f->SetField(field.c_str(), 7.25);
-                ASSERT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
-            }
-        }
-        const auto dbf = [](const std::string& sites) {
-            return test::fileBytes(fs::path(sites).replace_extension(".dbf").string());
-        };
+        for (const std::string& sites : {bay.window, bay.cli}) addUserField(sites, field);
+        const auto dbf = tableOf;
         const std::string windowTable = dbf(bay.window), cliTable = dbf(bay.cli);
 
         bay.w.messages.defaultAnswer = false;
@@ -234,6 +235,32 @@ TEST(QuorRunAgainstTheWindow, AUsersFieldUnderAResultsNameIsKeptUnlessTheUserCon
         EXPECT_NE(ran.err.find("field " + field + " that this run writes"), std::string::npos) << ran.err;
         EXPECT_TRUE(dbf(bay.cli) == cliTable) << "quor-run replaced the user's values";
     }
+}
+
+// A user's own "RWE" reads as an earlier run's: the run asks as a re-run
+// does, and the question and quor-run's refusal name every field whose
+// values would go, the user's "Depth" too. No leaves the table as it was.
+TEST(QuorRunAgainstTheWindow, AReRunsQuestionAndRefusalNameEveryFieldTheyWouldReplace) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const Case c{false, false, false};
+    Bay bay(c);
+    for (const std::string& sites : {bay.window, bay.cli})
+        for (const char* field : {"RWE", "Depth"}) addUserField(sites, field);
+    const std::string windowTable = tableOf(bay.window), cliTable = tableOf(bay.cli);
+    const std::string asked = std::string(wave::kReplaceRweQuestion) + " This replaces the fields RWE, Depth.";
+
+    bay.w.messages.defaultAnswer = false;
+    test::runFromTheRunButton(bay.w.window, bay.window);
+    std::vector<std::string> questions;
+    for (const auto& e : bay.w.messages.entries)
+        if (e.isQuestion) questions.push_back(e.text);
+    EXPECT_EQ(questions, std::vector<std::string>{asked});
+    EXPECT_TRUE(tableOf(bay.window) == windowTable) << "the window replaced the user's values";
+
+    const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, bay.command(c), bay.w.home.file("cli-home"));
+    EXPECT_EQ(ran.exit, 2);
+    EXPECT_NE(ran.err.find(asked), std::string::npos) << ran.err;
+    EXPECT_TRUE(tableOf(bay.cli) == cliTable) << "quor-run replaced the user's values";
 }
 
 // Shoreline, bathymetry and sites in degrees, as a user who never

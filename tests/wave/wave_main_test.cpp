@@ -111,7 +111,9 @@ TEST(WaveMainRun, FieldsInOrderAndAnEarlierAnswerOfNoTouchesNothing) {
     rp.setWind(std::vector<double>(16, 20), std::vector<double>(16, 6.25));
     EXPECT_EQ(rp.run(1).end, RunEnd::Declined);
     ASSERT_EQ(rp.p->messages.entries.size(), 1u);
-    EXPECT_EQ(rp.p->messages.entries[0].text, kReplaceRweQuestion);
+    EXPECT_EQ(rp.p->messages.entries[0].text,
+              std::string(kReplaceRweQuestion) + " This replaces the fields RWE, MaxWvH, AvgWvH, MaxWvDr, AvgWvPr, "
+                                                 "MaxWvPr, Depth, HorVel, ShearVel, ShearStrs, CShearStrs, Sed_Motion.");
     EXPECT_EQ(rp.value(1, "RWE"), rwe);
     EXPECT_FALSE(std::filesystem::exists(rp.tmp.path() + "/proj/Pointdata1.Metadata_RWE"));
 }
