@@ -11,6 +11,7 @@
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "platform/textfile.h"
+#include "project/metadata_file.h"
 #include "project/run_sites.h"
 
 namespace quor::wave {
@@ -182,7 +183,7 @@ bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const mod
 }
 
 std::string rweMetadataPath(const std::string& shpdir, const std::string& shpname1) {
-    return shpdir + "/" + shpname1 + ".Metadata_RWE";
+    return shpdir + "/" + shpname1 + project::kRweMetadataEnd;
 }
 
 std::string generalNumber(double value, int digits) {
@@ -214,6 +215,7 @@ std::vector<std::string> rweMetadataLines(const model::ModelState& s, const mode
                                   "Shoreline data:    " + mf.shorecov,
                                   mf.shorename,
                                   "Wind data:    " + in.windPath,
+                                  project::kPointDataLabel + in.pointData,
                                   ""};
     if (s.orbvel_on != 1) {
         l.emplace_back("Bottom velocity mode: Off");

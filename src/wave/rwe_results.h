@@ -106,8 +106,8 @@ bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const Rwe
 bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const model::ModelState& state,
                        const RweSiteResult& site);
 
-// Where the run's metadata file goes: the dataset's folder and name with
-// ".Metadata_RWE" (a shapefile keeps its ".shp": sites.shp.Metadata_RWE).
+// Where the run's metadata file goes: the dataset's folder and the name
+// it is named after (project::metadataName) with ".Metadata_RWE".
 std::string rweMetadataPath(const std::string& shpdir, const std::string& shpname1);
 
 // What the metadata file records besides the model state.
@@ -115,6 +115,7 @@ struct RweMetadataInputs {
     std::string createdOn;   // date and time, in the system's short formats
     std::string bathyunits;  // "Meter", "Feet" or "Centimeter"
     std::string windPath;    // the wind file the run read
+    std::string pointData;   // the point dataset, as project::pointDataText names it
     int rays = 0;
 };
 

@@ -492,6 +492,7 @@ public:
           debugFolder_(std::move(debugFolder)), metadataPath_(rweMetadataPath(ctx.shpdir, ctx.shpname1)) {
         meta_.bathyunits = unitNameOf(ctx.rays.mainform.bathyunits);
         meta_.windPath = ctx.rays.mainform.windpath;
+        meta_.pointData = ctx.pointData;
         meta_.rays = n;
     }
 

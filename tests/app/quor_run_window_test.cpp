@@ -29,13 +29,22 @@ namespace pg = platform::gis;
 
 constexpr std::int64_t kSites = 100;
 
-// The lines of a metadata file but the one that dates it.
+// The lines of a metadata file but the one that dates it and the one that
+// names the dataset.
 std::vector<std::string> undatedLines(const std::string& path) {
     std::vector<std::string> lines;
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);)
-        if (line.rfind("Created on:", 0) != 0) lines.push_back(line);
+        if (line.rfind("Created on:", 0) != 0 && line.rfind("Point data:", 0) != 0) lines.push_back(line);
     return lines;
+}
+
+// The line of a metadata file that names the dataset, without its line end.
+std::string pointDataLine(const std::string& path) {
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("Point data:", 0) == 0) return line.substr(0, line.find('\r'));
+    return {};
 }
 
 // A field of the user's at every site of the shapefile or GeoPackage layer.
@@ -165,13 +174,16 @@ TEST(QuorRunAgainstTheWindow, EachModelPathAndRouteLeavesTheTableTheRunButtonLea
                     }
                 }
                 if (!rei) {
+                    // Each beside its dataset, named after it, and naming it.
                     const auto metadata = [&](const std::string& sites) {
-                        return geoPackage ? fs::path(sites).parent_path().string() + "/Pointdata1.Metadata_RWE"
-                                          : sites + ".Metadata_RWE";
+                        return sites + (geoPackage ? ".Pointdata1" : "") + ".Metadata_RWE";
                     };
                     const auto lines = undatedLines(metadata(bay.window));
                     EXPECT_GT(lines.size(), 10u);
                     EXPECT_EQ(undatedLines(metadata(bay.cli)), lines);
+                    for (const std::string& sites : {bay.window, bay.cli})
+                        EXPECT_EQ(pointDataLine(metadata(sites)),
+                                  "Point data:    " + sites + (geoPackage ? " (layer Pointdata1)" : ""));
                 }
             }
 }

@@ -631,7 +631,7 @@ TEST_F(QuorRun, ALaterRunRemovesTheFoldersAKilledRunLeft) {
     const test::Ran next = test::runProgram(QUOR_RUN_PROGRAM, plus(inputs("rwe", small), {"--output", out + "/next.gpkg"}), "", env);
     ASSERT_EQ(next.exit, 0) << next.err;
     EXPECT_EQ(entries(temp), std::vector<std::string>{});
-    EXPECT_EQ(entries(out), (std::vector<std::string>{"next.gpkg", "next.gpkg.Metadata_RWE"}));
+    EXPECT_EQ(entries(out), (std::vector<std::string>{"next.gpkg", "next.gpkg.small.Metadata_RWE"}));
 }
 
 // A GeoPackage of the sites alone is copied whole for the run, spatial
@@ -663,5 +663,25 @@ TEST_F(QuorRun, AnOutputGeoPackageHoldsTheSitesWithTheirIndexAndNothingElseOfThe
         std::unique_ptr<OGRFeature> row(index->GetNextFeature());
         EXPECT_EQ(row ? row->GetFieldAsInteger64(0) : -1, 25);
         ds->ReleaseResultSet(index);
+    }
+}
+
+// Two GeoPackages in one folder, each with a layer "sites": each keeps the
+// metadata file of its own run, named after it and naming it.
+TEST_F(QuorRun, TwoGeoPackagesInOneFolderWithALayerOfOneNameEachKeepTheirMetadataFile) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string both = folder("both");
+    for (const std::string name : {"a", "b"}) {
+        const std::string gpkg = both + "/" + name + ".gpkg";
+        test::copyBaySitesToGeoPackage(gpkg, "sites", 5);
+        const test::Ran ran = run(plus(inputs("rwe", gpkg), {"--layer", "sites", "--rays", name == "a" ? "16" : "40"}));
+        ASSERT_EQ(ran.exit, 0) << ran.err;
+    }
+    for (const std::string name : {"a", "b"}) {
+        const std::string gpkg = both + "/" + name + ".gpkg";
+        const std::string metadata = test::fileBytes(gpkg + ".sites.Metadata_RWE");
+        EXPECT_NE(metadata.find("\r\nPoint data:    " + gpkg + " (layer sites)\r\n"), std::string::npos) << metadata;
+        EXPECT_NE(metadata.find(std::string("Number of rays used:    ") + (name == "a" ? "16" : "40")), std::string::npos)
+            << metadata;
     }
 }
