@@ -685,3 +685,27 @@ TEST_F(QuorRun, TwoGeoPackagesInOneFolderWithALayerOfOneNameEachKeepTheirMetadat
             << metadata;
     }
 }
+
+// A table holding a record marked deleted, as dBase and many tools leave
+// one, is read as GDAL reads it: the record is no site, and it stays
+// deleted, its values as they were, when the run replaces the others'.
+TEST_F(QuorRun, ARecordMarkedDeletedIsNoSiteAndStaysAsItWas) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("deleted"), "sites", 5);
+    ASSERT_EQ(run(inputs("rwe", sites)).exit, 0);
+    const std::string dbf = dir.file("deleted/sites.dbf");
+    std::string table = test::fileBytes(dbf);
+    const auto le16 = [&](std::size_t at) {
+        return static_cast<std::size_t>(static_cast<unsigned char>(table[at]) |
+                                        static_cast<unsigned char>(table[at + 1]) << 8);
+    };
+    const std::size_t second = le16(8) + le16(10);  // where the second row starts
+    table[second] = '*';
+    std::ofstream(dbf, std::ios::binary) << table;
+
+    const test::Ran ran = run(plus(inputs("rwe", sites), {"--replace"}));
+    EXPECT_EQ(ran.exit, 0) << ran.err;
+    EXPECT_NE(ran.err.find("4 of 4 sites"), std::string::npos) << ran.err;
+    EXPECT_EQ(test::layerRows(sites, "sites", {"RWE"}).size(), 4u);
+    EXPECT_EQ(test::fileBytes(dbf).substr(second, le16(10)), table.substr(second, le16(10)));
+}
