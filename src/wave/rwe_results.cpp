@@ -19,6 +19,10 @@ namespace quor::wave {
 namespace {
 
 constexpr double kSwitchedOff = -999;
+// A site whose sediment motion is not told has no value there: what a
+// shapefile's blank text reads as, and so the same in every format and
+// route.
+const pg::FieldValue kNoMotion{};
 
 pg::FieldDef doubleField(const std::string& name) { return pg::FieldDef(name, pg::FieldType::Double, {}, 30); }
 
@@ -107,7 +111,7 @@ std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const Rwe
     v.emplace_back(platform::asWritten(static_cast<float>(r(s.pt_depth, 2))));
     if (s.orbvel_on != 1) {
         for (int i = 0; i < 4; ++i) v.emplace_back(kSwitchedOff);
-        v.emplace_back(std::string());
+        v.emplace_back(kNoMotion);
         return v;
     }
     const bool spectral = s.velocity_method == 1;
@@ -116,11 +120,11 @@ std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const Rwe
     v.emplace_back(r(spectral ? s.esa_shearstress : s.lwt_shearstress, 3));
     if (s.sediment_on != 1) {
         v.emplace_back(kSwitchedOff);
-        v.emplace_back(std::string());
+        v.emplace_back(kNoMotion);
     } else if (site.failed) {
         // A failed site says so in every value; whether its sediment moves is unknown.
         v.emplace_back(r(site.rwe, 3));
-        v.emplace_back(std::string());
+        v.emplace_back(kNoMotion);
     } else {
         v.emplace_back(r(s.crit_shearstress, 3));
         v.emplace_back(std::string(s.sed_motion == 1 ? "Yes" : "No"));

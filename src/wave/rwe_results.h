@@ -68,7 +68,8 @@ struct RweSiteResult {
 // The twelve values in field order, rounded as stored: the wave values to
 // 2 decimals, the depth to 2 decimals (as the decimal its single
 // precision value reads as), the bottom
-// values to 3 decimals, -999 and an empty text for parts switched off.
+// values to 3 decimals, -999 for parts switched off, and no value (NULL)
+// in "Sed_Motion" when the motion is not told.
 std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& state, const RweSiteResult& site);
 
 // The values a site's result fields take: rweFieldValues(), or every one

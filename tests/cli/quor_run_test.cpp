@@ -709,3 +709,26 @@ TEST_F(QuorRun, ARecordMarkedDeletedIsNoSiteAndStaysAsItWas) {
     EXPECT_EQ(test::layerRows(sites, "sites", {"RWE"}).size(), 4u);
     EXPECT_EQ(test::fileBytes(dbf).substr(second, le16(10)), table.substr(second, le16(10)));
 }
+
+// A site whose sediment motion is not told has no value in "Sed_Motion"
+// (NULL) in place and in an output alike: a shapefile's blank text, which
+// the output from shapefile sites is made of, reads as no value.
+TEST_F(QuorRun, AnUntoldSedimentMotionIsNoValueInPlaceAndInAnOutput) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string inPlace = folder("motion") + "/sites.gpkg";
+    test::copyBaySitesToGeoPackage(inPlace, "sites", 5);
+    ASSERT_EQ(run(plus(inputs("rwe", inPlace), {"--layer", "sites"})).exit, 0);
+    const std::string out = dir.file("motion.gpkg");
+    const std::string shapefile = test::copyBaySites(folder("motion-shp"), "sites", 5);
+    ASSERT_EQ(run(plus(inputs("rwe", shapefile), {"--output", out})).exit, 0);
+    const auto noValues = [](const std::string& gpkg) {
+        std::unique_ptr<GDALDataset> ds(GDALDataset::Open(gpkg.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+        std::vector<bool> none;
+        OGRLayer* layer = ds ? ds->GetLayerByName("sites") : nullptr;
+        for (OGRFeatureUniquePtr f; layer && (f.reset(layer->GetNextFeature()), f);)
+            none.push_back(f->IsFieldNull(f->GetFieldIndex("Sed_Motion")));
+        return none;
+    };
+    EXPECT_EQ(noValues(inPlace), std::vector<bool>(5, true));
+    EXPECT_EQ(noValues(out), std::vector<bool>(5, true));
+}
