@@ -276,7 +276,7 @@ private:
                 std::vector<std::string> inputs;
                 for (const auto& path : o_.parts)
                     for (const std::string& file : pg::datasetFiles(path)) inputs.push_back(file);
-                target_ = outputTarget(out, SitesSource{reference->path, {}}, std::move(inputs));
+                target_ = outputTarget(out, SitesSource{reference->path, ref.sourceLayer}, std::move(inputs));
             } catch (const BadInput& e) {
                 problem(e.what());
             }
@@ -323,7 +323,7 @@ private:
         try {
             platform::writeTextLines(vrt, {pg::layersInSequence(layers_, whole.sourceLayer)});
             // The model's own metadata lines, as the first part has them.
-            const std::string partMetadata = metadataFileOf(firstPart_, whole.model);
+            const std::string partMetadata = metadataFileOf(firstPart_, whole.sourceLayer, whole.model);
             if (whole.model == Model::Rwe && fs::exists(partMetadata, ec_)) {
                 metadata = folder + "/merged" + (whole.model == Model::Rwe ? ".Metadata_RWE" : ".Metadata_REI");
                 platform::writeTextLines(metadata, withoutRecord(platform::readTextLines(partMetadata)));

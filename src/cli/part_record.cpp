@@ -14,6 +14,7 @@
 #include "platform/numbers.h"
 #include "platform/folders.h"
 #include "platform/textfile.h"
+#include "project/metadata_file.h"
 #include "wave/rwe_settings.h"
 
 namespace quor::cli {
@@ -200,14 +201,15 @@ std::optional<PartRecord> recordOf(const std::vector<std::pair<std::string, std:
     return r;
 }
 
-std::string metadataFileOf(const std::string& output, Model model) {
-    return output + (model == Model::Rwe ? ".Metadata_RWE" : ".Metadata_REI");
+std::string metadataFileOf(const std::string& output, const std::string& layer, Model model) {
+    return project::metadataPath(output, layer,
+                                 model == Model::Rwe ? project::kRweMetadataEnd : project::kReiMetadataEnd);
 }
 
 void writeRecord(const PartRecord& record, const std::string& output, const std::string& driver) {
     const auto items = recordItems(record);
     if (driver == "GPKG") pg::setDatasetMetadata(output, kDomain, items);
-    const std::string file = metadataFileOf(output, record.model);
+    const std::string file = metadataFileOf(output, record.sourceLayer, record.model);
     std::vector<std::string> lines;
     std::error_code ec;
     if (fs::exists(file, ec)) lines = withoutRecord(platform::readTextLines(file));
@@ -229,7 +231,8 @@ std::optional<PartRecord> readRecord(const std::string& output) {
     std::error_code ec;
     std::optional<PartRecord> found;
     for (const Model model : {Model::Rwe, Model::Rei}) {
-        const std::string file = metadataFileOf(output, model);
+        // Not a GeoPackage: no layer names its metadata file.
+        const std::string file = metadataFileOf(output, "", model);
         if (!fs::exists(file, ec)) continue;
         items.clear();
         bool in = false;
@@ -247,8 +250,8 @@ std::optional<PartRecord> readRecord(const std::string& output) {
         if (!in) continue;
         // An RWE and an REI record beside one output: one of them is an
         // earlier output's, and which is not told.
-        if (found) throw std::runtime_error("both " + metadataFileOf(output, Model::Rwe) + " and " +
-                                            metadataFileOf(output, Model::Rei) + " hold a record of it");
+        if (found) throw std::runtime_error("both " + metadataFileOf(output, "", Model::Rwe) + " and " +
+                                            metadataFileOf(output, "", Model::Rei) + " hold a record of it");
         found = recordOf(items);
         if (!found) return std::nullopt;
     }

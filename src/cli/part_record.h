@@ -49,8 +49,9 @@ PartRecord runRecord(const RunOptions& options, const model::ApplicationState& a
 std::vector<std::pair<std::string, std::string>> recordItems(const PartRecord& record);
 std::optional<PartRecord> recordOf(const std::vector<std::pair<std::string, std::string>>& items);
 
-// The metadata file beside an output of the model.
-std::string metadataFileOf(const std::string& output, Model model);
+// The metadata file beside an output of the model whose sites' layer is
+// `layer` (which names it when the output is a GeoPackage).
+std::string metadataFileOf(const std::string& output, const std::string& layer, Model model);
 
 // Writes the record into an output being made: inside it when `driver`
 // keeps metadata, and at the end of its metadata file (made when there is

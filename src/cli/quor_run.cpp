@@ -77,8 +77,8 @@ public:
         : o_(options), terminal_(stderr, progressStyleFor(stderr, options.has("--quiet"))), messages_(terminal_),
           app_(std::make_unique<model::ApplicationState>()), progress_(terminal_, app_->state) {
         // The window's questions, answered by the options.
-        messages_.answer(wave::kReplaceRweQuestion, o_.has("--replace"));
-        messages_.answer(rei::kReplaceReiQuestion, o_.has("--replace"));
+        messages_.answerStartingWith(wave::kReplaceRweQuestion, o_.has("--replace"));
+        messages_.answerStartingWith(rei::kReplaceReiQuestion, o_.has("--replace"));
         messages_.answerEndingWith(project::kReplaceFieldsQuestionEnd, o_.has("--replace"));
         // A stop request is the user's answer to the progress window's question.
         messages_.answer(wave::kCancelQuestion, true);

@@ -196,6 +196,12 @@ InputReferences takeRunInputs(const RunOptions& o, model::ApplicationState& app,
         if (!clips(app)) refs.shoreline = {};
     }
     refs.bathymetry = refs.bathymetryRead->spatialReference();
+    refs.shorelineName = form.shorename;
+    if (auto problem = gis::bathymetryReferenceProblem(refs.bathymetry, form.bathycov)) {
+        const auto project = o.value("--project");
+        throw badOption(project ? "--project" : "--bathymetry", project ? *project : *o.value("--bathymetry"),
+                        *problem);
+    }
     if (app.state.model_mode == model::REI_MODE)
         reiBathymetry(o, form, messages);
     else if (const auto project = o.value("--project"))
@@ -248,7 +254,7 @@ void checkSites(const SitesSource& source, pg::GeometryType type, const pg::Spat
     if (auto problem = gis::sitesReferenceProblem(sites, source.shown(), inputs.bathymetry))
         throw badOption(option, named, *problem);
     if (!inputs.shoreline.isNone())
-        if (auto problem = gis::shorelineReferenceProblem(inputs.shoreline, inputs.bathymetry))
+        if (auto problem = gis::shorelineReferenceProblem(inputs.shoreline, inputs.shorelineName, inputs.bathymetry))
             throw BadInput("--shoreline: " + *problem);
 }
 

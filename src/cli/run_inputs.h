@@ -31,6 +31,7 @@ struct SitesSource {
 struct InputReferences {
     platform::gis::SpatialReference bathymetry;
     platform::gis::SpatialReference shoreline;  // none when the run clips nothing
+    std::string shorelineName;
     // The bathymetry as the run reads it, read once here: while it is held,
     // the run takes it as it is rather than decoding its cells again.
     std::shared_ptr<platform::gis::Raster> bathymetryRead;

@@ -16,6 +16,8 @@
 #include "platform/folders.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/vector_copy.h"
+#include "platform/textfile.h"
+#include "project/metadata_file.h"
 
 namespace quor::cli {
 
@@ -187,7 +189,9 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::ve
     if (fs::is_directory(t.path, ec)) throw badOption("--output", t.path, "this is a folder, not a file.");
     if (fs::equivalent(t.path, sites.path, ec) || fs::absolute(t.path) == fs::absolute(sites.path))
         throw badOption("--output", t.path, "this is the sites' own file, which --output leaves as it is.");
-    t.metadata = t.path + (o.model == Model::Rwe ? ".Metadata_RWE" : ".Metadata_REI");
+    t.layer = layerOf(sites);
+    t.metadata = project::metadataPath(t.path, t.layer, o.model == Model::Rwe ? project::kRweMetadataEnd
+                                                                             : project::kReiMetadataEnd);
     t.overwrite = o.has("--overwrite");
     inputs.push_back(sites.path);
     t.inputs = std::move(inputs);
@@ -336,8 +340,11 @@ void writeOutput(const SitesSource& computed, const std::string& computedMetadat
     }
     if (stop()) throw std::runtime_error("The output was not written: the run was stopped.");
     const fs::path metadataName = fs::path(target.metadata).filename();
+    std::vector<std::string> metadata;
     if (!computedMetadata.empty() && fs::exists(computedMetadata, ec))
-        fs::copy_file(computedMetadata, making / metadataName);
+        metadata = platform::readTextLines(computedMetadata);
+    platform::writeTextLines((making / metadataName).string(),
+                             project::withPointData(metadata, out.string(), target.layer));
     if (finish) finish(made.string());
     // The main file first: a second run to the same output meets it first.
     // The metadata file last, once the files it describes are in place.

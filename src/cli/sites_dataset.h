@@ -39,6 +39,7 @@ SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& 
 struct OutputTarget {
     std::string path;
     std::string driver;       // GDAL's name of the format
+    std::string layer;        // the sites' layer name, which a GeoPackage output keeps
     std::string metadata;     // the run's metadata file beside it
     bool overwrite = false;
     std::vector<std::string> inputs;  // every file the run reads, which the output never replaces
@@ -57,7 +58,9 @@ std::vector<std::string> existingOutputFiles(const OutputTarget& target);
 // set (with --overwrite) stays until then, and goes back when the move
 // fails; without --overwrite, a file of the set that appeared meanwhile
 // is never renamed over. `stop` is asked as it goes and, when it answers
-// true, nothing is written. `finish` is given the output as made, before
+// true, nothing is written. The output's metadata file holds the computed
+// copy's lines (when there is one) with the line naming the dataset naming
+// the output. `finish` is given the output as made, before
 // it takes its place; `progress` the share copied. std::runtime_error with
 // the reason; nothing is left behind.
 void writeOutput(const SitesSource& computed, const std::string& computedMetadata, const OutputTarget& target,

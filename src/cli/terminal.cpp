@@ -182,6 +182,8 @@ void TerminalMessages::message(const std::string& text, platform::MessageIcon ic
 bool TerminalMessages::question(const std::string& text, const std::string&) {
     const auto it = answers_.find(text);
     if (it != answers_.end() && it->second) return true;
+    for (const auto& [start, yes] : starts_)
+        if (yes && text.compare(0, start.size(), start) == 0) return true;
     for (const auto& [end, yes] : endings_)
         if (yes && text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0)
             return true;

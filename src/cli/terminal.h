@@ -68,8 +68,9 @@ public:
     explicit TerminalMessages(Terminal& terminal) : terminal_(terminal) {}
     // The answer to a question of exactly this text.
     void answer(const std::string& question, bool yes) { answers_[question] = yes; }
-    // The answer to every question that ends with this text (one naming
-    // what it asks about).
+    // The answer to every question that begins, or ends, with this text
+    // (one that goes on, or begins, naming what it asks about).
+    void answerStartingWith(const std::string& start, bool yes) { starts_[start] = yes; }
     void answerEndingWith(const std::string& end, bool yes) { endings_[end] = yes; }
     // The questions answered No (the run then keeps what is there).
     const std::string& declined() const { return declined_; }
@@ -82,6 +83,7 @@ public:
 private:
     Terminal& terminal_;
     std::map<std::string, bool> answers_;
+    std::map<std::string, bool> starts_;
     std::map<std::string, bool> endings_;
     std::string declined_;
     std::string lastWarning_;

@@ -5,6 +5,7 @@
 #include "platform/folders.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
+#include "project/metadata_file.h"
 
 namespace quor::project {
 
@@ -49,7 +50,8 @@ RunPoints openGeodatabasePoints(const std::shared_ptr<pg::Workspace>& geodatabas
     if (!geodatabase) throw pg::GisError("There is no open project geodatabase.");
     RunPoints p;
     p.fc = geodatabase->openFeatureClass(name);
-    p.choice = {name, splitAtLastSeparator(geodatabase->path()).first, name};
+    const std::string& file = geodatabase->path();
+    p.choice = {name, splitAtLastSeparator(file).first, metadataName(file, name), pointDataText(file, name)};
     requirePoints(*p.fc, name);
     return p;
 }
@@ -57,7 +59,7 @@ RunPoints openGeodatabasePoints(const std::shared_ptr<pg::Workspace>& geodatabas
 RunPoints openShapefilePoints(const std::string& path) {
     auto [dir, name] = splitAtLastSeparator(path);
     RunPoints p;
-    p.choice = {path, dir, name};
+    p.choice = {path, dir, metadataName(path, ""), pointDataText(path, "")};
     auto ws = pg::Workspace::open(dir);
     std::string cls = name;
     if (platform::lowerExtension(cls) == ".shp") cls.resize(cls.size() - 4);

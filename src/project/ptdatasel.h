@@ -31,7 +31,10 @@ inline constexpr const char* kSelectValidPoint = "Please select a valid point fi
 struct PointDatasetChoice {
     std::string pointsel;  // the text chosen: a class name or a shapefile path
     std::string shpdir;    // the folder holding the geodatabase, or the shapefile's folder
-    std::string shpname1;  // the class name, or the shapefile's file name with ".shp"
+    // What the run's metadata file there is named after: the geodatabase's
+    // file name and the class name, or the shapefile's file name with ".shp".
+    std::string shpname1;
+    std::string pointData;  // the dataset as its metadata file names it
 };
 
 // A run's point dataset, opened, with the choice that names it.

@@ -38,11 +38,23 @@ void requireFields(const platform::gis::FeatureClass& points, const std::vector<
                                       " after they were added: another program has changed it meanwhile.");
 }
 
-std::string replaceFieldsQuestion(const std::string& dataset, const std::vector<std::string>& fields) {
+namespace {
+
+// "field Depth", "fields MaxWvH, Depth".
+std::string namedFields(const std::vector<std::string>& fields) {
     std::string list;
     for (const auto& f : fields) list += (list.empty() ? "" : ", ") + f;
-    return "The point dataset " + dataset + " already has the field" + (fields.size() == 1 ? " " : "s ") + list +
-           kReplaceFieldsQuestionEnd;
+    return (fields.size() == 1 ? "field " : "fields ") + list;
+}
+
+}  // namespace
+
+std::string replaceFieldsQuestion(const std::string& dataset, const std::vector<std::string>& fields) {
+    return "The point dataset " + dataset + " already has the " + namedFields(fields) + kReplaceFieldsQuestionEnd;
+}
+
+std::string replaceRunQuestion(const std::string& asked, const std::vector<std::string>& fields) {
+    return asked + " This replaces the " + namedFields(fields) + ".";
 }
 
 }  // namespace quor::project

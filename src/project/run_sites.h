@@ -35,4 +35,10 @@ inline constexpr const char* kReplaceFieldsQuestionEnd = " that this run writes;
 // run writes; replace their values?"
 std::string replaceFieldsQuestion(const std::string& dataset, const std::vector<std::string>& fields);
 
+// A re-run's question: the model's own (`asked`), then every field of the
+// dataset whose values it replaces, whoever put them there: "Point
+// coverage already has RWE values, do you want to replace them? This
+// replaces the fields RWE, MaxWvH, Depth."
+std::string replaceRunQuestion(const std::string& asked, const std::vector<std::string>& fields);
+
 }  // namespace quor::project

@@ -26,13 +26,15 @@ void prepareFields(pg::FeatureClass& fc, bool fastMode, bool rayLengths) {
     project::requireFields(fc, reiFieldNames(fastMode, rayLengths));
 }
 
-// The run's one question, before anything changes: a re-run (`rerun`
-// holds) is asked as it always was; any other field the run writes or
-// empties is the user's own, and is named. True to go on.
+// The run's one question, before anything changes, naming every field
+// the run writes or empties that the dataset has: a re-run (`rerun`
+// holds) is asked as it always was, then told what it replaces; any other
+// such field is the user's own. True to go on.
 bool replaceAgreed(pg::FeatureClass& fc, bool fastMode, bool rayLengths, bool rerun, platform::Messages& messages) {
     const std::vector<std::string> held = project::fieldsHeld(fc, reiFieldsToEmpty(fc, fastMode, rayLengths));
     if (held.empty()) return true;
-    return messages.question(rerun ? std::string(kReplaceReiQuestion) : project::replaceFieldsQuestion(fc.name(), held));
+    return messages.question(rerun ? project::replaceRunQuestion(kReplaceReiQuestion, held)
+                                   : project::replaceFieldsQuestion(fc.name(), held));
 }
 
 }  // namespace

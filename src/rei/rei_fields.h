@@ -41,9 +41,9 @@ std::vector<std::string> reiFieldsToEmpty(const pg::FeatureClass& fc, bool fastM
 std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fastMode, bool rayLengths);
 
 // Before anything changes, each asks once when the dataset has a field
-// the run writes or empties (in any letter case): in the re-run's words
-// when the mode's own fields are there (the directional values, or for
-// the clip mode "Index"), else naming those fields; No declines the run.
+// the run writes or empties (in any letter case), naming those fields: in
+// the re-run's words when the mode's own fields are there (the
+// directional values, or for the clip mode "Index"); No declines the run.
 //
 // Fast mode. Asks, then adds the missing fields and empties the replaced
 // values in one change. A dataset that refuses the change throws

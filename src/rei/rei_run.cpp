@@ -239,14 +239,16 @@ void checkInputs(ReiRunContext& ctx, gis::RayContext& rays, const pg::FeatureCla
     if (auto problem = project::sitesNotWhole(fc)) throw Refusal{std::string(kCouldNotRun) + "\n" + *problem};
 }
 
-// The sites, and the shoreline that clips their rays, in the bathymetry's
-// coordinates.
+// The bathymetry in metres, and the sites and the shoreline that clips
+// their rays in its coordinates.
 void checkReferences(const pg::FeatureClass& fc, gis::RayContext& rays, const pg::Raster& raster, bool fast) {
+    const auto& mf = rays.mainform;
     const pg::SpatialReference bathymetry = raster.spatialReference();
+    if (auto problem = gis::bathymetryReferenceProblem(bathymetry, mf.bathycov)) throw Refusal{*problem};
     if (auto problem = gis::sitesReferenceProblem(fc.spatialReference(), fc.name(), bathymetry))
         throw Refusal{*problem};
     if (fast) return;
-    if (auto problem = gis::shorelineReferenceProblem(rays.shore().spatialReference(), bathymetry))
+    if (auto problem = gis::shorelineReferenceProblem(rays.shore().spatialReference(), mf.shorename, bathymetry))
         throw Refusal{*problem};
 }
 

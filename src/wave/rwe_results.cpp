@@ -11,6 +11,7 @@
 #include "platform/gis/workspace.h"
 #include "platform/numbers.h"
 #include "platform/textfile.h"
+#include "project/metadata_file.h"
 #include "project/run_sites.h"
 
 namespace quor::wave {
@@ -18,6 +19,10 @@ namespace quor::wave {
 namespace {
 
 constexpr double kSwitchedOff = -999;
+// A site whose sediment motion is not told has no value there: what a
+// shapefile's blank text reads as, and so the same in every format and
+// route.
+const pg::FieldValue kNoMotion{};
 
 pg::FieldDef doubleField(const std::string& name) { return pg::FieldDef(name, pg::FieldType::Double, {}, 30); }
 
@@ -70,13 +75,13 @@ bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& 
     // The ray fields are added empty: the run writes none of their values.
     std::vector<std::string> written;
     for (const auto& d : defs) written.push_back(d.name);
-    // One question, before anything changes: a re-run is asked as it
-    // always was; any other field of a result's name is the user's own,
-    // and is named.
+    // One question, before anything changes, naming every field whose
+    // values go: a re-run is asked as it always was, then told what it
+    // replaces; any other field of a result's name is the user's own.
     const bool rerun = points.findField(kRweResultFields[0]) >= 0;
     const std::vector<std::string> held = project::fieldsHeld(points, written);
-    if (!held.empty() &&
-        !messages.question(rerun ? std::string(kReplaceRweQuestion) : project::replaceFieldsQuestion(points.name(), held)))
+    if (!held.empty() && !messages.question(rerun ? project::replaceRunQuestion(kReplaceRweQuestion, held)
+                                                  : project::replaceFieldsQuestion(points.name(), held)))
         return true;
     // All in one go: a shapefile gets every missing field or none. Each ray
     // field on its own: a dataset holding some of them gets the rest.
@@ -106,7 +111,7 @@ std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const Rwe
     v.emplace_back(platform::asWritten(static_cast<float>(r(s.pt_depth, 2))));
     if (s.orbvel_on != 1) {
         for (int i = 0; i < 4; ++i) v.emplace_back(kSwitchedOff);
-        v.emplace_back(std::string());
+        v.emplace_back(kNoMotion);
         return v;
     }
     const bool spectral = s.velocity_method == 1;
@@ -115,11 +120,11 @@ std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const Rwe
     v.emplace_back(r(spectral ? s.esa_shearstress : s.lwt_shearstress, 3));
     if (s.sediment_on != 1) {
         v.emplace_back(kSwitchedOff);
-        v.emplace_back(std::string());
+        v.emplace_back(kNoMotion);
     } else if (site.failed) {
         // A failed site says so in every value; whether its sediment moves is unknown.
         v.emplace_back(r(site.rwe, 3));
-        v.emplace_back(std::string());
+        v.emplace_back(kNoMotion);
     } else {
         v.emplace_back(r(s.crit_shearstress, 3));
         v.emplace_back(std::string(s.sed_motion == 1 ? "Yes" : "No"));
@@ -182,7 +187,7 @@ bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const mod
 }
 
 std::string rweMetadataPath(const std::string& shpdir, const std::string& shpname1) {
-    return shpdir + "/" + shpname1 + ".Metadata_RWE";
+    return shpdir + "/" + shpname1 + project::kRweMetadataEnd;
 }
 
 std::string generalNumber(double value, int digits) {
@@ -214,6 +219,7 @@ std::vector<std::string> rweMetadataLines(const model::ModelState& s, const mode
                                   "Shoreline data:    " + mf.shorecov,
                                   mf.shorename,
                                   "Wind data:    " + in.windPath,
+                                  project::kPointDataLabel + in.pointData,
                                   ""};
     if (s.orbvel_on != 1) {
         l.emplace_back("Bottom velocity mode: Off");

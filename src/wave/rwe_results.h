@@ -39,8 +39,8 @@ std::optional<std::string> rweFieldProblem(const pg::FeatureClass& points, const
 
 // Makes the result fields ready on the run's point class. Batch runs: the
 // class is left alone. When any result field exists (in any letter case),
-// the user is asked once whether to replace the values: in the re-run's
-// words when "RWE" exists, else naming those fields; true means No (the
+// the user is asked once whether to replace the values, naming those
+// fields: in the re-run's words when "RWE" exists; true means No (the
 // run ends without touching anything). Otherwise every missing result
 // field is added, and with `fetchlength` 1 every missing ray field, each
 // on its own (they stay empty: the run writes no ray values), and the
@@ -68,7 +68,8 @@ struct RweSiteResult {
 // The twelve values in field order, rounded as stored: the wave values to
 // 2 decimals, the depth to 2 decimals (as the decimal its single
 // precision value reads as), the bottom
-// values to 3 decimals, -999 and an empty text for parts switched off.
+// values to 3 decimals, -999 for parts switched off, and no value (NULL)
+// in "Sed_Motion" when the motion is not told.
 std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& state, const RweSiteResult& site);
 
 // The values a site's result fields take: rweFieldValues(), or every one
@@ -106,8 +107,8 @@ bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const Rwe
 bool write_rwe_results(pg::FeatureClass& points, pg::Feature& feature, const model::ModelState& state,
                        const RweSiteResult& site);
 
-// Where the run's metadata file goes: the dataset's folder and name with
-// ".Metadata_RWE" (a shapefile keeps its ".shp": sites.shp.Metadata_RWE).
+// Where the run's metadata file goes: the dataset's folder and the name
+// it is named after (project::metadataName) with ".Metadata_RWE".
 std::string rweMetadataPath(const std::string& shpdir, const std::string& shpname1);
 
 // What the metadata file records besides the model state.
@@ -115,6 +116,7 @@ struct RweMetadataInputs {
     std::string createdOn;   // date and time, in the system's short formats
     std::string bathyunits;  // "Meter", "Feet" or "Centimeter"
     std::string windPath;    // the wind file the run read
+    std::string pointData;   // the point dataset, as project::pointDataText names it
     int rays = 0;
 };
 

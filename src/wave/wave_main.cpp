@@ -1,7 +1,5 @@
 #include "wave/wave_main.h"
 
-#include <ogr_spatialref.h>
-
 #include <time.h>
 #include <algorithm>
 #include <cmath>
@@ -61,19 +59,6 @@ std::string upper(std::string s) {
 std::string num(double v) {
     if (v == 0) v = 0;  // no "-0"
     return platform::formatNumber(v);
-}
-
-// Why a spatial reference cannot carry the run's distances, or nothing.
-std::optional<std::string> notMetric(const pg::SpatialReference& sr, const std::string& what) {
-    if (sr.isNone()) return "The " + what + " has no spatial reference.";
-    if (!sr.isProjected())
-        return "The " + what + " is in geographic coordinates (" + sr.name() +
-               "); fetches and depths need a projected spatial reference in metres.";
-    const double toMetre = sr.ogr()->GetLinearUnits();
-    if (std::abs(toMetre - 1) > 1e-9)
-        return "The " + what + " is not in metres (" + sr.name() +
-               "); fetches and depths need a projected spatial reference in metres.";
-    return std::nullopt;
 }
 
 // Sets every result of the site to a status code; whether its sediment
@@ -177,16 +162,13 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
         return "The bathymetry raster " + mf.bathycov + " holds no valid depth (every cell is NoData).";
 
     const pg::SpatialReference bathySr = raster->spatialReference();
-    if (auto p = notMetric(bathySr, "bathymetry raster")) return p;
-    const pg::SpatialReference pointSr = points.spatialReference();
-    if (auto p = notMetric(pointSr, "point dataset " + points.name())) return p;
-    if (auto p = gis::sitesReferenceProblem(pointSr, points.name(), bathySr)) return p;
+    if (auto p = gis::bathymetryReferenceProblem(bathySr, mf.bathycov)) return p;
+    if (auto p = gis::sitesReferenceProblem(points.spatialReference(), points.name(), bathySr)) return p;
     if (s.wv_indexcheck == 0) {
         try {
             rc.shoreline.reset();
             const auto& shore = rc.shore();
-            if (auto p = notMetric(shore.spatialReference(), "shoreline")) return p;
-            if (auto p = gis::shorelineReferenceProblem(shore.spatialReference(), bathySr)) return p;
+            if (auto p = gis::shorelineReferenceProblem(shore.spatialReference(), mf.shorename, bathySr)) return p;
         } catch (const std::exception& e) {
             return "The shoreline " + mf.shorecov + "/" + mf.shorename + " cannot be used: " + e.what();
         }
@@ -510,6 +492,7 @@ public:
           debugFolder_(std::move(debugFolder)), metadataPath_(rweMetadataPath(ctx.shpdir, ctx.shpname1)) {
         meta_.bathyunits = unitNameOf(ctx.rays.mainform.bathyunits);
         meta_.windPath = ctx.rays.mainform.windpath;
+        meta_.pointData = ctx.pointData;
         meta_.rays = n;
     }
 

@@ -29,13 +29,15 @@ inline constexpr const char* kProcessingDone = "Processing Done";
 struct WaveRunContext {
     gis::RayContext& rays;
     model::RunShell* shell = nullptr;
-    // Folder and name of the run's point dataset, for the metadata file.
+    // Folder and name of the run's metadata file (see PointDatasetChoice).
     std::string shpdir;
     std::string shpname1;
     // The date and time written into the metadata file.
     std::function<std::string()> clock = {};
     // Batch runs hand their per-site log lines here.
     std::function<void(const std::string& line)> batchLog = {};
+    // The point dataset as the metadata file names it.
+    std::string pointData = {};
 };
 
 enum class RunEnd {

@@ -29,13 +29,41 @@ namespace pg = platform::gis;
 
 constexpr std::int64_t kSites = 100;
 
-// The lines of a metadata file but the one that dates it.
+// The lines of a metadata file but the one that dates it and the one that
+// names the dataset.
 std::vector<std::string> undatedLines(const std::string& path) {
     std::vector<std::string> lines;
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);)
-        if (line.rfind("Created on:", 0) != 0) lines.push_back(line);
+        if (line.rfind("Created on:", 0) != 0 && line.rfind("Point data:", 0) != 0) lines.push_back(line);
     return lines;
+}
+
+// The line of a metadata file that names the dataset, without its line end.
+std::string pointDataLine(const std::string& path) {
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("Point data:", 0) == 0) return line.substr(0, line.find('\r'));
+    return {};
+}
+
+// A field of the user's at every site of the shapefile or GeoPackage layer.
+void addUserField(const std::string& sites, const std::string& field) {
+    std::unique_ptr<GDALDataset> ds(GDALDataset::Open(sites.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+    ASSERT_TRUE(ds);
+    OGRLayer* layer = ds->GetLayer(0);
+    OGRFieldDefn defn(field.c_str(), OFTReal);
+    ASSERT_EQ(layer->CreateField(&defn), OGRERR_NONE);
+    layer->ResetReading();
+    while (OGRFeatureUniquePtr f{layer->GetNextFeature()}) {
+        f->SetField(field.c_str(), 7.25);
+        ASSERT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
+    }
+}
+
+// The sites' table as it is on disk.
+std::string tableOf(const std::string& sites) {
+    return test::fileBytes(fs::path(sites).replace_extension(".dbf").string());
 }
 
 struct Case {
@@ -146,13 +174,16 @@ TEST(QuorRunAgainstTheWindow, EachModelPathAndRouteLeavesTheTableTheRunButtonLea
                     }
                 }
                 if (!rei) {
+                    // Each beside its dataset, named after it, and naming it.
                     const auto metadata = [&](const std::string& sites) {
-                        return geoPackage ? fs::path(sites).parent_path().string() + "/Pointdata1.Metadata_RWE"
-                                          : sites + ".Metadata_RWE";
+                        return sites + (geoPackage ? ".Pointdata1" : "") + ".Metadata_RWE";
                     };
                     const auto lines = undatedLines(metadata(bay.window));
                     EXPECT_GT(lines.size(), 10u);
                     EXPECT_EQ(undatedLines(metadata(bay.cli)), lines);
+                    for (const std::string& sites : {bay.window, bay.cli})
+                        EXPECT_EQ(pointDataLine(metadata(sites)),
+                                  "Point data:    " + sites + (geoPackage ? " (layer Pointdata1)" : ""));
                 }
             }
 }
@@ -197,21 +228,8 @@ TEST(QuorRunAgainstTheWindow, AUsersFieldUnderAResultsNameIsKeptUnlessTheUserCon
         SCOPED_TRACE(c.name());
         Bay bay(c);
         const std::string field = rei ? "Index" : "Depth";
-        for (const std::string& sites : {bay.window, bay.cli}) {
-            std::unique_ptr<GDALDataset> ds(GDALDataset::Open(sites.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
-            ASSERT_TRUE(ds);
-            OGRLayer* layer = ds->GetLayer(0);
-            OGRFieldDefn defn(field.c_str(), OFTReal);
-            ASSERT_EQ(layer->CreateField(&defn), OGRERR_NONE);
-            layer->ResetReading();
-            while (OGRFeatureUniquePtr f{layer->GetNextFeature()}) {
-                f->SetField(field.c_str(), 7.25);
-                ASSERT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
-            }
-        }
-        const auto dbf = [](const std::string& sites) {
-            return test::fileBytes(fs::path(sites).replace_extension(".dbf").string());
-        };
+        for (const std::string& sites : {bay.window, bay.cli}) addUserField(sites, field);
+        const auto dbf = tableOf;
         const std::string windowTable = dbf(bay.window), cliTable = dbf(bay.cli);
 
         bay.w.messages.defaultAnswer = false;
@@ -228,5 +246,83 @@ TEST(QuorRunAgainstTheWindow, AUsersFieldUnderAResultsNameIsKeptUnlessTheUserCon
         EXPECT_EQ(ran.exit, 2);
         EXPECT_NE(ran.err.find("field " + field + " that this run writes"), std::string::npos) << ran.err;
         EXPECT_TRUE(dbf(bay.cli) == cliTable) << "quor-run replaced the user's values";
+    }
+}
+
+// A user's own "RWE" reads as an earlier run's: the run asks as a re-run
+// does, and the question and quor-run's refusal name every field whose
+// values would go, the user's "Depth" too. No leaves the table as it was.
+TEST(QuorRunAgainstTheWindow, AReRunsQuestionAndRefusalNameEveryFieldTheyWouldReplace) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const Case c{false, false, false};
+    Bay bay(c);
+    for (const std::string& sites : {bay.window, bay.cli})
+        for (const char* field : {"RWE", "Depth"}) addUserField(sites, field);
+    const std::string windowTable = tableOf(bay.window), cliTable = tableOf(bay.cli);
+    const std::string asked = std::string(wave::kReplaceRweQuestion) + " This replaces the fields RWE, Depth.";
+
+    bay.w.messages.defaultAnswer = false;
+    test::runFromTheRunButton(bay.w.window, bay.window);
+    std::vector<std::string> questions;
+    for (const auto& e : bay.w.messages.entries)
+        if (e.isQuestion) questions.push_back(e.text);
+    EXPECT_EQ(questions, std::vector<std::string>{asked});
+    EXPECT_TRUE(tableOf(bay.window) == windowTable) << "the window replaced the user's values";
+
+    const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, bay.command(c), bay.w.home.file("cli-home"));
+    EXPECT_EQ(ran.exit, 2);
+    EXPECT_NE(ran.err.find(asked), std::string::npos) << ran.err;
+    EXPECT_TRUE(tableOf(bay.cli) == cliTable) << "quor-run replaced the user's values";
+}
+
+// Shoreline, bathymetry and sites in degrees, as a user who never
+// projected them has them: a run would take degrees for metres. Both
+// models refuse them in the window and in quor-run alike, naming the
+// dataset and its unit, before anything is written.
+TEST(QuorRunAgainstTheWindow, InputsInDegreesAreRefusedAlikeByBothModelsBeforeAnythingIsWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string wgs84 = pg::SpatialReference::fromEpsg(4326).wkt();
+    for (const bool rei : {false, true}) {
+        const Case c{rei, false, false};
+        SCOPED_TRACE(c.name());
+        Bay bay(c);
+        const std::string geo = bay.w.home.file("geo");
+        fs::create_directories(geo);
+        for (const char* part : {".shp", ".shx", ".dbf"})
+            fs::copy_file(bay.data + "/water_portphillip" + part, geo + "/water" + part);
+        std::ofstream(geo + "/water.prj") << wgs84;
+        const std::string bathymetry = geo + "/bathy.tif";
+        {
+            GDALDriver* tiff = GetGDALDriverManager()->GetDriverByName("GTiff");
+            std::unique_ptr<GDALDataset> ds(tiff->Create(bathymetry.c_str(), 4, 4, 1, GDT_Float32, nullptr));
+            double transform[6] = {144.5, 0.1, 0, -37.8, 0, -0.1};
+            ds->SetGeoTransform(transform);
+            ds->SetProjection(wgs84.c_str());
+            ds->GetRasterBand(1)->Fill(-10);
+        }
+        for (const std::string& sites : {bay.window, bay.cli})
+            std::ofstream(fs::path(sites).replace_extension(".prj")) << wgs84;
+        bay.w.form.shorecov = geo;
+        bay.w.form.shorename = "water.shp";
+        bay.w.form.bathycov = bathymetry;
+        std::vector<std::string> command = bay.command(c);
+        *(std::find(command.begin(), command.end(), "--shoreline") + 1) = geo + "/water.shp";
+        *(std::find(command.begin(), command.end(), "--bathymetry") + 1) = bathymetry;
+        const std::string windowTable = tableOf(bay.window), cliTable = tableOf(bay.cli);
+        const std::string words = "The bathymetry raster " + bathymetry +
+                                  " is in geographic coordinates (WGS 84): its unit is the degree; fetches and depths "
+                                  "need a projected spatial reference in metres.";
+
+        test::runFromTheRunButton(bay.w.window, bay.window);
+        const auto told = bay.w.messages.texts();
+        EXPECT_TRUE(std::any_of(told.begin(), told.end(),
+                                [&](const std::string& t) { return t.find(words) != std::string::npos; }))
+            << ::testing::PrintToString(told);
+        EXPECT_TRUE(tableOf(bay.window) == windowTable) << "the window wrote into the table";
+
+        const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, command, bay.w.home.file("cli-home"));
+        EXPECT_EQ(ran.exit, 2);
+        EXPECT_NE(ran.err.find(words), std::string::npos) << ran.err;
+        EXPECT_TRUE(tableOf(bay.cli) == cliTable) << "quor-run wrote into the table";
     }
 }

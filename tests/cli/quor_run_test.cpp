@@ -631,7 +631,7 @@ TEST_F(QuorRun, ALaterRunRemovesTheFoldersAKilledRunLeft) {
     const test::Ran next = test::runProgram(QUOR_RUN_PROGRAM, plus(inputs("rwe", small), {"--output", out + "/next.gpkg"}), "", env);
     ASSERT_EQ(next.exit, 0) << next.err;
     EXPECT_EQ(entries(temp), std::vector<std::string>{});
-    EXPECT_EQ(entries(out), (std::vector<std::string>{"next.gpkg", "next.gpkg.Metadata_RWE"}));
+    EXPECT_EQ(entries(out), (std::vector<std::string>{"next.gpkg", "next.gpkg.small.Metadata_RWE"}));
 }
 
 // A GeoPackage of the sites alone is copied whole for the run, spatial
@@ -664,4 +664,71 @@ TEST_F(QuorRun, AnOutputGeoPackageHoldsTheSitesWithTheirIndexAndNothingElseOfThe
         EXPECT_EQ(row ? row->GetFieldAsInteger64(0) : -1, 25);
         ds->ReleaseResultSet(index);
     }
+}
+
+// Two GeoPackages in one folder, each with a layer "sites": each keeps the
+// metadata file of its own run, named after it and naming it.
+TEST_F(QuorRun, TwoGeoPackagesInOneFolderWithALayerOfOneNameEachKeepTheirMetadataFile) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string both = folder("both");
+    for (const std::string name : {"a", "b"}) {
+        const std::string gpkg = both + "/" + name + ".gpkg";
+        test::copyBaySitesToGeoPackage(gpkg, "sites", 5);
+        const test::Ran ran = run(plus(inputs("rwe", gpkg), {"--layer", "sites", "--rays", name == "a" ? "16" : "40"}));
+        ASSERT_EQ(ran.exit, 0) << ran.err;
+    }
+    for (const std::string name : {"a", "b"}) {
+        const std::string gpkg = both + "/" + name + ".gpkg";
+        const std::string metadata = test::fileBytes(gpkg + ".sites.Metadata_RWE");
+        EXPECT_NE(metadata.find("\r\nPoint data:    " + gpkg + " (layer sites)\r\n"), std::string::npos) << metadata;
+        EXPECT_NE(metadata.find(std::string("Number of rays used:    ") + (name == "a" ? "16" : "40")), std::string::npos)
+            << metadata;
+    }
+}
+
+// A table holding a record marked deleted, as dBase and many tools leave
+// one, is read as GDAL reads it: the record is no site, and it stays
+// deleted, its values as they were, when the run replaces the others'.
+TEST_F(QuorRun, ARecordMarkedDeletedIsNoSiteAndStaysAsItWas) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("deleted"), "sites", 5);
+    ASSERT_EQ(run(inputs("rwe", sites)).exit, 0);
+    const std::string dbf = dir.file("deleted/sites.dbf");
+    std::string table = test::fileBytes(dbf);
+    const auto le16 = [&](std::size_t at) {
+        return static_cast<std::size_t>(static_cast<unsigned char>(table[at]) |
+                                        static_cast<unsigned char>(table[at + 1]) << 8);
+    };
+    const std::size_t second = le16(8) + le16(10);  // where the second row starts
+    table[second] = '*';
+    std::ofstream(dbf, std::ios::binary) << table;
+
+    const test::Ran ran = run(plus(inputs("rwe", sites), {"--replace"}));
+    EXPECT_EQ(ran.exit, 0) << ran.err;
+    EXPECT_NE(ran.err.find("4 of 4 sites"), std::string::npos) << ran.err;
+    EXPECT_EQ(test::layerRows(sites, "sites", {"RWE"}).size(), 4u);
+    EXPECT_EQ(test::fileBytes(dbf).substr(second, le16(10)), table.substr(second, le16(10)));
+}
+
+// A site whose sediment motion is not told has no value in "Sed_Motion"
+// (NULL) in place and in an output alike: a shapefile's blank text, which
+// the output from shapefile sites is made of, reads as no value.
+TEST_F(QuorRun, AnUntoldSedimentMotionIsNoValueInPlaceAndInAnOutput) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string inPlace = folder("motion") + "/sites.gpkg";
+    test::copyBaySitesToGeoPackage(inPlace, "sites", 5);
+    ASSERT_EQ(run(plus(inputs("rwe", inPlace), {"--layer", "sites"})).exit, 0);
+    const std::string out = dir.file("motion.gpkg");
+    const std::string shapefile = test::copyBaySites(folder("motion-shp"), "sites", 5);
+    ASSERT_EQ(run(plus(inputs("rwe", shapefile), {"--output", out})).exit, 0);
+    const auto noValues = [](const std::string& gpkg) {
+        std::unique_ptr<GDALDataset> ds(GDALDataset::Open(gpkg.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+        std::vector<bool> none;
+        OGRLayer* layer = ds ? ds->GetLayerByName("sites") : nullptr;
+        for (OGRFeatureUniquePtr f; layer && (f.reset(layer->GetNextFeature()), f);)
+            none.push_back(f->IsFieldNull(f->GetFieldIndex("Sed_Motion")));
+        return none;
+    };
+    EXPECT_EQ(noValues(inPlace), std::vector<bool>(5, true));
+    EXPECT_EQ(noValues(out), std::vector<bool>(5, true));
 }

@@ -262,7 +262,8 @@ TEST_F(ReiRunTest, ChangedPowersReachTheNextRunAndNoKeepsTheDataset) {
     p->fm.Power1 = 0.2;
     p->messages.answers = {true};
     ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);
-    EXPECT_EQ(p->messages.texts().at(1), kReplaceReiQuestion);  // after the first run's "Processing Done"
+    // After the first run's "Processing Done".
+    EXPECT_EQ(p->messages.texts().at(1), std::string(kReplaceReiQuestion) + " This replaces the field Index.");
     EXPECT_LT(pg::toDouble(fc->feature(1).value("Index")), first);
     EXPECT_EQ(p->wind.windpower_ee, 0.2f);
 
@@ -284,7 +285,8 @@ TEST(ReiFields, OnlyMissingFieldsAreAddedInOrder) {
     test::RecordingMessages msgs;
     msgs.answers = {true};
     ASSERT_EQ(addREIfields_dir(*fc, true, msgs), FieldsResult::Ready);
-    EXPECT_EQ(msgs.texts(), std::vector<std::string>{kReplaceReiQuestion});
+    EXPECT_EQ(msgs.texts(),
+              std::vector<std::string>{std::string(kReplaceReiQuestion) + " This replaces the field Indexnn."});
     const auto& f = *fc->fields();
     ASSERT_EQ(f.count(), 2 + 9 + 32);
     EXPECT_EQ(f.field(2).name, "Indexnn");

@@ -101,6 +101,7 @@ public:
         ctx = std::make_unique<WaveRunContext>(WaveRunContext{p->ctx});
         ctx->shpdir = tmp.path() + "/proj";
         ctx->shpname1 = "Pointdata1";
+        ctx->pointData = tmp.path() + "/proj/bay1.gpkg (layer Pointdata1)";
         ctx->clock = [] { return std::string("12/7/2026 10:00 AM"); };
     }
 
@@ -122,6 +123,7 @@ public:
         std::filesystem::create_directories(tmp.path() + "/sites");
         ctx->shpdir = tmp.path() + "/sites";
         ctx->shpname1 = "sites.shp";
+        ctx->pointData = tmp.path() + "/sites/sites.shp";
         fill(*pg::Workspace::open(ctx->shpdir), "sites", rel);
         points.reset();
         points = pg::Workspace::open(ctx->shpdir)->openFeatureClass("sites");

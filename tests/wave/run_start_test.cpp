@@ -78,7 +78,8 @@ TEST(RunStart, OkOpensTheDatasetAndCallsTheDriverOfTheMode) {
     EXPECT_TRUE(unloaded);
     EXPECT_EQ(rp.p->messages.texts().back(), "The RWE model run is not available in this build.");
     EXPECT_EQ(dlg.result.shpdir, rp.tmp.path() + "/proj");
-    EXPECT_EQ(dlg.result.shpname1, "Pointdata1");
+    EXPECT_EQ(dlg.result.shpname1, "bay1.gpkg.Pointdata1");
+    EXPECT_EQ(dlg.result.pointData, rp.tmp.path() + "/proj/bay1.gpkg (layer Pointdata1)");
     EXPECT_EQ(rp.p->mf.fetchlength, 1);
 
     // The RWE slot runs the model over the dataset, with the metadata file beside the geodatabase.
@@ -89,7 +90,9 @@ TEST(RunStart, OkOpensTheDatasetAndCallsTheDriverOfTheMode) {
     EXPECT_TRUE(rp.p->messages.entries.empty()) << rp.p->messages.texts().front();
     EXPECT_GT(rp.value(1, "RWE"), 0);
     EXPECT_GT(rp.value(2, "RWE"), 0);
-    EXPECT_TRUE(std::filesystem::exists(rp.tmp.path() + "/proj/Pointdata1.Metadata_RWE"));
+    EXPECT_NE(test::fileBytes(rp.tmp.path() + "/proj/bay1.gpkg.Pointdata1.Metadata_RWE")
+                  .find("\r\nPoint data:    " + dlg.result.pointData + "\r\n"),
+              std::string::npos);
 
     // REI mode and batch mode go to their own slots, a shapefile with counterstart 0.
     std::string called;
@@ -117,6 +120,7 @@ TEST(RunStart, OkOpensTheDatasetAndCallsTheDriverOfTheMode) {
     EXPECT_EQ(called, "batch sites");
     EXPECT_EQ(counter, 0);
     EXPECT_EQ(dlg.result.shpname1, "sites.shp");
+    EXPECT_EQ(dlg.result.pointData, rp.tmp.path() + "/shore/sites.shp");
     EXPECT_EQ(rp.p->mf.fetchlength, 0);  // no ray lengths in batch mode
     // A polygon shapefile is no point dataset.
     EXPECT_FALSE(dlg.Command1_Click(rp.tmp.path() + "/shore/lake.shp", false, unload));

@@ -111,7 +111,9 @@ TEST(WaveMainRun, FieldsInOrderAndAnEarlierAnswerOfNoTouchesNothing) {
     rp.setWind(std::vector<double>(16, 20), std::vector<double>(16, 6.25));
     EXPECT_EQ(rp.run(1).end, RunEnd::Declined);
     ASSERT_EQ(rp.p->messages.entries.size(), 1u);
-    EXPECT_EQ(rp.p->messages.entries[0].text, kReplaceRweQuestion);
+    EXPECT_EQ(rp.p->messages.entries[0].text,
+              std::string(kReplaceRweQuestion) + " This replaces the fields RWE, MaxWvH, AvgWvH, MaxWvDr, AvgWvPr, "
+                                                 "MaxWvPr, Depth, HorVel, ShearVel, ShearStrs, CShearStrs, Sed_Motion.");
     EXPECT_EQ(rp.value(1, "RWE"), rwe);
     EXPECT_FALSE(std::filesystem::exists(rp.tmp.path() + "/proj/Pointdata1.Metadata_RWE"));
 }
@@ -133,9 +135,10 @@ TEST(WaveMainRun, CancelLeavesFinishedSitesCompleteAndTheGeodatabaseClean) {
     EXPECT_FALSE(rp.p->state.cancel_flag);
     ASSERT_FALSE(rp.p->messages.entries.empty());
     EXPECT_EQ(rp.p->messages.entries[0].text, kCancelQuestion);
+    // Every value of a finished site, and no sediment motion: none is told.
     for (std::int64_t oid : {1, 2})
         for (const auto& f : kRweResultFields)
-            EXPECT_FALSE(pg::isNull(rp.points->feature(oid).value(f))) << oid << " " << f;
+            EXPECT_EQ(pg::isNull(rp.points->feature(oid).value(f)), f == "Sed_Motion") << oid << " " << f;
     for (std::int64_t oid : {3, 4}) EXPECT_TRUE(pg::isNull(rp.points->feature(oid).value("RWE"))) << oid;
     EXPECT_EQ(classNames(rp), std::vector<std::string>{"Pointdata1"});
     EXPECT_EQ(rp.p->map.layerCount(), 0);
@@ -445,7 +448,8 @@ TEST(WaveMainRun, MetadataFileByteForByteForOneSite) {
         "Bathymetry Sign:   Negative\r\n"
         "Shoreline data:    " + t + "/shore\r\n"
         "lake.shp\r\n"
-        "Wind data:    " + t + "/wind.Wind_RWE\r\n\r\n"
+        "Wind data:    " + t + "/wind.Wind_RWE\r\n"
+        "Point data:    " + t + "/proj/bay1.gpkg (layer Pointdata1)\r\n\r\n"
         "Bottom velocity mode: On\r\n"
         "Sea Temperature (Degree C):  20\r\n"
         "Sea Salinity (g/Kg):  34.84\r\n"

@@ -255,7 +255,11 @@ void FeatureClass::changeFields(const std::vector<FieldDef>& add, const std::vec
 
 std::int64_t FeatureClass::featureCount() const {
     OGRLayer* l = ogrLayer();
-    return l->GetFeatureCount(TRUE);
+    const GIntBig counted = l->GetFeatureCount(TRUE);
+    if (ws_->kind() != WorkspaceKind::ShapefileFolder || counted <= 0) return counted;
+    // GDAL counts a shapefile's deleted rows, but hands out none of them.
+    return counted - static_cast<GIntBig>(detail::deletedRows(ws_->path() + "/" + name_ + ".shp",
+                                                               static_cast<std::uint64_t>(counted)));
 }
 
 std::optional<Feature> FeatureClass::findFeature(std::int64_t oid) const {
@@ -367,9 +371,9 @@ void FeatureClass::deleteFeature(std::int64_t oid) {
 }
 
 std::int64_t FeatureClass::wholeFeatureCount() const {
-    const std::string file = ws_->kind() == WorkspaceKind::ShapefileFolder ? ws_->path() + "/" + name_ + ".shp"
-                                                                          : name_ + " in " + ws_->path();
-    return detail::wholeFeatureCount(*ogrLayer(), file);
+    const bool shapefile = ws_->kind() == WorkspaceKind::ShapefileFolder;
+    const std::string file = shapefile ? ws_->path() + "/" + name_ + ".shp" : name_ + " in " + ws_->path();
+    return detail::wholeFeatureCount(*ogrLayer(), file, shapefile ? file : std::string());
 }
 
 FeatureCursor FeatureClass::search() const {

@@ -14,6 +14,7 @@
 
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/table_layout.h"
 
 namespace quor::platform::gis::detail {
 
@@ -72,9 +73,11 @@ ErrorCapture::~ErrorCapture() { CPLPopErrorHandler(); }
 
 std::string ErrorCapture::message(const std::string& fallback) const { return last_.empty() ? fallback : last_; }
 
-std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown) {
+std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const std::string& shp) {
     ErrorCapture err;
-    const GIntBig counted = layer.GetFeatureCount(TRUE);
+    GIntBig counted = layer.GetFeatureCount(TRUE);
+    if (!shp.empty() && counted > 0)
+        counted -= static_cast<GIntBig>(deletedRows(shp, static_cast<std::uint64_t>(counted)));
     std::int64_t read = 0;
     layer.ResetReading();
     // GDAL hands out a row whose shape is past the end of a cut ".shp"

@@ -55,8 +55,9 @@ private:
 // (the dataset's file) when one of them cannot be read, or fewer can than
 // the layer counts (a file cut short or damaged), or it holds none: there
 // is nothing whole to work on. The layer's reading starts afresh
-// afterwards.
-std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown);
+// afterwards. A shapefile's (`shp`, its ".shp") rows marked deleted are
+// none of its features, and none it lacks.
+std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const std::string& shp = {});
 
 // The result set of one SQL statement on a dataset, released when it goes.
 class SqlResult {

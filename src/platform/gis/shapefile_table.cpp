@@ -147,6 +147,8 @@ public:
             // every reader finds a field by adding up the widths before it.
             block_ += added_;
             block_.append(rows.substr(at + fieldsEnd_, oldLength - fieldsEnd_));
+            // A deleted row is no site: it keeps its values, should it be recalled.
+            if (deletedRow(rows.substr(at, oldLength))) continue;
             for (const Emptied& e : emptied_)
                 std::fill_n(block_.begin() + static_cast<std::ptrdiff_t>(start + e.offset), e.width, emptyByte(e.type));
         }

@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/gis/fields.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/shapefile_files.h"
 
 namespace quor::platform::gis::detail {
 
@@ -132,6 +134,28 @@ Layout readLayout(const TableFile& in) {
     if (t.fieldsEnd() > t.rowLength) throw damaged("its rows are narrower than its fields");
     if (in.size() < t.rowsEnd()) throw damaged("it holds fewer rows than its header says");
     return t;
+}
+
+std::uint64_t deletedRows(const std::string& shp, std::uint64_t upTo) {
+    const std::string dbf = tablePart(shapefileParts(shp));
+    if (dbf.empty() || upTo == 0) return 0;
+    try {
+        const TableFile table(dbf);
+        const Layout t = readLayout(table);
+        const std::uint64_t rows = std::min(t.rows, upTo);
+        const std::uint64_t perBlock = std::max<std::uint64_t>(1, (1u << 20) / t.rowLength);
+        std::uint64_t deleted = 0;
+        std::string block;
+        for (std::uint64_t row = 0; row < rows; row += perBlock) {
+            const std::uint64_t n = std::min(perBlock, rows - row);
+            table.read(t.rowStart(row), static_cast<std::size_t>(n * t.rowLength), block);
+            for (std::uint64_t r = 0; r < n; ++r)
+                if (deletedRow(std::string_view(block).substr(static_cast<std::size_t>(r * t.rowLength)))) ++deleted;
+        }
+        return deleted;
+    } catch (const GisError&) {
+        return 0;
+    }
 }
 
 }  // namespace quor::platform::gis::detail

@@ -6,6 +6,7 @@
 // every reader sees.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -88,5 +89,14 @@ struct Layout {
 
 // GisError, naming the table, when it is damaged.
 Layout readLayout(const TableFile& table);
+
+// Whether a row is marked deleted: GDAL hands out no feature for it, and
+// it is no one's to change.
+inline bool deletedRow(std::string_view row) { return !row.empty() && row[0] == '*'; }
+
+// How many of the first `upTo` rows of the table of the shapefile `shp`
+// are marked deleted; GDAL counts them among its rows but reads none. 0
+// when the table cannot be read (GDAL's own reading then tells why).
+std::uint64_t deletedRows(const std::string& shp, std::uint64_t upTo);
 
 }  // namespace quor::platform::gis::detail

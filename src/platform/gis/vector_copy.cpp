@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "platform/folders.h"
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
@@ -49,7 +50,8 @@ std::string quoted(const std::string& name) {
 
 std::int64_t layerFeatureCount(const std::string& source, const std::string& layer) {
     DatasetHandle ds = openForReading(source);
-    return detail::wholeFeatureCount(layerOf(*ds, source, layer), source);
+    const bool shapefile = platform::lowerExtension(source) == ".shp";
+    return detail::wholeFeatureCount(layerOf(*ds, source, layer), source, shapefile ? source : std::string());
 }
 
 void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn) {
