@@ -128,8 +128,7 @@ PartRecord runRecord(const RunOptions& o, const model::ApplicationState& app, co
     const auto& f = app.form;
     const char* project = o.has("--project") ? "--project" : nullptr;
     r.inputs.push_back(inputDigest(project ? project : "--bathymetry", "bathymetry", f.bathycov));
-    const bool clips = o.model == Model::Rei ? app.holder.indexcheck == 0 : app.state.wv_indexcheck == 0;
-    if (clips && !f.shorename.empty())
+    if (!model::fastAlgorithm(app.state, app.holder) && !f.shorename.empty())
         r.inputs.push_back(inputDigest(project ? project : "--shoreline", "shoreline", f.shorecov + "/" + f.shorename));
     r.inputs.push_back(inputDigest(project ? project : "--wind", "wind", app.state.wind_path));
     r.settings = settingsOf(o, app);
