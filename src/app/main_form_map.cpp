@@ -48,7 +48,7 @@ struct MainForm::MapSupport final : ToolButtons, PointEntryHost {
     explicit MapSupport(MainForm& w)
         : window(w),
           handler(*w.MapControl2, *this, [&w](const std::string& t) { w.setStatusPanel(1, t); }),
-          entry(w.form_, w.holder_, *w.messages_, *w.MapControl2, *this, *this) {
+          entry(w.state_, w.form_, w.holder_, *w.messages_, *w.MapControl2, *this, *this) {
         handler.setPointEntry(&entry);
     }
 

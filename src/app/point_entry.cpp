@@ -42,9 +42,9 @@ private:
 
 }  // namespace
 
-PointEntry::PointEntry(model::MainFormState& form, model::SettingsHolder& holder, platform::Messages& messages,
-                       MapView& view, ToolButtons& buttons, PointEntryHost& host)
-    : form_(form), holder_(holder), messages_(messages), view_(view), buttons_(buttons), host_(host) {}
+PointEntry::PointEntry(const model::ModelState& state, model::MainFormState& form, model::SettingsHolder& holder,
+                       platform::Messages& messages, MapView& view, ToolButtons& buttons, PointEntryHost& host)
+    : state_(state), form_(form), holder_(holder), messages_(messages), view_(view), buttons_(buttons), host_(host) {}
 
 void PointEntry::start() {
     if (active()) return;
@@ -132,7 +132,8 @@ void PointEntry::refresher_Click() {
         host_.Savepr_Click();
         host_.removePointDatasetNodes();
         pg::Map& map = view_.map();
-        const int keep = holder_.indexcheck == 1 ? 1 : 2;
+        // The bathymetry, and the shoreline unless the mode's fast algorithm left it off the map.
+        const int keep = model::fastAlgorithm(state_, holder_) ? 1 : 2;
         for (int i = map.layerCount() - 1 - keep; i >= 0; --i) map.deleteLayer(i);
         view_.refreshView();
         if (!form_.geodatabasename.empty()) gis::displaypointdata(form_, map, host_);

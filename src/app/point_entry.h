@@ -36,8 +36,8 @@ class PointEntry final : public MapPointEntry {
 public:
     static constexpr int kTableSize = 500;
 
-    PointEntry(model::MainFormState& form, model::SettingsHolder& holder, platform::Messages& messages,
-               MapView& view, ToolButtons& buttons, PointEntryHost& host);
+    PointEntry(const model::ModelState& state, model::MainFormState& form, model::SettingsHolder& holder,
+               platform::Messages& messages, MapView& view, ToolButtons& buttons, PointEntryHost& host);
 
     // The "addpoint" button was clicked.
     void start();
@@ -56,6 +56,7 @@ public:
 private:
     void backToIdle();
 
+    const model::ModelState& state_;
     model::MainFormState& form_;
     model::SettingsHolder& holder_;
     platform::Messages& messages_;

@@ -135,8 +135,7 @@ PartRecord runRecord(const RunOptions& o, const model::ApplicationState& app, co
     } catch (const std::exception& e) {
         throw badOption(project ? project : "--bathymetry", f.bathycov, e.what());
     }
-    const bool clips = o.model == Model::Rei ? app.holder.indexcheck == 0 : app.state.wv_indexcheck == 0;
-    if (clips && !f.shorename.empty())
+    if (!model::fastAlgorithm(app.state, app.holder) && !f.shorename.empty())
         r.inputs.push_back(inputDigest(project ? project : "--shoreline", "shoreline", f.shorecov + "/" + f.shorename));
     r.inputs.push_back(inputDigest(project ? project : "--wind", "wind", app.state.wind_path));
     r.settings = settingsOf(o, app);

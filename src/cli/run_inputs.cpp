@@ -50,9 +50,7 @@ std::string unitsOf(const std::string& option) {
     throw badOption("--units", option, "the units are m (metres), cm (centimetres) or ft (feet).");
 }
 
-bool clips(const model::ApplicationState& app) {
-    return app.state.model_mode == model::REI_MODE ? app.holder.indexcheck == 0 : app.state.wv_indexcheck == 0;
-}
+bool clips(const model::ApplicationState& app) { return !model::fastAlgorithm(app.state, app.holder); }
 
 std::shared_ptr<pg::Raster> takeBathymetry(const std::string& path, model::MainFormState& form) {
     requireReadableFile("--bathymetry", path, true);

@@ -55,7 +55,8 @@ SiteWorker::SiteWorker(const RayContext& run, std::shared_ptr<pg::SharedBlocks> 
       settings_(run.fm_property),
       mainform_(withoutProject(run.mainform)),
       wind_(run.winddata),
-      feedback_(run.messages, run.progress),
+      steps_(run.progress),
+      feedback_(run.messages, steps_),
       rays_{*state_, settings_, mainform_, wind_, map_, feedback_, feedback_},
       rasterPath_(run.state.bathy_raster ? run.state.bathy_raster->path() : std::string()),
       rasterBlocks_(std::move(rasterBlocks)) {

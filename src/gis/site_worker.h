@@ -66,6 +66,8 @@ private:
     model::MainFormState mainform_;
     model::WindSummary wind_;
     pg::Map map_;
+    // The run's bar counts its sites: a site's steps do not move it.
+    platform::StepsProgress steps_;
     platform::DeferredFeedback feedback_;
     RayContext rays_;
     std::string rasterPath_;  // the run's bathymetry, checked when the run opened it

@@ -203,6 +203,13 @@ struct SettingsHolder {
     int16_t refreshmap1 = 0;
 };
 
+// Whether the current mode's model runs its fast algorithm, which needs
+// no shoreline: each model has a flag of its own (RWE's in the model
+// state, REI's in the holder), and only the mode's own decides.
+inline bool fastAlgorithm(const ModelState& state, const SettingsHolder& holder) {
+    return state.model_mode == REI_MODE ? holder.indexcheck != 0 : state.wv_indexcheck != 0;
+}
+
 // The wind summary holder (the wind-entry form's shared instance).
 struct WindSummary {
     double windspd_ee = 0, windspd_se = 0, windspd_ss = 0, windspd_sw = 0, windspd_ww = 0, windspd_nw = 0,

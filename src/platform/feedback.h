@@ -35,6 +35,33 @@ public:
     virtual void yield() = 0;
 };
 
+// The progress window as the steps of one item of a longer work (a site
+// of a run) see it: they caption it and give the event loop its turns,
+// but the first bar is the work's own, which counts the items done.
+class StepsProgress final : public Progress {
+public:
+    explicit StepsProgress(Progress& window) : window_(window) {}
+    void show() override { window_.show(); }
+    void hide() override { window_.hide(); }
+    void setMaximum(int bar, int maximum) override {
+        if (bar != 1) window_.setMaximum(bar, maximum);
+    }
+    void setValue(int bar, int value) override {
+        if (bar == 1)
+            steps_ = value;
+        else
+            window_.setValue(bar, value);
+    }
+    int value(int bar) const override { return bar == 1 ? steps_ : window_.value(bar); }
+    void setLabel(int label, const std::string& text) override { window_.setLabel(label, text); }
+    std::string label(int label) const override { return window_.label(label); }
+    void yield() override { window_.yield(); }
+
+private:
+    Progress& window_;
+    int steps_ = 0;
+};
+
 // A progress sink that shows nothing; for background work.
 class NullProgress final : public Progress {
 public:

@@ -28,7 +28,7 @@ void ProjectCommands::displaylayers() {
         // A layer that cannot be read is told once and left out: the project
         // file is sound, and Add Bathymetry or Add Shoreline mends the layer.
         if (auto raster = rasterdata()) ctx_.map.addLayer(pg::Layer::rasterLayer(raster, f.bathyname));
-        if (ctx_.holder.indexcheck != 0) {
+        if (model::fastAlgorithm(ctx_.state, ctx_.holder)) {
             if (window_.treeNodeCount() >= 3) window_.setTreeNode(3, "", window_.treeNodeImage(3));
             ctx_.messages.message(kFastAlgorithmNoShoreline, MessageIcon::Information);
         } else {

@@ -22,7 +22,7 @@ void NewProjectForm::Form_Load() {
     Option1 = true;
     Option2 = false;
     shoreKindEnabled = true;
-    if (ctx_.holder.indexcheck == 1) {
+    if (model::fastAlgorithm(ctx_.state, ctx_.holder)) {
         shorelineEnabled = false;
         shoreKindEnabled = false;
     }
@@ -136,7 +136,7 @@ void NewProjectForm::newpro_ok_Click() {
         ctx_.messages.message(kNoBathymetrySelected);
         return;
     }
-    if (ctx_.holder.indexcheck == 0 && f.shorecov.empty()) {
+    if (!model::fastAlgorithm(st, ctx_.holder) && f.shorecov.empty()) {
         ctx_.messages.message(kNoShorelineSelected);
         return;
     }

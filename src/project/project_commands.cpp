@@ -349,7 +349,7 @@ bool loadProjectFile(ProjectContext& ctx) {
     // shapefile (a coverage's class may carry another kind name).
     const bool shapefile = platform::lowerExtension(f.shorename) == ".shp";
     f.option_arccov = (f.shorefeature == "polygon" || (!shapefile && !f.shorename.empty())) ? 2 : 1;
-    if (ctx.holder.indexcheck == 0 && f.shorecov.empty()) {
+    if (!model::fastAlgorithm(st, ctx.holder) && f.shorecov.empty()) {
         ctx.messages.message(kNoShorelineProject, MessageIcon::Exclamation);
         return false;
     }

@@ -20,10 +20,11 @@ bool beginsWithPointdata(const std::string& name) {
 
 }  // namespace
 
-std::vector<std::string> pointDatasetCandidates(const pg::Map& map, const model::SettingsHolder& holder,
+std::vector<std::string> pointDatasetCandidates(const pg::Map& map, const model::ModelState& state,
+                                                const model::SettingsHolder& holder,
                                                 const model::MainFormState& mainform) {
     std::vector<std::string> out;
-    const int k = holder.indexcheck == 1 ? 2 : 3;
+    const int k = model::fastAlgorithm(state, holder) ? 2 : 3;
     for (int i = 0; i <= map.layerCount() - k; ++i) {
         const std::string& name = map.layer(i)->name();
         if (beginsWithPointdata(name)) out.push_back(name);
@@ -72,7 +73,7 @@ void ptdatasel::Form_Load() {
     const bool batch = s_.batch_mode == 1;
     checkVisible_ = !batch;
     title_ = batch ? kPtdataselBatchTitle : kPtdataselTitle;
-    items_ = pointDatasetCandidates(map_, holder_, mf_);
+    items_ = pointDatasetCandidates(map_, s_, holder_, mf_);
     mf_.fetchlength = 0;
 }
 

@@ -60,9 +60,11 @@ struct RunDrivers {
 };
 
 // The candidates of the list: map layers from the top down to the layer
-// above the bottom k - 1 (k = 2 with the fast algorithm, else 3) whose
-// name begins with "POINTDATA" in any case, then the shapefiles of shpcol.
-std::vector<std::string> pointDatasetCandidates(const pg::Map& map, const model::SettingsHolder& holder,
+// above the bottom k - 1 (k = 2 with the mode's fast algorithm, which
+// shows no shoreline, else 3) whose name begins with "POINTDATA" in any
+// case, then the shapefiles of shpcol.
+std::vector<std::string> pointDatasetCandidates(const pg::Map& map, const model::ModelState& state,
+                                                const model::SettingsHolder& holder,
                                                 const model::MainFormState& mainform);
 
 // Cuts a path at its last "/" or "\": the folder and the name.

@@ -130,10 +130,7 @@ void showSite(ReiRunContext& ctx, project::RunHold& hold, std::int64_t i, std::i
     const std::string of = std::to_string(i) + " of " + std::to_string(total);
     hold.setTitle("Quor running.." + of);
     hold.shell().atSite(i, total);
-    if (!background) {
-        ctx.progress.setValue(1, 0);
-        ctx.progress.setLabel(1, "Processing Point " + of);
-    }
+    if (!background) ctx.progress.setLabel(1, "Processing Point " + of);
     showProgress(ctx);
 }
 
@@ -309,14 +306,16 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
             return out;
         }
         const bool background = ctx.fm_property.refreshmap != 0;
+        ctx.state.bathy_raster = raster;
+        out.sites = fc->featureCount();
         if (!background) {
             ctx.progress.show();
-            ctx.progress.setMaximum(1, 100);
+            // The bar counts the sites stored, as the title does.
+            ctx.progress.setMaximum(1, static_cast<int>(out.sites));
+            ctx.progress.setValue(1, 0);
         } else {
             hold.toBackground();
         }
-        ctx.state.bathy_raster = raster;
-        out.sites = fc->featureCount();
         // Nothing of a run that broke off may reach the first site.
         resetRayArrays(ctx.state);
 
@@ -365,6 +364,7 @@ ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClas
                 }
                 count(out, end);
                 ++committed;
+                if (!background) ctx.progress.setValue(1, static_cast<int>(committed));
                 hold.siteCommitted(out.written);
                 showProgress(ctx);
                 return true;

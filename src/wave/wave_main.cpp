@@ -554,7 +554,6 @@ private:
         // The site's sea values are the only ones the metadata file reads
         // that a site changes: kept for the file the run's end writes.
         lastSea_ = {s_.sea_dens, s_.sea_visc};
-        ctx_.rays.progress.setValue(1, 100);
         return true;
     }
 
@@ -719,7 +718,9 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
         hold.toBackground();
     } else {
         progress.show();
-        progress.setMaximum(1, 100);
+        // The bar counts the sites stored, as the title does.
+        progress.setMaximum(1, static_cast<int>(count));
+        progress.setValue(1, 0);
     }
     SiteOutput output(ctx_, *pFeatClass, out, n, batch_fieldcounter, debugFolder);
 
@@ -765,14 +766,12 @@ RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClas
             const std::string of = std::to_string(site.number) + " of " + std::to_string(count);
             hold.setTitle("Quor running.." + of);
             shell.atSite(site.number, count);
-            if (!background) {
-                progress.setValue(1, 0);
-                progress.setLabel(1, "Processing Point " + of);
-            }
+            if (!background) progress.setLabel(1, "Processing Point " + of);
             c.play(s);
             out.raySeconds += site.raySeconds;
             out.waveSeconds += site.waveSeconds;
             if (output.results(item.feature, site)) ++out.sitesDone;
+            if (!background) progress.setValue(1, out.sitesDone);
             hold.siteCommitted(out.storedSites);
             return true;
         });

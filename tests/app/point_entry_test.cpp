@@ -49,12 +49,13 @@ struct FakeHost final : app::PointEntryHost {
 struct PointEntryTest : test::QgisTest {
     test::TempDir dir;
     test::RecordingMessages messages;
+    model::ModelState state;
     model::MainFormState form;
     model::SettingsHolder holder;
     app::MapView view;
     test::FakeButtons buttons;
     FakeHost host;
-    app::PointEntry entry{form, holder, messages, view, buttons, host};
+    app::PointEntry entry{state, form, holder, messages, view, buttons, host};
     app::MapMouseHandler handler{view, buttons, nullptr};
 
     void SetUp() override {
@@ -145,8 +146,8 @@ TEST_F(PointEntryTest, BuildSavesAndShowsTheNewClassAsANodeAndALayer) {
     EXPECT_TRUE(host.addPointEnabled);
     EXPECT_EQ(host.controls.back(), true);
 
-    // With the fast algorithm only the lowest layer stays.
-    holder.indexcheck = 1;
+    // With the mode's fast algorithm only the lowest layer stays.
+    state.wv_indexcheck = 1;
     entry.start();
     entry.refresher_Click();
     names.clear();
@@ -201,7 +202,7 @@ struct ClickedPointsRun : test::QgisTest {
     app::MapView view;
     test::FakeButtons buttons;
     FakeHost host;
-    app::PointEntry entry{rp.p->mf, rp.p->fm, rp.p->messages, view, buttons, host};
+    app::PointEntry entry{rp.p->state, rp.p->mf, rp.p->fm, rp.p->messages, view, buttons, host};
     app::MapMouseHandler handler{view, buttons, nullptr};
 
     void SetUp() override {

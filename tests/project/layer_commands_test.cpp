@@ -107,8 +107,8 @@ TEST(DisplayLayers, OrderFastAlgorithmAndCorruptedData) {
     EXPECT_EQ(wb.map.extent().minX, wb.map.fullExtent().minX);
     EXPECT_EQ(wb.map.extent().maxY, wb.map.fullExtent().maxY);
 
-    // Fast algorithm: no shoreline layer, node 3 blank, the message every time.
-    wb.holder.indexcheck = 1;
+    // The mode's fast algorithm: no shoreline layer, node 3 blank, the message every time.
+    wb.state.wv_indexcheck = 1;
     for (int i = 0; i < 2; ++i) {
         wb.map.clearLayers();
         wb.window.clearTree();
@@ -119,7 +119,7 @@ TEST(DisplayLayers, OrderFastAlgorithmAndCorruptedData) {
     EXPECT_EQ(wb.messageTexts(), (std::vector<std::string>{kFastAlgorithmNoShoreline, kFastAlgorithmNoShoreline}));
 
     // A shoreline that cannot be opened is told and left out; the rest stays.
-    wb.holder.indexcheck = 0;
+    wb.state.wv_indexcheck = 0;
     wb.messages.entries.clear();
     wb.form.shorename = "gone.shp";
     wb.map.clearLayers();

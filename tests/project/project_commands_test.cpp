@@ -77,6 +77,42 @@ TEST(NewProject, CreatesFileGeodatabaseTreeAndLayers) {
     EXPECT_EQ(wb.form.projname, "Quor_proj_RWE2");
 }
 
+// Only the mode's own fast algorithm does without a shoreline: with REI's
+// ticked, an RWE project gets the shoreline chosen and shows it; with
+// RWE's, it has none and its sites right above the bathymetry are listed
+// to run.
+TEST(NewProject, OnlyTheModesOwnFastAlgorithmDoesWithoutTheShoreline) {
+    Workbench wb;
+    wb.holder.indexcheck = 1;
+    wb.answerNewProject();
+    auto user = wb.window.newProjectUser;
+    wb.window.newProjectUser = [&](NewProjectForm& f) {
+        EXPECT_TRUE(f.shorelineEnabled);
+        user(f);
+    };
+    wb.commands->NewPr_Click();
+    EXPECT_EQ(platform::readTextLines(projectFilePath(wb.form.projfile, wb.form.projname, wb.state.model_mode))[8],
+              "coast.shp");
+    EXPECT_EQ(wb.layerNames(), "coast.shp,bathy.tif");
+    EXPECT_TRUE(wb.messages.entries.empty()) << wb.messageTexts().front();
+    EXPECT_TRUE(wb.commands->loadproject());
+
+    Workbench rweFast;
+    rweFast.state.wv_indexcheck = 1;
+    rweFast.newProject();
+    EXPECT_EQ(rweFast.form.shorecov, "");
+    EXPECT_EQ(rweFast.messageTexts(), std::vector<std::string>{kFastAlgorithmNoShoreline});
+    rweFast.form.ptworkspace->createFeatureClass("Pointdata1", pg::GeometryType::Point, {});
+    rweFast.map.clearLayers();
+    rweFast.window.clearTree();
+    rweFast.commands->buildprojtree();
+    EXPECT_EQ(rweFast.layerNames(), "Pointdata1,bathy.tif");
+    RunDrivers drivers;
+    ptdatasel chooser(rweFast.state, rweFast.form, rweFast.holder, rweFast.map, rweFast.messages, drivers);
+    chooser.Form_Load();
+    EXPECT_EQ(chooser.items(), std::vector<std::string>{"Pointdata1"});
+}
+
 TEST(NewProject, RefusalsCancelAndBatchWithoutWind) {
     Workbench wb;
     // OK without a wind file keeps the dialog open with its message; Cancel then creates nothing.

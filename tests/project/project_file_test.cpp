@@ -201,7 +201,7 @@ TEST(LoadProject, ShorelineKindFastAlgorithmAndTemporaryWind) {
     writeRaw(wb, "p", lines);
     EXPECT_FALSE(wb.commands->loadproject());
     EXPECT_EQ(wb.messageTexts(), std::vector<std::string>{kNoShorelineProject});
-    wb.holder.indexcheck = 1;
+    wb.state.wv_indexcheck = 1;
     EXPECT_TRUE(wb.commands->loadproject());
     EXPECT_EQ(wb.messageTexts().back(), kTemporaryWindWarning);
 }

@@ -199,7 +199,7 @@ struct Workbench {
             window.files.push_back(data + (state.model_mode == model::REI_MODE ? "/north.Wind_REI" : "/north.Wind_RWE"));
         window.newProjectUser = [this, batch, withWind](NewProjectForm& f) {
             f.Command1_Click();
-            if (holder.indexcheck == 0) f.Command2_Click();
+            if (!model::fastAlgorithm(state, holder)) f.Command2_Click();
             if (withWind) f.Command3_Click();
             f.Check2 = batch;
             f.Check2_Click();

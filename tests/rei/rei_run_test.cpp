@@ -519,6 +519,24 @@ TEST(RunMessages, EachTextOnceAndEveryOneCounted) {
     EXPECT_FALSE(run.question("Replace?"));
 }
 
+// The bar counts the sites stored, in order, of all of them, as the title
+// does, however many threads compute them; a site left empty is stored as
+// any other.
+TEST_F(ReiRunTest, TheBarCountsTheSitesStored) {
+    p->fm.refreshmap = 0;
+    auto fc = points({p->site(10000, 10000), p->site(14200, 14200), p->site(6000, 8000), p->site(3000, 15000),
+                      p->site(17000, 4000)});
+    for (int threads : {1, 4}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        test::RunThreads use(threads);
+        p->progress = {};
+        auto ctx = context();
+        ASSERT_EQ(runmodel(ctx, fc, 1).end, ReiRunEnd::Completed);
+        EXPECT_EQ(p->progress.max1, 5);
+        EXPECT_EQ(p->progress.bar1History, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    }
+}
+
 TEST_F(ReiRunTest, SitesOnLandStayEmptyAndTheWindowIsRestoredOnEveryExit) {
     // Land with valid values far around the lake: rays of a site 15 km out
     // never reach the water, so clipping gives nothing.
@@ -1054,8 +1072,8 @@ TEST_F(ReiRunTest, OtherWindowsCloseFirstAndTheProgressIsPaintedAtEverySite) {
     ctx.shell = &shell;
     EXPECT_EQ(runmodel(ctx, fc, 1).written, 2);  // not cancelled
     EXPECT_EQ(shell.events, (std::vector<std::string>{"unload", "started", "Processing Point 1 of 2 0",
-                                                      "Processing Point 1 of 2 100", "Processing Point 2 of 2 0",
-                                                      "Processing Point 2 of 2 100", "ended"}));
+                                                      "Processing Point 1 of 2 1", "Processing Point 2 of 2 1",
+                                                      "Processing Point 2 of 2 2", "ended"}));
     EXPECT_FALSE(p->state.cancel_flag);  // a later RWE run does not start cancelled
 }
 

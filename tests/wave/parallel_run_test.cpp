@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <numeric>
 #include <random>
 #include <set>
 
@@ -133,6 +134,25 @@ TEST(ParallelRun, CancelStoresExactlyTheSitesBeforeIt) {
     EXPECT_EQ(four.out.threads, 4);
     EXPECT_EQ(four.table, one.table);
     EXPECT_EQ(four.said, one.said);
+}
+
+// The bar counts the sites stored, in order, of all of them, as the title
+// does, however many threads compute them; a site holding a status code
+// is stored as any other.
+TEST(ParallelRun, TheBarCountsTheSitesStored) {
+    const std::vector<pg::Point> sites = {{2000, 2000},  {5000, 6000},  {12500, 10000}, {8000, 15000},
+                                          {15000, 17000}, {18000, 2000}, {10000, 10000}};
+    std::vector<int> counted(sites.size() + 1);
+    std::iota(counted.begin(), counted.end(), 0);
+    for (int threads : {1, 4}) {
+        SCOPED_TRACE(std::to_string(threads) + " threads");
+        test::RunThreads use(threads);
+        testing::RunProject rp;
+        rp.sites(sites);
+        ASSERT_EQ(rp.run(0).end, RunEnd::Completed);
+        EXPECT_EQ(rp.p->progress.rec.max1, static_cast<int>(sites.size()));
+        EXPECT_EQ(rp.p->progress.rec.bar1History, counted);
+    }
 }
 
 }  // namespace

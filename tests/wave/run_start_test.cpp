@@ -44,7 +44,7 @@ TEST(RunStart, ListsPointLayersAboveTheBottomLayersThenTheShapefiles) {
     EXPECT_EQ(dlg.title(), "Select Point Dataset");
     EXPECT_TRUE(dlg.checkVisible());
     // The fast algorithm passes over the bathymetry only.
-    rp.p->fm.indexcheck = 1;
+    rp.p->state.wv_indexcheck = 1;
     rp.p->state.batch_mode = 1;
     dlg.Form_Load();
     EXPECT_EQ(dlg.items().size(), 5u);

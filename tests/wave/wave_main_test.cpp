@@ -9,6 +9,7 @@
 #include "gis/ray_geometry.h"
 #include "model/model_state.h"
 #include "platform/memory.h"
+#include "project/ptdatasel.h"
 #include "sync_gap.h"
 #include "wave/rwe_results.h"
 
@@ -310,6 +311,28 @@ TEST(WaveMainRun, AUsersFieldsUnderResultNamesAreReplacedOnlyWhenTheUserSaysSo) 
     ASSERT_EQ(rp.run(0).end, RunEnd::Completed) << firstMessage(rp);
     EXPECT_EQ(rp.p->messages.entries.size(), 1u);  // asked once
     EXPECT_EQ(rp.value(0, "Depth"), -10);
+}
+
+// A field another program adds to a project's sites while the project is
+// open is asked about like the rest, and Yes replaces its values.
+TEST(WaveMainRun, AFieldAnotherProgramAddedWhileTheProjectIsOpenIsAskedAbout) {
+    RunProject rp;
+    rp.sites({{10000, 10000}, {3000, 16000}});
+    ASSERT_LT(rp.points->findField("Depth"), 0);  // read as the window reads it
+    {
+        GDALDatasetUniquePtr other(
+            GDALDataset::Open(rp.p->mf.ptworkspace->path().c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        ASSERT_TRUE(other);
+        other->ExecuteSQL("ALTER TABLE Pointdata1 ADD COLUMN Depth REAL", nullptr, nullptr);
+        other->ExecuteSQL("UPDATE Pointdata1 SET Depth = 7.25", nullptr, nullptr);
+    }
+    rp.points = project::openGeodatabasePoints(rp.p->mf.ptworkspace, "Pointdata1").fc;  // as the Run button opens it
+    rp.p->messages.answers = {true};
+    ASSERT_EQ(rp.run(0).end, RunEnd::Completed) << firstMessage(rp);
+    ASSERT_EQ(rp.p->messages.entries.size(), 1u);
+    EXPECT_TRUE(rp.p->messages.entries[0].isQuestion);
+    EXPECT_NE(firstMessage(rp).find("Depth"), std::string::npos) << firstMessage(rp);
+    EXPECT_EQ(rp.value(1, "Depth"), -10);
 }
 
 // Another program writes the sites' table (in place as cp does, or a new

@@ -54,6 +54,32 @@ std::string keyOf(const std::string& path) {
 // so that the program reports the lock instead of appearing to hang.
 void limitBusyWait(GDALDataset& ds) { detail::SqlResult pragma(ds, "PRAGMA busy_timeout = 1000"); }
 
+// The attribute columns of a geodatabase's layer as its table now has
+// them, in order (nothing when they cannot be read); GDAL's fields of the
+// layer are the same while it knows the table as it is.
+std::optional<std::vector<std::string>> columnsOnDisk(GDALDataset& ds, OGRLayer& layer) {
+    std::string quoted = "\"";
+    for (const char c : std::string(layer.GetName())) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    quoted += "\"";
+    detail::ErrorCapture err;
+    const detail::SqlResult info(ds, "PRAGMA table_info(" + quoted + ")");
+    if (!info.layer()) return std::nullopt;
+    std::vector<std::string> columns;
+    while (OGRFeatureUniquePtr row{info.layer()->GetNextFeature()}) {
+        const std::string name = row->GetFieldAsString("name");
+        if (!EQUAL(name.c_str(), layer.GetFIDColumn()) && !EQUAL(name.c_str(), layer.GetGeometryColumn()))
+            columns.push_back(name);
+    }
+    return columns;
+}
+
+std::vector<std::string> fieldsKnown(OGRLayer& layer) {
+    std::vector<std::string> names;
+    const OGRFeatureDefn* defn = layer.GetLayerDefn();
+    for (int i = 0; i < defn->GetFieldCount(); ++i) names.emplace_back(defn->GetFieldDefn(i)->GetNameRef());
+    return names;
+}
+
 // Whether a GeoPackage and its folder (where SQLite keeps its journal) can
 // be written, as the system answers: a read-only disk says no even to an
 // administrator, whom permission bits never stop.
@@ -509,6 +535,11 @@ std::shared_ptr<FeatureClass> Workspace::openFeatureClass(const std::string& nam
         else if (!listedAsOnDisk(name))
             listAgain(name);
     }
+    // So is a geodatabase's layer whose fields another program changed (a
+    // field added by a desktop GIS while the project is open).
+    if (kind_ == WorkspaceKind::GeoPackage && transactionDepth_ == 0)
+        if (OGRLayer* layer = layerOf(name))
+            if (const auto columns = columnsOnDisk(*ds_, *layer); columns && *columns != fieldsKnown(*layer)) openAgain();
     detail::ErrorCapture err;
     if (!layerOf(name)) {
         std::error_code ec;
@@ -680,23 +711,27 @@ Workspace::Transaction::~Transaction() {
     if (owner_) ws_.schemaChangedInTransaction_ = false;
 }
 
+void Workspace::openAgain() {
+    // The new handle is opened before the old one is let go, so that a
+    // file that cannot be opened again leaves a handle that still answers.
+    detail::ErrorCapture err;
+    DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (readOnly_ ? 0 : GDAL_OF_UPDATE));
+    if (!fresh) {
+        bumpGeneration();
+        throw GisError("The geodatabase " + path_ + " cannot be opened again.");
+    }
+    geoPackageRows_.reset();
+    ds_ = std::move(fresh);
+    if (kind_ == WorkspaceKind::GeoPackage) limitBusyWait(*ds_);
+    bumpGeneration();
+}
+
 void Workspace::afterRollback() {
     if (schemaChangedInTransaction_) {
         // GDAL keeps its layer list after a rollback; classes made or deleted
         // inside the transaction are only right again after a reopen.
-        // The new handle is opened before the old one is let go, so that a
-        // file that cannot be opened again leaves a handle that still answers.
-        const bool update = !readOnly_;
-        detail::ErrorCapture err;
-        DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (update ? GDAL_OF_UPDATE : 0));
         schemaChangedInTransaction_ = false;
-        if (!fresh) {
-            bumpGeneration();
-            throw GisError("The geodatabase " + path_ + " cannot be opened again.");
-        }
-        geoPackageRows_.reset();
-        ds_ = std::move(fresh);
-        if (kind_ == WorkspaceKind::GeoPackage) limitBusyWait(*ds_);
+        openAgain();
         // The reopened file now tells the references itself; changes made
         // before the transaction stay known when nothing was reopened.
         altered_.clear();

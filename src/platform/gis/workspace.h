@@ -180,6 +180,10 @@ public:
     // that FeatureClass objects look their layer up again.
     std::uint64_t generation() const { return generation_; }
     void bumpGeneration() { ++generation_; }
+    // Opens the file again, for every class to look its layer and fields up
+    // afresh: GDAL keeps a geodatabase's tables as it first read them.
+    // GisError (the old handle kept) when the file cannot be opened again.
+    void openAgain();
     // A class's fields changed: inside a transaction, a rollback must then
     // open the file again, since GDAL keeps the fields it was told of.
     void fieldsChanged() {
