@@ -137,6 +137,22 @@ std::string differences(const PartRecord& part, const PartRecord& run) {
     return said.empty() ? said : said.substr(2);
 }
 
+// The merge's end as one JSON object (without a record).
+std::string mergeEnd(const std::string& how, int merged, std::int64_t sites, double seconds,
+                     const std::string& dataset, const std::vector<std::string>& problems) {
+    QJsonObject o;
+    o.insert("command", "merge");
+    o.insert("end", QString::fromStdString(how));
+    o.insert("merged", merged);
+    o.insert("sites", qint64(sites));
+    o.insert("seconds", std::round(seconds * 1000) / 1000);
+    o.insert("dataset", QString::fromStdString(dataset));
+    QJsonArray list;
+    for (const auto& p : problems) list.append(QString::fromStdString(p));
+    o.insert("problems", list);
+    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+}
+
 class Merge {
 public:
     explicit Merge(const MergeOptions& o)
@@ -345,17 +361,8 @@ private:
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
         const std::int64_t sites = whole ? whole->sites : 0;
         if (o_.json) {
-            QJsonObject o;
-            o.insert("command", "merge");
-            o.insert("end", QString::fromStdString(how));
-            o.insert("merged", whole ? static_cast<int>(ordered_.size()) : 0);
-            o.insert("sites", qint64(sites));
-            o.insert("seconds", std::round(seconds * 1000) / 1000);
-            o.insert("dataset", whole ? QString::fromStdString(o_.output) : QString());
-            QJsonArray problems;
-            for (const auto& p : problems_) problems.append(QString::fromStdString(p));
-            o.insert("problems", problems);
-            std::string json = QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+            std::string json = mergeEnd(how, whole ? static_cast<int>(ordered_.size()) : 0, sites, seconds,
+                                        whole ? o_.output : "", problems_);
             if (whole) json = jsonWithRecord(json, *whole);
             std::printf("%s\n", json.c_str());
             std::fflush(stdout);
@@ -406,6 +413,11 @@ int runMerge(const std::vector<std::string>& args) {
         options = parseMerge(args);
     } catch (const BadInput& e) {
         std::fprintf(stderr, "%s: merge: %s\n", kProgramName, e.what());
+        // A script that asked for JSON gets its object on this exit too.
+        if (std::find(args.begin(), args.end(), "--json") != args.end()) {
+            std::printf("%s\n", mergeEnd("refused", 0, 0, 0, "", {e.what()}).c_str());
+            std::fflush(stdout);
+        }
         return kBadInput;
     }
     if (options.help) {

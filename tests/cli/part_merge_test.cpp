@@ -3,6 +3,7 @@
 // make the one whole a single run over every site makes.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -187,4 +188,18 @@ TEST_F(PartMerge, AMissingPartOrAPartOfOtherSettingsWindOrSitesIsRefusedByNameWi
         for (const auto& named : c.named) EXPECT_TRUE(contains(ran.err, named)) << named << "\n" << ran.err;
     }
     EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused merge wrote or changed a file";
+}
+
+TEST_F(PartMerge, WithJsonAMergeRefusedForItsOptionsPrintsOneObject) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"merge", "--json", "--output", dir.file("c.gpkg")},
+                                                 std::vector<std::string>{"merge", "--json", "--bogus", dir.file("p.gpkg")}}) {
+        SCOPED_TRACE(args.back());
+        const test::Ran ran = run(args);
+        EXPECT_EQ(ran.exit, 2) << ran.err;
+        ASSERT_EQ(std::count(ran.out.begin(), ran.out.end(), '\n'), 1) << ran.out;
+        const QJsonObject said = jsonOf(ran.out);
+        EXPECT_EQ(said["command"].toString(), "merge") << ran.out;
+        EXPECT_EQ(said["end"].toString(), "refused");
+        EXPECT_EQ(said["problems"].toArray().size(), 1);
+    }
 }
