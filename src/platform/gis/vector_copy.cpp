@@ -134,31 +134,4 @@ bool copyGeoPackageOfLayer(const std::string& source, const std::string& layer, 
     return true;
 }
 
-std::string layersInSequence(const std::vector<LayerSource>& layers, const std::string& name) {
-    auto xml = [](const std::string& text) {
-        char* escaped = CPLEscapeString(text.c_str(), -1, CPLES_XML);
-        std::string s = escaped;
-        CPLFree(escaped);
-        return s;
-    };
-    std::string vrt = "<OGRVRTDataSource><OGRVRTUnionLayer name=\"" + xml(name) + "\">";
-    for (std::size_t i = 0; i < layers.size(); ++i) {
-        vrt += "<OGRVRTLayer name=\"part" + std::to_string(i + 1) + "\"><SrcDataSource>" + xml(layers[i].dataset) +
-               "</SrcDataSource>";
-        if (!layers[i].openOptions.empty()) {
-            vrt += "<OpenOptions>";
-            for (const auto& option : layers[i].openOptions) {
-                const auto eq = option.find('=');
-                vrt += "<OOI key=\"" + xml(option.substr(0, eq)) + "\">" +
-                       xml(eq == std::string::npos ? "" : option.substr(eq + 1)) + "</OOI>";
-            }
-            vrt += "</OpenOptions>";
-        }
-        vrt += "<SrcLayer>" + xml(layers[i].layer) + "</SrcLayer></OGRVRTLayer>";
-    }
-    // The fields as the first layer has them; new ids, counted through.
-    return vrt + "<FieldStrategy>FirstLayer</FieldStrategy><PreserveSrcFID>OFF</PreserveSrcFID>"
-                 "</OGRVRTUnionLayer></OGRVRTDataSource>";
-}
-
 }  // namespace quor::platform::gis
