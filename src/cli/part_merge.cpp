@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <optional>
 #include <set>
@@ -22,7 +23,10 @@
 #include "cli/terminal.h"
 #include "platform/folders.h"
 #include "platform/gis/dataset_identity.h"
-#include "platform/gis/vector_copy.h"
+#include "platform/gis/layer_sequence.h"
+#include "platform/gis/rows_digest.h"
+#include "platform/ordered_work.h"
+#include "platform/run_threads.h"
 #include "platform/textfile.h"
 
 namespace quor::cli {
@@ -137,14 +141,39 @@ std::string differences(const PartRecord& part, const PartRecord& run) {
     return said.empty() ? said : said.substr(2);
 }
 
+// The merge's end as one JSON object (without a record).
+std::string mergeEnd(const std::string& how, int merged, std::int64_t sites, double seconds,
+                     const std::string& dataset, const std::vector<std::string>& problems) {
+    QJsonObject o;
+    o.insert("command", "merge");
+    o.insert("end", QString::fromStdString(how));
+    o.insert("merged", merged);
+    o.insert("sites", qint64(sites));
+    o.insert("seconds", std::round(seconds * 1000) / 1000);
+    o.insert("dataset", QString::fromStdString(dataset));
+    QJsonArray list;
+    for (const auto& p : problems) list.append(QString::fromStdString(p));
+    o.insert("problems", list);
+    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+}
+
 class Merge {
 public:
     explicit Merge(const MergeOptions& o)
         : o_(o), terminal_(stderr, progressStyleFor(stderr, o.quiet)) {}
 
     int run() {
-        std::vector<Given> given = read();
-        const std::optional<PartRecord> whole = check(given);
+        std::optional<PartRecord> whole;
+        try {
+            // The parts' rows are read while the rest of them is checked.
+            auto rows = std::async(std::launch::async, [this] { return readParts(o_.parts); });
+            const std::vector<Given> given = read();
+            whole = check(given);
+            checkRows(given, rows.get());
+        } catch (const std::exception& e) {
+            terminal_.say(std::string(kProgramName) + ": merge failed: " + e.what() + "; nothing was written.");
+            return end("failed", kStopped, {});
+        }
         if (!problems_.empty() || !whole) return refused();
         if (StopRequest::requested()) {
             terminal_.say(std::string(kProgramName) + ": stopped before the merge began; nothing was written.");
@@ -194,6 +223,51 @@ private:
             given.push_back(std::move(g));
         }
         return given;
+    }
+
+    // What reading a part's rows found.
+    struct RowsOfPart {
+        std::optional<pg::RowsRead> rows;
+        std::string error;
+    };
+
+    // Each part's rows by its path, the parts read side by side.
+    static std::map<std::string, RowsOfPart> readParts(const std::vector<std::string>& paths) {
+        std::map<std::string, RowsOfPart> found;
+        std::size_t next = 0;
+        platform::OrderedWork<std::size_t, RowsOfPart> work(platform::usableCores(), 1);
+        work.run([&]() -> std::optional<std::size_t> { return next < paths.size() ? std::optional(next++) : std::nullopt; },
+                 [&](const std::size_t& i, int) {
+                     RowsOfPart read;
+                     try {
+                         read.rows = pg::readRows(outputLayer(paths[i]));
+                     } catch (const std::exception& e) {
+                         read.error = e.what();
+                     }
+                     return read;
+                 },
+                 [&](std::size_t& i, RowsOfPart& read) {
+                     found[paths[i]] = std::move(read);
+                     return true;
+                 });
+        return found;
+    }
+
+    // Each part's rows against the digest it recorded of them as it was written.
+    void checkRows(const std::vector<Given>& given, const std::map<std::string, RowsOfPart>& found) {
+        for (const auto& g : given) {
+            const PartRecord& r = *g.record;
+            const RowsOfPart& read = found.at(g.path);
+            if (r.rowsDigest.empty())
+                problem(g.path + ": " + partName(r) + " records no digest of its rows: it was written by an earlier " +
+                        r.program + "; compute it again");
+            else if (!read.rows)
+                problem(g.path + ": cannot be read: " + read.error);
+            else if (read.rows->digest != r.rowsDigest || read.rows->rows != r.sites)
+                problem(g.path + ": " + partName(r) + " was changed after it was written");
+            else
+                withoutGeometry_ += read.rows->withoutGeometry;
+        }
     }
 
     // The record of the whole the parts make; problems_ names what keeps them from one.
@@ -250,11 +324,11 @@ private:
                     " of " + std::to_string(ref.parts) + (missingCount == 1 ? " is missing" : " are missing (" +
                     std::to_string(missingCount) + " of " + std::to_string(ref.parts) + ")"));
 
-        for (const auto& [k, paths] : ofRun) {
-            ordered_.push_back(paths.front());
+        for (const auto& [k, paths] : ofRun)
             for (const auto& g : given)
-                if (g.path == paths.front()) layers_.push_back({g.path, g.layer.name, openOptions(g.path)});
-        }
+                if (g.path == paths.front()) ordered_.push_back(g);
+        for (const auto& g : ordered_) layers_.push_back(outputLayer(g.path));
+        if (problems_.empty()) checkFields();
         // Text keeps no field types: a part in it only makes text again.
         for (const auto& g : given)
             if (platform::lowerExtension(g.path) == ".csv" && platform::lowerExtension(o_.output) != ".csv")
@@ -264,18 +338,16 @@ private:
         out.model = ref.model;
         out.given["--output"] = o_.output;
         if (o_.overwrite) out.given["--overwrite"] = "";
-        bool aPart = false;
+        // The parts are the merge's inputs: its output never replaces one.
+        std::vector<std::string> inputs;
         for (const auto& path : o_.parts)
-            for (const std::string& file : pg::datasetFiles(path))
-                aPart = aPart || file == o_.output || fs::equivalent(file, o_.output, ec_);
+            for (const std::string& file : pg::datasetFiles(path)) inputs.push_back(file);
+        bool aPart = false;
+        for (const auto& file : inputs) aPart = aPart || file == o_.output || fs::equivalent(file, o_.output, ec_);
         if (aPart) {
             problem("--output " + o_.output + ": this is one of the parts to be merged.");
         } else {
             try {
-                // The parts are the merge's inputs: its output never replaces one.
-                std::vector<std::string> inputs;
-                for (const auto& path : o_.parts)
-                    for (const std::string& file : pg::datasetFiles(path)) inputs.push_back(file);
                 target_ = outputTarget(out, SitesSource{reference->path, ref.sourceLayer}, std::move(inputs));
             } catch (const BadInput& e) {
                 problem(e.what());
@@ -289,13 +361,25 @@ private:
         return whole;
     }
 
-    // A CSV part read back as the runs write it (GEOMETRY=AS_XY): its X and
-    // Y as the points, numbers as numbers of their width, quoted text as
-    // text, so that the merge writes each value as the part holds it.
-    static std::vector<std::string> openOptions(const std::string& part) {
-        if (platform::lowerExtension(part) != ".csv") return {};
-        return {"X_POSSIBLE_NAMES=X",  "Y_POSSIBLE_NAMES=Y",  "KEEP_GEOM_COLUMNS=NO",        "AUTODETECT_TYPE=YES",
-                "AUTODETECT_WIDTH=YES", "AUTODETECT_SIZE_LIMIT=0", "QUOTED_FIELDS_AS_STRING=YES"};
+    // Each field the parts declare otherwise than another part does.
+    void checkFields() {
+        std::vector<pg::FieldClash> clashes;
+        try {
+            clashes = pg::fieldClashes(layers_);
+        } catch (const std::exception& e) {
+            problem(e.what());
+            return;
+        }
+        for (const auto& c : clashes) {
+            const Given& part = ordered_[c.layer];
+            const std::string other = partName(*ordered_[c.other].record);
+            problem(part.path + ": " + partName(*part.record) +
+                    (c.declared.empty() ? " has no field " + c.field + ", which " + other + " has as " + c.otherDeclared
+                     : c.otherDeclared.empty() ? " has a field " + c.field + " (" + c.declared + "), which " + other +
+                                                     " has not"
+                                               : " declares the field " + c.field + " as " + c.declared + ", " + other +
+                                                     " as " + c.otherDeclared));
+        }
     }
 
     int refused() {
@@ -304,7 +388,7 @@ private:
         return end("refused", kBadInput, {});
     }
 
-    int write(const PartRecord& whole) {
+    int write(PartRecord whole) {
         const std::string temp = QDir::tempPath().toStdString();
         const std::string beside = fs::absolute(target_->path).parent_path().string();
         removeLeftFolders(temp, kWorkingCopyPrefix);
@@ -318,18 +402,21 @@ private:
             return end("failed", kStopped, {});
         }
         const std::string folder = work->path();
-        const std::string vrt = folder + "/parts.vrt";
+        const std::string parts = folder + "/parts.xml";
         std::string metadata;
         try {
-            platform::writeTextLines(vrt, {pg::layersInSequence(layers_, whole.sourceLayer)});
+            platform::writeTextLines(parts, {pg::layersInSequence(layers_, whole.sourceLayer)});
             // The model's own metadata lines, as the first part has them.
             const std::string partMetadata = metadataFileOf(firstPart_, whole.sourceLayer, whole.model);
             if (whole.model == Model::Rwe && fs::exists(partMetadata, ec_)) {
                 metadata = folder + "/merged" + (whole.model == Model::Rwe ? ".Metadata_RWE" : ".Metadata_REI");
                 platform::writeTextLines(metadata, withoutRecord(platform::readTextLines(partMetadata)));
             }
-            writeOutput(SitesSource{vrt, whole.sourceLayer}, metadata, *target_, staging->path(), &StopRequest::requested,
-                        [&](const std::string& made) { writeRecord(whole, made, target_->driver); },
+            writeOutput(SitesSource{parts, whole.sourceLayer}, metadata, *target_, staging->path(), &StopRequest::requested,
+                        [&](const std::string& made) {
+                            whole.rowsDigest = readBack(made);
+                            writeRecord(whole, made, target_->driver);
+                        },
                         [&](double done) { terminal_.sites(std::llround(done * whole.sites), whole.sites); });
         } catch (const std::exception& e) {
             terminal_.finish(false);
@@ -341,21 +428,41 @@ private:
         return end("completed", kCompleted, whole);
     }
 
+    // The merged dataset as made, read back whole: the parts' sites, each
+    // with its geometry where the part has one, and each part's rows as the
+    // part holds them. The digest of its rows; std::runtime_error saying
+    // what it does not hold.
+    std::string readBack(const std::string& made) {
+        pg::RowsAsked asked;
+        asked.threads = platform::usableCores();
+        std::int64_t sites = 0;
+        for (const auto& g : ordered_) {
+            asked.ranges.push_back(g.record->sites);
+            sites += g.record->sites;
+        }
+        const pg::RowsRead back = pg::readRows(outputLayer(made), asked);
+        const std::string lost = "The merged dataset does not hold what the parts hold: ";
+        if (back.rows != sites)
+            throw std::runtime_error(lost + "it holds " + std::to_string(back.rows) + " sites of their " +
+                                     std::to_string(sites) + ".");
+        if (back.withoutGeometry != withoutGeometry_)
+            throw std::runtime_error(lost + std::to_string(back.withoutGeometry) + " of its sites have no geometry, " +
+                                     std::to_string(withoutGeometry_) + " of theirs.");
+        for (std::size_t k = 0; k < ordered_.size(); ++k)
+            if (back.digests[k] != ordered_[k].record->rowsDigest)
+                throw std::runtime_error(lost + "the values of " + partName(*ordered_[k].record) + " (" +
+                                         ordered_[k].path + ") differ in it; " + platform::lowerExtension(o_.output) +
+                                         " cannot keep them as the part does.");
+        held_ = back.rows;
+        return back.digest;
+    }
+
     int end(const std::string& how, int exit, const std::optional<PartRecord>& whole) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-        const std::int64_t sites = whole ? whole->sites : 0;
+        const std::int64_t sites = whole ? held_ : 0;
         if (o_.json) {
-            QJsonObject o;
-            o.insert("command", "merge");
-            o.insert("end", QString::fromStdString(how));
-            o.insert("merged", whole ? static_cast<int>(ordered_.size()) : 0);
-            o.insert("sites", qint64(sites));
-            o.insert("seconds", std::round(seconds * 1000) / 1000);
-            o.insert("dataset", whole ? QString::fromStdString(o_.output) : QString());
-            QJsonArray problems;
-            for (const auto& p : problems_) problems.append(QString::fromStdString(p));
-            o.insert("problems", problems);
-            std::string json = QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+            std::string json = mergeEnd(how, whole ? static_cast<int>(ordered_.size()) : 0, sites, seconds,
+                                        whole ? o_.output : "", problems_);
             if (whole) json = jsonWithRecord(json, *whole);
             std::printf("%s\n", json.c_str());
             std::fflush(stdout);
@@ -376,7 +483,9 @@ private:
     Terminal terminal_;
     StopRequest stop_;
     std::vector<std::string> problems_;
-    std::vector<std::string> ordered_;  // the parts in the order of their numbers
+    std::vector<Given> ordered_;  // the parts in the order of their numbers
+    std::int64_t withoutGeometry_ = 0;  // the parts' sites without a geometry
+    std::int64_t held_ = 0;             // the sites the merged dataset holds, read back
     std::vector<pg::LayerSource> layers_;
     std::optional<OutputTarget> target_;
     std::string firstPart_;
@@ -388,9 +497,10 @@ private:
 std::string mergeHelpText() {
     return "Usage: quor-run merge --output FILE [--overwrite] [--json] [--quiet] PART...\n"
            "Puts the --output datasets of quor-run's --part K/N runs together into FILE (.gpkg, .csv, .fgb or .shp),\n"
-           "in the order of K whatever the order given, when they make exactly one whole: parts 1 to N of one N,\n"
-           "each whole, of the same sites, inputs, settings and version. Anything else is refused (exit status 2)\n"
-           "before anything is written, naming each missing, repeated or mismatched part and what differs.\n"
+           "whatever their formats, in the order of K whatever the order given, when they make exactly one whole:\n"
+           "parts 1 to N of one N, each whole and as it was written, of the same sites, inputs, settings and version,\n"
+           "declaring their fields alike. Anything else is refused (exit status 2) before anything is written,\n"
+           "naming each missing, repeated, changed or mismatched part and what differs.\n"
            "The merged dataset records itself as part 1 of 1, as one run over every site does.\n"
            "\n"
            "  --output FILE               the merged dataset\n"
@@ -406,6 +516,11 @@ int runMerge(const std::vector<std::string>& args) {
         options = parseMerge(args);
     } catch (const BadInput& e) {
         std::fprintf(stderr, "%s: merge: %s\n", kProgramName, e.what());
+        // A script that asked for JSON gets its object on this exit too.
+        if (std::find(args.begin(), args.end(), "--json") != args.end()) {
+            std::printf("%s\n", mergeEnd("refused", 0, 0, 0, "", {e.what()}).c_str());
+            std::fflush(stdout);
+        }
         return kBadInput;
     }
     if (options.help) {

@@ -11,6 +11,7 @@
 #include "gis/shorebathy.h"
 #include "platform/file_digest.h"
 #include "platform/gis/dataset_identity.h"
+#include "platform/gis/rows_digest.h"
 #include "platform/numbers.h"
 #include "platform/folders.h"
 #include "platform/textfile.h"
@@ -155,6 +156,7 @@ std::vector<std::pair<std::string, std::string>> recordItems(const PartRecord& r
         {"source_count", std::to_string(r.sourceCount)},
         {"source_digest", r.sourceDigest},
     };
+    if (!r.rowsDigest.empty()) items.emplace_back("rows_digest", r.rowsDigest);
     for (const auto& in : r.inputs) {
         items.emplace_back(in.name, in.path);
         items.emplace_back(in.name + "_digest", in.digest);
@@ -191,6 +193,7 @@ std::optional<PartRecord> recordOf(const std::vector<std::pair<std::string, std:
     r.source = *get("source");
     r.sourceLayer = *get("source_layer");
     r.sourceDigest = *get("source_digest");
+    if (get("rows_digest")) r.rowsDigest = *get("rows_digest");
     for (const char* name : {"bathymetry", "shoreline", "wind"}) {
         const std::string digestKey = std::string(name) + "_digest";
         if (get(name) && get(digestKey.c_str())) r.inputs.push_back({name, *get(name), *get(digestKey.c_str())});
@@ -199,6 +202,14 @@ std::optional<PartRecord> recordOf(const std::vector<std::pair<std::string, std:
         if (key.rfind(kSettingPrefix, 0) == 0) r.settings.emplace_back(key.substr(std::string(kSettingPrefix).size()), value);
     return r;
 }
+
+pg::LayerSource outputLayer(const std::string& output) {
+    if (platform::lowerExtension(output) != ".csv") return {output, "", {}};
+    return {output, "", {"X_POSSIBLE_NAMES=X", "Y_POSSIBLE_NAMES=Y", "KEEP_GEOM_COLUMNS=NO", "AUTODETECT_TYPE=YES",
+                         "AUTODETECT_WIDTH=YES", "AUTODETECT_SIZE_LIMIT=0", "QUOTED_FIELDS_AS_STRING=YES"}};
+}
+
+std::string rowsDigestOf(const std::string& output) { return pg::readRows(outputLayer(output)).digest; }
 
 std::string metadataFileOf(const std::string& output, const std::string& layer, Model model) {
     return project::metadataPath(output, layer,
@@ -281,6 +292,7 @@ std::string jsonWithRecord(const std::string& json, const PartRecord& r) {
     o.insert("parts", r.parts);
     o.insert("firstSite", qint64(r.firstSite));
     o.insert("count", qint64(r.sites));
+    o.insert("rowsDigest", q(r.rowsDigest));
     o.insert("source", QJsonObject{{"path", q(r.source)},
                                    {"layer", q(r.sourceLayer)},
                                    {"count", qint64(r.sourceCount)},

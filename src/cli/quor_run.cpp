@@ -234,7 +234,10 @@ private:
         }
         try {
             cli::writeOutput(computed_, metadata, *target_, staging_->path(), &StopRequest::requested,
-                             [this](const std::string& made) { writeRecord(*record_, made, target_->driver); });
+                             [this](const std::string& made) {
+                                 record_->rowsDigest = rowsDigestOf(made);
+                                 writeRecord(*record_, made, target_->driver);
+                             });
         } catch (const std::exception& e) {
             terminal_.say(std::string(kProgramName) + ": " + e.what() + "\nNothing was written to " + target_->path +
                           ".");

@@ -3,11 +3,16 @@
 // make the one whole a single run over every site makes.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "platform/gis/dataset_identity.h"
 #include "quor_run_support.h"
@@ -26,6 +31,35 @@ using test::rweFields;
 QJsonObject jsonOf(const std::string& out) { return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object(); }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::unique_ptr<GDALDataset> openForUpdate(const std::string& path) {
+    GDALAllRegister();
+    std::unique_ptr<GDALDataset> ds(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+    if (!ds) ADD_FAILURE() << "cannot open " << path;
+    return ds;
+}
+
+// Sets one value of one feature, as another program edits a file.
+void setValue(const std::string& path, GIntBig fid, const char* field, const char* value) {
+    const auto ds = openForUpdate(path);
+    OGRLayer* l = ds->GetLayer(0);
+    OGRFeatureUniquePtr f(l->GetFeature(fid));
+    ASSERT_TRUE(f) << path << " has no feature " << fid;
+    f->SetField(field, value);
+    ASSERT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
+}
+
+// The fields a dataset declares, by name and type.
+std::vector<std::string> declaredFields(const std::string& path) {
+    GDALAllRegister();
+    std::unique_ptr<GDALDataset> ds(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    std::vector<std::string> fields;
+    const OGRFeatureDefn* defn = ds ? ds->GetLayer(0)->GetLayerDefn() : nullptr;
+    for (int i = 0; defn && i < defn->GetFieldCount(); ++i)
+        fields.push_back(std::string(defn->GetFieldDefn(i)->GetNameRef()) + " " +
+                         OGRFieldDefn::GetFieldTypeName(defn->GetFieldDefn(i)->GetType()));
+    return fields;
+}
 
 struct PartMerge : ::testing::Test {
     test::TempDir dir;
@@ -57,6 +91,27 @@ struct PartMerge : ::testing::Test {
         const test::Ran ran = rwe(sites, output, more, wind);
         EXPECT_EQ(ran.exit, 0) << output << "\n" << ran.err;
         return output;
+    }
+    // The bay's first `count` sites as the layer "sites" of a GeoPackage,
+    // with a field SURVEYED of `day` (a date, or a date and time) and a
+    // text NOTE of the user's own.
+    std::string userSites(int count, OGRFieldType day) {
+        const std::string gpkg = dir.file("sites.gpkg");
+        test::copyBaySitesToGeoPackage(gpkg, "sites", count);
+        const auto ds = openForUpdate(gpkg);
+        OGRLayer* l = ds->GetLayer(0);
+        OGRFieldDefn surveyed("SURVEYED", day), note("NOTE", OFTString);
+        EXPECT_EQ(l->CreateField(&surveyed), OGRERR_NONE);
+        EXPECT_EQ(l->CreateField(&note), OGRERR_NONE);
+        std::vector<OGRFeatureUniquePtr> features;
+        for (auto& f : *l) features.emplace_back(f->Clone());
+        for (auto& f : features) {
+            const int k = static_cast<int>(f->GetFID());
+            f->SetField("SURVEYED", 2024, 1 + k % 12, 1 + k % 28, day == OFTDate ? 0 : k % 24, 0, 0, 0);
+            f->SetField("NOTE", ("seen " + std::to_string(k)).c_str());
+            EXPECT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
+        }
+        return gpkg;
     }
     test::Ran merge(const std::string& output, const std::vector<std::string>& parts) {
         std::vector<std::string> args = {"merge", "--output", output};
@@ -155,6 +210,9 @@ TEST_F(PartMerge, AMissingPartOrAPartOfOtherSettingsWindOrSitesIsRefusedByNameWi
     QUOR_REQUIRE_PORTPHILLIP(data);
     const std::string sites = test::copyBaySites(folder("sites"), "sites", 24);
     const std::string otherSites = test::copyBaySites(folder("other"), "sites", 25);
+    // The same sites' ids and points, a value of the user's edited.
+    const std::string editedSites = test::copyBaySites(folder("edited"), "sites", 24);
+    setValue(editedSites, 5, "CATEGORY", "edited");
     const std::string wind = dir.file("other.Wind_RWE");
     {
         // The same wind file but for one direction's speed.
@@ -169,6 +227,7 @@ TEST_F(PartMerge, AMissingPartOrAPartOfOtherSettingsWindOrSitesIsRefusedByNameWi
     const std::string rays16 = part(sites, 2, 4, parts + "/rays16-2.gpkg", {"--rays", "16"});
     const std::string otherWind = part(sites, 3, 4, parts + "/wind-3.gpkg", {}, wind);
     const std::string ofOtherSites = part(otherSites, 4, 4, parts + "/other-4.gpkg");
+    const std::string ofEditedSites = part(editedSites, 4, 4, parts + "/edited-4.gpkg");
     const auto before = test::folderBytes(dir.path());
 
     struct Case {
@@ -180,6 +239,7 @@ TEST_F(PartMerge, AMissingPartOrAPartOfOtherSettingsWindOrSitesIsRefusedByNameWi
         {{run[0], rays16, run[2], run[3]}, {rays16, "of another run", "rays is 16"}},
         {{run[0], run[1], otherWind, run[3]}, {otherWind, "of another run", "the wind"}},
         {{run[0], run[1], run[2], ofOtherSites}, {ofOtherSites, "of another run", "the source sites"}},
+        {{run[0], run[1], run[2], ofEditedSites}, {ofEditedSites, "of another run", "the source sites"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.named.front());
@@ -188,4 +248,89 @@ TEST_F(PartMerge, AMissingPartOrAPartOfOtherSettingsWindOrSitesIsRefusedByNameWi
         for (const auto& named : c.named) EXPECT_TRUE(contains(ran.err, named)) << named << "\n" << ran.err;
     }
     EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused merge wrote or changed a file";
+}
+
+// Parts written in two formats (a GeoPackage and a shapefile or a
+// FlatGeobuf) hold each site's geometry where its format keeps it and the
+// user's date as the format declares it: merged into any format, they are
+// what one whole run writes in it.
+TEST_F(PartMerge, PartsOfTwoFormatsMergeIntoEachFormatAsTheWholeRunWritesIt) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = userSites(12, OFTDate);
+    const std::vector<std::string> layer = {"--layer", "sites"};
+    std::vector<std::string> fields = rweFields();
+    fields.insert(fields.end(), {"SURVEYED", "NOTE"});
+    const std::vector<std::string> formats = {".gpkg", ".shp", ".fgb", ".csv"};
+    for (const auto& ext : formats) ASSERT_EQ(rwe(sites, dir.file("whole" + ext), layer).exit, 0) << ext;
+    const std::string p1 = part(sites, 1, 4, dir.file("p1.gpkg"), layer), p2 = part(sites, 2, 4, dir.file("p2.gpkg"), layer);
+    for (const std::string other : {".shp", ".fgb"}) {
+        const std::string p3 = part(sites, 3, 4, dir.file("p3" + other), layer);
+        const std::string p4 = part(sites, 4, 4, dir.file("p4" + other), layer);
+        for (const auto& ext : formats) {
+            SCOPED_TRACE(other + " parts into " + ext);
+            const std::string out = dir.file("with-" + other.substr(1) + ext), whole = dir.file("whole" + ext);
+            const test::Ran merged = run({"merge", "--json", "--output", out, p3, p1, p4, p2});
+            ASSERT_EQ(merged.exit, 0) << merged.err;
+            EXPECT_EQ(jsonOf(merged.out)["sites"].toInt(), 12) << merged.out;
+            EXPECT_EQ(declaredFields(out), declaredFields(whole));
+            EXPECT_EQ(test::layerRows(out, "", fields), test::layerRows(whole, "", fields));
+        }
+    }
+}
+
+// A shapefile keeps a date and time as its day: its part and a
+// GeoPackage's declare the field otherwise, and their whole would hold
+// times for some sites only.
+TEST_F(PartMerge, PartsThatDeclareAFieldOtherwiseAreRefusedNamingThePartAndTheField) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = userSites(10, OFTDateTime);
+    const std::string p1 = part(sites, 1, 2, dir.file("p1.gpkg"), {"--layer", "sites"});
+    const std::string p2 = part(sites, 2, 2, dir.file("p2.shp"), {"--layer", "sites"});
+    const auto before = test::folderBytes(dir.path());
+    const test::Ran merged = merge(dir.file("coast.gpkg"), {p1, p2});
+    EXPECT_EQ(merged.exit, 2) << merged.err;
+    EXPECT_TRUE(contains(merged.err, p2 + ": part 2 of 2 declares the field SURVEYED as Date, part 1 of 2 as DateTime"))
+        << merged.err;
+    EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused merge wrote or changed a file";
+}
+
+// A part's record holds the digest of its rows as written: a value edited
+// since, or a row deleted and another doubled (the count the same), is
+// seen before anything is written.
+TEST_F(PartMerge, APartChangedAfterItWasWrittenIsRefusedWithNothingWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 16);
+    std::vector<std::string> parts;
+    for (int k = 1; k <= 4; ++k) parts.push_back(part(sites, k, 4, dir.file("p" + std::to_string(k) + ".gpkg")));
+    setValue(parts[2], 2, "RWE", "1234.5");
+    {
+        const auto ds = openForUpdate(parts[1]);
+        OGRLayer* l = ds->GetLayer(0);
+        OGRFeatureUniquePtr doubled(l->GetFeature(3));
+        ASSERT_TRUE(doubled);
+        doubled->SetFID(OGRNullFID);
+        ASSERT_EQ(l->DeleteFeature(2), OGRERR_NONE);
+        ASSERT_EQ(l->CreateFeature(doubled.get()), OGRERR_NONE);
+    }
+    const auto before = test::folderBytes(dir.path());
+    const test::Ran merged = merge(dir.file("coast.gpkg"), parts);
+    EXPECT_EQ(merged.exit, 2) << merged.err;
+    for (const std::string k : {"2", "3"})
+        EXPECT_TRUE(contains(merged.err, "part " + k + " of 4 was changed after it was written")) << merged.err;
+    EXPECT_FALSE(contains(merged.err, "part 1 of 4 was changed")) << merged.err;
+    EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused merge wrote or changed a file";
+}
+
+TEST_F(PartMerge, WithJsonAMergeRefusedForItsOptionsPrintsOneObject) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"merge", "--json", "--output", dir.file("c.gpkg")},
+                                                 std::vector<std::string>{"merge", "--json", "--bogus", dir.file("p.gpkg")}}) {
+        SCOPED_TRACE(args.back());
+        const test::Ran ran = run(args);
+        EXPECT_EQ(ran.exit, 2) << ran.err;
+        ASSERT_EQ(std::count(ran.out.begin(), ran.out.end(), '\n'), 1) << ran.out;
+        const QJsonObject said = jsonOf(ran.out);
+        EXPECT_EQ(said["command"].toString(), "merge") << ran.out;
+        EXPECT_EQ(said["end"].toString(), "refused");
+        EXPECT_EQ(said["problems"].toArray().size(), 1);
+    }
 }

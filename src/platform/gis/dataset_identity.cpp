@@ -1,7 +1,5 @@
 #include "platform/gis/dataset_identity.h"
 
-#include <QCryptographicHash>
-
 #include <cpl_string.h>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
@@ -11,6 +9,7 @@
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/rows_digest.h"
 
 namespace quor::platform::gis {
 
@@ -47,26 +46,9 @@ std::vector<std::string> datasetFiles(GDALDataset& dataset) {
 }
 
 std::string layerDigest(const std::string& source, const std::string& layer) {
-    DatasetHandle ds = openVector(source, GDAL_OF_READONLY);
-    OGRLayer* l = ds->GetLayerByName(layer.c_str());
-    if (!l) throw GisError("The dataset " + source + " has no layer " + layer + ".");
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    std::vector<unsigned char> wkb;
-    l->ResetReading();
-    detail::ErrorCapture err;
-    for (OGRFeatureUniquePtr f(l->GetNextFeature()); f; f.reset(l->GetNextFeature())) {
-        const GIntBig fid = f->GetFID();
-        hash.addData(reinterpret_cast<const char*>(&fid), sizeof fid);
-        const OGRGeometry* g = f->GetGeometryRef();
-        const std::int64_t size = g ? g->WkbSize() : -1;
-        hash.addData(reinterpret_cast<const char*>(&size), sizeof size);
-        if (!g) continue;
-        wkb.resize(static_cast<std::size_t>(size));
-        g->exportToWkb(wkbNDR, wkb.data(), wkbVariantIso);
-        hash.addData(reinterpret_cast<const char*>(wkb.data()), static_cast<int>(wkb.size()));
-    }
-    if (err.failed()) throw GisError(err.message("The layer " + layer + " of " + source + " cannot be read."));
-    return hash.result().toHex().toStdString();
+    RowsAsked asked;
+    asked.ids = true;
+    return readRows({source, layer, {}}, asked).digest;
 }
 
 OnlyLayer onlyLayer(const std::string& source) {

@@ -1,7 +1,7 @@
 #pragma once
 // What tells one dataset from another, read as GDAL reads it: the files it
-// is made of, a digest of its features' ids and geometries, and the
-// metadata it keeps inside itself where its format allows.
+// is made of, a digest of its features (ids, values and geometries), and
+// the metadata it keeps inside itself where its format allows.
 #include <cstdint>
 #include <map>
 #include <string>
@@ -20,8 +20,9 @@ std::vector<std::string> datasetFiles(const std::string& path);
 // none for one that lives in no file.
 std::vector<std::string> datasetFiles(GDALDataset& dataset);
 
-// SHA-256 (hex) of the layer's features in their order: each one's id and
-// its geometry as ISO WKB. GisError when the layer cannot be read.
+// SHA-256 (hex) of the layer's features in their order: each one's id,
+// its values and its geometry, as readRows takes them. GisError when the
+// layer cannot be read.
 std::string layerDigest(const std::string& source, const std::string& layer);
 
 // The one layer of a vector dataset: its name and its feature count.

@@ -5,7 +5,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace quor::platform::gis {
@@ -43,17 +42,5 @@ void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn = 
 // GeoPackage or holds anything beside the layer. GisError with SQLite's
 // reason; a half-made destination is the caller's to remove.
 bool copyGeoPackageOfLayer(const std::string& source, const std::string& layer, const std::string& destination);
-
-// One layer of a dataset, opened with the driver's open options.
-struct LayerSource {
-    std::string dataset;
-    std::string layer;
-    std::vector<std::string> openOptions;  // "KEY=VALUE"
-};
-
-// A dataset GDAL reads (its virtual format's text) whose one layer `name`
-// holds the features of `layers` one after the other, in the given order,
-// with the first one's fields.
-std::string layersInSequence(const std::vector<LayerSource>& layers, const std::string& name);
 
 }  // namespace quor::platform::gis
