@@ -76,6 +76,10 @@ struct Windows : ::testing::Test, test::WiredWindow {
         const QString name = nameOf(d);
         seen.insert(name);
         SCOPED_TRACE(name.toStdString());
+        // As the user sees it: shown by the window manager, at the size it
+        // gave, laid out for that size.
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&d));
+        QCoreApplication::sendPostedEvents();
         EXPECT_LE(d.width(), kScreenWidth - kFrameWidth);
         EXPECT_LE(d.height(), kScreenHeight - kFrameHeight);
         EXPECT_LE(d.minimumSizeHint().width(), kScreenWidth - kFrameWidth);

@@ -87,7 +87,8 @@ private:
         closer->start(10);
     }
 
-    static constexpr qint64 kPatienceMs = 10000;
+    // Long enough for a sanitizer's build on a busy machine.
+    static constexpr qint64 kPatienceMs = 30000;
     std::vector<Step> steps_;
     std::size_t next_ = 0;
     QTimer* timer_ = nullptr;
