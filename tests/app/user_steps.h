@@ -63,7 +63,10 @@ private:
             delete clock;
             if (timer_ == timer) timer_ = nullptr;
             if (!w) {
-                missed_ = step.what;
+                const QWidget* active = QApplication::activeWindow();
+                missed_ = step.what + " (the active window: " +
+                          (active ? active->metaObject()->className() + std::string(" \"") +
+                                        active->windowTitle().toStdString() + "\"" : std::string("none")) + ")";
                 closeEverything();
                 return;
             }
