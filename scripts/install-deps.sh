@@ -11,6 +11,8 @@ PACKAGES=(
   libcurl4-openssl-dev zlib1g-dev libsqlite3-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   slurm-wlm munge parallel
+  # The window tests run again on an X display of their own, as on a desktop.
+  xvfb openbox dbus-daemon
   locales
 )
 

@@ -10,11 +10,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTabWidget>
-#include <QTimer>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <map>
@@ -30,6 +31,7 @@
 #include "platform/settings_store.h"
 #include "rei/ui/fm_property.h"
 #include "test_support.h"
+#include "user_steps.h"
 #include "wired_window.h"
 #include "wave/ui/batch_dialogs.h"
 #include "wave/ui/bottom_velocity_dialog.h"
@@ -66,13 +68,6 @@ struct Windows : ::testing::Test, test::WiredWindow {
         app::StartupEnvironment env;
         env.documents = {platform::DocumentsFolder::Status::Found, home.path()};
         window.Form_Load(env);
-        // Modal dialogs are checked and closed as soon as they show.
-        window.setModalRunner([this](QDialog& d) {
-            d.show();
-            QApplication::processEvents();
-            check(d);
-            return int(QDialog::Rejected);
-        });
     }
 
     QString nameOf(QWidget& d) const { return d.windowTitle().trimmed().isEmpty() ? d.objectName() : d.windowTitle(); }
@@ -81,6 +76,10 @@ struct Windows : ::testing::Test, test::WiredWindow {
         const QString name = nameOf(d);
         seen.insert(name);
         SCOPED_TRACE(name.toStdString());
+        // As the user sees it: shown by the window manager, at the size it
+        // gave, laid out for that size.
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&d));
+        QCoreApplication::sendPostedEvents();
         EXPECT_LE(d.width(), kScreenWidth - kFrameWidth);
         EXPECT_LE(d.height(), kScreenHeight - kFrameHeight);
         EXPECT_LE(d.minimumSizeHint().width(), kScreenWidth - kFrameWidth);
@@ -161,37 +160,40 @@ struct Windows : ::testing::Test, test::WiredWindow {
     void runAndCheckModeless(const std::string& command) {
         window.commands().run(command, messages);
         QApplication::processEvents();
+        QList<QPointer<QDialog>> open;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) {
-                check(*d);
-                d->close();
-            }
+            if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) open.append(d);
+        for (const QPointer<QDialog>& d : open) {
+            if (!d) continue;
+            check(*d);
+            if (d) d->close();
+        }
     }
 
-    // Checks the dialog an `exec()` shows, then closes it.
-    void closeNextModal() {
-        QTimer::singleShot(0, [this] {
-            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                check(*d);
-                d->reject();
-            }
+    // Checks the modal dialog `open` shows, once it is the active window,
+    // and closes it as Escape does.
+    void checkModal(const std::string& what, const std::function<void()>& open) {
+        SCOPED_TRACE(what);
+        test::UserSteps steps;
+        steps.then(what, [] { return test::activeModal<QDialog>(); }, [this](QWidget& w) {
+            QPointer<QDialog> d = static_cast<QDialog*>(&w);
+            check(*d);
+            if (d) d->reject();
         });
+        steps.start();
+        open();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return steps.finished(); }, 30000));
+        EXPECT_EQ(steps.missed(), "");
     }
 };
 
 TEST_F(Windows, EveryDialogFitsTheSmallScreenAndEnterPressesOk) {
-    window.show();
-    // The welcome dialog of the first activation.
-    window.Form_Activate();
+    // The welcome of the first activation, answered.
+    checkModal("welcome", [&] { window.show(); });
     for (const std::string command :
-         {"NewPr_Click", "wv_property", "Orbital_velocity_frm", "Batch_Processing_mode", "Tide_frm"}) {
-        closeNextModal();
-        window.commands().run(command, messages);
-    }
-    closeNextModal();
-    run.Run_Click();
-    closeNextModal();
-    window.commands().run("windanly", messages);
+         {"NewPr_Click", "wv_property", "Orbital_velocity_frm", "Batch_Processing_mode", "Tide_frm", "windanly"})
+        checkModal(command, [&] { window.commands().run(command, messages); });
+    checkModal("Run", [&] { run.Run_Click(); });
     runAndCheckModeless("About");
     window.QuorMode_Click();
     runAndCheckModeless("none");
@@ -200,7 +202,7 @@ TEST_F(Windows, EveryDialogFitsTheSmallScreenAndEnterPressesOk) {
     window.progressForm().hide();
 
     state.model_mode = model::REI_MODE;
-    window.commands().run("fm_property", messages);
+    checkModal("fm_property", [&] { window.commands().run("fm_property", messages); });
     for (const std::string command : {"Windprocess", "Wind_pt"}) runAndCheckModeless(command);
 
     // Windows that other windows open.
@@ -242,6 +244,7 @@ TEST_F(Windows, EveryDialogFitsTheSmallScreenAndEnterPressesOk) {
 }
 
 TEST_F(Windows, MainWindowFitsAndShowsItsCaptionsWhole) {
+    state.welcome_done = true;  // seen in an earlier session
     window.show();
     QApplication::processEvents();
     EXPECT_LE(window.frameGeometry().width(), kScreenWidth);

@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/qgis_runtime.h"
+#include "qgis_support.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
-    quor::app::startQgis();
+    quor::test::requireQgis();
 
     QThreadPool::globalInstance()->start([] {
         thread_local EndOfThread end;

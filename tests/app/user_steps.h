@@ -1,8 +1,9 @@
 #pragma once
 // A user's way through dialogs that run their own event loops, one inside
 // another: each step waits, while the event loop turns, for the widget it
-// acts on, and the next step starts watching before the action, so it
-// finds the dialog that the action opens. A step that waits in vain ends
+// acts on to be shown in the active window, where what the user types goes,
+// and the next step starts watching before the action, so it finds the
+// dialog that the action opens. A step that waits in vain ends
 // the walk, closing whatever dialog is still open so that the test can go on.
 #include <QApplication>
 #include <QDialog>
@@ -50,13 +51,22 @@ private:
         QObject::connect(timer, &QTimer::timeout, [this, timer, clock] {
             const Step& step = steps_[next_];
             QWidget* w = step.find();
+            if (w && !w->isActiveWindow()) {
+                // A window manager gives the keyboard back to a dialog when
+                // the one over it closes; the offscreen platform has none.
+                if (QGuiApplication::platformName() == QLatin1String("offscreen")) w->activateWindow();
+                w = nullptr;
+            }
             if (!w && clock->elapsed() < kPatienceMs) return;
             timer->stop();
             timer->deleteLater();
             delete clock;
             if (timer_ == timer) timer_ = nullptr;
             if (!w) {
-                missed_ = step.what;
+                const QWidget* active = QApplication::activeWindow();
+                missed_ = step.what + " (the active window: " +
+                          (active ? active->metaObject()->className() + std::string(" \"") +
+                                        active->windowTitle().toStdString() + "\"" : std::string("none")) + ")";
                 closeEverything();
                 return;
             }
@@ -80,7 +90,8 @@ private:
         closer->start(10);
     }
 
-    static constexpr qint64 kPatienceMs = 10000;
+    // Long enough for a sanitizer's build on a busy machine.
+    static constexpr qint64 kPatienceMs = 30000;
     std::vector<Step> steps_;
     std::size_t next_ = 0;
     QTimer* timer_ = nullptr;
@@ -88,7 +99,7 @@ private:
     std::string missed_;
 };
 
-// The dialog of type T that is the active modal window, if it is visible.
+// The dialog of type T that is the modal window on top, if it is visible.
 template <typename T>
 T* activeModal() {
     auto* w = dynamic_cast<T*>(QApplication::activeModalWidget());

@@ -8,7 +8,7 @@
 // on to Qt's own. Qt Core's calls to its own functions do not come here.
 // The posts Qt's and QGIS's threads make to another thread's objects,
 // which fill that thread's list of posted events under a lock Qt Core
-// takes inside itself, pass through here named, for tests/tsan.supp.
+// takes inside itself, pass through here named, so that a report shows them.
 #include <dlfcn.h>
 #include <sanitizer/tsan_interface.h>
 
