@@ -431,7 +431,7 @@ void FeatureClass::flush() {
 void FeatureClass::requireGone(std::int64_t oid) const {
     OGRLayer* l = ogrLayer();
     const std::string fid = l->GetFIDColumn();
-    const std::string where = (fid.empty() ? std::string("FID") : "\"" + fid + "\"") + " = " + std::to_string(oid);
+    const std::string where = (fid.empty() ? std::string("FID") : detail::sqlName(fid)) + " = " + std::to_string(oid);
     detail::ErrorCapture err;
     bool there = false;
     if (l->SetAttributeFilter(where.c_str()) == OGRERR_NONE) {
@@ -452,24 +452,12 @@ SpatialReference FeatureClass::spatialReference() const {
 
 namespace {
 
-// A text as an SQL literal that needs no quoting at all: its bytes in hex,
-// read back as text, so that no name can change the statement.
-std::string sqlTextLiteral(const std::string& text) {
-    static const char* const digits = "0123456789ABCDEF";
-    std::string hex;
-    for (unsigned char c : text) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return "CAST(X'" + hex + "' AS TEXT)";
-}
-
 void pointAtUndefinedCartesian(GDALDataset& ds, const std::string& table) {
     detail::ErrorCapture err;
     CPLErrorReset();
     for (const char* registry : {"gpkg_geometry_columns", "gpkg_contents"}) {
         const std::string sql = std::string("UPDATE ") + registry +
-                                " SET srs_id=-1 WHERE lower(table_name)=lower(" + sqlTextLiteral(table) + ")";
+                                " SET srs_id=-1 WHERE lower(table_name)=lower(" + detail::sqlText(table) + ")";
         detail::SqlResult result(ds, sql);
         if (CPLGetLastErrorType() >= CE_Failure) throw GisError(err.message("The spatial reference cannot be changed."));
     }
@@ -574,7 +562,7 @@ std::vector<std::optional<Feature>> FeatureClass::findFeatures(const std::vector
     }
     OGRLayer* l = ogrLayer();
     const std::string fid = l->GetFIDColumn();
-    const std::string column = fid.empty() ? std::string("FID") : "\"" + fid + "\"";
+    const std::string column = fid.empty() ? std::string("FID") : detail::sqlName(fid);
     const std::string where = column + " >= " + std::to_string(oids.front()) + " AND " + column +
                               " <= " + std::to_string(oids.back());
     detail::ErrorCapture err;

@@ -96,6 +96,23 @@ std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const 
     return read;
 }
 
+namespace {
+
+std::string quotedBy(char quote, const std::string& text) {
+    std::string q(1, quote);
+    for (const char c : text) {
+        q += c;
+        if (c == quote) q += c;
+    }
+    return q + quote;
+}
+
+}  // namespace
+
+std::string sqlName(const std::string& name) { return quotedBy('"', name); }
+
+std::string sqlText(const std::string& text) { return quotedBy('\'', text); }
+
 SqlResult::SqlResult(GDALDataset& ds, const std::string& sql)
     : ds_(ds), layer_(ds.ExecuteSQL(sql.c_str(), nullptr, nullptr)) {}
 

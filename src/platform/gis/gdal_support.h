@@ -59,6 +59,13 @@ private:
 // none of its features, and none it lacks.
 std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const std::string& shp = {});
 
+// A name (a table's, a column's) in an SQL statement, between double
+// quotes with each of its own doubled, and a text as an SQL literal,
+// between single quotes with each of its own doubled: whatever a user
+// names a field, it stays a name and never changes the statement.
+std::string sqlName(const std::string& name);
+std::string sqlText(const std::string& text);
+
 // The result set of one SQL statement on a dataset, released when it goes.
 class SqlResult {
 public:

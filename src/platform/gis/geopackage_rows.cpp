@@ -12,12 +12,6 @@ namespace quor::platform::gis::detail {
 
 namespace {
 
-std::string quoted(const std::string& name) {
-    std::string q = "\"";
-    for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
-
 struct Statement {
     sqlite3_stmt* stmt = nullptr;
     Statement() = default;
@@ -73,10 +67,10 @@ sqlite3_stmt* GeoPackageRows::statementFor(Table& t, const ColumnValues& values)
     for (const auto& [place, value] : values) places.push_back(place);
     auto& slot = t.updates[places];
     if (slot) return slot->stmt;
-    std::string sql = "UPDATE " + quoted(t.name) + " SET ";
+    std::string sql = "UPDATE " + sqlName(t.name) + " SET ";
     for (std::size_t k = 0; k < places.size(); ++k)
-        sql += (k ? ", " : "") + quoted(t.columns[static_cast<std::size_t>(places[k])]) + " = ?";
-    sql += " WHERE " + quoted(t.fidColumn) + " = ?";
+        sql += (k ? ", " : "") + sqlName(t.columns[static_cast<std::size_t>(places[k])]) + " = ?";
+    sql += " WHERE " + sqlName(t.fidColumn) + " = ?";
     auto made = std::make_unique<Statement>();
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &made->stmt, nullptr) != SQLITE_OK) {
         t.updates.erase(places);

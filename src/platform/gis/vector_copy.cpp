@@ -69,13 +69,6 @@ private:
     Setting journal_, cache_;
 };
 
-// A layer's name in OGR SQL, its quotes doubled.
-std::string quoted(const std::string& name) {
-    std::string q = "\"";
-    for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
-
 }  // namespace
 
 std::int64_t layerFeatureCount(const std::string& source, const std::string& layer) {
@@ -99,7 +92,7 @@ void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn) {
         args.AddString("-dialect");
         args.AddString("OGRSQL");
         args.AddString("-sql");
-        args.AddString(("SELECT * FROM " + quoted(copy.layer) + " LIMIT " + std::to_string(copy.range->count) +
+        args.AddString(("SELECT * FROM " + detail::sqlName(copy.layer) + " LIMIT " + std::to_string(copy.range->count) +
                         " OFFSET " + std::to_string(copy.range->first))
                            .c_str());
         args.AddString("-nln");
@@ -135,13 +128,6 @@ std::string firstValue(GDALDataset& ds, const std::string& sql) {
     return {};
 }
 
-// A text as an SQL literal, its quotes doubled.
-std::string literal(const std::string& text) {
-    std::string q = "'";
-    for (char c : text) q += c == '\'' ? std::string("''") : std::string(1, c);
-    return q + "'";
-}
-
 }  // namespace
 
 bool copyGeoPackageOfLayer(const std::string& source, const std::string& layer, const std::string& destination) {
@@ -152,16 +138,16 @@ bool copyGeoPackageOfLayer(const std::string& source, const std::string& layer, 
     // come along: only a file of the layer alone is copied whole.
     const std::string others = firstValue(
         *src, "SELECT count(*) FROM sqlite_master WHERE type IN ('table', 'view') AND name NOT LIKE 'gpkg%' AND "
-              "name NOT LIKE 'sqlite%' AND lower(name) <> lower(" + literal(name) + ") AND substr(lower(name), 1, " +
-                  std::to_string(name.size() + 7) + ") <> lower(" + literal("rtree_" + name + "_") + ")");
+              "name NOT LIKE 'sqlite%' AND lower(name) <> lower(" + detail::sqlText(name) + ") AND substr(lower(name), 1, " +
+                  std::to_string(name.size() + 7) + ") <> lower(" + detail::sqlText("rtree_" + name + "_") + ")");
     const std::string contents = firstValue(*src, "SELECT count(*) FROM gpkg_contents WHERE lower(table_name) <> lower(" +
-                                                      literal(name) + ")");
+                                                      detail::sqlText(name) + ")");
     const std::string indexes = firstValue(
         *src, "SELECT count(*) FROM gpkg_extensions WHERE extension_name = 'gpkg_rtree_index' AND lower(table_name) <> lower(" +
-                  literal(name) + ")");
+                  detail::sqlText(name) + ")");
     if (others != "0" || contents != "0" || (!indexes.empty() && indexes != "0")) return false;
     detail::ErrorCapture err;
-    { const detail::SqlResult vacuum(*src, "VACUUM INTO " + literal(destination)); }
+    { const detail::SqlResult vacuum(*src, "VACUUM INTO " + detail::sqlText(destination)); }
     if (err.failed())
         throw GisError(err.message("The layer " + layer + " of " + source + " cannot be written to " + destination + "."));
     return true;

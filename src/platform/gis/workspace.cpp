@@ -58,11 +58,8 @@ void limitBusyWait(GDALDataset& ds) { detail::SqlResult pragma(ds, "PRAGMA busy_
 // them, in order (nothing when they cannot be read); GDAL's fields of the
 // layer are the same while it knows the table as it is.
 std::optional<std::vector<std::string>> columnsOnDisk(GDALDataset& ds, OGRLayer& layer) {
-    std::string quoted = "\"";
-    for (const char c : std::string(layer.GetName())) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    quoted += "\"";
     detail::ErrorCapture err;
-    const detail::SqlResult info(ds, "PRAGMA table_info(" + quoted + ")");
+    const detail::SqlResult info(ds, "PRAGMA table_info(" + detail::sqlName(layer.GetName()) + ")");
     if (!info.layer()) return std::nullopt;
     std::vector<std::string> columns;
     while (OGRFeatureUniquePtr row{info.layer()->GetNextFeature()}) {

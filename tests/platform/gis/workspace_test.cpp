@@ -174,6 +174,37 @@ TEST(Workspace, FeaturesReadBackWithShapesAndValuesAndCanBeRewrittenDuringARead)
     EXPECT_THROW(pts->addField({"EXTRA", FieldType::Double}), GisError);
 }
 
+// Another program named the id column with a double quote in it: every
+// statement takes the name as a name, and the rows are read and written.
+TEST(Workspace, AnIdColumnNamedWithAQuoteIsReadAndWritten) {
+    TempDir dir;
+    {
+        GDALAllRegister();
+        GDALDatasetUniquePtr ds(GetGDALDriverManager()->GetDriverByName("GPKG")->Create(
+            dir.file("q.gpkg").c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+        const char* options[] = {"FID=my\"fid", nullptr};
+        OGRLayer* l = ds->CreateLayer("pts", nullptr, wkbPoint, const_cast<char**>(options));
+        OGRFieldDefn x("X", OFTReal);
+        ASSERT_EQ(l->CreateField(&x), OGRERR_NONE);
+        for (int i = 0; i < 5; ++i) {
+            OGRFeature f(l->GetLayerDefn());
+            f.SetGeometryDirectly(new OGRPoint(i, i));
+            ASSERT_EQ(l->CreateFeature(&f), OGRERR_NONE);
+        }
+    }
+    auto pts = Workspace::openGeoPackage(dir.file("q.gpkg"))->openFeatureClass("pts");
+    ASSERT_EQ(pts->fields()->field(1).name, "my\"fid");
+    auto cursor = pts->search();
+    while (auto f = cursor.next()) {
+        f->setValue("X", f->oid() + 0.5);
+        pts->store(*f);
+    }
+    pts->deleteFeature(3);
+    std::vector<std::pair<std::int64_t, double>> rows;
+    for (auto read = pts->search(); auto f = read.next();) rows.emplace_back(f->oid(), toDouble(f->value("X")));
+    EXPECT_EQ(rows, (std::vector<std::pair<std::int64_t, double>>{{1, 1.5}, {2, 2.5}, {4, 4.5}, {5, 5.5}}));
+}
+
 // A stored GeoPackage row takes the values set since it was read and
 // nothing else: another program's text in a number column stays text, the
 // shape's bytes stay as they were, and a row deleted meanwhile is told.
