@@ -18,6 +18,11 @@ FileStamp stampOf(const struct stat& st) {
 
 }  // namespace
 
+bool unwrittenSince(const FileStamp& then, const FileStamp& now) {
+    return then.exists && now.exists && then.device == now.device && then.inode == now.inode &&
+           then.size == now.size && then.modified == now.modified;
+}
+
 FileStamp stampOfFile(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 ? stampOf(st) : FileStamp{};

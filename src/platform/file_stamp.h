@@ -16,6 +16,10 @@ struct FileStamp {
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
+// Whether `now` is the file `then` is the stamp of, unwritten since,
+// however it was renamed meanwhile: a rename sets the change time alone.
+bool unwrittenSince(const FileStamp& then, const FileStamp& now);
+
 // The stamp of the file `path` names (a link's target's); one that does
 // not exist when there is no such file.
 FileStamp stampOfFile(const std::string& path);

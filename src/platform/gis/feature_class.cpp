@@ -244,6 +244,8 @@ void FeatureClass::changeFields(const std::vector<FieldDef>& add, const std::vec
         throw DiskFullError(noRoomText(what, ws_->path(), e.tableBytes()));
     } catch (const PartlyChangedError&) {
         throw;
+    } catch (const detail::TableChangedError&) {
+        throw;  // it tells what became of the table
     } catch (const GisError& e) {
         // A geodatabase tells a full disk in its own words, which name the
         // statement it was running: the user is told what happened.

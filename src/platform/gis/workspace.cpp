@@ -496,12 +496,14 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
         const auto it = rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(dbf, std::move(rows))});
         writerOpened(name, *it.first->second.writer);
     };
-    std::string unconfirmed;
+    std::string unconfirmed, writtenMeanwhile;
     FileStamp made;
     try {
         detail::replaceTable(dbf, change, &made);
     } catch (const platform::UnconfirmedError& e) {
         unconfirmed = e.what();
+    } catch (const platform::WrittenMeanwhileError& e) {
+        writtenMeanwhile = e.what();
     } catch (...) {
         writeOnIntoTheTableThere();
         throw;
@@ -516,6 +518,7 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
                                  " cannot be opened again.");
     // GDAL now reads whatever is at the path: unless that is still the new
     // table, the fields it was made for are not those read.
+    if (!writtenMeanwhile.empty()) throw detail::TableChangedError(writtenMeanwhile);
     if (placed.device != made.device || placed.inode != made.inode || stampOfFile(dbf) != placed)
         throw detail::TableChangedError("The table " + dbf +
                                         " was replaced or written by another program just as this program put its "
