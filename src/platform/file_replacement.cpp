@@ -155,8 +155,18 @@ void FileReplacement::commit(const OldFileCheck& requireOld) {
 bool FileReplacement::putInPlace(const OldFileCheck& requireOld) {
     if (requireOld) requireOld(target_, false);
     if (const auto& pause = betweenLookAndExchange()) pause(target_);
-    int err = exchangeFiles(partial_, target_);
+    // A folder in the file's place is never the file: a rename fails on it,
+    // an exchange would move it aside.
+    struct stat there {};
+    const bool folder = ::lstat(target_.c_str(), &there) == 0 && S_ISDIR(there.st_mode);
+    int err = folder ? EINVAL : exchangeFiles(partial_, target_);
     if (err == 0) {
+        struct stat aside {};
+        if (::lstat(partial_.c_str(), &aside) != 0 || !S_ISREG(aside.st_mode)) {
+            exchangeFiles(partial_, target_);
+            const int why = S_ISDIR(aside.st_mode) ? EISDIR : EINVAL;
+            throw WriteError("Cannot replace file " + target_ + ": " + writeFailureText(why), why);
+        }
         if (!requireOld) return true;
         try {
             requireOld(partial_, true);

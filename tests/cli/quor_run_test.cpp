@@ -127,6 +127,8 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
     // A table cut short, and one without a site.
     const std::string cut = test::copyBaySites(work, "cut", 20);
     fs::resize_file(work + "/cut.shp", 500);
+    const std::string cutTable = test::copyBaySites(work, "cuttable", 20);
+    fs::resize_file(work + "/cuttable.dbf", 50);
     const std::string empty = test::copyBaySites(work, "empty", 0);
     {
         auto ws = pg::Workspace::open(work);
@@ -195,6 +197,7 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {with("rwe", "--sites", userDepth), "fields MaxWvH, depth that this run writes"},
         {plus(with("rei", "--sites", userIndex), {"--fast"}), "field Index that this run writes"},
         {with("rwe", "--sites", cut), cut},
+        {with("rwe", "--sites", cutTable), work + "/cuttable.dbf"},
         {with("rei", "--sites", empty), empty},
     };
     for (const auto& c : cases) {

@@ -228,7 +228,7 @@ void FeatureClass::changeFields(const std::vector<FieldDef>& add, const std::vec
             auto fd = detail::makeOgrField(def);
             const OGRErr e = ogrLayer()->CreateField(fd.get());
             ws_->fieldsChanged();
-            if (e != OGRERR_NONE) throw GisError(err.message("Field " + def.name + " cannot be added."));
+            if (e != OGRERR_NONE) throw GisError(err.message("Field " + def.name + " cannot be added to " + shown() + "."));
         }
         if (!held.empty()) {
             std::vector<int> positions;
@@ -251,7 +251,7 @@ void FeatureClass::changeFields(const std::vector<FieldDef>& add, const std::vec
         // statement it was running: the user is told what happened.
         if (std::string_view(e.what()).find("database or disk is full") != std::string_view::npos)
             throw DiskFullError(what + ": " + platform::kDiskFullText + ". Nothing was changed.");
-        throw GisError(what + " (" + e.what() + "). Nothing was changed.");
+        throw GisError(what + ": " + e.what() + " Nothing was changed.");
     }
 }
 
@@ -272,7 +272,7 @@ std::optional<Feature> FeatureClass::findFeature(std::int64_t oid) const {
     OGRFeatureUniquePtr of(l->GetFeature(oid));
     // A damaged file reports an error, and a truncated shapefile still hands
     // out the row with its shape missing; a missing id reports nothing.
-    if (err.failed()) throw GisError(readFailure(err, name_, "The feature cannot be read from " + name_ + "."));
+    if (err.failed()) throw GisError(readFailure(err, name_, "The feature cannot be read from " + shown() + "."));
     if (!of) return std::nullopt;
     return toFeature(*of, fields());
 }
@@ -319,7 +319,7 @@ std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
         try {
             if (!values.empty()) ws_->writeRowValues(name_, f.oid(), values, ahead);
         } catch (const platform::FileError& e) {
-            throw GisError("The feature cannot be stored in " + name_ + " (" + e.what() + ").");
+            throw GisError("The feature cannot be stored in " + shown() + " (" + e.what() + ").");
         }
         f.settle();
         return f.oid();
@@ -334,7 +334,7 @@ std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
         const auto values = changedValues(f, *fl, f.fieldsPtr() == fl);
         const Outcome done = ws_->updateRowValues(*l, f.oid(), values);
         if (done != Outcome::NotHandled) {
-            if (done != Outcome::Written) throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
+            if (done != Outcome::Written) throw GisError(err.message("The feature cannot be stored in " + shown() + "."));
             ws_->written(name_);
             f.settle();
             return f.oid();
@@ -350,12 +350,12 @@ std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
             of.SetFID(next);
         }
         if (l->CreateFeature(&of) != OGRERR_NONE)
-            throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
+            throw GisError(err.message("The feature cannot be stored in " + shown() + "."));
         f.setOid(of.GetFID());
     } else {
         of.SetFID(f.oid());
         if (l->SetFeature(&of) != OGRERR_NONE)
-            throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
+            throw GisError(err.message("The feature cannot be stored in " + shown() + "."));
     }
     ws_->written(name_);
     f.settle();
@@ -368,14 +368,21 @@ void FeatureClass::deleteFeature(std::int64_t oid) {
     OGRLayer* l = ogrLayer();
     const OGRErr e = l->DeleteFeature(oid);
     if (e != OGRERR_NONE && e != OGRERR_NON_EXISTING_FEATURE)
-        throw GisError(err.message("The feature cannot be deleted from " + name_ + "."));
+        throw GisError(err.message("The feature cannot be deleted from " + shown() + "."));
     ws_->written(name_);
+}
+
+std::string FeatureClass::shown() const {
+    switch (ws_->kind()) {
+        case WorkspaceKind::ShapefileFolder: return ws_->path() + "/" + name_ + ".shp";
+        case WorkspaceKind::Memory: return name_;
+        default: return name_ + " in " + ws_->path();
+    }
 }
 
 std::int64_t FeatureClass::wholeFeatureCount() const {
     const bool shapefile = ws_->kind() == WorkspaceKind::ShapefileFolder;
-    const std::string file = shapefile ? ws_->path() + "/" + name_ + ".shp" : name_ + " in " + ws_->path();
-    return detail::wholeFeatureCount(*ogrLayer(), file, shapefile ? file : std::string());
+    return detail::wholeFeatureCount(*ogrLayer(), shown(), shapefile ? shown() : std::string());
 }
 
 FeatureCursor FeatureClass::search() const {
@@ -393,7 +400,7 @@ FeatureCursor FeatureClass::search() const {
     while (OGRFeatureUniquePtr of{l->GetNextFeature()}) oids.push_back(of->GetFID());
     l->SetIgnoredFields(nullptr);
     l->ResetReading();
-    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + name_ + " cannot be read."));
+    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + shown() + " cannot be read."));
     std::sort(oids.begin(), oids.end());
     return FeatureCursor(shared_from_this(), std::move(oids));
 }
@@ -417,7 +424,7 @@ std::vector<std::int64_t> FeatureClass::selectIntersecting(const Geometry& area)
     }
     l->SetSpatialFilter(nullptr);
     l->ResetReading();
-    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + name_ + " cannot be read."));
+    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + shown() + " cannot be read."));
     std::sort(oids.begin(), oids.end());
     return oids;
 }
@@ -443,8 +450,8 @@ void FeatureClass::requireGone(std::int64_t oid) const {
     l->SetAttributeFilter(nullptr);
     l->ResetReading();
     if (there || err.failed())
-        throw GisError("The feature with object id " + std::to_string(oid) + " cannot be read from " + name_ +
-                       (err.failed() ? " (" + err.message("") + ")." : "."));
+        throw GisError(err.message("The feature with object id " + std::to_string(oid) + " cannot be read from " +
+                                   shown() + "."));
 }
 
 SpatialReference FeatureClass::spatialReference() const {
@@ -578,7 +585,7 @@ std::vector<std::optional<Feature>> FeatureClass::findFeatures(const std::vector
     }
     l->SetAttributeFilter(nullptr);
     l->ResetReading();
-    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + name_ + " cannot be read."));
+    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + shown() + " cannot be read."));
     return found;
 }
 

@@ -41,8 +41,11 @@ public:
     ~ErrorCapture();
     ErrorCapture(const ErrorCapture&) = delete;
     ErrorCapture& operator=(const ErrorCapture&) = delete;
-    // The last error message, or the fallback when GDAL said nothing.
-    std::string message(const std::string& fallback) const;
+    // What failed, for the user: `what` (which names the file), with
+    // GDAL's or SQLite's last words after it when they said any, since
+    // theirs name no file ("database disk image is malformed"); their
+    // words alone for an empty `what`.
+    std::string message(const std::string& what) const;
     // Whether GDAL reported a failure while this capture was active.
     bool failed() const { return !last_.empty(); }
 

@@ -160,7 +160,8 @@ std::shared_ptr<Workspace> Workspace::openGeoPackage(const std::string& path) {
         const std::string why = err.message("");
         if (why.find("locked") != std::string::npos || why.find("busy") != std::string::npos)
             throw GisError("The geodatabase " + path + " is locked by another program: " + why);
-        throw GisError(why.empty() ? "The file " + path + " is not a valid geodatabase." : why);
+        throw GisError(why.empty() ? "The file " + path + " is not a valid geodatabase."
+                                   : "The geodatabase " + path + " cannot be opened (" + why + ").");
     }
     limitBusyWait(*ds);
     auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false));
@@ -343,7 +344,7 @@ void Workspace::written(const std::string& name) {
     detail::ErrorCapture err;
     if (OGRLayer* layer = folderLayer(name))
         if (layer->SyncToDisk() != OGRERR_NONE || err.failed())
-            throw GisError(err.message("The changes to " + name + " cannot be written to disk."));
+            throw GisError(err.message("The changes to " + shapefilePath(name) + " cannot be written to disk."));
     noteOnDisk(name);
     // GDAL writes a changed shapefile's headers again whenever it lets the
     // handle go: it goes now (or as the writes grouped with it end), while
@@ -601,11 +602,11 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
         opts.SetNameValue("SPATIAL_INDEX", "NO");
     }
     OGRLayer* layer = ds_->CreateLayer(name.c_str(), const_cast<OGRSpatialReference*>(sr.ogr()), gt, opts.List());
-    if (!layer) throw GisError(err.message("The feature class " + name + " cannot be created."));
+    if (!layer) throw GisError(err.message("The feature class " + name + " cannot be created in " + path_ + "."));
     for (const auto& f : attributeFields) {
         auto fd = detail::makeOgrField(f);
         if (layer->CreateField(fd.get()) != OGRERR_NONE) {
-            const std::string msg = err.message("Field " + f.name + " cannot be created.");
+            const std::string msg = err.message("Field " + f.name + " cannot be created in " + name + " in " + path_ + ".");
             // Leave nothing half-made behind.
             for (int i = 0; i < ds_->GetLayerCount(); ++i)
                 if (ds_->GetLayer(i) == layer) ds_->DeleteLayer(i);
@@ -636,7 +637,7 @@ void Workspace::deleteFeatureClass(const std::string& name) {
         if (name == ds_->GetLayer(i)->GetName()) {
             detail::ErrorCapture err;
             if (ds_->DeleteLayer(i) != OGRERR_NONE)
-                throw GisError(err.message("The feature class " + name + " cannot be deleted."));
+                throw GisError(err.message("The feature class " + name + " cannot be deleted from " + path_ + "."));
             if (transactionDepth_ > 0) schemaChangedInTransaction_ = true;
             bumpGeneration();
             for (auto it = altered_.begin(); it != altered_.end(); ++it)

@@ -679,7 +679,8 @@ TEST(Workspace, DamagedReadOnlyAndLockedGeoPackagesGiveClearErrors) {
         allIds(*rays);
     } catch (const GisError& e) {
         refused = true;
-        EXPECT_STRNE(e.what(), "");
+        // SQLite's words ("database disk image is malformed") name no file.
+        EXPECT_NE(std::string(e.what()).find(dir.file("cut.gpkg")), std::string::npos) << e.what();
     }
     EXPECT_TRUE(refused);
 
