@@ -529,6 +529,25 @@ TEST_F(QuorRun, ARunWhoseValuesTheDatasetRefusesIsNeverReportedAsCompleted) {
     EXPECT_NE(ran.err.find("quor-run: rwe failed: 0 of 20 sites computed"), std::string::npos) << ran.err;
 }
 
+// Another tool left the count of the sites unwritten (NULL): a re-run the
+// user did not agree to changes no byte of the GeoPackage.
+TEST_F(QuorRun, ARefusedRunLeavesAGeoPackageByteForByte) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string gpkg = folder("sites") + "/sites.gpkg";
+    test::copyBaySitesToGeoPackage(gpkg, "sites", 20);
+    ASSERT_EQ(run(plus(inputs("rwe", gpkg), {"--layer", "sites"})).exit, 0);
+    {
+        GDALAllRegister();
+        std::unique_ptr<GDALDataset> ds(GDALDataset::Open(gpkg.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        ASSERT_TRUE(ds);
+        ds->ExecuteSQL("UPDATE gpkg_ogr_contents SET feature_count = NULL", nullptr, nullptr);
+    }
+    const auto before = test::folderBytes(folder("sites"));
+    const test::Ran ran = run(plus(inputs("rwe", gpkg), {"--layer", "sites"}));
+    EXPECT_EQ(ran.exit, 2) << ran.err;
+    EXPECT_TRUE(test::folderBytes(folder("sites")) == before) << "a refused run changed the GeoPackage";
+}
+
 // Another program put its own table in place during the run: the end
 // counts what this run stored, and that the table holds none of it.
 TEST_F(QuorRun, TheEndCountsWhatTheRunStoredAndWhatTheTableStillHolds) {

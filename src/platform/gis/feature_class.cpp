@@ -310,6 +310,7 @@ std::shared_ptr<RowsAhead> FeatureClass::rowsAhead() const {
 
 std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
     const bool shapefile = ws_->kind() == WorkspaceKind::ShapefileFolder;
+    if (ws_->kind() == WorkspaceKind::GeoPackage) ws_->openForWriting();
     auto fl = fields();
     if (shapefile && f.oid() >= 0 && !f.shapeChanged()) {
         // A row that exists gets only the values set since it was read,
@@ -363,7 +364,7 @@ std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
 }
 
 void FeatureClass::deleteFeature(std::int64_t oid) {
-    if (ws_->kind() == WorkspaceKind::ShapefileFolder) ws_->openForWriting();
+    ws_->openForWriting();
     detail::ErrorCapture err;
     OGRLayer* l = ogrLayer();
     const OGRErr e = l->DeleteFeature(oid);
@@ -478,6 +479,8 @@ void FeatureClass::alterSpatialReference(const SpatialReference& sr) {
     OGRLayer* l = ogrLayer();
     if (ws_->readOnly()) throw GisError("The workspace " + ws_->path() + " is read-only.");
     if (ws_->kind() == WorkspaceKind::GeoPackage) {
+        ws_->openForWriting();
+        l = ogrLayer();
         // The class's table must exist before its registration can change.
         l->SyncToDisk();
         detail::ErrorCapture err;

@@ -155,7 +155,14 @@ std::shared_ptr<Workspace> Workspace::openGeoPackage(const std::string& path) {
         throw GisError("The geodatabase " + path + " is read-only; it cannot be opened for writing.");
     detail::ErrorCapture err;
     const char* drivers[] = {"GPKG", nullptr};
-    DatasetHandle ds = openDataset(path, GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers);
+    // Read only until this program writes: GDAL writes into a file opened
+    // for writing as it reads it (a count of rows another tool left out),
+    // and a run refused, or stopped before it wrote, changes no byte.
+    DatasetHandle ds = openDataset(path, GDAL_OF_VECTOR, drivers);
+    // GDAL reads a GeoPackage without any table only through a handle that
+    // may write: there is nothing in it for a run to refuse.
+    const bool writing = !ds;
+    if (!ds) ds = openDataset(path, GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers);
     if (!ds) {
         const std::string why = err.message("");
         if (why.find("locked") != std::string::npos || why.find("busy") != std::string::npos)
@@ -164,7 +171,7 @@ std::shared_ptr<Workspace> Workspace::openGeoPackage(const std::string& path) {
                                    : "The geodatabase " + path + " cannot be opened (" + why + ").");
     }
     limitBusyWait(*ds);
-    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false));
+    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false, writing));
     remember(key, ws);
     return ws;
 }
@@ -179,7 +186,7 @@ std::shared_ptr<Workspace> Workspace::createGeoPackage(const std::string& path) 
     DatasetHandle ds = createDataset(*drv, path);
     if (!ds) throw GisError(err.message("The geodatabase " + path + " cannot be created."));
     limitBusyWait(*ds);
-    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false));
+    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false, true));
     remember(keyOf(path), ws);
     return ws;
 }
@@ -328,8 +335,19 @@ bool Workspace::readFolderAgain() {
 }
 
 void Workspace::openForWriting() {
-    if (kind_ != WorkspaceKind::ShapefileFolder || writing_) return;
+    if ((kind_ != WorkspaceKind::ShapefileFolder && kind_ != WorkspaceKind::GeoPackage) || writing_) return;
     if (readOnly_) throw GisError("The workspace " + path_ + " is read-only.");
+    if (kind_ == WorkspaceKind::GeoPackage) {
+        // Once for the workspace's life: the handle that writes then reads as well.
+        writing_ = true;
+        try {
+            openAgain();
+        } catch (const GisError&) {
+            writing_ = false;
+            throw;
+        }
+        return;
+    }
     detail::ErrorCapture err;
     DatasetHandle fresh = openFolderForWriting(path_);
     if (!fresh) throw GisError(err.message("The folder " + path_ + " cannot be opened for writing."));
@@ -681,6 +699,7 @@ detail::GeoPackageRows::Outcome Workspace::updateRowValues(OGRLayer& layer, std:
 
 Workspace::Transaction::Transaction(Workspace& ws) : ws_(ws) {
     if (ws_.transactionDepth_ == 0) {
+        if (ws_.kind_ == WorkspaceKind::GeoPackage && !ws_.readOnly_) ws_.openForWriting();
         detail::ErrorCapture err;
         if (ws_.ds_->StartTransaction(FALSE) == OGRERR_NONE) {
             owner_ = true;
@@ -716,7 +735,7 @@ void Workspace::openAgain() {
     // The new handle is opened before the old one is let go, so that a
     // file that cannot be opened again leaves a handle that still answers.
     detail::ErrorCapture err;
-    DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (readOnly_ ? 0 : GDAL_OF_UPDATE));
+    DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (writing_ ? GDAL_OF_UPDATE : 0));
     if (!fresh) {
         bumpGeneration();
         throw GisError("The geodatabase " + path_ + " cannot be opened again.");
@@ -769,6 +788,7 @@ std::string pragmaText(GDALDataset& ds, const char* sql) {
 
 Workspace::QuickCommits::QuickCommits(Workspace& ws) : ws_(ws) {
     if (ws_.kind_ != WorkspaceKind::GeoPackage || ws_.readOnly_ || ws_.transactionDepth_ > 0) return;
+    ws_.openForWriting();
     if (pragmaText(*ws_.ds_, "PRAGMA journal_mode = WAL") != "wal") return;
     pragmaText(*ws_.ds_, "PRAGMA synchronous = NORMAL");
     cacheSize_ = pragmaText(*ws_.ds_, "PRAGMA cache_size");
