@@ -50,9 +50,12 @@ std::string keyOf(const std::string& path) {
     return ec ? path : p.string();
 }
 
-// A GeoPackage held by another writer answers after this long at most,
-// so that the program reports the lock instead of appearing to hang.
-void limitBusyWait(GDALDataset& ds) { detail::SqlResult pragma(ds, "PRAGMA busy_timeout = 1000"); }
+// Another program's short write into a GeoPackage is waited for, as
+// SQLite's users expect; one held longer is reported rather than waited
+// for without end.
+void limitBusyWait(GDALDataset& ds) {
+    detail::SqlResult pragma(ds, "PRAGMA busy_timeout = " + std::to_string(detail::kBusyWaitSeconds * 1000));
+}
 
 // The attribute columns of a geodatabase's layer as its table now has
 // them, in order (nothing when they cannot be read); GDAL's fields of the
@@ -684,6 +687,10 @@ void Workspace::setAlteredSpatialReference(const std::string& name, const Spatia
             return;
         }
     altered_.emplace_back(name, sr);
+}
+
+void Workspace::stampRowsWritten() {
+    if (geoPackageRows_) geoPackageRows_->stampChanges();
 }
 
 detail::GeoPackageRows::Outcome Workspace::updateRowValues(OGRLayer& layer, std::int64_t oid,

@@ -161,6 +161,9 @@ public:
     // NotHandled.
     detail::GeoPackageRows::Outcome updateRowValues(OGRLayer& layer, std::int64_t oid,
                                                     const detail::ColumnValues& values);
+    // Dates the GeoPackage tables written into by updateRowValues() as
+    // changed now, as GDAL dates a table it wrote once it syncs it.
+    void stampRowsWritten();
     // The layout of the shapefile `name`'s table as its writer opens it,
     // for rows spelt ahead on other threads.
     std::shared_ptr<RowsAhead> rowsAhead(const std::string& name);

@@ -242,6 +242,57 @@ TEST(Workspace, AGeoPackageRowTakesOnlyTheValuesSetSinceItWasRead) {
     EXPECT_THROW(pts->store(gone), GisError);
 }
 
+// Values GDAL converts its own way (a text too wide for its field, a date)
+// go in as GDAL's own writing puts them, into their columns alone: another
+// program's value written since the row was read stays. The table is
+// dated at the end of the writes, as GDAL dates it.
+TEST(Workspace, AValueGdalConvertsItsOwnWayTakesOnlyItsColumn) {
+    TempDir dir;
+    const std::string file = dir.file("p.gpkg");
+    auto ws = Workspace::createGeoPackage(file);
+    auto pts = ws->createFeatureClass(
+        "pts", GeometryType::Point,
+        {{"Label", FieldType::String, {}, 4}, {"When", FieldType::Date}, {"Note", FieldType::String, {}, 20}});
+    for (int i = 0; i < 2; ++i) {
+        Feature f = pts->createFeature();
+        f.setShape(Geometry::point(i, 0));
+        pts->store(f);
+    }
+    const auto sql = [&](const std::string& statement) {
+        GDALDatasetUniquePtr other(GDALDataset::Open(file.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        std::vector<std::string> got;
+        if (OGRLayer* r = other->ExecuteSQL(statement.c_str(), nullptr, nullptr)) {
+            while (OGRFeatureUniquePtr f{r->GetNextFeature()})
+                for (int i = 0; i < f->GetFieldCount(); ++i) got.push_back(f->GetFieldAsString(i));
+            other->ReleaseResultSet(r);
+        }
+        return got;
+    };
+    const std::vector<std::pair<std::string, FieldValue>> values = {{"Label", std::string("wider than four")},
+                                                                      {"When", std::string("2024/03/05 06:07:08")}};
+    {
+        // GDAL's own writing of the values, into row 2.
+        GDALDatasetUniquePtr other(GDALDataset::Open(file.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        OGRLayer* l = other->GetLayerByName("pts");
+        OGRFeatureUniquePtr f(l->GetFeature(2));
+        for (const auto& [name, value] : values) f->SetField(name.c_str(), std::get<std::string>(value).c_str());
+        ASSERT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
+    }
+    Feature f = pts->feature(1);
+    sql("UPDATE pts SET Note = 'theirs' WHERE OBJECTID = 1");
+    for (const auto& [name, value] : values) f.setValue(name, value);
+    CPLSetConfigOption("OGR_CURRENT_DATE", "2001-02-03T04:05:06.000Z");
+    pts->store(f);
+    pts->flush();
+    CPLSetConfigOption("OGR_CURRENT_DATE", nullptr);
+    const std::string row = "SELECT typeof(Label), Label, typeof(\"When\"), CAST(\"When\" AS TEXT) FROM pts WHERE OBJECTID = ";
+    EXPECT_EQ(sql(row + "1"), sql(row + "2"));
+    EXPECT_EQ(sql(row + "1").at(1), "wider than four");
+    EXPECT_EQ(sql("SELECT Note FROM pts WHERE OBJECTID = 1"), std::vector<std::string>{"theirs"});
+    EXPECT_EQ(sql("SELECT CAST(last_change AS TEXT) FROM gpkg_contents WHERE table_name = 'pts'"),
+              std::vector<std::string>{"2001-02-03T04:05:06.000Z"});
+}
+
 TEST(Workspace, BufferedInsertsReachTheStoreAtFlushOnly) {
     TempDir dir;
     auto ws = Workspace::createGeoPackage(dir.file("p.gpkg"));
