@@ -38,16 +38,20 @@ bool endsWithNoCase(const std::string& text, const std::string& end) {
     return true;
 }
 
-// A file (or a link) of that name; a folder is never one of the output's files.
-bool present(const fs::path& path) {
+// What may stand at one of the output's names: a file (or a link), which
+// --overwrite replaces, or a folder, which no output ever replaces.
+enum class Entry { File, Folder };
+
+bool present(const fs::path& path, Entry entry = Entry::File) {
     std::error_code ec;
     const auto status = fs::symlink_status(path, ec);
-    return fs::exists(status) && !fs::is_directory(status);
+    return fs::exists(status) && fs::is_directory(status) == (entry == Entry::Folder);
 }
 
-// The files of the shapefile at `path` that exist: "x.shp" and the
-// companions GDAL and other programs keep beside it, in either case.
-std::vector<fs::path> filesOf(const fs::path& path) {
+// The files (or the folders) of the shapefile at `path` that exist:
+// "x.shp" and the companions GDAL and other programs keep beside it, in
+// either case.
+std::vector<fs::path> filesOf(const fs::path& path, Entry entry = Entry::File) {
     static const char* const kCompanions[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx", ".qpj"};
     std::vector<fs::path> files;
     std::error_code ec;
@@ -56,9 +60,8 @@ std::vector<fs::path> filesOf(const fs::path& path) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0) continue;
-        // A folder of that name is no file of a shapefile, and never the output's to replace.
         std::error_code ignored;
-        if (it->is_directory(ignored)) continue;
+        if (it->is_directory(ignored) != (entry == Entry::Folder)) continue;
         const std::string rest = name.substr(stem.size());
         bool member = endsWithNoCase(rest, ".shp.xml") && rest.size() == 8;
         for (const char* companion : kCompanions) member = member || (rest.size() == 4 && endsWithNoCase(rest, companion));
@@ -130,6 +133,28 @@ std::vector<std::string> layerOptions(const std::string& driver) {
     return {};
 }
 
+// The names of the output's set where a file (or a folder) stands.
+std::vector<std::string> outputSetEntries(const OutputTarget& t, Entry entry) {
+    const fs::path out = fs::absolute(t.path);
+    std::vector<std::string> files;
+    if (t.driver == "ESRI Shapefile") {
+        // The .shp first: it is the file that names the set.
+        for (const auto& f : filesOf(out, entry))
+            files.insert(f.filename() == out.filename() ? files.begin() : files.end(), f.string());
+    } else {
+        for (const char* end : {"", "-wal", "-shm", "-journal"})
+            if ((*end == '\0' || t.driver == "GPKG") && present(out.string() + end, entry))
+                files.push_back(out.string() + end);
+    }
+    if (!t.metadata.empty() && present(fs::absolute(t.metadata), entry))
+        files.push_back(fs::absolute(t.metadata).string());
+    return files;
+}
+
+std::string folderRefusal(const std::string& folder) {
+    return folder + " is a folder where a file of the output goes; no output replaces a folder, --overwrite or not.";
+}
+
 }  // namespace
 
 std::int64_t siteCount(const SitesSource& sites) {
@@ -195,6 +220,8 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::ve
     t.overwrite = o.has("--overwrite");
     inputs.push_back(sites.path);
     t.inputs = std::move(inputs);
+    if (const auto folders = outputSetEntries(t, Entry::Folder); !folders.empty())
+        throw badOption("--output", t.path, folderRefusal(folders.front()));
     const auto existing = existingOutputFiles(t);
     if (const auto clash = inputAmong(existing, t.inputs)) throw badOption("--output", t.path, inputRefusal(*clash));
     if (!t.overwrite && !existing.empty())
@@ -202,20 +229,7 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::ve
     return t;
 }
 
-std::vector<std::string> existingOutputFiles(const OutputTarget& t) {
-    const fs::path out = fs::absolute(t.path);
-    std::vector<std::string> files;
-    if (t.driver == "ESRI Shapefile") {
-        // The .shp first: it is the file that names the set.
-        for (const auto& f : filesOf(out))
-            files.insert(f.filename() == out.filename() ? files.begin() : files.end(), f.string());
-    } else {
-        for (const char* end : {"", "-wal", "-shm", "-journal"})
-            if ((*end == '\0' || t.driver == "GPKG") && present(out.string() + end)) files.push_back(out.string() + end);
-    }
-    if (!t.metadata.empty() && present(fs::absolute(t.metadata))) files.push_back(fs::absolute(t.metadata).string());
-    return files;
-}
+std::vector<std::string> existingOutputFiles(const OutputTarget& t) { return outputSetEntries(t, Entry::File); }
 
 namespace {
 
@@ -356,7 +370,13 @@ void writeOutput(const SitesSource& computed, const std::string& computedMetadat
     std::sort(files.begin(), files.end(), [&](const fs::path& a, const fs::path& b) {
         return rank(a) != rank(b) ? rank(a) < rank(b) : a < b;
     });
-    // Checked again at the move: an input may have come into the output's place meanwhile.
+    // Checked again at the move: an input, or a folder, may have come into
+    // the output's place meanwhile.
+    for (const auto& f : files)
+        if (present(out.parent_path() / f.filename(), Entry::Folder))
+            throw std::runtime_error((out.parent_path() / f.filename()).string() +
+                                     " appeared as a folder while the run computed, where a file of the output goes; "
+                                     "no output replaces a folder.");
     std::vector<std::string> there = existingOutputFiles(target);
     for (const auto& f : files) there.push_back((out.parent_path() / f.filename()).string());
     if (const auto clash = inputAmong(there, target.inputs)) throw std::runtime_error(inputRefusal(*clash));

@@ -466,6 +466,9 @@ TEST_F(QuorRun, AnOutputBesideAStandaloneTableOrOnAnInputIsRefusedBeforeTheRun) 
         fs::copy_file(data + "/water_portphillip" + ext, shore + "/water" + ext);
     auto args = plus(inputs("rwe", sites), {"--output", shore + "/water.shp", "--overwrite"});
     *(std::find(args.begin(), args.end(), "--shoreline") + 1) = shore + "/water.shp";
+    // A folder named as the output's metadata file, which holds its record.
+    const std::string out = folder("outs") + "/result.gpkg";
+    fs::create_directories(out + ".sites.Metadata_RWE");
     const auto before = userFiles();
 
     const test::Ran beside = run(plus(inputs("rwe", sites), {"--output", folder("notes") + "/notes.shp"}));
@@ -474,6 +477,9 @@ TEST_F(QuorRun, AnOutputBesideAStandaloneTableOrOnAnInputIsRefusedBeforeTheRun) 
     const test::Ran onto = run(args);
     EXPECT_EQ(onto.exit, 2) << onto.err;
     EXPECT_NE(onto.err.find("the run's input " + shore + "/water.shp"), std::string::npos) << onto.err;
+    const test::Ran folderInTheWay = run(plus(inputs("rwe", sites), {"--output", out, "--overwrite"}));
+    EXPECT_EQ(folderInTheWay.exit, 2) << folderInTheWay.err;
+    EXPECT_NE(folderInTheWay.err.find(out + ".sites.Metadata_RWE is a folder"), std::string::npos) << folderInTheWay.err;
     EXPECT_EQ(userFiles(), before) << "a refused output replaced a file";
 }
 
