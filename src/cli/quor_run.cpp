@@ -151,6 +151,8 @@ private:
             if (o_.part) range = partRange(count, o_.part);
             try {
                 computed_ = copySites(source_, range, work_->path());
+            } catch (const BadInput&) {
+                throw;
             } catch (const std::exception& e) {
                 throw badOption("--sites", source_.shown(), e.what());
             }

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/disk_writes.h"
 #include "platform/file_replacement.h"
 #include "platform/folders.h"
 #include "platform/gis/gis_error.h"
@@ -173,7 +174,9 @@ SiteRange partRange(std::int64_t sites, const std::optional<Part>& part) {
     return {first, end - first};
 }
 
-SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& range, const std::string& folder) {
+namespace {
+
+SitesSource copyOf(const SitesSource& sites, const std::optional<SiteRange>& range, const std::string& folder) {
     const std::string layer = layerOf(sites);
     SitesSource copy;
     pg::LayerCopy request;
@@ -192,6 +195,18 @@ SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& 
     if (range) request.range = pg::FeatureRange{range->first, range->count};
     pg::copyLayer(request);
     return copy;
+}
+
+}  // namespace
+
+SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& range, const std::string& folder) {
+    try {
+        return copyOf(sites, range, folder);
+    } catch (const pg::DiskFullError&) {
+        const std::string temp = fs::path(folder).parent_path().string();
+        throw BadInput("the working copy of the sites does not fit in $TMPDIR (" + temp + "): " +
+                       platform::kDiskFullText + "; TMPDIR may name a folder with more room.");
+    }
 }
 
 OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::vector<std::string> inputs) {

@@ -29,7 +29,8 @@ SiteRange partRange(std::int64_t sites, const std::optional<Part>& part);
 
 // Copies the sites (those of `range`, or all) into `folder`, in their
 // format and under the layer's name; the copy's place. GisError with
-// GDAL's reason.
+// GDAL's reason; BadInput naming $TMPDIR (the folder's parent) when its
+// disk has no room for the copy.
 SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& range, const std::string& folder);
 
 // Where --output writes, checked before the run starts: a format known by

@@ -18,7 +18,9 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include "cli/sites_dataset.h"
 #include "quor_run_support.h"
+#include "refused_writes.h"
 #include "model/model_state.h"
 #include "model/setting_checks.h"
 #include "platform/run_threads.h"
@@ -591,6 +593,25 @@ TEST_F(QuorRun, ATableCutShortDuringTheRunEndsInWordsNeverAnAbort) {
     const QJsonObject said = jsonOf(ran.out);
     EXPECT_EQ(said["end"].toString(), "failed") << ran.out;
     EXPECT_FALSE(said["message"].toString().isEmpty()) << ran.out;
+}
+
+// $TMPDIR's disk has no room for the working copy of the sites: the run
+// says so, naming $TMPDIR, neither --sites nor GDAL's own option words.
+TEST_F(QuorRun, AWorkingCopyThatDoesNotFitSaysSoNamingTmpdir) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string gpkg = folder("sites") + "/sites.gpkg";
+    test::copyBaySitesToGeoPackage(gpkg, "sites", 200);
+    const std::string work = folder("tmp") + "/quor-run-copy";
+    fs::create_directories(work);
+    const test::RefusedWrites full(work, 0);
+    try {
+        cli::copySites({gpkg, "sites"}, cli::SiteRange{10, 100}, work);
+        ADD_FAILURE() << "the copy fitted on a full disk";
+    } catch (const cli::BadInput& e) {
+        EXPECT_NE(std::string(e.what()).find("does not fit in $TMPDIR (" + folder("tmp") + ")"), std::string::npos)
+            << e.what();
+        EXPECT_EQ(std::string(e.what()).find("skipfailures"), std::string::npos) << e.what();
+    }
 }
 
 // A script reads one object on standard output however the run ends.

@@ -66,22 +66,32 @@ ErrorCapture::ErrorCapture() {
     CPLPushErrorHandlerEx(
         [](CPLErr cls, CPLErrorNum no, const char* msg) {
             auto* self = static_cast<ErrorCapture*>(CPLGetErrorHandlerUserData());
-            if (self && cls >= CE_Failure && msg) self->last_ = msg;
+            if (!self || cls < CE_Failure || !msg) return;
+            if (self->first_.empty()) self->first_ = msg;
+            self->last_ = msg;
         },
         this);
 }
 
 ErrorCapture::~ErrorCapture() { CPLPopErrorHandler(); }
 
-std::string ErrorCapture::message(const std::string& what) const {
-    if (last_.empty() || what.empty()) return last_.empty() ? what : last_;
+namespace {
+
+std::string withWords(const std::string& what, const std::string& said) {
+    if (said.empty() || what.empty()) return said.empty() ? what : said;
     const auto cut = [](std::string text) {
         while (!text.empty() && (text.back() == '.' || std::isspace(static_cast<unsigned char>(text.back()))))
             text.pop_back();
         return text;
     };
-    return cut(what) + " (" + cut(last_) + ").";
+    return cut(what) + " (" + cut(said) + ").";
 }
+
+}  // namespace
+
+std::string ErrorCapture::message(const std::string& what) const { return withWords(what, last_); }
+
+std::string ErrorCapture::cause(const std::string& what) const { return withWords(what, first_); }
 
 namespace {
 

@@ -46,11 +46,15 @@ public:
     // theirs name no file ("database disk image is malformed"); their
     // words alone for an empty `what`.
     std::string message(const std::string& what) const;
+    // As message(), with the first words they said: the cause, where
+    // later ones only say what came of it (a copy that ends, "use
+    // -skipfailures to skip errors").
+    std::string cause(const std::string& what) const;
     // Whether GDAL reported a failure while this capture was active.
     bool failed() const { return !last_.empty(); }
 
 private:
-    std::string last_;
+    std::string first_, last_;
 };
 
 // How many features `layer` holds, each read as GDAL reads it, shape and

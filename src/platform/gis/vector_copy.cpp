@@ -5,9 +5,11 @@
 #include <gdal_utils.h>
 #include <ogrsf_frmts.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 
+#include "platform/disk_writes.h"
 #include "platform/folders.h"
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/gdal_support.h"
@@ -16,6 +18,8 @@
 namespace quor::platform::gis {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 DatasetHandle openForReading(const std::string& source) {
     detail::ensureGdal();
@@ -29,6 +33,21 @@ OGRLayer& layerOf(GDALDataset& ds, const std::string& source, const std::string&
     OGRLayer* l = ds.GetLayerByName(layer.c_str());
     if (!l) throw GisError("The dataset " + source + " has no layer " + layer + ".");
     return *l;
+}
+
+// Tells why a copy failed, in the words of its first failure: DiskFullError
+// when the destination's disk has no room left.
+[[noreturn]] void failedCopy(const std::string& layer, const std::string& source, const std::string& destination,
+                     const detail::ErrorCapture& err) {
+    const std::string what = "The layer " + layer + " of " + source + " cannot be written to " + destination;
+    const std::string said = err.cause("");
+    const fs::path folder = fs::absolute(destination).parent_path();
+    const auto free = platform::freeSpace(folder.string());
+    constexpr std::uint64_t kNearlyFull = 64 * 1024;
+    if ((free && *free < kNearlyFull) || said.find("disk is full") != std::string::npos ||
+        said.find("No space left") != std::string::npos)
+        throw DiskFullError(what + ": " + platform::kDiskFullText + ".");
+    throw GisError(err.cause(what + "."));
 }
 
 struct OptionsCloser {
@@ -109,13 +128,10 @@ void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn) {
     const SqliteWriting sqlite;
     DatasetHandle written(
         GDALDataset::FromHandle(GDALVectorTranslate(copy.destination.c_str(), nullptr, 1, &source, options.get(), &usageError)));
-    if (!written || err.failed())
-        throw GisError(err.message("The layer " + copy.layer + " of " + copy.source + " cannot be written to " +
-                                   copy.destination + "."));
+    const bool made = written != nullptr;
     // Closing writes what GDAL still holds; a failure there is a failed copy.
     written.reset();
-    if (err.failed())
-        throw GisError(err.message("The layer " + copy.layer + " cannot be written to " + copy.destination + "."));
+    if (!made || err.failed()) failedCopy(copy.layer, copy.source, copy.destination, err);
 }
 
 namespace {
@@ -148,8 +164,7 @@ bool copyGeoPackageOfLayer(const std::string& source, const std::string& layer, 
     if (others != "0" || contents != "0" || (!indexes.empty() && indexes != "0")) return false;
     detail::ErrorCapture err;
     { const detail::SqlResult vacuum(*src, "VACUUM INTO " + detail::sqlText(destination)); }
-    if (err.failed())
-        throw GisError(err.message("The layer " + layer + " of " + source + " cannot be written to " + destination + "."));
+    if (err.failed()) failedCopy(layer, source, destination, err);
     return true;
 }
 
