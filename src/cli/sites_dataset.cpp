@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "cli/output_move.h"
 #include "platform/disk_writes.h"
-#include "platform/file_replacement.h"
 #include "platform/folders.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/vector_copy.h"
@@ -248,70 +248,6 @@ std::vector<std::string> existingOutputFiles(const OutputTarget& t) { return out
 
 namespace {
 
-// Puts the made files into the output's folder without replacing any
-// file: one that appeared since the start is left as it is, and the made
-// files already moved go again.
-void moveInWithoutReplacing(const std::vector<fs::path>& made, const fs::path& folder) {
-    std::vector<fs::path> moved;
-    for (const auto& file : made) {
-        const fs::path to = folder / file.filename();
-        if (const int err = platform::renameWithoutReplacing(file.string(), to.string())) {
-            for (const auto& m : moved) ::unlink(m.c_str());
-            if (err == EEXIST)
-                throw std::runtime_error(to.string() + " appeared while the run computed; --overwrite replaces it.");
-            throw std::runtime_error("The output cannot be put in place: " + std::string(std::strerror(err)));
-        }
-        moved.push_back(to);
-    }
-}
-
-// Puts the made files in place of the output's old set, which stays whole
-// until then: it is kept aside in `aside` (linked, or moved where the disk
-// keeps no links) and goes back when a move fails.
-void moveInReplacing(const std::vector<fs::path>& made, const fs::path& folder, const OutputTarget& target,
-                     const fs::path& aside) {
-    std::vector<fs::path> old;
-    for (const auto& f : existingOutputFiles(target)) old.emplace_back(f);
-    for (const auto& file : made)
-        if (present(folder / file.filename()) && std::find(old.begin(), old.end(), folder / file.filename()) == old.end())
-            old.push_back(folder / file.filename());
-    fs::create_directory(aside);
-    bool linked = true;
-    for (const auto& f : old) linked = linked && ::link(f.c_str(), (aside / f.filename()).c_str()) == 0;
-    std::vector<fs::path> movedAside;
-    if (!linked) {
-        for (const auto& f : old) ::unlink((aside / f.filename()).c_str());
-        for (const auto& f : old) {
-            if (::rename(f.c_str(), (aside / f.filename()).c_str()) != 0) {
-                const int err = errno;
-                for (const auto& back : movedAside) ::rename((aside / back.filename()).c_str(), back.c_str());
-                throw std::runtime_error("The output cannot be put in place: " + std::string(std::strerror(err)));
-            }
-            movedAside.push_back(f);
-        }
-    }
-    const auto isMade = [&made](const fs::path& f) {
-        return std::any_of(made.begin(), made.end(), [&f](const fs::path& m) { return m.filename() == f.filename(); });
-    };
-    // The old set's files the new one lacks (an index, a journal) would
-    // be read with it: they go first.
-    if (linked)
-        for (const auto& f : old)
-            if (!isMade(f)) ::unlink(f.c_str());
-    std::vector<fs::path> moved;
-    for (const auto& file : made) {
-        const fs::path to = folder / file.filename();
-        if (::rename(file.c_str(), to.c_str()) != 0) {
-            const int err = errno;
-            // The old set back, whole.
-            for (const auto& m : moved) ::unlink(m.c_str());
-            for (const auto& f : old) ::rename((aside / f.filename()).c_str(), f.c_str());
-            throw std::runtime_error("The output cannot be put in place: " + std::string(std::strerror(err)));
-        }
-        moved.push_back(to);
-    }
-}
-
 // The computed copy's files when they already are the output as GDAL
 // would write it: a copy in the output's own format, which then needs no
 // second spelling of every row. Nothing when the output is another format,
@@ -395,15 +331,20 @@ void writeOutput(const SitesSource& computed, const std::string& computedMetadat
     std::vector<std::string> there = existingOutputFiles(target);
     for (const auto& f : files) there.push_back((out.parent_path() / f.filename()).string());
     if (const auto clash = inputAmong(there, target.inputs)) throw std::runtime_error(inputRefusal(*clash));
+    std::vector<fs::path> old;
     if (target.overwrite) {
-        moveInReplacing(files, out.parent_path(), target, fs::path(staging) / "old");
-        return;
-    }
-    // A file of the set that appeared meanwhile (an index, a journal) would
-    // be read with the new output: it stays, and so does everything else.
-    if (const auto appeared = existingOutputFiles(target); !appeared.empty())
+        for (const auto& f : existingOutputFiles(target)) old.emplace_back(f);
+        for (const auto& f : files)
+            if (const fs::path there = out.parent_path() / f.filename();
+                present(there) && std::find(old.begin(), old.end(), there) == old.end())
+                old.push_back(there);
+    } else if (const auto appeared = existingOutputFiles(target); !appeared.empty()) {
+        // A file of the set that appeared meanwhile (an index, a journal)
+        // would be read with the new output: it stays, and so does
+        // everything else.
         throw std::runtime_error(appeared.front() + " appeared while the run computed; --overwrite replaces it.");
-    moveInWithoutReplacing(files, out.parent_path());
+    }
+    moveOutputIn(files, out.parent_path(), old, staging, target.overwrite);
 }
 
 }  // namespace quor::cli

@@ -57,7 +57,8 @@ std::vector<std::string> existingOutputFiles(const OutputTarget& target);
 // Writes the computed copy into the output, made in `staging` (a folder
 // of the run's own beside it) and moved into place once whole: the old
 // set (with --overwrite) stays until then, and goes back when the move
-// fails; without --overwrite, a file of the set that appeared meanwhile
+// fails, or at the next run when this one is killed during the move
+// (output_move.h); without --overwrite, a file of the set that appeared meanwhile
 // is never renamed over. `stop` is asked as it goes and, when it answers
 // true, nothing is written. The output's metadata file holds the computed
 // copy's lines (when there is one) with the line naming the dataset naming

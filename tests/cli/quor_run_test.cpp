@@ -7,6 +7,8 @@
 #include <QJsonObject>
 
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -18,7 +20,10 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include "cli/output_move.h"
+#include "cli/run_folders.h"
 #include "cli/sites_dataset.h"
+#include "platform/file_lock.h"
 #include "quor_run_support.h"
 #include "refused_writes.h"
 #include "model/model_state.h"
@@ -233,6 +238,9 @@ TEST_F(QuorRun, AValueAnOptionDoesNotTakeIsAnsweredWithTheValuesItTakes) {
     EXPECT_EQ(userFiles(), before);
     const test::Ran many = run(plus(inputs("rwe", sites), {"--threads", "99999"}));
     EXPECT_EQ(many.exit, 0) << many.err;
+    const int cores = platform::usableCores();
+    EXPECT_NE(many.err.find("--threads 99999: this machine gives the run " + std::to_string(cores)), std::string::npos)
+        << many.err;
 }
 
 namespace {
@@ -506,17 +514,70 @@ TEST_F(QuorRun, AnOutputFileThatAppearsDuringTheRunIsNeverRenamedOver) {
 TEST_F(QuorRun, AnOutputThatCannotBePutInPlaceLeavesTheOldOneWhole) {
     QUOR_REQUIRE_PORTPHILLIP(data);
     const std::string sites = test::copyBaySites(folder("sites"), "sites", 10);
+    const std::string big = test::copyBaySites(folder("big"), "sites", -1, 4);
     const std::string out = folder("out") + "/result.shp";
     ASSERT_EQ(run(plus(inputs("rwe", sites), {"--output", out})).exit, 0);
     std::ofstream(folder("out") + "/result.qix") << "the old set's index";
-    // The new .shx has nowhere to go.
     fs::remove(folder("out") + "/result.shx");
-    fs::create_directory(folder("out") + "/result.shx");
     const auto before = test::folderBytes(folder("out"));
-    const test::Ran ran = run(plus(inputs("rwe", sites), {"--output", out, "--overwrite", "--replace"}));
+    const test::Ran ran = run(plus(inputs("rwe", big), {"--output", out, "--overwrite", "--replace"}), [&](QProcess& p) {
+        untilStoring(p);
+        // The new .shx has nowhere to go.
+        fs::create_directory(folder("out") + "/result.shx");
+    });
     EXPECT_EQ(ran.exit, 1) << ran.err;
+    EXPECT_NE(ran.err.find("result.shx appeared as a folder"), std::string::npos) << ran.err;
     EXPECT_EQ(test::folderBytes(folder("out")), before) << "the old output was not kept whole";
     EXPECT_EQ(entries(folder("out")).size(), before.size() + 1) << "the run left files beside the output";
+}
+
+// A run killed while it moves a shapefile output's files into place, one
+// by one, leaves a set that is neither: the next run puts the old set back
+// whole before it begins. A live run's folders stay, whatever machine or
+// process namespace made them: only a free lock tells a killed run's.
+TEST_F(QuorRun, AKilledMoveIsUndoneAndOnlyFoldersWhoseLockIsFreeAreRemoved) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 10);
+    const std::string out = folder("out") + "/result.shp";
+    ASSERT_EQ(run(plus(inputs("rwe", sites), {"--output", out})).exit, 0);
+    const auto before = test::folderBytes(folder("out"));
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        cli::setAfterEachMove([](const fs::path&) { ::raise(SIGKILL); });
+        cli::RunFolder staging(folder("out"), cli::kStagingPrefix);
+        fs::create_directory(staging.path() + "/new");
+        for (const char* ext : {".shp", ".dbf"})
+            std::ofstream(staging.path() + "/new/result" + ext) << "the new set's " << ext;
+        cli::moveOutputIn({staging.path() + "/new/result.shp", staging.path() + "/new/result.dbf"}, folder("out"),
+                          {out, folder("out") + "/result.dbf"}, staging.path(), true);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_FALSE(test::folderBytes(folder("out")) == before) << "the kill came before any move";
+
+    // As another machine's, or a container's on a shared folder: its name
+    // is this machine's and a process that is gone here, its lock held.
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const std::string live = folder("out") + "/" + cli::kStagingPrefix + std::string(host) + "-" + std::to_string(pid) + "-Ab12Cd";
+    fs::create_directories(live);
+    const platform::FileLock held(live + "/run.lock", platform::FileLock::Mode::Exclusive);
+    ASSERT_TRUE(held.held());
+
+    const auto killed = entries(folder("out"));
+    ASSERT_EQ(run(plus(inputs("rwe", sites), {"--output", folder("out") + "/next.gpkg"})).exit, 0);
+    auto after = test::folderBytes(folder("out"));
+    std::erase_if(after, [](const auto& f) { return f.first.rfind("next.", 0) == 0 || f.first.rfind(".quor-run-", 0) == 0; });
+    EXPECT_TRUE(after == before) << "the old set was not put back whole";
+    EXPECT_TRUE(fs::exists(live + "/run.lock")) << "a live run's folder was removed";
+    for (const auto& name : killed) {
+        if (name.rfind(cli::kStagingPrefix, 0) == 0 && folder("out") + "/" + name != live) {
+            EXPECT_FALSE(fs::exists(folder("out") + "/" + name)) << "the killed run's folder stayed";
+        }
+    }
 }
 
 // A site whose store the dataset refused leaves the run failed, in its
