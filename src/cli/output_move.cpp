@@ -1,6 +1,5 @@
 #include "cli/output_move.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <utility>
 
 #include "platform/file_replacement.h"
+#include "platform/file_stamp.h"
 #include "platform/textfile.h"
 
 namespace quor::cli {
@@ -24,23 +24,13 @@ namespace fs = std::filesystem;
 constexpr const char* kRecord = "moving";
 constexpr const char* kAside = "old";
 
-// A file's identity, which a rename keeps: the new files are told from
-// whatever else is at their names by it.
-struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const Identity&) const = default;
-};
-
-std::optional<Identity> identityOf(const fs::path& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
-    return Identity{st.st_dev, st.st_ino};
-}
+platform::FileStamp stampOf(const fs::path& path) { return platform::stampOfFile(path.string()); }
 
 struct Move {
     fs::path folder;
-    std::vector<std::pair<Identity, std::string>> made;  // by name in the folder
+    // By name in the folder, with the identity a rename keeps: the new
+    // files are told by it from whatever else is at their names.
+    std::vector<std::pair<platform::FileStamp, std::string>> made;
     std::vector<std::string> old;                        // kept aside under their names
 };
 
@@ -68,9 +58,11 @@ std::optional<Move> moveRecordedIn(const fs::path& staging) {
         if (kind != "new") continue;
         const auto a = rest.find('\t'), b = rest.find('\t', a + 1);
         if (a == std::string::npos || b == std::string::npos) continue;
-        m.made.emplace_back(Identity{static_cast<dev_t>(std::stoull(rest.substr(0, a))),
-                                     static_cast<ino_t>(std::stoull(rest.substr(a + 1, b - a - 1)))},
-                            rest.substr(b + 1));
+        platform::FileStamp id;
+        id.exists = true;
+        id.device = std::stoull(rest.substr(0, a));
+        id.inode = std::stoull(rest.substr(a + 1, b - a - 1));
+        m.made.emplace_back(id, rest.substr(b + 1));
     }
     if (m.folder.empty()) return std::nullopt;
     return m;
@@ -81,12 +73,12 @@ std::optional<Move> moveRecordedIn(const fs::path& staging) {
 void undo(const fs::path& staging, const Move& m) {
     const auto isOld = [&m](const std::string& name) { return std::find(m.old.begin(), m.old.end(), name) != m.old.end(); };
     for (const auto& [id, name] : m.made)
-        if (!isOld(name) && identityOf(m.folder / name) == id) ::unlink((m.folder / name).c_str());
+        if (!isOld(name) && platform::sameFile(stampOf(m.folder / name), id)) ::unlink((m.folder / name).c_str());
     for (const auto& name : m.old) {
         const fs::path aside = staging / kAside / name;
         // Linked aside, the old file may still be in its place as well:
         // renaming a link over its own file leaves both as they are.
-        if (identityOf(aside)) ::rename(aside.c_str(), (m.folder / name).c_str());
+        if (stampOf(aside).exists) ::rename(aside.c_str(), (m.folder / name).c_str());
     }
     ::unlink((staging / kRecord).c_str());
 }
@@ -125,9 +117,9 @@ void moveOutputIn(const std::vector<fs::path>& made, const fs::path& folder, con
                   const fs::path& staging, bool replacing) {
     Move m{folder, {}, {}};
     for (const auto& f : made) {
-        const auto id = identityOf(f);
-        if (!id) cannotPutInPlace(errno);
-        m.made.emplace_back(*id, f.filename().string());
+        const auto id = stampOf(f);
+        if (!id.exists) cannotPutInPlace(ENOENT);
+        m.made.emplace_back(id, f.filename().string());
     }
     for (const auto& f : old) m.old.push_back(f.filename().string());
     std::error_code ec;

@@ -14,6 +14,7 @@
 
 #include "cli/output_move.h"
 #include "platform/disk_writes.h"
+#include "platform/file_stamp.h"
 #include "platform/folders.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/vector_copy.h"
@@ -71,19 +72,6 @@ std::vector<fs::path> filesOf(const fs::path& path, Entry entry = Entry::File) {
     return files;
 }
 
-// A file's identity, which every name and link of it shares.
-struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const Identity&) const = default;
-};
-
-std::optional<Identity> identityOf(const fs::path& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return Identity{st.st_dev, st.st_ino};
-}
-
 // The files an input is read from: a shapefile's companions, a
 // GeoPackage's journals, the files of a folder (a raster grid's).
 std::vector<fs::path> filesRead(const std::string& input) {
@@ -109,14 +97,13 @@ std::vector<fs::path> filesRead(const std::string& input) {
 // from, and that input; nothing when none is.
 std::optional<std::pair<std::string, std::string>> inputAmong(const std::vector<std::string>& files,
                                                                const std::vector<std::string>& inputs) {
-    std::vector<std::pair<Identity, std::string>> read;
+    std::vector<std::pair<platform::FileStamp, std::string>> read;
     for (const auto& input : inputs)
         for (const auto& f : filesRead(input))
-            if (const auto id = identityOf(f)) read.emplace_back(*id, input);
+            if (const auto id = platform::stampOfFile(f.string()); id.exists) read.emplace_back(id, input);
     for (const auto& file : files)
-        if (const auto id = identityOf(file))
-            for (const auto& [inputId, input] : read)
-                if (*id == inputId) return std::make_pair(file, input);
+        for (const auto& [inputId, input] : read)
+            if (platform::sameFile(platform::stampOfFile(file), inputId)) return std::make_pair(file, input);
     return std::nullopt;
 }
 

@@ -19,8 +19,7 @@ FileStamp stampOf(const struct stat& st) {
 }  // namespace
 
 bool unwrittenSince(const FileStamp& then, const FileStamp& now) {
-    return then.exists && now.exists && then.device == now.device && then.inode == now.inode &&
-           then.size == now.size && then.modified == now.modified;
+    return sameFile(then, now) && then.size == now.size && then.modified == now.modified;
 }
 
 FileStamp stampOfFile(const std::string& path) {
