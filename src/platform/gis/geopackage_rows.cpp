@@ -11,6 +11,7 @@
 
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/gdal_support.h"
+#include "platform/gis/gis_error.h"
 
 namespace quor::platform::gis::detail {
 
@@ -115,6 +116,18 @@ struct GeoPackageRows::Twin {
         return layer->GetLayerDefn()->GetFieldCount() == fields.GetFieldCount() ? layer : nullptr;
     }
 };
+
+void lockForWriting(GDALDataset& ds, const std::string& path) {
+    auto* db = static_cast<sqlite3*>(ds.GetInternalHandle("SQLITE_HANDLE"));
+    if (!db) return;
+    // A write that changes nothing: it writes no byte, and holds the lock
+    // until the transaction ends.
+    const int done = sqlite3_exec(db, "UPDATE gpkg_contents SET table_name = table_name WHERE 0", nullptr, nullptr, nullptr);
+    // Any other failure is the writes' own to tell, as they come.
+    if (done == SQLITE_BUSY || done == SQLITE_LOCKED)
+        throw GisError("The geodatabase " + path + " is being written by another program, which did not finish within " +
+                       std::to_string(kBusyWaitSeconds) + " seconds.");
+}
 
 GeoPackageRows::GeoPackageRows(GDALDataset& ds)
     : db_(static_cast<sqlite3*>(ds.GetInternalHandle("SQLITE_HANDLE"))) {}

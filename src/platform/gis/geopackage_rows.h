@@ -25,6 +25,14 @@ namespace quor::platform::gis::detail {
 // GeoPackage to end before it fails.
 inline constexpr int kBusyWaitSeconds = 5;
 
+// Takes the write lock of the GeoPackage `ds` (the file `path`) for the
+// transaction just begun on it, waiting for another program's write as
+// long as kBusyWaitSeconds: SQLite never waits for the lock a transaction
+// that has read already asks for at its first write, and fails that write
+// at once. GisError naming the file when the lock stays held elsewhere;
+// any other failure is left to the writes that follow to tell.
+void lockForWriting(GDALDataset& ds, const std::string& path);
+
 class GeoPackageRows {
 public:
     explicit GeoPackageRows(GDALDataset& ds);

@@ -710,6 +710,14 @@ Workspace::Transaction::Transaction(Workspace& ws) : ws_(ws) {
         detail::ErrorCapture err;
         if (ws_.ds_->StartTransaction(FALSE) == OGRERR_NONE) {
             owner_ = true;
+            if (ws_.kind_ == WorkspaceKind::GeoPackage) {
+                try {
+                    detail::lockForWriting(*ws_.ds_, ws_.path_);
+                } catch (const GisError&) {
+                    ws_.ds_->RollbackTransaction();
+                    throw;
+                }
+            }
         } else if (ws_.kind_ == WorkspaceKind::GeoPackage) {
             throw GisError(err.message("The geodatabase " + ws_.path_ + " cannot start a transaction."));
         }
