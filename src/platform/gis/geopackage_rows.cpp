@@ -117,24 +117,13 @@ struct GeoPackageRows::Twin {
     }
 };
 
-void lockForWriting(GDALDataset& ds, const std::string& path) {
-    auto* db = static_cast<sqlite3*>(ds.GetInternalHandle("SQLITE_HANDLE"));
-    if (!db) return;
-    // A write that changes nothing: it writes no byte, and holds the lock
-    // until the transaction ends.
-    const int done = sqlite3_exec(db, "UPDATE gpkg_contents SET table_name = table_name WHERE 0", nullptr, nullptr, nullptr);
-    // Any other failure is the writes' own to tell, as they come.
-    if (done == SQLITE_BUSY || done == SQLITE_LOCKED)
-        throw GisError("The geodatabase " + path + " is being written by another program, which did not finish within " +
-                       std::to_string(kBusyWaitSeconds) + " seconds.");
-}
-
 GeoPackageRows::GeoPackageRows(GDALDataset& ds)
     : db_(static_cast<sqlite3*>(ds.GetInternalHandle("SQLITE_HANDLE"))) {}
 
 GeoPackageRows::~GeoPackageRows() {
     ErrorCapture quiet;
     stampChanges();
+    sqlite3_finalize(lock_);
     // Each table's statements on the twin go before the twin does.
     tables_.clear();
 }
@@ -236,6 +225,20 @@ GeoPackageRows::Outcome GeoPackageRows::write(OGRLayer& layer, std::int64_t fid,
     if (sqlite3_changes(db_) == 0) return Outcome::NoRow;
     t.changed = true;
     return Outcome::Written;
+}
+
+void GeoPackageRows::lockForWriting(const std::string& path) {
+    // A write that changes nothing: it writes no byte, and holds the lock
+    // until the transaction ends.
+    if (!db_ || (!lock_ && sqlite3_prepare_v2(db_, "UPDATE gpkg_contents SET table_name = table_name WHERE 0", -1,
+                                              &lock_, nullptr) != SQLITE_OK))
+        return;
+    const int done = sqlite3_step(lock_);
+    sqlite3_reset(lock_);
+    // Any other failure is the writes' own to tell, as they come.
+    if (done == SQLITE_BUSY || done == SQLITE_LOCKED)
+        throw GisError("The geodatabase " + path + " is being written by another program, which did not finish within " +
+                       std::to_string(kBusyWaitSeconds) + " seconds.");
 }
 
 void GeoPackageRows::stampChanges() {

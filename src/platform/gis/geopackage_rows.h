@@ -25,14 +25,6 @@ namespace quor::platform::gis::detail {
 // GeoPackage to end before it fails.
 inline constexpr int kBusyWaitSeconds = 5;
 
-// Takes the write lock of the GeoPackage `ds` (the file `path`) for the
-// transaction just begun on it, waiting for another program's write as
-// long as kBusyWaitSeconds: SQLite never waits for the lock a transaction
-// that has read already asks for at its first write, and fails that write
-// at once. GisError naming the file when the lock stays held elsewhere;
-// any other failure is left to the writes that follow to tell.
-void lockForWriting(GDALDataset& ds, const std::string& path);
-
 class GeoPackageRows {
 public:
     explicit GeoPackageRows(GDALDataset& ds);
@@ -56,6 +48,13 @@ public:
     // goes in as it went in there: the row's other columns are never
     // written, whatever another program put there since it was read.
     Outcome write(OGRLayer& layer, std::int64_t fid, const ColumnValues& values);
+    // Takes the file's write lock (the file `path`) for the transaction
+    // just begun on it, waiting for another program's write as long as
+    // kBusyWaitSeconds: SQLite never waits for the lock a transaction that
+    // has read already asks for at its first write, and fails that write at
+    // once. GisError naming the file when the lock stays held elsewhere;
+    // any other failure is left to the writes that follow to tell.
+    void lockForWriting(const std::string& path);
     // Dates each table written into since its last stamp as changed now,
     // as GDAL dates a table once its writes end (OGR_CURRENT_DATE, when
     // set, is the date).
@@ -67,6 +66,7 @@ private:
     sqlite3* db_ = nullptr;
     std::map<std::string, std::unique_ptr<Table>> tables_;
     std::unique_ptr<Twin> twin_;  // made at the first value GDAL converts its own way
+    sqlite3_stmt* lock_ = nullptr;
     Table& tableOf(OGRLayer& layer);
     sqlite3_stmt* statementFor(Table& t, const ColumnValues& values);
     // Binds the value of field `place` as GDAL writes it into `t`'s twin.

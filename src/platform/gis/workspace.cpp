@@ -696,12 +696,16 @@ void Workspace::stampRowsWritten() {
 detail::GeoPackageRows::Outcome Workspace::updateRowValues(OGRLayer& layer, std::int64_t oid,
                                                            const detail::ColumnValues& values) {
     if (kind_ != WorkspaceKind::GeoPackage || readOnly_) return detail::GeoPackageRows::Outcome::NotHandled;
+    return rowsOnFile().write(layer, oid, values);
+}
+
+detail::GeoPackageRows& Workspace::rowsOnFile() {
     if (!geoPackageRows_ || geoPackageRowsGeneration_ != generation_) {
         geoPackageRows_.reset();
         geoPackageRows_ = std::make_unique<detail::GeoPackageRows>(*ds_);
         geoPackageRowsGeneration_ = generation_;
     }
-    return geoPackageRows_->write(layer, oid, values);
+    return *geoPackageRows_;
 }
 
 Workspace::Transaction::Transaction(Workspace& ws) : ws_(ws) {
@@ -712,7 +716,7 @@ Workspace::Transaction::Transaction(Workspace& ws) : ws_(ws) {
             owner_ = true;
             if (ws_.kind_ == WorkspaceKind::GeoPackage) {
                 try {
-                    detail::lockForWriting(*ws_.ds_, ws_.path_);
+                    ws_.rowsOnFile().lockForWriting(ws_.path_);
                 } catch (const GisError&) {
                     ws_.ds_->RollbackTransaction();
                     throw;

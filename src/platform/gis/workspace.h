@@ -258,6 +258,8 @@ private:
     // fields of one generation; they go before the connection does.
     std::unique_ptr<detail::GeoPackageRows> geoPackageRows_;
     std::uint64_t geoPackageRowsGeneration_ = 0;
+    // Those statements, made anew for the classes' fields as they now are.
+    detail::GeoPackageRows& rowsOnFile();
     // A writer for the table of `name` opened (anew): rows are spelt ahead for its layout.
     void writerOpened(const std::string& name, const detail::TableRowWriter& writer);
     friend class Transaction;
