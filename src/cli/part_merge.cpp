@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 
+#include "cli/output_move.h"
 #include "cli/part_record.h"
 #include "cli/quor_run.h"
 #include "cli/run_folders.h"
@@ -392,7 +393,7 @@ private:
         const std::string temp = QDir::tempPath().toStdString();
         const std::string beside = fs::absolute(target_->path).parent_path().string();
         removeLeftFolders(temp, kWorkingCopyPrefix);
-        removeLeftFolders(beside, kStagingPrefix);
+        removeLeftFolders(beside, kStagingPrefix, undoUnfinishedMove);
         std::optional<RunFolder> work, staging;
         try {
             work.emplace(temp, kWorkingCopyPrefix);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/run_folders.h"
+#include "cli/output_move.h"
 #include "cli/part_merge.h"
 #include "cli/part_record.h"
 #include "cli/run_inputs.h"
@@ -134,7 +135,7 @@ private:
             // The output is made beside its place: a folder that cannot take
             // it is refused now, not after the computation.
             const std::string folder = fs::absolute(target_->path).parent_path().string();
-            removeLeftFolders(folder, kStagingPrefix);
+            removeLeftFolders(folder, kStagingPrefix, undoUnfinishedMove);
             try {
                 staging_.emplace(folder, kStagingPrefix);
             } catch (const std::exception& e) {
@@ -151,6 +152,8 @@ private:
             if (o_.part) range = partRange(count, o_.part);
             try {
                 computed_ = copySites(source_, range, work_->path());
+            } catch (const BadInput&) {
+                throw;
             } catch (const std::exception& e) {
                 throw badOption("--sites", source_.shown(), e.what());
             }

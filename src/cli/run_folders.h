@@ -1,10 +1,17 @@
 #pragma once
 // The folders a run keeps for its own length: the working copy of the
 // sites (in $TMPDIR) and the output being made (beside the output). Each
-// is named for the machine and the process that made it, and goes with
-// everything in it however the run ends; one a killed run left behind is
-// removed by a later run, once its process is gone.
+// is named for the machine and the process that made it, holds a lock
+// for as long as the run lives, and goes with everything in it however
+// the run ends; one a killed run left behind is removed by a later run,
+// once its lock is free, whatever machine or process namespace made it.
+#include <functional>
+#include <memory>
 #include <string>
+
+namespace quor::platform {
+class FileLock;
+}
 
 namespace quor::cli {
 
@@ -13,8 +20,9 @@ inline constexpr const char* kStagingPrefix = ".quor-run-";
 
 class RunFolder {
 public:
-    // Makes "<prefix><machine>-<process id>-XXXXXX" in `parent`.
-    // std::runtime_error, with the system's reason, when it cannot be made.
+    // Makes "<prefix><machine>-<process id>-XXXXXX" in `parent`, its lock
+    // taken. std::runtime_error, with the system's reason, when it cannot
+    // be made.
     RunFolder(const std::string& parent, const std::string& prefix);
     // Removes the folder with everything in it.
     ~RunFolder();
@@ -25,11 +33,16 @@ public:
 
 private:
     std::string path_;
+    std::unique_ptr<platform::FileLock> lock_;
 };
 
-// Removes the folders of `prefix` in `parent` that a run on this machine
-// left behind when it was killed: those whose process is gone. A folder of
-// a run still going, or of another machine's, stays.
-void removeLeftFolders(const std::string& parent, const std::string& prefix);
+// Removes the folders of `prefix` in `parent` that a killed run left
+// behind: those whose lock is free. Where the disk keeps no locks, or a
+// folder has none (an earlier version's), one this machine made whose
+// process is gone. A folder of a run still going stays. `settle` is
+// given each folder to be removed first, to finish what the killed run
+// left half done there.
+void removeLeftFolders(const std::string& parent, const std::string& prefix,
+                       const std::function<void(const std::string& folder)>& settle = {});
 
 }  // namespace quor::cli

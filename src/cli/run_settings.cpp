@@ -203,6 +203,12 @@ void applyRunSettings(const RunOptions& o, model::ApplicationState& app, platfor
         const auto count = platform::threadCount(*threads);
         if (!count) throw badOption("--threads", *threads, platform::threadsRefusal());
         platform::setThreadsGiven(*count);
+        // More threads than cores would only share them: the run goes on, on the cores.
+        if (const int cores = platform::usableCores(); *count > cores)
+            messages.message("--threads " + *threads + ": this machine gives the run " + std::to_string(cores) +
+                                 (cores == 1 ? " core" : " cores") + ", so it computes on " + std::to_string(cores) +
+                                 (cores == 1 ? " thread." : " threads."),
+                             platform::MessageIcon::Exclamation);
     }
 }
 

@@ -12,7 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/file_replacement.h"
+#include "cli/output_move.h"
+#include "platform/disk_writes.h"
+#include "platform/file_stamp.h"
 #include "platform/folders.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/vector_copy.h"
@@ -38,16 +40,20 @@ bool endsWithNoCase(const std::string& text, const std::string& end) {
     return true;
 }
 
-// A file (or a link) of that name; a folder is never one of the output's files.
-bool present(const fs::path& path) {
+// What may stand at one of the output's names: a file (or a link), which
+// --overwrite replaces, or a folder, which no output ever replaces.
+enum class Entry { File, Folder };
+
+bool present(const fs::path& path, Entry entry = Entry::File) {
     std::error_code ec;
     const auto status = fs::symlink_status(path, ec);
-    return fs::exists(status) && !fs::is_directory(status);
+    return fs::exists(status) && fs::is_directory(status) == (entry == Entry::Folder);
 }
 
-// The files of the shapefile at `path` that exist: "x.shp" and the
-// companions GDAL and other programs keep beside it, in either case.
-std::vector<fs::path> filesOf(const fs::path& path) {
+// The files (or the folders) of the shapefile at `path` that exist:
+// "x.shp" and the companions GDAL and other programs keep beside it, in
+// either case.
+std::vector<fs::path> filesOf(const fs::path& path, Entry entry = Entry::File) {
     static const char* const kCompanions[] = {".shp", ".shx", ".dbf", ".prj", ".cpg", ".qix", ".sbn", ".sbx", ".qpj"};
     std::vector<fs::path> files;
     std::error_code ec;
@@ -56,28 +62,14 @@ std::vector<fs::path> filesOf(const fs::path& path) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.size() <= stem.size() || name.compare(0, stem.size(), stem) != 0) continue;
-        // A folder of that name is no file of a shapefile, and never the output's to replace.
         std::error_code ignored;
-        if (it->is_directory(ignored)) continue;
+        if (it->is_directory(ignored) != (entry == Entry::Folder)) continue;
         const std::string rest = name.substr(stem.size());
         bool member = endsWithNoCase(rest, ".shp.xml") && rest.size() == 8;
         for (const char* companion : kCompanions) member = member || (rest.size() == 4 && endsWithNoCase(rest, companion));
         if (member) files.push_back(it->path());
     }
     return files;
-}
-
-// A file's identity, which every name and link of it shares.
-struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const Identity&) const = default;
-};
-
-std::optional<Identity> identityOf(const fs::path& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return Identity{st.st_dev, st.st_ino};
 }
 
 // The files an input is read from: a shapefile's companions, a
@@ -105,14 +97,13 @@ std::vector<fs::path> filesRead(const std::string& input) {
 // from, and that input; nothing when none is.
 std::optional<std::pair<std::string, std::string>> inputAmong(const std::vector<std::string>& files,
                                                                const std::vector<std::string>& inputs) {
-    std::vector<std::pair<Identity, std::string>> read;
+    std::vector<std::pair<platform::FileStamp, std::string>> read;
     for (const auto& input : inputs)
         for (const auto& f : filesRead(input))
-            if (const auto id = identityOf(f)) read.emplace_back(*id, input);
+            if (const auto id = platform::stampOfFile(f.string()); id.exists) read.emplace_back(id, input);
     for (const auto& file : files)
-        if (const auto id = identityOf(file))
-            for (const auto& [inputId, input] : read)
-                if (*id == inputId) return std::make_pair(file, input);
+        for (const auto& [inputId, input] : read)
+            if (platform::sameFile(platform::stampOfFile(file), inputId)) return std::make_pair(file, input);
     return std::nullopt;
 }
 
@@ -128,6 +119,28 @@ std::vector<std::string> layerOptions(const std::string& driver) {
     if (driver == "FlatGeobuf") return {"SPATIAL_INDEX=NO"};
     if (driver == "ESRI Shapefile") return {"ENCODING=UTF-8"};
     return {};
+}
+
+// The names of the output's set where a file (or a folder) stands.
+std::vector<std::string> outputSetEntries(const OutputTarget& t, Entry entry) {
+    const fs::path out = fs::absolute(t.path);
+    std::vector<std::string> files;
+    if (t.driver == "ESRI Shapefile") {
+        // The .shp first: it is the file that names the set.
+        for (const auto& f : filesOf(out, entry))
+            files.insert(f.filename() == out.filename() ? files.begin() : files.end(), f.string());
+    } else {
+        for (const char* end : {"", "-wal", "-shm", "-journal"})
+            if ((*end == '\0' || t.driver == "GPKG") && present(out.string() + end, entry))
+                files.push_back(out.string() + end);
+    }
+    if (!t.metadata.empty() && present(fs::absolute(t.metadata), entry))
+        files.push_back(fs::absolute(t.metadata).string());
+    return files;
+}
+
+std::string folderRefusal(const std::string& folder) {
+    return folder + " is a folder where a file of the output goes; no output replaces a folder, --overwrite or not.";
 }
 
 }  // namespace
@@ -148,7 +161,9 @@ SiteRange partRange(std::int64_t sites, const std::optional<Part>& part) {
     return {first, end - first};
 }
 
-SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& range, const std::string& folder) {
+namespace {
+
+SitesSource copyOf(const SitesSource& sites, const std::optional<SiteRange>& range, const std::string& folder) {
     const std::string layer = layerOf(sites);
     SitesSource copy;
     pg::LayerCopy request;
@@ -167,6 +182,18 @@ SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& 
     if (range) request.range = pg::FeatureRange{range->first, range->count};
     pg::copyLayer(request);
     return copy;
+}
+
+}  // namespace
+
+SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& range, const std::string& folder) {
+    try {
+        return copyOf(sites, range, folder);
+    } catch (const pg::DiskFullError&) {
+        const std::string temp = fs::path(folder).parent_path().string();
+        throw BadInput("the working copy of the sites does not fit in $TMPDIR (" + temp + "): " +
+                       platform::kDiskFullText + "; TMPDIR may name a folder with more room.");
+    }
 }
 
 OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::vector<std::string> inputs) {
@@ -195,6 +222,8 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::ve
     t.overwrite = o.has("--overwrite");
     inputs.push_back(sites.path);
     t.inputs = std::move(inputs);
+    if (const auto folders = outputSetEntries(t, Entry::Folder); !folders.empty())
+        throw badOption("--output", t.path, folderRefusal(folders.front()));
     const auto existing = existingOutputFiles(t);
     if (const auto clash = inputAmong(existing, t.inputs)) throw badOption("--output", t.path, inputRefusal(*clash));
     if (!t.overwrite && !existing.empty())
@@ -202,86 +231,9 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::ve
     return t;
 }
 
-std::vector<std::string> existingOutputFiles(const OutputTarget& t) {
-    const fs::path out = fs::absolute(t.path);
-    std::vector<std::string> files;
-    if (t.driver == "ESRI Shapefile") {
-        // The .shp first: it is the file that names the set.
-        for (const auto& f : filesOf(out))
-            files.insert(f.filename() == out.filename() ? files.begin() : files.end(), f.string());
-    } else {
-        for (const char* end : {"", "-wal", "-shm", "-journal"})
-            if ((*end == '\0' || t.driver == "GPKG") && present(out.string() + end)) files.push_back(out.string() + end);
-    }
-    if (!t.metadata.empty() && present(fs::absolute(t.metadata))) files.push_back(fs::absolute(t.metadata).string());
-    return files;
-}
+std::vector<std::string> existingOutputFiles(const OutputTarget& t) { return outputSetEntries(t, Entry::File); }
 
 namespace {
-
-// Puts the made files into the output's folder without replacing any
-// file: one that appeared since the start is left as it is, and the made
-// files already moved go again.
-void moveInWithoutReplacing(const std::vector<fs::path>& made, const fs::path& folder) {
-    std::vector<fs::path> moved;
-    for (const auto& file : made) {
-        const fs::path to = folder / file.filename();
-        if (const int err = platform::renameWithoutReplacing(file.string(), to.string())) {
-            for (const auto& m : moved) ::unlink(m.c_str());
-            if (err == EEXIST)
-                throw std::runtime_error(to.string() + " appeared while the run computed; --overwrite replaces it.");
-            throw std::runtime_error("The output cannot be put in place: " + std::string(std::strerror(err)));
-        }
-        moved.push_back(to);
-    }
-}
-
-// Puts the made files in place of the output's old set, which stays whole
-// until then: it is kept aside in `aside` (linked, or moved where the disk
-// keeps no links) and goes back when a move fails.
-void moveInReplacing(const std::vector<fs::path>& made, const fs::path& folder, const OutputTarget& target,
-                     const fs::path& aside) {
-    std::vector<fs::path> old;
-    for (const auto& f : existingOutputFiles(target)) old.emplace_back(f);
-    for (const auto& file : made)
-        if (present(folder / file.filename()) && std::find(old.begin(), old.end(), folder / file.filename()) == old.end())
-            old.push_back(folder / file.filename());
-    fs::create_directory(aside);
-    bool linked = true;
-    for (const auto& f : old) linked = linked && ::link(f.c_str(), (aside / f.filename()).c_str()) == 0;
-    std::vector<fs::path> movedAside;
-    if (!linked) {
-        for (const auto& f : old) ::unlink((aside / f.filename()).c_str());
-        for (const auto& f : old) {
-            if (::rename(f.c_str(), (aside / f.filename()).c_str()) != 0) {
-                const int err = errno;
-                for (const auto& back : movedAside) ::rename((aside / back.filename()).c_str(), back.c_str());
-                throw std::runtime_error("The output cannot be put in place: " + std::string(std::strerror(err)));
-            }
-            movedAside.push_back(f);
-        }
-    }
-    const auto isMade = [&made](const fs::path& f) {
-        return std::any_of(made.begin(), made.end(), [&f](const fs::path& m) { return m.filename() == f.filename(); });
-    };
-    // The old set's files the new one lacks (an index, a journal) would
-    // be read with it: they go first.
-    if (linked)
-        for (const auto& f : old)
-            if (!isMade(f)) ::unlink(f.c_str());
-    std::vector<fs::path> moved;
-    for (const auto& file : made) {
-        const fs::path to = folder / file.filename();
-        if (::rename(file.c_str(), to.c_str()) != 0) {
-            const int err = errno;
-            // The old set back, whole.
-            for (const auto& m : moved) ::unlink(m.c_str());
-            for (const auto& f : old) ::rename((aside / f.filename()).c_str(), f.c_str());
-            throw std::runtime_error("The output cannot be put in place: " + std::string(std::strerror(err)));
-        }
-        moved.push_back(to);
-    }
-}
 
 // The computed copy's files when they already are the output as GDAL
 // would write it: a copy in the output's own format, which then needs no
@@ -356,19 +308,30 @@ void writeOutput(const SitesSource& computed, const std::string& computedMetadat
     std::sort(files.begin(), files.end(), [&](const fs::path& a, const fs::path& b) {
         return rank(a) != rank(b) ? rank(a) < rank(b) : a < b;
     });
-    // Checked again at the move: an input may have come into the output's place meanwhile.
+    // Checked again at the move: an input, or a folder, may have come into
+    // the output's place meanwhile.
+    for (const auto& f : files)
+        if (present(out.parent_path() / f.filename(), Entry::Folder))
+            throw std::runtime_error((out.parent_path() / f.filename()).string() +
+                                     " appeared as a folder while the run computed, where a file of the output goes; "
+                                     "no output replaces a folder.");
     std::vector<std::string> there = existingOutputFiles(target);
     for (const auto& f : files) there.push_back((out.parent_path() / f.filename()).string());
     if (const auto clash = inputAmong(there, target.inputs)) throw std::runtime_error(inputRefusal(*clash));
+    std::vector<fs::path> old;
     if (target.overwrite) {
-        moveInReplacing(files, out.parent_path(), target, fs::path(staging) / "old");
-        return;
-    }
-    // A file of the set that appeared meanwhile (an index, a journal) would
-    // be read with the new output: it stays, and so does everything else.
-    if (const auto appeared = existingOutputFiles(target); !appeared.empty())
+        for (const auto& f : existingOutputFiles(target)) old.emplace_back(f);
+        for (const auto& f : files)
+            if (const fs::path there = out.parent_path() / f.filename();
+                present(there) && std::find(old.begin(), old.end(), there) == old.end())
+                old.push_back(there);
+    } else if (const auto appeared = existingOutputFiles(target); !appeared.empty()) {
+        // A file of the set that appeared meanwhile (an index, a journal)
+        // would be read with the new output: it stays, and so does
+        // everything else.
         throw std::runtime_error(appeared.front() + " appeared while the run computed; --overwrite replaces it.");
-    moveInWithoutReplacing(files, out.parent_path());
+    }
+    moveOutputIn(files, out.parent_path(), old, staging, target.overwrite);
 }
 
 }  // namespace quor::cli

@@ -29,7 +29,8 @@ SiteRange partRange(std::int64_t sites, const std::optional<Part>& part);
 
 // Copies the sites (those of `range`, or all) into `folder`, in their
 // format and under the layer's name; the copy's place. GisError with
-// GDAL's reason.
+// GDAL's reason; BadInput naming $TMPDIR (the folder's parent) when its
+// disk has no room for the copy.
 SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& range, const std::string& folder);
 
 // Where --output writes, checked before the run starts: a format known by
@@ -56,7 +57,8 @@ std::vector<std::string> existingOutputFiles(const OutputTarget& target);
 // Writes the computed copy into the output, made in `staging` (a folder
 // of the run's own beside it) and moved into place once whole: the old
 // set (with --overwrite) stays until then, and goes back when the move
-// fails; without --overwrite, a file of the set that appeared meanwhile
+// fails, or at the next run when this one is killed during the move
+// (output_move.h); without --overwrite, a file of the set that appeared meanwhile
 // is never renamed over. `stop` is asked as it goes and, when it answers
 // true, nothing is written. The output's metadata file holds the computed
 // copy's lines (when there is one) with the line naming the dataset naming

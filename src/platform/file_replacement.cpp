@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "platform/disk_writes.h"
 
@@ -100,7 +101,27 @@ void FileReplacement::append(std::string_view bytes) {
     size_ += bytes.size();
 }
 
-void FileReplacement::commit(const std::function<void()>& beforeRename) {
+namespace {
+
+std::function<void(const std::string&)>& betweenLookAndExchange() {
+    static std::function<void(const std::string&)> pause;
+    return pause;
+}
+
+// A disk without an exchange of two names says so in one of these.
+bool noExchange(int err) { return err == EINVAL || err == ENOSYS || err == ENOTSUP || err == EOPNOTSUPP; }
+
+int exchangeFiles(const std::string& a, const std::string& b) {
+    return ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+void FileReplacement::setBetweenLookAndExchange(std::function<void(const std::string&)> pause) {
+    betweenLookAndExchange() = std::move(pause);
+}
+
+void FileReplacement::commit(const OldFileCheck& requireOld) {
     // Room set aside beyond the end would be kept as part of the file.
     if (::ftruncate(fd_, static_cast<off_t>(size_)) != 0) fail("write file", errno);
     struct stat old {};
@@ -114,19 +135,74 @@ void FileReplacement::commit(const std::function<void()>& beforeRename) {
         (void)permitted;
     }
     if (::fsync(fd_) != 0) fail("write file", errno);
+    const FileStamp written = stampOfOpenFile(fd_);
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) fail("write file", errno);
-    if (beforeRename) beforeRename();
-    if (::rename(partial_.c_str(), target_.c_str()) != 0) {
-        const int err = errno;
-        throw WriteError("Cannot replace file " + target_ + ": " + writeFailureText(err), err);
+    if (putInPlace(requireOld)) {
+        // What was moved aside is the old file, looked at once more: gone
+        // with it would go any edit written into it since the last look.
+        ::unlink(partial_.c_str());
     }
     partial_.clear();
+    requireNewInPlace(written);
     if (const int err = syncFolderOf(target_))
         throw UnconfirmedError("The file " + target_ + " was replaced, but the disk did not confirm that it keeps it: " +
                                    writeFailureText(err) + ".",
                                err);
+}
+
+bool FileReplacement::putInPlace(const OldFileCheck& requireOld) {
+    if (requireOld) requireOld(target_, false);
+    if (const auto& pause = betweenLookAndExchange()) pause(target_);
+    // A folder in the file's place is never the file: a rename fails on it,
+    // an exchange would move it aside.
+    struct stat there {};
+    const bool folder = ::lstat(target_.c_str(), &there) == 0 && S_ISDIR(there.st_mode);
+    int err = folder ? EINVAL : exchangeFiles(partial_, target_);
+    if (err == 0) {
+        struct stat aside {};
+        if (::lstat(partial_.c_str(), &aside) != 0 || !S_ISREG(aside.st_mode)) {
+            exchangeFiles(partial_, target_);
+            const int why = S_ISDIR(aside.st_mode) ? EISDIR : EINVAL;
+            throw WriteError("Cannot replace file " + target_ + ": " + writeFailureText(why), why);
+        }
+        if (!requireOld) return true;
+        try {
+            requireOld(partial_, true);
+        } catch (...) {
+            // The old file, with whatever another program wrote into it,
+            // goes back; the new version goes with this object.
+            if (const int back = exchangeFiles(partial_, target_)) {
+                const std::string kept = partial_;
+                partial_.clear();
+                throw WriteError("The file " + target_ + " was changed by another program as this program replaced it, "
+                                     "and it cannot be put back (" + writeFailureText(back) + "): it is kept as " + kept +
+                                     ".",
+                                 back);
+            }
+            throw;
+        }
+        return true;
+    }
+    // No old file to exchange with (one that was looked at is gone: the
+    // look tells so), or a disk without an exchange: one rename, as the
+    // last look left it.
+    if (err == ENOENT && requireOld) requireOld(target_, false);
+    if (err != ENOENT && !noExchange(err))
+        throw WriteError("Cannot replace file " + target_ + ": " + writeFailureText(err), err);
+    if (::rename(partial_.c_str(), target_.c_str()) != 0) {
+        err = errno;
+        throw WriteError("Cannot replace file " + target_ + ": " + writeFailureText(err), err);
+    }
+    return false;
+}
+
+void FileReplacement::requireNewInPlace(const FileStamp& written) const {
+    if (!unwrittenSince(written, stampOfFile(target_)))
+        throw WrittenMeanwhileError("The file " + target_ +
+                                    " was written or replaced by another program just as this program put its new "
+                                    "version in place; the other program's file is kept as it is.");
 }
 
 }  // namespace quor::platform

@@ -1,14 +1,21 @@
 #pragma once
 // A new version of a file, made beside it and put in its place in one
-// rename: a kill, a crash or a full disk at any moment leaves either the
+// step: a kill, a crash or a full disk at any moment leaves either the
 // old file, byte for byte, or the whole new one. The old file is never
 // written; so a copy-on-write disk, where even cutting a file back can
 // fail for want of room, cannot leave it half changed either.
+//
+// The step is an exchange of the two files where the disk allows it: the
+// old file is then moved aside, not gone, and can be looked at once more.
+// An edit another program wrote into it between the last look before the
+// step and the step itself (a slow disk may take seconds over it) is found
+// there, and the old file, edit and all, is put back.
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include "platform/file_stamp.h"
 #include "platform/textfile.h"
 
 namespace quor::platform {
@@ -29,6 +36,13 @@ private:
 class UnconfirmedError : public WriteError {
 public:
     using WriteError::WriteError;
+};
+
+// The new version is in place, but another program wrote into it, or put
+// a file of its own there, as it was put in place: that file is kept.
+class WrittenMeanwhileError : public FileError {
+public:
+    using FileError::FileError;
 };
 
 // Renames `from` to `to` unless a file of that name exists, in one step: a
@@ -61,21 +75,36 @@ public:
     void reserve(std::uint64_t size);
     // Adds bytes at the end. WriteError when they cannot be written.
     void append(std::string_view bytes);
+    // `requireOld` throws unless the file at the path it is given is still
+    // the old file as it was read; `moved` tells that the file was moved
+    // aside by the exchange, which sets its change time.
+    using OldFileCheck = std::function<void(const std::string& path, bool moved)>;
+
     // Puts the new version on disk, with the old file's permissions (and,
-    // where this program may, its owner), renames it over the old file
-    // and puts the rename on disk. WriteError, with the old file as it
-    // was, when any step before the rename fails; UnconfirmedError when
-    // only putting the rename on disk failed. `beforeRename` is called
-    // last thing before the rename, to look at the old file once more:
-    // what it throws leaves the file there as it is, and the new version
-    // goes.
-    void commit(const std::function<void()>& beforeRename = {});
+    // where this program may, its owner), in the old file's place, and
+    // that on disk. WriteError, with the old file as it was, when any step
+    // before that fails; UnconfirmedError when only putting it on disk
+    // failed. `requireOld` looks at the old file last thing before the
+    // exchange, and again at the file the exchange moved aside: what it
+    // throws leaves the old file in place as it then is (moved back), the
+    // new version goes, and the throw goes on. WrittenMeanwhileError when
+    // the file in place is no longer the new version as written.
+    void commit(const OldFileCheck& requireOld = {});
+
+    // For tests: called between the last look at the old file and the
+    // exchange, with the file's path, as a slow disk leaves time for
+    // another program's write there. Empty: nothing is called.
+    static void setBetweenLookAndExchange(std::function<void(const std::string& target)> pause);
 
     // The file that is replaced (a link is followed to the file it names).
     const std::string& target() const { return target_; }
 
 private:
     void fail(const std::string& what, int err);
+    // Exchanges the new version with the old file, or renames it over
+    // where the disk has no exchange; true when exchanged.
+    bool putInPlace(const OldFileCheck& requireOld);
+    void requireNewInPlace(const FileStamp& written) const;
 
     std::string target_;
     std::string partial_;

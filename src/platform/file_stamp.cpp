@@ -18,6 +18,10 @@ FileStamp stampOf(const struct stat& st) {
 
 }  // namespace
 
+bool unwrittenSince(const FileStamp& then, const FileStamp& now) {
+    return sameFile(then, now) && then.size == now.size && then.modified == now.modified;
+}
+
 FileStamp stampOfFile(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 ? stampOf(st) : FileStamp{};

@@ -16,6 +16,16 @@ struct FileStamp {
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
+// Whether both are stamps of one file, which every name and link of it
+// shares: a rename or a write keeps it so.
+inline bool sameFile(const FileStamp& a, const FileStamp& b) {
+    return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+}
+
+// Whether `now` is the file `then` is the stamp of, unwritten since,
+// however it was renamed meanwhile: a rename sets the change time alone.
+bool unwrittenSince(const FileStamp& then, const FileStamp& now);
+
 // The stamp of the file `path` names (a link's target's); one that does
 // not exist when there is no such file.
 FileStamp stampOfFile(const std::string& path);

@@ -17,15 +17,9 @@ void copyGeoPackage(pg::Workspace& source, const std::string& target) {
     if (source.inTransaction()) throw pg::GisError("The geodatabase is in the middle of a change and cannot be copied.");
     GDALDataset* ds = source.dataset();
     ds->FlushCache();
-    // SQLite takes the target of VACUUM INTO only as a literal, so the
-    // path is quoted as SQL quotes text: every quote doubled.
-    std::string quoted;
-    for (char c : target) {
-        quoted += c;
-        if (c == '\'') quoted += '\'';
-    }
+    // SQLite takes the target of VACUUM INTO only as a literal.
     pg::detail::ErrorCapture err;
-    { pg::detail::SqlResult vacuum(*ds, "VACUUM INTO '" + quoted + "'"); }
+    { pg::detail::SqlResult vacuum(*ds, "VACUUM INTO " + pg::detail::sqlText(target)); }
     std::error_code ec;
     if (err.failed() || !std::filesystem::exists(target, ec)) {
         const std::string why = err.message("");

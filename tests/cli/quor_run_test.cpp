@@ -7,6 +7,8 @@
 #include <QJsonObject>
 
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -18,7 +20,12 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include "cli/output_move.h"
+#include "cli/run_folders.h"
+#include "cli/sites_dataset.h"
+#include "platform/file_lock.h"
 #include "quor_run_support.h"
+#include "refused_writes.h"
 #include "model/model_state.h"
 #include "model/setting_checks.h"
 #include "platform/run_threads.h"
@@ -127,6 +134,8 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
     // A table cut short, and one without a site.
     const std::string cut = test::copyBaySites(work, "cut", 20);
     fs::resize_file(work + "/cut.shp", 500);
+    const std::string cutTable = test::copyBaySites(work, "cuttable", 20);
+    fs::resize_file(work + "/cuttable.dbf", 50);
     const std::string empty = test::copyBaySites(work, "empty", 0);
     {
         auto ws = pg::Workspace::open(work);
@@ -195,6 +204,7 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {with("rwe", "--sites", userDepth), "fields MaxWvH, depth that this run writes"},
         {plus(with("rei", "--sites", userIndex), {"--fast"}), "field Index that this run writes"},
         {with("rwe", "--sites", cut), cut},
+        {with("rwe", "--sites", cutTable), work + "/cuttable.dbf"},
         {with("rei", "--sites", empty), empty},
     };
     for (const auto& c : cases) {
@@ -228,6 +238,9 @@ TEST_F(QuorRun, AValueAnOptionDoesNotTakeIsAnsweredWithTheValuesItTakes) {
     EXPECT_EQ(userFiles(), before);
     const test::Ran many = run(plus(inputs("rwe", sites), {"--threads", "99999"}));
     EXPECT_EQ(many.exit, 0) << many.err;
+    const int cores = platform::usableCores();
+    EXPECT_NE(many.err.find("--threads 99999: this machine gives the run " + std::to_string(cores)), std::string::npos)
+        << many.err;
 }
 
 namespace {
@@ -463,6 +476,9 @@ TEST_F(QuorRun, AnOutputBesideAStandaloneTableOrOnAnInputIsRefusedBeforeTheRun) 
         fs::copy_file(data + "/water_portphillip" + ext, shore + "/water" + ext);
     auto args = plus(inputs("rwe", sites), {"--output", shore + "/water.shp", "--overwrite"});
     *(std::find(args.begin(), args.end(), "--shoreline") + 1) = shore + "/water.shp";
+    // A folder named as the output's metadata file, which holds its record.
+    const std::string out = folder("outs") + "/result.gpkg";
+    fs::create_directories(out + ".sites.Metadata_RWE");
     const auto before = userFiles();
 
     const test::Ran beside = run(plus(inputs("rwe", sites), {"--output", folder("notes") + "/notes.shp"}));
@@ -471,6 +487,9 @@ TEST_F(QuorRun, AnOutputBesideAStandaloneTableOrOnAnInputIsRefusedBeforeTheRun) 
     const test::Ran onto = run(args);
     EXPECT_EQ(onto.exit, 2) << onto.err;
     EXPECT_NE(onto.err.find("the run's input " + shore + "/water.shp"), std::string::npos) << onto.err;
+    const test::Ran folderInTheWay = run(plus(inputs("rwe", sites), {"--output", out, "--overwrite"}));
+    EXPECT_EQ(folderInTheWay.exit, 2) << folderInTheWay.err;
+    EXPECT_NE(folderInTheWay.err.find(out + ".sites.Metadata_RWE is a folder"), std::string::npos) << folderInTheWay.err;
     EXPECT_EQ(userFiles(), before) << "a refused output replaced a file";
 }
 
@@ -495,17 +514,70 @@ TEST_F(QuorRun, AnOutputFileThatAppearsDuringTheRunIsNeverRenamedOver) {
 TEST_F(QuorRun, AnOutputThatCannotBePutInPlaceLeavesTheOldOneWhole) {
     QUOR_REQUIRE_PORTPHILLIP(data);
     const std::string sites = test::copyBaySites(folder("sites"), "sites", 10);
+    const std::string big = test::copyBaySites(folder("big"), "sites", -1, 4);
     const std::string out = folder("out") + "/result.shp";
     ASSERT_EQ(run(plus(inputs("rwe", sites), {"--output", out})).exit, 0);
     std::ofstream(folder("out") + "/result.qix") << "the old set's index";
-    // The new .shx has nowhere to go.
     fs::remove(folder("out") + "/result.shx");
-    fs::create_directory(folder("out") + "/result.shx");
     const auto before = test::folderBytes(folder("out"));
-    const test::Ran ran = run(plus(inputs("rwe", sites), {"--output", out, "--overwrite", "--replace"}));
+    const test::Ran ran = run(plus(inputs("rwe", big), {"--output", out, "--overwrite", "--replace"}), [&](QProcess& p) {
+        untilStoring(p);
+        // The new .shx has nowhere to go.
+        fs::create_directory(folder("out") + "/result.shx");
+    });
     EXPECT_EQ(ran.exit, 1) << ran.err;
+    EXPECT_NE(ran.err.find("result.shx appeared as a folder"), std::string::npos) << ran.err;
     EXPECT_EQ(test::folderBytes(folder("out")), before) << "the old output was not kept whole";
     EXPECT_EQ(entries(folder("out")).size(), before.size() + 1) << "the run left files beside the output";
+}
+
+// A run killed while it moves a shapefile output's files into place, one
+// by one, leaves a set that is neither: the next run puts the old set back
+// whole before it begins. A live run's folders stay, whatever machine or
+// process namespace made them: only a free lock tells a killed run's.
+TEST_F(QuorRun, AKilledMoveIsUndoneAndOnlyFoldersWhoseLockIsFreeAreRemoved) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 10);
+    const std::string out = folder("out") + "/result.shp";
+    ASSERT_EQ(run(plus(inputs("rwe", sites), {"--output", out})).exit, 0);
+    const auto before = test::folderBytes(folder("out"));
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        cli::setAfterEachMove([](const fs::path&) { ::raise(SIGKILL); });
+        cli::RunFolder staging(folder("out"), cli::kStagingPrefix);
+        fs::create_directory(staging.path() + "/new");
+        for (const char* ext : {".shp", ".dbf"})
+            std::ofstream(staging.path() + "/new/result" + ext) << "the new set's " << ext;
+        cli::moveOutputIn({staging.path() + "/new/result.shp", staging.path() + "/new/result.dbf"}, folder("out"),
+                          {out, folder("out") + "/result.dbf"}, staging.path(), true);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_FALSE(test::folderBytes(folder("out")) == before) << "the kill came before any move";
+
+    // As another machine's, or a container's on a shared folder: its name
+    // is this machine's and a process that is gone here, its lock held.
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    const std::string live = folder("out") + "/" + cli::kStagingPrefix + std::string(host) + "-" + std::to_string(pid) + "-Ab12Cd";
+    fs::create_directories(live);
+    const platform::FileLock held(live + "/run.lock", platform::FileLock::Mode::Exclusive);
+    ASSERT_TRUE(held.held());
+
+    const auto killed = entries(folder("out"));
+    ASSERT_EQ(run(plus(inputs("rwe", sites), {"--output", folder("out") + "/next.gpkg"})).exit, 0);
+    auto after = test::folderBytes(folder("out"));
+    std::erase_if(after, [](const auto& f) { return f.first.rfind("next.", 0) == 0 || f.first.rfind(".quor-run-", 0) == 0; });
+    EXPECT_TRUE(after == before) << "the old set was not put back whole";
+    EXPECT_TRUE(fs::exists(live + "/run.lock")) << "a live run's folder was removed";
+    for (const auto& name : killed) {
+        if (name.rfind(cli::kStagingPrefix, 0) == 0 && folder("out") + "/" + name != live) {
+            EXPECT_FALSE(fs::exists(folder("out") + "/" + name)) << "the killed run's folder stayed";
+        }
+    }
 }
 
 // A site whose store the dataset refused leaves the run failed, in its
@@ -524,6 +596,25 @@ TEST_F(QuorRun, ARunWhoseValuesTheDatasetRefusesIsNeverReportedAsCompleted) {
     EXPECT_EQ(ran.exit, 1) << ran.err;
     EXPECT_EQ(ran.err.find("rwe completed"), std::string::npos) << ran.err;
     EXPECT_NE(ran.err.find("quor-run: rwe failed: 0 of 20 sites computed"), std::string::npos) << ran.err;
+}
+
+// Another tool left the count of the sites unwritten (NULL): a re-run the
+// user did not agree to changes no byte of the GeoPackage.
+TEST_F(QuorRun, ARefusedRunLeavesAGeoPackageByteForByte) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string gpkg = folder("sites") + "/sites.gpkg";
+    test::copyBaySitesToGeoPackage(gpkg, "sites", 20);
+    ASSERT_EQ(run(plus(inputs("rwe", gpkg), {"--layer", "sites"})).exit, 0);
+    {
+        GDALAllRegister();
+        std::unique_ptr<GDALDataset> ds(GDALDataset::Open(gpkg.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        ASSERT_TRUE(ds);
+        ds->ExecuteSQL("UPDATE gpkg_ogr_contents SET feature_count = NULL", nullptr, nullptr);
+    }
+    const auto before = test::folderBytes(folder("sites"));
+    const test::Ran ran = run(plus(inputs("rwe", gpkg), {"--layer", "sites"}));
+    EXPECT_EQ(ran.exit, 2) << ran.err;
+    EXPECT_TRUE(test::folderBytes(folder("sites")) == before) << "a refused run changed the GeoPackage";
 }
 
 // Another program put its own table in place during the run: the end
@@ -563,6 +654,25 @@ TEST_F(QuorRun, ATableCutShortDuringTheRunEndsInWordsNeverAnAbort) {
     const QJsonObject said = jsonOf(ran.out);
     EXPECT_EQ(said["end"].toString(), "failed") << ran.out;
     EXPECT_FALSE(said["message"].toString().isEmpty()) << ran.out;
+}
+
+// $TMPDIR's disk has no room for the working copy of the sites: the run
+// says so, naming $TMPDIR, neither --sites nor GDAL's own option words.
+TEST_F(QuorRun, AWorkingCopyThatDoesNotFitSaysSoNamingTmpdir) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string gpkg = folder("sites") + "/sites.gpkg";
+    test::copyBaySitesToGeoPackage(gpkg, "sites", 200);
+    const std::string work = folder("tmp") + "/quor-run-copy";
+    fs::create_directories(work);
+    const test::RefusedWrites full(work, 0);
+    try {
+        cli::copySites({gpkg, "sites"}, cli::SiteRange{10, 100}, work);
+        ADD_FAILURE() << "the copy fitted on a full disk";
+    } catch (const cli::BadInput& e) {
+        EXPECT_NE(std::string(e.what()).find("does not fit in $TMPDIR (" + folder("tmp") + ")"), std::string::npos)
+            << e.what();
+        EXPECT_EQ(std::string(e.what()).find("skipfailures"), std::string::npos) << e.what();
+    }
 }
 
 // A script reads one object on standard output however the run ends.

@@ -280,7 +280,7 @@ TEST(WaveMainRun, ADatasetThatCannotBeReadIsToldAsTheRunsFailure) {
     ASSERT_EQ(rp.p->messages.entries.size(), 1u);
     const std::string said = rp.p->messages.entries[0].text;
     EXPECT_EQ(said.rfind(std::string(kCouldNotRun) + "\nThe point dataset sites: ", 0), 0u) << said;
-    EXPECT_NE(said.find("failed on DBF file"), std::string::npos) << said;
+    EXPECT_NE(said.find(dbf + " is damaged"), std::string::npos) << said;
     EXPECT_EQ(rp.p->messages.entries[0].icon, platform::MessageIcon::Critical);
 }
 

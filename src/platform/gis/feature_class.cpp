@@ -228,7 +228,7 @@ void FeatureClass::changeFields(const std::vector<FieldDef>& add, const std::vec
             auto fd = detail::makeOgrField(def);
             const OGRErr e = ogrLayer()->CreateField(fd.get());
             ws_->fieldsChanged();
-            if (e != OGRERR_NONE) throw GisError(err.message("Field " + def.name + " cannot be added."));
+            if (e != OGRERR_NONE) throw GisError(err.message("Field " + def.name + " cannot be added to " + shown() + "."));
         }
         if (!held.empty()) {
             std::vector<int> positions;
@@ -244,12 +244,14 @@ void FeatureClass::changeFields(const std::vector<FieldDef>& add, const std::vec
         throw DiskFullError(noRoomText(what, ws_->path(), e.tableBytes()));
     } catch (const PartlyChangedError&) {
         throw;
+    } catch (const detail::TableChangedError&) {
+        throw;  // it tells what became of the table
     } catch (const GisError& e) {
         // A geodatabase tells a full disk in its own words, which name the
         // statement it was running: the user is told what happened.
         if (std::string_view(e.what()).find("database or disk is full") != std::string_view::npos)
             throw DiskFullError(what + ": " + platform::kDiskFullText + ". Nothing was changed.");
-        throw GisError(what + " (" + e.what() + "). Nothing was changed.");
+        throw GisError(what + ": " + e.what() + " Nothing was changed.");
     }
 }
 
@@ -270,7 +272,7 @@ std::optional<Feature> FeatureClass::findFeature(std::int64_t oid) const {
     OGRFeatureUniquePtr of(l->GetFeature(oid));
     // A damaged file reports an error, and a truncated shapefile still hands
     // out the row with its shape missing; a missing id reports nothing.
-    if (err.failed()) throw GisError(readFailure(err, name_, "The feature cannot be read from " + name_ + "."));
+    if (err.failed()) throw GisError(readFailure(err, name_, "The feature cannot be read from " + shown() + "."));
     if (!of) return std::nullopt;
     return toFeature(*of, fields());
 }
@@ -308,6 +310,7 @@ std::shared_ptr<RowsAhead> FeatureClass::rowsAhead() const {
 
 std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
     const bool shapefile = ws_->kind() == WorkspaceKind::ShapefileFolder;
+    if (ws_->kind() == WorkspaceKind::GeoPackage) ws_->openForWriting();
     auto fl = fields();
     if (shapefile && f.oid() >= 0 && !f.shapeChanged()) {
         // A row that exists gets only the values set since it was read,
@@ -317,7 +320,7 @@ std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
         try {
             if (!values.empty()) ws_->writeRowValues(name_, f.oid(), values, ahead);
         } catch (const platform::FileError& e) {
-            throw GisError("The feature cannot be stored in " + name_ + " (" + e.what() + ").");
+            throw GisError("The feature cannot be stored in " + shown() + " (" + e.what() + ").");
         }
         f.settle();
         return f.oid();
@@ -332,7 +335,7 @@ std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
         const auto values = changedValues(f, *fl, f.fieldsPtr() == fl);
         const Outcome done = ws_->updateRowValues(*l, f.oid(), values);
         if (done != Outcome::NotHandled) {
-            if (done != Outcome::Written) throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
+            if (done != Outcome::Written) throw GisError(err.message("The feature cannot be stored in " + shown() + "."));
             ws_->written(name_);
             f.settle();
             return f.oid();
@@ -348,12 +351,12 @@ std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
             of.SetFID(next);
         }
         if (l->CreateFeature(&of) != OGRERR_NONE)
-            throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
+            throw GisError(err.message("The feature cannot be stored in " + shown() + "."));
         f.setOid(of.GetFID());
     } else {
         of.SetFID(f.oid());
         if (l->SetFeature(&of) != OGRERR_NONE)
-            throw GisError(err.message("The feature cannot be stored in " + name_ + "."));
+            throw GisError(err.message("The feature cannot be stored in " + shown() + "."));
     }
     ws_->written(name_);
     f.settle();
@@ -361,19 +364,26 @@ std::int64_t FeatureClass::store(Feature& f, const SpeltRow* ahead) {
 }
 
 void FeatureClass::deleteFeature(std::int64_t oid) {
-    if (ws_->kind() == WorkspaceKind::ShapefileFolder) ws_->openForWriting();
+    ws_->openForWriting();
     detail::ErrorCapture err;
     OGRLayer* l = ogrLayer();
     const OGRErr e = l->DeleteFeature(oid);
     if (e != OGRERR_NONE && e != OGRERR_NON_EXISTING_FEATURE)
-        throw GisError(err.message("The feature cannot be deleted from " + name_ + "."));
+        throw GisError(err.message("The feature cannot be deleted from " + shown() + "."));
     ws_->written(name_);
+}
+
+std::string FeatureClass::shown() const {
+    switch (ws_->kind()) {
+        case WorkspaceKind::ShapefileFolder: return ws_->path() + "/" + name_ + ".shp";
+        case WorkspaceKind::Memory: return name_;
+        default: return name_ + " in " + ws_->path();
+    }
 }
 
 std::int64_t FeatureClass::wholeFeatureCount() const {
     const bool shapefile = ws_->kind() == WorkspaceKind::ShapefileFolder;
-    const std::string file = shapefile ? ws_->path() + "/" + name_ + ".shp" : name_ + " in " + ws_->path();
-    return detail::wholeFeatureCount(*ogrLayer(), file, shapefile ? file : std::string());
+    return detail::wholeFeatureCount(*ogrLayer(), shown(), shapefile ? shown() : std::string());
 }
 
 FeatureCursor FeatureClass::search() const {
@@ -391,7 +401,7 @@ FeatureCursor FeatureClass::search() const {
     while (OGRFeatureUniquePtr of{l->GetNextFeature()}) oids.push_back(of->GetFID());
     l->SetIgnoredFields(nullptr);
     l->ResetReading();
-    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + name_ + " cannot be read."));
+    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + shown() + " cannot be read."));
     std::sort(oids.begin(), oids.end());
     return FeatureCursor(shared_from_this(), std::move(oids));
 }
@@ -415,7 +425,7 @@ std::vector<std::int64_t> FeatureClass::selectIntersecting(const Geometry& area)
     }
     l->SetSpatialFilter(nullptr);
     l->ResetReading();
-    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + name_ + " cannot be read."));
+    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + shown() + " cannot be read."));
     std::sort(oids.begin(), oids.end());
     return oids;
 }
@@ -426,12 +436,14 @@ void FeatureClass::flush() {
     // A geodatabase's committed rows are in its file, and GDAL's own writes
     // into a shapefile went to disk as they were made.
     if (ws_->kind() == WorkspaceKind::ShapefileFolder) ws_->settleRows(name_);
+    // As GDAL's own sync of a geodatabase's layer, the table is dated.
+    if (ws_->kind() == WorkspaceKind::GeoPackage) ws_->stampRowsWritten();
 }
 
 void FeatureClass::requireGone(std::int64_t oid) const {
     OGRLayer* l = ogrLayer();
     const std::string fid = l->GetFIDColumn();
-    const std::string where = (fid.empty() ? std::string("FID") : "\"" + fid + "\"") + " = " + std::to_string(oid);
+    const std::string where = (fid.empty() ? std::string("FID") : detail::sqlName(fid)) + " = " + std::to_string(oid);
     detail::ErrorCapture err;
     bool there = false;
     if (l->SetAttributeFilter(where.c_str()) == OGRERR_NONE) {
@@ -441,8 +453,8 @@ void FeatureClass::requireGone(std::int64_t oid) const {
     l->SetAttributeFilter(nullptr);
     l->ResetReading();
     if (there || err.failed())
-        throw GisError("The feature with object id " + std::to_string(oid) + " cannot be read from " + name_ +
-                       (err.failed() ? " (" + err.message("") + ")." : "."));
+        throw GisError(err.message("The feature with object id " + std::to_string(oid) + " cannot be read from " +
+                                   shown() + "."));
 }
 
 SpatialReference FeatureClass::spatialReference() const {
@@ -452,24 +464,12 @@ SpatialReference FeatureClass::spatialReference() const {
 
 namespace {
 
-// A text as an SQL literal that needs no quoting at all: its bytes in hex,
-// read back as text, so that no name can change the statement.
-std::string sqlTextLiteral(const std::string& text) {
-    static const char* const digits = "0123456789ABCDEF";
-    std::string hex;
-    for (unsigned char c : text) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return "CAST(X'" + hex + "' AS TEXT)";
-}
-
 void pointAtUndefinedCartesian(GDALDataset& ds, const std::string& table) {
     detail::ErrorCapture err;
     CPLErrorReset();
     for (const char* registry : {"gpkg_geometry_columns", "gpkg_contents"}) {
         const std::string sql = std::string("UPDATE ") + registry +
-                                " SET srs_id=-1 WHERE lower(table_name)=lower(" + sqlTextLiteral(table) + ")";
+                                " SET srs_id=-1 WHERE lower(table_name)=lower(" + detail::sqlText(table) + ")";
         detail::SqlResult result(ds, sql);
         if (CPLGetLastErrorType() >= CE_Failure) throw GisError(err.message("The spatial reference cannot be changed."));
     }
@@ -481,6 +481,8 @@ void FeatureClass::alterSpatialReference(const SpatialReference& sr) {
     OGRLayer* l = ogrLayer();
     if (ws_->readOnly()) throw GisError("The workspace " + ws_->path() + " is read-only.");
     if (ws_->kind() == WorkspaceKind::GeoPackage) {
+        ws_->openForWriting();
+        l = ogrLayer();
         // The class's table must exist before its registration can change.
         l->SyncToDisk();
         detail::ErrorCapture err;
@@ -574,7 +576,7 @@ std::vector<std::optional<Feature>> FeatureClass::findFeatures(const std::vector
     }
     OGRLayer* l = ogrLayer();
     const std::string fid = l->GetFIDColumn();
-    const std::string column = fid.empty() ? std::string("FID") : "\"" + fid + "\"";
+    const std::string column = fid.empty() ? std::string("FID") : detail::sqlName(fid);
     const std::string where = column + " >= " + std::to_string(oids.front()) + " AND " + column +
                               " <= " + std::to_string(oids.back());
     detail::ErrorCapture err;
@@ -588,7 +590,7 @@ std::vector<std::optional<Feature>> FeatureClass::findFeatures(const std::vector
     }
     l->SetAttributeFilter(nullptr);
     l->ResetReading();
-    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + name_ + " cannot be read."));
+    if (err.failed()) throw GisError(readFailure(err, name_, "The features of " + shown() + " cannot be read."));
     return found;
 }
 

@@ -122,6 +122,9 @@ public:
 
 private:
     friend class FeatureCursor;
+    // The class as the user finds it on disk, for words that tell of its
+    // file: a shapefile's ".shp", a geodatabase class "name in file".
+    std::string shown() const;
     // Passes when no row has this object id; GisError, with the store's
     // reason, when the row is there but cannot be read.
     void requireGone(std::int64_t oid) const;

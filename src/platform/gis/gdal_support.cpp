@@ -10,10 +10,12 @@
 #include <cpl_error.h>
 
 #include <algorithm>
+#include <cctype>
 #include <mutex>
 
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/shapefile_files.h"
 #include "platform/gis/table_layout.h"
 
 namespace quor::platform::gis::detail {
@@ -64,16 +66,55 @@ ErrorCapture::ErrorCapture() {
     CPLPushErrorHandlerEx(
         [](CPLErr cls, CPLErrorNum no, const char* msg) {
             auto* self = static_cast<ErrorCapture*>(CPLGetErrorHandlerUserData());
-            if (self && cls >= CE_Failure && msg) self->last_ = msg;
+            if (!self || cls < CE_Failure || !msg) return;
+            if (self->first_.empty()) self->first_ = msg;
+            self->last_ = msg;
         },
         this);
 }
 
 ErrorCapture::~ErrorCapture() { CPLPopErrorHandler(); }
 
-std::string ErrorCapture::message(const std::string& fallback) const { return last_.empty() ? fallback : last_; }
+namespace {
+
+std::string withWords(const std::string& what, const std::string& said) {
+    if (said.empty() || what.empty()) return said.empty() ? what : said;
+    const auto cut = [](std::string text) {
+        while (!text.empty() && (text.back() == '.' || std::isspace(static_cast<unsigned char>(text.back()))))
+            text.pop_back();
+        return text;
+    };
+    return cut(what) + " (" + cut(said) + ").";
+}
+
+}  // namespace
+
+std::string ErrorCapture::message(const std::string& what) const { return withWords(what, last_); }
+
+std::string ErrorCapture::cause(const std::string& what) const { return withWords(what, first_); }
+
+namespace {
+
+// GDAL reads a shapefile whose table it cannot read (cut short, its header
+// damaged) as one without fields, and says nothing: the table is read here.
+void requireTableWhole(const std::string& shp, const std::string& damaged) {
+    const std::string dbf = tablePart(shapefileParts(shp));
+    if (dbf.empty()) return;
+    try {
+        const TableFile table(dbf);
+        readLayout(table);
+    } catch (const GisError& e) {
+        std::string why = e.what();
+        if (!why.empty() && why.back() == '.') why.pop_back();
+        throw GisError(damaged + " (" + why + ").");
+    }
+}
+
+}  // namespace
 
 std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const std::string& shp) {
+    const std::string damaged = "The dataset " + shown + " cannot be read whole";
+    if (!shp.empty()) requireTableWhole(shp, damaged);
     ErrorCapture err;
     GIntBig counted = layer.GetFeatureCount(TRUE);
     if (!shp.empty() && counted > 0)
@@ -87,7 +128,6 @@ std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const 
         ++read;
     }
     layer.ResetReading();
-    const std::string damaged = "The dataset " + shown + " cannot be read whole";
     if (err.failed()) throw GisError(damaged + " (" + err.message("") + "): it is damaged or cut short.");
     if (read != counted)
         throw GisError(damaged + ": only " + std::to_string(read) + " of the " + std::to_string(counted) +
@@ -95,6 +135,23 @@ std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const 
     if (read == 0) throw GisError("The dataset " + shown + " holds no features.");
     return read;
 }
+
+namespace {
+
+std::string quotedBy(char quote, const std::string& text) {
+    std::string q(1, quote);
+    for (const char c : text) {
+        q += c;
+        if (c == quote) q += c;
+    }
+    return q + quote;
+}
+
+}  // namespace
+
+std::string sqlName(const std::string& name) { return quotedBy('"', name); }
+
+std::string sqlText(const std::string& text) { return quotedBy('\'', text); }
 
 SqlResult::SqlResult(GDALDataset& ds, const std::string& sql)
     : ds_(ds), layer_(ds.ExecuteSQL(sql.c_str(), nullptr, nullptr)) {}

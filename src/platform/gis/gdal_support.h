@@ -41,13 +41,20 @@ public:
     ~ErrorCapture();
     ErrorCapture(const ErrorCapture&) = delete;
     ErrorCapture& operator=(const ErrorCapture&) = delete;
-    // The last error message, or the fallback when GDAL said nothing.
-    std::string message(const std::string& fallback) const;
+    // What failed, for the user: `what` (which names the file), with
+    // GDAL's or SQLite's last words after it when they said any, since
+    // theirs name no file ("database disk image is malformed"); their
+    // words alone for an empty `what`.
+    std::string message(const std::string& what) const;
+    // As message(), with the first words they said: the cause, where
+    // later ones only say what came of it (a copy that ends, "use
+    // -skipfailures to skip errors").
+    std::string cause(const std::string& what) const;
     // Whether GDAL reported a failure while this capture was active.
     bool failed() const { return !last_.empty(); }
 
 private:
-    std::string last_;
+    std::string first_, last_;
 };
 
 // How many features `layer` holds, each read as GDAL reads it, shape and
@@ -58,6 +65,13 @@ private:
 // afterwards. A shapefile's (`shp`, its ".shp") rows marked deleted are
 // none of its features, and none it lacks.
 std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const std::string& shp = {});
+
+// A name (a table's, a column's) in an SQL statement, between double
+// quotes with each of its own doubled, and a text as an SQL literal,
+// between single quotes with each of its own doubled: whatever a user
+// names a field, it stays a name and never changes the statement.
+std::string sqlName(const std::string& name);
+std::string sqlText(const std::string& text);
 
 // The result set of one SQL statement on a dataset, released when it goes.
 class SqlResult {

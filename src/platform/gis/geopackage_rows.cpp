@@ -1,22 +1,21 @@
 #include "platform/gis/geopackage_rows.h"
 
+#include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_string.h>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 #include <sqlite3.h>
 
+#include <atomic>
+
+#include "platform/gis/gdal_handle.h"
 #include "platform/gis/gdal_support.h"
+#include "platform/gis/gis_error.h"
 
 namespace quor::platform::gis::detail {
 
 namespace {
-
-std::string quoted(const std::string& name) {
-    std::string q = "\"";
-    for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
 
 struct Statement {
     sqlite3_stmt* stmt = nullptr;
@@ -36,6 +35,22 @@ struct DefnCopy {
     ~DefnCopy() { defn->Release(); }
 };
 
+// Whether GDAL binds the field's value as it is, with no conversion of
+// its own: numbers, and a text in UTF-8 that fits its field.
+bool boundAsItIs(const OGRFeature& of, int place) {
+    const OGRFieldDefn& field = *of.GetFieldDefnRef(place);
+    switch (field.GetType()) {
+        case OFTInteger:
+        case OFTInteger64:
+        case OFTReal: return true;
+        case OFTString: {
+            const char* text = of.GetFieldAsString(place);
+            return CPLIsUTF8(text, -1) && (field.GetWidth() <= 0 || CPLStrlenUTF8(text) <= field.GetWidth());
+        }
+        default: return false;
+    }
+}
+
 }  // namespace
 
 struct GeoPackageRows::Table {
@@ -53,13 +68,65 @@ struct GeoPackageRows::Table {
         for (int i = 0; i < fields.defn->GetFieldCount(); ++i) columns.emplace_back(fields.defn->GetFieldDefn(i)->GetNameRef());
     }
     std::map<std::vector<int>, std::unique_ptr<Statement>> updates;  // by the fields they set
-    bool contentsTouched = false;
+    bool changed = false;  // written into since its last stamp
+
+    // Its twin in memory, with a row GDAL writes the values into, and the
+    // statements that read each field's value back.
+    OGRLayer* twin = nullptr;
+    bool twinRow = false;
+    std::map<int, std::unique_ptr<Statement>> twinReads;
+};
+
+// A GeoPackage in memory holding a twin of each table written into.
+struct GeoPackageRows::Twin {
+    std::string path;
+    DatasetHandle ds;
+    sqlite3* db = nullptr;
+    int tables = 0;
+
+    Twin() {
+        static std::atomic<unsigned> serial{0};
+        path = "/vsimem/quor-rows-" + std::to_string(serial++) + ".gpkg";
+        if (auto* drv = GetGDALDriverManager()->GetDriverByName("GPKG"))
+            ds.reset(drv->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+        if (ds) db = static_cast<sqlite3*>(ds->GetInternalHandle("SQLITE_HANDLE"));
+    }
+    ~Twin() {
+        ds.reset();
+        VSIUnlink(path.c_str());
+    }
+    Twin(const Twin&) = delete;
+    Twin& operator=(const Twin&) = delete;
+
+    // A table of `fields`, without a shape, whose row id is named apart
+    // from every field.
+    OGRLayer* tableOf(const OGRFeatureDefn& fields) {
+        if (!db) return nullptr;
+        std::string fid = "fid";
+        while (fields.GetFieldIndex(fid.c_str()) >= 0) fid += "_";
+        const std::string options[] = {"FID=" + fid, "SPATIAL_INDEX=NO"};
+        CPLStringList list;
+        for (const auto& o : options) list.AddString(o.c_str());
+        OGRLayer* layer = ds->CreateLayer(("twin" + std::to_string(tables++)).c_str(), nullptr, wkbNone, list.List());
+        if (!layer) return nullptr;
+        for (int i = 0; i < fields.GetFieldCount(); ++i) {
+            OGRFieldDefn copy(fields.GetFieldDefn(i));
+            if (layer->CreateField(&copy, FALSE) != OGRERR_NONE) return nullptr;
+        }
+        return layer->GetLayerDefn()->GetFieldCount() == fields.GetFieldCount() ? layer : nullptr;
+    }
 };
 
 GeoPackageRows::GeoPackageRows(GDALDataset& ds)
     : db_(static_cast<sqlite3*>(ds.GetInternalHandle("SQLITE_HANDLE"))) {}
 
-GeoPackageRows::~GeoPackageRows() = default;
+GeoPackageRows::~GeoPackageRows() {
+    ErrorCapture quiet;
+    stampChanges();
+    sqlite3_finalize(lock_);
+    // Each table's statements on the twin go before the twin does.
+    tables_.clear();
+}
 
 GeoPackageRows::Table& GeoPackageRows::tableOf(OGRLayer& layer) {
     auto& slot = tables_[layer.GetName()];
@@ -73,10 +140,10 @@ sqlite3_stmt* GeoPackageRows::statementFor(Table& t, const ColumnValues& values)
     for (const auto& [place, value] : values) places.push_back(place);
     auto& slot = t.updates[places];
     if (slot) return slot->stmt;
-    std::string sql = "UPDATE " + quoted(t.name) + " SET ";
+    std::string sql = "UPDATE " + sqlName(t.name) + " SET ";
     for (std::size_t k = 0; k < places.size(); ++k)
-        sql += (k ? ", " : "") + quoted(t.columns[static_cast<std::size_t>(places[k])]) + " = ?";
-    sql += " WHERE " + quoted(t.fidColumn) + " = ?";
+        sql += (k ? ", " : "") + sqlName(t.columns[static_cast<std::size_t>(places[k])]) + " = ?";
+    sql += " WHERE " + sqlName(t.fidColumn) + " = ?";
     auto made = std::make_unique<Statement>();
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &made->stmt, nullptr) != SQLITE_OK) {
         t.updates.erase(places);
@@ -84,6 +151,31 @@ sqlite3_stmt* GeoPackageRows::statementFor(Table& t, const ColumnValues& values)
     }
     slot = std::move(made);
     return slot->stmt;
+}
+
+bool GeoPackageRows::bindAsGdalWrites(Table& t, int place, sqlite3_stmt* stmt, int at) {
+    if (!twin_) twin_ = std::make_unique<Twin>();
+    if (!t.twin && !(t.twin = twin_->tableOf(*t.fields.defn))) return false;
+    OGRFeature row(t.twin->GetLayerDefn());
+    row.SetField(place, t.scratch->GetRawFieldRef(place));
+    row.SetFID(1);
+    if ((t.twinRow ? t.twin->SetFeature(&row) : t.twin->CreateFeature(&row)) != OGRERR_NONE) return false;
+    t.twinRow = true;
+    auto& read = t.twinReads[place];
+    if (!read) {
+        read = std::make_unique<Statement>();
+        const std::string sql = "SELECT " + sqlName(t.columns[static_cast<std::size_t>(place)]) + " FROM " +
+                                sqlName(t.twin->GetName()) + " WHERE " + sqlName(t.twin->GetFIDColumn()) + " = 1";
+        if (sqlite3_prepare_v2(twin_->db, sql.c_str(), -1, &read->stmt, nullptr) != SQLITE_OK) {
+            read.reset();
+            return false;
+        }
+    }
+    // The value is copied as it is bound.
+    const bool bound = sqlite3_step(read->stmt) == SQLITE_ROW &&
+                       sqlite3_bind_value(stmt, at, sqlite3_column_value(read->stmt, 0)) == SQLITE_OK;
+    sqlite3_reset(read->stmt);
+    return bound;
 }
 
 GeoPackageRows::Outcome GeoPackageRows::write(OGRLayer& layer, std::int64_t fid, const ColumnValues& values) {
@@ -99,27 +191,19 @@ GeoPackageRows::Outcome GeoPackageRows::write(OGRLayer& layer, std::int64_t fid,
     int at = 1;
     for (const auto& [place, value] : values) {
         const OGRFieldDefn& field = *of.GetFieldDefnRef(place);
-        int bound = SQLITE_OK;
+        bool bound = false;
         if (!of.IsFieldSetAndNotNull(place)) {
-            bound = sqlite3_bind_null(stmt, at);
-        } else if (field.GetType() == OFTInteger || field.GetType() == OFTInteger64) {
-            bound = sqlite3_bind_int64(stmt, at, of.GetFieldAsInteger64(place));
+            bound = sqlite3_bind_null(stmt, at) == SQLITE_OK;
+        } else if (!boundAsItIs(of, place)) {
+            bound = bindAsGdalWrites(t, place, stmt, at);
         } else if (field.GetType() == OFTReal) {
-            bound = sqlite3_bind_double(stmt, at, of.GetFieldAsDouble(place));
+            bound = sqlite3_bind_double(stmt, at, of.GetFieldAsDouble(place)) == SQLITE_OK;
         } else if (field.GetType() == OFTString) {
-            const char* text = of.GetFieldAsString(place);
-            // GDAL warns about a text too wide for its field or not in
-            // UTF-8; such a value goes through GDAL, as it always did.
-            if (!CPLIsUTF8(text, -1) || (field.GetWidth() > 0 && CPLStrlenUTF8(text) > field.GetWidth())) {
-                sqlite3_reset(stmt);
-                return Outcome::NotHandled;
-            }
-            bound = sqlite3_bind_text(stmt, at, text, -1, SQLITE_TRANSIENT);
+            bound = sqlite3_bind_text(stmt, at, of.GetFieldAsString(place), -1, SQLITE_TRANSIENT) == SQLITE_OK;
         } else {
-            sqlite3_reset(stmt);
-            return Outcome::NotHandled;
+            bound = sqlite3_bind_int64(stmt, at, of.GetFieldAsInteger64(place)) == SQLITE_OK;
         }
-        if (bound != SQLITE_OK) {
+        if (!bound) {
             sqlite3_reset(stmt);
             return Outcome::NotHandled;
         }
@@ -128,27 +212,50 @@ GeoPackageRows::Outcome GeoPackageRows::write(OGRLayer& layer, std::int64_t fid,
     sqlite3_bind_int64(stmt, at, fid);
     const int stepped = sqlite3_step(stmt);
     if (stepped != SQLITE_DONE && stepped != SQLITE_ROW) {
-        // In GDAL's words, as its own update reports the failure.
-        CPLError(CE_Failure, CPLE_AppDefined, "failed to execute update : %s", sqlite3_errmsg(db_));
+        if (stepped == SQLITE_BUSY || stepped == SQLITE_LOCKED)
+            CPLError(CE_Failure, CPLE_AppDefined,
+                     "another program is writing into the file and did not finish within %d seconds (%s)",
+                     kBusyWaitSeconds, sqlite3_errmsg(db_));
+        else  // in GDAL's words, as its own update reports the failure
+            CPLError(CE_Failure, CPLE_AppDefined, "failed to execute update : %s", sqlite3_errmsg(db_));
         sqlite3_reset(stmt);
         return Outcome::Failed;
     }
     sqlite3_reset(stmt);
     if (sqlite3_changes(db_) == 0) return Outcome::NoRow;
-    if (!t.contentsTouched) {
-        // The table's entry says when its content last changed, as GDAL
-        // keeps it for the rows it writes itself.
-        Statement touch;
-        if (sqlite3_prepare_v2(db_,
-                               "UPDATE gpkg_contents SET last_change = strftime('%Y-%m-%dT%H:%M:%fZ','now') "
-                               "WHERE lower(table_name) = lower(?)",
-                               -1, &touch.stmt, nullptr) == SQLITE_OK) {
-            sqlite3_bind_text(touch.stmt, 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
-            sqlite3_step(touch.stmt);
-        }
-        t.contentsTouched = true;
-    }
+    t.changed = true;
     return Outcome::Written;
+}
+
+void GeoPackageRows::lockForWriting(const std::string& path) {
+    // A write that changes nothing: it writes no byte, and holds the lock
+    // until the transaction ends.
+    if (!db_ || (!lock_ && sqlite3_prepare_v2(db_, "UPDATE gpkg_contents SET table_name = table_name WHERE 0", -1,
+                                              &lock_, nullptr) != SQLITE_OK))
+        return;
+    const int done = sqlite3_step(lock_);
+    sqlite3_reset(lock_);
+    // Any other failure is the writes' own to tell, as they come.
+    if (done == SQLITE_BUSY || done == SQLITE_LOCKED)
+        throw GisError("The geodatabase " + path + " is being written by another program, which did not finish within " +
+                       std::to_string(kBusyWaitSeconds) + " seconds.");
+}
+
+void GeoPackageRows::stampChanges() {
+    if (!db_) return;
+    // The table's entry says when its content last changed, as GDAL keeps
+    // it for the rows it writes itself.
+    const char* given = CPLGetConfigOption("OGR_CURRENT_DATE", nullptr);
+    const std::string now = given ? sqlText(given) : "strftime('%Y-%m-%dT%H:%M:%fZ','now')";
+    for (auto& [name, t] : tables_) {
+        if (!t->changed) continue;
+        t->changed = false;
+        Statement touch;
+        const std::string sql = "UPDATE gpkg_contents SET last_change = " + now + " WHERE lower(table_name) = lower(?)";
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &touch.stmt, nullptr) != SQLITE_OK) continue;
+        sqlite3_bind_text(touch.stmt, 1, t->name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_step(touch.stmt);
+    }
 }
 
 }  // namespace quor::platform::gis::detail

@@ -318,7 +318,8 @@ std::pair<double, double> Raster::minMax(Progress* progress) const {
     detail::ErrorCapture err;
     GDALRasterBand* band = ds_->GetRasterBand(1);
     auto damaged = [&] {
-        return GisError("The raster " + path_ + " is damaged: " + err.message("its statistics cannot be computed."));
+        return GisError("The raster " + path_ + " is damaged: " +
+                        (err.failed() ? err.message("") : std::string("its statistics cannot be computed.")));
     };
     const detail::BlockExtremes scan = detail::extremesFor(cellType_);
     if (!scan) {

@@ -22,7 +22,8 @@ namespace {
 constexpr double kAbove = std::numeric_limits<double>::infinity();
 
 GisError damagedRaster(const std::string& path, const detail::ErrorCapture& err) {
-    return GisError("The raster " + path + " is damaged: " + err.message("a block cannot be read."));
+    return GisError("The raster " + path + " is damaged: " +
+                    (err.failed() ? err.message("") : std::string("a block cannot be read.")));
 }
 
 }  // namespace

@@ -166,16 +166,18 @@ private:
     std::string oldRows_, block_;
 };
 
-// TableChangedError unless the file at `dbf` is still the table read
-// (`read`, laid out as `t`): the same file, unwritten since, its header
-// and field descriptions as they were.
-void requireAsRead(const std::string& dbf, const FileStamp& read, const Layout& t) {
-    bool same = stampOfFile(dbf) == read;
+// TableChangedError unless the file at `path` is still the table read
+// from `dbf` (`read`, laid out as `t`): the same file, unwritten since
+// (`moved` aside, its change time is the move's), its header and field
+// descriptions as they were.
+void requireAsRead(const std::string& path, bool moved, const std::string& dbf, const FileStamp& read, const Layout& t) {
+    const FileStamp now = stampOfFile(path);
+    bool same = moved ? unwrittenSince(read, now) : now == read;
     if (same) {
         try {
-            const TableFile now(dbf);
-            const Layout there = readLayout(now);
-            same = there.header == t.header && there.descriptions == t.descriptions;
+            const TableFile there(path);
+            const Layout layout = readLayout(there);
+            same = layout.header == t.header && layout.descriptions == t.descriptions;
         } catch (const GisError&) {
             same = false;
         }
@@ -246,9 +248,9 @@ void replaceTable(const std::string& dbf, const TableChange& change, FileStamp* 
         out.append(header);
         for (std::uint64_t row = 0; row < t.rows; row += rows.perBlock()) out.append(rows.from(row));
         if (endMark) out.append(std::string_view(&kTableEndMark, 1));
-        out.commit([&] {
-            requireAsRead(dbf, read, t);
-            if (made) *made = stampOfFile(FileReplacement::partialPath(dbf));
+        out.commit([&](const std::string& path, bool moved) {
+            requireAsRead(path, moved, dbf, read, t);
+            if (made && !moved) *made = stampOfFile(FileReplacement::partialPath(dbf));
         });
     } catch (const UnconfirmedError&) {
         throw;

@@ -47,14 +47,17 @@ public:
 };
 
 // Replaces the table `dbf` by one with `change` made; `made` is given the
-// new table's stamp just before it was renamed into place (its device and
+// new table's stamp just before it was put into place (its device and
 // inode are then those of the file at `dbf`). TableNoRoom when the
 // disk has no room for it, GisError when the table cannot be read or
 // cannot hold the fields: either way the table is as it was, and no
 // half-made copy stays behind. TableChangedError when another program
-// wrote the table (or put another in its place) after it was read: its
-// table stays, and the new one goes. platform::UnconfirmedError when the
-// new table is in place but the disk did not confirm it.
+// wrote the table (or put another in its place) after it was read, even
+// as the new one was put in its place: its table stays, and the new one
+// goes. platform::WrittenMeanwhileError when it wrote into the new one, or
+// put its own there, just as it was put in place: that file stays as the
+// other program left it. platform::UnconfirmedError when the new table is
+// in place but the disk did not confirm it.
 void replaceTable(const std::string& dbf, const TableChange& change, FileStamp* made = nullptr);
 
 }  // namespace quor::platform::gis::detail

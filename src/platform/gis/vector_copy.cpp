@@ -5,9 +5,11 @@
 #include <gdal_utils.h>
 #include <ogrsf_frmts.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 
+#include "platform/disk_writes.h"
 #include "platform/folders.h"
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/gdal_support.h"
@@ -16,6 +18,8 @@
 namespace quor::platform::gis {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 DatasetHandle openForReading(const std::string& source) {
     detail::ensureGdal();
@@ -29,6 +33,21 @@ OGRLayer& layerOf(GDALDataset& ds, const std::string& source, const std::string&
     OGRLayer* l = ds.GetLayerByName(layer.c_str());
     if (!l) throw GisError("The dataset " + source + " has no layer " + layer + ".");
     return *l;
+}
+
+// Tells why a copy failed, in the words of its first failure: DiskFullError
+// when the destination's disk has no room left.
+[[noreturn]] void failedCopy(const std::string& layer, const std::string& source, const std::string& destination,
+                     const detail::ErrorCapture& err) {
+    const std::string what = "The layer " + layer + " of " + source + " cannot be written to " + destination;
+    const std::string said = err.cause("");
+    const fs::path folder = fs::absolute(destination).parent_path();
+    const auto free = platform::freeSpace(folder.string());
+    constexpr std::uint64_t kNearlyFull = 64 * 1024;
+    if ((free && *free < kNearlyFull) || said.find("disk is full") != std::string::npos ||
+        said.find("No space left") != std::string::npos)
+        throw DiskFullError(what + ": " + platform::kDiskFullText + ".");
+    throw GisError(err.cause(what + "."));
 }
 
 struct OptionsCloser {
@@ -69,13 +88,6 @@ private:
     Setting journal_, cache_;
 };
 
-// A layer's name in OGR SQL, its quotes doubled.
-std::string quoted(const std::string& name) {
-    std::string q = "\"";
-    for (char c : name) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
-
 }  // namespace
 
 std::int64_t layerFeatureCount(const std::string& source, const std::string& layer) {
@@ -99,7 +111,7 @@ void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn) {
         args.AddString("-dialect");
         args.AddString("OGRSQL");
         args.AddString("-sql");
-        args.AddString(("SELECT * FROM " + quoted(copy.layer) + " LIMIT " + std::to_string(copy.range->count) +
+        args.AddString(("SELECT * FROM " + detail::sqlName(copy.layer) + " LIMIT " + std::to_string(copy.range->count) +
                         " OFFSET " + std::to_string(copy.range->first))
                            .c_str());
         args.AddString("-nln");
@@ -116,13 +128,10 @@ void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn) {
     const SqliteWriting sqlite;
     DatasetHandle written(
         GDALDataset::FromHandle(GDALVectorTranslate(copy.destination.c_str(), nullptr, 1, &source, options.get(), &usageError)));
-    if (!written || err.failed())
-        throw GisError(err.message("The layer " + copy.layer + " of " + copy.source + " cannot be written to " +
-                                   copy.destination + "."));
+    const bool made = written != nullptr;
     // Closing writes what GDAL still holds; a failure there is a failed copy.
     written.reset();
-    if (err.failed())
-        throw GisError(err.message("The layer " + copy.layer + " cannot be written to " + copy.destination + "."));
+    if (!made || err.failed()) failedCopy(copy.layer, copy.source, copy.destination, err);
 }
 
 namespace {
@@ -135,13 +144,6 @@ std::string firstValue(GDALDataset& ds, const std::string& sql) {
     return {};
 }
 
-// A text as an SQL literal, its quotes doubled.
-std::string literal(const std::string& text) {
-    std::string q = "'";
-    for (char c : text) q += c == '\'' ? std::string("''") : std::string(1, c);
-    return q + "'";
-}
-
 }  // namespace
 
 bool copyGeoPackageOfLayer(const std::string& source, const std::string& layer, const std::string& destination) {
@@ -152,18 +154,17 @@ bool copyGeoPackageOfLayer(const std::string& source, const std::string& layer, 
     // come along: only a file of the layer alone is copied whole.
     const std::string others = firstValue(
         *src, "SELECT count(*) FROM sqlite_master WHERE type IN ('table', 'view') AND name NOT LIKE 'gpkg%' AND "
-              "name NOT LIKE 'sqlite%' AND lower(name) <> lower(" + literal(name) + ") AND substr(lower(name), 1, " +
-                  std::to_string(name.size() + 7) + ") <> lower(" + literal("rtree_" + name + "_") + ")");
+              "name NOT LIKE 'sqlite%' AND lower(name) <> lower(" + detail::sqlText(name) + ") AND substr(lower(name), 1, " +
+                  std::to_string(name.size() + 7) + ") <> lower(" + detail::sqlText("rtree_" + name + "_") + ")");
     const std::string contents = firstValue(*src, "SELECT count(*) FROM gpkg_contents WHERE lower(table_name) <> lower(" +
-                                                      literal(name) + ")");
+                                                      detail::sqlText(name) + ")");
     const std::string indexes = firstValue(
         *src, "SELECT count(*) FROM gpkg_extensions WHERE extension_name = 'gpkg_rtree_index' AND lower(table_name) <> lower(" +
-                  literal(name) + ")");
+                  detail::sqlText(name) + ")");
     if (others != "0" || contents != "0" || (!indexes.empty() && indexes != "0")) return false;
     detail::ErrorCapture err;
-    { const detail::SqlResult vacuum(*src, "VACUUM INTO " + literal(destination)); }
-    if (err.failed())
-        throw GisError(err.message("The layer " + layer + " of " + source + " cannot be written to " + destination + "."));
+    { const detail::SqlResult vacuum(*src, "VACUUM INTO " + detail::sqlText(destination)); }
+    if (err.failed()) failedCopy(layer, source, destination, err);
     return true;
 }
 

@@ -32,15 +32,18 @@ std::int64_t layerFeatureCount(const std::string& source, const std::string& lay
 
 // Copies the layer under its own name, fields, widths and spatial
 // reference as they are. `goOn` is told the share done (0 to 1) and ends
-// the copy when it answers false. GisError with GDAL's reason, also when
-// the copy was ended; a half-made destination is the caller's to remove.
+// the copy when it answers false. GisError with GDAL's reason (its first
+// words, the cause), also when the copy was ended; DiskFullError when the
+// destination's disk has no room for it. A half-made destination is the
+// caller's to remove.
 void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn = {});
 
 // Copies a GeoPackage that holds the layer and nothing else as SQLite
 // copies a database, its spatial index included, which GDAL would build
 // anew row by row. False, having written nothing, when the dataset is no
 // GeoPackage or holds anything beside the layer. GisError with SQLite's
-// reason; a half-made destination is the caller's to remove.
+// reason, DiskFullError as copyLayer(); a half-made destination is the
+// caller's to remove.
 bool copyGeoPackageOfLayer(const std::string& source, const std::string& layer, const std::string& destination);
 
 }  // namespace quor::platform::gis

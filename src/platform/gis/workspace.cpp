@@ -50,19 +50,19 @@ std::string keyOf(const std::string& path) {
     return ec ? path : p.string();
 }
 
-// A GeoPackage held by another writer answers after this long at most,
-// so that the program reports the lock instead of appearing to hang.
-void limitBusyWait(GDALDataset& ds) { detail::SqlResult pragma(ds, "PRAGMA busy_timeout = 1000"); }
+// Another program's short write into a GeoPackage is waited for, as
+// SQLite's users expect; one held longer is reported rather than waited
+// for without end.
+void limitBusyWait(GDALDataset& ds) {
+    detail::SqlResult pragma(ds, "PRAGMA busy_timeout = " + std::to_string(detail::kBusyWaitSeconds * 1000));
+}
 
 // The attribute columns of a geodatabase's layer as its table now has
 // them, in order (nothing when they cannot be read); GDAL's fields of the
 // layer are the same while it knows the table as it is.
 std::optional<std::vector<std::string>> columnsOnDisk(GDALDataset& ds, OGRLayer& layer) {
-    std::string quoted = "\"";
-    for (const char c : std::string(layer.GetName())) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    quoted += "\"";
     detail::ErrorCapture err;
-    const detail::SqlResult info(ds, "PRAGMA table_info(" + quoted + ")");
+    const detail::SqlResult info(ds, "PRAGMA table_info(" + detail::sqlName(layer.GetName()) + ")");
     if (!info.layer()) return std::nullopt;
     std::vector<std::string> columns;
     while (OGRFeatureUniquePtr row{info.layer()->GetNextFeature()}) {
@@ -158,15 +158,23 @@ std::shared_ptr<Workspace> Workspace::openGeoPackage(const std::string& path) {
         throw GisError("The geodatabase " + path + " is read-only; it cannot be opened for writing.");
     detail::ErrorCapture err;
     const char* drivers[] = {"GPKG", nullptr};
-    DatasetHandle ds = openDataset(path, GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers);
+    // Read only until this program writes: GDAL writes into a file opened
+    // for writing as it reads it (a count of rows another tool left out),
+    // and a run refused, or stopped before it wrote, changes no byte.
+    DatasetHandle ds = openDataset(path, GDAL_OF_VECTOR, drivers);
+    // GDAL reads a GeoPackage without any table only through a handle that
+    // may write: there is nothing in it for a run to refuse.
+    const bool writing = !ds;
+    if (!ds) ds = openDataset(path, GDAL_OF_VECTOR | GDAL_OF_UPDATE, drivers);
     if (!ds) {
         const std::string why = err.message("");
         if (why.find("locked") != std::string::npos || why.find("busy") != std::string::npos)
             throw GisError("The geodatabase " + path + " is locked by another program: " + why);
-        throw GisError(why.empty() ? "The file " + path + " is not a valid geodatabase." : why);
+        throw GisError(why.empty() ? "The file " + path + " is not a valid geodatabase."
+                                   : "The geodatabase " + path + " cannot be opened (" + why + ").");
     }
     limitBusyWait(*ds);
-    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false));
+    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false, writing));
     remember(key, ws);
     return ws;
 }
@@ -181,7 +189,7 @@ std::shared_ptr<Workspace> Workspace::createGeoPackage(const std::string& path) 
     DatasetHandle ds = createDataset(*drv, path);
     if (!ds) throw GisError(err.message("The geodatabase " + path + " cannot be created."));
     limitBusyWait(*ds);
-    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false));
+    auto ws = std::shared_ptr<Workspace>(new Workspace(path, WorkspaceKind::GeoPackage, std::move(ds), false, true));
     remember(keyOf(path), ws);
     return ws;
 }
@@ -330,8 +338,19 @@ bool Workspace::readFolderAgain() {
 }
 
 void Workspace::openForWriting() {
-    if (kind_ != WorkspaceKind::ShapefileFolder || writing_) return;
+    if ((kind_ != WorkspaceKind::ShapefileFolder && kind_ != WorkspaceKind::GeoPackage) || writing_) return;
     if (readOnly_) throw GisError("The workspace " + path_ + " is read-only.");
+    if (kind_ == WorkspaceKind::GeoPackage) {
+        // Once for the workspace's life: the handle that writes then reads as well.
+        writing_ = true;
+        try {
+            openAgain();
+        } catch (const GisError&) {
+            writing_ = false;
+            throw;
+        }
+        return;
+    }
     detail::ErrorCapture err;
     DatasetHandle fresh = openFolderForWriting(path_);
     if (!fresh) throw GisError(err.message("The folder " + path_ + " cannot be opened for writing."));
@@ -346,7 +365,7 @@ void Workspace::written(const std::string& name) {
     detail::ErrorCapture err;
     if (OGRLayer* layer = folderLayer(name))
         if (layer->SyncToDisk() != OGRERR_NONE || err.failed())
-            throw GisError(err.message("The changes to " + name + " cannot be written to disk."));
+            throw GisError(err.message("The changes to " + shapefilePath(name) + " cannot be written to disk."));
     noteOnDisk(name);
     // GDAL writes a changed shapefile's headers again whenever it lets the
     // handle go: it goes now (or as the writes grouped with it end), while
@@ -499,12 +518,14 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
         const auto it = rowWriters_.emplace(name, RowWrites{std::make_unique<detail::TableRowWriter>(dbf, std::move(rows))});
         writerOpened(name, *it.first->second.writer);
     };
-    std::string unconfirmed;
+    std::string unconfirmed, writtenMeanwhile;
     FileStamp made;
     try {
         detail::replaceTable(dbf, change, &made);
     } catch (const platform::UnconfirmedError& e) {
         unconfirmed = e.what();
+    } catch (const platform::WrittenMeanwhileError& e) {
+        writtenMeanwhile = e.what();
     } catch (...) {
         writeOnIntoTheTableThere();
         throw;
@@ -519,6 +540,7 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
                                  " cannot be opened again.");
     // GDAL now reads whatever is at the path: unless that is still the new
     // table, the fields it was made for are not those read.
+    if (!writtenMeanwhile.empty()) throw detail::TableChangedError(writtenMeanwhile);
     if (placed.device != made.device || placed.inode != made.inode || stampOfFile(dbf) != placed)
         throw detail::TableChangedError("The table " + dbf +
                                         " was replaced or written by another program just as this program put its "
@@ -601,11 +623,11 @@ std::shared_ptr<FeatureClass> Workspace::createFeatureClass(const std::string& n
         opts.SetNameValue("SPATIAL_INDEX", "NO");
     }
     OGRLayer* layer = ds_->CreateLayer(name.c_str(), const_cast<OGRSpatialReference*>(sr.ogr()), gt, opts.List());
-    if (!layer) throw GisError(err.message("The feature class " + name + " cannot be created."));
+    if (!layer) throw GisError(err.message("The feature class " + name + " cannot be created in " + path_ + "."));
     for (const auto& f : attributeFields) {
         auto fd = detail::makeOgrField(f);
         if (layer->CreateField(fd.get()) != OGRERR_NONE) {
-            const std::string msg = err.message("Field " + f.name + " cannot be created.");
+            const std::string msg = err.message("Field " + f.name + " cannot be created in " + name + " in " + path_ + ".");
             // Leave nothing half-made behind.
             for (int i = 0; i < ds_->GetLayerCount(); ++i)
                 if (ds_->GetLayer(i) == layer) ds_->DeleteLayer(i);
@@ -636,7 +658,7 @@ void Workspace::deleteFeatureClass(const std::string& name) {
         if (name == ds_->GetLayer(i)->GetName()) {
             detail::ErrorCapture err;
             if (ds_->DeleteLayer(i) != OGRERR_NONE)
-                throw GisError(err.message("The feature class " + name + " cannot be deleted."));
+                throw GisError(err.message("The feature class " + name + " cannot be deleted from " + path_ + "."));
             if (transactionDepth_ > 0) schemaChangedInTransaction_ = true;
             bumpGeneration();
             for (auto it = altered_.begin(); it != altered_.end(); ++it)
@@ -667,22 +689,39 @@ void Workspace::setAlteredSpatialReference(const std::string& name, const Spatia
     altered_.emplace_back(name, sr);
 }
 
+void Workspace::stampRowsWritten() {
+    if (geoPackageRows_) geoPackageRows_->stampChanges();
+}
+
 detail::GeoPackageRows::Outcome Workspace::updateRowValues(OGRLayer& layer, std::int64_t oid,
                                                            const detail::ColumnValues& values) {
     if (kind_ != WorkspaceKind::GeoPackage || readOnly_) return detail::GeoPackageRows::Outcome::NotHandled;
+    return rowsOnFile().write(layer, oid, values);
+}
+
+detail::GeoPackageRows& Workspace::rowsOnFile() {
     if (!geoPackageRows_ || geoPackageRowsGeneration_ != generation_) {
         geoPackageRows_.reset();
         geoPackageRows_ = std::make_unique<detail::GeoPackageRows>(*ds_);
         geoPackageRowsGeneration_ = generation_;
     }
-    return geoPackageRows_->write(layer, oid, values);
+    return *geoPackageRows_;
 }
 
 Workspace::Transaction::Transaction(Workspace& ws) : ws_(ws) {
     if (ws_.transactionDepth_ == 0) {
+        if (ws_.kind_ == WorkspaceKind::GeoPackage && !ws_.readOnly_) ws_.openForWriting();
         detail::ErrorCapture err;
         if (ws_.ds_->StartTransaction(FALSE) == OGRERR_NONE) {
             owner_ = true;
+            if (ws_.kind_ == WorkspaceKind::GeoPackage) {
+                try {
+                    ws_.rowsOnFile().lockForWriting(ws_.path_);
+                } catch (const GisError&) {
+                    ws_.ds_->RollbackTransaction();
+                    throw;
+                }
+            }
         } else if (ws_.kind_ == WorkspaceKind::GeoPackage) {
             throw GisError(err.message("The geodatabase " + ws_.path_ + " cannot start a transaction."));
         }
@@ -715,7 +754,7 @@ void Workspace::openAgain() {
     // The new handle is opened before the old one is let go, so that a
     // file that cannot be opened again leaves a handle that still answers.
     detail::ErrorCapture err;
-    DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (readOnly_ ? 0 : GDAL_OF_UPDATE));
+    DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (writing_ ? GDAL_OF_UPDATE : 0));
     if (!fresh) {
         bumpGeneration();
         throw GisError("The geodatabase " + path_ + " cannot be opened again.");
@@ -768,6 +807,7 @@ std::string pragmaText(GDALDataset& ds, const char* sql) {
 
 Workspace::QuickCommits::QuickCommits(Workspace& ws) : ws_(ws) {
     if (ws_.kind_ != WorkspaceKind::GeoPackage || ws_.readOnly_ || ws_.transactionDepth_ > 0) return;
+    ws_.openForWriting();
     if (pragmaText(*ws_.ds_, "PRAGMA journal_mode = WAL") != "wal") return;
     pragmaText(*ws_.ds_, "PRAGMA synchronous = NORMAL");
     cacheSize_ = pragmaText(*ws_.ds_, "PRAGMA cache_size");

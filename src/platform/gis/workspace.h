@@ -38,8 +38,10 @@ enum class WorkspaceKind { GeoPackage, ShapefileFolder, Coverage, Memory, Other 
 
 class Workspace : public std::enable_shared_from_this<Workspace> {
 public:
-    // Opens an existing GeoPackage for update. GisError when it is missing,
-    // not a GeoPackage, damaged, or cannot be written (read-only).
+    // Opens an existing GeoPackage to be written. GisError when it is
+    // missing, not a GeoPackage, damaged, or cannot be written (read-only).
+    // It is read through a handle that never writes until this program
+    // first writes into it (openForWriting()).
     static std::shared_ptr<Workspace> openGeoPackage(const std::string& path);
     // Creates a new, empty GeoPackage. GisError when the file exists or
     // cannot be created.
@@ -129,6 +131,10 @@ public:
     // left, if any.
     void clearUnfinishedTable(const std::string& name) const;
 
+    // A GeoPackage is opened again for writing at this program's first
+    // write into it (a transaction, a row stored or deleted, a class made
+    // or deleted), and written through that handle from then on.
+    //
     // A shapefile folder is read through a handle that never writes. GDAL
     // opens it for writing only for a write of GDAL's own (a class made or
     // deleted, a row added or deleted, a shape changed), and each such
@@ -155,6 +161,9 @@ public:
     // NotHandled.
     detail::GeoPackageRows::Outcome updateRowValues(OGRLayer& layer, std::int64_t oid,
                                                     const detail::ColumnValues& values);
+    // Dates the GeoPackage tables written into by updateRowValues() as
+    // changed now, as GDAL dates a table it wrote once it syncs it.
+    void stampRowsWritten();
     // The layout of the shapefile `name`'s table as its writer opens it,
     // for rows spelt ahead on other threads.
     std::shared_ptr<RowsAhead> rowsAhead(const std::string& name);
@@ -222,7 +231,7 @@ private:
     WorkspaceKind kind_;
     DatasetHandle ds_;
     bool readOnly_ = false;
-    bool writing_ = false;  // a shapefile folder's handle opened for writing
+    bool writing_ = false;  // the handle opened for writing
     bool closeWritingAfterTransaction_ = false;
     std::uint64_t generation_ = 1;
     int transactionDepth_ = 0;
@@ -249,6 +258,8 @@ private:
     // fields of one generation; they go before the connection does.
     std::unique_ptr<detail::GeoPackageRows> geoPackageRows_;
     std::uint64_t geoPackageRowsGeneration_ = 0;
+    // Those statements, made anew for the classes' fields as they now are.
+    detail::GeoPackageRows& rowsOnFile();
     // A writer for the table of `name` opened (anew): rows are spelt ahead for its layout.
     void writerOpened(const std::string& name, const detail::TableRowWriter& writer);
     friend class Transaction;

@@ -606,3 +606,49 @@ TEST(TableChange, NamesAreMatchedAsGdalReadsThem) {
         EXPECT_EQ(rowsByGdal(folder)[3], (std::vector<std::string>{"", ""}));
     }
 }
+
+// Another program writes into the table after the last look at it and
+// before the new table takes its place, as a slow disk leaves time for:
+// when fields are added before a run, and when a value widens its field
+// during one. The edit is kept, and the change says so.
+TEST(TableChange, AnEditWrittenJustBeforeTheNewTableTakesItsPlaceIsKeptAndTold) {
+    TempDir dir;
+    const auto editNote = [](const std::string& dbf) {
+        // As an editor saves one value in place: row 0's NOTE ends "mine0".
+        std::string bytes = quor::test::fileBytes(dbf);
+        const auto at = bytes.find("mine0");
+        ASSERT_NE(at, std::string::npos);
+        bytes.replace(at, 5, "THEIR");
+        std::fstream(dbf, std::ios::binary | std::ios::in | std::ios::out) << bytes;
+    };
+    struct Reset {
+        ~Reset() { quor::platform::FileReplacement::setBetweenLookAndExchange({}); }
+    } reset;
+    for (const bool widening : {false, true}) {
+        SCOPED_TRACE(widening ? "a value widens its field" : "fields are added");
+        const std::string folder = usersSites(dir, widening ? "widen" : "add");
+        const std::string dbf = folder + "/sites.dbf";
+        std::string edited;
+        quor::platform::FileReplacement::setBetweenLookAndExchange([&](const std::string& target) {
+            editNote(target);
+            edited = quor::test::fileBytes(target);
+        });
+        auto fc = Workspace::open(folder)->openFeatureClass("sites");
+        try {
+            if (widening) {
+                Feature f = fc->feature(1);
+                f.setValue("Label", std::string("a label wider than its field"));
+                fc->store(f);
+            } else {
+                fc->addFields(resultFields("R", 3));
+            }
+            ADD_FAILURE() << "the other program's edit went unseen";
+        } catch (const GisError& e) {
+            EXPECT_NE(std::string(e.what()).find("changed by another program"), std::string::npos) << e.what();
+        }
+        quor::platform::FileReplacement::setBetweenLookAndExchange({});
+        EXPECT_FALSE(edited.empty());
+        EXPECT_EQ(quor::test::fileBytes(dbf), edited) << "the other program's table was not kept";
+        EXPECT_FALSE(fs::exists(quor::platform::FileReplacement::partialPath(dbf)));
+    }
+}
