@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
@@ -16,7 +15,7 @@
 #include <set>
 
 #include "cli/part_record.h"
-#include "cli/quor_run.h"
+#include "cli/run_end.h"
 #include "cli/run_folders.h"
 #include "cli/run_options.h"
 #include "cli/sites_dataset.h"
@@ -141,20 +140,20 @@ std::string differences(const PartRecord& part, const PartRecord& run) {
     return said.empty() ? said : said.substr(2);
 }
 
+inline constexpr const char* kMerge = "merge";
+
 // The merge's end as one JSON object (without a record).
-std::string mergeEnd(const std::string& how, int merged, std::int64_t sites, double seconds,
-                     const std::string& dataset, const std::vector<std::string>& problems) {
+std::string mergeEnd(End end, int merged, std::int64_t sites, double seconds, const std::string& dataset,
+                     const std::vector<std::string>& problems) {
     QJsonObject o;
-    o.insert("command", "merge");
-    o.insert("end", QString::fromStdString(how));
+    o.insert("command", kMerge);
     o.insert("merged", merged);
     o.insert("sites", qint64(sites));
-    o.insert("seconds", std::round(seconds * 1000) / 1000);
     o.insert("dataset", QString::fromStdString(dataset));
     QJsonArray list;
     for (const auto& p : problems) list.append(QString::fromStdString(p));
     o.insert("problems", list);
-    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+    return endObject(o, end, seconds);
 }
 
 class Merge {
@@ -171,13 +170,13 @@ public:
             whole = check(given);
             checkRows(given, rows.get());
         } catch (const std::exception& e) {
-            terminal_.say(std::string(kProgramName) + ": merge failed: " + e.what() + "; nothing was written.");
-            return end("failed", kStopped, {});
+            terminal_.say(endHead(kMerge, End::Failed) + e.what() + "; " + kNothingWritten + ".");
+            return end(End::Failed, {});
         }
         if (!problems_.empty() || !whole) return refused();
         if (StopRequest::requested()) {
-            terminal_.say(std::string(kProgramName) + ": stopped before the merge began; nothing was written.");
-            return end("stopped", kStopped, {});
+            terminal_.say(std::string(kProgramName) + ": stopped before the merge began; " + kNothingWritten + ".");
+            return end(End::Stopped, {});
         }
         return write(*whole);
     }
@@ -384,8 +383,8 @@ private:
 
     int refused() {
         for (const auto& p : problems_) terminal_.say(std::string(kProgramName) + ": merge: " + p);
-        terminal_.say(std::string(kProgramName) + ": merge refused: nothing was written.");
-        return end("refused", kBadInput, {});
+        terminal_.say(endHead(kMerge, End::Refused) + kNothingWritten + ".");
+        return end(End::Refused, {});
     }
 
     int write(PartRecord whole) {
@@ -399,7 +398,7 @@ private:
             staging.emplace(beside, kStagingPrefix);
         } catch (const std::exception& e) {
             terminal_.say(std::string(kProgramName) + ": merge: no working folder: " + e.what());
-            return end("failed", kStopped, {});
+            return end(End::Failed, {});
         }
         const std::string folder = work->path();
         const std::string parts = folder + "/parts.xml";
@@ -422,10 +421,10 @@ private:
             terminal_.finish(false);
             terminal_.say(std::string(kProgramName) + ": merge: " + e.what() + "\nNothing was written to " +
                           o_.output + ".");
-            return end(StopRequest::requested() ? "stopped" : "failed", kStopped, {});
+            return end(brokenOff(), {});
         }
         terminal_.finish(true);
-        return end("completed", kCompleted, whole);
+        return end(End::Completed, whole);
     }
 
     // The merged dataset as made, read back whole: the parts' sites, each
@@ -457,25 +456,22 @@ private:
         return back.digest;
     }
 
-    int end(const std::string& how, int exit, const std::optional<PartRecord>& whole) {
+    // The end line, or the JSON object; a refusal has told its end already.
+    int end(End how, const std::optional<PartRecord>& whole) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
         const std::int64_t sites = whole ? held_ : 0;
         if (o_.json) {
             std::string json = mergeEnd(how, whole ? static_cast<int>(ordered_.size()) : 0, sites, seconds,
                                         whole ? o_.output : "", problems_);
-            if (whole) json = jsonWithRecord(json, *whole);
-            std::printf("%s\n", json.c_str());
-            std::fflush(stdout);
-        } else if (how != "refused") {
-            char time[32];
-            std::snprintf(time, sizeof time, "%.1f s", seconds);
-            terminal_.say(std::string(kProgramName) + ": merge " + how + ": " +
-                          (whole ? std::to_string(ordered_.size()) + " parts, " + std::to_string(sites) +
-                                       " sites into " + o_.output
-                                 : "nothing was written") +
-                          "; " + time);
+            printEndObject(whole ? jsonWithRecord(json, *whole) : json);
+        } else if (how != End::Refused) {
+            terminal_.say(endLine(kMerge, how,
+                                  whole ? std::to_string(ordered_.size()) + " parts, " + std::to_string(sites) +
+                                              " sites into " + o_.output
+                                        : kNothingWritten,
+                                  seconds));
         }
-        return exit;
+        return exitStatus(how);
     }
 
     const MergeOptions& o_;
@@ -499,15 +495,17 @@ std::string mergeHelpText() {
            "Puts the --output datasets of quor-run's --part K/N runs together into FILE (.gpkg, .csv, .fgb or .shp),\n"
            "whatever their formats, in the order of K whatever the order given, when they make exactly one whole:\n"
            "parts 1 to N of one N, each whole and as it was written, of the same sites, inputs, settings and version,\n"
-           "declaring their fields alike. Anything else is refused (exit status 2) before anything is written,\n"
+           "declaring their fields alike. Anything else is refused (exit status " +
+           std::to_string(kBadInput) +
+           ") before anything is written,\n"
            "naming each missing, repeated, changed or mismatched part and what differs.\n"
            "The merged dataset records itself as part 1 of 1, as one run over every site does.\n"
            "\n"
            "  --output FILE               the merged dataset\n"
            "  --overwrite                 replaces an existing FILE\n"
            "  --json                      prints the end as one JSON object on standard output\n"
-           "  --quiet                     no progress\n"
-           "Exit status: 0 merged, 1 stopped or failed while writing (nothing written), 2 refused.\n";
+           "  --quiet                     no progress\n" +
+           exitStatusHelp("merged", "stopped or failed while writing (nothing written)", "refused");
 }
 
 int runMerge(const std::vector<std::string>& args) {
@@ -517,10 +515,7 @@ int runMerge(const std::vector<std::string>& args) {
     } catch (const BadInput& e) {
         std::fprintf(stderr, "%s: merge: %s\n", kProgramName, e.what());
         // A script that asked for JSON gets its object on this exit too.
-        if (std::find(args.begin(), args.end(), "--json") != args.end()) {
-            std::printf("%s\n", mergeEnd("refused", 0, 0, 0, "", {e.what()}).c_str());
-            std::fflush(stdout);
-        }
+        if (asksJson(args)) printEndObject(mergeEnd(End::Refused, 0, 0, 0, "", {e.what()}));
         return kBadInput;
     }
     if (options.help) {

@@ -45,9 +45,6 @@ namespace pg = platform::gis;
 
 void tell(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgramName, text.c_str()); }
 
-// The exit status a run's end gives.
-int exitOf(const std::string& end) { return end == "completed" ? kCompleted : end == "refused" ? kBadInput : kStopped; }
-
 // BadInput unless the results can go into the sites' own table: a table
 // that cannot be written is refused before the run, not at its first site.
 void requireWritableInPlace(const SitesSource& sites) {
@@ -108,9 +105,9 @@ private:
             return print();
         }
         if (StopRequest::requested()) {
-            report_.end = "stopped";
+            report_.end = End::Stopped;
             report_.counted = false;
-            report_.message = "nothing was written; the run was stopped before it began";
+            report_.message = std::string(kNothingWritten) + "; the run was stopped before it began";
             return print();
         }
         report_ = o_.model == Model::Rwe ? runRwe() : runRei();
@@ -188,7 +185,7 @@ private:
         rays.mapSeen = false;  // no window shows the map
         const wave::RunOutcome out = wave::singleRun(rays, &progress_, points_.fc, counterstart(), points_.choice);
         RunReport report = rweReport(out);
-        terminal_.finish(report.end == "completed");
+        terminal_.finish(report.end == End::Completed);
         return report;
     }
 
@@ -203,7 +200,7 @@ private:
         ctx.stopRequested = &StopRequest::requested;
         const rei::ReiRunOutcome out = rei::runmodel(ctx, points_.fc, counterstart());
         RunReport report = reiReport(out);
-        terminal_.finish(report.end == "completed");
+        terminal_.finish(report.end == End::Completed);
         return report;
     }
 
@@ -214,7 +211,7 @@ private:
         }
         report_.dataset = target_ ? target_->path : source_.shown();
         if (target_) writeOutput();
-        if (report_.end != "completed" && report_.message.empty()) report_.message = messages_.lastWarning();
+        if (report_.end != End::Completed && report_.message.empty()) report_.message = messages_.lastWarning();
         return print();
     }
 
@@ -224,7 +221,7 @@ private:
         // Every handle on the copy goes before GDAL reads it whole.
         points_ = {};
         map_.clearLayers();
-        if (report_.end != "completed") {
+        if (report_.end != End::Completed) {
             // What the run told of its sites was of its working copy, which goes.
             if (report_.message.empty()) report_.message = "nothing was written to " + target_->path + ".";
             terminal_.say(std::string(kProgramName) + ": nothing was written to " + target_->path + ".");
@@ -243,7 +240,7 @@ private:
                           ".");
             report_.dataset.clear();
             report_.held = 0;
-            report_.end = StopRequest::requested() ? "stopped" : "failed";
+            report_.end = brokenOff();
             report_.message = e.what();
         }
     }
@@ -251,7 +248,7 @@ private:
     int failed(const std::string& why) {
         terminal_.finish(false);
         terminal_.say(std::string(kProgramName) + ": the run failed: " + why);
-        report_.end = "failed";
+        report_.end = End::Failed;
         report_.counted = false;
         report_.message = why;
         report_.dataset.clear();
@@ -263,11 +260,10 @@ private:
     int print() {
         report_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
         if (o_.has("--json"))
-            std::printf("%s\n", (record_ ? jsonWithRecord(jsonOf(report_), *record_) : jsonOf(report_)).c_str());
+            printEndObject(record_ ? jsonWithRecord(jsonOf(report_), *record_) : jsonOf(report_));
         else
             terminal_.say(endLine(report_));
-        std::fflush(stdout);
-        return exitOf(report_.end);
+        return exitStatus(report_.end);
     }
 
     const RunOptions& o_;
@@ -302,12 +298,11 @@ int runQuor(const std::vector<std::string>& args) {
     } catch (const BadInput& e) {
         tell(e.what());
         // A script that asked for JSON gets its object on this exit too.
-        if (std::find(args.begin(), args.end(), "--json") != args.end()) {
+        if (asksJson(args)) {
             std::optional<Model> model;
             if (!args.empty() && args[0] == "rwe") model = Model::Rwe;
             if (!args.empty() && args[0] == "rei") model = Model::Rei;
-            std::printf("%s\n", jsonOf(refusedReport(model, e.what())).c_str());
-            std::fflush(stdout);
+            printEndObject(jsonOf(refusedReport(model, e.what())));
         }
         return kBadInput;
     }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "cli/run_end.h"
 #include "model/setting_checks.h"
 #include "model/settings_loader.h"
 #include "platform/numbers.h"
@@ -273,8 +274,7 @@ std::string helpText() {
            "Runs Quor's RWE or REI model over every site of a point dataset, without the window.\n"
            "Results go into the sites' table as the window's Run writes them, or with --output into a new dataset.\n"
            "Settings not given take what ~/.config/Quor/Quor3.ini holds; the defaults below are those of a fresh one.\n"
-           "Exit status: 0 the run completed, 1 it stopped (a failure, Ctrl-C), 2 bad usage or input (nothing "
-           "written).\n";
+        << exitStatusHelp("the run completed", "it stopped (a failure, Ctrl-C)", "bad usage or input (nothing written)");
     const char* headings[] = {"Inputs", "Settings of both models", "RWE settings", "REI settings", "The run"};
     int heading = -1;
     for (const auto& o : options()) {
