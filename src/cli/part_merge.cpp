@@ -272,7 +272,28 @@ private:
     // The record of the whole the parts make; problems_ names what keeps them from one.
     std::optional<PartRecord> check(const std::vector<Given>& given) {
         if (given.empty()) return std::nullopt;
-        // The run: that of the most part numbers, the newest of equals.
+        const RunOfParts run = runOf(given);
+        const PartRecord& ref = *run.reference->record;
+        const auto ofRun = partsOfRun(given, run);
+        checkRepeated(ofRun, ref.parts);
+        checkMissing(ofRun, ref.parts);
+        order(given, ofRun);
+        if (problems_.empty()) checkFields();
+        checkCsv(given);
+        checkTarget(*run.reference);
+        firstPart_ = run.reference->path;
+        return wholeOf(ref);
+    }
+
+    // The run the parts are of, and the part of it that stands for it.
+    struct RunOfParts {
+        std::string key;
+        const Given* reference = nullptr;  // its part of the lowest number
+        fs::file_time_type oldest = fs::file_time_type::max();
+    };
+
+    // The run of the most part numbers, the newest of equals.
+    static RunOfParts runOf(const std::vector<Given>& given) {
         std::map<std::string, std::set<int>> numbers;
         std::map<std::string, fs::file_time_type> newest;
         for (const auto& g : given) {
@@ -280,64 +301,83 @@ private:
             numbers[key].insert(g.record->part);
             newest[key] = std::max(newest.count(key) ? newest[key] : g.written, g.written);
         }
-        std::string run;
+        RunOfParts run;
         for (const auto& [key, ks] : numbers)
-            if (run.empty() || ks.size() > numbers[run].size() ||
-                (ks.size() == numbers[run].size() && newest[key] > newest[run]))
-                run = key;
-        const Given* reference = nullptr;
-        fs::file_time_type oldest = fs::file_time_type::max();
+            if (run.key.empty() || ks.size() > numbers[run.key].size() ||
+                (ks.size() == numbers[run.key].size() && newest[key] > newest[run.key]))
+                run.key = key;
         for (const auto& g : given)
-            if (runKey(*g.record) == run) {
-                if (!reference || g.record->part < reference->record->part) reference = &g;
-                oldest = std::min(oldest, g.written);
+            if (runKey(*g.record) == run.key) {
+                if (!run.reference || g.record->part < run.reference->record->part) run.reference = &g;
+                run.oldest = std::min(run.oldest, g.written);
             }
-        const PartRecord& ref = *reference->record;
+        return run;
+    }
 
+    // The paths given for each part number of the run; each part of
+    // another run is a problem, saying what differs.
+    std::map<int, std::vector<std::string>> partsOfRun(const std::vector<Given>& given, const RunOfParts& run) {
         std::map<int, std::vector<std::string>> ofRun;
         for (const auto& g : given) {
             const PartRecord& r = *g.record;
-            if (runKey(r) == run) {
+            if (runKey(r) == run.key) {
                 ofRun[r.part].push_back(g.path);
                 continue;
             }
-            problem(g.path + ": " + partName(r) + " is " + (g.written < oldest ? "stale, older than the others and " : "") +
-                    "of another run: " + differences(r, ref));
+            problem(g.path + ": " + partName(r) + " is " +
+                    (g.written < run.oldest ? "stale, older than the others and " : "") +
+                    "of another run: " + differences(r, *run.reference->record));
         }
+        return ofRun;
+    }
+
+    void checkRepeated(const std::map<int, std::vector<std::string>>& ofRun, int parts) {
         for (const auto& [k, paths] : ofRun)
             if (paths.size() > 1) {
                 std::string list;
                 for (const auto& p : paths) list += (list.empty() ? "" : ", ") + p;
-                problem("part " + std::to_string(k) + " of " + std::to_string(ref.parts) + " is given " +
+                problem("part " + std::to_string(k) + " of " + std::to_string(parts) + " is given " +
                         std::to_string(paths.size()) + " times: " + list);
             }
+    }
+
+    void checkMissing(const std::map<int, std::vector<std::string>>& ofRun, int parts) {
         std::string missing;
         int missingCount = 0;
-        for (int k = 1; k <= ref.parts; ++k)
+        for (int k = 1; k <= parts; ++k)
             if (!ofRun.count(k)) {
                 if (missingCount < 20) missing += (missing.empty() ? "" : ", ") + std::to_string(k);
                 ++missingCount;
             }
         if (missingCount > 0)
             problem(std::string(missingCount == 1 ? "part " : "parts ") + missing + (missingCount > 20 ? ", ..." : "") +
-                    " of " + std::to_string(ref.parts) + (missingCount == 1 ? " is missing" : " are missing (" +
-                    std::to_string(missingCount) + " of " + std::to_string(ref.parts) + ")"));
+                    " of " + std::to_string(parts) + (missingCount == 1 ? " is missing" : " are missing (" +
+                    std::to_string(missingCount) + " of " + std::to_string(parts) + ")"));
+    }
 
+    // The run's parts in the order of their numbers, the first given of each.
+    void order(const std::vector<Given>& given, const std::map<int, std::vector<std::string>>& ofRun) {
         for (const auto& [k, paths] : ofRun)
             for (const auto& g : given)
                 if (g.path == paths.front()) ordered_.push_back(g);
         for (const auto& g : ordered_) layers_.push_back(outputLayer(g.path));
-        if (problems_.empty()) checkFields();
-        // Text keeps no field types: a part in it only makes text again.
+    }
+
+    // Text keeps no field types: a part in it only makes text again.
+    void checkCsv(const std::vector<Given>& given) {
         for (const auto& g : given)
             if (platform::lowerExtension(g.path) == ".csv" && platform::lowerExtension(o_.output) != ".csv")
                 problem(g.path + ": a CSV part keeps no field types; its merge is a CSV file (--output .csv)");
+    }
 
+    // The output as a run's --output is checked; the parts are the merge's
+    // inputs: its output never replaces one.
+    void checkTarget(const Given& reference) {
+        const PartRecord& ref = *reference.record;
         RunOptions out;
         out.model = ref.model;
         out.given["--output"] = o_.output;
         if (o_.overwrite) out.given["--overwrite"] = "";
-        // The parts are the merge's inputs: its output never replaces one.
         std::vector<std::string> inputs;
         for (const auto& path : o_.parts)
             for (const std::string& file : pg::datasetFiles(path)) inputs.push_back(file);
@@ -345,18 +385,21 @@ private:
         for (const auto& file : inputs) aPart = aPart || file == o_.output || fs::equivalent(file, o_.output, ec_);
         if (aPart) {
             problem("--output " + o_.output + ": this is one of the parts to be merged.");
-        } else {
-            try {
-                target_ = outputTarget(out, SitesSource{reference->path, ref.sourceLayer}, std::move(inputs));
-            } catch (const BadInput& e) {
-                problem(e.what());
-            }
+            return;
         }
-        PartRecord whole = ref;
+        try {
+            target_ = outputTarget(out, SitesSource{reference.path, ref.sourceLayer}, std::move(inputs));
+        } catch (const BadInput& e) {
+            problem(e.what());
+        }
+    }
+
+    // The record of the whole: one part of every site.
+    static PartRecord wholeOf(const PartRecord& part) {
+        PartRecord whole = part;
         whole.part = whole.parts = 1;
         whole.firstSite = 0;
         whole.sites = whole.sourceCount;
-        firstPart_ = reference->path;
         return whole;
     }
 
