@@ -557,14 +557,9 @@ int runMerge(const std::vector<std::string>& args) {
         options = parseMerge(args);
     } catch (const BadInput& e) {
         std::fprintf(stderr, "%s: merge: %s\n", kProgramName, e.what());
-        // A script that asked for JSON gets its object on this exit too.
-        if (asksJson(args)) printEndObject(mergeEnd(End::Refused, 0, 0, 0, "", {e.what()}));
-        return kBadInput;
+        return refusedOptions(args, [&] { return mergeEnd(End::Refused, 0, 0, 0, "", {e.what()}); });
     }
-    if (options.help) {
-        std::fputs(mergeHelpText().c_str(), stdout);
-        return kCompleted;
-    }
+    if (options.help) return printed(mergeHelpText());
     return Merge(options).run();
 }
 

@@ -297,23 +297,15 @@ int runQuor(const std::vector<std::string>& args) {
         options = parseRunOptions(args);
     } catch (const BadInput& e) {
         tell(e.what());
-        // A script that asked for JSON gets its object on this exit too.
-        if (asksJson(args)) {
+        return refusedOptions(args, [&] {
             std::optional<Model> model;
             if (!args.empty() && args[0] == "rwe") model = Model::Rwe;
             if (!args.empty() && args[0] == "rei") model = Model::Rei;
-            printEndObject(jsonOf(refusedReport(model, e.what())));
-        }
-        return kBadInput;
+            return jsonOf(refusedReport(model, e.what()));
+        });
     }
-    if (options.help) {
-        std::fputs(helpText().c_str(), stdout);
-        return kCompleted;
-    }
-    if (options.version) {
-        std::fputs(versionText().c_str(), stdout);
-        return kCompleted;
-    }
+    if (options.help) return printed(helpText());
+    if (options.version) return printed(versionText());
     return QuorRun(options).run();
 }
 

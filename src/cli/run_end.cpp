@@ -54,13 +54,20 @@ std::string exitStatusHelp(const std::string& completed, const std::string& stop
            stopped + ", " + std::to_string(kBadInput) + " " + refused + ".\n";
 }
 
-bool asksJson(const std::vector<std::string>& args) {
-    return std::find(args.begin(), args.end(), "--json") != args.end();
-}
-
 void printEndObject(const std::string& json) {
     std::printf("%s\n", json.c_str());
     std::fflush(stdout);
+}
+
+int refusedOptions(const std::vector<std::string>& args, const std::function<std::string()>& json) {
+    // A script that asked for JSON gets its object on this exit too.
+    if (std::find(args.begin(), args.end(), "--json") != args.end()) printEndObject(json());
+    return exitStatus(End::Refused);
+}
+
+int printed(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    return exitStatus(End::Completed);
 }
 
 }  // namespace quor::cli

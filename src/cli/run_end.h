@@ -5,6 +5,7 @@
 // here only.
 #include <QJsonObject>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,13 @@ std::string endObject(QJsonObject fields, End end, double seconds);
 // The help's line on the exit statuses, with what each means to the command.
 std::string exitStatusHelp(const std::string& completed, const std::string& stopped, const std::string& refused);
 
-// Whether the command line asks for the --json object.
-bool asksJson(const std::vector<std::string>& args);
 // The object on its own line of standard output, there at once.
 void printEndObject(const std::string& json);
+
+// How a command line refused for its options ends, once the refusal is
+// told: with the object `json` makes when the command line asks for --json.
+int refusedOptions(const std::vector<std::string>& args, const std::function<std::string()>& json);
+// How a command line that asks for a text (--help, --version) ends.
+int printed(const std::string& text);
 
 }  // namespace quor::cli

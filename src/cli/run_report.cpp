@@ -28,6 +28,16 @@ End endOf(rei::ReiRunEnd end) {
     }
 }
 
+// The report of a run's end, before its counts: a refused run counted nothing.
+RunReport reportOf(std::optional<Model> model, End end, int threads) {
+    RunReport r;
+    r.model = model;
+    r.end = end;
+    r.threads = threads;
+    r.counted = end != End::Refused;
+    return r;
+}
+
 void add(RunReport& r, const std::string& why, std::int64_t count) {
     if (count > 0) r.notComputed.emplace_back(why, count);
 }
@@ -35,18 +45,13 @@ void add(RunReport& r, const std::string& why, std::int64_t count) {
 }  // namespace
 
 RunReport rweReport(const wave::RunOutcome& out) {
-    RunReport r;
-    r.model = Model::Rwe;
     // A site that could not be stored leaves the run unfinished; a wind
     // file the run could not use refused it before anything was written.
-    r.end = out.windUnusable                                                  ? End::Refused
-            : out.end == wave::RunEnd::Completed && out.writeErrors > 0 ? End::Failed
-                                                                          : endOf(out.end);
-    r.threads = out.threads;
-    if (r.end == End::Refused) {
-        r.counted = false;
-        return r;
-    }
+    const End end = out.windUnusable                                                  ? End::Refused
+                    : out.end == wave::RunEnd::Completed && out.writeErrors > 0 ? End::Failed
+                                                                                  : endOf(out.end);
+    RunReport r = reportOf(Model::Rwe, end, out.threads);
+    if (!r.counted) return r;
     r.sites = out.sites;
     r.stored = out.storedSites;
     r.held = std::max<std::int64_t>(0, std::min<std::int64_t>(out.heldSites, out.storedSites));
@@ -63,14 +68,8 @@ RunReport rweReport(const wave::RunOutcome& out) {
 }
 
 RunReport reiReport(const rei::ReiRunOutcome& out) {
-    RunReport r;
-    r.model = Model::Rei;
-    r.end = endOf(out.end);
-    r.threads = out.threads;
-    if (r.end == End::Refused) {
-        r.counted = false;
-        return r;
-    }
+    RunReport r = reportOf(Model::Rei, endOf(out.end), out.threads);
+    if (!r.counted) return r;
     r.sites = out.sites;
     r.computed = out.written;
     r.stored = out.written;
@@ -82,10 +81,7 @@ RunReport reiReport(const rei::ReiRunOutcome& out) {
 }
 
 RunReport refusedReport(std::optional<Model> model, const std::string& why) {
-    RunReport r;
-    r.model = model;
-    r.end = End::Refused;
-    r.counted = false;
+    RunReport r = reportOf(model, End::Refused, 0);
     r.message = why;
     return r;
 }
