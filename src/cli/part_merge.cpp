@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
@@ -17,7 +16,7 @@
 
 #include "cli/output_move.h"
 #include "cli/part_record.h"
-#include "cli/quor_run.h"
+#include "cli/run_end.h"
 #include "cli/run_folders.h"
 #include "cli/run_options.h"
 #include "cli/sites_dataset.h"
@@ -142,20 +141,20 @@ std::string differences(const PartRecord& part, const PartRecord& run) {
     return said.empty() ? said : said.substr(2);
 }
 
+inline constexpr const char* kMerge = "merge";
+
 // The merge's end as one JSON object (without a record).
-std::string mergeEnd(const std::string& how, int merged, std::int64_t sites, double seconds,
-                     const std::string& dataset, const std::vector<std::string>& problems) {
+std::string mergeEnd(End end, int merged, std::int64_t sites, double seconds, const std::string& dataset,
+                     const std::vector<std::string>& problems) {
     QJsonObject o;
-    o.insert("command", "merge");
-    o.insert("end", QString::fromStdString(how));
+    o.insert("command", kMerge);
     o.insert("merged", merged);
     o.insert("sites", qint64(sites));
-    o.insert("seconds", std::round(seconds * 1000) / 1000);
     o.insert("dataset", QString::fromStdString(dataset));
     QJsonArray list;
     for (const auto& p : problems) list.append(QString::fromStdString(p));
     o.insert("problems", list);
-    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+    return endObject(o, end, seconds);
 }
 
 class Merge {
@@ -172,13 +171,13 @@ public:
             whole = check(given);
             checkRows(given, rows.get());
         } catch (const std::exception& e) {
-            terminal_.say(std::string(kProgramName) + ": merge failed: " + e.what() + "; nothing was written.");
-            return end("failed", kStopped, {});
+            terminal_.say(endHead(kMerge, End::Failed) + e.what() + "; " + kNothingWritten + ".");
+            return end(End::Failed, {});
         }
         if (!problems_.empty() || !whole) return refused();
         if (StopRequest::requested()) {
-            terminal_.say(std::string(kProgramName) + ": stopped before the merge began; nothing was written.");
-            return end("stopped", kStopped, {});
+            terminal_.say(std::string(kProgramName) + ": stopped before the merge began; " + kNothingWritten + ".");
+            return end(End::Stopped, {});
         }
         return write(*whole);
     }
@@ -274,7 +273,28 @@ private:
     // The record of the whole the parts make; problems_ names what keeps them from one.
     std::optional<PartRecord> check(const std::vector<Given>& given) {
         if (given.empty()) return std::nullopt;
-        // The run: that of the most part numbers, the newest of equals.
+        const RunOfParts run = runOf(given);
+        const PartRecord& ref = *run.reference->record;
+        const auto ofRun = partsOfRun(given, run);
+        checkRepeated(ofRun, ref.parts);
+        checkMissing(ofRun, ref.parts);
+        order(given, ofRun);
+        if (problems_.empty()) checkFields();
+        checkCsv(given);
+        checkTarget(*run.reference);
+        firstPart_ = run.reference->path;
+        return wholeOf(ref);
+    }
+
+    // The run the parts are of, and the part of it that stands for it.
+    struct RunOfParts {
+        std::string key;
+        const Given* reference = nullptr;  // its part of the lowest number
+        fs::file_time_type oldest = fs::file_time_type::max();
+    };
+
+    // The run of the most part numbers, the newest of equals.
+    static RunOfParts runOf(const std::vector<Given>& given) {
         std::map<std::string, std::set<int>> numbers;
         std::map<std::string, fs::file_time_type> newest;
         for (const auto& g : given) {
@@ -282,64 +302,83 @@ private:
             numbers[key].insert(g.record->part);
             newest[key] = std::max(newest.count(key) ? newest[key] : g.written, g.written);
         }
-        std::string run;
+        RunOfParts run;
         for (const auto& [key, ks] : numbers)
-            if (run.empty() || ks.size() > numbers[run].size() ||
-                (ks.size() == numbers[run].size() && newest[key] > newest[run]))
-                run = key;
-        const Given* reference = nullptr;
-        fs::file_time_type oldest = fs::file_time_type::max();
+            if (run.key.empty() || ks.size() > numbers[run.key].size() ||
+                (ks.size() == numbers[run.key].size() && newest[key] > newest[run.key]))
+                run.key = key;
         for (const auto& g : given)
-            if (runKey(*g.record) == run) {
-                if (!reference || g.record->part < reference->record->part) reference = &g;
-                oldest = std::min(oldest, g.written);
+            if (runKey(*g.record) == run.key) {
+                if (!run.reference || g.record->part < run.reference->record->part) run.reference = &g;
+                run.oldest = std::min(run.oldest, g.written);
             }
-        const PartRecord& ref = *reference->record;
+        return run;
+    }
 
+    // The paths given for each part number of the run; each part of
+    // another run is a problem, saying what differs.
+    std::map<int, std::vector<std::string>> partsOfRun(const std::vector<Given>& given, const RunOfParts& run) {
         std::map<int, std::vector<std::string>> ofRun;
         for (const auto& g : given) {
             const PartRecord& r = *g.record;
-            if (runKey(r) == run) {
+            if (runKey(r) == run.key) {
                 ofRun[r.part].push_back(g.path);
                 continue;
             }
-            problem(g.path + ": " + partName(r) + " is " + (g.written < oldest ? "stale, older than the others and " : "") +
-                    "of another run: " + differences(r, ref));
+            problem(g.path + ": " + partName(r) + " is " +
+                    (g.written < run.oldest ? "stale, older than the others and " : "") +
+                    "of another run: " + differences(r, *run.reference->record));
         }
+        return ofRun;
+    }
+
+    void checkRepeated(const std::map<int, std::vector<std::string>>& ofRun, int parts) {
         for (const auto& [k, paths] : ofRun)
             if (paths.size() > 1) {
                 std::string list;
                 for (const auto& p : paths) list += (list.empty() ? "" : ", ") + p;
-                problem("part " + std::to_string(k) + " of " + std::to_string(ref.parts) + " is given " +
+                problem("part " + std::to_string(k) + " of " + std::to_string(parts) + " is given " +
                         std::to_string(paths.size()) + " times: " + list);
             }
+    }
+
+    void checkMissing(const std::map<int, std::vector<std::string>>& ofRun, int parts) {
         std::string missing;
         int missingCount = 0;
-        for (int k = 1; k <= ref.parts; ++k)
+        for (int k = 1; k <= parts; ++k)
             if (!ofRun.count(k)) {
                 if (missingCount < 20) missing += (missing.empty() ? "" : ", ") + std::to_string(k);
                 ++missingCount;
             }
         if (missingCount > 0)
             problem(std::string(missingCount == 1 ? "part " : "parts ") + missing + (missingCount > 20 ? ", ..." : "") +
-                    " of " + std::to_string(ref.parts) + (missingCount == 1 ? " is missing" : " are missing (" +
-                    std::to_string(missingCount) + " of " + std::to_string(ref.parts) + ")"));
+                    " of " + std::to_string(parts) + (missingCount == 1 ? " is missing" : " are missing (" +
+                    std::to_string(missingCount) + " of " + std::to_string(parts) + ")"));
+    }
 
+    // The run's parts in the order of their numbers, the first given of each.
+    void order(const std::vector<Given>& given, const std::map<int, std::vector<std::string>>& ofRun) {
         for (const auto& [k, paths] : ofRun)
             for (const auto& g : given)
                 if (g.path == paths.front()) ordered_.push_back(g);
         for (const auto& g : ordered_) layers_.push_back(outputLayer(g.path));
-        if (problems_.empty()) checkFields();
-        // Text keeps no field types: a part in it only makes text again.
+    }
+
+    // Text keeps no field types: a part in it only makes text again.
+    void checkCsv(const std::vector<Given>& given) {
         for (const auto& g : given)
             if (platform::lowerExtension(g.path) == ".csv" && platform::lowerExtension(o_.output) != ".csv")
                 problem(g.path + ": a CSV part keeps no field types; its merge is a CSV file (--output .csv)");
+    }
 
+    // The output as a run's --output is checked; the parts are the merge's
+    // inputs: its output never replaces one.
+    void checkTarget(const Given& reference) {
+        const PartRecord& ref = *reference.record;
         RunOptions out;
         out.model = ref.model;
         out.given["--output"] = o_.output;
         if (o_.overwrite) out.given["--overwrite"] = "";
-        // The parts are the merge's inputs: its output never replaces one.
         std::vector<std::string> inputs;
         for (const auto& path : o_.parts)
             for (const std::string& file : pg::datasetFiles(path)) inputs.push_back(file);
@@ -347,18 +386,21 @@ private:
         for (const auto& file : inputs) aPart = aPart || file == o_.output || fs::equivalent(file, o_.output, ec_);
         if (aPart) {
             problem("--output " + o_.output + ": this is one of the parts to be merged.");
-        } else {
-            try {
-                target_ = outputTarget(out, SitesSource{reference->path, ref.sourceLayer}, std::move(inputs));
-            } catch (const BadInput& e) {
-                problem(e.what());
-            }
+            return;
         }
-        PartRecord whole = ref;
+        try {
+            target_ = outputTarget(out, SitesSource{reference.path, ref.sourceLayer}, std::move(inputs));
+        } catch (const BadInput& e) {
+            problem(e.what());
+        }
+    }
+
+    // The record of the whole: one part of every site.
+    static PartRecord wholeOf(const PartRecord& part) {
+        PartRecord whole = part;
         whole.part = whole.parts = 1;
         whole.firstSite = 0;
         whole.sites = whole.sourceCount;
-        firstPart_ = reference->path;
         return whole;
     }
 
@@ -385,8 +427,8 @@ private:
 
     int refused() {
         for (const auto& p : problems_) terminal_.say(std::string(kProgramName) + ": merge: " + p);
-        terminal_.say(std::string(kProgramName) + ": merge refused: nothing was written.");
-        return end("refused", kBadInput, {});
+        terminal_.say(endHead(kMerge, End::Refused) + kNothingWritten + ".");
+        return end(End::Refused, {});
     }
 
     int write(PartRecord whole) {
@@ -400,7 +442,7 @@ private:
             staging.emplace(beside, kStagingPrefix);
         } catch (const std::exception& e) {
             terminal_.say(std::string(kProgramName) + ": merge: no working folder: " + e.what());
-            return end("failed", kStopped, {});
+            return end(End::Failed, {});
         }
         const std::string folder = work->path();
         const std::string parts = folder + "/parts.xml";
@@ -423,10 +465,10 @@ private:
             terminal_.finish(false);
             terminal_.say(std::string(kProgramName) + ": merge: " + e.what() + "\nNothing was written to " +
                           o_.output + ".");
-            return end(StopRequest::requested() ? "stopped" : "failed", kStopped, {});
+            return end(brokenOff(), {});
         }
         terminal_.finish(true);
-        return end("completed", kCompleted, whole);
+        return end(End::Completed, whole);
     }
 
     // The merged dataset as made, read back whole: the parts' sites, each
@@ -458,25 +500,22 @@ private:
         return back.digest;
     }
 
-    int end(const std::string& how, int exit, const std::optional<PartRecord>& whole) {
+    // The end line, or the JSON object; a refusal has told its end already.
+    int end(End how, const std::optional<PartRecord>& whole) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
         const std::int64_t sites = whole ? held_ : 0;
         if (o_.json) {
             std::string json = mergeEnd(how, whole ? static_cast<int>(ordered_.size()) : 0, sites, seconds,
                                         whole ? o_.output : "", problems_);
-            if (whole) json = jsonWithRecord(json, *whole);
-            std::printf("%s\n", json.c_str());
-            std::fflush(stdout);
-        } else if (how != "refused") {
-            char time[32];
-            std::snprintf(time, sizeof time, "%.1f s", seconds);
-            terminal_.say(std::string(kProgramName) + ": merge " + how + ": " +
-                          (whole ? std::to_string(ordered_.size()) + " parts, " + std::to_string(sites) +
-                                       " sites into " + o_.output
-                                 : "nothing was written") +
-                          "; " + time);
+            printEndObject(whole ? jsonWithRecord(json, *whole) : json);
+        } else if (how != End::Refused) {
+            terminal_.say(endLine(kMerge, how,
+                                  whole ? std::to_string(ordered_.size()) + " parts, " + std::to_string(sites) +
+                                              " sites into " + o_.output
+                                        : kNothingWritten,
+                                  seconds));
         }
-        return exit;
+        return exitStatus(how);
     }
 
     const MergeOptions& o_;
@@ -500,15 +539,17 @@ std::string mergeHelpText() {
            "Puts the --output datasets of quor-run's --part K/N runs together into FILE (.gpkg, .csv, .fgb or .shp),\n"
            "whatever their formats, in the order of K whatever the order given, when they make exactly one whole:\n"
            "parts 1 to N of one N, each whole and as it was written, of the same sites, inputs, settings and version,\n"
-           "declaring their fields alike. Anything else is refused (exit status 2) before anything is written,\n"
+           "declaring their fields alike. Anything else is refused (exit status " +
+           std::to_string(kBadInput) +
+           ") before anything is written,\n"
            "naming each missing, repeated, changed or mismatched part and what differs.\n"
            "The merged dataset records itself as part 1 of 1, as one run over every site does.\n"
            "\n"
            "  --output FILE               the merged dataset\n"
            "  --overwrite                 replaces an existing FILE\n"
            "  --json                      prints the end as one JSON object on standard output\n"
-           "  --quiet                     no progress\n"
-           "Exit status: 0 merged, 1 stopped or failed while writing (nothing written), 2 refused.\n";
+           "  --quiet                     no progress\n" +
+           exitStatusHelp("merged", "stopped or failed while writing (nothing written)", "refused");
 }
 
 int runMerge(const std::vector<std::string>& args) {
@@ -517,17 +558,9 @@ int runMerge(const std::vector<std::string>& args) {
         options = parseMerge(args);
     } catch (const BadInput& e) {
         std::fprintf(stderr, "%s: merge: %s\n", kProgramName, e.what());
-        // A script that asked for JSON gets its object on this exit too.
-        if (std::find(args.begin(), args.end(), "--json") != args.end()) {
-            std::printf("%s\n", mergeEnd("refused", 0, 0, 0, "", {e.what()}).c_str());
-            std::fflush(stdout);
-        }
-        return kBadInput;
+        return refusedOptions(args, [&] { return mergeEnd(End::Refused, 0, 0, 0, "", {e.what()}); });
     }
-    if (options.help) {
-        std::fputs(mergeHelpText().c_str(), stdout);
-        return kCompleted;
-    }
+    if (options.help) return printed(mergeHelpText());
     return Merge(options).run();
 }
 

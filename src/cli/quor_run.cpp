@@ -46,9 +46,6 @@ namespace pg = platform::gis;
 
 void tell(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgramName, text.c_str()); }
 
-// The exit status a run's end gives.
-int exitOf(const std::string& end) { return end == "completed" ? kCompleted : end == "refused" ? kBadInput : kStopped; }
-
 // BadInput unless the results can go into the sites' own table: a table
 // that cannot be written is refused before the run, not at its first site.
 void requireWritableInPlace(const SitesSource& sites) {
@@ -109,9 +106,9 @@ private:
             return print();
         }
         if (StopRequest::requested()) {
-            report_.end = "stopped";
+            report_.end = End::Stopped;
             report_.counted = false;
-            report_.message = "nothing was written; the run was stopped before it began";
+            report_.message = std::string(kNothingWritten) + "; the run was stopped before it began";
             return print();
         }
         report_ = o_.model == Model::Rwe ? runRwe() : runRei();
@@ -191,7 +188,7 @@ private:
         rays.mapSeen = false;  // no window shows the map
         const wave::RunOutcome out = wave::singleRun(rays, &progress_, points_.fc, counterstart(), points_.choice);
         RunReport report = rweReport(out);
-        terminal_.finish(report.end == "completed");
+        terminal_.finish(report.end == End::Completed);
         return report;
     }
 
@@ -206,7 +203,7 @@ private:
         ctx.stopRequested = &StopRequest::requested;
         const rei::ReiRunOutcome out = rei::runmodel(ctx, points_.fc, counterstart());
         RunReport report = reiReport(out);
-        terminal_.finish(report.end == "completed");
+        terminal_.finish(report.end == End::Completed);
         return report;
     }
 
@@ -217,7 +214,7 @@ private:
         }
         report_.dataset = target_ ? target_->path : source_.shown();
         if (target_) writeOutput();
-        if (report_.end != "completed" && report_.message.empty()) report_.message = messages_.lastWarning();
+        if (report_.end != End::Completed && report_.message.empty()) report_.message = messages_.lastWarning();
         return print();
     }
 
@@ -227,7 +224,7 @@ private:
         // Every handle on the copy goes before GDAL reads it whole.
         points_ = {};
         map_.clearLayers();
-        if (report_.end != "completed") {
+        if (report_.end != End::Completed) {
             // What the run told of its sites was of its working copy, which goes.
             if (report_.message.empty()) report_.message = "nothing was written to " + target_->path + ".";
             terminal_.say(std::string(kProgramName) + ": nothing was written to " + target_->path + ".");
@@ -246,7 +243,7 @@ private:
                           ".");
             report_.dataset.clear();
             report_.held = 0;
-            report_.end = StopRequest::requested() ? "stopped" : "failed";
+            report_.end = brokenOff();
             report_.message = e.what();
         }
     }
@@ -254,7 +251,7 @@ private:
     int failed(const std::string& why) {
         terminal_.finish(false);
         terminal_.say(std::string(kProgramName) + ": the run failed: " + why);
-        report_.end = "failed";
+        report_.end = End::Failed;
         report_.counted = false;
         report_.message = why;
         report_.dataset.clear();
@@ -266,11 +263,10 @@ private:
     int print() {
         report_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
         if (o_.has("--json"))
-            std::printf("%s\n", (record_ ? jsonWithRecord(jsonOf(report_), *record_) : jsonOf(report_)).c_str());
+            printEndObject(record_ ? jsonWithRecord(jsonOf(report_), *record_) : jsonOf(report_));
         else
             terminal_.say(endLine(report_));
-        std::fflush(stdout);
-        return exitOf(report_.end);
+        return exitStatus(report_.end);
     }
 
     const RunOptions& o_;
@@ -304,24 +300,15 @@ int runQuor(const std::vector<std::string>& args) {
         options = parseRunOptions(args);
     } catch (const BadInput& e) {
         tell(e.what());
-        // A script that asked for JSON gets its object on this exit too.
-        if (std::find(args.begin(), args.end(), "--json") != args.end()) {
+        return refusedOptions(args, [&] {
             std::optional<Model> model;
             if (!args.empty() && args[0] == "rwe") model = Model::Rwe;
             if (!args.empty() && args[0] == "rei") model = Model::Rei;
-            std::printf("%s\n", jsonOf(refusedReport(model, e.what())).c_str());
-            std::fflush(stdout);
-        }
-        return kBadInput;
+            return jsonOf(refusedReport(model, e.what()));
+        });
     }
-    if (options.help) {
-        std::fputs(helpText().c_str(), stdout);
-        return kCompleted;
-    }
-    if (options.version) {
-        std::fputs(versionText().c_str(), stdout);
-        return kCompleted;
-    }
+    if (options.help) return printed(helpText());
+    if (options.version) return printed(versionText());
     return QuorRun(options).run();
 }
 

@@ -8,13 +8,8 @@
 
 namespace quor::cli {
 
-// The exit statuses.
-inline constexpr int kCompleted = 0;  // the run completed (status-coded sites are part of it)
-inline constexpr int kStopped = 1;    // a failure, Ctrl-C, SIGTERM or SIGHUP
-inline constexpr int kBadInput = 2;   // bad usage or input: nothing written
-
 // Runs the command line `args` (without the program's name) and returns
-// the exit status.
+// the exit status (cli/run_end.h).
 int runQuor(const std::vector<std::string>& args);
 
 }  // namespace quor::cli

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "cli/run_end.h"
 #include "model/setting_checks.h"
 #include "model/settings_loader.h"
 #include "platform/numbers.h"
@@ -44,119 +45,157 @@ std::string list(std::initializer_list<double> values, std::size_t count) {
     return text;
 }
 
+// The settings as a fresh Quor3.ini gives them: what the settings take
+// with nothing stored (--defaults).
+void loadDefaults(model::ApplicationState& d) {
+    platform::ReadOnlySettingsStore none(nullptr);
+    model::loadSettingsParameters(none, d.state, d.form);
+    model::loadSettingsHolder(none, d.state, d.form, d.holder);
+    model::loadSettingsSea(none, d.state);
+}
+
+std::vector<OptionInfo> inputOptions() {
+    return {
+        {"--shoreline", "FILE", Both,
+         "the shoreline: a polygon shapefile, or a GeoPackage with --shoreline-layer; its polygons are the water "
+         "(not needed with --fast)",
+         ""},
+        {"--shoreline-layer", "NAME", Both, "the shoreline's layer in a GeoPackage", ""},
+        {"--bathymetry", "FILE", Both, "the bathymetry raster (any format GDAL reads)", ""},
+        {"--units", "m|cm|ft", Both, "the bathymetry's units", "m"},
+        {"--positive", "", Both, "the bathymetry holds depths as positive numbers", "negative depths"},
+        {"--wind", "FILE", Both, "the wind file: .Wind_RWE for rwe, .Wind_REI for rei", ""},
+        {"--sites", "FILE", Both, "the sites: a point shapefile, or a GeoPackage with --layer", ""},
+        {"--layer", "NAME", Both, "the sites' layer in a GeoPackage (with --project: in the project's GeoPackage)",
+         ""},
+        {"--project", "FILE", Both,
+         "takes the bathymetry, shoreline, wind, units and depth sign from a saved project (.tesk_RWE for rwe, "
+         ".tesk_REI for rei)",
+         ""},
+    };
+}
+
+std::vector<OptionInfo> sharedSettingOptions(const model::ApplicationState& d) {
+    return {
+        {"--settings", "FILE", Both, "reads the settings from FILE instead of ~/.config/Quor/Quor3.ini", ""},
+        {"--defaults", "", Both, "ignores every stored setting: each takes its default", ""},
+        {"--fast", "", Both, "the faster algorithm: rays measured over the bathymetry, no clipping at the shoreline",
+         ""},
+        {"--clip", "", Both, "rays clipped at the shoreline (the default, unless Quor3.ini stores the faster algorithm)",
+         ""},
+        {"--fetch", "M", Both, "maximum fetch, " + range(model::kMinFetch, model::kMaxFetch, "m"), num(d.form.Fetch)},
+        {"--fetch-lengths", "", Both,
+         "adds the fields Ray1 .. Ray32 (Ray1 the east ray, numbered anticlockwise); an RWE run leaves them empty", ""},
+    };
+}
+
+std::vector<OptionInfo> rweSettingOptions(const model::ApplicationState& d) {
+    return {
+        {"--rays", "N", RweOnly, "rays per site: " + wave::rayCountsText(),
+         std::to_string(wave::kRayCounts[d.holder.optionindex])},
+        {"--segment-length", "M", RweOnly, "fetch segment length, above 0 and up to the fetch (m)",
+         num(d.state.Fetch_first)},
+        {"--segment-distance", "M", RweOnly,
+         "fetch segment interrogation distance, " + range(model::kMinSegmentDistance, model::kMaxFetch, "m"),
+         num(d.state.Depth_intg_first)},
+        {"--goda", "A", RweOnly, "Goda's breaking coefficient (alpha), above 0", num(d.state.A_goda)},
+        {"--eps", "N", RweOnly, "sensitivity eps, 1 in N, N above 0", num(platform::roundHalfEven(1 / d.state.Eps))},
+        {"--slope", "DEGREES", RweOnly, "beach slope, between 0 and 90 degrees (both excluded)",
+         num(d.state.goda_slope)},
+        {"--sea-temperature", "C", RweOnly,
+         "sea temperature, " + range(model::kMinSeaTemperature, model::kMaxSeaTemperature, "degree C"),
+         num(platform::roundHalfEven(d.state.sea_temp, 2))},
+        {"--sea-salinity", "G", RweOnly, "sea water salinity, " + range(0, model::kMaxSeaSalinity, "g/kg"),
+         num(platform::roundHalfEven(d.state.sea_salinity, 2))},
+        {"--debug", "", RweOnly, "debugging mode: intermediate values under Project/output_data of the data folder",
+         ""},
+        {"--bottom-velocity", "", RweOnly, "bottom orbital velocity, shear velocity and bed shear stress", "off"},
+        {"--velocity-method", "esa|lwt", RweOnly,
+         "the bottom velocity's method: estimated spectral analysis or linear wave theory", "esa"},
+        {"--sediment", "", RweOnly, "sediment motion (with --bottom-velocity)", "off"},
+        {"--sediment-density", "KG", RweOnly,
+         "sediment density in kg/m3, above the sea water's; 0 or less: the default",
+         num(wave::kDefaultSedimentDensity)},
+        {"--sediment-diameter", "M", RweOnly, "sediment grain diameter in m; 0 or less: the default",
+         num(wave::kDefaultSedimentDiameter)},
+        {"--water-level", "M", RweOnly, "raises (positive) or lowers (negative) the water over the bathymetry, in m",
+         "0"},
+    };
+}
+
+std::vector<OptionInfo> reiSettingOptions(const model::ApplicationState& d) {
+    const auto& h = d.holder;
+    const auto categories = static_cast<std::size_t>(h.windcatno);
+    const std::string powers = list({h.Power1, h.Power2, h.Power3, h.Power4}, categories - 1) + "," + num(h.Power5);
+    return {
+        {"--distance", "M", ReiOnly,
+         "bathymetry interrogation distance, " + range(model::kMinBathyDistance, model::kMaxBathyDistance, "m"),
+         num(d.form.dist_bathy)},
+        {"--recommended-distance", "", ReiOnly,
+         "takes the interrogation distance recommended for the bathymetry's cells (one below the cell size, within " +
+             range(model::kMinBathyDistance, model::kMaxBathyDistance, "m") + ")",
+         ""},
+        {"--categories", "N", ReiOnly,
+         "wind-speed categories, " + range(1, model::kMaxWindCategories, "") + " (with --bounds and --powers)",
+         std::to_string(h.windcatno)},
+        {"--bounds", "B1,...", ReiOnly, "upper bounds of the categories but the top one, mph, above 0 and increasing",
+         list({h.wind_cat1, h.wind_cat2, h.wind_cat3, h.wind_cat4}, categories - 1)},
+        {"--powers", "P1,...", ReiOnly, "distance-decay power of each category, the top one last, 0 or more", powers},
+    };
+}
+
+std::vector<OptionInfo> runningOptions() {
+    return {
+        {"--replace", "", Both,
+         "replaces the values of the fields the run writes that the sites already hold (without it such a run is "
+         "refused, naming them)",
+         ""},
+        {"--output", "FILE", Both,
+         "writes a new dataset (.gpkg, .csv, .fgb or .shp) of the sites with their results; the sites stay as they "
+         "are",
+         ""},
+        {"--overwrite", "", Both, "replaces an existing --output", ""},
+        {"--part", "K/N", Both, "computes only the K-th of N equal, contiguous ranges of sites (with --output)", ""},
+        {"--threads", "N", Both,
+         std::string("threads the sites are computed on, ") + platform::kThreadsRange +
+             ", no more than the cores; over " + platform::kThreadsVariable + " and the setting " +
+             platform::kThreadsKey,
+         "0"},
+        {"--quiet", "", Both, "no progress", ""},
+        {"--json", "", Both, "prints the end line as one JSON object on standard output", ""},
+        {"--help", "", Both, "this text", ""},
+        {"--version", "", Both, "the program's version", ""},
+    };
+}
+
+struct OptionGroup {
+    std::string heading;
+    std::vector<OptionInfo> options;
+};
+
 // Every option, in the order --help lists them. A setting's range comes
 // from the constants its check uses, its default from what the settings
 // take with nothing stored (--defaults), so that a fresh Quor3.ini gives
 // the same; a setting that is not given takes what Quor3.ini holds.
-const std::vector<OptionInfo>& options() {
-    static const std::vector<OptionInfo> all = [] {
+const std::vector<OptionGroup>& optionGroups() {
+    static const std::vector<OptionGroup> all = [] {
         model::ApplicationState d;
-        platform::ReadOnlySettingsStore none(nullptr);
-        model::loadSettingsParameters(none, d.state, d.form);
-        model::loadSettingsHolder(none, d.state, d.form, d.holder);
-        model::loadSettingsSea(none, d.state);
-        const auto& h = d.holder;
-        const auto categories = static_cast<std::size_t>(h.windcatno);
-        const std::string powers =
-            list({h.Power1, h.Power2, h.Power3, h.Power4}, categories - 1) + "," + num(h.Power5);
-        return std::vector<OptionInfo>{
-            {"--shoreline", "FILE", Both,
-             "the shoreline: a polygon shapefile, or a GeoPackage with --shoreline-layer; its polygons are the water "
-             "(not needed with --fast)",
-             ""},
-            {"--shoreline-layer", "NAME", Both, "the shoreline's layer in a GeoPackage", ""},
-            {"--bathymetry", "FILE", Both, "the bathymetry raster (any format GDAL reads)", ""},
-            {"--units", "m|cm|ft", Both, "the bathymetry's units", "m"},
-            {"--positive", "", Both, "the bathymetry holds depths as positive numbers", "negative depths"},
-            {"--wind", "FILE", Both, "the wind file: .Wind_RWE for rwe, .Wind_REI for rei", ""},
-            {"--sites", "FILE", Both, "the sites: a point shapefile, or a GeoPackage with --layer", ""},
-            {"--layer", "NAME", Both, "the sites' layer in a GeoPackage (with --project: in the project's GeoPackage)",
-             ""},
-            {"--project", "FILE", Both,
-             "takes the bathymetry, shoreline, wind, units and depth sign from a saved project (.tesk_RWE for rwe, "
-             ".tesk_REI for rei)",
-             ""},
-
-            {"--settings", "FILE", Both, "reads the settings from FILE instead of ~/.config/Quor/Quor3.ini", ""},
-            {"--defaults", "", Both, "ignores every stored setting: each takes its default", ""},
-            {"--fast", "", Both, "the faster algorithm: rays measured over the bathymetry, no clipping at the shoreline",
-             ""},
-            {"--clip", "", Both,
-             "rays clipped at the shoreline (the default, unless Quor3.ini stores the faster algorithm)", ""},
-            {"--fetch", "M", Both, "maximum fetch, " + range(model::kMinFetch, model::kMaxFetch, "m"), num(d.form.Fetch)},
-            {"--fetch-lengths", "", Both,
-             "adds the fields Ray1 .. Ray32 (Ray1 the east ray, numbered anticlockwise); an RWE run leaves them empty",
-             ""},
-
-            {"--rays", "N", RweOnly, "rays per site: " + wave::rayCountsText(),
-             std::to_string(wave::kRayCounts[h.optionindex])},
-            {"--segment-length", "M", RweOnly, "fetch segment length, above 0 and up to the fetch (m)",
-             num(d.state.Fetch_first)},
-            {"--segment-distance", "M", RweOnly,
-             "fetch segment interrogation distance, " + range(model::kMinSegmentDistance, model::kMaxFetch, "m"),
-             num(d.state.Depth_intg_first)},
-            {"--goda", "A", RweOnly, "Goda's breaking coefficient (alpha), above 0", num(d.state.A_goda)},
-            {"--eps", "N", RweOnly, "sensitivity eps, 1 in N, N above 0", num(platform::roundHalfEven(1 / d.state.Eps))},
-            {"--slope", "DEGREES", RweOnly, "beach slope, between 0 and 90 degrees (both excluded)",
-             num(d.state.goda_slope)},
-            {"--sea-temperature", "C", RweOnly,
-             "sea temperature, " + range(model::kMinSeaTemperature, model::kMaxSeaTemperature, "degree C"),
-             num(platform::roundHalfEven(d.state.sea_temp, 2))},
-            {"--sea-salinity", "G", RweOnly, "sea water salinity, " + range(0, model::kMaxSeaSalinity, "g/kg"),
-             num(platform::roundHalfEven(d.state.sea_salinity, 2))},
-            {"--debug", "", RweOnly, "debugging mode: intermediate values under Project/output_data of the data folder",
-             ""},
-            {"--bottom-velocity", "", RweOnly, "bottom orbital velocity, shear velocity and bed shear stress", "off"},
-            {"--velocity-method", "esa|lwt", RweOnly,
-             "the bottom velocity's method: estimated spectral analysis or linear wave theory", "esa"},
-            {"--sediment", "", RweOnly, "sediment motion (with --bottom-velocity)", "off"},
-            {"--sediment-density", "KG", RweOnly,
-             "sediment density in kg/m3, above the sea water's; 0 or less: the default",
-             num(wave::kDefaultSedimentDensity)},
-            {"--sediment-diameter", "M", RweOnly, "sediment grain diameter in m; 0 or less: the default",
-             num(wave::kDefaultSedimentDiameter)},
-            {"--water-level", "M", RweOnly, "raises (positive) or lowers (negative) the water over the bathymetry, in m",
-             "0"},
-
-            {"--distance", "M", ReiOnly,
-             "bathymetry interrogation distance, " + range(model::kMinBathyDistance, model::kMaxBathyDistance, "m"),
-             num(d.form.dist_bathy)},
-            {"--recommended-distance", "", ReiOnly,
-             "takes the interrogation distance recommended for the bathymetry's cells (one below the cell size, within " +
-                 range(model::kMinBathyDistance, model::kMaxBathyDistance, "m") + ")",
-             ""},
-            {"--categories", "N", ReiOnly,
-             "wind-speed categories, " + range(1, model::kMaxWindCategories, "") + " (with --bounds and --powers)",
-             std::to_string(h.windcatno)},
-            {"--bounds", "B1,...", ReiOnly, "upper bounds of the categories but the top one, mph, above 0 and increasing",
-             list({h.wind_cat1, h.wind_cat2, h.wind_cat3, h.wind_cat4}, categories - 1)},
-            {"--powers", "P1,...", ReiOnly, "distance-decay power of each category, the top one last, 0 or more", powers},
-
-            {"--replace", "", Both, "replaces the values of the fields the run writes that the sites already hold (without it such a run is refused, naming them)",
-             ""},
-            {"--output", "FILE", Both,
-             "writes a new dataset (.gpkg, .csv, .fgb or .shp) of the sites with their results; the sites stay as they "
-             "are",
-             ""},
-            {"--overwrite", "", Both, "replaces an existing --output", ""},
-            {"--part", "K/N", Both, "computes only the K-th of N equal, contiguous ranges of sites (with --output)", ""},
-            {"--threads", "N", Both,
-             std::string("threads the sites are computed on, ") + platform::kThreadsRange +
-                 ", no more than the cores; over " + platform::kThreadsVariable + " and the setting " +
-                 platform::kThreadsKey,
-             "0"},
-            {"--quiet", "", Both, "no progress", ""},
-            {"--json", "", Both, "prints the end line as one JSON object on standard output", ""},
-            {"--help", "", Both, "this text", ""},
-            {"--version", "", Both, "the program's version", ""},
+        loadDefaults(d);
+        return std::vector<OptionGroup>{
+            {"Inputs", inputOptions()},
+            {"Settings of both models", sharedSettingOptions(d)},
+            {"RWE settings", rweSettingOptions(d)},
+            {"REI settings", reiSettingOptions(d)},
+            {"The run", runningOptions()},
         };
     }();
     return all;
 }
 
 const OptionInfo* find(const std::string& name) {
-    for (const auto& o : options())
-        if (name == o.name) return &o;
+    for (const auto& group : optionGroups())
+        for (const auto& o : group.options)
+            if (name == o.name) return &o;
     return nullptr;
 }
 
@@ -273,27 +312,15 @@ std::string helpText() {
            "Runs Quor's RWE or REI model over every site of a point dataset, without the window.\n"
            "Results go into the sites' table as the window's Run writes them, or with --output into a new dataset.\n"
            "Settings not given take what ~/.config/Quor/Quor3.ini holds; the defaults below are those of a fresh one.\n"
-           "Exit status: 0 the run completed, 1 it stopped (a failure, Ctrl-C), 2 bad usage or input (nothing "
-           "written).\n";
-    const char* headings[] = {"Inputs", "Settings of both models", "RWE settings", "REI settings", "The run"};
-    int heading = -1;
-    for (const auto& o : options()) {
-        const std::string name = o.name;
-        const int h = name == "--shoreline"       ? 0
-                      : name == "--settings"      ? 1
-                      : name == "--rays"          ? 2
-                      : name == "--distance"      ? 3
-                      : name == "--replace"       ? 4
-                                                  : heading;
-        if (h != heading) {
-            heading = h;
-            out << "\n" << headings[h] << ":\n";
+        << exitStatusHelp("the run completed", "it stopped (a failure, Ctrl-C)", "bad usage or input (nothing written)");
+    for (const auto& group : optionGroups()) {
+        out << "\n" << group.heading << ":\n";
+        for (const auto& o : group.options) {
+            const std::string head = "  " + o.name + (o.metavar.empty() ? "" : " " + o.metavar);
+            out << head << std::string(head.size() < 30 ? 30 - head.size() : 1, ' ') << o.text;
+            if (!o.defaultText.empty()) out << " (default " << o.defaultText << ")";
+            out << "\n";
         }
-        std::string head = "  " + name + (o.metavar.empty() ? "" : " " + o.metavar);
-        out << head;
-        out << std::string(head.size() < 30 ? 30 - head.size() : 1, ' ') << o.text;
-        if (!o.defaultText.empty()) out << " (default " << o.defaultText << ")";
-        out << "\n";
     }
     return out.str();
 }

@@ -1,11 +1,8 @@
 #include "cli/run_report.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 
 #include "platform/numbers.h"
 
@@ -13,22 +10,32 @@ namespace quor::cli {
 
 namespace {
 
-const char* endOf(wave::RunEnd end) {
+End endOf(wave::RunEnd end) {
     switch (end) {
-        case wave::RunEnd::Completed: return "completed";
-        case wave::RunEnd::Cancelled: return "stopped";
-        case wave::RunEnd::Failed: return "failed";
-        default: return "refused";
+        case wave::RunEnd::Completed: return End::Completed;
+        case wave::RunEnd::Cancelled: return End::Stopped;
+        case wave::RunEnd::Failed: return End::Failed;
+        default: return End::Refused;
     }
 }
 
-const char* endOf(rei::ReiRunEnd end) {
+End endOf(rei::ReiRunEnd end) {
     switch (end) {
-        case rei::ReiRunEnd::Completed: return "completed";
-        case rei::ReiRunEnd::Stopped: return "stopped";
-        case rei::ReiRunEnd::Failed: return "failed";
-        default: return "refused";
+        case rei::ReiRunEnd::Completed: return End::Completed;
+        case rei::ReiRunEnd::Stopped: return End::Stopped;
+        case rei::ReiRunEnd::Failed: return End::Failed;
+        default: return End::Refused;
     }
+}
+
+// The report of a run's end, before its counts: a refused run counted nothing.
+RunReport reportOf(std::optional<Model> model, End end, int threads) {
+    RunReport r;
+    r.model = model;
+    r.end = end;
+    r.threads = threads;
+    r.counted = end != End::Refused;
+    return r;
 }
 
 void add(RunReport& r, const std::string& why, std::int64_t count) {
@@ -38,17 +45,13 @@ void add(RunReport& r, const std::string& why, std::int64_t count) {
 }  // namespace
 
 RunReport rweReport(const wave::RunOutcome& out) {
-    RunReport r;
-    r.model = Model::Rwe;
     // A site that could not be stored leaves the run unfinished; a wind
     // file the run could not use refused it before anything was written.
-    r.end = out.windUnusable ? "refused" : out.end == wave::RunEnd::Completed && out.writeErrors > 0 ? "failed"
-                                                                                                  : endOf(out.end);
-    r.threads = out.threads;
-    if (r.end == "refused") {
-        r.counted = false;
-        return r;
-    }
+    const End end = out.windUnusable                                                  ? End::Refused
+                    : out.end == wave::RunEnd::Completed && out.writeErrors > 0 ? End::Failed
+                                                                                  : endOf(out.end);
+    RunReport r = reportOf(Model::Rwe, end, out.threads);
+    if (!r.counted) return r;
     r.sites = out.sites;
     r.stored = out.storedSites;
     r.held = std::max<std::int64_t>(0, std::min<std::int64_t>(out.heldSites, out.storedSites));
@@ -65,14 +68,8 @@ RunReport rweReport(const wave::RunOutcome& out) {
 }
 
 RunReport reiReport(const rei::ReiRunOutcome& out) {
-    RunReport r;
-    r.model = Model::Rei;
-    r.end = endOf(out.end);
-    r.threads = out.threads;
-    if (r.end == "refused") {
-        r.counted = false;
-        return r;
-    }
+    RunReport r = reportOf(Model::Rei, endOf(out.end), out.threads);
+    if (!r.counted) return r;
     r.sites = out.sites;
     r.computed = out.written;
     r.stored = out.written;
@@ -84,36 +81,31 @@ RunReport reiReport(const rei::ReiRunOutcome& out) {
 }
 
 RunReport refusedReport(std::optional<Model> model, const std::string& why) {
-    RunReport r;
-    r.model = model;
-    r.end = "refused";
-    r.counted = false;
+    RunReport r = reportOf(model, End::Refused, 0);
     r.message = why;
     return r;
 }
 
 std::string endLine(const RunReport& r) {
-    const std::string model = !r.model ? "" : r.model == Model::Rwe ? "rwe " : "rei ";
-    std::string line = std::string(kProgramName) + ": " + model + r.end + ": ";
+    const std::string model = !r.model ? "" : r.model == Model::Rwe ? "rwe" : "rei";
+    std::string what;
     if (!r.counted) {
-        line += r.end == "refused" ? "nothing was written" : r.message.empty() ? "its sites were not counted" : r.message;
+        what += r.end == End::Refused ? kNothingWritten : r.message.empty() ? "its sites were not counted" : r.message;
     } else {
-        line += std::to_string(r.computed) + " of " + std::to_string(r.sites) + " sites computed";
+        what += std::to_string(r.computed) + " of " + std::to_string(r.sites) + " sites computed";
         if (r.held != r.stored)
-            line += "; the dataset holds the results of " + std::to_string(r.held) + " of the " +
+            what += "; the dataset holds the results of " + std::to_string(r.held) + " of the " +
                     std::to_string(r.stored) + " sites this run stored";
     }
     if (!r.notComputed.empty()) {
-        line += "; not computed:";
+        what += "; not computed:";
         bool first = true;
         for (const auto& [why, count] : r.notComputed) {
-            line += std::string(first ? " " : ", ") + std::to_string(count) + (why[0] == '-' ? " at " : " ") + why;
+            what += std::string(first ? " " : ", ") + std::to_string(count) + (why[0] == '-' ? " at " : " ") + why;
             first = false;
         }
     }
-    char time[32];
-    std::snprintf(time, sizeof time, "%.1f s", r.seconds);
-    return line + "; " + time;
+    return cli::endLine(model, r.end, what, r.seconds);
 }
 
 std::string jsonOf(const RunReport& r) {
@@ -121,7 +113,6 @@ std::string jsonOf(const RunReport& r) {
     for (const auto& [why, count] : r.notComputed) notComputed.insert(QString::fromStdString(why), qint64(count));
     QJsonObject o;
     if (r.model) o.insert("model", r.model == Model::Rwe ? "rwe" : "rei");
-    o.insert("end", QString::fromStdString(r.end));
     // A run that counted nothing says no count.
     if (r.counted) {
         o.insert("sites", qint64(r.sites));
@@ -131,10 +122,9 @@ std::string jsonOf(const RunReport& r) {
         o.insert("notComputed", notComputed);
     }
     if (!r.message.empty()) o.insert("message", QString::fromStdString(r.message));
-    o.insert("seconds", std::round(r.seconds * 1000) / 1000);
     o.insert("threads", r.threads);
     o.insert("dataset", QString::fromStdString(r.dataset));
-    return QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString();
+    return endObject(o, r.end, r.seconds);
 }
 
 }  // namespace quor::cli

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/run_end.h"
 #include "cli/run_options.h"
 #include "rei/rei_run.h"
 #include "wave/wave_main.h"
@@ -18,7 +19,7 @@ namespace quor::cli {
 
 struct RunReport {
     std::optional<Model> model = Model::Rwe;  // none when the command was not understood
-    std::string end;          // "completed", "stopped", "failed", "refused"
+    End end = End::Completed;
     bool counted = true;      // false when the run counted nothing (refused, or stopped before it began)
     std::int64_t sites = 0;   // the run's sites (the part's, with --part)
     std::int64_t computed = 0;

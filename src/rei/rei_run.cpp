@@ -249,6 +249,224 @@ void checkReferences(const pg::FeatureClass& fc, gis::RayContext& rays, const pg
         throw Refusal{*problem};
 }
 
+// One run over the sites, as the list of its steps. What the run holds
+// for its length (the locks, the hold on the dataset, the clean-up) goes
+// in the reverse order it was taken, however it ends.
+class ReiRun {
+public:
+    ReiRun(ReiRunContext& ctx, std::shared_ptr<pg::FeatureClass> fc)
+        : ctx_(ctx), fc_(std::move(fc)), messages_(ctx.messages),
+          rays_{ctx.state, ctx.fm_property, ctx.mainform, ctx.winddata, ctx.map, messages_, ctx.progress} {
+        rays_.mapSeen = ctx.mapSeen;
+    }
+
+    ReiRunOutcome run() {
+        // The dialog that started the run and every other window close first.
+        if (ctx_.shell) ctx_.shell->unloadAllForms();
+        rays_.drawSiteSquare = ctx_.drawSiteSquare;
+        if (!admitted()) return out_;
+        hold_.emplace(ctx_.state.run_lock, ctx_.shell);
+        cleanUp_.emplace(ctx_);
+        hold_->writeInto(fc_);
+        try {
+            steps();
+        } catch (const Refusal& r) {
+            messages_.message(r.text, r.text == kNoShoreline ? platform::MessageIcon::Critical
+                                                             : platform::MessageIcon::Exclamation);
+            out_.end = ReiRunEnd::Refused;
+        } catch (const std::exception& e) {
+            failed(e);
+        }
+        return out_;
+    }
+
+private:
+    // The run from its checks to its end; run() tells what breaks it off.
+    void steps() {
+        const std::shared_ptr<pg::Raster> raster = started();
+        if (!raster || !fieldsAdded()) return;
+        beginSites(raster);
+        computeSites();
+        if (sitesKept()) completed();
+    }
+
+    // Taken here, however the run was started.
+    bool admitted() {
+        if (!fc_) return true;
+        locks_.emplace(&ctx_.state.run_lock, ctx_.mainform.projfile, ctx_.mainform.projname, *fc_);
+        if (!locks_->admit(ctx_.messages, &ctx_.state.unguarded_run_told)) return true;
+        out_.end = ReiRunEnd::Refused;
+        return false;
+    }
+
+    // Everything that would make the results wrong, refused before the
+    // dataset is touched; the run's bathymetry, or nothing when the wind
+    // cannot be read, told.
+    std::shared_ptr<pg::Raster> started() {
+        if (!fc_) throw Refusal{"No point dataset was given to run the model on."};
+        ctx_.mainform.unitfactor = reiUnitFactor(ctx_.bathyunits.empty() ? ctx_.mainform.bathyunits : ctx_.bathyunits);
+        ctx_.mainform.pointfeatclass = fc_->name();
+        fast_ = ctx_.fm_property.indexcheck == 1;
+        checkInputs(ctx_, rays_, *fc_, fast_);
+        // An earlier run's raster goes first, with the blocks it decoded.
+        ctx_.state.bathy_raster.reset();
+        auto raster = openRunRaster(ctx_.mainform);
+        checkReferences(*fc_, rays_, *raster, fast_);
+        // The wind climate is read afresh, so the powers follow the current categories.
+        if (!ctx_.reloadWind) throw Refusal{"The wind data of the project cannot be read for this run."};
+        if (ctx_.reloadWind(messages_)) return raster;
+        out_.end = ReiRunEnd::Refused;
+        return nullptr;
+    }
+
+    // The result fields, added or emptied; false when the user keeps the
+    // values there.
+    bool fieldsAdded() {
+        const bool rayLengths = ctx_.mainform.fetchlength == 1;
+        resultFields_ = reiFieldNames(fast_, rayLengths);
+        const FieldsResult fields =
+            fast_ ? addREIfields_dir(*fc_, rayLengths, messages_) : addREIfields(*fc_, rayLengths, messages_);
+        if (fields != FieldsResult::Declined) return true;
+        out_.end = ReiRunEnd::Declined;
+        return false;
+    }
+
+    void beginSites(const std::shared_ptr<pg::Raster>& raster) {
+        background_ = ctx_.fm_property.refreshmap != 0;
+        ctx_.state.bathy_raster = raster;
+        out_.sites = fc_->featureCount();
+        if (!background_) {
+            ctx_.progress.show();
+            // The bar counts the sites stored, as the title does.
+            ctx_.progress.setMaximum(1, static_cast<int>(out_.sites));
+            ctx_.progress.setValue(1, 0);
+        } else {
+            hold_->toBackground();
+        }
+        // Nothing of a run that broke off may reach the first site.
+        resetRayArrays(ctx_.state);
+        // A window that shows the sites as they come reads them from the
+        // file: each is committed on its own there.
+        hold_->storeSitesQuickly(background_ || !ctx_.map.viewed());
+        sitesBegun_ = true;
+    }
+
+    void computeSites() {
+        auto cursor = fc_->search();
+        // With workers, each spells its sites' rows, so that their
+        // commit only puts the bytes in place.
+        std::vector<pg::RowsAhead::Speller> spellers;
+        gis::SiteRun<SiteValues> sites(rays_, gis::SiteArrays::Kept,
+                                       [&spellers, fields = fc_->fields(), fast = fast_](
+                                           gis::SiteWorker& w, int i, const gis::SiteItem& item, SiteValues& v) {
+                                           v.fields.emplace(fields);
+                                           v.end = computeSite(w, *v.fields, item, fast);
+                                           if (v.end == SiteEnd::Written && !spellers.empty())
+                                               v.row = v.fields->spell(spellers[static_cast<std::size_t>(i)]);
+                                       });
+        if (sites.threads() > 1)
+            for (int k = 0; k < sites.threads(); ++k) spellers.emplace_back(fc_->rowsAhead());
+        out_.threads = sites.threads();
+        sites.run(cursor, [this](gis::SiteItem& item, gis::ComputedSite<SiteValues>& c) { return commit(item, c); });
+    }
+
+    // A computed site's values into the dataset, in the sites' order;
+    // false when a stop was requested.
+    bool commit(gis::SiteItem& item, gis::ComputedSite<SiteValues>& c) {
+        if (ctx_.stopRequested && ctx_.stopRequested()) {
+            stopped_ = true;
+            return false;
+        }
+        // Numbered as committed: a row passed over takes no number.
+        showSite(ctx_, *hold_, committed_ + 1, out_.sites, background_);
+        c.play(ctx_.state);
+        const SiteEnd end = c.result.end;
+        try {
+            if (end == SiteEnd::Written)
+                c.result.fields->storeInto(*fc_, item.feature, c.result.row ? &*c.result.row : nullptr);
+            else
+                clearSiteResults(*fc_, item.feature, resultFields_);
+        } catch (const pg::PartlyStoredError& e) {
+            throw pg::PartlyStoredError(std::string(e.what()) + "\n" + project::partlyStoredText({committed_ + 1}));
+        } catch (const std::exception&) {
+            if (!gis::deletedSinceRead(*fc_, item.feature)) throw;
+            return true;
+        }
+        count(out_, end);
+        ++committed_;
+        if (!background_) ctx_.progress.setValue(1, static_cast<int>(committed_));
+        hold_->siteCommitted(out_.written);
+        showProgress(ctx_);
+        return true;
+    }
+
+    // Whether the dataset holds what the run stored and the run went to
+    // its last site; when not, the run's end is told.
+    bool sitesKept() {
+        out_.held = hold_->held(out_.written);
+        if (!hold_->sitesStored()) {
+            ctx_.progress.hide();
+            messages_.message(std::string(kCouldNotRun) + "\n" + hold_->storedText(out_.written, out_.sites),
+                              platform::MessageIcon::Critical);
+            out_.end = ReiRunEnd::Failed;
+            return false;
+        }
+        if (stopped_) {
+            ctx_.progress.hide();
+            messages_.message(std::string(kRunStopped) + " " + hold_->storedText(out_.written, out_.sites),
+                              platform::MessageIcon::Exclamation);
+            out_.end = ReiRunEnd::Stopped;
+            return false;
+        }
+        return true;
+    }
+
+    // The sites that could not be processed, or whose values were no numbers.
+    void completed() {
+        hold_->toForeground();
+        if (background_) ctx_.messages.message(kProcessingDone, platform::MessageIcon::Information);
+        const std::int64_t missed = out_.failed + out_.skipped;
+        if (missed > 0)
+            ctx_.messages.message(std::to_string(missed) + " of " + std::to_string(out_.sites) +
+                                      " sites could not be processed",
+                                  platform::MessageIcon::Exclamation);
+        if (out_.notFinite > 0)
+            ctx_.messages.message(std::to_string(out_.notFinite) + " of " + std::to_string(out_.sites) +
+                                      " sites gave a value that is not a finite number; their REI fields were left "
+                                      "empty.",
+                                  platform::MessageIcon::Exclamation);
+        out_.end = ReiRunEnd::Completed;
+    }
+
+    void failed(const std::exception& e) {
+        ctx_.progress.hide();
+        // A replaced table's reason comes with the count.
+        std::string text = std::string(kCouldNotRun);
+        if (!sitesBegun_ || !dynamic_cast<const pg::TableReplacedError*>(&e)) text += "\n" + std::string(e.what());
+        if (sitesBegun_) {
+            text += "\n" + hold_->storedText(out_.written, out_.sites);
+            out_.held = hold_->held(out_.written);
+        }
+        messages_.message(text, platform::MessageIcon::Critical);
+        out_.end = ReiRunEnd::Failed;
+    }
+
+    ReiRunContext& ctx_;
+    const std::shared_ptr<pg::FeatureClass> fc_;
+    ReiRunOutcome out_;
+    RunMessages messages_;
+    gis::RayContext rays_;
+    std::optional<project::RunLocks> locks_;
+    std::optional<project::RunHold> hold_;
+    std::optional<RunCleanUp> cleanUp_;
+    bool fast_ = false;
+    bool background_ = false;
+    std::vector<std::string> resultFields_;
+    bool sitesBegun_ = false;
+    bool stopped_ = false;
+    std::int64_t committed_ = 0;
+};
+
 }  // namespace
 
 float reiUnitFactor(const std::string& bathyunits) {
@@ -259,162 +477,7 @@ float reiUnitFactor(const std::string& bathyunits) {
 }
 
 ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClass>& fc, std::int16_t) {
-    ReiRunOutcome out;
-    RunMessages messages(ctx.messages);
-    gis::RayContext rays{ctx.state, ctx.fm_property, ctx.mainform, ctx.winddata, ctx.map, messages, ctx.progress};
-    rays.mapSeen = ctx.mapSeen;
-    // The dialog that started the run and every other window close first.
-    if (ctx.shell) ctx.shell->unloadAllForms();
-    rays.drawSiteSquare = ctx.drawSiteSquare;
-    // Taken here, however the run was started.
-    std::optional<project::RunLocks> locks;
-    if (fc) {
-        locks.emplace(&ctx.state.run_lock, ctx.mainform.projfile, ctx.mainform.projname, *fc);
-        if (locks->admit(ctx.messages, &ctx.state.unguarded_run_told)) {
-            out.end = ReiRunEnd::Refused;
-            return out;
-        }
-    }
-    project::RunHold hold(ctx.state.run_lock, ctx.shell);
-    RunCleanUp cleanUp(ctx);
-    hold.writeInto(fc);
-    bool sitesBegun = false;
-    try {
-        if (!fc) throw Refusal{"No point dataset was given to run the model on."};
-        ctx.mainform.unitfactor =
-            reiUnitFactor(ctx.bathyunits.empty() ? ctx.mainform.bathyunits : ctx.bathyunits);
-        ctx.mainform.pointfeatclass = fc->name();
-        const bool fast = ctx.fm_property.indexcheck == 1;
-        checkInputs(ctx, rays, *fc, fast);
-        // An earlier run's raster goes first, with the blocks it decoded.
-        ctx.state.bathy_raster.reset();
-        auto raster = openRunRaster(ctx.mainform);
-        checkReferences(*fc, rays, *raster, fast);
-        // The wind climate is read afresh, so the powers follow the current categories.
-        if (!ctx.reloadWind) throw Refusal{"The wind data of the project cannot be read for this run."};
-        if (!ctx.reloadWind(messages)) {
-            out.end = ReiRunEnd::Refused;
-            return out;
-        }
-
-        const bool rayLengths = ctx.mainform.fetchlength == 1;
-        const std::vector<std::string> resultFields = reiFieldNames(fast, rayLengths);
-        const FieldsResult fields = fast ? addREIfields_dir(*fc, rayLengths, messages)
-                                         : addREIfields(*fc, rayLengths, messages);
-        if (fields == FieldsResult::Declined) {
-            out.end = ReiRunEnd::Declined;
-            return out;
-        }
-        const bool background = ctx.fm_property.refreshmap != 0;
-        ctx.state.bathy_raster = raster;
-        out.sites = fc->featureCount();
-        if (!background) {
-            ctx.progress.show();
-            // The bar counts the sites stored, as the title does.
-            ctx.progress.setMaximum(1, static_cast<int>(out.sites));
-            ctx.progress.setValue(1, 0);
-        } else {
-            hold.toBackground();
-        }
-        // Nothing of a run that broke off may reach the first site.
-        resetRayArrays(ctx.state);
-
-        // A window that shows the sites as they come reads them from the
-        // file: each is committed on its own there.
-        hold.storeSitesQuickly(background || !ctx.map.viewed());
-        sitesBegun = true;
-        bool stopped = false;
-        {
-            auto cursor = fc->search();
-            std::int64_t committed = 0;
-            // With workers, each spells its sites' rows, so that their
-            // commit only puts the bytes in place.
-            std::vector<pg::RowsAhead::Speller> spellers;
-            gis::SiteRun<SiteValues> sites(rays, gis::SiteArrays::Kept,
-                                           [&spellers, fields = fc->fields(), fast](gis::SiteWorker& w, int i,
-                                                                                    const gis::SiteItem& item,
-                                                                                    SiteValues& v) {
-                                               v.fields.emplace(fields);
-                                               v.end = computeSite(w, *v.fields, item, fast);
-                                               if (v.end == SiteEnd::Written && !spellers.empty())
-                                                   v.row = v.fields->spell(spellers[static_cast<std::size_t>(i)]);
-                                           });
-            if (sites.threads() > 1)
-                for (int k = 0; k < sites.threads(); ++k) spellers.emplace_back(fc->rowsAhead());
-            out.threads = sites.threads();
-            sites.run(cursor, [&](gis::SiteItem& item, gis::ComputedSite<SiteValues>& c) {
-                if (ctx.stopRequested && ctx.stopRequested()) {
-                    stopped = true;
-                    return false;
-                }
-                // Numbered as committed: a row passed over takes no number.
-                showSite(ctx, hold, committed + 1, out.sites, background);
-                c.play(ctx.state);
-                const SiteEnd end = c.result.end;
-                try {
-                    if (end == SiteEnd::Written)
-                        c.result.fields->storeInto(*fc, item.feature, c.result.row ? &*c.result.row : nullptr);
-                    else
-                        clearSiteResults(*fc, item.feature, resultFields);
-                } catch (const pg::PartlyStoredError& e) {
-                    throw pg::PartlyStoredError(std::string(e.what()) + "\n" + project::partlyStoredText({committed + 1}));
-                } catch (const std::exception&) {
-                    if (!gis::deletedSinceRead(*fc, item.feature)) throw;
-                    return true;
-                }
-                count(out, end);
-                ++committed;
-                if (!background) ctx.progress.setValue(1, static_cast<int>(committed));
-                hold.siteCommitted(out.written);
-                showProgress(ctx);
-                return true;
-            });
-        }
-        out.held = hold.held(out.written);
-        if (!hold.sitesStored()) {
-            ctx.progress.hide();
-            messages.message(std::string(kCouldNotRun) + "\n" + hold.storedText(out.written, out.sites),
-                             platform::MessageIcon::Critical);
-            out.end = ReiRunEnd::Failed;
-            return out;
-        }
-        if (stopped) {
-            ctx.progress.hide();
-            messages.message(std::string(kRunStopped) + " " + hold.storedText(out.written, out.sites),
-                             platform::MessageIcon::Exclamation);
-            out.end = ReiRunEnd::Stopped;
-            return out;
-        }
-        hold.toForeground();
-        if (background) ctx.messages.message(kProcessingDone, platform::MessageIcon::Information);
-        const std::int64_t missed = out.failed + out.skipped;
-        if (missed > 0)
-            ctx.messages.message(std::to_string(missed) + " of " + std::to_string(out.sites) +
-                                     " sites could not be processed",
-                                 platform::MessageIcon::Exclamation);
-        if (out.notFinite > 0)
-            ctx.messages.message(std::to_string(out.notFinite) + " of " + std::to_string(out.sites) +
-                                     " sites gave a value that is not a finite number; their REI fields were left "
-                                     "empty.",
-                                 platform::MessageIcon::Exclamation);
-        out.end = ReiRunEnd::Completed;
-    } catch (const Refusal& r) {
-        messages.message(r.text, r.text == kNoShoreline ? platform::MessageIcon::Critical
-                                                        : platform::MessageIcon::Exclamation);
-        out.end = ReiRunEnd::Refused;
-    } catch (const std::exception& e) {
-        ctx.progress.hide();
-        // A replaced table's reason comes with the count.
-        std::string text = std::string(kCouldNotRun);
-        if (!sitesBegun || !dynamic_cast<const pg::TableReplacedError*>(&e)) text += "\n" + std::string(e.what());
-        if (sitesBegun) {
-            text += "\n" + hold.storedText(out.written, out.sites);
-            out.held = hold.held(out.written);
-        }
-        messages.message(text, platform::MessageIcon::Critical);
-        out.end = ReiRunEnd::Failed;
-    }
-    return out;
+    return ReiRun(ctx, fc).run();
 }
 
 }  // namespace quor::rei

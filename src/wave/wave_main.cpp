@@ -623,6 +623,230 @@ private:
     gis::RayContext& rc_;
 };
 
+// One run over the sites, as the list of its steps. What the run holds
+// for its length (the locks, the hold on the dataset, the clean-up, the
+// sites' cursor) goes in the reverse order it was taken, however it ends.
+class RweRun {
+public:
+    RweRun(WaveRunContext& ctx, std::function<bool()> confirmedCancel, std::shared_ptr<pg::FeatureClass> points,
+           int16_t nrays, float tidedepth, int16_t batchCounter)
+        : ctx_(ctx), rc_(ctx.rays), s_(rc_.state), msgs_(rc_.messages), progress_(rc_.progress),
+          confirmedCancel_(std::move(confirmedCancel)), points_(std::move(points)), nrays_(nrays),
+          tidedepth_(tidedepth), batchCounter_(batchCounter), background_(rc_.fm_property.refreshmap1 == 1),
+          batch_(s_.batch_mode == 1), debug_(msgs_) {}
+
+    RunOutcome run() {
+        if (!admitted()) return out_;
+        hold_.emplace(s_.run_lock, ctx_.shell);
+        cleanUp_.emplace(rc_);
+        if (!started()) return out_;
+        output_.emplace(ctx_, *points_, out_, n_, batchCounter_, debugFolder_);
+        beginSites();
+        if (!computeSites()) return out_;
+        tellEnd();
+        return out_;
+    }
+
+private:
+    // Taken here, however the run was started; a batch's single runs find
+    // them held by their batch.
+    bool admitted() {
+        if (!points_) return true;
+        locks_.emplace(&s_.run_lock, rc_.mainform.projfile, rc_.mainform.projname, *points_);
+        if (!locks_->admit(msgs_, &s_.unguarded_run_told)) return true;
+        out_.end = RunEnd::Refused;
+        return false;
+    }
+
+    // Everything that may keep the run from its first site: its inputs,
+    // its wind, its result fields.
+    bool started() {
+        if (s_.Eps > 1) s_.Eps = 1 / s_.Eps;
+        if (!batch_) tidedepth_ = -s_.water_level;
+        if (!points_) {
+            msgs_.message(kCouldNotRun, platform::MessageIcon::Critical);
+            return false;
+        }
+        hold_->writeInto(points_);
+        rc_.mainform.pointfeatclass = points_->name();
+        if (auto problem = wave_main_cls(ctx_).startProblem(*points_)) {
+            msgs_.message(*problem, platform::MessageIcon::Critical);
+            out_.end = RunEnd::Refused;
+            return false;
+        }
+        n_ = rayCountOf(nrays_);
+        debugFolder_ = debugOutputFolder(s_.app_folder);
+        // The wind file is read before the dataset is touched: a run that
+        // cannot start leaves the dataset as it was.
+        wave_wind_cls(s_, rc_.mainform, rc_.winddata, msgs_, debug_).wavewind(static_cast<int16_t>(n_));
+        if (s_.err_wind == 1) {
+            msgs_.message(kCouldNotRun, platform::MessageIcon::Critical);
+            out_.windUnusable = true;
+            return false;
+        }
+        // The sites' ids stay as they are when fields are added.
+        cursor_.emplace(points_->search());
+        count_ = static_cast<std::int64_t>(cursor_->remaining());
+        if (add_rwe_fields(s_, rc_.mainform, *points_, msgs_)) {
+            out_.end = RunEnd::Declined;
+            return false;
+        }
+        if (background_) {
+            hold_->toBackground();
+        } else {
+            progress_.show();
+            // The bar counts the sites stored, as the title does.
+            progress_.setMaximum(1, static_cast<int>(count_));
+            progress_.setValue(1, 0);
+        }
+        return true;
+    }
+
+    void beginSites() {
+        // A window that shows the sites as they come reads them from the
+        // file: each is committed on its own there.
+        hold_->storeSitesQuickly(background_ || !rc_.map.viewed());
+        s_.avg_wvht = 0;
+        s_.avg_wvpd = 0;
+        out_.end = RunEnd::Completed;
+        out_.sites = static_cast<int>(count_);
+    }
+
+    // Every site computed and committed; false when the run failed, told.
+    bool computeSites() {
+        try {
+            SiteWork work;
+            runSites(work);
+            return sitesStored();
+        } catch (const std::exception& e) {
+            output_->writeMetadata();
+            // A batch tells the failure in its own log and message.
+            if (batch_) throw;
+            brokenOff(e);
+            return false;
+        }
+    }
+
+    // The sites' computation: each worker's steps and speller, and the
+    // run that drives them, there until the run's end has been told.
+    struct SiteWork {
+        // Each worker's steps, made on its own thread once its raster is open.
+        std::vector<std::optional<SiteSteps>> steps;
+        // With workers, each also makes its sites' values and spells their
+        // rows, so that their commit only puts them in place.
+        std::vector<pg::RowsAhead::Speller> spellers;
+        std::shared_ptr<const pg::Fields> classFields;
+        std::optional<gis::SiteRun<Site>> sites;
+    };
+
+    void runSites(SiteWork& work) {
+        model::RunShell& shell = hold_->shell();
+        work.classFields = points_->fields();
+        auto& sites = work.sites.emplace(
+            rc_, gis::SiteArrays::Erased, [&](gis::SiteWorker& w, int i, const gis::SiteItem& item, Site& site) {
+                site.number = static_cast<int>(item.number);
+                auto& mine = work.steps[static_cast<std::size_t>(i)];
+                if (!mine) mine.emplace(w, shell, n_, tidedepth_, debug_);
+                mine->compute(item.point, site);
+                if (batch_ || work.steps.size() < 2) return;
+                const model::ModelState& ws = w.rays().state;
+                site.stored = rweStoredValues(ws, siteResult(ws, site));
+                if (!work.spellers.empty())
+                    site.row = spellRweRow(work.spellers[static_cast<std::size_t>(i)], work.classFields, *site.stored);
+            });
+        work.steps.resize(static_cast<std::size_t>(sites.threads()));
+        if (!batch_ && sites.threads() > 1 && points_->rowsAhead())
+            for (int k = 0; k < sites.threads(); ++k) work.spellers.emplace_back(points_->rowsAhead());
+        out_.threads = sites.threads();
+        sites.run(*cursor_, [this](gis::SiteItem& item, gis::ComputedSite<Site>& c) { return commit(item, c); });
+    }
+
+    // Once the sites are done: the metadata file, and whether the dataset
+    // holds what the run stored; false when it does not, told.
+    bool sitesStored() {
+        output_->writeMetadata();
+        out_.heldSites = hold_->held(out_.storedSites);
+        if (hold_->sitesStored()) return true;
+        if (batch_) throw pg::GisError(hold_->storedText(out_.storedSites, out_.sites));
+        out_.end = RunEnd::Failed;
+        msgs_.message(hold_->storedText(out_.storedSites, out_.sites), platform::MessageIcon::Critical);
+        return false;
+    }
+
+    // A computed site's results into the dataset, in the sites' order;
+    // false when the user confirmed Cancel.
+    bool commit(gis::SiteItem& item, gis::ComputedSite<Site>& c) {
+        if (confirmedCancel_()) {
+            out_.end = RunEnd::Cancelled;
+            return false;
+        }
+        // Numbered as committed: a row passed over takes no number.
+        Site& site = c.result;
+        site.number = out_.sitesDone + 1;
+        const std::string of = std::to_string(site.number) + " of " + std::to_string(count_);
+        hold_->setTitle("Quor running.." + of);
+        hold_->shell().atSite(site.number, count_);
+        if (!background_) progress_.setLabel(1, "Processing Point " + of);
+        c.play(s_);
+        out_.raySeconds += site.raySeconds;
+        out_.waveSeconds += site.waveSeconds;
+        if (output_->results(item.feature, site)) ++out_.sitesDone;
+        if (!background_) progress_.setValue(1, out_.sitesDone);
+        hold_->siteCommitted(out_.storedSites);
+        return true;
+    }
+
+    // The failure that broke the run off, with the site it broke off at.
+    void brokenOff(const std::exception& e) {
+        out_.end = RunEnd::Failed;
+        // The site being read or computed when the run broke off.
+        const int at = std::min(out_.sitesDone + 1, out_.sites);
+        // A replaced table's reason comes with the count.
+        const std::string why = dynamic_cast<const pg::TableReplacedError*>(&e) ? "" : std::string(e.what()) + "\n";
+        out_.heldSites = hold_->held(out_.storedSites);
+        msgs_.message(why + "The run stopped at site " + std::to_string(at) + " of " + std::to_string(count_) + ". " +
+                          hold_->storedText(out_.storedSites, out_.sites),
+                      platform::MessageIcon::Critical);
+    }
+
+    void tellEnd() {
+        // Sites that went missing while the run read them leave it unfinished.
+        if (out_.end == RunEnd::Completed && out_.sitesDone < out_.sites) out_.end = RunEnd::Failed;
+        hold_->toForeground();
+        if (!batch_)
+            for (const auto& text : runEndReport(out_, points_->name()))
+                msgs_.message(text, platform::MessageIcon::Critical);
+        if (out_.metadataFailed)
+            msgs_.message(metadataFailureText(output_->metadataPath(), *out_.metadataFailed),
+                          platform::MessageIcon::Exclamation);
+        if (!batch_ && background_ && out_.end != RunEnd::Failed && out_.writeErrors == 0 && out_.notFinite == 0)
+            msgs_.message(kProcessingDone, platform::MessageIcon::Information);
+    }
+
+    WaveRunContext& ctx_;
+    gis::RayContext& rc_;
+    model::ModelState& s_;
+    platform::Messages& msgs_;
+    platform::Progress& progress_;
+    const std::function<bool()> confirmedCancel_;
+    const std::shared_ptr<pg::FeatureClass> points_;
+    const int16_t nrays_;
+    float tidedepth_;
+    const int16_t batchCounter_;
+    const bool background_;
+    const bool batch_;
+    RunOutcome out_;
+    std::optional<project::RunLocks> locks_;
+    std::optional<project::RunHold> hold_;
+    std::optional<RunCleanUp> cleanUp_;
+    int n_ = 0;  // rays per site
+    DebugFileReporter debug_;
+    std::string debugFolder_;
+    std::optional<pg::FeatureCursor> cursor_;
+    std::int64_t count_ = 0;
+    std::optional<SiteOutput> output_;
+};
+
 }  // namespace
 
 bool wave_main_cls::confirmedCancel() {
@@ -660,156 +884,7 @@ RunOutcome wave_main_cls::WaveMain(const std::shared_ptr<pg::FeatureClass>& pFea
 
 RunOutcome wave_main_cls::run(const std::shared_ptr<pg::FeatureClass>& pFeatClass, int16_t nrays, float tidedepth,
                               int16_t batch_fieldcounter) {
-    auto& rc = ctx_.rays;
-    auto& s = rc.state;
-    auto& msgs = rc.messages;
-    auto& progress = rc.progress;
-    const bool background = rc.fm_property.refreshmap1 == 1;
-    const bool batch = s.batch_mode == 1;
-
-    RunOutcome out;
-    // Taken here, however the run was started; a batch's single runs find
-    // them held by their batch.
-    std::optional<project::RunLocks> locks;
-    if (pFeatClass) {
-        locks.emplace(&s.run_lock, rc.mainform.projfile, rc.mainform.projname, *pFeatClass);
-        if (locks->admit(msgs, &s.unguarded_run_told)) {
-            out.end = RunEnd::Refused;
-            return out;
-        }
-    }
-    project::RunHold hold(s.run_lock, ctx_.shell);
-    model::RunShell& shell = hold.shell();
-    RunCleanUp cleanUp(rc);
-
-    // Start of the run.
-    if (s.Eps > 1) s.Eps = 1 / s.Eps;
-    if (!batch) tidedepth = -s.water_level;
-    if (!pFeatClass) {
-        msgs.message(kCouldNotRun, platform::MessageIcon::Critical);
-        return out;
-    }
-    hold.writeInto(pFeatClass);
-    rc.mainform.pointfeatclass = pFeatClass->name();
-    if (auto problem = startProblem(*pFeatClass)) {
-        msgs.message(*problem, platform::MessageIcon::Critical);
-        out.end = RunEnd::Refused;
-        return out;
-    }
-    const int n = rayCountOf(nrays);
-    DebugFileReporter debug(msgs);
-    const std::string debugFolder = debugOutputFolder(s.app_folder);
-    // The wind file is read before the dataset is touched: a run that
-    // cannot start leaves the dataset as it was.
-    wave_wind_cls(s, rc.mainform, rc.winddata, msgs, debug).wavewind(static_cast<int16_t>(n));
-    if (s.err_wind == 1) {
-        msgs.message(kCouldNotRun, platform::MessageIcon::Critical);
-        out.windUnusable = true;
-        return out;
-    }
-    // The sites' ids stay as they are when fields are added.
-    auto cursor = pFeatClass->search();
-    const std::int64_t count = static_cast<std::int64_t>(cursor.remaining());
-    if (add_rwe_fields(s, rc.mainform, *pFeatClass, msgs)) {
-        out.end = RunEnd::Declined;
-        return out;
-    }
-    if (background) {
-        hold.toBackground();
-    } else {
-        progress.show();
-        // The bar counts the sites stored, as the title does.
-        progress.setMaximum(1, static_cast<int>(count));
-        progress.setValue(1, 0);
-    }
-    SiteOutput output(ctx_, *pFeatClass, out, n, batch_fieldcounter, debugFolder);
-
-    // A window that shows the sites as they come reads them from the
-    // file: each is committed on its own there.
-    hold.storeSitesQuickly(background || !rc.map.viewed());
-    s.avg_wvht = 0;
-    s.avg_wvpd = 0;
-    out.end = RunEnd::Completed;
-    out.sites = static_cast<int>(count);
-    try {
-        // Each worker's steps, made on its own thread once its raster is open.
-        std::vector<std::optional<SiteSteps>> steps;
-        // With workers, each also makes its sites' values and spells their
-        // rows, so that their commit only puts them in place.
-        std::vector<pg::RowsAhead::Speller> spellers;
-        const auto classFields = pFeatClass->fields();
-        gis::SiteRun<Site> sites(rc, gis::SiteArrays::Erased,
-                                 [&](gis::SiteWorker& w, int i, const gis::SiteItem& item, Site& site) {
-                                     site.number = static_cast<int>(item.number);
-                                     auto& mine = steps[static_cast<std::size_t>(i)];
-                                     if (!mine) mine.emplace(w, shell, n, tidedepth, debug);
-                                     mine->compute(item.point, site);
-                                     if (batch || steps.size() < 2) return;
-                                     const model::ModelState& ws = w.rays().state;
-                                     site.stored = rweStoredValues(ws, siteResult(ws, site));
-                                     if (!spellers.empty())
-                                         site.row = spellRweRow(spellers[static_cast<std::size_t>(i)], classFields,
-                                                                *site.stored);
-                                 });
-        steps.resize(static_cast<std::size_t>(sites.threads()));
-        if (!batch && sites.threads() > 1 && pFeatClass->rowsAhead())
-            for (int k = 0; k < sites.threads(); ++k) spellers.emplace_back(pFeatClass->rowsAhead());
-        out.threads = sites.threads();
-        sites.run(cursor, [&](gis::SiteItem& item, gis::ComputedSite<Site>& c) {
-            if (confirmedCancel()) {
-                out.end = RunEnd::Cancelled;
-                return false;
-            }
-            // Numbered as committed: a row passed over takes no number.
-            Site& site = c.result;
-            site.number = out.sitesDone + 1;
-            const std::string of = std::to_string(site.number) + " of " + std::to_string(count);
-            hold.setTitle("Quor running.." + of);
-            shell.atSite(site.number, count);
-            if (!background) progress.setLabel(1, "Processing Point " + of);
-            c.play(s);
-            out.raySeconds += site.raySeconds;
-            out.waveSeconds += site.waveSeconds;
-            if (output.results(item.feature, site)) ++out.sitesDone;
-            if (!background) progress.setValue(1, out.sitesDone);
-            hold.siteCommitted(out.storedSites);
-            return true;
-        });
-        output.writeMetadata();
-        out.heldSites = hold.held(out.storedSites);
-        if (!hold.sitesStored()) {
-            if (batch) throw pg::GisError(hold.storedText(out.storedSites, out.sites));
-            out.end = RunEnd::Failed;
-            msgs.message(hold.storedText(out.storedSites, out.sites), platform::MessageIcon::Critical);
-            return out;
-        }
-    } catch (const std::exception& e) {
-        output.writeMetadata();
-        // A batch tells the failure in its own log and message.
-        if (batch) throw;
-        out.end = RunEnd::Failed;
-        // The site being read or computed when the run broke off.
-        const int at = std::min(out.sitesDone + 1, out.sites);
-        // A replaced table's reason comes with the count.
-        const std::string why = dynamic_cast<const pg::TableReplacedError*>(&e) ? "" : std::string(e.what()) + "\n";
-        out.heldSites = hold.held(out.storedSites);
-        msgs.message(why + "The run stopped at site " + std::to_string(at) + " of " + std::to_string(count) + ". " +
-                         hold.storedText(out.storedSites, out.sites),
-                     platform::MessageIcon::Critical);
-        return out;
-    }
-    // Sites that went missing while the run read them leave it unfinished.
-    if (out.end == RunEnd::Completed && out.sitesDone < out.sites) out.end = RunEnd::Failed;
-
-    hold.toForeground();
-    if (!batch)
-        for (const auto& text : runEndReport(out, pFeatClass->name()))
-            msgs.message(text, platform::MessageIcon::Critical);
-    if (out.metadataFailed)
-        msgs.message(metadataFailureText(output.metadataPath(), *out.metadataFailed), platform::MessageIcon::Exclamation);
-    if (!batch && background && out.end != RunEnd::Failed && out.writeErrors == 0 && out.notFinite == 0)
-        msgs.message(kProcessingDone, platform::MessageIcon::Information);
-    return out;
+    return RweRun(ctx_, [this] { return confirmedCancel(); }, pFeatClass, nrays, tidedepth, batch_fieldcounter).run();
 }
 
 std::string metadataFailureText(const std::string& path, MetadataLeft left) {

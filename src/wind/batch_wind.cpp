@@ -75,6 +75,72 @@ int BatchWindSummary::written() const {
 
 namespace {
 
+// The speeds and directions of the records from i0 up to i1. A missing
+// speed code falls out through the speed range; a missing or impossible
+// direction is dropped here, as in the other analyses, never counted as a
+// north wind.
+void windowValues(const std::vector<WindRecord>& recs, size_t i0, size_t i1, std::vector<double>& speed,
+                  std::vector<double>& direction, int32_t& invalid) {
+    for (size_t i = i0; i < i1; ++i) {
+        if (std::isnan(recs[i].speed) || !model::windDirection(recs[i].direction)) {
+            ++invalid;
+            continue;
+        }
+        speed[i - i0] = recs[i].speed;
+        direction[i - i0] = recs[i].direction;
+    }
+}
+
+// The window of the run's step that begins at `start`, into its wind file.
+BatchWindStep cutWindow(WindFileContext& ctx, const BatchWindRequest& req, const std::vector<WindRecord>& recs,
+                        int64_t start, BatchWindSummary& summary) {
+    model::ModelState& s = ctx.state;
+    const int64_t end = start + 60 * req.windowHours;
+    BatchWindStep st;
+    st.start = hourOf(start);
+    st.end = hourOf(end);
+    s.wind_start = minutesToDays(start);
+    // The cut holds the end one hour on: the requested end hour is included.
+    s.wind_end = minutesToDays(end + 60);
+    s.batch_windname = batchWindName(req.outputFolder, req.station, st.start, st.end);
+
+    // The record's edges: a record wholly after the window or wholly
+    // before it has nothing to cut; one that covers part of it is cut
+    // as far as it goes.
+    if (midnightOf(recs.front().minutes) > end || recs.back().minutes < start) {
+        st.result = BatchWindStep::Result::NoDataForDates;
+        return st;
+    }
+    size_t i0 = 0;
+    while (i0 < recs.size() && recs[i0].minutes < start) ++i0;
+    size_t i1 = i0;
+    while (i1 < recs.size() && recs[i1].minutes < end + 60) ++i1;
+    const long last = static_cast<long>(i1) - static_cast<long>(i0) - 1;
+    if (last <= 0) {
+        st.result = BatchWindStep::Result::TooFewRecords;
+        return st;
+    }
+    std::vector<double> speed(static_cast<size_t>(last) + 1, 0.0), direction(static_cast<size_t>(last) + 1, 0.0);
+    windowValues(recs, i0, i1, speed, direction, summary.invalidRecords);
+    TopSelection top = selectTop(speed, direction, last, req.percent_wind);
+    s.wind_cutspeed = top.cutspeed;
+    if (!top.enough) {
+        st.result = BatchWindStep::Result::TooFewRecords;
+        return st;
+    }
+    const auto total = static_cast<int32_t>(top.speed.size());
+    putSectors(s, sectorSummary(std::move(top.direction), std::move(top.speed)));
+    const std::string failure = windbatch_ok_wv(ctx, total, kRweSectors, s.batch_windname);
+    if (failure.empty()) {
+        st.result = BatchWindStep::Result::Written;
+        st.file = s.batch_windname + kRweExtension;
+    } else {
+        st.result = BatchWindStep::Result::Failed;
+        st.detail = failure;
+    }
+    return st;
+}
+
 BatchWindSummary cutWindows(WindFileContext& ctx, const BatchWindRequest& req) {
     BatchWindSummary summary;
     model::ModelState& s = ctx.state;
@@ -101,80 +167,15 @@ BatchWindSummary cutWindows(WindFileContext& ctx, const BatchWindRequest& req) {
     }
     summary.shortLines = parsed.shortLines;
     summary.badDates = parsed.badDates;
-    const std::vector<WindRecord>& recs = parsed.records;
-    if (recs.empty()) {
+    if (parsed.records.empty()) {
         summary.error = "no line of the file holds a wind record with the batch columns";
         return summary;
     }
 
     const int64_t steps = (*runEnd - *first) / (60 * req.stepHours);
     int64_t start = *first;
-    for (int64_t step = 0; step < steps; ++step, start += 60 * req.stepHours) {
-        const int64_t end = start + 60 * req.windowHours;
-        BatchWindStep st;
-        st.start = hourOf(start);
-        st.end = hourOf(end);
-        s.wind_start = minutesToDays(start);
-        // The cut holds the end one hour on: the requested end hour is included.
-        s.wind_end = minutesToDays(end + 60);
-        s.batch_windname = batchWindName(req.outputFolder, req.station, st.start, st.end);
-
-        // The record's edges: a record wholly after the window or wholly
-        // before it has nothing to cut; one that covers part of it is cut
-        // as far as it goes.
-        const int64_t fileStart = recs.front().minutes - ((recs.front().minutes % 1440) + 1440) % 1440;
-        if (fileStart > end || recs.back().minutes < start) {
-            st.result = BatchWindStep::Result::NoDataForDates;
-            summary.steps.push_back(st);
-            continue;
-        }
-        size_t i0 = 0;
-        while (i0 < recs.size() && recs[i0].minutes < start) ++i0;
-        size_t i1 = i0;
-        while (i1 < recs.size() && recs[i1].minutes < end + 60) ++i1;
-        const long last = static_cast<long>(i1) - static_cast<long>(i0) - 1;
-        if (last <= 0) {
-            st.result = BatchWindStep::Result::TooFewRecords;
-            summary.steps.push_back(st);
-            continue;
-        }
-        std::vector<double> speed(static_cast<size_t>(last) + 1, 0.0), direction(static_cast<size_t>(last) + 1, 0.0);
-        for (size_t i = i0; i < i1; ++i) {
-            // A missing speed code falls out through the speed range; a
-            // missing or impossible direction is dropped here, as in the
-            // other analyses, never counted as a north wind.
-            if (std::isnan(recs[i].speed) || !model::windDirection(recs[i].direction)) {
-                ++summary.invalidRecords;
-                continue;
-            }
-            speed[i - i0] = recs[i].speed;
-            direction[i - i0] = recs[i].direction;
-        }
-        TopSelection top = selectTop(speed, direction, last, req.percent_wind);
-        s.wind_cutspeed = top.cutspeed;
-        if (!top.enough) {
-            st.result = BatchWindStep::Result::TooFewRecords;
-            summary.steps.push_back(st);
-            continue;
-        }
-        const auto total = static_cast<int32_t>(top.speed.size());
-        const SectorSummary sectors = sectorSummary(std::move(top.direction), std::move(top.speed));
-        s.wind_dirspeed.erase();
-        s.wind_dircount.erase();
-        for (int i = 0; i < kRweSectors; ++i) {
-            s.wind_dirspeed(i) = sectors.speed[static_cast<size_t>(i)];
-            s.wind_dircount(i) = sectors.count[static_cast<size_t>(i)];
-        }
-        const std::string failure = windbatch_ok_wv(ctx, total, kRweSectors, s.batch_windname);
-        if (failure.empty()) {
-            st.result = BatchWindStep::Result::Written;
-            st.file = s.batch_windname + kRweExtension;
-        } else {
-            st.result = BatchWindStep::Result::Failed;
-            st.detail = failure;
-        }
-        summary.steps.push_back(st);
-    }
+    for (int64_t step = 0; step < steps; ++step, start += 60 * req.stepHours)
+        summary.steps.push_back(cutWindow(ctx, req, parsed.records, start, summary));
     s.wind_start = minutesToDays(start);
     return summary;
 }

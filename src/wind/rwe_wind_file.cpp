@@ -137,6 +137,15 @@ WindFileWritten save_windfile(WindFileContext& ctx, double total, int sectors) {
     return {temporary, true};
 }
 
+void putSectors(model::ModelState& s, const SectorSummary& sectors) {
+    s.wind_dirspeed.erase();
+    s.wind_dircount.erase();
+    for (int i = 0; i < kRweSectors; ++i) {
+        s.wind_dirspeed(i) = sectors.speed[static_cast<size_t>(i)];
+        s.wind_dircount(i) = sectors.count[static_cast<size_t>(i)];
+    }
+}
+
 std::string windbatch_ok_wv(WindFileContext& ctx, int32_t tot, int norays, const std::string& windname) {
     const model::ModelState& s = ctx.state;
     const std::string path = windname + kRweExtension;

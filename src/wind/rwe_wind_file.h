@@ -13,6 +13,7 @@
 #include "platform/date_text.h"
 #include "platform/feedback.h"
 #include "wind/rei_wind_analysis.h"
+#include "wind/wind_sectors.h"
 
 namespace quor::wind {
 
@@ -55,6 +56,9 @@ struct WindFileWritten {
     std::string path;        // the file written, empty when none could be
     bool temporary = false;  // the temporary layout was written instead
 };
+
+// The sector means and counts into the state the writers take them from.
+void putSectors(model::ModelState& state, const SectorSummary& sectors);
 
 // Asks for a ".Wind_RWE" name and writes the analysis results (total =
 // records that entered the sectors). A name typed without the extension

@@ -70,6 +70,8 @@ double minutesToDays(int64_t minutes) { return static_cast<double>(minutes) / 14
 
 int64_t daysToMinutes(double days) { return std::llround(days * 1440.0); }
 
+int64_t midnightOf(int64_t minutes) { return minutes - ((minutes % 1440) + 1440) % 1440; }
+
 platform::DateTime minutesToDateTime(int64_t minutes) {
     return platform::DateTime::fromSerialDays(minutesToDays(minutes));
 }

@@ -21,6 +21,8 @@ std::optional<int64_t> windMinutes(int year, int month, int day, int hour = 0, i
 double minutesToDays(int64_t minutes);
 int64_t daysToMinutes(double days);
 platform::DateTime minutesToDateTime(int64_t minutes);
+// The midnight that begins the day of `minutes`.
+int64_t midnightOf(int64_t minutes);
 
 // Column positions counted from 0; -1 = no such column (only the minute
 // may be missing).

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <exception>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "model/wind_values.h"
@@ -22,38 +24,17 @@ std::string checkQuery(const WindTextQuery& q) {
     return {};
 }
 
-int64_t midnightOf(int64_t minutes) { return minutes - ((minutes % 1440) + 1440) % 1440; }
+WindTextResult& failed(WindTextResult& r, std::string why) {
+    r.outcome = WindTextOutcome::Error;
+    r.error = std::move(why);
+    return r;
+}
 
-}  // namespace
+bool proceeds(const WindConfirm& confirm, const char* question) { return !confirm || confirm(question); }
 
-WindTextResult analyseWindText(const WindTextQuery& q, const WindConfirm& confirm, const WindStatus& status) {
-    WindTextResult r;
-    auto fail = [&](std::string why) {
-        r.outcome = WindTextOutcome::Error;
-        r.error = std::move(why);
-        return r;
-    };
-    auto stage = [&](const char* text) {
-        if (status) status(text);
-    };
-    auto ask = [&](const char* text) { return !confirm || confirm(text); };
-
-    const auto start = windMinutes(q.start.year, q.start.month, q.start.day, q.start.hour);
-    const auto end = windMinutes(q.end.year, q.end.month, q.end.day, q.end.hour);
-    if (!start || !end) return fail("the start or end of the window is not a date and hour of the calendar");
-    r.startMinutes = *start;
-    r.endMinutes = *end;
-    if (auto bad = checkQuery(q); !bad.empty()) return fail(bad);
-
-    std::string text;
-    try {
-        text = readWholeFile(q.path);
-    } catch (const std::exception& e) {
-        return fail(e.what());
-    }
-
-    // The data block: from two rows below the column names (the row between
-    // holds the units) up to the first empty line or the end of the file.
+// The data block: from two rows below the column names (the row between
+// holds the units) up to the first empty line or the end of the file.
+std::vector<WindRecord> dataBlock(const std::string& text, const WindTextQuery& q, WindTextCounts& counts) {
     std::vector<WindRecord> records;
     records.reserve(text.size() / 40 + 16);
     WindRecordParser parser(q.delimiter, q.columns, q.buoyLayout);
@@ -63,69 +44,107 @@ WindTextResult analyseWindText(const WindTextQuery& q, const WindConfirm& confir
     }
     WindRecord rec;
     while (cursor.next(line) && !line.empty()) {
-        ++r.counts.lines;
+        ++counts.lines;
         switch (parser.parse(line, rec)) {
             case LineVerdict::Record: records.push_back(rec); break;
-            case LineVerdict::Short: ++r.counts.shortLines; break;
-            case LineVerdict::BadDate: ++r.counts.badDates; break;
+            case LineVerdict::Short: ++counts.shortLines; break;
+            case LineVerdict::BadDate: ++counts.badDates; break;
         }
     }
-    r.counts.records = static_cast<int32_t>(records.size());
-    if (records.empty()) return fail("no line of the file holds a wind record with the chosen columns");
+    counts.records = static_cast<int32_t>(records.size());
+    return records;
+}
 
+// Where the record lies against the window: nothing when the analysis
+// goes on. A record that begins or ends inside the window goes on when
+// the user says so.
+std::optional<WindTextOutcome> recordAgainstWindow(const std::vector<WindRecord>& records, int64_t start,
+                                                   int64_t end, const WindConfirm& confirm) {
     const int64_t fileStart = midnightOf(records.front().minutes);
-    if (fileStart > *start && fileStart < *end) {
-        if (!ask(wind_text::kStartQuestion)) {
-            r.outcome = WindTextOutcome::Cancelled;
-            return r;
-        }
-    } else if (fileStart > *end) {
-        r.outcome = WindTextOutcome::NoDataForDates;
-        return r;
+    if (fileStart > start && fileStart < end) {
+        if (!proceeds(confirm, wind_text::kStartQuestion)) return WindTextOutcome::Cancelled;
+    } else if (fileStart > end) {
+        return WindTextOutcome::NoDataForDates;
     }
     const int64_t last = records.back().minutes;
-    if (last < *start) {
-        r.outcome = WindTextOutcome::NoDataForDates;
-        return r;
-    }
-    if (last < *end - 1440 && last > *start && !ask(wind_text::kEndQuestion)) {
-        r.outcome = WindTextOutcome::Cancelled;
-        return r;
-    }
+    if (last < start) return WindTextOutcome::NoDataForDates;
+    if (last < end - 1440 && last > start && !proceeds(confirm, wind_text::kEndQuestion))
+        return WindTextOutcome::Cancelled;
+    return std::nullopt;
+}
 
-    // The window: the hour that starts at the end is included.
-    stage(wind_text::kCleansing);
+// The speeds and directions of the window, whose end hour is included.
+struct WindowValues {
+    long length = 0;  // records in the window
+    std::vector<double> speed, direction;
+};
+
+WindowValues windowValues(const std::vector<WindRecord>& records, int64_t start, int64_t end,
+                          WindTextCounts& counts) {
     const size_t n = records.size();
     size_t i0 = 0;
-    while (i0 < n && records[i0].minutes < *start) ++i0;
+    while (i0 < n && records[i0].minutes < start) ++i0;
     size_t i1 = i0;
-    while (i1 < n && records[i1].minutes < *end + 60) ++i1;
-    const long windowLength = static_cast<long>(i1 - i0);
-    r.counts.windowRecords = static_cast<int32_t>(windowLength);
-    if (windowLength <= 0) {
-        r.outcome = WindTextOutcome::NotAvailable;
-        return r;
-    }
-
+    while (i1 < n && records[i1].minutes < end + 60) ++i1;
+    WindowValues w;
+    w.length = static_cast<long>(i1 - i0);
+    counts.windowRecords = static_cast<int32_t>(w.length);
+    if (w.length <= 0) return w;
     // Rejected records stay in the lists as zeros, and so does one entry
     // past the window: the sort runs over all of them, which fixes the
     // order of equal speeds.
-    std::vector<double> speed(static_cast<size_t>(windowLength) + 1, 0.0);
-    std::vector<double> direction(static_cast<size_t>(windowLength) + 1, 0.0);
+    w.speed.assign(static_cast<size_t>(w.length) + 1, 0.0);
+    w.direction.assign(static_cast<size_t>(w.length) + 1, 0.0);
     for (size_t i = i0; i < i1; ++i) {
-        const WindRecord& w = records[i];
-        const bool valid = !std::isnan(w.speed) && w.speed < 99 && model::windDirection(w.direction).has_value();
+        const WindRecord& r = records[i];
+        const bool valid = !std::isnan(r.speed) && r.speed < 99 && model::windDirection(r.direction).has_value();
         if (!valid) {
-            ++r.counts.invalidRecords;
+            ++counts.invalidRecords;
             continue;
         }
-        speed[i - i0] = w.speed;
-        direction[i - i0] = w.direction;
+        w.speed[i - i0] = r.speed;
+        w.direction[i - i0] = r.direction;
+    }
+    return w;
+}
+
+}  // namespace
+
+WindTextResult analyseWindText(const WindTextQuery& q, const WindConfirm& confirm, const WindStatus& status) {
+    WindTextResult r;
+    auto stage = [&](const char* text) {
+        if (status) status(text);
+    };
+    const auto start = windMinutes(q.start.year, q.start.month, q.start.day, q.start.hour);
+    const auto end = windMinutes(q.end.year, q.end.month, q.end.day, q.end.hour);
+    if (!start || !end) return failed(r, "the start or end of the window is not a date and hour of the calendar");
+    r.startMinutes = *start;
+    r.endMinutes = *end;
+    if (auto bad = checkQuery(q); !bad.empty()) return failed(r, bad);
+
+    std::string text;
+    try {
+        text = readWholeFile(q.path);
+    } catch (const std::exception& e) {
+        return failed(r, e.what());
+    }
+    std::vector<WindRecord> records = dataBlock(text, q, r.counts);
+    if (records.empty()) return failed(r, "no line of the file holds a wind record with the chosen columns");
+    if (const auto outcome = recordAgainstWindow(records, *start, *end, confirm)) {
+        r.outcome = *outcome;
+        return r;
+    }
+
+    stage(wind_text::kCleansing);
+    WindowValues window = windowValues(records, *start, *end, r.counts);
+    if (window.length <= 0) {
+        r.outcome = WindTextOutcome::NotAvailable;
+        return r;
     }
     std::vector<WindRecord>().swap(records);
     std::string().swap(text);
 
-    TopSelection top = selectTop(speed, direction, windowLength, q.percent_wind);
+    TopSelection top = selectTop(window.speed, window.direction, window.length, q.percent_wind);
     stage(wind_text::kAnalyzing);
     r.counts.validSpeeds = top.validCount;
     r.cutspeed = top.cutspeed;
@@ -180,12 +199,7 @@ WindTextResult wind_wv(WindAnalysisContext& ctx, const WindTextQuery& q) {
             break;
         case WindTextOutcome::Done:
             s.wind_cutspeed = r.cutspeed;
-            s.wind_dirspeed.erase();
-            s.wind_dircount.erase();
-            for (int i = 0; i < kRweSectors; ++i) {
-                s.wind_dirspeed(i) = r.sectors.speed[static_cast<size_t>(i)];
-                s.wind_dircount(i) = r.sectors.count[static_cast<size_t>(i)];
-            }
+            putSectors(s, r.sectors);
             save_windfile(ctx, r.counts.topRecords, kRweSectors);
             break;
     }

@@ -44,8 +44,16 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
     setWindowTitle("  Settings");
     setModal(true);
     tabs = new QTabWidget(this);
+    tabs->addTab(generalTab(), "General");
+    tabs->addTab(powerTab(), "Power Function");
+    addButtons();
+    connectControls();
+    // Form_Load
+    fill(Form_Load(ctx_.store, ctx_.holder));
+    Frame3->setVisible(false);
+}
 
-    // General
+QWidget* FmProperty::generalTab() {
     auto* general = new QWidget(tabs);
     auto* g = new QGridLayout(general);
     Text4 = new QLineEdit(general);
@@ -81,9 +89,10 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
     g->addLayout(fastRow, 5, 0, 1, 3);
     Check3 = new QCheckBox("Remove refresh capability and run Quor in background.", general);
     g->addWidget(Check3, 6, 0, 1, 3);
-    tabs->addTab(general, "General");
+    return general;
+}
 
-    // Power Function
+QWidget* FmProperty::powerTab() {
     auto* power = new QWidget(tabs);
     auto* pv = new QVBoxLayout(power);
     pv->addWidget(new QLabel("Do you want  to use recommended powers for IDW functions?", power));
@@ -97,6 +106,14 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
     pv->addWidget(new QLabel(kRecommendedTable, power));
     pv->addWidget(new QLabel("Check Appendix A in help file for more details. ", power));
     Frame3 = new QGroupBox(power);
+    categoryRows();
+    pv->addWidget(Frame3);
+    pv->addStretch();
+    return power;
+}
+
+// The user's own wind-speed categories: each one's bounds and power.
+void FmProperty::categoryRows() {
     auto* t = new QGridLayout(Frame3);
     Combo1 = new QComboBox(Frame3);
     for (int n = 1; n <= 5; ++n) Combo1->addItem(QString::number(n));
@@ -121,10 +138,9 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
     for (QLineEdit* box : Text5) platform::ui::fitNumberBox(*box);
     for (int k = 0; k < 4; ++k) platform::ui::fitNumberBox(*Text2[k]);
     Text1[0]->setVisible(false);
-    pv->addWidget(Frame3);
-    pv->addStretch();
-    tabs->addTab(power, "Power Function");
+}
 
+void FmProperty::addButtons() {
     Check1 = new QCheckBox("Set default settings", this);
     Command1 = new QPushButton("OK", this);
     Command2 = new QPushButton("Cancel", this);
@@ -136,7 +152,9 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
     auto* top = new QVBoxLayout(this);
     top->addWidget(tabs);
     top->addLayout(bottom);
+}
 
+void FmProperty::connectControls() {
     platform::ui::setOkButton(*this, Command1);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, &QDialog::reject);
@@ -154,11 +172,6 @@ FmProperty::FmProperty(FmPropertyContext ctx, QWidget* parent) : QDialog(parent)
             Dir1->setText(d);
         }
     });
-
-    // Form_Load
-    const ReiSettingsForm f = Form_Load(ctx_.store, ctx_.holder);
-    fill(f);
-    Frame3->setVisible(false);
 }
 
 int FmProperty::categoryCount() const {

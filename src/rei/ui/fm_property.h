@@ -73,6 +73,11 @@ public:
     void done(int r) override;
 
 private:
+    QWidget* generalTab();
+    QWidget* powerTab();
+    void categoryRows();
+    void addButtons();
+    void connectControls();
     ReiSettingsForm read() const;
     void fill(const ReiSettingsForm& f);
     void setGeneralEnabled(bool on);

@@ -32,6 +32,17 @@ RweSettingsDialog::RweSettingsDialog(model::ModelState& state, model::MainFormSt
     for (auto*& t : Text4) t = nullptr;
 
     SSTab1 = new QTabWidget(this);
+    SSTab1->addTab(generalTab(), "General");
+    SSTab1->addTab(parametersTab(), "Parameters");
+    addButtons();
+
+    core_.Form_Load();
+    show(core_.form);
+    SSTab1->setCurrentIndex(0);
+    connectControls();
+}
+
+QWidget* RweSettingsDialog::generalTab() {
     auto* general = new QWidget;
     auto* g = new QVBoxLayout(general);
     g->addWidget(new QLabel("Type name for project file"));
@@ -63,8 +74,10 @@ RweSettingsDialog::RweSettingsDialog(model::ModelState& state, model::MainFormSt
     g->addWidget(Check3);
     Check4 = new QCheckBox("Run Quor in debugging mode to generate log and output files");
     g->addWidget(Check4);
-    SSTab1->addTab(general, "General");
+    return general;
+}
 
+QWidget* RweSettingsDialog::parametersTab() {
     auto* params = new QWidget;
     auto* p = new QVBoxLayout(params);
     auto box = [](const char* title) {
@@ -98,8 +111,10 @@ RweSettingsDialog::RweSettingsDialog(model::ModelState& state, model::MainFormSt
     row(kl, 3, "Sea Temperature", Text1[0], "degree C");
     row(kl, 4, "Sea Water Salinity", Text1[1], "g / Kg");
     p->addWidget(breakBox);
-    SSTab1->addTab(params, "Parameters");
+    return params;
+}
 
+void RweSettingsDialog::addButtons() {
     Check1 = new QCheckBox("Set default settings");
     Command1 = new QPushButton("OK");
     Command2 = new QPushButton("Cancel");
@@ -111,11 +126,9 @@ RweSettingsDialog::RweSettingsDialog(model::ModelState& state, model::MainFormSt
     buttons->addWidget(Command1);
     buttons->addWidget(Command2);
     main->addLayout(buttons);
+}
 
-    core_.Form_Load();
-    show(core_.form);
-    SSTab1->setCurrentIndex(0);
-
+void RweSettingsDialog::connectControls() {
     connect(Browse, &QPushButton::clicked, this, [this] {
         const QString dir = QFileDialog::getExistingDirectory(this, "Select directory for project",
                                                               q(platform::typedPath(Dir1->text().toStdString())));

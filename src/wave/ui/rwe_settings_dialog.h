@@ -43,6 +43,10 @@ protected:
 private:
     wv_property core_;
     bool syncing_ = false;
+    QWidget* generalTab();
+    QWidget* parametersTab();
+    void addButtons();
+    void connectControls();
     void show(const RweSettingsForm& f);
     void read();
     void lockDefaults(bool locked);
