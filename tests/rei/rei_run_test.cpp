@@ -28,6 +28,7 @@
 #include <random>
 #include <utility>
 
+#include "model/bathy_units.h"
 #include "model/setting_checks.h"
 #include "platform/gis/gis.h"
 #include "platform/textfile.h"
@@ -316,9 +317,9 @@ TEST(ReiFields, OnlyMissingFieldsAreAddedInOrder) {
     EXPECT_FALSE(reiFieldProblem(*text, true, false));
     EXPECT_TRUE(reiFieldProblem(*text, true, true));
 
-    EXPECT_EQ(reiUnitFactor("Feet"), 3.281f);
-    EXPECT_EQ(reiUnitFactor("CENTIMETER"), 100.0f);
-    EXPECT_EQ(reiUnitFactor("Meters"), 1.0f);
+    EXPECT_EQ(model::unitFactorOf("Feet"), 3.281f);
+    EXPECT_EQ(model::unitFactorOf("CENTIMETER"), 100.0f);
+    EXPECT_EQ(model::unitFactorOf("Meters"), 1.0f);
 }
 
 }  // namespace
