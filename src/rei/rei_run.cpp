@@ -420,6 +420,9 @@ private:
     // The sites that could not be processed, or whose values were no numbers.
     void completed() {
         hold_->toForeground();
+        // Its closing marks the end: what is told after it is not shown
+        // over a Processing window that still says it is working.
+        if (!background_) ctx_.progress.hide();
         if (background_) ctx_.messages.message(kProcessingDone, platform::MessageIcon::Information);
         const std::int64_t missed = out_.failed + out_.skipped;
         if (missed > 0)

@@ -549,7 +549,9 @@ TEST_F(ReiRunTest, SitesOnLandStayEmptyAndTheWindowIsRestoredOnEveryExit) {
     RecordingShell shell;
     auto ctx = context();
     ctx.shell = &shell;
+    p->messages.onMessage = [this](const std::string& text) { EXPECT_FALSE(p->progress.visible) << text; };
     const auto out = runmodel(ctx, fc, 1);
+    p->messages.onMessage = nullptr;
     ASSERT_EQ(out.end, ReiRunEnd::Completed);
     EXPECT_EQ(out.failed, 3);  // two sites on land that no ray leaves, one off the raster
     EXPECT_EQ(out.written, 1);
