@@ -759,7 +759,9 @@ void Workspace::openAgain() {
     DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (writing_ ? GDAL_OF_UPDATE : 0));
     if (!fresh) {
         bumpGeneration();
-        throw GisError("The geodatabase " + path_ + " cannot be opened again.");
+        const std::string what = "The geodatabase " + path_ + " cannot be opened again";
+        if (err.saidDiskFull()) throw DiskFullError(err.message(what + ": " + platform::kDiskFullText + "."));
+        throw GisError(err.message(what + "."));
     }
     geoPackageRows_.reset();
     ds_ = std::move(fresh);
@@ -786,7 +788,7 @@ void Workspace::Transaction::commit() {
     if (!owner_) return;
     detail::ErrorCapture err;
     if (ws_.ds_->CommitTransaction() != OGRERR_NONE) {
-        const bool full = err.message("").find("database or disk is full") != std::string::npos;
+        const bool full = err.saidDiskFull();
         const std::string msg = err.message("The changes cannot be saved to " + ws_.path_ +
                                             (full ? std::string(": ") + platform::kDiskFullText : std::string()) + ".");
         ws_.ds_->RollbackTransaction();
