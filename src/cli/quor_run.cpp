@@ -25,6 +25,7 @@
 #include "cli/sites_dataset.h"
 #include "cli/terminal.h"
 #include "gis/ray_site.h"
+#include "platform/disk_writes.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/map.h"
 #include "platform/gis/workspace.h"
@@ -125,7 +126,7 @@ private:
         // to fall back on all the same, and without a project it is one
         // that never reaches a file.
         if (!app_->form.ptworkspace) app_->form.ptworkspace = pg::Workspace::createMemory("quor-run");
-        const std::string temp = QDir::tempPath().toStdString();
+        const std::string temp = temp_ = QDir::tempPath().toStdString();
         removeLeftFolders(temp, kWorkingCopyPrefix);
         if (o_.has("--output")) {
             target_ = outputTarget(o_, source_, runInputFiles(o_, app_->form, source_));
@@ -225,9 +226,13 @@ private:
         points_ = {};
         map_.clearLayers();
         if (report_.end != End::Completed) {
-            // What the run told of its sites was of its working copy, which goes.
-            if (report_.message.empty()) report_.message = "nothing was written to " + target_->path + ".";
-            terminal_.say(std::string(kProgramName) + ": nothing was written to " + target_->path + ".");
+            // What the run told of its sites was of its working copy, which
+            // goes; the only disk it wrote to was that of $TMPDIR.
+            std::string told = "nothing was written to " + target_->path + ".";
+            if (messages_.lastWarning().find(platform::kDiskFullText) != std::string::npos)
+                told = workingCopyDoesNotFit(temp_) + "\nNothing was written to " + target_->path + ".";
+            if (report_.message.empty()) report_.message = told;
+            terminal_.say(std::string(kProgramName) + ": " + told);
             report_.dataset.clear();
             report_.held = 0;
             return;
@@ -286,6 +291,7 @@ private:
     std::optional<OutputTarget> target_;
     std::optional<RunFolder> staging_;  // beside the output, where it is made
     std::optional<RunFolder> work_;     // the copy of the sites the run computes
+    std::string temp_;                  // $TMPDIR, where that copy is
     project::RunPoints points_;         // closed before the folders go
     RunReport report_;
     std::optional<PartRecord> record_;  // what the output records of itself

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/output_move.h"
+#include "platform/ascii_case.h"
 #include "platform/disk_writes.h"
 #include "platform/file_stamp.h"
 #include "platform/folders.h"
@@ -27,17 +28,11 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace pg = platform::gis;
+using platform::endsWithNoCase;
 
 // The layer a shapefile is read as: its file's name without ".shp".
 std::string layerOf(const SitesSource& sites) {
     return sites.geodatabase() ? sites.layer : fs::path(sites.path).stem().string();
-}
-
-bool endsWithNoCase(const std::string& text, const std::string& end) {
-    if (text.size() < end.size()) return false;
-    for (std::size_t i = 0; i < end.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i]) return false;
-    return true;
 }
 
 // What may stand at one of the output's names: a file (or a link), which
@@ -190,10 +185,13 @@ SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& 
     try {
         return copyOf(sites, range, folder);
     } catch (const pg::DiskFullError&) {
-        const std::string temp = fs::path(folder).parent_path().string();
-        throw BadInput("the working copy of the sites does not fit in $TMPDIR (" + temp + "): " +
-                       platform::kDiskFullText + "; TMPDIR may name a folder with more room.");
+        throw BadInput(workingCopyDoesNotFit(fs::path(folder).parent_path().string()));
     }
+}
+
+std::string workingCopyDoesNotFit(const std::string& temp) {
+    return "the working copy of the sites does not fit in $TMPDIR (" + temp + "): " + platform::kDiskFullText +
+           "; TMPDIR may name a folder with more room.";
 }
 
 OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::vector<std::string> inputs) {

@@ -32,6 +32,9 @@ SiteRange partRange(std::int64_t sites, const std::optional<Part>& part);
 // GDAL's reason; BadInput naming $TMPDIR (the folder's parent) when its
 // disk has no room for the copy.
 SitesSource copySites(const SitesSource& sites, const std::optional<SiteRange>& range, const std::string& folder);
+// What the user is told when the working copy in `temp` ($TMPDIR) runs out
+// of room, at the copy or later, as the run writes its results into it.
+std::string workingCopyDoesNotFit(const std::string& temp);
 
 // Where --output writes, checked before the run starts: a format known by
 // its extension, a folder that exists, no file of the output's set that

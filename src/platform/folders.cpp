@@ -13,6 +13,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ascii_case.h"
+
 namespace quor::platform {
 
 DocumentsFolder queryDocumentsFolder() {
@@ -96,9 +98,7 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 }
 
 std::string lowerExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
+    return lowerAscii(std::filesystem::path(path).extension().string());
 }
 
 }  // namespace quor::platform

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "gis/shorebathy.h"
+#include "platform/ascii_case.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
 #include "project/chosen_paths.h"
@@ -20,10 +21,6 @@ using platform::MessageIcon;
 
 namespace {
 
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 // The point or display shapefile the user picked, opened.
 struct ChosenShapefile {
@@ -84,7 +81,7 @@ void keepPlacesAndColours(const std::vector<std::shared_ptr<pg::Layer>>& before,
 }  // namespace
 
 std::string shapefileLayerName(const std::string& datasetName) {
-    return upper(datasetName.substr(0, 9)) == "POINTDATA" ? "shp" + datasetName : datasetName;
+    return platform::upperAscii(datasetName.substr(0, 9)) == "POINTDATA" ? "shp" + datasetName : datasetName;
 }
 
 void showListedShapefiles(const model::MainFormState& form, pg::Map& map) {
@@ -157,7 +154,7 @@ void ProjectCommands::Addwind_Click() {
     auto& f = ctx_.form;
     try {
         if (window_.treeNodeCount() >= 4 && window_.treeNodeImage(4) == kImageWind &&
-            upper(st.wind_name) != "TEMPORARY_WIND") {
+            platform::upperAscii(st.wind_name) != "TEMPORARY_WIND") {
             if (!ctx_.messages.question("Project already has a wind data, do you want to replace it?")) return;
         }
         // What a failed load must give back, so that a later save still

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "gis/geodatabase.h"
+#include "platform/ascii_case.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/map.h"
 #include "platform/gis/projection.h"
@@ -22,9 +23,8 @@ namespace {
 std::string upperTrimmed(const std::string& s) {
     const auto b = s.find_first_not_of(" \t");
     if (b == std::string::npos) return {};
-    std::string t = s.substr(b, s.find_last_not_of(" \t") - b + 1);
-    std::transform(t.begin(), t.end(), t.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return t;
+    const std::string t = s.substr(b, s.find_last_not_of(" \t") - b + 1);
+    return platform::upperAscii(t);
 }
 
 std::optional<int> zoneOf(const std::string& text) {

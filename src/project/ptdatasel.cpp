@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "platform/ascii_case.h"
 #include "platform/folders.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/workspace.h"
@@ -12,10 +13,7 @@ namespace quor::project {
 namespace {
 
 bool beginsWithPointdata(const std::string& name) {
-    if (name.size() < 9) return false;
-    std::string head = name.substr(0, 9);
-    for (auto& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return head == "POINTDATA";
+    return platform::upperAscii(name.substr(0, 9)) == "POINTDATA";
 }
 
 }  // namespace

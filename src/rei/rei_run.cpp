@@ -13,6 +13,7 @@
 #include "gis/ray_site.h"
 #include "gis/shorebathy.h"
 #include "gis/site_run.h"
+#include "model/bathy_units.h"
 #include "model/setting_checks.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
@@ -27,11 +28,6 @@
 namespace quor::rei {
 
 namespace {
-
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 // A refusal before anything is touched: the reason for the user.
 struct Refusal {
@@ -304,7 +300,7 @@ private:
     // cannot be read, told.
     std::shared_ptr<pg::Raster> started() {
         if (!fc_) throw Refusal{"No point dataset was given to run the model on."};
-        ctx_.mainform.unitfactor = reiUnitFactor(ctx_.bathyunits.empty() ? ctx_.mainform.bathyunits : ctx_.bathyunits);
+        ctx_.mainform.unitfactor = model::unitFactorOf(ctx_.bathyunits.empty() ? ctx_.mainform.bathyunits : ctx_.bathyunits);
         ctx_.mainform.pointfeatclass = fc_->name();
         fast_ = ctx_.fm_property.indexcheck == 1;
         checkInputs(ctx_, rays_, *fc_, fast_);
@@ -424,6 +420,9 @@ private:
     // The sites that could not be processed, or whose values were no numbers.
     void completed() {
         hold_->toForeground();
+        // Its closing marks the end: what is told after it is not shown
+        // over a Processing window that still says it is working.
+        if (!background_) ctx_.progress.hide();
         if (background_) ctx_.messages.message(kProcessingDone, platform::MessageIcon::Information);
         const std::int64_t missed = out_.failed + out_.skipped;
         if (missed > 0)
@@ -468,13 +467,6 @@ private:
 };
 
 }  // namespace
-
-float reiUnitFactor(const std::string& bathyunits) {
-    const std::string u = upper(bathyunits);
-    if (u == "CENTIMETER") return 100.0f;
-    if (u == "FEET") return 3.281f;
-    return 1.0f;
-}
 
 ReiRunOutcome runmodel(ReiRunContext& ctx, const std::shared_ptr<pg::FeatureClass>& fc, std::int16_t) {
     return ReiRun(ctx, fc).run();

@@ -76,9 +76,6 @@ struct ReiRunOutcome {
     int threads = 0;             // threads the sites were computed on
 };
 
-// The bathymetry unit factor: "METER" 1, "CENTIMETER" 100, "FEET" 3.281
-// in any case; 1 for any other text.
-float reiUnitFactor(const std::string& bathyunits);
 
 // Runs the model; counterstart is accepted for the callers' sake and has
 // no effect (sites are numbered from 1). The project's wind file is read

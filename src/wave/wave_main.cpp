@@ -18,6 +18,7 @@
 #include "gis/shorebathy.h"
 #include "gis/site_run.h"
 #include "gis/wave_raydist.h"
+#include "model/bathy_units.h"
 #include "platform/file_replacement.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
@@ -51,10 +52,6 @@ struct Clock {
 
 double seconds(Clock::time_point since) { return Clock::now() - since; }
 
-std::string upper(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string num(double v) {
     if (v == 0) v = 0;  // no "-0"
@@ -89,18 +86,6 @@ int16_t rayCountOf(int16_t nrays) {
         case 4: return 56;
         default: return 32;
     }
-}
-
-float unitFactorOf(const std::string& bathyunits) {
-    const std::string u = upper(bathyunits);
-    if (u == "CENTIMETER") return 100.0f;
-    if (u == "FEET") return 3.281f;
-    return 1.0f;
-}
-
-std::string unitNameOf(const std::string& bathyunits) {
-    const float f = unitFactorOf(bathyunits);
-    return f == 100.0f ? "Centimeter" : f == 3.281f ? "Feet" : "Meter";
 }
 
 double siteDepth(double pixel, int16_t bathy_positive, float tidedepth, float unitfactor) {
@@ -141,7 +126,7 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
         return "The maximum fetch must be greater than 0 (it is " + num(mf.Fetch) + "). Please correct it in the settings.";
     if (!(mf.dist_bathy > 0))
         return "The bathymetry interrogation distance must be greater than 0 (it is " + num(mf.dist_bathy) + ").";
-    mf.unitfactor = unitFactorOf(mf.bathyunits);
+    mf.unitfactor = model::unitFactorOf(mf.bathyunits);
 
     std::shared_ptr<pg::Raster> raster;
     try {
@@ -490,7 +475,7 @@ public:
                std::string debugFolder)
         : ctx_(ctx), s_(ctx.rays.state), points_(points), out_(out), batchCounter_(batchCounter),
           debugFolder_(std::move(debugFolder)), metadataPath_(rweMetadataPath(ctx.shpdir, ctx.shpname1)) {
-        meta_.bathyunits = unitNameOf(ctx.rays.mainform.bathyunits);
+        meta_.bathyunits = model::unitNameOf(ctx.rays.mainform.bathyunits);
         meta_.windPath = ctx.rays.mainform.windpath;
         meta_.pointData = ctx.pointData;
         meta_.rays = n;

@@ -81,12 +81,6 @@ struct RunOutcome {
 // 0 -> 16, 1 -> 32, 2 -> 40, 3 -> 48, 4 -> 56 rays; anything else 32.
 int16_t rayCountOf(int16_t nrays);
 
-// The unit factor of a bathymetry unit text ("METER" 1, "CENTIMETER" 100,
-// "FEET" 3.281, any case); any other text, an empty one included, is 1.
-float unitFactorOf(const std::string& bathyunits);
-// The name of the unit that factor stands for: "Meter", "Centimeter" or "Feet".
-std::string unitNameOf(const std::string& bathyunits);
-
 // The site depth the model uses from a pixel value, water level applied,
 // rounded to 2 decimals; raster units are turned into metres.
 double siteDepth(double pixel, int16_t bathy_positive, float tidedepth, float unitfactor);

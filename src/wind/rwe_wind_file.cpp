@@ -3,6 +3,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "platform/ascii_case.h"
 #include "platform/folders.h"
 #include "platform/numbers.h"
 #include "platform/textfile.h"
@@ -10,6 +11,8 @@
 #include "wind/wind_record.h"
 
 namespace quor::wind {
+
+using platform::endsWithNoCase;
 
 namespace {
 
@@ -20,16 +23,6 @@ std::string createdText(const platform::DateTime& t) {
 }
 
 std::string dateText(int64_t minutes) { return platform::formatDateTime(minutesToDateTime(minutes)); }
-
-bool endsWithNoCase(const std::string& s, const std::string& suffix) {
-    if (s.size() < suffix.size()) return false;
-    for (size_t i = 0; i < suffix.size(); ++i) {
-        const unsigned char a = static_cast<unsigned char>(s[s.size() - suffix.size() + i]);
-        const unsigned char b = static_cast<unsigned char>(suffix[i]);
-        if (std::tolower(a) != std::tolower(b)) return false;
-    }
-    return true;
-}
 
 std::string stemOf(const std::string& chosen) {
     const std::string ext = kRweExtension;

@@ -9,6 +9,7 @@
 
 #include "model/wind_classes.h"
 #include "model/wind_values.h"
+#include "platform/ascii_case.h"
 #include "platform/folders.h"
 #include "platform/numbers.h"
 #include "wind/rei_wind_file.h"
@@ -28,10 +29,6 @@ const std::array<std::string, 16> kWindEntryCaptions = {
 
 namespace {
 
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 ReiWindClimate climateOf(const model::WindSummary& w) {
     ReiWindClimate c;
@@ -121,12 +118,12 @@ std::string withWindEntryExtension(const std::string& path) {
 
 std::string windNameFromPath(const std::string& path) {
     std::string name = QFileInfo(QString::fromStdString(path)).fileName().toStdString();
-    if (name.size() > 4 && upper(name.substr(name.size() - 4)) == ".TXT") name.resize(name.size() - 4);
+    if (name.size() > 4 && platform::upperAscii(name.substr(name.size() - 4)) == ".TXT") name.resize(name.size() - 4);
     return name;
 }
 
 WindEntryResult winddata_ok(const WindEntryInput& in, WindEntryContext& ctx) {
-    const std::string unit = upper(in.unit);
+    const std::string unit = platform::upperAscii(in.unit);
     if (unit != "MPH" && unit != "M/S") {
         ctx.messages.message("Please choose wind speed units from the selection.");
         return WindEntryResult::StayOpen;

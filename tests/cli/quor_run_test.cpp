@@ -21,6 +21,7 @@
 #include <ogrsf_frmts.h>
 
 #include "cli/output_move.h"
+#include "cli/quor_run.h"
 #include "cli/run_folders.h"
 #include "cli/sites_dataset.h"
 #include "platform/file_lock.h"
@@ -673,6 +674,20 @@ TEST_F(QuorRun, AWorkingCopyThatDoesNotFitSaysSoNamingTmpdir) {
             << e.what();
         EXPECT_EQ(std::string(e.what()).find("skipfailures"), std::string::npos) << e.what();
     }
+
+    // The copy fits, the results written into it later do not: the disk
+    // that ran out is still $TMPDIR's, not the output's.
+    const std::string temp = folder("tmp2");
+    const std::string out = folder("out") + "/out.gpkg";
+    const test::RefusedWrites nearlyFull(temp, fs::file_size(gpkg) + 40000);
+    const test::ScopedVariable tmpdir("TMPDIR", temp);
+    const test::ScopedVariable cache("XDG_CACHE_HOME", folder("cache"));
+    testing::internal::CaptureStderr();
+    const int exit = cli::runQuor(plus(inputs("rwe", gpkg), {"--layer", "sites", "--output", out, "--quiet"}));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(exit, 1) << said;
+    EXPECT_NE(said.find("does not fit in $TMPDIR (" + temp + ")"), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(out));
 }
 
 // A script reads one object on standard output however the run ends.

@@ -28,6 +28,7 @@
 #include <random>
 #include <utility>
 
+#include "model/bathy_units.h"
 #include "model/setting_checks.h"
 #include "platform/gis/gis.h"
 #include "platform/textfile.h"
@@ -316,9 +317,9 @@ TEST(ReiFields, OnlyMissingFieldsAreAddedInOrder) {
     EXPECT_FALSE(reiFieldProblem(*text, true, false));
     EXPECT_TRUE(reiFieldProblem(*text, true, true));
 
-    EXPECT_EQ(reiUnitFactor("Feet"), 3.281f);
-    EXPECT_EQ(reiUnitFactor("CENTIMETER"), 100.0f);
-    EXPECT_EQ(reiUnitFactor("Meters"), 1.0f);
+    EXPECT_EQ(model::unitFactorOf("Feet"), 3.281f);
+    EXPECT_EQ(model::unitFactorOf("CENTIMETER"), 100.0f);
+    EXPECT_EQ(model::unitFactorOf("Meters"), 1.0f);
 }
 
 }  // namespace
@@ -548,7 +549,9 @@ TEST_F(ReiRunTest, SitesOnLandStayEmptyAndTheWindowIsRestoredOnEveryExit) {
     RecordingShell shell;
     auto ctx = context();
     ctx.shell = &shell;
+    p->messages.onMessage = [this](const std::string& text) { EXPECT_FALSE(p->progress.visible) << text; };
     const auto out = runmodel(ctx, fc, 1);
+    p->messages.onMessage = nullptr;
     ASSERT_EQ(out.end, ReiRunEnd::Completed);
     EXPECT_EQ(out.failed, 3);  // two sites on land that no ray leaves, one off the raster
     EXPECT_EQ(out.written, 1);

@@ -249,7 +249,7 @@ void FeatureClass::changeFields(const std::vector<FieldDef>& add, const std::vec
     } catch (const GisError& e) {
         // A geodatabase tells a full disk in its own words, which name the
         // statement it was running: the user is told what happened.
-        if (std::string_view(e.what()).find("database or disk is full") != std::string_view::npos)
+        if (detail::saysDiskFull(e.what()))
             throw DiskFullError(what + ": " + platform::kDiskFullText + ". Nothing was changed.");
         throw GisError(what + ": " + e.what() + " Nothing was changed.");
     }

@@ -89,6 +89,10 @@ std::string withWords(const std::string& what, const std::string& said) {
 
 }  // namespace
 
+bool saysDiskFull(const std::string& words) {
+    return words.find("disk is full") != std::string::npos || words.find("No space left") != std::string::npos;
+}
+
 std::string ErrorCapture::message(const std::string& what) const { return withWords(what, last_); }
 
 std::string ErrorCapture::cause(const std::string& what) const { return withWords(what, first_); }

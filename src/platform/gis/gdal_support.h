@@ -34,6 +34,9 @@ private:
     bool hadBefore_ = false;
 };
 
+// Whether GDAL's or SQLite's words tell a full disk, as each spells it.
+bool saysDiskFull(const std::string& words);
+
 // Collects GDAL error messages while it lives instead of printing them.
 class ErrorCapture {
 public:
@@ -52,6 +55,8 @@ public:
     std::string cause(const std::string& what) const;
     // Whether GDAL reported a failure while this capture was active.
     bool failed() const { return !last_.empty(); }
+    // Whether what they said was that the disk is full.
+    bool saidDiskFull() const { return saysDiskFull(first_) || saysDiskFull(last_); }
 
 private:
     std::string first_, last_;

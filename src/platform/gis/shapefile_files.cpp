@@ -1,3 +1,4 @@
+#include "platform/ascii_case.h"
 #include "platform/folders.h"
 #include "platform/gis/shapefile_files.h"
 
@@ -10,8 +11,7 @@ namespace quor::platform::gis::detail {
 
 std::string partBeside(const std::string& file, const std::string& ext) {
     const fs::path shp(file);
-    std::string upper;
-    for (char c : ext) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string upper = upperAscii(ext);
     std::error_code ec;
     for (const std::string& x : {ext, upper}) {
         fs::path p = shp;

@@ -44,8 +44,7 @@ OGRLayer& layerOf(GDALDataset& ds, const std::string& source, const std::string&
     const fs::path folder = fs::absolute(destination).parent_path();
     const auto free = platform::freeSpace(folder.string());
     constexpr std::uint64_t kNearlyFull = 64 * 1024;
-    if ((free && *free < kNearlyFull) || said.find("disk is full") != std::string::npos ||
-        said.find("No space left") != std::string::npos)
+    if ((free && *free < kNearlyFull) || detail::saysDiskFull(said))
         throw DiskFullError(what + ": " + platform::kDiskFullText + ".");
     throw GisError(err.cause(what + "."));
 }

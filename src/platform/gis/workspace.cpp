@@ -11,6 +11,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/ascii_case.h"
+#include "platform/disk_writes.h"
 #include "platform/folders.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
@@ -757,7 +759,9 @@ void Workspace::openAgain() {
     DatasetHandle fresh = openDataset(path_, GDAL_OF_VECTOR | (writing_ ? GDAL_OF_UPDATE : 0));
     if (!fresh) {
         bumpGeneration();
-        throw GisError("The geodatabase " + path_ + " cannot be opened again.");
+        const std::string what = "The geodatabase " + path_ + " cannot be opened again";
+        if (err.saidDiskFull()) throw DiskFullError(err.message(what + ": " + platform::kDiskFullText + "."));
+        throw GisError(err.message(what + "."));
     }
     geoPackageRows_.reset();
     ds_ = std::move(fresh);
@@ -784,9 +788,12 @@ void Workspace::Transaction::commit() {
     if (!owner_) return;
     detail::ErrorCapture err;
     if (ws_.ds_->CommitTransaction() != OGRERR_NONE) {
-        const std::string msg = err.message("The changes cannot be saved to " + ws_.path_ + ".");
+        const bool full = err.saidDiskFull();
+        const std::string msg = err.message("The changes cannot be saved to " + ws_.path_ +
+                                            (full ? std::string(": ") + platform::kDiskFullText : std::string()) + ".");
         ws_.ds_->RollbackTransaction();
         ws_.afterRollback();
+        if (full) throw DiskFullError(msg);
         throw GisError(msg);
     }
 }
@@ -799,8 +806,7 @@ std::string pragmaText(GDALDataset& ds, const char* sql) {
     const detail::SqlResult result(ds, sql);
     if (OGRLayer* r = result.layer())
         if (OGRFeatureUniquePtr f{r->GetNextFeature()}) out = f->GetFieldAsString(0);
-    for (auto& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
+    return lowerAscii(out);
 }
 
 }  // namespace
