@@ -665,8 +665,8 @@ TEST_F(QuorRun, AWorkingCopyThatDoesNotFitSaysSoNamingTmpdir) {
     test::copyBaySitesToGeoPackage(gpkg, "sites", 200);
     const std::string work = folder("tmp") + "/quor-run-copy";
     fs::create_directories(work);
-    const test::RefusedWrites full(work, 0);
     try {
+        const test::RefusedWrites full(work, 0);
         cli::copySites({gpkg, "sites"}, cli::SiteRange{10, 100}, work);
         ADD_FAILURE() << "the copy fitted on a full disk";
     } catch (const cli::BadInput& e) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cerrno>
 #include <mutex>
@@ -85,6 +86,12 @@ RefusedWrites::RefusedWrites(const std::string& path, std::size_t bytes, Past pa
     limit->left = bytes;
     limit->cutShort = past == Past::CutShort;
     std::lock_guard lock(guard);
+    // One disk at a time: a second would take the first's place and leave
+    // it armed for no one.
+    if (armed) {
+        std::fputs("RefusedWrites: one disk at a time\n", stderr);
+        std::abort();
+    }
     armed = limit;
 }
 

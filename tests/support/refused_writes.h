@@ -2,7 +2,7 @@
 // A disk that takes only so many more bytes of one file (or of the files
 // of one folder, those made meanwhile included), the bytes written
 // over old ones included, and refuses every write beyond them, as a full
-// copy-on-write disk does: for its scope, in this process. Writes
+// copy-on-write disk does: for its scope, in this process, one at a time. Writes
 // made with pwrite() or pwrite64() count, by this program or a library it
 // loads; other files are written as usual.
 #include <cstddef>
