@@ -126,7 +126,7 @@ private:
         // to fall back on all the same, and without a project it is one
         // that never reaches a file.
         if (!app_->form.ptworkspace) app_->form.ptworkspace = pg::Workspace::createMemory("quor-run");
-        const std::string temp = temp_ = QDir::tempPath().toStdString();
+        const std::string temp = QDir::tempPath().toStdString();
         removeLeftFolders(temp, kWorkingCopyPrefix);
         if (o_.has("--output")) {
             target_ = outputTarget(o_, source_, runInputFiles(o_, app_->form, source_));
@@ -230,7 +230,8 @@ private:
             // goes; the only disk it wrote to was that of $TMPDIR.
             std::string told = "nothing was written to " + target_->path + ".";
             if (messages_.lastWarning().find(platform::kDiskFullText) != std::string::npos)
-                told = workingCopyDoesNotFit(temp_) + "\nNothing was written to " + target_->path + ".";
+                told = workingCopyDoesNotFit(fs::path(work_->path()).parent_path().string()) +
+                       "\nNothing was written to " + target_->path + ".";
             if (report_.message.empty()) report_.message = told;
             terminal_.say(std::string(kProgramName) + ": " + told);
             report_.dataset.clear();
@@ -291,7 +292,6 @@ private:
     std::optional<OutputTarget> target_;
     std::optional<RunFolder> staging_;  // beside the output, where it is made
     std::optional<RunFolder> work_;     // the copy of the sites the run computes
-    std::string temp_;                  // $TMPDIR, where that copy is
     project::RunPoints points_;         // closed before the folders go
     RunReport report_;
     std::optional<PartRecord> record_;  // what the output records of itself

@@ -96,9 +96,11 @@ std::optional<std::pair<std::string, std::string>> inputAmong(const std::vector<
     for (const auto& input : inputs)
         for (const auto& f : filesRead(input))
             if (const auto id = platform::stampOfFile(f.string()); id.exists) read.emplace_back(id, input);
-    for (const auto& file : files)
+    for (const auto& file : files) {
+        const platform::FileStamp id = platform::stampOfFile(file);
         for (const auto& [inputId, input] : read)
-            if (platform::sameFile(platform::stampOfFile(file), inputId)) return std::make_pair(file, input);
+            if (platform::sameFile(id, inputId)) return std::make_pair(file, input);
+    }
     return std::nullopt;
 }
 
