@@ -19,6 +19,19 @@ void requireQgis() {
     app::startQgis();
 }
 
+namespace {
+
+// Every test of a program that links QGIS runs with QGIS started, as the
+// program starts it before its window: a window made without it would
+// use QGIS's coordinate caches without the switch that keeps the pool's
+// threads off them as the program ends.
+struct QgisStarted final : ::testing::Environment {
+    void SetUp() override { requireQgis(); }
+};
+[[maybe_unused]] ::testing::Environment* const qgisStarted = ::testing::AddGlobalTestEnvironment(new QgisStarted);
+
+}  // namespace
+
 bool drawAndWait(app::MapView& view, int timeoutMs) {
     // The view starts its draw at a later turn of the event loop: a draw
     // already going on may end first, showing the map as it was before.

@@ -1,6 +1,7 @@
 #pragma once
 // For widget tests that need QGIS's libraries (the map view): starts them
-// once per test program, on the offscreen platform like every widget test.
+// once per test program, before its first test, on the offscreen platform
+// like every widget test.
 #include <gtest/gtest.h>
 
 #include <map>
