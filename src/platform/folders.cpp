@@ -7,7 +7,6 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <optional>
 
@@ -20,7 +19,6 @@ namespace pg = platform::gis;
 using platform::MessageIcon;
 
 namespace {
-
 
 // The point or display shapefile the user picked, opened.
 struct ChosenShapefile {

@@ -1,7 +1,5 @@
 #include "project/point_entry.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 
 #include "gis/geodatabase.h"

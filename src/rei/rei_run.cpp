@@ -1,7 +1,6 @@
 #include "rei/rei_run.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <optional>
 #include <variant>

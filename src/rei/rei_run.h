@@ -76,7 +76,6 @@ struct ReiRunOutcome {
     int threads = 0;             // threads the sites were computed on
 };
 
-
 // Runs the model; counterstart is accepted for the callers' sake and has
 // no effect (sites are numbered from 1). The project's wind file is read
 // again first, so that changed categories or powers reach this run.

@@ -52,7 +52,6 @@ struct Clock {
 
 double seconds(Clock::time_point since) { return Clock::now() - since; }
 
-
 std::string num(double v) {
     if (v == 0) v = 0;  // no "-0"
     return platform::formatNumber(v);

@@ -1,6 +1,5 @@
 #include "wind/rwe_wind_file.h"
 
-#include <cctype>
 #include <filesystem>
 
 #include "platform/ascii_case.h"

@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <QString>
 
-#include <algorithm>
 #include <cctype>
 #include <filesystem>
 
@@ -28,7 +27,6 @@ const std::array<std::string, 16> kWindEntryCaptions = {
     "Mean North Easterly Wind Speed", "Percent North Easterly Wind Duration"};
 
 namespace {
-
 
 ReiWindClimate climateOf(const model::WindSummary& w) {
     ReiWindClimate c;

@@ -2,7 +2,6 @@
 #include "platform/folders.h"
 #include "platform/gis/shapefile_files.h"
 
-#include <cctype>
 #include <filesystem>
 
 namespace fs = std::filesystem;
