@@ -11,8 +11,9 @@ PACKAGES=(
   libcurl4-openssl-dev zlib1g-dev libsqlite3-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   slurm-wlm munge parallel
-  # The window tests run again on an X display of their own, as on a desktop.
-  xvfb openbox dbus-daemon
+  # The window tests run again on an X display of their own, as on a desktop,
+  # with Debian's GL driver installed as most desktops have it.
+  xvfb openbox dbus-daemon libgl1-mesa-dri
   locales
 )
 

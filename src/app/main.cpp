@@ -8,8 +8,10 @@
 #include "app/run_command.h"
 #include "model/model_state.h"
 #include "platform/settings_store.h"
+#include "platform/ui/without_opengl.h"
 
 int main(int argc, char** argv) {
+    quor::platform::ui::drawWithoutOpenGl();
     quor::app::keepToolkitSettingsInDataFolder();
     QgsApplication app(argc, argv, true, quor::app::qgisProfileFolder(), QStringLiteral("desktop"));
     // QApplication takes the user's locale for the C library too; numbers

@@ -4,9 +4,13 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QSettings>
 #include <QThread>
+
+#include <functional>
 
 #include "test_support.h"
 
@@ -22,16 +26,20 @@ QStringList filesBelow(const QString& folder) {
     return out;
 }
 
-// Starts the program in `home` with its settings under `config` and ends
-// it once start-up is over: the web-address keys are written, and the
-// toolkits have written their own settings by then too.
-void startUpAndEnd(const QString& home, const QString& config) {
+// Starts the program in `home` with its settings under `config`, on the
+// platform the test runs on, and ends it once start-up is over: the
+// web-address keys are written, and the toolkits have written their own
+// settings by then too. `look` is given the program's process id before it
+// ends.
+void startUpAndEnd(const QString& home, const QString& config, const std::function<void(qint64)>& look = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home);
     env.insert("XDG_CONFIG_HOME", config);
     env.remove("XDG_DATA_HOME");
     env.remove("XDG_CACHE_HOME");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_QPA_PLATFORM", QGuiApplication::platformName());
+    // The program's own choice, not the one the test programs make.
+    env.remove("QT_XCB_GL_INTEGRATION");
     QProcess program;
     program.setProcessEnvironment(env);
     program.start(QStringLiteral(QUOR_PROGRAM), QStringList());
@@ -47,6 +55,7 @@ void startUpAndEnd(const QString& home, const QString& config) {
     while (!keysWritten() && clock.elapsed() < 60000 && program.state() == QProcess::Running)
         program.waitForFinished(200);
     program.waitForFinished(2000);
+    if (look && program.state() == QProcess::Running) look(program.processId());
     program.kill();
     program.waitForFinished(5000);
 }
@@ -84,6 +93,21 @@ TEST(Program, MakesNoFolderOutsideItsOwn) {
                     folder.startsWith("Documents/Quor/"))
             << folder.toStdString();
     }
+}
+
+// On a desktop's X display, as offscreen, the program loads no OpenGL
+// integration, and with it no GL driver.
+TEST(Program, LoadsNoOpenGlDriver) {
+    test::TempDir home;
+    const QString root = QString::fromStdString(home.path());
+    QString loaded;
+    startUpAndEnd(root, root + "/config", [&](qint64 pid) {
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+        if (maps.open(QIODevice::ReadOnly)) loaded = QString::fromUtf8(maps.readAll());
+    });
+    ASSERT_TRUE(loaded.contains("libQt5Gui")) << "the program was not seen running";
+    for (const char* gl : {"xcb-glx-integration", "xcb-egl-integration", "libGLX_", "libEGL_", "_dri.so", "libgallium"})
+        EXPECT_FALSE(loaded.contains(gl)) << gl;
 }
 
 }  // namespace

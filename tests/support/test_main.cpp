@@ -9,12 +9,15 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/ui/without_opengl.h"
+
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // Temporary files in the build folder, which every test run empties.
     std::error_code ec;
     std::filesystem::create_directories(QUOR_TEST_TMP, ec);
     if (!ec) setenv("TMPDIR", QUOR_TEST_TMP, 1);
+    quor::platform::ui::drawWithoutOpenGl();
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
