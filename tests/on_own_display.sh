@@ -3,14 +3,25 @@
 # Xvfb on the first free display number, openbox managing it, and a session
 # bus. Each is stopped by its process id when the program ends or fails, or
 # when this script is stopped; CTest's timeout kills the whole tree.
-#   on_own_display.sh PROGRAM [ARGS...]
+#   on_own_display.sh FOLDER PROGRAM [ARGS...]
+# Its own folder (the cookie, the pipes and the bus's socket) is made in
+# FOLDER, locked while the script runs, as the test programs' are:
+# tests/remove_free_folders.sh removes it once the script has ended,
+# however it ended.
 # QUOR_X_DISPLAY_FROM=N: the first display number tried (default 0), to
 # keep clear of displays started by hand.
 # Listing a test program's tests needs no display.
 set -uo pipefail
+root=$1
+shift
 case " $* " in *" --gtest_list_tests "*) exec "$@" ;; esac
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/own-display.XXXXXX") || exit 1
+# Locked before it takes its name, so that no remover finds it unlocked.
+mkdir -p "$root" && making=$(mktemp -d "$root/.making.XXXXXX") || exit 1
+exec {lock}>"$making/lock"
+flock "$lock"
+work="$root/own-display.${making##*.}"
+mv -T "$making" "$work" || exit 1
 xvfb="" wm="" bus="" program=""
 stop() {
   for pid in $program $wm $bus $xvfb; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
