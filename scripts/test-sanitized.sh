@@ -5,12 +5,15 @@
 #       UndefinedBehaviorSanitizer, in ./build-asan (part of CI): the first
 #       report fails its test, with the stack that led to it.
 #   bash scripts/test-sanitized.sh tsan   ThreadSanitizer, in ./build-tsan:
-#       fails on a race in which this program's own code made an access;
+#       fails on a report this program's own code takes part in (a race
+#       it made an access of, a mutex it misused, a call its signal handler
+#       must not make, a thread it never joined: tests/tsan_own_reports.awk);
 #       races within Qt's, QGIS's or GDAL's code are counted, not failed
 #       (tests/tsan.supp says why).
-# Before the suite, a small program with a fault of this program's own
-# kind (a leak in a slot that Qt's event loop runs, a race on a shared
-# QString) must be reported with the suppression file, or the script fails.
+# Before the suite, a small program with faults of this program's own kind
+# (what a slot that Qt's event loop runs loses; a race on a shared QString,
+# a misused mutex, a handler's unsafe call, a thread never joined) must be
+# reported with the suppression file, or the script fails.
 # JOBS=N limits the build's and the tests' parallel jobs (default: every core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,61 +54,33 @@ cmake -S . -B "build-$kind" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUOR_BU
 cmake --build "build-$kind" -j"$jobs"
 export QT_QPA_PLATFORM=offscreen
 
-# The suppression file hides nothing of this program's own: the fault the
-# small program makes on purpose is reported in spite of it.
+# The suppression files hide nothing of this program's own: each fault the
+# small program makes on purpose is reported in spite of them (and counted
+# as this program's by the filter the suite's reports go through).
 if [ "$kind" = asan ]; then
-  probe=leak_in_a_slot supp=tests/lsan.supp mark=" loseAnAllocationInASlot "
+  probe=leak_in_a_slot supp=tests/lsan.supp
+  marks="loseABlockInASlot loseAQObjectInASlot loseAStringInASlot"
   found=$("build-$kind/tests/$probe" 2>&1 || true)
 else
-  probe=race_on_a_qstring supp=tests/tsan.supp mark=" readTheSharedStringsLength "
-  found=$(TSAN_OPTIONS="$TSAN_OPTIONS log_path=stderr" "build-$kind/tests/$probe" 2>&1 || true)
+  probe=faults_across_threads supp=tests/tsan.supp
+  marks="readTheSharedStringsLength unlockTheMutexNobodyHolds allocateInTheSignalHandler startAThreadNeverJoined"
+  found=$(TSAN_OPTIONS="$TSAN_OPTIONS log_path=stderr" "build-$kind/tests/$probe" 2>&1 |
+          awk -f tests/tsan_own_reports.awk 2>/dev/null || true)
 fi
-if ! grep -q "$mark" <<<"$found"; then
-  echo "$supp hides a fault of this program's own: tests/$probe.cpp's is not reported" >&2
+missing=""
+for mark in $marks; do
+  grep -qE "[ :]$mark[ (]" <<<"$found" || missing="$missing $mark"
+done
+if [ -n "$missing" ]; then
+  echo "$supp hides a fault of this program's own: tests/$probe.cpp's$missing not reported as this program's" >&2
   printf '%s\n' "$found" >&2
   exit 1
 fi
 status=0
 (cd "build-$kind" && ctest --output-on-failure -j"$jobs" --timeout "$timeout") || status=$?
 if [ "$kind" = tsan ]; then
-  # A report is this program's when this program's code took part on both
-  # sides: one of its racing accesses (or a lock taken in the wrong order)
-  # was made by this program's code, that is, the first frame of that stack
-  # past the sanitizer, the C and C++ runtimes and Qt Core (its library and
-  # the code its headers put inline) lies in a test program or in quor or
-  # quor-run; and every one of its stacks holds a frame of this program, or
-  # could not be restored. A race of this program on a QList or a QString,
-  # which Qt Core's functions make (QArrayData::allocate), so shows with the
-  # program's frame that called them. The sanitizer sees no frame of an
-  # uninstrumented library: a race between a thread of Qt's or QGIS's own,
-  # whose stack holds library frames only, and this program's thread inside
-  # a call to the library is the library's handover, counted and not
-  # failed. The stand-ins for Qt's functions in tsan_qt_locks.cpp are Qt
-  # Core's.
-  own=$(cat "$reports"/report.* 2>/dev/null | awk '
-    function endStack() { if (stack && !ours) everyStackOurs = 0; stack = 0 }
-    function endReport() {
-      if (text != "" && madeByUs && everyStackOurs) { print text; n++ }
-      text = ""; madeByUs = 0; everyStackOurs = 1
-    }
-    BEGIN { everyStackOurs = 1 }
-    /^==================$/ { endStack(); endReport(); next }
-    { text = text $0 "\n" }
-    /^  [A-Z]/ { endStack()
-                 stack = ($0 ~ /^  (Previous )?([Aa]tomic )?([Rr]ead|[Ww]rite) of size|^  Mutex M[0-9]+ acquired here/)
-                 first = 1; ours = 0; next }
-    stack && /failed to restore the stack/ { ours = 1 }
-    stack && /^ +#[0-9]+ / {
-      module = "<unknown module>"
-      if (match($0, /\([^()]+\+0x[0-9a-f]+\)$/)) module = substr($0, RSTART + 1, RLENGTH - 2)
-      program = (module !~ /\.so|<unknown module>/ && $0 !~ /tsan_qt_locks\.cpp/)
-      if (program) ours = 1
-      if (!first || module ~ /^(libtsan|libc|libstdc\+\+|libgcc_s|libQt5Core)\.so/ ||
-          $0 ~ /tsan_qt_locks\.cpp|\/qt5\/Qt[A-Za-z]*\//) next
-      first = 0
-      if (program) madeByUs = 1
-    }
-    END { endStack(); endReport(); print n + 0 > "/dev/stderr" }' 2>"$reports/own-count")
+  # tests/tsan_own_reports.awk says which reports are this program's.
+  own=$(cat "$reports"/report.* 2>/dev/null | awk -f tests/tsan_own_reports.awk 2>"$reports/own-count")
   all=$(cat "$reports"/report.* 2>/dev/null | grep -c "^WARNING: ThreadSanitizer" || true)
   echo "ThreadSanitizer: $all reports; $(cat "$reports/own-count") made by Quor's own code (in $reports)"
   if [ "$(cat "$reports/own-count")" != 0 ]; then
