@@ -187,6 +187,7 @@ private:
         auto& a = *app_;
         gis::RayContext rays{a.state, a.holder, a.form, wind_, map_, messages_, progress_};
         rays.mapSeen = false;  // no window shows the map
+        rays.sitesMayBeNone = o_.part.has_value();
         const wave::RunOutcome out = wave::singleRun(rays, &progress_, points_.fc, counterstart(), points_.choice);
         RunReport report = rweReport(out);
         terminal_.finish(report.end == End::Completed);
@@ -198,6 +199,7 @@ private:
         rei::ReiRunContext ctx{a.state, a.holder, a.form, wind_, map_, messages_, progress_, {}, {}};
         ctx.shell = &progress_;
         ctx.mapSeen = false;  // no window shows the map
+        ctx.sitesMayBeNone = o_.part.has_value();
         ctx.reloadWind = [&a, this](platform::Messages& m) {
             return wind::reloadProjectWind(a.state, wind_, a.holder, m);
         };

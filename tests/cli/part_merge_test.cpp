@@ -294,6 +294,33 @@ TEST_F(PartMerge, PartsThatDeclareAFieldOtherwiseAreRefusedNamingThePartAndTheFi
     EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused merge wrote or changed a file";
 }
 
+// Two sites in three parts: the first holds none, and is a part all the
+// same, with its record and the run's fields; in every format the three
+// merge into what one whole run writes, the model's metadata lines and all.
+TEST_F(PartMerge, ThreePartsOfTwoSitesTheFirstWithoutOneMergeIntoWhatOneWholeRunOutputs) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 2);
+    for (const std::string ext : {".gpkg", ".shp", ".fgb", ".csv"}) {
+        SCOPED_TRACE(ext);
+        const std::string whole = dir.file("whole" + ext), merged = dir.file("merged" + ext);
+        ASSERT_EQ(rwe(sites, whole).exit, 0);
+        const std::string empty = dir.file("p1" + ext);
+        const test::Ran ran = rwe(sites, empty, {"--part", "1/3", "--json"});
+        ASSERT_EQ(ran.exit, 0) << ran.err;
+        EXPECT_EQ(jsonOf(ran.out)["end"].toString(), "completed") << ran.out;
+        EXPECT_EQ(jsonOf(ran.out)["count"].toInt(-1), 0) << ran.out;
+        const test::Ran done = merge(merged, {empty, part(sites, 2, 3, dir.file("p2" + ext)),
+                                              part(sites, 3, 3, dir.file("p3" + ext))});
+        ASSERT_EQ(done.exit, 0) << done.err;
+        if (ext == ".csv")
+            EXPECT_EQ(test::fileBytes(merged), test::fileBytes(whole));
+        else
+            EXPECT_EQ(test::layerRows(merged, "", rweFields()), test::layerRows(whole, "", rweFields()));
+        const std::string metadata = (ext == ".gpkg" ? ".sites" : "") + std::string(".Metadata_RWE");
+        EXPECT_TRUE(contains(test::fileBytes(merged + metadata), "Number of rays used:"));
+    }
+}
+
 // A part's record holds the digest of its rows as written: a value edited
 // since, or a row deleted and another doubled (the count the same), is
 // seen before anything is written.
