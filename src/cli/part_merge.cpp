@@ -282,6 +282,7 @@ private:
         if (problems_.empty()) checkFields();
         checkCsv(given);
         checkTarget(*run.reference);
+        if (problems_.empty() && target_) checkKept();
         firstPart_ = run.reference->path;
         return wholeOf(ref);
     }
@@ -391,6 +392,16 @@ private:
         try {
             target_ = outputTarget(out, SitesSource{reference.path, ref.sourceLayer}, std::move(inputs));
         } catch (const BadInput& e) {
+            problem(e.what());
+        }
+    }
+
+    // The output keeps every name and value of the parts as they are.
+    void checkKept() {
+        try {
+            if (const auto unkept = unkeptByOutput(*target_, layersWithRows()))
+                problem("--output " + o_.output + ": " + *unkept);
+        } catch (const std::exception& e) {
             problem(e.what());
         }
     }
