@@ -282,6 +282,7 @@ private:
         if (problems_.empty()) checkFields();
         checkCsv(given);
         checkTarget(*run.reference);
+        if (problems_.empty() && target_) checkKept();
         firstPart_ = run.reference->path;
         return wholeOf(ref);
     }
@@ -395,6 +396,16 @@ private:
         }
     }
 
+    // The output keeps every name and value of the parts as they are.
+    void checkKept() {
+        try {
+            if (const auto unkept = unkeptByOutput(*target_, layersWithRows()))
+                problem("--output " + o_.output + ": " + *unkept);
+        } catch (const std::exception& e) {
+            problem(e.what());
+        }
+    }
+
     // The record of the whole: one part of every site.
     static PartRecord wholeOf(const PartRecord& part) {
         PartRecord whole = part;
@@ -448,9 +459,9 @@ private:
         const std::string parts = folder + "/parts.xml";
         std::string metadata;
         try {
-            platform::writeTextLines(parts, {pg::layersInSequence(layers_, whole.sourceLayer)});
+            platform::writeTextLines(parts, {pg::layersInSequence(layersWithRows(), whole.sourceLayer)});
             // The model's own metadata lines, as the first part has them.
-            const std::string partMetadata = metadataFileOf(firstPart_, whole.sourceLayer, whole.model);
+            const std::string partMetadata = metadataFileOf(modelPart(), whole.sourceLayer, whole.model);
             if (whole.model == Model::Rwe && fs::exists(partMetadata, ec_)) {
                 metadata = folder + "/merged" + (whole.model == Model::Rwe ? ".Metadata_RWE" : ".Metadata_REI");
                 platform::writeTextLines(metadata, withoutRecord(platform::readTextLines(partMetadata)));
@@ -469,6 +480,24 @@ private:
         }
         terminal_.finish(true);
         return end(End::Completed, whole);
+    }
+
+    // The first part that holds a site: one without ran no model, whose
+    // metadata lines its file lacks.
+    std::string modelPart() const {
+        for (const auto& g : ordered_)
+            if (g.record->sites > 0) return g.path;
+        return firstPart_;
+    }
+
+    // The layers of the parts that hold sites, in order: the merged rows are
+    // theirs, and a part without one tells nothing of its fields' kinds
+    // where its format guesses them from its values (CSV).
+    std::vector<pg::LayerSource> layersWithRows() const {
+        std::vector<pg::LayerSource> layers;
+        for (std::size_t k = 0; k < ordered_.size(); ++k)
+            if (ordered_[k].record->sites > 0) layers.push_back(layers_[k]);
+        return layers.empty() ? layers_ : layers;
     }
 
     // The merged dataset as made, read back whole: the parts' sites, each

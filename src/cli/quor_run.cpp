@@ -141,13 +141,14 @@ private:
                                 "the folder " + folder + " cannot be written (" + e.what() + ").");
             }
             const std::int64_t count = siteCount(source_);
+            std::optional<SiteRange> range;
+            if (o_.part) range = partRange(count, o_.part);
+            requireKept(range);
             try {
                 work_.emplace(temp, kWorkingCopyPrefix);
             } catch (const std::exception& e) {
                 throw BadInput("the sites cannot be copied into " + temp + ": " + e.what());
             }
-            std::optional<SiteRange> range;
-            if (o_.part) range = partRange(count, o_.part);
             try {
                 computed_ = copySites(source_, range, work_->path());
             } catch (const BadInput&) {
@@ -164,6 +165,18 @@ private:
         }
         points_ = openSites(computed_);
         checkSites(source_, points_.fc->geometryType(), points_.fc->spatialReference(), inputs);
+    }
+
+    // BadInput unless the output keeps every name and value of the sites it
+    // holds (those of `range`) as they are.
+    void requireKept(const std::optional<SiteRange>& range) {
+        std::optional<std::string> unkept;
+        try {
+            unkept = unkeptByOutput(*target_, {{source_.path, target_->layer, {}}}, range);
+        } catch (const std::exception& e) {
+            throw badOption("--sites", source_.shown(), e.what());
+        }
+        if (unkept) throw badOption("--output", target_->path, *unkept);
     }
 
     project::RunPoints openSites(const SitesSource& sites) {
@@ -187,6 +200,7 @@ private:
         auto& a = *app_;
         gis::RayContext rays{a.state, a.holder, a.form, wind_, map_, messages_, progress_};
         rays.mapSeen = false;  // no window shows the map
+        rays.sitesMayBeNone = o_.part.has_value();
         const wave::RunOutcome out = wave::singleRun(rays, &progress_, points_.fc, counterstart(), points_.choice);
         RunReport report = rweReport(out);
         terminal_.finish(report.end == End::Completed);
@@ -198,6 +212,7 @@ private:
         rei::ReiRunContext ctx{a.state, a.holder, a.form, wind_, map_, messages_, progress_, {}, {}};
         ctx.shell = &progress_;
         ctx.mapSeen = false;  // no window shows the map
+        ctx.sitesMayBeNone = o_.part.has_value();
         ctx.reloadWind = [&a, this](platform::Messages& m) {
             return wind::reloadProjectWind(a.state, wind_, a.holder, m);
         };

@@ -17,6 +17,7 @@
 #include "platform/disk_writes.h"
 #include "platform/file_stamp.h"
 #include "platform/folders.h"
+#include "platform/gis/format_keeping.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/vector_copy.h"
 #include "platform/textfile.h"
@@ -232,6 +233,17 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::ve
 }
 
 std::vector<std::string> existingOutputFiles(const OutputTarget& t) { return outputSetEntries(t, Entry::File); }
+
+std::optional<std::string> unkeptByOutput(const OutputTarget& target, const std::vector<pg::LayerSource>& layers,
+                                          const std::optional<SiteRange>& range) {
+    std::optional<pg::FeatureRange> rows;
+    if (range) rows = pg::FeatureRange{range->first, range->count};
+    std::string said;
+    for (const auto& u : pg::unkeptFields(target.driver, layers, rows))
+        said += (said.empty() ? "" : "; ") + ("the field " + u.field + " " + u.why);
+    if (said.empty()) return std::nullopt;
+    return said + ". A GeoPackage (.gpkg) or a FlatGeobuf (.fgb) output keeps them as they are.";
+}
 
 namespace {
 

@@ -13,6 +13,7 @@
 
 #include "cli/run_inputs.h"
 #include "cli/run_options.h"
+#include "platform/gis/layer_sequence.h"
 
 namespace quor::cli {
 
@@ -51,6 +52,14 @@ struct OutputTarget {
 // `inputs` are the files (or folders) the run reads. BadInput naming
 // --output and the file in the way.
 OutputTarget outputTarget(const RunOptions& options, const SitesSource& sites, std::vector<std::string> inputs);
+
+// Why the output would not keep every name and value of the rows of
+// `layers` (of one layer only those of `range`, when given) as they are,
+// naming each field it would change and the formats that keep them all;
+// nothing when it keeps them. GisError when a layer cannot be read.
+std::optional<std::string> unkeptByOutput(const OutputTarget& target,
+                                          const std::vector<platform::gis::LayerSource>& layers,
+                                          const std::optional<SiteRange>& range = {});
 
 // The files of the output's set that exist: for a shapefile its .shp .shx
 // .dbf .prj .cpg .qix .sbn .sbx .shp.xml (either case), for a GeoPackage

@@ -113,6 +113,10 @@ struct RayContext {
     // False when no one looks at the run's map (a run without the window):
     // nothing then reads the rays as a class, so they stay plain lines.
     bool mapSeen = true;
+    // True when the sites are one part of a larger set (quor-run's
+    // --part), which may hold none: the run then makes its fields ready and
+    // ends with no site computed. Otherwise a dataset without sites is refused.
+    bool sitesMayBeNone = false;
 
     // Whether the site's rays go into work classes: only for a map that
     // shows them (a background run draws nothing either).

@@ -6,9 +6,9 @@
 
 namespace quor::project {
 
-std::optional<std::string> sitesNotWhole(const platform::gis::FeatureClass& points) {
+std::optional<std::string> sitesNotWhole(const platform::gis::FeatureClass& points, bool noneIsWhole) {
     try {
-        points.wholeFeatureCount();
+        points.wholeFeatureCount(noneIsWhole);
     } catch (const std::exception& e) {
         return "The point dataset " + points.name() + ": " + e.what() + " Nothing was written.";
     }

@@ -12,9 +12,9 @@ namespace quor::project {
 
 // Why a run cannot write into `points`: one of its sites cannot be read
 // (a file cut short or damaged), fewer can than the dataset counts, or it
-// holds none. The words name the dataset and its file. Nothing when every
-// site reads whole.
-std::optional<std::string> sitesNotWhole(const platform::gis::FeatureClass& points);
+// holds none (unless `noneIsWhole`). The words name the dataset and its
+// file. Nothing when every site reads whole.
+std::optional<std::string> sitesNotWhole(const platform::gis::FeatureClass& points, bool noneIsWhole = false);
 
 // The fields among `names` that `points` has, as GDAL matches names (in
 // any letter case), spelt as the dataset spells them, in the order of

@@ -228,7 +228,8 @@ void checkInputs(ReiRunContext& ctx, gis::RayContext& rays, const pg::FeatureCla
     if (auto problem = reiFieldProblem(fc, fast, mf.fetchlength == 1)) throw Refusal{*problem};
     // Read whole before anything is written: a table cut short would take
     // the first sites' values and then break the run off.
-    if (auto problem = project::sitesNotWhole(fc)) throw Refusal{std::string(kCouldNotRun) + "\n" + *problem};
+    if (auto problem = project::sitesNotWhole(fc, ctx.sitesMayBeNone))
+        throw Refusal{std::string(kCouldNotRun) + "\n" + *problem};
 }
 
 // The bathymetry in metres, and the sites and the shoreline that clips

@@ -53,6 +53,8 @@ struct ReiRunContext {
     std::function<void(const std::vector<pg::Point>& square)> drawSiteSquare = {};
     // False when no one looks at the run's map (see gis::RayContext).
     bool mapSeen = true;
+    // Whether the sites may be none (see gis::RayContext).
+    bool sitesMayBeNone = false;
 };
 
 enum class ReiRunEnd {

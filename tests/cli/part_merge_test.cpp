@@ -93,9 +93,9 @@ struct PartMerge : ::testing::Test {
         return output;
     }
     // The bay's first `count` sites as the layer "sites" of a GeoPackage,
-    // with a field SURVEYED of `day` (a date, or a date and time) and a
-    // text NOTE of the user's own.
-    std::string userSites(int count, OGRFieldType day) {
+    // with a field SURVEYED of `day` (a date, or a date and time, at
+    // midnight unless `hours`) and a text NOTE of the user's own.
+    std::string userSites(int count, OGRFieldType day, bool hours = true) {
         const std::string gpkg = dir.file("sites.gpkg");
         test::copyBaySitesToGeoPackage(gpkg, "sites", count);
         const auto ds = openForUpdate(gpkg);
@@ -107,7 +107,7 @@ struct PartMerge : ::testing::Test {
         for (auto& f : *l) features.emplace_back(f->Clone());
         for (auto& f : features) {
             const int k = static_cast<int>(f->GetFID());
-            f->SetField("SURVEYED", 2024, 1 + k % 12, 1 + k % 28, day == OFTDate ? 0 : k % 24, 0, 0, 0);
+            f->SetField("SURVEYED", 2024, 1 + k % 12, 1 + k % 28, day == OFTDate || !hours ? 0 : k % 24, 0, 0, 0);
             f->SetField("NOTE", ("seen " + std::to_string(k)).c_str());
             EXPECT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
         }
@@ -278,12 +278,12 @@ TEST_F(PartMerge, PartsOfTwoFormatsMergeIntoEachFormatAsTheWholeRunWritesIt) {
     }
 }
 
-// A shapefile keeps a date and time as its day: its part and a
-// GeoPackage's declare the field otherwise, and their whole would hold
-// times for some sites only.
+// A shapefile keeps a date and time at midnight as its day: its part and
+// a GeoPackage's declare the field otherwise, and their whole would hold
+// dates with a time for some sites only.
 TEST_F(PartMerge, PartsThatDeclareAFieldOtherwiseAreRefusedNamingThePartAndTheField) {
     QUOR_REQUIRE_PORTPHILLIP(data);
-    const std::string sites = userSites(10, OFTDateTime);
+    const std::string sites = userSites(10, OFTDateTime, false);
     const std::string p1 = part(sites, 1, 2, dir.file("p1.gpkg"), {"--layer", "sites"});
     const std::string p2 = part(sites, 2, 2, dir.file("p2.shp"), {"--layer", "sites"});
     const auto before = test::folderBytes(dir.path());
@@ -292,6 +292,50 @@ TEST_F(PartMerge, PartsThatDeclareAFieldOtherwiseAreRefusedNamingThePartAndTheFi
     EXPECT_TRUE(contains(merged.err, p2 + ": part 2 of 2 declares the field SURVEYED as Date, part 1 of 2 as DateTime"))
         << merged.err;
     EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused merge wrote or changed a file";
+}
+
+// A shapefile cuts a text to 254 bytes: parts whose whole it would not
+// keep as they hold it are refused before anything is written.
+TEST_F(PartMerge, AMergeIntoAFormatThatWouldChangeAValueOfThePartsIsRefusedWithNothingWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = userSites(8, OFTDate);
+    setValue(sites, 7, "NOTE", std::string(303, 'n').c_str());
+    const std::string p1 = part(sites, 1, 2, dir.file("p1.gpkg"), {"--layer", "sites"});
+    const std::string p2 = part(sites, 2, 2, dir.file("p2.gpkg"), {"--layer", "sites"});
+    const auto before = test::folderBytes(dir.path());
+    const test::Ran merged = merge(dir.file("coast.shp"), {p1, p2});
+    EXPECT_EQ(merged.exit, 2) << merged.err;
+    EXPECT_TRUE(contains(merged.err, "--output " + dir.file("coast.shp") + ": the field NOTE holds 1 text longer than"))
+        << merged.err;
+    EXPECT_TRUE(contains(merged.err, "303 bytes")) << merged.err;
+    EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused merge wrote or changed a file";
+}
+
+// Two sites in three parts: the first holds none, and is a part all the
+// same, with its record and the run's fields; in every format the three
+// merge into what one whole run writes, the model's metadata lines and all.
+TEST_F(PartMerge, ThreePartsOfTwoSitesTheFirstWithoutOneMergeIntoWhatOneWholeRunOutputs) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 2);
+    for (const std::string ext : {".gpkg", ".shp", ".fgb", ".csv"}) {
+        SCOPED_TRACE(ext);
+        const std::string whole = dir.file("whole" + ext), merged = dir.file("merged" + ext);
+        ASSERT_EQ(rwe(sites, whole).exit, 0);
+        const std::string empty = dir.file("p1" + ext);
+        const test::Ran ran = rwe(sites, empty, {"--part", "1/3", "--json"});
+        ASSERT_EQ(ran.exit, 0) << ran.err;
+        EXPECT_EQ(jsonOf(ran.out)["end"].toString(), "completed") << ran.out;
+        EXPECT_EQ(jsonOf(ran.out)["count"].toInt(-1), 0) << ran.out;
+        const test::Ran done = merge(merged, {empty, part(sites, 2, 3, dir.file("p2" + ext)),
+                                              part(sites, 3, 3, dir.file("p3" + ext))});
+        ASSERT_EQ(done.exit, 0) << done.err;
+        if (ext == ".csv")
+            EXPECT_EQ(test::fileBytes(merged), test::fileBytes(whole));
+        else
+            EXPECT_EQ(test::layerRows(merged, "", rweFields()), test::layerRows(whole, "", rweFields()));
+        const std::string metadata = (ext == ".gpkg" ? ".sites" : "") + std::string(".Metadata_RWE");
+        EXPECT_TRUE(contains(test::fileBytes(merged + metadata), "Number of rays used:"));
+    }
 }
 
 // A part's record holds the digest of its rows as written: a value edited

@@ -494,6 +494,80 @@ TEST_F(QuorRun, AnOutputBesideAStandaloneTableOrOnAnInputIsRefusedBeforeTheRun) 
     EXPECT_EQ(userFiles(), before) << "a refused output replaced a file";
 }
 
+// A shapefile cuts a text to 254 bytes and a name to 10, keeps the day of a
+// date and time, reads a whole number of more than 18 characters back as a
+// real one, writes a real number with its field's decimals and has no
+// binary field: an output that would so change the user's sites is refused
+// before the run, naming the field; at the limits they are kept.
+TEST_F(QuorRun, AShapefileOutputThatWouldChangeANameOrValueOfTheSitesIsRefusedBeforeTheRun) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    // The bay's first sites in a GeoPackage with fields of the user's, set in one site.
+    using Fields = std::vector<std::pair<const char*, OGRFieldType>>;
+    auto sitesWith = [&](const std::string& name, const Fields& fields, const std::function<void(OGRFeature&)>& set) {
+        const std::string gpkg = dir.file(name + ".gpkg");
+        test::copyBaySitesToGeoPackage(gpkg, "sites", 6);
+        std::unique_ptr<GDALDataset> ds(GDALDataset::Open(gpkg.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+        OGRLayer* l = ds->GetLayer(0);
+        for (const auto& [field, type] : fields) {
+            OGRFieldDefn defn(field, type);
+            EXPECT_EQ(l->CreateField(&defn), OGRERR_NONE);
+        }
+        OGRFeatureUniquePtr f(l->GetFeature(2));
+        set(*f);
+        EXPECT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
+        return gpkg;
+    };
+    struct Case {
+        std::string sites, field, said;
+    };
+    const std::vector<Case> refused = {
+        {sitesWith("text", {{"Notes", OFTString}},
+                   [](OGRFeature& f) { f.SetField("Notes", std::string(303, 'n').c_str()); }),
+         "Notes", "303 bytes"},
+        {sitesWith("name", {{"Observer_name_long", OFTString}},
+                   [](OGRFeature& f) { f.SetField("Observer_name_long", "a"); }),
+         "Observer_name_long", "18 bytes"},
+        {sitesWith("time", {{"Seen", OFTDateTime}},
+                   [](OGRFeature& f) { f.SetField("Seen", 2024, 1, 2, 10, 11, 12, 0); }),
+         "Seen", "2024/01/02 10:11:12"},
+        {sitesWith("whole", {{"Big", OFTInteger64}},
+                   [](OGRFeature& f) { f.SetField("Big", GIntBig{9223372036854775807}); }),
+         "Big", "9223372036854775807"},
+        {sitesWith("real", {{"Small", OFTReal}}, [](OGRFeature& f) { f.SetField("Small", 1.2345678901234567e-05); }),
+         "Small", "read back as 1.2345678901e-05"},
+        {sitesWith("binary", {{"Blob", OFTBinary}},
+                   [](OGRFeature& f) {
+                       GByte bytes[] = {0, 255};
+                       f.SetField(f.GetFieldIndex("Blob"), 2, bytes);
+                   }),
+         "Blob", "Binary"},
+    };
+    const std::string out = dir.file("out.shp");
+    const auto before = userFiles();
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.field);
+        const test::Ran ran = run(plus(inputs("rwe", c.sites), {"--layer", "sites", "--output", out}));
+        EXPECT_EQ(ran.exit, 2) << ran.err;
+        for (const std::string& named : {"--output " + out + ": the field " + c.field, c.said, std::string(".gpkg")})
+            EXPECT_NE(ran.err.find(named), std::string::npos) << named << "\n" << ran.err;
+    }
+    EXPECT_EQ(userFiles(), before) << "a refused run wrote or changed a file";
+
+    const Fields limits = {
+        {"Notes", OFTString}, {"Observer_n", OFTString}, {"Seen", OFTDateTime}, {"Big", OFTInteger64}, {"Small", OFTReal}};
+    const std::string atLimits = sitesWith("limits", limits, [](OGRFeature& f) {
+        f.SetField("Notes", std::string(254, 'n').c_str());
+        f.SetField("Observer_n", "a");
+        f.SetField("Seen", 2024, 1, 2, 0, 0, 0, 0);
+        f.SetField("Big", GIntBig{-12345678901234567});
+        f.SetField("Small", 0.000012345678901);
+    });
+    const test::Ran kept = run(plus(inputs("rwe", atLimits), {"--layer", "sites", "--output", out}));
+    ASSERT_EQ(kept.exit, 0) << kept.err;
+    const std::vector<std::string> fields = {"Notes", "Observer_n", "Big", "Small"};
+    EXPECT_EQ(test::layerRows(out, "", fields), test::layerRows(atLimits, "sites", fields));
+}
+
 // Two runs to one output: the file the other put there meanwhile stays.
 TEST_F(QuorRun, AnOutputFileThatAppearsDuringTheRunIsNeverRenamedOver) {
     QUOR_REQUIRE_PORTPHILLIP(data);

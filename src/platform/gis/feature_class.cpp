@@ -381,9 +381,9 @@ std::string FeatureClass::shown() const {
     }
 }
 
-std::int64_t FeatureClass::wholeFeatureCount() const {
+std::int64_t FeatureClass::wholeFeatureCount(bool noneIsWhole) const {
     const bool shapefile = ws_->kind() == WorkspaceKind::ShapefileFolder;
-    return detail::wholeFeatureCount(*ogrLayer(), shown(), shapefile ? shown() : std::string());
+    return detail::wholeFeatureCount(*ogrLayer(), shown(), shapefile ? shown() : std::string(), noneIsWhole);
 }
 
 FeatureCursor FeatureClass::search() const {

@@ -116,7 +116,7 @@ void requireTableWhole(const std::string& shp, const std::string& damaged) {
 
 }  // namespace
 
-std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const std::string& shp) {
+std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const std::string& shp, bool noneIsWhole) {
     const std::string damaged = "The dataset " + shown + " cannot be read whole";
     if (!shp.empty()) requireTableWhole(shp, damaged);
     ErrorCapture err;
@@ -136,7 +136,7 @@ std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const 
     if (read != counted)
         throw GisError(damaged + ": only " + std::to_string(read) + " of the " + std::to_string(counted) +
                        " rows its files count can be read; it is damaged or cut short.");
-    if (read == 0) throw GisError("The dataset " + shown + " holds no features.");
+    if (read == 0 && !noneIsWhole) throw GisError("The dataset " + shown + " holds no features.");
     return read;
 }
 

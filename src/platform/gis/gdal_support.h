@@ -66,10 +66,11 @@ private:
 // values: what every reader of the dataset sees. GisError naming `shown`
 // (the dataset's file) when one of them cannot be read, or fewer can than
 // the layer counts (a file cut short or damaged), or it holds none: there
-// is nothing whole to work on. The layer's reading starts afresh
-// afterwards. A shapefile's (`shp`, its ".shp") rows marked deleted are
-// none of its features, and none it lacks.
-std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const std::string& shp = {});
+// is nothing whole to work on (unless `noneIsWhole`). The layer's reading
+// starts afresh afterwards. A shapefile's (`shp`, its ".shp") rows marked
+// deleted are none of its features, and none it lacks.
+std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const std::string& shp = {},
+                               bool noneIsWhole = false);
 
 // A name (a table's, a column's) in an SQL statement, between double
 // quotes with each of its own doubled, and a text as an SQL literal,

@@ -97,11 +97,17 @@ std::int64_t layerFeatureCount(const std::string& source, const std::string& lay
 
 void copyLayer(const LayerCopy& copy, const std::function<bool(double)>& goOn) {
     DatasetHandle src = openForReading(copy.source);
-    layerOf(*src, copy.source, copy.layer);
+    OGRLayer& layer = layerOf(*src, copy.source, copy.layer);
+    // GDAL's FlatGeobuf writer leaves a layer without features as an empty
+    // file, which nothing reads, unless it indexes it; there is no order
+    // of features to keep then.
+    const bool unindexable = copy.driver == "FlatGeobuf" &&
+                             (copy.range ? copy.range->count == 0 : layer.GetFeatureCount(TRUE) == 0);
     CPLStringList args;
     args.AddString("-f");
     args.AddString(copy.driver.c_str());
     for (const auto& option : copy.layerOptions) {
+        if (unindexable && EQUAL(option.c_str(), "SPATIAL_INDEX=NO")) continue;
         args.AddString("-lco");
         args.AddString(option.c_str());
     }
