@@ -264,9 +264,52 @@ TEST(WaveMainResults, AResultFieldThatCannotHoldNumbersIsRefusedWithTheTableAsIt
     EXPECT_EQ(rp.run(0).end, RunEnd::Refused);
     ASSERT_FALSE(texts(rp).empty());
     EXPECT_EQ(texts(rp).back(),
-              "The field \"Depth\" of sites is a date field, which cannot hold RWE values. Please remove or rename it, "
-              "or run the model on another point dataset.");
+              "The field \"Depth\" of sites is a date field, not a real-number field, so RWE values cannot be "
+              "written into it. Please remove or rename it, or run the model on another point dataset.");
     EXPECT_TRUE(test::fileBytes(folder + "/sites.dbf") == before) << "the table was changed";
+}
+
+// A user's field under a result's name that would cut the values, an
+// integer field to their whole part, a real-number field to its one
+// decimal: refused before the question, even with Yes ready, and every
+// byte of the sites stays.
+TEST(WaveMainResults, AResultFieldThatWouldCutTheValuesIsRefusedBeforeTheQuestionWithTheSitesAsTheyWere) {
+    struct Case {
+        OGRFieldType type;
+        int width, decimals;
+        std::string kind;
+    };
+    for (const auto& c : {Case{OFTInteger, 9, 0, "an integer field, not a real-number field, so RWE values cannot be "
+                                                "written into it."},
+                          Case{OFTReal, 10, 1, "a real-number field with 1 decimal, so RWE values, which have 2, "
+                                               "cannot be written into it whole."}}) {
+        SCOPED_TRACE(c.kind);
+        RunProject rp;
+        rp.shapefileSites({{10000, 10000}, {3000, 16000}});
+        const std::string folder = rp.tmp.path() + "/sites";
+        rp.points.reset();
+        {
+            GDALDatasetUniquePtr ds(GDALDataset::Open(folder.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
+            OGRLayer* layer = ds->GetLayer(0);
+            OGRFieldDefn height("MaxWvH", c.type);
+            height.SetWidth(c.width);
+            height.SetPrecision(c.decimals);
+            ASSERT_EQ(layer->CreateField(&height), OGRERR_NONE);
+            for (auto& f : *layer) {
+                f->SetField("MaxWvH", 7);
+                ASSERT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
+            }
+        }
+        rp.points = pg::Workspace::open(folder)->openFeatureClass("sites");
+        const auto before = test::folderBytes(folder);
+        rp.p->messages.answers = {true};
+        EXPECT_EQ(rp.run(0).end, RunEnd::Refused);
+        EXPECT_EQ(texts(rp), std::vector<std::string>{"The field \"MaxWvH\" of sites is " + c.kind +
+                                                      " Please remove or rename it, or run the model on another "
+                                                      "point dataset."});
+        rp.points.reset();
+        EXPECT_TRUE(test::folderBytes(folder) == before) << "the sites' files were changed";
+    }
 }
 
 // A re-run with ray lengths on a shapefile whose last shape is cut off:
