@@ -53,6 +53,10 @@ struct ReiRunContext {
     std::function<void(const std::vector<pg::Point>& square)> drawSiteSquare = {};
     // False when no one looks at the run's map (see gis::RayContext).
     bool mapSeen = true;
+    // The dataset is a working copy, which the caller keeps only once the
+    // run has completed: a run that ends otherwise leaves it to the caller
+    // to say what was kept, and never counts what the copy holds.
+    bool workingCopy = false;
 };
 
 enum class ReiRunEnd {

@@ -522,6 +522,27 @@ TEST_F(QuorRun, AnOutputFileThatAppearsDuringTheRunIsNeverRenamedOver) {
     EXPECT_EQ(entries(folder("out")), std::vector<std::string>{"result.gpkg"}) << "the run left files beside the output";
 }
 
+// A run with an output stopped part-way: its words never count the sites
+// of its working copy, which goes; they say that the output got nothing.
+TEST_F(QuorRun, AStoppedRunSaysItsOutputGotNothingAndCountsNothingStored) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string big = test::copyBaySites(folder("big"), "big", -1, 4);
+    for (const std::string model : {"rwe", "rei"}) {
+        SCOPED_TRACE(model);
+        const std::string out = folder("out") + "/part-3.shp";
+        const test::Ran ran = run(plus(inputs(model, big), {"--output", out, "--json"}), [](QProcess& p) {
+            untilStoring(p);
+            ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        });
+        ASSERT_EQ(ran.exit, 1) << ran.err;
+        EXPECT_EQ(ran.err.find("sites have"), std::string::npos) << ran.err;
+        EXPECT_NE(ran.err.find("nothing was written to " + out), std::string::npos) << ran.err;
+        const QJsonObject said = jsonOf(ran.out);
+        EXPECT_EQ(said["stored"].toInt(), 0) << ran.out;
+        EXPECT_TRUE(entries(folder("out")).empty()) << "the stopped run left files where its output goes";
+    }
+}
+
 // --overwrite replaces an old shapefile output whole or not at all: one
 // that cannot be put in place leaves the old set as it was.
 TEST_F(QuorRun, AnOutputThatCannotBePutInPlaceLeavesTheOldOneWhole) {
