@@ -242,24 +242,36 @@ TEST(WaveMainResults, ATableAnotherProgramPutsInPlaceStopsTheRunAsItHoldsIt) {
     EXPECT_NE(texts(rp).back().find("was replaced or rewritten by another program"), std::string::npos);
 }
 
-// A user's date field named as a result: the run refuses before it
-// touches the table, naming the field and what it is.
-TEST(WaveMainResults, AResultFieldThatCannotHoldNumbersIsRefusedWithTheTableAsItWas) {
-    RunProject rp;
+// Two sites in the shapefile sites/sites.shp with a field of the user's
+// (of `width` and `decimals` when given), each site's value set by `set`,
+// opened as the run's dataset; its folder.
+std::string sitesWithAFieldOfTheirs(RunProject& rp, const char* name, OGRFieldType type,
+                                    const std::function<void(OGRFeature&)>& set, int width = 0, int decimals = 0) {
     rp.shapefileSites({{10000, 10000}, {3000, 16000}});
     const std::string folder = rp.tmp.path() + "/sites";
     rp.points.reset();
     {
         GDALDatasetUniquePtr ds(GDALDataset::Open(folder.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
         OGRLayer* layer = ds->GetLayer(0);
-        OGRFieldDefn depth("Depth", OFTDate);
-        ASSERT_EQ(layer->CreateField(&depth), OGRERR_NONE);
+        OGRFieldDefn field(name, type);
+        field.SetWidth(width);
+        field.SetPrecision(decimals);
+        EXPECT_EQ(layer->CreateField(&field), OGRERR_NONE);
         for (auto& f : *layer) {
-            f->SetField("Depth", 2024, 3, 1);
-            ASSERT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
+            set(*f);
+            EXPECT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
         }
     }
     rp.points = pg::Workspace::open(folder)->openFeatureClass("sites");
+    return folder;
+}
+
+// A user's date field named as a result: the run refuses before it
+// touches the table, naming the field and what it is.
+TEST(WaveMainResults, AResultFieldThatCannotHoldNumbersIsRefusedWithTheTableAsItWas) {
+    RunProject rp;
+    const std::string folder =
+        sitesWithAFieldOfTheirs(rp, "Depth", OFTDate, [](OGRFeature& f) { f.SetField("Depth", 2024, 3, 1); });
     const std::string before = test::fileBytes(folder + "/sites.dbf");
     EXPECT_EQ(rp.run(0).end, RunEnd::Refused);
     ASSERT_FALSE(texts(rp).empty());
@@ -285,22 +297,8 @@ TEST(WaveMainResults, AResultFieldThatWouldCutTheValuesIsRefusedBeforeTheQuestio
                                                "cannot be written into it whole."}}) {
         SCOPED_TRACE(c.kind);
         RunProject rp;
-        rp.shapefileSites({{10000, 10000}, {3000, 16000}});
-        const std::string folder = rp.tmp.path() + "/sites";
-        rp.points.reset();
-        {
-            GDALDatasetUniquePtr ds(GDALDataset::Open(folder.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
-            OGRLayer* layer = ds->GetLayer(0);
-            OGRFieldDefn height("MaxWvH", c.type);
-            height.SetWidth(c.width);
-            height.SetPrecision(c.decimals);
-            ASSERT_EQ(layer->CreateField(&height), OGRERR_NONE);
-            for (auto& f : *layer) {
-                f->SetField("MaxWvH", 7);
-                ASSERT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
-            }
-        }
-        rp.points = pg::Workspace::open(folder)->openFeatureClass("sites");
+        const std::string folder = sitesWithAFieldOfTheirs(
+            rp, "MaxWvH", c.type, [](OGRFeature& f) { f.SetField("MaxWvH", 7); }, c.width, c.decimals);
         const auto before = test::folderBytes(folder);
         rp.p->messages.answers = {true};
         EXPECT_EQ(rp.run(0).end, RunEnd::Refused);
