@@ -907,7 +907,8 @@ std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& 
         report.push_back("Only " + std::to_string(out.sitesDone) + " of " + std::to_string(out.sites) +
                          " sites of " + pointsName + " could be read." + stored);
     else if (out.end == RunEnd::Cancelled)
-        report.push_back(workingCopy ? "The run was cancelled." : "The run was cancelled. " + have + " have results" + others);
+        report.push_back(workingCopy ? "The run was cancelled."
+                                     : "The run was cancelled. " + have + " have results" + others);
     return report;
 }
 

@@ -319,7 +319,8 @@ TEST(ReiFields, OnlyMissingFieldsAreAddedInOrder) {
     // A shapefile's real-number field of fewer decimals than the run's own would cut the values.
     std::filesystem::create_directories(dir.file("narrow"));
     auto narrow = pg::Workspace::open(dir.file("narrow"))
-                      ->createFeatureClass("narrow", pg::GeometryType::Point, {{"Index", pg::FieldType::Double, {}, 12}});
+                      ->createFeatureClass("narrow", pg::GeometryType::Point,
+                                           {{"Index", pg::FieldType::Double, {}, 12}});
     EXPECT_TRUE(reiFieldProblem(*narrow, false, false));
 
     EXPECT_EQ(model::unitFactorOf("Feet"), 3.281f);
