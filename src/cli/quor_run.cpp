@@ -164,6 +164,7 @@ private:
             computed_ = source_;
         }
         points_ = openSites(computed_);
+        points_.choice.workingCopy = target_.has_value();
         checkSites(source_, points_.fc->geometryType(), points_.fc->spatialReference(), inputs);
     }
 
@@ -217,6 +218,7 @@ private:
             return wind::reloadProjectWind(a.state, wind_, a.holder, m);
         };
         ctx.stopRequested = &StopRequest::requested;
+        ctx.workingCopy = points_.choice.workingCopy;
         const rei::ReiRunOutcome out = rei::runmodel(ctx, points_.fc, counterstart());
         RunReport report = reiReport(out);
         terminal_.finish(report.end == End::Completed);
@@ -249,8 +251,7 @@ private:
                        "\nNothing was written to " + target_->path + ".";
             if (report_.message.empty()) report_.message = told;
             terminal_.say(std::string(kProgramName) + ": " + told);
-            report_.dataset.clear();
-            report_.held = 0;
+            nothingWritten();
             return;
         }
         try {
@@ -262,11 +263,17 @@ private:
         } catch (const std::exception& e) {
             terminal_.say(std::string(kProgramName) + ": " + e.what() + "\nNothing was written to " + target_->path +
                           ".");
-            report_.dataset.clear();
-            report_.held = 0;
+            nothingWritten();
             report_.end = brokenOff();
             report_.message = e.what();
         }
+    }
+
+    // The output holds none of the sites the run stored in its working copy.
+    void nothingWritten() {
+        report_.dataset.clear();
+        report_.stored = 0;
+        report_.held = 0;
     }
 
     int failed(const std::string& why) {

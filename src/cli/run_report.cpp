@@ -93,6 +93,7 @@ std::string endLine(const RunReport& r) {
         what += r.end == End::Refused ? kNothingWritten : r.message.empty() ? "its sites were not counted" : r.message;
     } else {
         what += std::to_string(r.computed) + " of " + std::to_string(r.sites) + " sites computed";
+        if (r.dataset.empty()) what += std::string("; ") + kNothingWritten;
         if (r.held != r.stored)
             what += "; the dataset holds the results of " + std::to_string(r.held) + " of the " +
                     std::to_string(r.stored) + " sites this run stored";

@@ -35,6 +35,8 @@ struct PointDatasetChoice {
     // file name and the class name, or the shapefile's file name with ".shp".
     std::string shpname1;
     std::string pointData;  // the dataset as its metadata file names it
+    // A copy the run's caller keeps only once the run has completed.
+    bool workingCopy = false;
 };
 
 // A run's point dataset, opened, with the choice that names it.

@@ -145,7 +145,10 @@ RunHold::~RunHold() {
     }
 }
 
-void RunHold::writeInto(std::shared_ptr<platform::gis::FeatureClass> points) { points_ = std::move(points); }
+void RunHold::writeInto(std::shared_ptr<platform::gis::FeatureClass> points, bool workingCopy) {
+    points_ = std::move(points);
+    workingCopy_ = workingCopy;
+}
 
 void RunHold::storeSitesQuickly(bool inBatches) {
     if (!points_ || !points_->workspace()) return;
@@ -215,6 +218,7 @@ bool RunHold::sitesStored() {
 }
 
 std::string RunHold::storedText(std::int64_t stored, std::int64_t sites) {
+    if (workingCopy_) return sitesStored() ? std::string() : *notOnDisk_;
     if (sitesStored()) return storedResultsText(stored, sites);
     return std::to_string(heldElsewhere_) + " of " + std::to_string(sites) + " sites hold results for sure: " +
            *notOnDisk_;

@@ -111,8 +111,9 @@ public:
     model::RunShell& shell() { return *shell_; }
 
     // The point dataset the run writes into: however the run ends, what it
-    // stored is on disk for other programs.
-    void writeInto(std::shared_ptr<platform::gis::FeatureClass> points);
+    // stored is on disk for other programs. A working copy (`workingCopy`)
+    // is kept by the run's caller only once the run has completed.
+    void writeInto(std::shared_ptr<platform::gis::FeatureClass> points, bool workingCopy = false);
     // From here on a geodatabase's commits are synced at checkpoints
     // rather than at every commit. With `inBatches`, the sites' writes
     // also go in batches: one transaction for up to kBatchSites sites or
@@ -134,7 +135,9 @@ public:
     // What the disk holds of the `stored` sites' results, of `sites`, for
     // the run's last words: every stored site once they are on disk, none
     // for sure when the disk did not take them, and as many as it holds when
-    // another program put its own table in place, and then why.
+    // another program put its own table in place, and then why. Of a
+    // working copy, which the caller keeps or not, only why the disk did
+    // not take them; nothing once they are on disk.
     std::string storedText(std::int64_t stored, std::int64_t sites);
     // How many of the `stored` sites the dataset holds this run's results
     // for, as the writer counted them: all once on disk, as many as a
@@ -153,6 +156,7 @@ private:
     model::RunShell headless_;
     model::RunShell* shell_;
     std::shared_ptr<platform::gis::FeatureClass> points_;
+    bool workingCopy_ = false;
     std::optional<platform::gis::Workspace::QuickCommits> quick_;
     // The batch of sites being written, while batches are on.
     void beginBatch();

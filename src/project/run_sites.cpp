@@ -29,6 +29,39 @@ std::vector<std::string> fieldsHeld(const platform::gis::FeatureClass& points, c
     return held;
 }
 
+namespace {
+
+// What `values` need of a field, or nothing when `kind` gives it.
+std::optional<std::string> unheld(const platform::gis::FieldKind& kind, const ResultValues& values) {
+    using Kind = ResultValues::Kind;
+    if (values.kind == Kind::Texts) return kind.texts ? std::nullopt : std::optional<std::string>("a text field");
+    if (values.kind == Kind::Wholes) return kind.wholes ? std::nullopt : std::optional<std::string>("a number field");
+    return kind.reals ? std::nullopt : std::optional<std::string>("a real-number field");
+}
+
+std::string decimalsText(int decimals) {
+    if (decimals == 0) return "no decimals";
+    return std::to_string(decimals) + (decimals == 1 ? " decimal" : " decimals");
+}
+
+}  // namespace
+
+std::optional<std::string> resultFieldProblem(const platform::gis::FeatureClass& points, const std::string& name,
+                                              const ResultValues& values) {
+    const int pos = points.findField(name);
+    if (pos < 2) return std::nullopt;
+    const platform::gis::FieldKind kind = points.fieldKind(pos);
+    const std::string field = "The field \"" + points.fields()->field(pos).name + "\" of " + points.name() + " is ";
+    const std::string remedy = " Please remove or rename it, or run the model on another point dataset.";
+    if (auto needed = unheld(kind, values))
+        return field + kind.words + ", not " + *needed + ", so " + values.words + " cannot be written into it." +
+               remedy;
+    if (values.kind == ResultValues::Kind::Reals && kind.decimals && *kind.decimals < values.decimals)
+        return field + kind.words + " with " + decimalsText(*kind.decimals) + ", so " + values.words +
+               ", which have " + std::to_string(values.decimals) + ", cannot be written into it whole." + remedy;
+    return std::nullopt;
+}
+
 void requireFields(const platform::gis::FeatureClass& points, const std::vector<std::string>& names) {
     std::string missing;
     for (const auto& name : names)

@@ -27,6 +27,28 @@ std::vector<std::string> fieldsHeld(const platform::gis::FeatureClass& points, c
 // values for fields that are not there would go nowhere.
 void requireFields(const platform::gis::FeatureClass& points, const std::vector<std::string>& names);
 
+// What a run writes into one of its result fields.
+struct ResultValues {
+    enum class Kind {
+        Reals,   // real numbers of at most `decimals` decimals
+        Wholes,  // whole numbers alone
+        Texts,
+    };
+    Kind kind = Kind::Reals;
+    int decimals = 0;
+    std::string words;  // the values as the user reads of them: "RWE values"
+};
+
+// Why the field `name` of `points` (in any letter case) cannot hold the
+// values a run writes into it as the run computes them, so that the run
+// refuses before it writes anything: real numbers need a real-number field
+// that keeps their decimals, whole numbers one of integers or real
+// numbers, texts a text field. The words name the field, the dataset and
+// what the field is. Nothing when it holds them, or when there is no such
+// field.
+std::optional<std::string> resultFieldProblem(const platform::gis::FeatureClass& points, const std::string& name,
+                                              const ResultValues& values);
+
 // How every question about replacing the values of fields a run writes
 // ends, whichever fields it names.
 inline constexpr const char* kReplaceFieldsQuestionEnd = " that this run writes; replace their values?";

@@ -8,7 +8,8 @@ namespace quor::rei {
 
 namespace {
 
-constexpr int kReiFieldLength = 30;
+// A field the run adds, as every one of them is made.
+pg::FieldDef reiFieldDef(const std::string& name) { return {name, pg::FieldType::Double, std::string(), 30}; }
 
 std::vector<std::string> rayFieldNames() {
     std::vector<std::string> names;
@@ -21,7 +22,7 @@ std::vector<std::string> rayFieldNames() {
 void prepareFields(pg::FeatureClass& fc, bool fastMode, bool rayLengths) {
     std::vector<pg::FieldDef> missing;
     for (const auto& name : reiFieldNames(fastMode, rayLengths))
-        if (fc.findField(name) < 0) missing.emplace_back(name, pg::FieldType::Double, std::string(), kReiFieldLength);
+        if (fc.findField(name) < 0) missing.push_back(reiFieldDef(name));
     fc.changeFields(missing, reiFieldsToEmpty(fc, fastMode, rayLengths));
     project::requireFields(fc, reiFieldNames(fastMode, rayLengths));
 }
@@ -63,15 +64,11 @@ std::vector<std::string> reiFieldsToEmpty(const pg::FeatureClass& fc, bool fastM
 }
 
 std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fastMode, bool rayLengths) {
-    const auto fields = fc.fields();
     for (const auto& name : reiFieldNames(fastMode, rayLengths)) {
-        const int pos = fields->findField(name);
-        if (pos < 0) continue;
-        const auto type = fields->field(pos).type;
-        if (type != pg::FieldType::Double && type != pg::FieldType::Single)
-            return "The field \"" + fields->field(pos).name + "\" of " + fc.name() + " is " + fc.fieldKind(pos).words +
-                   ", not a real-number field, so REI values cannot be written into it. Please remove or rename "
-                   "it, or run the model on another point dataset.";
+        // The values go in unrounded: a field holds them as the run's own does.
+        const project::ResultValues values{project::ResultValues::Kind::Reals, reiFieldDef(name).decimals(),
+                                           "REI values"};
+        if (auto problem = project::resultFieldProblem(fc, name, values)) return problem;
     }
     return std::nullopt;
 }

@@ -37,7 +37,8 @@ std::vector<std::string> reiFieldNames(bool fastMode, bool rayLengths);
 std::vector<std::string> reiFieldsToEmpty(const pg::FeatureClass& fc, bool fastMode, bool rayLengths);
 
 // Why the dataset cannot take the run's values (an existing result field
-// that is not a real-number field), or nothing when it can.
+// that is not a real-number field, or one that keeps fewer decimals than
+// the run's own fields), or nothing when it can.
 std::optional<std::string> reiFieldProblem(const pg::FeatureClass& fc, bool fastMode, bool rayLengths);
 
 // Before anything changes, each asks once when the dataset has a field

@@ -263,7 +263,7 @@ public:
         if (!admitted()) return out_;
         hold_.emplace(ctx_.state.run_lock, ctx_.shell);
         cleanUp_.emplace(ctx_);
-        hold_->writeInto(fc_);
+        hold_->writeInto(fc_, ctx_.workingCopy);
         try {
             steps();
         } catch (const Refusal& r) {
@@ -409,7 +409,8 @@ private:
         }
         if (stopped_) {
             ctx_.progress.hide();
-            messages_.message(std::string(kRunStopped) + " " + hold_->storedText(out_.written, out_.sites),
+            const std::string stored = hold_->storedText(out_.written, out_.sites);
+            messages_.message(std::string(kRunStopped) + (stored.empty() ? "" : " " + stored),
                               platform::MessageIcon::Exclamation);
             out_.end = ReiRunEnd::Stopped;
             return false;
@@ -443,7 +444,8 @@ private:
         std::string text = std::string(kCouldNotRun);
         if (!sitesBegun_ || !dynamic_cast<const pg::TableReplacedError*>(&e)) text += "\n" + std::string(e.what());
         if (sitesBegun_) {
-            text += "\n" + hold_->storedText(out_.written, out_.sites);
+            const std::string stored = hold_->storedText(out_.written, out_.sites);
+            if (!stored.empty()) text += "\n" + stored;
             out_.held = hold_->held(out_.written);
         }
         messages_.message(text, platform::MessageIcon::Critical);

@@ -55,6 +55,10 @@ struct ReiRunContext {
     bool mapSeen = true;
     // Whether the sites may be none (see gis::RayContext).
     bool sitesMayBeNone = false;
+    // The dataset is a working copy, which the caller keeps only once the
+    // run has completed: a run that ends otherwise leaves it to the caller
+    // to say what was kept, and never counts what the copy holds.
+    bool workingCopy = false;
 };
 
 enum class ReiRunEnd {

@@ -19,6 +19,10 @@ namespace quor::wave {
 namespace {
 
 constexpr double kSwitchedOff = -999;
+// The decimals the wave values and the depth are stored with, and those of
+// the bottom values.
+constexpr int kWaveDecimals = 2;
+constexpr int kBottomDecimals = 3;
 // A site whose sediment motion is not told has no value there: what a
 // shapefile's blank text reads as, and so the same in every format and
 // route.
@@ -53,17 +57,20 @@ std::vector<pg::FieldDef> rayFieldDefs() {
 }
 
 std::optional<std::string> rweFieldProblem(const pg::FeatureClass& points, const model::ModelState& state) {
-    const bool yesOrNo = state.orbvel_on == 1 && state.sediment_on == 1;
-    for (const auto& name : kRweResultFields) {
-        const int pos = points.findField(name);
-        if (pos < 2) continue;
-        const pg::FieldKind kind = points.fieldKind(pos);
-        const bool texts = name == "Sed_Motion" && yesOrNo;
-        if (texts ? kind.texts : kind.numbers) continue;
-        return "The field \"" + points.fields()->field(pos).name + "\" of " + points.name() + " is " + kind.words +
-               ", which cannot hold " + (texts ? "the texts \"Yes\" and \"No\"" : std::string("RWE values")) +
-               ". Please remove or rename it, or run the model on another point dataset.";
-    }
+    using Kind = project::ResultValues::Kind;
+    const project::ResultValues wave{Kind::Reals, kWaveDecimals, "RWE values"};
+    const project::ResultValues bottom{Kind::Reals, kBottomDecimals, "RWE values"};
+    const project::ResultValues switchedOff{Kind::Wholes, 0, "RWE values"};
+    const bool velocity = state.orbvel_on == 1;
+    const bool motion = velocity && state.sediment_on == 1;
+    // As rweFieldValues() gives them, field by field; a "Sed_Motion" whose
+    // motion is not told gets no value, which any field holds.
+    std::vector<project::ResultValues> values(7, wave);
+    values.insert(values.end(), 3, velocity ? bottom : switchedOff);
+    values.push_back(motion ? bottom : switchedOff);
+    if (motion) values.push_back({Kind::Texts, 0, "the texts \"Yes\" and \"No\""});
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (auto problem = project::resultFieldProblem(points, kRweResultFields[i], values[i])) return problem;
     return std::nullopt;
 }
 
@@ -100,33 +107,33 @@ bool add_rwe_fields(const model::ModelState& state, const model::MainFormState& 
 
 std::vector<pg::FieldValue> rweFieldValues(const model::ModelState& s, const RweSiteResult& site) {
     std::vector<pg::FieldValue> v;
-    v.emplace_back(r(site.rwe, 2));
-    v.emplace_back(r(site.max_wvht, 2));
-    v.emplace_back(r(site.avg_wvht, 2));
-    v.emplace_back(r(site.max_wvdir, 2));
-    v.emplace_back(r(site.avg_wvpd, 2));
-    v.emplace_back(r(site.max_wvpd, 2));
+    v.emplace_back(r(site.rwe, kWaveDecimals));
+    v.emplace_back(r(site.max_wvht, kWaveDecimals));
+    v.emplace_back(r(site.avg_wvht, kWaveDecimals));
+    v.emplace_back(r(site.max_wvdir, kWaveDecimals));
+    v.emplace_back(r(site.avg_wvpd, kWaveDecimals));
+    v.emplace_back(r(site.max_wvpd, kWaveDecimals));
     // The depth is held in single precision; it is stored as the decimal it
     // reads as (-31.84, not -31.840000152587891).
-    v.emplace_back(platform::asWritten(static_cast<float>(r(s.pt_depth, 2))));
+    v.emplace_back(platform::asWritten(static_cast<float>(r(s.pt_depth, kWaveDecimals))));
     if (s.orbvel_on != 1) {
         for (int i = 0; i < 4; ++i) v.emplace_back(kSwitchedOff);
         v.emplace_back(kNoMotion);
         return v;
     }
     const bool spectral = s.velocity_method == 1;
-    v.emplace_back(r(spectral ? s.esa_orbvel : s.lwt_orbvel, 3));
-    v.emplace_back(r(spectral ? s.esa_shearvel : s.lwt_shearvel, 3));
-    v.emplace_back(r(spectral ? s.esa_shearstress : s.lwt_shearstress, 3));
+    v.emplace_back(r(spectral ? s.esa_orbvel : s.lwt_orbvel, kBottomDecimals));
+    v.emplace_back(r(spectral ? s.esa_shearvel : s.lwt_shearvel, kBottomDecimals));
+    v.emplace_back(r(spectral ? s.esa_shearstress : s.lwt_shearstress, kBottomDecimals));
     if (s.sediment_on != 1) {
         v.emplace_back(kSwitchedOff);
         v.emplace_back(kNoMotion);
     } else if (site.failed) {
         // A failed site says so in every value; whether its sediment moves is unknown.
-        v.emplace_back(r(site.rwe, 3));
+        v.emplace_back(r(site.rwe, kBottomDecimals));
         v.emplace_back(kNoMotion);
     } else {
-        v.emplace_back(r(s.crit_shearstress, 3));
+        v.emplace_back(r(s.crit_shearstress, kBottomDecimals));
         v.emplace_back(std::string(s.sed_motion == 1 ? "Yes" : "No"));
     }
     return v;

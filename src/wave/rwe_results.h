@@ -32,9 +32,11 @@ std::vector<pg::FieldDef> rweResultFieldDefs();
 // "Ray1" .. "Ray32", doubles of length 30.
 std::vector<pg::FieldDef> rayFieldDefs();
 
-// Why the point class cannot take the run's values (a result field whose
-// type cannot hold them: a date, logical or memo field, or a number field
-// "Sed_Motion" when the run writes its texts), or nothing when it can.
+// Why the point class cannot take the run's values (a result field that
+// cannot hold them as the run computes them: one of integers, texts or
+// dates for real numbers, a real-number field of fewer decimals, or a
+// number field "Sed_Motion" when the run writes its texts), or nothing
+// when it can.
 std::optional<std::string> rweFieldProblem(const pg::FeatureClass& points, const model::ModelState& state);
 
 // Makes the result fields ready on the run's point class. Batch runs: the

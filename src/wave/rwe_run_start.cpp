@@ -27,6 +27,7 @@ RunOutcome singleRun(gis::RayContext& ctx, model::RunShell* shell, const std::sh
     }
     WaveRunContext run{ctx, shell, choice.shpdir, choice.shpname1};
     run.pointData = choice.pointData;
+    run.workingCopy = choice.workingCopy;
     return wave_main_cls(run).WaveMain(points, counterstart, ctx.fm_property.optionindex, 0, 0);
 }
 

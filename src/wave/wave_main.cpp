@@ -651,7 +651,7 @@ private:
             msgs_.message(kCouldNotRun, platform::MessageIcon::Critical);
             return false;
         }
-        hold_->writeInto(points_);
+        hold_->writeInto(points_, ctx_.workingCopy);
         rc_.mainform.pointfeatclass = points_->name();
         if (auto problem = wave_main_cls(ctx_).startProblem(*points_)) {
             msgs_.message(*problem, platform::MessageIcon::Critical);
@@ -788,8 +788,9 @@ private:
         // A replaced table's reason comes with the count.
         const std::string why = dynamic_cast<const pg::TableReplacedError*>(&e) ? "" : std::string(e.what()) + "\n";
         out_.heldSites = hold_->held(out_.storedSites);
-        msgs_.message(why + "The run stopped at site " + std::to_string(at) + " of " + std::to_string(count_) + ". " +
-                          hold_->storedText(out_.storedSites, out_.sites),
+        const std::string stored = hold_->storedText(out_.storedSites, out_.sites);
+        msgs_.message(why + "The run stopped at site " + std::to_string(at) + " of " + std::to_string(count_) + "." +
+                          (stored.empty() ? "" : " " + stored),
                       platform::MessageIcon::Critical);
     }
 
@@ -798,7 +799,7 @@ private:
         if (out_.end == RunEnd::Completed && out_.sitesDone < out_.sites) out_.end = RunEnd::Failed;
         hold_->toForeground();
         if (!batch_)
-            for (const auto& text : runEndReport(out_, points_->name()))
+            for (const auto& text : runEndReport(out_, points_->name(), ctx_.workingCopy))
                 msgs_.message(text, platform::MessageIcon::Critical);
         if (out_.metadataFailed)
             msgs_.message(metadataFailureText(output_->metadataPath(), *out_.metadataFailed),
@@ -885,11 +886,14 @@ std::string metadataFailureText(const std::string& path, MetadataLeft left) {
     return failed + "There is no metadata file of this name.";
 }
 
-std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& pointsName) {
+std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& pointsName, bool workingCopy) {
     std::vector<std::string> report;
     const std::string others = "; the result fields of the other sites are empty.";
     const std::string have = std::to_string(out.storedSites) + " of " + std::to_string(out.sites) + " sites";
-    const std::string stored = project::storedResultsText(out.storedSites, out.sites);
+    // What a working copy holds is its caller's to tell.
+    const std::string stored = workingCopy ? "" : " " + project::storedResultsText(out.storedSites, out.sites);
+    const std::string partly =
+        workingCopy || out.partlyStored.empty() ? "" : " " + project::partlyStoredText(out.partlyStored);
     if (out.notFinite > 0)
         report.push_back("The results of " + std::to_string(out.notFinite) +
                          (out.notFinite == 1 ? " site were" : " sites were") +
@@ -898,13 +902,13 @@ std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& 
     if (out.writeErrors > 0)
         report.push_back("The results of " + std::to_string(out.writeErrors) +
                          (out.writeErrors == 1 ? " site" : " sites") + " could not be written to " + pointsName +
-                         " (" + out.writeError + "). " + stored +
-                         (out.partlyStored.empty() ? "" : " " + project::partlyStoredText(out.partlyStored)));
+                         " (" + out.writeError + ")." + stored + partly);
     else if (out.end == RunEnd::Failed && out.sitesDone < out.sites)
         report.push_back("Only " + std::to_string(out.sitesDone) + " of " + std::to_string(out.sites) +
-                         " sites of " + pointsName + " could be read. " + stored);
+                         " sites of " + pointsName + " could be read." + stored);
     else if (out.end == RunEnd::Cancelled)
-        report.push_back("The run was cancelled. " + have + " have results" + others);
+        report.push_back(workingCopy ? "The run was cancelled."
+                                     : "The run was cancelled. " + have + " have results" + others);
     return report;
 }
 

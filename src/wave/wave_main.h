@@ -38,6 +38,10 @@ struct WaveRunContext {
     std::function<void(const std::string& line)> batchLog = {};
     // The point dataset as the metadata file names it.
     std::string pointData = {};
+    // The point dataset is a working copy, which the caller keeps only once
+    // the run has completed: a run that ends otherwise leaves it to the
+    // caller to say what was kept, and never counts what the copy holds.
+    bool workingCopy = false;
 };
 
 enum class RunEnd {
@@ -92,9 +96,10 @@ double rweSum(const model::ModelState& state, int n);
 // What the end of a single run tells the user beyond "Processing Done":
 // results that could not be stored or were no numbers, sites that could
 // not be read, and, when the run stopped early or lost sites, how many
-// sites have results. Empty when
-// there is nothing to tell.
-std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& pointsName);
+// sites have results (never of a working copy). Empty when there is
+// nothing to tell.
+std::vector<std::string> runEndReport(const RunOutcome& out, const std::string& pointsName,
+                                      bool workingCopy = false);
 
 // The warning of a metadata file that could not be written, saying what
 // is left under its name.

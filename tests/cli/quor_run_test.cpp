@@ -132,6 +132,8 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
     // The user's own fields under results' names, in any letter case.
     const std::string userDepth = test::copyBaySites(work, "depth", 20);
     const std::string userIndex = test::copyBaySites(work, "index", 20);
+    // One the results do not fit: every value would be cut to its whole part.
+    const std::string userWholes = test::copyBaySites(work, "wholes", 20);
     // A table cut short, and one without a site.
     const std::string cut = test::copyBaySites(work, "cut", 20);
     fs::resize_file(work + "/cut.shp", 500);
@@ -149,6 +151,13 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
                 for (const auto& field : fields) f->setValue(field, pg::FieldValue{1.5});
                 fc->store(*f);
             }
+        }
+        auto wholes = ws->openFeatureClass("wholes");
+        wholes->addField(pg::FieldDef("MaxWvH", pg::FieldType::Integer));
+        auto cursor = wholes->search();
+        while (auto f = cursor.next()) {
+            f->setValue("MaxWvH", pg::FieldValue{std::int64_t{1}});
+            wholes->store(*f);
         }
     }
     {
@@ -204,6 +213,9 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {inputs("rwe", withResults), "--replace"},
         {with("rwe", "--sites", userDepth), "fields MaxWvH, depth that this run writes"},
         {plus(with("rei", "--sites", userIndex), {"--fast"}), "field Index that this run writes"},
+        {plus(with("rwe", "--sites", userWholes), {"--replace"}), "The field \"MaxWvH\" of wholes is an integer field"},
+        {plus(with("rwe", "--sites", userWholes), {"--replace", "--output", dir.file("wholes.gpkg")}),
+         "The field \"MaxWvH\" of wholes is an integer field"},
         {with("rwe", "--sites", cut), cut},
         {with("rwe", "--sites", cutTable), work + "/cuttable.dbf"},
         {with("rei", "--sites", empty), empty},
@@ -582,6 +594,27 @@ TEST_F(QuorRun, AnOutputFileThatAppearsDuringTheRunIsNeverRenamedOver) {
     EXPECT_NE(ran.err.find(out + " appeared"), std::string::npos) << ran.err;
     EXPECT_EQ(test::fileBytes(out), "the other run's output");
     EXPECT_EQ(entries(folder("out")), std::vector<std::string>{"result.gpkg"}) << "the run left files beside the output";
+}
+
+// A run with an output stopped part-way: its words never count the sites
+// of its working copy, which goes; they say that the output got nothing.
+TEST_F(QuorRun, AStoppedRunSaysItsOutputGotNothingAndCountsNothingStored) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string big = test::copyBaySites(folder("big"), "big", -1, 4);
+    for (const std::string model : {"rwe", "rei"}) {
+        SCOPED_TRACE(model);
+        const std::string out = folder("out") + "/part-3.shp";
+        const test::Ran ran = run(plus(inputs(model, big), {"--output", out, "--json"}), [](QProcess& p) {
+            untilStoring(p);
+            ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        });
+        ASSERT_EQ(ran.exit, 1) << ran.err;
+        EXPECT_EQ(ran.err.find("sites have"), std::string::npos) << ran.err;
+        EXPECT_NE(ran.err.find("nothing was written to " + out), std::string::npos) << ran.err;
+        const QJsonObject said = jsonOf(ran.out);
+        EXPECT_EQ(said["stored"].toInt(), 0) << ran.out;
+        EXPECT_TRUE(entries(folder("out")).empty()) << "the stopped run left files where its output goes";
+    }
 }
 
 // --overwrite replaces an old shapefile output whole or not at all: one

@@ -316,6 +316,12 @@ TEST(ReiFields, OnlyMissingFieldsAreAddedInOrder) {
     auto text = ws->createFeatureClass("text", pg::GeometryType::Point, {{"Ray7", pg::FieldType::Integer}});
     EXPECT_FALSE(reiFieldProblem(*text, true, false));
     EXPECT_TRUE(reiFieldProblem(*text, true, true));
+    // A shapefile's real-number field of fewer decimals than the run's own would cut the values.
+    std::filesystem::create_directories(dir.file("narrow"));
+    auto narrow = pg::Workspace::open(dir.file("narrow"))
+                      ->createFeatureClass("narrow", pg::GeometryType::Point,
+                                           {{"Index", pg::FieldType::Double, {}, 12}});
+    EXPECT_TRUE(reiFieldProblem(*narrow, false, false));
 
     EXPECT_EQ(model::unitFactorOf("Feet"), 3.281f);
     EXPECT_EQ(model::unitFactorOf("CENTIMETER"), 100.0f);

@@ -242,31 +242,72 @@ TEST(WaveMainResults, ATableAnotherProgramPutsInPlaceStopsTheRunAsItHoldsIt) {
     EXPECT_NE(texts(rp).back().find("was replaced or rewritten by another program"), std::string::npos);
 }
 
-// A user's date field named as a result: the run refuses before it
-// touches the table, naming the field and what it is.
-TEST(WaveMainResults, AResultFieldThatCannotHoldNumbersIsRefusedWithTheTableAsItWas) {
-    RunProject rp;
+// Two sites in the shapefile sites/sites.shp with a field of the user's
+// (of `width` and `decimals` when given), each site's value set by `set`,
+// opened as the run's dataset; its folder.
+std::string sitesWithAFieldOfTheirs(RunProject& rp, const char* name, OGRFieldType type,
+                                    const std::function<void(OGRFeature&)>& set, int width = 0, int decimals = 0) {
     rp.shapefileSites({{10000, 10000}, {3000, 16000}});
     const std::string folder = rp.tmp.path() + "/sites";
     rp.points.reset();
     {
         GDALDatasetUniquePtr ds(GDALDataset::Open(folder.c_str(), GDAL_OF_VECTOR | GDAL_OF_UPDATE));
         OGRLayer* layer = ds->GetLayer(0);
-        OGRFieldDefn depth("Depth", OFTDate);
-        ASSERT_EQ(layer->CreateField(&depth), OGRERR_NONE);
+        OGRFieldDefn field(name, type);
+        field.SetWidth(width);
+        field.SetPrecision(decimals);
+        EXPECT_EQ(layer->CreateField(&field), OGRERR_NONE);
         for (auto& f : *layer) {
-            f->SetField("Depth", 2024, 3, 1);
-            ASSERT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
+            set(*f);
+            EXPECT_EQ(layer->SetFeature(f.get()), OGRERR_NONE);
         }
     }
     rp.points = pg::Workspace::open(folder)->openFeatureClass("sites");
+    return folder;
+}
+
+// A user's date field named as a result: the run refuses before it
+// touches the table, naming the field and what it is.
+TEST(WaveMainResults, AResultFieldThatCannotHoldNumbersIsRefusedWithTheTableAsItWas) {
+    RunProject rp;
+    const std::string folder =
+        sitesWithAFieldOfTheirs(rp, "Depth", OFTDate, [](OGRFeature& f) { f.SetField("Depth", 2024, 3, 1); });
     const std::string before = test::fileBytes(folder + "/sites.dbf");
     EXPECT_EQ(rp.run(0).end, RunEnd::Refused);
     ASSERT_FALSE(texts(rp).empty());
     EXPECT_EQ(texts(rp).back(),
-              "The field \"Depth\" of sites is a date field, which cannot hold RWE values. Please remove or rename it, "
-              "or run the model on another point dataset.");
+              "The field \"Depth\" of sites is a date field, not a real-number field, so RWE values cannot be "
+              "written into it. Please remove or rename it, or run the model on another point dataset.");
     EXPECT_TRUE(test::fileBytes(folder + "/sites.dbf") == before) << "the table was changed";
+}
+
+// A user's field under a result's name that would cut the values, an
+// integer field to their whole part, a real-number field to its one
+// decimal: refused before the question, even with Yes ready, and every
+// byte of the sites stays.
+TEST(WaveMainResults, AResultFieldThatWouldCutTheValuesIsRefusedBeforeTheQuestionWithTheSitesAsTheyWere) {
+    struct Case {
+        OGRFieldType type;
+        int width, decimals;
+        std::string kind;
+    };
+    for (const auto& c : {Case{OFTInteger, 9, 0, "an integer field, not a real-number field, so RWE values cannot be "
+                                                "written into it."},
+                          Case{OFTReal, 10, 1, "a real-number field with 1 decimal, so RWE values, which have 2, "
+                                               "cannot be written into it whole."}}) {
+        SCOPED_TRACE(c.kind);
+        RunProject rp;
+        const std::string folder = sitesWithAFieldOfTheirs(
+            rp, "MaxWvH", c.type, [](OGRFeature& f) { f.SetField("MaxWvH", 7); }, c.width, c.decimals);
+        const auto before = test::folderBytes(folder);
+        rp.p->messages.answers = {true};
+        EXPECT_EQ(rp.run(0).end, RunEnd::Refused);
+        EXPECT_EQ(texts(rp), std::vector<std::string>{"The field \"MaxWvH\" of sites is " + c.kind +
+                                                      " Please remove or rename it, or run the model on another "
+                                                      "point dataset."});
+        rp.points.reset();
+        EXPECT_TRUE(test::folderBytes(folder) == before) << "the sites' files were changed";
+    }
 }
 
 // A re-run with ray lengths on a shapefile whose last shape is cut off:

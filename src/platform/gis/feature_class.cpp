@@ -148,25 +148,41 @@ FieldKind FeatureClass::fieldKind(int pos) const {
     const OGRFeatureDefn* defn = ogrLayer()->GetLayerDefn();
     if (pos < 2 || pos - 2 >= defn->GetFieldCount()) throw GisError("The field index is out of range.");
     const OGRFieldDefn& fd = *defn->GetFieldDefn(pos - 2);
+    FieldKind kind;
     switch (fd.GetType()) {
         case OFTInteger:
         case OFTInteger64:
-            if (fd.GetSubType() == OFSTBoolean) return {false, false, "a logical field"};
-            return {true, false, "an integer field"};
-        case OFTReal: return {true, false, "a real-number field"};
+            if (fd.GetSubType() == OFSTBoolean) {
+                kind.words = "a logical field";
+                break;
+            }
+            kind.wholes = true;
+            kind.words = "an integer field";
+            break;
+        case OFTReal:
+            kind.wholes = kind.reals = true;
+            if (fd.GetWidth() > 0) kind.decimals = fd.GetPrecision();
+            kind.words = "a real-number field";
+            break;
         case OFTString:
             if (ws_->kind() == WorkspaceKind::ShapefileFolder) {
                 const std::string types = ws_->shapefileFieldTypes(name_);
                 const auto at = static_cast<std::size_t>(pos - 2);
-                if (at < types.size() && types[at] != 'C') return {false, false, detail::typeWords(types[at])};
+                if (at < types.size() && types[at] != 'C') {
+                    kind.words = detail::typeWords(types[at]);
+                    break;
+                }
             }
-            return {true, true, "a text field"};
+            kind.texts = true;
+            kind.words = "a text field";
+            break;
         case OFTDate:
         case OFTTime:
-        case OFTDateTime: return {false, false, "a date field"};
-        case OFTBinary: return {false, false, "a binary field"};
-        default: return {false, false, "a list field"};
+        case OFTDateTime: kind.words = "a date field"; break;
+        case OFTBinary: kind.words = "a binary field"; break;
+        default: kind.words = "a list field"; break;
     }
+    return kind;
 }
 
 std::vector<FieldDef> FeatureClass::attributeFields() const {

@@ -21,12 +21,16 @@ class Workspace;
 class FeatureCursor;
 class InsertCursor;
 
-// What a field holds, for a writer of numbers and texts: whether each
-// reads back from it as written, and what the field is in the user's
-// words ("an integer field", "a date field").
+// What a field holds, for a writer of numbers and texts: what reads back
+// from it as written, and what the field is in the user's words ("an
+// integer field", "a date field").
 struct FieldKind {
-    bool numbers = false;  // integer, real-number and text fields
-    bool texts = false;    // text fields
+    bool wholes = false;  // integer and real-number fields
+    bool reals = false;   // real-number fields
+    bool texts = false;   // text fields
+    // A real-number field's decimals where its table keeps a set number of
+    // them (a shapefile's); nothing where it keeps a double whole.
+    std::optional<int> decimals;
     std::string words;
 };
 

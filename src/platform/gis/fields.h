@@ -5,6 +5,7 @@
 // shape field, position 1 the object-id field, the attribute fields follow
 // from position 2 in store order (a GeoPackage class made by this layer:
 // "shape", "OBJECTID", ...; a shapefile: "Shape", "FID", ...).
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -38,6 +39,9 @@ struct FieldDef {
     // False for the fields the store fills itself (shape, object id, a
     // geodatabase's shape length and area): never written by a copy.
     bool editable = true;
+    // The decimals a real-number field of this length keeps in a store that
+    // honours lengths: as many as a double carries, within the length.
+    int decimals() const { return std::max(0, std::min(15, length - 3)); }
     friend bool operator==(const FieldDef&, const FieldDef&) = default;
 };
 

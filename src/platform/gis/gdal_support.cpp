@@ -190,7 +190,7 @@ std::unique_ptr<OGRFieldDefn> makeOgrField(const FieldDef& def) {
         fd->SetWidth(def.length);
         // A width alone would make a shapefile store real numbers without
         // decimals; keep as many as a double carries.
-        if (t == OFTReal) fd->SetPrecision(std::max(0, std::min(15, def.length - 3)));
+        if (t == OFTReal) fd->SetPrecision(def.decimals());
     }
     if (!def.alias.empty() && def.alias != def.name) fd->SetAlternativeName(def.alias.c_str());
     return fd;
