@@ -729,3 +729,28 @@ TEST(TableChange, AnEditedTableThatCannotGoBackIsKeptThroughTheNextRun) {
     EXPECT_NE(said.find(kept[0]), std::string::npos) << said;
 }
 
+// A disk without the exchange (FUSE, many network disks): the new table is
+// renamed over the old one, and an edit written into the old one in place
+// meanwhile went with it. It is kept beside the table, and the end of the
+// change's writes says where.
+TEST(TableChange, WithoutAnExchangeAnEditWrittenInPlaceMeanwhileIsKeptAndTold) {
+    TempDir dir;
+    const std::string folder = usersSites(dir, "sites");
+    const NoPause reset;
+    quor::platform::FileReplacement::setBetweenLookAndExchange(
+        [](const std::string& target) { editInPlace(target, "mine0", "THEIR"); });
+    const quor::test::Exchanges none(folder, EINVAL);
+    auto fc = Workspace::open(folder)->openFeatureClass("sites");
+    std::string said;
+    try {
+        fc->addFields(resultFields("R", 3));
+        fc->flush();
+        ADD_FAILURE() << "the other program's edit went unseen";
+    } catch (const GisError& e) {
+        said = e.what();
+    }
+    EXPECT_GT(none.refused(), 0);
+    const auto kept = shownFilesHolding(folder, "THEIR");
+    ASSERT_EQ(kept.size(), 1u) << said;
+    EXPECT_NE(said.find(kept[0]), std::string::npos) << said;
+}
