@@ -61,6 +61,80 @@ int renameWithoutReplacing(const std::string& from, const std::string& to) {
     return 0;
 }
 
+namespace {
+
+// Beside `target`, the `n`-th name a file another program wrote is kept under.
+std::string keptName(const std::string& target, int n) {
+    const fs::path p(target);
+    return (p.parent_path() / (p.stem().string() + ".edited" + (n > 1 ? "-" + std::to_string(n) : "") +
+                               p.extension().string()))
+        .string();
+}
+
+constexpr int kKeptNames = 1000;
+
+// Copies the bytes of the open file `fd` into a new file `to`, with its
+// permissions, and puts it on disk. 0, or the error number (EEXIST when
+// `to` exists); nothing stays under `to` on failure.
+int copyInto(int fd, const std::string& to) {
+    struct stat st {};
+    const mode_t mode = ::fstat(fd, &st) == 0 ? st.st_mode & 07777 : 0666;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) return errno;
+    std::string block(1 << 20, '\0');
+    int err = 0;
+    for (std::uint64_t at = 0;;) {
+        const ssize_t got = ::pread(fd, block.data(), block.size(), static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) err = errno;
+        if (got <= 0 || (err = writeAllAt(out, std::string_view(block.data(), static_cast<std::size_t>(got)), at)))
+            break;
+        at += static_cast<std::uint64_t>(got);
+    }
+    if (!err && ::fchmod(out, mode) != 0) err = errno;
+    if (!err && ::fsync(out) != 0) err = errno;
+    if (::close(out) != 0 && !err) err = errno;
+    if (!err) err = syncFolderOf(to);
+    if (err) ::unlink(to.c_str());
+    return err;
+}
+
+std::string keptFailure(const std::string& target, int err) {
+    return "Cannot keep another program's version of " + target + " beside it: " + writeFailureText(err);
+}
+
+}  // namespace
+
+std::string keepBeside(int fd, const std::string& target) {
+    int err = EEXIST;
+    for (int n = 1; n <= kKeptNames && err == EEXIST; ++n) {
+        const std::string kept = keptName(target, n);
+        if ((err = copyInto(fd, kept)) == 0) return kept;
+    }
+    throw FileError(keptFailure(target, err));
+}
+
+std::string keepBeside(const std::string& from, const std::string& target) {
+    int err = EEXIST;
+    for (int n = 1; n <= kKeptNames && err == EEXIST; ++n) {
+        const std::string kept = keptName(target, n);
+        if ((err = renameWithoutReplacing(from, kept)) != 0) continue;
+        syncFolderOf(kept);
+        return kept;
+    }
+    // A disk that refuses the rename may still take a copy.
+    const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw FileError(keptFailure(target, err));
+    try {
+        std::string kept = keepBeside(fd, target);
+        ::close(fd);
+        return kept;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+}
+
 std::string FileReplacement::partialPath(const std::string& target) {
     const fs::path p(followed(target));
     return (p.parent_path() / (".quor-new-" + digestOf(p.filename().string()))).string();
@@ -139,9 +213,9 @@ void FileReplacement::commit(const OldFileCheck& requireOld) {
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) fail("write file", errno);
-    if (putInPlace(requireOld)) {
-        // What was moved aside is the old file, looked at once more: gone
-        // with it would go any edit written into it since the last look.
+    if (putInPlace(requireOld, written)) {
+        // What was moved aside is the old file, looked at once more; an
+        // edit written into it from now on is seen by whoever holds it open.
         ::unlink(partial_.c_str());
     }
     partial_.clear();
@@ -152,7 +226,7 @@ void FileReplacement::commit(const OldFileCheck& requireOld) {
                                err);
 }
 
-bool FileReplacement::putInPlace(const OldFileCheck& requireOld) {
+bool FileReplacement::putInPlace(const OldFileCheck& requireOld, const FileStamp& written) {
     if (requireOld) requireOld(target_, false);
     if (const auto& pause = betweenLookAndExchange()) pause(target_);
     // A folder in the file's place is never the file: a rename fails on it,
@@ -173,14 +247,7 @@ bool FileReplacement::putInPlace(const OldFileCheck& requireOld) {
         } catch (...) {
             // The old file, with whatever another program wrote into it,
             // goes back; the new version goes with this object.
-            if (const int back = exchangeFiles(partial_, target_)) {
-                const std::string kept = partial_;
-                partial_.clear();
-                throw WriteError("The file " + target_ + " was changed by another program as this program replaced it, "
-                                     "and it cannot be put back (" + writeFailureText(back) + "): it is kept as " + kept +
-                                     ".",
-                                 back);
-            }
+            putBack(written);
             throw;
         }
         return true;
@@ -196,6 +263,30 @@ bool FileReplacement::putInPlace(const OldFileCheck& requireOld) {
         throw WriteError("Cannot replace file " + target_ + ": " + writeFailureText(err), err);
     }
     return false;
+}
+
+void FileReplacement::putBack(const FileStamp& written) {
+    // Put back over another program's write at the new version's place,
+    // the old file would throw that write away.
+    const bool asWritten = unwrittenSince(written, stampOfFile(target_));
+    const int back = asWritten ? exchangeFiles(partial_, target_) : 0;
+    if (asWritten && back == 0) return;
+    std::string where;
+    try {
+        where = "is kept as " + keepBeside(partial_, target_);
+    } catch (const FileError& e) {
+        where = "could not be kept under another name (" + std::string(e.what()) + "): it is left as " + partial_ +
+                ", which the next change of the file removes; please move it elsewhere first";
+        partial_.clear();
+    }
+    if (asWritten)
+        throw KeptBesideError("The file " + target_ + " was written by another program as this program replaced it, "
+                              "and the old file cannot be put back (" + writeFailureText(back) + "): the file at " +
+                              target_ + " is this program's new version, and the old one, with that program's edit, " +
+                              where + ".");
+    throw KeptBesideError("The file " + target_ + " was written by another program as this program replaced it, and "
+                          "written or replaced again at its place: the file at " + target_ +
+                          " is as that program left it, and the old file, with the first edit, " + where + ".");
 }
 
 void FileReplacement::requireNewInPlace(const FileStamp& written) const {

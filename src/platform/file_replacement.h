@@ -9,7 +9,12 @@
 // old file is then moved aside, not gone, and can be looked at once more.
 // An edit another program wrote into it between the last look before the
 // step and the step itself (a slow disk may take seconds over it) is found
-// there, and the old file, edit and all, is put back.
+// there, and the old file, edit and all, is put back. Where the disk has
+// no exchange, the new version is renamed over the old file after the last
+// look. An edit written into the old file after that, through a handle
+// opened before, goes into a file no name is left to: a caller that must
+// not lose it holds the old file open from its first look (an open file
+// outlives its name on every disk) and looks at it again when it is done.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -45,10 +50,31 @@ public:
     using FileError::FileError;
 };
 
+// Another program wrote into the old file as it was replaced, and the old
+// file could not go back: the file in place is the new version or, when
+// that program wrote there as well, what it left there. The old file, with
+// the other program's edit, is kept beside it under a name of its own
+// (keepBeside()), which the text gives.
+class KeptBesideError : public WrittenMeanwhileError {
+public:
+    using WrittenMeanwhileError::WrittenMeanwhileError;
+};
+
 // Renames `from` to `to` unless a file of that name exists, in one step: a
 // file that appears there meanwhile is never replaced. 0, or the error
 // number (EEXIST when `to` exists).
 int renameWithoutReplacing(const std::string& from, const std::string& to);
+
+// Keeps another program's file, which would otherwise be lost, beside
+// `target` under a name the user sees and no clean-up of this program's
+// removes: "sites.edited.dbf" beside "sites.dbf", or "sites.edited-2.dbf"
+// and on when that exists; a file of that name is never replaced. The
+// file `from` is renamed there, or copied where it cannot be; an open
+// file `fd` (one no name may be left to) is copied. Either way it is on
+// disk. The name it is kept under; FileError, with nothing left under it,
+// when it cannot be.
+std::string keepBeside(const std::string& from, const std::string& target);
+std::string keepBeside(int fd, const std::string& target);
 
 class FileReplacement {
 public:
@@ -87,8 +113,11 @@ public:
     // failed. `requireOld` looks at the old file last thing before the
     // exchange, and again at the file the exchange moved aside: what it
     // throws leaves the old file in place as it then is (moved back), the
-    // new version goes, and the throw goes on. WrittenMeanwhileError when
-    // the file in place is no longer the new version as written.
+    // new version goes, and the throw goes on. The old file goes back only
+    // over the new version as written: when another program wrote there
+    // too, or the disk refuses to exchange them again, KeptBesideError.
+    // WrittenMeanwhileError when the file in place is no longer the new
+    // version as written.
     void commit(const OldFileCheck& requireOld = {});
 
     // For tests: called between the last look at the old file and the
@@ -103,7 +132,11 @@ private:
     void fail(const std::string& what, int err);
     // Exchanges the new version with the old file, or renames it over
     // where the disk has no exchange; true when exchanged.
-    bool putInPlace(const OldFileCheck& requireOld);
+    bool putInPlace(const OldFileCheck& requireOld, const FileStamp& written);
+    // The old file, moved aside by the exchange and found written by
+    // another program, back in its place over the new version, which must
+    // still be as `written`; else kept beside it (KeptBesideError).
+    void putBack(const FileStamp& written);
     void requireNewInPlace(const FileStamp& written) const;
 
     std::string target_;

@@ -203,6 +203,9 @@ bool RunHold::sitesStored() {
         } else {
             try {
                 if (points_) points_->flush();
+            } catch (const platform::gis::EditKeptError& e) {
+                *notOnDisk_ = e.what();
+                editKept_ = true;
             } catch (const platform::gis::TableReplacedError& e) {
                 *notOnDisk_ = e.what();
                 heldElsewhere_ = e.held();
@@ -220,11 +223,12 @@ bool RunHold::sitesStored() {
 std::string RunHold::storedText(std::int64_t stored, std::int64_t sites) {
     if (workingCopy_) return sitesStored() ? std::string() : *notOnDisk_;
     if (sitesStored()) return storedResultsText(stored, sites);
+    if (editKept_) return storedResultsText(stored, sites) + " " + *notOnDisk_;
     return std::to_string(heldElsewhere_) + " of " + std::to_string(sites) + " sites hold results for sure: " +
            *notOnDisk_;
 }
 
-std::int64_t RunHold::held(std::int64_t stored) { return sitesStored() ? stored : heldElsewhere_; }
+std::int64_t RunHold::held(std::int64_t stored) { return sitesStored() || editKept_ ? stored : heldElsewhere_; }
 
 void RunHold::toBackground() {
     shell_->setMinimised(true);

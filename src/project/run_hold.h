@@ -129,12 +129,14 @@ public:
     // storedText() counts the sites of the batches before.
     void siteCommitted(std::int64_t stored);
     // Every stored site on disk before the run tells how it ended; false
-    // when the disk does not take them. Tried once: a second call answers
-    // as the first did.
+    // when the disk does not take them, or another program's edit of the
+    // table the run replaced is kept beside it. Tried once: a second call
+    // answers as the first did.
     bool sitesStored();
     // What the disk holds of the `stored` sites' results, of `sites`, for
-    // the run's last words: every stored site once they are on disk, none
-    // for sure when the disk did not take them, and as many as it holds when
+    // the run's last words: every stored site once they are on disk (and
+    // where another program's edit is kept, when it is), none for sure
+    // when the disk did not take them, and as many as it holds when
     // another program put its own table in place, and then why. Of a
     // working copy, which the caller keeps or not, only why the disk did
     // not take them; nothing once they are on disk.
@@ -171,6 +173,7 @@ private:
     std::optional<std::string> batchLost_;  // why a batch did not reach the file
     std::optional<std::string> notOnDisk_;  // set once the sites were put on disk: empty when they are
     std::int64_t heldElsewhere_ = 0;        // sites a table put in place by another program holds
+    bool editKept_ = false;                 // the sites are on disk, another program's edit beside them
     bool minimised_ = false;
     bool titled_ = false;
 };

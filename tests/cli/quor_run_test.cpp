@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -746,6 +747,34 @@ TEST_F(QuorRun, TheEndCountsWhatTheRunStoredAndWhatTheTableStillHolds) {
     EXPECT_EQ(said["held"].toInt(), 0) << ran.out;
     EXPECT_GT(said["stored"].toInt(), 0) << ran.out;
     EXPECT_EQ(test::fileBytes(table), test::fileBytes(pristine)) << "the other program's table was written into";
+}
+
+// A program that opened the sites' table before the run (a GIS with the
+// layer open, an editor that keeps its file open) writes into it while the
+// run stores its sites: its edit went into the table the run replaced. It
+// is kept beside the table, and the run fails, naming where.
+TEST_F(QuorRun, AnEditThroughAHandleOpenedBeforeTheRunIsKeptAndTold) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string big = test::copyBaySites(folder("big"), "big", -1, 10);
+    const std::string table = fs::path(big).replace_extension(".dbf").string();
+    const std::string bytes = test::fileBytes(table);
+    // The first site's CATEGORY, after its flag and its SITE_ID.
+    const std::size_t category = static_cast<unsigned char>(bytes[8]) + 256u * static_cast<unsigned char>(bytes[9]) + 10;
+    ASSERT_EQ(bytes.substr(category, 5), "water");
+    const int held = ::open(table.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    const test::Ran ran = run(inputs("rwe", big), [&](QProcess& p) {
+        untilStoring(p);
+        ASSERT_EQ(::pwrite(held, "EDITED", 6, static_cast<off_t>(category)), 6);
+    });
+    ::close(held);
+    EXPECT_EQ(ran.exit, 1) << ran.err;
+    std::vector<std::string> kept;
+    for (const auto& name : entries(folder("big")))
+        if (name[0] != '.' && test::fileBytes(folder("big") + "/" + name).find("EDITED") != std::string::npos)
+            kept.push_back(folder("big") + "/" + name);
+    ASSERT_EQ(kept.size(), 1u) << ran.err;
+    EXPECT_NE(ran.err.find(kept[0]), std::string::npos) << ran.err;
 }
 
 // Another program cut the table short during the run: the run ends in its

@@ -3,7 +3,9 @@
 // fail on a full disk, result fields the disk has no room for, earlier
 // values that cannot be emptied, values that are no numbers; and what it
 // writes and reads only once (the metadata file, the raster's statistics).
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 #include <sys/resource.h>
 
 #include <gdal_priv.h>
@@ -240,6 +242,37 @@ TEST(WaveMainResults, ATableAnotherProgramPutsInPlaceStopsTheRunAsItHoldsIt) {
               std::string::npos)
         << texts(rp).back();
     EXPECT_NE(texts(rp).back().find("was replaced or rewritten by another program"), std::string::npos);
+}
+
+// A program that opened the sites' table before the run (a GIS with the
+// layer open) writes into it while the run stores its sites: its edit went
+// into the table the run replaced. It is kept beside the table, and the
+// run's end says where, as a failure.
+TEST(WaveMainResults, AnEditThroughAHandleOpenedBeforeTheRunIsKeptAndTold) {
+    RunProject rp;
+    rp.p->fm.refreshmap = 0;
+    rp.shapefileSites({{10000, 10000}, {3000, 16000}, {15000, 5000}});
+    const std::string folder = rp.tmp.path() + "/sites";
+    const std::string bytes = test::fileBytes(folder + "/sites.dbf");
+    // Their edit: the first site's X becomes 42.
+    const std::size_t first = static_cast<unsigned char>(bytes[8]) + 256u * static_cast<unsigned char>(bytes[9]) + 1;
+    const std::string edit = std::string(static_cast<unsigned char>(bytes[32 + 16]) - 2, ' ') + "42";
+    const int held = ::open((folder + "/sites.dbf").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    rp.p->progress.onYield = [&](int) {
+        if (rp.p->progress.rec.label1 != "Processing Point 2 of 3") return;
+        ASSERT_EQ(::pwrite(held, edit.data(), edit.size(), static_cast<off_t>(first)), static_cast<ssize_t>(edit.size()));
+    };
+    const RunOutcome out = rp.run(0);
+    ::close(held);
+    EXPECT_EQ(out.end, RunEnd::Failed);
+    std::vector<std::string> kept;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string()[0] != '.' && test::fileBytes(e.path()).find(edit) != std::string::npos)
+            kept.push_back(e.path().string());
+    ASSERT_EQ(kept.size(), 1u) << ::testing::PrintToString(texts(rp));
+    ASSERT_FALSE(texts(rp).empty());
+    EXPECT_NE(texts(rp).back().find(kept[0]), std::string::npos) << texts(rp).back();
 }
 
 // Two sites in the shapefile sites/sites.shp with a field of the user's

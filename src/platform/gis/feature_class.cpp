@@ -451,7 +451,7 @@ InsertCursor FeatureClass::insertCursor(bool buffered) { return InsertCursor(sha
 void FeatureClass::flush() {
     // A geodatabase's committed rows are in its file, and GDAL's own writes
     // into a shapefile went to disk as they were made.
-    if (ws_->kind() == WorkspaceKind::ShapefileFolder) ws_->settleRows(name_);
+    if (ws_->kind() == WorkspaceKind::ShapefileFolder) ws_->endWrites(name_);
     // As GDAL's own sync of a geodatabase's layer, the table is dated.
     if (ws_->kind() == WorkspaceKind::GeoPackage) ws_->stampRowsWritten();
 }

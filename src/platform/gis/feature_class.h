@@ -112,7 +112,9 @@ public:
     // against a crash: a shapefile's values are written as they are
     // stored but only then surely kept, while a geodatabase's committed
     // rows are in its file already. GisError when the disk does not take
-    // them.
+    // them. A shapefile's tables that changeFields() replaced are let go:
+    // EditKeptError when another program wrote into one since, through a
+    // handle it had open (its edit is kept beside the table).
     void flush();
 
     SpatialReference spatialReference() const;

@@ -35,6 +35,16 @@ public:
     using GisError::GisError;
 };
 
+// Another program wrote into a table after this program had put a new
+// version in its place, through a handle it had opened before: its edit is
+// not in the table there, which holds all of this program's writes, but
+// kept beside it, as the description tells (or, where the disk refused
+// that too, lost, and told so).
+class EditKeptError : public GisError {
+public:
+    using GisError::GisError;
+};
+
 // The table values were being written into is no longer the file its path
 // names, no longer has the fields it was opened with, or was written by
 // another program; or another program removed or changed the shapes

@@ -120,6 +120,7 @@ public:
             emptied_.push_back({newOffset[i], newWidth[i], c->type});
         }
         rowLength_ = newAt + added_.size() + (old.rowLength - fieldsEnd_);
+        digests_.reserve(static_cast<std::size_t>(old.rows));
         perBlock_ = std::max<std::uint64_t>(1, (1u << 20) / rowLength_);
         block_.reserve(static_cast<std::size_t>(perBlock_ * rowLength_));
         oldRows_.reserve(static_cast<std::size_t>(perBlock_ * old.rowLength));
@@ -127,6 +128,8 @@ public:
 
     std::uint64_t perBlock() const { return perBlock_; }
     std::uint64_t rowLength() const { return rowLength_; }
+    // A digest of each old row made into a new one so far, as it was read.
+    std::vector<std::uint64_t> takeDigests() { return std::move(digests_); }
 
     // The new rows from `row` on, a block of them at most.
     const std::string& from(std::uint64_t row) {
@@ -137,6 +140,7 @@ public:
         const std::string_view rows(oldRows_);
         for (std::size_t r = 0; r < n; ++r) {
             const std::size_t start = block_.size(), at = r * oldLength;
+            digests_.push_back(digestMore(kDigestStart, rows.substr(at, oldLength)));
             for (const Piece& p : pieces_) {
                 if (p.width == p.newWidth)
                     block_.append(rows.substr(at + p.from, p.width));
@@ -164,6 +168,7 @@ private:
     std::size_t fieldsEnd_ = 1;
     std::uint64_t rowLength_ = 0, perBlock_ = 1;
     std::string oldRows_, block_;
+    std::vector<std::uint64_t> digests_;
 };
 
 // TableChangedError unless the file at `path` is still the table read
@@ -190,12 +195,16 @@ void requireAsRead(const std::string& path, bool moved, const std::string& dbf, 
 
 }  // namespace
 
-void replaceTable(const std::string& dbf, const TableChange& change, FileStamp* made) {
-    const TableFile in(dbf);
+void replaceTable(const std::string& dbf, const TableChange& change, FileStamp* made,
+                  std::unique_ptr<ReplacedTable>* replaced) {
+    auto held = std::make_unique<TableFile>(dbf);
+    const TableFile& in = *held;
     // The table as it is read: any write by another program from now on
     // changes it, and would be lost under the new table.
     const FileStamp read = stampOfOpenFile(in.descriptor());
     const Layout t = readLayout(in);
+    std::string head = in.read(0, static_cast<std::size_t>(t.headerLength));
+    std::string tail = in.read(t.rowsEnd(), static_cast<std::size_t>(in.size() - t.rowsEnd()));
     const std::vector<std::string> descriptions = descriptionsOf(change.add);
 
     std::vector<std::string> kept = t.descriptions;
@@ -240,8 +249,15 @@ void replaceTable(const std::string& dbf, const TableChange& change, FileStamp* 
     // The header's rows are the table every reader sees: anything the old
     // file held past them is left out, and the end mark closes the table
     // when the old one had one (or anything else) there.
-    const bool endMark = in.size() > t.rowsEnd();
+    const bool endMark = !tail.empty();
     const std::uint64_t tableBytes = headerLength + t.rows * rowLength + (endMark ? 1 : 0);
+    // Once out of place, the old table is held for whoever replaced it:
+    // another program may still write into it.
+    const auto holdOld = [&] {
+        if (!replaced) return;
+        TableAsRead asRead{t, std::move(head), std::move(tail), rows.takeDigests()};
+        *replaced = std::make_unique<ReplacedTable>(std::move(held), std::move(asRead));
+    };
     try {
         FileReplacement out(dbf);
         out.reserve(tableBytes);
@@ -252,7 +268,14 @@ void replaceTable(const std::string& dbf, const TableChange& change, FileStamp* 
             requireAsRead(path, moved, dbf, read, t);
             if (made && !moved) *made = stampOfFile(FileReplacement::partialPath(dbf));
         });
+        holdOld();
+    } catch (const KeptBesideError&) {
+        throw;  // kept where the user sees it
     } catch (const UnconfirmedError&) {
+        holdOld();
+        throw;
+    } catch (const WrittenMeanwhileError&) {
+        holdOld();
         throw;
     } catch (const WriteError& e) {
         if (isNoRoom(e.error())) throw TableNoRoom(e.what(), tableBytes);

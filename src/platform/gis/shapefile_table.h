@@ -5,6 +5,7 @@
 // they are, so every other column stays byte for byte what it was; the
 // ".shp", ".shx", ".prj" and ".cpg" are not touched.
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "platform/file_stamp.h"
 #include "platform/gis/fields.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/replaced_table.h"
 #include "platform/gis/shapefile_files.h"
 
 namespace quor::platform::gis::detail {
@@ -56,8 +58,13 @@ public:
 // as the new one was put in its place: its table stays, and the new one
 // goes. platform::WrittenMeanwhileError when it wrote into the new one, or
 // put its own there, just as it was put in place: that file stays as the
-// other program left it. platform::UnconfirmedError when the new table is
-// in place but the disk did not confirm it.
-void replaceTable(const std::string& dbf, const TableChange& change, FileStamp* made = nullptr);
+// other program left it (platform::KeptBesideError when the old table,
+// with an edit of its own, could not go back: it is kept beside).
+// platform::UnconfirmedError when the new table is in place but the disk
+// did not confirm it. Once the old table is out of place (and not kept
+// beside), `replaced` is given it, held open as it was read, whatever
+// follows.
+void replaceTable(const std::string& dbf, const TableChange& change, FileStamp* made = nullptr,
+                  std::unique_ptr<ReplacedTable>* replaced = nullptr);
 
 }  // namespace quor::platform::gis::detail

@@ -136,6 +136,24 @@ Layout readLayout(const TableFile& in) {
     return t;
 }
 
+std::uint64_t digestMore(std::uint64_t h, std::string_view bytes) {
+    const auto mix = [&h](std::uint64_t word) {
+        h = (h ^ word) * 0x9E3779B97F4A7C15ULL;
+        h ^= h >> 29;
+    };
+    std::size_t at = 0;
+    for (; at + 8 <= bytes.size(); at += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + at, 8);
+        mix(word);
+    }
+    std::uint64_t tail = bytes.size() - at;  // the length tells "ab" from "ab\0"
+    for (std::size_t k = 0; at + k < bytes.size(); ++k)
+        tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at + k])) << (8 * (k + 1));
+    mix(tail);
+    return h;
+}
+
 std::uint64_t deletedRows(const std::string& shp, std::uint64_t upTo) {
     const std::string dbf = tablePart(shapefileParts(shp));
     if (dbf.empty() || upTo == 0) return 0;

@@ -4,6 +4,7 @@
 // value is spelt. The table code that changes fields and the one that
 // writes a site's values both go by it, so that they see exactly the table
 // every reader sees.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -93,6 +94,27 @@ Layout readLayout(const TableFile& table);
 // Whether a row is marked deleted: GDAL hands out no feature for it, and
 // it is no one's to change.
 inline bool deletedRow(std::string_view row) { return !row.empty() && row[0] == '*'; }
+
+// The first `rows` rows of a table, a block at a time: about a megabyte
+// of them in one read, each handed to `each` with its number.
+template <class EachRow>
+void forEachRow(const TableFile& table, const Layout& layout, std::uint64_t rows, const EachRow& each) {
+    const std::uint64_t perBlock = std::max<std::uint64_t>(1, (1u << 20) / std::max<std::uint64_t>(1, layout.rowLength));
+    std::string block;
+    for (std::uint64_t first = 0; first < rows; first += perBlock) {
+        const std::uint64_t n = std::min(perBlock, rows - first);
+        table.read(layout.rowStart(first), static_cast<std::size_t>(n * layout.rowLength), block);
+        for (std::uint64_t r = 0; r < n; ++r)
+            each(first + r, std::string_view(block).substr(static_cast<std::size_t>(r * layout.rowLength),
+                                                           static_cast<std::size_t>(layout.rowLength)));
+    }
+}
+
+// A digest of bytes that are only compared with themselves (a row as it
+// was and as it is now): eight bytes at a time, each word mixed in by a
+// multiplication, carried on from `h` (kDigestStart for the first bytes).
+inline constexpr std::uint64_t kDigestStart = 14695981039346656037ULL;
+std::uint64_t digestMore(std::uint64_t h, std::string_view bytes);
 
 // How many of the first `upTo` rows of the table of the shapefile `shp`
 // are marked deleted; GDAL counts them among its rows but reads none. 0

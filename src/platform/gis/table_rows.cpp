@@ -31,46 +31,8 @@ namespace fs = std::filesystem;
 
 namespace quor::platform::gis::detail {
 
-namespace {
-
-// A row's written bytes are only compared with themselves: eight bytes
-// at a time, each word mixed in by a multiplication.
-std::uint64_t digestMore(std::uint64_t h, std::string_view bytes) {
-    const auto mix = [&h](std::uint64_t word) {
-        h = (h ^ word) * 0x9E3779B97F4A7C15ULL;
-        h ^= h >> 29;
-    };
-    std::size_t at = 0;
-    for (; at + 8 <= bytes.size(); at += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data() + at, 8);
-        mix(word);
-    }
-    std::uint64_t tail = bytes.size() - at;  // the length tells "ab" from "ab\0"
-    for (std::size_t k = 0; at + k < bytes.size(); ++k)
-        tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at + k])) << (8 * (k + 1));
-    mix(tail);
-    return h;
-}
-
-// Rows a block at a time: about a megabyte of them in one read.
-template <class EachRow>
-void forEachRow(const TableFile& table, const Layout& layout, std::uint64_t rows, const EachRow& each) {
-    const std::uint64_t perBlock = std::max<std::uint64_t>(1, (1u << 20) / std::max<std::uint64_t>(1, layout.rowLength));
-    std::string block;
-    for (std::uint64_t first = 0; first < rows; first += perBlock) {
-        const std::uint64_t n = std::min(perBlock, rows - first);
-        table.read(layout.rowStart(first), static_cast<std::size_t>(n * layout.rowLength), block);
-        for (std::uint64_t r = 0; r < n; ++r)
-            each(first + r, std::string_view(block).substr(static_cast<std::size_t>(r * layout.rowLength),
-                                                           static_cast<std::size_t>(layout.rowLength)));
-    }
-}
-
-}  // namespace
-
 std::uint64_t WrittenRows::digestOf(std::uint32_t set, const Layout& layout, std::string_view row) const {
-    std::uint64_t h = 14695981039346656037ULL;
+    std::uint64_t h = kDigestStart;
     for (const int column : columns_[set - 1]) {
         const Column& c = layout.columns[static_cast<std::size_t>(column)];
         h = digestMore(h, row.substr(c.offset, c.width));

@@ -16,6 +16,7 @@
 #include "platform/folders.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/replaced_table.h"
 #include "platform/gis/shapefile_files.h"
 #include "platform/gis/shapefile_table.h"
 #include "platform/file_replacement.h"
@@ -487,6 +488,27 @@ void Workspace::settleRows(const std::string& name) {
         throw GisError("The values written into " + name + " cannot be put on disk (" + failure + ").");
 }
 
+void Workspace::endWrites(const std::string& name) {
+    std::string kept;
+    if (const auto it = replacedTables_.find(name); it != replacedTables_.end()) {
+        for (const auto& table : it->second)
+            if (const auto told = table->keepEdit()) kept += " " + *told;
+        replacedTables_.erase(it);
+    }
+    if (kept.empty()) {
+        settleRows(name);
+        return;
+    }
+    try {
+        settleRows(name);
+    } catch (const TableReplacedError& e) {
+        throw TableReplacedError(e.what() + kept, e.held());
+    } catch (const GisError& e) {
+        throw GisError(e.what() + kept);
+    }
+    throw EditKeptError(kept.substr(1));
+}
+
 void Workspace::listAgain(const std::string& name) {
     // Another program wrote the files: they are read as they now are, and
     // nothing of this program's goes into them.
@@ -522,8 +544,9 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
     };
     std::string unconfirmed, writtenMeanwhile;
     FileStamp made;
+    std::unique_ptr<detail::ReplacedTable> old;
     try {
-        detail::replaceTable(dbf, change, &made);
+        detail::replaceTable(dbf, change, &made, &old);
     } catch (const platform::UnconfirmedError& e) {
         unconfirmed = e.what();
     } catch (const platform::WrittenMeanwhileError& e) {
@@ -536,18 +559,26 @@ void Workspace::replaceShapefileTable(const std::string& name, const detail::Tab
     // place: another program's table moved over it at once is not.
     const FileStamp placed = stampOfFile(dbf);
     writeOnIntoTheTableThere();
+    // A change that fails here ends the writer's work: the table it took
+    // out of place is let go, and an edit kept beside is told with it.
+    const auto failure = [&](std::string text) {
+        if (const auto kept = old ? old->keepEdit() : std::nullopt) text += " " + *kept;
+        old.reset();
+        return text;
+    };
     // GDAL's handle still reads the table that was replaced.
     if (!readFolderAgain())
-        throw PartlyChangedError("The table of " + name + " was changed, but its folder " + path_ +
-                                 " cannot be opened again.");
+        throw PartlyChangedError(failure("The table of " + name + " was changed, but its folder " + path_ +
+                                         " cannot be opened again."));
     // GDAL now reads whatever is at the path: unless that is still the new
     // table, the fields it was made for are not those read.
-    if (!writtenMeanwhile.empty()) throw detail::TableChangedError(writtenMeanwhile);
+    if (!writtenMeanwhile.empty()) throw detail::TableChangedError(failure(writtenMeanwhile));
     if (placed.device != made.device || placed.inode != made.inode || stampOfFile(dbf) != placed)
-        throw detail::TableChangedError("The table " + dbf +
-                                        " was replaced or written by another program just as this program put its "
-                                        "new version in place; the other program's table is kept as it is.");
-    if (!unconfirmed.empty()) throw PartlyChangedError("The table of " + name + " was changed. " + unconfirmed);
+        throw detail::TableChangedError(failure("The table " + dbf +
+                                                " was replaced or written by another program just as this program put "
+                                                "its new version in place; the other program's table is kept as it is."));
+    if (!unconfirmed.empty()) throw PartlyChangedError(failure("The table of " + name + " was changed. " + unconfirmed));
+    replacedTables_[name].push_back(std::move(old));
 }
 
 std::shared_ptr<FeatureClass> Workspace::openFeatureClass(const std::string& name) {

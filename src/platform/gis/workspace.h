@@ -32,6 +32,7 @@ namespace quor::platform::gis {
 
 namespace detail {
 struct TableChange;
+class ReplacedTable;
 }
 
 enum class WorkspaceKind { GeoPackage, ShapefileFolder, Coverage, Memory, Other };
@@ -171,6 +172,12 @@ public:
     // them. GisError when the disk does not take them; TableReplacedError
     // when they went into a table another program has replaced.
     void settleRows(const std::string& name);
+    // At the end of a writer's work on the shapefile `name`: settles its
+    // rows, and lets go of the tables its changes of the fields put new ones
+    // in place of, held open until now. What another program wrote into
+    // one of them since it was read is kept beside the table, and told:
+    // EditKeptError, or in the words of settleRows()'s failure.
+    void endWrites(const std::string& name);
     // The type of each field of the shapefile `name`'s table, in order, as
     // its table spells it ('C', 'N', 'D', 'L', 'M', ...). GisError when the
     // table cannot be read.
@@ -253,6 +260,9 @@ private:
         std::optional<TableReplacedError> lost;
     };
     std::map<std::string, RowWrites> rowWriters_;
+    // The tables changes of each shapefile's fields took out of place,
+    // until its writer's work ends.
+    std::map<std::string, std::vector<std::unique_ptr<detail::ReplacedTable>>> replacedTables_;
     std::map<std::string, std::shared_ptr<RowsAhead>> rowsAhead_;
     // Statements on the GeoPackage's connection, made for the classes'
     // fields of one generation; they go before the connection does.

@@ -11,6 +11,7 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include <iostream>
 #include <thread>
 
+#include "exchanges.h"
 #include "platform/file_replacement.h"
 #include "platform/gis/gis.h"
 #include "refused_writes.h"
@@ -607,30 +609,47 @@ TEST(TableChange, NamesAreMatchedAsGdalReadsThem) {
     }
 }
 
+namespace {
+
+// As an editor saves one value in place: `from` becomes `to` (as long) in
+// the file's own bytes, written through a handle of its own.
+void editInPlace(const std::string& path, const std::string& from, const std::string& to) {
+    std::string bytes = quor::test::fileBytes(path);
+    const auto at = bytes.find(from);
+    ASSERT_NE(at, std::string::npos) << path;
+    bytes.replace(at, to.size(), to);
+    std::fstream(path, std::ios::binary | std::ios::in | std::ios::out) << bytes;
+}
+
+// The files of `folder` the user sees (no hidden one) that hold `bytes`.
+std::vector<std::string> shownFilesHolding(const std::string& folder, const std::string& bytes) {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string()[0] != '.' && quor::test::fileBytes(e.path()).find(bytes) != std::string::npos)
+            found.push_back(e.path().string());
+    return found;
+}
+
+struct NoPause {
+    ~NoPause() { quor::platform::FileReplacement::setBetweenLookAndExchange({}); }
+};
+
+}  // namespace
+
 // Another program writes into the table after the last look at it and
 // before the new table takes its place, as a slow disk leaves time for:
 // when fields are added before a run, and when a value widens its field
 // during one. The edit is kept, and the change says so.
 TEST(TableChange, AnEditWrittenJustBeforeTheNewTableTakesItsPlaceIsKeptAndTold) {
     TempDir dir;
-    const auto editNote = [](const std::string& dbf) {
-        // As an editor saves one value in place: row 0's NOTE ends "mine0".
-        std::string bytes = quor::test::fileBytes(dbf);
-        const auto at = bytes.find("mine0");
-        ASSERT_NE(at, std::string::npos);
-        bytes.replace(at, 5, "THEIR");
-        std::fstream(dbf, std::ios::binary | std::ios::in | std::ios::out) << bytes;
-    };
-    struct Reset {
-        ~Reset() { quor::platform::FileReplacement::setBetweenLookAndExchange({}); }
-    } reset;
+    const NoPause reset;
     for (const bool widening : {false, true}) {
         SCOPED_TRACE(widening ? "a value widens its field" : "fields are added");
         const std::string folder = usersSites(dir, widening ? "widen" : "add");
         const std::string dbf = folder + "/sites.dbf";
         std::string edited;
         quor::platform::FileReplacement::setBetweenLookAndExchange([&](const std::string& target) {
-            editNote(target);
+            editInPlace(target, "mine0", "THEIR");
             edited = quor::test::fileBytes(target);
         });
         auto fc = Workspace::open(folder)->openFeatureClass("sites");
@@ -651,4 +670,87 @@ TEST(TableChange, AnEditWrittenJustBeforeTheNewTableTakesItsPlaceIsKeptAndTold) 
         EXPECT_EQ(quor::test::fileBytes(dbf), edited) << "the other program's table was not kept";
         EXPECT_FALSE(fs::exists(quor::platform::FileReplacement::partialPath(dbf)));
     }
+}
+
+// Another program writes into the old table just before the exchange, and
+// into the new one at its place just after: putting the old one back would
+// throw the second edit away. Both stay, the old table beside the new one
+// under a name the user sees, which the message gives.
+TEST(TableChange, AnEditAtTheNewTablesPlaceBeforeTheOldOneGoesBackIsKept) {
+    TempDir dir;
+    const std::string folder = usersSites(dir, "sites");
+    const std::string dbf = folder + "/sites.dbf";
+    const NoPause reset;
+    quor::platform::FileReplacement::setBetweenLookAndExchange(
+        [](const std::string& target) { editInPlace(target, "mine0", "THEIR"); });
+    const quor::test::Exchanges exchanges(folder, 0, 0, [&] { editInPlace(dbf, "mine1", "LATER"); });
+    auto fc = Workspace::open(folder)->openFeatureClass("sites");
+    std::string said;
+    try {
+        fc->addFields(resultFields("R", 3));
+        ADD_FAILURE() << "the other program's edits went unseen";
+    } catch (const GisError& e) {
+        said = e.what();
+    }
+    EXPECT_NE(quor::test::fileBytes(dbf).find("LATER"), std::string::npos) << "the later edit was thrown away";
+    const auto kept = shownFilesHolding(folder, "THEIR");
+    ASSERT_EQ(kept.size(), 1u) << said;
+    EXPECT_NE(said.find(kept[0]), std::string::npos) << said;
+}
+
+// The old table, written by another program as the new one took its place,
+// cannot go back (the disk fails the second exchange): the new table stays
+// in place, and the words say so, never that nothing was changed; the old
+// one is kept beside it under a name the next run leaves alone.
+TEST(TableChange, AnEditedTableThatCannotGoBackIsKeptThroughTheNextRun) {
+    TempDir dir;
+    const std::string folder = usersSites(dir, "sites");
+    const NoPause reset;
+    quor::platform::FileReplacement::setBetweenLookAndExchange(
+        [](const std::string& target) { editInPlace(target, "mine0", "THEIR"); });
+    std::string said;
+    {
+        const quor::test::Exchanges exchanges(folder, EIO, 1);
+        auto fc = Workspace::open(folder)->openFeatureClass("sites");
+        try {
+            fc->addFields(resultFields("R", 3));
+            ADD_FAILURE() << "the other program's edit went unseen";
+        } catch (const GisError& e) {
+            said = e.what();
+        }
+        EXPECT_EQ(exchanges.refused(), 1);
+    }
+    quor::platform::FileReplacement::setBetweenLookAndExchange({});
+    EXPECT_EQ(said.find("Nothing was changed"), std::string::npos) << said;
+    // The next run on the dataset clears what a killed one left.
+    Workspace::open(folder)->openFeatureClass("sites")->changeFields({}, {});
+    const auto kept = shownFilesHolding(folder, "THEIR");
+    ASSERT_EQ(kept.size(), 1u) << said;
+    EXPECT_NE(said.find(kept[0]), std::string::npos) << said;
+}
+
+// A disk without the exchange (FUSE, many network disks): the new table is
+// renamed over the old one, and an edit written into the old one in place
+// meanwhile went with it. It is kept beside the table, and the end of the
+// change's writes says where.
+TEST(TableChange, WithoutAnExchangeAnEditWrittenInPlaceMeanwhileIsKeptAndTold) {
+    TempDir dir;
+    const std::string folder = usersSites(dir, "sites");
+    const NoPause reset;
+    quor::platform::FileReplacement::setBetweenLookAndExchange(
+        [](const std::string& target) { editInPlace(target, "mine0", "THEIR"); });
+    const quor::test::Exchanges none(folder, EINVAL);
+    auto fc = Workspace::open(folder)->openFeatureClass("sites");
+    std::string said;
+    try {
+        fc->addFields(resultFields("R", 3));
+        fc->flush();
+        ADD_FAILURE() << "the other program's edit went unseen";
+    } catch (const GisError& e) {
+        said = e.what();
+    }
+    EXPECT_GT(none.refused(), 0);
+    const auto kept = shownFilesHolding(folder, "THEIR");
+    ASSERT_EQ(kept.size(), 1u) << said;
+    EXPECT_NE(said.find(kept[0]), std::string::npos) << said;
 }
