@@ -60,6 +60,11 @@ inline constexpr const char* kShorelineNotPolygon =
 std::shared_ptr<pg::FeatureClass> Getshoreline(model::MainFormState& mainform, int option_arccov, DatasetChooser& chooser,
                                                platform::Messages& messages);
 
+// Records where `item` lies as Getshoreline records a checked choice,
+// without opening it: the shoreline a run with the faster algorithm is
+// given, which it never reads.
+void recordShoreline(model::MainFormState& mainform, int option_arccov, const DatasetItem& item);
+
 // Lets the user choose the bathymetry raster; on success records bathyname
 // and bathycov (its complete name) and returns the raster. Otherwise
 // nothing, and the members keep their values; a raster that cannot be

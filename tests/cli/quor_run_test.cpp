@@ -440,6 +440,27 @@ TEST_F(QuorRun, AProjectGivesTheInputsItsFileNames) {
     }
 }
 
+// A run with the faster algorithm clips nothing: the shoreline it is
+// given is never read, so one GDAL would refuse (no .prj) costs nothing.
+TEST_F(QuorRun, AFastRunNeverReadsTheShorelineItIsGiven) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string shore = folder("shore");
+    for (const char* ext : {".shp", ".shx", ".dbf"})
+        fs::copy_file(data + "/water_portphillip" + ext, shore + "/water" + ext);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 20);
+    auto fast = [&](const std::string& out, const std::vector<std::string>& shoreline) {
+        return run(plus({"rwe", "--defaults", "--fast", "--bathymetry", data + "/bathy_portphillip_m.tif", "--wind",
+                         data + "/sample_56.Wind_RWE", "--sites", sites, "--output", dir.file(out)},
+                        shoreline));
+    };
+    const test::Ran without = fast("without.gpkg", {});
+    ASSERT_EQ(without.exit, 0) << without.err;
+    const test::Ran with = fast("with.gpkg", {"--shoreline", shore + "/water.shp"});
+    ASSERT_EQ(with.exit, 0) << with.err;
+    EXPECT_EQ(test::layerRows(dir.file("with.gpkg"), "sites", rweFields()),
+              test::layerRows(dir.file("without.gpkg"), "sites", rweFields()));
+}
+
 namespace {
 
 std::string sh(const std::vector<std::string>& words) {
