@@ -53,7 +53,8 @@ std::string unitsOf(const std::string& option) {
 bool clips(const model::ApplicationState& app) { return !model::fastAlgorithm(app.state, app.holder); }
 
 std::shared_ptr<pg::Raster> takeBathymetry(const std::string& path, model::MainFormState& form) {
-    requireReadableFile("--bathymetry", path, true);
+    // A name inside an archive or on a server is for GDAL alone to judge.
+    if (!platform::isGdalVirtualPath(path)) requireReadableFile("--bathymetry", path, true);
     Told told;
     project::TypedDataset chooser({path, {}});
     auto raster = gis::Getbathymetry(form, chooser, told, platform::runThreads());

@@ -90,6 +90,8 @@ std::string typedPath(const std::string& typed) {
     return (slash < 0 ? *home : *home + path.mid(slash)).toStdString();
 }
 
+bool isGdalVirtualPath(const std::string& path) { return path.rfind("/vsi", 0) == 0; }
+
 std::string joinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     if (folder.back() == '/') return folder + name;

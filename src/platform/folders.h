@@ -41,6 +41,10 @@ bool createFolder(const std::string& path);
 // before "/") read as the home folder and "~name" as that user's.
 std::string typedPath(const std::string& typed);
 
+// Whether `path` names a file of GDAL's virtual file layer ("/vsizip/...",
+// "/vsicurl/..."): a name only GDAL reads, which the file system knows nothing of.
+bool isGdalVirtualPath(const std::string& path);
+
 // Joins folder and name with "/".
 std::string joinPath(const std::string& folder, const std::string& name);
 

@@ -12,6 +12,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "platform/folders.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster_cells.h"
@@ -58,9 +59,13 @@ std::shared_ptr<Raster> Raster::open(const std::string& path) {
     detail::ErrorCapture err;
     detail::AuxiliaryFilesReadable readAux;
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) throw GisError("The raster " + path + " does not exist.");
-    DatasetHandle ds(
-        static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
+    // A name of GDAL's virtual file layer (inside an archive, on a server)
+    // is GDAL's to judge, with its reason.
+    if (!isGdalVirtualPath(path) && !std::filesystem::exists(path, ec))
+        throw GisError("The raster " + path + " does not exist.");
+    // Verbose: GDAL says why it cannot open the raster, and the refusal tells it.
+    DatasetHandle ds(static_cast<GDALDataset*>(GDALOpenEx(
+        path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr)));
     if (!ds) throw GisError(err.message("The raster " + path + " cannot be read."));
     // Saving stays off even while this open reads the auxiliary files.
     if (auto* pam = dynamic_cast<GDALPamDataset*>(ds.get())) pam->SetPamFlags(pam->GetPamFlags() | GPF_NOSAVE);

@@ -213,10 +213,6 @@ std::int64_t nowNs() {
         .count();
 }
 
-// A file of GDAL's virtual file layer ("/vsizip/...") has no stamp of its
-// own: it is read each time.
-bool onDisk(const std::string& file) { return file.rfind("/vsi", 0) != 0; }
-
 }  // namespace
 
 std::string readingsFile() { return cacheFolder() + "/raster-readings"; }
@@ -226,7 +222,8 @@ RememberedReading rememberedReading(const std::vector<std::string>& files, const
     std::vector<std::string> digests;
     std::vector<KnownFile> learned;
     for (const auto& file : files) {
-        const FileStamp stamp = onDisk(file) ? stampOfFile(file) : FileStamp{};
+        // A file of GDAL's virtual file layer has no stamp of its own: it is read each time.
+        const FileStamp stamp = isGdalVirtualPath(file) ? FileStamp{} : stampOfFile(file);
         if (auto digest = digestOf(known, stamp)) {
             digests.push_back(*digest);
             continue;
