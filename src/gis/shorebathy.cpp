@@ -212,7 +212,7 @@ std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, Datase
 }
 
 std::shared_ptr<pg::FeatureClass> openShoreline(const model::MainFormState& mainform) {
-    if (mainform.shorename.empty()) throw pg::GisError("The project has no shoreline.");
+    if (mainform.shorename.empty()) throw pg::GisError(kProjectWithoutShoreline);
     const std::string place = mainform.shorecov + "/" + mainform.shorename;
     auto ws = pg::Workspace::open(place);
     if (endsWithShp(mainform.shorename)) return ws->openFeatureClass(fs::path(mainform.shorename).stem().string());

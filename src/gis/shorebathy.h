@@ -50,6 +50,7 @@ inline constexpr const char* kBathymetryNoReference =
 // chosen or recorded shoreline or bathymetry cannot be read.
 inline constexpr const char* kShorelineUnreadable = "The shoreline dataset cannot be read. ";
 inline constexpr const char* kBathymetryUnreadable = "The bathymetry raster cannot be read. ";
+inline constexpr const char* kProjectWithoutShoreline = "The project has no shoreline.";
 inline constexpr const char* kShorelineNotPolygon =
     "The selected shoreline dataset does not hold polygons. Please select a polygon dataset.";
 
