@@ -322,17 +322,14 @@ std::pair<double, double> Raster::minMax(Progress* progress) const {
     }
     detail::ErrorCapture err;
     GDALRasterBand* band = ds_->GetRasterBand(1);
-    auto damaged = [&] {
-        return GisError("The raster " + path_ + " is damaged: " +
-                        (err.failed() ? err.message("") : std::string("its statistics cannot be computed.")));
-    };
+    auto unread = [&] { return readingFailure(err, "its statistics cannot be computed."); };
     const detail::BlockExtremes scan = detail::extremesFor(cellType_);
     if (!scan) {
         // A type of its own: GDAL's scan, without progress.
         double mm[2] = {0, 0};
         if (band->ComputeRasterMinMax(FALSE, mm) != CE_None) {
             if (err.message("").find("no valid pixels") != std::string::npos) throw noValue();
-            throw damaged();
+            throw unread();
         }
         minMax_.emplace(mm[0], mm[1]);
         return *minMax_;
@@ -342,7 +339,7 @@ std::pair<double, double> Raster::minMax(Progress* progress) const {
     for (int by = 0; by < rowsOfBlocks; ++by) {
         for (int bx = 0; bx < blocksPerRow_; ++bx) {
             GDALRasterBlock* block = band->GetLockedBlockRef(bx, by);
-            if (!block) throw damaged();
+            if (!block) throw unread();
             const int w = std::min(blockW_, width_ - bx * blockW_), h = std::min(blockH_, height_ - by * blockH_);
             scan(block->GetDataRef(), blockW_, w, h, noDataRuns_, low, high);
             block->DropLock();
