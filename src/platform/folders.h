@@ -26,7 +26,7 @@ std::string fallbackDataFolder();
 
 // The per-user folder of what the program keeps only to be faster, which
 // may go at any time: "quor" in $XDG_CACHE_HOME when that is an absolute
-// path, else in ~/.cache.
+// path, else in ~/.cache; empty, and nothing is kept, without either.
 std::string cacheFolder();
 
 // True when d (blanks around it ignored) names an existing directory;

@@ -128,7 +128,9 @@ std::optional<std::string> ownText(const std::string& path) {
 // ours, or from another GDAL.
 Entries readEntries() {
     Entries entries;
-    const auto text = ownText(readingsFile());
+    const std::string file = readingsFile();
+    if (file.empty()) return entries;
+    const auto text = ownText(file);
     if (!text) return entries;
     std::istringstream in(*text);
     std::string line;
@@ -185,6 +187,7 @@ void writeEntries(const Entries& entries) {
 // Changes the file under the lock, on what it holds then: what other runs
 // added since it was read stays.
 void update(const std::function<void(Entries&)>& change) {
+    if (readingsFile().empty()) return;
     std::error_code ec;
     std::filesystem::create_directories(cacheFolder(), ec);
     const auto lock = changeLock();
@@ -215,7 +218,10 @@ std::int64_t nowNs() {
 
 }  // namespace
 
-std::string readingsFile() { return cacheFolder() + "/raster-readings"; }
+std::string readingsFile() {
+    const std::string folder = cacheFolder();
+    return folder.empty() ? folder : folder + "/raster-readings";
+}
 
 RememberedReading rememberedReading(const std::vector<std::string>& files, const std::string& folder) {
     const Entries known = readEntries();
