@@ -53,7 +53,8 @@ std::string unitsOf(const std::string& option) {
 bool clips(const model::ApplicationState& app) { return !model::fastAlgorithm(app.state, app.holder); }
 
 std::shared_ptr<pg::Raster> takeBathymetry(const std::string& path, model::MainFormState& form) {
-    requireReadableFile("--bathymetry", path, true);
+    // A name inside an archive or on a server is for GDAL alone to judge.
+    if (!platform::isGdalVirtualPath(path)) requireReadableFile("--bathymetry", path, true);
     Told told;
     project::TypedDataset chooser({path, {}});
     auto raster = gis::Getbathymetry(form, chooser, told, platform::runThreads());
@@ -61,20 +62,29 @@ std::shared_ptr<pg::Raster> takeBathymetry(const std::string& path, model::MainF
     return raster;
 }
 
-pg::SpatialReference takeShoreline(const RunOptions& o, model::MainFormState& form) {
+// The shoreline's reference; none when the run does not clip, which only
+// names the shoreline, as a project keeps one, and never reads it.
+pg::SpatialReference takeShoreline(const RunOptions& o, model::MainFormState& form, bool clipped) {
     const std::string path = *o.value("--shoreline");
-    requireReadableFile("--shoreline", path, true);
+    if (clipped) requireReadableFile("--shoreline", path, true);
     const auto layer = o.value("--shoreline-layer");
     if (!layer && hasExtension(path, ".gpkg"))
         throw badOption("--shoreline", path, "a GeoPackage needs --shoreline-layer to name the shoreline's layer.");
     // A layer of a workspace is taken as the dialog takes a coverage's class.
     form.option_arccov = layer ? 2 : 1;
-    Told told;
-    project::TypedDataset chooser({path, layer.value_or("")});
-    const auto fc = gis::Getshoreline(form, form.option_arccov, chooser, told);
-    if (!fc) throw badOption("--shoreline", path, told.text());
+    const gis::DatasetItem item{path, layer.value_or("")};
+    pg::SpatialReference reference;
+    if (clipped) {
+        Told told;
+        project::TypedDataset chooser(item);
+        const auto fc = gis::Getshoreline(form, form.option_arccov, chooser, told);
+        if (!fc) throw badOption("--shoreline", path, told.text());
+        reference = fc->spatialReference();
+    } else {
+        gis::recordShoreline(form, form.option_arccov, item);
+    }
     if (form.option_arccov == 1) form.shorefeature.clear();
-    return fc->spatialReference();
+    return reference;
 }
 
 void takeWind(const std::string& path, model::ApplicationState& app) {
@@ -182,16 +192,15 @@ InputReferences takeRunInputs(const RunOptions& o, model::ApplicationState& app,
         }
     } else {
         refs.bathymetryRead = takeBathymetry(*o.value("--bathymetry"), form);
+        // With the faster algorithm a given shoreline is not used, as in the window.
         if (o.has("--shoreline"))
-            refs.shoreline = takeShoreline(o, form);
+            refs.shoreline = takeShoreline(o, form, clips(app));
         else if (clips(app))
             throw BadInput(std::string("--shoreline is missing: the rays are clipped at the shoreline (--fast "
                                        "measures them over the bathymetry instead)."));
         takeWind(*o.value("--wind"), app);
         form.bathyunits = unitsOf(o.value("--units").value_or("m"));
         app.state.bathy_positive = o.has("--positive") ? 1 : 0;
-        // With the faster algorithm a given shoreline is not used, as in the window.
-        if (!clips(app)) refs.shoreline = {};
     }
     refs.bathymetry = refs.bathymetryRead->spatialReference();
     refs.shorelineName = form.shorename;

@@ -8,6 +8,7 @@
 #include "cli/run_end.h"
 #include "model/setting_checks.h"
 #include "model/settings_loader.h"
+#include "platform/folders.h"
 #include "platform/numbers.h"
 #include "platform/run_threads.h"
 #include "platform/settings_store.h"
@@ -61,7 +62,7 @@ std::vector<OptionInfo> inputOptions() {
          "(not needed with --fast)",
          ""},
         {"--shoreline-layer", "NAME", Both, "the shoreline's layer in a GeoPackage", ""},
-        {"--bathymetry", "FILE", Both, "the bathymetry raster (any format GDAL reads)", ""},
+        {"--bathymetry", "FILE", Both, "the bathymetry raster: any format GDAL reads, as GDAL names it (/vsizip/...)", ""},
         {"--units", "m|cm|ft", Both, "the bathymetry's units", "m"},
         {"--positive", "", Both, "the bathymetry holds depths as positive numbers", "negative depths"},
         {"--wind", "FILE", Both, "the wind file: .Wind_RWE for rwe, .Wind_REI for rei", ""},
@@ -295,8 +296,9 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
             throw BadInput(name + " is a setting of rwe runs, not of rei runs.");
         if (info->applies == ReiOnly && o.model == Model::Rwe)
             throw BadInput(name + " is a setting of rei runs, not of rwe runs.");
-        // Files are taken from where the program was started, as a shell user means them.
-        if (info->metavar == "FILE" && !text.empty())
+        // Files are taken from where the program was started, as a shell user
+        // means them; a name of GDAL's virtual file layer is GDAL's, as given.
+        if (info->metavar == "FILE" && !text.empty() && !platform::isGdalVirtualPath(text))
             text = std::filesystem::absolute(text).lexically_normal().string();
         o.given[name] = text;
     }

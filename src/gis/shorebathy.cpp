@@ -153,21 +153,10 @@ std::shared_ptr<pg::FeatureClass> Getshoreline(model::MainFormState& mainform, i
     const DatasetItem item = chosen->front();
 
     std::shared_ptr<pg::FeatureClass> fc;
-    std::string shorecov, shorename, shorefeature;
     try {
-        if (filter == DatasetFilter::FeatureClasses) {
-            auto ws = pg::Workspace::open(item.path);
-            fc = ws->openFeatureClass(item.className);
-            shorecov = folderOf(item.path);
-            shorename = lastName(item.path);
-            shorefeature = item.className;
-        } else {
-            auto ws = pg::Workspace::open(item.path);
-            const std::string stem = fs::path(item.path).stem().string();
-            fc = ws->openFeatureClass(stem);
-            shorecov = folderOf(item.path);
-            shorename = stem + ".shp";
-        }
+        auto ws = pg::Workspace::open(item.path);
+        fc = ws->openFeatureClass(filter == DatasetFilter::FeatureClasses ? item.className
+                                                                          : fs::path(item.path).stem().string());
         if (fc->spatialReference().isNone()) {
             messages.message(kShorelineNoReference, platform::MessageIcon::Critical);
             return nullptr;
@@ -182,14 +171,18 @@ std::shared_ptr<pg::FeatureClass> Getshoreline(model::MainFormState& mainform, i
         return nullptr;
     }
     // Only a fully checked choice replaces the project's shoreline.
-    mainform.shorecov = shorecov;
-    if (option_arccov == 1) {
-        mainform.shorename = shorename;
-    } else if (option_arccov == 2) {
-        mainform.shorename = shorename;
-        mainform.shorefeature = shorefeature;
-    }
+    recordShoreline(mainform, option_arccov, item);
     return fc;
+}
+
+void recordShoreline(model::MainFormState& mainform, int option_arccov, const DatasetItem& item) {
+    mainform.shorecov = folderOf(item.path);
+    if (option_arccov == 1) {
+        mainform.shorename = fs::path(item.path).stem().string() + ".shp";
+    } else if (option_arccov == 2) {
+        mainform.shorename = lastName(item.path);
+        mainform.shorefeature = item.className;
+    }
 }
 
 std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, DatasetChooser& chooser,
@@ -219,7 +212,7 @@ std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, Datase
 }
 
 std::shared_ptr<pg::FeatureClass> openShoreline(const model::MainFormState& mainform) {
-    if (mainform.shorename.empty()) throw pg::GisError("The project has no shoreline.");
+    if (mainform.shorename.empty()) throw pg::GisError(kProjectWithoutShoreline);
     const std::string place = mainform.shorecov + "/" + mainform.shorename;
     auto ws = pg::Workspace::open(place);
     if (endsWithShp(mainform.shorename)) return ws->openFeatureClass(fs::path(mainform.shorename).stem().string());

@@ -50,6 +50,7 @@ inline constexpr const char* kBathymetryNoReference =
 // chosen or recorded shoreline or bathymetry cannot be read.
 inline constexpr const char* kShorelineUnreadable = "The shoreline dataset cannot be read. ";
 inline constexpr const char* kBathymetryUnreadable = "The bathymetry raster cannot be read. ";
+inline constexpr const char* kProjectWithoutShoreline = "The project has no shoreline.";
 inline constexpr const char* kShorelineNotPolygon =
     "The selected shoreline dataset does not hold polygons. Please select a polygon dataset.";
 
@@ -59,6 +60,11 @@ inline constexpr const char* kShorelineNotPolygon =
 // unreadable: nothing, and the project's shoreline members keep their values.
 std::shared_ptr<pg::FeatureClass> Getshoreline(model::MainFormState& mainform, int option_arccov, DatasetChooser& chooser,
                                                platform::Messages& messages);
+
+// Records where `item` lies as Getshoreline records a checked choice,
+// without opening it: the shoreline a run with the faster algorithm is
+// given, which it never reads.
+void recordShoreline(model::MainFormState& mainform, int option_arccov, const DatasetItem& item);
 
 // Lets the user choose the bathymetry raster; on success records bathyname
 // and bathycov (its complete name) and returns the raster. Otherwise

@@ -38,6 +38,11 @@ std::string fallbackDataFolder() {
 }
 
 std::string cacheFolder() {
+    // Without a home (a service, a bare environment) the system would
+    // answer a folder at the root: there is no place of the user's.
+    if (!QDir::isAbsolutePath(qEnvironmentVariable("XDG_CACHE_HOME")) &&
+        !QDir::isAbsolutePath(qEnvironmentVariable("HOME")))
+        return {};
     // A relative XDG_CACHE_HOME is not one: the base-directory rules say
     // to ignore it, rather than keep the cache wherever a run starts.
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
@@ -89,6 +94,8 @@ std::string typedPath(const std::string& typed) {
     if (!home) return path.toStdString();
     return (slash < 0 ? *home : *home + path.mid(slash)).toStdString();
 }
+
+bool isGdalVirtualPath(const std::string& path) { return path.rfind("/vsi", 0) == 0; }
 
 std::string joinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;

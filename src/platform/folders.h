@@ -26,7 +26,7 @@ std::string fallbackDataFolder();
 
 // The per-user folder of what the program keeps only to be faster, which
 // may go at any time: "quor" in $XDG_CACHE_HOME when that is an absolute
-// path, else in ~/.cache.
+// path, else in ~/.cache; empty, and nothing is kept, without either.
 std::string cacheFolder();
 
 // True when d (blanks around it ignored) names an existing directory;
@@ -40,6 +40,10 @@ bool createFolder(const std::string& path);
 // dialogs read it: blanks around it dropped, a leading "~" (alone or
 // before "/") read as the home folder and "~name" as that user's.
 std::string typedPath(const std::string& typed);
+
+// Whether `path` names a file of GDAL's virtual file layer ("/vsizip/...",
+// "/vsicurl/..."): a name only GDAL reads, which the file system knows nothing of.
+bool isGdalVirtualPath(const std::string& path);
 
 // Joins folder and name with "/".
 std::string joinPath(const std::string& folder, const std::string& name);

@@ -149,6 +149,8 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
     if (auto p = gis::bathymetryReferenceProblem(bathySr, mf.bathycov)) return p;
     if (auto p = gis::sitesReferenceProblem(points.spatialReference(), points.name(), bathySr)) return p;
     if (s.wv_indexcheck == 0) {
+        // A project made with the faster algorithm has none to clip at.
+        if (mf.shorename.empty()) return std::string(gis::kProjectWithoutShoreline);
         try {
             rc.shoreline.reset();
             const auto& shore = rc.shore();

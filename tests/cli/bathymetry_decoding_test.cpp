@@ -376,7 +376,9 @@ TEST(BathymetryDecoding, AFileUnderANestedVrtRewrittenInPlaceIsReadWholeAgain) {
 }
 
 // The record of an --output run takes the bathymetry as GDAL reads it:
-// a VRT over a raster inside a zip runs, and gives the raster's results.
+// a raster inside a zip, named as GDAL names it or through a VRT, runs
+// and gives the raster's results; one GDAL cannot open is refused,
+// named as it was given.
 TEST(BathymetryDecoding, AnOutputRunReadsASourceInsideAZip) {
     QUOR_REQUIRE_PORTPHILLIP(bay);
     const OneSiteOnACopy copy(bay);
@@ -388,10 +390,20 @@ TEST(BathymetryDecoding, AnOutputRunReadsASourceInsideAZip) {
     ASSERT_EQ(VSIFCloseL(f), 0);
     const std::string vrt = copy.dir.file("zipped.vrt");
     writeVrtOver(zipped, vrt);
-    for (const std::string& raster : {copy.raster, vrt}) {
-        const CountedRun ran = copy.run({"rei", "--defaults", "--fast", "--bathymetry", raster, "--wind",
-                                         bay + "/sample.Wind_REI", "--sites", copy.sites});
+    auto run = [&](const std::string& raster) {
+        return copy.run({"rei", "--defaults", "--fast", "--bathymetry", raster, "--wind", bay + "/sample.Wind_REI",
+                         "--sites", copy.sites});
+    };
+    for (const std::string& raster : {copy.raster, vrt, zipped}) {
+        const CountedRun ran = run(raster);
         EXPECT_EQ(ran.ran.exit, 0) << ran.ran.err;
     }
     EXPECT_EQ(outputRows(copy.dir.file("out2.gpkg")), outputRows(copy.dir.file("out1.gpkg")));
+    EXPECT_EQ(outputRows(copy.dir.file("out3.gpkg")), outputRows(copy.dir.file("out1.gpkg")));
+    const std::string missing = "/vsizip/" + copy.dir.file("bathy.zip") + "/none.tif";
+    const CountedRun refused = run(missing);
+    EXPECT_EQ(refused.ran.exit, 2) << refused.ran.err;
+    EXPECT_NE(refused.ran.err.find("--bathymetry " + missing + ": The bathymetry raster cannot be read."),
+              std::string::npos)
+        << refused.ran.err;
 }

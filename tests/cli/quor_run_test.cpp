@@ -453,6 +453,53 @@ TEST_F(QuorRun, AProjectGivesTheInputsItsFileNames) {
     }
 }
 
+// A run with the faster algorithm clips nothing: the shoreline it is
+// given is never read, so one GDAL would refuse (no .prj) costs nothing.
+TEST_F(QuorRun, AFastRunNeverReadsTheShorelineItIsGiven) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string shore = folder("shore");
+    for (const char* ext : {".shp", ".shx", ".dbf"})
+        fs::copy_file(data + "/water_portphillip" + ext, shore + "/water" + ext);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 20);
+    auto fast = [&](const std::string& out, const std::vector<std::string>& shoreline) {
+        return run(plus({"rwe", "--defaults", "--fast", "--bathymetry", data + "/bathy_portphillip_m.tif", "--wind",
+                         data + "/sample_56.Wind_RWE", "--sites", sites, "--output", dir.file(out)},
+                        shoreline));
+    };
+    const test::Ran without = fast("without.gpkg", {});
+    ASSERT_EQ(without.exit, 0) << without.err;
+    const test::Ran with = fast("with.gpkg", {"--shoreline", shore + "/water.shp"});
+    ASSERT_EQ(with.exit, 0) << with.err;
+    EXPECT_EQ(test::layerRows(dir.file("with.gpkg"), "sites", rweFields()),
+              test::layerRows(dir.file("without.gpkg"), "sites", rweFields()));
+}
+
+// The program's own GeoPackage (a project's, without a spatial index)
+// lacks tables others have: a run that succeeds says nothing of them.
+TEST_F(QuorRun, AnOutputOfAProjectGeoPackagesLayerPrintsNoGdalError) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    namespace pg = platform::gis;
+    const std::string gpkg = folder("project") + "/bay.gpkg";
+    {
+        auto bay = pg::Workspace::open(data)->openFeatureClass("sites_portphillip");
+        auto points = pg::Workspace::createGeoPackage(gpkg)->createFeatureClass("Pointdata1", pg::GeometryType::Point,
+                                                                                 {}, bay->spatialReference());
+        auto cursor = bay->search();
+        for (int i = 0; i < 10; ++i) {
+            const auto site = cursor.next();
+            ASSERT_TRUE(site);
+            pg::Feature p = points->createFeature();
+            p.setShape(site->shape());
+            points->store(p);
+        }
+    }
+    const test::Ran ran = run({"rwe", "--defaults", "--fast", "--bathymetry", data + "/bathy_portphillip_m.tif", "--wind",
+                               data + "/sample_56.Wind_RWE", "--sites", gpkg, "--layer", "Pointdata1", "--output",
+                               dir.file("out.gpkg")});
+    ASSERT_EQ(ran.exit, 0) << ran.err;
+    EXPECT_EQ(ran.err.find("ERROR"), std::string::npos) << ran.err;
+}
+
 namespace {
 
 std::string sh(const std::vector<std::string>& words) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "gis/ray_geometry.h"
+#include "gis/shorebathy.h"
 #include "model/model_state.h"
 #include "platform/memory.h"
 #include "project/ptdatasel.h"
@@ -188,6 +189,13 @@ TEST(WaveMainRun, InputsThatCannotGiveCorrectResultsAreRefusedWithTheReason) {
         ws->createFeatureClass("nothing", pg::GeometryType::Polygon, {}, pg::SpatialReference::fromEpsg(32755));
         rp.p->mf.shorename = "nothing.shp";
         refused(rp, "nothing.shp cannot be used");
+        // A project made with the faster algorithm, run clipping: it has
+        // no shoreline to name.
+        rp.p->mf.shorecov.clear();
+        rp.p->mf.shorename.clear();
+        rp.p->ctx.shoreline.reset();
+        refused(rp, gis::kProjectWithoutShoreline);
+        EXPECT_EQ(rp.p->messages.entries.at(0).text, gis::kProjectWithoutShoreline);
     }
     {
         // A raster without one valid pixel.

@@ -12,6 +12,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "platform/folders.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster_cells.h"
@@ -58,9 +59,13 @@ std::shared_ptr<Raster> Raster::open(const std::string& path) {
     detail::ErrorCapture err;
     detail::AuxiliaryFilesReadable readAux;
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) throw GisError("The raster " + path + " does not exist.");
-    DatasetHandle ds(
-        static_cast<GDALDataset*>(GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
+    // A name of GDAL's virtual file layer (inside an archive, on a server)
+    // is GDAL's to judge, with its reason.
+    if (!isGdalVirtualPath(path) && !std::filesystem::exists(path, ec))
+        throw GisError("The raster " + path + " does not exist.");
+    // Verbose: GDAL says why it cannot open the raster, and the refusal tells it.
+    DatasetHandle ds(static_cast<GDALDataset*>(GDALOpenEx(
+        path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, nullptr, nullptr, nullptr)));
     if (!ds) throw GisError(err.message("The raster " + path + " cannot be read."));
     // Saving stays off even while this open reads the auxiliary files.
     if (auto* pam = dynamic_cast<GDALPamDataset*>(ds.get())) pam->SetPamFlags(pam->GetPamFlags() | GPF_NOSAVE);
@@ -317,17 +322,14 @@ std::pair<double, double> Raster::minMax(Progress* progress) const {
     }
     detail::ErrorCapture err;
     GDALRasterBand* band = ds_->GetRasterBand(1);
-    auto damaged = [&] {
-        return GisError("The raster " + path_ + " is damaged: " +
-                        (err.failed() ? err.message("") : std::string("its statistics cannot be computed.")));
-    };
+    auto unread = [&] { return readingFailure(err, "its statistics cannot be computed."); };
     const detail::BlockExtremes scan = detail::extremesFor(cellType_);
     if (!scan) {
         // A type of its own: GDAL's scan, without progress.
         double mm[2] = {0, 0};
         if (band->ComputeRasterMinMax(FALSE, mm) != CE_None) {
             if (err.message("").find("no valid pixels") != std::string::npos) throw noValue();
-            throw damaged();
+            throw unread();
         }
         minMax_.emplace(mm[0], mm[1]);
         return *minMax_;
@@ -337,7 +339,7 @@ std::pair<double, double> Raster::minMax(Progress* progress) const {
     for (int by = 0; by < rowsOfBlocks; ++by) {
         for (int bx = 0; bx < blocksPerRow_; ++bx) {
             GDALRasterBlock* block = band->GetLockedBlockRef(bx, by);
-            if (!block) throw damaged();
+            if (!block) throw unread();
             const int w = std::min(blockW_, width_ - bx * blockW_), h = std::min(blockH_, height_ - by * blockH_);
             scan(block->GetDataRef(), blockW_, w, h, noDataRuns_, low, high);
             block->DropLock();

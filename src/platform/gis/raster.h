@@ -25,6 +25,11 @@ class GDALDataset;
 
 namespace quor::platform::gis {
 
+class GisError;
+namespace detail {
+class ErrorCapture;
+}
+
 // The outcome of identify at a point: off the raster, "NoData", or a
 // value. The one sample type of the program: the ray measurements and the
 // wave stages read their depths as this too, from rasters or from
@@ -188,6 +193,9 @@ private:
     void releaseBlock() const;
     // Reads the blocks from number `from` on, in order, into one buffer; GisError at the first that does not read.
     void refuseDamaged(std::size_t from) const;
+    // Why a reading failed, as what `err` caught (`otherwise` when it caught
+    // nothing): a source on a server that does not answer, else damage.
+    GisError readingFailure(const detail::ErrorCapture& err, const std::string& otherwise) const;
     // readWhole's ways: every block through GDAL's cache on this thread,
     // or on `threads` threads into a store kept for takeSharedBlocks().
     void readWholeThroughCache();

@@ -64,15 +64,17 @@ private:
     }
     void addSource(const std::string& name) {
         if (seen_.count(name)) return;
+        // A server that does not answer is told here, not by GDAL on the console.
+        detail::ErrorCapture quiet;
         if (!isFile(name)) {
             out_.complete = false;
+            if (!VSIIsLocal(name.c_str())) out_.unreachable.push_back(name);
             return;
         }
         files_.insert(name);
         // A file GDAL does not open as a raster (a VRT's raw cells) is
         // read as it is. A source lists its auxiliary files as the raster
         // itself does (platform/gis/raster.h).
-        detail::ErrorCapture quiet;
         detail::AuxiliaryFilesReadable withAuxiliaryFiles;
         DatasetHandle source(GDALDataset::Open(name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
         if (source) add(*source);

@@ -16,6 +16,8 @@ struct RasterFiles {
     // False when some of them cannot be named: a source that is no file (a
     // subdataset, a dataset in memory), or a dataset that lists none.
     bool complete = true;
+    // The sources on a server ("/vsicurl/...") that did not answer.
+    std::vector<std::string> unreachable;
 };
 
 RasterFiles rasterFiles(GDALDataset& dataset);

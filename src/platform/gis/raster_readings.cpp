@@ -128,7 +128,9 @@ std::optional<std::string> ownText(const std::string& path) {
 // ours, or from another GDAL.
 Entries readEntries() {
     Entries entries;
-    const auto text = ownText(readingsFile());
+    const std::string file = readingsFile();
+    if (file.empty()) return entries;
+    const auto text = ownText(file);
     if (!text) return entries;
     std::istringstream in(*text);
     std::string line;
@@ -185,6 +187,7 @@ void writeEntries(const Entries& entries) {
 // Changes the file under the lock, on what it holds then: what other runs
 // added since it was read stays.
 void update(const std::function<void(Entries&)>& change) {
+    if (readingsFile().empty()) return;
     std::error_code ec;
     std::filesystem::create_directories(cacheFolder(), ec);
     const auto lock = changeLock();
@@ -213,20 +216,20 @@ std::int64_t nowNs() {
         .count();
 }
 
-// A file of GDAL's virtual file layer ("/vsizip/...") has no stamp of its
-// own: it is read each time.
-bool onDisk(const std::string& file) { return file.rfind("/vsi", 0) != 0; }
-
 }  // namespace
 
-std::string readingsFile() { return cacheFolder() + "/raster-readings"; }
+std::string readingsFile() {
+    const std::string folder = cacheFolder();
+    return folder.empty() ? folder : folder + "/raster-readings";
+}
 
 RememberedReading rememberedReading(const std::vector<std::string>& files, const std::string& folder) {
     const Entries known = readEntries();
     std::vector<std::string> digests;
     std::vector<KnownFile> learned;
     for (const auto& file : files) {
-        const FileStamp stamp = onDisk(file) ? stampOfFile(file) : FileStamp{};
+        // A file of GDAL's virtual file layer has no stamp of its own: it is read each time.
+        const FileStamp stamp = isGdalVirtualPath(file) ? FileStamp{} : stampOfFile(file);
         if (auto digest = digestOf(known, stamp)) {
             digests.push_back(*digest);
             continue;

@@ -43,7 +43,8 @@ std::optional<std::pair<double, double>> rememberedExtremes(const std::string& d
 // is said when they cannot be kept.
 void rememberExtremes(const std::string& digest, std::pair<double, double> extremes);
 
-// The file they are kept in.
+// The file they are kept in; empty when there is no cache folder, and
+// then nothing is remembered.
 std::string readingsFile();
 
 }  // namespace quor::platform::gis

@@ -14,19 +14,26 @@
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster.h"
 #include "platform/gis/raster_cells.h"
+#include "platform/gis/raster_files.h"
 
 namespace quor::platform::gis {
 
 namespace {
 
 constexpr double kAbove = std::numeric_limits<double>::infinity();
-
-GisError damagedRaster(const std::string& path, const detail::ErrorCapture& err) {
-    return GisError("The raster " + path + " is damaged: " +
-                    (err.failed() ? err.message("") : std::string("a block cannot be read.")));
-}
+constexpr const char* kBlockUnread = "a block cannot be read.";
 
 }  // namespace
+
+GisError Raster::readingFailure(const detail::ErrorCapture& err, const std::string& otherwise) const {
+    const std::string said = err.failed() ? err.message("") : otherwise;
+    // The raster's own bytes may be whole: a source it names is not there to read.
+    const RasterFiles files = rasterFiles(*ds_);
+    if (!files.unreachable.empty())
+        return GisError("The raster " + path_ + " reads its cells from " + files.unreachable.front() +
+                        ", which cannot be reached.");
+    return GisError("The raster " + path_ + " is damaged: " + said);
+}
 
 void Raster::refuseDamaged(std::size_t from) const {
     detail::ErrorCapture err;
@@ -39,7 +46,7 @@ void Raster::refuseDamaged(std::size_t from) const {
         const int bx = static_cast<int>(key % static_cast<std::size_t>(blocksPerRow_));
         const int by = static_cast<int>(key / static_cast<std::size_t>(blocksPerRow_));
         if (band->ReadBlock(bx, by, block.data()) != CE_None)
-            throw damagedRaster(path_, err);
+            throw readingFailure(err, kBlockUnread);
     }
 }
 
@@ -78,7 +85,7 @@ void Raster::readWholeThroughCache() {
         GDALRasterBlock* block = band->GetLockedBlockRef(bx, by);
         if (!block) {
             refuseDamaged(key);
-            throw damagedRaster(path_, err);
+            throw readingFailure(err, kBlockUnread);
         }
         scan(block->GetDataRef(), blockW_, w, h, noDataRuns_, low, high);
         block->DropLock();
@@ -111,7 +118,7 @@ void Raster::readWholeShared(int threads, std::size_t mostBytes) {
                 int w, h;
                 const auto [bx, by] = blockCells(key, w, h);
                 auto block = std::make_unique<unsigned char[]>(bytes);
-                if (band->ReadBlock(bx, by, block.get()) != CE_None) throw damagedRaster(path_, err);
+                if (band->ReadBlock(bx, by, block.get()) != CE_None) throw mine->readingFailure(err, kBlockUnread);
                 scan(block.get(), blockW_, w, h, noDataRuns_, extremes[key].first, extremes[key].second);
                 store->publish(key, block);
             }

@@ -163,9 +163,14 @@ bool copyGeoPackageOfLayer(const std::string& source, const std::string& layer, 
                   std::to_string(name.size() + 7) + ") <> lower(" + detail::sqlText("rtree_" + name + "_") + ")");
     const std::string contents = firstValue(*src, "SELECT count(*) FROM gpkg_contents WHERE lower(table_name) <> lower(" +
                                                       detail::sqlText(name) + ")");
-    const std::string indexes = firstValue(
-        *src, "SELECT count(*) FROM gpkg_extensions WHERE extension_name = 'gpkg_rtree_index' AND lower(table_name) <> lower(" +
-                  detail::sqlText(name) + ")");
+    // A GeoPackage without an extension (the program's own, whose layers
+    // have no spatial index) has no table of them to ask.
+    const bool extensions =
+        firstValue(*src, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'gpkg_extensions'") != "0";
+    const std::string indexes =
+        extensions ? firstValue(*src, "SELECT count(*) FROM gpkg_extensions WHERE extension_name = 'gpkg_rtree_index' "
+                                      "AND lower(table_name) <> lower(" + detail::sqlText(name) + ")")
+                   : "0";
     if (others != "0" || contents != "0" || (!indexes.empty() && indexes != "0")) return false;
     detail::ErrorCapture err;
     { const detail::SqlResult vacuum(*src, "VACUUM INTO " + detail::sqlText(destination)); }

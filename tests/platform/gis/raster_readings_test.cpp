@@ -130,6 +130,17 @@ TEST(RasterReadings, ARelativeCacheHomeIsIgnored) {
     EXPECT_EQ(file, home.file(".cache/quor/raster-readings"));
 }
 
+// Without a home or a cache home there is no place of the user's: nothing
+// is kept, at the root or anywhere, and remembering costs nothing.
+TEST(RasterReadings, WithoutAHomeNothingIsKept) {
+    const quor::test::ScopedVariable home("HOME", ""), cacheHome("XDG_CACHE_HOME", "");
+    unsetenv("HOME");
+    unsetenv("XDG_CACHE_HOME");
+    ASSERT_EQ(readingsFile(), "");
+    EXPECT_NO_THROW(rememberExtremes(kDigest, {1, 2}));
+    EXPECT_FALSE(rememberedExtremes(kDigest));
+}
+
 // Runs that remember readings at the same moment each keep theirs.
 TEST(RasterReadings, RunsSideBySideKeepEveryEntry) {
     OwnHome home;

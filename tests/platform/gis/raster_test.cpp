@@ -7,11 +7,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <map>
 #include <sstream>
 #include <thread>
 
+#include "local_http_server.h"
 #include "platform/gis/gis.h"
 #include "test_support.h"
 
@@ -454,6 +456,44 @@ TEST(Raster, UnreadableRastersAreRefused) {
             GisError);
     } catch (const GisError&) {
         SUCCEED();
+    }
+}
+
+// A VRT whose source lies on a server that does not answer is whole: it
+// is the source that cannot be reached, whichever reading finds it.
+TEST(Raster, AVrtWhoseSourceCannotBeReachedIsSaidSoNotDamaged) {
+    TempDir dir;
+    std::string source;
+    {
+        // A port that was just listened on, and no longer is.
+        quor::test::LocalHttpServer gone;
+        source = "/vsicurl/" + gone.address() + "/bay.tif";
+    }
+    const std::string vrt = dir.file("remote.vrt");
+    std::ofstream(vrt) << "<VRTDataset rasterXSize=\"64\" rasterYSize=\"64\">"
+                          "<GeoTransform>1000, 10, 0, 2000, 0, -10</GeoTransform>"
+                          "<VRTRasterBand dataType=\"Float32\" band=\"1\"><SimpleSource>"
+                          "<SourceFilename relativeToVRT=\"0\">" << source << "</SourceFilename>"
+                          "<SourceBand>1</SourceBand>"
+                          "<SourceProperties RasterXSize=\"64\" RasterYSize=\"64\" DataType=\"Float32\" "
+                          "BlockXSize=\"64\" BlockYSize=\"64\"/>"
+                          "</SimpleSource></VRTRasterBand></VRTDataset>";
+    const std::vector<std::pair<const char*, std::function<void(Raster&)>>> readings = {
+        {"checked", [](Raster& r) { r.checkBlocks(); }},
+        {"read whole on two threads", [](Raster& r) { r.readWhole(2, kSharedBlockBytes); }},
+        {"its extremes", [](Raster& r) { r.minMax(); }},
+    };
+    for (const auto& [how, read] : readings) {
+        SCOPED_TRACE(how);
+        const auto raster = Raster::open(vrt);
+        try {
+            read(*raster);
+            ADD_FAILURE() << "the raster read";
+        } catch (const GisError& e) {
+            const std::string said = e.what();
+            EXPECT_NE(said.find(source + ", which cannot be reached."), std::string::npos) << said;
+            EXPECT_EQ(said.find("damaged"), std::string::npos) << said;
+        }
     }
 }
 
