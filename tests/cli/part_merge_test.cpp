@@ -10,6 +10,7 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -296,13 +297,27 @@ TEST_F(PartMerge, PartsThatDeclareAFieldOtherwiseAreRefusedNamingThePartAndTheFi
 
 // A part's record holds the digest of its rows as written: a value edited
 // since, or a row deleted and another doubled (the count the same), is
-// seen before anything is written.
+// seen before anything is written; so is a text that reads as a number
+// saved as that number (as a spreadsheet does), and a number changed
+// beyond its 15th digit.
 TEST_F(PartMerge, APartChangedAfterItWasWrittenIsRefusedWithNothingWritten) {
     QUOR_REQUIRE_PORTPHILLIP(data);
-    const std::string sites = test::copyBaySites(folder("sites"), "sites", 16);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 20);
+    setValue(sites, 13, "CATEGORY", "0507");
     std::vector<std::string> parts;
-    for (int k = 1; k <= 4; ++k) parts.push_back(part(sites, k, 4, dir.file("p" + std::to_string(k) + ".gpkg")));
+    for (int k = 1; k <= 5; ++k) parts.push_back(part(sites, k, 5, dir.file("p" + std::to_string(k) + ".gpkg")));
     setValue(parts[2], 2, "RWE", "1234.5");
+    // Site 13 is the second of part 4's.
+    setValue(parts[3], 2, "CATEGORY", "507");
+    {
+        const auto ds = openForUpdate(parts[4]);
+        OGRLayer* l = ds->GetLayer(0);
+        OGRFeatureUniquePtr f(l->GetFeature(1));
+        ASSERT_TRUE(f);
+        const double rwe = f->GetFieldAsDouble("RWE");
+        f->SetField("RWE", std::nextafter(rwe, rwe + 1));
+        ASSERT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
+    }
     {
         const auto ds = openForUpdate(parts[1]);
         OGRLayer* l = ds->GetLayer(0);
@@ -315,9 +330,9 @@ TEST_F(PartMerge, APartChangedAfterItWasWrittenIsRefusedWithNothingWritten) {
     const auto before = test::folderBytes(dir.path());
     const test::Ran merged = merge(dir.file("coast.gpkg"), parts);
     EXPECT_EQ(merged.exit, 2) << merged.err;
-    for (const std::string k : {"2", "3"})
-        EXPECT_TRUE(contains(merged.err, "part " + k + " of 4 was changed after it was written")) << merged.err;
-    EXPECT_FALSE(contains(merged.err, "part 1 of 4 was changed")) << merged.err;
+    for (const std::string k : {"2", "3", "4", "5"})
+        EXPECT_TRUE(contains(merged.err, "part " + k + " of 5 was changed after it was written")) << merged.err;
+    EXPECT_FALSE(contains(merged.err, "part 1 of 5 was changed")) << merged.err;
     EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused merge wrote or changed a file";
 }
 

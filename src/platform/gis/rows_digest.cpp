@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -79,22 +80,42 @@ private:
 
     static void integer(std::int64_t v, std::string& out) { bytes('i', v, out); }
 
-    // A number as a text format keeps it: a whole one as an integer, any
-    // other as its 15 significant digits (a mantissa from 10^14 up to 10^15
-    // and the power of 10 of its first digit), rounded as printf's "%.15g"
-    // rounds them.
+    // A number as the double it is: a whole one as an integer (as a text
+    // format gives it back), any other as its 15 significant digits (a
+    // mantissa from 10^14 up to 10^15 and the power of 10 of its first
+    // digit), rounded as printf's "%.15g" rounds them, followed by the
+    // double's own bytes when those digits are not the double.
     static void number(double v, std::string& out) {
         if (!std::isfinite(v)) return text('s', std::isnan(v) ? "nan" : v > 0 ? "inf" : "-inf", out);
         if (std::trunc(v) == v && std::fabs(v) < 1e15) return integer(static_cast<std::int64_t>(v), out);
         std::int64_t mantissa = 0;
         int exponent = 0;
         if (!roundedQuickly(v, mantissa, exponent)) rounded(v, mantissa, exponent);
-        // Whole once rounded: as a whole number is spelt (a text format
-        // gives back 12345678901234.5 as 12345678901235).
+        // Whole once rounded: as a whole number is spelt.
         if (exponent >= 0 && exponent < 15 && mantissa % kTens[14 - exponent] == 0)
-            return integer(mantissa / kTens[14 - exponent], out);
+            integer(mantissa / kTens[14 - exponent], out);
+        else
+            digits(mantissa, exponent, out);
+        if (!givesBack(mantissa, exponent, v)) bytes('x', v, out);
+    }
+
+    static void digits(std::int64_t mantissa, int exponent, std::string& out) {
         bytes('r', mantissa, out);
         out.append(reinterpret_cast<const char*>(&exponent), sizeof exponent);
+    }
+
+    // Whether the 15 digits read back as `v`. Where the power of ten is
+    // one a double holds, the one division or product is rounded as
+    // reading the digits rounds them; elsewhere the C library reads them.
+    static bool givesBack(std::int64_t mantissa, int exponent, double v) {
+        const int k = 14 - exponent;
+        const auto m = static_cast<double>(mantissa);  // below 10^15: exact
+        if (k >= -22 && k <= 22) return (k >= 0 ? m / kPowers[k] : m * kPowers[-k]) == v;
+        char buf[40];
+        const int n = std::snprintf(buf, sizeof buf, "%lldE%d", static_cast<long long>(mantissa), -k);
+        double read = 0;
+        std::from_chars(buf, buf + n, read);
+        return read == v;
     }
 
     // The digits by arithmetic, where it is exact: a power of ten that a
@@ -136,15 +157,17 @@ private:
         if (c != end) std::from_chars(c + (c[1] == '+' ? 2 : 1), end, exponent);
     }
 
-    // A text that is a number (as a text format keeps numbers) as that number.
-    static void textOrNumber(std::string_view t, std::string& out) {
+    // A text as it is, but for one that spells a whole number as a whole
+    // number is spelt (no sign but a minus, no leading zero), which is
+    // that number: a CSV file gives back its whole numbers as such texts.
+    static void textOrWhole(std::string_view t, std::string& out) {
         const char* end = t.data() + t.size();
         std::int64_t whole = 0;
-        double v = 0;
-        if (const auto r = std::from_chars(t.data(), end, whole); r.ec == std::errc() && r.ptr == end)
-            return integer(whole, out);
-        if (const auto r = std::from_chars(t.data(), end, v); r.ec == std::errc() && r.ptr == end && std::isfinite(v))
-            return number(v, out);
+        char spelt[24];
+        if (const auto r = std::from_chars(t.data(), end, whole); r.ec == std::errc() && r.ptr == end) {
+            const auto n = static_cast<std::size_t>(std::to_chars(spelt, spelt + sizeof spelt, whole).ptr - spelt);
+            if (t == std::string_view(spelt, n)) return integer(whole, out);
+        }
         text('s', t, out);
     }
 
@@ -186,7 +209,7 @@ private:
                 if (t.empty())
                     out += 'n';
                 else
-                    textOrNumber(t, out);
+                    textOrWhole(t, out);
             }
         }
     }

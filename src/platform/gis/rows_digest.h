@@ -31,11 +31,12 @@ struct RowsRead {
 
 // Reads the rows of `layer` (its only one when it names none) and takes
 // the digest of their values: every field, in the order of their names,
-// and the geometry. A number is taken to 15 significant digits (what every
-// format keeps of a double; a whole one whatever the field's type, and a
-// text that is a number as that number), an empty text as no value, a date
-// and time at midnight of no zone as its day (as a format without dates
-// keeps one). GisError when the layer cannot be read.
+// and the geometry. A number is taken as the double it is (a whole one
+// whatever the field's type, and a text that spells a whole number as a
+// whole number is spelt as that number, as a CSV file gives back its whole
+// numbers), any other text as it is, an empty text as no value, a date and
+// time at midnight of no zone as its day (as a format without dates keeps
+// one). GisError when the layer cannot be read.
 RowsRead readRows(const LayerSource& layer, const RowsAsked& asked = {});
 
 }  // namespace quor::platform::gis
