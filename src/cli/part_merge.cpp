@@ -448,7 +448,11 @@ private:
         const std::string parts = folder + "/parts.xml";
         std::string metadata;
         try {
-            platform::writeTextLines(parts, {pg::layersInSequence(layers_, whole.sourceLayer)});
+            // A run computes in a copy of the sites in their own format:
+            // a GeoPackage's, else a shapefile's.
+            const std::string computedIn =
+                platform::lowerExtension(whole.source) == ".gpkg" ? "GPKG" : "ESRI Shapefile";
+            platform::writeTextLines(parts, {pg::layersInSequence(layers_, whole.sourceLayer, computedIn)});
             // The model's own metadata lines, as the first part has them.
             const std::string partMetadata = metadataFileOf(firstPart_, whole.sourceLayer, whole.model);
             if (whole.model == Model::Rwe && fs::exists(partMetadata, ec_)) {

@@ -50,7 +50,7 @@ void setValue(const std::string& path, GIntBig fid, const char* field, const cha
     ASSERT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
 }
 
-// The fields a dataset declares, by name and type.
+// The fields a dataset declares: name, type, width and precision.
 std::vector<std::string> declaredFields(const std::string& path) {
     GDALAllRegister();
     std::unique_ptr<GDALDataset> ds(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
@@ -58,7 +58,9 @@ std::vector<std::string> declaredFields(const std::string& path) {
     const OGRFeatureDefn* defn = ds ? ds->GetLayer(0)->GetLayerDefn() : nullptr;
     for (int i = 0; defn && i < defn->GetFieldCount(); ++i)
         fields.push_back(std::string(defn->GetFieldDefn(i)->GetNameRef()) + " " +
-                         OGRFieldDefn::GetFieldTypeName(defn->GetFieldDefn(i)->GetType()));
+                         OGRFieldDefn::GetFieldTypeName(defn->GetFieldDefn(i)->GetType()) + " (" +
+                         std::to_string(defn->GetFieldDefn(i)->GetWidth()) + "." +
+                         std::to_string(defn->GetFieldDefn(i)->GetPrecision()) + ")");
     return fields;
 }
 
@@ -93,26 +95,41 @@ struct PartMerge : ::testing::Test {
         EXPECT_EQ(ran.exit, 0) << output << "\n" << ran.err;
         return output;
     }
-    // The bay's first `count` sites as the layer "sites" of a GeoPackage,
-    // with a field SURVEYED of `day` (a date, or a date and time) and a
-    // text NOTE of the user's own.
-    std::string userSites(int count, OGRFieldType day) {
-        const std::string gpkg = dir.file("sites.gpkg");
-        test::copyBaySitesToGeoPackage(gpkg, "sites", count);
-        const auto ds = openForUpdate(gpkg);
+    // The bay's first `count` sites as the layer "sites" of a GeoPackage
+    // (`format` .gpkg) or as a shapefile (.shp), with a field SURVEYED of
+    // `day` (a date, or a date and time), a text NOTE and a number DECIMAL
+    // of the user's own. A shapefile keeps the 15 decimals DECIMAL
+    // declares (16 digits here); a GeoPackage declares none, and a CSV of
+    // it keeps 15 digits.
+    std::string userSites(int count, OGRFieldType day, const std::string& format = ".gpkg") {
+        std::string sites;
+        if (format == ".gpkg") {
+            sites = dir.file("sites.gpkg");
+            test::copyBaySitesToGeoPackage(sites, "sites", count);
+        } else {
+            sites = test::copyBaySites(folder("shapefile"), "sites", count);
+        }
+        const auto ds = openForUpdate(sites);
         OGRLayer* l = ds->GetLayer(0);
-        OGRFieldDefn surveyed("SURVEYED", day), note("NOTE", OFTString);
+        OGRFieldDefn surveyed("SURVEYED", day), note("NOTE", OFTString), decimal("DECIMAL", OFTReal);
+        note.SetWidth(20);
+        decimal.SetWidth(19);
+        decimal.SetPrecision(15);
         EXPECT_EQ(l->CreateField(&surveyed), OGRERR_NONE);
         EXPECT_EQ(l->CreateField(&note), OGRERR_NONE);
+        EXPECT_EQ(l->CreateField(&decimal), OGRERR_NONE);
         std::vector<OGRFeatureUniquePtr> features;
         for (auto& f : *l) features.emplace_back(f->Clone());
         for (auto& f : features) {
             const int k = static_cast<int>(f->GetFID());
             f->SetField("SURVEYED", 2024, 1 + k % 12, 1 + k % 28, day == OFTDate ? 0 : k % 24, 0, 0, 0);
             f->SetField("NOTE", ("seen " + std::to_string(k)).c_str());
+            char digits[32];
+            std::snprintf(digits, sizeof digits, format == ".shp" ? "1.%03d567890123456" : "1.%03d56789012345", k);
+            f->SetField("DECIMAL", digits);
             EXPECT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
         }
-        return gpkg;
+        return sites;
     }
     test::Ran merge(const std::string& output, const std::vector<std::string>& parts) {
         std::vector<std::string> args = {"merge", "--output", output};
@@ -252,29 +269,42 @@ TEST_F(PartMerge, AMissingPartOrAPartOfOtherSettingsWindOrSitesIsRefusedByNameWi
 }
 
 // Parts written in two formats (a GeoPackage and a shapefile or a
-// FlatGeobuf) hold each site's geometry where its format keeps it and the
-// user's date as the format declares it: merged into any format, they are
-// what one whole run writes in it.
+// FlatGeobuf), or all in FlatGeobuf, hold each site's geometry where its
+// format keeps it and the user's date and decimals as the format declares
+// them: merged into any format, they are what one whole run writes in it,
+// whatever the sites' own format, its declarations included (a CSV byte
+// for byte).
 TEST_F(PartMerge, PartsOfTwoFormatsMergeIntoEachFormatAsTheWholeRunWritesIt) {
     QUOR_REQUIRE_PORTPHILLIP(data);
-    const std::string sites = userSites(12, OFTDate);
-    const std::vector<std::string> layer = {"--layer", "sites"};
     std::vector<std::string> fields = rweFields();
-    fields.insert(fields.end(), {"SURVEYED", "NOTE"});
+    fields.insert(fields.end(), {"SURVEYED", "NOTE", "DECIMAL"});
     const std::vector<std::string> formats = {".gpkg", ".shp", ".fgb", ".csv"};
-    for (const auto& ext : formats) ASSERT_EQ(rwe(sites, dir.file("whole" + ext), layer).exit, 0) << ext;
-    const std::string p1 = part(sites, 1, 4, dir.file("p1.gpkg"), layer), p2 = part(sites, 2, 4, dir.file("p2.gpkg"), layer);
-    for (const std::string other : {".shp", ".fgb"}) {
-        const std::string p3 = part(sites, 3, 4, dir.file("p3" + other), layer);
-        const std::string p4 = part(sites, 4, 4, dir.file("p4" + other), layer);
-        for (const auto& ext : formats) {
-            SCOPED_TRACE(other + " parts into " + ext);
-            const std::string out = dir.file("with-" + other.substr(1) + ext), whole = dir.file("whole" + ext);
-            const test::Ran merged = run({"merge", "--json", "--output", out, p3, p1, p4, p2});
-            ASSERT_EQ(merged.exit, 0) << merged.err;
-            EXPECT_EQ(jsonOf(merged.out)["sites"].toInt(), 12) << merged.out;
-            EXPECT_EQ(declaredFields(out), declaredFields(whole));
-            EXPECT_EQ(test::layerRows(out, "", fields), test::layerRows(whole, "", fields));
+    const std::vector<std::vector<std::string>> partFormats = {
+        {".gpkg", ".gpkg", ".shp", ".shp"}, {".gpkg", ".gpkg", ".fgb", ".fgb"}, {".fgb", ".fgb", ".fgb", ".fgb"}};
+    for (const std::string own : {".gpkg", ".shp"}) {
+        const std::string sites = userSites(12, OFTDate, own);
+        const std::vector<std::string> layer =
+            own == ".gpkg" ? std::vector<std::string>{"--layer", "sites"} : std::vector<std::string>{};
+        const std::string at = folder(own.substr(1)) + "/";
+        for (const auto& ext : formats) ASSERT_EQ(rwe(sites, at + "whole" + ext, layer).exit, 0) << ext;
+        for (const auto& kinds : partFormats) {
+            std::vector<std::string> parts;
+            for (int k = 1; k <= 4; ++k) {
+                const std::string out = at + "p" + std::to_string(k) + kinds[k - 1];
+                parts.push_back(fs::exists(out) ? out : part(sites, k, 4, out, layer));
+            }
+            for (const auto& ext : formats) {
+                SCOPED_TRACE("sites in " + own + ", parts in " + kinds.front() + " and " + kinds.back() + " into " + ext);
+                const std::string out = at + "from" + kinds.front() + kinds.back() + ext, whole = at + "whole" + ext;
+                const test::Ran merged = run({"merge", "--json", "--output", out, parts[2], parts[0], parts[3], parts[1]});
+                ASSERT_EQ(merged.exit, 0) << merged.err;
+                EXPECT_EQ(jsonOf(merged.out)["sites"].toInt(), 12) << merged.out;
+                EXPECT_EQ(declaredFields(out), declaredFields(whole));
+                EXPECT_EQ(test::layerRows(out, "", fields), test::layerRows(whole, "", fields));
+                if (ext == ".csv") {
+                    EXPECT_EQ(test::fileBytes(out), test::fileBytes(whole));
+                }
+            }
         }
     }
 }

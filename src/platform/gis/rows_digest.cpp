@@ -174,10 +174,8 @@ private:
     // A date, a time or both as GDAL spells them; a date and time at
     // midnight of no zone as its day.
     static void moment(const OGRFeature& f, int i, OGRFieldType type, std::string& out) {
-        int y = 0, mo = 0, d = 0, h = 0, mi = 0, tz = 0;
-        float s = 0;
-        if (type == OFTDateTime && f.GetFieldAsDateTime(i, &y, &mo, &d, &h, &mi, &s, &tz) && h == 0 && mi == 0 &&
-            s == 0 && tz <= 1) {
+        int y = 0, mo = 0, d = 0;
+        if (type == OFTDateTime && detail::dayAsDateTime(f, i, y, mo, d)) {
             char buf[32];
             const int n = std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", y, mo, d);
             return text('s', std::string_view(buf, static_cast<std::size_t>(n)), out);
