@@ -10,10 +10,14 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include <signal.h>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/gis/dataset_identity.h"
 #include "quor_run_support.h"
@@ -68,8 +72,8 @@ struct PartMerge : ::testing::Test {
     test::TempDir dir;
     const std::string bay = test::portPhillipFolder();
 
-    test::Ran run(const std::vector<std::string>& args) {
-        return test::runProgram(QUOR_RUN_PROGRAM, args, dir.file("home"));
+    test::Ran run(const std::vector<std::string>& args, const std::function<void(QProcess&)>& meanwhile = {}) {
+        return test::runProgram(QUOR_RUN_PROGRAM, args, dir.file("home"), {}, meanwhile);
     }
     std::string folder(const std::string& name) const {
         fs::create_directories(dir.file(name));
@@ -323,6 +327,65 @@ TEST_F(PartMerge, PartsThatDeclareAFieldOtherwiseAreRefusedNamingThePartAndTheFi
     EXPECT_TRUE(contains(merged.err, p2 + ": part 2 of 2 declares the field SURVEYED as Date, part 1 of 2 as DateTime"))
         << merged.err;
     EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused merge wrote or changed a file";
+}
+
+// A GeoPackage keeps every digit of a double, a CSV file 15 of them. The
+// merged dataset is read back before it takes its place: a value that it
+// does not hold as its part does stops the merge, named by its part, field
+// and site in the words and in the JSON's problems, and nothing is written.
+TEST_F(PartMerge, AMergedDatasetThatDoesNotHoldAPartsValuesIsNotWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = userSites(8, OFTDate);
+    {
+        const auto ds = openForUpdate(sites);
+        OGRLayer* l = ds->GetLayer(0);
+        l->SetNextByIndex(5);
+        OGRFeatureUniquePtr sixth(l->GetNextFeature());
+        ASSERT_TRUE(sixth);
+        sixth->SetField("DECIMAL", 1.0 / 3);
+        ASSERT_EQ(l->SetFeature(sixth.get()), OGRERR_NONE);
+    }
+    const std::string p1 = part(sites, 1, 2, dir.file("p1.gpkg"), {"--layer", "sites"});
+    const std::string p2 = part(sites, 2, 2, dir.file("p2.gpkg"), {"--layer", "sites"});
+    const auto before = test::folderBytes(dir.path());
+    const test::Ran merged = run({"merge", "--json", "--output", dir.file("coast.csv"), p1, p2});
+    EXPECT_EQ(merged.exit, 1) << merged.err;
+    const std::string why = "the values of part 2 of 2 (" + p2 +
+                            ") differ in it: DECIMAL of site 5 is 0.333333333333333 in it, 0.3333333333333333 in the "
+                            "part; .csv cannot keep them as the part does";
+    EXPECT_TRUE(contains(merged.err, why)) << merged.err;
+    const QJsonObject said = jsonOf(merged.out);
+    EXPECT_EQ(said["end"].toString(), "failed") << merged.out;
+    ASSERT_EQ(said["problems"].toArray().size(), 1) << merged.out;
+    EXPECT_TRUE(contains(said["problems"].toArray()[0].toString().toStdString(), why)) << merged.out;
+    EXPECT_EQ(test::folderBytes(dir.path()), before) << "a failed merge wrote or changed a file";
+}
+
+// SIGTERM stops a merge: it says so in a merge's words (it stores no
+// sites), and nothing is written.
+TEST_F(PartMerge, AMergeStoppedBySigtermSaysSoInAMergesWordsWithNothingWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 40);
+    const std::vector<std::string> parts = {part(sites, 1, 2, dir.file("p1.gpkg")), part(sites, 2, 2, dir.file("p2.gpkg"))};
+    const auto before = test::folderBytes(dir.path());
+    const test::Ran stopped = run({"merge", "--json", "--output", dir.file("coast.gpkg"), parts[0], parts[1]},
+                                  [](QProcess& p) {
+                                      // Once the merge catches SIGTERM, as its status tells.
+                                      const std::string status = "/proc/" + std::to_string(p.processId()) + "/status";
+                                      for (bool caught = false; !caught;) {
+                                          std::ifstream in(status);
+                                          if (!in) return;
+                                          for (std::string line; std::getline(in, line);)
+                                              if (line.rfind("SigCgt:", 0) == 0)
+                                                  caught = std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1;
+                                      }
+                                      ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+                                  });
+    EXPECT_EQ(stopped.exit, 1) << stopped.err;
+    EXPECT_TRUE(contains(stopped.err, "quor-run: merge: stopping; nothing will be written")) << stopped.err;
+    EXPECT_FALSE(contains(stopped.err, "site")) << stopped.err;
+    EXPECT_EQ(jsonOf(stopped.out)["end"].toString(), "stopped") << stopped.out;
+    EXPECT_EQ(test::folderBytes(dir.path()), before) << "a stopped merge wrote or changed a file";
 }
 
 // A part's record holds the digest of its rows as written: a value edited

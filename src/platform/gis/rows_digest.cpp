@@ -38,6 +38,11 @@ public:
     bool spell(const OGRFeature& f, bool id, std::string& out) const {
         if (id) integer(f.GetFID(), out);
         for (const auto& [i, type] : fields_) value(f, i, type, out);
+        return geometry(f, out);
+    }
+
+    // The spelling of the row's geometry, appended to `out`; whether it has one.
+    static bool geometry(const OGRFeature& f, std::string& out) {
         const OGRGeometry* g = f.GetGeometryRef();
         if (!g || g->IsEmpty()) {
             out += 'n';
@@ -183,6 +188,8 @@ private:
         text('s', f.GetFieldAsString(i), out);
     }
 
+public:
+    // The spelling of the row's field `i`, of type `type`, appended to `out`.
     static void value(const OGRFeature& f, int i, OGRFieldType type, std::string& out) {
         if (!f.IsFieldSetAndNotNull(i)) {
             out += 'n';
@@ -212,6 +219,7 @@ private:
         }
     }
 
+private:
     std::vector<std::pair<int, OGRFieldType>> fields_;
 };
 
@@ -320,6 +328,71 @@ RowsRead readRows(const LayerSource& source, const RowsAsked& asked) {
     if (err.failed())
         throw GisError(err.message("The layer " + std::string(l.GetName()) + " of " + source.dataset + " cannot be read."));
     return digest.result();
+}
+
+namespace {
+
+// A value as a message shows it: a number in its shortest exact form.
+std::string shown(const OGRFeature& f, int i) {
+    if (i < 0) return "missing";
+    if (!f.IsFieldSetAndNotNull(i)) return "no value";
+    if (f.GetFieldDefnRef(i)->GetType() != OFTReal) return f.GetFieldAsString(i);
+    char buf[32];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, f.GetFieldAsDouble(i)).ptr);
+}
+
+std::string shownGeometry(const OGRFeature& f) {
+    const OGRGeometry* g = f.GetGeometryRef();
+    if (!g || g->IsEmpty()) return "none";
+    if (wkbFlatten(g->getGeometryType()) != wkbPoint) return g->exportToWkt();
+    char buf[64];
+    char* end = std::to_chars(buf, buf + sizeof buf, g->toPoint()->getX()).ptr;
+    *end++ = ' ';
+    return std::string(buf, std::to_chars(end, buf + sizeof buf, g->toPoint()->getY()).ptr);
+}
+
+}  // namespace
+
+std::optional<RowDifference> firstDifference(const LayerSource& layer, const LayerSource& other, std::int64_t first) {
+    const OpenLayer one = openLayer(layer), two = openLayer(other);
+    OGRLayer& a = *one.layer;
+    OGRLayer& b = *two.layer;
+    detail::ErrorCapture err;
+    // Each field of either by its name, with its place in each (-1: none).
+    struct Field {
+        std::string name;
+        int a, b;
+    };
+    std::vector<Field> fields;
+    const OGRFeatureDefn& da = *a.GetLayerDefn();
+    const OGRFeatureDefn& db = *b.GetLayerDefn();
+    for (int i = 0; i < da.GetFieldCount(); ++i)
+        fields.push_back({da.GetFieldDefn(i)->GetNameRef(), i, db.GetFieldIndex(da.GetFieldDefn(i)->GetNameRef())});
+    for (int i = 0; i < db.GetFieldCount(); ++i)
+        if (da.GetFieldIndex(db.GetFieldDefn(i)->GetNameRef()) < 0) fields.push_back({db.GetFieldDefn(i)->GetNameRef(), -1, i});
+    a.ResetReading();
+    b.ResetReading();
+    for (std::int64_t skipped = 0; skipped < first; ++skipped)
+        if (!OGRFeatureUniquePtr(b.GetNextFeature())) break;
+    for (std::int64_t row = 0;; ++row) {
+        const OGRFeatureUniquePtr fa(a.GetNextFeature());
+        if (!fa) break;
+        const OGRFeatureUniquePtr fb(b.GetNextFeature());
+        if (!fb) return RowDifference{row, "", shownGeometry(*fa), "no row"};
+        for (const auto& field : fields) {
+            std::string sa, sb;
+            if (field.a >= 0) RowSpelling::value(*fa, field.a, da.GetFieldDefn(field.a)->GetType(), sa);
+            if (field.b >= 0) RowSpelling::value(*fb, field.b, db.GetFieldDefn(field.b)->GetType(), sb);
+            if (field.a < 0 || field.b < 0 || sa != sb)
+                return RowDifference{row, field.name, shown(*fa, field.a), shown(*fb, field.b)};
+        }
+        std::string ga, gb;
+        RowSpelling::geometry(*fa, ga);
+        RowSpelling::geometry(*fb, gb);
+        if (ga != gb) return RowDifference{row, "", shownGeometry(*fa), shownGeometry(*fb)};
+    }
+    if (err.failed()) throw GisError(err.message("The layers of " + layer.dataset + " and " + other.dataset + " cannot be read."));
+    return std::nullopt;
 }
 
 }  // namespace quor::platform::gis

@@ -4,6 +4,7 @@
 // hold it gives it back, so that rows copied into another format digest
 // alike, and rows changed in any value do not.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,5 +39,19 @@ struct RowsRead {
 // time at midnight of no zone as its day (as a format without dates keeps
 // one). GisError when the layer cannot be read.
 RowsRead readRows(const LayerSource& layer, const RowsAsked& asked = {});
+
+// Where the rows of `layer` first differ from those of `other` from its
+// row `first` on (from 0), each value taken as readRows takes it: the
+// row's place among `layer`'s, the field (empty for the geometry) and the
+// value there as each layer holds it ("no value", a field "missing", a
+// row "no row"; a number in its shortest exact form, a point as "x y").
+struct RowDifference {
+    std::int64_t row = 0;
+    std::string field;
+    std::string value, otherValue;
+};
+// Nothing when `other` holds every row of `layer` so. GisError when either
+// cannot be read.
+std::optional<RowDifference> firstDifference(const LayerSource& layer, const LayerSource& other, std::int64_t first);
 
 }  // namespace quor::platform::gis
