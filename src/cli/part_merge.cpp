@@ -143,7 +143,8 @@ std::string differences(const PartRecord& part, const PartRecord& run) {
 
 inline constexpr const char* kMerge = "merge";
 // What a merge says when it is first asked to stop.
-constexpr std::string_view kStopping = "\nquor-run: merge: stopping; nothing will be written (once more stops at once)\n";
+constexpr std::string_view kStopping =
+    "\nquor-run: merge: stopping; nothing will be written (once more stops at once)\n";
 
 // The merge's end as one JSON object (without a record).
 std::string mergeEnd(End end, int merged, std::int64_t sites, double seconds, const std::string& dataset,
@@ -507,7 +508,7 @@ private:
         for (std::size_t k = 0; k < ordered_.size(); ++k)
             if (back.digests[k] != ordered_[k].record->rowsDigest)
                 throw std::runtime_error(lost + "the values of " + partName(*ordered_[k].record) + " (" +
-                                         ordered_[k].path + ") differ in it" + firstDifference(k, made) + "; " +
+                                         ordered_[k].path + ") differ in it" + whereItDiffers(k, made) + "; " +
                                          platform::lowerExtension(o_.output) + " cannot keep them as the part does.");
         held_ = back.rows;
         return back.digest;
@@ -516,7 +517,7 @@ private:
     // Where the merged dataset `made` first holds part `k`'s rows
     // otherwise, in words: the field (or the point) and the site, with both
     // values. Nothing when it cannot tell.
-    std::string firstDifference(std::size_t k, const std::string& made) const {
+    std::string whereItDiffers(std::size_t k, const std::string& made) const {
         const PartRecord& r = *ordered_[k].record;
         std::optional<pg::RowDifference> d;
         try {

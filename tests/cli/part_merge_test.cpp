@@ -12,6 +12,7 @@
 
 #include <signal.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -298,9 +299,11 @@ TEST_F(PartMerge, PartsOfTwoFormatsMergeIntoEachFormatAsTheWholeRunWritesIt) {
                 parts.push_back(fs::exists(out) ? out : part(sites, k, 4, out, layer));
             }
             for (const auto& ext : formats) {
-                SCOPED_TRACE("sites in " + own + ", parts in " + kinds.front() + " and " + kinds.back() + " into " + ext);
+                SCOPED_TRACE("sites in " + own + ", parts in " + kinds.front() + " and " + kinds.back() + " into " +
+                             ext);
                 const std::string out = at + "from" + kinds.front() + kinds.back() + ext, whole = at + "whole" + ext;
-                const test::Ran merged = run({"merge", "--json", "--output", out, parts[2], parts[0], parts[3], parts[1]});
+                const test::Ran merged =
+                    run({"merge", "--json", "--output", out, parts[2], parts[0], parts[3], parts[1]});
                 ASSERT_EQ(merged.exit, 0) << merged.err;
                 EXPECT_EQ(jsonOf(merged.out)["sites"].toInt(), 12) << merged.out;
                 EXPECT_EQ(declaredFields(out), declaredFields(whole));
@@ -366,21 +369,23 @@ TEST_F(PartMerge, AMergedDatasetThatDoesNotHoldAPartsValuesIsNotWritten) {
 TEST_F(PartMerge, AMergeStoppedBySigtermSaysSoInAMergesWordsWithNothingWritten) {
     QUOR_REQUIRE_PORTPHILLIP(data);
     const std::string sites = test::copyBaySites(folder("sites"), "sites", 40);
-    const std::vector<std::string> parts = {part(sites, 1, 2, dir.file("p1.gpkg")), part(sites, 2, 2, dir.file("p2.gpkg"))};
+    const std::vector<std::string> parts = {part(sites, 1, 2, dir.file("p1.gpkg")),
+                                            part(sites, 2, 2, dir.file("p2.gpkg"))};
     const auto before = test::folderBytes(dir.path());
-    const test::Ran stopped = run({"merge", "--json", "--output", dir.file("coast.gpkg"), parts[0], parts[1]},
-                                  [](QProcess& p) {
-                                      // Once the merge catches SIGTERM, as its status tells.
-                                      const std::string status = "/proc/" + std::to_string(p.processId()) + "/status";
-                                      for (bool caught = false; !caught;) {
-                                          std::ifstream in(status);
-                                          if (!in) return;
-                                          for (std::string line; std::getline(in, line);)
-                                              if (line.rfind("SigCgt:", 0) == 0)
-                                                  caught = std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1;
-                                      }
-                                      ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
-                                  });
+    // SIGTERM once the merge catches it, as its status tells.
+    const auto stopOnceCaught = [](QProcess& p) {
+        const std::string status = "/proc/" + std::to_string(p.processId()) + "/status";
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        for (bool caught = false; !caught;) {
+            std::ifstream in(status);
+            if (!in || std::chrono::steady_clock::now() > giveUp) return;
+            for (std::string line; std::getline(in, line);)
+                if (line.rfind("SigCgt:", 0) == 0) caught = std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1;
+        }
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    };
+    const test::Ran stopped =
+        run({"merge", "--json", "--output", dir.file("coast.gpkg"), parts[0], parts[1]}, stopOnceCaught);
     EXPECT_EQ(stopped.exit, 1) << stopped.err;
     EXPECT_TRUE(contains(stopped.err, "quor-run: merge: stopping; nothing will be written")) << stopped.err;
     EXPECT_FALSE(contains(stopped.err, "site")) << stopped.err;

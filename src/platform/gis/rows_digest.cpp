@@ -97,16 +97,13 @@ private:
         int exponent = 0;
         if (!roundedQuickly(v, mantissa, exponent)) rounded(v, mantissa, exponent);
         // Whole once rounded: as a whole number is spelt.
-        if (exponent >= 0 && exponent < 15 && mantissa % kTens[14 - exponent] == 0)
+        if (exponent >= 0 && exponent < 15 && mantissa % kTens[14 - exponent] == 0) {
             integer(mantissa / kTens[14 - exponent], out);
-        else
-            digits(mantissa, exponent, out);
+        } else {
+            bytes('r', mantissa, out);
+            out.append(reinterpret_cast<const char*>(&exponent), sizeof exponent);
+        }
         if (!givesBack(mantissa, exponent, v)) bytes('x', v, out);
-    }
-
-    static void digits(std::int64_t mantissa, int exponent, std::string& out) {
-        bytes('r', mantissa, out);
-        out.append(reinterpret_cast<const char*>(&exponent), sizeof exponent);
     }
 
     // Whether the 15 digits read back as `v`. Where the power of ten is
@@ -369,7 +366,8 @@ std::optional<RowDifference> firstDifference(const LayerSource& layer, const Lay
     for (int i = 0; i < da.GetFieldCount(); ++i)
         fields.push_back({da.GetFieldDefn(i)->GetNameRef(), i, db.GetFieldIndex(da.GetFieldDefn(i)->GetNameRef())});
     for (int i = 0; i < db.GetFieldCount(); ++i)
-        if (da.GetFieldIndex(db.GetFieldDefn(i)->GetNameRef()) < 0) fields.push_back({db.GetFieldDefn(i)->GetNameRef(), -1, i});
+        if (da.GetFieldIndex(db.GetFieldDefn(i)->GetNameRef()) < 0)
+            fields.push_back({db.GetFieldDefn(i)->GetNameRef(), -1, i});
     a.ResetReading();
     b.ResetReading();
     for (std::int64_t skipped = 0; skipped < first; ++skipped)
@@ -391,7 +389,8 @@ std::optional<RowDifference> firstDifference(const LayerSource& layer, const Lay
         RowSpelling::geometry(*fb, gb);
         if (ga != gb) return RowDifference{row, "", shownGeometry(*fa), shownGeometry(*fb)};
     }
-    if (err.failed()) throw GisError(err.message("The layers of " + layer.dataset + " and " + other.dataset + " cannot be read."));
+    if (err.failed())
+        throw GisError(err.message("The layers of " + layer.dataset + " and " + other.dataset + " cannot be read."));
     return std::nullopt;
 }
 
