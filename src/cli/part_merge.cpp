@@ -142,6 +142,9 @@ std::string differences(const PartRecord& part, const PartRecord& run) {
 }
 
 inline constexpr const char* kMerge = "merge";
+// What a merge says when it is first asked to stop.
+constexpr std::string_view kStopping =
+    "\nquor-run: merge: stopping; nothing will be written (once more stops at once)\n";
 
 // The merge's end as one JSON object (without a record).
 std::string mergeEnd(End end, int merged, std::int64_t sites, double seconds, const std::string& dataset,
@@ -171,6 +174,7 @@ public:
             whole = check(given);
             checkRows(given, rows.get());
         } catch (const std::exception& e) {
+            problem(e.what());
             terminal_.say(endHead(kMerge, End::Failed) + e.what() + "; " + kNothingWritten + ".");
             return end(End::Failed, {});
         }
@@ -452,14 +456,19 @@ private:
             work.emplace(temp, kWorkingCopyPrefix);
             staging.emplace(beside, kStagingPrefix);
         } catch (const std::exception& e) {
-            terminal_.say(std::string(kProgramName) + ": merge: no working folder: " + e.what());
+            problem(std::string("no working folder: ") + e.what());
+            terminal_.say(std::string(kProgramName) + ": merge: " + problems_.back());
             return end(End::Failed, {});
         }
         const std::string folder = work->path();
         const std::string parts = folder + "/parts.xml";
         std::string metadata;
         try {
-            platform::writeTextLines(parts, {pg::layersInSequence(layersWithRows(), whole.sourceLayer)});
+            // A run computes in a copy of the sites in their own format:
+            // a GeoPackage's, else a shapefile's.
+            const std::string computedIn =
+                platform::lowerExtension(whole.source) == ".gpkg" ? "GPKG" : "ESRI Shapefile";
+            platform::writeTextLines(parts, {pg::layersInSequence(layersWithRows(), whole.sourceLayer, computedIn)});
             // The model's own metadata lines, as the first part has them.
             const std::string partMetadata = metadataFileOf(modelPart(), whole.sourceLayer, whole.model);
             if (whole.model == Model::Rwe && fs::exists(partMetadata, ec_)) {
@@ -470,13 +479,18 @@ private:
                         [&](const std::string& made) {
                             whole.rowsDigest = readBack(made);
                             writeRecord(whole, made, target_->driver);
+                            // A stop during the read-back still keeps the dataset out.
+                            if (StopRequest::requested()) throw std::runtime_error("stopped");
                         },
                         [&](double done) { terminal_.sites(std::llround(done * whole.sites), whole.sites); });
         } catch (const std::exception& e) {
             terminal_.finish(false);
-            terminal_.say(std::string(kProgramName) + ": merge: " + e.what() + "\nNothing was written to " +
-                          o_.output + ".");
-            return end(brokenOff(), {});
+            const End how = brokenOff();
+            if (how != End::Stopped) problem(e.what());
+            terminal_.say(std::string(kProgramName) + ": merge: " +
+                          (how == End::Stopped ? std::string("the merge was stopped.") : e.what()) +
+                          "\nNothing was written to " + o_.output + ".");
+            return end(how, {});
         }
         terminal_.finish(true);
         return end(End::Completed, whole);
@@ -523,10 +537,26 @@ private:
         for (std::size_t k = 0; k < ordered_.size(); ++k)
             if (back.digests[k] != ordered_[k].record->rowsDigest)
                 throw std::runtime_error(lost + "the values of " + partName(*ordered_[k].record) + " (" +
-                                         ordered_[k].path + ") differ in it; " + platform::lowerExtension(o_.output) +
-                                         " cannot keep them as the part does.");
+                                         ordered_[k].path + ") differ in it" + whereItDiffers(k, made) + "; " +
+                                         platform::lowerExtension(o_.output) + " cannot keep them as the part does.");
         held_ = back.rows;
         return back.digest;
+    }
+
+    // Where the merged dataset `made` first holds part `k`'s rows
+    // otherwise, in words: the field (or the point) and the site, with both
+    // values. Nothing when it cannot tell.
+    std::string whereItDiffers(std::size_t k, const std::string& made) const {
+        const PartRecord& r = *ordered_[k].record;
+        std::optional<pg::RowDifference> d;
+        try {
+            d = pg::firstDifference(layers_[k], outputLayer(made), r.firstSite);
+        } catch (const std::exception&) {
+        }
+        if (!d) return "";
+        const std::string site = "site " + std::to_string(r.firstSite + d->row);
+        return ": " + (d->field.empty() ? "the point of " + site : d->field + " of " + site) + " is " + d->otherValue +
+               " in it, " + d->value + " in the part";
     }
 
     // The end line, or the JSON object; a refusal has told its end already.
@@ -550,7 +580,7 @@ private:
     const MergeOptions& o_;
     const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     Terminal terminal_;
-    StopRequest stop_;
+    StopRequest stop_{kStopping};
     std::vector<std::string> problems_;
     std::vector<Given> ordered_;  // the parts in the order of their numbers
     std::int64_t withoutGeometry_ = 0;  // the parts' sites without a geometry

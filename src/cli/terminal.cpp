@@ -19,6 +19,9 @@ namespace {
 // both may touch it.
 std::atomic<bool> stopAsked{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
+// What the first request says, set before the handler is.
+std::atomic<const std::string_view*> stopNote{&kRunStopping};
+static_assert(std::atomic<const std::string_view*>::is_always_lock_free);
 
 // The signals that ask a run to stop: Ctrl-C, a kill, and a terminal or
 // ssh connection that went away.
@@ -32,10 +35,10 @@ void onStopSignal(int sig) {
         std::raise(sig);
         return;
     }
-    static const char note[] = "\nquor-run: stopping after the site being stored (once more stops at once)\n";
+    const std::string_view& note = *stopNote.load();
     // Nobody may be reading any more (a closed pipe): the note is dropped.
     const int saved = errno;
-    const ssize_t ignored = ::write(STDERR_FILENO, note, sizeof note - 1);
+    const ssize_t ignored = ::write(STDERR_FILENO, note.data(), note.size());
     (void)ignored;
     errno = saved;
 }
@@ -153,8 +156,9 @@ void Terminal::clearBar() {
     barShown_ = false;
 }
 
-StopRequest::StopRequest() {
+StopRequest::StopRequest(const std::string_view& note) {
     stopAsked = false;
+    stopNote = &note;
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);

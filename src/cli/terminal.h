@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "model/model_state.h"
 #include "model/run_shell.h"
@@ -49,12 +50,17 @@ private:
     bool begun_ = false;
 };
 
-// The run's stop request: the first SIGINT, SIGTERM or SIGHUP asks, a
-// second ends the program at once. While it lives, SIGPIPE is ignored:
-// writes to a closed pipe fail quietly instead of ending the run.
+// What a run says when it is first asked to stop.
+inline constexpr std::string_view kRunStopping =
+    "\nquor-run: stopping after the site being stored (once more stops at once)\n";
+
+// The run's stop request: the first SIGINT, SIGTERM or SIGHUP asks, and
+// `note` (of static storage) says what stopping does; a second ends the
+// program at once. While it lives, SIGPIPE is ignored: writes to a closed
+// pipe fail quietly instead of ending the run.
 class StopRequest {
 public:
-    StopRequest();
+    explicit StopRequest(const std::string_view& note = kRunStopping);
     ~StopRequest();
     StopRequest(const StopRequest&) = delete;
     StopRequest& operator=(const StopRequest&) = delete;

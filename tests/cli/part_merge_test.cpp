@@ -10,9 +10,15 @@
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
+#include <signal.h>
+
+#include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/gis/dataset_identity.h"
 #include "quor_run_support.h"
@@ -49,7 +55,7 @@ void setValue(const std::string& path, GIntBig fid, const char* field, const cha
     ASSERT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
 }
 
-// The fields a dataset declares, by name and type.
+// The fields a dataset declares: name, type, width and precision.
 std::vector<std::string> declaredFields(const std::string& path) {
     GDALAllRegister();
     std::unique_ptr<GDALDataset> ds(GDALDataset::Open(path.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
@@ -57,7 +63,9 @@ std::vector<std::string> declaredFields(const std::string& path) {
     const OGRFeatureDefn* defn = ds ? ds->GetLayer(0)->GetLayerDefn() : nullptr;
     for (int i = 0; defn && i < defn->GetFieldCount(); ++i)
         fields.push_back(std::string(defn->GetFieldDefn(i)->GetNameRef()) + " " +
-                         OGRFieldDefn::GetFieldTypeName(defn->GetFieldDefn(i)->GetType()));
+                         OGRFieldDefn::GetFieldTypeName(defn->GetFieldDefn(i)->GetType()) + " (" +
+                         std::to_string(defn->GetFieldDefn(i)->GetWidth()) + "." +
+                         std::to_string(defn->GetFieldDefn(i)->GetPrecision()) + ")");
     return fields;
 }
 
@@ -65,8 +73,8 @@ struct PartMerge : ::testing::Test {
     test::TempDir dir;
     const std::string bay = test::portPhillipFolder();
 
-    test::Ran run(const std::vector<std::string>& args) {
-        return test::runProgram(QUOR_RUN_PROGRAM, args, dir.file("home"));
+    test::Ran run(const std::vector<std::string>& args, const std::function<void(QProcess&)>& meanwhile = {}) {
+        return test::runProgram(QUOR_RUN_PROGRAM, args, dir.file("home"), {}, meanwhile);
     }
     std::string folder(const std::string& name) const {
         fs::create_directories(dir.file(name));
@@ -92,26 +100,41 @@ struct PartMerge : ::testing::Test {
         EXPECT_EQ(ran.exit, 0) << output << "\n" << ran.err;
         return output;
     }
-    // The bay's first `count` sites as the layer "sites" of a GeoPackage,
-    // with a field SURVEYED of `day` (a date, or a date and time, at
-    // midnight unless `hours`) and a text NOTE of the user's own.
-    std::string userSites(int count, OGRFieldType day, bool hours = true) {
-        const std::string gpkg = dir.file("sites.gpkg");
-        test::copyBaySitesToGeoPackage(gpkg, "sites", count);
-        const auto ds = openForUpdate(gpkg);
+    // The bay's first `count` sites as the layer "sites" of a GeoPackage
+    // (`format` .gpkg) or as a shapefile (.shp), with a field SURVEYED of
+    // `day` (a date, or a date and time, at midnight unless `hours`), a
+    // text NOTE and a number DECIMAL of the user's own. A shapefile keeps
+    // the 15 decimals DECIMAL declares (16 digits here); a GeoPackage
+    // declares none, and a CSV of it keeps 15 digits.
+    std::string userSites(int count, OGRFieldType day, const std::string& format = ".gpkg", bool hours = true) {
+        std::string sites;
+        if (format == ".gpkg") {
+            sites = dir.file("sites.gpkg");
+            test::copyBaySitesToGeoPackage(sites, "sites", count);
+        } else {
+            sites = test::copyBaySites(folder("shapefile"), "sites", count);
+        }
+        const auto ds = openForUpdate(sites);
         OGRLayer* l = ds->GetLayer(0);
-        OGRFieldDefn surveyed("SURVEYED", day), note("NOTE", OFTString);
+        OGRFieldDefn surveyed("SURVEYED", day), note("NOTE", OFTString), decimal("DECIMAL", OFTReal);
+        note.SetWidth(20);
+        decimal.SetWidth(19);
+        decimal.SetPrecision(15);
         EXPECT_EQ(l->CreateField(&surveyed), OGRERR_NONE);
         EXPECT_EQ(l->CreateField(&note), OGRERR_NONE);
+        EXPECT_EQ(l->CreateField(&decimal), OGRERR_NONE);
         std::vector<OGRFeatureUniquePtr> features;
         for (auto& f : *l) features.emplace_back(f->Clone());
         for (auto& f : features) {
             const int k = static_cast<int>(f->GetFID());
             f->SetField("SURVEYED", 2024, 1 + k % 12, 1 + k % 28, day == OFTDate || !hours ? 0 : k % 24, 0, 0, 0);
             f->SetField("NOTE", ("seen " + std::to_string(k)).c_str());
+            char digits[32];
+            std::snprintf(digits, sizeof digits, format == ".shp" ? "1.%03d567890123456" : "1.%03d56789012345", k);
+            f->SetField("DECIMAL", digits);
             EXPECT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
         }
-        return gpkg;
+        return sites;
     }
     test::Ran merge(const std::string& output, const std::vector<std::string>& parts) {
         std::vector<std::string> args = {"merge", "--output", output};
@@ -251,29 +274,44 @@ TEST_F(PartMerge, AMissingPartOrAPartOfOtherSettingsWindOrSitesIsRefusedByNameWi
 }
 
 // Parts written in two formats (a GeoPackage and a shapefile or a
-// FlatGeobuf) hold each site's geometry where its format keeps it and the
-// user's date as the format declares it: merged into any format, they are
-// what one whole run writes in it.
+// FlatGeobuf), or all in FlatGeobuf, hold each site's geometry where its
+// format keeps it and the user's date and decimals as the format declares
+// them: merged into any format, they are what one whole run writes in it,
+// whatever the sites' own format, its declarations included (a CSV byte
+// for byte).
 TEST_F(PartMerge, PartsOfTwoFormatsMergeIntoEachFormatAsTheWholeRunWritesIt) {
     QUOR_REQUIRE_PORTPHILLIP(data);
-    const std::string sites = userSites(12, OFTDate);
-    const std::vector<std::string> layer = {"--layer", "sites"};
     std::vector<std::string> fields = rweFields();
-    fields.insert(fields.end(), {"SURVEYED", "NOTE"});
+    fields.insert(fields.end(), {"SURVEYED", "NOTE", "DECIMAL"});
     const std::vector<std::string> formats = {".gpkg", ".shp", ".fgb", ".csv"};
-    for (const auto& ext : formats) ASSERT_EQ(rwe(sites, dir.file("whole" + ext), layer).exit, 0) << ext;
-    const std::string p1 = part(sites, 1, 4, dir.file("p1.gpkg"), layer), p2 = part(sites, 2, 4, dir.file("p2.gpkg"), layer);
-    for (const std::string other : {".shp", ".fgb"}) {
-        const std::string p3 = part(sites, 3, 4, dir.file("p3" + other), layer);
-        const std::string p4 = part(sites, 4, 4, dir.file("p4" + other), layer);
-        for (const auto& ext : formats) {
-            SCOPED_TRACE(other + " parts into " + ext);
-            const std::string out = dir.file("with-" + other.substr(1) + ext), whole = dir.file("whole" + ext);
-            const test::Ran merged = run({"merge", "--json", "--output", out, p3, p1, p4, p2});
-            ASSERT_EQ(merged.exit, 0) << merged.err;
-            EXPECT_EQ(jsonOf(merged.out)["sites"].toInt(), 12) << merged.out;
-            EXPECT_EQ(declaredFields(out), declaredFields(whole));
-            EXPECT_EQ(test::layerRows(out, "", fields), test::layerRows(whole, "", fields));
+    const std::vector<std::vector<std::string>> partFormats = {
+        {".gpkg", ".gpkg", ".shp", ".shp"}, {".gpkg", ".gpkg", ".fgb", ".fgb"}, {".fgb", ".fgb", ".fgb", ".fgb"}};
+    for (const std::string own : {".gpkg", ".shp"}) {
+        const std::string sites = userSites(12, OFTDate, own);
+        const std::vector<std::string> layer =
+            own == ".gpkg" ? std::vector<std::string>{"--layer", "sites"} : std::vector<std::string>{};
+        const std::string at = folder(own.substr(1)) + "/";
+        for (const auto& ext : formats) ASSERT_EQ(rwe(sites, at + "whole" + ext, layer).exit, 0) << ext;
+        for (const auto& kinds : partFormats) {
+            std::vector<std::string> parts;
+            for (int k = 1; k <= 4; ++k) {
+                const std::string out = at + "p" + std::to_string(k) + kinds[k - 1];
+                parts.push_back(fs::exists(out) ? out : part(sites, k, 4, out, layer));
+            }
+            for (const auto& ext : formats) {
+                SCOPED_TRACE("sites in " + own + ", parts in " + kinds.front() + " and " + kinds.back() + " into " +
+                             ext);
+                const std::string out = at + "from" + kinds.front() + kinds.back() + ext, whole = at + "whole" + ext;
+                const test::Ran merged =
+                    run({"merge", "--json", "--output", out, parts[2], parts[0], parts[3], parts[1]});
+                ASSERT_EQ(merged.exit, 0) << merged.err;
+                EXPECT_EQ(jsonOf(merged.out)["sites"].toInt(), 12) << merged.out;
+                EXPECT_EQ(declaredFields(out), declaredFields(whole));
+                EXPECT_EQ(test::layerRows(out, "", fields), test::layerRows(whole, "", fields));
+                if (ext == ".csv") {
+                    EXPECT_EQ(test::fileBytes(out), test::fileBytes(whole));
+                }
+            }
         }
     }
 }
@@ -338,15 +376,90 @@ TEST_F(PartMerge, ThreePartsOfTwoSitesTheFirstWithoutOneMergeIntoWhatOneWholeRun
     }
 }
 
+// A GeoPackage keeps every digit of a double, a CSV file 15 of them. The
+// merged dataset is read back before it takes its place: a value that it
+// does not hold as its part does stops the merge, named by its part, field
+// and site in the words and in the JSON's problems, and nothing is written.
+TEST_F(PartMerge, AMergedDatasetThatDoesNotHoldAPartsValuesIsNotWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = userSites(8, OFTDate);
+    {
+        const auto ds = openForUpdate(sites);
+        OGRLayer* l = ds->GetLayer(0);
+        l->SetNextByIndex(5);
+        OGRFeatureUniquePtr sixth(l->GetNextFeature());
+        ASSERT_TRUE(sixth);
+        sixth->SetField("DECIMAL", 1.0 / 3);
+        ASSERT_EQ(l->SetFeature(sixth.get()), OGRERR_NONE);
+    }
+    const std::string p1 = part(sites, 1, 2, dir.file("p1.gpkg"), {"--layer", "sites"});
+    const std::string p2 = part(sites, 2, 2, dir.file("p2.gpkg"), {"--layer", "sites"});
+    const auto before = test::folderBytes(dir.path());
+    const test::Ran merged = run({"merge", "--json", "--output", dir.file("coast.csv"), p1, p2});
+    EXPECT_EQ(merged.exit, 1) << merged.err;
+    const std::string why = "the values of part 2 of 2 (" + p2 +
+                            ") differ in it: DECIMAL of site 5 is 0.333333333333333 in it, 0.3333333333333333 in the "
+                            "part; .csv cannot keep them as the part does";
+    EXPECT_TRUE(contains(merged.err, why)) << merged.err;
+    const QJsonObject said = jsonOf(merged.out);
+    EXPECT_EQ(said["end"].toString(), "failed") << merged.out;
+    ASSERT_EQ(said["problems"].toArray().size(), 1) << merged.out;
+    EXPECT_TRUE(contains(said["problems"].toArray()[0].toString().toStdString(), why)) << merged.out;
+    EXPECT_EQ(test::folderBytes(dir.path()), before) << "a failed merge wrote or changed a file";
+}
+
+// SIGTERM stops a merge: it says so in a merge's words (it stores no
+// sites), and nothing is written.
+TEST_F(PartMerge, AMergeStoppedBySigtermSaysSoInAMergesWordsWithNothingWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 40);
+    const std::vector<std::string> parts = {part(sites, 1, 2, dir.file("p1.gpkg")),
+                                            part(sites, 2, 2, dir.file("p2.gpkg"))};
+    const auto before = test::folderBytes(dir.path());
+    // SIGTERM once the merge catches it, as its status tells.
+    const auto stopOnceCaught = [](QProcess& p) {
+        const std::string status = "/proc/" + std::to_string(p.processId()) + "/status";
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        for (bool caught = false; !caught;) {
+            std::ifstream in(status);
+            if (!in || std::chrono::steady_clock::now() > giveUp) return;
+            for (std::string line; std::getline(in, line);)
+                if (line.rfind("SigCgt:", 0) == 0) caught = std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1) & 1;
+        }
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    };
+    const test::Ran stopped =
+        run({"merge", "--json", "--output", dir.file("coast.gpkg"), parts[0], parts[1]}, stopOnceCaught);
+    EXPECT_EQ(stopped.exit, 1) << stopped.err;
+    EXPECT_TRUE(contains(stopped.err, "quor-run: merge: stopping; nothing will be written")) << stopped.err;
+    EXPECT_FALSE(contains(stopped.err, "site")) << stopped.err;
+    EXPECT_EQ(jsonOf(stopped.out)["end"].toString(), "stopped") << stopped.out;
+    EXPECT_EQ(test::folderBytes(dir.path()), before) << "a stopped merge wrote or changed a file";
+}
+
 // A part's record holds the digest of its rows as written: a value edited
 // since, or a row deleted and another doubled (the count the same), is
-// seen before anything is written.
+// seen before anything is written; so is a text that reads as a number
+// saved as that number (as a spreadsheet does), and a number changed
+// beyond its 15th digit.
 TEST_F(PartMerge, APartChangedAfterItWasWrittenIsRefusedWithNothingWritten) {
     QUOR_REQUIRE_PORTPHILLIP(data);
-    const std::string sites = test::copyBaySites(folder("sites"), "sites", 16);
+    const std::string sites = test::copyBaySites(folder("sites"), "sites", 20);
+    setValue(sites, 13, "CATEGORY", "0507");
     std::vector<std::string> parts;
-    for (int k = 1; k <= 4; ++k) parts.push_back(part(sites, k, 4, dir.file("p" + std::to_string(k) + ".gpkg")));
+    for (int k = 1; k <= 5; ++k) parts.push_back(part(sites, k, 5, dir.file("p" + std::to_string(k) + ".gpkg")));
     setValue(parts[2], 2, "RWE", "1234.5");
+    // Site 13 is the second of part 4's.
+    setValue(parts[3], 2, "CATEGORY", "507");
+    {
+        const auto ds = openForUpdate(parts[4]);
+        OGRLayer* l = ds->GetLayer(0);
+        OGRFeatureUniquePtr f(l->GetFeature(1));
+        ASSERT_TRUE(f);
+        const double rwe = f->GetFieldAsDouble("RWE");
+        f->SetField("RWE", std::nextafter(rwe, rwe + 1));
+        ASSERT_EQ(l->SetFeature(f.get()), OGRERR_NONE);
+    }
     {
         const auto ds = openForUpdate(parts[1]);
         OGRLayer* l = ds->GetLayer(0);
@@ -359,9 +472,9 @@ TEST_F(PartMerge, APartChangedAfterItWasWrittenIsRefusedWithNothingWritten) {
     const auto before = test::folderBytes(dir.path());
     const test::Ran merged = merge(dir.file("coast.gpkg"), parts);
     EXPECT_EQ(merged.exit, 2) << merged.err;
-    for (const std::string k : {"2", "3"})
-        EXPECT_TRUE(contains(merged.err, "part " + k + " of 4 was changed after it was written")) << merged.err;
-    EXPECT_FALSE(contains(merged.err, "part 1 of 4 was changed")) << merged.err;
+    for (const std::string k : {"2", "3", "4", "5"})
+        EXPECT_TRUE(contains(merged.err, "part " + k + " of 5 was changed after it was written")) << merged.err;
+    EXPECT_FALSE(contains(merged.err, "part 1 of 5 was changed")) << merged.err;
     EXPECT_EQ(test::folderBytes(dir.path()), before) << "a refused merge wrote or changed a file";
 }
 

@@ -153,6 +153,15 @@ std::string quotedBy(char quote, const std::string& text) {
 
 }  // namespace
 
+bool dayAsDateTime(const OGRFeature& f, int index, int& year, int& month, int& day) {
+    int hour = 0, minute = 0, zone = 0;
+    float second = 0;
+    // A zone of 0 is none told, 1 the local time: neither names one.
+    return f.GetFieldDefnRef(index)->GetType() == OFTDateTime &&
+           f.GetFieldAsDateTime(index, &year, &month, &day, &hour, &minute, &second, &zone) && hour == 0 &&
+           minute == 0 && second == 0 && zone <= 1;
+}
+
 std::string sqlName(const std::string& name) { return quotedBy('"', name); }
 
 std::string sqlText(const std::string& text) { return quotedBy('\'', text); }

@@ -72,6 +72,11 @@ private:
 std::int64_t wholeFeatureCount(OGRLayer& layer, const std::string& shown, const std::string& shp = {},
                                bool noneIsWhole = false);
 
+// Whether field `index` of `f` holds a date and time at midnight of no
+// zone, as a format that keeps no date alone (FlatGeobuf) keeps a day;
+// its year, month and day when it does.
+bool dayAsDateTime(const OGRFeature& f, int index, int& year, int& month, int& day);
+
 // A name (a table's, a column's) in an SQL statement, between double
 // quotes with each of its own doubled, and a text as an SQL literal,
 // between single quotes with each of its own doubled: whatever a user

@@ -34,6 +34,8 @@ using DefnHandle = std::unique_ptr<OGRFeatureDefn, DefnRelease>;
 
 // What a layer declares of itself, read once and closed.
 struct Declared {
+    LayerSource source;
+    std::string driver;  // GDAL's name of its format
     DefnHandle defn;
     bool typed = true;   // a text format's types are guessed from its values, not declared
     bool noDate = false; // its format keeps a day as a date and time
@@ -45,12 +47,13 @@ Declared declaredBy(const LayerSource& source) {
     const OpenLayer open = openLayer(source);
     OGRLayer& l = *open.layer;
     GDALDriver* format = open.dataset->GetDriver();
-    const std::string driver = format ? format->GetDescription() : "";
     Declared d;
+    d.source = source;
+    d.driver = format ? format->GetDescription() : "";
     d.defn.reset(l.GetLayerDefn()->Clone());
     d.defn->Reference();
-    d.typed = driver != "CSV";
-    d.noDate = driver == "FlatGeobuf";
+    d.typed = d.driver != "CSV";
+    d.noDate = d.driver == "FlatGeobuf";
     d.fastCount = l.TestCapability(OLCFastFeatureCount);
     d.count = d.fastCount ? l.GetFeatureCount(FALSE) : -1;
     d.utf8 = l.TestCapability(OLCStringsAsUTF8);
@@ -69,6 +72,7 @@ bool wholeNumber(OGRFieldType t) { return t == OFTInteger || t == OFTInteger64; 
 struct Declaration {
     OGRFieldType type;
     const Declared* by;
+    const OGRFieldDefn* field;
     bool dayAsDateTime() const { return by->noDate && type == OFTDateTime; }
 };
 
@@ -89,13 +93,13 @@ const Declaration& reference(const std::vector<Declaration>& all) {
 }
 
 // The type every declaration's values fit: the declared one; a day's where
-// a format keeps it as a date and time; the larger of whole numbers; and
-// where a text format guessed, the widest number or else text.
-OGRFieldType fittingType(const std::vector<Declaration>& all) {
+// a format keeps it as a date and time (`days`); the larger of whole
+// numbers; and where a text format guessed, the widest number or else text.
+OGRFieldType fittingType(const std::vector<Declaration>& all, bool days) {
     const auto rank = [](OGRFieldType t) { return t == OFTInteger ? 0 : t == OFTInteger64 ? 1 : t == OFTReal ? 2 : -1; };
     std::optional<OGRFieldType> type;
     for (const auto& d : all) {
-        const OGRFieldType t = d.dayAsDateTime() && reference(all).type == OFTDate ? OFTDate : d.type;
+        const OGRFieldType t = d.dayAsDateTime() && days ? OFTDate : d.type;
         if (!type || *type == t) {
             type = t;
         } else if (rank(*type) >= 0 && rank(t) >= 0) {
@@ -121,32 +125,90 @@ std::vector<std::pair<std::string, Declarations>> fieldsOf(const std::vector<Dec
             auto it = std::find_if(fields.begin(), fields.end(),
                                    [&f](const auto& field) { return EQUAL(field.first.c_str(), f.GetNameRef()); });
             if (it == fields.end()) it = fields.insert(fields.end(), {f.GetNameRef(), {}});
-            it->second.emplace_back(k, Declaration{f.GetType(), &layers[k]});
+            it->second.emplace_back(k, Declaration{f.GetType(), &layers[k], &f});
         }
     }
     return fields;
 }
 
-// The first layer's definition of a field, its type and width made to
-// fit every layer's values where they differ.
-std::unique_ptr<OGRFieldDefn> fittingField(const std::string& name, const std::vector<Declared>& layers,
-                                           const Declarations& declarations) {
-    const OGRFeatureDefn& first = *layers[declarations.front().first].defn;
-    auto made = std::make_unique<OGRFieldDefn>(first.GetFieldDefn(first.GetFieldIndex(name.c_str())));
+// Whether every value of field `name` of the layer is a day as a date and
+// time (dayAsDateTime): only the field is read.
+bool onlyDays(const LayerSource& source, const std::string& name) {
+    const OpenLayer open = openLayer(source);
+    OGRLayer& l = *open.layer;
+    const OGRFeatureDefn& defn = *l.GetLayerDefn();
+    const int field = defn.GetFieldIndex(name.c_str());
+    if (field < 0) return false;
+    CPLStringList ignored;
+    for (int i = 0; i < defn.GetFieldCount(); ++i)
+        if (i != field) ignored.AddString(defn.GetFieldDefn(i)->GetNameRef());
+    ignored.AddString("OGR_GEOMETRY");
+    l.SetIgnoredFields(const_cast<const char**>(ignored.List()));
+    detail::ErrorCapture err;
+    int year = 0, month = 0, day = 0;
+    l.ResetReading();
+    while (OGRFeatureUniquePtr f{l.GetNextFeature()})
+        if (f->IsFieldSetAndNotNull(field) && !detail::dayAsDateTime(*f, field, year, month, day)) return false;
+    return !err.failed();
+}
+
+// How much of the declarations of the layer it was copied from a layer
+// keeps, the copied one's format being `declaredIn`: all of them in that
+// format (0); all but a day, kept as a date and time, in FlatGeobuf (1);
+// what its format can declare in another (2); a text format's guesses
+// from its values (3).
+int keeping(const Declared& d, const std::string& declaredIn) {
+    return d.driver == declaredIn ? 0 : d.noDate ? 1 : d.typed ? 2 : 3;
+}
+
+// A field's definition as the layer the layers were copied from declared
+// it (in `declaredIn`): that of the layer that keeps most of it, its type
+// the one every layer's values fit where they differ, its width the
+// widest of those layers'.
+std::unique_ptr<OGRFieldDefn> fittingField(const std::string& name, const Declarations& declarations,
+                                           const std::string& declaredIn) {
+    // A text format only guesses: its declarations count where no other
+    // layer declares the field, and then an empty text is no value's guess
+    // and an unquoted whole number is a real one (the text format's writer
+    // quotes its whole-number fields, and they read back as texts).
+    std::vector<Declaration> told;
+    for (const auto& [k, d] : declarations)
+        if (d.by->typed) told.push_back(d);
+    if (told.empty()) {
+        for (const auto& [k, d] : declarations)
+            if (d.type != OFTString || d.field->GetWidth() > 0)
+                told.push_back({wholeNumber(d.type) ? OFTReal : d.type, d.by, d.field});
+        if (told.empty()) told.push_back(declarations.front().second);
+    }
+    int most = 3;
+    for (const auto& d : told) most = std::min(most, keeping(*d.by, declaredIn));
+    std::vector<Declaration> kept;
+    for (const auto& d : told)
+        if (keeping(*d.by, declaredIn) == most) kept.push_back(d);
+
+    auto made = std::make_unique<OGRFieldDefn>(kept.front().field);
     OGRFieldDefn& field = *made;
-    std::vector<Declaration> all;
     int whole = 0, decimals = 0;
     bool unbounded = false, sameWidth = true, sameSubType = true;
-    for (const auto& [k, d] : declarations) {
-        all.push_back(d);
-        const OGRFieldDefn& f = *layers[k].defn->GetFieldDefn(layers[k].defn->GetFieldIndex(name.c_str()));
+    for (const auto& d : kept) {
+        const OGRFieldDefn& f = *d.field;
         unbounded = unbounded || f.GetWidth() == 0;
         whole = std::max(whole, f.GetWidth() - f.GetPrecision());
         decimals = std::max(decimals, f.GetPrecision());
         sameWidth = sameWidth && f.GetWidth() == field.GetWidth() && f.GetPrecision() == field.GetPrecision();
         sameSubType = sameSubType && f.GetType() == field.GetType() && f.GetSubType() == field.GetSubType();
     }
-    const OGRFieldType type = fittingType(all);
+    // A day that FlatGeobuf keeps as a date and time: a date wherever
+    // another declares it so; where none does, when the layers were copied
+    // from a shapefile's dates (which keep no time), or when every value
+    // is a day.
+    const Declaration& ref = reference(told);
+    bool days = ref.type == OFTDate;
+    if (ref.dayAsDateTime())
+        days = declaredIn == "ESRI Shapefile" || std::all_of(told.begin(), told.end(), [&name](const Declaration& d) {
+                   return onlyDays(d.by->source, name);
+               });
+    const OGRFieldType type = fittingType(told, days);
     if (!sameSubType || type != field.GetType()) {
         field.SetSubType(OFSTNone);
         field.SetType(type);
@@ -154,6 +216,12 @@ std::unique_ptr<OGRFieldDefn> fittingField(const std::string& name, const std::v
     if (!sameWidth) {
         field.SetWidth(unbounded ? 0 : whole + decimals);
         field.SetPrecision(unbounded ? 0 : decimals);
+    }
+    // A GeoPackage declares the width of a text only, whatever another
+    // format made up for the others.
+    if (most >= 2 && declaredIn == "GPKG" && type != OFTString) {
+        field.SetWidth(0);
+        field.SetPrecision(0);
     }
     return made;
 }
@@ -234,7 +302,7 @@ private:
 // fields fitted together, made ahead while GDAL takes the ones before.
 class LayersInSequence final : public OGRLayer {
 public:
-    LayersInSequence(std::vector<LayerSource> layers, const std::string& name)
+    LayersInSequence(std::vector<LayerSource> layers, const std::string& name, const std::string& declaredIn)
         : layers_(std::move(layers)), declared_(declaredBy(layers_)) {
         if (layers_.empty()) throw GisError("No layers to read in sequence.");
         defn_ = new OGRFeatureDefn(name.c_str());
@@ -253,7 +321,7 @@ public:
             defn_->AddGeomFieldDefn(&geometry);
         }
         for (const auto& [fieldName, declarations] : fieldsOf(declared_))
-            defn_->AddFieldDefn(fittingField(fieldName, declared_, declarations).get());
+            defn_->AddFieldDefn(fittingField(fieldName, declarations, declaredIn).get());
         for (const auto& d : declared_) {
             std::vector<int> map;
             for (int i = 0; i < d.defn->GetFieldCount(); ++i)
@@ -383,7 +451,8 @@ GDALDataset* open(GDALOpenInfo* info) {
             layers.push_back(std::move(l));
         }
         return new SequenceDataset(
-            std::make_unique<LayersInSequence>(std::move(layers), CPLGetXMLValue(root, "name", "")));
+            std::make_unique<LayersInSequence>(std::move(layers), CPLGetXMLValue(root, "name", ""),
+                                               CPLGetXMLValue(root, "declaredIn", "")));
     } catch (const std::exception& e) {
         CPLError(CE_Failure, CPLE_OpenFailed, "%s", e.what());
         return nullptr;
@@ -441,10 +510,12 @@ std::vector<FieldClash> fieldClashes(const std::vector<LayerSource>& layers) {
     return clashes;
 }
 
-std::string layersInSequence(const std::vector<LayerSource>& layers, const std::string& name) {
+std::string layersInSequence(const std::vector<LayerSource>& layers, const std::string& name,
+                             const std::string& declaredIn) {
     registerDriver();
     const CPLXMLTreeCloser tree(CPLCreateXMLNode(nullptr, CXT_Element, kRoot));
     CPLAddXMLAttributeAndValue(tree.get(), "name", name.c_str());
+    CPLAddXMLAttributeAndValue(tree.get(), "declaredIn", declaredIn.c_str());
     for (const auto& l : layers) {
         CPLXMLNode* n = CPLCreateXMLNode(tree.get(), CXT_Element, "Layer");
         CPLAddXMLAttributeAndValue(n, "dataset", l.dataset.c_str());

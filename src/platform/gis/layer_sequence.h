@@ -43,13 +43,21 @@ struct FieldClash {
 std::vector<FieldClash> fieldClashes(const std::vector<LayerSource>& layers);
 
 // The text of a dataset GDAL reads, through a driver of this program's own,
-// whose one layer `name` holds the rows of `layers` one after the other in
-// the given order: each one's geometry in the first layer's geometry field
-// and each field by name, with the first layer's definition of it (its
-// type the one every layer's values fit where fieldClashes finds none, its
-// width the widest), with new ids counted from 0. The fields, geometry and
-// spatial reference of layers that are all alike are the first one's as
-// they are.
-std::string layersInSequence(const std::vector<LayerSource>& layers, const std::string& name);
+// whose one layer `name` holds the rows of `layers` one after the other in the
+// given order: each one's geometry in the first layer's geometry field and each
+// field by name, with new ids counted from 0. The layers are copies, each in a
+// format of its own, of layers of one format, `declaredIn` (GDAL's name of it):
+// each field is declared as those declared it, as far as the copies keep it. A
+// copy in that format keeps every declaration, one in FlatGeobuf all but a day,
+// kept as a date and time at midnight (a date there when the copied layers were
+// shapefiles, which keep no time, or every value is a day); the first of the
+// copies that keep most defines the field (its type the one every layer's
+// values fit where fieldClashes finds none, its width the widest of theirs). A
+// GeoPackage declares the width of a text only. A text format's guesses count
+// only where no other format declares the field. The geometry and spatial
+// reference of layers that are all alike are the first one's as they are, and
+// so are their fields but for those rules.
+std::string layersInSequence(const std::vector<LayerSource>& layers, const std::string& name,
+                             const std::string& declaredIn);
 
 }  // namespace quor::platform::gis

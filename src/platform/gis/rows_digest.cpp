@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -37,6 +38,11 @@ public:
     bool spell(const OGRFeature& f, bool id, std::string& out) const {
         if (id) integer(f.GetFID(), out);
         for (const auto& [i, type] : fields_) value(f, i, type, out);
+        return geometry(f, out);
+    }
+
+    // The spelling of the row's geometry, appended to `out`; whether it has one.
+    static bool geometry(const OGRFeature& f, std::string& out) {
         const OGRGeometry* g = f.GetGeometryRef();
         if (!g || g->IsEmpty()) {
             out += 'n';
@@ -79,22 +85,39 @@ private:
 
     static void integer(std::int64_t v, std::string& out) { bytes('i', v, out); }
 
-    // A number as a text format keeps it: a whole one as an integer, any
-    // other as its 15 significant digits (a mantissa from 10^14 up to 10^15
-    // and the power of 10 of its first digit), rounded as printf's "%.15g"
-    // rounds them.
+    // A number as the double it is: a whole one as an integer (as a text
+    // format gives it back), any other as its 15 significant digits (a
+    // mantissa from 10^14 up to 10^15 and the power of 10 of its first
+    // digit), rounded as printf's "%.15g" rounds them, followed by the
+    // double's own bytes when those digits are not the double.
     static void number(double v, std::string& out) {
         if (!std::isfinite(v)) return text('s', std::isnan(v) ? "nan" : v > 0 ? "inf" : "-inf", out);
         if (std::trunc(v) == v && std::fabs(v) < 1e15) return integer(static_cast<std::int64_t>(v), out);
         std::int64_t mantissa = 0;
         int exponent = 0;
         if (!roundedQuickly(v, mantissa, exponent)) rounded(v, mantissa, exponent);
-        // Whole once rounded: as a whole number is spelt (a text format
-        // gives back 12345678901234.5 as 12345678901235).
-        if (exponent >= 0 && exponent < 15 && mantissa % kTens[14 - exponent] == 0)
-            return integer(mantissa / kTens[14 - exponent], out);
-        bytes('r', mantissa, out);
-        out.append(reinterpret_cast<const char*>(&exponent), sizeof exponent);
+        // Whole once rounded: as a whole number is spelt.
+        if (exponent >= 0 && exponent < 15 && mantissa % kTens[14 - exponent] == 0) {
+            integer(mantissa / kTens[14 - exponent], out);
+        } else {
+            bytes('r', mantissa, out);
+            out.append(reinterpret_cast<const char*>(&exponent), sizeof exponent);
+        }
+        if (!givesBack(mantissa, exponent, v)) bytes('x', v, out);
+    }
+
+    // Whether the 15 digits read back as `v`. Where the power of ten is
+    // one a double holds, the one division or product is rounded as
+    // reading the digits rounds them; elsewhere the C library reads them.
+    static bool givesBack(std::int64_t mantissa, int exponent, double v) {
+        const int k = 14 - exponent;
+        const auto m = static_cast<double>(mantissa);  // below 10^15: exact
+        if (k >= -22 && k <= 22) return (k >= 0 ? m / kPowers[k] : m * kPowers[-k]) == v;
+        char buf[40];
+        const int n = std::snprintf(buf, sizeof buf, "%lldE%d", static_cast<long long>(mantissa), -k);
+        double read = 0;
+        std::from_chars(buf, buf + n, read);
+        return read == v;
     }
 
     // The digits by arithmetic, where it is exact: a power of ten that a
@@ -136,25 +159,25 @@ private:
         if (c != end) std::from_chars(c + (c[1] == '+' ? 2 : 1), end, exponent);
     }
 
-    // A text that is a number (as a text format keeps numbers) as that number.
-    static void textOrNumber(std::string_view t, std::string& out) {
+    // A text as it is, but for one that spells a whole number as a whole
+    // number is spelt (no sign but a minus, no leading zero), which is
+    // that number: a CSV file gives back its whole numbers as such texts.
+    static void textOrWhole(std::string_view t, std::string& out) {
         const char* end = t.data() + t.size();
         std::int64_t whole = 0;
-        double v = 0;
-        if (const auto r = std::from_chars(t.data(), end, whole); r.ec == std::errc() && r.ptr == end)
-            return integer(whole, out);
-        if (const auto r = std::from_chars(t.data(), end, v); r.ec == std::errc() && r.ptr == end && std::isfinite(v))
-            return number(v, out);
+        char spelt[24];
+        if (const auto r = std::from_chars(t.data(), end, whole); r.ec == std::errc() && r.ptr == end) {
+            const auto n = static_cast<std::size_t>(std::to_chars(spelt, spelt + sizeof spelt, whole).ptr - spelt);
+            if (t == std::string_view(spelt, n)) return integer(whole, out);
+        }
         text('s', t, out);
     }
 
     // A date, a time or both as GDAL spells them; a date and time at
     // midnight of no zone as its day.
     static void moment(const OGRFeature& f, int i, OGRFieldType type, std::string& out) {
-        int y = 0, mo = 0, d = 0, h = 0, mi = 0, tz = 0;
-        float s = 0;
-        if (type == OFTDateTime && f.GetFieldAsDateTime(i, &y, &mo, &d, &h, &mi, &s, &tz) && h == 0 && mi == 0 &&
-            s == 0 && tz <= 1) {
+        int y = 0, mo = 0, d = 0;
+        if (type == OFTDateTime && detail::dayAsDateTime(f, i, y, mo, d)) {
             char buf[32];
             const int n = std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", y, mo, d);
             return text('s', std::string_view(buf, static_cast<std::size_t>(n)), out);
@@ -162,6 +185,8 @@ private:
         text('s', f.GetFieldAsString(i), out);
     }
 
+public:
+    // The spelling of the row's field `i`, of type `type`, appended to `out`.
     static void value(const OGRFeature& f, int i, OGRFieldType type, std::string& out) {
         if (!f.IsFieldSetAndNotNull(i)) {
             out += 'n';
@@ -186,11 +211,12 @@ private:
                 if (t.empty())
                     out += 'n';
                 else
-                    textOrNumber(t, out);
+                    textOrWhole(t, out);
             }
         }
     }
 
+private:
     std::vector<std::pair<int, OGRFieldType>> fields_;
 };
 
@@ -299,6 +325,73 @@ RowsRead readRows(const LayerSource& source, const RowsAsked& asked) {
     if (err.failed())
         throw GisError(err.message("The layer " + std::string(l.GetName()) + " of " + source.dataset + " cannot be read."));
     return digest.result();
+}
+
+namespace {
+
+// A value as a message shows it: a number in its shortest exact form.
+std::string shown(const OGRFeature& f, int i) {
+    if (i < 0) return "missing";
+    if (!f.IsFieldSetAndNotNull(i)) return "no value";
+    if (f.GetFieldDefnRef(i)->GetType() != OFTReal) return f.GetFieldAsString(i);
+    char buf[32];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, f.GetFieldAsDouble(i)).ptr);
+}
+
+std::string shownGeometry(const OGRFeature& f) {
+    const OGRGeometry* g = f.GetGeometryRef();
+    if (!g || g->IsEmpty()) return "none";
+    if (wkbFlatten(g->getGeometryType()) != wkbPoint) return g->exportToWkt();
+    char buf[64];
+    char* end = std::to_chars(buf, buf + sizeof buf, g->toPoint()->getX()).ptr;
+    *end++ = ' ';
+    return std::string(buf, std::to_chars(end, buf + sizeof buf, g->toPoint()->getY()).ptr);
+}
+
+}  // namespace
+
+std::optional<RowDifference> firstDifference(const LayerSource& layer, const LayerSource& other, std::int64_t first) {
+    const OpenLayer one = openLayer(layer), two = openLayer(other);
+    OGRLayer& a = *one.layer;
+    OGRLayer& b = *two.layer;
+    detail::ErrorCapture err;
+    // Each field of either by its name, with its place in each (-1: none).
+    struct Field {
+        std::string name;
+        int a, b;
+    };
+    std::vector<Field> fields;
+    const OGRFeatureDefn& da = *a.GetLayerDefn();
+    const OGRFeatureDefn& db = *b.GetLayerDefn();
+    for (int i = 0; i < da.GetFieldCount(); ++i)
+        fields.push_back({da.GetFieldDefn(i)->GetNameRef(), i, db.GetFieldIndex(da.GetFieldDefn(i)->GetNameRef())});
+    for (int i = 0; i < db.GetFieldCount(); ++i)
+        if (da.GetFieldIndex(db.GetFieldDefn(i)->GetNameRef()) < 0)
+            fields.push_back({db.GetFieldDefn(i)->GetNameRef(), -1, i});
+    a.ResetReading();
+    b.ResetReading();
+    for (std::int64_t skipped = 0; skipped < first; ++skipped)
+        if (!OGRFeatureUniquePtr(b.GetNextFeature())) break;
+    for (std::int64_t row = 0;; ++row) {
+        const OGRFeatureUniquePtr fa(a.GetNextFeature());
+        if (!fa) break;
+        const OGRFeatureUniquePtr fb(b.GetNextFeature());
+        if (!fb) return RowDifference{row, "", shownGeometry(*fa), "no row"};
+        for (const auto& field : fields) {
+            std::string sa, sb;
+            if (field.a >= 0) RowSpelling::value(*fa, field.a, da.GetFieldDefn(field.a)->GetType(), sa);
+            if (field.b >= 0) RowSpelling::value(*fb, field.b, db.GetFieldDefn(field.b)->GetType(), sb);
+            if (field.a < 0 || field.b < 0 || sa != sb)
+                return RowDifference{row, field.name, shown(*fa, field.a), shown(*fb, field.b)};
+        }
+        std::string ga, gb;
+        RowSpelling::geometry(*fa, ga);
+        RowSpelling::geometry(*fb, gb);
+        if (ga != gb) return RowDifference{row, "", shownGeometry(*fa), shownGeometry(*fb)};
+    }
+    if (err.failed())
+        throw GisError(err.message("The layers of " + layer.dataset + " and " + other.dataset + " cannot be read."));
+    return std::nullopt;
 }
 
 }  // namespace quor::platform::gis
