@@ -403,7 +403,7 @@ private:
     // The output keeps every name and value of the parts as they are.
     void checkKept() {
         try {
-            if (const auto unkept = unkeptByOutput(*target_, layersWithRows()))
+            if (const auto unkept = unkeptByOutput(*target_, layersWithRows(), {}, computedIn()))
                 problem("--output " + o_.output + ": " + *unkept);
         } catch (const std::exception& e) {
             problem(e.what());
@@ -464,11 +464,7 @@ private:
         const std::string parts = folder + "/parts.xml";
         std::string metadata;
         try {
-            // A run computes in a copy of the sites in their own format:
-            // a GeoPackage's, else a shapefile's.
-            const std::string computedIn =
-                platform::lowerExtension(whole.source) == ".gpkg" ? "GPKG" : "ESRI Shapefile";
-            platform::writeTextLines(parts, {pg::layersInSequence(layersWithRows(), whole.sourceLayer, computedIn)});
+            platform::writeTextLines(parts, {pg::layersInSequence(layersWithRows(), whole.sourceLayer, computedIn())});
             // The model's own metadata lines, as the first part has them.
             const std::string partMetadata = metadataFileOf(modelPart(), whole.sourceLayer, whole.model);
             if (whole.model == Model::Rwe && fs::exists(partMetadata, ec_)) {
@@ -507,6 +503,12 @@ private:
     // The layers of the parts that hold sites, in order: the merged rows are
     // theirs, and a part without one tells nothing of its fields' kinds
     // where its format guesses them from its values (CSV).
+    // The format a run computes in: a copy of the sites in their own, a
+    // GeoPackage's, else a shapefile's.
+    std::string computedIn() const {
+        return platform::lowerExtension(ordered_.front().record->source) == ".gpkg" ? "GPKG" : "ESRI Shapefile";
+    }
+
     std::vector<pg::LayerSource> layersWithRows() const {
         std::vector<pg::LayerSource> layers;
         for (std::size_t k = 0; k < ordered_.size(); ++k)

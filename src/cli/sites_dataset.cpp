@@ -235,11 +235,11 @@ OutputTarget outputTarget(const RunOptions& o, const SitesSource& sites, std::ve
 std::vector<std::string> existingOutputFiles(const OutputTarget& t) { return outputSetEntries(t, Entry::File); }
 
 std::optional<std::string> unkeptByOutput(const OutputTarget& target, const std::vector<pg::LayerSource>& layers,
-                                          const std::optional<SiteRange>& range) {
+                                          const std::optional<SiteRange>& range, const std::string& declaredIn) {
     std::optional<pg::FeatureRange> rows;
     if (range) rows = pg::FeatureRange{range->first, range->count};
     std::string said;
-    for (const auto& u : pg::unkeptFields(target.driver, layers, rows))
+    for (const auto& u : pg::unkeptFields(target.driver, layers, rows, declaredIn))
         said += (said.empty() ? "" : "; ") + ("the field " + u.field + " " + u.why);
     if (said.empty()) return std::nullopt;
     return said + ". A GeoPackage (.gpkg) or a FlatGeobuf (.fgb) output keeps them as they are.";

@@ -54,12 +54,14 @@ struct OutputTarget {
 OutputTarget outputTarget(const RunOptions& options, const SitesSource& sites, std::vector<std::string> inputs);
 
 // Why the output would not keep every name and value of the rows of
-// `layers` (of one layer only those of `range`, when given) as they are,
+// `layers` (copies of layers of the format GDAL names `declaredIn`; of one
+// layer only those of `range`, when given) as they are,
 // naming each field it would change and the formats that keep them all;
 // nothing when it keeps them. GisError when a layer cannot be read.
 std::optional<std::string> unkeptByOutput(const OutputTarget& target,
                                           const std::vector<platform::gis::LayerSource>& layers,
-                                          const std::optional<SiteRange>& range = {});
+                                          const std::optional<SiteRange>& range = {},
+                                          const std::string& declaredIn = {});
 
 // The files of the output's set that exist: for a shapefile its .shp .shx
 // .dbf .prj .cpg .qix .sbn .sbx .shp.xml (either case), for a GeoPackage

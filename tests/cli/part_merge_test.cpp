@@ -321,7 +321,7 @@ TEST_F(PartMerge, PartsOfTwoFormatsMergeIntoEachFormatAsTheWholeRunWritesIt) {
 // dates with a time for some sites only.
 TEST_F(PartMerge, PartsThatDeclareAFieldOtherwiseAreRefusedNamingThePartAndTheField) {
     QUOR_REQUIRE_PORTPHILLIP(data);
-    const std::string sites = userSites(10, OFTDateTime, false);
+    const std::string sites = userSites(10, OFTDateTime, ".gpkg", false);
     const std::string p1 = part(sites, 1, 2, dir.file("p1.gpkg"), {"--layer", "sites"});
     const std::string p2 = part(sites, 2, 2, dir.file("p2.shp"), {"--layer", "sites"});
     const auto before = test::folderBytes(dir.path());

@@ -194,13 +194,13 @@ private:
 }  // namespace
 
 std::vector<UnkeptField> unkeptFields(const std::string& driver, const std::vector<LayerSource>& layers,
-                                      const std::optional<FeatureRange>& range) {
+                                      const std::optional<FeatureRange>& range, const std::string& declaredIn) {
     if (driver != "ESRI Shapefile" || layers.empty()) return {};
     if (layers.size() == 1) {
         const OpenLayer open = openLayer(layers.front());
         return unkeptInShapefile(*open.layer, layers.front().dataset, range);
     }
-    const MemoryFile sequence(layersInSequence(layers, layers.front().layer));
+    const MemoryFile sequence(layersInSequence(layers, layers.front().layer, declaredIn));
     const OpenLayer open = openLayer({sequence.path(), "", {}});
     return unkeptInShapefile(*open.layer, layers.front().dataset, std::nullopt);
 }

@@ -23,8 +23,8 @@ struct UnkeptField {
 };
 
 // Each field of the rows of `layers`, read one after the other as
-// layersInSequence() reads them (of a single layer only the rows of
-// `range`, when given), whose name, kind or values GDAL's driver `driver`
+// layersInSequence() reads them (copies of layers of the format GDAL names
+// `declaredIn`; of a single layer only the rows of `range`, when given), whose name, kind or values GDAL's driver `driver`
 // would not keep as they are: for a shapefile, a name of more than 10
 // bytes or one that differs from another only in letter case; a kind it
 // has no field for (binary, lists, times of day alone); a text of more
@@ -35,6 +35,7 @@ struct UnkeptField {
 // and kinds first, then those of values, each in the order of the fields;
 // a field with several once for each. GisError when a layer cannot be read.
 std::vector<UnkeptField> unkeptFields(const std::string& driver, const std::vector<LayerSource>& layers,
-                                      const std::optional<FeatureRange>& range = {});
+                                      const std::optional<FeatureRange>& range = {},
+                                      const std::string& declaredIn = {});
 
 }  // namespace quor::platform::gis
