@@ -31,6 +31,10 @@ void useAFolderOfItsOwn(const char* program) {
     fs::create_directories(QUOR_TEST_TMP, ec);
     std::string making = std::string(QUOR_TEST_TMP) + "/.making.XXXXXX";
     if (ec || !mkdtemp(making.data())) return;
+    // As open as the build folder: some tests run a program as another
+    // account on files in it.
+    fs::permissions(making, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec, ec);
     // Never closed: the lock lasts as long as the process, and no program
     // it starts inherits it.
     const int lock = open((making + "/lock").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
