@@ -13,6 +13,7 @@ constexpr const char* kMetresNeeded = "; fetches and depths need a projected spa
 // Why `sr` cannot carry the run's distances, in words naming the dataset
 // and its unit, or nothing.
 std::optional<std::string> notMetric(const platform::gis::SpatialReference& sr, const std::string& what) {
+    if (!sr.unreadableFile().empty()) return unreadableReference(what, sr.unreadableFile());
     if (sr.isNone()) return "The " + what + " has no spatial reference.";
     const OGRSpatialReference& ogr = *sr.ogr();
     const char* unit = nullptr;
@@ -38,6 +39,10 @@ std::optional<std::string> referenceProblem(const platform::gis::SpatialReferenc
 }
 
 }  // namespace
+
+std::string unreadableReference(const std::string& what, const std::string& file) {
+    return "The spatial reference of the " + what + " cannot be read (" + file + ").";
+}
 
 std::optional<std::string> bathymetryReferenceProblem(const platform::gis::SpatialReference& bathymetry,
                                                       const std::string& name) {

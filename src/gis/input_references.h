@@ -14,10 +14,14 @@
 
 namespace quor::gis {
 
+// The words for a dataset (`what`, as "shoreline dataset") whose spatial
+// reference is in `file`, which GDAL cannot read: it reads as none.
+std::string unreadableReference(const std::string& what, const std::string& file);
+
 // Why the bathymetry (the raster `name`) cannot carry a run's distances:
-// no spatial reference, not a projected one, or one whose unit is not the
-// metre; or nothing. Checked first: the sites and the shoreline are held
-// against it.
+// no spatial reference (or one that cannot be read), not a projected one,
+// or one whose unit is not the metre; or nothing. Checked first: the sites
+// and the shoreline are held against it.
 std::optional<std::string> bathymetryReferenceProblem(const platform::gis::SpatialReference& bathymetry,
                                                       const std::string& name);
 

@@ -171,6 +171,15 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         g.setShape(pg::Geometry::point(144.9, -38.1));
         geographic->store(g);
     }
+    // Spatial references GDAL cannot read.
+    const std::string unreadSites = test::copyBaySites(work, "unread", 20);
+    std::ofstream(work + "/unread.prj") << "not a reference";
+    for (const char* part : {".shp", ".shx", ".dbf"})
+        fs::copy_file(data + "/water_portphillip" + part, work + "/unreadwater" + part);
+    std::ofstream(work + "/unreadwater.prj") << "not a reference";
+    std::ofstream(work + "/unreadbathy.asc") << "ncols 2\nnrows 2\nxllcorner 300000\nyllcorner 5800000\ncellsize 20\n"
+                                                "-10 -10\n-10 -10\n";
+    std::ofstream(work + "/unreadbathy.prj") << "not a reference";
     std::ofstream(dir.file("taken.gpkg")) << "an earlier output";
     const auto before = userFiles();
 
@@ -191,6 +200,9 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {with("rwe", "--shoreline", work + "/lines.shp"), "--shoreline " + work + "/lines.shp"},
         {with("rei", "--sites", work + "/polygons.shp"), "--sites " + work + "/polygons.shp"},
         {with("rei", "--sites", work + "/geographic.shp"), "--sites " + work + "/geographic.shp"},
+        {with("rwe", "--sites", unreadSites), "cannot be read (" + work + "/unread.prj)"},
+        {with("rei", "--shoreline", work + "/unreadwater.shp"), "cannot be read (" + work + "/unreadwater.prj)"},
+        {with("rwe", "--bathymetry", work + "/unreadbathy.asc"), "cannot be read (" + work + "/unreadbathy.prj)"},
         {with("rwe", "--wind", data + "/sample.Wind_REI"), "--wind " + data + "/sample.Wind_REI"},
         {with("rei", "--wind", data + "/sample_56.Wind_RWE"), "--wind " + data + "/sample_56.Wind_RWE"},
         {with("rwe", "--wind", work + "/cut.Wind_RWE"), "--wind " + work + "/cut.Wind_RWE: Wind data file is not in right format"},

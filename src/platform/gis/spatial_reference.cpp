@@ -48,6 +48,12 @@ SpatialReference SpatialReference::fromOgr(const OGRSpatialReference* srs) {
     return r;
 }
 
+SpatialReference SpatialReference::unreadable(const std::string& file) {
+    SpatialReference r;
+    r.unreadableFile_ = file;
+    return r;
+}
+
 bool SpatialReference::isProjected() const { return srs_ && srs_->IsProjected(); }
 bool SpatialReference::isGeographic() const { return srs_ && srs_->IsGeographic(); }
 

@@ -17,11 +17,16 @@ public:
     static SpatialReference fromWkt(const std::string& wkt);  // GisError when unreadable
     // From the GDAL object (cloned); none for a null pointer.
     static SpatialReference fromOgr(const OGRSpatialReference* srs);
+    // None, for a dataset whose spatial reference is in `file` (a .prj)
+    // that GDAL cannot read.
+    static SpatialReference unreadable(const std::string& file);
 
     bool isNone() const { return !srs_; }
     explicit operator bool() const { return !isNone(); }
     bool isProjected() const;
     bool isGeographic() const;
+    // The file of a reference that could not be read; empty otherwise.
+    const std::string& unreadableFile() const { return unreadableFile_; }
     std::string name() const;      // e.g. "WGS 84 / UTM zone 55S"; empty for none
     std::string wkt() const;       // WKT1 text; empty for none
     std::string proj4() const;     // PROJ string; empty for none
@@ -34,6 +39,7 @@ public:
 
 private:
     std::shared_ptr<const OGRSpatialReference> srs_;
+    std::string unreadableFile_;
 };
 
 }  // namespace quor::platform::gis
