@@ -22,7 +22,9 @@ std::optional<std::string> notMetric(const platform::gis::SpatialReference& sr, 
         return "The " + what + " is in geographic coordinates (" + sr.name() + "): its unit is the " +
                (unit ? unit : "degree") + kMetresNeeded;
     }
-    if (!sr.isProjected())
+    // A local grid, as survey data come, is flat by definition: in metres
+    // it measures true.
+    if (!sr.isProjected() && !sr.isLocal())
         return "The " + what + " is not in a projected spatial reference (" + sr.name() + ")" + kMetresNeeded;
     if (std::abs(ogr.GetLinearUnits(&unit) - 1) > 1e-9)
         return "The " + what + " is not in metres (" + sr.name() + "): its unit is the " + (unit ? unit : "unknown") +

@@ -19,8 +19,8 @@ namespace quor::gis {
 std::string unreadableReference(const std::string& what, const std::string& file);
 
 // Why the bathymetry (the raster `name`) cannot carry a run's distances:
-// no spatial reference (or one that cannot be read), not a projected one,
-// or one whose unit is not the metre; or nothing. Checked first: the sites
+// no spatial reference (or one that cannot be read), neither a projected
+// nor a local one, or one whose unit is not the metre; or nothing. Checked first: the sites
 // and the shoreline are held against it.
 std::optional<std::string> bathymetryReferenceProblem(const platform::gis::SpatialReference& bathymetry,
                                                       const std::string& name);

@@ -384,3 +384,37 @@ TEST(QuorRunAgainstTheWindow, InputsInDegreesAreRefusedAlikeByBothModelsBeforeAn
                                    "/bathy.tif is in geographic coordinates (WGS 84): its unit is the degree; "
                                    "fetches and depths need a projected spatial reference in metres."});
 }
+
+// A survey's local grid in metres is flat by definition: both models run
+// the bay in one, in the window and in quor-run, to the values of its run
+// in UTM, whose coordinates it keeps.
+TEST(QuorRunAgainstTheWindow, TheBayInALocalGridInMetresRunsToTheValuesOfItsRunInUtm) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    std::vector<std::string> fields = {"SITE_ID", "Index"};
+    fields.insert(fields.end(), wave::kRweResultFields.begin(), wave::kRweResultFields.end());
+    test::TempDir dir;
+    const std::string grid = dir.file("grid");
+    ASSERT_NO_FATAL_FAILURE(bayIn(grid, data,
+                                  "LOCAL_CS[\"Bay grid\",LOCAL_DATUM[\"Bay survey\",0],UNIT[\"metre\",1],"
+                                  "AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH]]",
+                                  true));
+    for (const bool rei : {false, true}) {
+        const Case c{rei, false, false};
+        SCOPED_TRACE(c.name());
+        Bay bay(c);
+        fs::create_directories(bay.w.home.file("utm"));
+        const std::string utm = test::copyBaySites(bay.w.home.file("utm"), "sites", kSites);
+        std::vector<std::string> inUtm = bay.command(c);
+        *(std::find(inUtm.begin(), inUtm.end(), "--sites") + 1) = utm;
+        const test::Ran reference = test::runProgram(QUOR_RUN_PROGRAM, inUtm, bay.w.home.file("utm-home"));
+        ASSERT_EQ(reference.exit, 0) << reference.err;
+
+        const std::vector<std::string> command = bay.takeInputs(c, grid);
+        test::runFromTheRunButton(bay.w.window, bay.window);
+        const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, command, bay.w.home.file("cli-home"));
+        ASSERT_EQ(ran.exit, 0) << ran.err << ::testing::PrintToString(bay.w.messages.texts());
+        const auto expected = test::layerRows(utm, "sites", fields);
+        EXPECT_EQ(test::layerRows(bay.window, "sites", fields), expected);
+        EXPECT_EQ(test::layerRows(bay.cli, "sites", fields), expected);
+    }
+}

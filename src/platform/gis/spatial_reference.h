@@ -25,13 +25,16 @@ public:
     explicit operator bool() const { return !isNone(); }
     bool isProjected() const;
     bool isGeographic() const;
+    bool isLocal() const;  // an engineering (local) reference: a flat grid of its own
     // The file of a reference that could not be read; empty otherwise.
     const std::string& unreadableFile() const { return unreadableFile_; }
     std::string name() const;      // e.g. "WGS 84 / UTM zone 55S"; empty for none
     std::string wkt() const;       // WKT1 text; empty for none
     std::string proj4() const;     // PROJ string; empty for none
     int epsgCode() const;          // 0 when it has no EPSG code
-    // Same coordinate system (ignoring names and axis mapping); two nones are the same.
+    // Same coordinate system (ignoring names and axis mapping); two nones
+    // are the same. Two local grids of one unit and axes are the same unless
+    // both name their datum, differently.
     bool isSame(const SpatialReference& other) const;
 
     // The GDAL object, or null for none. Never modify it.
