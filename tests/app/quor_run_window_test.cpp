@@ -342,10 +342,14 @@ TEST(QuorRunAgainstTheWindow, AReRunsQuestionAndRefusalNameEveryFieldTheyWouldRe
 
 namespace {
 
-// Both models refuse the inputs in `folder` (as bayIn() leaves them) in
-// the window and in quor-run alike, in one message holding each of
-// `words`, before anything is written.
-void refusedAlikeByBothModels(const std::string& folder, const std::vector<std::string>& words) {
+// Both models refuse the bay reprojected to `reference` (bayIn() in
+// <temporary folder>/bay) in the window and in quor-run alike, in one
+// message holding each of `words`, before anything is written.
+void refusedAlikeByBothModels(const std::string& data, const std::string& reference,
+                              const std::vector<std::string>& words) {
+    test::TempDir dir;
+    const std::string folder = dir.file("bay");
+    ASSERT_NO_FATAL_FAILURE(bayIn(folder, data, reference, false));
     const auto saysAll = [&](const std::string& text) {
         return std::all_of(words.begin(), words.end(),
                            [&](const std::string& w) { return text.find(w) != std::string::npos; });
@@ -377,12 +381,23 @@ void refusedAlikeByBothModels(const std::string& folder, const std::vector<std::
 // dataset and its unit, before anything is written.
 TEST(QuorRunAgainstTheWindow, InputsInDegreesAreRefusedAlikeByBothModelsBeforeAnythingIsWritten) {
     QUOR_REQUIRE_PORTPHILLIP(data);
-    test::TempDir dir;
-    const std::string geo = dir.file("geo");
-    ASSERT_NO_FATAL_FAILURE(bayIn(geo, data, "EPSG:4326", false));
-    refusedAlikeByBothModels(geo, {"The bathymetry raster " + geo +
-                                   "/bathy.tif is in geographic coordinates (WGS 84): its unit is the degree; "
-                                   "fetches and depths need a projected spatial reference in metres."});
+    refusedAlikeByBothModels(data, "EPSG:4326",
+                             {"The bathymetry raster ",
+                              "/bay/bathy.tif is in geographic coordinates (WGS 84): its unit is the degree; fetches "
+                              "and depths need a projected spatial reference in metres."});
+}
+
+// Web Mercator is in metres, but at the bay's latitude its metres are 1.27
+// of the ground's: every fetch and step would come out that much long.
+// Both models refuse it alike, naming the stretch and a projection that
+// keeps distances true there.
+TEST(QuorRunAgainstTheWindow, AProjectionThatStretchesDistancesIsRefusedAlikeByBothModelsBeforeAnythingIsWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    refusedAlikeByBothModels(data, "EPSG:3857",
+                             {"The bathymetry raster ",
+                              "/bay/bathy.tif is in a projection that stretches distances where it lies (WGS 84 / "
+                              "Pseudo-Mercator): its scale there runs from 1.26",
+                              "such as the UTM zone of its centre, WGS 84 / UTM zone 55S (EPSG:32755)."});
 }
 
 // A survey's local grid in metres is flat by definition: both models run
