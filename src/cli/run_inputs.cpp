@@ -204,7 +204,7 @@ InputReferences takeRunInputs(const RunOptions& o, model::ApplicationState& app,
     }
     refs.bathymetry = refs.bathymetryRead->spatialReference();
     refs.shorelineName = form.shorename;
-    if (auto problem = gis::bathymetryReferenceProblem(refs.bathymetry, form.bathycov)) {
+    if (auto problem = gis::bathymetryReferenceProblem(*refs.bathymetryRead, form.bathycov)) {
         const auto project = o.value("--project");
         throw badOption(project ? "--project" : "--bathymetry", project ? *project : *o.value("--bathymetry"),
                         *problem);

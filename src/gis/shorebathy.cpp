@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "gis/input_references.h"
 #include "platform/file_digest.h"
 #include "platform/file_stamp.h"
 #include "platform/folders.h"
@@ -157,8 +158,10 @@ std::shared_ptr<pg::FeatureClass> Getshoreline(model::MainFormState& mainform, i
         auto ws = pg::Workspace::open(item.path);
         fc = ws->openFeatureClass(filter == DatasetFilter::FeatureClasses ? item.className
                                                                           : fs::path(item.path).stem().string());
-        if (fc->spatialReference().isNone()) {
-            messages.message(kShorelineNoReference, platform::MessageIcon::Critical);
+        if (const pg::SpatialReference sr = fc->spatialReference(); sr.isNone()) {
+            messages.message(sr.unreadableFile().empty() ? kShorelineNoReference
+                                                         : unreadableReference("shoreline dataset", sr.unreadableFile()),
+                             platform::MessageIcon::Critical);
             return nullptr;
         }
         if (fc->geometryType() != pg::GeometryType::Polygon) {
@@ -202,8 +205,10 @@ std::shared_ptr<pg::Raster> Getbathymetry(model::MainFormState& mainform, Datase
         messages.message(kBathymetryUnreadable + std::string(e.what()), platform::MessageIcon::Critical);
         return nullptr;
     }
-    if (raster->spatialReference().isNone()) {
-        messages.message(kBathymetryNoReference, platform::MessageIcon::Critical);
+    if (const pg::SpatialReference sr = raster->spatialReference(); sr.isNone()) {
+        messages.message(sr.unreadableFile().empty() ? kBathymetryNoReference
+                                                     : unreadableReference("bathymetry raster", sr.unreadableFile()),
+                         platform::MessageIcon::Critical);
         return nullptr;
     }
     mainform.bathyname = raster->name();

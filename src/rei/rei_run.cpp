@@ -237,7 +237,7 @@ void checkInputs(ReiRunContext& ctx, gis::RayContext& rays, const pg::FeatureCla
 void checkReferences(const pg::FeatureClass& fc, gis::RayContext& rays, const pg::Raster& raster, bool fast) {
     const auto& mf = rays.mainform;
     const pg::SpatialReference bathymetry = raster.spatialReference();
-    if (auto problem = gis::bathymetryReferenceProblem(bathymetry, mf.bathycov)) throw Refusal{*problem};
+    if (auto problem = gis::bathymetryReferenceProblem(raster, mf.bathycov)) throw Refusal{*problem};
     if (auto problem = gis::sitesReferenceProblem(fc.spatialReference(), fc.name(), bathymetry))
         throw Refusal{*problem};
     if (fast) return;

@@ -146,7 +146,7 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
         return "The bathymetry raster " + mf.bathycov + " holds no valid depth (every cell is NoData).";
 
     const pg::SpatialReference bathySr = raster->spatialReference();
-    if (auto p = gis::bathymetryReferenceProblem(bathySr, mf.bathycov)) return p;
+    if (auto p = gis::bathymetryReferenceProblem(*raster, mf.bathycov)) return p;
     if (auto p = gis::sitesReferenceProblem(points.spatialReference(), points.name(), bathySr)) return p;
     if (s.wv_indexcheck == 0) {
         // A project made with the faster algorithm has none to clip at.

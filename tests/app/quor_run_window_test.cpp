@@ -3,7 +3,9 @@
 // table and the same metadata file.
 #include <gtest/gtest.h>
 
+#include <cpl_string.h>
 #include <gdal_priv.h>
+#include <gdal_utils.h>
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
@@ -64,6 +66,46 @@ void addUserField(const std::string& sites, const std::string& field) {
 // The sites' table as it is on disk.
 std::string tableOf(const std::string& sites) {
     return test::fileBytes(fs::path(sites).replace_extension(".dbf").string());
+}
+
+// The example's shoreline, bathymetry and first kSites sites as
+// water.shp, bathy.tif and sites.shp in `folder`, in `reference` (as GDAL
+// takes it: "EPSG:4326", WKT): reprojected, or with `relabelled` the same
+// coordinates under its name.
+void bayIn(const std::string& folder, const std::string& data, const std::string& reference, bool relabelled) {
+    fs::create_directories(folder);
+    const std::string option = relabelled ? "-a_srs" : "-t_srs";
+    for (const auto& [from, to] :
+         {std::pair{"water_portphillip.shp", "water.shp"}, {"sites_portphillip.shp", "sites.shp"}}) {
+        std::unique_ptr<GDALDataset> src(GDALDataset::Open((data + "/" + from).c_str(), GDAL_OF_VECTOR));
+        ASSERT_TRUE(src);
+        CPLStringList args;
+        for (const std::string& a : {option, reference}) args.AddString(a.c_str());
+        if (std::string(to) == "sites.shp") args.AddString("-limit").AddString(std::to_string(kSites).c_str());
+        GDALVectorTranslateOptions* opts = GDALVectorTranslateOptionsNew(args.List(), nullptr);
+        GDALDatasetH h = GDALDataset::ToHandle(src.get());
+        GDALDatasetH out = GDALVectorTranslate((folder + "/" + to).c_str(), nullptr, 1, &h, opts, nullptr);
+        GDALVectorTranslateOptionsFree(opts);
+        ASSERT_TRUE(out) << to;
+        GDALClose(out);
+    }
+    std::unique_ptr<GDALDataset> src(GDALDataset::Open((data + "/bathy_portphillip_m.tif").c_str(), GDAL_OF_RASTER));
+    ASSERT_TRUE(src);
+    CPLStringList args;
+    for (const std::string& a : {option, reference}) args.AddString(a.c_str());
+    GDALDatasetH h = GDALDataset::ToHandle(src.get());
+    GDALDatasetH out = nullptr;
+    if (relabelled) {
+        GDALTranslateOptions* opts = GDALTranslateOptionsNew(args.List(), nullptr);
+        out = GDALTranslate((folder + "/bathy.tif").c_str(), h, opts, nullptr);
+        GDALTranslateOptionsFree(opts);
+    } else {
+        GDALWarpAppOptions* opts = GDALWarpAppOptionsNew(args.List(), nullptr);
+        out = GDALWarp((folder + "/bathy.tif").c_str(), nullptr, 1, &h, opts, nullptr);
+        GDALWarpAppOptionsFree(opts);
+    }
+    ASSERT_TRUE(out);
+    GDALClose(out);
 }
 
 struct Case {
@@ -132,6 +174,22 @@ struct Bay {
         map.addLayer(pg::Layer::rasterLayer(raster, form.bathyname));
         if (w.holder.indexcheck == 0) map.addLayer(pg::Layer::featureLayer(gis::openShoreline(form), form.shorename));
         if (c.geoPackage) map.addLayer(pg::Layer::featureLayer(form.ptworkspace->openFeatureClass("Pointdata1"), "Pointdata1"));
+    }
+
+    // The shoreline, the bathymetry and the sites of both runs from
+    // `folder` (as bayIn() leaves it); the command of quor-run with them.
+    std::vector<std::string> takeInputs(const Case& c, const std::string& folder) {
+        for (const std::string& sites : {window, cli})
+            for (const char* part : {".shp", ".shx", ".dbf", ".prj"})
+                fs::copy_file(folder + "/sites" + part, fs::path(sites).replace_extension(part),
+                              fs::copy_options::overwrite_existing);
+        w.form.shorecov = folder;
+        w.form.shorename = "water.shp";
+        w.form.bathycov = folder + "/bathy.tif";
+        std::vector<std::string> args = command(c);
+        *(std::find(args.begin(), args.end(), "--shoreline") + 1) = folder + "/water.shp";
+        *(std::find(args.begin(), args.end(), "--bathymetry") + 1) = folder + "/bathy.tif";
+        return args;
     }
 
     std::vector<std::string> command(const Case& c) const {
@@ -282,54 +340,96 @@ TEST(QuorRunAgainstTheWindow, AReRunsQuestionAndRefusalNameEveryFieldTheyWouldRe
     EXPECT_TRUE(tableOf(bay.cli) == cliTable) << "quor-run replaced the user's values";
 }
 
+namespace {
+
+// Both models refuse the bay reprojected to `reference` (bayIn() in
+// <temporary folder>/bay) in the window and in quor-run alike, in one
+// message holding each of `words`, before anything is written.
+void refusedAlikeByBothModels(const std::string& data, const std::string& reference,
+                              const std::vector<std::string>& words) {
+    test::TempDir dir;
+    const std::string folder = dir.file("bay");
+    ASSERT_NO_FATAL_FAILURE(bayIn(folder, data, reference, false));
+    const auto saysAll = [&](const std::string& text) {
+        return std::all_of(words.begin(), words.end(),
+                           [&](const std::string& w) { return text.find(w) != std::string::npos; });
+    };
+    for (const bool rei : {false, true}) {
+        const Case c{rei, false, false};
+        SCOPED_TRACE(c.name());
+        Bay bay(c);
+        const std::vector<std::string> command = bay.takeInputs(c, folder);
+        const std::string windowTable = tableOf(bay.window), cliTable = tableOf(bay.cli);
+
+        test::runFromTheRunButton(bay.w.window, bay.window);
+        const auto told = bay.w.messages.texts();
+        EXPECT_TRUE(std::any_of(told.begin(), told.end(), saysAll)) << ::testing::PrintToString(told);
+        EXPECT_TRUE(tableOf(bay.window) == windowTable) << "the window wrote into the table";
+
+        const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, command, bay.w.home.file("cli-home"));
+        EXPECT_EQ(ran.exit, 2);
+        EXPECT_TRUE(saysAll(ran.err)) << ran.err;
+        EXPECT_TRUE(tableOf(bay.cli) == cliTable) << "quor-run wrote into the table";
+    }
+}
+
+}  // namespace
+
 // Shoreline, bathymetry and sites in degrees, as a user who never
 // projected them has them: a run would take degrees for metres. Both
 // models refuse them in the window and in quor-run alike, naming the
 // dataset and its unit, before anything is written.
 TEST(QuorRunAgainstTheWindow, InputsInDegreesAreRefusedAlikeByBothModelsBeforeAnythingIsWritten) {
     QUOR_REQUIRE_PORTPHILLIP(data);
-    const std::string wgs84 = pg::SpatialReference::fromEpsg(4326).wkt();
+    refusedAlikeByBothModels(data, "EPSG:4326",
+                             {"The bathymetry raster ",
+                              "/bay/bathy.tif is in geographic coordinates (WGS 84): its unit is the degree; fetches "
+                              "and depths need a projected spatial reference in metres."});
+}
+
+// Web Mercator is in metres, but at the bay's latitude its metres are 1.27
+// of the ground's: every fetch and step would come out that much long.
+// Both models refuse it alike, naming the stretch and a projection that
+// keeps distances true there.
+TEST(QuorRunAgainstTheWindow, AProjectionThatStretchesDistancesIsRefusedAlikeByBothModelsBeforeAnythingIsWritten) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    refusedAlikeByBothModels(data, "EPSG:3857",
+                             {"The bathymetry raster ",
+                              "/bay/bathy.tif is in a projection that stretches distances where it lies (WGS 84 / "
+                              "Pseudo-Mercator): its scale there runs from 1.26",
+                              "such as the UTM zone of its centre, WGS 84 / UTM zone 55S (EPSG:32755)."});
+}
+
+// A survey's local grid in metres is flat by definition: both models run
+// the bay in one, in the window and in quor-run, to the values of its run
+// in UTM, whose coordinates it keeps.
+TEST(QuorRunAgainstTheWindow, TheBayInALocalGridInMetresRunsToTheValuesOfItsRunInUtm) {
+    QUOR_REQUIRE_PORTPHILLIP(data);
+    std::vector<std::string> fields = {"SITE_ID", "Index"};
+    fields.insert(fields.end(), wave::kRweResultFields.begin(), wave::kRweResultFields.end());
+    test::TempDir dir;
+    const std::string grid = dir.file("grid");
+    ASSERT_NO_FATAL_FAILURE(bayIn(grid, data,
+                                  "LOCAL_CS[\"Bay grid\",LOCAL_DATUM[\"Bay survey\",0],UNIT[\"metre\",1],"
+                                  "AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH]]",
+                                  true));
     for (const bool rei : {false, true}) {
         const Case c{rei, false, false};
         SCOPED_TRACE(c.name());
         Bay bay(c);
-        const std::string geo = bay.w.home.file("geo");
-        fs::create_directories(geo);
-        for (const char* part : {".shp", ".shx", ".dbf"})
-            fs::copy_file(bay.data + "/water_portphillip" + part, geo + "/water" + part);
-        std::ofstream(geo + "/water.prj") << wgs84;
-        const std::string bathymetry = geo + "/bathy.tif";
-        {
-            GDALDriver* tiff = GetGDALDriverManager()->GetDriverByName("GTiff");
-            std::unique_ptr<GDALDataset> ds(tiff->Create(bathymetry.c_str(), 4, 4, 1, GDT_Float32, nullptr));
-            double transform[6] = {144.5, 0.1, 0, -37.8, 0, -0.1};
-            ds->SetGeoTransform(transform);
-            ds->SetProjection(wgs84.c_str());
-            ds->GetRasterBand(1)->Fill(-10);
-        }
-        for (const std::string& sites : {bay.window, bay.cli})
-            std::ofstream(fs::path(sites).replace_extension(".prj")) << wgs84;
-        bay.w.form.shorecov = geo;
-        bay.w.form.shorename = "water.shp";
-        bay.w.form.bathycov = bathymetry;
-        std::vector<std::string> command = bay.command(c);
-        *(std::find(command.begin(), command.end(), "--shoreline") + 1) = geo + "/water.shp";
-        *(std::find(command.begin(), command.end(), "--bathymetry") + 1) = bathymetry;
-        const std::string windowTable = tableOf(bay.window), cliTable = tableOf(bay.cli);
-        const std::string words = "The bathymetry raster " + bathymetry +
-                                  " is in geographic coordinates (WGS 84): its unit is the degree; fetches and depths "
-                                  "need a projected spatial reference in metres.";
+        fs::create_directories(bay.w.home.file("utm"));
+        const std::string utm = test::copyBaySites(bay.w.home.file("utm"), "sites", kSites);
+        std::vector<std::string> inUtm = bay.command(c);
+        *(std::find(inUtm.begin(), inUtm.end(), "--sites") + 1) = utm;
+        const test::Ran reference = test::runProgram(QUOR_RUN_PROGRAM, inUtm, bay.w.home.file("utm-home"));
+        ASSERT_EQ(reference.exit, 0) << reference.err;
 
+        const std::vector<std::string> command = bay.takeInputs(c, grid);
         test::runFromTheRunButton(bay.w.window, bay.window);
-        const auto told = bay.w.messages.texts();
-        EXPECT_TRUE(std::any_of(told.begin(), told.end(),
-                                [&](const std::string& t) { return t.find(words) != std::string::npos; }))
-            << ::testing::PrintToString(told);
-        EXPECT_TRUE(tableOf(bay.window) == windowTable) << "the window wrote into the table";
-
         const test::Ran ran = test::runProgram(QUOR_RUN_PROGRAM, command, bay.w.home.file("cli-home"));
-        EXPECT_EQ(ran.exit, 2);
-        EXPECT_NE(ran.err.find(words), std::string::npos) << ran.err;
-        EXPECT_TRUE(tableOf(bay.cli) == cliTable) << "quor-run wrote into the table";
+        ASSERT_EQ(ran.exit, 0) << ran.err << ::testing::PrintToString(bay.w.messages.texts());
+        const auto expected = test::layerRows(utm, "sites", fields);
+        EXPECT_EQ(test::layerRows(bay.window, "sites", fields), expected);
+        EXPECT_EQ(test::layerRows(bay.cli, "sites", fields), expected);
     }
 }

@@ -181,6 +181,23 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         g.setShape(pg::Geometry::point(144.9, -38.1));
         geographic->store(g);
     }
+    // Spatial references GDAL cannot read, and a local grid in feet.
+    const std::string unreadSites = test::copyBaySites(work, "unread", 20);
+    std::ofstream(work + "/unread.prj") << "not a reference";
+    for (const char* part : {".shp", ".shx", ".dbf"})
+        fs::copy_file(data + "/water_portphillip" + part, work + "/unreadwater" + part);
+    std::ofstream(work + "/unreadwater.prj") << "not a reference";
+    std::ofstream(work + "/unreadbathy.asc") << "ncols 2\nnrows 2\nxllcorner 300000\nyllcorner 5800000\ncellsize 20\n"
+                                                "-10 -10\n-10 -10\n";
+    std::ofstream(work + "/unreadbathy.prj") << "not a reference";
+    {
+        std::unique_ptr<GDALDataset> ds(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+            (work + "/feet.tif").c_str(), 4, 4, 1, GDT_Float32, nullptr));
+        double transform[6] = {300000, 20, 0, 5800000, 0, -20};
+        ds->SetGeoTransform(transform);
+        ds->SetProjection("LOCAL_CS[\"Bay grid\",UNIT[\"foot\",0.3048],AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH]]");
+        ds->GetRasterBand(1)->Fill(-10);
+    }
     std::ofstream(dir.file("taken.gpkg")) << "an earlier output";
     const auto before = userFiles();
 
@@ -201,6 +218,10 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {with("rwe", "--shoreline", work + "/lines.shp"), "--shoreline " + work + "/lines.shp"},
         {with("rei", "--sites", work + "/polygons.shp"), "--sites " + work + "/polygons.shp"},
         {with("rei", "--sites", work + "/geographic.shp"), "--sites " + work + "/geographic.shp"},
+        {with("rwe", "--sites", unreadSites), "cannot be read (" + work + "/unread.prj)"},
+        {with("rei", "--shoreline", work + "/unreadwater.shp"), "cannot be read (" + work + "/unreadwater.prj)"},
+        {with("rwe", "--bathymetry", work + "/unreadbathy.asc"), "cannot be read (" + work + "/unreadbathy.prj)"},
+        {with("rei", "--bathymetry", work + "/feet.tif"), "is not in metres (Bay grid): its unit is the foot"},
         {with("rwe", "--wind", data + "/sample.Wind_REI"), "--wind " + data + "/sample.Wind_REI"},
         {with("rei", "--wind", data + "/sample_56.Wind_RWE"), "--wind " + data + "/sample_56.Wind_RWE"},
         {with("rwe", "--wind", work + "/cut.Wind_RWE"), "--wind " + work + "/cut.Wind_RWE: Wind data file is not in right format"},

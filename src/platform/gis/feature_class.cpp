@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/disk_writes.h"
 #include "platform/file_replacement.h"
@@ -475,7 +476,15 @@ void FeatureClass::requireGone(std::int64_t oid) const {
 
 SpatialReference FeatureClass::spatialReference() const {
     if (auto sr = ws_->alteredSpatialReference(name_)) return *sr;
-    return SpatialReference::fromOgr(ogrLayer()->GetSpatialRef());
+    if (const OGRSpatialReference* sr = ogrLayer()->GetSpatialRef()) return SpatialReference::fromOgr(sr);
+    // GDAL reads a .prj it cannot make sense of as no reference at all.
+    if (ws_->kind() == WorkspaceKind::ShapefileFolder)
+        for (const char* ext : {".prj", ".PRJ"}) {
+            const std::string prj = ws_->path() + "/" + name_ + ext;
+            std::error_code ec;
+            if (std::filesystem::exists(prj, ec)) return SpatialReference::unreadable(prj);
+        }
+    return {};
 }
 
 namespace {

@@ -33,6 +33,7 @@
 #include "platform/gis/geoprocessing.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/map.h"
+#include "platform/gis/projection_scale.h"
 #include "platform/gis/raster.h"
 #include "platform/gis/spatial_reference.h"
 #include "platform/gis/workspace.h"

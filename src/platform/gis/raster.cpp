@@ -16,6 +16,7 @@
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster_cells.h"
+#include "platform/folders.h"
 #include "platform/memory.h"
 #include "platform/numbers.h"
 
@@ -304,7 +305,14 @@ Envelope Raster::extent() const {
     return e;
 }
 
-SpatialReference Raster::spatialReference() const { return SpatialReference::fromOgr(ds_->GetSpatialRef()); }
+SpatialReference Raster::spatialReference() const {
+    if (const OGRSpatialReference* sr = ds_->GetSpatialRef()) return SpatialReference::fromOgr(sr);
+    // A .prj among the raster's files that GDAL read as no reference at all.
+    const CPLStringList files(ds_->GetFileList());
+    for (int i = 0; i < files.size(); ++i)
+        if (lowerExtension(files[i]) == ".prj") return SpatialReference::unreadable(files[i]);
+    return {};
+}
 
 std::optional<double> Raster::noData() const {
     if (!hasNoData_) return std::nullopt;

@@ -4,6 +4,8 @@
 
 #include <cpl_conv.h>
 
+#include <cmath>
+
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 
@@ -48,8 +50,15 @@ SpatialReference SpatialReference::fromOgr(const OGRSpatialReference* srs) {
     return r;
 }
 
+SpatialReference SpatialReference::unreadable(const std::string& file) {
+    SpatialReference r;
+    r.unreadableFile_ = file;
+    return r;
+}
+
 bool SpatialReference::isProjected() const { return srs_ && srs_->IsProjected(); }
 bool SpatialReference::isGeographic() const { return srs_ && srs_->IsGeographic(); }
+bool SpatialReference::isLocal() const { return srs_ && srs_->IsLocal(); }
 
 std::string SpatialReference::name() const {
     if (!srs_) return {};
@@ -84,8 +93,28 @@ int SpatialReference::epsgCode() const {
     return 0;
 }
 
+namespace {
+// Two local grids are one when their unit and axes agree and so does the
+// name of their datum, where both name it: a GeoTIFF keeps no datum name
+// for a local grid, so a survey's raster reads back without the name its
+// shapefiles carry.
+bool sameLocalGrid(const OGRSpatialReference& a, const OGRSpatialReference& b) {
+    if (std::abs(a.GetLinearUnits() - b.GetLinearUnits()) > 1e-12 * a.GetLinearUnits()) return false;
+    for (int axis = 0; axis < 2; ++axis) {
+        OGRAxisOrientation oa = OAO_Other, ob = OAO_Other;
+        a.GetAxis(nullptr, axis, &oa);
+        b.GetAxis(nullptr, axis, &ob);
+        if (oa != ob) return false;
+    }
+    const char* da = a.GetAttrValue("LOCAL_DATUM");
+    const char* db = b.GetAttrValue("LOCAL_DATUM");
+    return !da || !db || !*da || !*db || std::string(da) == db;
+}
+}  // namespace
+
 bool SpatialReference::isSame(const SpatialReference& other) const {
     if (!srs_ || !other.srs_) return !srs_ && !other.srs_;
+    if (srs_->IsLocal() && other.srs_->IsLocal()) return sameLocalGrid(*srs_, *other.srs_);
     const char* opts[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES", "CRITERION=EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS",
                           nullptr};
     return srs_->IsSame(other.srs_.get(), opts);
