@@ -158,11 +158,12 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
         }
     }
 
+    // Read whole before anything is written, and before any field is
+    // looked at: a table cut short would take the first sites' values and
+    // then break the run off, and a damaged one cannot tell its fields.
+    if (auto p = project::sitesNotWhole(points)) return std::string(kCouldNotRun) + "\n" + *p;
     if (s.batch_mode == 0)
         if (auto p = rweFieldProblem(points, s)) return p;
-    // Read whole before anything is written: a table cut short would take
-    // the first sites' values and then break the run off.
-    if (auto p = project::sitesNotWhole(points)) return std::string(kCouldNotRun) + "\n" + *p;
 
     // The sign flag and the sampling step of the run.
     if (mm.first < 0 && mm.second > 0)

@@ -138,6 +138,11 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
     const std::string cutTable = test::copyBaySites(work, "cuttable", 20);
     fs::resize_file(work + "/cuttable.dbf", 50);
     const std::string empty = test::copyBaySites(work, "empty", 0);
+    // Tables whose rows end early, of a type the fields' checks read: one
+    // holding an RWE run's results, one a text field named as REI's.
+    const std::string cutResults = test::copyBaySites(work, "cutresults", 20);
+    ASSERT_EQ(run(inputs("rwe", cutResults)).exit, 0);
+    const std::string cutTextIndex = test::copyBaySites(work, "cuttextindex", 20);
     {
         auto ws = pg::Workspace::open(work);
         for (const auto& [name, fields] : std::vector<std::pair<std::string, std::vector<std::string>>>{
@@ -150,7 +155,10 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
                 fc->store(*f);
             }
         }
+        ws->openFeatureClass("cuttextindex")->addField(pg::FieldDef("Index", pg::FieldType::String, {}, 10));
     }
+    for (const std::string name : {"cutresults", "cuttextindex"})
+        fs::resize_file(work + "/" + name + ".dbf", fs::file_size(work + "/" + name + ".dbf") - 20);
     {
         std::ofstream(work + "/bathy.tif") << "not a raster";
         // A wind file cut short: it reads, but the run could not use it.
@@ -206,6 +214,8 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {plus(with("rei", "--sites", userIndex), {"--fast"}), "field Index that this run writes"},
         {with("rwe", "--sites", cut), cut},
         {with("rwe", "--sites", cutTable), work + "/cuttable.dbf"},
+        {plus(with("rwe", "--sites", cutResults), {"--replace"}), work + "/cutresults.dbf"},
+        {with("rei", "--sites", cutTextIndex), work + "/cuttextindex.dbf"},
         {with("rei", "--sites", empty), empty},
     };
     for (const auto& c : cases) {
