@@ -159,6 +159,24 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
     }
     for (const std::string name : {"cutresults", "cuttextindex"})
         fs::resize_file(work + "/" + name + ".dbf", fs::file_size(work + "/" + name + ".dbf") - 20);
+    // Shapefiles whose files hold different rows: an index of the shapes
+    // whose header gives a length 10 words short (GDAL counts its shapes by
+    // it), one an entry short of the table's rows, and shapes one more than
+    // both. Each file's header gives its length in 16-bit words.
+    const auto rewrite = [](const std::string& file, const std::function<void(std::string&)>& change,
+                            std::uint32_t wordsShort = 0) {
+        std::string bytes = test::fileBytes(file);
+        change(bytes);
+        const std::uint32_t words = static_cast<std::uint32_t>(bytes.size() / 2) - wordsShort;
+        for (int i = 0; i < 4; ++i) bytes[24 + i] = static_cast<char>(words >> (24 - 8 * i));
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    };
+    const std::string shortIndex = test::copyBaySites(work, "shortindex", 20);
+    rewrite(work + "/shortindex.shx", [](std::string&) {}, 10);
+    const std::string fewerShapes = test::copyBaySites(work, "fewershapes", 20);
+    rewrite(work + "/fewershapes.shx", [](std::string& index) { index.resize(index.size() - 8); });
+    const std::string moreShapes = test::copyBaySites(work, "moreshapes", 20);
+    rewrite(work + "/moreshapes.shp", [](std::string& shapes) { shapes += shapes.substr(100, 28); });
     {
         std::ofstream(work + "/bathy.tif") << "not a raster";
         // A wind file cut short: it reads, but the run could not use it.
@@ -216,6 +234,9 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {with("rwe", "--sites", cutTable), work + "/cuttable.dbf"},
         {plus(with("rwe", "--sites", cutResults), {"--replace"}), work + "/cutresults.dbf"},
         {with("rei", "--sites", cutTextIndex), work + "/cuttextindex.dbf"},
+        {plus(with("rwe", "--sites", shortIndex), {"--replace"}), work + "/shortindex.shx"},
+        {with("rwe", "--sites", fewerShapes), work + "/fewershapes.shx lists 19 shapes"},
+        {with("rei", "--sites", moreShapes), work + "/moreshapes.shp holds 1 more shape"},
         {with("rei", "--sites", empty), empty},
     };
     for (const auto& c : cases) {
