@@ -177,6 +177,9 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
     rewrite(work + "/fewershapes.shx", [](std::string& index) { index.resize(index.size() - 8); });
     const std::string moreShapes = test::copyBaySites(work, "moreshapes", 20);
     rewrite(work + "/moreshapes.shp", [](std::string& shapes) { shapes += shapes.substr(100, 28); });
+    // A folder where the run's metadata file goes.
+    const std::string metadataFolder = test::copyBaySites(work, "metadatafolder", 20);
+    fs::create_directories(work + "/metadatafolder.shp.Metadata_RWE");
     {
         std::ofstream(work + "/bathy.tif") << "not a raster";
         // A wind file cut short: it reads, but the run could not use it.
@@ -237,6 +240,7 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {plus(with("rwe", "--sites", shortIndex), {"--replace"}), work + "/shortindex.shx"},
         {with("rwe", "--sites", fewerShapes), work + "/fewershapes.shx lists 19 shapes"},
         {with("rei", "--sites", moreShapes), work + "/moreshapes.shp holds 1 more shape"},
+        {with("rwe", "--sites", metadataFolder), work + "/metadatafolder.shp.Metadata_RWE is a folder"},
         {with("rei", "--sites", empty), empty},
     };
     for (const auto& c : cases) {
