@@ -180,6 +180,29 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
     // A folder where the run's metadata file goes.
     const std::string metadataFolder = test::copyBaySites(work, "metadatafolder", 20);
     fs::create_directories(work + "/metadatafolder.shp.Metadata_RWE");
+    // A GeoPackage with a damaged page in a table no run reads.
+    const std::string damagedPage = work + "/damagedpage.gpkg";
+    test::copyBaySitesToGeoPackage(damagedPage, "sites", 20);
+    {
+        std::int64_t page = 0, pageSize = 0;
+        {
+            std::unique_ptr<GDALDataset> ds(GDALDataset::Open(damagedPage.c_str(), GDAL_OF_VECTOR));
+            ASSERT_TRUE(ds);
+            for (const auto& [sql, value] : std::vector<std::pair<const char*, std::int64_t*>>{
+                     {"SELECT rootpage FROM sqlite_master WHERE name = 'gpkg_tile_matrix'", &page},
+                     {"PRAGMA page_size", &pageSize}}) {
+                OGRLayer* result = ds->ExecuteSQL(sql, nullptr, "SQLITE");
+                ASSERT_TRUE(result) << sql;
+                std::unique_ptr<OGRFeature> row(result->GetNextFeature());
+                *value = row ? row->GetFieldAsInteger64(0) : 0;
+                ds->ReleaseResultSet(result);
+            }
+        }
+        ASSERT_GT(page, 1);
+        std::fstream file(damagedPage, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp((page - 1) * pageSize);
+        file << std::string(static_cast<std::size_t>(pageSize), 'Z');
+    }
     {
         std::ofstream(work + "/bathy.tif") << "not a raster";
         // A wind file cut short: it reads, but the run could not use it.
@@ -241,6 +264,7 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
         {with("rwe", "--sites", fewerShapes), work + "/fewershapes.shx lists 19 shapes"},
         {with("rei", "--sites", moreShapes), work + "/moreshapes.shp holds 1 more shape"},
         {with("rwe", "--sites", metadataFolder), work + "/metadatafolder.shp.Metadata_RWE is a folder"},
+        {plus(with("rwe", "--sites", damagedPage), {"--layer", "sites"}), damagedPage + " is damaged"},
         {with("rei", "--sites", empty), empty},
     };
     for (const auto& c : cases) {
