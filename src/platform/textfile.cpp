@@ -97,10 +97,28 @@ void rewriteTextLines(const std::string& path, const std::vector<std::string>& l
     if (err != 0) throw FileError("Cannot write file " + path + ": " + std::strerror(err));
 }
 
-void requireRegularFile(const std::string& path) {
+std::optional<std::string> otherThanAFile(const std::string& path) {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    switch (fs::status(path, ec).type()) {
+        case fs::file_type::regular: return std::nullopt;
+        case fs::file_type::none:
+        case fs::file_type::not_found:
+            if (fs::is_symlink(fs::symlink_status(path, ec))) return "a link that leads nowhere";
+            return std::nullopt;
+        case fs::file_type::directory: return "a folder";
+        case fs::file_type::fifo: return "a pipe";
+        case fs::file_type::socket: return "a socket";
+        case fs::file_type::block:
+        case fs::file_type::character: return "a device";
+        default: return "something other than a file";
+    }
+}
+
+void requireRegularFile(const std::string& path) {
+    // A link that leads nowhere passes, as a missing file does: opening it fails.
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) && otherThanAFile(path))
         throw FileError("Cannot read file " + path + ": it is not a regular file.");
 }
 

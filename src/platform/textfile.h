@@ -2,6 +2,7 @@
 // Text files as the program's users exchange them: lines end in CR LF,
 // and a file is opened, written and closed within one operation.
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -75,6 +76,12 @@ void rewriteTextLines(const std::string& path, const std::vector<std::string>& l
 // The largest text file the program reads whole: far beyond any wind or
 // project file, so that a wrong choice costs nothing to refuse.
 inline constexpr std::uintmax_t kMaxTextFileBytes = 1024 * 1024;
+
+// What stands at `path` (a link followed) when it is something other than
+// a regular file, as the user is told of it: "a folder", "a pipe", "a
+// socket", "a device", "a link that leads nowhere". Nothing for a regular
+// file and a free name.
+std::optional<std::string> otherThanAFile(const std::string& path);
 
 // Throws FileError for a path that names something other than a regular
 // file (a folder, a pipe, a device): opening a pipe waits for a writer.

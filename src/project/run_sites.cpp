@@ -9,6 +9,8 @@ namespace quor::project {
 std::optional<std::string> sitesNotWhole(const platform::gis::FeatureClass& points, bool noneIsWhole) {
     try {
         points.wholeFeatureCount(noneIsWhole);
+    } catch (const platform::gis::DiskFullError&) {
+        throw;  // no fault of the dataset's: the run fails, saying why
     } catch (const std::exception& e) {
         return "The point dataset " + points.name() + ": " + e.what() + " Nothing was written.";
     }

@@ -13,7 +13,8 @@ namespace quor::project {
 // Why a run cannot write into `points`: one of its sites cannot be read
 // (a file cut short or damaged), fewer can than the dataset counts, or it
 // holds none (unless `noneIsWhole`). The words name the dataset and its
-// file. Nothing when every site reads whole.
+// file. Nothing when every site reads whole. DiskFullError when it cannot
+// be read for want of room on its disk, which is no fault of the dataset's.
 std::optional<std::string> sitesNotWhole(const platform::gis::FeatureClass& points, bool noneIsWhole = false);
 
 // The fields among `names` that `points` has, as GDAL matches names (in

@@ -225,11 +225,12 @@ void checkInputs(ReiRunContext& ctx, gis::RayContext& rays, const pg::FeatureCla
             throw Refusal{"The shoreline " + mf.shorename + " cannot be used: " + e.what()};
         }
     }
-    if (auto problem = reiFieldProblem(fc, fast, mf.fetchlength == 1)) throw Refusal{*problem};
-    // Read whole before anything is written: a table cut short would take
-    // the first sites' values and then break the run off.
+    // Read whole before anything is written, and before any field is
+    // looked at: a table cut short would take the first sites' values and
+    // then break the run off, and a damaged one cannot tell its fields.
     if (auto problem = project::sitesNotWhole(fc, ctx.sitesMayBeNone))
         throw Refusal{std::string(kCouldNotRun) + "\n" + *problem};
+    if (auto problem = reiFieldProblem(fc, fast, mf.fetchlength == 1)) throw Refusal{*problem};
 }
 
 // The bathymetry in metres, and the sites and the shoreline that clips

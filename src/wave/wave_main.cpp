@@ -160,11 +160,19 @@ std::optional<std::string> wave_main_cls::startProblem(const pg::FeatureClass& p
         }
     }
 
-    if (s.batch_mode == 0)
-        if (auto p = rweFieldProblem(points, s)) return p;
-    // Read whole before anything is written: a table cut short would take
-    // the first sites' values and then break the run off.
+    // Read whole before anything is written, and before any field is
+    // looked at: a table cut short would take the first sites' values and
+    // then break the run off, and a damaged one cannot tell its fields.
     if (auto p = project::sitesNotWhole(points, rc.sitesMayBeNone)) return std::string(kCouldNotRun) + "\n" + *p;
+    if (s.batch_mode == 0) {
+        if (auto p = rweFieldProblem(points, s)) return p;
+        // Written once the sites are done: what stands in its way is told
+        // now, before they are computed.
+        const std::string metadata = rweMetadataPath(ctx_.shpdir, ctx_.shpname1);
+        if (const auto what = platform::otherThanAFile(metadata))
+            return metadata + " is " + *what + " where the run's metadata file goes. Please move or rename it; "
+                   "nothing was written.";
+    }
 
     // The sign flag and the sampling step of the run.
     if (mm.first < 0 && mm.second > 0)

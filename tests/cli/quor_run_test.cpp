@@ -141,6 +141,11 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
     const std::string cutTable = test::copyBaySites(work, "cuttable", 20);
     fs::resize_file(work + "/cuttable.dbf", 50);
     const std::string empty = test::copyBaySites(work, "empty", 0);
+    // Tables whose rows end early, of a type the fields' checks read: one
+    // holding an RWE run's results, one a text field named as REI's.
+    const std::string cutResults = test::copyBaySites(work, "cutresults", 20);
+    ASSERT_EQ(run(inputs("rwe", cutResults)).exit, 0);
+    const std::string cutTextIndex = test::copyBaySites(work, "cuttextindex", 20);
     {
         auto ws = pg::Workspace::open(work);
         for (const auto& [name, fields] : std::vector<std::pair<std::string, std::vector<std::string>>>{
@@ -160,6 +165,53 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
             f->setValue("MaxWvH", pg::FieldValue{std::int64_t{1}});
             wholes->store(*f);
         }
+        ws->openFeatureClass("cuttextindex")->addField(pg::FieldDef("Index", pg::FieldType::String, {}, 10));
+    }
+    for (const std::string name : {"cutresults", "cuttextindex"})
+        fs::resize_file(work + "/" + name + ".dbf", fs::file_size(work + "/" + name + ".dbf") - 20);
+    // Shapefiles whose files hold different rows: an index of the shapes
+    // whose header gives a length 10 words short (GDAL counts its shapes by
+    // it), one an entry short of the table's rows, and shapes one more than
+    // both. Each file's header gives its length in 16-bit words.
+    const auto rewrite = [](const std::string& file, const std::function<void(std::string&)>& change,
+                            std::uint32_t wordsShort = 0) {
+        std::string bytes = test::fileBytes(file);
+        change(bytes);
+        const std::uint32_t words = static_cast<std::uint32_t>(bytes.size() / 2) - wordsShort;
+        for (int i = 0; i < 4; ++i) bytes[24 + i] = static_cast<char>(words >> (24 - 8 * i));
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    };
+    const std::string shortIndex = test::copyBaySites(work, "shortindex", 20);
+    rewrite(work + "/shortindex.shx", [](std::string&) {}, 10);
+    const std::string fewerShapes = test::copyBaySites(work, "fewershapes", 20);
+    rewrite(work + "/fewershapes.shx", [](std::string& index) { index.resize(index.size() - 8); });
+    const std::string moreShapes = test::copyBaySites(work, "moreshapes", 20);
+    rewrite(work + "/moreshapes.shp", [](std::string& shapes) { shapes += shapes.substr(100, 28); });
+    // A folder where the run's metadata file goes.
+    const std::string metadataFolder = test::copyBaySites(work, "metadatafolder", 20);
+    fs::create_directories(work + "/metadatafolder.shp.Metadata_RWE");
+    // A GeoPackage with a damaged page in a table no run reads.
+    const std::string damagedPage = work + "/damagedpage.gpkg";
+    test::copyBaySitesToGeoPackage(damagedPage, "sites", 20);
+    {
+        std::int64_t page = 0, pageSize = 0;
+        {
+            std::unique_ptr<GDALDataset> ds(GDALDataset::Open(damagedPage.c_str(), GDAL_OF_VECTOR));
+            ASSERT_TRUE(ds);
+            for (const auto& [sql, value] : std::vector<std::pair<const char*, std::int64_t*>>{
+                     {"SELECT rootpage FROM sqlite_master WHERE name = 'gpkg_tile_matrix'", &page},
+                     {"PRAGMA page_size", &pageSize}}) {
+                OGRLayer* result = ds->ExecuteSQL(sql, nullptr, "SQLITE");
+                ASSERT_TRUE(result) << sql;
+                std::unique_ptr<OGRFeature> row(result->GetNextFeature());
+                *value = row ? row->GetFieldAsInteger64(0) : 0;
+                ds->ReleaseResultSet(result);
+            }
+        }
+        ASSERT_GT(page, 1);
+        std::fstream file(damagedPage, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp((page - 1) * pageSize);
+        file << std::string(static_cast<std::size_t>(pageSize), 'Z');
     }
     {
         std::ofstream(work + "/bathy.tif") << "not a raster";
@@ -240,6 +292,13 @@ TEST_F(QuorRun, BadInputIsRefusedWithExitTwoAMessageThatNamesItAndNothingWritten
          "The field \"MaxWvH\" of wholes is an integer field"},
         {with("rwe", "--sites", cut), cut},
         {with("rwe", "--sites", cutTable), work + "/cuttable.dbf"},
+        {plus(with("rwe", "--sites", cutResults), {"--replace"}), work + "/cutresults.dbf"},
+        {with("rei", "--sites", cutTextIndex), work + "/cuttextindex.dbf"},
+        {plus(with("rwe", "--sites", shortIndex), {"--replace"}), work + "/shortindex.shx"},
+        {with("rwe", "--sites", fewerShapes), work + "/fewershapes.shx lists 19 shapes"},
+        {with("rei", "--sites", moreShapes), work + "/moreshapes.shp holds 1 more shape"},
+        {with("rwe", "--sites", metadataFolder), work + "/metadatafolder.shp.Metadata_RWE is a folder"},
+        {plus(with("rwe", "--sites", damagedPage), {"--layer", "sites"}), damagedPage + " is damaged"},
         {with("rei", "--sites", empty), empty},
     };
     for (const auto& c : cases) {

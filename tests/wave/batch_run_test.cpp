@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "model/setting_checks.h"
+#include "refused_writes.h"
 #include "wave/batch_run.h"
 
 namespace quor::wave::testing {
@@ -176,6 +177,24 @@ TEST_F(Batch, AFullDiskLeavesTheLinesWrittenInTheLogAndTheMessageSaysWhy) {
         EXPECT_EQ(cols.size(), 14u) << lines[k];
         EXPECT_EQ(cols.front(), "0") << lines[k];
     }
+}
+
+// The disk of the project geodatabase fills as the first wind file's run
+// draws its sites' rays there: the batch stops saying that the disk is
+// full, not that the sites cannot be read.
+TEST_F(Batch, AFullDiskUnderTheProjectGeodatabaseIsToldAsAFullDisk) {
+    rp.p->fm.refreshmap = 0;  // the rays are drawn, from work classes in the project geodatabase
+    std::optional<test::RefusedWrites> full;
+    rp.p->progress.onYield = [&](int) {
+        if (!full && rp.p->state.batch_windname == "a.Wind_RWE") full.emplace(rp.tmp.path() + "/proj", 0);
+    };
+    const BatchOutcome out = batch_processing_cls(*rp.ctx).batch_processing(rp.points, 1, setup);
+    full.reset();
+    EXPECT_FALSE(out.completed);
+    const auto texts = rp.p->messages.texts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.back().rfind(kBatchError, 0), 0u) << texts.back();
+    EXPECT_NE(texts.back().find("the disk is full"), std::string::npos) << ::testing::PrintToString(texts);
 }
 
 TEST_F(Batch, AnUnreadableWindFileEndsOnlyItsOwnRunAndTheTreeNamesEachFile) {

@@ -11,6 +11,7 @@
 #include "platform/file_replacement.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/shapefile_table.h"
+#include "platform/gis/sqlite_file.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/table_layout.h"
 #include "platform/gis/workspace.h"
@@ -400,6 +401,7 @@ std::string FeatureClass::shown() const {
 
 std::int64_t FeatureClass::wholeFeatureCount(bool noneIsWhole) const {
     const bool shapefile = ws_->kind() == WorkspaceKind::ShapefileFolder;
+    if (ws_->kind() == WorkspaceKind::GeoPackage) detail::requireSqlitePagesWhole(*ws_->dataset(), ws_->path());
     return detail::wholeFeatureCount(*ogrLayer(), shown(), shapefile ? shown() : std::string(), noneIsWhole);
 }
 

@@ -77,8 +77,8 @@ public:
     // How many features the class holds, every one read as GDAL reads it,
     // shape and values. GisError, naming the class's file, when one cannot
     // be read or fewer can than the class counts (a file cut short or
-    // damaged), or it holds none (unless `noneIsWhole`): what a run checks
-    // before it writes anything.
+    // damaged), a geodatabase has a damaged page, or it holds none (unless
+    // `noneIsWhole`): what a run checks before it writes anything.
     std::int64_t wholeFeatureCount(bool noneIsWhole = false) const;
     // The feature with this object id; GisError when there is none.
     Feature feature(std::int64_t oid) const;

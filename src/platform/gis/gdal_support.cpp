@@ -101,17 +101,21 @@ namespace {
 
 // GDAL reads a shapefile whose table it cannot read (cut short, its header
 // damaged) as one without fields, and says nothing: the table is read here.
+// Nor does it say when its files hold different rows: it reads as many
+// rows as the index of the shapes lists, and a run would empty the others.
 void requireTableWhole(const std::string& shp, const std::string& damaged) {
     const std::string dbf = tablePart(shapefileParts(shp));
     if (dbf.empty()) return;
+    std::uint64_t rows = 0;
     try {
         const TableFile table(dbf);
-        readLayout(table);
+        rows = readLayout(table).rows;
     } catch (const GisError& e) {
         std::string why = e.what();
         if (!why.empty() && why.back() == '.') why.pop_back();
         throw GisError(damaged + " (" + why + ").");
     }
+    if (const auto why = partsDisagreement(shp, dbf, rows)) throw GisError(damaged + ": " + *why + ".");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "platform/gis/gdal_handle.h"
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
+#include "platform/gis/sqlite_file.h"
 
 namespace quor::platform::gis {
 
@@ -91,6 +92,7 @@ private:
 
 std::int64_t layerFeatureCount(const std::string& source, const std::string& layer) {
     DatasetHandle ds = openForReading(source);
+    detail::requireSqlitePagesWhole(*ds, source);
     const bool shapefile = platform::lowerExtension(source) == ".shp";
     return detail::wholeFeatureCount(layerOf(*ds, source, layer), source, shapefile ? source : std::string());
 }
