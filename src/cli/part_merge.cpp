@@ -500,15 +500,15 @@ private:
         return firstPart_;
     }
 
-    // The layers of the parts that hold sites, in order: the merged rows are
-    // theirs, and a part without one tells nothing of its fields' kinds
-    // where its format guesses them from its values (CSV).
     // The format a run computes in: a copy of the sites in their own, a
     // GeoPackage's, else a shapefile's.
     std::string computedIn() const {
         return platform::lowerExtension(ordered_.front().record->source) == ".gpkg" ? "GPKG" : "ESRI Shapefile";
     }
 
+    // The layers of the parts that hold sites, in order: the merged rows are
+    // theirs, and a part without one tells nothing of its fields' kinds
+    // where its format guesses them from its values (CSV).
     std::vector<pg::LayerSource> layersWithRows() const {
         std::vector<pg::LayerSource> layers;
         for (std::size_t k = 0; k < ordered_.size(); ++k)

@@ -55,9 +55,9 @@ OutputTarget outputTarget(const RunOptions& options, const SitesSource& sites, s
 
 // Why the output would not keep every name and value of the rows of
 // `layers` (copies of layers of the format GDAL names `declaredIn`; of one
-// layer only those of `range`, when given) as they are,
-// naming each field it would change and the formats that keep them all;
-// nothing when it keeps them. GisError when a layer cannot be read.
+// layer only those of `range`, when given) as they are, naming each field
+// it would change and the formats that keep them all; nothing when it
+// keeps them. GisError when a layer cannot be read.
 std::optional<std::string> unkeptByOutput(const OutputTarget& target,
                                           const std::vector<platform::gis::LayerSource>& layers,
                                           const std::optional<SiteRange>& range = {},

@@ -16,7 +16,6 @@
 #include "platform/gis/gdal_support.h"
 #include "platform/gis/gis_error.h"
 #include "platform/gis/raster_cells.h"
-#include "platform/folders.h"
 #include "platform/memory.h"
 #include "platform/numbers.h"
 
